@@ -1,0 +1,27 @@
+// The command table of tunora-cli: each area of the program contributes its commands, and
+// main() finds the one named on the command line.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/args.h"
+
+namespace tunora::cli {
+
+struct Command {
+  std::vector<std::string> words;  // e.g. {"table", "create"}
+  std::string usage;               // arguments after the words, e.g. "--columns T1,T2,... PATH"
+  std::string summary;             // one line for --help
+  std::vector<std::string> value_options;  // options that take a value, e.g. "--columns"
+  int (*run)(const Args& args);    // the exit status
+};
+
+// Each area's commands; defined in <area>_commands.cc.
+std::vector<Command> tableCommands();
+std::vector<Command> libraryCommands();
+std::vector<Command> appCommands();
+std::vector<Command> mediaCommands();
+
+}  // namespace tunora::cli

@@ -1,0 +1,43 @@
+// SlotIndex: which slots of a table are unused (status 0), deleted (5), live (10) or something
+// else, kept current by every status change so that walks and allocations need no scan.
+#pragma once
+
+#include <cstdint>
+
+#include "marlbase/format.h"
+#include "marlbase/slot_set.h"
+
+namespace tunora::marlbase {
+
+class SlotIndex {
+ public:
+  // Empties the index for a table of `capacity` slots. Then add each slot's status with
+  // bulkAdd and call finishBulk.
+  void reset(uint32_t capacity);
+  void bulkAdd(uint32_t slot, int32_t status);
+  void finishBulk();
+  // Adds slots up to `capacity`, all with the given status. (A shrink rebuilds the index.)
+  void grow(uint32_t capacity, int32_t new_slots_status);
+  // Records that a slot's status changed.
+  void change(uint32_t slot, int32_t old_status, int32_t new_status);
+
+  uint32_t capacity() const { return live_.size(); }
+  // Slots with status above 9.
+  uint32_t occupied() const { return live_.count() + other_occupied_; }
+  const SlotSet& live() const { return live_; }
+  const SlotSet& unused() const { return unused_; }
+  const SlotSet& deleted() const { return deleted_; }
+  // Slots whose status is not 0, 5 or 10.
+  const SlotSet& other() const { return other_; }
+
+ private:
+  SlotSet& setFor(int32_t status);
+
+  SlotSet unused_;
+  SlotSet deleted_;
+  SlotSet live_;
+  SlotSet other_;
+  uint32_t other_occupied_ = 0;  // members of other_ whose status is above 9
+};
+
+}  // namespace tunora::marlbase

@@ -1,0 +1,216 @@
+// TableHandle: one open MarlBase table, owned by the caller.
+//
+// A table is one file of fixed-size records, each led by a status word (0 never used, 5 deleted,
+// 10 live). While open the file is mapped into memory and fields are read and written in place;
+// data reaches the file when the handle is closed. Values pass in and out of fields through the
+// handle's integer and text value buffers; lookups compare against its search key.
+//
+// Slots count from 0, columns from 1. Every operation checks its slot and column numbers: a bad
+// number gives the operation's failure value, never an access outside the file.
+//
+// Sharing: a writable open excludes every other opener, in this process and in others; read-only
+// opens share with each other. The locks are open-file-description locks.
+//
+// A handle must not be used from two threads at once.
+#pragma once
+
+#include <sys/types.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "marlbase/format.h"
+#include "marlbase/slot_index.h"
+#include "util/status.h"
+
+namespace tunora::marlbase {
+
+class TableHandle {
+ public:
+  TableHandle();
+  ~TableHandle();
+  TableHandle(const TableHandle&) = delete;
+  TableHandle& operator=(const TableHandle&) = delete;
+
+  // ---- Set by the caller -------------------------------------------------------------------
+  void setPath(std::string_view path) { path_ = path; }
+  const std::string& path() const { return path_; }
+  // The number of columns of a table about to be created.
+  void setColumnCount(int32_t count) { column_count_ = count; }
+  // Set before an open that is to write. Create sets it; close clears it.
+  void setWritable(bool writable) { writable_ = writable; }
+  bool writable() const { return writable_; }
+  // While set, status changes and allocations do not recount the live records; the caller
+  // clears it and recounts (by any status change or a reopen) afterwards.
+  void setBatch(bool batch) { batch_ = batch; }
+  bool batch() const { return batch_; }
+  // While not 0 the slot maintenance neither compacts nor shrinks the table (slot numbers stay
+  // put). Every open sets it to 0.
+  void setCompactionHold(int32_t hold) { compaction_hold_ = hold; }
+  int32_t compactionHold() const { return compaction_hold_; }
+
+  // ---- Value buffers and search key (kept across close and open) ------------------------------
+  uint32_t intValue() const { return int_value_; }
+  void setIntValue(uint32_t value) { int_value_ = value; }
+  // The text up to its NUL.
+  std::string_view textValue() const;
+  // Stores at most kTextBufferSize - 1 bytes (cut there), followed by a NUL.
+  void setTextValue(std::string_view text);
+  std::string_view searchKey() const;
+  // Stores at most kSearchKeySize - 1 bytes (cut there), followed by a NUL.
+  void setSearchKey(std::string_view key);
+
+  // ---- Create, open and close ---------------------------------------------------------------
+  // A new file at path() with columnCount() columns and capacity 10, replacing any file there.
+  // Leaves the handle open, unmapped and writable, for defineColumn and finishColumns.
+  Status create();
+  // Only between create and finishColumns; column 1..columnCount(). False on a bad number or a
+  // write error.
+  bool defineColumn(int32_t column, uint32_t type);
+  // Computes the field offsets and record size and writes 15 empty slots. The caller then closes.
+  bool finishColumns();
+  // Maps the whole file, read-only or writable as writable() says. Opening an open handle first
+  // closes it, keeping the writable flag. On failure the handle is closed and the status says
+  // why ("not a table file", "wrong version", "locked by another program", ...).
+  Status open();
+  // open, then the slot maintenance (which may leave the handle open for writing).
+  Status openWithMaintenance();
+  // Opens the file for plain reads and writes, without mapping it (used to grow and cut files).
+  Status openUnmapped();
+  // Releases whatever is open and clears the writable flag. Harmless on a closed handle.
+  void close();
+  // Writes the header flag at offset 608. False when not open writable and mapped.
+  bool setHeaderFlag(uint32_t value);
+
+  bool isOpen() const { return fd_ >= 0; }
+  bool isMapped() const { return base_ != nullptr; }
+  int32_t columnCount() const { return column_count_; }
+  uint32_t capacity() const { return capacity_; }
+  uint32_t recordSize() const { return record_size_; }
+  // The type code of a column, or -1 for a bad column number or a closed handle.
+  int32_t columnType(int32_t column) const;
+
+  // ---- Records and fields (mapped handles only) ---------------------------------------------
+  // Reads a field into the value buffers. Returns the column's type code; -1 when closed, when
+  // the live count is 0, or for a bad slot or column.
+  int32_t readField(int32_t slot, int32_t column);
+  // Writes the value buffer into a field; a text write then empties the text buffer. Returns the
+  // type code; -1 as readField, and when the handle is read-only.
+  int32_t writeField(int32_t slot, int32_t column);
+  // The status word; -1 when closed, the live count is 0, or the slot is not below capacity.
+  int32_t getStatus(int32_t slot);
+  // Writes the status word and recounts unless batch(). 1, or 0 on failure.
+  int32_t setStatus(int32_t slot, int32_t status);
+  // Runs the maintenance, then makes the lowest slot whose status is 0 or 5 live and returns it;
+  // -1 when read-only, closed or full (growth refused).
+  int32_t allocate();
+  // Copies a whole slot, status word included. 1, or 0 on failure.
+  int32_t copySlot(int32_t from, int32_t to);
+  // The lowest slot at or after start whose status, as a signed 16-bit number from its low two
+  // bytes, equals key; -1 when none, closed or the live count is 0.
+  int32_t firstWithStatus(int32_t key, int32_t start);
+  // The next live slot above slot; slot itself when none.
+  int32_t nextLive(int32_t slot);
+  // The highest live slot below slot; slot itself when none (and for slot 0).
+  int32_t previousLive(int32_t slot);
+  // The highest live slot among 1..capacity-1; -1 when none.
+  int32_t lastLive();
+  // The slot of the n-th live record (1-based) counting from slot 0; -1 when none.
+  int32_t nthLive(int32_t n);
+  // The live count as last recounted (stale while batch() is set).
+  int32_t liveCount() const { return live_count_; }
+  // Grows, compacts and shrinks the file as needed. 1 when the handle is open afterwards.
+  int32_t maintain();
+  // Packs the occupied records into the lowest slots, keeping their order. Returns the remaining
+  // move budget (never 0 once complete); the full budget when there was nothing to do.
+  int32_t compact();
+
+  // ---- Lookups and sorting -------------------------------------------------------------------
+  // The highest slot (capacity-1 down to 1) with status above 9 whose field equals the search
+  // key, ignoring the case of ASCII letters; -1 when none.
+  int32_t findInColumn(int32_t column);
+  // The lowest such slot from start upwards; -1 when none.
+  int32_t findInColumnFrom(int32_t start, int32_t column);
+  // slot when any column of the record contains the search key; -1 otherwise.
+  int32_t recordMatches(int32_t slot);
+  // The lowest live slot after slot whose record matches; -1 when none.
+  int32_t findNext(int32_t slot);
+  // Compacts, then sorts the records by the column's text (integers as decimal text) in the
+  // collation of the user's locale, keeping equal values in order. 1, or 0 on failure.
+  int32_t sortByColumn(int32_t column);
+  // The same with a named ICU locale ("" for the root collation).
+  int32_t sortByColumn(int32_t column, const std::string& locale);
+
+  // ---- Conveniences over the value buffers ---------------------------------------------------
+  std::optional<uint32_t> readInt(int32_t slot, int32_t column);
+  std::optional<std::string> readText(int32_t slot, int32_t column);
+  bool writeInt(int32_t slot, int32_t column, uint32_t value);
+  bool writeText(int32_t slot, int32_t column, std::string_view text);
+
+  // For tests and benchmarks: forget what open computed, so the next open rescans the file.
+  void TEST_dropOpenCache() { cache_.valid = false; }
+  bool TEST_openUsedCache() const { return open_used_cache_; }
+
+ private:
+  // What identifies the file as we left it at close.
+  struct FileStamp {
+    bool valid = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    int64_t size = 0;
+    int64_t mtime_ns = 0;
+    int64_t ctime_ns = 0;
+    uint32_t capacity = 0;
+    int32_t live_count = 0;
+  };
+
+  Status openFile(bool for_writing);
+  Status loadHeader(int64_t file_size);
+  void releaseFile();
+  void rebuildIndex();
+  int32_t statusAt(uint32_t slot) const;
+  void putStatus(uint32_t slot, int32_t status);
+  uint8_t* slotAddress(uint32_t slot) const;
+  uint8_t* fieldAddress(uint32_t slot, int32_t column) const;
+  bool usable() const;  // mapped and live count not 0
+  bool validSlot(int32_t slot) const { return slot >= 0 && static_cast<uint32_t>(slot) < capacity_; }
+  bool validColumn(int32_t column) const { return column >= 1 && column <= column_count_; }
+  void recount();
+  bool fieldEqualsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const;
+  bool fieldContainsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const;
+  int32_t resize(uint32_t new_capacity, bool grow);
+  bool remap(bool writable);
+  void stampAtClose();
+
+  std::string path_;
+  int32_t column_count_ = 0;
+  bool writable_ = false;
+  bool batch_ = false;
+  int32_t compaction_hold_ = 0;
+  uint32_t int_value_ = 0;
+  std::array<char, kTextBufferSize> text_value_{};
+  std::array<char, kSearchKeySize> search_key_{};
+
+  int fd_ = -1;
+  uint8_t* base_ = nullptr;  // the mapped file while open mapped
+  size_t map_size_ = 0;
+  bool map_writable_ = false;
+  uint32_t capacity_ = 0;
+  int32_t live_count_ = 0;
+  uint32_t record_size_ = 0;
+  uint32_t record_area_ = 0;
+  std::vector<uint32_t> column_types_;    // index 0 = column 1
+  std::vector<uint32_t> column_offsets_;  // the field's offset within a slot
+
+  // Slot sets kept current by every status change: live slots (status 10), reusable slots
+  // (status 0 or 5) and the rest. They survive close while the file is left unchanged.
+  SlotIndex index_;
+  FileStamp cache_;
+  bool open_used_cache_ = false;
+};
+
+}  // namespace tunora::marlbase

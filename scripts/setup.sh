@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Tunora and builds it: installs the Debian packages the build
+# needs (only those missing), configures with CMake and builds everything.
+# Usage: scripts/setup.sh [extra CMake options]   (BUILD_DIR=... picks the build folder)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -q
+  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+build_dir=${BUILD_DIR:-build}
+cmake -S . -B "$build_dir" -G Ninja "$@" >/dev/null
+cmake --build "$build_dir"
