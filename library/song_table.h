@@ -1,0 +1,17 @@
+// Creating a new song table: the library's one table, one record per media file. The columns
+// and their meaning are in library/song_columns.h.
+#pragma once
+
+#include <string>
+
+#include "marlbase/table_handle.h"
+
+namespace tunora {
+
+// Creates a new song table at `path` (replacing any file there): 44 columns, capacity 10, header
+// flag 1 and one blank live record in slot 0. On success the table is left open for writing and
+// the caller closes it. On failure returns false and leaves the handle closed; a half-written
+// file may remain, which the next open rejects or which the next creation replaces.
+[[nodiscard]] bool createSongTable(marlbase::TableHandle& table, const std::string& path);
+
+}  // namespace tunora

@@ -1,0 +1,129 @@
+// A new song table, byte by byte against a layout written out by hand, and the column numbers
+// against the record layout.
+#include "library/song_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "library/song_columns.h"
+#include "tests/library/temp_dir.h"
+
+namespace tunora {
+namespace {
+
+void put32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t get32(const std::vector<uint8_t>& bytes, size_t offset) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | bytes[offset + i];
+  return value;
+}
+
+// The expected file: header, 44 descriptors, 15 slots of 1656 bytes, slot 0 live.
+std::vector<uint8_t> expectedNewSongTable() {
+  std::vector<uint8_t> bytes(26'636, 0);
+  std::memcpy(bytes.data(), "DATA1000", 8);
+  put32(bytes, 608, 1);    // header flag
+  put32(bytes, 1352, 2);
+  put32(bytes, 1356, 44);  // columns
+  put32(bytes, 1360, 10);  // capacity
+  put32(bytes, 1364, 2);
+  uint32_t field = 1444 + 44 * 8 + 4;  // slot 0's first field, after its status word
+  for (uint32_t column = 1; column <= 44; ++column) {
+    const uint32_t type = column == 1 ? 14 : column <= 9 ? 12 : 2;
+    put32(bytes, 1444 + 8 * (column - 1), type);
+    put32(bytes, 1444 + 8 * (column - 1) + 4, field);
+    field += column == 1 ? 1000 : column <= 9 ? 64 : 4;
+  }
+  EXPECT_EQ(field, 1796u + 1656u);
+  put32(bytes, 1796, 10);  // slot 0 live
+  return bytes;
+}
+
+class SongTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.ok());
+    path_ = dir_.file("Tunora.mbf");
+  }
+
+  testing::TempDir dir_;
+  std::string path_;
+  marlbase::TableHandle table_;
+};
+
+TEST_F(SongTableTest, NewTableBytes) {
+  ASSERT_TRUE(createSongTable(table_, path_));
+  EXPECT_TRUE(table_.isOpen());
+  EXPECT_TRUE(table_.writable());
+  table_.close();
+  EXPECT_EQ(testing::readBytes(path_), expectedNewSongTable());
+}
+
+TEST_F(SongTableTest, NewTableOpensWithOneBlankLiveRecord) {
+  ASSERT_TRUE(createSongTable(table_, path_));
+  table_.close();
+  ASSERT_TRUE(table_.open().ok());
+  EXPECT_EQ(table_.columnCount(), kSongColumnCount);
+  EXPECT_EQ(table_.recordSize(), kSongRecordSize);
+  EXPECT_EQ(table_.capacity(), 10u);
+  EXPECT_EQ(table_.liveCount(), 1);
+  EXPECT_EQ(table_.getStatus(0), 10);
+  EXPECT_EQ(table_.readText(0, kColFileName), std::optional<std::string>(""));
+  EXPECT_EQ(table_.readInt(0, kColPlayCount), std::optional<uint32_t>(0));
+}
+
+TEST_F(SongTableTest, ReplacesAnExistingFile) {
+  const uint8_t junk[] = {'j', 'u', 'n', 'k'};
+  ASSERT_TRUE(testing::writeBytes(path_, junk, sizeof junk));
+  ASSERT_TRUE(createSongTable(table_, path_));
+  table_.close();
+  EXPECT_EQ(testing::readBytes(path_), expectedNewSongTable());
+}
+
+TEST_F(SongTableTest, FailureLeavesHandleClosed) {
+  EXPECT_FALSE(createSongTable(table_, dir_.file("no/such/dir/Tunora.mbf")));
+  EXPECT_FALSE(table_.isOpen());
+}
+
+// Each named column lands at the offset the 1656-byte record gives it in slot 0 (fields from
+// 1800: path 1000, eight texts of 64, then 4-byte integers from 3312).
+TEST_F(SongTableTest, ColumnNumbersMatchTheRecordLayout) {
+  ASSERT_TRUE(createSongTable(table_, path_));
+  ASSERT_TRUE(table_.writeText(0, kColFileName, "C:\\Music\\a.mp3"));
+  ASSERT_TRUE(table_.writeText(0, kColTitle, "T"));
+  ASSERT_TRUE(table_.writeText(0, kColArtist, "Ar"));
+  ASSERT_TRUE(table_.writeText(0, kColAlbum, "Al"));
+  ASSERT_TRUE(table_.writeText(0, kColNote, "N"));
+  const struct {
+    int32_t column;
+    uint32_t value;
+    size_t offset;
+  } ints[] = {{kColReserved10, 101, 3312},  {kColFileId, 102, 3316},
+              {ratingColumn(0), 103, 3320}, {creditColumn(0), 104, 3324},
+              {ratingColumn(9), 105, 3428}, {creditColumn(9), 106, 3432},
+              {kColFlags, 107, 3436},       {kColStartFrame, 108, 3440},
+              {kColEndFrame, 109, 3444},    {kColPlayCount, 110, 3448}};
+  for (const auto& field : ints) ASSERT_TRUE(table_.writeInt(0, field.column, field.value));
+  table_.close();
+
+  const std::vector<uint8_t> bytes = testing::readBytes(path_);
+  ASSERT_EQ(bytes.size(), 26'636u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[1800])), "C:\\Music\\a.mp3");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[2800])), "T");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[2864])), "Ar");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[2928])), "Al");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[3056])), "N");  // column 6
+  for (const auto& field : ints) {
+    EXPECT_EQ(get32(bytes, field.offset), field.value) << "column " << field.column;
+  }
+  EXPECT_EQ(1796u + kSongRecordSize, 3452u);  // the last field ends the record
+}
+
+}  // namespace
+}  // namespace tunora
