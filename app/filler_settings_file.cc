@@ -1,0 +1,42 @@
+// Reading and writing "dTnFill.dat".
+#include "app/filler_settings_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "app/file_read.h"
+#include "app/settings_defaults.h"
+#include "app/settings_file.h"
+
+namespace tunora {
+
+using namespace settings;
+
+void decodeFillerFile(std::span<const uint8_t> file_bytes, Settings& settings) {
+  if (file_bytes.size() <= kSettingsHeaderSize) return;
+  const size_t n = std::min<size_t>(file_bytes.size() - kSettingsHeaderSize, kFillerBlockSize);
+  std::memcpy(settings.mutableImage().data() + kFillerBlockOffset,
+              file_bytes.data() + kSettingsHeaderSize, n);
+}
+
+bool loadFillerSettings(const std::string& data_dir, Settings& settings) {
+  const auto bytes =
+      readFilePrefix(data_dir + kFillerFileName, kSettingsHeaderSize + kFillerBlockSize);
+  if (!bytes) {
+    applyFillerDefaults(settings);
+    return false;
+  }
+  decodeFillerFile(*bytes, settings);
+  return true;
+}
+
+Status saveFillerSettings(const Settings& settings, const std::string& data_dir,
+                          const ReplaceOptions& options) {
+  const std::array<std::span<const uint8_t>, 2> parts = {
+      std::span(reinterpret_cast<const uint8_t*>(kSettingsHeader.data()), kSettingsHeader.size()),
+      settings.image().subspan(kFillerBlockOffset, kFillerBlockSize)};
+  return replaceFile(data_dir + kFillerFileName, parts, options);
+}
+
+}  // namespace tunora
