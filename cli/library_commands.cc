@@ -1,8 +1,51 @@
-// tunora-cli commands of the library area (none yet).
+// tunora-cli commands of the library area: a new song table, content checksums of files.
+#include <cstdio>
+#include <string>
+
 #include "cli/command.h"
+#include "library/file_checksum.h"
+#include "library/song_table.h"
+#include "marlbase/table_handle.h"
 
 namespace tunora::cli {
+namespace {
 
-std::vector<Command> libraryCommands() { return {}; }
+int runCreateSongTable(const Args& args) {
+  if (args.positional().size() != 1) {
+    std::fprintf(stderr, "tunora-cli: table create-song needs exactly one PATH\n");
+    return 2;
+  }
+  const std::string& path = args.positional()[0];
+  marlbase::TableHandle table;
+  if (!createSongTable(table, path)) {
+    std::fprintf(stderr, "tunora-cli: cannot create a song table at \"%s\"\n", path.c_str());
+    return 1;
+  }
+  table.close();
+  return 0;
+}
+
+// One line per path, "<FileId> <PATH>"; 0 stands for an unreadable file, as in the table.
+int runChecksum(const Args& args) {
+  if (args.positional().empty()) {
+    std::fprintf(stderr, "tunora-cli: checksum needs at least one PATH\n");
+    return 2;
+  }
+  for (const std::string& path : args.positional()) {
+    std::printf("%u %s\n", static_cast<unsigned>(fileChecksum(path)), path.c_str());
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::vector<Command> libraryCommands() {
+  return {
+      {{"table", "create-song"}, "PATH",
+       "create a new song table (44 columns, one blank record in slot 0)", {}, runCreateSongTable},
+      {{"checksum"}, "PATH...",
+       "print each file's content checksum (the FileId column; 0 = unreadable)", {}, runChecksum},
+  };
+}
 
 }  // namespace tunora::cli

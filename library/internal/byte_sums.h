@@ -17,7 +17,7 @@ ByteSums byteSums(const uint8_t* data, size_t size);
 
 // The versions, for tests and benchmarks. A version the build or the processor lacks falls back
 // to the plain loop.
-enum class SumKernel { kPlain, kSse2, kAvx2 };
+enum class SumKernel { kPlain, kSse2, kAvx2, kAvx512 };
 ByteSums byteSumsUsing(SumKernel kernel, const uint8_t* data, size_t size);
 SumKernel bestSumKernel();
 

@@ -11,7 +11,7 @@ namespace {
 
 void expectAllKernelsAgree(const std::vector<uint8_t>& data, size_t offset, size_t size) {
   const ByteSums plain = byteSumsUsing(SumKernel::kPlain, data.data() + offset, size);
-  for (SumKernel kernel : {SumKernel::kSse2, SumKernel::kAvx2}) {
+  for (SumKernel kernel : {SumKernel::kSse2, SumKernel::kAvx2, SumKernel::kAvx512}) {
     const ByteSums sums = byteSumsUsing(kernel, data.data() + offset, size);
     EXPECT_EQ(sums.sum, plain.sum) << "kernel " << static_cast<int>(kernel) << " size " << size;
     EXPECT_EQ(sums.weighted, plain.weighted)
