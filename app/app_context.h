@@ -1,0 +1,47 @@
+// The start-up record: what start-up works out once and the rest of the program reads, kept for
+// the life of the process. The program object owns it.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "app/directories.h"
+#include "app/fixed_user.h"
+#include "app/instance_lock.h"
+
+namespace tunora {
+
+inline constexpr char kVersionTitle[] = "Tunora 1.9";
+// The last added path at start: a text no song path equals.
+inline constexpr char kInitialLastAddedPath[] = "Tunora.exe";
+inline constexpr char kLibraryFileName[] = "Tunora.mbf";
+inline constexpr char kLocalCopyFileName[] = "Local.mbf";
+inline constexpr char kReadMeFileName[] = "ReadMe.htm";
+
+struct AppContext {
+  // Set when start-up decides that the main window is not to run (a media filler run).
+  bool quit = false;
+  // Scratch result word of the small keypad and picker dialogs.
+  int32_t choice_word = 0;
+  // The user this installation is pinned to, or kNoFixedUser.
+  int32_t fixed_user = kNoFixedUser;
+  InstanceLock instance_lock;
+  std::array<uint8_t, kDefSetTextSize> defset_text{};
+  // Both end in "/" and do not change after start-up.
+  std::string program_directory;
+  std::string data_directory;
+
+  // 1 when playback is to start as soon as the window is up; read by the window and the player.
+  std::atomic<int32_t> play_on_start{0};
+  // The song most recently added to the play list (the list builder's).
+  std::string last_added_path = kInitialLastAddedPath;
+
+  // The network copy's state that start-up sets: the first opening in Network mode refreshes
+  // the local copy when the counter is 200.
+  int32_t network_refresh_counter = 0;
+  std::string local_copy_path;
+};
+
+}  // namespace tunora

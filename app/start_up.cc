@@ -1,0 +1,39 @@
+// The window-less part of start-up.
+#include "app/start_up.h"
+
+#include "app/command_line.h"
+#include "app/fixed_user.h"
+#include "app/startup_load.h"
+
+namespace tunora {
+
+StartUpOutcome startUp(const StartUpInputs& inputs, AppContext& context, Settings& settings,
+                       marlbase::TableHandle& table) {
+  const StartOptions options = readStartOptions(inputs.command_line);
+
+  const Directories dirs = findDirectories(inputs.probe);
+  context.program_directory = dirs.program;
+  context.data_directory = dirs.data;
+  context.defset_text = dirs.defset_text;
+
+  InstanceLockResult lock =
+      takeInstanceLock(*inputs.env, inputs.lock_path, options.argument_present);
+  if (lock.end_program) return StartUpOutcome::kAnotherPlayerRunning;
+  context.instance_lock = std::move(lock.lock);
+
+  const StartupLoadResult load =
+      loadSettingsAndLibrary(context, settings, table, *inputs.ui, *inputs.opener);
+  if (load.end_program) return StartUpOutcome::kEndProgram;
+
+  context.play_on_start = settings.get(settings::kAutoPlay) != 0 ? 1 : 0;
+  context.fixed_user = fixedUserFromDefSet(context.defset_text);
+  context.last_added_path = kInitialLastAddedPath;
+  if (options.filler) {
+    context.quit = true;
+    return StartUpOutcome::kRunFiller;
+  }
+  if (options.play_on_start) context.play_on_start = 1;
+  return StartUpOutcome::kRunMainWindow;
+}
+
+}  // namespace tunora

@@ -1,0 +1,39 @@
+// The start-up sequence up to the point where the window code takes over: directories, the
+// instance lock, settings and library, the play-on-start flag, the fixed user and the command
+// line. The caller then shows the media filler or creates the main window.
+#pragma once
+
+#include <string>
+
+#include "app/app_context.h"
+#include "app/directories.h"
+#include "app/library_opener.h"
+#include "app/settings.h"
+#include "app/startup_ui.h"
+#include "marlbase/table_handle.h"
+#include "util/env.h"
+
+namespace tunora {
+
+struct StartUpInputs {
+  std::string command_line;  // the whole line, program first (joinCommandLine builds it)
+  DirectoryProbe probe;
+  std::string lock_path;     // instanceLockPath() for the real program
+  Env* env = nullptr;
+  StartupUi* ui = nullptr;
+  LibraryOpener* opener = nullptr;
+};
+
+enum class StartUpOutcome {
+  kRunMainWindow,        // create the main window and run the message loop
+  kRunFiller,            // show only the media filler (the context's quit flag is set)
+  kAnotherPlayerRunning, // end silently: a player runs and no argument was given
+  kEndProgram,           // end: the settings file cannot be upgraded (the user was told)
+};
+
+// Runs the sequence, filling `context` and `settings`; `table` is the program's song-table
+// handle, closed on return. In every outcome the caller ends the process itself (exit code 1).
+StartUpOutcome startUp(const StartUpInputs& inputs, AppContext& context, Settings& settings,
+                       marlbase::TableHandle& table);
+
+}  // namespace tunora

@@ -1,0 +1,94 @@
+// The start-up load sequence of the settings and the library.
+#include "app/startup_load.h"
+
+#include <filesystem>
+
+#include "app/file_read.h"
+#include "app/settings_defaults.h"
+#include "library/song_table.h"
+
+namespace tunora {
+
+using namespace settings;
+
+namespace {
+
+void copyQuietly(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+}
+
+// The default cover picture is looked for as "Cover." + jpg, bmp or gif.
+void copyDefaultCover(const AppContext& context) {
+  if (context.data_directory == context.program_directory) return;
+  static constexpr const char* kExtensions[] = {"jpg", "bmp", "gif"};
+  for (const char* ext : kExtensions) {
+    if (fileExists(context.data_directory + "Cover." + ext)) return;
+  }
+  for (const char* ext : kExtensions) {
+    const std::string source = context.program_directory + "Cover." + ext;
+    if (fileExists(source)) {
+      copyQuietly(source, context.data_directory + "Cover." + ext);
+      return;
+    }
+  }
+}
+
+bool createEmptyLibrary(marlbase::TableHandle& table, const Settings& settings) {
+  const bool made = createSongTable(table, settings.text(kDatabasePath));
+  table.close();
+  return made;
+}
+
+}  // namespace
+
+StartupLoadResult loadSettingsAndLibrary(AppContext& context, Settings& settings,
+                                         marlbase::TableHandle& table, StartupUi& ui,
+                                         LibraryOpener& opener) {
+  StartupLoadResult result;
+  result.settings_file =
+      loadSettings(context.data_directory, context.program_directory, settings);
+  const int version = result.settings_file.version;
+
+  if (!result.settings_file.found) {
+    result.first_run = true;
+    resetAll(settings);
+    resetRatingValues(settings);
+    ui.showWelcome(WelcomeMode::kFirstRun);
+    settings.setText(kDatabasePath, context.data_directory + kLibraryFileName);
+    if (!fileExists(settings.text(kDatabasePath))) {
+      result.created_library = createEmptyLibrary(table, settings);
+    }
+  } else {
+    const UpgradeResult upgrade = upgradeSettings(settings, version);
+    if (upgrade.not_upgradable) {
+      const int choice = ui.showMessage({kNotUpgradableMessage, "OK", "View ReadMe"});
+      if (choice == 2) ui.openReadMe(context.program_directory + kReadMeFileName);
+      result.end_program = true;
+      return result;
+    }
+    if (upgrade.copy_old_playlist) {
+      copyQuietly(context.data_directory + "Playlist.m3u", context.data_directory + "PL1.m3u");
+    }
+    if (upgrade.show_welcome) ui.showWelcome(WelcomeMode::kUpgrade);
+  }
+
+  context.network_refresh_counter = 200;
+  context.local_copy_path = context.data_directory + kLocalCopyFileName;
+  opener.openLibraryForReading(table, settings, context);
+  if (!table.isOpen()) result.created_library = createEmptyLibrary(table, settings);
+  table.close();
+
+  if (!result.settings_file.found || version != kVersionCurrent) copyDefaultCover(context);
+
+  // Unsigned, so that a negative word from a damaged file is caught as well.
+  if (static_cast<uint32_t>(settings.get(kStateUser, 0)) > 9) settings.set(kStateUser, 0, 0);
+  if (static_cast<uint32_t>(settings.get(kStateAltMode, 0)) > 9) {
+    settings.set(kStateAltMode, 0, 0);
+  }
+  settings.set(kEditQueueCount, -1);
+  settings.set(kSizeCheck, 1);
+  return result;
+}
+
+}  // namespace tunora

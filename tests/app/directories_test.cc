@@ -1,0 +1,130 @@
+// The program and data directories, the removable-drive probe over a hand-made sysfs, and the
+// fixed user read from "DefSet.txt".
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <filesystem>
+#include <map>
+
+#include "app/directories.h"
+#include "app/fixed_user.h"
+#include "app/removable_drive.h"
+#include "tests/app/temp_dir.h"
+
+namespace tunora {
+namespace {
+
+using testing::TempDir;
+
+struct ProbeSetup {
+  std::map<std::string, std::string> env;
+  bool removable = false;
+  std::vector<std::string> asked;
+
+  DirectoryProbe probe(const std::string& program_path) {
+    DirectoryProbe p;
+    p.program_path = program_path;
+    p.environment = [this](const std::string& name) -> std::optional<std::string> {
+      auto it = env.find(name);
+      return it == env.end() ? std::nullopt : std::optional<std::string>(it->second);
+    };
+    p.is_removable = [this](const std::string& folder) {
+      asked.push_back(folder);
+      return removable;
+    };
+    return p;
+  }
+};
+
+TEST(DirectoriesTest, NoDefSetKeepsEverythingBesideTheProgram) {
+  TempDir program;
+  ProbeSetup setup;
+  setup.env["XDG_DATA_HOME"] = program.file("share");
+  const Directories dirs = findDirectories(setup.probe(program.file("tunora")));
+  EXPECT_EQ(dirs.program, program.path());
+  EXPECT_EQ(dirs.data, program.path());
+  EXPECT_EQ(dirs.defset_text[0], 0);
+  EXPECT_EQ(setup.asked, std::vector<std::string>{program.path()});
+}
+
+TEST(DirectoriesTest, DefSetMovesTheDataToTheUsersFolder) {
+  TempDir program, home;
+  testing::writeText(program.file("DefSet.txt"), "03 pinned\r\n" + std::string(100, 'z'));
+  ProbeSetup setup;
+  setup.env["HOME"] = home.path();
+  Directories dirs = findDirectories(setup.probe(program.file("tunora")));
+  EXPECT_EQ(dirs.data, home.path() + ".local/share/Pellan/Tunora/");
+  EXPECT_TRUE(std::filesystem::is_directory(dirs.data));
+  EXPECT_EQ(dirs.defset_text[0], '0');
+  EXPECT_EQ(dirs.defset_text[63], 'z');
+
+  setup.env["XDG_DATA_HOME"] = home.file("xdg");
+  dirs = findDirectories(setup.probe(program.file("tunora")));
+  EXPECT_EQ(dirs.data, home.path() + "xdg/Pellan/Tunora/");
+  setup.env["XDG_DATA_HOME"] = "relative/ignored";
+  EXPECT_EQ(findDirectories(setup.probe(program.file("tunora"))).data,
+            home.path() + ".local/share/Pellan/Tunora/");
+}
+
+TEST(DirectoriesTest, RemovableDriveKeepsEverythingBesideTheProgram) {
+  TempDir program;
+  testing::writeText(program.file("DefSet.txt"), "05");
+  ProbeSetup setup;
+  setup.env["HOME"] = program.path();
+  setup.removable = true;
+  const Directories dirs = findDirectories(setup.probe(program.file("tunora")));
+  EXPECT_EQ(dirs.data, program.path());
+  EXPECT_EQ(dirs.defset_text[0], 0);  // not read: nobody is pinned
+}
+
+// A sysfs tree whose block-device link for the temporary folder's device leads to a partition
+// of a disk with the given removable flag.
+void makeSysfs(const std::string& root, const std::string& folder, bool partition, char flag) {
+  namespace fs = std::filesystem;
+  struct stat st {};
+  ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+  const fs::path disk = fs::path(root) / "devices/pci0000:00/usb1/block/sdb";
+  const fs::path device = partition ? disk / "sdb1" : disk;
+  fs::create_directories(device);
+  fs::create_directories(fs::path(root) / "dev/block");
+  if (partition) testing::writeText((device / "partition").string(), "1\n");
+  testing::writeText((disk / "removable").string(), std::string(1, flag) + "\n");
+  testing::writeText((device / "removable").string(), "0\n");  // must not be read
+  fs::create_symlink(device, fs::path(root) / "dev/block" /
+                                 (std::to_string(major(st.st_dev)) + ":" +
+                                  std::to_string(minor(st.st_dev))));
+}
+
+TEST(DirectoriesTest, RemovableProbeWalksFromPartitionToDisk) {
+  TempDir folder, sys_a, sys_b, sys_c;
+  makeSysfs(sys_a.path(), folder.path(), true, '1');
+  EXPECT_TRUE(isOnRemovableDrive(folder.path(), sys_a.path()));
+  makeSysfs(sys_b.path(), folder.path(), true, '0');
+  EXPECT_FALSE(isOnRemovableDrive(folder.path(), sys_b.path()));
+  makeSysfs(sys_c.path(), folder.path(), false, '1');
+  EXPECT_FALSE(isOnRemovableDrive(folder.path(), sys_c.path()));  // reads the device's own "0"
+  EXPECT_FALSE(isOnRemovableDrive(folder.path(), folder.file("no-sysfs")));
+  EXPECT_FALSE(isOnRemovableDrive(folder.file("missing"), sys_a.path()));
+}
+
+std::array<uint8_t, kDefSetTextSize> defset(const std::string& text) {
+  std::array<uint8_t, kDefSetTextSize> bytes{};
+  std::copy(text.begin(), text.end(), bytes.begin());
+  return bytes;
+}
+
+TEST(DirectoriesTest, FixedUserFromDefSet) {
+  EXPECT_EQ(fixedUserFromDefSet(defset("03")), 2);
+  EXPECT_EQ(fixedUserFromDefSet(defset("01 anything")), 0);
+  EXPECT_EQ(fixedUserFromDefSet(defset("09")), 8);
+  EXPECT_EQ(fixedUserFromDefSet(defset("00")), 9);
+  EXPECT_EQ(fixedUserFromDefSet(defset("0\r\n")), 0);
+  EXPECT_EQ(fixedUserFromDefSet(defset("0")), 0);
+  EXPECT_EQ(fixedUserFromDefSet(defset("1")), 999);
+  EXPECT_EQ(fixedUserFromDefSet(defset(" 03")), 999);
+  EXPECT_EQ(fixedUserFromDefSet(defset("")), 999);
+}
+
+}  // namespace
+}  // namespace tunora

@@ -1,0 +1,224 @@
+// Start-up's load of the settings and the library: the first run, upgrades with their dialogs,
+// a library that will not open, the cover copy and the clamps; then the whole window-less
+// start-up with its command line and lock.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <future>
+
+#include "app/settings_defaults.h"
+#include "app/settings_file.h"
+#include "app/start_up.h"
+#include "app/startup_load.h"
+#include "tests/app/temp_dir.h"
+#include "util/fake_env.h"
+
+namespace tunora {
+namespace {
+
+using namespace settings;
+using testing::putWord;
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+class RecordingUi : public StartupUi {
+ public:
+  std::vector<WelcomeMode> welcomes;
+  std::vector<MessageRequest> messages;
+  std::vector<std::string> readmes;
+  int answer = 1;
+  void showWelcome(WelcomeMode mode) override { welcomes.push_back(mode); }
+  int showMessage(const MessageRequest& request) override {
+    messages.push_back(request);
+    return answer;
+  }
+  void openReadMe(const std::string& path) override { readmes.push_back(path); }
+};
+
+class StartupLoadTest : public ::testing::Test {
+ protected:
+  StartupLoadTest() {
+    context_.program_directory = program_.path();
+    context_.data_directory = data_.path();
+  }
+
+  StartupLoadResult load() {
+    return loadSettingsAndLibrary(context_, settings_, table_, ui_, opener_);
+  }
+
+  void writeSettingsFile(const std::string& header, const std::vector<uint8_t>& record) {
+    testing::writeBytes(data_.file("dTunora.dat"), testing::settingsFileBytes(header, record));
+  }
+
+  TempDir program_, data_;
+  AppContext context_;
+  Settings settings_;
+  marlbase::TableHandle table_;
+  RecordingUi ui_;
+  DirectLibraryOpener opener_;
+};
+
+TEST_F(StartupLoadTest, FirstRunCreatesTheLibraryButNoSettingsFile) {
+  testing::writeText(program_.file("Cover.gif"), "GIF89a");
+  const StartupLoadResult r = load();
+  EXPECT_TRUE(r.first_run);
+  EXPECT_TRUE(r.created_library);
+  EXPECT_FALSE(r.end_program);
+  EXPECT_EQ(ui_.welcomes, std::vector<WelcomeMode>{WelcomeMode::kFirstRun});
+  EXPECT_EQ(settings_.text(kDatabasePath), data_.file("Tunora.mbf"));
+  EXPECT_EQ(fs::file_size(data_.file("Tunora.mbf")), 26'636u);
+  EXPECT_FALSE(fs::exists(data_.file("dTunora.dat")));
+  EXPECT_FALSE(table_.isOpen());
+  EXPECT_EQ(settings_.get(kListSize), 100);
+  EXPECT_EQ(settings_.get(kRatingValue, 9), 512);
+  EXPECT_EQ(settings_.get(kTargetValue), 1000);
+  EXPECT_EQ(context_.network_refresh_counter, 200);
+  EXPECT_EQ(context_.local_copy_path, data_.file("Local.mbf"));
+  EXPECT_EQ(testing::readBytes(data_.file("Cover.gif")).size(), 6u);
+
+  ASSERT_TRUE(saveSettings(settings_, data_.path(), {}).ok());
+  EXPECT_EQ(fs::file_size(data_.file("dTunora.dat")), 7008u);
+}
+
+TEST_F(StartupLoadTest, FirstRunKeepsAnExistingLibrary) {
+  testing::writeText(data_.file("Tunora.mbf"), "not a table");
+  const StartupLoadResult r = load();
+  // It does not open, so a new table replaces it.
+  EXPECT_TRUE(r.first_run);
+  EXPECT_TRUE(r.created_library);
+  EXPECT_EQ(fs::file_size(data_.file("Tunora.mbf")), 26'636u);
+}
+
+TEST_F(StartupLoadTest, TooOldSettingsEndTheProgramAfterTheMessage) {
+  writeSettingsFile("TUNO1299", std::vector<uint8_t>(7000, 0));
+  ui_.answer = 2;  // "View ReadMe"
+  const StartupLoadResult r = load();
+  EXPECT_TRUE(r.end_program);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].message,
+            "Sorry, you need to install version 1.3 first to upgrade your database");
+  EXPECT_EQ(ui_.messages[0].first_button, "OK");
+  EXPECT_EQ(ui_.messages[0].second_button, "View ReadMe");
+  EXPECT_EQ(ui_.readmes, std::vector<std::string>{program_.file("ReadMe.htm")});
+  EXPECT_FALSE(fs::exists(data_.file("Tunora.mbf")));
+}
+
+TEST_F(StartupLoadTest, Version3xxCopiesTheOldPlayList) {
+  std::vector<uint8_t> record(7000, 0);
+  putWord(record, 652, 4);  // the old single user
+  const std::string library = data_.file("lib.mbf");
+  std::copy(library.begin(), library.end(), record.begin() + 32);
+  writeSettingsFile("TUNO1350", record);
+  testing::writeText(data_.file("Playlist.m3u"), "a.mp3\r\n");
+  testing::writeText(data_.file("PL1.m3u"), "old\r\n");
+  const StartupLoadResult r = load();
+  EXPECT_FALSE(r.first_run || r.end_program);
+  EXPECT_TRUE(ui_.welcomes.empty());
+  EXPECT_EQ(testing::readBytes(data_.file("PL1.m3u")),
+            (std::vector<uint8_t>{'a', '.', 'm', 'p', '3', '\r', '\n'}));
+  EXPECT_EQ(settings_.get(kStateUser, 0), 4);
+  EXPECT_TRUE(r.created_library);  // the library path held no table yet
+  EXPECT_TRUE(fs::exists(library));
+}
+
+TEST_F(StartupLoadTest, UnrecognisedFileShowsTheUpgradeWelcome) {
+  writeSettingsFile("JUNK1401", std::vector<uint8_t>(7000, 0));
+  (void)load();
+  EXPECT_EQ(ui_.welcomes, std::vector<WelcomeMode>{WelcomeMode::kUpgrade});
+}
+
+TEST_F(StartupLoadTest, CurrentFileOpensItsLibraryAndClampsStateZero) {
+  Settings prepared;
+  resetAll(prepared);
+  prepared.setText(kDatabasePath, data_.file("songs.mbf"));
+  prepared.set(kStateUser, 0, 12);
+  prepared.set(kStateAltMode, 0, -3);
+  prepared.set(kStateUser, 1, 12);  // only state 0 is clamped
+  prepared.set(kSizeCheck, 0);
+  prepared.set(kEditQueueCount, 40);
+  ASSERT_TRUE(saveSettings(prepared, data_.path(), {}).ok());
+  testing::writeText(program_.file("Cover.jpg"), "jpeg");
+
+  StartupLoadResult r = load();
+  EXPECT_TRUE(r.created_library);
+  EXPECT_EQ(fs::file_size(data_.file("songs.mbf")), 26'636u);
+  EXPECT_FALSE(fs::exists(data_.file("Cover.jpg")));  // current version: no cover copy
+  EXPECT_EQ(settings_.get(kStateUser, 0), 0);
+  EXPECT_EQ(settings_.get(kStateAltMode, 0), 0);
+  EXPECT_EQ(settings_.get(kStateUser, 1), 12);
+  EXPECT_EQ(settings_.get(kSizeCheck), 1);
+  EXPECT_EQ(settings_.get(kEditQueueCount), -1);
+
+  // The second start opens the table it made; nothing new is created.
+  r = load();
+  EXPECT_FALSE(r.created_library);
+}
+
+class StartUpTest : public ::testing::Test {
+ protected:
+  StartUpInputs inputs(const std::string& line) {
+    StartUpInputs in;
+    in.command_line = line;
+    in.probe.program_path = program_.file("tunora");
+    in.probe.environment = [this](const std::string& name) -> std::optional<std::string> {
+      if (name == "HOME") return home_.path();
+      return std::nullopt;
+    };
+    in.probe.is_removable = [](const std::string&) { return false; };
+    in.lock_path = program_.file("Tunora.exe.lock");
+    in.env = &env_;
+    in.ui = &ui_;
+    in.opener = &opener_;
+    return in;
+  }
+
+  TempDir program_, home_;
+  FakeEnv env_;
+  RecordingUi ui_;
+  DirectLibraryOpener opener_;
+  marlbase::TableHandle table_;
+};
+
+TEST_F(StartUpTest, InstalledCopyPinnedToAUserPlaysAtOnce) {
+  testing::writeText(program_.file("DefSet.txt"), "03");
+  AppContext context;
+  Settings settings;
+  EXPECT_EQ(startUp(inputs("tunora xs"), context, settings, table_),
+            StartUpOutcome::kRunMainWindow);
+  EXPECT_EQ(context.data_directory, home_.path() + ".local/share/Pellan/Tunora/");
+  EXPECT_TRUE(fs::exists(context.data_directory + "Tunora.mbf"));
+  EXPECT_EQ(context.fixed_user, 2);
+  EXPECT_EQ(context.play_on_start, 1);
+  EXPECT_EQ(context.last_added_path, "Tunora.exe");
+  EXPECT_TRUE(context.instance_lock.held());
+  EXPECT_FALSE(context.quit);
+}
+
+TEST_F(StartUpTest, FillerArgumentAndAutoPlay) {
+  Settings saved;
+  resetAll(saved);
+  saved.set(kAutoPlay, 1);
+  ASSERT_TRUE(saveSettings(saved, program_.path(), {}).ok());
+  AppContext context;
+  Settings settings;
+  EXPECT_EQ(startUp(inputs("tunora \\f"), context, settings, table_), StartUpOutcome::kRunFiller);
+  EXPECT_TRUE(context.quit);
+  EXPECT_EQ(context.play_on_start, 1);
+  EXPECT_EQ(context.fixed_user, 999);
+}
+
+TEST_F(StartUpTest, SecondPlayerWithoutArgumentEndsBeforeLoadingAnything) {
+  InstanceLockResult first = takeInstanceLock(env_, program_.file("Tunora.exe.lock"), false);
+  ASSERT_TRUE(first.lock.held());
+  AppContext context;
+  Settings settings;
+  auto second = std::async(std::launch::async,
+                           [&] { return startUp(inputs("tunora"), context, settings, table_); });
+  env_.waitForSleepers(1);
+  env_.advance(std::chrono::milliseconds(5000));
+  EXPECT_EQ(second.get(), StartUpOutcome::kAnotherPlayerRunning);
+  EXPECT_FALSE(fs::exists(program_.file("Tunora.mbf")));
+}
+
+}  // namespace
+}  // namespace tunora
