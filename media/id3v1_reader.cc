@@ -1,0 +1,48 @@
+// ID3v1 tag reading.
+//
+// Layout, the last 128 bytes of the file: "TAG", title (30 bytes), artist (30), album (30),
+// year (4), comment (30), genre (1). Texts are single-byte, padded with 0 or blanks. Version 1.1
+// puts a 0 at comment byte 28 and the track number at byte 29, so the comment's text ends at 28.
+#include "media/id3v1_reader.h"
+
+#include <array>
+#include <cstring>
+
+#include "media/tag_text.h"
+
+namespace tunora::media {
+namespace {
+
+constexpr size_t kTagSize = 3 + 30 + 30 + 30 + 4 + 30 + 1;
+constexpr size_t kTitleOffset = 3;
+constexpr size_t kArtistOffset = kTitleOffset + 30;
+constexpr size_t kAlbumOffset = kArtistOffset + 30;
+constexpr size_t kYearOffset = kAlbumOffset + 30;
+constexpr size_t kCommentOffset = kYearOffset + 4;
+constexpr size_t kGenreOffset = kCommentOffset + 30;
+static_assert(kGenreOffset + 1 == kTagSize && kTagSize == 128);
+
+void takeField(std::span<const uint8_t> field, std::string& target) {
+  std::string text = decodeId3v1Field(field);
+  if (!text.empty()) target = std::move(text);
+}
+
+}  // namespace
+
+bool readId3v1(TagSource& source, TagRecord& record) {
+  if (source.size() < kTagSize) return false;
+  std::array<uint8_t, kTagSize> tag{};
+  if (source.readAt(source.size() - kTagSize, tag) != kTagSize) return false;
+  if (std::memcmp(tag.data(), "TAG", 3) != 0) return false;
+  const std::span<const uint8_t> bytes(tag);
+  record.kind = TagKind::kId3v1;
+  takeField(bytes.subspan(kTitleOffset, 30), record.title);
+  takeField(bytes.subspan(kArtistOffset, 30), record.artist);
+  takeField(bytes.subspan(kAlbumOffset, 30), record.album);
+  takeField(bytes.subspan(kYearOffset, 4), record.year);
+  takeField(bytes.subspan(kCommentOffset, 30), record.comment);
+  record.genre = tag[kGenreOffset];
+  return true;
+}
+
+}  // namespace tunora::media

@@ -1,0 +1,167 @@
+// Reading and writing playlist files.
+#include "media/playlist_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "media/path_helpers.h"
+
+namespace tunora::media {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kFileScheme = "file://";
+constexpr size_t kReadChunk = 64 * 1024;
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "%41" -> "A"; a "%" not followed by two hex digits stays as it is.
+std::string percentDecode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+        hexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+bool hasScheme(std::string_view line) {
+  const size_t colon = line.find("://");
+  if (colon == std::string_view::npos || colon == 0) return false;
+  for (size_t i = 0; i < colon; ++i) {
+    const char c = line[i];
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                    (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// The path a line names, or "" when it names none that can be used.
+std::string resolveLine(std::string_view line, std::string_view list_folder) {
+  if (line.starts_with(kFileScheme)) {
+    std::string_view rest = line.substr(kFileScheme.size());
+    if (rest.starts_with("localhost/")) rest.remove_prefix(9);
+    if (!rest.starts_with("/")) return {};  // a file on another host
+    return percentDecode(rest);
+  }
+  if (line.front() == '/' || list_folder.empty() || hasScheme(line)) return std::string(line);
+  std::filesystem::path joined(std::string(list_folder) + std::string(line));
+  return joined.lexically_normal().string();
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+ListReader::ListReader(std::string list_folder, ListLineFn on_line)
+    : list_folder_(std::move(list_folder)), on_line_(std::move(on_line)) {}
+
+void ListReader::feed(std::string_view bytes) {
+  for (char c : bytes) {
+    if (c == '\r' || c == '\n') {
+      endLine();
+    } else if (line_.size() < kListLineMax + kUtf8Bom.size()) {
+      line_ += c;
+    } else {
+      overflow_ = true;
+    }
+  }
+}
+
+void ListReader::finish() { endLine(); }
+
+void ListReader::endLine() {
+  std::string_view line = line_;
+  if (first_line_ && line.starts_with(kUtf8Bom)) line.remove_prefix(kUtf8Bom.size());
+  first_line_ = false;
+  if (!overflow_ && line.size() > 2 && line.size() <= kListLineMax && line.front() != '#') {
+    const std::string path = resolveLine(line, list_folder_);
+    if (path.size() > 2 && path.size() <= kListLineMax) on_line_(path);
+  }
+  line_.clear();
+  overflow_ = false;
+}
+
+Status readListFile(const std::string& path, const ListLineFn& on_line,
+                    const std::atomic<bool>* abort) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Status::IOError("cannot open " + path + ": " + std::strerror(errno));
+  const std::string folder = path.find('/') == std::string::npos ? "" : parentFolderOf(path);
+  bool stopped = false;
+  ListReader reader(folder, [&](const std::string& line) {
+    if (abort != nullptr && abort->load()) stopped = true;
+    if (!stopped) on_line(line);
+  });
+  std::array<char, kReadChunk> chunk;
+  Status status;
+  while (!stopped) {
+    const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      status = Status::IOError("cannot read " + path + ": " + std::strerror(errno));
+      break;
+    }
+    if (n == 0) {
+      reader.finish();
+      break;
+    }
+    reader.feed(std::string_view(chunk.data(), static_cast<size_t>(n)));
+  }
+  ::close(fd);
+  return status;
+}
+
+Status writePlayList(const std::string& path, const std::vector<std::string>& paths) {
+  std::string text;
+  for (const auto& p : paths) {
+    if (p.find_first_of("\r\n") != std::string::npos) continue;
+    text += p;
+    text += "\r\n";
+  }
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return Status::IOError("cannot create " + path + ": " + std::strerror(errno));
+  bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
+  std::string why = ok ? "" : std::strerror(errno);
+  if (::close(fd) != 0 && ok) ok = false, why = std::strerror(errno);
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false, why = std::strerror(errno);
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return Status::IOError("cannot write " + path + ": " + why);
+  }
+  return Status::Ok();
+}
+
+std::string playListFileName(std::string_view data_dir, int32_t state) {
+  std::string name(data_dir);
+  if (!name.empty() && name.back() != '/') name += '/';
+  return name + "PL" + std::to_string(state + 1) + ".m3u";
+}
+
+}  // namespace tunora::media

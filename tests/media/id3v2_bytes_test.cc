@@ -1,0 +1,202 @@
+// The tag reader on hand-built tags: sizes, versions, flags, encodings, and damaged tags.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "media/tag_reader.h"
+
+namespace tunora::media {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes be32(uint32_t v) { return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}; }
+Bytes safe32(uint32_t v) {
+  return {uint8_t(v >> 21 & 127), uint8_t(v >> 14 & 127), uint8_t(v >> 7 & 127), uint8_t(v & 127)};
+}
+// A tag header with the given version, flags and syncsafe size, followed by body.
+Bytes tag(uint8_t version, uint8_t flags, const Bytes& body) {
+  return text("ID3") + Bytes{version, 0, flags} + safe32(uint32_t(body.size())) + body;
+}
+Bytes frame23(std::string_view id, const Bytes& body, uint16_t flags = 0) {
+  return text(id) + be32(uint32_t(body.size())) + Bytes{uint8_t(flags >> 8), uint8_t(flags)} + body;
+}
+Bytes frame24(std::string_view id, const Bytes& body, uint16_t flags = 0) {
+  return text(id) + safe32(uint32_t(body.size())) + Bytes{uint8_t(flags >> 8), uint8_t(flags)} +
+         body;
+}
+Bytes latin1(std::string_view s) { return Bytes{0} + text(s); }
+
+TagRecord read(const Bytes& bytes) {
+  TagRecord record;
+  readTagsFromBytes(bytes, "/music/Band/Album/file.mp3", record);
+  return record;
+}
+
+TEST(Id3v2Bytes, LargeFramesAndManyFramesAreReadWhole) {
+  // A 300-byte text frame (whose low size byte alone would say 44) and a title after 20 frames.
+  Bytes body;
+  for (int i = 0; i < 20; ++i) body = body + frame23("TXX" + std::to_string(i % 10), latin1("x"));
+  const std::string long_album(299, 'a');
+  body = body + frame23("TALB", latin1(long_album)) + frame23("TIT2", latin1("Late Title"));
+  const TagRecord r = read(tag(3, 0, body) + Bytes(100, 0xFF));
+  EXPECT_EQ(r.kind, TagKind::kId3v2);
+  EXPECT_EQ(r.title, "Late Title");
+  EXPECT_EQ(r.album, long_album);
+  EXPECT_EQ(r.artist, "No Data");
+  EXPECT_EQ(r.comment, "No Data");
+}
+
+TEST(Id3v2Bytes, TextEncodings) {
+  const Bytes utf16le = Bytes{1, 0xFF, 0xFE, 'C', 0, 0xE9, 0, 0x34, 0xD8, 0x1E, 0xDD, 0, 0};
+  const Bytes utf16be = Bytes{2, 0, 'B', 0x04, 0x1F};  // no terminator: runs to the end
+  const Bytes utf8 = Bytes{3, 'U', 0xC3, 0xBC, 0};
+  const Bytes cp = Bytes{'D', 'o', 'n', 0x92, 't', 0};
+  const TagRecord r = read(tag(4, 0,
+                               frame24("TIT2", utf16le) + frame24("TPE1", utf16be) +
+                                   frame24("TALB", utf8) + frame24("TDRC", latin1("2001-05-06")) +
+                                   frame24("COMM", Bytes{0} + text("eng") + Bytes{0} + cp)));
+  EXPECT_EQ(r.title, "C\xC3\xA9\xF0\x9D\x84\x9E");  // Cé𝄞 (a surrogate pair)
+  EXPECT_EQ(r.artist, "B\xD0\x9F");                 // BП
+  EXPECT_EQ(r.album, "U\xC3\xBC");
+  EXPECT_EQ(r.year, "2001");
+  EXPECT_EQ(r.comment, "Don\xE2\x80\x99t");
+}
+
+TEST(Id3v2Bytes, CommentSkipsLanguageAndDescription) {
+  // UTF-16 comment with its own byte-order mark in the description and the text; a described
+  // comment first, which the plain one replaces; a third is ignored.
+  const Bytes described = Bytes{0} + text("engiTunNORM") + Bytes{0} + text(" 0000 0001");
+  const Bytes plain = Bytes{1} + text("deu") + Bytes{0xFF, 0xFE, 0, 0, 0xFF, 0xFE, 'o', 0, 'k', 0};
+  const Bytes later = Bytes{0} + text("eng") + Bytes{0} + text("later");
+  TagRecord r = read(tag(3, 0, frame23("COMM", described) + frame23("COMM", plain) +
+                                   frame23("COMM", later)));
+  EXPECT_EQ(r.comment, "ok");
+  r = read(tag(3, 0, frame23("COMM", described)));
+  EXPECT_EQ(r.comment, " 0000 0001");
+  // ffmpeg writes comments as a user text named "comment".
+  r = read(tag(4, 0, frame24("TXXX", Bytes{3} + text("comment") + Bytes{0} + text("from ffmpeg"))));
+  EXPECT_EQ(r.comment, "from ffmpeg");
+}
+
+TEST(Id3v2Bytes, Version22) {
+  const auto frame22 = [](std::string_view id, const Bytes& body) {
+    const auto n = uint32_t(body.size());
+    return text(id) + Bytes{uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)} + body;
+  };
+  const TagRecord r = read(tag(2, 0, frame22("PIC", Bytes(400, 7)) + frame22("TT2", latin1("T22")) +
+                                         frame22("TP1", latin1("A22")) +
+                                         frame22("COM", Bytes{0} + text("eng") + Bytes{0} +
+                                                            text("C22"))));
+  EXPECT_EQ(r.title, "T22");
+  EXPECT_EQ(r.artist, "A22");
+  EXPECT_EQ(r.comment, "C22");
+}
+
+TEST(Id3v2Bytes, ExtendedHeadersAreSkipped) {
+  const Bytes ext23 = be32(6) + Bytes{0, 0, 0, 0, 0, 0};
+  TagRecord r = read(tag(3, 0x40, ext23 + frame23("TIT2", latin1("E3"))));
+  EXPECT_EQ(r.title, "E3");
+  const Bytes ext24 = safe32(6) + Bytes{1, 0};
+  r = read(tag(4, 0x40, ext24 + frame24("TIT2", latin1("E4"))));
+  EXPECT_EQ(r.title, "E4");
+}
+
+TEST(Id3v2Bytes, UnsynchronisationIsUndone) {
+  // Version 2.3: the whole tag, frame header included. The size 0xFF bytes is written 00 00 00 FF
+  // and becomes 00 00 00 FF 00 after unsynchronisation.
+  Bytes title = latin1("\xFF" "A");
+  title.resize(255, 'z');
+  const Bytes plain = frame23("TIT2", title) + frame23("TPE1", latin1("Art"));
+  Bytes synced;
+  for (uint8_t b : plain) {
+    synced.push_back(b);
+    if (b == 0xFF) synced.push_back(0);
+  }
+  TagRecord r = read(tag(3, 0x80, synced));
+  EXPECT_EQ(r.title.substr(0, 3), "\xC3\xBF" "A");  // ÿA
+  EXPECT_EQ(r.artist, "Art");
+  // Version 2.4: per frame, flagged in the frame.
+  r = read(tag(4, 0, frame24("TIT2", Bytes{0, 0xFF, 0, 'B'}, 0x0002)));
+  EXPECT_EQ(r.title, "\xC3\xBF" "B");
+}
+
+TEST(Id3v2Bytes, PlainSizesInVersion24AreTolerated) {
+  // Frames whose sizes were written as plain integers: 200 (00 00 00 C8, not syncsafe at all)
+  // and 256 (00 00 01 00, which read as syncsafe would be 128 and land inside the text).
+  for (uint32_t size : {200u, 256u}) {
+    const Bytes body = text("TIT2") + be32(size) + Bytes{0, 0} + latin1(std::string(size - 1, 't')) +
+                       frame24("TPE1", latin1("After"));
+    const TagRecord r = read(tag(4, 0, body));
+    EXPECT_EQ(r.title, std::string(size - 1, 't'));
+    EXPECT_EQ(r.artist, "After");
+  }
+}
+
+TEST(Id3v2Bytes, FrameFlags) {
+  // Grouping byte and data length (2.4), compressed frame ignored, grouping byte (2.3).
+  TagRecord r = read(tag(4, 0, frame24("TIT2", Bytes{9} + safe32(3) + latin1("Gx"), 0x0041) +
+                                   frame24("TPE1", Bytes{0, 0, 0, 5, 0x78}, 0x0009)));
+  EXPECT_EQ(r.title, "Gx");
+  EXPECT_EQ(r.artist, "No Data");
+  r = read(tag(3, 0, frame23("TALB", Bytes{4} + latin1("G3"), 0x0020)));
+  EXPECT_EQ(r.album, "G3");
+}
+
+TEST(Id3v2Bytes, DamagedTagsEndCleanlyWithWhatWasRead) {
+  const Bytes good = frame23("TIT2", latin1("Good"));
+  // A frame of size 0, a garbage id, a size past the tag, a tag past the end of the file.
+  for (const Bytes& bad : {frame23("TPE1", {}), text("t!T2") + be32(5) + Bytes{0, 0} + latin1("bad!"),
+                           text("TPE1") + be32(0x7FFFFFF0) + Bytes{0, 0} + latin1("x")}) {
+    const TagRecord r = read(tag(3, 0, good + bad + frame23("TALB", latin1("never"))));
+    EXPECT_EQ(r.title, "Good");
+    EXPECT_EQ(r.artist, "No Data");
+    EXPECT_EQ(r.album, "No Data");
+  }
+  Bytes truncated = tag(3, 0, good + frame23("TALB", latin1("Cut off here")));
+  truncated.resize(truncated.size() - 4);
+  TagRecord r = read(truncated);
+  EXPECT_EQ(r.title, "Good");
+  EXPECT_EQ(r.album, "No Data");
+  // Empty texts and unknown encodings keep the defaults.
+  r = read(tag(3, 0, frame23("TIT2", Bytes{0}) + frame23("TPE1", Bytes{7, 'x'})));
+  EXPECT_EQ(r.title, "file.mp3");
+  EXPECT_EQ(r.artist, "No Data");
+}
+
+TEST(Id3v2Bytes, NoUsableId3v2FallsBackToId3v1) {
+  Bytes v1 = text("TAG") + text("V1 title") + Bytes(22, 0) + text("V1 artist   ") + Bytes(18, ' ') +
+             Bytes(30, 0) + text("1987") + text("comment") + Bytes(21, 0) + Bytes{0, 7, 12};
+  ASSERT_EQ(v1.size(), 128u);
+  for (const Bytes& head : {text("ID3") + Bytes{5, 0, 0, 0, 0, 0, 1}, text("ID3") + Bytes{3, 0, 0, 0x80, 0, 0, 0},
+                            text("ID"), text("xyz")}) {
+    const TagRecord r = read(head + Bytes(50, 0) + v1);
+    EXPECT_EQ(r.kind, TagKind::kId3v1);
+    EXPECT_EQ(r.title, "V1 title");
+    EXPECT_EQ(r.artist, "V1 artist");  // trailing blanks trimmed
+    EXPECT_EQ(r.album, "No Data");     // an empty field keeps the default
+    EXPECT_EQ(r.year, "1987");
+    EXPECT_EQ(r.comment, "comment");
+    EXPECT_EQ(r.genre, 12);
+  }
+  const TagRecord none = read(Bytes{'T', 'A', 'G'});
+  EXPECT_EQ(none.kind, TagKind::kNone);
+  EXPECT_EQ(none.title, "file.mp3");
+}
+
+TEST(Id3v2Bytes, TextsAreCutAtACharacterBoundary) {
+  std::string long_text;
+  for (int i = 0; i < 400; ++i) long_text += "\xC3\xA9";  // é, 800 bytes
+  const TagRecord r = read(tag(4, 0, frame24("TIT2", Bytes{3} + text(long_text))));
+  EXPECT_EQ(r.title.size(), 598u);
+  EXPECT_EQ(r.title, long_text.substr(0, 598));
+}
+
+}  // namespace
+}  // namespace tunora::media
