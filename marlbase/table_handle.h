@@ -29,6 +29,8 @@
 
 namespace tunora::marlbase {
 
+class Collation;
+
 class TableHandle {
  public:
   TableHandle();
@@ -140,7 +142,9 @@ class TableHandle {
   // The lowest live slot after slot whose record matches; -1 when none.
   int32_t findNext(int32_t slot);
   // Compacts, then sorts the records by the column's text (integers as decimal text) in the
-  // collation of the user's locale, keeping equal values in order. 1, or 0 on failure.
+  // collation of the user's locale, keeping equal values in order. 1, or 0 on failure (closed,
+  // read-only, capacity 2 or less, bad column, no live record). Leaves the value buffers as
+  // they were.
   int32_t sortByColumn(int32_t column);
   // The same with a named ICU locale ("" for the root collation).
   int32_t sortByColumn(int32_t column, const std::string& locale);
@@ -150,6 +154,11 @@ class TableHandle {
   std::optional<std::string> readText(int32_t slot, int32_t column);
   bool writeInt(int32_t slot, int32_t column, uint32_t value);
   bool writeText(int32_t slot, int32_t column, std::string_view text);
+
+  // For tools that show a table as it is: the status word and the raw bytes of a field, without
+  // the live-count condition of getStatus and readField. Empty on a bad number or closed handle.
+  std::optional<int32_t> peekStatus(int32_t slot) const;
+  std::string_view peekField(int32_t slot, int32_t column) const;
 
   // For tests and benchmarks: forget what open computed, so the next open rescans the file.
   void TEST_dropOpenCache() { cache_.valid = false; }
@@ -184,7 +193,8 @@ class TableHandle {
   bool fieldContainsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const;
   int32_t resize(uint32_t new_capacity, bool grow);
   bool remap(bool writable);
-  void stampAtClose();
+  void stampAtClose(bool was_mapped);
+  void sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation);
 
   std::string path_;
   int32_t column_count_ = 0;
@@ -199,6 +209,8 @@ class TableHandle {
   uint8_t* base_ = nullptr;  // the mapped file while open mapped
   size_t map_size_ = 0;
   bool map_writable_ = false;
+  bool defining_columns_ = false;  // between create and finishColumns
+  bool dirty_ = false;             // something was written since the open
   uint32_t capacity_ = 0;
   int32_t live_count_ = 0;
   uint32_t record_size_ = 0;

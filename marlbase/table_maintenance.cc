@@ -1,1 +1,134 @@
-// placeholder
+// Slot maintenance: growing a table that is nearly full, and compacting and cutting one that is
+// mostly empty. Runs before every allocation and on openWithMaintenance.
+//
+// The compaction gives the result of moving each occupied record, one step at a time, down into
+// the free slot just below it until the occupied records are packed at the low slots in their
+// old order. Done literally that restarts a scan after every move and is quadratic; here it is
+// one pass that leaves the same bytes (see compact()).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+#include "marlbase/table_handle.h"
+
+namespace tunora::marlbase {
+namespace {
+
+// The literal compaction gives up after this many one-step moves; ours always completes but
+// reports what would remain of the budget.
+constexpr int64_t kCompactionBudget = 500'000;
+
+}  // namespace
+
+int32_t TableHandle::maintain() {
+  if (!isMapped()) return 0;
+  if (live_count_ == 0) return 1;
+  const uint64_t occupied = index_.occupied();
+  const uint64_t free = capacity_ - occupied;
+  const uint64_t percent = capacity_ == 0 ? 100 : occupied * 100 / capacity_;
+  if (percent > 90 || free < 10) {
+    const uint32_t n = occupied / 16 > 10 ? static_cast<uint32_t>(occupied / 16) : 10;
+    if (!map_writable_) {
+      writable_ = true;
+      if (!open().ok()) return 0;
+    }
+    if (uint64_t{capacity_} + n <= kMaxCapacity) (void)resize(capacity_ + n, /*grow=*/true);
+  } else if (percent < 70 && capacity_ > 50 && compaction_hold_ == 0) {
+    if (!map_writable_) {
+      writable_ = true;
+      if (!open().ok()) return 0;
+    }
+    if (compact() != 0) {
+      const uint32_t d = capacity_ > 100 ? capacity_ * 3 / 16 : 10;
+      (void)resize(capacity_ - d, /*grow=*/false);
+    }
+  }
+  return isMapped() ? 1 : 0;
+}
+
+// Grows by appending zero slots after whatever the file holds, or cuts the file to exactly the
+// new capacity, then writes the new capacity into the header. The space is reserved before the
+// mapping can touch it, so a full disk refuses the growth instead of killing the process.
+int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
+  struct stat st;
+  if (fstat(fd_, &st) != 0) return 0;
+  const uint32_t old_capacity = capacity_;
+  bool changed = false;
+  if (grow) {
+    const uint64_t added = (uint64_t{new_capacity - capacity_} * record_size_ + 3) & ~uint64_t{3};
+    changed = posix_fallocate(fd_, st.st_size, static_cast<off_t>(added)) == 0;
+  } else {
+    const uint64_t end = record_area_ + uint64_t{new_capacity} * record_size_;
+    changed = ftruncate(fd_, static_cast<off_t>(end)) == 0;
+  }
+  if (changed) {
+    uint8_t word[4];
+    storeU32(word, new_capacity);
+    changed = pwrite(fd_, word, sizeof word, kCapacityOffset) == sizeof word;
+  }
+  if (!remap(true)) {
+    close();
+    return 0;
+  }
+  if (!changed) return 0;
+  dirty_ = true;
+  capacity_ = new_capacity;
+  if (grow) {
+    // The new slots hold zeros, unless the file already held bytes past the old capacity.
+    index_.grow(new_capacity, kStatusUnused);
+    for (uint32_t s = old_capacity; s < new_capacity; ++s) {
+      const int32_t status = statusAt(s);
+      if (status != kStatusUnused) index_.change(s, kStatusUnused, status);
+    }
+  } else {
+    rebuildIndex();
+  }
+  recount();
+  return 1;
+}
+
+// Record k of the m occupied records, at slot p_k, ends in slot k. Moving it one step at a time
+// leaves a copy of it with status 5 in every slot from k + 1 to p_k; later records overwrite
+// earlier copies, so past slot m - 1 only the last record's copies remain, in slots m .. p_last.
+// The literal algorithm makes sum(p_k - k) moves, which is what the budget counts.
+int32_t TableHandle::compact() {
+  if (!isMapped() || live_count_ == 0 || compaction_hold_ != 0 || !map_writable_) {
+    return static_cast<int32_t>(kCompactionBudget);
+  }
+  std::vector<int32_t> statuses(capacity_);
+  std::vector<uint32_t> occupied;
+  int64_t moves = 0;
+  for (uint32_t s = 0; s < capacity_; ++s) {
+    statuses[s] = statusAt(s);
+    if (statuses[s] > kHighestFreeStatus) {
+      moves += s - occupied.size();
+      occupied.push_back(s);
+    }
+  }
+  if (moves == 0) {
+    recount();
+    return static_cast<int32_t>(kCompactionBudget);
+  }
+  const auto m = static_cast<uint32_t>(occupied.size());
+  for (uint32_t k = 0; k < m; ++k) {
+    if (occupied[k] != k) std::memcpy(slotAddress(k), slotAddress(occupied[k]), record_size_);
+  }
+  const uint32_t last = occupied.back();
+  for (uint32_t s = m; s <= last; ++s) {
+    std::memcpy(slotAddress(s), slotAddress(m - 1), record_size_);
+    storeU32(slotAddress(s), static_cast<uint32_t>(kStatusDeleted));
+  }
+  for (uint32_t s = 0; s <= last; ++s) {
+    const int32_t now = s < m ? statuses[occupied[s]] : kStatusDeleted;
+    index_.change(s, statuses[s], now);
+  }
+  dirty_ = true;
+  recount();
+  const int64_t remaining = kCompactionBudget - moves;
+  return static_cast<int32_t>(remaining > 0 ? remaining : 1);
+}
+
+}  // namespace tunora::marlbase

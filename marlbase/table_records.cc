@@ -1,1 +1,192 @@
-// placeholder
+// Record and field access: the value buffers, status words, allocation and the live-slot walks.
+// Walks and allocation answer from the slot index instead of scanning the file.
+#include <cstring>
+
+#include "marlbase/table_handle.h"
+
+namespace tunora::marlbase {
+
+uint8_t* TableHandle::slotAddress(uint32_t slot) const {
+  return base_ + record_area_ + uint64_t{slot} * record_size_;
+}
+
+uint8_t* TableHandle::fieldAddress(uint32_t slot, int32_t column) const {
+  return base_ + column_offsets_[column - 1] + uint64_t{slot} * record_size_;
+}
+
+int32_t TableHandle::statusAt(uint32_t slot) const {
+  return static_cast<int32_t>(loadU32(slotAddress(slot)));
+}
+
+void TableHandle::putStatus(uint32_t slot, int32_t status) {
+  const int32_t old = statusAt(slot);
+  storeU32(slotAddress(slot), static_cast<uint32_t>(status));
+  index_.change(slot, old, status);
+  dirty_ = true;
+}
+
+bool TableHandle::usable() const { return isMapped() && live_count_ != 0; }
+
+void TableHandle::recount() { live_count_ = static_cast<int32_t>(index_.live().count()); }
+
+int32_t TableHandle::readField(int32_t slot, int32_t column) {
+  if (!usable() || !validSlot(slot) || !validColumn(column)) return -1;
+  const uint32_t type = column_types_[column - 1];
+  const uint8_t* field = fieldAddress(static_cast<uint32_t>(slot), column);
+  if (isTextType(type)) {
+    const uint32_t n = fieldWidth(type) - 1;
+    std::memcpy(text_value_.data(), field, n);
+    text_value_[n] = '\0';
+  } else if (type == 0) {
+    int_value_ = field[0];
+  } else if (type == 1) {
+    int_value_ = uint32_t{field[0]} | uint32_t{field[1]} << 8;
+  } else {
+    int_value_ = loadU32(field);
+  }
+  return static_cast<int32_t>(type);
+}
+
+int32_t TableHandle::writeField(int32_t slot, int32_t column) {
+  if (!usable() || !map_writable_ || !validSlot(slot) || !validColumn(column)) return -1;
+  const uint32_t type = column_types_[column - 1];
+  uint8_t* field = fieldAddress(static_cast<uint32_t>(slot), column);
+  if (isTextType(type)) {
+    const uint32_t n = fieldWidth(type) - 1;
+    // The buffer's bytes after its NUL are not significant; write the text and zeros after it.
+    const size_t len = strnlen(text_value_.data(), n);
+    std::memcpy(field, text_value_.data(), len);
+    std::memset(field + len, 0, n + 1 - len);
+    text_value_[0] = '\0';
+  } else if (type == 0) {
+    field[0] = static_cast<uint8_t>(int_value_);
+  } else if (type == 1) {
+    field[0] = static_cast<uint8_t>(int_value_);
+    field[1] = static_cast<uint8_t>(int_value_ >> 8);
+  } else {
+    storeU32(field, int_value_);
+  }
+  dirty_ = true;
+  return static_cast<int32_t>(type);
+}
+
+int32_t TableHandle::getStatus(int32_t slot) {
+  if (!usable() || !validSlot(slot)) return -1;
+  return statusAt(static_cast<uint32_t>(slot));
+}
+
+int32_t TableHandle::setStatus(int32_t slot, int32_t status) {
+  if (!isMapped() || !map_writable_ || !validSlot(slot)) return 0;
+  putStatus(static_cast<uint32_t>(slot), status);
+  if (!batch_) recount();
+  return 1;
+}
+
+int32_t TableHandle::allocate() {
+  if (!isMapped() || !map_writable_) return -1;
+  if (maintain() == 0 || !isMapped()) return -1;
+  const uint32_t unused = index_.unused().next(0);
+  const uint32_t deleted = index_.deleted().next(0);
+  const uint32_t slot = std::min(unused, deleted);
+  if (slot == SlotSet::kNone) return -1;
+  putStatus(slot, kStatusLive);
+  if (!batch_) recount();
+  return static_cast<int32_t>(slot);
+}
+
+int32_t TableHandle::copySlot(int32_t from, int32_t to) {
+  if (!isMapped() || !map_writable_ || !validSlot(from) || !validSlot(to)) return 0;
+  if (from == to) return 1;
+  const int32_t old = statusAt(static_cast<uint32_t>(to));
+  std::memmove(slotAddress(static_cast<uint32_t>(to)), slotAddress(static_cast<uint32_t>(from)),
+               record_size_);
+  index_.change(static_cast<uint32_t>(to), old, statusAt(static_cast<uint32_t>(to)));
+  dirty_ = true;
+  return 1;
+}
+
+int32_t TableHandle::firstWithStatus(int32_t key, int32_t start) {
+  if (!usable() || capacity_ == 0) return -1;
+  if (start < 0) start = 0;
+  if (static_cast<uint32_t>(start) > capacity_ - 1) start = static_cast<int32_t>(capacity_ - 1);
+  const auto from = static_cast<uint32_t>(start);
+  uint32_t best = SlotSet::kNone;
+  if (key == kStatusUnused) best = index_.unused().next(from);
+  if (key == kStatusDeleted) best = index_.deleted().next(from);
+  if (key == kStatusLive) best = index_.live().next(from);
+  // Other status words match on their low 16 bits (so 0x1000A matches 10).
+  const SlotSet& other = index_.other();
+  for (uint32_t s = other.next(from); s != SlotSet::kNone && s < best; s = other.next(s + 1)) {
+    if (static_cast<int16_t>(statusAt(s) & 0xFFFF) == key) {
+      best = s;
+      break;
+    }
+  }
+  return best == SlotSet::kNone ? -1 : static_cast<int32_t>(best);
+}
+
+int32_t TableHandle::nextLive(int32_t slot) {
+  if (!usable()) return slot;
+  const uint32_t from = slot < 0 ? 0 : static_cast<uint32_t>(slot) + 1;
+  const uint32_t next = index_.live().next(from);
+  return next == SlotSet::kNone ? slot : static_cast<int32_t>(next);
+}
+
+int32_t TableHandle::previousLive(int32_t slot) {
+  if (!usable() || slot <= 0) return slot;
+  const uint32_t prev = index_.live().previous(static_cast<uint32_t>(slot) - 1);
+  return prev == SlotSet::kNone ? slot : static_cast<int32_t>(prev);
+}
+
+int32_t TableHandle::lastLive() {
+  if (!usable() || capacity_ == 0) return -1;
+  const uint32_t last = index_.live().previous(capacity_ - 1);
+  return last == SlotSet::kNone || last == 0 ? -1 : static_cast<int32_t>(last);
+}
+
+int32_t TableHandle::nthLive(int32_t n) {
+  if (!usable() || n <= 0) return -1;
+  const uint32_t slot = index_.live().select(static_cast<uint32_t>(n));
+  return slot == SlotSet::kNone ? -1 : static_cast<int32_t>(slot);
+}
+
+std::optional<int32_t> TableHandle::peekStatus(int32_t slot) const {
+  if (!isMapped() || !validSlot(slot)) return std::nullopt;
+  return statusAt(static_cast<uint32_t>(slot));
+}
+
+std::string_view TableHandle::peekField(int32_t slot, int32_t column) const {
+  if (!isMapped() || !validSlot(slot) || !validColumn(column)) return {};
+  return {reinterpret_cast<const char*>(fieldAddress(static_cast<uint32_t>(slot), column)),
+          fieldWidth(column_types_[column - 1])};
+}
+
+std::optional<uint32_t> TableHandle::readInt(int32_t slot, int32_t column) {
+  const int32_t type = readField(slot, column);
+  if (type < 0 || isTextType(static_cast<uint32_t>(type))) return std::nullopt;
+  return int_value_;
+}
+
+std::optional<std::string> TableHandle::readText(int32_t slot, int32_t column) {
+  const int32_t type = readField(slot, column);
+  if (type < 0 || !isTextType(static_cast<uint32_t>(type))) return std::nullopt;
+  return std::string(textValue());
+}
+
+bool TableHandle::writeInt(int32_t slot, int32_t column, uint32_t value) {
+  if (columnType(column) < 0 || isTextType(static_cast<uint32_t>(columnType(column)))) {
+    return false;
+  }
+  int_value_ = value;
+  return writeField(slot, column) >= 0;
+}
+
+bool TableHandle::writeText(int32_t slot, int32_t column, std::string_view text) {
+  if (columnType(column) < 0 || !isTextType(static_cast<uint32_t>(columnType(column)))) {
+    return false;
+  }
+  setTextValue(text);
+  return writeField(slot, column) >= 0;
+}
+
+}  // namespace tunora::marlbase

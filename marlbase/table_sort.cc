@@ -1,1 +1,92 @@
-// placeholder
+// Sorting a table by one column: compaction first, then a stable sort of the occupied records
+// by the column's text (integers as their decimal text) in the collation of collation.h.
+//
+// Equal values keep their order, as an exchange sort of neighbours would leave them; the records
+// are ordered by precomputed sort keys and then moved into place along the permutation's cycles.
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "marlbase/collation.h"
+#include "marlbase/table_handle.h"
+
+namespace tunora::marlbase {
+
+// Sorts the occupied records of slots begin .. end-1 in place.
+void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column,
+                          const Collation& collation) {
+  const uint32_t m = end - begin;
+  const uint32_t type = column_types_[column - 1];
+  std::vector<std::string> keys(m);
+  for (uint32_t s = 0; s < m; ++s) {
+    const uint8_t* field = fieldAddress(begin + s, column);
+    std::string text;
+    if (isTextType(type)) {
+      text.assign(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field),
+                                                                 fieldWidth(type) - 1));
+    } else if (type == 0) {
+      text = std::to_string(field[0]);
+    } else if (type == 1) {
+      text = std::to_string(uint32_t{field[0]} | uint32_t{field[1]} << 8);
+    } else {
+      text = std::to_string(loadU32(field));
+    }
+    keys[s] = collation.sortKey(text);
+  }
+  std::vector<uint32_t> order(m);  // order[k] = the slot whose record goes to slot k
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+
+  std::vector<int32_t> old_status(m);
+  for (uint32_t s = 0; s < m; ++s) old_status[s] = statusAt(begin + s);
+  std::vector<uint8_t> held(record_size_);
+  std::vector<bool> placed(m, false);
+  for (uint32_t start = 0; start < m; ++start) {
+    if (placed[start] || order[start] == start) continue;
+    // Walk the cycle start <- order[start] <- order[order[start]] ...
+    std::memcpy(held.data(), slotAddress(begin + start), record_size_);
+    uint32_t k = start;
+    while (order[k] != start) {
+      std::memcpy(slotAddress(begin + k), slotAddress(begin + order[k]), record_size_);
+      placed[k] = true;
+      k = order[k];
+    }
+    std::memcpy(slotAddress(begin + k), held.data(), record_size_);
+    placed[k] = true;
+  }
+  for (uint32_t s = 0; s < m; ++s) index_.change(begin + s, old_status[s], old_status[order[s]]);
+}
+
+int32_t TableHandle::sortByColumn(int32_t column) {
+  return sortByColumn(column, Collation::userLocale());
+}
+
+int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
+  if (!usable() || !map_writable_ || capacity_ <= 2 || !validColumn(column)) return 0;
+  std::unique_ptr<Collation> collation = Collation::forLocale(locale);
+  if (!collation) return 0;
+  (void)compact();
+
+  // After a complete compaction the occupied records are slots 0 .. m-1; while the compaction
+  // hold is raised they may lie in several runs, and each run is sorted on its own (records are
+  // only ever exchanged with an occupied neighbour).
+  uint32_t s = 0;
+  while (s < capacity_) {
+    if (statusAt(s) <= kHighestFreeStatus) {
+      ++s;
+      continue;
+    }
+    uint32_t end = s;
+    while (end < capacity_ && statusAt(end) > kHighestFreeStatus) ++end;
+    sortRun(s, end, column, *collation);
+    s = end;
+  }
+  dirty_ = true;
+  recount();
+  return 1;
+}
+
+}  // namespace tunora::marlbase

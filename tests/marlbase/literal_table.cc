@@ -1,0 +1,352 @@
+// The literal algorithms of the table engine, as the oracle for its tests and benchmarks.
+#include "tests/marlbase/literal_table.h"
+
+#include <cstring>
+
+namespace tunora::marlbase::testing {
+namespace {
+
+uint32_t get32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24; }
+void put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+uint32_t width(uint32_t type) {
+  static const uint32_t kWidths[16] = {1, 2, 4, 8, 16, 64, 64, 64, 64, 64, 4, 16, 64, 300, 1000, 5000};
+  return type < 16 ? kWidths[type] : 64;
+}
+
+bool folded(uint8_t f, uint8_t k) {
+  if (f == k) return true;
+  if (f >= 'a' && f <= 'z' && f - 32 == k) return true;
+  if (f >= 'A' && f <= 'Z' && f + 32 == k) return true;
+  return false;
+}
+
+}  // namespace
+
+LiteralTable LiteralTable::create(const std::vector<uint32_t>& types) {
+  LiteralTable t;
+  const auto n = static_cast<uint32_t>(types.size());
+  // Header, then 5000 zero bytes.
+  t.image_.assign(1444 + 5000, 0);
+  std::memcpy(&t.image_[0], "DATA1000", 8);
+  put32(&t.image_[608], 1);
+  put32(&t.image_[1352], 2);
+  put32(&t.image_[1356], n);
+  put32(&t.image_[1360], 10);
+  put32(&t.image_[1364], 2);
+  // Finish: descriptors with running offsets, then 15 empty slots from the record area.
+  uint32_t record_size = 4;
+  uint32_t running = 1444 + 8 * n + 4;
+  for (uint32_t c = 0; c < n; ++c) {
+    put32(&t.image_[1444 + 8 * c], types[c]);
+    put32(&t.image_[1444 + 8 * c + 4], running);
+    record_size += width(types[c]);
+    running += width(types[c]);
+  }
+  const size_t end = 1444 + 8 * n + (15 * record_size + 3) / 4 * 4;
+  if (t.image_.size() < end) t.image_.resize(end, 0);
+  t.loadHeader();
+  return t;
+}
+
+LiteralTable LiteralTable::fromImage(std::vector<uint8_t> image, bool writable) {
+  LiteralTable t;
+  t.image_ = std::move(image);
+  t.writable_ = writable;
+  t.loadHeader();
+  return t;
+}
+
+void LiteralTable::loadHeader() {
+  columns_ = get32(&image_[1356]);
+  capacity_ = get32(&image_[1360]);
+  record_size_ = 4;
+  for (uint32_t c = 0; c < columns_; ++c) record_size_ += width(get32(&image_[1444 + 8 * c]));
+  record_area_ = 1444 + 8 * columns_;
+  recount();
+}
+
+uint32_t LiteralTable::type(int32_t column) const { return get32(&image_[1444 + 8 * (column - 1)]); }
+
+uint8_t* LiteralTable::fieldAt(uint32_t slot, int32_t column) {
+  return &image_[get32(&image_[1444 + 8 * (column - 1) + 4]) + uint64_t{slot} * record_size_];
+}
+
+int32_t LiteralTable::status(uint32_t slot) const {
+  return static_cast<int32_t>(get32(&image_[record_area_ + uint64_t{slot} * record_size_]));
+}
+
+void LiteralTable::putStatus(uint32_t slot, int32_t s) { put32(slotAt(slot), static_cast<uint32_t>(s)); }
+
+void LiteralTable::recount() {
+  live_ = 0;
+  for (uint32_t s = 0; s < capacity_; ++s) live_ += status(s) == 10;
+}
+
+int32_t LiteralTable::readField(int32_t slot, int32_t column) {
+  if (live_ == 0 || column == 0) return -1;
+  const uint32_t t = type(column);
+  const uint8_t* f = fieldAt(static_cast<uint32_t>(slot), column);
+  if (t >= 10) {
+    textValue.assign(reinterpret_cast<const char*>(f), width(t) - 1);
+    textValue.resize(std::strlen(textValue.c_str()));
+  } else if (t == 0) {
+    intValue = f[0];
+  } else if (t == 1) {
+    intValue = f[0] | f[1] << 8;
+  } else {
+    intValue = get32(f);
+  }
+  return static_cast<int32_t>(t);
+}
+
+int32_t LiteralTable::writeField(int32_t slot, int32_t column) {
+  if (live_ == 0 || column == 0) return -1;
+  const uint32_t t = type(column);
+  uint8_t* f = fieldAt(static_cast<uint32_t>(slot), column);
+  if (t >= 10) {
+    // The bytes after the text's NUL are not significant; they are written as zeros.
+    std::memset(f, 0, width(t));
+    std::memcpy(f, textValue.data(), std::min<size_t>(textValue.size(), width(t) - 1));
+    textValue.clear();
+  } else if (t == 0) {
+    f[0] = static_cast<uint8_t>(intValue);
+  } else if (t == 1) {
+    f[0] = static_cast<uint8_t>(intValue);
+    f[1] = static_cast<uint8_t>(intValue >> 8);
+  } else {
+    put32(f, intValue);
+  }
+  return static_cast<int32_t>(t);
+}
+
+int32_t LiteralTable::setStatus(int32_t slot, int32_t s) {
+  putStatus(static_cast<uint32_t>(slot), s);
+  if (!batch_) recount();
+  return 1;
+}
+
+int32_t LiteralTable::allocate() {
+  if (!writable_) return -1;
+  maintain();
+  for (uint32_t s = 0; s < capacity_; ++s) {
+    if (status(s) == 0 || status(s) == 5) {
+      putStatus(s, 10);
+      if (!batch_) recount();
+      return static_cast<int32_t>(s);
+    }
+  }
+  return -1;
+}
+
+int32_t LiteralTable::copySlot(int32_t from, int32_t to) {
+  std::memmove(slotAt(static_cast<uint32_t>(to)), slotAt(static_cast<uint32_t>(from)), record_size_);
+  return 1;
+}
+
+int32_t LiteralTable::firstWithStatus(int32_t key, int32_t start) {
+  if (live_ == 0) return -1;
+  if (start > static_cast<int32_t>(capacity_) - 1) start = static_cast<int32_t>(capacity_) - 1;
+  for (uint32_t s = static_cast<uint32_t>(start); s < capacity_; ++s) {
+    if (static_cast<int16_t>(status(s) & 0xFFFF) == key) return static_cast<int32_t>(s);
+  }
+  return -1;
+}
+
+int32_t LiteralTable::nextLive(int32_t slot) {
+  if (live_ == 0) return slot;
+  for (uint32_t s = static_cast<uint32_t>(slot) + 1; s < capacity_; ++s) {
+    if (status(s) == 10) return static_cast<int32_t>(s);
+  }
+  return slot;
+}
+
+int32_t LiteralTable::previousLive(int32_t slot) {
+  if (live_ == 0 || slot == 0) return slot;
+  for (int32_t s = slot - 1; s >= 0; --s) {
+    if (status(static_cast<uint32_t>(s)) == 10) return s;
+  }
+  return slot;
+}
+
+int32_t LiteralTable::lastLive() {
+  if (live_ == 0) return -1;
+  for (uint32_t s = capacity_ - 1; s >= 1; --s) {
+    if (status(s) == 10) return static_cast<int32_t>(s);
+  }
+  return -1;
+}
+
+int32_t LiteralTable::nthLive(int32_t n) {
+  if (n == 0 || live_ == 0) return -1;
+  int32_t seen = 0;
+  for (uint32_t s = 0; s < capacity_; ++s) {
+    if (status(s) == 10 && ++seen == n) return static_cast<int32_t>(s);
+  }
+  return -1;
+}
+
+int32_t LiteralTable::maintain() {
+  if (live_ == 0) return 1;
+  uint32_t occupied = 0;
+  for (uint32_t s = 0; s < capacity_; ++s) occupied += status(s) > 9;
+  const uint32_t free = capacity_ - occupied;
+  const uint32_t percent = static_cast<uint32_t>(uint64_t{occupied} * 100 / capacity_);
+  if (percent > 90 || free < 10) {
+    const uint32_t n = occupied / 16 > 10 ? occupied / 16 : 10;
+    image_.resize(image_.size() + (uint64_t{n} * record_size_ + 3) / 4 * 4, 0);
+    capacity_ += n;
+    put32(&image_[1360], capacity_);
+    writable_ = true;
+    recount();
+  } else if (percent < 70 && capacity_ > 50 && hold_ == 0 && compact() != 0) {
+    const uint32_t d = capacity_ > 100 ? capacity_ * 3 / 16 : 10;
+    capacity_ -= d;
+    image_.resize(record_area_ + uint64_t{capacity_} * record_size_);
+    put32(&image_[1360], capacity_);
+    writable_ = true;
+    recount();
+  }
+  return 1;
+}
+
+int32_t LiteralTable::compact() {
+  if (live_ == 0 || hold_ != 0) return 500000;
+  const bool saved = batch_;
+  batch_ = true;
+  int32_t budget = 500000;
+  uint32_t i = 0;
+  int64_t hole = -1;
+  while (i != capacity_ && budget > 0) {
+    if (status(i) <= 9) {
+      hole = i;
+      ++i;
+    } else if (hole < 0) {
+      ++i;
+    } else {
+      const int32_t moving = status(i);
+      std::memcpy(slotAt(static_cast<uint32_t>(hole)), slotAt(i), record_size_);
+      putStatus(static_cast<uint32_t>(hole), moving);
+      putStatus(i, 5);
+      --budget;
+      i = 0;
+      hole = -1;
+    }
+  }
+  batch_ = saved;
+  recount();
+  return budget;
+}
+
+uint32_t LiteralTable::numericKey() const {
+  uint32_t n = 0;
+  for (unsigned char c : searchKey) n = n * 10 + (c - '0');
+  return n;
+}
+
+bool LiteralTable::fieldEquals(uint32_t slot, int32_t column) {
+  readField(static_cast<int32_t>(slot), column);
+  const uint32_t t = type(column);
+  if (t < 10) return intValue == numericKey();
+  const std::string& f = textValue;
+  if (f.size() != searchKey.size()) return false;
+  for (size_t i = 0; i < f.size(); ++i) {
+    if (!folded(static_cast<uint8_t>(f[i]), static_cast<uint8_t>(searchKey[i]))) return false;
+  }
+  return true;
+}
+
+int32_t LiteralTable::findInColumn(int32_t column) {
+  if (live_ == 0 || column == 0) return -1;
+  for (uint32_t s = capacity_ - 1; s >= 1; --s) {
+    if (status(s) > 9 && fieldEquals(s, column)) return static_cast<int32_t>(s);
+  }
+  return -1;
+}
+
+int32_t LiteralTable::findInColumnFrom(int32_t start, int32_t column) {
+  if (live_ == 0 || column == 0) return -1;
+  for (uint32_t s = static_cast<uint32_t>(start); s < capacity_; ++s) {
+    if (status(s) > 9 && fieldEquals(s, column)) return static_cast<int32_t>(s);
+  }
+  return -1;
+}
+
+bool LiteralTable::fieldContains(uint32_t slot, int32_t column, uint32_t k) {
+  readField(static_cast<int32_t>(slot), column);
+  if (type(column) < 10) return k != 0xFFFFFFFF && intValue == k;
+  const std::string f = textValue;
+  size_t kp = 0;
+  size_t fp = 0;
+  while (true) {
+    if (kp == searchKey.size()) return true;
+    if (fp == f.size()) return false;
+    if (folded(static_cast<uint8_t>(f[fp]), static_cast<uint8_t>(searchKey[kp]))) {
+      ++kp;
+    } else {
+      kp = 0;
+    }
+    ++fp;
+  }
+}
+
+int32_t LiteralTable::recordMatches(int32_t slot) {
+  uint32_t k = numericKey();
+  if (k == 0) k = 0xFFFFFFFF;
+  for (int32_t c = static_cast<int32_t>(columns_); c >= 1; --c) {
+    if (fieldContains(static_cast<uint32_t>(slot), c, k)) return slot;
+  }
+  return -1;
+}
+
+int32_t LiteralTable::findNext(int32_t slot) {
+  if (live_ == 0) return -1;
+  uint32_t s = static_cast<uint32_t>(slot) < capacity_ - 1 ? static_cast<uint32_t>(slot) + 1
+                                                           : static_cast<uint32_t>(slot);
+  for (; s < capacity_; ++s) {
+    if (status(s) == 10 && recordMatches(static_cast<int32_t>(s)) >= 0) {
+      return static_cast<int32_t>(s);
+    }
+  }
+  return -1;
+}
+
+std::string LiteralTable::comparisonText(uint32_t slot, int32_t column) {
+  readField(static_cast<int32_t>(slot), column);
+  return type(column) >= 10 ? textValue : std::to_string(intValue);
+}
+
+int32_t LiteralTable::sortByColumn(
+    int32_t column, const std::function<bool(const std::string&, const std::string&)>& greater) {
+  if (capacity_ <= 2 || column == 0 || live_ == 0) return 0;
+  compact();
+  std::vector<uint8_t> work(record_size_);
+  uint32_t end = capacity_ - 1;
+  uint32_t last = 0;
+  uint32_t i = 1;
+  while (i <= end) {
+    if (status(i - 1) > 9 && status(i) > 9 &&
+        greater(comparisonText(i - 1, column), comparisonText(i, column))) {
+      const int32_t si = status(i);
+      const int32_t sp = status(i - 1);
+      std::memcpy(work.data(), slotAt(i - 1), record_size_);
+      std::memcpy(slotAt(i - 1), slotAt(i), record_size_);
+      putStatus(i - 1, si);
+      std::memcpy(slotAt(i), work.data(), record_size_);
+      putStatus(i, sp);
+      last = i;
+    }
+    ++i;
+    if (i > end && last != 0) {
+      end = last;
+      last = 0;
+      i = 1;
+    }
+  }
+  recount();
+  return 1;
+}
+
+}  // namespace tunora::marlbase::testing

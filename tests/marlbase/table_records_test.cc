@@ -1,0 +1,213 @@
+// Fields, status words, walks and the slot maintenance: the documented edge cases.
+#include <gtest/gtest.h>
+
+#include "marlbase/table_handle.h"
+#include "tests/marlbase/table_test_util.h"
+#include "tests/support/temp_dir.h"
+
+namespace tunora::marlbase {
+namespace {
+
+using testing::makeTable;
+using testing::songTypes;
+using tunora::testing::readBytes;
+using tunora::testing::TempDir;
+
+class TableRecordsTest : public ::testing::Test {
+ protected:
+  // A table of the given types opened for writing, with `live` live records.
+  void openNew(const std::vector<uint32_t>& types, int live) {
+    ASSERT_TRUE(makeTable(path_, types));
+    t_.setPath(path_);
+    t_.setWritable(true);
+    ASSERT_TRUE(t_.open().ok());
+    for (int i = 0; i < live; ++i) ASSERT_GE(t_.allocate(), 0);
+  }
+  // A table of exactly `capacity` slots, `occupied` of them live and spread out, the rest
+  // deleted, opened for writing.
+  void openShaped(const std::vector<uint32_t>& types, uint32_t capacity, uint32_t occupied) {
+    std::vector<int32_t> statuses(capacity, kStatusDeleted);
+    for (uint32_t k = 0; k < occupied; ++k) statuses[k * capacity / occupied] = kStatusLive;
+    testing::writeShapedTable(path_, types, statuses);
+    t_.setPath(path_);
+    t_.setWritable(true);
+    ASSERT_TRUE(t_.open().ok());
+    ASSERT_EQ(t_.capacity(), capacity);
+  }
+
+  TempDir dir_;
+  std::string path_ = dir_.file("t.mbf");
+  TableHandle t_;
+};
+
+TEST_F(TableRecordsTest, TextFieldsHoldWidthMinusOneBytesAndWritesEmptyTheBuffer) {
+  openNew({12, 0, 1, 2, 3}, 1);
+  const std::string text63(63, 'x');
+  ASSERT_TRUE(t_.writeText(0, 1, text63));
+  EXPECT_EQ(t_.readText(0, 1), text63);
+  ASSERT_TRUE(t_.writeText(0, 1, std::string(70, 'y')));
+  EXPECT_EQ(t_.readText(0, 1), std::string(63, 'y'));
+  // The write emptied the buffer: a second write without refilling stores an empty text.
+  t_.setTextValue("abc");
+  ASSERT_EQ(t_.writeField(0, 1), 12);
+  EXPECT_EQ(t_.textValue(), "");
+  ASSERT_EQ(t_.writeField(0, 1), 12);
+  EXPECT_EQ(t_.readText(0, 1), "");
+  // Integer columns keep 8, 16, 32 and 32 (low word of 8 bytes) bits.
+  for (int32_t column : {2, 3, 4, 5}) ASSERT_TRUE(t_.writeInt(0, column, 0x12345678));
+  EXPECT_EQ(t_.readInt(0, 2), 0x78u);
+  EXPECT_EQ(t_.readInt(0, 3), 0x5678u);
+  EXPECT_EQ(t_.readInt(0, 4), 0x12345678u);
+  EXPECT_EQ(t_.readInt(0, 5), 0x12345678u);
+}
+
+TEST_F(TableRecordsTest, BadSlotAndColumnNumbersFailInsteadOfReachingOutside) {
+  openNew({12, 2}, 1);
+  const int32_t cap = static_cast<int32_t>(t_.capacity());
+  for (int32_t slot : {-1, cap, cap + 5, INT32_MAX}) {
+    EXPECT_EQ(t_.readField(slot, 1), -1);
+    EXPECT_EQ(t_.writeField(slot, 1), -1);
+    EXPECT_EQ(t_.getStatus(slot), -1);
+    EXPECT_EQ(t_.setStatus(slot, 10), 0);
+    EXPECT_EQ(t_.copySlot(slot, 0), 0);
+    EXPECT_EQ(t_.copySlot(0, slot), 0);
+    EXPECT_EQ(t_.recordMatches(slot), -1);
+  }
+  for (int32_t column : {0, -1, 3, 1000}) {
+    EXPECT_EQ(t_.readField(0, column), -1);
+    EXPECT_EQ(t_.writeField(0, column), -1);
+    EXPECT_EQ(t_.findInColumn(column), -1);
+    EXPECT_EQ(t_.findInColumnFrom(0, column), -1);
+    EXPECT_EQ(t_.sortByColumn(column), 0);
+  }
+  EXPECT_EQ(t_.previousLive(cap + 100), 0);
+  EXPECT_EQ(t_.nextLive(-5), 0);
+}
+
+TEST_F(TableRecordsTest, ReadOnlyHandlesCannotWriteOrAllocate) {
+  openNew({12, 2}, 1);
+  t_.close();
+  ASSERT_TRUE(t_.open().ok());  // the writable flag was cleared by close
+  EXPECT_EQ(t_.allocate(), -1);
+  EXPECT_EQ(t_.writeField(0, 2), -1);
+  EXPECT_EQ(t_.setStatus(0, 5), 0);
+  EXPECT_FALSE(t_.setHeaderFlag(0));
+  EXPECT_EQ(t_.readField(0, 2), 2);
+}
+
+TEST_F(TableRecordsTest, WalksFollowTheLiveSlots) {
+  openNew({2}, 12);
+  ASSERT_EQ(t_.setStatus(3, kStatusDeleted), 1);
+  ASSERT_EQ(t_.setStatus(4, 70), 1);
+  ASSERT_EQ(t_.setStatus(5, 0x1000A), 1);
+  EXPECT_EQ(t_.liveCount(), 9);
+  EXPECT_EQ(t_.nextLive(2), 6);
+  EXPECT_EQ(t_.previousLive(6), 2);
+  EXPECT_EQ(t_.previousLive(0), 0);
+  EXPECT_EQ(t_.nextLive(11), 11);
+  EXPECT_EQ(t_.lastLive(), 11);
+  EXPECT_EQ(t_.nthLive(4), 6);
+  EXPECT_EQ(t_.nthLive(9), 11);
+  EXPECT_EQ(t_.nthLive(10), -1);
+  EXPECT_EQ(t_.nthLive(0), -1);
+  // Only the low 16 bits of a status word are compared: 0x1000A is found with key 10.
+  EXPECT_EQ(t_.firstWithStatus(10, 3), 5);
+  EXPECT_EQ(t_.firstWithStatus(5, 0), 3);
+  EXPECT_EQ(t_.firstWithStatus(70, 0), 4);
+  EXPECT_EQ(t_.firstWithStatus(0, 0), 12);
+  EXPECT_EQ(t_.firstWithStatus(10, 1000), -1);  // start clamped to the last slot
+  // The batch flag holds the count until a recount.
+  t_.setBatch(true);
+  ASSERT_EQ(t_.setStatus(0, kStatusDeleted), 1);
+  EXPECT_EQ(t_.liveCount(), 9);
+  t_.setBatch(false);
+  ASSERT_EQ(t_.setStatus(0, kStatusDeleted), 1);
+  EXPECT_EQ(t_.liveCount(), 8);
+}
+
+TEST_F(TableRecordsTest, ANewTableGrowsByTenOnItsFirstAllocationWithALiveRecord) {
+  openNew(songTypes(), 1);  // slot 0, no maintenance without a live record
+  EXPECT_EQ(t_.capacity(), 10u);
+  EXPECT_EQ(t_.allocate(), 1);  // 9 free slots < 10: grows
+  EXPECT_EQ(t_.capacity(), 20u);
+  t_.close();
+  // The file gained 10 slots after the 15 it held.
+  EXPECT_EQ(readBytes(path_).size(), 26636u + 10 * 1656);
+}
+
+TEST_F(TableRecordsTest, GrowsAbove90PercentByOneSixteenthOfTheOccupied) {
+  openShaped({2}, 4400, 4000);  // 90 %: stays
+  ASSERT_EQ(t_.maintain(), 1);
+  EXPECT_EQ(t_.capacity(), 4400u);
+  t_.close();
+  openShaped({2}, 4200, 4000);  // 95 %: grows by 4000 / 16
+  ASSERT_EQ(t_.maintain(), 1);
+  EXPECT_EQ(t_.capacity(), 4450u);
+}
+
+TEST_F(TableRecordsTest, ShrinksBelow70PercentAfterCompacting) {
+  struct Case {
+    uint32_t capacity, occupied, after;
+  } cases[] = {{200, 100, 163}, {80, 40, 70}, {50, 20, 50}};
+  for (const auto& c : cases) {
+    openShaped({2, 12}, c.capacity, c.occupied);
+    ASSERT_EQ(t_.maintain(), 1);
+    EXPECT_EQ(t_.capacity(), c.after) << c.capacity;
+    EXPECT_EQ(t_.liveCount(), static_cast<int32_t>(c.occupied));
+    t_.close();
+    if (c.after != c.capacity) {
+      EXPECT_EQ(readBytes(path_).size(), 1444 + 16 + c.after * 72u);  // cut to the capacity
+    }
+  }
+}
+
+TEST_F(TableRecordsTest, TheCompactionHoldStopsCompactingAndCuttingButNotGrowing) {
+  openShaped({2}, 200, 100);
+  t_.setCompactionHold(1);
+  ASSERT_EQ(t_.maintain(), 1);
+  EXPECT_EQ(t_.capacity(), 200u);
+  EXPECT_EQ(t_.getStatus(2), kStatusLive);  // slot 2 was live and did not move
+  EXPECT_EQ(t_.compact(), 500000);
+  for (int32_t s = 0; s < 200; ++s) ASSERT_EQ(t_.setStatus(s, kStatusLive), 1);
+  ASSERT_EQ(t_.maintain(), 1);
+  EXPECT_EQ(t_.capacity(), 212u);  // 200 / 16 = 12 new slots
+}
+
+TEST_F(TableRecordsTest, CompactionMovesOccupiedRecordsDownAndLeavesDeletedCopies) {
+  openNew({2}, 4);
+  // [live 100, 5, 0, live 103]
+  for (int32_t s = 0; s < 4; ++s) ASSERT_TRUE(t_.writeInt(s, 1, 100 + static_cast<uint32_t>(s)));
+  ASSERT_EQ(t_.setStatus(1, kStatusDeleted), 1);
+  ASSERT_EQ(t_.setStatus(2, 7), 1);  // 7 is "9 or below": a free slot
+  EXPECT_EQ(t_.compact(), 500000 - 2);
+  EXPECT_EQ(t_.getStatus(0), kStatusLive);
+  EXPECT_EQ(t_.getStatus(1), kStatusLive);
+  EXPECT_EQ(t_.readInt(1, 1), 103u);
+  EXPECT_EQ(t_.getStatus(2), kStatusDeleted);
+  EXPECT_EQ(t_.readInt(2, 1), 103u);
+  EXPECT_EQ(t_.getStatus(3), kStatusDeleted);
+  EXPECT_EQ(t_.readInt(3, 1), 103u);
+  // A record with status 70 moves like a live one and keeps its status.
+  ASSERT_EQ(t_.setStatus(3, 70), 1);
+  EXPECT_EQ(t_.compact(), 500000 - 1);
+  EXPECT_EQ(t_.getStatus(2), 70);
+}
+
+TEST_F(TableRecordsTest, CompactionCompletesBeyondTheLiteralBudget) {
+  // 3,000 records behind 2,000 free slots: 6 million one-step moves, far past the 500,000 budget
+  // that would stop the literal compaction half-way.
+  openShaped({2}, 5000, 1);
+  t_.setBatch(true);
+  for (int32_t s = 2000; s < 5000; ++s) {
+    ASSERT_EQ(t_.setStatus(s, kStatusLive), 1);
+    ASSERT_TRUE(t_.writeInt(s, 1, static_cast<uint32_t>(s)));
+  }
+  t_.setBatch(false);
+  EXPECT_GT(t_.compact(), 0);
+  EXPECT_EQ(t_.readInt(0, 1), 0u);
+  for (int32_t k = 1; k <= 3000; ++k) ASSERT_EQ(t_.readInt(k, 1), 1999u + k);
+  EXPECT_EQ(t_.lastLive(), 3000);
+}
+
+}  // namespace
+}  // namespace tunora::marlbase
