@@ -1,0 +1,1 @@
+tunora_fuzz_target(playlist_reader playlist_reader_fuzz.cc LIBS tunora_media)
