@@ -37,11 +37,28 @@ bool FileTagSource::open(const std::string& path) {
   }
   fd_ = fd;
   size_ = static_cast<uint64_t>(st.st_size);
+  head_.clear();
+  head_read_ = false;
   return true;
 }
 
 size_t FileTagSource::readAt(uint64_t offset, std::span<uint8_t> out) {
   if (fd_ < 0 || offset >= size_) return 0;
+  if (offset + out.size() <= kHeadSize) {
+    if (!head_read_) {
+      head_read_ = true;
+      head_.resize(kHeadSize);
+      head_.resize(readFile(0, head_));
+    }
+    if (offset + out.size() <= head_.size()) {
+      std::memcpy(out.data(), head_.data() + offset, out.size());
+      return out.size();
+    }
+  }
+  return readFile(offset, out);
+}
+
+size_t FileTagSource::readFile(uint64_t offset, std::span<uint8_t> out) {
   size_t done = 0;
   while (done < out.size()) {
     const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tunora::media {
 
@@ -29,7 +30,8 @@ class MemoryTagSource final : public TagSource {
   std::span<const uint8_t> bytes_;
 };
 
-// A regular file, opened read-only. Not usable when open() failed.
+// A regular file, opened read-only. Not usable when open() failed. The first 4 KB, where the
+// tag reader looks first and most, are read once and kept.
 class FileTagSource final : public TagSource {
  public:
   FileTagSource() = default;
@@ -43,8 +45,14 @@ class FileTagSource final : public TagSource {
   size_t readAt(uint64_t offset, std::span<uint8_t> out) override;
 
  private:
+  static constexpr size_t kHeadSize = 4096;
+
+  size_t readFile(uint64_t offset, std::span<uint8_t> out);
+
   int fd_ = -1;
   uint64_t size_ = 0;
+  std::vector<uint8_t> head_;  // the first bytes of the file, once read
+  bool head_read_ = false;
 };
 
 }  // namespace tunora::media
