@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t split = data[0] % (text.size() + 1);
   tunora::media::ListReader reader("/lists/", [](const std::string& path) {
     if (path.size() < 3 || path.size() > tunora::media::kListLineMax) __builtin_trap();
-    if (path.find_first_of("\r\n") != std::string::npos) __builtin_trap();
+    if (path.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) __builtin_trap();
   });
   reader.feed(text.substr(0, split));
   reader.feed(text.substr(split));

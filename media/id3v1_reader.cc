@@ -40,6 +40,7 @@ bool readId3v1(TagSource& source, TagRecord& record) {
   takeField(bytes.subspan(kArtistOffset, 30), record.artist);
   takeField(bytes.subspan(kAlbumOffset, 30), record.album);
   takeField(bytes.subspan(kYearOffset, 4), record.year);
+  cutUtf8(record.year, kTagYearMax);
   takeField(bytes.subspan(kCommentOffset, 30), record.comment);
   record.genre = tag[kGenreOffset];
   return true;

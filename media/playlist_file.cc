@@ -60,7 +60,10 @@ std::string resolveLine(std::string_view line, std::string_view list_folder) {
     std::string_view rest = line.substr(kFileScheme.size());
     if (rest.starts_with("localhost/")) rest.remove_prefix(9);
     if (!rest.starts_with("/")) return {};  // a file on another host
-    return percentDecode(rest);
+    std::string path = percentDecode(rest);
+    // An escaped line end or NUL cannot be part of a path we store.
+    if (path.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) return {};
+    return path;
   }
   if (line.front() == '/' || list_folder.empty() || hasScheme(line)) return std::string(line);
   std::filesystem::path joined(std::string(list_folder) + std::string(line));
@@ -100,7 +103,9 @@ void ListReader::endLine() {
   std::string_view line = line_;
   if (first_line_ && line.starts_with(kUtf8Bom)) line.remove_prefix(kUtf8Bom.size());
   first_line_ = false;
-  if (!overflow_ && line.size() > 2 && line.size() <= kListLineMax && line.front() != '#') {
+  // A NUL cannot be stored in a path: such a line is not a path (it is most likely not text).
+  if (!overflow_ && line.size() > 2 && line.size() <= kListLineMax && line.front() != '#' &&
+      line.find('\0') == std::string_view::npos) {
     const std::string path = resolveLine(line, list_folder_);
     if (path.size() > 2 && path.size() <= kListLineMax) on_line_(path);
   }

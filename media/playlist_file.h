@@ -4,6 +4,7 @@
 // Reading rules:
 // - CR, LF and CR LF each end a line; a last line without a line end counts too.
 // - A UTF-8 byte-order mark at the start of the file is skipped.
+// - A line holding a NUL byte is skipped.
 // - A line that starts with "#" is a comment (the extended-M3U lines); a "#" elsewhere is part
 //   of the path.
 // - A line of 2 characters or fewer is ignored. A line longer than 600 characters is skipped

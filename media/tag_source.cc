@@ -14,7 +14,7 @@ namespace tunora::media {
 size_t MemoryTagSource::readAt(uint64_t offset, std::span<uint8_t> out) {
   if (offset >= bytes_.size()) return 0;
   const size_t n = static_cast<size_t>(std::min<uint64_t>(out.size(), bytes_.size() - offset));
-  std::memcpy(out.data(), bytes_.data() + offset, n);
+  if (n > 0) std::memcpy(out.data(), bytes_.data() + offset, n);
   return n;
 }
 

@@ -185,6 +185,9 @@ TEST(Id3v2Bytes, NoUsableId3v2FallsBackToId3v1) {
     EXPECT_EQ(r.comment, "comment");
     EXPECT_EQ(r.genre, 12);
   }
+  // A year of bytes above 0x7F stays within 4 bytes once decoded.
+  v1[93] = 0xFF;
+  EXPECT_EQ(read(v1).year, "\xC3\xBF" "98");
   const TagRecord none = read(Bytes{'T', 'A', 'G'});
   EXPECT_EQ(none.kind, TagKind::kNone);
   EXPECT_EQ(none.title, "file.mp3");

@@ -88,6 +88,11 @@ TEST_F(PlaylistTest, RelativePathsAndFileUris) {
             (Lines{"/music/A B/x#.mp3", "/m/y.mp3", "http://radio.example/stream"}));
 }
 
+TEST_F(PlaylistTest, EscapedLineEndsAndNulBytesAreNotPaths) {
+  EXPECT_EQ(readBytes(std::string("file:///m/a%0Ab.mp3\n/m/nul\0.mp3\n/m/ok.mp3\n", 42)),
+            Lines{"/m/ok.mp3"});
+}
+
 TEST_F(PlaylistTest, ReadErrorsAndAbort) {
   EXPECT_FALSE(readListFile(path("none.m3u"), [](const std::string&) {}).ok());
   std::atomic<bool> abort{false};
