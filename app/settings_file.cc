@@ -66,6 +66,14 @@ std::string statePlayListName(int32_t state) {
   return "PL" + std::to_string(static_cast<int64_t>(state) + 1) + ".m3u";
 }
 
+Status writeSettingsFile(const std::string& path, const Settings& settings,
+                         const ReplaceOptions& options) {
+  const std::array<std::span<const uint8_t>, 2> parts = {
+      std::span(reinterpret_cast<const uint8_t*>(kSettingsHeader.data()), kSettingsHeader.size()),
+      std::span<const uint8_t>(settings.image())};
+  return replaceFile(path, parts, options);
+}
+
 Status saveSettings(Settings& settings, const std::string& data_dir, const SaveSources& sources,
                     const ReplaceOptions& options) {
   if (sources.window) {
@@ -78,10 +86,7 @@ Status saveSettings(Settings& settings, const std::string& data_dir, const SaveS
     for (uint32_t i = 0; i < kColumnWidth.count; ++i) settings.set(kColumnWidth, i, widths[i]);
   }
 
-  const std::array<std::span<const uint8_t>, 2> parts = {
-      std::span(reinterpret_cast<const uint8_t*>(kSettingsHeader.data()), kSettingsHeader.size()),
-      std::span<const uint8_t>(settings.image())};
-  Status status = replaceFile(data_dir + kSettingsFileName, parts, options);
+  Status status = writeSettingsFile(data_dir + kSettingsFileName, settings, options);
   if (!status.ok()) return status;
 
   const int32_t state = settings.get(kCurrentState);

@@ -48,6 +48,10 @@ struct SettingsLoadResult {
 SettingsLoadResult loadSettings(const std::string& data_dir, const std::string& program_dir,
                                 Settings& settings);
 
+// Replaces the file at `path` with "TUNO1401" and the record image.
+Status writeSettingsFile(const std::string& path, const Settings& settings,
+                         const ReplaceOptions& options = {});
+
 // saveSettings: takes the window placement (unless the window is in the tray) and the column
 // widths into the record, replaces "dTunora.dat" in the data directory with the current header
 // and the record, then writes the current state's play list to "PL" + (state + 1) + ".m3u" when
