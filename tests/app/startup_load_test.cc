@@ -80,15 +80,6 @@ TEST_F(StartupLoadTest, FirstRunCreatesTheLibraryButNoSettingsFile) {
   EXPECT_EQ(fs::file_size(data_.file("dTunora.dat")), 7008u);
 }
 
-TEST_F(StartupLoadTest, FirstRunKeepsAnExistingLibrary) {
-  testing::writeText(data_.file("Tunora.mbf"), "not a table");
-  const StartupLoadResult r = load();
-  // It does not open, so a new table replaces it.
-  EXPECT_TRUE(r.first_run);
-  EXPECT_TRUE(r.created_library);
-  EXPECT_EQ(fs::file_size(data_.file("Tunora.mbf")), 26'636u);
-}
-
 TEST_F(StartupLoadTest, TooOldSettingsEndTheProgramAfterTheMessage) {
   writeSettingsFile("TUNO1299", std::vector<uint8_t>(7000, 0));
   ui_.answer = 2;  // "View ReadMe"
