@@ -1,0 +1,42 @@
+// Runs the tunora-cli program built with the tests and captures what it prints.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+namespace tunora::testing {
+
+struct CliResult {
+  int status = -1;
+  std::string out;  // standard output; standard error goes to `err`
+  std::string err;
+};
+
+inline std::string shellQuote(const std::string& word) {
+  std::string out = "'";
+  for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+inline CliResult runCli(const std::string& arguments, const std::string& err_file) {
+  CliResult result;
+  const std::string command =
+      std::string(TUNORA_CLI_PATH) + " " + arguments + " 2>" + shellQuote(err_file);
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (FILE* err = fopen(err_file.c_str(), "r")) {
+    while ((n = fread(buffer.data(), 1, buffer.size(), err)) > 0) result.err.append(buffer.data(), n);
+    fclose(err);
+  }
+  return result;
+}
+
+}  // namespace tunora::testing
