@@ -1,0 +1,109 @@
+// The program object: the composition root that owns everything the program shares between its
+// parts and threads (the start-up record, the settings, the Env, the shared words, the song
+// table handle, the play list, the status message) and builds the engine's pieces over them.
+// Each piece gets references to what it needs, never the program object itself.
+//
+// Tests create as many as they like. Destruction stops and joins every thread the program
+// started; a thread asleep in the Env wakes at the end of its sleep (with a FakeEnv, the test
+// moves the clock until running threads reach 0, or calls stopThreads while moving it).
+#pragma once
+
+#include <mutex>
+
+#include "app/app_context.h"
+#include "app/library_opener.h"
+#include "app/settings.h"
+#include "engine/play_list.h"
+#include "engine/quit_request.h"
+#include "engine/request_executor.h"
+#include "engine/shared_lock.h"
+#include "engine/shared_words.h"
+#include "engine/status_message.h"
+#include "engine/supervisor.h"
+#include "engine/thread_set.h"
+#include "engine/update_queue.h"
+#include "engine/update_writer.h"
+#include "engine/window_channel.h"
+#include "marlbase/table_handle.h"
+#include "network/library_opening.h"
+#include "util/env.h"
+
+namespace tunora {
+
+class Program {
+ public:
+  explicit Program(Env& env);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  Env& env() { return env_; }
+  AppContext& context() { return context_; }
+  Settings& settings() { return settings_; }
+  engine::SharedWords& words() { return words_; }
+  marlbase::TableHandle& songTable() { return song_table_; }
+  engine::PlayList& playList() { return play_list_; }
+  engine::StatusMessage& status() { return status_; }
+  engine::SharedLock& lock() { return lock_; }
+  network::LibraryOpening& library() { return library_; }
+  engine::UpdateQueue& updateQueue() { return update_queue_; }
+  engine::UpdateWriter& updateWriter() { return update_writer_; }
+  engine::RequestExecutor& executor() { return executor_; }
+  engine::Supervisor& supervisor() { return supervisor_; }
+  engine::ThreadSet& threads() { return threads_; }
+  // Start-up's way of opening the library: the library-opening operations above.
+  LibraryOpener& startUpOpener() { return start_up_opener_; }
+
+  // The window's command channel; commands posted while none is attached are dropped. The
+  // channel must outlive the program object's threads (detach it before destroying it).
+  void attachWindow(engine::WindowChannel* window);
+  // Starts the supervisor thread.
+  bool startSupervisor() { return supervisor_.start(); }
+  // The window's close: requests the quit (see engine/quit_request.h).
+  void closeWindow() { engine::handleCloseRequest(lock_, window_slot_, status_); }
+  // Writes the update queue's length into the settings field `EditQueueCount` (before a save).
+  void noteEditQueueCount();
+  // Stops every thread of the program and joins them. Idempotent.
+  void stopThreads();
+
+ private:
+  // Forwards to the attached window, or drops the command.
+  class WindowSlot final : public engine::WindowChannel {
+   public:
+    void attach(engine::WindowChannel* window);
+    void postCommand(int32_t command, int32_t parameter) override;
+
+   private:
+    std::mutex mu_;
+    engine::WindowChannel* window_ = nullptr;
+  };
+  // Start-up's opener over the program's library-opening operations.
+  class StartUpOpener final : public LibraryOpener {
+   public:
+    explicit StartUpOpener(network::LibraryOpening& library) : library_(library) {}
+    void openLibraryForReading(marlbase::TableHandle& table, const Settings& settings,
+                               AppContext& context) override;
+
+   private:
+    network::LibraryOpening& library_;
+  };
+
+  Env& env_;
+  AppContext context_;
+  Settings settings_;
+  engine::SharedWords words_;
+  marlbase::TableHandle song_table_;
+  engine::PlayList play_list_;
+  engine::StatusMessage status_;
+  WindowSlot window_slot_;
+  engine::ThreadSet threads_;
+  engine::SharedLock lock_;
+  network::LibraryOpening library_;
+  StartUpOpener start_up_opener_;
+  engine::UpdateQueue update_queue_;
+  engine::UpdateWriter update_writer_;
+  engine::RequestExecutor executor_;
+  engine::Supervisor supervisor_;
+};
+
+}  // namespace tunora

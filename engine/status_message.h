@@ -1,0 +1,50 @@
+// The status message: the texts of the main window's status bar, composed by one routine that
+// any thread may call. Until the window composes them, the engine only asks for a refresh; the
+// window sets the routine that recomposes and shows the texts.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+
+namespace tunora::engine {
+
+class StatusMessage {
+ public:
+  // The routine that recomposes the texts; called by refresh(), on the calling thread.
+  void setRefresher(std::function<void()> refresher) {
+    std::lock_guard lock(mu_);
+    refresher_ = std::move(refresher);
+  }
+  void refresh() {
+    std::function<void()> refresher;
+    {
+      std::lock_guard lock(mu_);
+      ++refresh_count_;
+      refresher = refresher_;
+    }
+    if (refresher) refresher();
+  }
+  void setText(std::string text) {
+    std::lock_guard lock(mu_);
+    text_ = std::move(text);
+  }
+  std::string text() const {
+    std::lock_guard lock(mu_);
+    return text_;
+  }
+  int64_t refreshCount() const {
+    std::lock_guard lock(mu_);
+    return refresh_count_;
+  }
+
+ private:
+  mutable std::mutex mu_;
+  std::function<void()> refresher_;
+  std::string text_;
+  int64_t refresh_count_ = 0;
+};
+
+}  // namespace tunora::engine

@@ -1,0 +1,91 @@
+// The supervisor thread: the program's clock. Every tick (1000 ms, or 50 ms while a request
+// waits with nothing granted during playback) it runs the watchdog, counts down the key-digit
+// windows, hands a waiting request to a new request executor (or turns the quit request 66 into
+// 665), starts at most one worker while music plays and nothing is granted, and counts the
+// offline countdown. When the request word reaches 665 it leaves its loop and finishes the quit.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/request_executor.h"
+#include "engine/shared_lock.h"
+#include "engine/status_message.h"
+#include "engine/thread_set.h"
+#include "engine/update_writer.h"
+#include "engine/watchdog.h"
+#include "engine/window_channel.h"
+
+namespace tunora::engine {
+
+// Above this many queued updates the quit runs the update writer before it ends.
+inline constexpr int32_t kQuitWriterMinimum = 5;
+inline constexpr int32_t kDigitWindowTicks = 20;
+
+struct SupervisorHooks {
+  // While playing, every tick: copy the player's position for the display.
+  std::function<void()> copy_position;
+  // With "Test Functions" on: a forced release by the watchdog (the cleared code in decimal, or
+  // the version title for a freed spin guard).
+  std::function<void(const std::string&)> diagnostic;
+};
+
+class Supervisor {
+ public:
+  Supervisor(SharedLock& lock, RequestExecutor& executor, UpdateWriter& writer,
+             UpdateQueue& queue, ThreadSet& threads, WindowChannel& window, StatusMessage& status)
+      : lock_(lock), executor_(executor), writer_(writer), queue_(queue), threads_(threads),
+        window_(window), status_(status) {}
+
+  // Adds a worker that the supervisor starts on its own thread while music plays and nothing is
+  // granted, when `wanted` says so and it is not running; of several, the first added wins.
+  // The cover loader, the quick-link builder and the next-song details loader are added in that
+  // order. Call before start().
+  void addWorker(std::function<bool()> wanted, std::function<void()> body);
+  // Whether worker `index` (in the order added) runs now.
+  bool workerRunning(size_t index) const;
+  // The stale-grant checks of the watchdog; fill before start().
+  StaleGrantChecks& staleGrantChecks() { return stale_checks_; }
+  void setHooks(SupervisorHooks hooks) { hooks_ = std::move(hooks); }
+
+  // Starts run() on a thread of the program.
+  bool start();
+  // The thread's body: ticks until the request word is 665 (or the program stops), then
+  // finishes the quit.
+  void run();
+  // One tick after the sleep. False when the loop is to end.
+  bool tick();
+  // The tick length that applies now.
+  std::chrono::milliseconds tickLength() const;
+  // After the loop: the update writer when more than 5 updates wait (it ends the quit), else
+  // the request word becomes 666 and command 2031 goes to the window.
+  void finishQuit();
+
+ private:
+  struct Worker {
+    std::function<bool()> wanted;
+    std::function<void()> body;
+    std::atomic<int32_t> busy{0};
+  };
+  void startOneWorker();
+  void countOffline();
+  void report(const WatchdogEvent& event);
+
+  SharedLock& lock_;
+  RequestExecutor& executor_;
+  UpdateWriter& writer_;
+  UpdateQueue& queue_;
+  ThreadSet& threads_;
+  WindowChannel& window_;
+  StatusMessage& status_;
+  StaleGrantChecks stale_checks_;
+  SupervisorHooks hooks_;
+  std::vector<std::unique_ptr<Worker>> workers_;
+  int32_t spinner_ = 0;  // only the supervisor thread touches it
+};
+
+}  // namespace tunora::engine

@@ -1,0 +1,24 @@
+// The list builder's draw written out literally over an in-memory table image, with the literal
+// n-th live record scan. It is the oracle for the builder's tests and the "before" of its
+// benchmark.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/settings.h"
+#include "engine/song_draw.h"
+#include "tests/marlbase/literal_table.h"
+
+namespace tunora::testing {
+using engine::BuilderMemory;
+using engine::DrawOutcome;
+using engine::DrawRules;
+using engine::RandomSource;
+
+// One draw; the same contract as drawOnce.
+DrawOutcome literalDrawOnce(marlbase::testing::LiteralTable& table, Settings& settings,
+                            BuilderMemory& memory, const DrawRules& rules, RandomSource& random,
+                            int32_t* picked_slot);
+
+}  // namespace tunora::testing

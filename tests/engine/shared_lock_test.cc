@@ -1,0 +1,222 @@
+// The shared lock's posting, waiting, handover and releasing, in virtual time.
+#include "engine/shared_lock.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "engine/lock_codes.h"
+#include "engine/request_executor.h"
+#include "tests/engine/clock_driver.h"
+#include "util/fake_env.h"
+
+namespace tunora::engine {
+namespace {
+
+using std::chrono::milliseconds;
+using testing::driveUntil;
+
+class SharedLockTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    words_.stopping.store(1);  // frees any waiter a failed test left behind
+    env_.advance(milliseconds(100'000));
+  }
+
+  FakeEnv env_;
+  SharedWords words_;
+  SharedLock lock_{words_, env_};
+  RequestExecutor executor_{lock_};
+};
+
+TEST_F(SharedLockTest, PostRequestRefusesDuringQuitAndWhileGranted) {
+  EXPECT_EQ(lock_.postRequest(kCodeRemoveRow, 3, 10), 1);
+  EXPECT_EQ(words_.request.load(), kCodeRemoveRow);
+  EXPECT_EQ(words_.request_parameter.load(), 3);
+  EXPECT_EQ(lock_.postRequest(kCodeRemoveRow, 4, 10), 1);  // already posted by this code
+  EXPECT_EQ(words_.waiter_count.load(), 0);
+
+  words_.request.store(kQuitInProgress);
+  EXPECT_EQ(lock_.postRequest(kCodeRemoveRow, 0, 10), -1);
+  EXPECT_EQ(lock_.postRequest(kQuitRequested, 0, 0), -1);  // 66 does not undo 665
+  EXPECT_EQ(words_.request.load(), kQuitInProgress);
+  EXPECT_FALSE(lock_.requestAndWait(kCodeListBuilder, 0, 10));
+
+  words_.request.store(0);
+  words_.grant.store(kCodeListBuilder);
+  EXPECT_EQ(lock_.postRequest(kCodeListBuilder, 0, 10), -1);
+  EXPECT_EQ(words_.waiter_count.load(), 0);
+}
+
+TEST_F(SharedLockTest, ExecutorRunsWindowCodesAndReleasesTheGrant) {
+  int32_t seen_parameter = -1;
+  int32_t grant_during_work = 0;
+  executor_.setHandler(kCodeClearList, [&](int32_t parameter) {
+    seen_parameter = parameter;
+    grant_during_work = words_.grant.load();
+  });
+  ASSERT_EQ(lock_.postRequest(kCodeClearList, 7, 10), 1);
+  EXPECT_EQ(executor_.run(), kCodeClearList);
+  EXPECT_EQ(seen_parameter, 7);
+  EXPECT_EQ(grant_during_work, kCodeClearList);
+  EXPECT_EQ(words_.grant.load(), 0);
+  EXPECT_EQ(words_.request.load(), 0);
+  EXPECT_EQ(words_.last_released.load(), kCodeClearList);
+  EXPECT_EQ(words_.executor_busy.load(), 0);
+
+  // Nothing to do: a held grant, a waiting quit, another executor running.
+  words_.grant.store(kCodePlayer);
+  ASSERT_EQ(lock_.postRequest(kCodeRemoveRow, 0, 10), 1);
+  EXPECT_EQ(executor_.run(), 0);
+  words_.grant.store(0);
+  words_.executor_busy.store(1);
+  EXPECT_EQ(executor_.run(), 0);
+  EXPECT_EQ(words_.executor_busy.load(), 1);  // left as it was
+  words_.executor_busy.store(0);
+  ASSERT_EQ(lock_.postRequest(kQuitRequested, 0, 0), 1);
+  EXPECT_EQ(executor_.run(), 0);
+  EXPECT_EQ(words_.request.load(), kQuitRequested);
+}
+
+TEST_F(SharedLockTest, WorkerClaimsItsGrantAndReleasesItOnEveryPath) {
+  auto worker = std::async(std::launch::async, [&] {
+    Grant grant = lock_.requestAndWait(kCodeListBuilder, 0, 10);
+    bool got = static_cast<bool>(grant);
+    int32_t live = words_.grant_holder_live.load();
+    return std::pair(got, live);  // the grant goes here, on the way out
+  });
+  ASSERT_TRUE(driveUntil(env_, [&] { return words_.request.load() == kCodeListBuilder; }));
+  EXPECT_EQ(executor_.run(), kCodeListBuilder);
+  EXPECT_EQ(words_.grant.load(), kCodeListBuilder);
+  EXPECT_EQ(words_.grant_holder_live.load(), 0);  // handed over, not yet claimed
+  ASSERT_TRUE(driveUntil(env_, [&] {
+    return worker.wait_for(milliseconds(0)) == std::future_status::ready;
+  }));
+  auto [got, live] = worker.get();
+  EXPECT_TRUE(got);
+  EXPECT_EQ(live, 1);
+  EXPECT_EQ(words_.grant.load(), 0);
+  EXPECT_EQ(words_.grant_holder_live.load(), 0);
+}
+
+TEST_F(SharedLockTest, SecondWindowCommandWaitsForTheFirstToBeTakenOrGivesUp) {
+  ASSERT_EQ(lock_.postRequest(kCodeRemoveRow, 0, 10), 1);
+  // Nobody takes the first: the second waits 20 x 80 ms and gives up.
+  uint64_t start = env_.nowMillis();
+  auto second = std::async(std::launch::async, [&] {
+    int32_t result = lock_.postRequest(kCodeSaveAsPlaylist, 0, 10);
+    return std::pair(result, env_.nowMillis());
+  });
+  ASSERT_TRUE(driveUntil(env_, [&] {
+    return second.wait_for(milliseconds(0)) == std::future_status::ready;
+  }));
+  auto [refused, when] = second.get();
+  EXPECT_EQ(refused, -1);
+  EXPECT_GE(when - start, 20u * 80u);
+  EXPECT_EQ(words_.request.load(), kCodeRemoveRow);
+
+  // The executor takes the first out while the second waits: the second gets in.
+  auto third = std::async(std::launch::async,
+                          [&] { return lock_.postRequest(kCodeSaveAsPlaylist, 5, 10); });
+  env_.waitForSleepers(1);
+  EXPECT_EQ(executor_.run(), kCodeRemoveRow);
+  ASSERT_TRUE(driveUntil(env_, [&] {
+    return third.wait_for(milliseconds(0)) == std::future_status::ready;
+  }));
+  EXPECT_EQ(third.get(), 1);
+  EXPECT_EQ(words_.request.load(), kCodeSaveAsPlaylist);
+  EXPECT_EQ(words_.request_parameter.load(), 5);
+}
+
+TEST_F(SharedLockTest, QuitTakesTheRequestWordOverFromAWaitingWorker) {
+  auto builder = std::async(std::launch::async,
+                            [&] { return static_cast<bool>(lock_.requestAndWait(34, 0, 10)); });
+  ASSERT_TRUE(driveUntil(env_, [&] { return words_.request.load() == kCodeListBuilder; }));
+  EXPECT_EQ(lock_.postRequest(kQuitRequested, 0, 0), 1);
+  EXPECT_EQ(words_.request.load(), kQuitRequested);
+  ASSERT_TRUE(driveUntil(env_, [&] {
+    return builder.wait_for(milliseconds(0)) == std::future_status::ready;
+  }));
+  EXPECT_FALSE(builder.get());
+  EXPECT_EQ(words_.request.load(), kQuitRequested);  // not withdrawn by the builder
+  EXPECT_EQ(words_.grant.load(), 0);
+}
+
+TEST_F(SharedLockTest, PatienceAboveTenSleepsBeforePosting) {
+  words_.grant.store(kCodePlayer);
+  words_.grant_holder_live.store(1);
+  auto writer = std::async(std::launch::async, [&] {
+    return static_cast<bool>(lock_.requestAndWait(kCodeUpdateWriter, 0, 20));
+  });
+  env_.waitForSleepers(1);
+  env_.advance(milliseconds(9'999));
+  env_.waitForSleepers(1);
+  EXPECT_EQ(words_.request.load(), 0) << "posted before its 10 seconds were up";
+  env_.advance(milliseconds(1));
+  ASSERT_TRUE(driveUntil(env_, [&] { return words_.request.load() == kCodeUpdateWriter; }));
+  words_.grant.store(0);
+  words_.grant_holder_live.store(0);
+  EXPECT_EQ(executor_.run(), kCodeUpdateWriter);
+  ASSERT_TRUE(driveUntil(env_, [&] {
+    return writer.wait_for(milliseconds(0)) == std::future_status::ready;
+  }));
+  EXPECT_TRUE(writer.get());
+}
+
+TEST_F(SharedLockTest, WorkerThatGivesUpWithdrawsItsRequest) {
+  // Patience above 4: after more than 50 waits the worker leaves, and a later handover must not
+  // hand the table to nobody.
+  auto loader = std::async(std::launch::async, [&] {
+    return static_cast<bool>(lock_.requestAndWait(kCodeDetailsLoader, 0, 5));
+  });
+  ASSERT_TRUE(driveUntil(env_, [&] {
+    return loader.wait_for(milliseconds(0)) == std::future_status::ready;
+  }, milliseconds(10)));
+  EXPECT_FALSE(loader.get());
+  EXPECT_EQ(words_.request.load(), 0);
+  EXPECT_EQ(executor_.run(), 0);
+  EXPECT_EQ(words_.grant.load(), 0);
+}
+
+TEST_F(SharedLockTest, OneHolderAmongThreadsSharingACode) {
+  // Two threads that post the same code share one request; only one may hold the grant.
+  std::atomic<int> holders{0};
+  std::atomic<int> most{0};
+  std::atomic<int> granted{0};
+  auto body = [&] {
+    for (int round = 0; round < 20; ++round) {
+      Grant grant = lock_.requestAndWait(kCodePutAtTop, 0, 10);
+      if (!grant) continue;
+      int now = holders.fetch_add(1) + 1;
+      int seen = most.load();
+      while (now > seen && !most.compare_exchange_weak(seen, now)) {
+      }
+      std::this_thread::yield();
+      holders.fetch_sub(1);
+      granted.fetch_add(1);
+    }
+  };
+  std::thread a(body), b(body), c(body);
+  std::atomic<bool> done{false};
+  std::thread executor_loop([&] {
+    while (!done.load()) {
+      (void)executor_.run();
+      std::this_thread::yield();
+    }
+  });
+  {
+    testing::ClockDriver clock(env_);
+    a.join();
+    b.join();
+    c.join();
+  }
+  done.store(true);
+  executor_loop.join();
+  EXPECT_EQ(most.load(), 1);
+  EXPECT_GT(granted.load(), 0);
+  EXPECT_EQ(words_.grant.load(), 0);
+}
+
+}  // namespace
+}  // namespace tunora::engine
