@@ -15,13 +15,15 @@ constexpr int32_t kDropAfter = 200;
 constexpr int32_t kParked = 1000;
 constexpr int32_t kParkEnds = 2000;
 constexpr int32_t kAfterPark = 26;
-// The watchdog does not wait long for the guard: it tries again on a later tick.
+// The watchdog does not wait for the guard (nor on the clock): it tries again on a later tick.
 constexpr int kGuardTries = 3;
+constexpr auto kGuardWait = SpinGuardScope::Wait::kYield;
 
 // Clears the grant when no live holder has it. Under the spin guard, so that a worker cannot
 // claim it at the same moment.
 WatchdogEvent clearAbandonedGrant(SharedWords& words, Env& env, WatchdogEvent::Kind kind) {
-  SpinGuardScope guard(words, env, kGuardTries);
+  if (words.grant.load() == 0 || words.grant_holder_live.load() != 0) return {};
+  SpinGuardScope guard(words, env, kGuardTries, kGuardWait);
   if (!guard.held()) return {};
   int32_t code = words.grant.load();
   if (code == 0 || words.grant_holder_live.load() != 0) return {};
@@ -30,7 +32,7 @@ WatchdogEvent clearAbandonedGrant(SharedWords& words, Env& env, WatchdogEvent::K
 }
 
 WatchdogEvent dropWaitingRequest(SharedWords& words, Env& env) {
-  SpinGuardScope guard(words, env, kGuardTries);
+  SpinGuardScope guard(words, env, kGuardTries, kGuardWait);
   if (!guard.held()) return {};
   int32_t code = words.request.load();
   if (code == 0 || isQuitCode(code)) return {};

@@ -1,0 +1,229 @@
+// The list builder's draw: credits, filters, candidate checks, the pick balance and alt-mode
+// patterns; and the draw against its literal form on random libraries.
+#include "engine/song_draw.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/alt_pattern.h"
+#include "tests/engine/builder_fixture.h"
+#include "tests/engine/literal_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace tunora::engine {
+namespace {
+
+using testing::drawOf;
+using testing::firstRunSettings;
+using testing::plainSongs;
+using testing::ScriptedRandom;
+using testing::TestSong;
+using tunora::testing::TempDir;
+
+class SongDrawTest : public ::testing::Test {
+ protected:
+  void open(const std::vector<TestSong>& songs) {
+    ASSERT_TRUE(testing::writeSongTable(path_, songs));
+    table_.setPath(path_);
+    table_.setWritable(true);
+    ASSERT_TRUE(table_.open().ok());
+    ASSERT_EQ(table_.liveCount(), static_cast<int32_t>(songs.size()));
+  }
+  // Draws song n (1-based) once.
+  DrawOutcome drawSong(uint32_t n, int32_t* slot = nullptr) {
+    ScriptedRandom random({drawOf(n)});
+    int32_t picked = -1;
+    const DrawRules rules = DrawRules::forCurrentState(settings_, memory_.miss_count);
+    // Each test draw must not be discarded as a repeat of the previous draw number.
+    for (uint32_t i = 0; i < 10; ++i) settings_.set(settings::kRecentDraws, i, 0);
+    const DrawOutcome outcome = drawOnce(table_, settings_, memory_, rules, random, &picked);
+    if (slot) *slot = picked;
+    return outcome;
+  }
+  uint32_t credit(int32_t slot) { return *table_.readInt(slot, creditColumn(0)); }
+
+  TempDir dir_;
+  std::string path_ = dir_.file("songs.mbf");
+  marlbase::TableHandle table_;
+  Settings settings_ = firstRunSettings();
+  BuilderMemory memory_;
+};
+
+TEST_F(SongDrawTest, ANewSongIsPickedOnItsSecondDrawAndCreditZeroCountsAsOne) {
+  auto songs = plainSongs(20);
+  songs[3].credit = 0;
+  open(songs);
+  EXPECT_EQ(drawSong(1), DrawOutcome::kCredited);  // credit 1000 is not above the target
+  EXPECT_EQ(credit(0), 1016u);
+  int32_t slot = -1;
+  EXPECT_EQ(drawSong(1, &slot), DrawOutcome::kPicked);
+  EXPECT_EQ(slot, 0);
+  EXPECT_EQ(credit(0), 16u);
+  EXPECT_EQ(table_.readInt(0, kColPlayCount), 1u);
+  EXPECT_EQ(settings_.get(settings::kSongHistory, 0), 0);
+  EXPECT_EQ(memory_.last_picked_path, "/music/song0.mp3");
+  EXPECT_EQ(drawSong(4), DrawOutcome::kCredited);
+  EXPECT_EQ(credit(3), 17u);  // 1 + 16
+}
+
+TEST_F(SongDrawTest, TheSameDrawNumberTwiceInTenIsDiscarded) {
+  open(plainSongs(20));
+  ScriptedRandom random({drawOf(5), drawOf(5)});
+  const DrawRules rules = DrawRules::forCurrentState(settings_, 0);
+  int32_t slot;
+  EXPECT_EQ(drawOnce(table_, settings_, memory_, rules, random, &slot), DrawOutcome::kCredited);
+  EXPECT_EQ(drawOnce(table_, settings_, memory_, rules, random, &slot), DrawOutcome::kDiscarded);
+  EXPECT_EQ(credit(4), 1016u);
+  EXPECT_EQ(settings_.get(settings::kRecentDraws, 0), 5);
+}
+
+TEST_F(SongDrawTest, FiltersDiscardBeforeAnyCreditIsGiven) {
+  auto songs = plainSongs(20);
+  songs[0].path = "/music/cover.jpg";  // not a media file
+  songs[1].flags = 1;                  // "Muddy"
+  songs[2].score = 8;                  // rating 4
+  songs[3].flags = 3 | kFlagLock;      // "Really Dirty", locked
+  open(songs);
+  EXPECT_EQ(drawSong(1), DrawOutcome::kDiscarded);
+  EXPECT_EQ(drawSong(2), DrawOutcome::kDiscarded);  // naughty limit 0
+  settings_.set(settings::kStateNaughtyLimit, 0, 3);
+  EXPECT_EQ(drawSong(2), DrawOutcome::kCredited);
+  EXPECT_EQ(drawSong(4), DrawOutcome::kCredited);
+  settings_.set(settings::kStateMinRating, 0, 5);
+  EXPECT_EQ(drawSong(3), DrawOutcome::kDiscarded);
+  // Three passes in a row without a pick lower the minimum rating by one.
+  memory_.miss_count = 3;
+  EXPECT_EQ(drawSong(3), DrawOutcome::kCredited);
+  EXPECT_EQ(credit(2), 1008u);
+  // The song last added to the play list is not drawn again.
+  memory_.last_added_path = "/music/song5.mp3";
+  EXPECT_EQ(drawSong(6), DrawOutcome::kDiscarded);
+}
+
+TEST_F(SongDrawTest, PickBalanceHoldsTheAverageRatingAtFive) {
+  auto songs = plainSongs(20);
+  songs[0].score = 8;    // rating 4
+  songs[1].score = 16;   // rating 5
+  songs[2].score = 512;  // rating 10
+  songs[3].score = 0;    // rating 0
+  for (auto& s : songs) s.credit = 2000;  // every song is a candidate at once
+  open(songs);
+  EXPECT_EQ(drawSong(1), DrawOutcome::kDiscarded);  // x = 4 + 50 - 5 = 49
+  EXPECT_EQ(credit(0), 2000u);                      // a refused candidate keeps its credit
+  EXPECT_EQ(drawSong(2), DrawOutcome::kPicked);
+  EXPECT_EQ(memory_.pick_balance, 50);
+  EXPECT_EQ(drawSong(4), DrawOutcome::kDiscarded);
+  EXPECT_EQ(drawSong(3), DrawOutcome::kPicked);
+  EXPECT_EQ(memory_.pick_balance, 55);
+  EXPECT_EQ(drawSong(4), DrawOutcome::kPicked);  // x = 0 + 55 - 5 = 50
+}
+
+TEST_F(SongDrawTest, HistoryAndArtistChecksStartAt200And500Songs) {
+  for (int songs_count : {199, 200, 499, 500}) {
+    SCOPED_TRACE(songs_count);
+    auto songs = plainSongs(songs_count);
+    for (auto& s : songs) s.credit = 3000;  // still a candidate after one pick
+    songs[1].artist = "ABBA";
+    songs[2].artist = "abba";
+    table_.close();
+    open(songs);
+    settings_ = firstRunSettings();
+    settings_.set(settings::kStateHistory, 0, 1);
+    memory_ = BuilderMemory();
+    ASSERT_EQ(drawSong(2), DrawOutcome::kPicked);
+    EXPECT_EQ(drawSong(2) == DrawOutcome::kPicked, songs_count < 200);
+    EXPECT_EQ(drawSong(3) == DrawOutcome::kPicked, songs_count < 500);
+  }
+}
+
+TEST_F(SongDrawTest, AnEmptyArtistIsRefusedWhileTheMemoryHoldsAnEmptyEntry) {
+  auto songs = plainSongs(500);
+  for (auto& s : songs) s.credit = 2000;
+  songs[7].artist = "";
+  open(songs);
+  EXPECT_EQ(drawSong(8), DrawOutcome::kDiscarded);
+  for (uint32_t i = 0; i < 20; ++i) settings_.setText(settings::kArtistMemory, i, "x");
+  EXPECT_EQ(drawSong(8), DrawOutcome::kPicked);
+}
+
+TEST(AltPatternTest, OddPatternTakesUsersOneThreeFiveFromTheSecondCharacter) {
+  Settings s = firstRunSettings();
+  s.set(settings::kStateAltMode, 0, 9);  // "Odd": "135"
+  uint32_t position = 0;
+  std::vector<int32_t> users;
+  for (int i = 0; i < 5; ++i) {
+    advanceAltPattern(s, position);
+    users.push_back(s.get(settings::kStateUser, 0));
+  }
+  EXPECT_EQ(users, (std::vector<int32_t>{2, 4, 0, 2, 4}));
+  s.setText(settings::kAltPattern, 9, "0:a");
+  s.set(settings::kStateAltMode, 0, 10);
+  position = 0;
+  advanceAltPattern(s, position);
+  EXPECT_EQ(s.get(settings::kStateUser, 0), 9);  // ":"
+  advanceAltPattern(s, position);
+  EXPECT_EQ(s.get(settings::kStateUser, 0), 0);  // "a"
+  advanceAltPattern(s, position);
+  EXPECT_EQ(s.get(settings::kStateUser, 0), 9);  // "0" is the tenth user
+  s.setText(settings::kAltPattern, 9, "");
+  s.set(settings::kStateUser, 0, 5);
+  advanceAltPattern(s, position);
+  EXPECT_EQ(s.get(settings::kStateUser, 0), 0);
+}
+
+// Random libraries and rules: the draw and its literal form give the same outcomes, picks,
+// settings and table bytes.
+TEST(SongDrawOracleTest, DrawMatchesTheLiteralDrawOnRandomLibraries) {
+  TempDir dir;
+  for (uint32_t seed = 1; seed <= 12; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto songs = plainSongs(static_cast<int>(20 + rng() % 700));
+    for (auto& s : songs) {
+      s.score = 1u << (rng() % 11);
+      s.credit = rng() % 3 == 0 ? 0 : static_cast<uint32_t>(rng() % 1600);
+      s.flags = rng() % 4;
+      s.artist = "Artist " + std::to_string(rng() % 40);
+      if (rng() % 20 == 0) s.path += ".txt";
+    }
+    const std::string path = dir.file("t" + std::to_string(seed) + ".mbf");
+    ASSERT_TRUE(testing::writeSongTable(path, songs));
+    std::vector<uint8_t> image = tunora::testing::readBytes(path);
+    auto literal = marlbase::testing::LiteralTable::fromImage(image, true);
+    marlbase::TableHandle table;
+    table.setPath(path);
+    table.setWritable(true);
+    ASSERT_TRUE(table.open().ok());
+
+    Settings settings = firstRunSettings();
+    settings.set(settings::kStateNaughtyLimit, 0, static_cast<int32_t>(rng() % 4));
+    settings.set(settings::kStateMinRating, 0, static_cast<int32_t>(rng() % 6));
+    settings.set(settings::kStateHistory, 0, static_cast<int32_t>(rng() % 2));
+    settings.set(settings::kStateNoArtRep, 0, static_cast<int32_t>(rng() % 2));
+    Settings literal_settings = settings;
+    BuilderMemory memory, literal_memory;
+    SeededRandomSource random(seed), literal_random(seed);
+    for (int draw = 0; draw < 3000; ++draw) {
+      const DrawRules rules = DrawRules::forCurrentState(settings, memory.miss_count);
+      int32_t slot = -1, literal_slot = -1;
+      const DrawOutcome a = drawOnce(table, settings, memory, rules, random, &slot);
+      const DrawOutcome b =
+          testing::literalDrawOnce(literal, literal_settings, literal_memory, rules, literal_random,
+                                   &literal_slot);
+      ASSERT_EQ(a, b) << "draw " << draw;
+      ASSERT_EQ(slot, literal_slot);
+      if (a == DrawOutcome::kPicked) {
+        memory.last_added_path = memory.last_picked_path;
+        literal_memory.last_added_path = literal_memory.last_picked_path;
+      }
+    }
+    EXPECT_TRUE(settings == literal_settings);
+    EXPECT_EQ(memory.pick_balance, literal_memory.pick_balance);
+    table.close();
+    EXPECT_EQ(tunora::testing::readBytes(path), literal.image());
+  }
+}
+
+}  // namespace
+}  // namespace tunora::engine

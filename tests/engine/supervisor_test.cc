@@ -1,0 +1,106 @@
+// The supervisor's tick: its length, the key-digit windows, the offline countdown and the
+// workers it starts.
+#include <gtest/gtest.h>
+
+#include "engine/lock_codes.h"
+#include "tests/engine/program_fixture.h"
+
+namespace tunora::engine {
+namespace {
+
+using std::chrono::milliseconds;
+using testing::driveUntil;
+
+class SupervisorTest : public testing::ProgramTest {
+ protected:
+  Supervisor& supervisor() { return program_.supervisor(); }
+  SharedWords& words() { return program_.words(); }
+};
+
+TEST_F(SupervisorTest, TickIsShortOnlyWhileARequestWaitsDuringPlayback) {
+  EXPECT_EQ(supervisor().tickLength(), milliseconds(1000));
+  words().request.store(kCodeRemoveRow);
+  EXPECT_EQ(supervisor().tickLength(), milliseconds(1000));
+  words().playing.store(1);
+  EXPECT_EQ(supervisor().tickLength(), milliseconds(50));
+  words().grant.store(kCodePlayer);
+  EXPECT_EQ(supervisor().tickLength(), milliseconds(1000));
+  words().grant.store(0);
+  words().request.store(0);
+}
+
+TEST_F(SupervisorTest, DigitWindowsCloseAfterTwentyTicks) {
+  words().user_digit_counter.store(kDigitWindowTicks);
+  for (int i = 0; i < 19; ++i) ASSERT_TRUE(supervisor().tick());
+  EXPECT_EQ(words().user_digit_counter.load(), 1);
+  ASSERT_TRUE(supervisor().tick());
+  ASSERT_TRUE(supervisor().tick());
+  EXPECT_EQ(words().user_digit_counter.load(), 0);
+  EXPECT_EQ(words().alt_digit_counter.load(), 0);
+}
+
+TEST_F(SupervisorTest, OfflineCountdownAsksForABuildAfterSixHundredTicks) {
+  words().build_request.store(kOfflineStart);
+  for (int i = 0; i < 600; ++i) ASSERT_TRUE(supervisor().tick());
+  EXPECT_EQ(words().build_request.load(), kOfflineLastCount);
+  ASSERT_TRUE(supervisor().tick());
+  EXPECT_EQ(words().build_request.load(), kBuildNow);
+
+  words().build_request.store(kOfflineLocked);
+  ASSERT_TRUE(supervisor().tick());
+  EXPECT_EQ(words().build_request.load(), kOfflineLocked);
+
+  words().build_request.store(kOfflineStart);
+  words().grant.store(kCodeListBuilder);
+  words().grant_holder_live.store(1);
+  ASSERT_TRUE(supervisor().tick());
+  EXPECT_EQ(words().build_request.load(), kOfflineStart) << "counted while the table was held";
+  words().grant.store(0);
+  words().grant_holder_live.store(0);
+}
+
+TEST_F(SupervisorTest, StartsAtMostOneWorkerPerTickWhilePlaying) {
+  std::atomic<int> cover_runs{0}, links_runs{0};
+  std::atomic<bool> release{false};
+  supervisor().addWorker([] { return true; }, [&] {
+    cover_runs.fetch_add(1);
+    while (!release.load()) std::this_thread::yield();
+  });
+  supervisor().addWorker([] { return true; }, [&] { links_runs.fetch_add(1); });
+
+  ASSERT_TRUE(supervisor().tick());  // not playing: nothing starts
+  EXPECT_FALSE(supervisor().workerRunning(0));
+  words().playing.store(1);
+  ASSERT_TRUE(supervisor().tick());
+  EXPECT_TRUE(supervisor().workerRunning(0));
+  ASSERT_TRUE(supervisor().tick());  // the first still runs: the second's turn
+  ASSERT_TRUE(driveUntil(env_, [&] { return links_runs.load() == 1; }));
+  release.store(true);
+  ASSERT_TRUE(driveUntil(env_, [&] { return !supervisor().workerRunning(0); }));
+  EXPECT_EQ(cover_runs.load(), 1);
+
+  words().grant.store(kCodePlayer);  // nothing starts while a grant is held
+  words().grant_holder_live.store(1);
+  int before = links_runs.load();
+  ASSERT_TRUE(supervisor().tick());
+  EXPECT_FALSE(supervisor().workerRunning(0));
+  EXPECT_EQ(links_runs.load(), before);
+  words().grant.store(0);
+  words().grant_holder_live.store(0);
+  words().playing.store(0);
+}
+
+TEST_F(SupervisorTest, HandsWaitingRequestsToTheExecutorAndEndsOnQuit) {
+  std::atomic<int> done{0};
+  program_.executor().setHandler(kCodeMoveRowToTop, [&](int32_t) { done.fetch_add(1); });
+  ASSERT_EQ(program_.lock().postRequest(kCodeMoveRowToTop, 0, 10), 1);
+  ASSERT_TRUE(supervisor().tick());
+  ASSERT_TRUE(driveUntil(env_, [&] { return done.load() == 1; }));
+  ASSERT_TRUE(driveUntil(env_, [&] { return program_.threads().running() == 0; }));
+  ASSERT_EQ(program_.lock().postRequest(kQuitRequested, 0, 0), 1);
+  EXPECT_FALSE(supervisor().tick());
+  EXPECT_EQ(words().request.load(), kQuitInProgress);
+}
+
+}  // namespace
+}  // namespace tunora::engine
