@@ -23,5 +23,6 @@ std::vector<Command> tableCommands();
 std::vector<Command> libraryCommands();
 std::vector<Command> appCommands();
 std::vector<Command> mediaCommands();
+std::vector<Command> engineCommands();
 
 }  // namespace tunora::cli

@@ -10,7 +10,8 @@ namespace {
 
 std::vector<Command> allCommands() {
   std::vector<Command> all;
-  for (auto part : {tableCommands(), libraryCommands(), appCommands(), mediaCommands()}) {
+  for (auto part : {tableCommands(), libraryCommands(), appCommands(), mediaCommands(),
+                    engineCommands()}) {
     for (auto& command : part) all.push_back(std::move(command));
   }
   return all;

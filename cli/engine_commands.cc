@@ -1,0 +1,223 @@
+// tunora-cli build and import: the list builder and the import without a window.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "app/settings_defaults.h"
+#include "app/settings_file.h"
+#include "cli/command.h"
+#include "cli/output.h"
+#include "engine/list_builder.h"
+#include "engine/lock_codes.h"
+#include "engine/random_source.h"
+#include "media/import.h"
+#include "media/playlist_file.h"
+#include "network/library_opening.h"
+
+namespace tunora::cli {
+namespace {
+
+// Passes in a row without a pick after which the build gives up: by then the miss count has
+// lowered the minimum rating to 0, so only the naughty limit or the file-type switches can be
+// keeping every song out.
+constexpr int kMaxPassesWithoutPick = 100;
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
+  return 1;
+}
+
+// The settings file's record, or the first-run defaults when no file is named.
+bool loadSettingsFor(const Args& args, Settings& settings, std::string& error) {
+  const auto file = args.option("--settings");
+  if (!file) {
+    resetAll(settings);
+    resetRatingValues(settings);
+    return true;
+  }
+  std::ifstream in(*file, std::ios::binary);
+  if (!in) {
+    error = *file + ": cannot read the settings file";
+    return false;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  (void)decodeSettingsFile(bytes, settings);
+  return true;
+}
+
+bool parseNumber(const std::optional<std::string>& text, int64_t low, int64_t high,
+                 int64_t& value) {
+  if (!text) return true;
+  char* end = nullptr;
+  const long long n = std::strtoll(text->c_str(), &end, 10);
+  if (text->empty() || *end != '\0' || n < low || n > high) return false;
+  value = n;
+  return true;
+}
+
+int runBuild(const Args& args) {
+  const auto db = args.option("--db");
+  if (!db || !args.positional().empty()) return fail("usage: build --db TABLE (try --help)");
+  Settings settings;
+  std::string error;
+  if (!loadSettingsFor(args, settings, error)) return fail(error);
+  int64_t state = settings.get(settings::kCurrentState);
+  int64_t count = settings.get(settings::kListSize);
+  int64_t seed = -1;
+  if (!parseNumber(args.option("--state"), 0, 9, state)) return fail("--state takes 0..9");
+  if (!parseNumber(args.option("--count"), 1, 1'000'000, count)) return fail("bad --count");
+  if (!parseNumber(args.option("--seed"), 0, INT64_MAX, seed)) return fail("bad --seed");
+  settings.set(settings::kCurrentState, static_cast<int32_t>(state));
+  settings.setText(settings::kDatabasePath, *db);
+  const int32_t saved_list_size = settings.get(settings::kListSize);
+  settings.set(settings::kListSize, static_cast<int32_t>(count));
+
+  marlbase::TableHandle table;
+  table.setPath(*db);
+  if (Status s = table.open(); !s.ok()) return fail(*db + ": " + s.message());
+  const int32_t songs = table.liveCount();
+  table.close();
+  if (songs < engine::kMinimumSongsToBuild) {
+    return fail(*db + ": the library holds " + std::to_string(songs) +
+                " songs; at least 20 are needed to build a list (import some music first)");
+  }
+
+  Env& env = Env::Default();
+  std::unique_ptr<engine::RandomSource> random;
+  if (seed >= 0) {
+    random = std::make_unique<engine::SeededRandomSource>(static_cast<uint64_t>(seed));
+  } else {
+    random = std::make_unique<engine::EnvRandomSource>(env);
+  }
+  engine::SharedWords words;
+  engine::SharedLock lock(words, env);
+  network::LibraryOpening library(table, settings);
+  engine::PlayList play_list;
+  engine::StatusMessage status;
+  engine::BuilderHooks hooks;
+  engine::ListBuilder builder(lock, library, settings, play_list, status, *random, env, "", hooks);
+  engine::Grant grant = lock.takeGrantDirectly(engine::kCodeListBuilder);
+  library.openLibraryForReading();  // the builder reads the live count as last opened
+  table.close();
+
+  const bool bytes = args.flag("--bytes");
+  std::vector<std::string> picked;
+  int passes_without_pick = 0;
+  words.build_request.store(engine::kBuildNow);
+  while (static_cast<int64_t>(picked.size()) < count) {
+    builder.runBuildPassHolding(grant);
+    if (builder.busy() == 2 || status.text() == engine::kCannotOpenListText) {
+      return fail(*db + ": cannot open the library for writing");
+    }
+    if (play_list.size() > static_cast<int32_t>(picked.size())) {
+      picked.push_back((*play_list.row(play_list.size() - 1))[engine::kFileNameColumn]);
+      std::printf("%s\n", outputText(picked.back(), bytes).c_str());
+      std::fflush(stdout);
+      passes_without_pick = 0;
+    } else if (++passes_without_pick >= kMaxPassesWithoutPick) {
+      std::fprintf(stderr,
+                   "tunora-cli: no song passes the filters of state %lld (naughty limit, "
+                   "file types); %zu picked\n",
+                   static_cast<long long>(state), picked.size());
+      break;
+    }
+  }
+  grant.release();
+  settings.set(settings::kListSize, saved_list_size);
+  if (const auto out = args.option("--out")) {
+    if (Status s = media::writePlayList(*out, picked); !s.ok()) return fail(*out + ": " + s.message());
+  }
+  if (const auto file = args.option("--settings")) {
+    if (Status s = writeSettingsFile(*file, settings); !s.ok()) {
+      return fail(*file + ": " + s.message());
+    }
+  }
+  return static_cast<int64_t>(picked.size()) == count ? 0 : 1;
+}
+
+// Status line 1 at the end goes to standard output; while the import works, its progress goes to
+// standard error when that is a terminal.
+class CliImportStatus final : public media::ImportStatus {
+ public:
+  explicit CliImportStatus(bool progress) : progress_(progress) {}
+  void setLine1(const std::string& text) override { line1_ = text; }
+  void setLine2(const std::string& text) override {
+    line2_ = text;
+    if (progress_) std::fprintf(stderr, "\r\033[K%s", displayText(text).substr(0, 200).c_str());
+  }
+  const std::string& line1() const { return line1_; }
+  const std::string& line2() const { return line2_; }
+  void endProgress() const {
+    if (progress_) std::fprintf(stderr, "\r\033[K");
+  }
+
+ private:
+  bool progress_;
+  std::string line1_;
+  std::string line2_;
+};
+
+int runImport(const Args& args) {
+  const auto db = args.option("--db");
+  if (!db || args.positional().size() != 1) {
+    return fail("usage: import [--settings FILE] --db TABLE SOURCE (try --help)");
+  }
+  Settings settings;
+  std::string error;
+  if (!loadSettingsFor(args, settings, error)) return fail(error);
+  settings.setText(settings::kDatabasePath, *db);
+
+  marlbase::TableHandle table;
+  table.setPath(*db);
+  if (Status s = table.open(); !s.ok()) return fail(*db + ": " + s.message());
+  table.close();
+
+  engine::SharedWords words;
+  engine::SharedLock lock(words, Env::Default());
+  std::atomic<int32_t> local_copy_changes{0};
+  CliImportStatus status(isatty(STDERR_FILENO) != 0);
+  media::Importer importer(lock, table, settings, status, local_copy_changes);
+  // Songs are stored by their full paths.
+  std::string source = args.positional()[0];
+  if (!source.empty() && source[0] != '/') {
+    const bool folder = source.back() == '/';
+    source = std::filesystem::absolute(source).lexically_normal().string();
+    if (folder && source.back() != '/') source += '/';
+  }
+  {
+    engine::Grant grant = lock.takeGrantDirectly(engine::kCodeImport);
+    importer.runImportHolding(grant, source);
+  }
+  status.endProgress();
+  std::printf("%s\n", status.line1().c_str());
+  if (importer.skippedLongPaths() > 0) {
+    std::fprintf(stderr, "tunora-cli: %s\n", displayText(status.line2()).c_str());
+  }
+  return status.line1() == media::kImportCompleteText ? 0 : 1;
+}
+
+}  // namespace
+
+std::vector<Command> engineCommands() {
+  return {
+      {{"build"},
+       "[--settings FILE] --db TABLE [--state S] [--count N] [--out FILE.m3u] [--seed N] [--bytes]",
+       "Runs build passes until N songs are picked (default: the ListSize setting), printing each "
+       "picked path; updates credits and play counts, and the settings file when given.",
+       {"--settings", "--db", "--state", "--count", "--out", "--seed"},
+       runBuild},
+      {{"import"},
+       "[--settings FILE] --db TABLE SOURCE",
+       "Imports a folder (every media file below parentFolderOf(SOURCE)) or a playlist (SOURCE "
+       "ending in txt or m3u) into the song table; prints \"Import Complete\" or "
+       "\"Error Importing\".",
+       {"--settings", "--db"},
+       runImport},
+  };
+}
+
+}  // namespace tunora::cli

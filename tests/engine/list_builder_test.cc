@@ -1,0 +1,157 @@
+// Build passes: the conditions that stop a pass, deep building and the lowered minimum rating,
+// the list becoming full, and the pick balance over many picks.
+#include "engine/list_builder.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/lock_codes.h"
+#include "media/playlist_file.h"
+#include "network/library_opening.h"
+#include "tests/engine/builder_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "util/fake_env.h"
+
+namespace tunora::engine {
+namespace {
+
+using testing::firstRunSettings;
+using testing::plainSongs;
+using testing::TestSong;
+using tunora::testing::TempDir;
+
+class ListBuilderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings_.setText(settings::kDatabasePath, path_);
+    settings_.set(settings::kListSize, 5);
+  }
+  void makeLibrary(const std::vector<TestSong>& songs) {
+    ASSERT_TRUE(testing::writeSongTable(path_, songs));
+    library_.openLibraryForReading();  // the live count as last opened
+    table_.close();
+  }
+  // One pass under a grant taken directly, as the command-line builder runs them.
+  void pass() {
+    Grant grant = lock_.takeGrantDirectly(kCodeListBuilder);
+    ASSERT_TRUE(grant);
+    builder_.runBuildPassHolding(grant);
+  }
+
+  TempDir dir_;
+  std::string path_ = dir_.file("songs.mbf");
+  FakeEnv env_;
+  SharedWords words_;
+  SharedLock lock_{words_, env_};
+  Settings settings_ = firstRunSettings();
+  marlbase::TableHandle table_;
+  network::LibraryOpening library_{table_, settings_};
+  PlayList play_list_;
+  StatusMessage status_;
+  SeededRandomSource random_{7};
+  BuilderHooks hooks_;
+  ListBuilder builder_{lock_, library_, settings_, play_list_, status_, random_,
+                       env_,  dir_.path().string() + "/", hooks_};
+};
+
+TEST_F(ListBuilderTest, NothingIsBuiltFromFewerThanTwentySongs) {
+  makeLibrary(plainSongs(19));
+  words_.build_request.store(kBuildNow);
+  for (int i = 0; i < 20; ++i) pass();
+  EXPECT_EQ(play_list_.size(), 0);
+  EXPECT_EQ(words_.build_request.load(), kBuildNow);  // the request stays
+  makeLibrary(plainSongs(20));
+  for (int i = 0; i < 20 && play_list_.size() == 0; ++i) pass();
+  EXPECT_EQ(play_list_.size(), 1);
+}
+
+TEST_F(ListBuilderTest, FailuresLeaveTheirMessageAndAskForAnotherBuild) {
+  makeLibrary(plainSongs(30));
+  settings_.setText(settings::kDatabasePath, "");
+  pass();
+  EXPECT_EQ(status_.text(), kNoFileSelectedText);
+  EXPECT_EQ(words_.build_request.load(), kBuildNow);
+  EXPECT_EQ(builder_.messageFlag().load(), 1);
+  // A library that another opener holds for writing cannot be opened.
+  settings_.setText(settings::kDatabasePath, path_);
+  marlbase::TableHandle other;
+  other.setPath(path_);
+  other.setWritable(true);
+  ASSERT_TRUE(other.open().ok());
+  pass();
+  EXPECT_EQ(status_.text(), kCannotOpenListText);
+  EXPECT_EQ(words_.build_request.load(), kBuildNow);
+  other.close();
+  // In Network mode the same failure takes the program offline instead.
+  settings_.set(settings::kNetwork, 1);
+  ASSERT_TRUE(other.open().ok());
+  status_.setText("");
+  pass();
+  EXPECT_EQ(words_.build_request.load(), kOfflineStart);
+  EXPECT_EQ(status_.text(), "");
+}
+
+TEST_F(ListBuilderTest, DeepBuildingLowersTheMinimumRatingPassByPass) {
+  auto songs = plainSongs(30);
+  for (auto& s : songs) s.score = 16;  // rating 5 everywhere
+  makeLibrary(songs);
+  settings_.set(settings::kStateMinRating, 0, 8);
+  settings_.set(settings::kBuildTime, 40);
+  words_.build_request.store(kBuildNow);
+  pass();
+  EXPECT_EQ(status_.text(), kDeepBuildingText);
+  EXPECT_EQ(builder_.memory().miss_count, 1u);
+  EXPECT_EQ(words_.build_request.load(), kBuildNow);
+  // Minimum 8 is used as 8, 8, 7, 6, 5: the fifth pass can credit and later pick.
+  for (int i = 0; i < 4; ++i) pass();
+  EXPECT_EQ(builder_.memory().miss_count, 5u);
+  EXPECT_EQ(play_list_.size(), 0);
+  for (int i = 0; i < 200 && play_list_.size() == 0; ++i) pass();
+  EXPECT_EQ(play_list_.size(), 1);
+  EXPECT_EQ(builder_.memory().miss_count, 1u);  // a pick that did not fill the list
+  EXPECT_EQ(settings_.get(settings::kStateMinRating, 0), 8);  // the setting itself is unchanged
+}
+
+TEST_F(ListBuilderTest, AFullListIsWrittenOnceAndTheBuilderGoesIdle) {
+  makeLibrary(plainSongs(40));
+  words_.build_request.store(kBuildNow);
+  for (int i = 0; i < 2000 && words_.build_request.load() != kBuildIdle; ++i) pass();
+  ASSERT_EQ(play_list_.size(), 5);
+  EXPECT_EQ(words_.build_request.load(), kBuildIdle);
+  std::vector<std::string> listed;
+  ASSERT_TRUE(media::readListFile(dir_.file("PL1.m3u"), [&](const std::string& p) {
+                listed.push_back(p);
+              }).ok());
+  ASSERT_EQ(listed.size(), 5u);
+  for (int32_t row = 0; row < 5; ++row) {
+    EXPECT_EQ(listed[static_cast<size_t>(row)], (*play_list_.row(row))[kFileNameColumn]);
+  }
+  // Two rows in a row never hold the same song.
+  for (int32_t row = 1; row < 5; ++row) {
+    EXPECT_NE((*play_list_.row(row))[kFileNameColumn], (*play_list_.row(row - 1))[kFileNameColumn]);
+  }
+}
+
+TEST_F(ListBuilderTest, PicksAverageAtLeastRatingFive) {
+  std::vector<TestSong> songs = plainSongs(600);
+  for (size_t i = 0; i < songs.size(); ++i) {
+    songs[i].score = 1u << (i % 10);  // ratings 1..10 in equal numbers
+    songs[i].artist = "Artist " + std::to_string(i % 60);
+  }
+  makeLibrary(songs);
+  settings_.set(settings::kListSize, 200);
+  words_.build_request.store(kBuildNow);
+  for (int i = 0; i < 20000 && play_list_.size() < 200; ++i) pass();
+  ASSERT_EQ(play_list_.size(), 200);
+  // Song i has rating i % 10 + 1; the picks' ratings must average 5 or more.
+  int64_t total = 0;
+  for (const PlayListRow& row : play_list_.rows()) {
+    const std::string& path = row[kFileNameColumn];
+    const int index = std::stoi(path.substr(path.find("song") + 4));
+    total += index % 10 + 1;
+  }
+  EXPECT_GE(total, 5 * 200);
+  EXPECT_EQ(builder_.memory().pick_balance, 50 + total - 5 * 200);
+}
+
+}  // namespace
+}  // namespace tunora::engine
