@@ -11,7 +11,9 @@ Program::Program(Env& env)
       update_writer_(lock_, update_queue_, library_, window_slot_, threads_, status_),
       executor_(lock_),
       supervisor_(lock_, executor_, update_writer_, update_queue_, threads_, window_slot_,
-                  status_) {
+                  status_),
+      random_(env_),
+      builder_(lock_, library_, settings_, play_list_, status_, random_, env_, builder_hooks_) {
   settings_.set(settings::kEditQueueCount, -1);
 }
 
@@ -20,6 +22,12 @@ Program::~Program() { stopThreads(); }
 void Program::stopThreads() {
   words_.stopping.store(1);
   threads_.closeAndJoin();
+}
+
+bool Program::startBuilder() {
+  builder_.memory().last_added_path = context_.last_added_path;
+  builder_.setDataDirectory(context_.data_directory);
+  return threads_.start([this] { builder_.runThread(); });
 }
 
 void Program::attachWindow(engine::WindowChannel* window) { window_slot_.attach(window); }

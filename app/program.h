@@ -13,7 +13,9 @@
 #include "app/app_context.h"
 #include "app/library_opener.h"
 #include "app/settings.h"
+#include "engine/list_builder.h"
 #include "engine/play_list.h"
+#include "engine/random_source.h"
 #include "engine/quit_request.h"
 #include "engine/request_executor.h"
 #include "engine/shared_lock.h"
@@ -50,6 +52,7 @@ class Program {
   engine::UpdateWriter& updateWriter() { return update_writer_; }
   engine::RequestExecutor& executor() { return executor_; }
   engine::Supervisor& supervisor() { return supervisor_; }
+  engine::ListBuilder& builder() { return builder_; }
   engine::ThreadSet& threads() { return threads_; }
   // Start-up's way of opening the library: the library-opening operations above.
   LibraryOpener& startUpOpener() { return start_up_opener_; }
@@ -59,6 +62,8 @@ class Program {
   void attachWindow(engine::WindowChannel* window);
   // Starts the supervisor thread.
   bool startSupervisor() { return supervisor_.start(); }
+  // Starts the list builder's thread; it writes full lists into the data directory.
+  bool startBuilder();
   // The window's close: requests the quit (see engine/quit_request.h).
   void closeWindow() { engine::handleCloseRequest(lock_, window_slot_, status_); }
   // Writes the update queue's length into the settings field `EditQueueCount` (before a save).
@@ -104,6 +109,9 @@ class Program {
   engine::UpdateWriter update_writer_;
   engine::RequestExecutor executor_;
   engine::Supervisor supervisor_;
+  engine::EnvRandomSource random_;
+  engine::BuilderHooks builder_hooks_;
+  engine::ListBuilder builder_;
 };
 
 }  // namespace tunora

@@ -99,7 +99,7 @@ int runBuild(const Args& args) {
   engine::PlayList play_list;
   engine::StatusMessage status;
   engine::BuilderHooks hooks;
-  engine::ListBuilder builder(lock, library, settings, play_list, status, *random, env, "", hooks);
+  engine::ListBuilder builder(lock, library, settings, play_list, status, *random, env, hooks);
   engine::Grant grant = lock.takeGrantDirectly(engine::kCodeListBuilder);
   library.openLibraryForReading();  // the builder reads the live count as last opened
   table.close();

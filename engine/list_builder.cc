@@ -14,7 +14,7 @@ namespace tunora::engine {
 
 ListBuilder::ListBuilder(SharedLock& lock, LibraryAccess& library, Settings& settings,
                          PlayList& play_list, StatusMessage& status, RandomSource& random,
-                         Env& env, std::string data_directory, BuilderHooks& hooks)
+                         Env& env, BuilderHooks& hooks)
     : lock_(lock),
       words_(lock.words()),
       library_(library),
@@ -23,7 +23,6 @@ ListBuilder::ListBuilder(SharedLock& lock, LibraryAccess& library, Settings& set
       status_(status),
       random_(random),
       env_(env),
-      data_directory_(std::move(data_directory)),
       hooks_(hooks) {}
 
 void ListBuilder::runBuildPass() {

@@ -54,11 +54,12 @@ class BuilderHooks {
 
 class ListBuilder {
  public:
-  // `data_directory` ends in "/"; the full list is written to the state's play-list file there
-  // (an empty directory writes no file).
   ListBuilder(SharedLock& lock, LibraryAccess& library, Settings& settings, PlayList& play_list,
-              StatusMessage& status, RandomSource& random, Env& env, std::string data_directory,
-              BuilderHooks& hooks);
+              StatusMessage& status, RandomSource& random, Env& env, BuilderHooks& hooks);
+
+  // The data directory (ending in "/") where a full list is written to the state's play-list
+  // file; empty (the default) writes no file. Set before the builder runs.
+  void setDataDirectory(std::string directory) { data_directory_ = std::move(directory); }
 
   // One build pass (requests the lock with code 34, patience 10).
   void runBuildPass();

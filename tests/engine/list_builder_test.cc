@@ -22,6 +22,7 @@ using tunora::testing::TempDir;
 class ListBuilderTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    builder_.setDataDirectory(dir_.path().string() + "/");
     settings_.setText(settings::kDatabasePath, path_);
     settings_.set(settings::kListSize, 5);
   }
@@ -49,8 +50,7 @@ class ListBuilderTest : public ::testing::Test {
   StatusMessage status_;
   SeededRandomSource random_{7};
   BuilderHooks hooks_;
-  ListBuilder builder_{lock_, library_, settings_, play_list_, status_, random_,
-                       env_,  dir_.path().string() + "/", hooks_};
+  ListBuilder builder_{lock_, library_, settings_, play_list_, status_, random_, env_, hooks_};
 };
 
 TEST_F(ListBuilderTest, NothingIsBuiltFromFewerThanTwentySongs) {
