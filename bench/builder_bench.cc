@@ -1,0 +1,179 @@
+// List builder benchmark: building a 100-song list from a generated 100,000-song library
+// (realistic scores for 10 users, 5 % of the records deleted, history and artist checks on),
+// with the engine's builder beside the literal algorithm (the n-th live record found by a scan
+// from slot 0 on every draw, every pass counting all slots as its open does). Both use the same
+// seeded random numbers and must pick the same songs. Usage: builder_bench [songs] [picks]
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "app/settings_defaults.h"
+#include "engine/list_builder.h"
+#include "engine/lock_codes.h"
+#include "engine/random_source.h"
+#include "library/song_columns.h"
+#include "library/song_table.h"
+#include "network/library_opening.h"
+#include "tests/engine/literal_builder.h"
+#include "tests/marlbase/literal_table.h"
+
+using namespace tunora;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+bool buildLibrary(const std::string& path, uint32_t songs) {
+  marlbase::TableHandle t;
+  if (!createSongTable(t, path)) return false;
+  std::mt19937 rng(11);
+  // Scores as a library that has been rated for a while: mostly the import default (16),
+  // some rated up, some down.
+  const uint32_t kScores[] = {1, 2, 4, 8, 16, 16, 16, 16, 32, 64, 128, 256, 512};
+  t.setBatch(true);
+  for (uint32_t i = 1; i <= songs; ++i) {
+    const int32_t s = t.allocate();
+    if (s < 0) return false;
+    const uint32_t artist = rng() % 8000;
+    (void)t.writeText(s, kColFileName, "/home/user/Music/Artist " + std::to_string(artist) +
+                                           "/Album " + std::to_string(i % 700) + "/" +
+                                           std::to_string(i) + " Song.mp3");
+    (void)t.writeText(s, kColArtist, "Artist " + std::to_string(artist));
+    (void)t.writeText(s, kColTitle, "Song " + std::to_string(i));
+    for (int32_t u = 0; u < kUserCount; ++u) {
+      (void)t.writeInt(s, ratingColumn(u), kScores[rng() % 13]);
+      (void)t.writeInt(s, creditColumn(u), rng() % 1000);
+    }
+    (void)t.writeInt(s, kColFlags, rng() % 10 == 0 ? 1 : 0);
+  }
+  for (uint32_t i = 1; i <= songs; ++i) {
+    if (rng() % 100 < 5) (void)t.setStatus(static_cast<int32_t>(i), 5);
+  }
+  t.setBatch(false);
+  (void)t.setStatus(0, 5);  // the blank record
+  t.close();
+  return true;
+}
+
+Settings benchSettings(const std::string& path) {
+  Settings s;
+  resetAll(s);
+  resetRatingValues(s);
+  s.setText(settings::kDatabasePath, path);
+  s.set(settings::kStateHistory, 0, 1);
+  s.set(settings::kStateNoArtRep, 0, 1);
+  s.set(settings::kStateNaughtyLimit, 0, 3);
+  return s;
+}
+
+// The literal passes: every pass opens the table file and counts all its slots (the engine's
+// open with nothing kept from the last close), then draws on an in-memory image with the
+// scanning n-th live record until a pick or the budget. Scanning memory that is already mapped
+// makes this a lower bound for the literal builder.
+std::vector<std::string> literalBuild(std::vector<uint8_t> image, const std::string& path,
+                                      uint32_t picks, uint64_t seed) {
+  auto table = marlbase::testing::LiteralTable::fromImage(std::move(image), true);
+  marlbase::TableHandle file;
+  file.setPath(path);
+  Settings settings = benchSettings(path);
+  engine::BuilderMemory memory;
+  engine::SeededRandomSource random(seed);
+  std::vector<std::string> picked;
+  while (picked.size() < picks) {
+    file.TEST_dropOpenCache();
+    file.setWritable(true);
+    if (!file.open().ok()) return {};
+    file.close();
+    table.recount();
+    const auto rules = engine::DrawRules::forCurrentState(settings, memory.miss_count);
+    const auto t0 = Clock::now();
+    int64_t attempts = 0;
+    bool got = false;
+    while (true) {
+      int32_t slot = -1;
+      if (testing::literalDrawOnce(table, settings, memory, rules, random, &slot) ==
+          engine::DrawOutcome::kPicked) {
+        const double elapsed_ms = secondsSince(t0) * 1000;
+        const int32_t build_time = settings.get(settings::kBuildTime);
+        if (elapsed_ms > 30000 && build_time > 100) {
+          settings.set(settings::kBuildTime, build_time - 100);
+        } else if (elapsed_ms < 3000) {
+          settings.set(settings::kBuildTime, build_time + 100);
+        }
+        memory.last_added_path = memory.last_picked_path;
+        picked.push_back(memory.last_picked_path);
+        memory.miss_count = 1;
+        got = true;
+        break;
+      }
+      if (attempts > settings.get(settings::kBuildTime)) break;
+      ++attempts;
+    }
+    if (!got) ++memory.miss_count;
+  }
+  return picked;
+}
+
+std::vector<std::string> ourBuild(const std::string& path, uint32_t picks, uint64_t seed) {
+  Settings settings = benchSettings(path);
+  settings.set(settings::kListSize, static_cast<int32_t>(picks));
+  Env& env = Env::Default();
+  engine::SharedWords words;
+  engine::SharedLock lock(words, env);
+  marlbase::TableHandle table;
+  network::LibraryOpening library(table, settings);
+  engine::PlayList list;
+  engine::StatusMessage status;
+  engine::SeededRandomSource random(seed);
+  engine::BuilderHooks hooks;
+  engine::ListBuilder builder(lock, library, settings, list, status, random, env, hooks);
+  engine::Grant grant = lock.takeGrantDirectly(engine::kCodeListBuilder);
+  library.openLibraryForReading();
+  table.close();
+  words.build_request.store(engine::kBuildNow);
+  while (list.size() < static_cast<int32_t>(picks)) builder.runBuildPassHolding(grant);
+  std::vector<std::string> picked;
+  for (const auto& row : list.rows()) picked.push_back(row[engine::kFileNameColumn]);
+  return picked;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const uint32_t songs = argc > 1 ? static_cast<uint32_t>(std::stoul(argv[1])) : 100000;
+  const uint32_t picks = argc > 2 ? static_cast<uint32_t>(std::stoul(argv[2])) : 100;
+  const std::string path = "/tmp/tunora-builder-bench-" + std::to_string(songs) + ".mbf";
+  std::printf("building a library of %u songs ...\n", songs);
+  if (!buildLibrary(path, songs)) return 1;
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+  const auto pristine_copy = path + ".pristine";
+  std::filesystem::copy_file(path, pristine_copy, std::filesystem::copy_options::overwrite_existing);
+  sync();  // no write-back of the new files while the builders run
+
+  auto start = Clock::now();
+  const auto ours = ourBuild(path, picks, 5);
+  const double ours_s = secondsSince(start);
+  if (argc > 3 && std::string(argv[3]) == "ours") {
+    std::printf("ours %.3f s\n", ours_s);
+    return 0;
+  }
+  start = Clock::now();
+  const auto literal = literalBuild(image, pristine_copy, picks, 5);
+  const double literal_s = secondsSince(start);
+  std::printf("%u picks from %u songs: ours %.3f s, literal %.3f s, %.0fx faster; picks %s\n",
+              picks, songs, ours_s, literal_s, literal_s / ours_s,
+              ours == literal ? "identical" : "DIFFER");
+  std::filesystem::remove(path);
+  std::filesystem::remove(pristine_copy);
+  return ours == literal ? 0 : 1;
+}
