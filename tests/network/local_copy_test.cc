@@ -1,0 +1,204 @@
+// Network mode's local copy: timed refreshes, the verified copy, the network lock between two
+// processes, offline states and the menu commands.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "engine/status_message.h"
+#include "network/network_commands.h"
+#include "tests/network/network_fixture.h"
+
+namespace tunora::testing {
+namespace {
+
+using network::changeCounter;
+
+TEST_F(NetworkTest, FiftyReadOpensUseTheCopyAndTheFiftyFirstRefreshes) {
+  ASSERT_EQ(playCountRead(1), 0u);  // counter 200: refreshed
+  EXPECT_EQ(changeCounter(context_), 0);
+  EXPECT_EQ(testing::readBytes(context_.local_copy_path), testing::readBytes(share_));
+  editShare(1, 7);
+  for (int i = 1; i <= 50; ++i) {
+    ASSERT_EQ(playCountRead(1), 0u) << "read-open " << i;
+    EXPECT_EQ(changeCounter(context_), i);
+  }
+  EXPECT_EQ(playCountRead(1), 7u);
+  EXPECT_EQ(changeCounter(context_), 0);
+  // The numbered backup is named by the live count of the previous read-open.
+  EXPECT_TRUE(std::filesystem::exists(context_.local_copy_path + ".31"));
+  EXPECT_EQ(words_.build_request.load(), 0);
+}
+
+TEST_F(NetworkTest, EmptyShareFileIsNeverCopiedOverTheLocalCopy) {
+  ASSERT_EQ(playCountRead(1), 0u);
+  const auto local = readBytes(context_.local_copy_path);
+  writeBytes(share_, {});
+  network::refreshNetworkCache(context_);
+  EXPECT_EQ(playCountRead(1), 0u);  // read from the local copy
+  EXPECT_EQ(readBytes(context_.local_copy_path), local);
+  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
+  EXPECT_TRUE(dialogs_.asked.empty());  // the refresh direction asks nothing
+
+  // The write-back direction asks, and "Replace with local" copies the share's file over it.
+  writeBytes(context_.local_copy_path, {});
+  network::CopyTraffic traffic;
+  network::CopyContext context{copier_, dialogs_, true, traffic, {}, nullptr};
+  dialogs_.answers = {1};
+  EXPECT_FALSE(network::copyVerified(context_.local_copy_path, dir_.file("other.mbf"),
+                                     network::kWriteBackMode, context));
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(dialogs_.asked[0], network::kDamagedNetworkText);
+}
+
+// Every copy onto the local copy comes out one byte short.
+class ShortCopier final : public network::FileCopier {
+ public:
+  explicit ShortCopier(std::string source) : source_(std::move(source)) {}
+  bool copyFile(const std::string& from, const std::string& to, network::CopyTraffic& traffic,
+                network::BlockHashes* hashes) override {
+    if (!FileCopier::copyFile(from, to, traffic, hashes)) return false;
+    if (from == source_) {
+      ++short_copies;
+      auto bytes = readBytes(to);
+      bytes.pop_back();
+      writeBytes(to, bytes);
+    }
+    return true;
+  }
+  int short_copies = 0;
+
+ private:
+  std::string source_;
+};
+
+TEST_F(NetworkTest, ThreeShortCopiesRestoreTheBackupAndGoOffline) {
+  ASSERT_EQ(playCountRead(1), 0u);
+  const auto local = readBytes(context_.local_copy_path);
+  editShare(1, 9);
+  ShortCopier copier(share_);
+  network::LocalCopyLibrary library(table_, settings_, context_, words_, dialogs_, copier);
+  network::refreshNetworkCache(context_);
+  library.openLibraryForReading();
+  ASSERT_TRUE(table_.isOpen());
+  EXPECT_EQ(table_.readInt(1, kColPlayCount), 0u);
+  table_.close();
+  EXPECT_EQ(copier.short_copies, 3);
+  EXPECT_EQ(readBytes(context_.local_copy_path), local);
+  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
+}
+
+TEST_F(NetworkTest, SizeQuestionDecidesTheRefresh) {
+  settings_.set(settings::kSizeCheck, 1);
+  writeBytes(context_.local_copy_path, {1, 2, 3});
+  dialogs_.answers = {2};  // "Use the Local database"
+  (void)playCountRead(1);
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(dialogs_.asked[0], network::kSizeDiffersText);
+  EXPECT_EQ(readBytes(context_.local_copy_path), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
+  // The 3-byte copy is no table: the read fell back to the share's file, without an error.
+  EXPECT_TRUE(dialogs_.errors.empty());
+
+  words_.build_request.store(0);
+  network::refreshNetworkCache(context_);
+  EXPECT_EQ(playCountRead(1), 0u);  // first answer: the copy goes ahead
+  EXPECT_EQ(readBytes(context_.local_copy_path), readBytes(share_));
+}
+
+TEST_F(NetworkTest, UnreachableShareGoesOfflineAndBothMissingIsReported) {
+  ASSERT_EQ(playCountRead(1), 0u);
+  std::filesystem::rename(share_dir_, dir_.path() / "gone");
+  network::refreshNetworkCache(context_);
+  EXPECT_EQ(playCountRead(1), 0u);
+  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
+  EXPECT_FALSE(library_.openLibraryForWriting());
+
+  std::filesystem::remove(context_.local_copy_path);
+  library_.openLibraryForReading();
+  EXPECT_FALSE(table_.isOpen());
+  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{network::kCannotOpenBothText});
+}
+
+TEST_F(NetworkTest, OfflineMenuCommands) {
+  engine::StatusMessage status;
+  network::lockOfflineMode(words_, status);
+  EXPECT_EQ(words_.build_request.load(), engine::kOfflineLocked);
+  EXPECT_TRUE(network::isOffline(words_));
+  // A write-open while locked turns the locked state into the counting one.
+  EXPECT_FALSE(library_.openLibraryForWriting());
+  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
+  network::lockOfflineMode(words_, status);
+  network::lockOfflineMode(words_, status);
+  EXPECT_EQ(words_.build_request.load(), 0);
+  network::setOfflineMode(words_, status);
+  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
+  network::unsetOfflineMode(words_, status);
+  EXPECT_EQ(words_.build_request.load(), 0);
+  EXPECT_EQ(status.refreshCount(), 5);
+  context_.network_refresh_counter = 3;
+  network::refreshNetworkCache(context_);
+  EXPECT_EQ(changeCounter(context_), 100);
+}
+
+// Runs `body` in a child process (another computer) and returns its exit code.
+template <typename Body>
+int inChild(Body body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(NetworkTest, NetworkLockKeepsTwoComputersApart) {
+  // We hold the lock: the other computer's write-open fails and it goes offline.
+  ASSERT_TRUE(library_.openLibraryForWriting());
+  EXPECT_TRUE(library_.holdsNetworkLock());
+  const std::string other_local = dir_.file("OtherLocal.mbf");
+  const int child = inChild([&] {
+    AppContext context;
+    context.local_copy_path = other_local;
+    context.network_refresh_counter = 200;
+    engine::SharedWords words;
+    marlbase::TableHandle table;
+    network::LocalCopyLibrary other(table, settings_, context, words, dialogs_, copier_);
+    const bool opened = other.openLibraryForWriting();
+    return opened ? 1 : words.build_request.load() == engine::kOfflineStart ? 0 : 2;
+  });
+  EXPECT_EQ(child, 0);
+  ASSERT_TRUE(table_.writeInt(2, kColPlayCount, 5));
+  library_.closeLibraryAfterWriting();
+  EXPECT_FALSE(library_.holdsNetworkLock());
+  EXPECT_EQ(readBytes(share_), readBytes(context_.local_copy_path));
+
+  // The other computer holds the lock: our write-open fails and we go offline.
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = open(share_.c_str(), O_RDWR);
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    char byte = fcntl(fd, F_OFD_SETLK, &lock) == 0 ? 'y' : 'n';
+    (void)!write(ready[1], &byte, 1);
+    (void)!read(done[0], &byte, 1);
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  ASSERT_EQ(byte, 'y');
+  EXPECT_FALSE(library_.openLibraryForWriting());
+  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
+  EXPECT_FALSE(table_.isOpen());
+  (void)!write(done[1], "x", 1);
+  waitpid(pid, nullptr, 0);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
+  words_.build_request.store(0);
+  EXPECT_TRUE(library_.openLibraryForWriting());
+  library_.closeLibraryAfterWriting();
+}
+
+}  // namespace
+}  // namespace tunora::testing

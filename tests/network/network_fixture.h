@@ -1,0 +1,92 @@
+// A folder standing in for the share, a local copy beside it, and scripted message dialogs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/app_context.h"
+#include "app/settings.h"
+#include "engine/shared_words.h"
+#include "library/song_columns.h"
+#include "library/song_table.h"
+#include "marlbase/table_handle.h"
+#include "network/local_copy_library.h"
+#include "tests/support/temp_dir.h"
+
+namespace tunora::testing {
+
+class ScriptedDialogs final : public network::NetworkDialogs {
+ public:
+  int32_t ask(const std::string& message, const std::string&, const std::string&) override {
+    asked.push_back(message);
+    if (answers.empty()) return 1;
+    const int32_t answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void showError(const std::string& message) override { errors.push_back(message); }
+  std::deque<int32_t> answers;
+  std::vector<std::string> asked;
+  std::vector<std::string> errors;
+};
+
+// Writes `count` songs (slot i has FileId 100 + i) into a new song table at `path`.
+inline bool writeSongs(const std::string& path, int count) {
+  marlbase::TableHandle t;
+  if (!createSongTable(t, path)) return false;
+  for (int i = 1; i <= count; ++i) {
+    const int32_t slot = t.allocate();
+    if (slot < 0 || !t.writeInt(slot, kColFileId, 100 + static_cast<uint32_t>(i)) ||
+        !t.writeText(slot, kColFileName, "/music/s" + std::to_string(i) + ".mp3")) {
+      return false;
+    }
+  }
+  t.close();
+  return true;
+}
+
+class NetworkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    share_dir_ = dir_.path() / "share";
+    std::filesystem::create_directories(share_dir_);
+    share_ = (share_dir_ / "Tunora.mbf").string();
+    ASSERT_TRUE(writeSongs(share_, 30));
+    settings_.setText(settings::kDatabasePath, share_);
+    context_.local_copy_path = dir_.file("Local.mbf");
+    context_.network_refresh_counter = network::kStartUpCounter;
+  }
+  // Writes one field straight into the share's file, as another computer would.
+  void editShare(int32_t slot, uint32_t value) {
+    marlbase::TableHandle t;
+    t.setPath(share_);
+    t.setWritable(true);
+    ASSERT_TRUE(t.open().ok());
+    ASSERT_TRUE(t.writeInt(slot, kColPlayCount, value));
+    t.close();
+  }
+  std::optional<uint32_t> playCountRead(int32_t slot) {
+    library_.openLibraryForReading();
+    if (!table_.isOpen()) return std::nullopt;
+    auto v = table_.readInt(slot, kColPlayCount);
+    table_.close();
+    return v;
+  }
+
+  TempDir dir_;
+  std::filesystem::path share_dir_;
+  std::string share_;
+  Settings settings_;
+  AppContext context_;
+  engine::SharedWords words_;
+  ScriptedDialogs dialogs_;
+  network::FileCopier copier_;
+  marlbase::TableHandle table_;
+  network::LocalCopyLibrary library_{table_, settings_, context_, words_, dialogs_, copier_};
+};
+
+}  // namespace tunora::testing
