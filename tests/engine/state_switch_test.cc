@@ -1,0 +1,129 @@
+// Switching the listening state: the old state's list saved, the new one's loaded, under lock 37.
+#include "engine/state_switch.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/settings_file.h"
+#include "engine/lock_codes.h"
+#include "engine/play_list_file.h"
+#include "tests/engine/clock_driver.h"
+#include "tests/engine/work_fixture.h"
+
+namespace tunora::engine {
+namespace {
+
+class FakeOptions final : public StateControls {
+ public:
+  PerStateControls read() override { return on_screen; }
+  void show(const PerStateControls& values) override { on_screen = values; }
+  PerStateControls on_screen;
+};
+
+class StateSwitchTest : public testing::WorkTest {
+ protected:
+  // Runs the switch while an executor thread hands out the lock, as the supervisor would.
+  SwitchResult switchTo(int32_t state, StateControls* dialog = nullptr) {
+    std::atomic<bool> done{false};
+    std::thread executor([&] {
+      while (!done.load()) {
+        executor_.run();
+        env_.advance(std::chrono::milliseconds(1));
+        std::this_thread::yield();
+      }
+    });
+    SwitchResult result = switcher_.switchState(state, dialog);
+    done.store(true);
+    executor.join();
+    return result;
+  }
+
+  StateSwitcher switcher_{lock_, library_, settings_, play_list_, status_, dataDir()};
+};
+
+TEST_F(StateSwitchTest, SavesTheOldStatesListAndLoadsTheNewOnes) {
+  fillList({2, 1});
+  testing::writeBytes(dir_.file("PL4.m3u"), [] {
+    std::string text = "/lib/song9.mp3\r\n/lib/song12.mp3\r\n/lib/song3.mp3\r\n";
+    return std::vector<uint8_t>(text.begin(), text.end());
+  }());
+  settings_.set(settings::kStateMinRating, 3, 7);
+  FakeOptions options;
+  options.on_screen = {2, 5, 0, 1};
+  const int64_t refreshes = status_.refreshCount();
+
+  EXPECT_EQ(switchTo(3, &options), SwitchResult::kSwitched);
+  EXPECT_EQ(fileText("PL1.m3u"), "/lib/song2.mp3\r\n/lib/song1.mp3\r\n");
+  EXPECT_EQ(settings_.get(settings::kCurrentState), 3);
+  EXPECT_EQ(listPaths(),
+            (std::vector<std::string>{"/lib/song9.mp3", "/lib/song12.mp3", "/lib/song3.mp3"}));
+  EXPECT_EQ(play_list_.row(1)->at(0), "Title 12");
+  EXPECT_EQ(play_list_.songsPrepared(), 3);
+  // The dialog's controls went into state 0; it now shows state 3's.
+  EXPECT_EQ(settings_.get(settings::kStateNaughtyLimit, 0), 2);
+  EXPECT_EQ(settings_.get(settings::kStateMinRating, 0), 5);
+  EXPECT_EQ(settings_.get(settings::kStateHistory, 0), 1);
+  EXPECT_EQ(options.on_screen.min_rating, 7);
+  EXPECT_GT(status_.refreshCount(), refreshes);
+  EXPECT_EQ(words_.grant.load(), 0);
+  EXPECT_FALSE(table_.isOpen());
+
+  // And back: state 3's list goes to PL4, state 0's comes back from PL1.
+  EXPECT_EQ(switchTo(0), SwitchResult::kSwitched);
+  EXPECT_EQ(fileText("PL4.m3u"), "/lib/song9.mp3\r\n/lib/song12.mp3\r\n/lib/song3.mp3\r\n");
+  EXPECT_EQ(listPaths(), (std::vector<std::string>{"/lib/song2.mp3", "/lib/song1.mp3"}));
+}
+
+TEST_F(StateSwitchTest, NothingHappensForTheSameStateABadStateOrARefusedLock) {
+  fillList({1, 2});
+  EXPECT_EQ(switchTo(0), SwitchResult::kSameState);
+  EXPECT_EQ(switchTo(10), SwitchResult::kBadState);
+  // Another holder keeps the lock for longer than the switch waits (5 s).
+  Grant other = lock_.takeGrantDirectly(kCodeListBuilder);
+  ASSERT_TRUE(other);
+  {
+    testing::ClockDriver clock(env_, std::chrono::milliseconds(10));
+    EXPECT_EQ(switcher_.switchState(4), SwitchResult::kLockRefused);
+  }
+  EXPECT_EQ(settings_.get(settings::kCurrentState), 0);
+  EXPECT_EQ(play_list_.size(), 2);
+  EXPECT_FALSE(fileExists("PL1.m3u"));
+  EXPECT_EQ(words_.request.load(), 0);  // the refused request was withdrawn
+}
+
+TEST_F(StateSwitchTest, UnopenableLibraryEmptiesTheListAndSetsTheMarker) {
+  fillList({5});
+  testing::writeBytes(dir_.file("PL2.m3u"), {'/', 'l', 'i', 'b', '/', 's', 'o', 'n', 'g', '1',
+                                              '.', 'm', 'p', '3', '\r', '\n'});
+  settings_.setText(settings::kDatabasePath, dir_.file("missing.mbf"));
+  EXPECT_EQ(switchTo(1), SwitchResult::kSwitched);
+  EXPECT_EQ(switcher_.marker(), kSwitchLibraryUnavailable);
+  EXPECT_EQ(play_list_.size(), 0);
+  EXPECT_EQ(fileText("PL1.m3u"), "/lib/song5.mp3\r\n");
+}
+
+// saveSettings' play-list step over the play list: written, deleted, or left alone at 9999.
+TEST_F(StateSwitchTest, SaveSettingsWritesDeletesOrKeepsTheStatesFile) {
+  PlayListFileStore store(play_list_);
+  SaveSources sources;
+  sources.play_list = &store;
+  settings_.set(settings::kCurrentState, 9);
+  fillList({3, 4});
+  ASSERT_TRUE(saveSettings(settings_, dataDir(), sources).ok());
+  EXPECT_EQ(fileText("PL10.m3u"), "/lib/song3.mp3\r\n/lib/song4.mp3\r\n");
+
+  play_list_.markDoNotSave();
+  play_list_.removeFirst(2);
+  ASSERT_TRUE(saveSettings(settings_, dataDir(), sources).ok());
+  EXPECT_EQ(fileText("PL10.m3u"), "/lib/song3.mp3\r\n/lib/song4.mp3\r\n");
+
+  PlayList empty;
+  PlayListFileStore empty_store(empty);
+  sources.play_list = &empty_store;
+  ASSERT_TRUE(saveSettings(settings_, dataDir(), sources).ok());
+  EXPECT_FALSE(fileExists("PL10.m3u"));
+}
+
+}  // namespace
+}  // namespace tunora::engine
