@@ -2,7 +2,10 @@
 #include "network/local_copy_library.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include "marlbase/file_lock.h"
 
@@ -143,7 +146,7 @@ bool LocalCopyLibrary::refresh() {
   }
   ::close(fd);
   if (ok) {
-    noteInSync();
+    noteInSync(false);
   } else {
     network_at_sync_ = FileStamp{};
     hashes_ = BlockHashes{};
@@ -186,7 +189,8 @@ void LocalCopyLibrary::writeBack() {
   }
   if (copyVerified(localPath(), network, kWriteBackMode, context)) {
     if (whole.size >= 0) hashes_ = std::move(whole);
-    noteInSync();
+    markOurWrite();
+    noteInSync(true);
   } else {
     // The share's file is in an unknown state: the next refresh copies it whole.
     network_at_sync_ = FileStamp{};
@@ -194,9 +198,32 @@ void LocalCopyLibrary::writeBack() {
   }
 }
 
-void LocalCopyLibrary::noteInSync() {
+// The share's file gets a modification time whose nanoseconds we chose, under the network lock:
+// a later write by another computer sets the file system's own time, which differs from ours
+// even within one tick of a coarse file-system clock.
+void LocalCopyLibrary::markOurWrite() {
+  if (lock_fd_ < 0) return;
+  mark_ ^= mark_ << 13;
+  mark_ ^= mark_ >> 7;
+  mark_ ^= mark_ << 17;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  (void)clock_gettime(CLOCK_REALTIME, &times[1]);
+  times[1].tv_nsec = static_cast<long>(mark_ % 1'000'000'000);
+  (void)::futimens(lock_fd_, times);
+}
+
+void LocalCopyLibrary::noteInSync(bool we_wrote) {
   network_at_sync_ = stampOf(networkPath());
   local_at_sync_ = stampOf(localPath());
+  if (we_wrote) return;
+  // A file written by another computer within the last seconds might be written again within
+  // the same tick of the file-system clock, leaving an equal stamp: such a stamp is not trusted.
+  struct timespec now {};
+  (void)clock_gettime(CLOCK_REALTIME, &now);
+  const int64_t now_ns = static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+  if (network_at_sync_.mtime_ns > now_ns - kRacyWindowNs) network_at_sync_ = FileStamp{};
 }
 
 bool LocalCopyLibrary::inSync() const {

@@ -6,7 +6,10 @@
 //
 // Two things keep the traffic on the share down without changing any result:
 // - a refresh is skipped when neither file changed since they were last made equal (same size,
-//   modification and change time and identity of both);
+//   modification and change time and identity of both). After its own write-back the program
+//   gives the share's file a modification time of its own choosing, so a later write elsewhere
+//   shows even within one tick of the file-system clock; a stamp read from a file that another
+//   computer wrote in the last two seconds is not trusted;
 // - a write-back sends only the 64 KB blocks the edit changed, when the share's file is still
 //   as the refresh left it; otherwise it copies the whole file.
 //
@@ -33,6 +36,8 @@ namespace tunora::network {
 inline constexpr int32_t kRefreshAbove = 50;
 inline constexpr int32_t kStaleCounter = 100;
 inline constexpr int32_t kStartUpCounter = 200;
+// A share's file modified less than this before a refresh read it may change again unseen.
+inline constexpr int64_t kRacyWindowNs = 2'000'000'000;
 
 // The local-copy change counter (AppContext::network_refresh_counter), read and set atomically.
 int32_t changeCounter(AppContext& context);
@@ -70,7 +75,8 @@ class LocalCopyLibrary final : public NetworkLibrary {
   bool takeNetworkLock();
   void releaseNetworkLock();
   void writeBack();
-  void noteInSync();
+  void markOurWrite();
+  void noteInSync(bool we_wrote);
   bool inSync() const;
   CopyContext copyContext(CopyTraffic& traffic);
   void countShare(const CopyTraffic& traffic, bool share_is_source);
@@ -82,6 +88,7 @@ class LocalCopyLibrary final : public NetworkLibrary {
   NetworkDialogs& dialogs_;
   FileCopier& copier_;
   bool quick_paths_ = true;
+  uint64_t mark_ = 0x2545F4914F6CDD1DULL;  // xorshift state for markOurWrite
 
   int lock_fd_ = -1;  // the network lock: the share's file held with an exclusive lock
   int32_t last_live_count_ = 0;

@@ -1,0 +1,115 @@
+// The skipped refresh and the block write-back give the share's file exactly the bytes of the
+// plain algorithm (whole copies both ways), and cut the traffic on the share.
+#include <filesystem>
+#include <random>
+
+#include "tests/network/network_fixture.h"
+
+namespace tunora::testing {
+namespace {
+
+// One computer's side: a share folder, a local copy and the library opening over them.
+struct World {
+  World(const std::filesystem::path& root, const std::vector<uint8_t>& share_bytes, bool quick)
+      : dir(root) {
+    std::filesystem::create_directories(dir);
+    share = (dir / "share.mbf").string();
+    writeBytes(share, share_bytes);
+    settings.setText(settings::kDatabasePath, share);
+    context.local_copy_path = (dir / "Local.mbf").string();
+    context.network_refresh_counter = network::kStartUpCounter;
+    library.setQuickPaths(quick);
+  }
+  std::filesystem::path dir;
+  std::string share;
+  Settings settings;
+  AppContext context;
+  engine::SharedWords words;
+  ScriptedDialogs dialogs;
+  network::FileCopier copier;
+  marlbase::TableHandle table;
+  network::LocalCopyLibrary library{table, settings, context, words, dialogs, copier};
+};
+
+TEST_F(NetworkTest, QuickPathsGiveTheSharesFileThePlainAlgorithmsBytes) {
+  const auto initial = readBytes(share_);
+  World quick(dir_.path() / "quick", initial, true);
+  World plain(dir_.path() / "plain", initial, false);
+  std::mt19937 rng(7);
+  for (int step = 0; step < 120; ++step) {
+    const uint32_t op = rng() % 6;
+    const uint32_t a = rng(), b = rng();
+    for (World* w : {&quick, &plain}) {
+      marlbase::TableHandle& t = w->table;
+      switch (op) {
+        case 0:
+        case 1: {  // an edit of a few fields
+          ASSERT_TRUE(w->library.openLibraryForWriting());
+          const int32_t live = t.liveCount();
+          for (uint32_t k = 0; k < 1 + b % 4; ++k) {
+            const int32_t slot = t.nthLive(1 + static_cast<int32_t>((a + k * 7919) % live));
+            ASSERT_TRUE(t.writeInt(slot, kColPlayCount, b + k));
+          }
+          w->library.closeLibraryAfterWriting();
+          break;
+        }
+        case 2: {  // new records, which grow the file now and then
+          ASSERT_TRUE(w->library.openLibraryForWriting());
+          for (uint32_t k = 0; k < 1 + a % 40; ++k) {
+            const int32_t slot = t.allocate();
+            ASSERT_GE(slot, 0);
+            ASSERT_TRUE(t.writeText(slot, kColFileName, "/m/" + std::to_string(b + k)));
+          }
+          w->library.closeLibraryAfterWriting();
+          break;
+        }
+        case 3: {  // a deletion
+          ASSERT_TRUE(w->library.openLibraryForWriting());
+          if (t.liveCount() > 5) (void)t.setStatus(t.nthLive(2 + static_cast<int32_t>(a % 3)), 5);
+          w->library.closeLibraryAfterWriting();
+          break;
+        }
+        case 4: {  // another computer edits the share's file
+          marlbase::TableHandle other;
+          other.setPath(w->share);
+          other.setWritable(true);
+          ASSERT_TRUE(other.open().ok());
+          ASSERT_TRUE(other.writeText(other.nthLive(1), kColNote, std::to_string(a)));
+          other.close();
+          break;
+        }
+        default:  // reads, now and then with a refresh
+          if (b % 2 == 0) network::setChangeCounter(w->context, network::kStaleCounter);
+          w->library.openLibraryForReading();
+          t.close();
+      }
+    }
+    ASSERT_EQ(readBytes(quick.share), readBytes(plain.share)) << "step " << step << " op " << op;
+    ASSERT_EQ(readBytes(quick.context.local_copy_path), readBytes(plain.context.local_copy_path))
+        << "step " << step;
+  }
+  EXPECT_EQ(quick.words.build_request.load(), 0);
+  EXPECT_LT(quick.library.shareTraffic().written, plain.library.shareTraffic().written / 2);
+  EXPECT_LT(quick.library.shareTraffic().read, plain.library.shareTraffic().read / 3);
+}
+
+TEST_F(NetworkTest, UnchangedShareIsNotReadAgainAndEditsSendOnlyTheirBlocks) {
+  ASSERT_TRUE(writeSongs(share_, 2000));  // about 5 MB
+  const int64_t size = static_cast<int64_t>(readBytes(share_).size());
+  ASSERT_TRUE(library_.openLibraryForWriting());
+  library_.closeLibraryAfterWriting();
+  const network::CopyTraffic first = library_.shareTraffic();
+  EXPECT_EQ(first.read, size);  // the first write-open copied the share's file
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_TRUE(library_.openLibraryForWriting());
+    ASSERT_TRUE(table_.writeInt(100 + i, kColPlayCount, 9));
+    library_.closeLibraryAfterWriting();
+  }
+  const network::CopyTraffic after = library_.shareTraffic();
+  EXPECT_EQ(after.read, first.read);
+  EXPECT_LE(after.written - first.written, 5 * network::kHashBlockSize);
+  EXPECT_EQ(readBytes(share_), readBytes(context_.local_copy_path));
+}
+
+}  // namespace
+}  // namespace tunora::testing
