@@ -46,6 +46,7 @@ bool Buffering::createTable() {
     const int32_t slot = table_.allocate();
     ok = slot >= 0 && table_.writeText(slot, 1, "") && table_.writeInt(slot, 3, 0);
   }
+  settings_.set(settings::kBufferSize, table_.liveCount());
   table_.close();
   return ok;
 }
@@ -130,7 +131,7 @@ void Buffering::bufferPass() {
         if (!entry) break;
         const std::string& path = (*entry)[engine::kFileNameColumn];
         table_.setSearchKey(path);
-        const int32_t held = table_.findInColumn(1);
+        const int32_t held = table_.findInColumnFrom(0, 1);  // slot 0 is a slot too
         if (held >= 0) {
           const uint32_t stamp = table_.readInt(held, 3).value_or(0);
           if (stamp < kStampCap) (void)table_.writeInt(held, 3, stamp + 100);
