@@ -12,6 +12,7 @@
 #include "network/buffer_paths.h"
 #include "network/checksum_pass.h"
 #include "network/local_copy_library.h"
+#include "network/network_commands.h"
 #include "network/network_hooks.h"
 #include "tests/engine/program_fixture.h"
 
@@ -165,6 +166,49 @@ TEST_F(ChecksumPassTest, MissingFileIdsAreFilledThroughTheUpdateQueue) {
     const uint32_t want = i % 3 == 1 ? fileChecksum(paths[i - 1]) : 500 + i;
     EXPECT_EQ(table.readInt(i, kColFileId), want) << "slot " << i;
   }
+}
+
+}  // namespace
+}  // namespace tunora::testing
+
+namespace tunora::testing {
+namespace {
+
+TEST_F(ChecksumPassTest, UnreachableShareGoesOfflineAndTheCountdownBringsItBack) {
+  const fs::path share_dir = dir_.path() / "share";
+  fs::create_directories(share_dir);
+  fs::copy_file(path_, share_dir / "Tunora.mbf");
+  Settings& settings = program_.settings();
+  settings.setText(settings::kDatabasePath, (share_dir / "Tunora.mbf").string());
+  settings.set(settings::kNetwork, 1);
+  program_.context().local_copy_path = dir_.file("Local.mbf");
+  program_.context().network_refresh_counter = network::kStartUpCounter;
+  network::FirstButtonDialogs dialogs;
+  network::FileCopier copier;
+  network::LocalCopyLibrary local(program_.songTable(), settings, program_.context(),
+                                  program_.words(), dialogs, copier);
+  program_.library().setNetworkLibrary(&local);
+
+  program_.library().openLibraryForReading();
+  ASSERT_TRUE(program_.songTable().isOpen());
+  program_.songTable().close();
+  fs::rename(share_dir, dir_.path() / "away");
+  network::refreshNetworkCache(program_.context());
+  program_.library().openLibraryForReading();
+  EXPECT_TRUE(program_.songTable().isOpen());  // the local copy
+  program_.songTable().close();
+  EXPECT_EQ(program_.words().build_request.load(), engine::kOfflineStart);
+  EXPECT_FALSE(program_.library().openLibraryForWriting());
+
+  for (int tick = 0; tick < 600; ++tick) ASSERT_TRUE(program_.supervisor().tick());
+  EXPECT_EQ(program_.words().build_request.load(), engine::kOfflineLastCount);
+  ASSERT_TRUE(program_.supervisor().tick());
+  EXPECT_EQ(program_.words().build_request.load(), engine::kBuildNow);  // a build goes online
+  fs::rename(dir_.path() / "away", share_dir);
+  ASSERT_TRUE(program_.library().openLibraryForWriting());
+  program_.library().closeLibraryAfterWriting();
+  EXPECT_EQ(program_.words().build_request.load(), engine::kBuildNow);
+  program_.library().setNetworkLibrary(nullptr);
 }
 
 }  // namespace
