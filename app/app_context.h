@@ -40,7 +40,8 @@ struct AppContext {
 
   // The network copy's state that start-up sets: the first opening in Network mode refreshes
   // the local copy when the counter is 200.
-  int32_t network_refresh_counter = 0;
+  // Changed by several threads (import, the request executor, the library opening).
+  std::atomic<int32_t> network_refresh_counter{0};
   std::string local_copy_path;
 };
 

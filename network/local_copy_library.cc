@@ -48,17 +48,17 @@ class ShareCounter final : public FileCopier {
 }  // namespace
 
 int32_t changeCounter(AppContext& context) {
-  return std::atomic_ref<int32_t>(context.network_refresh_counter).load();
+  return context.network_refresh_counter.load();
 }
 
 void setChangeCounter(AppContext& context, int32_t value) {
-  std::atomic_ref<int32_t>(context.network_refresh_counter).store(value);
+  context.network_refresh_counter.store(value);
 }
 
 void LocalCopyLibrary::openLibraryForReading() {
   // Counted before the test, so that the fifty read-opens after a refresh use the copy and the
   // fifty-first refreshes it.
-  std::atomic_ref<int32_t> counter(context_.network_refresh_counter);
+  std::atomic<int32_t>& counter = context_.network_refresh_counter;
   if (counter.fetch_add(1) + 1 > kRefreshAbove && online()) {
     backUpLocalCopy();
     if (refresh()) {

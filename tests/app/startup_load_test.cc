@@ -72,7 +72,7 @@ TEST_F(StartupLoadTest, FirstRunCreatesTheLibraryButNoSettingsFile) {
   EXPECT_EQ(settings_.get(kListSize), 100);
   EXPECT_EQ(settings_.get(kRatingValue, 9), 512);
   EXPECT_EQ(settings_.get(kTargetValue), 1000);
-  EXPECT_EQ(context_.network_refresh_counter, 200);
+  EXPECT_EQ(context_.network_refresh_counter.load(), 200);
   EXPECT_EQ(context_.local_copy_path, data_.file("Local.mbf"));
   EXPECT_EQ(testing::readBytes(data_.file("Cover.gif")).size(), 6u);
 
