@@ -8,6 +8,7 @@
 // moves the clock until running threads reach 0, or calls stopThreads while moving it).
 #pragma once
 
+#include <memory>
 #include <mutex>
 
 #include "app/app_context.h"
@@ -31,6 +32,15 @@
 #include "util/env.h"
 
 namespace tunora {
+
+namespace player {
+class Player;
+class PlayerWindow;
+class FileChoice;
+}  // namespace player
+namespace ui {
+class MediaWindow;
+}  // namespace ui
 
 class Program {
  public:
@@ -68,6 +78,15 @@ class Program {
   void closeWindow() { engine::handleCloseRequest(lock_, window_slot_, status_); }
   // Writes the update queue's length into the settings field `EditQueueCount` (before a save).
   void noteEditQueueCount();
+  // Creates the player over the media window and the window's player interface (both must
+  // outlive the program object's threads) and adds the next-song details loader to the
+  // supervisor's workers. Call once, before startSupervisor. Built with the player area only.
+  player::Player& createPlayer(ui::MediaWindow& media, player::PlayerWindow& window);
+  // Starts the player thread (after createPlayer); with "Auto Play" on or the "play at once"
+  // start-up flag set, playback starts by itself.
+  bool startPlayer();
+  // The player; nullptr before createPlayer.
+  player::Player* player() { return player_.get(); }
   // Stops every thread of the program and joins them. Idempotent.
   void stopThreads();
 
@@ -112,6 +131,10 @@ class Program {
   engine::EnvRandomSource random_;
   engine::BuilderHooks builder_hooks_;
   engine::ListBuilder builder_;
+  // Defined where the player is known (program_player.cc); null until createPlayer.
+  std::unique_ptr<player::FileChoice, void (*)(player::FileChoice*)> file_choice_{nullptr,
+                                                                                nullptr};
+  std::unique_ptr<player::Player, void (*)(player::Player*)> player_{nullptr, nullptr};
 };
 
 }  // namespace tunora

@@ -1,0 +1,73 @@
+// Loading a song's details by its path, ahead of its turn or during the switch.
+#include "player/details_loader.h"
+
+#include <algorithm>
+
+#include "engine/lock_codes.h"
+#include "library/song_columns.h"
+
+namespace tunora::player {
+
+int32_t DetailsLoader::findSongByPath(const std::string& path, int32_t user,
+                                      SongDetails& details) {
+  if (lookup_busy_.exchange(1) != 0) return -1;
+  int32_t slot = -1;
+  library_.openLibraryForReading();
+  marlbase::TableHandle& table = library_.table();
+  if (table.isOpen()) {
+    table.setSearchKey(path);
+    slot = table.findInColumn(kColFileName);
+    if (slot >= 0 && !loadRecordFields(table, slot, user, details)) slot = -1;
+    table.close();
+  }
+  lookup_busy_.store(0);
+  return slot;
+}
+
+SongDetails DetailsLoader::lookUpWithRetries(const std::string& path) {
+  const int32_t user = settings_.stateValue(settings::kStateUser);
+  SongDetails details;
+  for (int32_t attempt = 0; attempt < kLookupTries; ++attempt) {
+    if (attempt >= 3) env_.sleepFor(kLookupRetryWait);
+    if (lock_.words().stopping.load() != 0) break;
+    if (findSongByPath(path, user, details) >= 0) return details;
+  }
+  return SongDetails{};
+}
+
+// Whether the call is the player's is said by the caller rather than read from the grant word,
+// so a loader started just before the player took its grant does not mistake itself for it.
+int32_t DetailsLoader::loadSongDetails(bool for_player) {
+  if (busy_.exchange(1) != 0) return -1;
+  std::string path;
+  engine::Grant grant;
+  if (for_player) {
+    path = state_.playPath();
+  } else {
+    if (auto row = play_list_.row(0)) path = (*row)[engine::kFileNameColumn];
+    grant = lock_.requestAndWait(engine::kCodeDetailsLoader, 0, 5);
+    if (!grant) {
+      busy_.store(0);
+      return -1;
+    }
+  }
+  SongDetails details = lookUpWithRetries(path);
+  const uint32_t file_id = details.file_id;
+  if (for_player) {
+    state_.setCurrent(std::move(details));
+  } else {
+    state_.setNext(NextSong{path, std::move(details), true});
+  }
+  if (file_id == 0) {
+    settings_.set(settings::kHashStat, std::max(0, settings_.get(settings::kHashStat) - 10));
+  }
+  grant.release();
+  busy_.store(0);
+  return 1;
+}
+
+bool DetailsLoader::wanted() const {
+  return !state_.next().valid && !busy() && play_list_.songsPrepared() > 3;
+}
+
+}  // namespace tunora::player

@@ -1,0 +1,59 @@
+// The next-song details loader and the lookup of a song by its path. The supervisor runs
+// loadSongDetails on a thread of its own while music plays, to read the top play-list row's
+// details ahead; the player calls it during a switch when they were not read ahead.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "app/settings.h"
+#include "engine/library_access.h"
+#include "engine/play_list.h"
+#include "engine/shared_lock.h"
+#include "player/player_state.h"
+#include "util/env.h"
+
+namespace tunora::player {
+
+// Tries of findSongByPath before the loader gives up; from the fourth on, each waits first.
+inline constexpr int32_t kLookupTries = 11;
+inline constexpr std::chrono::seconds kLookupRetryWait{5};
+
+class DetailsLoader {
+ public:
+  DetailsLoader(engine::SharedLock& lock, engine::LibraryAccess& library, Settings& settings,
+                engine::PlayList& play_list, PlayerState& state, Env& env)
+      : lock_(lock), library_(library), settings_(settings), play_list_(play_list),
+        state_(state), env_(env) {}
+
+  // loadSongDetails: for the player's switch (it holds grant 20) the play path's details become
+  // the current song's; otherwise, under grant 21, the top row's become the next-song details
+  // (valid). -1 when the loader is busy or the grant was not had, else 1. A song not found after
+  // 11 tries gets slot -1. A loaded FileId of 0 lowers "Hash Stat" by 10 (not below 0).
+  int32_t loadSongDetails(bool for_player);
+
+  // findSongByPath: opens the song table for reading, finds `path` in the FileName column and
+  // loads the record's details for `user`; closes the table. The slot, or -1 when not found,
+  // when the table did not open, or when another lookup runs. The caller holds a grant.
+  int32_t findSongByPath(const std::string& path, int32_t user, SongDetails& details);
+
+  // The supervisor's condition for starting the loader (beside "music plays, nothing granted"):
+  // the next-song details are not valid, the loader is idle and more than 3 songs are prepared.
+  bool wanted() const;
+  bool busy() const { return busy_.load() != 0; }
+
+ private:
+  SongDetails lookUpWithRetries(const std::string& path);
+
+  engine::SharedLock& lock_;
+  engine::LibraryAccess& library_;
+  Settings& settings_;
+  engine::PlayList& play_list_;
+  PlayerState& state_;
+  Env& env_;
+  std::atomic<int32_t> busy_{0};
+  std::atomic<int32_t> lookup_busy_{0};
+};
+
+}  // namespace tunora::player

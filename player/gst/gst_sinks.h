@@ -1,0 +1,24 @@
+// The sinks of the GStreamer media window, chosen without code changes: the environment
+// variable TUNORA_AUDIO_SINK (and TUNORA_VIDEO_SINK) holds a GStreamer bin description, for
+// example "fakesink sync=true" for tests or "pulsesink device=null" for a null sink. Unset, the
+// audio goes to the default output ("autoaudiosink").
+#pragma once
+
+#include <gst/gst.h>
+
+#include <string>
+
+namespace tunora::gst {
+
+inline constexpr char kAudioSinkVariable[] = "TUNORA_AUDIO_SINK";
+inline constexpr char kVideoSinkVariable[] = "TUNORA_VIDEO_SINK";
+
+// The sink element described by the variable's value, or nullptr when it is unset or empty, or
+// does not describe an element (the error then says why).
+GstElement* sinkFromVariable(const char* variable, std::string& error);
+
+// Makes sure GStreamer is initialised (once per process). False, with the reason, when it
+// cannot be.
+bool ensureGstreamer(std::string& error);
+
+}  // namespace tunora::gst

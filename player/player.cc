@@ -1,0 +1,140 @@
+// The player thread's loop, polling and the requests that do not change the song.
+#include "player/player.h"
+
+#include "engine/lock_codes.h"
+#include "media/media_type.h"
+#include "player/auto_rate.h"
+
+namespace tunora::player {
+
+Player::Player(const PlayerParts& parts)
+    : lock_(parts.lock), words_(parts.lock.words()), library_(parts.library),
+      settings_(parts.settings), play_list_(parts.play_list), updates_(parts.updates),
+      media_(parts.media), window_(parts.window), files_(parts.files), env_(parts.env),
+      fixed_user_(parts.fixed_user),
+      loader_(parts.lock, parts.library, parts.settings, parts.play_list, state_, parts.env) {}
+
+bool Player::quitting() const {
+  return engine::isQuitCode(words_.request.load()) || words_.stopping.load() != 0;
+}
+
+bool Player::isVideo() const { return state_.media_type.load() > 15; }
+bool Player::fullMovie() const {
+  return settings_.get(settings::kFullMovie) != 0 && !window_.inTray();
+}
+bool Player::autoRateOn() const { return settings_.get(settings::kAutoRate) != 0; }
+
+void Player::runThread() {
+  while (!quitting()) env_.sleepFor(step());
+  state_.position.store(-1);
+  closeMedia();
+}
+
+std::chrono::milliseconds Player::step() {
+  if (words_.player_request.load() != 0 && play_list_.songsPrepared() > 1) {
+    const int32_t request = words_.player_request.exchange(0);
+    if (request != 0) handle(request);
+  }
+  if (words_.playing.load() == 0) return kIdleInterval;
+  poll();
+  return kPollInterval;
+}
+
+void Player::handle(int32_t request) {
+  switch (request) {
+    case kRequestPlay:
+    case kRequestSkip:
+    case kRequestBack:
+      switchSong(request);
+      break;
+    case kRequestPause:
+      if (words_.playing.load() != 0) pause();
+      break;
+    case kRequestStop:
+      stop();
+      break;
+    case kRequestSeek:
+      if (media_.isOpen()) media_.playFrom(state_.seek_target.load());
+      break;
+    case kRequestMoveVideo:
+      media_.moveAndSize({video_area_.width, 30, video_area_.width, video_area_.height});
+      break;
+    case kRequestRestart:
+      if (media_.isOpen()) {
+        if (isVideo() && fullMovie()) {
+          media_.playFullScreen();
+        } else {
+          media_.playFrom(state_.current().start_frame);
+        }
+      }
+      window_.setSliderPosition(0);
+      break;
+    default:
+      break;
+  }
+  state_.play_chosen.store(0);
+  window_.applyOnTop();
+  window_.refreshStatus();
+  state_.seek_target.store(0);
+}
+
+// A song counts as played to its end once; one that never opened with a length is not rated.
+void Player::rateCurrent(int direction) {
+  if (!autoRateOn() || !really_played_ || rated_) return;
+  rated_ = true;
+  autoRate(direction == 0 ? AutoRateDirection::kSkipped : AutoRateDirection::kPlayedToEnd,
+           settings_, fixed_user_, state_.current(), updates_);
+}
+
+void Player::poll() {
+  const int64_t position = media_.isOpen() ? media_.position() : 0;
+  state_.position.store(position);
+  const int64_t length = state_.length.load();
+  if (position >= length) {
+    words_.player_request.store(kRequestPlay);
+    rateCurrent(1);
+  }
+  if (position != 0 && length != 0) {
+    const auto p = static_cast<int32_t>(position * kSliderRange / length);
+    if (window_.sliderPosition() < p) window_.setSliderPosition(p);
+  }
+}
+
+void Player::closeMedia() {
+  media_.close();
+  state_.length.store(0);
+}
+
+void Player::pause() {
+  words_.playing.store(0);
+  state_.resume_position.store(media_.isOpen() ? media_.position() : 0);
+  closeMedia();
+  window_.setPlayButtonImage(kPlayImage);
+  refillCheck();
+}
+
+void Player::stop() {
+  words_.playing.store(0);
+  if (state_.length.load() != 0) {
+    closeMedia();
+    state_.resume_position.store(0);
+  }
+  window_.setPlayButtonImage(kPlayImage);
+  refillCheck();
+}
+
+void Player::refillCheck() {
+  if (settings_.get(settings::kAutoBuild) != 0 &&
+      play_list_.songsPrepared() < settings_.get(settings::kListSize) &&
+      words_.build_request.load() < engine::kOfflineStart) {
+    words_.build_request.store(engine::kBuildNow);
+  }
+}
+
+void Player::playChosenSong(int32_t slot) {
+  state_.setCurrentSlot(slot);
+  state_.play_chosen.store(1);
+  words_.player_request.store(kRequestPlay);
+}
+
+}  // namespace tunora::player

@@ -1,0 +1,111 @@
+// The player thread: plays the play list's songs one after the other through the media window,
+// serves the requests of the player request word (1 play or resume, 2 pause, 3 stop, 4 skip,
+// 5 seek, 6 move the video, 7 restart, 8 back), polls the position twice a second and calls
+// auto-rate when a song is skipped or played to its end. It holds lock code 20 only while it
+// chooses and opens a song, and writes nothing to the song table itself.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "app/settings.h"
+#include "engine/library_access.h"
+#include "engine/play_list.h"
+#include "engine/shared_lock.h"
+#include "engine/update_writer.h"
+#include "player/details_loader.h"
+#include "player/file_choice.h"
+#include "player/player_state.h"
+#include "player/player_window.h"
+#include "ui/platform/media_window.h"
+#include "util/env.h"
+
+namespace tunora::player {
+
+// Player request word values.
+inline constexpr int32_t kRequestPlay = 1;
+inline constexpr int32_t kRequestPause = 2;
+inline constexpr int32_t kRequestStop = 3;
+inline constexpr int32_t kRequestSkip = 4;
+inline constexpr int32_t kRequestSeek = 5;
+inline constexpr int32_t kRequestMoveVideo = 6;
+inline constexpr int32_t kRequestRestart = 7;
+inline constexpr int32_t kRequestBack = 8;
+
+inline constexpr std::chrono::milliseconds kPollInterval{500};
+inline constexpr std::chrono::milliseconds kIdleInterval{1000};
+// Off-screen place of a new media window, until the window places it.
+inline constexpr int32_t kOffScreen = 9999;
+
+struct PlayerParts {
+  engine::SharedLock& lock;
+  engine::LibraryAccess& library;
+  Settings& settings;
+  engine::PlayList& play_list;
+  engine::UpdateWriter& updates;
+  ui::MediaWindow& media;
+  PlayerWindow& window;
+  FileChoice& files;
+  Env& env;
+  int32_t fixed_user;  // 0..9, or kNoFixedUser
+};
+
+class Player {
+ public:
+  explicit Player(const PlayerParts& parts);
+
+  // The thread's body: loops until the request word holds a quit code (66, 665, 666) or the
+  // program stops; then closes the media window and sets the position to -1.
+  void runThread();
+  // One pass of the loop without its sleep: takes and handles a pending request (while more
+  // than one song is prepared) and polls the position. Returns the sleep that follows.
+  std::chrono::milliseconds step();
+
+  // Plays `slot` at once instead of the list top: sets it as the current slot and the
+  // play-chosen-song flag, then requests play. Callable from any thread.
+  void playChosenSong(int32_t slot);
+
+  PlayerState& state() { return state_; }
+  DetailsLoader& detailsLoader() { return loader_; }
+  // The supervisor's condition for the next-song details loader.
+  bool detailsLoaderWanted() const { return loader_.wanted(); }
+
+ private:
+  void handle(int32_t request);
+  void switchSong(int32_t request);  // requests 1, 4 and 8 (player_switch.cc)
+  void chooseSong(int32_t request, bool& by_choice);
+  bool openMedia(const std::string& file);
+  void startPlaying(bool resuming);
+  void pause();
+  void stop();
+  void refillCheck();
+  void poll();
+  void closeMedia();
+  bool quitting() const;
+  bool isVideo() const;
+  bool fullMovie() const;
+  bool autoRateOn() const;
+  void rateCurrent(int direction);
+
+  engine::SharedLock& lock_;
+  engine::SharedWords& words_;
+  engine::LibraryAccess& library_;
+  Settings& settings_;
+  engine::PlayList& play_list_;
+  engine::UpdateWriter& updates_;
+  ui::MediaWindow& media_;
+  PlayerWindow& window_;
+  FileChoice& files_;
+  Env& env_;
+  int32_t fixed_user_;
+  PlayerState state_;
+  DetailsLoader loader_;
+  ui::VideoArea video_area_;
+  // Only the player thread touches these: whether the song playing really opened with a
+  // length, and whether it was auto-rated already.
+  bool really_played_ = false;
+  bool rated_ = false;
+};
+
+}  // namespace tunora::player

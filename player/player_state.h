@@ -1,0 +1,87 @@
+// The player's state that other threads read: the song playing (its path, details and media
+// type), the next song's details loaded ahead, the length and positions, and the flags the
+// display and the window set or read. The player thread writes most of it; the window, the
+// supervisor and the next-song details loader read it or set their own parts.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "player/song_details.h"
+
+namespace tunora::player {
+
+struct NextSong {
+  std::string path;
+  SongDetails details;
+  bool valid = false;
+};
+
+class PlayerState {
+ public:
+  // The song's end point if it has one, else the media's end position; 0 when nothing opened.
+  std::atomic<int64_t> length{0};
+  // The position at which the song was paused; 0 when not paused.
+  std::atomic<int64_t> resume_position{0};
+  // The latest polled position; -1 while switching songs and after the player ended.
+  std::atomic<int64_t> position{-1};
+  // The target of a seek request (5), in milliseconds.
+  std::atomic<int64_t> seek_target{0};
+  // The media type code of the song playing (codes above 15 are video).
+  std::atomic<uint32_t> media_type{0};
+  // Set when a video song starts (the display leaves the video area alone).
+  std::atomic<int32_t> video_shown{0};
+  // Set by whoever wants the current slot played at once instead of the list top.
+  std::atomic<int32_t> play_chosen{0};
+
+  std::string playPath() const {
+    std::lock_guard lock(mu_);
+    return play_path_;
+  }
+  void setPlayPath(std::string path) {
+    std::lock_guard lock(mu_);
+    play_path_ = std::move(path);
+  }
+  SongDetails current() const {
+    std::lock_guard lock(mu_);
+    return current_;
+  }
+  void setCurrent(SongDetails details) {
+    std::lock_guard lock(mu_);
+    current_ = std::move(details);
+  }
+  void setCurrentSlot(int32_t slot) {
+    std::lock_guard lock(mu_);
+    current_.slot = slot;
+  }
+  NextSong next() const {
+    std::lock_guard lock(mu_);
+    return next_;
+  }
+  void setNext(NextSong next) {
+    std::lock_guard lock(mu_);
+    next_ = std::move(next);
+  }
+  void invalidateNext() {
+    std::lock_guard lock(mu_);
+    next_.valid = false;
+  }
+  // When the next-song details are valid, moves them into the current song's and returns true.
+  bool takeNextAsCurrent() {
+    std::lock_guard lock(mu_);
+    if (!next_.valid) return false;
+    current_ = next_.details;
+    next_.valid = false;
+    return true;
+  }
+
+ private:
+  mutable std::mutex mu_;
+  std::string play_path_;
+  SongDetails current_;
+  NextSong next_;
+};
+
+}  // namespace tunora::player

@@ -1,0 +1,104 @@
+// Auto-rate: the step by speed and direction at the edges, and what is queued (column, key,
+// old value) or left alone (alt mode, unknown slot).
+#include "player/auto_rate.h"
+
+#include <gtest/gtest.h>
+
+#include "app/fixed_user.h"
+#include "app/settings_defaults.h"
+#include "library/song_columns.h"
+#include "network/library_opening.h"
+#include "util/fake_env.h"
+
+namespace tunora::player {
+namespace {
+
+// An update writer that is never started: the test reads its queue.
+struct WriterParts {
+  class NoWindow final : public engine::WindowChannel {
+    void postCommand(int32_t, int32_t) override {}
+  };
+  FakeEnv env;
+  engine::SharedWords words;
+  engine::SharedLock lock{words, env};
+  engine::UpdateQueue queue;
+  marlbase::TableHandle table;
+  Settings settings;
+  network::LibraryOpening library{table, settings};
+  NoWindow window;
+  engine::ThreadSet threads;
+  engine::StatusMessage status;
+  engine::UpdateWriter writer{lock, queue, library, window, threads, status};
+};
+
+using D = AutoRateDirection;
+
+TEST(AutoRatedScore, StepsByAQuarterAtNormalSpeedWithTheEdgesOfTheScale) {
+  EXPECT_EQ(autoRatedScore(64, kArSpeedNormal, 512, D::kSkipped), 48u);
+  EXPECT_EQ(autoRatedScore(48, kArSpeedNormal, 512, D::kPlayedToEnd), 60u);
+  EXPECT_EQ(autoRatedScore(512, kArSpeedNormal, 512, D::kPlayedToEnd), 512u);  // capped
+  EXPECT_EQ(autoRatedScore(500, kArSpeedNormal, 512, D::kPlayedToEnd), 512u);
+  EXPECT_EQ(autoRatedScore(600, kArSpeedNormal, 512, D::kPlayedToEnd), std::nullopt);
+  EXPECT_EQ(autoRatedScore(3, kArSpeedNormal, 512, D::kSkipped), 2u);  // step 0 becomes 1
+  EXPECT_EQ(autoRatedScore(1, kArSpeedNormal, 512, D::kSkipped), 1u);
+  EXPECT_EQ(autoRatedScore(0, kArSpeedNormal, 512, D::kSkipped), std::nullopt);
+  EXPECT_EQ(autoRatedScore(0, kArSpeedNormal, 512, D::kPlayedToEnd), 1u);
+  EXPECT_EQ(autoRatedScore(0xFFFFFFFFu, kArSpeedNormal, 0xFFFFFFFFu, D::kPlayedToEnd),
+            0xFFFFFFFFu);  // no overflow past the top
+}
+
+TEST(AutoRatedScore, FastHalvesSlowTakesAnEighthUnknownIsNormal) {
+  EXPECT_EQ(autoRatedScore(64, kArSpeedFast, 512, D::kSkipped), 32u);
+  EXPECT_EQ(autoRatedScore(64, kArSpeedSlow, 512, D::kSkipped), 56u);
+  EXPECT_EQ(autoRatedScore(64, 7, 512, D::kSkipped), 48u);
+}
+
+class AutoRateQueue : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetAll(settings_);
+    resetRatingValues(settings_);
+    settings_.set(settings::kCurrentState, 2);
+    settings_.set(settings::kStateUser, 2, 3);
+    settings_.set(settings::kStateAltMode, 2, 0);
+    song_.slot = 7;
+    song_.rating = 64;
+    song_.file_id = 0xABCD;
+  }
+  std::optional<engine::QueuedUpdate> queued() { return queue_.takeOldest(); }
+
+  Settings settings_;
+  SongDetails song_;
+  WriterParts parts_;
+  engine::UpdateQueue& queue_ = parts_.queue;
+};
+
+TEST_F(AutoRateQueue, QueuesTheStateUsersColumnOrTheFixedUsersKeyedByFileId) {
+  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, parts_.writer);
+  auto update = queued();
+  ASSERT_TRUE(update);
+  EXPECT_EQ(update->slot, 7);
+  EXPECT_EQ(update->column, ratingColumn(3));
+  EXPECT_EQ(update->new_value, 48u);
+  EXPECT_EQ(update->old_value, 64u);
+  EXPECT_EQ(update->key, 0xABCDu);
+
+  autoRate(D::kPlayedToEnd, settings_, 5, song_, parts_.writer);
+  update = queued();
+  ASSERT_TRUE(update);
+  EXPECT_EQ(update->column, ratingColumn(5));
+  EXPECT_EQ(update->new_value, 80u);
+}
+
+TEST_F(AutoRateQueue, NothingInAnAltModeOrWithoutASlot) {
+  settings_.set(settings::kStateAltMode, 2, 1);
+  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, parts_.writer);
+  EXPECT_FALSE(queued());
+  settings_.set(settings::kStateAltMode, 2, 0);
+  song_.slot = -1;
+  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, parts_.writer);
+  EXPECT_FALSE(queued());
+}
+
+}  // namespace
+}  // namespace tunora::player

@@ -1,0 +1,130 @@
+// The test media window: positions follow the Env's clock.
+#include "ui/platform/fake_media_window.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace tunora::ui {
+
+void FakeMediaWindow::setLength(const std::string& path, int64_t millis) {
+  std::lock_guard lock(mu_);
+  lengths_[path] = millis;
+}
+
+void FakeMediaWindow::setDefaultLength(int64_t millis) {
+  std::lock_guard lock(mu_);
+  default_length_ = millis;
+}
+
+Status FakeMediaWindow::open(const std::string& path) {
+  std::lock_guard lock(mu_);
+  open_path_.clear();
+  playing_ = false;
+  int64_t length = -1;
+  if (auto it = lengths_.find(path); it != lengths_.end()) {
+    length = it->second;
+  } else if (default_length_ >= 0) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) length = default_length_;
+  }
+  if (length < 0) {
+    calls_.push_back("open-failed " + path);
+    return Status::NotFound(path + ": cannot be played");
+  }
+  calls_.push_back("open " + path);
+  open_path_ = path;
+  length_ = length;
+  return Status::Ok();
+}
+
+bool FakeMediaWindow::isOpen() const {
+  std::lock_guard lock(mu_);
+  return !open_path_.empty();
+}
+
+void FakeMediaWindow::startAt(int64_t millis) {
+  if (open_path_.empty()) return;
+  playing_ = true;
+  from_ = std::clamp<int64_t>(millis, 0, length_);
+  started_at_ = env_.nowMillis();
+}
+
+void FakeMediaWindow::play() {
+  std::lock_guard lock(mu_);
+  calls_.push_back("play");
+  startAt(0);
+}
+
+void FakeMediaWindow::playFrom(int64_t millis) {
+  std::lock_guard lock(mu_);
+  calls_.push_back("playFrom " + std::to_string(millis));
+  startAt(millis);
+}
+
+void FakeMediaWindow::playFullScreen() {
+  std::lock_guard lock(mu_);
+  calls_.push_back("fullscreen");
+  startAt(0);
+}
+
+int64_t FakeMediaWindow::position() {
+  std::lock_guard lock(mu_);
+  if (open_path_.empty() || !playing_) return open_path_.empty() ? 0 : from_;
+  const int64_t played = static_cast<int64_t>(env_.nowMillis() - started_at_);
+  return std::min(length_, from_ + played);
+}
+
+int64_t FakeMediaWindow::endPosition() {
+  std::lock_guard lock(mu_);
+  return open_path_.empty() ? 0 : length_;
+}
+
+void FakeMediaWindow::show() {
+  std::lock_guard lock(mu_);
+  calls_.push_back("show");
+  visible_ = true;
+}
+
+void FakeMediaWindow::hide() {
+  std::lock_guard lock(mu_);
+  calls_.push_back("hide");
+  visible_ = false;
+}
+
+void FakeMediaWindow::moveAndSize(const VideoArea& area) {
+  std::lock_guard lock(mu_);
+  calls_.push_back("move " + std::to_string(area.x) + " " + std::to_string(area.y) + " " +
+                   std::to_string(area.width) + " " + std::to_string(area.height));
+}
+
+void FakeMediaWindow::close() {
+  std::lock_guard lock(mu_);
+  if (open_path_.empty()) return;
+  calls_.push_back("close");
+  open_path_.clear();
+  playing_ = false;
+  visible_ = false;
+  length_ = 0;
+}
+
+std::vector<std::string> FakeMediaWindow::calls() const {
+  std::lock_guard lock(mu_);
+  return calls_;
+}
+
+void FakeMediaWindow::clearCalls() {
+  std::lock_guard lock(mu_);
+  calls_.clear();
+}
+
+std::string FakeMediaWindow::openPath() const {
+  std::lock_guard lock(mu_);
+  return open_path_;
+}
+
+bool FakeMediaWindow::visible() const {
+  std::lock_guard lock(mu_);
+  return visible_;
+}
+
+}  // namespace tunora::ui

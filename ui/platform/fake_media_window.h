@@ -1,0 +1,63 @@
+// A media window for tests: plays in the Env's time. A file "plays" when the fake knows its
+// length (setLength) or, with a default length set, when it exists on disk; anything else fails
+// to open. Every call is recorded for the test to inspect. Thread-safe, so a test may look while
+// the player thread drives it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ui/platform/media_window.h"
+#include "util/env.h"
+
+namespace tunora::ui {
+
+class FakeMediaWindow final : public MediaWindow {
+ public:
+  explicit FakeMediaWindow(Env& env) : env_(env) {}
+
+  // The length of the file at `path`; 0 makes it open with an unknown length.
+  void setLength(const std::string& path, int64_t millis);
+  // The length of any existing file not named by setLength; -1 (the default): such files fail.
+  void setDefaultLength(int64_t millis);
+
+  Status open(const std::string& path) override;
+  bool isOpen() const override;
+  void play() override;
+  void playFrom(int64_t millis) override;
+  void playFullScreen() override;
+  int64_t position() override;
+  int64_t endPosition() override;
+  void show() override;
+  void hide() override;
+  void moveAndSize(const VideoArea& area) override;
+  void close() override;
+
+  // The calls made, in order, e.g. "open /m/a.wav", "playFrom 1500", "fullscreen", "show",
+  // "hide", "move 400 30 300 200", "close"; opening failures read "open-failed /m/a.wav".
+  std::vector<std::string> calls() const;
+  void clearCalls();
+  // The file open now; empty when none.
+  std::string openPath() const;
+  bool visible() const;
+
+ private:
+  void startAt(int64_t millis);  // with mu_ held
+
+  Env& env_;
+  mutable std::mutex mu_;
+  std::map<std::string, int64_t> lengths_;
+  int64_t default_length_ = -1;
+  std::string open_path_;
+  int64_t length_ = 0;
+  bool playing_ = false;
+  int64_t from_ = 0;
+  uint64_t started_at_ = 0;
+  bool visible_ = false;
+  std::vector<std::string> calls_;
+};
+
+}  // namespace tunora::ui
