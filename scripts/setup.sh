@@ -8,6 +8,12 @@ cd "$(dirname "$0")/.."
 packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
+  # The player: GStreamer, its plugins for the nine media types (the libav decoders for WMA,
+  # ASF and WMV, the fluidsynth MIDI decoder with a small General MIDI soundfont) and
+  # gst-launch-1.0, which the player tests use to make their media files.
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  gstreamer1.0-plugins-ugly gstreamer1.0-libav timgm6mb-soundfont
 )
 missing=()
 for p in "${packages[@]}"; do

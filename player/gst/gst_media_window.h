@@ -17,6 +17,10 @@ typedef struct _GstElement GstElement;
 
 namespace tunora::gst {
 
+// The environment variables that name the sinks (see gst_sinks.h).
+inline constexpr char kAudioSinkVariable[] = "TUNORA_AUDIO_SINK";
+inline constexpr char kVideoSinkVariable[] = "TUNORA_VIDEO_SINK";
+
 // How long open() waits for a file to be ready before it gives up, and how long a seek may take.
 inline constexpr std::chrono::milliseconds kOpenTimeout{5000};
 inline constexpr std::chrono::milliseconds kSeekTimeout{2000};

@@ -8,10 +8,9 @@
 
 #include <string>
 
-namespace tunora::gst {
+#include "player/gst/gst_media_window.h"
 
-inline constexpr char kAudioSinkVariable[] = "TUNORA_AUDIO_SINK";
-inline constexpr char kVideoSinkVariable[] = "TUNORA_VIDEO_SINK";
+namespace tunora::gst {
 
 // The sink element described by the variable's value, or nullptr when it is unset or empty, or
 // does not describe an element (the error then says why).
