@@ -1,8 +1,6 @@
 // switchState.
 #include "engine/state_switch.h"
 
-#include <utility>
-
 #include "engine/lock_codes.h"
 #include "engine/play_list_file.h"
 #include "media/playlist_file.h"
@@ -30,14 +28,12 @@ PerStateControls controlsOf(const Settings& settings, uint32_t state) {
 }  // namespace
 
 StateSwitcher::StateSwitcher(SharedLock& lock, LibraryAccess& library, Settings& settings,
-                             PlayList& play_list, StatusMessage& status, std::string data_dir,
-                             StateSwitchHooks* hooks)
+                             PlayList& play_list, StatusMessage& status, StateSwitchHooks* hooks)
     : lock_(lock),
       library_(library),
       settings_(settings),
       play_list_(play_list),
       status_(status),
-      data_dir_(std::move(data_dir)),
       hooks_(hooks) {}
 
 SwitchResult StateSwitcher::switchState(int32_t state, StateControls* dialog) {

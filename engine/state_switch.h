@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "app/settings.h"
 #include "engine/library_access.h"
@@ -49,9 +50,13 @@ enum class SwitchResult { kSwitched, kSameState, kBadState, kLockRefused };
 
 class StateSwitcher {
  public:
-  // data_dir ends in "/". hooks may be null.
+  // hooks may be null.
   StateSwitcher(SharedLock& lock, LibraryAccess& library, Settings& settings, PlayList& play_list,
-                StatusMessage& status, std::string data_dir, StateSwitchHooks* hooks = nullptr);
+                StatusMessage& status, StateSwitchHooks* hooks = nullptr);
+
+  // The data directory (ending in "/") of the play-list files. Set once start-up knows it,
+  // before any switch.
+  void setDataDirectory(std::string directory) { data_dir_ = std::move(directory); }
 
   // Switches to state (0..9). Nothing happens when it is the current state, when it is out of
   // range, or when the lock (code 37, patience 10: up to 5 s) is not granted. dialog is the open

@@ -23,13 +23,14 @@ class FakeOptions final : public StateControls {
 
 class StateSwitchTest : public testing::WorkTest {
  protected:
-  // Runs the switch while an executor thread hands out the lock, as the supervisor would.
+  // Runs the switch while an executor thread hands out the lock, as the supervisor would. The
+  // clock moves on a thread of its own: the executor, too, may sleep in the Env.
   SwitchResult switchTo(int32_t state, StateControls* dialog = nullptr) {
+    testing::ClockDriver clock(env_);
     std::atomic<bool> done{false};
     std::thread executor([&] {
       while (!done.load()) {
         executor_.run();
-        env_.advance(std::chrono::milliseconds(1));
         std::this_thread::yield();
       }
     });
@@ -39,7 +40,12 @@ class StateSwitchTest : public testing::WorkTest {
     return result;
   }
 
-  StateSwitcher switcher_{lock_, library_, settings_, play_list_, status_, dataDir()};
+  void SetUp() override {
+    WorkTest::SetUp();
+    switcher_.setDataDirectory(dataDir());
+  }
+
+  StateSwitcher switcher_{lock_, library_, settings_, play_list_, status_};
 };
 
 TEST_F(StateSwitchTest, SavesTheOldStatesListAndLoadsTheNewOnes) {
