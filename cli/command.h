@@ -24,5 +24,7 @@ std::vector<Command> libraryCommands();
 std::vector<Command> appCommands();
 std::vector<Command> mediaCommands();
 std::vector<Command> engineCommands();
+// play and demo; built with the player area (TUNORA_HAS_PLAYER).
+std::vector<Command> playerCommands();
 
 }  // namespace tunora::cli

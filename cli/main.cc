@@ -14,6 +14,9 @@ std::vector<Command> allCommands() {
                     engineCommands()}) {
     for (auto& command : part) all.push_back(std::move(command));
   }
+#ifdef TUNORA_HAS_PLAYER
+  for (auto& command : playerCommands()) all.push_back(std::move(command));
+#endif
   return all;
 }
 
