@@ -1,0 +1,281 @@
+// The whole program without a display: a generated folder of 60 songs imported into a new
+// library, the list built to ListSize 20, then play, pause and resume, seven skips with "Auto
+// Rate" on, back twice, stop, and the quit with more than 5 queued updates; then a second start
+// from the same data directory. Checked afterwards: the scores and play counts in the table, the
+// state's play-list file and the settings file. Run over the fake media window in virtual time,
+// and over GStreamer (fakesink, 1-second songs; label "gstreamer").
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "app/program.h"
+#include "app/settings_file.h"
+#include "library/song_table.h"
+#include "media/import.h"
+#include "media/playlist_file.h"
+#include "media/playlist_load.h"
+#include "media/settings_adaptor.h"
+#include "player/auto_rate.h"
+#include "player/back_stack.h"
+#include "player/demo_songs.h"
+#include "player/player.h"
+#include "tests/engine/builder_fixture.h"
+#include "tests/engine/program_fixture.h"
+#include "tests/player/fake_player_window.h"
+#include "ui/platform/fake_media_window.h"
+#ifdef TUNORA_TEST_GST
+#include "player/gst/gst_media_window.h"
+#endif
+
+namespace tunora::testing {
+namespace {
+
+constexpr int32_t kSongs = 60;
+constexpr int32_t kListSize = 20;
+constexpr int kSkips = 7;
+
+class NullImportStatus final : public media::ImportStatus {
+  void setLine1(const std::string&) override {}
+  void setLine2(const std::string&) override {}
+};
+
+class ListStore final : public PlayListStore {
+ public:
+  explicit ListStore(engine::PlayList& list) : list_(list) {}
+  int32_t preparedCount() override { return list_.songsPrepared(); }
+  bool writePlayList(const std::string& path) override {
+    std::vector<std::string> paths;
+    for (const auto& row : list_.rows()) paths.push_back(row[engine::kFileNameColumn]);
+    return media::writePlayList(path, paths).ok();
+  }
+
+ private:
+  engine::PlayList& list_;
+};
+
+// One run of the program over the data directory: the start-up steps that matter here, the
+// threads, and the quit with its saves.
+class ProgramRun {
+ public:
+  ProgramRun(FakeEnv& env, const std::string& data_dir, ui::MediaWindow& media)
+      : env_(env), data_dir_(data_dir), program_(env) {
+    Settings& s = program_.settings();
+    if (!loadSettings(data_dir, data_dir, s).found) {
+      s = firstRunSettings();
+      s.set(settings::kListSize, kListSize);
+      s.set(settings::kAutoRate, 1);
+      s.set(settings::kAutoBuild, 1);
+    }
+    s.setText(settings::kDatabasePath, data_dir + "Tunora.mbf");
+    program_.context().data_directory = data_dir;
+    media::ListLoadOptions options;
+    options.switches = media::mediaSwitchesOf(s);
+    program_.library().openLibraryForReading();
+    (void)media::loadListFile(media::playListFileName(data_dir, s.get(settings::kCurrentState)),
+                              &program_.songTable(), options,
+                              [&](media::LoadedRow row) { program_.playList().append(row); });
+    program_.songTable().close();
+    program_.attachWindow(&commands_);
+    player_ = &program_.createPlayer(media, window_);
+  }
+  ~ProgramRun() {
+    program_.words().stopping.store(1);
+    ClockDriver clock(env_, std::chrono::milliseconds(100));
+    program_.stopThreads();
+    program_.attachWindow(nullptr);
+  }
+  bool start() {
+    return program_.startSupervisor() && program_.startBuilder() && program_.startPlayer();
+  }
+  bool until(const std::function<bool()>& done) {
+    return driveUntil(env_, done, std::chrono::milliseconds(5));
+  }
+  // Posts a request and waits until the switch it asks for is done (the display repainted).
+  bool requestAndWaitForSong(int32_t request) {
+    const int32_t repaints = window_.text_repaints.load() + window_.video_repaints.load();
+    program_.words().player_request.store(request);
+    return until([&] {
+      return window_.text_repaints.load() + window_.video_repaints.load() > repaints &&
+             player_->state().position.load() >= 0;
+    });
+  }
+  // The quit: 66, the supervisor and the writer, command 2031, then the window's part.
+  bool quit() {
+    program_.closeWindow();
+    if (!until([&] { return commands_.received(engine::kCommandFinishQuit); })) return false;
+    program_.words().player_request.store(player::kRequestStop);
+    {
+      ClockDriver clock(env_, std::chrono::milliseconds(100));
+      program_.stopThreads();
+    }
+    program_.noteEditQueueCount();
+    ListStore store(program_.playList());
+    return saveSettings(program_.settings(), data_dir_, {nullptr, &store}).ok();
+  }
+
+  Program& program() { return program_; }
+  player::Player& player() { return *player_; }
+
+ private:
+  FakeEnv& env_;
+  std::string data_dir_;
+  RecordingWindow commands_;
+  FakePlayerWindow window_;
+  Program program_;
+  player::Player* player_ = nullptr;
+};
+
+class WholeProgramTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    data_dir_ = dir_.path().string() + "/data/";
+    music_ = dir_.path().string() + "/music";
+    std::filesystem::create_directories(data_dir_);
+    ASSERT_TRUE(player::writeDemoSongs(music_, kSongs, 1000).ok());
+    marlbase::TableHandle table;
+    ASSERT_TRUE(createSongTable(table, data_dir_ + "Tunora.mbf"));
+    table.close();
+    // The import, as tunora-cli import runs it.
+    Settings settings = firstRunSettings();
+    settings.setText(settings::kDatabasePath, data_dir_ + "Tunora.mbf");
+    engine::SharedWords words;
+    engine::SharedLock lock(words, env_);
+    NullImportStatus status;
+    std::atomic<int32_t> changes{0};
+    media::Importer importer(lock, table, settings, status, changes);
+    engine::Grant grant = lock.takeGrantDirectly(engine::kCodeImport);
+    importer.runImportHolding(grant, music_ + "/");
+    ASSERT_EQ(importer.songsAdded(), kSongs);
+  }
+  std::unique_ptr<ui::MediaWindow> makeMedia() {
+    if (!GetParam()) {
+      auto fake = std::make_unique<ui::FakeMediaWindow>(env_);
+      fake->setDefaultLength(30000);
+      return fake;
+    }
+#ifdef TUNORA_TEST_GST
+    setenv(gst::kAudioSinkVariable, "fakesink sync=true", 0);
+    return std::make_unique<gst::GstMediaWindow>();
+#else
+    return nullptr;
+#endif
+  }
+  std::map<int32_t, uint32_t> tableInts(int32_t column) {
+    std::map<int32_t, uint32_t> out;
+    marlbase::TableHandle table;
+    table.setPath(data_dir_ + "Tunora.mbf");
+    EXPECT_TRUE(table.open().ok());
+    for (int32_t slot = 1; slot <= kSongs; ++slot) out[slot] = table.readInt(slot, column).value_or(0);
+    return out;
+  }
+
+  TempDir dir_;
+  std::string data_dir_;
+  std::string music_;
+  FakeEnv env_;
+};
+
+TEST_P(WholeProgramTest, PlaysSkipsGoesBackQuitsAndStartsAgainWithItsState) {
+  auto media = makeMedia();
+  if (!media) GTEST_SKIP() << "built without GStreamer";
+  const bool real = GetParam();
+  const auto scores_before = tableInts(ratingColumn(0));
+  std::map<int32_t, uint32_t> expected_scores;
+  std::vector<int32_t> skipped;
+  int32_t rows_taken = 0;
+  std::vector<std::string> saved_rows;
+  {
+    ProgramRun run(env_, data_dir_, *media);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.until([&] { return run.program().playList().size() == kListSize; }));
+    EXPECT_TRUE(run.until([&] { return std::filesystem::exists(data_dir_ + "PL1.m3u"); }));
+
+    ASSERT_TRUE(run.requestAndWaitForSong(player::kRequestPlay));
+    ++rows_taken;
+    // Pause once the song has played a little, then resume it.
+    ASSERT_TRUE(run.until([&] { return run.player().state().position.load() >= 100; }));
+    const std::string first = run.player().state().playPath();
+    run.program().words().player_request.store(player::kRequestPause);
+    ASSERT_TRUE(run.until([&] { return run.program().words().playing.load() == 0; }));
+    EXPECT_GT(run.player().state().resume_position.load(), 0);
+    ASSERT_TRUE(run.requestAndWaitForSong(player::kRequestPlay));
+    if (!real) {
+      EXPECT_EQ(run.player().state().playPath(), first);
+    }
+
+    for (int i = 0; i < kSkips; ++i) {
+      const player::SongDetails song = run.player().state().current();
+      skipped.push_back(song.slot);
+      expected_scores[song.slot] = *player::autoRatedScore(
+          song.rating, player::kArSpeedNormal, 512, player::AutoRateDirection::kSkipped);
+      ASSERT_TRUE(run.requestAndWaitForSong(player::kRequestSkip));
+      ++rows_taken;
+    }
+    EXPECT_EQ(run.program().updateQueue().length(), kSkips);
+    // Back twice: the last two songs skipped play again, no rows taken.
+    ASSERT_TRUE(run.requestAndWaitForSong(player::kRequestBack));
+    if (!real) {
+      EXPECT_EQ(run.player().state().current().slot, skipped[kSkips - 1]);
+    }
+    ASSERT_TRUE(run.requestAndWaitForSong(player::kRequestBack));
+    if (!real) {
+      EXPECT_EQ(run.player().state().current().slot, skipped[kSkips - 2]);
+    }
+    run.program().words().player_request.store(player::kRequestStop);
+    ASSERT_TRUE(run.until([&] { return run.program().words().playing.load() == 0; }));
+    ASSERT_TRUE(run.quit());
+    EXPECT_EQ(run.program().updateQueue().length(), -1);  // written, storage freed
+    for (const auto& row : run.program().playList().rows()) {
+      saved_rows.push_back(row[engine::kFileNameColumn]);
+    }
+    if (!real) {
+      EXPECT_EQ(player::backStackTop(run.program().settings()), skipped[kSkips - 3])
+          << ::testing::PrintToString(skipped) << " "
+          << run.program().settings().get(settings::kBackStack, 1);
+    }
+  }
+
+  // The table: each skipped song lost a quarter of its score (a song played to its end, which
+  // only the real back end may see, gained); play counts add up to every pick.
+  const auto scores = tableInts(ratingColumn(0));
+  for (int32_t slot : skipped) EXPECT_EQ(scores.at(slot), expected_scores.at(slot)) << slot;
+  int changed = 0;
+  for (const auto& [slot, score] : scores) changed += score != scores_before.at(slot) ? 1 : 0;
+  if (real) {
+    EXPECT_GE(changed, kSkips);
+  } else {
+    EXPECT_EQ(changed, kSkips);
+  }
+  uint32_t plays = 0;
+  for (const auto& [slot, count] : tableInts(kColPlayCount)) plays += count;
+  EXPECT_GE(plays, static_cast<uint32_t>(saved_rows.size() + rows_taken));
+
+  // The state's play-list file holds the list as it was at the quit.
+  std::vector<std::string> listed;
+  ASSERT_TRUE(media::readListFile(data_dir_ + "PL1.m3u",
+                                  [&](const std::string& p) { listed.push_back(p); })
+                  .ok());
+  EXPECT_EQ(listed, saved_rows);
+
+  // The second start: the settings and the list come back, and the list's top plays.
+  ProgramRun again(env_, data_dir_, *media);
+  EXPECT_EQ(again.program().settings().get(settings::kListSize), kListSize);
+  EXPECT_EQ(again.program().settings().get(settings::kAutoRate), 1);
+  EXPECT_EQ(again.program().settings().get(settings::kEditQueueCount), -1);
+  ASSERT_EQ(again.program().playList().size(), static_cast<int32_t>(saved_rows.size()));
+  EXPECT_FALSE(again.program().playList().row(0)->at(0).empty());  // the record's title
+  ASSERT_TRUE(again.start());
+  ASSERT_TRUE(again.requestAndWaitForSong(player::kRequestPlay));
+  EXPECT_EQ(again.player().state().playPath(), saved_rows[0]);
+  ASSERT_TRUE(again.quit());
+}
+
+#ifdef TUNORA_TEST_GST
+INSTANTIATE_TEST_SUITE_P(GstMedia, WholeProgramTest, ::testing::Values(true));
+#else
+INSTANTIATE_TEST_SUITE_P(FakeMedia, WholeProgramTest, ::testing::Values(false));
+#endif
+
+}  // namespace
+}  // namespace tunora::testing
