@@ -10,15 +10,21 @@
 namespace tunora::player {
 namespace {
 
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
+// Little-endian stores at fixed offsets (no vector insertions: g++ 12 -O2 reports false
+// overflows for those).
+void store16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+  out[at] = static_cast<uint8_t>(v);
+  out[at + 1] = static_cast<uint8_t>(v >> 8);
 }
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-  put16(out, v & 0xFFFF);
-  put16(out, v >> 16);
+void store32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+  store16(out, at, v & 0xFFFF);
+  store16(out, at + 2, v >> 16);
 }
-void putTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void storeTag(std::vector<uint8_t>& out, size_t at, const char* tag) {
+  for (size_t i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(tag[i]);
+}
+
+constexpr size_t kWavHeaderSize = 44;  // RIFF header 12 + fmt chunk 8 + 16 + data header 8
 
 // A small linear congruential step: tunes depend only on the seed.
 uint32_t nextSeed(uint32_t& state) {
@@ -38,21 +44,20 @@ constexpr std::array<const char*, 10> kWords = {"Morning", "River", "Lantern", "
 
 Status writeToneWav(const std::string& path, int32_t millis, uint32_t seed, int32_t sample_rate) {
   const auto samples = static_cast<uint32_t>(int64_t{sample_rate} * millis / 1000);
-  std::vector<uint8_t> out;
-  out.reserve(44 + samples * 2);
-  putTag(out, "RIFF");
-  put32(out, 4 + 24 + 8 + samples * 2);
-  putTag(out, "WAVE");
-  putTag(out, "fmt ");
-  put32(out, 16);
-  put16(out, 1);
-  put16(out, 1);
-  put32(out, static_cast<uint32_t>(sample_rate));
-  put32(out, static_cast<uint32_t>(sample_rate) * 2);
-  put16(out, 2);
-  put16(out, 16);
-  putTag(out, "data");
-  put32(out, samples * 2);
+  std::vector<uint8_t> out(kWavHeaderSize + size_t{samples} * 2);
+  storeTag(out, 0, "RIFF");
+  store32(out, 4, 4 + 24 + 8 + samples * 2);
+  storeTag(out, 8, "WAVE");
+  storeTag(out, 12, "fmt ");
+  store32(out, 16, 16);
+  store16(out, 20, 1);  // PCM
+  store16(out, 22, 1);  // mono
+  store32(out, 24, static_cast<uint32_t>(sample_rate));
+  store32(out, 28, static_cast<uint32_t>(sample_rate) * 2);
+  store16(out, 32, 2);
+  store16(out, 34, 16);
+  storeTag(out, 36, "data");
+  store32(out, 40, samples * 2);
   // Notes of a pentatonic scale, a quarter second each, with a short fade at both ends.
   constexpr std::array<double, 5> kScale = {0, 2, 4, 7, 9};
   const uint32_t note_samples = static_cast<uint32_t>(sample_rate) / 4;
@@ -68,7 +73,8 @@ Status writeToneWav(const std::string& path, int32_t millis, uint32_t seed, int3
     }
     const double fade = std::min(1.0, std::min(in_note, note_samples - in_note) / 200.0);
     phase += 2 * M_PI * frequency / sample_rate;
-    put16(out, static_cast<uint16_t>(static_cast<int16_t>(8000 * fade * std::sin(phase))));
+    store16(out, kWavHeaderSize + size_t{i} * 2,
+            static_cast<uint16_t>(static_cast<int16_t>(8000 * fade * std::sin(phase))));
   }
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));

@@ -36,14 +36,17 @@ SongDetails DetailsLoader::lookUpWithRetries(const std::string& path) {
 }
 
 // Whether the call is the player's is said by the caller rather than read from the grant word,
-// so a loader started just before the player took its grant does not mistake itself for it.
+// so a loader started just before the player took its grant does not mistake itself for it. The
+// player's call does not take the busy flag: a loader reading ahead can only be waiting for its
+// grant while the player holds grant 20, and the player must not switch without the new song's
+// details.
 int32_t DetailsLoader::loadSongDetails(bool for_player) {
-  if (busy_.exchange(1) != 0) return -1;
   std::string path;
   engine::Grant grant;
   if (for_player) {
     path = state_.playPath();
   } else {
+    if (busy_.exchange(1) != 0) return -1;
     if (auto row = play_list_.row(0)) path = (*row)[engine::kFileNameColumn];
     grant = lock_.requestAndWait(engine::kCodeDetailsLoader, 0, 5);
     if (!grant) {
@@ -61,8 +64,10 @@ int32_t DetailsLoader::loadSongDetails(bool for_player) {
   if (file_id == 0) {
     settings_.set(settings::kHashStat, std::max(0, settings_.get(settings::kHashStat) - 10));
   }
-  grant.release();
-  busy_.store(0);
+  if (!for_player) {
+    grant.release();
+    busy_.store(0);
+  }
   return 1;
 }
 

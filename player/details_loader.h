@@ -29,8 +29,8 @@ class DetailsLoader {
 
   // loadSongDetails: for the player's switch (it holds grant 20) the play path's details become
   // the current song's; otherwise, under grant 21, the top row's become the next-song details
-  // (valid). -1 when the loader is busy or the grant was not had, else 1. A song not found after
-  // 11 tries gets slot -1. A loaded FileId of 0 lowers "Hash Stat" by 10 (not below 0).
+  // (valid). -1 when the loader reading ahead is busy or its grant was not had, else 1. A song
+  // not found after 11 tries gets slot -1. A loaded FileId of 0 lowers "Hash Stat" by 10 (not below 0).
   int32_t loadSongDetails(bool for_player);
 
   // findSongByPath: opens the song table for reading, finds `path` in the FileName column and

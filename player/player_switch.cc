@@ -42,10 +42,8 @@ void Player::switchSong(int32_t request) {
   const std::string play_path = state_.playPath();
   const std::string file = files_.fileToOpen(play_path);
   video_area_ = videoArea(window_);
-  if (!resuming && !state_.takeNextAsCurrent()) {
-    // Loaded now, under this grant; a loader busy reading ahead leaves the song unknown.
-    if (loader_.loadSongDetails(true) < 0) state_.setCurrent(SongDetails{});
-  }
+  // Unless read ahead, the details are loaded now, under this grant.
+  if (!resuming && !state_.takeNextAsCurrent()) (void)loader_.loadSongDetails(true);
 
   bool opened = openMedia(file);
   if (!opened && files_.retryAtLibraryPath() && words_.build_request.load() < engine::kOfflineStart) {

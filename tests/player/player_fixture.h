@@ -23,11 +23,13 @@
 namespace tunora::testing {
 
 inline constexpr int kFixtureSongs = 8;
-inline constexpr int64_t kSongLength = 60000;
+// Ten minutes: no song ends by itself unless a test wants it to, however far the clock runs
+// while the threads catch up.
+inline constexpr int64_t kSongLength = 600000;
 
 class PlayerTest : public ::testing::Test {
  protected:
-  // Slots 0..7 hold songs "song<i>.wav" (FileId 100 + i, user 0's score 64), each 60 s long.
+  // Slots 0..7 hold songs "song<i>.wav" (FileId 100 + i, user 0's score 64), 10 minutes each.
   void SetUp() override {
     path_ = dir_.file("Tunora.mbf");
     std::vector<TestSong> songs;
