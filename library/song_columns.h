@@ -18,6 +18,8 @@ inline constexpr int32_t kColNote = 6;       // type 12: notes and comments
 inline constexpr int32_t kColReserved10 = 10;  // set to 0 when a song is added, never read
 inline constexpr int32_t kColFileId = 11;    // content checksum; 0 = none computed
 inline constexpr int32_t kColFlags = 41;     // bits 0-1 naughty level, bit 2 lock
+// Start and end points in milliseconds from the start of the media, for audio and video alike
+// (the media window's positions); 0 = from the beginning / to the end.
 inline constexpr int32_t kColStartFrame = 42;
 inline constexpr int32_t kColEndFrame = 43;
 inline constexpr int32_t kColPlayCount = 44;
