@@ -134,7 +134,7 @@ Status TableHandle::create() {
   writable_ = true;
   map_writable_ = true;
   capacity_ = kInitialCapacity;
-  live_count_ = 0;
+  live_count_.store(0, std::memory_order_relaxed);
   record_size_ = 0;
   record_area_ = kDescriptorOffset + kDescriptorSize * n;
   column_types_.assign(n, 0);

@@ -17,6 +17,7 @@
 #include <sys/types.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -123,8 +124,10 @@ class TableHandle {
   int32_t lastLive();
   // The slot of the n-th live record (1-based) counting from slot 0; -1 when none.
   int32_t nthLive(int32_t n);
-  // The live count as last recounted (stale while batch() is set).
-  int32_t liveCount() const { return live_count_; }
+  // The live count as last recounted (stale while batch() is set); kept after close. Unlike the
+  // rest of the handle it may be read from any thread (the list builder checks the library's size
+  // before it asks for the lock).
+  int32_t liveCount() const { return live_count_.load(std::memory_order_relaxed); }
   // Grows, compacts and shrinks the file as needed. 1 when the handle is open afterwards.
   int32_t maintain();
   // Packs the occupied records into the lowest slots, keeping their order. Returns the remaining
@@ -212,7 +215,7 @@ class TableHandle {
   bool defining_columns_ = false;  // between create and finishColumns
   bool dirty_ = false;             // something was written since the open
   uint32_t capacity_ = 0;
-  int32_t live_count_ = 0;
+  std::atomic<int32_t> live_count_{0};
   uint32_t record_size_ = 0;
   uint32_t record_area_ = 0;
   std::vector<uint32_t> column_types_;    // index 0 = column 1

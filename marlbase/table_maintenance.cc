@@ -27,7 +27,7 @@ constexpr int64_t kCompactionBudget = 500'000;
 
 int32_t TableHandle::maintain() {
   if (!isMapped()) return 0;
-  if (live_count_ == 0) return 1;
+  if (liveCount() == 0) return 1;
   const uint64_t occupied = index_.occupied();
   const uint64_t free = capacity_ - occupied;
   const uint64_t percent = capacity_ == 0 ? 100 : occupied * 100 / capacity_;
@@ -97,7 +97,7 @@ int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
 // earlier copies, so past slot m - 1 only the last record's copies remain, in slots m .. p_last.
 // The literal algorithm makes sum(p_k - k) moves, which is what the budget counts.
 int32_t TableHandle::compact() {
-  if (!isMapped() || live_count_ == 0 || compaction_hold_ != 0 || !map_writable_) {
+  if (!isMapped() || liveCount() == 0 || compaction_hold_ != 0 || !map_writable_) {
     return static_cast<int32_t>(kCompactionBudget);
   }
   std::vector<int32_t> statuses(capacity_);

@@ -25,9 +25,11 @@ void TableHandle::putStatus(uint32_t slot, int32_t status) {
   dirty_ = true;
 }
 
-bool TableHandle::usable() const { return isMapped() && live_count_ != 0; }
+bool TableHandle::usable() const { return isMapped() && liveCount() != 0; }
 
-void TableHandle::recount() { live_count_ = static_cast<int32_t>(index_.live().count()); }
+void TableHandle::recount() {
+  live_count_.store(static_cast<int32_t>(index_.live().count()), std::memory_order_relaxed);
+}
 
 int32_t TableHandle::readField(int32_t slot, int32_t column) {
   if (!usable() || !validSlot(slot) || !validColumn(column)) return -1;
