@@ -1,6 +1,8 @@
 // The program object.
 #include "app/program.h"
 
+#include <cstdlib>
+
 namespace tunora {
 
 Program::Program(Env& env)
@@ -13,7 +15,20 @@ Program::Program(Env& env)
       supervisor_(lock_, executor_, update_writer_, update_queue_, threads_, window_slot_,
                   status_),
       random_(env_),
-      builder_(lock_, library_, settings_, play_list_, status_, random_, env_, builder_hooks_) {
+      local_copy_(song_table_, settings_, context_, words_, network_dialogs_, copier_),
+      buffering_(network::bufferFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")),
+                 settings_, words_, play_list_, status_, env_, threads_, copier_),
+      checksum_(lock_, library_, settings_, context_, play_list_, update_writer_, random_, threads_,
+                status_),
+      builder_hooks_(buffering_, checksum_, settings_, update_writer_, update_queue_),
+      builder_(lock_, library_, settings_, play_list_, status_, random_, env_, builder_hooks_),
+      play_list_store_(play_list_),
+      state_switcher_(lock_, library_, settings_, play_list_, status_) {
+  library_.setNetworkLibrary(&local_copy_);
+  buffering_.setAfterFirstPass([this] { checksum_.startChecksumPass(); });
+  checksum_.setLocalPathOf([this](const std::string& path) {
+    return network::safeLocalBufferPath(buffering_.mediaFolder(), path);
+  });
   settings_.set(settings::kEditQueueCount, -1);
 }
 
@@ -22,6 +37,35 @@ Program::~Program() { stopThreads(); }
 void Program::stopThreads() {
   words_.stopping.store(1);
   threads_.closeAndJoin();
+}
+
+void Program::setDataDirectory(const std::string& data_directory) {
+  context_.data_directory = data_directory;
+  context_.local_copy_path = data_directory + kLocalCopyFileName;
+  state_switcher_.setDataDirectory(data_directory);
+  builder_.setDataDirectory(data_directory);
+}
+
+bool Program::loadStatePlayList() {
+  return engine::loadStatePlayList(library_, settings_, play_list_, context_.data_directory);
+}
+
+void Program::setNetworkDialogs(network::NetworkDialogs* dialogs) { network_dialogs_.set(dialogs); }
+
+int32_t Program::DialogSlot::ask(const std::string& text, const std::string& first,
+                                 const std::string& second) {
+  std::lock_guard lock(mu_);
+  return dialogs_ ? dialogs_->ask(text, first, second) : first_button_.ask(text, first, second);
+}
+
+void Program::DialogSlot::showError(const std::string& text) {
+  std::lock_guard lock(mu_);
+  if (dialogs_) dialogs_->showError(text);
+}
+
+void Program::DialogSlot::set(network::NetworkDialogs* dialogs) {
+  std::lock_guard lock(mu_);
+  dialogs_ = dialogs;
 }
 
 bool Program::startBuilder() {

@@ -28,7 +28,16 @@
 #include "engine/update_writer.h"
 #include "engine/window_channel.h"
 #include "marlbase/table_handle.h"
+#include "engine/play_list_file.h"
+#include "engine/state_switch.h"
+#include "network/buffer_paths.h"
+#include "network/buffering.h"
+#include "network/checksum_pass.h"
 #include "network/library_opening.h"
+#include "network/local_copy_library.h"
+#include "network/network_dialogs.h"
+#include "network/network_hooks.h"
+#include "network/share_files.h"
 #include "util/env.h"
 
 namespace tunora {
@@ -63,6 +72,20 @@ class Program {
   engine::RequestExecutor& executor() { return executor_; }
   engine::Supervisor& supervisor() { return supervisor_; }
   engine::ListBuilder& builder() { return builder_; }
+  network::LocalCopyLibrary& localCopy() { return local_copy_; }
+  network::Buffering& buffering() { return buffering_; }
+  network::ChecksumPass& checksumPass() { return checksum_; }
+  engine::StateSwitcher& stateSwitcher() { return state_switcher_; }
+  // The play list as saveSettings writes it to the state's file.
+  PlayListStore& playListStore() { return play_list_store_; }
+
+  // Start-up has set the data directory: the local copy's path, the play-list folder.
+  void setDataDirectory(const std::string& data_directory);
+  // Loads the current state's play-list file into the play list (the library must exist).
+  bool loadStatePlayList();
+  // The questions Network mode asks (the window's message dialog); until a window sets them,
+  // every question takes its first button.
+  void setNetworkDialogs(network::NetworkDialogs* dialogs);
   engine::ThreadSet& threads() { return threads_; }
   // Start-up's way of opening the library: the library-opening operations above.
   LibraryOpener& startUpOpener() { return start_up_opener_; }
@@ -129,8 +152,28 @@ class Program {
   engine::RequestExecutor executor_;
   engine::Supervisor supervisor_;
   engine::EnvRandomSource random_;
-  engine::BuilderHooks builder_hooks_;
+  // Network mode: the local copy behind the library opening, buffering and the checksum pass.
+  class DialogSlot final : public network::NetworkDialogs {
+   public:
+    int32_t ask(const std::string& text, const std::string& first,
+                const std::string& second) override;
+    void showError(const std::string& text) override;
+    void set(network::NetworkDialogs* dialogs);
+
+   private:
+    std::mutex mu_;
+    network::NetworkDialogs* dialogs_ = nullptr;
+    network::FirstButtonDialogs first_button_;
+  };
+  DialogSlot network_dialogs_;
+  network::FileCopier copier_;
+  network::LocalCopyLibrary local_copy_;
+  network::Buffering buffering_;
+  network::ChecksumPass checksum_;
+  network::NetworkBuilderHooks builder_hooks_;
   engine::ListBuilder builder_;
+  engine::PlayListFileStore play_list_store_;
+  engine::StateSwitcher state_switcher_;
   // Defined where the player is known (program_player.cc); null until createPlayer.
   std::unique_ptr<player::FileChoice, void (*)(player::FileChoice*)> file_choice_{nullptr,
                                                                                 nullptr};

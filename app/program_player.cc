@@ -5,9 +5,34 @@
 #include "player/player.h"
 
 namespace tunora {
+namespace {
+
+// The player's file in Network mode: the buffered local copy while buffering is on, the library
+// path when that copy does not open.
+class BufferedFileChoice final : public player::FileChoice {
+ public:
+  BufferedFileChoice(network::Buffering& buffering, engine::SharedWords& words,
+                     const Settings& settings)
+      : buffering_(buffering), words_(words), settings_(settings) {}
+  std::string fileToOpen(const std::string& library_path) override {
+    return network::chooseFileToPlay(buffering_, library_path);
+  }
+  bool retryAtLibraryPath() override {
+    return settings_.get(settings::kNetwork) != 0 && buffering_.state() != network::kBufferOff;
+  }
+  void noteUnbuffered() override { (void)network::fallBackToNetwork(buffering_, words_, ""); }
+
+ private:
+  network::Buffering& buffering_;
+  engine::SharedWords& words_;
+  const Settings& settings_;
+};
+
+}  // namespace
 
 player::Player& Program::createPlayer(ui::MediaWindow& media, player::PlayerWindow& window) {
-  file_choice_ = {new player::FileChoice(), [](player::FileChoice* p) { delete p; }};
+  file_choice_ = {new BufferedFileChoice(buffering_, words_, settings_),
+                  [](player::FileChoice* p) { delete p; }};
   player_ = {new player::Player({lock_, library_, settings_, play_list_, update_writer_, media,
                                  window, *file_choice_, env_, context_.fixed_user}),
              [](player::Player* p) { delete p; }};
