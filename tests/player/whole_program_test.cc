@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "app/program.h"
 #include "app/settings_file.h"
@@ -58,7 +59,10 @@ class ListStore final : public PlayListStore {
 // threads, and the quit with its saves.
 class ProgramRun {
  public:
-  ProgramRun(FakeEnv& env, const std::string& data_dir, ui::MediaWindow& media)
+  // `library` is the library's path (default: "Tunora.mbf" in the data directory); `network`
+  // runs in Network mode, on a local copy of that library.
+  ProgramRun(FakeEnv& env, const std::string& data_dir, ui::MediaWindow& media,
+             const std::string& library = "", bool network = false)
       : env_(env), data_dir_(data_dir), program_(env) {
     Settings& s = program_.settings();
     if (!loadSettings(data_dir, data_dir, s).found) {
@@ -67,8 +71,10 @@ class ProgramRun {
       s.set(settings::kAutoRate, 1);
       s.set(settings::kAutoBuild, 1);
     }
-    s.setText(settings::kDatabasePath, data_dir + "Tunora.mbf");
-    program_.context().data_directory = data_dir;
+    s.setText(settings::kDatabasePath, library.empty() ? data_dir + "Tunora.mbf" : library);
+    s.set(settings::kNetwork, network ? 1 : 0);
+    program_.setDataDirectory(data_dir);
+    program_.context().network_refresh_counter = 200;  // as start-up leaves it
     media::ListLoadOptions options;
     options.switches = media::mediaSwitchesOf(s);
     program_.library().openLibraryForReading();
@@ -112,6 +118,18 @@ class ProgramRun {
     program_.noteEditQueueCount();
     ListStore store(program_.playList());
     return saveSettings(program_.settings(), data_dir_, {nullptr, &store}).ok();
+  }
+
+  // Switches the listening state on a thread of its own while the clock moves.
+  bool switchState(int32_t state) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      (void)program_.stateSwitcher().switchState(state);
+      done.store(true);
+    });
+    const bool ok = until([&] { return done.load(); });
+    worker.join();
+    return ok && program_.settings().get(settings::kCurrentState) == state;
   }
 
   Program& program() { return program_; }
@@ -284,6 +302,70 @@ TEST_P(WholeProgramTest, PlaysSkipsGoesBackQuitsAndStartsAgainWithItsState) {
   ASSERT_TRUE(again.requestAndWaitForSong(player::kRequestPlay));
   EXPECT_EQ(again.player().state().playPath(), saved_rows[0]);
   ASSERT_TRUE(again.quit());
+}
+
+// Network mode over a folder standing in for the share: the program works on a local copy, the
+// list is built and played, two listening states keep their own lists, and the quit writes the
+// scores back to the shared library.
+TEST_P(WholeProgramTest, WorksOnALocalCopyInNetworkModeAndKeepsAListPerState) {
+  if (GetParam()) GTEST_SKIP() << "the fake media window suffices here";
+  auto media = makeMedia();
+  const std::string share = dir_.path().string() + "/share/";
+  std::filesystem::create_directories(share);
+  std::filesystem::rename(data_dir_ + "Tunora.mbf", share + "Tunora.mbf");
+  const auto scores_before = [&] {
+    std::map<int32_t, uint32_t> out;
+    marlbase::TableHandle table;
+    table.setPath(share + "Tunora.mbf");
+    EXPECT_TRUE(table.open().ok());
+    for (int32_t slot = 1; slot <= kSongs; ++slot) out[slot] = *table.readInt(slot, ratingColumn(0));
+    return out;
+  }();
+  std::vector<int32_t> skipped;
+  std::vector<std::string> state0_rows;
+  {
+    ProgramRun run(env_, data_dir_, *media, share + "Tunora.mbf", /*network=*/true);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.until([&] { return run.program().playList().size() == kListSize; }));
+    EXPECT_TRUE(std::filesystem::exists(data_dir_ + "Local.mbf"));
+    ASSERT_TRUE(run.requestAndWaitForSong(player::kRequestPlay));
+    for (int i = 0; i < kSkips; ++i) {
+      skipped.push_back(run.player().state().current().slot);
+      ASSERT_TRUE(run.requestAndWaitForSong(player::kRequestSkip));
+    }
+    run.program().words().player_request.store(player::kRequestStop);
+    ASSERT_TRUE(run.until([&] { return run.program().words().playing.load() == 0; }));
+
+    // State 0 to state 3: the list goes to "PL1.m3u" and state 3 builds a list of its own.
+    for (const auto& row : run.program().playList().rows()) {
+      state0_rows.push_back(row[engine::kFileNameColumn]);
+    }
+    ASSERT_TRUE(run.switchState(3));
+    std::vector<std::string> saved;
+    ASSERT_TRUE(media::readListFile(data_dir_ + "PL1.m3u", [&](const std::string& p) {
+                  saved.push_back(p);
+                }).ok());
+    EXPECT_EQ(saved, state0_rows);
+    ASSERT_TRUE(run.until([&] { return run.program().playList().size() == kListSize; }));
+    // And back: state 3's list is saved as "PL4.m3u", state 0's comes back.
+    ASSERT_TRUE(run.switchState(0));
+    EXPECT_TRUE(std::filesystem::exists(data_dir_ + "PL4.m3u"));
+    std::vector<std::string> back;
+    for (const auto& row : run.program().playList().rows()) back.push_back(row[engine::kFileNameColumn]);
+    EXPECT_EQ(back, state0_rows);
+    ASSERT_TRUE(run.quit());
+  }
+  // The skipped songs lost score in the shared library itself, and the local copy equals it.
+  marlbase::TableHandle table;
+  table.setPath(share + "Tunora.mbf");
+  ASSERT_TRUE(table.open().ok());
+  for (int32_t slot : skipped) {
+    ASSERT_GE(slot, 1);
+    EXPECT_LT(*table.readInt(slot, ratingColumn(0)), scores_before.at(slot)) << slot;
+  }
+  table.close();
+  EXPECT_EQ(tunora::testing::readBytes(share + "Tunora.mbf"),
+            tunora::testing::readBytes(data_dir_ + "Local.mbf"));
 }
 
 #ifdef TUNORA_TEST_GST
