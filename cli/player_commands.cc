@@ -58,20 +58,6 @@ class TerminalWindow final : public engine::WindowChannel, public player::Player
   std::atomic<int32_t> slider_{0};
 };
 
-class ListStore final : public PlayListStore {
- public:
-  explicit ListStore(engine::PlayList& list) : list_(list) {}
-  int32_t preparedCount() override { return list_.songsPrepared(); }
-  bool writePlayList(const std::string& path) override {
-    std::vector<std::string> paths;
-    for (const auto& row : list_.rows()) paths.push_back(row[engine::kFileNameColumn]);
-    return media::writePlayList(path, paths).ok();
-  }
-
- private:
-  engine::PlayList& list_;
-};
-
 std::string stars(uint32_t score, const Settings& settings) {
   RatingThresholds thresholds{};
   for (uint32_t k = 0; k < thresholds.size(); ++k) {
@@ -98,19 +84,6 @@ bool loadPlaySettings(const std::optional<std::string>& file, Settings& settings
 
 // Lines rewrite the terminal's current line only when it is one.
 const char* lineStart() { return isatty(STDOUT_FILENO) ? "\r\033[K" : ""; }
-
-void loadStatePlayList(Program& program, const std::string& data_dir) {
-  Settings& settings = program.settings();
-  const int32_t state = settings.get(settings::kCurrentState);
-  media::ListLoadOptions options;
-  options.user = settings.stateValue(settings::kStateUser);
-  options.switches = media::mediaSwitchesOf(settings);
-  marlbase::TableHandle& table = program.songTable();
-  program.library().openLibraryForReading();
-  (void)media::loadListFile(media::playListFileName(data_dir, state), &table, options,
-                            [&](media::LoadedRow row) { program.playList().append(row); });
-  table.close();
-}
 
 void printSong(const player::SongDetails& song, const std::string& path, const Settings& s) {
   std::printf("%s> %s - %s - %s  [%s]\n", lineStart(),
@@ -159,8 +132,8 @@ int runPlay(const Args& args) {
   gst::GstMediaWindow media;
   Program program(Env::Default());
   program.settings() = settings;
-  program.context().data_directory = data_dir;
-  loadStatePlayList(program, data_dir);
+  program.setDataDirectory(data_dir);
+  (void)program.loadStatePlayList();
   program.attachWindow(&window);
   player::Player& player = program.createPlayer(media, window);
   program.words().playing.store(1);  // plays as soon as two songs are prepared
@@ -217,7 +190,7 @@ int runPlay(const Args& args) {
   program.words().player_request.store(player::kRequestStop);
   program.stopThreads();
   program.noteEditQueueCount();
-  ListStore store(program.playList());
+  PlayListStore& store = program.playListStore();
   Status saved = Status::Ok();
   if (settings_file) {
     saved = writeSettingsFile(*settings_file, program.settings());

@@ -41,20 +41,6 @@ class NullImportStatus final : public media::ImportStatus {
   void setLine2(const std::string&) override {}
 };
 
-class ListStore final : public PlayListStore {
- public:
-  explicit ListStore(engine::PlayList& list) : list_(list) {}
-  int32_t preparedCount() override { return list_.songsPrepared(); }
-  bool writePlayList(const std::string& path) override {
-    std::vector<std::string> paths;
-    for (const auto& row : list_.rows()) paths.push_back(row[engine::kFileNameColumn]);
-    return media::writePlayList(path, paths).ok();
-  }
-
- private:
-  engine::PlayList& list_;
-};
-
 // One run of the program over the data directory: the start-up steps that matter here, the
 // threads, and the quit with its saves.
 class ProgramRun {
@@ -116,8 +102,7 @@ class ProgramRun {
       program_.stopThreads();
     }
     program_.noteEditQueueCount();
-    ListStore store(program_.playList());
-    return saveSettings(program_.settings(), data_dir_, {nullptr, &store}).ok();
+    return saveSettings(program_.settings(), data_dir_, {nullptr, &program_.playListStore()}).ok();
   }
 
   // Switches the listening state on a thread of its own while the clock moves.
