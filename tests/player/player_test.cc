@@ -33,10 +33,11 @@ TEST_F(PlayerTest, PlaysFromTheStartPointAndMovesOnAtTheEndPointRaisingTheScore)
   ASSERT_TRUE(until([&] { return player_->state().position.load() >= 20000; }));
   EXPECT_GE(window_.slider.load(), 666);
   ASSERT_TRUE(untilPlaying(songPath(2)));
-  // 29 s of the song (from 1 s to 30 s), then the switch, long before the file's end.
+  // 29 s of the song (from 1 s to 30 s), then the switch, long before the file's end (600 s).
+  // The clock keeps moving while the player thread is scheduled, so only the far bound is firm.
   const uint64_t played = env_.nowMillis() - started;
   EXPECT_GE(played, 29000u);
-  EXPECT_LT(played, 45000u);
+  EXPECT_LT(played, 120000u);
   EXPECT_EQ(program_.playList().size(), 1);
   EXPECT_EQ(backStackTop(program_.settings()), 1);
   auto updates = takeUpdates();
