@@ -160,7 +160,7 @@ TEST(Id3v2Bytes, DamagedTagsEndCleanlyWithWhatWasRead) {
     EXPECT_EQ(r.album, "No Data");
   }
   Bytes truncated = tag(3, 0, good + frame23("TALB", latin1("Cut off here")));
-  truncated.resize(truncated.size() - 4);
+  for (int i = 0; i < 4; ++i) truncated.pop_back();  // (resize trips a g++ -O2 warning)
   TagRecord r = read(truncated);
   EXPECT_EQ(r.title, "Good");
   EXPECT_EQ(r.album, "No Data");
