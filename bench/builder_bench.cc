@@ -3,6 +3,9 @@
 // with the engine's builder beside the literal algorithm (the n-th live record found by a scan
 // from slot 0 on every draw, every pass counting all slots as its open does). Both use the same
 // seeded random numbers and must pick the same songs. Usage: builder_bench [songs] [picks]
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -75,25 +78,22 @@ Settings benchSettings(const std::string& path) {
   return s;
 }
 
-// The literal passes: every pass opens the table file and counts all its slots (the engine's
-// open with nothing kept from the last close), then draws on an in-memory image with the
-// scanning n-th live record until a pick or the budget. Scanning memory that is already mapped
-// makes this a lower bound for the literal builder.
-std::vector<std::string> literalBuild(std::vector<uint8_t> image, const std::string& path,
-                                      uint32_t picks, uint64_t seed) {
-  auto table = marlbase::testing::LiteralTable::fromImage(std::move(image), true);
-  marlbase::TableHandle file;
-  file.setPath(path);
+// The literal passes: every pass maps the table file and counts all its slots (its open), then
+// draws, finding the n-th live record by a scan from slot 0 through the mapping, until a pick or
+// the budget; the pass ends by unmapping the file.
+std::vector<std::string> literalBuild(const std::string& path, uint32_t picks, uint64_t seed) {
   Settings settings = benchSettings(path);
   engine::BuilderMemory memory;
   engine::SeededRandomSource random(seed);
   std::vector<std::string> picked;
   while (picked.size() < picks) {
-    file.TEST_dropOpenCache();
-    file.setWritable(true);
-    if (!file.open().ok()) return {};
-    file.close();
-    table.recount();
+    const int fd = open(path.c_str(), O_RDWR);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) return {};
+    void* map = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED,
+                     fd, 0);
+    if (map == MAP_FAILED) return {};
+    auto table = marlbase::testing::LiteralTable::overMemory(static_cast<uint8_t*>(map), true);
     const auto rules = engine::DrawRules::forCurrentState(settings, memory.miss_count);
     const auto t0 = Clock::now();
     int64_t attempts = 0;
@@ -119,6 +119,8 @@ std::vector<std::string> literalBuild(std::vector<uint8_t> image, const std::str
       ++attempts;
     }
     if (!got) ++memory.miss_count;
+    munmap(map, static_cast<size_t>(st.st_size));
+    close(fd);
   }
   return picked;
 }
@@ -154,8 +156,6 @@ int main(int argc, char** argv) {
   const std::string path = "/tmp/tunora-builder-bench-" + std::to_string(songs) + ".mbf";
   std::printf("building a library of %u songs ...\n", songs);
   if (!buildLibrary(path, songs)) return 1;
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
   const auto pristine_copy = path + ".pristine";
   std::filesystem::copy_file(path, pristine_copy, std::filesystem::copy_options::overwrite_existing);
   sync();  // no write-back of the new files while the builders run
@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   start = Clock::now();
-  const auto literal = literalBuild(image, pristine_copy, picks, 5);
+  const auto literal = literalBuild(pristine_copy, picks, 5);
   const double literal_s = secondsSince(start);
   std::printf("%u picks from %u songs: ours %.3f s, literal %.3f s, %.0fx faster; picks %s\n",
               picks, songs, ours_s, literal_s, literal_s / ours_s,

@@ -51,6 +51,14 @@ LiteralTable LiteralTable::create(const std::vector<uint32_t>& types) {
   return t;
 }
 
+LiteralTable LiteralTable::overMemory(uint8_t* data, bool writable) {
+  LiteralTable t;
+  t.external_ = data;
+  t.writable_ = writable;
+  t.loadHeader();
+  return t;
+}
+
 LiteralTable LiteralTable::fromImage(std::vector<uint8_t> image, bool writable) {
   LiteralTable t;
   t.image_ = std::move(image);
@@ -60,22 +68,22 @@ LiteralTable LiteralTable::fromImage(std::vector<uint8_t> image, bool writable) 
 }
 
 void LiteralTable::loadHeader() {
-  columns_ = get32(&image_[1356]);
-  capacity_ = get32(&image_[1360]);
+  columns_ = get32(&bytes()[1356]);
+  capacity_ = get32(&bytes()[1360]);
   record_size_ = 4;
-  for (uint32_t c = 0; c < columns_; ++c) record_size_ += width(get32(&image_[1444 + 8 * c]));
+  for (uint32_t c = 0; c < columns_; ++c) record_size_ += width(get32(&bytes()[1444 + 8 * c]));
   record_area_ = 1444 + 8 * columns_;
   recount();
 }
 
-uint32_t LiteralTable::type(int32_t column) const { return get32(&image_[1444 + 8 * (column - 1)]); }
+uint32_t LiteralTable::type(int32_t column) const { return get32(&bytes()[1444 + 8 * (column - 1)]); }
 
 uint8_t* LiteralTable::fieldAt(uint32_t slot, int32_t column) {
-  return &image_[get32(&image_[1444 + 8 * (column - 1) + 4]) + uint64_t{slot} * record_size_];
+  return &bytes()[get32(&bytes()[1444 + 8 * (column - 1) + 4]) + uint64_t{slot} * record_size_];
 }
 
 int32_t LiteralTable::status(uint32_t slot) const {
-  return static_cast<int32_t>(get32(&image_[record_area_ + uint64_t{slot} * record_size_]));
+  return static_cast<int32_t>(get32(&bytes()[record_area_ + uint64_t{slot} * record_size_]));
 }
 
 void LiteralTable::putStatus(uint32_t slot, int32_t s) { put32(slotAt(slot), static_cast<uint32_t>(s)); }

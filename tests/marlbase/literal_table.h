@@ -16,6 +16,9 @@ class LiteralTable {
   static LiteralTable create(const std::vector<uint32_t>& types);
   // Takes an existing image (as read from a file) and opens it: loads the header, counts live.
   static LiteralTable fromImage(std::vector<uint8_t> image, bool writable);
+  // Opens a table held in memory the caller owns (a mapped file), which must outlive this
+  // object. Operations that grow or cut the table are not available on it.
+  static LiteralTable overMemory(uint8_t* data, bool writable);
 
   std::vector<uint8_t>& image() { return image_; }
   uint32_t capacity() const { return capacity_; }
@@ -54,7 +57,9 @@ class LiteralTable {
                        const std::function<bool(const std::string&, const std::string&)>& greater);
 
  private:
-  uint8_t* slotAt(uint32_t slot) { return &image_[record_area_ + uint64_t{slot} * record_size_]; }
+  uint8_t* bytes() { return external_ ? external_ : image_.data(); }
+  const uint8_t* bytes() const { return external_ ? external_ : image_.data(); }
+  uint8_t* slotAt(uint32_t slot) { return &bytes()[record_area_ + uint64_t{slot} * record_size_]; }
   uint8_t* fieldAt(uint32_t slot, int32_t column);
   uint32_t type(int32_t column) const;
   void loadHeader();
@@ -64,6 +69,7 @@ class LiteralTable {
   uint32_t numericKey() const;
 
   std::vector<uint8_t> image_;
+  uint8_t* external_ = nullptr;
   uint32_t columns_ = 0;
   uint32_t capacity_ = 0;
   uint32_t record_size_ = 0;
