@@ -76,7 +76,10 @@ uint64_t roundUpToWord(uint64_t bytes) { return (bytes + 3) & ~uint64_t{3}; }
 
 TableHandle::TableHandle() = default;
 
-TableHandle::~TableHandle() { close(); }
+TableHandle::~TableHandle() {
+  close();
+  dropKeptMapping();
+}
 
 std::string_view TableHandle::textValue() const { return text_value_.data(); }
 
@@ -260,20 +263,41 @@ Status TableHandle::open() {
   Status s = openFile(writable_);
   if (!s.ok()) return s;
   struct stat st;
-  if (fstat(fd_, &st) != 0 || !remap(map_writable_)) {
+  if (fstat(fd_, &st) != 0) {
     releaseFile();
-    return Status::IOError(errnoText("cannot map file"));
+    return Status::IOError(errnoText("cannot read the file's size"));
   }
-  // What the last close left is still right when the file is exactly as we left it.
+  // What the last close left is still right when the file is exactly as we left it: the slot
+  // index, and the mapping itself with the pages it had in place.
   open_used_cache_ = cache_.valid && cache_.device == st.st_dev && cache_.inode == st.st_ino &&
                      cache_.size == st.st_size &&
                      cache_.mtime_ns == st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec &&
                      cache_.ctime_ns == st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec &&
                      cache_.capacity == capacity_ && index_.capacity() == capacity_;
   cache_.valid = false;
+  if (open_used_cache_ && kept_map_ != nullptr && kept_size_ == static_cast<size_t>(st.st_size) &&
+      (kept_prot_writable_ || !map_writable_)) {
+    base_ = kept_map_;
+    map_size_ = kept_size_;
+    map_prot_writable_ = kept_prot_writable_;
+    kept_map_ = nullptr;
+    kept_size_ = 0;
+  } else {
+    dropKeptMapping();
+    if (!remap(map_writable_)) {
+      releaseFile();
+      return Status::IOError(errnoText("cannot map file"));
+    }
+  }
   if (!open_used_cache_) rebuildIndex();
   recount();
   return Status::Ok();
+}
+
+void TableHandle::dropKeptMapping() {
+  if (kept_map_ != nullptr) munmap(kept_map_, kept_size_);
+  kept_map_ = nullptr;
+  kept_size_ = 0;
 }
 
 Status TableHandle::openWithMaintenance() {
@@ -302,6 +326,7 @@ bool TableHandle::remap(bool writable) {
   if (p == MAP_FAILED) return false;
   base_ = static_cast<uint8_t*>(p);
   map_size_ = static_cast<size_t>(st.st_size);
+  map_prot_writable_ = writable;
   return true;
 }
 
@@ -348,7 +373,10 @@ void TableHandle::releaseFile() {
     map_size_ = 0;
   }
   if (fd_ >= 0) {
-    ::close(fd_);  // also drops the lock
+    // Unlocked explicitly: a mapping kept after the close still holds the open file, and with
+    // it the lock, until it is unmapped.
+    unlockWholeFile(fd_);
+    ::close(fd_);
     fd_ = -1;
   }
   map_writable_ = false;
@@ -360,11 +388,16 @@ void TableHandle::close() {
   if (fd_ >= 0) {
     const bool was_mapped = base_ != nullptr;
     if (was_mapped) {
-      munmap(base_, map_size_);
+      // The mapping is kept while closed, untouched, for a reopen of the unchanged file.
+      dropKeptMapping();
+      kept_map_ = base_;
+      kept_size_ = map_size_;
+      kept_prot_writable_ = map_prot_writable_;
       base_ = nullptr;
       map_size_ = 0;
     }
     stampAtClose(was_mapped);
+    if (!cache_.valid) dropKeptMapping();
   }
   releaseFile();
   writable_ = false;

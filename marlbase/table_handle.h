@@ -9,7 +9,11 @@
 // number gives the operation's failure value, never an access outside the file.
 //
 // Sharing: a writable open excludes every other opener, in this process and in others; read-only
-// opens share with each other. The locks are open-file-description locks.
+// opens share with each other. The locks are open-file-description locks, released at close.
+//
+// Reopening: close keeps what open computed (the slot index) and the mapping itself, untouched,
+// and a reopen uses them while the file's identity, size and times are as the close left them;
+// otherwise they are dropped and built again.
 //
 // A handle must not be used from two threads at once.
 #pragma once
@@ -197,6 +201,7 @@ class TableHandle {
   int32_t resize(uint32_t new_capacity, bool grow);
   bool remap(bool writable);
   void stampAtClose(bool was_mapped);
+  void dropKeptMapping();
   void sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation);
 
   std::string path_;
@@ -211,7 +216,12 @@ class TableHandle {
   int fd_ = -1;
   uint8_t* base_ = nullptr;  // the mapped file while open mapped
   size_t map_size_ = 0;
-  bool map_writable_ = false;
+  bool map_writable_ = false;       // opened for writing
+  bool map_prot_writable_ = false;  // the mapping's pages may be written
+  // The mapping of the last close, kept (and never touched) while the file stays as it was.
+  uint8_t* kept_map_ = nullptr;
+  size_t kept_size_ = 0;
+  bool kept_prot_writable_ = false;
   bool defining_columns_ = false;  // between create and finishColumns
   bool dirty_ = false;             // something was written since the open
   uint32_t capacity_ = 0;
