@@ -1,30 +1,21 @@
-// A song's details as the player and the display use them, and `loadRecordFields`, which reads
-// them out of a song record for one user.
+// A song's details as the player and the display use them: the record's fields for one user
+// (media/record_fields.h), and whether they could be read.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "marlbase/table_handle.h"
+#include "media/record_fields.h"
 
 namespace tunora::player {
 
-struct SongDetails {
-  int32_t slot = -1;  // library slot; -1 unknown
-  uint32_t rating = 0;
-  uint32_t credit = 0;
-  uint32_t file_id = 0;
-  uint32_t start_frame = 0;  // milliseconds; 0 = from the beginning
-  uint32_t end_frame = 0;    // milliseconds; 0 = to the end
-  std::string title;
-  std::string artist;
-  std::string album;
-  std::string note;
-};
+// start_frame and end_frame are milliseconds (0 = from the beginning, to the end).
+using SongDetails = media::RecordFields;
 
 // Reads the user's Rating and Credit, Title, Artist, Album, Note, FileId, StartFrame and
 // EndFrame of the record in `slot` of the open table; the slot is stored too. The handle's text
-// register is left as it was. False (and `details` partly filled) when a field cannot be read.
+// register is left as it was. False when the record cannot be read (closed or empty table, bad
+// slot, a user outside 0..9).
 bool loadRecordFields(marlbase::TableHandle& table, int32_t slot, int32_t user,
                       SongDetails& details);
 
