@@ -11,6 +11,7 @@
 #include "app/settings_file.h"
 #include "cli/command.h"
 #include "cli/output.h"
+#include "cli/settings_input.h"
 #include "engine/list_builder.h"
 #include "engine/lock_codes.h"
 #include "engine/random_source.h"
@@ -31,24 +32,6 @@ int fail(const std::string& message) {
   return 1;
 }
 
-// The settings file's record, or the first-run defaults when no file is named.
-bool loadSettingsFor(const Args& args, Settings& settings, std::string& error) {
-  const auto file = args.option("--settings");
-  if (!file) {
-    resetAll(settings);
-    resetRatingValues(settings);
-    return true;
-  }
-  std::ifstream in(*file, std::ios::binary);
-  if (!in) {
-    error = *file + ": cannot read the settings file";
-    return false;
-  }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-  (void)decodeSettingsFile(bytes, settings);
-  return true;
-}
-
 bool parseNumber(const std::optional<std::string>& text, int64_t low, int64_t high,
                  int64_t& value) {
   if (!text) return true;
@@ -64,7 +47,7 @@ int runBuild(const Args& args) {
   if (!db || !args.positional().empty()) return fail("usage: build --db TABLE (try --help)");
   Settings settings;
   std::string error;
-  if (!loadSettingsFor(args, settings, error)) return fail(error);
+  if (!readSettingsArgument(args.option("--settings"), false, settings, error)) return fail(error);
   int64_t state = settings.get(settings::kCurrentState);
   int64_t count = settings.get(settings::kListSize);
   int64_t seed = -1;
@@ -168,7 +151,7 @@ int runImport(const Args& args) {
   }
   Settings settings;
   std::string error;
-  if (!loadSettingsFor(args, settings, error)) return fail(error);
+  if (!readSettingsArgument(args.option("--settings"), false, settings, error)) return fail(error);
   settings.setText(settings::kDatabasePath, *db);
 
   marlbase::TableHandle table;

@@ -13,6 +13,7 @@
 #include "app/settings_defaults.h"
 #include "app/settings_file.h"
 #include "cli/command.h"
+#include "cli/settings_input.h"
 #include "cli/output.h"
 #include "cli/play_status.h"
 #include "cli/play_terminal.h"
@@ -69,19 +70,6 @@ std::string stars(uint32_t score, const Settings& settings) {
   return text;
 }
 
-// Loads the settings file, or the first-run defaults when none is named or it does not exist
-// yet (it is written at the quit).
-bool loadPlaySettings(const std::optional<std::string>& file, Settings& settings) {
-  resetAll(settings);
-  resetRatingValues(settings);
-  if (!file || !std::filesystem::exists(*file)) return true;
-  std::ifstream in(*file, std::ios::binary);
-  if (!in) return false;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-  (void)decodeSettingsFile(bytes, settings);
-  return true;
-}
-
 // Lines rewrite the terminal's current line only when it is one.
 const char* lineStart() { return isatty(STDOUT_FILENO) ? "\r\033[K" : ""; }
 
@@ -100,7 +88,8 @@ int runPlay(const Args& args) {
   }
   const auto settings_file = args.option("--settings");
   Settings settings;
-  if (!loadPlaySettings(settings_file, settings)) return fail(*settings_file + ": cannot read");
+  std::string error;
+  if (!readSettingsArgument(settings_file, true, settings, error)) return fail(error);
   if (const auto state = args.option("--state")) {
     if (state->size() != 1 || (*state)[0] < '0' || (*state)[0] > '9') {
       return fail("--state takes 0..9");

@@ -4,6 +4,7 @@
 #include "engine/random_source.h"
 #include "library/song_columns.h"
 #include "media/settings_adaptor.h"
+#include "util/text_codec.h"
 
 namespace tunora::engine {
 namespace {
@@ -62,13 +63,6 @@ uint32_t ratingScoreOf(int32_t k, const Settings& settings) {
   return scoreOfRating(k, ratingThresholdsOf(settings));
 }
 
-std::string foldArtist(std::string artist) {
-  for (char& c : artist) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return artist;
-}
-
 DrawRules DrawRules::forCurrentState(const Settings& settings, uint32_t miss_count) {
   DrawRules rules;
   rules.user = settings.stateValue(settings::kStateUser);
@@ -119,7 +113,7 @@ DrawOutcome drawOnce(marlbase::TableHandle& table, Settings& settings, BuilderMe
   if (rules.history && live >= kHistoryMinimumSongs && inArray(settings, kSongHistory, slot)) {
     return DrawOutcome::kDiscarded;
   }
-  const std::string artist = foldArtist(table.readText(slot, kColArtist).value_or(""));
+  const std::string artist = asciiLower(table.readText(slot, kColArtist).value_or(""));
   if (rules.no_artist_repeat && live >= kArtistMinimumSongs && artistRemembered(settings, artist)) {
     return DrawOutcome::kDiscarded;
   }

@@ -60,7 +60,4 @@ int32_t ratingNumber(uint32_t score, const Settings& settings);
 uint32_t ratingScoreOf(int32_t k, const Settings& settings);
 RatingThresholds ratingThresholdsOf(const Settings& settings);
 
-// ASCII letters A..Z to lower case; every other byte kept.
-std::string foldArtist(std::string artist);
-
 }  // namespace tunora::engine

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "media/tag_text.h"
+#include "util/text_codec.h"
 
 namespace tunora::media {
 namespace {
@@ -105,14 +106,6 @@ struct Taken {
   CommentRank comment = kNoComment;
 };
 
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 class FrameWalker {
  public:
@@ -223,7 +216,7 @@ class FrameWalker {
       data = data.subspan(used);
       CommentRank rank = description.empty() ? kPlainComment : kDescribedComment;
       if (field == Field::kUserText) {
-        if (!equalsIgnoringAsciiCase(description, "comment")) return;
+        if (!equalIgnoringAsciiCase(description, "comment")) return;
         rank = kUserTextComment;
       }
       if (rank <= taken_.comment) return;

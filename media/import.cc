@@ -12,6 +12,7 @@
 #include "media/path_helpers.h"
 #include "media/playlist_file.h"
 #include "media/settings_adaptor.h"
+#include "util/text_codec.h"
 
 namespace tunora::media {
 namespace {
@@ -19,17 +20,9 @@ namespace {
 // The widest path a song record keeps; a longer one would name a file that does not exist.
 constexpr size_t kMaxSongPath = 600;
 
-// Paths compare as the table's lookups compare them: ASCII letters in either case.
-std::string foldPath(std::string path) {
-  for (char& c : path) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return path;
-}
-
 bool isListSource(const std::string& source) {
   if (source.size() < 3) return false;
-  const std::string tail = foldPath(source.substr(source.size() - 3));
+  const std::string tail = asciiLower(source.substr(source.size() - 3));
   return tail == "txt" || tail == "m3u";
 }
 
@@ -105,19 +98,20 @@ void Importer::importUnderGrant(const std::string& source) {
   }
 }
 
+// Paths are kept as the table's lookups compare them: ASCII letters in either case.
 void Importer::loadPathIndex() {
   known_paths_.clear();
   // Slot 0 is never found by a path lookup, and only occupied records are.
   for (uint32_t s = 1; s < table_.capacity(); ++s) {
     const auto slot = static_cast<int32_t>(s);
     if (table_.peekStatus(slot).value_or(0) <= marlbase::kHighestFreeStatus) continue;
-    if (auto path = table_.readText(slot, kColFileName)) known_paths_.insert(foldPath(*path));
+    if (auto path = table_.readText(slot, kColFileName)) known_paths_.insert(asciiLower(*path));
   }
 }
 
 int32_t Importer::addSong(const std::string& given_path) {
   const std::string path = given_path.substr(0, kMaxSongPath);
-  const std::string key = foldPath(path);
+  const std::string key = asciiLower(path);
   if (known_paths_.count(key) != 0) return -1;
   const int32_t slot = table_.allocate();
   if (slot < 0) {

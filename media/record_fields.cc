@@ -5,24 +5,9 @@
 #include <string>
 
 #include "library/song_columns.h"
+#include "util/text_codec.h"
 
 namespace tunora::media {
-
-namespace {
-
-char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalFoldingAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (foldAscii(a[i]) != foldAscii(b[i])) return false;
-  }
-  return true;
-}
-
-constexpr int32_t kStatusDeleted = 5;
-
-}  // namespace
 
 int32_t findSongInTable(marlbase::TableHandle& table, std::string_view path) {
   table.setSearchKey(path);
@@ -35,10 +20,10 @@ bool deletedSongHasPath(marlbase::TableHandle& table, std::string_view path) {
   bool found = false;
   const auto capacity = static_cast<int32_t>(table.capacity());
   // firstWithStatus holds a start past the end at the last slot, so the walk stops there itself.
-  for (int32_t slot = table.firstWithStatus(kStatusDeleted, 0); slot >= 0;
-       slot = slot + 1 < capacity ? table.firstWithStatus(kStatusDeleted, slot + 1) : -1) {
+  for (int32_t slot = table.firstWithStatus(marlbase::kStatusDeleted, 0); slot >= 0;
+       slot = slot + 1 < capacity ? table.firstWithStatus(marlbase::kStatusDeleted, slot + 1) : -1) {
     std::optional<std::string> stored = table.readText(slot, kColFileName);
-    if (stored && equalFoldingAscii(*stored, path)) {
+    if (stored && equalIgnoringAsciiCase(*stored, path)) {
       found = true;
       break;
     }

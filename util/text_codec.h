@@ -23,6 +23,12 @@ std::string latin1ToUtf8(std::string_view bytes);
 // Windows-1252 reading.
 std::string displayText(std::string_view stored);
 
+// ASCII letters A..Z to lower case; every other byte kept. Library paths and artist names are
+// compared this way.
+std::string asciiLower(std::string_view text);
+// True when a and b are equal but for the case of ASCII letters.
+bool equalIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // Appends the UTF-8 encoding of one code point.
 void appendUtf8(std::string& out, char32_t code_point);
 

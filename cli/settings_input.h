@@ -1,0 +1,17 @@
+// The settings a tunora-cli command runs with: a settings file named with --settings, read over
+// the first-run defaults (full reset and the "Default" rating values), or the defaults alone.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/settings.h"
+
+namespace tunora::cli {
+
+// With no file, or a missing one when `missing_is_first_run`, the defaults. False, with the
+// reason in `error`, when a named file cannot be read.
+bool readSettingsArgument(const std::optional<std::string>& file, bool missing_is_first_run,
+                          Settings& settings, std::string& error);
+
+}  // namespace tunora::cli
