@@ -10,7 +10,7 @@
 #include "app/directories.h"
 #include "app/fixed_user.h"
 #include "app/removable_drive.h"
-#include "tests/app/temp_dir.h"
+#include "tests/app/settings_test_bytes.h"
 
 namespace tunora {
 namespace {
@@ -42,39 +42,39 @@ TEST(DirectoriesTest, NoDefSetKeepsEverythingBesideTheProgram) {
   ProbeSetup setup;
   setup.env["XDG_DATA_HOME"] = program.file("share");
   const Directories dirs = findDirectories(setup.probe(program.file("tunora")));
-  EXPECT_EQ(dirs.program, program.path());
-  EXPECT_EQ(dirs.data, program.path());
+  EXPECT_EQ(dirs.program, program.folder());
+  EXPECT_EQ(dirs.data, program.folder());
   EXPECT_EQ(dirs.defset_text[0], 0);
-  EXPECT_EQ(setup.asked, std::vector<std::string>{program.path()});
+  EXPECT_EQ(setup.asked, std::vector<std::string>{program.folder()});
 }
 
 TEST(DirectoriesTest, DefSetMovesTheDataToTheUsersFolder) {
   TempDir program, home;
   testing::writeText(program.file("DefSet.txt"), "03 pinned\r\n" + std::string(100, 'z'));
   ProbeSetup setup;
-  setup.env["HOME"] = home.path();
+  setup.env["HOME"] = home.folder();
   Directories dirs = findDirectories(setup.probe(program.file("tunora")));
-  EXPECT_EQ(dirs.data, home.path() + ".local/share/Pellan/Tunora/");
+  EXPECT_EQ(dirs.data, home.folder() + ".local/share/Pellan/Tunora/");
   EXPECT_TRUE(std::filesystem::is_directory(dirs.data));
   EXPECT_EQ(dirs.defset_text[0], '0');
   EXPECT_EQ(dirs.defset_text[63], 'z');
 
   setup.env["XDG_DATA_HOME"] = home.file("xdg");
   dirs = findDirectories(setup.probe(program.file("tunora")));
-  EXPECT_EQ(dirs.data, home.path() + "xdg/Pellan/Tunora/");
+  EXPECT_EQ(dirs.data, home.folder() + "xdg/Pellan/Tunora/");
   setup.env["XDG_DATA_HOME"] = "relative/ignored";
   EXPECT_EQ(findDirectories(setup.probe(program.file("tunora"))).data,
-            home.path() + ".local/share/Pellan/Tunora/");
+            home.folder() + ".local/share/Pellan/Tunora/");
 }
 
 TEST(DirectoriesTest, RemovableDriveKeepsEverythingBesideTheProgram) {
   TempDir program;
   testing::writeText(program.file("DefSet.txt"), "05");
   ProbeSetup setup;
-  setup.env["HOME"] = program.path();
+  setup.env["HOME"] = program.folder();
   setup.removable = true;
   const Directories dirs = findDirectories(setup.probe(program.file("tunora")));
-  EXPECT_EQ(dirs.data, program.path());
+  EXPECT_EQ(dirs.data, program.folder());
   EXPECT_EQ(dirs.defset_text[0], 0);  // not read: nobody is pinned
 }
 
@@ -98,14 +98,14 @@ void makeSysfs(const std::string& root, const std::string& folder, bool partitio
 
 TEST(DirectoriesTest, RemovableProbeWalksFromPartitionToDisk) {
   TempDir folder, sys_a, sys_b, sys_c;
-  makeSysfs(sys_a.path(), folder.path(), true, '1');
-  EXPECT_TRUE(isOnRemovableDrive(folder.path(), sys_a.path()));
-  makeSysfs(sys_b.path(), folder.path(), true, '0');
-  EXPECT_FALSE(isOnRemovableDrive(folder.path(), sys_b.path()));
-  makeSysfs(sys_c.path(), folder.path(), false, '1');
-  EXPECT_FALSE(isOnRemovableDrive(folder.path(), sys_c.path()));  // reads the device's own "0"
-  EXPECT_FALSE(isOnRemovableDrive(folder.path(), folder.file("no-sysfs")));
-  EXPECT_FALSE(isOnRemovableDrive(folder.file("missing"), sys_a.path()));
+  makeSysfs(sys_a.folder(), folder.folder(), true, '1');
+  EXPECT_TRUE(isOnRemovableDrive(folder.folder(), sys_a.folder()));
+  makeSysfs(sys_b.folder(), folder.folder(), true, '0');
+  EXPECT_FALSE(isOnRemovableDrive(folder.folder(), sys_b.folder()));
+  makeSysfs(sys_c.folder(), folder.folder(), false, '1');
+  EXPECT_FALSE(isOnRemovableDrive(folder.folder(), sys_c.folder()));  // reads the device's own "0"
+  EXPECT_FALSE(isOnRemovableDrive(folder.folder(), folder.file("no-sysfs")));
+  EXPECT_FALSE(isOnRemovableDrive(folder.file("missing"), sys_a.folder()));
 }
 
 std::array<uint8_t, kDefSetTextSize> defset(const std::string& text) {

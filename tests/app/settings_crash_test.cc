@@ -11,7 +11,7 @@
 
 #include "app/settings.h"
 #include "app/settings_file.h"
-#include "tests/app/temp_dir.h"
+#include "tests/app/settings_test_bytes.h"
 
 namespace tunora {
 namespace {
@@ -63,13 +63,13 @@ TEST(SettingsCrashTest, DeathAtAnyStepLeavesOldOrNewFile) {
       options.TEST_hook = [&](ReplaceStep, size_t) {
         if (++step == kill_at) ::_exit(42);
       };
-      return saveSettings(fresh, data.path(), {}, options).ok() ? 0 : 1;
+      return saveSettings(fresh, data.folder(), {}, options).ok() ? 0 : 1;
     });
     EXPECT_EQ(exit_code, kill_at <= 19 ? 42 : 0) << "kill at " << kill_at;
 
     const auto on_disk = testing::readBytes(data.file("dTunora.dat"));
     Settings loaded;
-    const SettingsLoadResult r = loadSettings(data.path(), data.path(), loaded);
+    const SettingsLoadResult r = loadSettings(data.folder(), data.folder(), loaded);
     ASSERT_TRUE(r.found);
     EXPECT_EQ(r.record_bytes, 7000u);
     if (on_disk == new_file) {
@@ -79,7 +79,7 @@ TEST(SettingsCrashTest, DeathAtAnyStepLeavesOldOrNewFile) {
       ++old_seen;
     }
     // A death before the rename may leave the temporary file; the next save replaces it.
-    for (const auto& entry : std::filesystem::directory_iterator(data.path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(data.folder())) {
       if (entry.path().filename() != "dTunora.dat") std::filesystem::remove(entry.path());
     }
   }
@@ -98,12 +98,12 @@ TEST(SettingsCrashTest, FullDiskKeepsOldFileAndReportsIt) {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{3000, 3000};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    const Status status = saveSettings(fresh, data.path(), {});
+    const Status status = saveSettings(fresh, data.folder(), {});
     return status.code() == Status::Code::kNoSpace ? 7 : 1;
   });
   EXPECT_EQ(exit_code, 7);
   EXPECT_EQ(testing::readBytes(data.file("dTunora.dat")), old_file);
-  EXPECT_EQ(leftoverTempFiles(data.path()), 0u);
+  EXPECT_EQ(leftoverTempFiles(data.folder()), 0u);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "app/filler_settings_file.h"
 #include "app/settings.h"
 #include "app/settings_file.h"
-#include "tests/app/temp_dir.h"
+#include "tests/app/settings_test_bytes.h"
 
 namespace tunora {
 namespace {
@@ -47,12 +47,12 @@ TEST(SettingsFileTest, VersionCheck) {
 TEST(SettingsFileTest, DataDirectoryFirstThenProgramDirectory) {
   TempDir data, program;
   Settings s;
-  EXPECT_FALSE(loadSettings(data.path(), program.path(), s).found);
+  EXPECT_FALSE(loadSettings(data.folder(), program.folder(), s).found);
 
   std::vector<uint8_t> record(7000, 0);
   record[8] = 42;
   writeBytes(program.file("dTunora.dat"), testing::settingsFileBytes("TUNO1400", record));
-  SettingsLoadResult r = loadSettings(data.path(), program.path(), s);
+  SettingsLoadResult r = loadSettings(data.folder(), program.folder(), s);
   EXPECT_TRUE(r.found);
   EXPECT_EQ(r.version, 400);
   EXPECT_EQ(r.path, program.file("dTunora.dat"));
@@ -60,7 +60,7 @@ TEST(SettingsFileTest, DataDirectoryFirstThenProgramDirectory) {
 
   record[8] = 43;
   writeBytes(data.file("dTunora.dat"), testing::settingsFileBytes("TUNO1401", record));
-  r = loadSettings(data.path(), program.path(), s);
+  r = loadSettings(data.folder(), program.folder(), s);
   EXPECT_EQ(r.path, data.file("dTunora.dat"));
   EXPECT_EQ(s.get(kListSize), 43);
 }
@@ -73,7 +73,7 @@ TEST(SettingsFileTest, ShortFileIsReadAsFarAsItGoes) {
   // Header and the first 10 record bytes.
   writeBytes(data.file("dTunora.dat"),
              {'T', 'U', 'N', 'O', '1', '4', '0', '1', 1, 0, 0, 0, 2, 0, 0, 0, 3, 0});
-  const SettingsLoadResult r = loadSettings(data.path(), data.path(), s);
+  const SettingsLoadResult r = loadSettings(data.folder(), data.folder(), s);
   EXPECT_EQ(r.version, 1000);
   EXPECT_EQ(r.record_bytes, 10u);
   EXPECT_EQ(s.get(kCoverArt), 1);
@@ -83,7 +83,7 @@ TEST(SettingsFileTest, ShortFileIsReadAsFarAsItGoes) {
   EXPECT_EQ(s.image()[6999], 0xEE);
 
   writeBytes(data.file("dTunora.dat"), {});
-  EXPECT_EQ(loadSettings(data.path(), data.path(), s).version, 1001);
+  EXPECT_EQ(loadSettings(data.folder(), data.folder(), s).version, 1001);
   EXPECT_EQ(s.image()[0], 1);
 }
 
@@ -91,7 +91,7 @@ TEST(SettingsFileTest, ADirectoryInTheFilesPlaceIsNoFile) {
   TempDir data;
   ASSERT_EQ(::mkdir(data.file("dTunora.dat").c_str(), 0700), 0);
   Settings s;
-  EXPECT_FALSE(loadSettings(data.path(), data.path(), s).found);
+  EXPECT_FALSE(loadSettings(data.folder(), data.folder(), s).found);
 }
 
 class FakeWindow : public WindowStateSource {
@@ -120,7 +120,7 @@ TEST(SettingsFileTest, SaveWritesHeaderAndRecordWithWindowState) {
   s.set(kWindowPlacement, 0, 44);
   FakeWindow window;  // in the tray: no placement
   window.widths = {1, 2, 3, 4, 0x100};
-  ASSERT_TRUE(saveSettings(s, data.path(), {&window, nullptr}).ok());
+  ASSERT_TRUE(saveSettings(s, data.folder(), {&window, nullptr}).ok());
   std::vector<uint8_t> expected(7008, 0);
   const char header[] = "TUNO1401";
   std::copy(header, header + 8, expected.begin());
@@ -133,7 +133,7 @@ TEST(SettingsFileTest, SaveWritesHeaderAndRecordWithWindowState) {
   EXPECT_EQ(readBytes(data.file("dTunora.dat")), expected);
 
   window.placement = std::array<int32_t, 11>{44, 0, 1, -1, -1, -1, -1, 10, 20, 810, 620};
-  ASSERT_TRUE(saveSettings(s, data.path(), {&window, nullptr}).ok());
+  ASSERT_TRUE(saveSettings(s, data.folder(), {&window, nullptr}).ok());
   const auto bytes = readBytes(data.file("dTunora.dat"));
   EXPECT_EQ(bytes[8 + 4298 + 12], 0xFF);  // minimised x = -1
   EXPECT_EQ(bytes[8 + 4298 + 36], 0x2A);  // right = 810 = 0x32A
@@ -146,17 +146,17 @@ TEST(SettingsFileTest, SaveWritesOrDeletesTheStatesPlayList) {
   s.set(kCurrentState, 3);
   FakePlayList list;
   list.prepared = 5;
-  ASSERT_TRUE(saveSettings(s, data.path(), {nullptr, &list}).ok());
+  ASSERT_TRUE(saveSettings(s, data.folder(), {nullptr, &list}).ok());
   ASSERT_EQ(list.written.size(), 1u);
   EXPECT_EQ(list.written[0], data.file("PL4.m3u"));
 
   list.prepared = PlayListStore::kDoNotSave;  // "Quit but do not save playlist"
-  ASSERT_TRUE(saveSettings(s, data.path(), {nullptr, &list}).ok());
+  ASSERT_TRUE(saveSettings(s, data.folder(), {nullptr, &list}).ok());
   EXPECT_EQ(list.written.size(), 1u);
   EXPECT_TRUE(std::filesystem::exists(data.file("PL4.m3u")));
 
   list.prepared = 0;
-  ASSERT_TRUE(saveSettings(s, data.path(), {nullptr, &list}).ok());
+  ASSERT_TRUE(saveSettings(s, data.folder(), {nullptr, &list}).ok());
   EXPECT_FALSE(std::filesystem::exists(data.file("PL4.m3u")));
 }
 
@@ -175,7 +175,7 @@ TEST(SettingsFileTest, FillerFileHoldsTheBlockAlone) {
   s.set(IntField{5778}, 3);
   s.set(IntField{5778 + 996}, 0x0A0B0C0D);
   s.set(kListSize, 77);  // outside the block: not saved there
-  ASSERT_TRUE(saveFillerSettings(s, data.path()).ok());
+  ASSERT_TRUE(saveFillerSettings(s, data.folder()).ok());
   std::vector<uint8_t> expected(1008, 0);
   const char header[] = "TUNO1401";
   std::copy(header, header + 8, expected.begin());
@@ -190,7 +190,7 @@ TEST(SettingsFileTest, FillerFileHoldsTheBlockAlone) {
   writeBytes(data.file("dTnFill.dat"), {'J', 'U', 'N', 'K', 'J', 'U', 'N', 'K', 7, 0, 0, 0, 9});
   Settings loaded;
   loaded.set(IntField{5778 + 4}, 0x12345678);
-  EXPECT_TRUE(loadFillerSettings(data.path(), loaded));
+  EXPECT_TRUE(loadFillerSettings(data.folder(), loaded));
   EXPECT_EQ(loaded.get(IntField{5778}), 7);
   EXPECT_EQ(loaded.get(IntField{5778 + 4}), 0x12345609);
   EXPECT_EQ(loaded.get(kListSize), 0);
@@ -200,7 +200,7 @@ TEST(SettingsFileTest, MissingFillerFileSetsTheFillerDefaults) {
   TempDir data;
   Settings s;
   s.set(kPlayMidi, 1);
-  EXPECT_FALSE(loadFillerSettings(data.path(), s));
+  EXPECT_FALSE(loadFillerSettings(data.folder(), s));
   EXPECT_EQ(s.get(IntField{5778}), 5);       // "4 GB"
   EXPECT_EQ(s.get(IntField{5778 + 20}), 1);  // MIDI from the main switch
   EXPECT_EQ(s.get(IntField{5778 + 60}), 1);  // "Add Number"

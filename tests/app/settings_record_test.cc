@@ -7,7 +7,7 @@
 #include "app/filler_layout.h"
 #include "app/settings.h"
 #include "app/settings_file.h"
-#include "tests/app/temp_dir.h"
+#include "tests/app/settings_test_bytes.h"
 
 namespace tunora {
 namespace {
@@ -93,11 +93,11 @@ TEST(SettingsRecordTest, LoadThenSaveKeepsEveryByte) {
   testing::writeBytes(dir.file("dTunora.dat"), file);
 
   Settings s;
-  const SettingsLoadResult loaded = loadSettings(dir.path(), "/nonexistent/", s);
+  const SettingsLoadResult loaded = loadSettings(dir.folder(), "/nonexistent/", s);
   ASSERT_TRUE(loaded.found);
   EXPECT_EQ(loaded.version, 1000);
   EXPECT_EQ(loaded.record_bytes, 7000u);
-  ASSERT_TRUE(saveSettings(s, dir.path(), {}).ok());
+  ASSERT_TRUE(saveSettings(s, dir.folder(), {}).ok());
   EXPECT_EQ(testing::readBytes(dir.file("dTunora.dat")), file);
 }
 

@@ -6,7 +6,7 @@
 #include "app/settings.h"
 #include "app/settings_file.h"
 #include "app/settings_upgrade.h"
-#include "tests/app/temp_dir.h"
+#include "tests/app/settings_test_bytes.h"
 
 namespace tunora {
 namespace {

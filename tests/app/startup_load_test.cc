@@ -10,7 +10,7 @@
 #include "app/settings_file.h"
 #include "app/start_up.h"
 #include "app/startup_load.h"
-#include "tests/app/temp_dir.h"
+#include "tests/app/settings_test_bytes.h"
 #include "util/fake_env.h"
 
 namespace tunora {
@@ -38,8 +38,8 @@ class RecordingUi : public StartupUi {
 class StartupLoadTest : public ::testing::Test {
  protected:
   StartupLoadTest() {
-    context_.program_directory = program_.path();
-    context_.data_directory = data_.path();
+    context_.program_directory = program_.folder();
+    context_.data_directory = data_.folder();
   }
 
   StartupLoadResult load() {
@@ -76,7 +76,7 @@ TEST_F(StartupLoadTest, FirstRunCreatesTheLibraryButNoSettingsFile) {
   EXPECT_EQ(context_.local_copy_path, data_.file("Local.mbf"));
   EXPECT_EQ(testing::readBytes(data_.file("Cover.gif")).size(), 6u);
 
-  ASSERT_TRUE(saveSettings(settings_, data_.path(), {}).ok());
+  ASSERT_TRUE(saveSettings(settings_, data_.folder(), {}).ok());
   EXPECT_EQ(fs::file_size(data_.file("dTunora.dat")), 7008u);
 }
 
@@ -127,7 +127,7 @@ TEST_F(StartupLoadTest, CurrentFileOpensItsLibraryAndClampsStateZero) {
   prepared.set(kStateUser, 1, 12);  // only state 0 is clamped
   prepared.set(kSizeCheck, 0);
   prepared.set(kEditQueueCount, 40);
-  ASSERT_TRUE(saveSettings(prepared, data_.path(), {}).ok());
+  ASSERT_TRUE(saveSettings(prepared, data_.folder(), {}).ok());
   testing::writeText(program_.file("Cover.jpg"), "jpeg");
 
   StartupLoadResult r = load();
@@ -152,7 +152,7 @@ class StartUpTest : public ::testing::Test {
     in.command_line = line;
     in.probe.program_path = program_.file("tunora");
     in.probe.environment = [this](const std::string& name) -> std::optional<std::string> {
-      if (name == "HOME") return home_.path();
+      if (name == "HOME") return home_.folder();
       return std::nullopt;
     };
     in.probe.is_removable = [](const std::string&) { return false; };
@@ -176,7 +176,7 @@ TEST_F(StartUpTest, InstalledCopyPinnedToAUserPlaysAtOnce) {
   Settings settings;
   EXPECT_EQ(startUp(inputs("tunora xs"), context, settings, table_),
             StartUpOutcome::kRunMainWindow);
-  EXPECT_EQ(context.data_directory, home_.path() + ".local/share/Pellan/Tunora/");
+  EXPECT_EQ(context.data_directory, home_.folder() + ".local/share/Pellan/Tunora/");
   EXPECT_TRUE(fs::exists(context.data_directory + "Tunora.mbf"));
   EXPECT_EQ(context.fixed_user, 2);
   EXPECT_EQ(context.play_on_start, 1);
@@ -189,7 +189,7 @@ TEST_F(StartUpTest, FillerArgumentAndAutoPlay) {
   Settings saved;
   resetAll(saved);
   saved.set(kAutoPlay, 1);
-  ASSERT_TRUE(saveSettings(saved, program_.path(), {}).ok());
+  ASSERT_TRUE(saveSettings(saved, program_.folder(), {}).ok());
   AppContext context;
   Settings settings;
   EXPECT_EQ(startUp(inputs("tunora \\f"), context, settings, table_), StartUpOutcome::kRunFiller);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/library/literal_checksum.h"
-#include "tests/library/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace tunora {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "library/song_columns.h"
-#include "tests/library/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace tunora {
 namespace {

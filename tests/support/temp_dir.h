@@ -1,6 +1,7 @@
 // A temporary folder for one test, removed with everything in it when the test ends.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,16 +15,19 @@ class TempDir {
  public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tunora-test-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~TempDir() {
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
+  bool ok() const { return !path_.empty(); }
   const std::filesystem::path& path() const { return path_; }
+  // The folder as a string ending in "/", as the program's directories are kept.
+  std::string folder() const { return path_.string() + "/"; }
   std::string file(const std::string& name) const { return (path_ / name).string(); }
 
  private:
@@ -38,6 +42,16 @@ inline std::vector<uint8_t> readBytes(const std::string& path) {
 inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline bool writeBytes(const std::string& path, const uint8_t* data, size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return static_cast<bool>(out);
+}
+
+inline void writeText(const std::string& path, const std::string& text) {
+  writeBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 }  // namespace tunora::testing
