@@ -88,9 +88,18 @@ class PlayerTest : public ::testing::Test {
   bool until(const std::function<bool()>& done) {
     return driveUntil(env_, done, std::chrono::milliseconds(10));
   }
+  // Until the player has switched to `path`: the media opened and the switch's last step, the
+  // repaint, done.
   bool untilPlaying(const std::string& path) {
-    return until([&] { return media_.openPath() == path && player_->state().position.load() >= 0; });
+    auto repaints = [&] { return window_.text_repaints.load() + window_.video_repaints.load(); };
+    const bool done = until([&] {
+      return media_.openPath() == path && player_->state().position.load() >= 0 &&
+             repaints() > repaints_seen_;
+    });
+    repaints_seen_ = repaints();
+    return done;
   }
+  int repaints_seen_ = 0;
   std::vector<engine::QueuedUpdate> takeUpdates() {
     std::vector<engine::QueuedUpdate> out;
     while (auto u = program_.updateQueue().takeOldest()) out.push_back(*u);
