@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/directories.h"
-#include "app/fixed_user.h"
 #include "app/instance_lock.h"
+#include "settings/fixed_user.h"
 
 namespace tunora {
 

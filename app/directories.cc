@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/file_read.h"
 #include "app/removable_drive.h"
+#include "settings/file_read.h"
 
 namespace tunora {
 namespace {

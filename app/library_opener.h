@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/app_context.h"
-#include "app/settings.h"
 #include "marlbase/table_handle.h"
+#include "settings/settings.h"
 
 namespace tunora {
 

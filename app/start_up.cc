@@ -2,8 +2,8 @@
 #include "app/start_up.h"
 
 #include "app/command_line.h"
-#include "app/fixed_user.h"
 #include "app/startup_load.h"
+#include "settings/fixed_user.h"
 
 namespace tunora {
 

@@ -8,9 +8,9 @@
 #include "app/app_context.h"
 #include "app/directories.h"
 #include "app/library_opener.h"
-#include "app/settings.h"
 #include "app/startup_ui.h"
 #include "marlbase/table_handle.h"
+#include "settings/settings.h"
 #include "util/env.h"
 
 namespace tunora {

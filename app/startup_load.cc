@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
-#include "app/file_read.h"
-#include "app/settings_defaults.h"
 #include "library/song_table.h"
+#include "settings/file_read.h"
+#include "settings/settings_defaults.h"
 
 namespace tunora {
 

@@ -3,10 +3,10 @@
 
 #include "app/app_context.h"
 #include "app/library_opener.h"
-#include "app/settings.h"
-#include "app/settings_file.h"
 #include "app/startup_ui.h"
 #include "marlbase/table_handle.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
 
 namespace tunora {
 

@@ -15,13 +15,13 @@
 #include <random>
 #include <string>
 
-#include "app/settings_defaults.h"
 #include "engine/list_builder.h"
 #include "engine/lock_codes.h"
 #include "engine/random_source.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "network/library_opening.h"
+#include "settings/settings_defaults.h"
 #include "tests/engine/literal_builder.h"
 #include "tests/marlbase/literal_table.h"
 

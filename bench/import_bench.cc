@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_defaults.h"
 #include "engine/lock_codes.h"
+#include "import/import.h"
 #include "library/song_table.h"
-#include "media/import.h"
+#include "settings/settings_defaults.h"
 
 using namespace tunora;
 namespace fs = std::filesystem;

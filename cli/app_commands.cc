@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <string>
 
-#include "app/file_read.h"
-#include "app/settings.h"
-#include "app/settings_defaults.h"
-#include "app/settings_fields.h"
-#include "app/settings_file.h"
 #include "cli/command.h"
 #include "cli/output.h"
+#include "settings/file_read.h"
+#include "settings/settings.h"
+#include "settings/settings_defaults.h"
+#include "settings/settings_fields.h"
+#include "settings/settings_file.h"
 #include "util/json_out.h"
 
 namespace tunora::cli {

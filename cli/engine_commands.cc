@@ -7,17 +7,17 @@
 #include <iterator>
 #include <memory>
 
-#include "app/settings_defaults.h"
-#include "app/settings_file.h"
 #include "cli/command.h"
 #include "cli/output.h"
 #include "cli/settings_input.h"
 #include "engine/list_builder.h"
 #include "engine/lock_codes.h"
 #include "engine/random_source.h"
-#include "media/import.h"
+#include "import/import.h"
 #include "media/playlist_file.h"
 #include "network/library_opening.h"
+#include "settings/settings_defaults.h"
+#include "settings/settings_file.h"
 
 namespace tunora::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace tunora::cli {
 

@@ -10,13 +10,11 @@
 #include <iterator>
 
 #include "app/program.h"
-#include "app/settings_defaults.h"
-#include "app/settings_file.h"
 #include "cli/command.h"
-#include "cli/settings_input.h"
 #include "cli/output.h"
 #include "cli/play_status.h"
 #include "cli/play_terminal.h"
+#include "cli/settings_input.h"
 #include "engine/lock_codes.h"
 #include "library/rating.h"
 #include "media/playlist_file.h"
@@ -25,6 +23,8 @@
 #include "player/demo_songs.h"
 #include "player/gst/gst_media_window.h"
 #include "player/player.h"
+#include "settings/settings_defaults.h"
+#include "settings/settings_file.h"
 
 namespace tunora::cli {
 namespace {

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <vector>
 
-#include "app/settings_defaults.h"
-#include "app/settings_file.h"
+#include "settings/settings_defaults.h"
+#include "settings/settings_file.h"
 
 namespace tunora::cli {
 

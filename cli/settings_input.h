@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace tunora::cli {
 

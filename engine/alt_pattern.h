@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace tunora::engine {
 

@@ -3,11 +3,11 @@
 
 #include <chrono>
 
-#include "app/fixed_user.h"
 #include "engine/lock_codes.h"
 #include "engine/play_list_file.h"
 #include "library/song_columns.h"
 #include "media/record_fields.h"
+#include "settings/fixed_user.h"
 
 namespace tunora::engine {
 

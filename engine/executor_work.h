@@ -15,13 +15,13 @@
 #include <optional>
 #include <string>
 
-#include "app/settings.h"
 #include "engine/library_access.h"
 #include "engine/play_list.h"
 #include "engine/request_executor.h"
 #include "engine/shared_lock.h"
 #include "engine/status_message.h"
 #include "engine/window_channel.h"
+#include "settings/settings.h"
 
 namespace tunora::engine {
 

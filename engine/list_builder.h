@@ -11,12 +11,12 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings.h"
 #include "engine/library_access.h"
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
 #include "engine/song_draw.h"
 #include "engine/status_message.h"
+#include "settings/settings.h"
 #include "util/env.h"
 
 namespace tunora::engine {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/settings_save_sources.h"
 #include "engine/library_access.h"
 #include "engine/play_list.h"
 #include "marlbase/table_handle.h"
+#include "settings/settings.h"
+#include "settings/settings_save_sources.h"
 #include "util/status.h"
 
 namespace tunora::engine {

@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings.h"
 #include "library/rating.h"
 #include "marlbase/table_handle.h"
 #include "media/media_type.h"
+#include "settings/settings.h"
 
 namespace tunora::engine {
 

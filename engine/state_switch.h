@@ -9,11 +9,11 @@
 #include <string>
 #include <utility>
 
-#include "app/settings.h"
 #include "engine/library_access.h"
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
 #include "engine/status_message.h"
+#include "settings/settings.h"
 
 namespace tunora::engine {
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <span>
 
-#include "app/filler_settings_file.h"
-#include "app/settings.h"
-#include "app/settings_fields.h"
-#include "app/settings_file.h"
-#include "app/settings_upgrade.h"
+#include "settings/filler_settings_file.h"
+#include "settings/settings.h"
+#include "settings/settings_fields.h"
+#include "settings/settings_file.h"
+#include "settings/settings_upgrade.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Reading the media settings out of the settings record.
 #include "media/settings_adaptor.h"
 
-#include "app/settings_layout.h"
+#include "settings/settings_layout.h"
 
 namespace tunora::media {
 

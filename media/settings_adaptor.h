@@ -1,9 +1,9 @@
 // The media settings taken from the program's settings record.
 #pragma once
 
-#include "app/settings.h"
 #include "media/media_type.h"
 #include "media/song_fill.h"
+#include "settings/settings.h"
 
 namespace tunora::media {
 

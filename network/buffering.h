@@ -20,13 +20,13 @@
 #include <mutex>
 #include <string>
 
-#include "app/settings.h"
 #include "engine/play_list.h"
 #include "engine/shared_words.h"
 #include "engine/status_message.h"
 #include "engine/thread_set.h"
 #include "marlbase/table_handle.h"
 #include "network/share_files.h"
+#include "settings/settings.h"
 #include "util/env.h"
 
 namespace tunora::network {

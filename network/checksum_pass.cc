@@ -1,11 +1,11 @@
 // The background checksum pass.
 #include "network/checksum_pass.h"
 
-#include "app/fixed_user.h"
 #include "engine/lock_codes.h"
 #include "library/file_checksum.h"
 #include "library/song_columns.h"
 #include "network/local_copy_library.h"
+#include "settings/fixed_user.h"
 
 namespace tunora::network {
 

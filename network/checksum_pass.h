@@ -14,7 +14,6 @@
 #include <string>
 
 #include "app/app_context.h"
-#include "app/settings.h"
 #include "engine/library_access.h"
 #include "engine/play_list.h"
 #include "engine/random_source.h"
@@ -22,6 +21,7 @@
 #include "engine/status_message.h"
 #include "engine/thread_set.h"
 #include "engine/update_writer.h"
+#include "settings/settings.h"
 
 namespace tunora::network {
 

@@ -7,9 +7,9 @@
 // locking.
 #pragma once
 
-#include "app/settings.h"
 #include "engine/library_access.h"
 #include "marlbase/table_handle.h"
+#include "settings/settings.h"
 
 namespace tunora::network {
 

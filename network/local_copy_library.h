@@ -23,13 +23,13 @@
 #include <string>
 
 #include "app/app_context.h"
-#include "app/settings.h"
 #include "engine/shared_words.h"
 #include "marlbase/table_handle.h"
 #include "network/copy_verified.h"
 #include "network/library_opening.h"
 #include "network/network_dialogs.h"
 #include "network/share_files.h"
+#include "settings/settings.h"
 
 namespace tunora::network {
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/settings.h"
 #include "engine/update_writer.h"
 #include "player/song_details.h"
+#include "settings/settings.h"
 
 namespace tunora::player {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace tunora::player {
 

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings.h"
 #include "engine/library_access.h"
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
 #include "player/player_state.h"
+#include "settings/settings.h"
 #include "util/env.h"
 
 namespace tunora::player {

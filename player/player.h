@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings.h"
 #include "engine/library_access.h"
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
@@ -18,6 +17,7 @@
 #include "player/file_choice.h"
 #include "player/player_state.h"
 #include "player/player_window.h"
+#include "settings/settings.h"
 #include "ui/platform/media_window.h"
 #include "util/env.h"
 

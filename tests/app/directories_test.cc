@@ -8,9 +8,9 @@
 #include <map>
 
 #include "app/directories.h"
-#include "app/fixed_user.h"
 #include "app/removable_drive.h"
-#include "tests/app/settings_test_bytes.h"
+#include "settings/fixed_user.h"
+#include "tests/settings/settings_test_bytes.h"
 
 namespace tunora {
 namespace {

@@ -5,7 +5,7 @@
 #include <future>
 
 #include "app/instance_lock.h"
-#include "tests/app/settings_test_bytes.h"
+#include "tests/settings/settings_test_bytes.h"
 #include "util/fake_env.h"
 
 namespace tunora {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "tests/app/settings_test_bytes.h"
+#include "tests/settings/settings_test_bytes.h"
 
 namespace tunora::cli {
 namespace {

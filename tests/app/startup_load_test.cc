@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <future>
 
-#include "app/settings_defaults.h"
-#include "app/settings_file.h"
 #include "app/start_up.h"
 #include "app/startup_load.h"
-#include "tests/app/settings_test_bytes.h"
+#include "settings/settings_defaults.h"
+#include "settings/settings_file.h"
+#include "tests/settings/settings_test_bytes.h"
 #include "util/fake_env.h"
 
 namespace tunora {

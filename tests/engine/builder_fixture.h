@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/settings_defaults.h"
 #include "engine/random_source.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "marlbase/table_handle.h"
+#include "settings/settings.h"
+#include "settings/settings_defaults.h"
 
 namespace tunora::testing {
 

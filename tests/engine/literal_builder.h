@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings.h"
 #include "engine/song_draw.h"
+#include "settings/settings.h"
 #include "tests/marlbase/literal_table.h"
 
 namespace tunora::testing {

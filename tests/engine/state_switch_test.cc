@@ -5,9 +5,9 @@
 
 #include <thread>
 
-#include "app/settings_file.h"
 #include "engine/lock_codes.h"
 #include "engine/play_list_file.h"
+#include "settings/settings_file.h"
 #include "tests/engine/clock_driver.h"
 #include "tests/engine/work_fixture.h"
 

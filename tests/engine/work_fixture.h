@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "engine/play_list.h"
 #include "engine/request_executor.h"
 #include "engine/shared_lock.h"
@@ -16,6 +15,7 @@
 #include "engine/status_message.h"
 #include "marlbase/table_handle.h"
 #include "network/library_opening.h"
+#include "settings/settings.h"
 #include "tests/media/small_library.h"
 #include "tests/support/temp_dir.h"
 #include "util/fake_env.h"

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings_defaults.h"
-#include "app/settings_layout.h"
+#include "settings/settings_defaults.h"
+#include "settings/settings_layout.h"
 
 namespace tunora::media {
 namespace {

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/settings.h"
 #include "engine/shared_words.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "marlbase/table_handle.h"
 #include "network/local_copy_library.h"
+#include "settings/settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::testing {

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/fixed_user.h"
-#include "app/settings_defaults.h"
 #include "library/song_columns.h"
 #include "network/library_opening.h"
+#include "settings/fixed_user.h"
+#include "settings/settings_defaults.h"
 #include "util/fake_env.h"
 
 namespace tunora::player {

@@ -11,9 +11,8 @@
 #include <thread>
 
 #include "app/program.h"
-#include "app/settings_file.h"
+#include "import/import.h"
 #include "library/song_table.h"
-#include "media/import.h"
 #include "media/playlist_file.h"
 #include "media/playlist_load.h"
 #include "media/settings_adaptor.h"
@@ -21,6 +20,7 @@
 #include "player/back_stack.h"
 #include "player/demo_songs.h"
 #include "player/player.h"
+#include "settings/settings_file.h"
 #include "tests/engine/builder_fixture.h"
 #include "tests/engine/program_fixture.h"
 #include "tests/player/fake_player_window.h"

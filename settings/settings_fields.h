@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "app/filler_layout.h"
-#include "app/settings_layout.h"
+#include "settings/filler_layout.h"
+#include "settings/settings_layout.h"
 
 namespace tunora::settings {
 

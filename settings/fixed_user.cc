@@ -1,5 +1,5 @@
 // fixedUserFromDefSet.
-#include "app/fixed_user.h"
+#include "settings/fixed_user.h"
 
 namespace tunora {
 

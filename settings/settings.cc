@@ -1,5 +1,5 @@
 // Field access on the settings record image: little-endian words and NUL-terminated slots.
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <algorithm>
 #include <cstring>

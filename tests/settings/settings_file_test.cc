@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/filler_settings_file.h"
-#include "app/settings.h"
-#include "app/settings_file.h"
-#include "tests/app/settings_test_bytes.h"
+#include "settings/filler_settings_file.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
+#include "tests/settings/settings_test_bytes.h"
 
 namespace tunora {
 namespace {

@@ -9,7 +9,7 @@
 //                                                             player's buffer level)
 #pragma once
 
-#include "app/settings_layout.h"
+#include "settings/settings_layout.h"
 
 namespace tunora::settings {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/atomic_file.h"
-#include "app/settings.h"
-#include "app/settings_save_sources.h"
-#include "app/settings_upgrade.h"
+#include "settings/atomic_file.h"
+#include "settings/settings.h"
+#include "settings/settings_save_sources.h"
+#include "settings/settings_upgrade.h"
 #include "util/status.h"
 
 namespace tunora {

@@ -1,5 +1,5 @@
 // replaceFile: temporary file, write, fsync, rename, fsync of the folder.
-#include "app/atomic_file.h"
+#include "settings/atomic_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // Import from folders and playlists: paths imported once whatever their case, the file-type
 // switches, missing listed files, stopping, folder loops and over-long paths.
-#include "media/import.h"
+#include "import/import.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/settings_defaults.h"
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
+#include "settings/settings_defaults.h"
 #include "tests/support/temp_dir.h"
 #include "util/fake_env.h"
 

@@ -1,5 +1,5 @@
 // Import from folders and playlists: the thread body, the folder walk and adding one song.
-#include "media/import.h"
+#include "import/import.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "app/filler_layout.h"
-#include "app/settings.h"
-#include "app/settings_file.h"
-#include "tests/app/settings_test_bytes.h"
+#include "settings/filler_layout.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
+#include "tests/settings/settings_test_bytes.h"
 
 namespace tunora {
 namespace {

@@ -1,5 +1,5 @@
 // readFilePrefix and fileExists over open/read/fstat.
-#include "app/file_read.h"
+#include "settings/file_read.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,10 +1,10 @@
 // Default values of the settings record and the rating-value presets.
-#include "app/settings_defaults.h"
+#include "settings/settings_defaults.h"
 
 #include <array>
 #include <string_view>
 
-#include "app/filler_layout.h"
+#include "settings/filler_layout.h"
 
 namespace tunora {
 

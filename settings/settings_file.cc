@@ -1,5 +1,5 @@
 // Reading and writing "dTunora.dat".
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <array>
 #include <cstring>
 
-#include "app/file_read.h"
+#include "settings/file_read.h"
 
 namespace tunora {
 

@@ -1,7 +1,7 @@
 // Upgrades of settings records written by older versions.
-#include "app/settings_upgrade.h"
+#include "settings/settings_upgrade.h"
 
-#include "app/settings_defaults.h"
+#include "settings/settings_defaults.h"
 
 namespace tunora {
 

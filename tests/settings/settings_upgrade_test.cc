@@ -3,10 +3,10 @@
 
 #include <vector>
 
-#include "app/settings.h"
-#include "app/settings_file.h"
-#include "app/settings_upgrade.h"
-#include "tests/app/settings_test_bytes.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
+#include "settings/settings_upgrade.h"
+#include "tests/settings/settings_test_bytes.h"
 
 namespace tunora {
 namespace {

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/settings_file.h"
-#include "tests/app/settings_test_bytes.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
+#include "tests/settings/settings_test_bytes.h"
 
 namespace tunora {
 namespace {

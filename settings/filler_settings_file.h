@@ -9,8 +9,8 @@
 #include <span>
 #include <string>
 
-#include "app/atomic_file.h"
-#include "app/settings.h"
+#include "settings/atomic_file.h"
+#include "settings/settings.h"
 #include "util/status.h"
 
 namespace tunora {

@@ -2,7 +2,7 @@
 // rating values and the media filler's defaults.
 #pragma once
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace tunora {
 

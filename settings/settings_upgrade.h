@@ -1,7 +1,7 @@
 // Bringing a settings record read from an older or unrecognised file up to the current layout.
 #pragma once
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace tunora {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings_layout.h"
+#include "settings/settings_layout.h"
 
 namespace tunora {
 

@@ -12,10 +12,10 @@
 #include <unordered_set>
 #include <utility>
 
-#include "app/settings.h"
 #include "engine/shared_lock.h"
 #include "marlbase/table_handle.h"
 #include "media/song_fill.h"
+#include "settings/settings.h"
 
 namespace tunora::media {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/settings_defaults.h"
+#include "settings/settings.h"
+#include "settings/settings_defaults.h"
 
 namespace tunora {
 namespace {

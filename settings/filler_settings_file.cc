@@ -1,13 +1,13 @@
 // Reading and writing "dTnFill.dat".
-#include "app/filler_settings_file.h"
+#include "settings/filler_settings_file.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "app/file_read.h"
-#include "app/settings_defaults.h"
-#include "app/settings_file.h"
+#include "settings/file_read.h"
+#include "settings/settings_defaults.h"
+#include "settings/settings_file.h"
 
 namespace tunora {
 
