@@ -9,6 +9,7 @@
 
 #include "app/directories.h"
 #include "app/instance_lock.h"
+#include "network/network_context.h"
 #include "settings/fixed_user.h"
 
 namespace tunora {
@@ -20,13 +21,12 @@ inline constexpr char kLibraryFileName[] = "Tunora.mbf";
 inline constexpr char kLocalCopyFileName[] = "Local.mbf";
 inline constexpr char kReadMeFileName[] = "ReadMe.htm";
 
-struct AppContext {
+// The Network-mode part (fixed user, local copy) comes from network::NetworkContext.
+struct AppContext : network::NetworkContext {
   // Set when start-up decides that the main window is not to run (a media filler run).
   bool quit = false;
   // Scratch result word of the small keypad and picker dialogs.
   int32_t choice_word = 0;
-  // The user this installation is pinned to, or kNoFixedUser.
-  int32_t fixed_user = kNoFixedUser;
   InstanceLock instance_lock;
   std::array<uint8_t, kDefSetTextSize> defset_text{};
   // Both end in "/" and do not change after start-up.
@@ -37,12 +37,6 @@ struct AppContext {
   std::atomic<int32_t> play_on_start{0};
   // The song most recently added to the play list (the list builder's).
   std::string last_added_path = kInitialLastAddedPath;
-
-  // The network copy's state that start-up sets: the first opening in Network mode refreshes
-  // the local copy when the counter is 200.
-  // Changed by several threads (import, the request executor, the library opening).
-  std::atomic<int32_t> network_refresh_counter{0};
-  std::string local_copy_path;
 };
 
 }  // namespace tunora

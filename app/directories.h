@@ -12,10 +12,9 @@
 #include <optional>
 #include <string>
 
-namespace tunora {
+#include "settings/fixed_user.h"
 
-inline constexpr char kDefSetFileName[] = "DefSet.txt";
-inline constexpr size_t kDefSetTextSize = 64;
+namespace tunora {
 
 // What the directory rules look at, injectable for tests.
 struct DirectoryProbe {

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "app/app_context.h"
 #include "engine/list_builder.h"
 #include "engine/lock_codes.h"
 #include "engine/play_list.h"
@@ -14,6 +13,7 @@
 #include "engine/status_message.h"
 #include "network/library_opening.h"
 #include "network/local_copy_library.h"
+#include "network/network_context.h"
 #include "tests/engine/builder_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "util/env.h"
@@ -45,7 +45,7 @@ void buildList(benchmark::State& state, bool quick) {
     settings.set(settings::kNetwork, 1);
     settings.set(settings::kListSize, picks);
     settings.setText(settings::kDatabasePath, share);
-    AppContext context;
+    network::NetworkContext context;
     context.local_copy_path = dir.file("Local.mbf");
     context.network_refresh_counter = network::kStartUpCounter;
     engine::SharedWords words;

@@ -5,7 +5,6 @@
 #include "library/file_checksum.h"
 #include "library/song_columns.h"
 #include "network/local_copy_library.h"
-#include "settings/fixed_user.h"
 
 namespace tunora::network {
 

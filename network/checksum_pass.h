@@ -13,7 +13,6 @@
 #include <functional>
 #include <string>
 
-#include "app/app_context.h"
 #include "engine/library_access.h"
 #include "engine/play_list.h"
 #include "engine/random_source.h"
@@ -21,6 +20,7 @@
 #include "engine/status_message.h"
 #include "engine/thread_set.h"
 #include "engine/update_writer.h"
+#include "network/network_context.h"
 #include "settings/settings.h"
 
 namespace tunora::network {
@@ -31,7 +31,7 @@ inline constexpr int32_t kFixedUserHashStat = 100000;
 class ChecksumPass {
  public:
   ChecksumPass(engine::SharedLock& lock, engine::LibraryAccess& library, Settings& settings,
-               AppContext& context, engine::PlayList& play_list, engine::UpdateWriter& writer,
+               NetworkContext& context, engine::PlayList& play_list, engine::UpdateWriter& writer,
                engine::RandomSource& random, engine::ThreadSet& threads,
                engine::StatusMessage& status)
       : lock_(lock), library_(library), settings_(settings), context_(context),
@@ -63,7 +63,7 @@ class ChecksumPass {
   engine::SharedLock& lock_;
   engine::LibraryAccess& library_;
   Settings& settings_;
-  AppContext& context_;
+  NetworkContext& context_;
   engine::PlayList& play_list_;
   engine::UpdateWriter& writer_;
   engine::RandomSource& random_;

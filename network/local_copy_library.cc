@@ -47,11 +47,11 @@ class ShareCounter final : public FileCopier {
 
 }  // namespace
 
-int32_t changeCounter(AppContext& context) {
+int32_t changeCounter(NetworkContext& context) {
   return context.network_refresh_counter.load();
 }
 
-void setChangeCounter(AppContext& context, int32_t value) {
+void setChangeCounter(NetworkContext& context, int32_t value) {
   context.network_refresh_counter.store(value);
 }
 

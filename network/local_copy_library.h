@@ -14,7 +14,7 @@
 //   as the refresh left it; otherwise it copies the whole file.
 //
 // Called only by the thread that holds the shared lock's grant. The change counter lives in the
-// AppContext (start-up sets it to 200) and is changed atomically, so any thread may mark the
+// NetworkContext (start-up sets it to 200) and is changed atomically, so any thread may mark the
 // copy stale.
 #pragma once
 
@@ -22,11 +22,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app/app_context.h"
 #include "engine/shared_words.h"
 #include "marlbase/table_handle.h"
 #include "network/copy_verified.h"
 #include "network/library_opening.h"
+#include "network/network_context.h"
 #include "network/network_dialogs.h"
 #include "network/share_files.h"
 #include "settings/settings.h"
@@ -39,14 +39,16 @@ inline constexpr int32_t kStartUpCounter = 200;
 // A share's file modified less than this before a refresh read it may change again unseen.
 inline constexpr int64_t kRacyWindowNs = 2'000'000'000;
 
-// The local-copy change counter (AppContext::network_refresh_counter), read and set atomically.
-int32_t changeCounter(AppContext& context);
-void setChangeCounter(AppContext& context, int32_t value);
+// The local copy's change counter (NetworkContext::network_refresh_counter), read and set
+// atomically.
+int32_t changeCounter(NetworkContext& context);
+void setChangeCounter(NetworkContext& context, int32_t value);
 
 class LocalCopyLibrary final : public NetworkLibrary {
  public:
-  LocalCopyLibrary(marlbase::TableHandle& table, const Settings& settings, AppContext& context,
-                   engine::SharedWords& words, NetworkDialogs& dialogs, FileCopier& copier)
+  LocalCopyLibrary(marlbase::TableHandle& table, const Settings& settings,
+                   NetworkContext& context, engine::SharedWords& words, NetworkDialogs& dialogs,
+                   FileCopier& copier)
       : table_(table), settings_(settings), context_(context), words_(words), dialogs_(dialogs),
         copier_(copier) {}
   ~LocalCopyLibrary() override { releaseNetworkLock(); }
@@ -83,7 +85,7 @@ class LocalCopyLibrary final : public NetworkLibrary {
 
   marlbase::TableHandle& table_;
   const Settings& settings_;
-  AppContext& context_;
+  NetworkContext& context_;
   engine::SharedWords& words_;
   NetworkDialogs& dialogs_;
   FileCopier& copier_;

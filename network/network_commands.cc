@@ -5,7 +5,7 @@
 
 namespace tunora::network {
 
-void refreshNetworkCache(AppContext& context) { setChangeCounter(context, kStaleCounter); }
+void refreshNetworkCache(NetworkContext& context) { setChangeCounter(context, kStaleCounter); }
 
 void lockOfflineMode(engine::SharedWords& words, engine::StatusMessage& status) {
   int32_t word = words.build_request.load();

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
 #include "engine/shared_words.h"
 #include "engine/status_message.h"
 #include "engine/update_queue.h"
 #include "engine/update_writer.h"
+#include "network/network_context.h"
 
 namespace tunora::network {
 
@@ -26,7 +26,7 @@ inline bool isOffline(const engine::SharedWords& words) {
 }
 
 // "Refresh Network Cache": the next read-open refreshes the local copy.
-void refreshNetworkCache(AppContext& context);
+void refreshNetworkCache(NetworkContext& context);
 // "Lock Offline mode": locked offline (1999), or back online (0) when it was locked.
 void lockOfflineMode(engine::SharedWords& words, engine::StatusMessage& status);
 // "Set Offline mode": offline and counting (1000).

@@ -2,11 +2,14 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
-#include "app/directories.h"
-
 namespace tunora {
+
+// "DefSet.txt" beside the program; its first 64 bytes are read at start-up.
+inline constexpr char kDefSetFileName[] = "DefSet.txt";
+inline constexpr size_t kDefSetTextSize = 64;
 
 inline constexpr int32_t kNoFixedUser = 999;
 

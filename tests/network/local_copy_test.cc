@@ -156,7 +156,7 @@ TEST_F(NetworkTest, NetworkLockKeepsTwoComputersApart) {
   EXPECT_TRUE(library_.holdsNetworkLock());
   const std::string other_local = dir_.file("OtherLocal.mbf");
   const int child = inChild([&] {
-    AppContext context;
+    network::NetworkContext context;
     context.local_copy_path = other_local;
     context.network_refresh_counter = 200;
     engine::SharedWords words;

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
 #include "engine/shared_words.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "marlbase/table_handle.h"
 #include "network/local_copy_library.h"
+#include "network/network_context.h"
 #include "settings/settings.h"
 #include "tests/support/temp_dir.h"
 
@@ -81,7 +81,7 @@ class NetworkTest : public ::testing::Test {
   std::filesystem::path share_dir_;
   std::string share_;
   Settings settings_;
-  AppContext context_;
+  network::NetworkContext context_;
   engine::SharedWords words_;
   ScriptedDialogs dialogs_;
   network::FileCopier copier_;

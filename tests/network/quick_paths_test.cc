@@ -23,7 +23,7 @@ struct World {
   std::filesystem::path dir;
   std::string share;
   Settings settings;
-  AppContext context;
+  network::NetworkContext context;
   engine::SharedWords words;
   ScriptedDialogs dialogs;
   network::FileCopier copier;
