@@ -25,8 +25,6 @@ inline constexpr char kReadMeFileName[] = "ReadMe.htm";
 struct AppContext : network::NetworkContext {
   // Set when start-up decides that the main window is not to run (a media filler run).
   bool quit = false;
-  // Scratch result word of the small keypad and picker dialogs.
-  int32_t choice_word = 0;
   InstanceLock instance_lock;
   std::array<uint8_t, kDefSetTextSize> defset_text{};
   // Both end in "/" and do not change after start-up.

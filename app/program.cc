@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "engine/lock_codes.h"
+
 namespace tunora {
 
 Program::Program(Env& env)
@@ -29,6 +31,9 @@ Program::Program(Env& env)
   checksum_.setLocalPathOf([this](const std::string& path) {
     return network::safeLocalBufferPath(buffering_.mediaFolder(), path);
   });
+  // A grant of the checksum pass's code while the pass does not run has lost its holder.
+  supervisor_.setWorkerIdleCheck(engine::kCodeChecksumPass,
+                                 [this] { return !checksum_.running(); });
   settings_.set(settings::kEditQueueCount, -1);
 }
 

@@ -72,7 +72,6 @@ class Program {
   engine::RequestExecutor& executor() { return executor_; }
   engine::Supervisor& supervisor() { return supervisor_; }
   engine::ListBuilder& builder() { return builder_; }
-  network::LocalCopyLibrary& localCopy() { return local_copy_; }
   network::Buffering& buffering() { return buffering_; }
   network::ChecksumPass& checksumPass() { return checksum_; }
   engine::StateSwitcher& stateSwitcher() { return state_switcher_; }

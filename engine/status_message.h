@@ -1,10 +1,9 @@
-// The status message: the texts of the main window's status bar, composed by one routine that
-// any thread may call. Until the window composes them, the engine only asks for a refresh; the
-// window sets the routine that recomposes and shows the texts.
+// The status message: the texts of the main window's status bar. Any thread may ask for a
+// refresh; the window (or tunora-cli play) watches refreshCount() and recomposes the texts when
+// it moves.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -13,19 +12,10 @@ namespace tunora::engine {
 
 class StatusMessage {
  public:
-  // The routine that recomposes the texts; called by refresh(), on the calling thread.
-  void setRefresher(std::function<void()> refresher) {
-    std::lock_guard lock(mu_);
-    refresher_ = std::move(refresher);
-  }
+  // Asks for the texts to be recomposed.
   void refresh() {
-    std::function<void()> refresher;
-    {
-      std::lock_guard lock(mu_);
-      ++refresh_count_;
-      refresher = refresher_;
-    }
-    if (refresher) refresher();
+    std::lock_guard lock(mu_);
+    ++refresh_count_;
   }
   void setText(std::string text) {
     std::lock_guard lock(mu_);
@@ -42,7 +32,6 @@ class StatusMessage {
 
  private:
   mutable std::mutex mu_;
-  std::function<void()> refresher_;
   std::string text_;
   int64_t refresh_count_ = 0;
 };

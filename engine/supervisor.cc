@@ -10,7 +10,6 @@ namespace {
 constexpr std::chrono::milliseconds kTick{1000};
 constexpr std::chrono::milliseconds kShortTick{50};
 constexpr int32_t kSpinnerEnd = 100;
-constexpr char kVersionTitle[] = "Tunora 1.9";
 
 // Counts a word down by one, not below 0, against concurrent writers.
 void countDown(std::atomic<int32_t>& word) {
@@ -53,7 +52,7 @@ void Supervisor::run() {
 bool Supervisor::tick() {
   SharedWords& words = lock_.words();
   if (words.stopping.load() != 0) return false;
-  report(watchdogTick(words, lock_.env(), stale_checks_));
+  (void)watchdogTick(words, lock_.env(), stale_checks_);
   countDown(words.user_digit_counter);
   countDown(words.alt_digit_counter);
 
@@ -66,7 +65,6 @@ bool Supervisor::tick() {
       (void)threads_.start([this] { (void)executor_.run(); });
     }
   } else if (words.playing.load() != 0) {
-    if (hooks_.copy_position) hooks_.copy_position();
     if (words.grant.load() == 0) startOneWorker();
   }
   countOffline();
@@ -104,14 +102,8 @@ void Supervisor::countOffline() {
   }
 }
 
-void Supervisor::report(const WatchdogEvent& event) {
-  if (event.kind == WatchdogEvent::Kind::kNone || lock_.words().test_functions.load() == 0 ||
-      !hooks_.diagnostic) {
-    return;
-  }
-  hooks_.diagnostic(event.kind == WatchdogEvent::Kind::kGuardFreed
-                        ? std::string(kVersionTitle)
-                        : std::to_string(event.code));
+void Supervisor::setWorkerIdleCheck(int32_t code, std::function<bool()> idle) {
+  if (isWorkerCode(code)) stale_checks_.worker_idle[static_cast<size_t>(code)] = std::move(idle);
 }
 
 void Supervisor::finishQuit() {

@@ -26,14 +26,6 @@ namespace tunora::engine {
 inline constexpr int32_t kQuitWriterMinimum = 5;
 inline constexpr int32_t kDigitWindowTicks = 20;
 
-struct SupervisorHooks {
-  // While playing, every tick: copy the player's position for the display.
-  std::function<void()> copy_position;
-  // With "Test Functions" on: a forced release by the watchdog (the cleared code in decimal, or
-  // the version title for a freed spin guard).
-  std::function<void(const std::string&)> diagnostic;
-};
-
 class Supervisor {
  public:
   Supervisor(SharedLock& lock, RequestExecutor& executor, UpdateWriter& writer,
@@ -48,9 +40,10 @@ class Supervisor {
   void addWorker(std::function<bool()> wanted, std::function<void()> body);
   // Whether worker `index` (in the order added) runs now.
   bool workerRunning(size_t index) const;
-  // The stale-grant checks of the watchdog; fill before start().
-  StaleGrantChecks& staleGrantChecks() { return stale_checks_; }
-  void setHooks(SupervisorHooks hooks) { hooks_ = std::move(hooks); }
+  // The watchdog's test of whether the worker that holds `code` (a worker code, 21..39) is
+  // idle: a grant of that code held by an idle worker is cleared at the stale check. Call
+  // before start().
+  void setWorkerIdleCheck(int32_t code, std::function<bool()> idle);
 
   // Starts run() on a thread of the program.
   bool start();
@@ -73,7 +66,6 @@ class Supervisor {
   };
   void startOneWorker();
   void countOffline();
-  void report(const WatchdogEvent& event);
 
   SharedLock& lock_;
   RequestExecutor& executor_;
@@ -83,7 +75,6 @@ class Supervisor {
   WindowChannel& window_;
   StatusMessage& status_;
   StaleGrantChecks stale_checks_;
-  SupervisorHooks hooks_;
   std::vector<std::unique_ptr<Worker>> workers_;
   int32_t spinner_ = 0;  // only the supervisor thread touches it
 };

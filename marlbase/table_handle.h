@@ -58,7 +58,6 @@ class TableHandle {
   // While not 0 the slot maintenance neither compacts nor shrinks the table (slot numbers stay
   // put). Every open sets it to 0.
   void setCompactionHold(int32_t hold) { compaction_hold_ = hold; }
-  int32_t compactionHold() const { return compaction_hold_; }
 
   // ---- Value buffers and search key (kept across close and open) ------------------------------
   uint32_t intValue() const { return int_value_; }

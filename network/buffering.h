@@ -68,7 +68,6 @@ class Buffering {
   void setState(int32_t state) { state_.store(state); }
   int32_t level() const;
   void setLevel(int32_t level);
-  bool passRunning() const { return pass_running_.load() != 0; }
 
  private:
   bool createTable();

@@ -62,7 +62,6 @@ class LocalCopyLibrary final : public NetworkLibrary {
   void setQuickPaths(bool on) { quick_paths_ = on; }
   // Bytes read from and written to the share's file since construction.
   CopyTraffic shareTraffic() const { return share_traffic_; }
-  int32_t lastLiveCount() const { return last_live_count_; }
   bool holdsNetworkLock() const { return lock_fd_ >= 0; }
 
  private:

@@ -59,6 +59,19 @@ TEST_F(SupervisorTest, OfflineCountdownAsksForABuildAfterSixHundredTicks) {
   words().grant_holder_live.store(0);
 }
 
+// The program tells the watchdog when the checksum pass is idle: a grant of its code left
+// behind without a live holder is cleared at the stale check (the 25th tick), not after 200.
+TEST_F(SupervisorTest, ClearsAChecksumGrantLeftWhileThePassIsIdle) {
+  words().request.store(kCodeRemoveRow);
+  words().grant.store(kCodeChecksumPass);
+  words().grant_holder_live.store(0);
+  for (int i = 0; i < 24; ++i) ASSERT_TRUE(supervisor().tick());
+  EXPECT_EQ(words().grant.load(), kCodeChecksumPass);
+  ASSERT_TRUE(supervisor().tick());
+  EXPECT_EQ(words().grant.load(), 0);
+  words().request.store(0);
+}
+
 TEST_F(SupervisorTest, StartsAtMostOneWorkerPerTickWhilePlaying) {
   std::atomic<int> cover_runs{0}, links_runs{0};
   std::atomic<bool> release{false};
