@@ -1,5 +1,5 @@
-// Command-line argument access: the command line is one string, as the original platform hands
-// it over, split on blanks with double quotes grouping. Any length is handled.
+// Command-line argument access: the command line arrives as one string (joinCommandLine builds
+// it from argv) and is split on blanks, double quotes grouping. Any length is handled.
 #pragma once
 
 #include <string>

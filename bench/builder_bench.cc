@@ -1,6 +1,6 @@
 // List builder benchmark: building a 100-song list from a generated 100,000-song library
 // (realistic scores for 10 users, 5 % of the records deleted, history and artist checks on),
-// with the engine's builder beside the literal algorithm (the n-th live record found by a scan
+// with the engine's builder beside the plain algorithm (the n-th live record found by a scan
 // from slot 0 on every draw, every pass counting all slots as its open does). Both use the same
 // seeded random numbers and must pick the same songs. Usage: builder_bench [songs] [picks]
 #include <fcntl.h>
@@ -78,7 +78,7 @@ Settings benchSettings(const std::string& path) {
   return s;
 }
 
-// The literal passes: every pass maps the table file and counts all its slots (its open), then
+// The plain passes: every pass maps the table file and counts all its slots (its open), then
 // draws, finding the n-th live record by a scan from slot 0 through the mapping, until a pick or
 // the budget; the pass ends by unmapping the file.
 std::vector<std::string> literalBuild(const std::string& path, uint32_t picks, uint64_t seed) {
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
   start = Clock::now();
   const auto literal = literalBuild(pristine_copy, picks, 5);
   const double literal_s = secondsSince(start);
-  std::printf("%u picks from %u songs: ours %.3f s, literal %.3f s, %.0fx faster; picks %s\n",
+  std::printf("%u picks from %u songs: ours %.3f s, plain %.3f s, %.0fx faster; picks %s\n",
               picks, songs, ours_s, literal_s, literal_s / ours_s,
               ours == literal ? "identical" : "DIFFER");
   std::filesystem::remove(path);

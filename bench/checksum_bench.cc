@@ -1,5 +1,5 @@
 // The content checksum against reading the whole file, on one 100 MB file and on many 4 MB files,
-// warm cache. Baselines: a cat-like read loop, and the literal word loop over whole-chunk reads.
+// warm cache. Baselines: a cat-like read loop, and the plain word loop over whole-chunk reads.
 //
 // The files are made once under /tmp/tunora_checksum_bench and reused. The number of 4 MB files
 // is TUNORA_BENCH_FILE_COUNT (default 500, 2 GB; all must fit in the page cache for a warm run).

@@ -1,5 +1,5 @@
 // Table engine benchmark: a 100,000-record song-sized table (44 columns, 1656-byte records) with
-// 30 % of its slots deleted at random, timed for the engine and for the literal algorithms side
+// 30 % of its slots deleted at random, timed for the engine and for the plain algorithms side
 // by side. Usage: table_bench [records] [folder]
 #include <chrono>
 #include <cstdio>
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
   if (!t.open().ok()) return 1;
   LiteralTable lit = LiteralTable::fromImage(pristine, true);
   std::printf("capacity %u, live %d, file %zu bytes\n\n", t.capacity(), t.liveCount(), pristine.size());
-  std::printf("%-34s %14s %16s %11s\n", "operation", "ours", "literal", "ratio");
+  std::printf("%-34s %14s %16s %11s\n", "operation", "ours", "plain", "ratio");
 
   // 1,000 random nthLive draws.
   std::mt19937 rng(1);
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     (void)t.open();
     t.close();
   }
-  row("reopen unchanged table (one)", reopen, secondsSince(start) / 10, "(literal = full recount)");
+  row("reopen unchanged table (one)", reopen, secondsSince(start) / 10, "(plain = full recount)");
 
   // 100 path lookups of existing songs.
   t.setWritable(true);
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
     keys.push_back(*t.readText(s, 1));
   }
   t.setSearchKey("no such path");
-  (void)t.findInColumn(1);  // touch the mapping once, as the literal image is already in memory
+  (void)t.findInColumn(1);  // touch the mapping once, as the oracle's image is already in memory
   start = Clock::now();
   sum = 0;
   for (const auto& key : keys) {
@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
   }
   row("100 path lookups", ours_find, secondsSince(start), sum == lit_sum ? "" : "MISMATCH");
 
-  // One compaction. The literal one stops after 500,000 moves per call; time one call and count
+  // One compaction. The plain one stops after 500,000 moves per call; time one call and count
   // the calls a complete compaction would need (each later call scans a longer prefix).
   start = Clock::now();
   const int32_t remaining = t.compact();
@@ -166,10 +166,10 @@ int main(int argc, char** argv) {
     if (st > 9) moves += s - k++;
   }
   char note[160];
-  std::snprintf(note, sizeof note, "(ours left %d; literal left %d after one call; %lld moves = %lld calls)",
+  std::snprintf(note, sizeof note, "(ours left %d; plain left %d after one call; %lld moves = %lld calls)",
                 remaining, lit_remaining, static_cast<long long>(moves),
                 static_cast<long long>((moves + 499999) / 500000));
-  row("compaction (literal: lower bound)", ours_compact, one_call * static_cast<double>((moves + 499999) / 500000), note);
+  row("compaction (plain: lower bound)", ours_compact, one_call * static_cast<double>((moves + 499999) / 500000), note);
 
   // Sort by title: ours on the whole table; the exchange sort on 2,000 and 4,000 records,
   // extrapolated quadratically.
@@ -188,9 +188,9 @@ int main(int argc, char** argv) {
     start = Clock::now();
     (void)small.sortByColumn(2, greater);
     per_n2 = secondsSince(start) / (double(n) * n);
-    std::printf("  literal exchange sort of %u records: %.3f s\n", n, per_n2 * n * n);
+    std::printf("  plain exchange sort of %u records: %.3f s\n", n, per_n2 * n * n);
   }
-  row("sort by title", ours_sort, per_n2 * double(records) * records, "(literal extrapolated)");
+  row("sort by title", ours_sort, per_n2 * double(records) * records, "(plain extrapolated)");
   std::filesystem::remove(path);
   return 0;
 }

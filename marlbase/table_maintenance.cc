@@ -3,7 +3,7 @@
 //
 // The compaction gives the result of moving each occupied record, one step at a time, down into
 // the free slot just below it until the occupied records are packed at the low slots in their
-// old order. Done literally that restarts a scan after every move and is quadratic; here it is
+// old order. Done move by move, that restarts a scan after every move and is quadratic; here it is
 // one pass that leaves the same bytes (see compact()).
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -19,7 +19,7 @@
 namespace tunora::marlbase {
 namespace {
 
-// The literal compaction gives up after this many one-step moves; ours always completes but
+// A move-by-move compaction gives up after this many one-step moves; ours always completes but
 // reports what would remain of the budget.
 constexpr int64_t kCompactionBudget = 500'000;
 
@@ -95,7 +95,7 @@ int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
 // Record k of the m occupied records, at slot p_k, ends in slot k. Moving it one step at a time
 // leaves a copy of it with status 5 in every slot from k + 1 to p_k; later records overwrite
 // earlier copies, so past slot m - 1 only the last record's copies remain, in slots m .. p_last.
-// The literal algorithm makes sum(p_k - k) moves, which is what the budget counts.
+// The move-by-move algorithm makes sum(p_k - k) moves, which is what the budget counts.
 int32_t TableHandle::compact() {
   if (!isMapped() || liveCount() == 0 || compaction_hold_ != 0 || !map_writable_) {
     return static_cast<int32_t>(kCompactionBudget);

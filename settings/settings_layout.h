@@ -77,8 +77,8 @@ inline constexpr IntArrayField kBackStack{2378, 10};
 inline constexpr IntArrayField kRecentDraws{2418, 10};
 inline constexpr IntArrayField kSongHistory{2458, 100};
 inline constexpr TextArrayField kArtistMemory{2858, 20, 70};
-// The main window's placement as the eleven 32-bit words of the original platform's record:
-// length, flags, show command, minimised x/y, maximised x/y, normal left/top/right/bottom.
+// The main window's placement as eleven 32-bit words: the placement record's length, flags,
+// show command, minimised x/y, maximised x/y, normal left/top/right/bottom.
 inline constexpr IntArrayField kWindowPlacement{4298, 11};
 inline constexpr IntField kNetwork{4346};
 inline constexpr IntField kBuildTime{4350};

@@ -1,4 +1,4 @@
-// The literal draw of the list builder.
+// The plain draw of the list builder.
 #include "tests/engine/literal_builder.h"
 
 #include "engine/random_source.h"

@@ -1,4 +1,4 @@
-// The list builder's draw written out literally over an in-memory table image, with the literal
+// The list builder's draw written out plainly over an in-memory table image, with the plain
 // n-th live record scan. It is the oracle for the builder's tests and the "before" of its
 // benchmark.
 #pragma once

@@ -1,5 +1,5 @@
 // The list builder's draw: credits, filters, candidate checks, the pick balance and alt-mode
-// patterns; and the draw against its literal form on random libraries.
+// patterns; and the draw against its plain form on random libraries.
 #include "engine/song_draw.h"
 
 #include <gtest/gtest.h>
@@ -172,7 +172,7 @@ TEST(AltPatternTest, OddPatternTakesUsersOneThreeFiveFromTheSecondCharacter) {
   EXPECT_EQ(s.get(settings::kStateUser, 0), 0);
 }
 
-// Random libraries and rules: the draw and its literal form give the same outcomes, picks,
+// Random libraries and rules: the draw and its plain form give the same outcomes, picks,
 // settings and table bytes.
 TEST(SongDrawOracleTest, DrawMatchesTheLiteralDrawOnRandomLibraries) {
   TempDir dir;

@@ -1,4 +1,4 @@
-// The fast content checksum against the literal word loop (literal_checksum.h) and against
+// The fast content checksum against the plain word loop (literal_checksum.h) and against
 // values worked out by hand.
 #include "library/file_checksum.h"
 

@@ -1,4 +1,4 @@
-// The literal algorithms of the table engine, as the oracle for its tests and benchmarks.
+// The plain algorithms of the table engine, as the oracle for its tests and benchmarks.
 #include "tests/marlbase/literal_table.h"
 
 #include <cstring>

@@ -1,4 +1,4 @@
-// The table engine's algorithms written out literally over an in-memory file image: scans from
+// The table engine's algorithms written out plainly over an in-memory file image: scans from
 // slot 0, the compaction that restarts after every move within its budget, the exchange sort.
 // Slow on purpose; it is the oracle the real engine is compared against, byte for byte.
 #pragma once

@@ -1,4 +1,4 @@
-// The engine against the literal algorithms: random small tables, random sequences of
+// The engine against the plain algorithms: random small tables, random sequences of
 // operations, the same results after every step and the same file bytes at the end.
 #include <gtest/gtest.h>
 
@@ -191,7 +191,7 @@ class OracleRun {
         break;
       }
       case 14:
-        // Reopen: the literal recounts; the engine may reuse what it kept.
+        // Reopen: the plain recounts; the engine may reuse what it kept.
         engine_.close();
         engine_.setWritable(true);
         ASSERT_TRUE(engine_.open().ok());

@@ -195,7 +195,7 @@ TEST_F(TableRecordsTest, CompactionMovesOccupiedRecordsDownAndLeavesDeletedCopie
 
 TEST_F(TableRecordsTest, CompactionCompletesBeyondTheLiteralBudget) {
   // 3,000 records behind 2,000 free slots: 6 million one-step moves, far past the 500,000 budget
-  // that would stop the literal compaction half-way.
+  // that would stop the plain compaction half-way.
   openShaped({2}, 5000, 1);
   t_.setBatch(true);
   for (int32_t s = 2000; s < 5000; ++s) {

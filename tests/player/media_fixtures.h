@@ -1,6 +1,6 @@
 // Tiny media files of every supported type, made at test time: WAV by the demo-song writer,
-// MIDI from literal bytes, the others by gst-launch-1.0 with the encoders of the GStreamer
-// plugin packages. Each is about one second long.
+// MIDI from bytes written out here, the others by gst-launch-1.0 with the encoders of the
+// GStreamer plugin packages. Each is about one second long.
 #pragma once
 
 #include <cstdlib>
