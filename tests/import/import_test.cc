@@ -1,5 +1,5 @@
-// Import from folders and playlists: paths imported once whatever their case, the file-type
-// switches, missing listed files, stopping, folder loops and over-long paths.
+// Import from folders and playlists: paths imported once whatever their case (within one import
+// too), the file-type switches, missing listed files, stopping, folder loops and over-long paths.
 #include "import/import.h"
 
 #include <gtest/gtest.h>
@@ -109,6 +109,24 @@ TEST_F(ImportTest, AFolderImportedTwiceAddsNothingTheSecondTime) {
   EXPECT_EQ(t.readText(slot, kColArtist), "Artist");
   EXPECT_EQ(t.readText(slot, kColAlbum), "Album");
   EXPECT_NE(t.readInt(slot, kColFileId), 0u);
+}
+
+// A path added by this import is known at once: a playlist that lists a song twice, or in two
+// letter cases, adds it once, and so does a folder holding two names that differ only in case.
+TEST_F(ImportTest, OnePathListedTwiceInOneImportAddsOneSong) {
+  touch(music_ + "Artist/Album/One.mp3");
+  std::ofstream(dir_.file("list.m3u")) << music_ << "Artist/Album/One.mp3\r\n"
+                                       << music_ << "Artist/Album/One.mp3\r\n"
+                                       << music_ << "ARTIST/album/ONE.mp3\r\n";
+  import(dir_.file("list.m3u"));
+  EXPECT_EQ(paths(), (std::vector<std::string>{music_ + "Artist/Album/One.mp3"}));
+  EXPECT_EQ(importer_.songsAdded(), 1);
+
+  std::filesystem::create_directories(music_ + "Other");
+  touch(music_ + "Other/two.mp3");
+  touch(music_ + "Other/TWO.MP3");
+  import(music_ + "Other/");
+  EXPECT_EQ(paths().size(), 2u);
 }
 
 TEST_F(ImportTest, SwitchesSkipFilesInFoldersButNotInPlaylists) {
