@@ -6,7 +6,7 @@
 
 #include "app/instance_lock.h"
 #include "tests/settings/settings_test_bytes.h"
-#include "util/fake_env.h"
+#include "tests/support/fake_env.h"
 
 namespace tunora {
 namespace {

@@ -11,7 +11,7 @@
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
 #include "tests/settings/settings_test_bytes.h"
-#include "util/fake_env.h"
+#include "tests/support/fake_env.h"
 
 namespace tunora {
 namespace {

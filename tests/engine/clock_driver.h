@@ -8,7 +8,7 @@
 #include <functional>
 #include <thread>
 
-#include "util/fake_env.h"
+#include "tests/support/fake_env.h"
 
 namespace tunora::testing {
 

@@ -8,8 +8,8 @@
 #include "media/playlist_file.h"
 #include "network/library_opening.h"
 #include "tests/engine/builder_fixture.h"
+#include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
-#include "util/fake_env.h"
 
 namespace tunora::engine {
 namespace {

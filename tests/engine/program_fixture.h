@@ -11,8 +11,8 @@
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "tests/engine/clock_driver.h"
+#include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
-#include "util/fake_env.h"
 
 namespace tunora::testing {
 

@@ -9,7 +9,7 @@
 #include "engine/lock_codes.h"
 #include "engine/request_executor.h"
 #include "tests/engine/clock_driver.h"
-#include "util/fake_env.h"
+#include "tests/support/fake_env.h"
 
 namespace tunora::engine {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/lock_codes.h"
-#include "util/fake_env.h"
+#include "tests/support/fake_env.h"
 
 namespace tunora::engine {
 namespace {

@@ -17,8 +17,8 @@
 #include "network/library_opening.h"
 #include "settings/settings.h"
 #include "tests/media/small_library.h"
+#include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
-#include "util/fake_env.h"
 
 namespace tunora::testing {
 

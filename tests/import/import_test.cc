@@ -12,8 +12,8 @@
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "settings/settings_defaults.h"
+#include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
-#include "util/fake_env.h"
 
 namespace tunora::media {
 namespace {

@@ -8,7 +8,7 @@
 #include "network/library_opening.h"
 #include "settings/fixed_user.h"
 #include "settings/settings_defaults.h"
-#include "util/fake_env.h"
+#include "tests/support/fake_env.h"
 
 namespace tunora::player {
 namespace {

@@ -16,9 +16,9 @@
 #include "tests/engine/clock_driver.h"
 #include "tests/engine/program_fixture.h"
 #include "tests/player/fake_player_window.h"
+#include "tests/support/fake_env.h"
+#include "tests/support/fake_media_window.h"
 #include "tests/support/temp_dir.h"
-#include "ui/platform/fake_media_window.h"
-#include "util/fake_env.h"
 
 namespace tunora::testing {
 

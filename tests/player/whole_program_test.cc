@@ -24,7 +24,7 @@
 #include "tests/engine/builder_fixture.h"
 #include "tests/engine/program_fixture.h"
 #include "tests/player/fake_player_window.h"
-#include "ui/platform/fake_media_window.h"
+#include "tests/support/fake_media_window.h"
 #ifdef TUNORA_TEST_GST
 #include "player/gst/gst_media_window.h"
 #endif

@@ -1,5 +1,5 @@
 // The virtual-time Env used by tests.
-#include "util/fake_env.h"
+#include "tests/support/fake_env.h"
 
 namespace tunora {
 

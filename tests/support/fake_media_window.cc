@@ -1,5 +1,5 @@
 // The test media window: positions follow the Env's clock.
-#include "ui/platform/fake_media_window.h"
+#include "tests/support/fake_media_window.h"
 
 #include <algorithm>
 #include <filesystem>
