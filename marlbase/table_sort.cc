@@ -15,8 +15,9 @@
 namespace tunora::marlbase {
 
 // Sorts the occupied records of slots begin .. end-1 in place.
-void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column,
-                          const Collation& collation) {
+// source[s] := the slot whose record is now in s.
+void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation,
+                          std::vector<uint32_t>& source) {
   const uint32_t m = end - begin;
   const uint32_t type = column_types_[column - 1];
   std::vector<std::string> keys(m);
@@ -57,7 +58,10 @@ void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column,
     std::memcpy(slotAddress(begin + k), held.data(), record_size_);
     placed[k] = true;
   }
-  for (uint32_t s = 0; s < m; ++s) index_.change(begin + s, old_status[s], old_status[order[s]]);
+  for (uint32_t s = 0; s < m; ++s) {
+    index_.change(begin + s, old_status[s], old_status[order[s]]);
+    source[begin + s] = begin + order[s];
+  }
 }
 
 int32_t TableHandle::sortByColumn(int32_t column) {
@@ -73,6 +77,8 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   // After a complete compaction the occupied records are slots 0 .. m-1; while the compaction
   // hold is raised they may lie in several runs, and each run is sorted on its own (records are
   // only ever exchanged with an occupied neighbour).
+  std::vector<uint32_t> source(capacity_);
+  std::iota(source.begin(), source.end(), 0);
   uint32_t s = 0;
   while (s < capacity_) {
     if (statusAt(s) <= kHighestFreeStatus) {
@@ -81,9 +87,10 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
     }
     uint32_t end = s;
     while (end < capacity_ && statusAt(end) > kHighestFreeStatus) ++end;
-    sortRun(s, end, column, *collation);
+    sortRun(s, end, column, *collation, source);
     s = end;
   }
+  rekeyColumnIndexes(source);
   dirty_ = true;
   recount();
   return 1;
