@@ -187,9 +187,9 @@ class TableHandle {
   // For tests and benchmarks: forget what open computed, so the next open rescans the file.
   void TEST_dropOpenCache() { cache_.valid = false; }
   bool TEST_openUsedCache() const { return open_used_cache_; }
-  // For crash tests: called between the steps of the maintenance's file writes (inside and
-  // between record moves of a compaction, around the size and header changes of a growth or a
-  // shrink), so that a test can kill the process at each. Empty = none.
+  // For crash tests: called between the steps of the file writes that move records or change the
+  // capacity (inside and between record moves of a compaction or a sort, around the size and
+  // header changes of a growth or a shrink), so that a test can kill the process at each.
   void TEST_setCrashPoint(std::function<void()> hook) { crash_point_ = std::move(hook); }
 
  private:
@@ -226,6 +226,7 @@ class TableHandle {
   void sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation,
                std::vector<uint32_t>& source);
   void moveRecord(uint32_t from, uint32_t to);
+  uint32_t spareSlot() const;
   void storeStatusWord(uint32_t slot, int32_t status);
   bool writeCapacity(uint32_t capacity);
   void crashPoint() const {
