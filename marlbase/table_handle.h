@@ -15,8 +15,9 @@
 // and the mapping itself, untouched, and a reopen uses them while the file's identity, size and
 // times are as the close left them; otherwise they are dropped and built again.
 //
-// A kill at any moment (SIGKILL, not a power loss) leaves a file that opens, with every record
-// whole, none lost and at most one live twice: see "Writes and kills" in FORMAT.md.
+// The engine's own record moves and capacity changes are ordered so that a kill at any moment
+// (SIGKILL, not a power loss) leaves a file that opens, with every record whole, none lost and at
+// most one occupied twice: see "Writes and kills" in FORMAT.md.
 //
 // A handle must not be used from two threads at once.
 #pragma once
