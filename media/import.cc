@@ -238,6 +238,28 @@ int32_t Importer::reserveSlot() {
   return std::min(unused, deleted);
 }
 
+// Slots whose status is neither free (0, 5) nor occupied (above 9) are never reused, and the
+// table grows only when too few slots are free or too many occupied: such slots can leave it
+// with no free slot and no growth. The table engine refuses nothing there, so the import says it.
+std::string Importer::noSlotReason() {
+  int64_t unusable = 0;
+  int32_t example = 0;
+  for (uint32_t s = 0; s < table_.capacity(); ++s) {
+    const int32_t status = table_.peekStatus(static_cast<int32_t>(s)).value_or(0);
+    if (status != marlbase::kStatusUnused && status != marlbase::kStatusDeleted &&
+        status <= marlbase::kHighestFreeStatus) {
+      if (unusable++ == 0) example = status;
+    }
+  }
+  std::string why = "no record could be added to the library (" +
+                    std::to_string(table_.capacity()) + " slots, none free): ";
+  if (unusable > 0) {
+    return why + std::to_string(unusable) + " slots hold a status the table cannot reuse (such as " +
+           std::to_string(example) + "), so it cannot grow";
+  }
+  return why + "the disk may be full";
+}
+
 int32_t Importer::addSong(const std::string& given_path) {
   const std::string path = given_path.substr(0, kMaxSongPath);
   const std::string key = asciiLower(path);
@@ -252,8 +274,7 @@ int32_t Importer::addSong(const std::string& given_path) {
   const int32_t slot = reserveSlot();
   wrote();
   if (slot < 0) {
-    fail("no record could be added to the library: the disk may be full, or the table cannot "
-         "grow (" + std::to_string(table_.capacity()) + " slots, none free)");
+    fail(noSlotReason());
     return -1;
   }
   // Every field first, while the slot is still free; a slot taken from a deleted song holds

@@ -101,6 +101,7 @@ class Importer {
   // The free slot the next song goes into (growing the table when needed), left free; -1 when
   // there is none.
   int32_t reserveSlot();
+  std::string noSlotReason();
   void wrote() {
     if (write_hook_) write_hook_();
   }
