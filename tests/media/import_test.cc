@@ -2,6 +2,8 @@
 // switches, missing listed files, stopping, folder loops and over-long paths.
 #include "media/import.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -327,6 +329,52 @@ TEST_F(ImportTest, FailuresSayWhatFailed) {
   EXPECT_NE(importer_.errorReason().find("19 slots hold a status the table cannot reuse (such as 1)"),
             std::string::npos)
       << importer_.errorReason();
+}
+
+// Removes the folder `name` in the open folder `at` with everything in it, however long the
+// paths inside (std::filesystem cannot: it names every entry by its full path).
+void removeTreeAt(int at, const char* name) {
+  const int fd = openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    DIR* dir = fdopendir(fd);
+    while (const dirent* entry = readdir(dir)) {
+      const std::string child = entry->d_name;
+      if (child == "." || child == "..") continue;
+      if (entry->d_type == DT_DIR) {
+        removeTreeAt(fd, child.c_str());
+      } else {
+        unlinkat(fd, child.c_str(), 0);
+      }
+    }
+    closedir(dir);
+  }
+  unlinkat(at, name, AT_REMOVEDIR);
+}
+
+TEST_F(ImportTest, PathsLongerThanTheSystemTakesAreCountedAsTooLong) {
+  // Folders nested past 4,096 bytes, made one step at a time, with a song at the bottom.
+  const std::string part(200, 'd');
+  int fd = open(music_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  for (int depth = 0; depth < 22; ++depth) {
+    ASSERT_EQ(mkdirat(fd, part.c_str(), 0700), 0);
+    const int next = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  const int song = openat(fd, "deep.mp3", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(song, 0);
+  close(song);
+  close(fd);
+  touch(music_ + "short.mp3");
+  import(music_);
+  EXPECT_EQ(status_.line1, kImportCompleteText);
+  EXPECT_EQ(importCountsLine(importer_.counts()),
+            "1 added, 0 already known, 1 skipped (1 path too long)");
+  const int top = open(music_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  removeTreeAt(top, part.c_str());
+  close(top);
 }
 
 }  // namespace
