@@ -28,9 +28,6 @@ namespace {
 // lowered the minimum rating to 0, so only the naughty limit or the file-type switches can be
 // keeping every song out.
 constexpr int kMaxPassesWithoutPick = 100;
-// The songs a library needs before the commands build from it: the builder's minimum of live
-// records counts the blank first record, which is no song, so 20 songs always build.
-constexpr int32_t kSongsToBuild = engine::kMinimumSongsToBuild;
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
@@ -87,9 +84,11 @@ int runBuild(const Args& args) {
   if (Status s = table.open(); !s.ok()) return fail(*db + ": " + s.message());
   const int32_t songs = songCount(table);
   table.close();
-  if (songs < kSongsToBuild) {
-    return fail(*db + ": the library holds " + std::to_string(songs) + (songs == 1 ? " song" : " songs") +
-                "; the list builder needs at least " + std::to_string(kSongsToBuild) +
+  // Asked for in songs, as users count them (the builder itself counts the blank record too).
+  if (songs < engine::kMinimumSongsToBuild) {
+    return fail(*db + ": the library holds " + std::to_string(songs) +
+                (songs == 1 ? " song" : " songs") + "; the list builder needs at least " +
+                std::to_string(engine::kMinimumSongsToBuild) +
                 ". Import more music: tunora-cli import --db " + *db + " FOLDER");
   }
 
@@ -205,8 +204,8 @@ int runImport(const Args& args) {
     return fail("usage: import [--settings FILE] --db TABLE SOURCE (try --help)");
   }
   const auto settings_file = args.option("--settings");
-  if (std::string e = sameFileError({{"--db", db}, {"--settings", settings_file},
-                                     {"SOURCE", args.positional()[0]}});
+  if (std::string e = sameFileError(
+          {{"--db", db}, {"--settings", settings_file}, {"SOURCE", args.positional()[0]}});
       !e.empty()) {
     return fail(e);
   }

@@ -31,7 +31,8 @@ std::string folderOf(const std::string& path) {
 }  // namespace
 
 bool sameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {};
+  struct stat sb {};
   const bool a_exists = ::stat(a.c_str(), &sa) == 0;
   const bool b_exists = ::stat(b.c_str(), &sb) == 0;
   if (a_exists && b_exists) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;

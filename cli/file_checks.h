@@ -15,7 +15,8 @@ bool sameFile(const std::string& a, const std::string& b);
 
 // The named files, each with its option ("--db"); unset ones are passed over. An error message
 // when two of them name one file; empty when all differ.
-std::string sameFileError(const std::vector<std::pair<std::string, std::optional<std::string>>>& files);
+std::string sameFileError(
+    const std::vector<std::pair<std::string, std::optional<std::string>>>& files);
 
 // Claims path for a new file. Without `force` an existing path (a file, a link, anything) is
 // refused and a missing one is created empty at once, so that no other file can take its place;

@@ -38,8 +38,9 @@ bool readSettingsArgument(const std::optional<std::string>& file, bool missing_i
   const int version = decodeSettingsFile(*bytes, read);
   const bool known = version == kVersionCurrent || (version >= 300 && version <= 400);
   if (!known) {
-    error = *file + ": not a settings file (it does not start with \"TUNO1401\" or an older "
-                    "settings version); it is left as it is";
+    error = *file +
+            ": not a settings file (it does not start with \"TUNO1401\" or an older "
+            "settings version); it is left as it is";
     return false;
   }
   (void)upgradeSettings(read, version);

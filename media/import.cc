@@ -51,8 +51,8 @@ void appendCount(std::string& out, int64_t n, const char* what) {
 }  // namespace
 
 std::string importCountsLine(const ImportCounts& c) {
-  std::string line = std::to_string(c.added) + " added, " + std::to_string(c.known) +
-                     " already known";
+  std::string line =
+      std::to_string(c.added) + " added, " + std::to_string(c.known) + " already known";
   if (c.finished > 0) line += " (" + std::to_string(c.finished) + " of them finished)";
   line += ", " + std::to_string(c.skipped()) + " skipped";
   if (c.skipped() > 0) {
@@ -128,10 +128,13 @@ void Importer::importUnderGrant(const std::string& source) {
     if (isListSource(source)) {
       std::atomic<bool> list_abort{false};
       int64_t long_lines = 0;
-      Status read = readListFile(source, [&](const std::string& path) {
-        if (words_.abort.load() != 0) list_abort.store(true);
-        if (!list_abort.load()) onListLine(path);
-      }, &list_abort, &long_lines);
+      Status read = readListFile(
+          source,
+          [&](const std::string& path) {
+            if (words_.abort.load() != 0) list_abort.store(true);
+            if (!list_abort.load()) onListLine(path);
+          },
+          &list_abort, &long_lines);
       counts_.too_long += long_lines;
       if (!read.ok()) fail(read.message());
     } else {
@@ -254,8 +257,9 @@ std::string Importer::noSlotReason() {
   std::string why = "no record could be added to the library (" +
                     std::to_string(table_.capacity()) + " slots, none free): ";
   if (unusable > 0) {
-    return why + std::to_string(unusable) + " slots hold a status the table cannot reuse (such as " +
-           std::to_string(example) + "), so it cannot grow";
+    return why + std::to_string(unusable) +
+           " slots hold a status the table cannot reuse (such as " + std::to_string(example) +
+           "), so it cannot grow";
   }
   return why + "the disk may be full";
 }

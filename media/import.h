@@ -32,8 +32,8 @@ inline constexpr char kErrorImportingText[] = "Error Importing";
 // What one import did, for the line of counts that ends it.
 struct ImportCounts {
   int64_t added = 0;
-  int64_t known = 0;      // paths the library held already
-  int64_t finished = 0;   // of those, songs an interrupted import had left unfinished
+  int64_t known = 0;     // paths the library held already
+  int64_t finished = 0;  // of those, songs an interrupted import had left unfinished
   // Skipped, by reason:
   int64_t unsupported = 0;  // files in folders of no enabled media type
   int64_t too_long = 0;     // paths longer than the path column (600) or the system (4,096)

@@ -107,11 +107,11 @@ TEST_F(CliFileSafetyTest, ATableIsCreatedOnlyWhereNoneIsUnlessForcedAndAFailedCr
   EXPECT_NE(cli("table info " + q(db_)).out.find("\"live\":1,"), std::string::npos);
   // A file system that takes no more than 1 KB per file (a full disk): the failed creation
   // removes the file it made.
-  for (const std::string& command : {std::string("table create-song"),
-                                     std::string("table create --columns 14,2")}) {
-    const std::string full = "bash -c " + q("ulimit -f 1; trap '' XFSZ; exec " +
-                                            std::string(TUNORA_CLI_PATH) + " " + command + " " +
-                                            q(dir_.file("full.mbf")) + " 2>/dev/null");
+  for (const std::string& command :
+       {std::string("table create-song"), std::string("table create --columns 14,2")}) {
+    const std::string full =
+        "bash -c " + q("ulimit -f 1; trap '' XFSZ; exec " + std::string(TUNORA_CLI_PATH) + " " +
+                       command + " " + q(dir_.file("full.mbf")) + " 2>/dev/null");
     EXPECT_NE(std::system(full.c_str()), 0) << command;
     EXPECT_FALSE(std::filesystem::exists(dir_.file("full.mbf"))) << command;
   }
@@ -130,7 +130,8 @@ TEST_F(CliFileSafetyTest, BuildChecksItsOutputsBeforeItChangesTheLibrary) {
     EXPECT_EQ(r.out, "") << out;
   }
   EXPECT_EQ(cli("build --db " + q(db_) + " --count 3 --seed 1 --settings " +
-                q(dir_.file("missing/s.dat"))).status,
+                q(dir_.file("missing/s.dat")))
+                .status,
             1);
   EXPECT_EQ(readBytes(db_), library);
 }
@@ -167,10 +168,9 @@ TEST_F(CliFileSafetyTest, SpecialFilesAreRefusedWithoutWaitingOrReadingWithoutEn
       EXPECT_NE(r.err.find("tunora-cli: "), std::string::npos) << command;
     }
   }
-  for (const std::string& command : {"import --db " + q(db_) + " " + q(fifo),
-                                     "playlist read " + q(fifo),
-                                     "table info " + q(fifo), "import --db " + q(fifo) + " " +
-                                                                  q(dir_.file("Music"))}) {
+  for (const std::string& command :
+       {"import --db " + q(db_) + " " + q(fifo), "playlist read " + q(fifo),
+        "table info " + q(fifo), "import --db " + q(fifo) + " " + q(dir_.file("Music"))}) {
     const CliResult r = bounded(command);
     EXPECT_EQ(r.status, 1) << command << "\n" << r.err;
   }
@@ -191,8 +191,7 @@ TEST_F(CliFileSafetyTest, ImportTakesTheNamedFolderAndEndsWithItsCounts) {
   r = cli("import --db " + q(db_) + " " + q(dir_.file("Music/Other/../Other")));
   EXPECT_EQ(r.out, "Import Complete\n1 added, 0 already known, 0 skipped\n");
   // A source that does not exist, or a media file rather than a folder or playlist.
-  for (const std::string& source :
-       {dir_.file("Musci"), dir_.file("Music/Band/Record/song0.mp3")}) {
+  for (const std::string& source : {dir_.file("Musci"), dir_.file("Music/Band/Record/song0.mp3")}) {
     r = cli("import --db " + q(db_) + " " + q(source));
     EXPECT_EQ(r.status, 1) << source;
     EXPECT_EQ(r.out, "") << source;

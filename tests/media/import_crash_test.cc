@@ -114,8 +114,8 @@ class ImportCrashTest : public ::testing::Test {
                    t.readText(slot, kColTitle) == path.substr(path.size() - 11, 7) &&
                    t.readText(slot, kColNote) == "No Data" &&
                    t.readInt(slot, kColFileId) == expected->second;
-      for (int32_t column : {kColFlags, kColStartFrame, kColEndFrame, kColPlayCount,
-                             kColReserved10}) {
+      for (int32_t column :
+           {kColFlags, kColStartFrame, kColEndFrame, kColPlayCount, kColReserved10}) {
         whole = whole && t.readInt(slot, column) == 0u;
       }
       for (int32_t user = 0; user < kUserCount; ++user) {
@@ -156,9 +156,12 @@ class ImportCrashTest : public ::testing::Test {
         (void)!write(pipe_fds[1], line.data(), line.size());
       };
       int writes = 0;
-      importFolder(db_, music_, [&] {
-        if (++writes == k) raise(SIGKILL);
-      }, status);
+      importFolder(
+          db_, music_,
+          [&] {
+            if (++writes == k) raise(SIGKILL);
+          },
+          status);
       _exit(0);
     }
     close(pipe_fds[1]);
@@ -210,11 +213,12 @@ TEST_F(ImportCrashTest, AKillAtAnyWriteLeavesTheLibraryWholeAndTheNextImportFini
   }
   // Every song costs at least a dozen writes, each a kill point.
   EXPECT_GE(kills, song_count_ * 12);
-  std::printf("import kills: %d; after the kill: %d not opening, %d paths live twice, %d "
-              "half-written, %d finished songs lost; after importing again: %d, %d, %d, %d\n",
-              kills, after_kill.not_opening, after_kill.paths_twice, after_kill.half_written,
-              after_kill.finished_missing, after_reimport.not_opening, after_reimport.paths_twice,
-              after_reimport.half_written, after_reimport.finished_missing);
+  std::printf(
+      "import kills: %d; after the kill: %d not opening, %d paths live twice, %d "
+      "half-written, %d finished songs lost; after importing again: %d, %d, %d, %d\n",
+      kills, after_kill.not_opening, after_kill.paths_twice, after_kill.half_written,
+      after_kill.finished_missing, after_reimport.not_opening, after_reimport.paths_twice,
+      after_reimport.half_written, after_reimport.finished_missing);
 }
 
 }  // namespace

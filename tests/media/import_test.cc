@@ -232,7 +232,7 @@ TEST_F(ImportTest, SongsAnOlderInterruptedImportLeftBlankAreFinishedOnTheirNextI
     }
     EXPECT_NE(t.readText(slot, kColTitle).value_or(""), "") << name;
   }
-  EXPECT_EQ(t.readText(slotOf("a.mp3"), kColTitle), "a");  // from the file: it had no texts
+  EXPECT_EQ(t.readText(slotOf("a.mp3"), kColTitle), "a");      // from the file: it had no texts
   EXPECT_EQ(t.readText(slotOf("a.mp3"), kColAlbum), "Music");  // "Dir -> ID"
   EXPECT_EQ(t.readText(slotOf("b.mp3"), kColTitle), "Kept Title");
   for (int32_t user = 0; user < kUserCount; ++user) {
@@ -321,13 +321,15 @@ TEST_F(ImportTest, FailuresSayWhatFailed) {
     ASSERT_TRUE(t.open().ok());
     ASSERT_EQ(t.allocate(), 1);  // grows the new table to 20 slots
     ASSERT_EQ(t.capacity(), 20u);
-    for (uint32_t s = 1; s < t.capacity(); ++s) ASSERT_EQ(t.setStatus(static_cast<int32_t>(s), 1), 1);
+    for (uint32_t s = 1; s < t.capacity(); ++s)
+      ASSERT_EQ(t.setStatus(static_cast<int32_t>(s), 1), 1);
     t.close();
   }
   import(music_);
   EXPECT_EQ(status_.line1, kErrorImportingText);
-  EXPECT_NE(importer_.errorReason().find("19 slots hold a status the table cannot reuse (such as 1)"),
-            std::string::npos)
+  EXPECT_NE(
+      importer_.errorReason().find("19 slots hold a status the table cannot reuse (such as 1)"),
+      std::string::npos)
       << importer_.errorReason();
 }
 
