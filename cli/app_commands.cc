@@ -10,6 +10,7 @@
 #include "settings/settings_defaults.h"
 #include "settings/settings_fields.h"
 #include "settings/settings_file.h"
+#include "cli/settings_input.h"
 #include "util/json_out.h"
 
 namespace tunora::cli {
@@ -25,7 +26,10 @@ int fail(const std::string& message) {
 
 int runDefaults(const Args& args) {
   if (args.positional().size() != 1) return fail("settings defaults needs exactly one PATH");
+  // Only a settings file (or nothing) is written over.
   Settings s;
+  std::string error;
+  if (!readSettingsArgument(args.positional()[0], true, s, error)) return fail(error);
   resetAll(s);
   resetRatingValues(s);
   const Status status = writeSettingsFile(args.positional()[0], s);

@@ -1,4 +1,5 @@
 // tunora-cli build and import: the list builder and the import without a window.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "cli/command.h"
+#include "cli/file_checks.h"
 #include "cli/output.h"
 #include "cli/settings_input.h"
 #include "engine/list_builder.h"
@@ -42,12 +44,30 @@ bool parseNumber(const std::optional<std::string>& text, int64_t low, int64_t hi
   return true;
 }
 
+// The songs of a library as its users count them: the live records after the blank one in
+// slot 0.
+int32_t songCount(marlbase::TableHandle& table) {
+  const bool blank = table.peekStatus(0).value_or(0) == marlbase::kStatusLive;
+  return table.liveCount() - (blank ? 1 : 0);
+}
+
 int runBuild(const Args& args) {
   const auto db = args.option("--db");
   if (!db || !args.positional().empty()) return fail("usage: build --db TABLE (try --help)");
+  const auto out = args.option("--out");
+  const auto settings_file = args.option("--settings");
+  // Everything the build will write is checked before it changes the library.
+  if (std::string e = sameFileError({{"--db", db}, {"--settings", settings_file}, {"--out", out}});
+      !e.empty()) {
+    return fail(e);
+  }
+  for (const auto& file : {out, settings_file}) {
+    if (!file) continue;
+    if (std::string e = outputPathError(*file); !e.empty()) return fail(e);
+  }
   Settings settings;
   std::string error;
-  if (!readSettingsArgument(args.option("--settings"), false, settings, error)) return fail(error);
+  if (!readSettingsArgument(settings_file, true, settings, error)) return fail(error);
   int64_t state = settings.get(settings::kCurrentState);
   int64_t count = settings.get(settings::kListSize);
   int64_t seed = -1;
@@ -62,11 +82,14 @@ int runBuild(const Args& args) {
   marlbase::TableHandle table;
   table.setPath(*db);
   if (Status s = table.open(); !s.ok()) return fail(*db + ": " + s.message());
-  const int32_t songs = table.liveCount();
+  const int32_t songs = songCount(table);
   table.close();
+  // Asked for in songs, as users count them (the builder itself counts the blank record too).
   if (songs < engine::kMinimumSongsToBuild) {
     return fail(*db + ": the library holds " + std::to_string(songs) +
-                " songs; at least 20 are needed to build a list (import some music first)");
+                (songs == 1 ? " song" : " songs") + "; the list builder needs at least " +
+                std::to_string(engine::kMinimumSongsToBuild) +
+                ". Import more music: tunora-cli import --db " + *db + " FOLDER");
   }
 
   Env& env = Env::Default();
@@ -111,12 +134,12 @@ int runBuild(const Args& args) {
   }
   grant.release();
   settings.set(settings::kListSize, saved_list_size);
-  if (const auto out = args.option("--out")) {
+  if (out) {
     if (Status s = media::writePlayList(*out, picked); !s.ok()) return fail(*out + ": " + s.message());
   }
-  if (const auto file = args.option("--settings")) {
-    if (Status s = writeSettingsFile(*file, settings); !s.ok()) {
-      return fail(*file + ": " + s.message());
+  if (settings_file) {
+    if (Status s = writeSettingsFile(*settings_file, settings); !s.ok()) {
+      return fail(*settings_file + ": " + s.message());
     }
   }
   return static_cast<int64_t>(picked.size()) == count ? 0 : 1;
@@ -144,43 +167,72 @@ class CliImportStatus final : public media::ImportStatus {
   std::string line2_;
 };
 
+// The source as the user named it: a folder (with or without "/" at its end) means that folder;
+// anything else is a playlist file. Empty, with `error` set, when it does not exist.
+std::string importSource(const std::string& given, std::string& error) {
+  struct stat st {};
+  if (::stat(given.c_str(), &st) != 0) {
+    error = given + ": no such file or folder";
+    return {};
+  }
+  std::error_code ec;
+  // Songs are stored by their full paths.
+  std::string source = given;
+  if (source[0] != '/') {
+    const std::filesystem::path full = std::filesystem::absolute(source, ec);
+    if (ec) {
+      error = given + ": " + ec.message();
+      return {};
+    }
+    source = full.lexically_normal().string();
+  }
+  if (S_ISDIR(st.st_mode)) {
+    if (source.back() != '/') source += '/';
+    return source;
+  }
+  const std::string tail = source.size() < 3 ? "" : asciiLower(source.substr(source.size() - 3));
+  if (!S_ISREG(st.st_mode) || (tail != "m3u" && tail != "txt")) {
+    error = given + ": not a folder or a playlist file (.m3u, .txt)";
+    return {};
+  }
+  return source;
+}
+
 int runImport(const Args& args) {
   const auto db = args.option("--db");
   if (!db || args.positional().size() != 1) {
     return fail("usage: import [--settings FILE] --db TABLE SOURCE (try --help)");
   }
+  const auto settings_file = args.option("--settings");
+  if (std::string e = sameFileError(
+          {{"--db", db}, {"--settings", settings_file}, {"SOURCE", args.positional()[0]}});
+      !e.empty()) {
+    return fail(e);
+  }
   Settings settings;
   std::string error;
-  if (!readSettingsArgument(args.option("--settings"), false, settings, error)) return fail(error);
+  if (!readSettingsArgument(settings_file, true, settings, error)) return fail(error);
   settings.setText(settings::kDatabasePath, *db);
+  const std::string source = importSource(args.positional()[0], error);
+  if (source.empty()) return fail(error);
 
   marlbase::TableHandle table;
-  table.setPath(*db);
-  if (Status s = table.open(); !s.ok()) return fail(*db + ": " + s.message());
-  table.close();
-
   engine::SharedWords words;
   engine::SharedLock lock(words, Env::Default());
   std::atomic<int32_t> local_copy_changes{0};
   CliImportStatus status(isatty(STDERR_FILENO) != 0);
   media::Importer importer(lock, table, settings, status, local_copy_changes);
-  // Songs are stored by their full paths.
-  std::string source = args.positional()[0];
-  if (!source.empty() && source[0] != '/') {
-    const bool folder = source.back() == '/';
-    source = std::filesystem::absolute(source).lexically_normal().string();
-    if (folder && source.back() != '/') source += '/';
-  }
   {
     engine::Grant grant = lock.takeGrantDirectly(engine::kCodeImport);
     importer.runImportHolding(grant, source);
   }
   status.endProgress();
-  std::printf("%s\n", status.line1().c_str());
-  if (importer.skippedLongPaths() > 0) {
-    std::fprintf(stderr, "tunora-cli: %s\n", displayText(status.line2()).c_str());
+  std::printf("%s\n%s\n", status.line1().c_str(),
+              media::importCountsLine(importer.counts()).c_str());
+  if (status.line1() != media::kImportCompleteText) {
+    return fail(displayText(importer.errorReason()));
   }
-  return status.line1() == media::kImportCompleteText ? 0 : 1;
+  return 0;
 }
 
 }  // namespace
@@ -195,9 +247,10 @@ std::vector<Command> engineCommands() {
        runBuild},
       {{"import"},
        "[--settings FILE] --db TABLE SOURCE",
-       "Imports a folder (every media file below parentFolderOf(SOURCE)) or a playlist (SOURCE "
-       "ending in txt or m3u) into the song table; prints \"Import Complete\" or "
-       "\"Error Importing\".",
+       "Imports a folder (every media file in SOURCE and below) or a playlist (SOURCE ending in "
+       "txt or m3u) into the song table; prints \"Import Complete\" or \"Error Importing\" "
+       "(with the reason on standard error, exit 1), then one line of counts: added, already "
+       "known, skipped with the reasons.",
        {"--settings", "--db"},
        runImport},
   };

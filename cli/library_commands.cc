@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/file_checks.h"
 #include "library/file_checksum.h"
 #include "library/song_table.h"
 #include "marlbase/table_handle.h"
@@ -16,12 +17,20 @@ int runCreateSongTable(const Args& args) {
     return 2;
   }
   const std::string& path = args.positional()[0];
+  const bool force = args.flag("--force");
+  bool made = false;
+  if (std::string e = claimNewFile(path, force, made); !e.empty()) {
+    std::fprintf(stderr, "tunora-cli: %s\n", e.c_str());
+    return 1;
+  }
   marlbase::TableHandle table;
-  if (!createSongTable(table, path)) {
+  const bool created = createSongTable(table, path);
+  table.close();
+  if (!created) {
+    removeFailedCreate(path, made, force);
     std::fprintf(stderr, "tunora-cli: cannot create a song table at \"%s\"\n", path.c_str());
     return 1;
   }
-  table.close();
   return 0;
 }
 
@@ -41,8 +50,9 @@ int runChecksum(const Args& args) {
 
 std::vector<Command> libraryCommands() {
   return {
-      {{"table", "create-song"}, "PATH",
-       "create a new song table (44 columns, one blank record in slot 0)", {}, runCreateSongTable},
+      {{"table", "create-song"}, "[--force] PATH",
+       "create a new song table (44 columns, one blank record in slot 0); an existing file is "
+       "refused unless --force", {}, runCreateSongTable},
       {{"checksum"}, "PATH...",
        "print each file's content checksum (the FileId column; 0 = unreadable)", {}, runChecksum},
   };

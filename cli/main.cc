@@ -1,5 +1,6 @@
 // tunora-cli: library tools. Finds the command named by the leading words and runs it.
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,13 @@ int run(const std::vector<std::string>& words) {
 }  // namespace tunora::cli
 
 int main(int argc, char** argv) {
-  std::vector<std::string> words(argv + 1, argv + argc);
-  return tunora::cli::run(words);
+  // The commands report failures as values; this only keeps an exception from a library call
+  // (out of memory, say) from ending the program without a word.
+  try {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    return tunora::cli::run(words);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tunora-cli: %s\n", e.what());
+    return 1;
+  }
 }

@@ -11,10 +11,11 @@
 
 #include "app/program.h"
 #include "cli/command.h"
+#include "cli/file_checks.h"
+#include "cli/settings_input.h"
 #include "cli/output.h"
 #include "cli/play_status.h"
 #include "cli/play_terminal.h"
-#include "cli/settings_input.h"
 #include "engine/lock_codes.h"
 #include "library/rating.h"
 #include "media/playlist_file.h"
@@ -87,6 +88,9 @@ int runPlay(const Args& args) {
     return fail("usage: play [--settings FILE] --db TABLE [--state S] [--auto-rate] (try --help)");
   }
   const auto settings_file = args.option("--settings");
+  if (std::string e = sameFileError({{"--db", db}, {"--settings", settings_file}}); !e.empty()) {
+    return fail(e);
+  }
   Settings settings;
   std::string error;
   if (!readSettingsArgument(settings_file, true, settings, error)) return fail(error);
@@ -97,23 +101,30 @@ int runPlay(const Args& args) {
     settings.set(settings::kCurrentState, (*state)[0] - '0');
   }
   if (args.flag("--auto-rate")) settings.set(settings::kAutoRate, 1);
-  const std::string db_path = std::filesystem::absolute(*db).string();
+  std::error_code ec;
+  const std::string db_path = std::filesystem::absolute(*db, ec).string();
+  if (ec) return fail(*db + ": " + ec.message());
   settings.setText(settings::kDatabasePath, db_path);
   const std::filesystem::path home =
-      settings_file ? std::filesystem::absolute(*settings_file).parent_path()
+      settings_file ? std::filesystem::absolute(*settings_file, ec).parent_path()
                     : std::filesystem::path(db_path).parent_path();
+  if (ec) return fail(*settings_file + ": " + ec.message());
   const std::string data_dir = home.string() + "/";
 
   marlbase::TableHandle probe;
   probe.setPath(db_path);
   if (Status s = probe.open(); !s.ok()) return fail(*db + ": " + s.message());
-  const int32_t songs = probe.liveCount();
+  // Songs as users count them: the blank first record is none.
+  const int32_t records = probe.liveCount();
+  const int32_t songs =
+      records - (probe.peekStatus(0).value_or(0) == marlbase::kStatusLive ? 1 : 0);
   probe.close();
   if (songs < engine::kMinimumSongsToBuild) {
     return fail(*db + ": the library holds " + std::to_string(songs) +
-                " songs; at least 20 are needed before songs can be picked. Import a folder "
-                "first: tunora-cli import --db " + *db + " FOLDER/ (or make songs to try with: "
-                "tunora-cli demo FOLDER)");
+                (songs == 1 ? " song" : " songs") + "; the list builder needs at least " +
+                std::to_string(engine::kMinimumSongsToBuild) +
+                ". Import more music: tunora-cli import --db " + *db +
+                " FOLDER (or make songs to try with: tunora-cli demo FOLDER)");
   }
 
   PlayTerminal terminal;  // before any thread starts: they inherit its signal mask
@@ -163,7 +174,7 @@ int runPlay(const Args& args) {
     in.playing = words.playing.load() != 0;
     in.songs_prepared = program.playList().songsPrepared();
     in.build_request = words.build_request.load();
-    in.live_records = songs;
+    in.live_records = records;
     in.writer_running = program.updateWriter().running();
     in.fixed_user = program.context().fixed_user;
     auto texts = statusTexts(in, program.settings());
@@ -189,7 +200,7 @@ int runPlay(const Args& args) {
       if (store.preparedCount() > 0) {
         (void)store.writePlayList(list);
       } else {
-        std::filesystem::remove(list);
+        std::filesystem::remove(list, ec);
       }
     }
   } else {

@@ -1,13 +1,15 @@
 // Reading the --settings file of a tunora-cli command.
 #include "cli/settings_input.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "settings/file_read.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
+#include "settings/settings_upgrade.h"
 
 namespace tunora::cli {
 
@@ -15,14 +17,34 @@ bool readSettingsArgument(const std::optional<std::string>& file, bool missing_i
                           Settings& settings, std::string& error) {
   resetAll(settings);
   resetRatingValues(settings);
-  if (!file || (missing_is_first_run && !std::filesystem::exists(*file))) return true;
-  std::ifstream in(*file, std::ios::binary);
-  if (!in) {
+  if (!file) return true;
+  struct stat st {};
+  if (::stat(file->c_str(), &st) != 0) {
+    if (errno == ENOENT && missing_is_first_run) return true;
+    error = *file + ": cannot read the settings file: " + std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = *file + ": not a regular file, so not a settings file";
+    return false;
+  }
+  // At most a whole settings file is read, whatever the file's size.
+  const auto bytes = readFilePrefix(*file, kSettingsFileSize);
+  if (!bytes) {
     error = *file + ": cannot read the settings file";
     return false;
   }
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-  (void)decodeSettingsFile(bytes, settings);
+  Settings read = settings;
+  const int version = decodeSettingsFile(*bytes, read);
+  const bool known = version == kVersionCurrent || (version >= 300 && version <= 400);
+  if (!known) {
+    error = *file +
+            ": not a settings file (it does not start with \"TUNO1401\" or an older "
+            "settings version); it is left as it is";
+    return false;
+  }
+  (void)upgradeSettings(read, version);
+  settings = read;
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/command.h"
+#include "cli/file_checks.h"
 #include "cli/output.h"
 #include "marlbase/table_handle.h"
 #include "util/json_out.h"
@@ -48,17 +49,31 @@ int runCreate(const Args& args) {
     }
     types.push_back(static_cast<uint32_t>(type));
   }
+  const bool force = args.flag("--force");
+  bool made = false;
+  if (std::string e = claimNewFile(path, force, made); !e.empty()) {
+    std::fprintf(stderr, "tunora-cli: %s\n", e.c_str());
+    return 1;
+  }
   TableHandle table;
   table.setPath(path);
   table.setColumnCount(static_cast<int32_t>(types.size()));
-  if (Status s = table.create(); !s.ok()) return fail(path, s.message());
-  for (size_t c = 0; c < types.size(); ++c) {
-    if (!table.defineColumn(static_cast<int32_t>(c + 1), types[c])) {
-      return fail(path, "cannot write the column descriptors");
+  std::string why;
+  if (Status s = table.create(); !s.ok()) {
+    why = s.message();
+  } else {
+    for (size_t c = 0; c < types.size() && why.empty(); ++c) {
+      if (!table.defineColumn(static_cast<int32_t>(c + 1), types[c])) {
+        why = "cannot write the column descriptors";
+      }
     }
+    if (why.empty() && !table.finishColumns()) why = "cannot write the record slots";
   }
-  if (!table.finishColumns()) return fail(path, "cannot write the record slots");
   table.close();
+  if (!why.empty()) {
+    removeFailedCreate(path, made, force);
+    return fail(path, why);
+  }
   return 0;
 }
 
@@ -134,8 +149,9 @@ int runDump(const Args& args) {
 
 std::vector<Command> tableCommands() {
   return {
-      {{"table", "create"}, "--columns T1,T2,... PATH",
-       "Creates an empty table with columns of the given type codes (capacity 10).",
+      {{"table", "create"}, "[--force] --columns T1,T2,... PATH",
+       "Creates an empty table with columns of the given type codes (capacity 10); an existing "
+       "file is refused unless --force.",
        {"--columns"}, runCreate},
       {{"table", "info"}, "PATH",
        "Prints {\"columns\":[...],\"capacity\":c,\"live\":l,\"record_size\":r,\"file_size\":f}.",

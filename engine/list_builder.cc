@@ -1,6 +1,7 @@
 // Build passes, the pick's row in the play list, and the builder thread.
 #include "engine/list_builder.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "engine/alt_pattern.h"
@@ -104,9 +105,9 @@ bool ListBuilder::drawUntilPick(const DrawRules& rules) {
       const uint64_t elapsed = env_.nowMillis() - t0;
       const int32_t build_time = settings_.get(settings::kBuildTime);
       if (elapsed > 30000 && build_time > 100) {
-        settings_.set(settings::kBuildTime, build_time - 100);
+        settings_.set(settings::kBuildTime, std::min(build_time, kMaxBuildTime) - 100);
       } else if (elapsed < 3000) {
-        settings_.set(settings::kBuildTime, build_time + 100);
+        settings_.set(settings::kBuildTime, std::min(build_time, kMaxBuildTime - 100) + 100);
       }
       memory_.miss_count = 0;
       if (filler_pick_mode_) {
@@ -116,7 +117,7 @@ bool ListBuilder::drawUntilPick(const DrawRules& rules) {
       }
       return true;
     }
-    if (attempts > settings_.get(settings::kBuildTime)) {
+    if (attempts > std::min(settings_.get(settings::kBuildTime), kMaxBuildTime)) {
       message_flag_.store(1);
       status_.setText(kDeepBuildingText);
       return false;

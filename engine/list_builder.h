@@ -25,6 +25,13 @@ class RandomSource;
 
 // A library with fewer live songs than this is never built from.
 inline constexpr int32_t kMinimumSongsToBuild = 20;
+// The highest draw budget (`BuildTime`) of a pass. The builder raises the budget by 100 after
+// every quick pick; unbounded, a long run of quick picks (a build of 20,000 songs) made a later
+// pass with a strict filter draw two million times (16 s) before it gave up, and the raise
+// overflowed near INT32_MAX. 10,000 draws, twenty times the starting budget, take well under a
+// tenth of a second; a budget read from a settings file above it counts as 10,000 and comes down
+// to it at the next quick pick.
+inline constexpr int32_t kMaxBuildTime = 10'000;
 
 inline constexpr char kDeepBuildingText[] = "Tunora Deep Building";
 inline constexpr char kNoFileSelectedText[] = "No file selected";

@@ -1,12 +1,19 @@
 // Import: songs from a folder (with all its subfolders) or from a playlist file, each new path
 // becoming one song record with the default scores, its tag texts and its content checksum.
 // Runs on a thread of its own while holding the database under lock code 30.
+//
+// A crash never leaves a half-written song: a new record's fields are all written into a free
+// slot first and the slot is made live last (one 32-bit store), so every later reader sees the
+// whole song or none. A known song that an interrupted import of an older version left
+// unfinished (no texts, no scores, or no checksum) is finished when an import meets its path.
 #pragma once
 
 #include <sys/types.h>
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -21,6 +28,22 @@ namespace tunora::media {
 
 inline constexpr char kImportCompleteText[] = "Import Complete";
 inline constexpr char kErrorImportingText[] = "Error Importing";
+
+// What one import did, for the line of counts that ends it.
+struct ImportCounts {
+  int64_t added = 0;
+  int64_t known = 0;     // paths the library held already
+  int64_t finished = 0;  // of those, songs an interrupted import had left unfinished
+  // Skipped, by reason:
+  int64_t unsupported = 0;  // files in folders of no enabled media type
+  int64_t too_long = 0;     // paths longer than the path column (600) or the system (4,096)
+  int64_t unreadable = 0;   // folders that cannot be listed, entries that cannot be examined
+  int64_t not_paths = 0;    // playlist lines of control characters or invalid text naming no file
+  int64_t skipped() const { return unsupported + too_long + unreadable + not_paths; }
+};
+
+// "12 added, 3 already known, 2 skipped (1 unsupported type, 1 path too long)".
+std::string importCountsLine(const ImportCounts& counts);
 
 // The import box's two status lines. Called on the import thread.
 class ImportStatus {
@@ -52,15 +75,37 @@ class Importer {
   // Imports every media file under folder (ending in "/"), entering no directory twice.
   void importFolder(const std::string& folder);
 
+  // The counts of the last import.
+  const ImportCounts& counts() const { return counts_; }
   // Files passed over because their path is longer than the path column holds.
-  int64_t skippedLongPaths() const { return skipped_long_paths_; }
-  int64_t songsAdded() const { return songs_added_; }
+  int64_t skippedLongPaths() const { return counts_.too_long; }
+  int64_t songsAdded() const { return counts_.added; }
+  // Why the last import ended in "Error Importing"; empty after a complete one.
+  const std::string& errorReason() const { return error_reason_; }
+
+  // Called after each write to the table (tests end the process there to check that a crash
+  // leaves the library whole).
+  void TEST_setWriteHook(std::function<void()> hook) { write_hook_ = std::move(hook); }
 
  private:
   void importUnderGrant(const std::string& source);
   bool stillHolding() const;
-  // The library's paths, folded as lookups fold them, for the length of one import.
+  void fail(const std::string& reason);
+  // Why a table cannot take this import; empty when it can.
+  std::string unusableTableReason();
+  // The library's paths, folded as lookups fold them, for the length of one import; and the
+  // live songs an interrupted import left unfinished.
   void loadPathIndex();
+  bool unfinished(int32_t slot);
+  bool finishSong(int32_t slot, const std::string& path);
+  // The free slot the next song goes into (growing the table when needed), left free; -1 when
+  // there is none.
+  int32_t reserveSlot();
+  std::string noSlotReason();
+  void wrote() {
+    if (write_hook_) write_hook_();
+  }
+  void onListLine(const std::string& path);
 
   engine::SharedLock& lock_;
   engine::SharedWords& words_;
@@ -70,9 +115,11 @@ class Importer {
   std::atomic<int32_t>& local_copy_changes_;
   TagOptions tag_options_;
   std::unordered_set<std::string> known_paths_;
+  std::map<std::string, int32_t> unfinished_;  // folded path -> slot
   std::set<std::pair<dev_t, ino_t>> visited_;
-  int64_t skipped_long_paths_ = 0;
-  int64_t songs_added_ = 0;
+  ImportCounts counts_;
+  std::string error_reason_;
+  std::function<void()> write_hook_;
 };
 
 }  // namespace tunora::media

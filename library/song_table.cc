@@ -28,6 +28,14 @@ bool defineSongColumns(marlbase::TableHandle& table) {
 
 }  // namespace
 
+bool hasSongColumns(const marlbase::TableHandle& table) {
+  if (table.columnCount() != kSongColumnCount) return false;
+  for (int32_t column = 1; column <= kSongColumnCount; ++column) {
+    if (table.columnType(column) != static_cast<int32_t>(songColumnType(column))) return false;
+  }
+  return true;
+}
+
 bool createSongTable(marlbase::TableHandle& table, const std::string& path) {
   table.close();
   table.setPath(path);

@@ -14,4 +14,7 @@ namespace tunora {
 // file may remain, which the next open rejects or which the next creation replaces.
 [[nodiscard]] bool createSongTable(marlbase::TableHandle& table, const std::string& path);
 
+// True when the open table has the song table's 44 columns with their types.
+bool hasSongColumns(const marlbase::TableHandle& table);
+
 }  // namespace tunora

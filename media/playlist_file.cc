@@ -107,16 +107,25 @@ void ListReader::endLine() {
   if (!overflow_ && line.size() > 2 && line.size() <= kListLineMax && line.front() != '#' &&
       line.find('\0') == std::string_view::npos) {
     const std::string path = resolveLine(line, list_folder_);
+    if (path.size() > kListLineMax) ++long_lines_;
     if (path.size() > 2 && path.size() <= kListLineMax) on_line_(path);
+  } else if (overflow_ || line.size() > kListLineMax) {
+    ++long_lines_;
   }
   line_.clear();
   overflow_ = false;
 }
 
 Status readListFile(const std::string& path, const ListLineFn& on_line,
-                    const std::atomic<bool>* abort) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+                    const std::atomic<bool>* abort, int64_t* long_lines) {
+  // Non-blocking, so that a FIFO cannot hold the reader (and whatever lock its caller holds).
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Status::IOError("cannot open " + path + ": " + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Status::InvalidArgument(path + " is not a regular file");
+  }
   const std::string folder = path.find('/') == std::string::npos ? "" : parentFolderOf(path);
   bool stopped = false;
   ListReader reader(folder, [&](const std::string& line) {
@@ -139,6 +148,7 @@ Status readListFile(const std::string& path, const ListLineFn& on_line,
     reader.feed(std::string_view(chunk.data(), static_cast<size_t>(n)));
   }
   ::close(fd);
+  if (long_lines != nullptr) *long_lines += reader.longLinesSkipped();
   return status;
 }
 

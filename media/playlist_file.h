@@ -38,6 +38,8 @@ class ListReader {
   ListReader(std::string list_folder, ListLineFn on_line);
   void feed(std::string_view bytes);
   void finish();
+  // Lines skipped because they (or the paths they resolve to) are longer than 600 characters.
+  int64_t longLinesSkipped() const { return long_lines_; }
 
  private:
   void endLine();
@@ -47,12 +49,15 @@ class ListReader {
   std::string line_;
   bool overflow_ = false;
   bool first_line_ = true;
+  int64_t long_lines_ = 0;
 };
 
 // Reads the playlist at path, calling on_line for each accepted path. Stops early, between
-// lines, once *abort is true. An error when the file cannot be opened or read.
+// lines, once *abort is true. An error when the file cannot be opened or read, or is not a
+// regular file (a FIFO or a device is refused without waiting on it). Adds the lines skipped for
+// their length to *long_lines when given.
 Status readListFile(const std::string& path, const ListLineFn& on_line,
-                    const std::atomic<bool>* abort = nullptr);
+                    const std::atomic<bool>* abort = nullptr, int64_t* long_lines = nullptr);
 
 // Writes the paths, each followed by CR LF, to path, replacing any file there: the text goes to
 // a temporary file beside it, which is then renamed over path, so a failed save leaves the old

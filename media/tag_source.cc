@@ -43,7 +43,8 @@ bool FileTagSource::open(const std::string& path) {
 }
 
 size_t FileTagSource::readAt(uint64_t offset, std::span<uint8_t> out) {
-  if (fd_ < 0 || offset >= size_) return 0;
+  // An empty request may come with no buffer at all (an empty tag): nothing to copy.
+  if (fd_ < 0 || offset >= size_ || out.empty()) return 0;
   if (offset + out.size() <= kHeadSize) {
     if (!head_read_) {
       head_read_ = true;

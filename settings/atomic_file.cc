@@ -2,6 +2,8 @@
 #include "settings/atomic_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,15 +47,39 @@ bool writeAll(int fd, const uint8_t* data, size_t size, size_t chunk, size_t& wr
   return true;
 }
 
+// The file a save replaces: path itself, or the end of its chain of symbolic links (which may
+// not exist yet), so that the save goes through the links and keeps them.
+std::string replacedFile(const std::string& path) {
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::string target(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
+    if (n < 0 || static_cast<size_t>(n) >= target.size()) return at;
+    target.resize(static_cast<size_t>(n));
+    if (target.empty() || target[0] != '/') {
+      const size_t slash = at.rfind('/');
+      target = (slash == std::string::npos ? std::string() : at.substr(0, slash + 1)) + target;
+    }
+    at = target;
+  }
+  return at;
+}
+
 }  // namespace
 
-Status replaceFile(const std::string& path, std::span<const std::span<const uint8_t>> parts,
+Status replaceFile(const std::string& given_path, std::span<const std::span<const uint8_t>> parts,
                    const ReplaceOptions& options) {
+  const std::string path = replacedFile(given_path);
   // One temporary name per process: two processes saving at once do not share it, and a file
   // left by a crash is reused (truncated) by the next save of the same process id.
   const std::string temp = path + ".tmp" + std::to_string(::getpid());
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
   if (fd < 0) return errnoStatus("cannot create", temp, errno);
+  // The new file keeps the mode of the one it replaces (a private file stays private).
+  struct stat old {};
+  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    (void)::fchmod(fd, old.st_mode & 07777);
+  }
   auto fail = [&](const char* what, int error) {
     ::close(fd);
     ::unlink(temp.c_str());

@@ -31,7 +31,9 @@ struct ReplaceOptions {
 
 // Writes `parts`, one after the other, as the new contents of `path`. On failure the old file
 // (if any) is left untouched, the temporary file is removed, and the status says what failed
-// (kNoSpace when the disk is full). The new file gets the mode a newly created file would get.
+// (kNoSpace when the disk is full). The new file keeps the mode of the file it replaces, or gets
+// the mode a newly created file would get. When `path` is a symbolic link, the file it leads to
+// is replaced (the temporary file goes beside it) and the link stays.
 Status replaceFile(const std::string& path, std::span<const std::span<const uint8_t>> parts,
                    const ReplaceOptions& options = {});
 

@@ -2,13 +2,17 @@
 // too), the file-type switches, missing listed files, stopping, folder loops and over-long paths.
 #include "import/import.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "engine/lock_codes.h"
+#include "library/file_checksum.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "settings/settings_defaults.h"
@@ -193,7 +197,204 @@ TEST_F(ImportTest, FilesWithPathsLongerThanTheColumnAreSkippedAndCounted) {
   import(music_);
   EXPECT_EQ(paths(), (std::vector<std::string>{music_ + "short.mp3"}));
   EXPECT_EQ(importer_.skippedLongPaths(), 1);
-  EXPECT_NE(status_.line2.find("1 files skipped"), std::string::npos);
+  EXPECT_EQ(importCountsLine(importer_.counts()),
+            "1 added, 0 already known, 1 skipped (1 path too long)");
+}
+
+TEST_F(ImportTest, SongsAnOlderInterruptedImportLeftBlankAreFinishedOnTheirNextImport) {
+  // Records as an import that wrote the path first and made the record live at once left them
+  // when it was killed: path only; texts but no scores; scores for users 0..4 only; everything
+  // but the checksum. And a whole song whose later changes must stay.
+  const std::vector<std::string> names = {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3"};
+  for (const auto& name : names) touch(music_ + name, "audio of " + name);
+  {
+    marlbase::TableHandle t;
+    t.setPath(db_);
+    t.setWritable(true);
+    ASSERT_TRUE(t.open().ok());
+    std::vector<int32_t> slots;
+    for (const auto& name : names) {
+      slots.push_back(t.allocate());
+      ASSERT_TRUE(t.writeText(slots.back(), kColFileName, music_ + name));
+    }
+    for (int32_t slot : {slots[1], slots[2], slots[3], slots[4]}) {
+      ASSERT_TRUE(t.writeText(slot, kColTitle, "Kept Title"));
+    }
+    for (int32_t user = 0; user < kUserCount; ++user) {
+      for (int32_t slot : {slots[3], slots[4]}) {
+        t.writeInt(slot, ratingColumn(user), 99);
+        t.writeInt(slot, creditColumn(user), 5);
+      }
+      if (user < 5) t.writeInt(slots[2], ratingColumn(user), 40 + user);
+    }
+    t.writeInt(slots[4], kColFileId, 12345);
+    t.writeInt(slots[4], kColPlayCount, 3);
+    t.close();
+  }
+  import(music_);
+  EXPECT_EQ(status_.line1, kImportCompleteText);
+  EXPECT_EQ(importCountsLine(importer_.counts()),
+            "0 added, 5 already known (4 of them finished), 0 skipped");
+  marlbase::TableHandle t;
+  t.setPath(db_);
+  ASSERT_TRUE(t.open().ok());
+  auto slotOf = [&](const std::string& name) {
+    t.setSearchKey(music_ + name);
+    return t.findInColumn(kColFileName);
+  };
+  for (const auto& name : names) {
+    const int32_t slot = slotOf(name);
+    ASSERT_GT(slot, 0) << name;
+    if (name != "e.mp3") {
+      EXPECT_EQ(t.readInt(slot, kColFileId), fileChecksum(music_ + name)) << name;
+    }
+    EXPECT_NE(t.readText(slot, kColTitle).value_or(""), "") << name;
+  }
+  EXPECT_EQ(t.readText(slotOf("a.mp3"), kColTitle), "a");      // from the file: it had no texts
+  EXPECT_EQ(t.readText(slotOf("a.mp3"), kColAlbum), "Music");  // "Dir -> ID"
+  EXPECT_EQ(t.readText(slotOf("b.mp3"), kColTitle), "Kept Title");
+  for (int32_t user = 0; user < kUserCount; ++user) {
+    EXPECT_EQ(t.readInt(slotOf("a.mp3"), ratingColumn(user)), 16u);
+    EXPECT_EQ(t.readInt(slotOf("b.mp3"), creditColumn(user)), 1000u);
+    // Users the interrupted import reached keep their score; the others get the defaults.
+    EXPECT_EQ(t.readInt(slotOf("c.mp3"), ratingColumn(user)),
+              user < 5 ? 40u + static_cast<uint32_t>(user) : 16u);
+    EXPECT_EQ(t.readInt(slotOf("d.mp3"), ratingColumn(user)), 99u);
+    EXPECT_EQ(t.readInt(slotOf("e.mp3"), creditColumn(user)), 5u);
+  }
+  EXPECT_EQ(t.readInt(slotOf("e.mp3"), kColFileId), 12345u);
+  EXPECT_EQ(t.readInt(slotOf("e.mp3"), kColPlayCount), 3u);
+  t.close();
+  import(music_);
+  EXPECT_EQ(importCountsLine(importer_.counts()), "0 added, 5 already known, 0 skipped");
+}
+
+TEST_F(ImportTest, SkippedEntriesAreCountedByReason) {
+  touch(music_ + "Artist/Album/One.mp3");
+  touch(music_ + "Artist/cover.jpg");
+  touch(music_ + "notes.txt");
+  ASSERT_EQ(symlink("/nonexistent/target.mp3", (music_ + "dangling.mp3").c_str()), 0);
+  import(music_);
+  EXPECT_EQ(status_.line1, kImportCompleteText);
+  EXPECT_EQ(importCountsLine(importer_.counts()),
+            "1 added, 0 already known, 3 skipped (2 unsupported type, 1 unreadable)");
+
+  // A playlist of binary data: lines holding control characters or text that is not UTF-8 and
+  // naming no file are no paths. A Windows-1252 name of a file that exists is one.
+  const std::string latin = music_ + "caf\xE9.mp3";
+  touch(latin);
+  std::string list = "/music/one\x01two.mp3\r\n/music/\xFF\xFEjunk.mp3\r\n" + latin + "\r\n" +
+                     "/music/missing but text.mp3\r\n" + music_ + "Artist/Album/One.mp3\r\n" +
+                     std::string(700, 'x') + "\r\n";
+  tunora::testing::writeText(dir_.file("junk.m3u"), list);
+  import(dir_.file("junk.m3u"));
+  EXPECT_EQ(status_.line1, kImportCompleteText);
+  EXPECT_EQ(importCountsLine(importer_.counts()),
+            "2 added, 1 already known, 3 skipped (1 path too long, 2 not a path)");
+  const auto all = paths();
+  EXPECT_NE(std::find(all.begin(), all.end(), latin), all.end());
+  EXPECT_NE(std::find(all.begin(), all.end(), "/music/missing but text.mp3"), all.end());
+}
+
+TEST_F(ImportTest, FailuresSayWhatFailed) {
+  // A folder that does not exist.
+  import(dir_.file("Musci") + "/");
+  EXPECT_EQ(status_.line1, kErrorImportingText);
+  EXPECT_EQ(importer_.errorReason(), "no such folder: " + dir_.file("Musci") + "/");
+  // A FIFO named as a playlist: refused at once, without waiting for a writer.
+  ASSERT_EQ(mkfifo(dir_.file("pipe.m3u").c_str(), 0600), 0);
+  import(dir_.file("pipe.m3u"));
+  EXPECT_EQ(status_.line1, kErrorImportingText);
+  EXPECT_NE(importer_.errorReason().find("not a regular file"), std::string::npos);
+  // The library held by another program.
+  {
+    marlbase::TableHandle other;
+    other.setPath(db_);
+    other.setWritable(true);
+    ASSERT_TRUE(other.open().ok());
+    import(music_);
+    EXPECT_EQ(status_.line1, kErrorImportingText);
+    EXPECT_NE(importer_.errorReason().find("locked by another program"), std::string::npos);
+  }
+  // A table that is not a song table.
+  {
+    marlbase::TableHandle other;
+    other.setPath(dir_.file("other.mbf"));
+    other.setColumnCount(2);
+    ASSERT_TRUE(other.create().ok());
+    ASSERT_TRUE(other.defineColumn(1, 14) && other.defineColumn(2, 2) && other.finishColumns());
+    other.close();
+  }
+  touch(music_ + "one.mp3");
+  settings_.setText(settings::kDatabasePath, dir_.file("other.mbf"));
+  import(music_);
+  EXPECT_EQ(status_.line1, kErrorImportingText);
+  EXPECT_NE(importer_.errorReason().find("not a song table"), std::string::npos);
+  // A song table whose free slots all hold a status the engine never reuses cannot take a song.
+  settings_.setText(settings::kDatabasePath, db_);
+  {
+    marlbase::TableHandle t;
+    t.setPath(db_);
+    t.setWritable(true);
+    ASSERT_TRUE(t.open().ok());
+    ASSERT_EQ(t.allocate(), 1);  // grows the new table to 20 slots
+    ASSERT_EQ(t.capacity(), 20u);
+    for (uint32_t s = 1; s < t.capacity(); ++s)
+      ASSERT_EQ(t.setStatus(static_cast<int32_t>(s), 1), 1);
+    t.close();
+  }
+  import(music_);
+  EXPECT_EQ(status_.line1, kErrorImportingText);
+  EXPECT_NE(
+      importer_.errorReason().find("19 slots hold a status the table cannot reuse (such as 1)"),
+      std::string::npos)
+      << importer_.errorReason();
+}
+
+// Removes the folder `name` in the open folder `at` with everything in it, however long the
+// paths inside (std::filesystem cannot: it names every entry by its full path).
+void removeTreeAt(int at, const char* name) {
+  const int fd = openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    DIR* dir = fdopendir(fd);
+    while (const dirent* entry = readdir(dir)) {
+      const std::string child = entry->d_name;
+      if (child == "." || child == "..") continue;
+      if (entry->d_type == DT_DIR) {
+        removeTreeAt(fd, child.c_str());
+      } else {
+        unlinkat(fd, child.c_str(), 0);
+      }
+    }
+    closedir(dir);
+  }
+  unlinkat(at, name, AT_REMOVEDIR);
+}
+
+TEST_F(ImportTest, PathsLongerThanTheSystemTakesAreCountedAsTooLong) {
+  // Folders nested past 4,096 bytes, made one step at a time, with a song at the bottom.
+  const std::string part(200, 'd');
+  int fd = open(music_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  for (int depth = 0; depth < 22; ++depth) {
+    ASSERT_EQ(mkdirat(fd, part.c_str(), 0700), 0);
+    const int next = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  const int song = openat(fd, "deep.mp3", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(song, 0);
+  close(song);
+  close(fd);
+  touch(music_ + "short.mp3");
+  import(music_);
+  EXPECT_EQ(status_.line1, kImportCompleteText);
+  EXPECT_EQ(importCountsLine(importer_.counts()),
+            "1 added, 0 already known, 1 skipped (1 path too long)");
+  const int top = open(music_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  removeTreeAt(top, part.c_str());
+  close(top);
 }
 
 }  // namespace

@@ -1,0 +1,219 @@
+// tunora-cli with files that are not what a command expects: other files as settings, one file
+// named twice, existing tables, missing folders, links, FIFOs, devices and folders. Nothing is
+// overwritten by mistake, nothing hangs (each run is bounded by `timeout`), and every refusal
+// says what is wrong.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/cli/cli_runner.h"
+#include "tests/support/temp_dir.h"
+
+namespace tunora {
+namespace {
+
+using testing::CliResult;
+using testing::readBytes;
+using testing::runCli;
+using testing::shellQuote;
+using testing::TempDir;
+using testing::writeText;
+
+class CliFileSafetyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(cli("table create-song " + q(db_)).status, 0);
+    std::filesystem::create_directories(dir_.file("Music/Band/Record"));
+    for (int i = 0; i < 3; ++i) {
+      writeText(dir_.file("Music/Band/Record/song" + std::to_string(i) + ".mp3"),
+                "not really audio " + std::to_string(i));
+    }
+  }
+  CliResult cli(const std::string& arguments) { return runCli(arguments, dir_.file("stderr")); }
+  // A run that cannot hang the test: `timeout` ends it after 20 s (exit 124).
+  CliResult bounded(const std::string& arguments) {
+    const std::string command = "timeout 20 " + std::string(TUNORA_CLI_PATH) + " " + arguments +
+                                " 2>" + q(dir_.file("stderr"));
+    CliResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const auto err = readBytes(dir_.file("stderr"));
+    result.err.assign(err.begin(), err.end());
+    return result;
+  }
+  static std::string q(const std::string& path) { return shellQuote(path); }
+
+  TempDir dir_;
+  std::string db_ = dir_.file("Tunora.mbf");
+};
+
+TEST_F(CliFileSafetyTest, ASettingsFileMustBeOneToBeReadOrReplaced) {
+  writeText(dir_.file("notes.txt"), "my notes, not settings\n");
+  for (const std::string& command :
+       {"build --settings " + q(dir_.file("notes.txt")) + " --db " + q(db_),
+        "import --settings " + q(dir_.file("notes.txt")) + " --db " + q(db_) + " " +
+            q(dir_.file("Music")),
+        "settings defaults " + q(dir_.file("notes.txt"))}) {
+    const CliResult r = cli(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("not a settings file"), std::string::npos) << r.err;
+  }
+  const auto notes = readBytes(dir_.file("notes.txt"));
+  EXPECT_EQ(std::string(notes.begin(), notes.end()), "my notes, not settings\n");
+  // A missing settings file is made; a settings file is taken (and written over).
+  const std::string settings = dir_.file("dTunora.dat");
+  EXPECT_EQ(cli("settings defaults " + q(settings)).status, 0);
+  EXPECT_EQ(cli("settings defaults " + q(settings)).status, 0);
+  const auto bytes = readBytes(settings);
+  ASSERT_EQ(bytes.size(), 7008u);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "TUNO1401");
+}
+
+TEST_F(CliFileSafetyTest, NoTwoOptionsMayNameOneFile) {
+  const auto library = readBytes(db_);
+  ASSERT_EQ(symlink(db_.c_str(), dir_.file("link.mbf").c_str()), 0);
+  for (const std::string& command :
+       {"build --settings " + q(db_) + " --db " + q(db_),
+        "build --db " + q(db_) + " --out " + q(dir_.file("link.mbf")),
+        "build --db " + q(db_) + " --settings " + q(dir_.file("new.dat")) + " --out " +
+            q(dir_.file("./new.dat")),
+        "import --settings " + q(dir_.file("link.mbf")) + " --db " + q(db_) + " " +
+            q(dir_.file("Music"))}) {
+    const CliResult r = cli(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("name the same file"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(readBytes(db_), library);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("new.dat")));
+}
+
+TEST_F(CliFileSafetyTest, ATableIsCreatedOnlyWhereNoneIsUnlessForcedAndAFailedCreateLeavesNothing) {
+  ASSERT_EQ(cli("import --db " + q(db_) + " " + q(dir_.file("Music"))).status, 0);
+  const auto library = readBytes(db_);
+  for (const std::string& command :
+       {"table create-song " + q(db_), "table create --columns 2 " + q(db_)}) {
+    const CliResult r = cli(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("exists (--force replaces it)"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(readBytes(db_), library);
+  EXPECT_EQ(cli("table create-song --force " + q(db_)).status, 0);
+  EXPECT_NE(cli("table info " + q(db_)).out.find("\"live\":1,"), std::string::npos);
+  // A file system that takes no more than 1 KB per file (a full disk): the failed creation
+  // removes the file it made.
+  for (const std::string& command :
+       {std::string("table create-song"), std::string("table create --columns 14,2")}) {
+    const std::string full =
+        "bash -c " + q("ulimit -f 1; trap '' XFSZ; exec " + std::string(TUNORA_CLI_PATH) + " " +
+                       command + " " + q(dir_.file("full.mbf")) + " 2>/dev/null");
+    EXPECT_NE(std::system(full.c_str()), 0) << command;
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("full.mbf"))) << command;
+  }
+}
+
+TEST_F(CliFileSafetyTest, BuildChecksItsOutputsBeforeItChangesTheLibrary) {
+  // 20 songs, so that the build would run.
+  for (int i = 3; i < 20; ++i) {
+    writeText(dir_.file("Music/Band/Record/song" + std::to_string(i) + ".mp3"), "audio");
+  }
+  ASSERT_EQ(cli("import --db " + q(db_) + " " + q(dir_.file("Music"))).status, 0);
+  const auto library = readBytes(db_);
+  for (const std::string& out : {dir_.file("missing/list.m3u"), dir_.file("Music")}) {
+    const CliResult r = cli("build --db " + q(db_) + " --count 3 --seed 1 --out " + q(out));
+    EXPECT_EQ(r.status, 1) << out;
+    EXPECT_EQ(r.out, "") << out;
+  }
+  EXPECT_EQ(cli("build --db " + q(db_) + " --count 3 --seed 1 --settings " +
+                q(dir_.file("missing/s.dat")))
+                .status,
+            1);
+  EXPECT_EQ(readBytes(db_), library);
+}
+
+TEST_F(CliFileSafetyTest, ASettingsFileThatIsALinkIsSavedThroughTheLinkKeepingItsMode) {
+  std::filesystem::create_directories(dir_.file("real"));
+  const std::string target = dir_.file("real/dTunora.dat");
+  ASSERT_EQ(cli("settings defaults " + q(target)).status, 0);
+  ASSERT_EQ(chmod(target.c_str(), 0600), 0);
+  const std::string link = dir_.file("dTunora.dat");
+  ASSERT_EQ(symlink("real/dTunora.dat", link.c_str()), 0);
+  ASSERT_EQ(cli("settings defaults " + q(link)).status, 0);
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(readBytes(target).size(), 7008u);
+  // No temporary file is left in either folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.file("real")), {}), 1);
+}
+
+TEST_F(CliFileSafetyTest, SpecialFilesAreRefusedWithoutWaitingOrReadingWithoutEnd) {
+  const std::string fifo = dir_.file("pipe.m3u");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directories(dir_.file("folder"));
+  for (const std::string& settings : {fifo, std::string("/dev/zero"), dir_.file("folder")}) {
+    for (const std::string& command :
+         {"build --settings " + q(settings) + " --db " + q(db_),
+          "import --settings " + q(settings) + " --db " + q(db_) + " " + q(dir_.file("Music")),
+          "settings show " + q(settings)}) {
+      const CliResult r = bounded(command);
+      EXPECT_EQ(r.status, 1) << command << "\n" << r.err;
+      EXPECT_NE(r.err.find("tunora-cli: "), std::string::npos) << command;
+    }
+  }
+  for (const std::string& command :
+       {"import --db " + q(db_) + " " + q(fifo), "playlist read " + q(fifo),
+        "table info " + q(fifo), "import --db " + q(fifo) + " " + q(dir_.file("Music"))}) {
+    const CliResult r = bounded(command);
+    EXPECT_EQ(r.status, 1) << command << "\n" << r.err;
+  }
+}
+
+TEST_F(CliFileSafetyTest, ImportTakesTheNamedFolderAndEndsWithItsCounts) {
+  std::filesystem::create_directories(dir_.file("Music/Other"));
+  writeText(dir_.file("Music/Other/elsewhere.mp3"), "audio");
+  writeText(dir_.file("Music/Band/Record/cover.jpg"), "image");
+  // With and without "/" at the end: that folder, not the one above it.
+  CliResult r = cli("import --db " + q(db_) + " " + q(dir_.file("Music/Band")));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Import Complete\n3 added, 0 already known, 1 skipped (1 unsupported type)\n");
+  r = cli("import --db " + q(db_) + " " + q(dir_.file("Music/Band/")));
+  EXPECT_EQ(r.out, "Import Complete\n0 added, 3 already known, 1 skipped (1 unsupported type)\n");
+  EXPECT_NE(cli("table info " + q(db_)).out.find("\"live\":4,"), std::string::npos);
+  // A relative folder too.
+  r = cli("import --db " + q(db_) + " " + q(dir_.file("Music/Other/../Other")));
+  EXPECT_EQ(r.out, "Import Complete\n1 added, 0 already known, 0 skipped\n");
+  // A source that does not exist, or a media file rather than a folder or playlist.
+  for (const std::string& source : {dir_.file("Musci"), dir_.file("Music/Band/Record/song0.mp3")}) {
+    r = cli("import --db " + q(db_) + " " + q(source));
+    EXPECT_EQ(r.status, 1) << source;
+    EXPECT_EQ(r.out, "") << source;
+    EXPECT_NE(r.err.find(source), std::string::npos) << r.err;
+  }
+  // "Error Importing" with the reason: a table that is not a song table.
+  ASSERT_EQ(cli("table create --columns 14,2 " + q(dir_.file("t.mbf"))).status, 0);
+  r = cli("import --db " + q(dir_.file("t.mbf")) + " " + q(dir_.file("Music")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Error Importing\n0 added, 0 already known, 0 skipped\n");
+  EXPECT_EQ(r.err, "tunora-cli: " + dir_.file("t.mbf") +
+                       ": not a song table (its columns are not the song columns)\n");
+}
+
+TEST_F(CliFileSafetyTest, ASmallLibraryIsCountedInSongsAndTheMinimumIsNamed) {
+  ASSERT_EQ(cli("import --db " + q(db_) + " " + q(dir_.file("Music"))).status, 0);
+  const CliResult r = cli("build --db " + q(db_) + " --count 1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the library holds 3 songs; the list builder needs at least 20."),
+            std::string::npos)
+      << r.err;
+}
+
+}  // namespace
+}  // namespace tunora
