@@ -23,8 +23,13 @@ int fail(const std::string& message) {
   return 1;
 }
 
+int usage(const std::string& message) {
+  std::fprintf(stderr, "tunora-cli: %s (try --help)\n", message.c_str());
+  return kExitUsage;
+}
+
 int runDefaults(const Args& args) {
-  if (args.positional().size() != 1) return fail("settings defaults needs exactly one PATH");
+  if (args.positional().size() != 1) return usage("settings defaults needs exactly one PATH");
   Settings s;
   resetAll(s);
   resetRatingValues(s);
@@ -60,7 +65,7 @@ void writeField(JsonWriter& json, const Settings& s, const FieldInfo& f, bool ex
 }
 
 int runShow(const Args& args) {
-  if (args.positional().size() != 1) return fail("settings show needs exactly one PATH");
+  if (args.positional().size() != 1) return usage("settings show needs exactly one PATH");
   const std::string& path = args.positional()[0];
   const auto bytes = readFilePrefix(path, kSettingsFileSize);
   if (!bytes) return fail("cannot read settings file \"" + path + "\"");
