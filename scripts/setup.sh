@@ -18,6 +18,8 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav timgm6mb-soundfont
+  # ffmpeg writes the tagged WMA, ASF, WMV and WAV files of the tag tests.
+  ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do
