@@ -140,10 +140,10 @@ TagRecord readBytes(const Bytes& bytes) {
 // the reader's byte window.
 Bytes pictureThenComment() {
   TagWriter w(4);
-  Bytes picture = {0};
-  appendText(picture, "image/png");
-  append(picture, {0, 3, 0});
-  picture.resize(4014, 0x5A);
+  // Encoding 0, "image/png" and its NUL, picture type 3, an empty description, image bytes.
+  Bytes picture(4014, 0x5A);
+  const std::string_view head("\0image/png\0\3\0", 14);
+  std::copy(head.begin(), head.end(), picture.begin());
   w.frame("APIC", picture);
   std::u32string comment(390, U'c');
   Bytes body = commentFrame(0, U"", comment);  // 1 + 3 + 1 + 390 bytes
