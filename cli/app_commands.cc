@@ -24,9 +24,13 @@ int fail(const std::string& message) {
   return 1;
 }
 
+int usage(const std::string& message) {
+  std::fprintf(stderr, "tunora-cli: %s (try --help)\n", message.c_str());
+  return kExitUsage;
+}
+
 int runDefaults(const Args& args) {
-  if (args.positional().size() != 1) return fail("settings defaults needs exactly one PATH");
-  // Only a settings file (or nothing) is written over.
+  if (args.positional().size() != 1) return usage("settings defaults needs exactly one PATH");
   Settings s;
   std::string error;
   if (!readSettingsArgument(args.positional()[0], true, s, error)) return fail(error);
@@ -64,7 +68,7 @@ void writeField(JsonWriter& json, const Settings& s, const FieldInfo& f, bool ex
 }
 
 int runShow(const Args& args) {
-  if (args.positional().size() != 1) return fail("settings show needs exactly one PATH");
+  if (args.positional().size() != 1) return usage("settings show needs exactly one PATH");
   const std::string& path = args.positional()[0];
   const auto bytes = readFilePrefix(path, kSettingsFileSize);
   if (!bytes) return fail("cannot read settings file \"" + path + "\"");

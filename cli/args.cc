@@ -44,6 +44,12 @@ bool Args::flag(const std::string& name) const {
   return std::find(flags_.begin(), flags_.end(), name) != flags_.end();
 }
 
+std::vector<std::string> Args::optionNames() const {
+  std::vector<std::string> names = flags_;
+  for (const auto& [name, value] : options_) names.push_back(name);
+  return names;
+}
+
 std::optional<std::string> Args::option(const std::string& name) const {
   // The last occurrence wins.
   for (auto it = options_.rbegin(); it != options_.rend(); ++it) {

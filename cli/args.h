@@ -18,6 +18,8 @@ class Args {
   bool flag(const std::string& name) const;
   std::optional<std::string> option(const std::string& name) const;
   const std::vector<std::string>& positional() const { return positional_; }
+  // The names of every flag and option given: the flags, then the options with a value.
+  std::vector<std::string> optionNames() const;
   // Set when the words could not be parsed (an option without its value).
   const std::string& error() const { return error_; }
 

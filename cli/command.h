@@ -10,9 +10,16 @@
 
 namespace tunora::cli {
 
+// Exit statuses of every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // the command could not do its work; the reason on stderr
+inline constexpr int kExitUsage = 2;    // the command line was wrong
+
 struct Command {
   std::vector<std::string> words;  // e.g. {"table", "create"}
-  std::string usage;               // arguments after the words, e.g. "--columns T1,T2,... PATH"
+  // Arguments after the words, e.g. "--columns T1,T2,... PATH". It names every option the
+  // command takes: any other option is a usage error.
+  std::string usage;
   std::string summary;             // one line for --help
   std::vector<std::string> value_options;  // options that take a value, e.g. "--columns"
   int (*run)(const Args& args);    // the exit status

@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/file_checks.h"
+#include "cli/output.h"
 #include "library/file_checksum.h"
 #include "library/song_table.h"
 #include "marlbase/table_handle.h"
@@ -34,14 +35,16 @@ int runCreateSongTable(const Args& args) {
   return 0;
 }
 
-// One line per path, "<FileId> <PATH>"; 0 stands for an unreadable file, as in the table.
+// One line per path, "<FileId> <PATH>"; 0 stands for an unreadable file, as in the table. The
+// path is shown as the table dump shows texts, so the output is always UTF-8.
 int runChecksum(const Args& args) {
   if (args.positional().empty()) {
     std::fprintf(stderr, "tunora-cli: checksum needs at least one PATH\n");
     return 2;
   }
   for (const std::string& path : args.positional()) {
-    std::printf("%u %s\n", static_cast<unsigned>(fileChecksum(path)), path.c_str());
+    std::printf("%u %s\n", static_cast<unsigned>(fileChecksum(path)),
+                outputText(path, args.flag("--bytes")).c_str());
   }
   return 0;
 }
@@ -53,8 +56,10 @@ std::vector<Command> libraryCommands() {
       {{"table", "create-song"}, "[--force] PATH",
        "create a new song table (44 columns, one blank record in slot 0); an existing file is "
        "refused unless --force", {}, runCreateSongTable},
-      {{"checksum"}, "PATH...",
-       "print each file's content checksum (the FileId column; 0 = unreadable)", {}, runChecksum},
+      {{"checksum"}, "[--bytes] PATH...",
+       "print each file's content checksum (the FileId column; 0 = unreadable) and its path "
+       "(--bytes: each byte of the path as the code point of the same value)",
+       {}, runChecksum},
   };
 }
 

@@ -1,6 +1,7 @@
 // tunora-cli commands of the media area: classify file names, read a file's tags into song
 // texts, read a playlist.
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -45,10 +46,27 @@ int runClassify(const Args& args) {
     std::fprintf(stderr, "tunora-cli: classify needs at least one NAME\n");
     return 2;
   }
+  const bool names = args.flag("--names");
+  const bool bytes = args.flag("--bytes");
   for (const auto& name : args.positional()) {
-    std::printf("%u %s\n", media::classifyMediaFile(name, switches), name.c_str());
+    const uint32_t code = media::classifyMediaFile(name, switches);
+    if (names) {
+      std::printf("%u %s %s\n", code, std::string(media::mediaTypeName(code)).c_str(),
+                  outputText(name, bytes).c_str());
+    } else {
+      std::printf("%u %s\n", code, outputText(name, bytes).c_str());
+    }
   }
   return 0;
+}
+
+constexpr char kSupportedTypes[] = "mp3, wav, mid, wma, asf, avi, mpg, mpeg, wmv";
+
+// The path made absolute against the current folder, "." and ".." resolved by name.
+std::string fullPath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.lexically_normal().string();
 }
 
 // An on|off option; false (with a message) for any other value.
@@ -74,7 +92,16 @@ int runTags(const Args& args) {
     std::fprintf(stderr, "tunora-cli: tags needs one PATH\n");
     return 2;
   }
-  const std::string& path = args.positional()[0];
+  // "Dir -> ID" takes names from the folders above the file: a relative path gets them from the
+  // current folder, as the full path would.
+  const std::string path = fullPath(args.positional()[0]);
+  media::MediaSwitches every_type;
+  every_type.play_all = true;
+  if (media::classifyMediaFile(path, every_type) == media::kMediaNone) {
+    std::fprintf(stderr, "tunora-cli: %s: not a media file of a type Tunora plays (%s)\n",
+                 args.positional()[0].c_str(), kSupportedTypes);
+    return kExitFailure;
+  }
   const bool names_only = args.flag("--names-only");
   const bool bytes = args.flag("--bytes");
   // A new blank song: empty texts, start point 0.
@@ -83,7 +110,7 @@ int runTags(const Args& args) {
   media::SongTexts texts;
   if (!media::songTextsFromFile(path, names_only, options, texts)) {
     std::fprintf(stderr, "tunora-cli: cannot open %s\n", path.c_str());
-    return 1;
+    return kExitFailure;
   }
   const auto text = [&](const std::optional<std::string>& value) {
     return outputText(value.value_or(""), bytes);
@@ -121,13 +148,16 @@ int runPlaylistRead(const Args& args) {
 std::vector<Command> mediaCommands() {
   return {
       {{"classify"},
-       "[--all] [--off LIST] NAME...",
-       "media type code of each name (LIST: switches off, from mp3,avi,wav,mpeg,midi,wma,asf,wmv)",
+       "[--all] [--off LIST] [--names] [--bytes] NAME...",
+       "media type code of each name (LIST: switches off, from mp3,avi,wav,mpeg,midi,wma,asf,wmv); "
+       "--names prints the type's name (MP3 ... WMV, none) beside the code; --bytes shows each "
+       "byte of a name as the code point of the same value",
        {"--off"},
        runClassify},
       {{"tags"},
        "[--dir-to-id on|off] [--lame-check on|off] [--names-only] [--bytes] PATH",
-       "the title, artist, album, note and start point a new song gets from a media file",
+       "the title, artist, album, note and start point a new song gets from a media file "
+       "(mp3, wav, mid, wma, asf, avi, mpg, mpeg, wmv; another type fails)",
        {"--dir-to-id", "--lame-check"},
        runTags},
       {{"playlist", "read"},

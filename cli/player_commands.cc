@@ -32,7 +32,12 @@ namespace {
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
-  return 1;
+  return kExitFailure;
+}
+
+int usage(const std::string& message) {
+  std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
+  return kExitUsage;
 }
 
 // The main window, as far as a terminal has one: commands 2031 end the quit.
@@ -85,7 +90,7 @@ void printSong(const player::SongDetails& song, const std::string& path, const S
 int runPlay(const Args& args) {
   const auto db = args.option("--db");
   if (!db || !args.positional().empty()) {
-    return fail("usage: play [--settings FILE] --db TABLE [--state S] [--auto-rate] (try --help)");
+    return usage("usage: play [--settings FILE] --db TABLE [--state S] [--auto-rate] (try --help)");
   }
   const auto settings_file = args.option("--settings");
   if (std::string e = sameFileError({{"--db", db}, {"--settings", settings_file}}); !e.empty()) {
@@ -96,7 +101,7 @@ int runPlay(const Args& args) {
   if (!readSettingsArgument(settings_file, true, settings, error)) return fail(error);
   if (const auto state = args.option("--state")) {
     if (state->size() != 1 || (*state)[0] < '0' || (*state)[0] > '9') {
-      return fail("--state takes 0..9");
+      return usage("--state takes 0..9");
     }
     settings.set(settings::kCurrentState, (*state)[0] - '0');
   }
@@ -212,7 +217,7 @@ int runPlay(const Args& args) {
 }
 
 int runDemo(const Args& args) {
-  if (args.positional().size() != 1) return fail("usage: demo DIR");
+  if (args.positional().size() != 1) return usage("usage: demo DIR");
   const std::string dir = args.positional()[0];
   if (Status s = player::writeDemoSongs(dir); !s.ok()) return fail(s.message());
   std::printf("%d songs written below %s\n", player::kDemoSongCount, dir.c_str());

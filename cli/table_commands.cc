@@ -115,7 +115,9 @@ std::string slotLine(const TableHandle& table, int32_t slot, int32_t status, boo
     const std::string_view field = table.peekField(slot, c);
     const auto* p = reinterpret_cast<const uint8_t*>(field.data());
     if (marlbase::isTextType(type)) {
-      json.value(outputText(field.substr(0, strnlen(field.data(), field.size())), bytes));
+      // As readField gives it: at most the width less one byte, up to the first NUL.
+      const size_t most = field.empty() ? 0 : field.size() - 1;
+      json.value(outputText(field.substr(0, strnlen(field.data(), most)), bytes));
     } else if (type == 0) {
       json.value(static_cast<int64_t>(p[0]));
     } else if (type == 1) {

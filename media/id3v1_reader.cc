@@ -22,6 +22,7 @@ constexpr size_t kCommentOffset = kYearOffset + 4;
 constexpr size_t kGenreOffset = kCommentOffset + 30;
 static_assert(kGenreOffset + 1 == kTagSize && kTagSize == 128);
 
+// Title and year: a blank field keeps the default (the file name, "No Data").
 void takeField(std::span<const uint8_t> field, std::string& target) {
   std::string text = decodeId3v1Field(field);
   if (!text.empty()) target = std::move(text);
@@ -37,11 +38,11 @@ bool readId3v1(TagSource& source, TagRecord& record) {
   const std::span<const uint8_t> bytes(tag);
   record.kind = TagKind::kId3v1;
   takeField(bytes.subspan(kTitleOffset, 30), record.title);
-  takeField(bytes.subspan(kArtistOffset, 30), record.artist);
-  takeField(bytes.subspan(kAlbumOffset, 30), record.album);
+  record.artist = decodeId3v1Field(bytes.subspan(kArtistOffset, 30));
+  record.album = decodeId3v1Field(bytes.subspan(kAlbumOffset, 30));
   takeField(bytes.subspan(kYearOffset, 4), record.year);
   cutUtf8(record.year, kTagYearMax);
-  takeField(bytes.subspan(kCommentOffset, 30), record.comment);
+  record.comment = decodeId3v1Field(bytes.subspan(kCommentOffset, 30));
   record.genre = tag[kGenreOffset];
   return true;
 }

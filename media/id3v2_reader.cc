@@ -40,20 +40,23 @@ constexpr size_t kMaxFrameRead = 64 * 1024;
 // A tag unsynchronised as a whole is read into memory; at most this much of it.
 constexpr uint64_t kMaxUnsyncTag = 16 * 1024 * 1024;
 
-// A cached stretch of the source, so that walking small frames costs one read per 4 KB.
+// A cached stretch of the source, so that walking small frames costs one read per 4 KB. It hands
+// out copies only: a pointer into the cache would read other bytes after the next refill.
 class ByteWindow {
  public:
   explicit ByteWindow(TagSource& source) : source_(source) {}
 
-  // The n bytes at offset, or nullptr when the source ends before offset + n.
-  const uint8_t* get(uint64_t offset, size_t n) {
-    if (offset >= start_ && offset - start_ + n <= bytes_.size()) {
-      return bytes_.data() + (offset - start_);
+  // Copies the out.size() bytes at offset into out; false when the source ends before them.
+  [[nodiscard]] bool copy(uint64_t offset, std::span<uint8_t> out) {
+    if (out.size() > kWindowSize) return source_.readAt(offset, out) == out.size();
+    if (offset < start_ || offset - start_ + out.size() > bytes_.size()) {
+      bytes_.resize(kWindowSize);
+      bytes_.resize(source_.readAt(offset, bytes_));
+      start_ = offset;
+      if (out.size() > bytes_.size()) return false;
     }
-    bytes_.resize(std::max(n, kWindowSize));
-    bytes_.resize(source_.readAt(offset, bytes_));
-    start_ = offset;
-    return bytes_.size() >= n ? bytes_.data() : nullptr;
+    std::memcpy(out.data(), bytes_.data() + (offset - start_), out.size());
+    return true;
   }
 
  private:
@@ -118,22 +121,25 @@ class FrameWalker {
     const size_t header_size = version_ == 2 ? 6 : 10;
     uint64_t pos = begin;
     while (pos + header_size <= end) {
-      const uint8_t* h = window_.get(pos, header_size);
-      if (h == nullptr || h[0] == 0) return;  // the end of the source, or padding
-      if (!std::all_of(h, h + id_size, isIdChar)) return;
-      const std::string_view id(reinterpret_cast<const char*>(h), id_size);
+      std::array<uint8_t, 10> h{};
+      if (!window_.copy(pos, std::span(h).first(header_size))) return;  // the source ended
+      if (h[0] == 0) return;  // padding
+      if (!std::all_of(h.begin(), h.begin() + id_size, isIdChar)) return;
+      const std::string id(h.begin(), h.begin() + id_size);
       uint64_t size = 0;
       uint16_t flags = 0;
       if (version_ == 2) {
-        size = bigEndian(h + 3, 3);
+        size = bigEndian(h.data() + 3, 3);
       } else {
         flags = static_cast<uint16_t>(h[8] << 8 | h[9]);
-        size = version_ == 3 ? bigEndian(h + 4, 4) : frameSize24(h + 4, pos + header_size, end);
+        size = version_ == 3 ? bigEndian(h.data() + 4, 4)
+                             : frameSize24(h.data() + 4, pos + header_size, end);
       }
       const uint64_t body = pos + header_size;
-      if (size == 0 || size > end - body) return;
+      if (size > end - body) return;
+      // A frame without a body carries nothing, but the frames after it are sound.
       const Field field = fieldOf(id);
-      if (field != Field::kNone) takeFrame(field, body, size, flags);
+      if (field != Field::kNone && size > 0) takeFrame(field, body, size, flags);
       pos = body + size;
     }
   }
@@ -142,6 +148,7 @@ class FrameWalker {
   // A 2.4 frame size is syncsafe, but some writers stored plain integers. A size with any high
   // bit set can only be plain. Otherwise, when the two readings differ, the syncsafe one is kept
   // unless it lands on something that cannot follow a frame while the plain one does not.
+  // p is the caller's copy of the four size bytes (checking the readings refills the window).
   uint64_t frameSize24(const uint8_t* p, uint64_t body, uint64_t end) {
     const uint32_t plain = bigEndian(p, 4);
     if ((p[0] | p[1] | p[2] | p[3]) & 0x80) return plain;
@@ -157,18 +164,17 @@ class FrameWalker {
     if (pos == end) return true;
     if (pos > end) return false;
     const size_t n = static_cast<size_t>(std::min<uint64_t>(4, end - pos));
-    const uint8_t* q = window_.get(pos, n);
-    if (q == nullptr) return false;
-    if (std::all_of(q, q + n, [](uint8_t c) { return c == 0; })) return true;
-    return n == 4 && std::all_of(q, q + 4, isIdChar);
+    std::array<uint8_t, 4> q{};
+    if (!window_.copy(pos, std::span(q).first(n))) return false;
+    if (std::all_of(q.begin(), q.begin() + n, [](uint8_t c) { return c == 0; })) return true;
+    return n == 4 && std::all_of(q.begin(), q.end(), isIdChar);
   }
 
   void takeFrame(Field field, uint64_t body, uint64_t size, uint16_t flags) {
     if (alreadyTaken(field)) return;
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(size, kMaxFrameRead));
-    const uint8_t* p = window_.get(body, n);
-    if (p == nullptr) return;
-    std::span<const uint8_t> data(p, n);
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::min<uint64_t>(size, kMaxFrameRead)));
+    if (!window_.copy(body, bytes)) return;
+    std::span<const uint8_t> data(bytes);
     bool unsync = false;
     if (version_ == 3) {
       if (flags & 0x00C0) return;  // compressed or encrypted

@@ -54,4 +54,18 @@ uint32_t classifyMediaFile(std::string_view name, const MediaSwitches& switches)
 
 std::string_view mediaClassText(uint32_t code) { return code >= 15 ? "Video" : "Audio"; }
 
+std::string_view mediaTypeName(uint32_t code) {
+  switch (code) {
+    case kMediaMp3: return "MP3";
+    case kMediaWav: return "WAV";
+    case kMediaMidi: return "MIDI";
+    case kMediaWma: return "WMA";
+    case kMediaAsf: return "ASF";
+    case kMediaAvi: return "AVI";
+    case kMediaMpeg: return "MPEG";
+    case kMediaWmv: return "WMV";
+    default: return "none";
+  }
+}
+
 }  // namespace tunora::media

@@ -40,4 +40,8 @@ uint32_t classifyMediaFile(std::string_view name, const MediaSwitches& switches)
 // "Video" for codes of 15 or more, else "Audio": the class column of song list rows.
 std::string_view mediaClassText(uint32_t code);
 
+// The name of a type code as its file-type switch is captioned ("MP3", "WAV", "MIDI", "WMA",
+// "ASF", "AVI", "MPEG", "WMV"); "none" for 0 and for codes that name no type.
+std::string_view mediaTypeName(uint32_t code);
+
 }  // namespace tunora::media

@@ -1,6 +1,7 @@
-// Tag reading: defaults, then ID3v2, then ID3v1.
+// Tag reading: defaults, then ID3v2, then ID3v1, then the container's own tag.
 #include "media/tag_reader.h"
 
+#include "media/container_tags.h"
 #include "media/id3v1_reader.h"
 #include "media/id3v2_reader.h"
 #include "media/path_helpers.h"
@@ -19,7 +20,7 @@ void setDefaults(std::string_view path, TagRecord& record) {
 
 void readTagsFrom(TagSource& source, std::string_view path, TagRecord& record) {
   setDefaults(path, record);
-  if (!readId3v2(source, record)) readId3v1(source, record);
+  if (!readId3v2(source, record) && !readId3v1(source, record)) readContainerTags(source, record);
 }
 
 bool readTags(const std::string& path, TagRecord& record) {

@@ -13,7 +13,9 @@ inline constexpr char kNoData[] = "No Data";
 inline constexpr size_t kTagTextMax = 599;
 inline constexpr size_t kTagYearMax = 4;
 
-enum class TagKind { kNone, kId3v1, kId3v2 };
+// kAsf: the content description of an ASF file (WMA, ASF, WMV); kRiff: the INFO list or
+// "id3 " chunk of a WAV file.
+enum class TagKind { kNone, kId3v1, kId3v2, kAsf, kRiff };
 
 struct TagRecord {
   std::string title;    // default: the last component of the file's path

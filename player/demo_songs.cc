@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -91,10 +92,12 @@ Status writeDemoSongs(const std::string& folder, int32_t count, int32_t millis) 
     std::filesystem::create_directories(dir, ec);
     if (ec) return Status::IOError(dir.string() + ": " + ec.message());
     const int32_t track = i / static_cast<int32_t>(kArtists.size()) + 1;
-    const std::string name = (track < 10 ? "0" : "") + std::to_string(track) + " " +
-                             kWords[static_cast<size_t>(i) % kWords.size()] + " " +
-                             kWords[static_cast<size_t>(i * 7 + 3) % kWords.size()] + ".wav";
-    if (Status s = writeToneWav((dir / name).string(), millis, static_cast<uint32_t>(i) + 1);
+    // "07 River Paper.wav": two-digit track number, two words.
+    std::array<char, 64> name{};
+    std::snprintf(name.data(), name.size(), "%02d %s %s.wav", static_cast<int>(track),
+                  kWords[static_cast<size_t>(i) % kWords.size()],
+                  kWords[static_cast<size_t>(i * 7 + 3) % kWords.size()]);
+    if (Status s = writeToneWav((dir / name.data()).string(), millis, static_cast<uint32_t>(i) + 1);
         !s.ok()) {
       return s;
     }

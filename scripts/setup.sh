@@ -2,18 +2,24 @@
 # Sets up a Debian 12 machine for Tunora and builds it: installs the Debian packages the build
 # needs (only those missing), configures with CMake and builds everything.
 # Usage: scripts/setup.sh [extra CMake options]   (BUILD_DIR=... picks the build folder)
+# This is the developer build: warnings are errors (-DTUNORA_WERROR=OFF after it turns that off),
+# and it compiles through ccache.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
+  # Tags of WMA, ASF, WMV and WAV files (MP3 tags have the program's own reader).
+  libtag1-dev
   # The player: GStreamer, its plugins for the nine media types (the libav decoders for WMA,
   # ASF and WMV, the fluidsynth MIDI decoder with a small General MIDI soundfont) and
   # gst-launch-1.0, which the player tests use to make their media files.
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav timgm6mb-soundfont
+  # ffmpeg writes the tagged WMA, ASF, WMV and WAV files of the tag tests.
+  ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -28,5 +34,5 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -G Ninja "$@" >/dev/null
+cmake -S . -B "$build_dir" -G Ninja -DTUNORA_WERROR=ON "$@" >/dev/null
 cmake --build "$build_dir"

@@ -48,13 +48,14 @@ TEST(SettingsCliTest, ShowDecodesFieldsAndTexts) {
   EXPECT_NE(exact.find("\"UserName\":[\"Ren\xC3\xA9\xC2\x80\","), std::string::npos);
 }
 
-TEST(SettingsCliTest, ErrorsExitWithOne) {
+TEST(SettingsCliTest, FailuresExitWithOneAndUsageErrorsWithTwo) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(run("show", {"/nonexistent/dTunora.dat"}), 1);
-  EXPECT_EQ(run("show", {}), 1);
   EXPECT_EQ(run("defaults", {"/nonexistent/folder/d.dat"}), 1);
+  EXPECT_EQ(run("show", {}), 2);
+  EXPECT_EQ(run("defaults", {"a.dat", "b.dat"}), 2);
   const std::string errors = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 3);
+  EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 4);
 }
 
 TEST(SettingsCliTest, DefaultsWriteTheFirstRunRecord) {

@@ -21,10 +21,14 @@ inline std::string shellQuote(const std::string& word) {
   return out + "'";
 }
 
-inline CliResult runCli(const std::string& arguments, const std::string& err_file) {
+// Runs "tunora-cli arguments" (arguments as the shell reads them) in `folder`, or in the test's
+// own folder when it is empty.
+inline CliResult runCliIn(const std::string& folder, const std::string& arguments,
+                          const std::string& err_file) {
   CliResult result;
-  const std::string command =
-      std::string(TUNORA_CLI_PATH) + " " + arguments + " 2>" + shellQuote(err_file);
+  const std::string command = (folder.empty() ? "" : "cd " + shellQuote(folder) + " && ") +
+                              std::string(TUNORA_CLI_PATH) + " " + arguments + " 2>" +
+                              shellQuote(err_file);
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
   std::array<char, 4096> buffer;
@@ -37,6 +41,10 @@ inline CliResult runCli(const std::string& arguments, const std::string& err_fil
     fclose(err);
   }
   return result;
+}
+
+inline CliResult runCli(const std::string& arguments, const std::string& err_file) {
+  return runCliIn("", arguments, err_file);
 }
 
 }  // namespace tunora::testing

@@ -1,6 +1,7 @@
 // tunora-cli table create / info / dump: their output lines and their errors.
 #include <gtest/gtest.h>
 
+#include "marlbase/table_handle.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/temp_dir.h"
 
@@ -48,6 +49,36 @@ TEST(TableCommandsTest, DumpDecodesTextsAndShowsBytesOnRequest) {
       << out;
   const auto exact = runCli("table dump --bytes " + shellQuote(path), err).out;
   EXPECT_NE(exact.find("[\"\xC3\x83\xC2\x84\\\"\xC2\x80\"]"), std::string::npos) << exact;
+}
+
+TEST(TableCommandsTest, DumpShowsATextFieldAsReadFieldGivesIt) {
+  // A type-10 field is 4 bytes wide and holds at most 3 bytes of text: a field whose fourth byte
+  // is not a NUL still shows 3.
+  TempDir dir;
+  const std::string path = dir.file("t.mbf");
+  const std::string err = dir.file("err");
+  ASSERT_EQ(runCli("table create --columns 10,2 " + shellQuote(path), err).status, 0);
+  {
+    marlbase::TableHandle table;
+    table.setPath(path);
+    table.setWritable(true);
+    ASSERT_TRUE(table.open().ok());
+    const int32_t slot = table.allocate();
+    ASSERT_GE(slot, 0);
+    ASSERT_TRUE(table.writeText(slot, 1, "abc"));
+    ASSERT_TRUE(table.writeInt(slot, 2, 7));
+    table.close();
+  }
+  std::vector<uint8_t> bytes = tunora::testing::readBytes(path);
+  const std::string image(bytes.begin(), bytes.end());
+  const size_t at = image.find(std::string("abc\0\x07", 5));
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 3] = 'd';
+  tunora::testing::writeBytes(path, bytes);
+  for (const char* flag : {"", "--bytes "}) {
+    const auto out = runCli(std::string("table dump ") + flag + shellQuote(path), err).out;
+    EXPECT_NE(out.find(R"(,"fields":["abc",7]})"), std::string::npos) << out;
+  }
 }
 
 TEST(TableCommandsTest, UnopenableTablesExitWithOneLineSayingWhy) {

@@ -282,7 +282,7 @@ TEST(TableOracleTest, EngineMatchesTheLiteralAlgorithmsOnRandomTables) {
   TempDir dir;
   for (uint32_t seed = 1; seed <= 300; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
-    OracleRun run(seed, dir.file("t" + std::to_string(seed) + ".mbf"));
+    OracleRun run(seed, dir.file(std::to_string(seed) + ".mbf"));
     run.run();
     if (HasFailure()) break;
   }

@@ -151,14 +151,18 @@ TEST(Id3v2Bytes, FrameFlags) {
 
 TEST(Id3v2Bytes, DamagedTagsEndCleanlyWithWhatWasRead) {
   const Bytes good = frame23("TIT2", latin1("Good"));
-  // A frame of size 0, a garbage id, a size past the tag, a tag past the end of the file.
-  for (const Bytes& bad : {frame23("TPE1", {}), text("t!T2") + be32(5) + Bytes{0, 0} + latin1("bad!"),
+  // A garbage id, a size past the tag, a tag past the end of the file.
+  for (const Bytes& bad : {text("t!T2") + be32(5) + Bytes{0, 0} + latin1("bad!"),
                            text("TPE1") + be32(0x7FFFFFF0) + Bytes{0, 0} + latin1("x")}) {
     const TagRecord r = read(tag(3, 0, good + bad + frame23("TALB", latin1("never"))));
     EXPECT_EQ(r.title, "Good");
     EXPECT_EQ(r.artist, "No Data");
     EXPECT_EQ(r.album, "No Data");
   }
+  // A frame of size 0 carries nothing; the frames after it are read.
+  TagRecord empty = read(tag(3, 0, good + frame23("TPE1", {}) + frame23("TALB", latin1("After"))));
+  EXPECT_EQ(empty.artist, "No Data");
+  EXPECT_EQ(empty.album, "After");
   Bytes truncated = tag(3, 0, good + frame23("TALB", latin1("Cut off here")));
   for (int i = 0; i < 4; ++i) truncated.pop_back();  // (resize trips a g++ -O2 warning)
   TagRecord r = read(truncated);
@@ -180,7 +184,7 @@ TEST(Id3v2Bytes, NoUsableId3v2FallsBackToId3v1) {
     EXPECT_EQ(r.kind, TagKind::kId3v1);
     EXPECT_EQ(r.title, "V1 title");
     EXPECT_EQ(r.artist, "V1 artist");  // trailing blanks trimmed
-    EXPECT_EQ(r.album, "No Data");     // an empty field keeps the default
+    EXPECT_EQ(r.album, "");  // a blank field is stored blank, not "No Data"
     EXPECT_EQ(r.year, "1987");
     EXPECT_EQ(r.comment, "comment");
     EXPECT_EQ(r.genre, 12);

@@ -76,6 +76,37 @@ TEST_F(SongFillTest, TagTextsWinOverFolderNames) {
   EXPECT_EQ(*t.title, "Intro");
 }
 
+// An ID3v1 tag (the last 128 bytes) with the given title, artist and album fields.
+std::string id3v1Tag(const std::string& title, const std::string& artist,
+                     const std::string& album) {
+  auto field = [](std::string text) {
+    text.resize(30, '\0');
+    return text;
+  };
+  return "audio bytes" + std::string("TAG") + field(title) + field(artist) + field(album) +
+         "1999" + field("") + std::string(1, '\x0C');
+}
+
+TEST_F(SongFillTest, BlankId3v1FieldsStayBlankAndOnlyNoDataTakesFolderNames) {
+  // Blank album, artist and comment (zeros, or blanks only): the tag says nothing, which is
+  // stored as it is; the folder names stand in only for "No Data".
+  const std::string path = write("Music/Some Band/First Album/03 Song.mp3",
+                                 id3v1Tag("V1 Title", std::string(30, ' '), ""));
+  SongTexts t;
+  ASSERT_TRUE(songTextsFromFile(path, false, TagOptions{}, t));
+  EXPECT_EQ(*t.title, "V1 Title");
+  EXPECT_EQ(*t.artist, "");
+  EXPECT_EQ(*t.album, "");
+  EXPECT_EQ(*t.note, "");
+  // A blank title keeps the file name; an album that says "No Data" takes the folder's.
+  const std::string other = write("Music/Some Band/First Album/04 Other.mp3",
+                                  id3v1Tag("", "V1 Band", "No Data"));
+  ASSERT_TRUE(songTextsFromFile(other, false, TagOptions{}, t));
+  EXPECT_EQ(*t.title, "04 Other");
+  EXPECT_EQ(*t.artist, "V1 Band");
+  EXPECT_EQ(*t.album, "First Album");
+}
+
 TEST_F(SongFillTest, UnusableFolderNames) {
   // One-letter folders have no usable name, and nothing above one is looked at.
   const std::string path = write("Music/Long Name/b/x.mp3", "");
