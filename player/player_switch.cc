@@ -69,11 +69,12 @@ void Player::switchSong(int32_t request) {
   window_.setSliderPosition(0);
 }
 
-// With the lock free and no one waiting for it, the player takes grant 20 at once: a switch
-// then waits neither for the supervisor's next tick nor for the executor. Otherwise it asks as
-// every worker does.
+// With the lock free, the player takes grant 20 at once: a switch then waits neither for the
+// supervisor's next tick nor for the executor, and a worker's request waiting in the request
+// word is handed over as soon as the switch lets go (the player holds the lock for
+// milliseconds). While the lock is held or a quit is asked for, it asks as every worker does.
 engine::Grant Player::takePlayerGrant() {
-  if (words_.request.load() == 0 && words_.grant.load() == 0) {
+  if (!engine::isQuitCode(words_.request.load()) && words_.grant.load() == 0) {
     if (engine::Grant grant = lock_.takeGrantDirectly(engine::kCodePlayer)) return grant;
   }
   return lock_.requestAndWait(engine::kCodePlayer, 0, 2);

@@ -125,8 +125,14 @@ void GstMediaWindow::prepare(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return;
   const std::string keep_error = error_;
-  if (!buildPipeline(path, false, prepared_).ok() ||
-      gst_element_set_state(prepared_.playbin, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+  if (!buildPipeline(path, false, prepared_).ok()) {
+    dropPipeline(prepared_);
+    error_ = keep_error;
+    return;
+  }
+  // READY: the elements exist and the output is open. Prerolling here too would start the
+  // output's own clock, and the song would later wait as long as it waited prepared.
+  if (gst_element_set_state(prepared_.playbin, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
     dropPipeline(prepared_);
   }
   error_ = keep_error;
@@ -252,8 +258,13 @@ void GstMediaWindow::playFrom(int64_t millis) {
   if (playbin_ == nullptr) return;
   ended_ = false;
   last_position_ = millis;
-  gst_element_set_state(playbin_, GST_STATE_PAUSED);
-  seekTo(millis);
+  // A file just opened stands at its beginning: starting it there needs no seek, whose flush
+  // would make the audio output start over.
+  if (millis != 0 || played_) {
+    gst_element_set_state(playbin_, GST_STATE_PAUSED);
+    seekTo(millis);
+  }
+  played_ = true;
   gst_element_set_state(playbin_, GST_STATE_PLAYING);
 }
 
@@ -305,6 +316,7 @@ void GstMediaWindow::close() {
   length_ = 0;
   last_position_ = 0;
   ended_ = false;
+  played_ = false;
   async_done_ = false;
   sink_failed_ = false;
   output_problem_.clear();

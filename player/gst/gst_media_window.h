@@ -88,6 +88,7 @@ class GstMediaWindow final : public ui::MediaWindow {
   int64_t length_ = 0;
   int64_t last_position_ = 0;
   bool ended_ = false;
+  bool played_ = false;  // play() or playFrom() since the file opened
   bool async_done_ = false;
   std::string error_;
 };
