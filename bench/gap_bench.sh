@@ -11,8 +11,9 @@
 # whose first song is followed by ten songs of the library whose files are gone (the silence
 # after the first song then includes passing over the ten).
 #
-# GAP_BENCH_SHOW=1 also prints what tunora-cli play printed; GAP_BENCH_ERR_LINES=N shows N lines
-# of its standard error (default 3).
+# GAP_BENCH_MISSING_SECONDS (default 10) is how long the second list plays; GAP_BENCH_SHOW=1
+# prints what tunora-cli play printed; GAP_BENCH_ERR_LINES=N shows N lines of its standard error
+# (default 3).
 #
 # Needs (not part of the build): apt-get install pulseaudio pulseaudio-utils sox python3
 set -euo pipefail
@@ -112,4 +113,4 @@ run "$work/plain.m3u" "$seconds" songs
 # The first song, then ten songs of the library whose files are gone: the first silence is the
 # one that passes over them.
 for i in $(seq 0 9); do rm "${songs[$((20 + i))]}"; done
-run "$work/missing.m3u" 10 missing
+run "$work/missing.m3u" "${GAP_BENCH_MISSING_SECONDS:-10}" missing
