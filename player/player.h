@@ -93,7 +93,9 @@ class Player {
   // Polls the position; returns the sleep until the next poll.
   std::chrono::milliseconds poll();
   void prepareNext();
-  engine::Grant takePlayerGrant();
+  engine::Grant takeFreeGrant();
+  std::string startPreparedEarly(int32_t request);
+  bool noteOpened();
   void closeMedia();
   bool quitting() const;
   bool isVideo() const;

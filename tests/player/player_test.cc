@@ -255,6 +255,42 @@ TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndNotRemembered) {
   EXPECT_EQ(program_.settings().get(settings::kBackStack, 1), -1);
 }
 
+TEST_F(PlayerTest, WhileAWorkerHoldsTheLockTheNextSongStartsAndTheSwitchEndsAfterIt) {
+  program_.settings().set(settings::kAutoRate, 0);
+  setFrames(2, 1500, 0);
+  listSongs({songPath(1), songPath(2), songPath(3), songPath(4), songPath(5)});
+  start();
+  request(kRequestPlay);
+  ASSERT_TRUE(untilPlaying(songPath(1)));
+  // The supervisor's loader reads song 2's details ahead; then a worker takes the lock.
+  ASSERT_TRUE(until([&] {
+    const NextSong next = player_->state().next();
+    return next.valid && next.path == songPath(2);
+  }));
+  engine::Grant held;
+  ASSERT_TRUE(until([&] {
+    held = program_.lock().takeGrantDirectly(engine::kCodeChecksumPass);
+    return static_cast<bool>(held);
+  }));
+
+  // A skip: song 2 plays from its start point while the switch waits for the lock.
+  request(kRequestSkip);
+  ASSERT_TRUE(until([&] { return media_.openPath() == songPath(2); }));
+  EXPECT_TRUE(called(media_.calls(), "playFrom 1500"));
+  EXPECT_EQ(player_->state().position.load(), -1);  // the switch is not over
+  EXPECT_EQ(program_.playList().size(), 4);         // nor its row taken
+
+  held.release();
+  ASSERT_TRUE(untilPlaying(songPath(2)));
+  EXPECT_EQ(program_.playList().size(), 3);
+  EXPECT_EQ(backStackTop(program_.settings()), 1);
+  EXPECT_EQ(player_->state().current().slot, 2);
+  EXPECT_EQ(player_->state().length.load(), tunora::testing::kSongLength);
+  const auto calls = media_.calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "open " + songPath(2)), 1);  // not reopened
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "playFrom 1500"), 1);
+}
+
 TEST_F(PlayerTest, TheMediaWindowsOutputProblemIsKeptForTheStatus) {
   media_.setOutputProblem("No usable audio output");
   listSongs({songPath(1), songPath(2), songPath(3)});
