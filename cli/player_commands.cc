@@ -13,11 +13,11 @@
 #include "app/settings_defaults.h"
 #include "app/settings_file.h"
 #include "cli/command.h"
-#include "cli/settings_input.h"
 #include "cli/output.h"
 #include "cli/play_line.h"
 #include "cli/play_status.h"
 #include "cli/play_terminal.h"
+#include "cli/settings_input.h"
 #include "engine/lock_codes.h"
 #include "library/rating.h"
 #include "media/playlist_file.h"
@@ -71,11 +71,9 @@ std::string stars(uint32_t score, const Settings& settings) {
   return text;
 }
 
-std::string songText(const player::SongDetails& song, const std::string& path,
-                     const Settings& s) {
-  return displayText(song.title.empty() ? path : song.title) + " - " +
-         displayText(song.artist) + " - " + displayText(song.album) + "  [" +
-         stars(song.rating, s) + "]";
+std::string songText(const player::SongDetails& song, const std::string& path, const Settings& s) {
+  return displayText(song.title.empty() ? path : song.title) + " - " + displayText(song.artist) +
+         " - " + displayText(song.album) + "  [" + stars(song.rating, s) + "]";
 }
 
 void write(const std::string& text) {

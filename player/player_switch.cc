@@ -89,8 +89,8 @@ engine::Grant Player::takeFreeGrant() {
 
 // While a worker holds the lock, the next list song need not wait in silence: when it is an
 // audio song whose details were read ahead, it starts now from its start point (at once when it
-// was prepared). The switch then finishes under the grant as usual and keeps it playing when the list
-// top is still that song. Returns the file started; empty when none was.
+// was prepared). The switch then finishes under the grant as usual and keeps it playing when the
+// list top is still that song. Returns the file started; empty when none was.
 std::string Player::startPreparedEarly(int32_t request) {
   if (request == kRequestBack || state_.resume_position.load() != 0 ||
       state_.play_chosen.load() != 0) {

@@ -15,8 +15,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <thread>
@@ -206,13 +206,15 @@ double levelOf(const std::string& path) {
 std::vector<uint8_t> chordsMidi() {
   std::vector<uint8_t> track;
   for (uint8_t root : {60, 65, 67, 60}) {
-    for (uint8_t step : {0, 4, 7}) track.insert(track.end(), {0x00, 0x90, uint8_t(root + step), 0x64});
+    for (uint8_t step : {0, 4, 7})
+      track.insert(track.end(), {0x00, 0x90, uint8_t(root + step), 0x64});
     track.insert(track.end(), {0x81, 0x40, 0x80, root, 0x40});
     for (uint8_t step : {4, 7}) track.insert(track.end(), {0x00, 0x80, uint8_t(root + step), 0x40});
   }
   track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
-  std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k',
-                               0, 0, 0, static_cast<uint8_t>(track.size())};
+  std::vector<uint8_t> file = {
+      'M', 'T', 'h', 'd', 0,   0,   0,   6, 0, 0, 0,
+      1,   0,   96,  'M', 'T', 'r', 'k', 0, 0, 0, static_cast<uint8_t>(track.size())};
   file.insert(file.end(), track.begin(), track.end());
   return file;
 }
@@ -226,7 +228,8 @@ TEST(GstMediaWindowLevels, MidiPlaysWithinSixDecibelsOfAWavSong) {
     const std::string out = dir.file(std::string(name) + ".raw");
     ScopedVariable sink(kAudioSinkVariable,
                         "audioconvert ! audioresample ! "
-                        "audio/x-raw,format=S16LE,channels=1,rate=22050 ! filesink location=" + out);
+                        "audio/x-raw,format=S16LE,channels=1,rate=22050 ! filesink location=" +
+                            out);
     GstMediaWindow window;
     ASSERT_TRUE(playToEnd(window, dir.file(name))) << name;
     window.close();

@@ -13,8 +13,8 @@
 namespace tunora::player {
 namespace {
 
-using tunora::testing::PlayerTest;
 using tunora::FakeEnv;
+using tunora::testing::PlayerTest;
 
 bool called(const std::vector<std::string>& calls, const std::string& call) {
   return std::find(calls.begin(), calls.end(), call) != calls.end();
@@ -197,7 +197,8 @@ TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
   listSongs({songPath(1), songPath(2), songPath(3), songPath(4)});
   player_ = &program_.createPlayer(media_, window_);
   request(kRequestPlay);
-  stepUntil(*player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
   ASSERT_EQ(media_.openPath(), songPath(1));
 
   uint64_t started = env_.nowMillis();
@@ -240,7 +241,8 @@ TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndNotRemembered) {
   player_ = &program_.createPlayer(media_, window_);
   request(kRequestPlay);
   const uint64_t started = env_.nowMillis();
-  auto sleeps = stepUntil(*player_, env_, [&] { return media_.openPath() == songPath(1); }, 30);
+  auto sleeps = stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 30);
   ASSERT_EQ(media_.openPath(), songPath(1));
   EXPECT_EQ(env_.nowMillis(), started);  // no sleep at all on the way
   EXPECT_EQ(program_.playList().size(), 2);
@@ -249,7 +251,8 @@ TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndNotRemembered) {
   // Back from song 2 goes to song 1, and from there to nothing older: the songs that did not
   // open were not remembered.
   request(kRequestSkip);
-  stepUntil(*player_, env_, [&] { return media_.openPath() == songPath(2); }, 5);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(2); }, 5);
   ASSERT_EQ(media_.openPath(), songPath(2));
   EXPECT_EQ(backStackTop(program_.settings()), 1);
   EXPECT_EQ(program_.settings().get(settings::kBackStack, 1), -1);
@@ -296,11 +299,13 @@ TEST_F(PlayerTest, TheMediaWindowsOutputProblemIsKeptForTheStatus) {
   listSongs({songPath(1), songPath(2), songPath(3)});
   player_ = &program_.createPlayer(media_, window_);
   request(kRequestPlay);
-  stepUntil(*player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
   EXPECT_EQ(player_->state().outputProblem(), "No usable audio output");
   media_.setOutputProblem("");
   request(kRequestSkip);
-  stepUntil(*player_, env_, [&] { return media_.openPath() == songPath(2); }, 1);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(2); }, 1);
   EXPECT_EQ(player_->state().outputProblem(), "");
 }
 
