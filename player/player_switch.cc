@@ -26,7 +26,7 @@ void Player::switchSong(int32_t request) {
   closeMedia();
 
   engine::Grant grant = takeFreeGrant();
-  std::string early;  // the prepared next song, started while a worker holds the lock
+  std::string early;  // the next list song, started while a worker holds the lock
   if (!grant) {
     early = startPreparedEarly(request);
     grant = lock_.requestAndWait(engine::kCodePlayer, 0, 2);
