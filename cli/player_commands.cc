@@ -14,6 +14,7 @@
 #include "cli/file_checks.h"
 #include "cli/settings_input.h"
 #include "cli/output.h"
+#include "cli/play_line.h"
 #include "cli/play_status.h"
 #include "cli/play_terminal.h"
 #include "engine/lock_codes.h"
@@ -76,14 +77,14 @@ std::string stars(uint32_t score, const Settings& settings) {
   return text;
 }
 
-// Lines rewrite the terminal's current line only when it is one.
-const char* lineStart() { return isatty(STDOUT_FILENO) ? "\r\033[K" : ""; }
+std::string songText(const player::SongDetails& song, const std::string& path, const Settings& s) {
+  return displayText(song.title.empty() ? path : song.title) + " - " + displayText(song.artist) +
+         " - " + displayText(song.album) + "  [" + stars(song.rating, s) + "]";
+}
 
-void printSong(const player::SongDetails& song, const std::string& path, const Settings& s) {
-  std::printf("%s> %s - %s - %s  [%s]\n", lineStart(),
-              displayText(song.title.empty() ? path : song.title).c_str(),
-              displayText(song.artist).c_str(), displayText(song.album).c_str(),
-              stars(song.rating, s).c_str());
+void write(const std::string& text) {
+  if (text.empty()) return;
+  std::fputs(text.c_str(), stdout);
   std::fflush(stdout);
 }
 
@@ -145,52 +146,77 @@ int runPlay(const Args& args) {
   if (!program.startSupervisor() || !program.startBuilder() || !program.startPlayer()) {
     return fail("cannot start the program's threads");
   }
-  std::printf("keys: p play/pause, s skip, r restart, b back, q quit\n");
+  const bool terminal_out = isatty(STDOUT_FILENO) != 0;
+  StatusLineWriter status(terminal_out);
+  write(status.permanent("keys: p play/pause, s skip, r restart, b back, q quit"));
 
-  std::array<std::string, 4> shown;
-  std::string shown_song;
+  std::string shown_prepared;
+  std::string shown_path;
+  std::string message;  // why the last key did nothing; kept until the next key or song
+  bool problem_told = false;
   bool quitting = false;
   while (!window.finished()) {
     const char key = terminal.nextKey(std::chrono::milliseconds(200));
     engine::SharedWords& words = program.words();
+    const bool playing = words.playing.load() != 0;
+    const bool paused = !playing && player.state().resume_position.load() != 0;
+    if (key != 0) {
+      message = keyRefusal(key, {playing, paused, program.playList().songsPrepared()});
+    }
     if (key == 'q' && !quitting) {
       quitting = true;
       program.closeWindow();
     } else if (key == 'q') {
       program.closeWindow();  // a second quit hurries the first
     } else if (key == 'p') {
-      words.player_request.store(words.playing.load() != 0 ? player::kRequestPause
-                                                           : player::kRequestPlay);
-    } else if (key == 's' && words.playing.load() != 0) {
+      words.player_request.store(playing ? player::kRequestPause : player::kRequestPlay);
+    } else if (key == 's' && playing) {
       words.player_request.store(player::kRequestSkip);
-    } else if (key == 'r') {
+    } else if (key == 'r' && playing) {
       words.player_request.store(player::kRequestRestart);
     } else if (key == 'b') {
       words.player_request.store(player::kRequestBack);
     }
-    const std::string path = player.state().playPath();
-    if (player.state().position.load() >= 0 && path != shown_song) {
-      shown_song = path;
-      printSong(player.state().current(), path, program.settings());
+    const std::string problem = player.state().outputProblem();
+    if (!problem.empty() && !problem_told) {
+      problem_told = true;
+      write(status.permanent("tunora-cli: " + problem + "; the songs play on without sound"));
     }
     StatusInputs in;
     in.request_word = words.request.load();
     in.building = program.builder().busy() == 1;
-    in.playing = words.playing.load() != 0;
+    in.playing = playing;
     in.songs_prepared = program.playList().songsPrepared();
     in.build_request = words.build_request.load();
     in.live_records = records;
     in.writer_running = program.updateWriter().running();
     in.fixed_user = program.context().fixed_user;
     auto texts = statusTexts(in, program.settings());
-    if (texts[1].empty()) texts[1] = shown[1];
-    if (texts != shown) {
-      shown = texts;
-      std::printf("%s[%s | %s | %s | %s]\n", lineStart(), texts[0].c_str(), texts[1].c_str(),
-                  texts[2].c_str(), texts[3].c_str());
-      std::fflush(stdout);
+    if (texts[1].empty()) texts[1] = shown_prepared;  // the 9999 marker keeps the text
+    shown_prepared = texts[1];
+
+    PlayLineInputs line;
+    line.mode = quitting  ? PlayMode::kQuitting
+                : playing ? PlayMode::kPlaying
+                : paused  ? PlayMode::kPaused
+                          : PlayMode::kStopped;
+    const int64_t position = player.state().position.load();
+    line.position = paused ? player.state().resume_position.load() : position;
+    line.length = player.state().length.load();
+    const std::string path = player.state().playPath();
+    if (path != shown_path) {
+      shown_path = path;
+      message.clear();
     }
+    if (!path.empty() && (position >= 0 || paused)) {
+      line.song = songText(player.state().current(), path, program.settings());
+    }
+    line.problem = problem;
+    line.message = message;
+    line.texts = {texts[1], texts[2], texts[3]};
+    write(status.update(line));
   }
+  if (terminal_out) write("\n");
   // Command 2031: playback stops, the threads end, the settings and the play list are saved.
   program.words().player_request.store(player::kRequestStop);
   program.stopThreads();

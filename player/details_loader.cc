@@ -10,11 +10,19 @@ namespace tunora::player {
 
 int32_t DetailsLoader::findSongByPath(const std::string& path, int32_t user,
                                       SongDetails& details) {
+  bool searched = false;
+  return lookUp(path, user, details, searched);
+}
+
+int32_t DetailsLoader::lookUp(const std::string& path, int32_t user, SongDetails& details,
+                              bool& searched) {
+  searched = false;
   if (lookup_busy_.exchange(1) != 0) return -1;
   int32_t slot = -1;
   library_.openLibraryForReading();
   marlbase::TableHandle& table = library_.table();
   if (table.isOpen()) {
+    searched = true;
     table.setSearchKey(path);
     slot = table.findInColumn(kColFileName);
     if (slot >= 0 && !loadRecordFields(table, slot, user, details)) slot = -1;
@@ -30,7 +38,9 @@ SongDetails DetailsLoader::lookUpWithRetries(const std::string& path) {
   for (int32_t attempt = 0; attempt < kLookupTries; ++attempt) {
     if (attempt >= 3) env_.sleepFor(kLookupRetryWait);
     if (lock_.words().stopping.load() != 0) break;
-    if (findSongByPath(path, user, details) >= 0) return details;
+    bool searched = false;
+    if (lookUp(path, user, details, searched) >= 0) return details;
+    if (searched) break;  // the library has no such path: asking again changes nothing
   }
   return SongDetails{};
 }

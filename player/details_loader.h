@@ -30,7 +30,9 @@ class DetailsLoader {
   // loadSongDetails: for the player's switch (it holds grant 20) the play path's details become
   // the current song's; otherwise, under grant 21, the top row's become the next-song details
   // (valid). -1 when the loader reading ahead is busy or its grant was not had, else 1. A song
-  // not found after 11 tries gets slot -1. A loaded FileId of 0 lowers "Hash Stat" by 10 (not below 0).
+  // not found after 11 tries gets slot -1; tries are repeated only while the table does not
+  // open or another lookup runs, not when the table says it has no such path. A loaded FileId of 0
+  // lowers "Hash Stat" by 10 (not below 0).
   int32_t loadSongDetails(bool for_player);
 
   // findSongByPath: opens the song table for reading, finds `path` in the FileName column and
@@ -45,6 +47,8 @@ class DetailsLoader {
 
  private:
   SongDetails lookUpWithRetries(const std::string& path);
+  // findSongByPath, also saying whether the answer is final: the table opened and was searched.
+  int32_t lookUp(const std::string& path, int32_t user, SongDetails& details, bool& searched);
 
   engine::SharedLock& lock_;
   engine::LibraryAccess& library_;

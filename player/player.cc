@@ -1,6 +1,8 @@
 // The player thread's loop, polling and the requests that do not change the song.
 #include "player/player.h"
 
+#include <algorithm>
+
 #include "engine/lock_codes.h"
 #include "media/media_type.h"
 #include "player/auto_rate.h"
@@ -36,8 +38,7 @@ std::chrono::milliseconds Player::step() {
     if (request != 0) handle(request);
   }
   if (words_.playing.load() == 0) return kIdleInterval;
-  poll();
-  return kPollInterval;
+  return poll();
 }
 
 void Player::handle(int32_t request) {
@@ -86,18 +87,41 @@ void Player::rateCurrent(int direction) {
            settings_, fixed_user_, state_.current(), updates_);
 }
 
-void Player::poll() {
-  const int64_t position = media_.isOpen() ? media_.position() : 0;
+std::chrono::milliseconds Player::poll() {
+  const bool open = media_.isOpen();
+  const int64_t position = open ? media_.position() : 0;
   state_.position.store(position);
   const int64_t length = state_.length.load();
-  if (position >= length) {
+  if (position >= length || (open && media_.ended())) {
     words_.player_request.store(kRequestPlay);
     rateCurrent(1);
+    // The next song follows at once when the request can be taken now.
+    return play_list_.songsPrepared() > 1 ? std::chrono::milliseconds(0) : kPollInterval;
   }
   if (position != 0 && length != 0) {
     const auto p = static_cast<int32_t>(position * kSliderRange / length);
     if (window_.sliderPosition() < p) window_.setSliderPosition(p);
   }
+  // Due at the end point, or at the file's end when that comes first.
+  const int64_t media_end = open ? media_.endPosition() : 0;
+  const int64_t left = (media_end > 0 ? std::min(length, media_end) : length) - position;
+  if (left <= kPrepareAheadMillis) prepareNext();
+  // Wakes when the song is due to end, or in time to prepare the next one.
+  int64_t wait = left > kPrepareAheadMillis ? left - kPrepareAheadMillis : left;
+  wait = std::clamp<int64_t>(wait, kEndWaitStep.count(), kPollInterval.count());
+  return std::chrono::milliseconds(wait);
+}
+
+// The list top is the song that follows this one unless a request says otherwise; open() of
+// another file drops what was prepared.
+void Player::prepareNext() {
+  std::string path;
+  if (auto row = play_list_.row(0)) path = (*row)[engine::kFileNameColumn];
+  if (path.empty()) return;
+  const std::string file = files_.fileToOpen(path);
+  if (file == prepared_) return;
+  prepared_ = file;
+  media_.prepare(file);
 }
 
 void Player::closeMedia() {

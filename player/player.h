@@ -3,6 +3,11 @@
 // 5 seek, 6 move the video, 7 restart, 8 back), polls the position twice a second and calls
 // auto-rate when a song is skipped or played to its end. It holds lock code 20 only while it
 // chooses and opens a song, and writes nothing to the song table itself.
+//
+// No silence between songs: the poll before the end wakes the thread when the song is due to
+// end, the media window's own end counts as well as the position, the switch follows the end
+// without a sleep, and the next list song is handed to the media window to get ready a few
+// seconds ahead. A song whose file does not open is passed over at once.
 #pragma once
 
 #include <atomic>
@@ -35,6 +40,11 @@ inline constexpr int32_t kRequestBack = 8;
 
 inline constexpr std::chrono::milliseconds kPollInterval{500};
 inline constexpr std::chrono::milliseconds kIdleInterval{1000};
+// The shortest sleep of a poll waiting for the end (the media window may report the end a
+// little after the position says it is due).
+inline constexpr std::chrono::milliseconds kEndWaitStep{10};
+// How long before a song's end the next list song is handed to the media window to get ready.
+inline constexpr int64_t kPrepareAheadMillis = 3000;
 // Off-screen place of a new media window, until the window places it.
 inline constexpr int32_t kOffScreen = 9999;
 
@@ -80,7 +90,12 @@ class Player {
   void pause();
   void stop();
   void refillCheck();
-  void poll();
+  // Polls the position; returns the sleep until the next poll.
+  std::chrono::milliseconds poll();
+  void prepareNext();
+  engine::Grant takeFreeGrant();
+  std::string startPreparedEarly(int32_t request);
+  bool noteOpened();
   void closeMedia();
   bool quitting() const;
   bool isVideo() const;
@@ -106,6 +121,11 @@ class Player {
   // length, and whether it was auto-rated already.
   bool really_played_ = false;
   bool rated_ = false;
+  // Whether the song playing (or paused) opened in the media window: one that did not is not
+  // remembered on the back stack.
+  bool opened_ = false;
+  // The file handed to the media window to get ready for the next song.
+  std::string prepared_;
 };
 
 }  // namespace tunora::player

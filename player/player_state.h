@@ -56,6 +56,16 @@ class PlayerState {
     std::lock_guard lock(mu_);
     current_.slot = slot;
   }
+  // Why the song's sound reaches no one (the media window's output problem); empty while it
+  // goes to an audio output.
+  std::string outputProblem() const {
+    std::lock_guard lock(mu_);
+    return output_problem_;
+  }
+  void setOutputProblem(std::string problem) {
+    std::lock_guard lock(mu_);
+    output_problem_ = std::move(problem);
+  }
   NextSong next() const {
     std::lock_guard lock(mu_);
     return next_;
@@ -82,6 +92,7 @@ class PlayerState {
   std::string play_path_;
   SongDetails current_;
   NextSong next_;
+  std::string output_problem_;
 };
 
 }  // namespace tunora::player

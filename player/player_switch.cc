@@ -25,8 +25,14 @@ void Player::switchSong(int32_t request) {
   state_.position.store(-1);
   closeMedia();
 
-  engine::Grant grant = lock_.requestAndWait(engine::kCodePlayer, 0, 2);
+  engine::Grant grant = takeFreeGrant();
+  std::string early;  // the next list song, started while a worker holds the lock
   if (!grant) {
+    early = startPreparedEarly(request);
+    grant = lock_.requestAndWait(engine::kCodePlayer, 0, 2);
+  }
+  if (!grant) {
+    if (!early.empty()) closeMedia();
     // Tried again on a later pass, unless a newer request came meanwhile.
     int32_t expected = 0;
     words_.player_request.compare_exchange_strong(expected, request);
@@ -45,13 +51,18 @@ void Player::switchSong(int32_t request) {
   // Unless read ahead, the details are loaded now, under this grant.
   if (!resuming && !state_.takeNextAsCurrent()) (void)loader_.loadSongDetails(true);
 
-  bool opened = openMedia(file);
+  const bool started_early = !early.empty() && early == file && media_.isOpen();
+  if (!early.empty() && !started_early) closeMedia();  // the list changed while it waited
+  bool opened = started_early ? noteOpened() : openMedia(file);
   if (!opened && files_.retryAtLibraryPath() && words_.build_request.load() < engine::kOfflineStart) {
     files_.noteUnbuffered();
     opened = openMedia(play_path);
   }
+  opened_ = opened;
+  prepared_.clear();
+  state_.setOutputProblem(opened ? media_.outputProblem() : std::string());
   media_.moveAndSize({kOffScreen, kOffScreen, video_area_.width, video_area_.height});
-  startPlaying(resuming);
+  if (!started_early) startPlaying(resuming);
 
   if (!resuming && !by_choice && request != kRequestBack) play_list_.removeFirst(1);
   grant.release();
@@ -64,6 +75,43 @@ void Player::switchSong(int32_t request) {
   }
   state_.resume_position.store(0);
   window_.setSliderPosition(0);
+}
+
+// With the lock free, the player takes grant 20 at once: a switch then waits neither for the
+// supervisor's next tick nor for the executor, and a worker's request waiting in the request
+// word is handed over as soon as the switch lets go (the player holds the lock for
+// milliseconds). While the lock is held or a quit is asked for, the player asks as every worker
+// does (switchSong).
+engine::Grant Player::takeFreeGrant() {
+  if (engine::isQuitCode(words_.request.load()) || words_.grant.load() != 0) return {};
+  return lock_.takeGrantDirectly(engine::kCodePlayer);
+}
+
+// While a worker holds the lock, the next list song need not wait in silence: when it is an
+// audio song whose details were read ahead, it starts now from its start point (at once when it
+// was prepared). The switch then finishes under the grant as usual and keeps it playing when the
+// list top is still that song. Returns the file started; empty when none was.
+std::string Player::startPreparedEarly(int32_t request) {
+  if (request == kRequestBack || state_.resume_position.load() != 0 ||
+      state_.play_chosen.load() != 0) {
+    return "";
+  }
+  std::string path;
+  if (auto row = play_list_.row(0)) path = (*row)[engine::kFileNameColumn];
+  const NextSong next = state_.next();
+  if (path.empty() || !next.valid || next.path != path ||
+      media::classifyMediaFile(path, media::mediaSwitchesOf(settings_)) > 15) {
+    return "";
+  }
+  const std::string file = files_.fileToOpen(path);
+  if (!media_.open(file).ok()) return "";
+  media_.hide();
+  if (next.details.start_frame != 0) {
+    media_.playFrom(next.details.start_frame);
+  } else {
+    media_.play();
+  }
+  return file;
 }
 
 void Player::chooseSong(int32_t request, bool& by_choice) {
@@ -89,7 +137,7 @@ void Player::chooseSong(int32_t request, bool& by_choice) {
     const NextSong next = state_.next();
     if (next.valid && next.path != path) state_.invalidateNext();
     const int32_t current = state_.current().slot;
-    if (request != kRequestBack && current != -1 && current != backStackTop(settings_)) {
+    if (request != kRequestBack && opened_ && current != -1 && current != backStackTop(settings_)) {
       pushBackStack(settings_, current);
     }
     state_.setPlayPath(path);
@@ -106,6 +154,13 @@ bool Player::openMedia(const std::string& file) {
   rated_ = false;
   state_.length.store(0);
   if (file.empty() || !media_.open(file).ok()) return false;
+  return noteOpened();
+}
+
+// The media window holds the new song: shown or hidden, its length taken.
+bool Player::noteOpened() {
+  really_played_ = false;
+  rated_ = false;
   if (isVideo()) {
     media_.show();
   } else {

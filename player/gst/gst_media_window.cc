@@ -50,17 +50,33 @@ GstElement* frameSink(ui::VideoFrameConsumer* frames) {
   return sink;
 }
 
+// Sets the MIDI decoder's gain as playbin creates it (decodebin's children included).
+void onElementSetup(GstElement*, GstElement* element, gpointer) {
+  GstElementFactory* factory = gst_element_get_factory(element);
+  if (factory != nullptr &&
+      g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "fluiddec") == 0) {
+    g_object_set(element, "synth-gain", kMidiSynthGain, nullptr);
+  }
+}
+
 }  // namespace
 
 GstMediaWindow::GstMediaWindow(ui::VideoFrameConsumer* frames) : frames_(frames) {}
 
-GstMediaWindow::~GstMediaWindow() { close(); }
+GstMediaWindow::~GstMediaWindow() {
+  close();
+  dropPipeline(prepared_);
+}
 
-Status GstMediaWindow::buildPipeline(const std::string& path) {
+Status GstMediaWindow::buildPipeline(const std::string& path, bool silent, Pipeline& out) {
+  out = Pipeline{};
+  out.path = path;
   if (!ensureGstreamer(error_)) return Status::IOError(error_);
-  playbin_ = gst_element_factory_make("playbin", nullptr);
-  if (playbin_ == nullptr) return Status::IOError("GStreamer has no playbin");
-  gst_object_ref_sink(playbin_);
+  GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+  if (playbin == nullptr) return Status::IOError("GStreamer has no playbin");
+  gst_object_ref_sink(playbin);
+  out.playbin = playbin;
+  g_signal_connect(playbin, "element-setup", G_CALLBACK(onElementSetup), nullptr);
   GError* gerror = nullptr;
   gchar* uri = gst_filename_to_uri(path.c_str(), &gerror);
   if (uri == nullptr) {
@@ -68,29 +84,71 @@ Status GstMediaWindow::buildPipeline(const std::string& path) {
     if (gerror != nullptr) g_error_free(gerror);
     return Status::InvalidArgument(path + ": " + why);
   }
-  g_object_set(playbin_, "uri", uri, nullptr);
+  g_object_set(playbin, "uri", uri, nullptr);
   g_free(uri);
   std::string sink_error;
-  if (GstElement* audio = sinkFromVariable(kAudioSinkVariable, sink_error)) {
-    g_object_set(playbin_, "audio-sink", audio, nullptr);
-  } else if (!sink_error.empty()) {
-    return Status::InvalidArgument(sink_error);
+  GstElement* audio = silent ? nullptr : sinkFromVariable(kAudioSinkVariable, sink_error);
+  if (audio == nullptr && !sink_error.empty()) return Status::InvalidArgument(sink_error);
+  bool own_reference = false;
+  if (audio == nullptr && !silent) {
+    audio = openableAudioSink();
+    own_reference = audio != nullptr;
+  }
+  if (audio == nullptr && sink_error.empty()) {
+    out.output_problem = kNoAudioOutput;
+    audio = silentAudioSink();
+  }
+  if (audio != nullptr) {
+    g_object_set(playbin, "audio-sink", audio, nullptr);
+    out.audio_sink = audio;
+    if (own_reference) gst_object_unref(audio);  // playbin holds it now
   }
   GstElement* video = frames_ != nullptr ? frameSink(frames_)
                                          : sinkFromVariable(kVideoSinkVariable, sink_error);
   if (video == nullptr && !sink_error.empty()) return Status::InvalidArgument(sink_error);
   if (video == nullptr) video = gst_element_factory_make("fakesink", nullptr);
-  if (video != nullptr) g_object_set(playbin_, "video-sink", video, nullptr);
+  if (video != nullptr) g_object_set(playbin, "video-sink", video, nullptr);
   return Status::Ok();
 }
 
+void GstMediaWindow::dropPipeline(Pipeline& pipeline) {
+  if (pipeline.playbin != nullptr) {
+    gst_element_set_state(pipeline.playbin, GST_STATE_NULL);
+    gst_object_unref(pipeline.playbin);
+  }
+  pipeline = Pipeline{};
+}
+
+void GstMediaWindow::prepare(const std::string& path) {
+  if (prepared_.playbin != nullptr && prepared_.path == path) return;
+  dropPipeline(prepared_);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return;
+  const std::string keep_error = error_;
+  if (!buildPipeline(path, false, prepared_).ok()) {
+    dropPipeline(prepared_);
+    error_ = keep_error;
+    return;
+  }
+  // READY: the elements exist and the output is open. Prerolling here too would start the
+  // output's own clock, and the song would later wait as long as it waited prepared.
+  if (gst_element_set_state(prepared_.playbin, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+    dropPipeline(prepared_);
+  }
+  error_ = keep_error;
+}
+
 Status GstMediaWindow::waitForPreroll() {
-  if (gst_element_set_state(playbin_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+  sink_failed_ = false;
+  const GstStateChangeReturn change = gst_element_set_state(playbin_, GST_STATE_PAUSED);
+  if (change == GST_STATE_CHANGE_FAILURE) {
     drainBus(std::chrono::milliseconds(0));
     return Status::Corruption(error_.empty() ? "cannot be played" : error_);
   }
+  // A prepared file may have prerolled already; its messages wait on the bus.
+  async_done_ = change != GST_STATE_CHANGE_ASYNC;
+  drainBus(std::chrono::milliseconds(0));
   const auto give_up = std::chrono::steady_clock::now() + kOpenTimeout;
-  async_done_ = false;
   while (!async_done_ && error_.empty() && !ended_) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         give_up - std::chrono::steady_clock::now());
@@ -101,12 +159,37 @@ Status GstMediaWindow::waitForPreroll() {
   return Status::Ok();
 }
 
+Status GstMediaWindow::openOnce(const std::string& path, bool silent) {
+  Pipeline pipeline;
+  Status s = Status::Ok();
+  if (!silent && prepared_.playbin != nullptr && prepared_.path == path) {
+    pipeline = prepared_;
+    prepared_ = Pipeline{};
+  } else {
+    dropPipeline(prepared_);
+    s = buildPipeline(path, silent, pipeline);
+  }
+  playbin_ = pipeline.playbin;
+  audio_sink_ = pipeline.audio_sink;
+  output_problem_ = pipeline.output_problem;
+  if (!s.ok()) return s;
+  return waitForPreroll();
+}
+
 Status GstMediaWindow::open(const std::string& path) {
   close();
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return Status::NotFound(path + ": no such file");
-  Status s = buildPipeline(path);
-  if (s.ok()) s = waitForPreroll();
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    dropPipeline(prepared_);
+    return Status::NotFound(path + ": no such file");
+  }
+  Status s = openOnce(path, false);
+  if (!s.ok() && sink_failed_) {
+    // The output opened but broke off: the song plays on, into nothing, and says so.
+    close();
+    s = openOnce(path, true);
+    output_problem_ = kNoAudioOutput;
+  }
   if (s.ok()) {
     gint64 duration = 0;
     if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) && duration > 0) {
@@ -130,6 +213,12 @@ void GstMediaWindow::drainBus(std::chrono::milliseconds wait) {
         ended_ = true;
         break;
       case GST_MESSAGE_ERROR: {
+        GstObject* from = GST_MESSAGE_SRC(message);
+        if (audio_sink_ != nullptr && from != nullptr &&
+            (from == GST_OBJECT(audio_sink_) ||
+             gst_object_has_as_ancestor(from, GST_OBJECT(audio_sink_)))) {
+          sink_failed_ = true;
+        }
         GError* gerror = nullptr;
         gst_message_parse_error(message, &gerror, nullptr);
         error_ = gerror != nullptr ? gerror->message : "playback error";
@@ -169,14 +258,25 @@ void GstMediaWindow::playFrom(int64_t millis) {
   if (playbin_ == nullptr) return;
   ended_ = false;
   last_position_ = millis;
-  gst_element_set_state(playbin_, GST_STATE_PAUSED);
-  seekTo(millis);
+  // A file just opened stands at its beginning: starting it there needs no seek, whose flush
+  // would make the audio output start over.
+  if (millis != 0 || played_) {
+    gst_element_set_state(playbin_, GST_STATE_PAUSED);
+    seekTo(millis);
+  }
+  played_ = true;
   gst_element_set_state(playbin_, GST_STATE_PLAYING);
 }
 
 void GstMediaWindow::playFullScreen() {
   if (frames_ != nullptr) frames_->setFullScreen(true);
   play();
+}
+
+bool GstMediaWindow::ended() {
+  if (playbin_ == nullptr) return false;
+  drainBus(std::chrono::milliseconds(0));
+  return ended_;
 }
 
 int64_t GstMediaWindow::position() {
@@ -207,6 +307,7 @@ void GstMediaWindow::close() {
     gst_element_set_state(playbin_, GST_STATE_NULL);
     gst_object_unref(playbin_);
     playbin_ = nullptr;
+    audio_sink_ = nullptr;
     if (frames_ != nullptr) {
       frames_->setFullScreen(false);
       frames_->setVisible(false);
@@ -215,7 +316,10 @@ void GstMediaWindow::close() {
   length_ = 0;
   last_position_ = 0;
   ended_ = false;
+  played_ = false;
   async_done_ = false;
+  sink_failed_ = false;
+  output_problem_.clear();
   error_.clear();
 }
 

@@ -3,7 +3,12 @@
 // position() while it plays, so no GLib main loop is needed. Video frames go through an appsink
 // to a VideoFrameConsumer (on GStreamer's streaming thread); without one, video plays its sound
 // and its pictures go to TUNORA_VIDEO_SINK or nowhere. MIDI files play through the fluidsynth
-// decoder with the system's soundfont.
+// decoder with the system's soundfont, at a gain that puts them near the loudness of other
+// songs.
+//
+// prepare() builds the next file's pipeline and lets it preroll in the background (GStreamer's
+// own threads), so the open() that follows only swaps it in. When the audio output fails to
+// open, sound goes to a clock-paced fakesink and outputProblem() says "No usable audio output".
 #pragma once
 
 #include <chrono>
@@ -25,6 +30,13 @@ inline constexpr char kVideoSinkVariable[] = "TUNORA_VIDEO_SINK";
 inline constexpr std::chrono::milliseconds kOpenTimeout{5000};
 inline constexpr std::chrono::milliseconds kSeekTimeout{2000};
 
+// What outputProblem() says when no audio output opens or the one that opened broke off.
+inline constexpr char kNoAudioOutput[] = "No usable audio output";
+
+// The fluidsynth decoder's master gain ("synth-gain", its default 0.2 plays MIDI about 17 dB
+// below the other types); measured with bench/gap_and_level.sh.
+inline constexpr double kMidiSynthGain = 2.5;
+
 class GstMediaWindow final : public ui::MediaWindow {
  public:
   // `frames` (may be null) must outlive the window.
@@ -40,16 +52,27 @@ class GstMediaWindow final : public ui::MediaWindow {
   void playFullScreen() override;
   int64_t position() override;
   int64_t endPosition() override { return isOpen() ? length_ : 0; }
+  // Set once the open file played to its end (or broke off with an error while playing).
+  bool ended() override;
+  void prepare(const std::string& path) override;
+  std::string outputProblem() override { return isOpen() ? output_problem_ : std::string(); }
   void show() override;
   void hide() override;
   void moveAndSize(const ui::VideoArea& area) override;
   void close() override;
 
-  // Set once the open file played to its end (or broke off with an error while playing).
-  bool ended() const { return ended_; }
-
  private:
-  Status buildPipeline(const std::string& path);
+  // A built playbin with the audio sink it was given and what that sink lacks.
+  struct Pipeline {
+    GstElement* playbin = nullptr;
+    GstElement* audio_sink = nullptr;  // owned by the playbin
+    std::string output_problem;
+    std::string path;
+  };
+  // With `silent`, the sound goes to a clock-paced fakesink.
+  Status buildPipeline(const std::string& path, bool silent, Pipeline& out);
+  static void dropPipeline(Pipeline& pipeline);
+  Status openOnce(const std::string& path, bool silent);
   Status waitForPreroll();
   // Pops the bus's messages, waiting up to `wait` for the first; notes the end and errors.
   void drainBus(std::chrono::milliseconds wait);
@@ -57,9 +80,15 @@ class GstMediaWindow final : public ui::MediaWindow {
 
   ui::VideoFrameConsumer* frames_;
   GstElement* playbin_ = nullptr;
+  GstElement* audio_sink_ = nullptr;
+  std::string output_problem_;
+  // The audio sink broke off while the file prerolled.
+  bool sink_failed_ = false;
+  Pipeline prepared_;
   int64_t length_ = 0;
   int64_t last_position_ = 0;
   bool ended_ = false;
+  bool played_ = false;  // play() or playFrom() since the file opened
   bool async_done_ = false;
   std::string error_;
 };

@@ -20,6 +20,25 @@ GstElement* sinkFromVariable(const char* variable, std::string& error) {
   return sink;
 }
 
+GstElement* openableAudioSink() {
+  for (const char* name : {"pulsesink", "pipewiresink", "alsasink"}) {
+    GstElement* sink = gst_element_factory_make(name, nullptr);
+    if (sink == nullptr) continue;
+    gst_object_ref_sink(sink);
+    const bool opens = gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
+    gst_element_set_state(sink, GST_STATE_NULL);
+    if (opens) return sink;
+    gst_object_unref(sink);
+  }
+  return nullptr;
+}
+
+GstElement* silentAudioSink() {
+  GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+  if (sink != nullptr) g_object_set(sink, "sync", TRUE, nullptr);
+  return sink;
+}
+
 bool ensureGstreamer(std::string& error) {
   // GStreamer keeps process-wide state of its own; initialising it is the one thing done once.
   static std::once_flag once;

@@ -1,9 +1,11 @@
 // The player thread over the fake media window: songs in turn with their start and end points,
 // pause, resume and stop, the back stack, skip and end with auto-rate, a file that does not
-// open, video and full screen, and requests held while too few songs are prepared.
+// open, video and full screen, and requests held while too few songs are prepared; the switch at
+// the media's end without a poll's wait, and files that do not open passed over at once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "player/back_stack.h"
 #include "tests/player/player_fixture.h"
@@ -11,6 +13,7 @@
 namespace tunora::player {
 namespace {
 
+using tunora::FakeEnv;
 using tunora::testing::PlayerTest;
 
 bool called(const std::vector<std::string>& calls, const std::string& call) {
@@ -170,6 +173,140 @@ TEST_F(PlayerTest, RequestsWaitUntilTwoSongsArePrepared) {
   EXPECT_FALSE(media_.isOpen());
   listSongs({songPath(2)});
   ASSERT_TRUE(untilPlaying(songPath(1)));
+}
+
+// The loop driven by hand, one step() at a time, the clock moved by exactly the sleep each step
+// asks for: no thread, so virtual time is exact. Steps until `done` holds after a step, at most
+// `steps` times; returns the sleeps asked for (the last one not slept).
+std::vector<int64_t> stepUntil(Player& player, FakeEnv& env, const std::function<bool()>& done,
+                               int steps = 200) {
+  std::vector<int64_t> sleeps;
+  for (int i = 0; i < steps && !done(); ++i) {
+    const auto sleep = player.step();
+    sleeps.push_back(sleep.count());
+    if (done()) break;
+    env.advance(sleep);
+  }
+  return sleeps;
+}
+
+TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
+  media_.setLength(songPath(1), 3250);
+  media_.setLength(songPath(2), 2100);
+  setFrames(2, 0, 5000);  // an end point after the file's real end: the media's end counts
+  listSongs({songPath(1), songPath(2), songPath(3), songPath(4)});
+  player_ = &program_.createPlayer(media_, window_);
+  request(kRequestPlay);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  ASSERT_EQ(media_.openPath(), songPath(1));
+
+  uint64_t started = env_.nowMillis();
+  auto sleeps = stepUntil(*player_, env_, [&] { return media_.openPath() == songPath(2); });
+  ASSERT_EQ(media_.openPath(), songPath(2));
+  // Exactly at the end: polls every 500 ms would have noticed it at 3500 and switched at 4000.
+  EXPECT_EQ(env_.nowMillis() - started, 3250u);
+  ASSERT_GE(sleeps.size(), 2u);
+  EXPECT_EQ(sleeps[sleeps.size() - 2], 0);  // the switch followed the poll that found the end
+  EXPECT_TRUE(std::all_of(sleeps.begin(), sleeps.end(), [](int64_t s) { return s <= 500; }));
+  // Song 2 was handed to the media window to get ready before song 1 ended.
+  const auto calls = media_.calls();
+  const auto prepared = std::find(calls.begin(), calls.end(), "prepare " + songPath(2));
+  EXPECT_LT(prepared, std::find(calls.begin(), calls.end(), "open " + songPath(2)));
+
+  // Song 2's end point (5 s) lies past its file's end (2.1 s): the media window's end moves on.
+  started = env_.nowMillis();
+  stepUntil(*player_, env_, [&] { return media_.openPath() == songPath(3); });
+  ASSERT_EQ(media_.openPath(), songPath(3));
+  EXPECT_EQ(env_.nowMillis() - started, 2100u);
+  // Every effect of a switch: rows taken, both songs rated up and remembered.
+  EXPECT_EQ(program_.playList().size(), 1);
+  EXPECT_EQ(backStackTop(program_.settings()), 2);
+  EXPECT_EQ(player_->state().current().slot, 3);
+  EXPECT_EQ(takeUpdates().size(), 2u);
+}
+
+TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndNotRemembered) {
+  // Three songs of the library whose files are gone, and seven paths the library does not know.
+  std::vector<std::string> rows;
+  for (int i = 5; i < 8; ++i) {
+    setPath(i, dir_.file("gone" + std::to_string(i) + ".wav"));
+    rows.push_back(dir_.file("gone" + std::to_string(i) + ".wav"));
+  }
+  for (int i = 0; i < 7; ++i) rows.push_back(dir_.file("unknown" + std::to_string(i) + ".wav"));
+  rows.push_back(songPath(1));
+  rows.push_back(songPath(2));
+  rows.push_back(songPath(3));
+  listSongs(rows);
+  player_ = &program_.createPlayer(media_, window_);
+  request(kRequestPlay);
+  const uint64_t started = env_.nowMillis();
+  auto sleeps = stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 30);
+  ASSERT_EQ(media_.openPath(), songPath(1));
+  EXPECT_EQ(env_.nowMillis(), started);  // no sleep at all on the way
+  EXPECT_EQ(program_.playList().size(), 2);
+  EXPECT_TRUE(takeUpdates().empty());  // nothing that did not play is rated
+
+  // Back from song 2 goes to song 1, and from there to nothing older: the songs that did not
+  // open were not remembered.
+  request(kRequestSkip);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(2); }, 5);
+  ASSERT_EQ(media_.openPath(), songPath(2));
+  EXPECT_EQ(backStackTop(program_.settings()), 1);
+  EXPECT_EQ(program_.settings().get(settings::kBackStack, 1), -1);
+}
+
+TEST_F(PlayerTest, WhileAWorkerHoldsTheLockTheNextSongStartsAndTheSwitchEndsAfterIt) {
+  program_.settings().set(settings::kAutoRate, 0);
+  setFrames(2, 1500, 0);
+  listSongs({songPath(1), songPath(2), songPath(3), songPath(4), songPath(5)});
+  start();
+  request(kRequestPlay);
+  ASSERT_TRUE(untilPlaying(songPath(1)));
+  // The supervisor's loader reads song 2's details ahead; then a worker takes the lock.
+  ASSERT_TRUE(until([&] {
+    const NextSong next = player_->state().next();
+    return next.valid && next.path == songPath(2);
+  }));
+  engine::Grant held;
+  ASSERT_TRUE(until([&] {
+    held = program_.lock().takeGrantDirectly(engine::kCodeChecksumPass);
+    return static_cast<bool>(held);
+  }));
+
+  // A skip: song 2 plays from its start point while the switch waits for the lock.
+  request(kRequestSkip);
+  ASSERT_TRUE(until([&] { return media_.openPath() == songPath(2); }));
+  EXPECT_TRUE(called(media_.calls(), "playFrom 1500"));
+  EXPECT_EQ(player_->state().position.load(), -1);  // the switch is not over
+  EXPECT_EQ(program_.playList().size(), 4);         // nor its row taken
+
+  held.release();
+  ASSERT_TRUE(untilPlaying(songPath(2)));
+  EXPECT_EQ(program_.playList().size(), 3);
+  EXPECT_EQ(backStackTop(program_.settings()), 1);
+  EXPECT_EQ(player_->state().current().slot, 2);
+  EXPECT_EQ(player_->state().length.load(), tunora::testing::kSongLength);
+  const auto calls = media_.calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "open " + songPath(2)), 1);  // not reopened
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "playFrom 1500"), 1);
+}
+
+TEST_F(PlayerTest, TheMediaWindowsOutputProblemIsKeptForTheStatus) {
+  media_.setOutputProblem("No usable audio output");
+  listSongs({songPath(1), songPath(2), songPath(3)});
+  player_ = &program_.createPlayer(media_, window_);
+  request(kRequestPlay);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  EXPECT_EQ(player_->state().outputProblem(), "No usable audio output");
+  media_.setOutputProblem("");
+  request(kRequestSkip);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(2); }, 1);
+  EXPECT_EQ(player_->state().outputProblem(), "");
 }
 
 }  // namespace

@@ -79,6 +79,27 @@ int64_t FakeMediaWindow::endPosition() {
   return open_path_.empty() ? 0 : length_;
 }
 
+bool FakeMediaWindow::ended() {
+  std::lock_guard lock(mu_);
+  if (open_path_.empty() || !playing_) return false;
+  return from_ + static_cast<int64_t>(env_.nowMillis() - started_at_) >= length_;
+}
+
+void FakeMediaWindow::prepare(const std::string& path) {
+  std::lock_guard lock(mu_);
+  calls_.push_back("prepare " + path);
+}
+
+std::string FakeMediaWindow::outputProblem() {
+  std::lock_guard lock(mu_);
+  return output_problem_;
+}
+
+void FakeMediaWindow::setOutputProblem(const std::string& problem) {
+  std::lock_guard lock(mu_);
+  output_problem_ = problem;
+}
+
 void FakeMediaWindow::show() {
   std::lock_guard lock(mu_);
   calls_.push_back("show");

@@ -31,6 +31,13 @@ class FakeMediaWindow final : public MediaWindow {
   void playFullScreen() override;
   int64_t position() override;
   int64_t endPosition() override;
+  // Once the position has reached the length while playing.
+  bool ended() override;
+  // Recorded as "prepare PATH"; the fake opens at once anyway.
+  void prepare(const std::string& path) override;
+  std::string outputProblem() override;
+  // What outputProblem() says from now on.
+  void setOutputProblem(const std::string& problem);
   void show() override;
   void hide() override;
   void moveAndSize(const VideoArea& area) override;
@@ -57,6 +64,7 @@ class FakeMediaWindow final : public MediaWindow {
   int64_t from_ = 0;
   uint64_t started_at_ = 0;
   bool visible_ = false;
+  std::string output_problem_;
   std::vector<std::string> calls_;
 };
 

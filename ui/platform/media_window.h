@@ -4,7 +4,8 @@
 // media, for audio and video alike; the song columns StartFrame and EndFrame hold the same.
 //
 // Driven by one thread only (the player's); implementations do their own event handling in the
-// calls below (position() is called at least twice a second while a song plays).
+// calls below (position() and ended() are called at least twice a second while a song plays,
+// and again when the position says the end has come).
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,17 @@ class MediaWindow {
   virtual int64_t position() = 0;
   // The length of the media in milliseconds; 0 when nothing is open or it is unknown.
   virtual int64_t endPosition() = 0;
+  // The open media played to its end (or broke off while playing), as the back end saw it: this
+  // may come before the position reaches endPosition(), whose figure can be an estimate. False
+  // when nothing is open.
+  virtual bool ended() = 0;
+  // Gets the file at `path` ready ahead of its turn, so that a later open() of the same path
+  // need not wait for it. Never waits itself; a file that cannot be played is found out by that
+  // open(). Opening another path drops what was prepared.
+  virtual void prepare(const std::string& path) = 0;
+  // Why the sound of the open media reaches no one (e.g. "No usable audio output"); empty while
+  // it goes to an audio output.
+  virtual std::string outputProblem() = 0;
   // The video's place on the screen; harmless for audio.
   virtual void show() = 0;
   virtual void hide() = 0;
