@@ -64,7 +64,7 @@ int runBuild(const Args& args) {
   if (Status s = table.open(); !s.ok()) return fail(*db + ": " + s.message());
   const int32_t songs = table.liveCount();
   table.close();
-  if (songs < engine::kMinimumSongsToBuild) {
+  if (!engine::enoughSongsToBuild(songs)) {
     return fail(*db + ": the library holds " + std::to_string(songs) +
                 " songs; at least 20 are needed to build a list (import some music first)");
   }

@@ -5,11 +5,14 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "app/instance_lock.h"
 #include "app/program.h"
+#include "app/startup_load.h"
 #include "cli/command.h"
 #include "cli/output.h"
 #include "cli/play_status.h"
@@ -25,6 +28,8 @@
 #include "player/player.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
+#include "settings/settings_upgrade.h"
+#include "ui/platform/welcome.h"
 
 namespace tunora::cli {
 namespace {
@@ -87,9 +92,39 @@ int runPlay(const Args& args) {
     return fail("usage: play [--settings FILE] --db TABLE [--state S] [--auto-rate] (try --help)");
   }
   const auto settings_file = args.option("--settings");
+  const std::string db_path = std::filesystem::absolute(*db).string();
+  const std::filesystem::path home =
+      settings_file ? std::filesystem::absolute(*settings_file).parent_path()
+                    : std::filesystem::path(db_path).parent_path();
+  const std::string data_dir = home.string() + "/";
   Settings settings;
   std::string error;
-  if (!readSettingsArgument(settings_file, true, settings, error)) return fail(error);
+  int version = kVersionCurrent;
+  if (!readSettingsArgument(settings_file, true, settings, error, &version)) return fail(error);
+
+  PlayTerminal terminal;  // before any thread starts: they inherit its signal mask
+  TerminalWindow window;
+  gst::GstMediaWindow media;
+  Program program(Env::Default());
+  // The program's start-up steps that apply without a window: the single-instance lock, then
+  // the settings file's upgrade.
+  AppContext& context = program.context();
+  InstanceLockResult lock = takeInstanceLock(
+      program.env(),
+      instanceLockPath([](const std::string& name) -> std::optional<std::string> {
+        const char* value = std::getenv(name.c_str());
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+      }),
+      false);
+  if (lock.end_program) return fail("another player is running");
+  context.instance_lock = std::move(lock.lock);
+  context.program_directory = data_dir;
+  context.data_directory = data_dir;
+  ui::NoWelcomeDialog no_welcome;
+  if (!applySettingsUpgrade(context, settings, version, program.messageDialog(), no_welcome)) {
+    return fail(std::string(kNotUpgradableMessage));
+  }
+
   if (const auto state = args.option("--state")) {
     if (state->size() != 1 || (*state)[0] < '0' || (*state)[0] > '9') {
       return fail("--state takes 0..9");
@@ -97,29 +132,20 @@ int runPlay(const Args& args) {
     settings.set(settings::kCurrentState, (*state)[0] - '0');
   }
   if (args.flag("--auto-rate")) settings.set(settings::kAutoRate, 1);
-  const std::string db_path = std::filesystem::absolute(*db).string();
   settings.setText(settings::kDatabasePath, db_path);
-  const std::filesystem::path home =
-      settings_file ? std::filesystem::absolute(*settings_file).parent_path()
-                    : std::filesystem::path(db_path).parent_path();
-  const std::string data_dir = home.string() + "/";
 
   marlbase::TableHandle probe;
   probe.setPath(db_path);
   if (Status s = probe.open(); !s.ok()) return fail(*db + ": " + s.message());
   const int32_t songs = probe.liveCount();
   probe.close();
-  if (songs < engine::kMinimumSongsToBuild) {
+  if (!engine::enoughSongsToBuild(songs)) {
     return fail(*db + ": the library holds " + std::to_string(songs) +
                 " songs; at least 20 are needed before songs can be picked. Import a folder "
                 "first: tunora-cli import --db " + *db + " FOLDER/ (or make songs to try with: "
                 "tunora-cli demo FOLDER)");
   }
 
-  PlayTerminal terminal;  // before any thread starts: they inherit its signal mask
-  TerminalWindow window;
-  gst::GstMediaWindow media;
-  Program program(Env::Default());
   program.settings() = settings;
   program.setDataDirectory(data_dir);
   (void)program.loadStatePlayList();
@@ -179,22 +205,9 @@ int runPlay(const Args& args) {
   program.words().player_request.store(player::kRequestStop);
   program.stopThreads();
   program.noteEditQueueCount();
-  PlayListStore& store = program.playListStore();
-  Status saved = Status::Ok();
-  if (settings_file) {
-    saved = writeSettingsFile(*settings_file, program.settings());
-    const int32_t state = program.settings().get(settings::kCurrentState);
-    const std::string list = media::playListFileName(data_dir, state);
-    if (saved.ok() && store.preparedCount() != engine::kDoNotSavePlayList) {
-      if (store.preparedCount() > 0) {
-        (void)store.writePlayList(list);
-      } else {
-        std::filesystem::remove(list);
-      }
-    }
-  } else {
-    saved = saveSettings(program.settings(), data_dir, {nullptr, &store});
-  }
+  // The program's save: "dTunora.dat" and the state's play list in the data folder.
+  const Status saved =
+      saveSettings(program.settings(), data_dir, {nullptr, &program.playListStore()});
   if (!saved.ok()) return fail("settings not saved: " + saved.message());
   std::printf("settings and play list saved in %s\n", data_dir.c_str());
   return 0;
@@ -214,9 +227,11 @@ std::vector<Command> playerCommands() {
   return {
       {{"play"},
        "[--settings FILE] --db TABLE [--state S] [--auto-rate]",
-       "Plays the library without a window: builds the list, plays it through GStreamer "
+       "Plays the library without a window: takes the single-instance lock, upgrades FILE's "
+       "settings as the program does, builds the list, plays it through GStreamer "
        "(TUNORA_AUDIO_SINK names another sink), auto-rates with \"Auto Rate\" on (--auto-rate turns it on and saves it). Keys: p "
-       "play/pause, s skip, r restart, b back, q quit (saves settings and the play list).",
+       "play/pause, s skip, r restart, b back, q quit (saves the settings as dTunora.dat and the play list in the folder of "
+       "FILE, else of TABLE).",
        {"--settings", "--db", "--state"},
        runPlay},
       {{"demo"},

@@ -12,7 +12,8 @@
 namespace tunora::cli {
 
 bool readSettingsArgument(const std::optional<std::string>& file, bool missing_is_first_run,
-                          Settings& settings, std::string& error) {
+                          Settings& settings, std::string& error, int* version) {
+  if (version != nullptr) *version = kVersionCurrent;
   resetAll(settings);
   resetRatingValues(settings);
   if (!file || (missing_is_first_run && !std::filesystem::exists(*file))) return true;
@@ -22,7 +23,8 @@ bool readSettingsArgument(const std::optional<std::string>& file, bool missing_i
     return false;
   }
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-  (void)decodeSettingsFile(bytes, settings);
+  const int checked = decodeSettingsFile(bytes, settings);
+  if (version != nullptr) *version = checked;
   return true;
 }
 

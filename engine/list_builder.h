@@ -25,6 +25,10 @@ class RandomSource;
 
 // A library with fewer live songs than this is never built from.
 inline constexpr int32_t kMinimumSongsToBuild = 20;
+// Whether a library of `live_songs` songs is big enough for the builder to pick from.
+constexpr bool enoughSongsToBuild(int32_t live_songs) {
+  return live_songs >= kMinimumSongsToBuild;
+}
 
 inline constexpr char kDeepBuildingText[] = "Tunora Deep Building";
 inline constexpr char kNoFileSelectedText[] = "No file selected";
