@@ -9,14 +9,13 @@
 
 #include "app/directories.h"
 #include "app/instance_lock.h"
+#include "engine/song_draw.h"
 #include "network/network_context.h"
 #include "settings/fixed_user.h"
 
 namespace tunora {
 
 inline constexpr char kVersionTitle[] = "Tunora 1.9";
-// The last added path at start: a text no song path equals.
-inline constexpr char kInitialLastAddedPath[] = "Tunora.exe";
 inline constexpr char kLibraryFileName[] = "Tunora.mbf";
 inline constexpr char kLocalCopyFileName[] = "Local.mbf";
 inline constexpr char kReadMeFileName[] = "ReadMe.htm";
@@ -34,7 +33,7 @@ struct AppContext : network::NetworkContext {
   // 1 when playback is to start as soon as the window is up; read by the window and the player.
   std::atomic<int32_t> play_on_start{0};
   // The song most recently added to the play list (the list builder's).
-  std::string last_added_path = kInitialLastAddedPath;
+  std::string last_added_path = engine::kInitialLastAddedPath;
 };
 
 }  // namespace tunora

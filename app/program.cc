@@ -11,13 +11,12 @@ Program::Program(Env& env)
     : env_(env),
       lock_(words_, env_),
       library_(song_table_, settings_),
-      start_up_opener_(library_),
       update_writer_(lock_, update_queue_, library_, window_slot_, threads_, status_),
       executor_(lock_),
       supervisor_(lock_, executor_, update_writer_, update_queue_, threads_, window_slot_,
                   status_),
       random_(env_),
-      local_copy_(song_table_, settings_, context_, words_, network_dialogs_, copier_),
+      local_copy_(song_table_, settings_, context_, words_, dialog_slot_, copier_),
       buffering_(network::bufferFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")),
                  settings_, words_, play_list_, status_, env_, threads_, copier_),
       checksum_(lock_, library_, settings_, context_, play_list_, update_writer_, random_, threads_,
@@ -55,22 +54,24 @@ bool Program::loadStatePlayList() {
   return engine::loadStatePlayList(library_, settings_, play_list_, context_.data_directory);
 }
 
-void Program::setNetworkDialogs(network::NetworkDialogs* dialogs) { network_dialogs_.set(dialogs); }
+void Program::setMessageDialog(ui::MessageDialog* dialog) { dialog_slot_.set(dialog); }
 
-int32_t Program::DialogSlot::ask(const std::string& text, const std::string& first,
-                                 const std::string& second) {
+// The dialog is called outside the slot's mutex: a question may stay open for a long time and
+// several threads may ask at once. A dialog set must outlive the program's threads.
+ui::MessageDialog* Program::DialogSlot::current() {
   std::lock_guard lock(mu_);
-  return dialogs_ ? dialogs_->ask(text, first, second) : first_button_.ask(text, first, second);
+  return dialog_ != nullptr ? dialog_ : &first_button_;
 }
 
-void Program::DialogSlot::showError(const std::string& text) {
-  std::lock_guard lock(mu_);
-  if (dialogs_) dialogs_->showError(text);
+ui::MessageResult Program::DialogSlot::show(const ui::MessageRequest& request) {
+  return current()->show(request);
 }
 
-void Program::DialogSlot::set(network::NetworkDialogs* dialogs) {
+void Program::DialogSlot::openReadMe() { current()->openReadMe(); }
+
+void Program::DialogSlot::set(ui::MessageDialog* dialog) {
   std::lock_guard lock(mu_);
-  dialogs_ = dialogs;
+  dialog_ = dialog;
 }
 
 bool Program::startBuilder() {
@@ -93,18 +94,6 @@ void Program::WindowSlot::attach(engine::WindowChannel* window) {
 void Program::WindowSlot::postCommand(int32_t command, int32_t parameter) {
   std::lock_guard lock(mu_);
   if (window_ != nullptr) window_->postCommand(command, parameter);
-}
-
-void Program::StartUpOpener::openLibraryForReading(marlbase::TableHandle& table,
-                                                   const Settings& settings, AppContext&) {
-  if (&table == &library_.table()) {
-    library_.openLibraryForReading();
-    return;
-  }
-  // Start-up given a handle other than the program's: open it directly the same way.
-  table.setPath(settings.text(settings::kDatabasePath));
-  table.setWritable(false);
-  (void)table.open();
 }
 
 }  // namespace tunora

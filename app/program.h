@@ -12,7 +12,6 @@
 #include <mutex>
 
 #include "app/app_context.h"
-#include "app/library_opener.h"
 #include "engine/list_builder.h"
 #include "engine/play_list.h"
 #include "engine/play_list_file.h"
@@ -34,10 +33,10 @@
 #include "network/checksum_pass.h"
 #include "network/library_opening.h"
 #include "network/local_copy_library.h"
-#include "network/network_dialogs.h"
 #include "network/network_hooks.h"
 #include "network/share_files.h"
 #include "settings/settings.h"
+#include "ui/platform/message_dialog.h"
 #include "util/env.h"
 
 namespace tunora {
@@ -82,12 +81,11 @@ class Program {
   void setDataDirectory(const std::string& data_directory);
   // Loads the current state's play-list file into the play list (the library must exist).
   bool loadStatePlayList();
-  // The questions Network mode asks (the window's message dialog); until a window sets them,
-  // every question takes its first button.
-  void setNetworkDialogs(network::NetworkDialogs* dialogs);
+  // The message dialog every part of the program asks through (the window's); until one is set,
+  // every question takes its first button and nothing is shown.
+  void setMessageDialog(ui::MessageDialog* dialog);
+  ui::MessageDialog& messageDialog() { return dialog_slot_; }
   engine::ThreadSet& threads() { return threads_; }
-  // Start-up's way of opening the library: the library-opening operations above.
-  LibraryOpener& startUpOpener() { return start_up_opener_; }
 
   // The window's command channel; commands posted while none is attached are dropped. The
   // channel must outlive the program object's threads (detach it before destroying it).
@@ -123,16 +121,6 @@ class Program {
     std::mutex mu_;
     engine::WindowChannel* window_ = nullptr;
   };
-  // Start-up's opener over the program's library-opening operations.
-  class StartUpOpener final : public LibraryOpener {
-   public:
-    explicit StartUpOpener(network::LibraryOpening& library) : library_(library) {}
-    void openLibraryForReading(marlbase::TableHandle& table, const Settings& settings,
-                               AppContext& context) override;
-
-   private:
-    network::LibraryOpening& library_;
-  };
 
   Env& env_;
   AppContext context_;
@@ -145,26 +133,26 @@ class Program {
   engine::ThreadSet threads_;
   engine::SharedLock lock_;
   network::LibraryOpening library_;
-  StartUpOpener start_up_opener_;
   engine::UpdateQueue update_queue_;
   engine::UpdateWriter update_writer_;
   engine::RequestExecutor executor_;
   engine::Supervisor supervisor_;
   engine::EnvRandomSource random_;
   // Network mode: the local copy behind the library opening, buffering and the checksum pass.
-  class DialogSlot final : public network::NetworkDialogs {
+  // Forwards to the message dialog set, or answers with the first button.
+  class DialogSlot final : public ui::MessageDialog {
    public:
-    int32_t ask(const std::string& text, const std::string& first,
-                const std::string& second) override;
-    void showError(const std::string& text) override;
-    void set(network::NetworkDialogs* dialogs);
+    ui::MessageResult show(const ui::MessageRequest& request) override;
+    void openReadMe() override;
+    void set(ui::MessageDialog* dialog);
 
    private:
+    ui::MessageDialog* current();
     std::mutex mu_;
-    network::NetworkDialogs* dialogs_ = nullptr;
-    network::FirstButtonDialogs first_button_;
+    ui::MessageDialog* dialog_ = nullptr;
+    ui::FirstButtonMessageDialog first_button_;
   };
-  DialogSlot network_dialogs_;
+  DialogSlot dialog_slot_;
   network::FileCopier copier_;
   network::LocalCopyLibrary local_copy_;
   network::Buffering buffering_;

@@ -7,8 +7,7 @@
 
 namespace tunora {
 
-StartUpOutcome startUp(const StartUpInputs& inputs, AppContext& context, Settings& settings,
-                       marlbase::TableHandle& table) {
+StartUpOutcome startUp(const StartUpInputs& inputs, AppContext& context, Settings& settings) {
   const StartOptions options = readStartOptions(inputs.command_line);
 
   const Directories dirs = findDirectories(inputs.probe);
@@ -22,12 +21,12 @@ StartUpOutcome startUp(const StartUpInputs& inputs, AppContext& context, Setting
   context.instance_lock = std::move(lock.lock);
 
   const StartupLoadResult load =
-      loadSettingsAndLibrary(context, settings, table, *inputs.ui, *inputs.opener);
+      loadSettingsAndLibrary(context, settings, *inputs.library, *inputs.dialog, *inputs.welcome);
   if (load.end_program) return StartUpOutcome::kEndProgram;
 
   context.play_on_start = settings.get(settings::kAutoPlay) != 0 ? 1 : 0;
   context.fixed_user = fixedUserFromDefSet(context.defset_text);
-  context.last_added_path = kInitialLastAddedPath;
+  context.last_added_path = engine::kInitialLastAddedPath;
   if (options.filler) {
     context.quit = true;
     return StartUpOutcome::kRunFiller;

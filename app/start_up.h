@@ -7,10 +7,10 @@
 
 #include "app/app_context.h"
 #include "app/directories.h"
-#include "app/library_opener.h"
-#include "app/startup_ui.h"
-#include "marlbase/table_handle.h"
+#include "engine/library_access.h"
 #include "settings/settings.h"
+#include "ui/platform/message_dialog.h"
+#include "ui/platform/welcome.h"
 #include "util/env.h"
 
 namespace tunora {
@@ -20,8 +20,10 @@ struct StartUpInputs {
   DirectoryProbe probe;
   std::string lock_path;     // instanceLockPath() for the real program
   Env* env = nullptr;
-  StartupUi* ui = nullptr;
-  LibraryOpener* opener = nullptr;
+  ui::MessageDialog* dialog = nullptr;
+  ui::WelcomeDialog* welcome = nullptr;
+  // The program's library opening over the `settings` passed to startUp.
+  engine::LibraryAccess* library = nullptr;
 };
 
 enum class StartUpOutcome {
@@ -31,9 +33,8 @@ enum class StartUpOutcome {
   kEndProgram,           // end: the settings file cannot be upgraded (the user was told)
 };
 
-// Runs the sequence, filling `context` and `settings`; `table` is the program's song-table
-// handle, closed on return. In every outcome the caller ends the process itself (exit code 1).
-StartUpOutcome startUp(const StartUpInputs& inputs, AppContext& context, Settings& settings,
-                       marlbase::TableHandle& table);
+// Runs the sequence, filling `context` and `settings`; the library's table is closed on return.
+// In every outcome the caller ends the process itself (exit code 1).
+StartUpOutcome startUp(const StartUpInputs& inputs, AppContext& context, Settings& settings);
 
 }  // namespace tunora

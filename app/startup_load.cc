@@ -42,9 +42,24 @@ bool createEmptyLibrary(marlbase::TableHandle& table, const Settings& settings) 
 
 }  // namespace
 
+bool applySettingsUpgrade(const AppContext& context, Settings& settings, int version,
+                          ui::MessageDialog& dialog, ui::WelcomeDialog& welcome) {
+  const UpgradeResult upgrade = upgradeSettings(settings, version);
+  if (upgrade.not_upgradable) {
+    ui::showError(dialog, kNotUpgradableMessage);
+    return false;
+  }
+  if (upgrade.copy_old_playlist) {
+    copyQuietly(context.data_directory + "Playlist.m3u", context.data_directory + "PL1.m3u");
+  }
+  if (upgrade.show_welcome) welcome.showWelcome(ui::WelcomeMode::kUpgrade);
+  return true;
+}
+
 StartupLoadResult loadSettingsAndLibrary(AppContext& context, Settings& settings,
-                                         marlbase::TableHandle& table, StartupUi& ui,
-                                         LibraryOpener& opener) {
+                                         engine::LibraryAccess& library, ui::MessageDialog& dialog,
+                                         ui::WelcomeDialog& welcome) {
+  marlbase::TableHandle& table = library.table();
   StartupLoadResult result;
   result.settings_file =
       loadSettings(context.data_directory, context.program_directory, settings);
@@ -54,28 +69,21 @@ StartupLoadResult loadSettingsAndLibrary(AppContext& context, Settings& settings
     result.first_run = true;
     resetAll(settings);
     resetRatingValues(settings);
-    ui.showWelcome(WelcomeMode::kFirstRun);
+    welcome.showWelcome(ui::WelcomeMode::kFirstRun);
     settings.setText(kDatabasePath, context.data_directory + kLibraryFileName);
     if (!fileExists(settings.text(kDatabasePath))) {
       result.created_library = createEmptyLibrary(table, settings);
     }
   } else {
-    const UpgradeResult upgrade = upgradeSettings(settings, version);
-    if (upgrade.not_upgradable) {
-      const int choice = ui.showMessage({kNotUpgradableMessage, "OK", "View ReadMe"});
-      if (choice == 2) ui.openReadMe(context.program_directory + kReadMeFileName);
+    if (!applySettingsUpgrade(context, settings, version, dialog, welcome)) {
       result.end_program = true;
       return result;
     }
-    if (upgrade.copy_old_playlist) {
-      copyQuietly(context.data_directory + "Playlist.m3u", context.data_directory + "PL1.m3u");
-    }
-    if (upgrade.show_welcome) ui.showWelcome(WelcomeMode::kUpgrade);
   }
 
   context.network_refresh_counter = 200;
   context.local_copy_path = context.data_directory + kLocalCopyFileName;
-  opener.openLibraryForReading(table, settings, context);
+  library.openLibraryForReading();
   if (!table.isOpen()) result.created_library = createEmptyLibrary(table, settings);
   table.close();
 

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "app/app_context.h"
-#include "app/library_opener.h"
-#include "app/startup_ui.h"
-#include "marlbase/table_handle.h"
+#include "engine/library_access.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
+#include "ui/platform/message_dialog.h"
+#include "ui/platform/welcome.h"
 
 namespace tunora {
 
@@ -20,6 +20,13 @@ struct StartupLoadResult {
   SettingsLoadResult settings_file;
 };
 
+// The upgrade of a record read from a settings file whose version check gave `version`, as
+// start-up applies it (step 3 below): upgradeSettings; "Playlist.m3u" copied over "PL1.m3u" in
+// the data directory for 3xx; the welcome dialog in upgrade mode where asked. Below version 300
+// it shows the message dialog ("View ReadMe" if chosen) and returns false: the program ends.
+bool applySettingsUpgrade(const AppContext& context, Settings& settings, int version,
+                          ui::MessageDialog& dialog, ui::WelcomeDialog& welcome);
+
 // Runs the load sequence with the context's directories:
 //  1. loadSettings (data directory, else program directory);
 //  2. first run: the full reset and the "Default" rating values, the welcome dialog, the library
@@ -32,10 +39,11 @@ struct StartupLoadResult {
 //  5. unless the file was current: "Cover.jpg", ".bmp" or ".gif" copied from the program
 //     directory when the data directory has none;
 //  6. state 0's user and alt mode above 9 set to 0, `EditQueueCount` -1, `SizeCheck` 1.
-// The settings file itself is not written (that waits for the first save). `table` is closed on
-// return.
+// The settings file itself is not written (that waits for the first save). `library` opens the
+// table that `settings` names (the program object's library over its settings); its table is
+// closed on return.
 StartupLoadResult loadSettingsAndLibrary(AppContext& context, Settings& settings,
-                                         marlbase::TableHandle& table, StartupUi& ui,
-                                         LibraryOpener& opener);
+                                         engine::LibraryAccess& library, ui::MessageDialog& dialog,
+                                         ui::WelcomeDialog& welcome);
 
 }  // namespace tunora

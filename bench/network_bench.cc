@@ -51,7 +51,7 @@ void buildList(benchmark::State& state, bool quick) {
     engine::SharedWords words;
     engine::SharedLock lock(words, Env::Default());
     marlbase::TableHandle table;
-    network::FirstButtonDialogs dialogs;
+    ui::FirstButtonMessageDialog dialogs;
     network::FileCopier copier;
     network::LocalCopyLibrary local(table, settings, context, words, dialogs, copier);
     local.setQuickPaths(quick);

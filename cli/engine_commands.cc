@@ -84,8 +84,7 @@ int runBuild(const Args& args) {
   if (Status s = table.open(); !s.ok()) return fail(*db + ": " + s.message());
   const int32_t songs = songCount(table);
   table.close();
-  // Asked for in songs, as users count them (the builder itself counts the blank record too).
-  if (songs < engine::kMinimumSongsToBuild) {
+  if (!engine::enoughSongsToBuild(songs)) {
     return fail(*db + ": the library holds " + std::to_string(songs) +
                 (songs == 1 ? " song" : " songs") + "; the list builder needs at least " +
                 std::to_string(engine::kMinimumSongsToBuild) +

@@ -12,7 +12,7 @@ std::array<std::string, 4> statusTexts(const StatusInputs& in, const Settings& s
              : in.building         ? "Tunora Building"
              : in.playing          ? "Tunora Playing"
                                    : "Tunora Ready";
-  if (in.songs_prepared < engine::kDoNotSavePlayList) {
+  if (in.songs_prepared < kDoNotSavePlayList) {
     texts[1] = std::to_string(in.songs_prepared) + " songs prepared";
   }
   if (in.build_request >= engine::kOfflineStart && in.build_request <= engine::kOfflineLocked) {

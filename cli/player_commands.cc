@@ -5,11 +5,14 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "app/instance_lock.h"
 #include "app/program.h"
+#include "app/startup_load.h"
 #include "cli/command.h"
 #include "cli/file_checks.h"
 #include "cli/settings_input.h"
@@ -27,6 +30,8 @@
 #include "player/player.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
+#include "settings/settings_upgrade.h"
+#include "ui/platform/welcome.h"
 
 namespace tunora::cli {
 namespace {
@@ -97,9 +102,42 @@ int runPlay(const Args& args) {
   if (std::string e = sameFileError({{"--db", db}, {"--settings", settings_file}}); !e.empty()) {
     return fail(e);
   }
+  std::error_code ec;
+  const std::string db_path = std::filesystem::absolute(*db, ec).string();
+  if (ec) return fail(*db + ": " + ec.message());
+  const std::filesystem::path home =
+      settings_file ? std::filesystem::absolute(*settings_file, ec).parent_path()
+                    : std::filesystem::path(db_path).parent_path();
+  if (ec) return fail(*settings_file + ": " + ec.message());
+  const std::string data_dir = home.string() + "/";
   Settings settings;
   std::string error;
-  if (!readSettingsArgument(settings_file, true, settings, error)) return fail(error);
+  int version = kVersionCurrent;
+  if (!readSettingsArgument(settings_file, true, settings, error, &version)) return fail(error);
+
+  PlayTerminal terminal;  // before any thread starts: they inherit its signal mask
+  TerminalWindow window;
+  gst::GstMediaWindow media;
+  Program program(Env::Default());
+  // The program's start-up steps that apply without a window: the single-instance lock, then
+  // the settings file's upgrade.
+  AppContext& context = program.context();
+  InstanceLockResult lock = takeInstanceLock(
+      program.env(),
+      instanceLockPath([](const std::string& name) -> std::optional<std::string> {
+        const char* value = std::getenv(name.c_str());
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+      }),
+      false);
+  if (lock.end_program) return fail("another player is running");
+  context.instance_lock = std::move(lock.lock);
+  context.program_directory = data_dir;
+  context.data_directory = data_dir;
+  ui::NoWelcomeDialog no_welcome;
+  if (!applySettingsUpgrade(context, settings, version, program.messageDialog(), no_welcome)) {
+    return fail(std::string(kNotUpgradableMessage));
+  }
+
   if (const auto state = args.option("--state")) {
     if (state->size() != 1 || (*state)[0] < '0' || (*state)[0] > '9') {
       return usage("--state takes 0..9");
@@ -107,15 +145,7 @@ int runPlay(const Args& args) {
     settings.set(settings::kCurrentState, (*state)[0] - '0');
   }
   if (args.flag("--auto-rate")) settings.set(settings::kAutoRate, 1);
-  std::error_code ec;
-  const std::string db_path = std::filesystem::absolute(*db, ec).string();
-  if (ec) return fail(*db + ": " + ec.message());
   settings.setText(settings::kDatabasePath, db_path);
-  const std::filesystem::path home =
-      settings_file ? std::filesystem::absolute(*settings_file, ec).parent_path()
-                    : std::filesystem::path(db_path).parent_path();
-  if (ec) return fail(*settings_file + ": " + ec.message());
-  const std::string data_dir = home.string() + "/";
 
   marlbase::TableHandle probe;
   probe.setPath(db_path);
@@ -125,7 +155,7 @@ int runPlay(const Args& args) {
   const int32_t songs =
       records - (probe.peekStatus(0).value_or(0) == marlbase::kStatusLive ? 1 : 0);
   probe.close();
-  if (songs < engine::kMinimumSongsToBuild) {
+  if (!engine::enoughSongsToBuild(songs)) {
     return fail(*db + ": the library holds " + std::to_string(songs) +
                 (songs == 1 ? " song" : " songs") + "; the list builder needs at least " +
                 std::to_string(engine::kMinimumSongsToBuild) +
@@ -133,10 +163,6 @@ int runPlay(const Args& args) {
                 " FOLDER (or make songs to try with: tunora-cli demo FOLDER)");
   }
 
-  PlayTerminal terminal;  // before any thread starts: they inherit its signal mask
-  TerminalWindow window;
-  gst::GstMediaWindow media;
-  Program program(Env::Default());
   program.settings() = settings;
   program.setDataDirectory(data_dir);
   (void)program.loadStatePlayList();
@@ -227,7 +253,7 @@ int runPlay(const Args& args) {
     saved = writeSettingsFile(*settings_file, program.settings());
     const int32_t state = program.settings().get(settings::kCurrentState);
     const std::string list = media::playListFileName(data_dir, state);
-    if (saved.ok() && store.preparedCount() != engine::kDoNotSavePlayList) {
+    if (saved.ok() && store.preparedCount() != kDoNotSavePlayList) {
       if (store.preparedCount() > 0) {
         (void)store.writePlayList(list);
       } else {
@@ -256,9 +282,11 @@ std::vector<Command> playerCommands() {
   return {
       {{"play"},
        "[--settings FILE] --db TABLE [--state S] [--auto-rate]",
-       "Plays the library without a window: builds the list, plays it through GStreamer "
+       "Plays the library without a window: takes the single-instance lock, upgrades FILE's "
+       "settings as the program does, builds the list, plays it through GStreamer "
        "(TUNORA_AUDIO_SINK names another sink), auto-rates with \"Auto Rate\" on (--auto-rate turns it on and saves it). Keys: p "
-       "play/pause, s skip, r restart, b back, q quit (saves settings and the play list).",
+       "play/pause, s skip, r restart, b back, q quit (saves the settings as dTunora.dat and the play list in the folder of "
+       "FILE, else of TABLE).",
        {"--settings", "--db", "--state"},
        runPlay},
       {{"demo"},

@@ -14,7 +14,8 @@
 namespace tunora::cli {
 
 bool readSettingsArgument(const std::optional<std::string>& file, bool missing_is_first_run,
-                          Settings& settings, std::string& error) {
+                          Settings& settings, std::string& error, int* version) {
+  if (version != nullptr) *version = kVersionCurrent;
   resetAll(settings);
   resetRatingValues(settings);
   if (!file) return true;
@@ -35,15 +36,20 @@ bool readSettingsArgument(const std::optional<std::string>& file, bool missing_i
     return false;
   }
   Settings read = settings;
-  const int version = decodeSettingsFile(*bytes, read);
-  const bool known = version == kVersionCurrent || (version >= 300 && version <= 400);
+  const int checked = decodeSettingsFile(*bytes, read);
+  const bool known = checked == kVersionCurrent || (checked >= 300 && checked <= 400);
   if (!known) {
     error = *file +
             ": not a settings file (it does not start with \"TUNO1401\" or an older "
             "settings version); it is left as it is";
     return false;
   }
-  (void)upgradeSettings(read, version);
+  // A caller that asks for the version applies the program's upgrade itself.
+  if (version != nullptr) {
+    *version = checked;
+  } else {
+    (void)upgradeSettings(read, checked);
+  }
   settings = read;
   return true;
 }

@@ -58,10 +58,10 @@ void ExecutorWork::openDetailsOfRow() {
   if (found.slot >= 0) {
     p_.commands.postCommand(kCommandOpenDetails, found.slot);
   } else if (!found.library_open) {
-    p_.window.tellMessage(kLibraryClosedNotice);
+    ui::tell(p_.dialog, kLibraryClosedNotice);
   } else {
     // No record, so no details dialog: say why instead.
-    p_.window.tellMessage(std::string(kNotInLibraryNotice) + "\n" +
+    ui::tell(p_.dialog, std::string(kNotInLibraryNotice) + "\n" +
                           (*found.texts)[kFileNameColumn]);
   }
 }
@@ -76,7 +76,8 @@ void ExecutorWork::storeRating(int32_t button) {
   if (slot > 0 && table.getStatus(slot) == kStatusLive) {
     if (delete_button && p_.fixed_user == kNoFixedUser) {
       // The record goes; the file stays where it is.
-      if (p_.window.askMessage(kDeleteSongQuestion, kDeleteSongYes, kDeleteSongNo) == 1) {
+      if (ui::ask(p_.dialog, kDeleteSongQuestion, kDeleteSongYes, kDeleteSongNo) ==
+          ui::kFirstButton) {
         table.setStatus(slot, kStatusDeleted);
       }
     } else {

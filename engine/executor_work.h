@@ -22,6 +22,7 @@
 #include "engine/status_message.h"
 #include "engine/window_channel.h"
 #include "settings/settings.h"
+#include "ui/platform/message_dialog.h"
 
 namespace tunora::engine {
 
@@ -35,19 +36,13 @@ inline constexpr char kLibraryClosedNotice[] = "The library cannot be opened now
 inline constexpr char kSaveListProposedName[] = "PL1.m3u";
 inline constexpr int32_t kFilterPlaylists = 2;
 
-// What the work needs of the main window besides its command channel. Called on the executor's
+// What the work needs of the main window besides its command channel and the message dialog. Called on the executor's
 // thread; the window marshals to its own.
 class ExecutorWindow {
  public:
   virtual ~ExecutorWindow() = default;
   // The play list's focused row, -1 when none.
   virtual int32_t focusedRow() = 0;
-  // The message dialog with two buttons, modal: 1 for the first button, 2 for the second or a
-  // closed dialog.
-  virtual int32_t askMessage(const std::string& text, const std::string& first,
-                             const std::string& second) = 0;
-  // A notice with one "OK" button that the window shows on its own; returns at once.
-  virtual void tellMessage(const std::string& text) = 0;
   // The file dialog (modal) with the proposed name and filter index (1 "Tunora Files",
   // 2 "Playlists", 3 "MarlBase", 4 "All Files"): the chosen full path, nullopt when cancelled.
   virtual std::optional<std::string> chooseFile(const std::string& proposed, int32_t filter,
@@ -79,6 +74,7 @@ struct ExecutorParts {
   StatusMessage& status;
   WindowChannel& commands;
   ExecutorWindow& window;
+  ui::MessageDialog& dialog;  // the delete question and the notices
   CurrentSong& song;
   int32_t fixed_user;  // the installation's fixed user, or 999 for none
   // Network mode's local-copy change counter (100 after a rating); may be empty.

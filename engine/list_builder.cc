@@ -28,7 +28,7 @@ ListBuilder::ListBuilder(SharedLock& lock, LibraryAccess& library, Settings& set
 
 void ListBuilder::runBuildPass() {
   // The table "as last opened" must hold enough songs; nothing changes otherwise.
-  if (library_.table().liveCount() < kMinimumSongsToBuild) return;
+  if (!enoughSongsToBuild(library_.table().liveCount())) return;
   int32_t free = 0;
   if (!busy_.compare_exchange_strong(free, 1)) return;
   {
@@ -39,7 +39,7 @@ void ListBuilder::runBuildPass() {
 }
 
 void ListBuilder::runBuildPassHolding(const Grant& grant) {
-  if (!grant || library_.table().liveCount() < kMinimumSongsToBuild) return;
+  if (!grant || !enoughSongsToBuild(library_.table().liveCount())) return;
   int32_t free = 0;
   if (!busy_.compare_exchange_strong(free, 1)) return;
   passUnderGrant();

@@ -14,13 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "settings/settings_save_sources.h"
+
 namespace tunora::engine {
 
 inline constexpr int32_t kPlayListColumns = 5;
 inline constexpr std::array<const char*, kPlayListColumns> kPlayListColumnNames = {
     "Title", "Artist", "Album", "FileName", "Type"};
 inline constexpr int32_t kFileNameColumn = 3;  // 0-based: the song's full path
-inline constexpr int32_t kDoNotSavePlayList = 9999;
 
 using PlayListRow = std::array<std::string, kPlayListColumns>;
 

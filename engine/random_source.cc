@@ -14,10 +14,7 @@ std::optional<uint32_t> EnvRandomSource::next32() {
 }
 
 std::optional<uint32_t> SeededRandomSource::next32() {
-  state_ ^= state_ >> 12;
-  state_ ^= state_ << 25;
-  state_ ^= state_ >> 27;
-  return static_cast<uint32_t>((state_ * 0x2545F4914F6CDD1DULL) >> 32);
+  return static_cast<uint32_t>(generator_.next() >> 32);
 }
 
 uint32_t drawRandom(uint32_t n, RandomSource& source) {

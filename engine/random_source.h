@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "util/env.h"
+#include "util/seeded_generator.h"
 
 namespace tunora::engine {
 
@@ -29,11 +30,12 @@ class EnvRandomSource final : public RandomSource {
 // A seeded generator (xorshift64*): the same seed gives the same numbers on every system.
 class SeededRandomSource final : public RandomSource {
  public:
-  explicit SeededRandomSource(uint64_t seed) : state_(seed == 0 ? 0x9E3779B97F4A7C15ULL : seed) {}
+  explicit SeededRandomSource(uint64_t seed)
+      : generator_(seed == 0 ? 0x9E3779B97F4A7C15ULL : seed) {}
   std::optional<uint32_t> next32() override;
 
  private:
-  uint64_t state_;
+  SeededGenerator generator_;
 };
 
 // A number in 1..n (1 when n <= 1): the random 32 bits modulo n, plus 1. 0 when the source has

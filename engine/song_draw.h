@@ -19,6 +19,9 @@ namespace tunora::engine {
 
 class RandomSource;
 
+// The last added path at start: a text no song path equals.
+inline constexpr char kInitialLastAddedPath[] = "Tunora.exe";
+
 // What the builder remembers between passes that is not kept in the settings record.
 struct BuilderMemory {
   // Moves by (rating number - 5) at each pick and never falls below 50.
@@ -26,7 +29,7 @@ struct BuilderMemory {
   // Passes in a row that ended without a pick.
   uint32_t miss_count = 0;
   // The song most recently added to the play list; at start a text no song path equals.
-  std::string last_added_path = "Tunora.exe";
+  std::string last_added_path = kInitialLastAddedPath;
   std::string last_picked_path;
   // Index into the alt-mode pattern, shared by all states, never reset.
   uint32_t pattern_position = 0;

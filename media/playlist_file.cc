@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "media/path_helpers.h"
+#include "settings/settings_file.h"
 
 namespace tunora::media {
 namespace {
@@ -176,7 +177,7 @@ Status writePlayList(const std::string& path, const std::vector<std::string>& pa
 std::string playListFileName(std::string_view data_dir, int32_t state) {
   std::string name(data_dir);
   if (!name.empty() && name.back() != '/') name += '/';
-  return name + "PL" + std::to_string(state + 1) + ".m3u";
+  return name + statePlayListName(state);
 }
 
 }  // namespace tunora::media

@@ -9,7 +9,8 @@ bool copyVerified(const std::string& source, const std::string& destination, int
   if (source_size < 0) return false;
   if (source_size == 0) {
     if (mode >= 100 &&
-        context.dialogs.ask(kDamagedNetworkText, kReplaceWithLocalText, kDoNothingText) == 1) {
+        ui::ask(context.dialogs, kDamagedNetworkText, kReplaceWithLocalText, kDoNothingText) ==
+            ui::kFirstButton) {
       (void)context.copier.copyFile(destination, source, context.traffic, nullptr);
     }
     return false;
@@ -17,7 +18,8 @@ bool copyVerified(const std::string& source, const std::string& destination, int
   int64_t destination_size = openableSize(destination);
   if (destination_size < 0) destination_size = source_size;
   if (destination_size != source_size && context.size_check &&
-      context.dialogs.ask(kSizeDiffersText, kUseNetworkText, kUseLocalText) != 1) {
+      ui::ask(context.dialogs, kSizeDiffersText, kUseNetworkText, kUseLocalText) !=
+          ui::kFirstButton) {
     return false;
   }
   const std::string backup = destination + kBackupSuffix;

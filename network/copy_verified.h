@@ -10,8 +10,9 @@
 #include <functional>
 #include <string>
 
-#include "network/network_dialogs.h"
+#include "network/network_texts.h"
 #include "network/share_files.h"
+#include "ui/platform/message_dialog.h"
 
 namespace tunora::network {
 
@@ -22,7 +23,7 @@ inline constexpr char kBackupSuffix[] = ".bak";
 
 struct CopyContext {
   FileCopier& copier;
-  NetworkDialogs& dialogs;
+  ui::MessageDialog& dialogs;
   // `SizeCheck`: ask before copying over a destination of another size.
   bool size_check = true;
   // Bytes moved by every copy made here, including backups.

@@ -75,7 +75,7 @@ void LocalCopyLibrary::openLibraryForReading() {
     (void)table_.open();
   }
   if (!table_.isOpen()) {
-    dialogs_.showError(kCannotOpenBothText);
+    ui::showError(dialogs_, kCannotOpenBothText);
     return;
   }
   last_live_count_ = table_.liveCount();

@@ -27,9 +27,10 @@
 #include "network/copy_verified.h"
 #include "network/library_opening.h"
 #include "network/network_context.h"
-#include "network/network_dialogs.h"
+#include "network/network_texts.h"
 #include "network/share_files.h"
 #include "settings/settings.h"
+#include "ui/platform/message_dialog.h"
 
 namespace tunora::network {
 
@@ -47,7 +48,7 @@ void setChangeCounter(NetworkContext& context, int32_t value);
 class LocalCopyLibrary final : public NetworkLibrary {
  public:
   LocalCopyLibrary(marlbase::TableHandle& table, const Settings& settings,
-                   NetworkContext& context, engine::SharedWords& words, NetworkDialogs& dialogs,
+                   NetworkContext& context, engine::SharedWords& words, ui::MessageDialog& dialogs,
                    FileCopier& copier)
       : table_(table), settings_(settings), context_(context), words_(words), dialogs_(dialogs),
         copier_(copier) {}
@@ -86,7 +87,7 @@ class LocalCopyLibrary final : public NetworkLibrary {
   const Settings& settings_;
   NetworkContext& context_;
   engine::SharedWords& words_;
-  NetworkDialogs& dialogs_;
+  ui::MessageDialog& dialogs_;
   FileCopier& copier_;
   bool quick_paths_ = true;
   uint64_t mark_ = 0x2545F4914F6CDD1DULL;  // xorshift state for markOurWrite

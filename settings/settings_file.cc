@@ -93,7 +93,7 @@ Status saveSettings(Settings& settings, const std::string& data_dir, const SaveS
   if (sources.play_list && state >= 0 && state < static_cast<int32_t>(kStates)) {
     const int32_t prepared = sources.play_list->preparedCount();
     const std::string play_list = data_dir + statePlayListName(state);
-    if (prepared == PlayListStore::kDoNotSave) {
+    if (prepared == kDoNotSavePlayList) {
       // "Quit but do not save playlist": the file stays as it was.
     } else if (prepared > 0) {
       (void)sources.play_list->writePlayList(play_list);

@@ -10,6 +10,10 @@
 
 namespace tunora {
 
+// The "Quit but do not save playlist" marker of the prepared-songs count: the state's play-list
+// file is left as it was.
+inline constexpr int32_t kDoNotSavePlayList = 9999;
+
 class WindowStateSource {
  public:
   virtual ~WindowStateSource() = default;
@@ -22,11 +26,8 @@ class WindowStateSource {
 
 class PlayListStore {
  public:
-  // The "Quit but do not save playlist" marker of the prepared-songs count.
-  static constexpr int32_t kDoNotSave = 9999;
-
   virtual ~PlayListStore() = default;
-  // The number of songs prepared on the play list, or kDoNotSave.
+  // The number of songs prepared on the play list, or kDoNotSavePlayList.
   virtual int32_t preparedCount() = 0;
   // Writes the play list to the file at `path`. False on failure (ignored by the save).
   virtual bool writePlayList(const std::string& path) = 0;

@@ -8,10 +8,12 @@
 
 #include "app/start_up.h"
 #include "app/startup_load.h"
+#include "network/library_opening.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
 #include "tests/settings/settings_test_bytes.h"
 #include "tests/support/fake_env.h"
+#include "tests/support/scripted_message_dialog.h"
 
 namespace tunora {
 namespace {
@@ -21,18 +23,12 @@ using testing::putWord;
 using testing::TempDir;
 namespace fs = std::filesystem;
 
-class RecordingUi : public StartupUi {
+using ui::WelcomeMode;
+
+class RecordingWelcome : public ui::WelcomeDialog {
  public:
   std::vector<WelcomeMode> welcomes;
-  std::vector<MessageRequest> messages;
-  std::vector<std::string> readmes;
-  int answer = 1;
   void showWelcome(WelcomeMode mode) override { welcomes.push_back(mode); }
-  int showMessage(const MessageRequest& request) override {
-    messages.push_back(request);
-    return answer;
-  }
-  void openReadMe(const std::string& path) override { readmes.push_back(path); }
 };
 
 class StartupLoadTest : public ::testing::Test {
@@ -43,7 +39,7 @@ class StartupLoadTest : public ::testing::Test {
   }
 
   StartupLoadResult load() {
-    return loadSettingsAndLibrary(context_, settings_, table_, ui_, opener_);
+    return loadSettingsAndLibrary(context_, settings_, library_, dialog_, ui_);
   }
 
   void writeSettingsFile(const std::string& header, const std::vector<uint8_t>& record) {
@@ -54,8 +50,9 @@ class StartupLoadTest : public ::testing::Test {
   AppContext context_;
   Settings settings_;
   marlbase::TableHandle table_;
-  RecordingUi ui_;
-  DirectLibraryOpener opener_;
+  network::LibraryOpening library_{table_, settings_};
+  testing::ScriptedMessageDialog dialog_;
+  RecordingWelcome ui_;
 };
 
 TEST_F(StartupLoadTest, FirstRunCreatesTheLibraryButNoSettingsFile) {
@@ -82,15 +79,16 @@ TEST_F(StartupLoadTest, FirstRunCreatesTheLibraryButNoSettingsFile) {
 
 TEST_F(StartupLoadTest, TooOldSettingsEndTheProgramAfterTheMessage) {
   writeSettingsFile("TUNO1299", std::vector<uint8_t>(7000, 0));
-  ui_.answer = 2;  // "View ReadMe"
+  dialog_.script({ui::kSecondButton});  // "View ReadMe"
   const StartupLoadResult r = load();
   EXPECT_TRUE(r.end_program);
-  ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].message,
+  const auto messages = dialog_.requests();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].message,
             "Sorry, you need to install version 1.3 first to upgrade your database");
-  EXPECT_EQ(ui_.messages[0].first_button, "OK");
-  EXPECT_EQ(ui_.messages[0].second_button, "View ReadMe");
-  EXPECT_EQ(ui_.readmes, std::vector<std::string>{program_.file("ReadMe.htm")});
+  EXPECT_EQ(messages[0].first_button, "OK");
+  EXPECT_EQ(messages[0].second_button, "View ReadMe");
+  EXPECT_EQ(dialog_.readMeOpenings(), 1);
   EXPECT_FALSE(fs::exists(data_.file("Tunora.mbf")));
 }
 
@@ -158,23 +156,25 @@ class StartUpTest : public ::testing::Test {
     in.probe.is_removable = [](const std::string&) { return false; };
     in.lock_path = program_.file("Tunora.exe.lock");
     in.env = &env_;
-    in.ui = &ui_;
-    in.opener = &opener_;
+    in.dialog = &dialog_;
+    in.welcome = &ui_;
+    in.library = &library_;
     return in;
   }
 
   TempDir program_, home_;
   FakeEnv env_;
-  RecordingUi ui_;
-  DirectLibraryOpener opener_;
+  testing::ScriptedMessageDialog dialog_;
+  RecordingWelcome ui_;
+  Settings settings_;
   marlbase::TableHandle table_;
+  network::LibraryOpening library_{table_, settings_};
 };
 
 TEST_F(StartUpTest, InstalledCopyPinnedToAUserPlaysAtOnce) {
   testing::writeText(program_.file("DefSet.txt"), "03");
   AppContext context;
-  Settings settings;
-  EXPECT_EQ(startUp(inputs("tunora xs"), context, settings, table_),
+  EXPECT_EQ(startUp(inputs("tunora xs"), context, settings_),
             StartUpOutcome::kRunMainWindow);
   EXPECT_EQ(context.data_directory, home_.folder() + ".local/share/Pellan/Tunora/");
   EXPECT_TRUE(fs::exists(context.data_directory + "Tunora.mbf"));
@@ -191,8 +191,7 @@ TEST_F(StartUpTest, FillerArgumentAndAutoPlay) {
   saved.set(kAutoPlay, 1);
   ASSERT_TRUE(saveSettings(saved, program_.folder(), {}).ok());
   AppContext context;
-  Settings settings;
-  EXPECT_EQ(startUp(inputs("tunora \\f"), context, settings, table_), StartUpOutcome::kRunFiller);
+  EXPECT_EQ(startUp(inputs("tunora \\f"), context, settings_), StartUpOutcome::kRunFiller);
   EXPECT_TRUE(context.quit);
   EXPECT_EQ(context.play_on_start, 1);
   EXPECT_EQ(context.fixed_user, 999);
@@ -202,9 +201,8 @@ TEST_F(StartUpTest, SecondPlayerWithoutArgumentEndsBeforeLoadingAnything) {
   InstanceLockResult first = takeInstanceLock(env_, program_.file("Tunora.exe.lock"), false);
   ASSERT_TRUE(first.lock.held());
   AppContext context;
-  Settings settings;
-  auto second = std::async(std::launch::async,
-                           [&] { return startUp(inputs("tunora"), context, settings, table_); });
+  auto second =
+      std::async(std::launch::async, [&] { return startUp(inputs("tunora"), context, settings_); });
   env_.waitForSleepers(1);
   env_.advance(std::chrono::milliseconds(5000));
   EXPECT_EQ(second.get(), StartUpOutcome::kAnotherPlayerRunning);

@@ -10,6 +10,7 @@
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
 #include "tests/engine/work_fixture.h"
+#include "tests/support/scripted_message_dialog.h"
 
 namespace tunora::engine {
 namespace {
@@ -23,11 +24,6 @@ class FakeWindow final : public WindowChannel, public ExecutorWindow, public Cur
   }
   // ExecutorWindow
   int32_t focusedRow() override { return focus; }
-  int32_t askMessage(const std::string& text, const std::string&, const std::string&) override {
-    asked.push_back(text);
-    return answer;
-  }
-  void tellMessage(const std::string& text) override { told.push_back(text); }
   std::optional<std::string> chooseFile(const std::string& proposed, int32_t filter,
                                         bool save) override {
     file_dialog = {proposed, filter, save};
@@ -49,8 +45,6 @@ class FakeWindow final : public WindowChannel, public ExecutorWindow, public Cur
   std::mutex mu_;
   std::vector<std::pair<int32_t, int32_t>> commands;
   int32_t focus = -1;
-  int32_t answer = 2;
-  std::vector<std::string> asked, told;
   std::tuple<std::string, int32_t, bool> file_dialog;
   std::optional<std::string> chosen;
   int repaints = 0;
@@ -70,7 +64,7 @@ class ExecutorWorkTest : public testing::WorkTest {
   }
   ExecutorWork makeWork(int32_t fixed_user) {
     return ExecutorWork({lock_, library_, settings_, play_list_, status_, window_, window_,
-                         window_, fixed_user, [this](int32_t v) { change_counter_ = v; }});
+                         dialog_, window_, fixed_user, [this](int32_t v) { change_counter_ = v; }});
   }
   std::optional<uint32_t> tableInt(int32_t slot, int32_t column) {
     marlbase::TableHandle table;
@@ -81,6 +75,7 @@ class ExecutorWorkTest : public testing::WorkTest {
   }
 
   FakeWindow window_;
+  testing::ScriptedMessageDialog dialog_;
   int32_t change_counter_ = 0;
   ExecutorWork work_ = makeWork(999);
 };
@@ -165,9 +160,12 @@ TEST_F(ExecutorWorkTest, DetailsPostTheRecordOrSayWhyNot) {
   window_.focus = 1;
   runRequest(kCodeOpenDetailsOfRow, 0);
   EXPECT_EQ(window_.posted().size(), 1u);
-  ASSERT_EQ(window_.told.size(), 1u);
-  EXPECT_NE(window_.told[0].find("not in the library"), std::string::npos);
-  EXPECT_NE(window_.told[0].find("/elsewhere/x.mp3"), std::string::npos);
+  const auto told = dialog_.requests();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].message.find("not in the library"), std::string::npos);
+  EXPECT_NE(told[0].message.find("/elsewhere/x.mp3"), std::string::npos);
+  EXPECT_EQ(told[0].first_button, "OK");
+  EXPECT_EQ(told[0].second_button, "");  // a notice: one button
   EXPECT_FALSE(table_.isOpen());
 }
 
@@ -187,10 +185,10 @@ TEST_F(ExecutorWorkTest, RatingWritesTheUsersScoreOrDeletesAfterAsking) {
   EXPECT_EQ(tableInt(6, ratingColumn(4)), 0u);
 
   // "D": asked first; "No" keeps the record, "Yes" deletes it.
+  dialog_.script({ui::kSecondButton});
   runRequest(kCodeStoreRating, kRateButtonDelete);
-  EXPECT_EQ(window_.asked, std::vector<std::string>{kDeleteSongQuestion});
+  EXPECT_EQ(dialog_.messages(), std::vector<std::string>{kDeleteSongQuestion});
   EXPECT_EQ(tableInt(6, 0), 10u);
-  window_.answer = 1;
   runRequest(kCodeStoreRating, kRateButtonDelete);
   EXPECT_EQ(tableInt(6, 0), 5u);
   EXPECT_EQ(words_.grant.load(), 0);
@@ -205,7 +203,7 @@ TEST_F(ExecutorWorkTest, FixedUserRatesForItselfAndDeleteScoresZero) {
   EXPECT_EQ(tableInt(8, ratingColumn(2)), 512u);
   EXPECT_EQ(tableInt(8, ratingColumn(4)), 84u);
   runRequest(kCodeStoreRating, kRateButtonDelete);
-  EXPECT_TRUE(window_.asked.empty());
+  EXPECT_TRUE(dialog_.requests().empty());
   EXPECT_EQ(tableInt(8, ratingColumn(2)), 0u);
   EXPECT_EQ(tableInt(8, 0), 10u);
   // A library that cannot be opened loses the rating.

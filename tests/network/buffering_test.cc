@@ -183,7 +183,7 @@ TEST_F(ChecksumPassTest, UnreachableShareGoesOfflineAndTheCountdownBringsItBack)
   settings.set(settings::kNetwork, 1);
   program_.context().local_copy_path = dir_.file("Local.mbf");
   program_.context().network_refresh_counter = network::kStartUpCounter;
-  network::FirstButtonDialogs dialogs;
+  ui::FirstButtonMessageDialog dialogs;
   network::FileCopier copier;
   network::LocalCopyLibrary local(program_.songTable(), settings, program_.context(),
                                   program_.words(), dialogs, copier);

@@ -37,17 +37,17 @@ TEST_F(NetworkTest, EmptyShareFileIsNeverCopiedOverTheLocalCopy) {
   EXPECT_EQ(playCountRead(1), 0u);  // read from the local copy
   EXPECT_EQ(readBytes(context_.local_copy_path), local);
   EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
-  EXPECT_TRUE(dialogs_.asked.empty());  // the refresh direction asks nothing
+  EXPECT_TRUE(dialogs_.requests().empty());  // the refresh direction asks nothing
 
   // The write-back direction asks, and "Replace with local" copies the share's file over it.
   writeBytes(context_.local_copy_path, {});
   network::CopyTraffic traffic;
   network::CopyContext context{copier_, dialogs_, true, traffic, {}, nullptr};
-  dialogs_.answers = {1};
+  dialogs_.script({ui::kFirstButton});
   EXPECT_FALSE(network::copyVerified(context_.local_copy_path, dir_.file("other.mbf"),
                                      network::kWriteBackMode, context));
-  ASSERT_EQ(dialogs_.asked.size(), 1u);
-  EXPECT_EQ(dialogs_.asked[0], network::kDamagedNetworkText);
+  ASSERT_EQ(dialogs_.messages().size(), 1u);
+  EXPECT_EQ(dialogs_.messages()[0], network::kDamagedNetworkText);
 }
 
 // Every copy onto the local copy comes out one byte short.
@@ -90,14 +90,14 @@ TEST_F(NetworkTest, ThreeShortCopiesRestoreTheBackupAndGoOffline) {
 TEST_F(NetworkTest, SizeQuestionDecidesTheRefresh) {
   settings_.set(settings::kSizeCheck, 1);
   writeBytes(context_.local_copy_path, {1, 2, 3});
-  dialogs_.answers = {2};  // "Use the Local database"
+  dialogs_.script({ui::kSecondButton});  // "Use the Local database"
   (void)playCountRead(1);
-  ASSERT_EQ(dialogs_.asked.size(), 1u);
-  EXPECT_EQ(dialogs_.asked[0], network::kSizeDiffersText);
+  ASSERT_EQ(dialogs_.messages().size(), 1u);
+  EXPECT_EQ(dialogs_.messages()[0], network::kSizeDiffersText);
   EXPECT_EQ(readBytes(context_.local_copy_path), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
   // The 3-byte copy is no table: the read fell back to the share's file, without an error.
-  EXPECT_TRUE(dialogs_.errors.empty());
+  EXPECT_EQ(dialogs_.messages().size(), 1u);  // no error after the question
 
   words_.build_request.store(0);
   network::refreshNetworkCache(context_);
@@ -116,7 +116,9 @@ TEST_F(NetworkTest, UnreachableShareGoesOfflineAndBothMissingIsReported) {
   std::filesystem::remove(context_.local_copy_path);
   library_.openLibraryForReading();
   EXPECT_FALSE(table_.isOpen());
-  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{network::kCannotOpenBothText});
+  ASSERT_FALSE(dialogs_.requests().empty());
+  EXPECT_EQ(dialogs_.requests().back().message, network::kCannotOpenBothText);
+  EXPECT_EQ(dialogs_.requests().back().second_button, ui::kViewReadMeButton);
 }
 
 TEST_F(NetworkTest, OfflineMenuCommands) {

@@ -15,24 +15,12 @@
 #include "network/local_copy_library.h"
 #include "network/network_context.h"
 #include "settings/settings.h"
+#include "tests/support/scripted_message_dialog.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::testing {
 
-class ScriptedDialogs final : public network::NetworkDialogs {
- public:
-  int32_t ask(const std::string& message, const std::string&, const std::string&) override {
-    asked.push_back(message);
-    if (answers.empty()) return 1;
-    const int32_t answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  void showError(const std::string& message) override { errors.push_back(message); }
-  std::deque<int32_t> answers;
-  std::vector<std::string> asked;
-  std::vector<std::string> errors;
-};
+using ScriptedDialogs = ScriptedMessageDialog;
 
 // Writes `count` songs (slot i has FileId 100 + i) into a new song table at `path`.
 inline bool writeSongs(const std::string& path, int count) {

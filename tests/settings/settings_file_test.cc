@@ -150,7 +150,7 @@ TEST(SettingsFileTest, SaveWritesOrDeletesTheStatesPlayList) {
   ASSERT_EQ(list.written.size(), 1u);
   EXPECT_EQ(list.written[0], data.file("PL4.m3u"));
 
-  list.prepared = PlayListStore::kDoNotSave;  // "Quit but do not save playlist"
+  list.prepared = kDoNotSavePlayList;  // "Quit but do not save playlist"
   ASSERT_TRUE(saveSettings(s, data.folder(), {nullptr, &list}).ok());
   EXPECT_EQ(list.written.size(), 1u);
   EXPECT_TRUE(std::filesystem::exists(data.file("PL4.m3u")));

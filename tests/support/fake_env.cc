@@ -7,7 +7,7 @@ FakeEnv::FakeEnv(uint64_t start_millis, uint64_t seed)
     : now_millis_(start_millis),
       // 2020-01-01 00:00:00 UTC, so stamps look like real ones.
       file_time_at_start_(kFileTimeUnixEpoch + 1577836800ULL * 10'000'000ULL),
-      rng_state_(seed ? seed : 1) {}
+      generator_(seed ? seed : 1) {}
 
 uint64_t FakeEnv::nowMillis() {
   std::lock_guard lock(mu_);
@@ -39,11 +39,7 @@ bool FakeEnv::randomBytes(std::span<std::byte> out) {
       scripted_.pop_front();
       continue;
     }
-    // xorshift64*: deterministic and the same on every standard library.
-    rng_state_ ^= rng_state_ >> 12;
-    rng_state_ ^= rng_state_ << 25;
-    rng_state_ ^= rng_state_ >> 27;
-    b = static_cast<std::byte>((rng_state_ * 0x2545F4914F6CDD1DULL) >> 56);
+    b = static_cast<std::byte>(generator_.next() >> 56);
   }
   return true;
 }

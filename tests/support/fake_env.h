@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "util/env.h"
+#include "util/seeded_generator.h"
 
 namespace tunora {
 
@@ -38,7 +39,7 @@ class FakeEnv final : public Env {
   uint64_t now_millis_;
   uint64_t file_time_at_start_;
   int sleepers_ = 0;
-  uint64_t rng_state_;
+  SeededGenerator generator_;
   std::deque<std::byte> scripted_;
   bool random_fails_ = false;
 };

@@ -29,7 +29,7 @@ struct MessageRequest {
   MessageKind kind = MessageKind::kMessage;
   std::string message;
   std::string first_button = "Yes";
-  std::string second_button = "No";
+  std::string second_button = "No";  // empty: the dialog shows the first button only
   std::string text;             // the input line's initial content (input forms only)
   int32_t timeout_seconds = 0;  // above 0: closes as the first button after that many seconds
   bool keep_on_top = true;
@@ -69,6 +69,12 @@ inline void showError(MessageDialog& dialog, const std::string& message,
   if (ask(dialog, message, kOkButton, kViewReadMeButton, kind) == kSecondButton) {
     dialog.openReadMe();
   }
+}
+
+// A notice with the one button "OK".
+inline void tell(MessageDialog& dialog, const std::string& message,
+                 MessageKind kind = MessageKind::kMessage) {
+  (void)ask(dialog, message, kOkButton, "", kind);
 }
 
 // Answers every question with its first button and shows nothing: for runs without a window.

@@ -1,0 +1,60 @@
+// The message dialog for tests: answers with scripted buttons (the first button once the script
+// is used up) and records every request and every opening of the ReadMe. Any thread may call it.
+#pragma once
+
+#include <deque>
+#include <initializer_list>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ui/platform/message_dialog.h"
+
+namespace tunora::testing {
+
+class ScriptedMessageDialog final : public ui::MessageDialog {
+ public:
+  // The buttons to answer the next questions with, in order.
+  void script(std::initializer_list<int32_t> buttons) {
+    std::lock_guard lock(mu_);
+    answers_.assign(buttons.begin(), buttons.end());
+  }
+  ui::MessageResult show(const ui::MessageRequest& request) override {
+    std::lock_guard lock(mu_);
+    requests_.push_back(request);
+    int32_t button = ui::kFirstButton;
+    if (!answers_.empty()) {
+      button = answers_.front();
+      answers_.pop_front();
+    }
+    return ui::MessageResult{button, request.text};
+  }
+  void openReadMe() override {
+    std::lock_guard lock(mu_);
+    ++readme_openings_;
+  }
+
+  std::vector<ui::MessageRequest> requests() const {
+    std::lock_guard lock(mu_);
+    return requests_;
+  }
+  // The messages of the requests, in order.
+  std::vector<std::string> messages() const {
+    std::lock_guard lock(mu_);
+    std::vector<std::string> out;
+    for (const ui::MessageRequest& request : requests_) out.push_back(request.message);
+    return out;
+  }
+  int32_t readMeOpenings() const {
+    std::lock_guard lock(mu_);
+    return readme_openings_;
+  }
+
+ private:
+  mutable std::mutex mu_;
+  std::deque<int32_t> answers_;
+  std::vector<ui::MessageRequest> requests_;
+  int32_t readme_openings_ = 0;
+};
+
+}  // namespace tunora::testing
