@@ -123,8 +123,8 @@ void TableHandle::storeStatusWord(uint32_t slot, int32_t status) {
   std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
-// One move of the compaction into the free slot `to`: its fields, then its status word (the copy
-// is now live beside the original), then the source's status 5 (its fields stay: a copy).
+// One record move (compaction, sort) into the free slot `to`: its fields, then its status word
+// (the copy is now live beside the original), then the source's status 5 (its fields stay).
 void TableHandle::moveRecord(uint32_t from, uint32_t to) {
   uint8_t* target = slotAddress(to) + kStatusSize;
   const uint8_t* source = slotAddress(from) + kStatusSize;
