@@ -1,0 +1,31 @@
+// Decoding a cover picture.
+#include "ui/qt/cover_decoder.h"
+
+#include <QImageReader>
+
+namespace tunora::ui::qt {
+
+QImage decodeCoverPicture(const QString& path) {
+  QImageReader reader(path);
+  reader.setAutoTransform(true);
+  reader.setAllocationLimit(kCoverAllocationLimitMb);
+  const QSize size = reader.size();
+  if (!size.isValid() || size.isEmpty()) {
+    // Readers that cannot tell the size beforehand still decode under the allocation limit.
+    QImage image = reader.read();
+    if (image.isNull()) return {};
+    if (image.width() > kCoverMaxSide || image.height() > kCoverMaxSide) {
+      image = image.scaled(kCoverMaxSide, kCoverMaxSide, Qt::KeepAspectRatio,
+                           Qt::SmoothTransformation);
+    }
+    return image.convertToFormat(QImage::Format_RGB32);
+  }
+  if (size.width() > kCoverMaxSide || size.height() > kCoverMaxSide) {
+    reader.setScaledSize(size.scaled(kCoverMaxSide, kCoverMaxSide, Qt::KeepAspectRatio));
+  }
+  QImage image = reader.read();
+  if (image.isNull()) return {};
+  return image.convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace tunora::ui::qt
