@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -27,9 +28,18 @@ class StatusMessage {
     }
     if (refresher) refresher();
   }
+  // Leaves a message for the status bar, which shows it once (takeMessage).
   void setText(std::string text) {
     std::lock_guard lock(mu_);
     text_ = std::move(text);
+    waiting_ = true;
+  }
+  // The message left since the last take, if any; it counts as shown.
+  std::optional<std::string> takeMessage() {
+    std::lock_guard lock(mu_);
+    if (!waiting_) return std::nullopt;
+    waiting_ = false;
+    return text_;
   }
   std::string text() const {
     std::lock_guard lock(mu_);
@@ -44,6 +54,7 @@ class StatusMessage {
   mutable std::mutex mu_;
   std::function<void()> refresher_;
   std::string text_;
+  bool waiting_ = false;
   int64_t refresh_count_ = 0;
 };
 

@@ -48,6 +48,8 @@ class Supervisor {
   void addWorker(std::function<bool()> wanted, std::function<void()> body);
   // Whether worker `index` (in the order added) runs now.
   bool workerRunning(size_t index) const;
+  // The test-mode spinner, 0..100, stepped once a tick while "Test Functions" is on.
+  int32_t spinner() const { return spinner_.load(); }
   // The stale-grant checks of the watchdog; fill before start().
   StaleGrantChecks& staleGrantChecks() { return stale_checks_; }
   void setHooks(SupervisorHooks hooks) { hooks_ = std::move(hooks); }
@@ -85,7 +87,7 @@ class Supervisor {
   StaleGrantChecks stale_checks_;
   SupervisorHooks hooks_;
   std::vector<std::unique_ptr<Worker>> workers_;
-  int32_t spinner_ = 0;  // only the supervisor thread touches it
+  std::atomic<int32_t> spinner_{0};  // only the supervisor thread changes it
 };
 
 }  // namespace tunora::engine

@@ -1,0 +1,2 @@
+// Not written yet.
+#include "ui/command_dispatch.h"

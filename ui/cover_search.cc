@@ -1,0 +1,2 @@
+// Not written yet.
+#include "ui/cover_search.h"

@@ -1,0 +1,2 @@
+// Not written yet.
+#include "ui/display_click.h"

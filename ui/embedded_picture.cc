@@ -1,0 +1,2 @@
+// Not written yet.
+#include "ui/embedded_picture.h"

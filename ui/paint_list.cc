@@ -1,0 +1,2 @@
+// Not written yet.
+#include "ui/paint_list.h"

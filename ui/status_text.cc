@@ -1,0 +1,2 @@
+// Not written yet.
+#include "ui/status_text.h"
