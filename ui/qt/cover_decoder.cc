@@ -5,8 +5,9 @@
 
 namespace tunora::ui::qt {
 
-QImage decodeCoverPicture(const QString& path) {
-  QImageReader reader(path);
+namespace {
+
+QImage decode(QImageReader& reader) {
   reader.setAutoTransform(true);
   reader.setAllocationLimit(kCoverAllocationLimitMb);
   const QSize size = reader.size();
@@ -26,6 +27,18 @@ QImage decodeCoverPicture(const QString& path) {
   QImage image = reader.read();
   if (image.isNull()) return {};
   return image.convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+QImage decodeCoverPicture(const QString& path) {
+  QImageReader reader(path);
+  return decode(reader);
+}
+
+QImage decodeCoverPicture(QIODevice* device) {
+  QImageReader reader(device);
+  return decode(reader);
 }
 
 }  // namespace tunora::ui::qt

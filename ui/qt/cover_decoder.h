@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QImage>
+#include <QIODevice>
 #include <QString>
 
 namespace tunora::ui::qt {
@@ -17,5 +18,7 @@ inline constexpr int kCoverAllocationLimitMb = 64;
 // The picture at `path` in 32-bit pixels, scaled down (keeping its shape) to at most
 // kCoverMaxSide on either side; a null image when the file cannot be decoded.
 QImage decodeCoverPicture(const QString& path);
+// The same for a picture read from `device` (a picture embedded in a tag).
+QImage decodeCoverPicture(QIODevice* device);
 
 }  // namespace tunora::ui::qt

@@ -40,6 +40,8 @@ class VideoWidget final : public QWidget {
 class VideoFrameSink final : public VideoFrameConsumer {
  public:
   explicit VideoFrameSink(VideoWidget* widget) : widget_(widget) {}
+  // The widget the frames go to; set on the GUI thread before the back end starts.
+  void setWidget(VideoWidget* widget) { widget_ = widget; }
 
   void showFrame(const VideoFrame& frame) override;
   void setVisible(bool visible) override;
