@@ -6,10 +6,10 @@
 // busy, fewer than 2 failures for this song, and the lookup not finished.
 // run(): nothing when a loader is busy, the song is video, "Cover Art" is off or the database is
 // granted to somebody. A build in progress (build-request word 1..999) is asked to go on (10).
-// On success: the size is stored, `ready` is set and the cover area repainted. On failure: the
-// picture is released and the failure counter rises; the second failure for a song puts "Not
-// enough Memory for Cover Image" into the status message, sets the error flag and ends the
-// lookup for this song.
+// On success: the size is stored, `ready` is set and the cover area repainted. No picture
+// anywhere: the lookup ends for this song, quietly. A picture that does not decode in 10 tries:
+// released, and the failure counter rises; the second such failure for a song puts "Not enough
+// Memory for Cover Image" into the status message, sets the error flag and ends the lookup.
 #pragma once
 
 #include <cstdint>
