@@ -95,14 +95,21 @@ int runDesktopProgram(int argc, char** argv) {
   // The window shows the player's state, and the player talks to the window: the player is
   // made first over a forwarding window interface that the window's bridge then fills in
   // (before any thread starts).
+  // With TUNORA_TRACE set, each song that starts and each status text is printed to stderr
+  // (for scripts and tests that watch the program from outside).
+  const bool trace = std::getenv("TUNORA_TRACE") != nullptr;
   class ForwardingWindow final : public player::PlayerWindow {
    public:
     player::PlayerWindow* target = nullptr;
+    std::function<void()> on_song_text;
     int32_t sliderPosition() override { return target ? target->sliderPosition() : 0; }
     void setSliderPosition(int32_t p) override { if (target) target->setSliderPosition(p); }
     void setPlayButtonImage(int32_t i) override { if (target) target->setPlayButtonImage(i); }
     void resetDisplayForNewSong() override { if (target) target->resetDisplayForNewSong(); }
-    void repaintSongText() override { if (target) target->repaintSongText(); }
+    void repaintSongText() override {
+      if (on_song_text) on_song_text();
+      if (target) target->repaintSongText();
+    }
     void repaintWithVideo() override { if (target) target->repaintWithVideo(); }
     void refreshStatus() override { if (target) target->refreshStatus(); }
     void applyOnTop() override { if (target) target->applyOnTop(); }
@@ -121,6 +128,15 @@ int runDesktopProgram(int argc, char** argv) {
             [&program, state] { (void)program.stateSwitcher().switchState(state); });
       }});
   forwarding.target = &desktop.playerWindow();
+  std::string traced_song;  // the player thread's
+  if (trace) {
+    forwarding.on_song_text = [&player, &traced_song] {
+      const std::string path = player.state().playPath();
+      if (path == traced_song) return;
+      traced_song = path;
+      std::fprintf(stderr, "tunora: song %s\n", path.c_str());
+    };
+  }
   program.attachWindow(&desktop.channel());
   program.setNetworkDialogs(&desktop.networkDialogs());
 
@@ -132,7 +148,16 @@ int runDesktopProgram(int argc, char** argv) {
   engine::EnvRandomSource random(env);
   ui::StatusParts status_parts{shared, settings, program.playList(), program.status(), sources,
                                random};
-  program.status().setRefresher(ui::statusRefresher(status_parts, desktop.statusShow()));
+  std::function<void(const ui::StatusTexts&)> show = desktop.statusShow();
+  if (trace) {
+    show = [show](const ui::StatusTexts& texts) {
+      std::string line;
+      for (const auto& text : texts) line += " | " + text.value_or("-");
+      std::fprintf(stderr, "tunora: status%s\n", line.c_str());
+      show(texts);
+    };
+  }
+  program.status().setRefresher(ui::statusRefresher(status_parts, show));
   desktop.setRefreshStatus([&program] { program.status().refresh(); });
 
   cover_loader = std::make_unique<ui::CoverLoader>(ui::CoverLoaderParts{
