@@ -2,10 +2,21 @@
 #include "ui/qt/cover_decoder.h"
 
 #include <QImageReader>
+#include <QPainter>
 
 namespace tunora::ui::qt {
 
 namespace {
+
+// 32-bit pixels without alpha; transparent parts show white, as on the display's background.
+QImage opaque(const QImage& image) {
+  if (!image.hasAlphaChannel()) return opaque(image);
+  QImage out(image.size(), QImage::Format_RGB32);
+  out.fill(Qt::white);
+  QPainter painter(&out);
+  painter.drawImage(0, 0, image);
+  return out;
+}
 
 QImage decode(QImageReader& reader) {
   reader.setAutoTransform(true);
@@ -19,14 +30,14 @@ QImage decode(QImageReader& reader) {
       image = image.scaled(kCoverMaxSide, kCoverMaxSide, Qt::KeepAspectRatio,
                            Qt::SmoothTransformation);
     }
-    return image.convertToFormat(QImage::Format_RGB32);
+    return opaque(image);
   }
   if (size.width() > kCoverMaxSide || size.height() > kCoverMaxSide) {
     reader.setScaledSize(size.scaled(kCoverMaxSide, kCoverMaxSide, Qt::KeepAspectRatio));
   }
   QImage image = reader.read();
   if (image.isNull()) return {};
-  return image.convertToFormat(QImage::Format_RGB32);
+  return opaque(image);
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ MainWindow::MainWindow(MainWindowParts parts)
   video_ = new VideoWidget(this);
   buildStatusBar();
   qApp->installEventFilter(this);
-  resize(640, 480);
+  resize(800, 560);  // until a saved placement says otherwise
 }
 
 MainWindow::~MainWindow() {
