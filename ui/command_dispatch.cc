@@ -10,7 +10,6 @@
 namespace tunora::ui {
 
 namespace {
-constexpr int32_t kRequestPatience = 10;
 constexpr int32_t kUsers = 10;
 constexpr int32_t kAltModes = 10;
 constexpr int32_t kStates = 10;
@@ -18,8 +17,9 @@ constexpr int32_t kStates = 10;
 
 bool CommandDispatcher::playing() const { return p_.lock.words().playing.load() != 0; }
 
+// The window never waits for the lock: a request that finds it busy is dropped.
 void CommandDispatcher::request(int32_t code, int32_t parameter) {
-  (void)p_.lock.postRequest(code, parameter, kRequestPatience);
+  (void)p_.lock.tryPostRequest(code, parameter);
 }
 
 void CommandDispatcher::play() {

@@ -4,7 +4,8 @@
 // the window through WindowActions. Runs on the window thread; never waits for the database.
 //
 // Effects in short (P = player request word, B = build-request word, "request n" = the shared
-// lock's postRequest(n, 0, 10) unless said otherwise):
+// lock's tryPostRequest(n, 0) unless said otherwise: posted when the lock's request word is
+// free, else dropped at once, so the window thread never waits):
 //   1 not playing: B := 10 when the list is empty and B is 0 or above 1000; P := 1; minimize
 //     with "AutoMini"; play button image 12.  Playing: P := 2.
 //   2 P := 3.  3 P := 7.  4 P := 8.  5 playing: P := 4.  5250 P := 8.
