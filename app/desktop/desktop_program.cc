@@ -48,10 +48,13 @@ int runDesktopProgram(int argc, char** argv) {
   std::vector<std::string> words(argv, argv + argc);
   const std::string command_line = joinCommandLine(words);
   Env& env = Env::Default();
-  // The application object first: its constructor blocks the termination signals for every
-  // thread that follows, and start-up's dialogs need it.
-  ui::qt::Desktop desktop(argc, argv, programDirectory());
+  // The program object starts no thread when made. The window's state and the desktop come
+  // after it, so that they go first at the end (the window reads the program's play list until
+  // it is gone). The desktop's constructor blocks the termination signals for every thread that
+  // follows; start-up's dialogs need it.
   Program program(env);
+  ui::WindowState window_state;
+  ui::qt::Desktop desktop(argc, argv, programDirectory());
 
   StartUpInputs inputs;
   inputs.command_line = command_line;
@@ -79,7 +82,6 @@ int runDesktopProgram(int argc, char** argv) {
   if (!desktop.loadToolBar()) return 1;
 
   // The window (hidden until its children and threads are set up).
-  ui::WindowState window_state;
   window_state.opening_database.store(1);
   // The cover loader comes first among the supervisor's workers, before the details loader
   // that the player adds.
@@ -183,11 +185,22 @@ int runDesktopProgram(int argc, char** argv) {
 
   // The state's play list, read once with the library opened for reading.
   (void)program.loadStatePlayList();
+  if (trace) desktop.traceTiming();
   desktop.showWindow(context.play_on_start.load() != 0);
   program.status().refresh();
 
+  // Every way out from here stops the threads first: they use the parts made above.
+  auto stop = [&program, &desktop] {
+    desktop.detachWindow();
+    program.words().player_request.store(player::kRequestStop);
+    program.stopThreads();
+    program.status().setRefresher(nullptr);
+    program.attachWindow(nullptr);
+    program.setNetworkDialogs(nullptr);
+  };
   if (!program.startSupervisor() || !program.startPlayer()) {
     std::fprintf(stderr, "tunora: cannot start the program's threads\n");
+    stop();
     return 1;
   }
   // Buffering for the reloaded list, or the checksum pass.
@@ -200,6 +213,7 @@ int runDesktopProgram(int argc, char** argv) {
   window_state.opening_database.store(0);
   if (!program.startBuilder()) {
     std::fprintf(stderr, "tunora: cannot start the list builder\n");
+    stop();
     return 1;
   }
 
@@ -214,9 +228,7 @@ int runDesktopProgram(int argc, char** argv) {
 
   // Command 2031 stopped playback and destroyed the window: the threads end, then the settings
   // and the state's play list are saved.
-  desktop.detachWindow();
-  program.words().player_request.store(player::kRequestStop);
-  program.stopThreads();
+  stop();
   program.noteEditQueueCount();
   const Status saved = saveSettings(program.settings(), data_dir,
                                     {&desktop.windowState(), &program.playListStore()});

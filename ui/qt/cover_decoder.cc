@@ -10,7 +10,7 @@ namespace {
 
 // 32-bit pixels without alpha; transparent parts show white, as on the display's background.
 QImage opaque(const QImage& image) {
-  if (!image.hasAlphaChannel()) return opaque(image);
+  if (!image.hasAlphaChannel()) return image.convertToFormat(QImage::Format_RGB32);
   QImage out(image.size(), QImage::Format_RGB32);
   out.fill(Qt::white);
   QPainter painter(&out);

@@ -6,6 +6,11 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <QDesktopServices>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -210,6 +215,54 @@ void Desktop::closeOnTerminationSignals() {
     }
     if (impl_->window != nullptr) impl_->window->requestClose();
   });
+}
+
+namespace {
+
+int64_t monotonicMillis() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Notes the window's first paint.
+class FirstPaintProbe final : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !seen_) {
+      seen_ = true;
+      std::fprintf(stderr, "tunora: first paint at %lld ms\n",
+                   static_cast<long long>(monotonicMillis()));
+      watched->removeEventFilter(this);
+    }
+    return false;
+  }
+
+ private:
+  bool seen_ = false;
+};
+
+}  // namespace
+
+void Desktop::traceTiming() {
+  if (impl_->window == nullptr) return;
+  impl_->window->installEventFilter(new FirstPaintProbe(impl_->window));
+  // A 5 ms timer: the longest gap between its ticks, less 5 ms, is the longest stall.
+  auto* timer = new QTimer(&impl_->app);
+  auto* clock = new QElapsedTimer;
+  auto longest = std::make_shared<int64_t>(0);
+  QObject::connect(timer, &QTimer::timeout, &impl_->app, [clock, longest] {
+    if (clock->isValid()) *longest = std::max<int64_t>(*longest, clock->restart() - 5);
+    else clock->start();  // from the loop's first tick on
+  });
+  QObject::connect(&impl_->app, &QCoreApplication::aboutToQuit, &impl_->app, [clock, longest] {
+    std::fprintf(stderr, "tunora: longest event-loop stall %lld ms\n",
+                 static_cast<long long>(*longest));
+    delete clock;
+  });
+  timer->setTimerType(Qt::PreciseTimer);
+  timer->start(5);
 }
 
 int Desktop::run() { return impl_->app.exec() == 0 ? 0 : 1; }
