@@ -1,6 +1,8 @@
 // The main window's command table.
 #include "ui/command_dispatch.h"
 
+#include <algorithm>
+
 #include "engine/lock_codes.h"
 #include "engine/quit_request.h"
 #include "network/network_commands.h"
@@ -79,6 +81,24 @@ void CommandDispatcher::setView(int32_t view) {
 
 void CommandDispatcher::closeRequested() {
   engine::handleCloseRequest(p_.lock, p_.channel, p_.status);
+}
+
+void CommandDispatcher::rowDoubleClicked(int32_t row) {
+  if (row >= 0) request(engine::kCodeDropRowsAndPlay, row);
+}
+
+bool CommandDispatcher::sliderMoved(int32_t position) {
+  engine::SharedWords& words = p_.lock.words();
+  position = std::clamp(position, 0, player::kSliderRange);
+  if (words.player_request.load() != 0 || p_.player.seek_target.load() != 0) return false;
+  const int64_t target = p_.player.length.load() * position / player::kSliderRange;
+  p_.player.seek_target.store(target);
+  int32_t expected = 0;
+  if (!words.player_request.compare_exchange_strong(expected, player::kRequestSeek)) {
+    p_.player.seek_target.store(0);
+    return false;
+  }
+  return true;
 }
 
 CommandOutcome CommandDispatcher::dispatch(int32_t command, int32_t parameter) {

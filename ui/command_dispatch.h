@@ -80,6 +80,15 @@ class CommandDispatcher {
   // destroyed through command 2031 (posted to the channel).
   void closeRequested();
 
+  // A double click on play-list row k (0 = top): request 3 with parameter k (the executor drops
+  // the k rows above it and plays it). Dropped when the lock is busy.
+  void rowDoubleClicked(int32_t row);
+
+  // The position slider moved to p (0..1000): when no player request and no seek is pending,
+  // the seek target becomes length x p / 1000 (milliseconds) and player request 5 follows.
+  // Returns whether a seek was asked for.
+  bool sliderMoved(int32_t position);
+
  private:
   void play();
   void rate();

@@ -19,8 +19,8 @@ namespace {
 
 constexpr std::array<const char*, 5> kNamedExtensions = {"jpg", "jpeg", "bmp", "gif", "png"};
 // The random pick's patterns, in order; each a list of extensions.
-constexpr std::array<std::array<const char*, 2>, 4> kAnyPicture = {{
-    {"jpg", "jpeg"}, {"bmp", nullptr}, {"gif", nullptr}, {"png", nullptr}}};
+constexpr std::array<std::array<const char*, 2>, 4> kAnyPicture = {
+    {{"jpg", "jpeg"}, {"bmp", nullptr}, {"gif", nullptr}, {"png", nullptr}}};
 constexpr size_t kMaxNames = 10000;
 constexpr int32_t kPickTries = 3;
 constexpr uint32_t kFirstVideoType = 16;

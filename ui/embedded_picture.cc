@@ -69,8 +69,8 @@ std::optional<EmbeddedPicture> parseBody(const std::vector<uint8_t>& body, bool 
     picture.mime.assign(reinterpret_cast<const char*>(body.data() + pos), 3);
     pos += 3;
   } else {
-    const auto* nul = static_cast<const uint8_t*>(
-        std::memchr(body.data() + pos, 0, body.size() - pos));
+    const auto* nul =
+        static_cast<const uint8_t*>(std::memchr(body.data() + pos, 0, body.size() - pos));
     if (nul == nullptr) return std::nullopt;
     picture.mime.assign(reinterpret_cast<const char*>(body.data() + pos),
                         static_cast<size_t>(nul - (body.data() + pos)));

@@ -15,9 +15,9 @@ namespace tunora::ui {
 inline constexpr size_t kMaxEmbeddedPicture = 16 * 1024 * 1024;
 
 struct EmbeddedPicture {
-  std::string mime;             // "image/jpeg", "image/png", ... ("JPG"/"PNG" for 2.2)
-  int32_t picture_type = 0;     // 3 = front cover
-  std::vector<uint8_t> bytes;   // the encoded picture
+  std::string mime;            // "image/jpeg", "image/png", ... ("JPG"/"PNG" for 2.2)
+  int32_t picture_type = 0;    // 3 = front cover
+  std::vector<uint8_t> bytes;  // the encoded picture
 };
 
 std::optional<EmbeddedPicture> readEmbeddedPicture(media::TagSource& source);

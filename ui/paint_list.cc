@@ -102,8 +102,8 @@ class Painter {
   void list(int32_t x, int32_t y, int32_t bottom, Color background) {
     const QuickLinkList& l = in_.list;
     text(x, y, l.header, kListFont, background);
-    const int32_t lines = std::min({(h_ / 2 - y) / kListLine, kQuickLinkMaxEntries,
-                                    static_cast<int32_t>(l.entries.size())});
+    const int32_t lines = std::min(
+        {(h_ / 2 - y) / kListLine, kQuickLinkMaxEntries, static_cast<int32_t>(l.entries.size())});
     for (int32_t i = 0; i < lines; ++i) {
       const int32_t line_y = y + kListFirstEntry + kListLine * i;
       if (line_y > bottom) break;

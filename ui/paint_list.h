@@ -62,13 +62,13 @@ struct PaintInput {
   int32_t width = 0;
   int32_t height = 0;
   SongTexts song;
-  uint32_t score = 0;                           // the song's rating score for the current user
-  std::array<int32_t, 10> rating_values{};      // RatingValue[0..9]
+  uint32_t score = 0;                       // the song's rating score for the current user
+  std::array<int32_t, 10> rating_values{};  // RatingValue[0..9]
   int32_t upper_right_view = 1;
   int32_t lower_left_view = 0;
   bool list_loaded = false;
   QuickLinkList list;
-  bool cover_ready = false;                     // loaded, ready and failed fewer than 16 times
+  bool cover_ready = false;  // loaded, ready and failed fewer than 16 times
 };
 
 std::vector<PaintOp> paintDisplay(const PaintInput& input);

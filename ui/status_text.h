@@ -39,17 +39,17 @@ using StatusTexts = std::array<std::optional<std::string>, kStatusParts>;  // nu
 class StatusSources {
  public:
   virtual ~StatusSources() = default;
-  virtual bool building() = 0;             // a build pass runs
-  virtual int32_t builderPasses() = 0;     // shown in test mode
-  virtual int32_t bufferState() = 0;       // 0 error, 10, 11, 12, 50
+  virtual bool building() = 0;          // a build pass runs
+  virtual int32_t builderPasses() = 0;  // shown in test mode
+  virtual int32_t bufferState() = 0;    // 0 error, 10, 11, 12, 50
   virtual void setBufferState(int32_t state) = 0;
-  virtual int32_t liveRecords() = 0;       // live records of the song library
-  virtual bool hashing() = 0;              // the checksum pass runs
-  virtual bool clearingCache() = 0;        // the update writer runs
-  virtual int32_t writerStage() = 0;       // test mode
-  virtual int32_t switchMarker() = 0;      // test mode
-  virtual int32_t spinner() = 0;           // the supervisor's 0..100
-  virtual int32_t fixedUser() = 0;         // 0..9, or 999 for none
+  virtual int32_t liveRecords() = 0;   // live records of the song library
+  virtual bool hashing() = 0;          // the checksum pass runs
+  virtual bool clearingCache() = 0;    // the update writer runs
+  virtual int32_t writerStage() = 0;   // test mode
+  virtual int32_t switchMarker() = 0;  // test mode
+  virtual int32_t spinner() = 0;       // the supervisor's 0..100
+  virtual int32_t fixedUser() = 0;     // 0..9, or 999 for none
 };
 
 struct StatusParts {
@@ -58,7 +58,7 @@ struct StatusParts {
   engine::PlayList& play_list;
   engine::StatusMessage& message;  // its waiting text is shown once
   StatusSources& sources;
-  engine::RandomSource& random;    // the 1-in-6 end of the "Partially Buffered" remark
+  engine::RandomSource& random;  // the 1-in-6 end of the "Partially Buffered" remark
 };
 
 // Composes the four texts and applies their one-shot effects (buffer state 12 -> 10, the random

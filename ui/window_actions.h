@@ -12,10 +12,10 @@ namespace tunora::ui {
 enum class WindowDialog { kSearch, kDatabase, kOptions, kSongDetails, kAbout };
 
 enum class SearchMode {
-  kPrompt,         // command 7: ask for the text
-  kArtist,         // commands 2024 and 2033: the given artist's songs
-  kTopSongs,       // 2029
-  kWorstSongs,     // 2034
+  kPrompt,      // command 7: ask for the text
+  kArtist,      // commands 2024 and 2033: the given artist's songs
+  kTopSongs,    // 2029
+  kWorstSongs,  // 2034
 };
 
 // The Rate keypad's "D" button (command 1213 less 1200).

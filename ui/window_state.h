@@ -52,13 +52,13 @@ class QuickLinks {
 
 // The cover picture's flags (the pixels themselves belong to the window's toolkit).
 struct CoverFlags {
-  std::atomic<int32_t> ready{0};         // a decoded picture may be drawn
-  std::atomic<int32_t> busy{0};          // a loader runs
-  std::atomic<int32_t> failures{0};      // failed loads for this song (0..2)
-  std::atomic<int32_t> cover_found{0};   // a "Cover" picture (or another picture) exists
-  std::atomic<int32_t> disc_found{0};    // a "Disc" picture exists
-  std::atomic<int32_t> lookup_done{0};   // the search ran for this song and view
-  std::atomic<int32_t> width{0};          // the decoded picture's size
+  std::atomic<int32_t> ready{0};        // a decoded picture may be drawn
+  std::atomic<int32_t> busy{0};         // a loader runs
+  std::atomic<int32_t> failures{0};     // failed loads for this song (0..2)
+  std::atomic<int32_t> cover_found{0};  // a "Cover" picture (or another picture) exists
+  std::atomic<int32_t> disc_found{0};   // a "Disc" picture exists
+  std::atomic<int32_t> lookup_done{0};  // the search ran for this song and view
+  std::atomic<int32_t> width{0};        // the decoded picture's size
   std::atomic<int32_t> height{0};
 
   // A new song or another view: the picture is to be looked up and loaded again.

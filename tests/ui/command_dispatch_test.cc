@@ -180,9 +180,9 @@ TEST_F(CommandTest, SearchesOpenOneWindowAtATime) {
   dispatcher_.dispatch(ui::kCmdArtistOfRow);
   dispatcher_.dispatch(ui::kCmdTopSongs);
   dispatcher_.dispatch(ui::kCmdWorstSongs);
-  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"search 0 ", "search 1 Nina",
-                                                      "search 1 Artist2", "search 2 ",
-                                                      "search 3 "}));
+  EXPECT_EQ(actions_.calls,
+            (std::vector<std::string>{"search 0 ", "search 1 Nina", "search 1 Artist2", "search 2 ",
+                                      "search 3 "}));
   actions_.calls.clear();
   actions_.open_dialogs = {ui::WindowDialog::kSearch};
   for (int32_t c : {ui::kCmdSearch, ui::kCmdArtistOfSong, ui::kCmdArtistOfRow, ui::kCmdTopSongs,
@@ -198,8 +198,7 @@ TEST_F(CommandTest, DialogCommandsOpenTheirDialogOnce) {
   dispatcher_.dispatch(ui::kCmdAbout);
   dispatcher_.dispatch(ui::kCmdAboutToo);
   dispatcher_.dispatch(ui::kCmdHelp);
-  EXPECT_EQ(actions_.calls,
-            (std::vector<std::string>{"database", "options", "about", "about"}));
+  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"database", "options", "about", "about"}));
   EXPECT_EQ(dialog_.readme_opened, 1);
   actions_.calls.clear();
   actions_.open_dialogs = {ui::WindowDialog::kDatabase, ui::WindowDialog::kAbout};
@@ -298,6 +297,34 @@ TEST_F(CommandTest, TestFunctionsToggleAndUnknownCommandsFallThrough) {
   for (int32_t c : {0, 8, 12, 2000, 2030, 4999, 9999}) {
     EXPECT_EQ(dispatcher_.dispatch(c), CommandOutcome::kUnknown) << c;
   }
+}
+
+TEST_F(CommandTest, DoubleClickOnARowAsksTheExecutorToPlayIt) {
+  dispatcher_.rowDoubleClicked(3);
+  EXPECT_EQ(words().request.load(), engine::kCodeDropRowsAndPlay);
+  EXPECT_EQ(words().request_parameter.load(), 3);
+  words().request.store(0);
+  dispatcher_.rowDoubleClicked(-1);  // no row
+  EXPECT_EQ(words().request.load(), 0);
+}
+
+TEST_F(CommandTest, SliderSeeksWhenNothingIsPending) {
+  player_.length.store(200'000);
+  EXPECT_TRUE(dispatcher_.sliderMoved(250));
+  EXPECT_EQ(player_.seek_target.load(), 50'000);
+  EXPECT_EQ(words().player_request.load(), 5);
+  // A seek still pending: the next move is ignored.
+  words().player_request.store(0);
+  EXPECT_FALSE(dispatcher_.sliderMoved(500));
+  EXPECT_EQ(player_.seek_target.load(), 50'000);
+  // Another request pending: ignored too.
+  player_.seek_target.store(0);
+  words().player_request.store(4);
+  EXPECT_FALSE(dispatcher_.sliderMoved(500));
+  EXPECT_EQ(words().player_request.load(), 4);
+  words().player_request.store(0);
+  EXPECT_TRUE(dispatcher_.sliderMoved(1000));
+  EXPECT_EQ(player_.seek_target.load(), 200'000);
 }
 
 // The quit as the window sees it: two closes, the supervisor's ticks, command 2031.

@@ -1,4 +1,6 @@
 // The cover loader: when it runs, what it loads, and how failures end the lookup.
+#include "ui/cover_loader.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,7 +9,6 @@
 #include "engine/random_source.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_fixture.h"
-#include "ui/cover_loader.h"
 
 namespace tunora::testing {
 namespace {

@@ -1,5 +1,7 @@
 // Where the cover picture comes from: the song's folder (letter case ignored), the tag, the data
 // and program directories.
+#include "ui/cover_search.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,7 +9,6 @@
 
 #include "engine/random_source.h"
 #include "tests/support/temp_dir.h"
-#include "ui/cover_search.h"
 
 namespace tunora::ui {
 namespace {
@@ -105,10 +106,11 @@ TEST_F(CoverSearchTest, DataDirectoryThenProgramDirectoryFallback) {
 TEST_F(CoverSearchTest, EmbeddedPictureComesBeforeTheFallbacks) {
   put(data_ + "Cover.bmp");
   // ID3v2.3 with one APIC frame: encoding 0, "image/jpeg", front cover, no description, "JPEG".
-  const std::string tag("ID3\x03\x00\x00\x00\x00\x00\x1c"
-                        "APIC\x00\x00\x00\x12\x00\x00"
-                        "\x00image/jpeg\x00\x03\x00JPEG",
-                        38);
+  const std::string tag(
+      "ID3\x03\x00\x00\x00\x00\x00\x1c"
+      "APIC\x00\x00\x00\x12\x00\x00"
+      "\x00image/jpeg\x00\x03\x00JPEG",
+      38);
   put(album_ + "01 Song.mp3", tag + "audio");
   CoverSearch s = search();
   ASSERT_TRUE(s.fallback);

@@ -1,8 +1,9 @@
 // Clicks in the painted display: list lines, the Cover/Disc switch.
+#include "ui/display_click.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/ui/ui_fixture.h"
-#include "ui/display_click.h"
 
 namespace tunora::testing {
 namespace {

@@ -1,10 +1,11 @@
 // Pictures embedded in ID3v2 tags, from tag bytes laid out here by hand.
+#include "ui/embedded_picture.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "tests/support/temp_dir.h"
-#include "ui/embedded_picture.h"
 
 namespace tunora::ui {
 namespace {
@@ -64,10 +65,9 @@ std::string text(const std::vector<uint8_t>& v) { return {v.begin(), v.end()}; }
 TEST(EmbeddedPictureTest, ReadsAnApicFrameOfVersion23) {
   // Literal bytes: "ID3" 3.0, no flags, size 35; APIC of 24 bytes: encoding 0, "image/png" NUL,
   // type 3, "" NUL, "PNGDATA!" 1 2 3; one padding byte.
-  const Bytes bytes = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 35,
-                       'A', 'P', 'I', 'C', 0, 0, 0, 24, 0, 0,
-                       0, 'i', 'm', 'a', 'g', 'e', '/', 'p', 'n', 'g', 0, 3, 0,
-                       'P', 'N', 'G', 'D', 'A', 'T', 'A', '!', 1, 2, 3, 0};
+  const Bytes bytes = {'I', 'D', '3', 3,   0,   0,   0,   0,   0,   35,  'A', 'P', 'I', 'C', 0,
+                       0,   0,   24,  0,   0,   0,   'i', 'm', 'a', 'g', 'e', '/', 'p', 'n', 'g',
+                       0,   3,   0,   'P', 'N', 'G', 'D', 'A', 'T', 'A', '!', 1,   2,   3,   0};
   std::optional<EmbeddedPicture> p = read(bytes);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->mime, "image/png");
@@ -151,10 +151,10 @@ TEST(EmbeddedPictureTest, FilesOnDisk) {
   const std::string without = dir.file("without.mp3");
   const Bytes a = tag(3, 0, frame23("APIC", apicBody("image/jpeg", 3, "JPEG")));
   const Bytes b = tag(3, 0, frame23("TIT2", Bytes{0, 'T'}));
-  std::ofstream(with, std::ios::binary).write(reinterpret_cast<const char*>(a.data()),
-                                               static_cast<std::streamsize>(a.size()));
-  std::ofstream(without, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                  static_cast<std::streamsize>(b.size()));
+  std::ofstream(with, std::ios::binary)
+      .write(reinterpret_cast<const char*>(a.data()), static_cast<std::streamsize>(a.size()));
+  std::ofstream(without, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
   EXPECT_TRUE(hasEmbeddedPicture(with));
   EXPECT_EQ(text(readEmbeddedPicture(with)->bytes), "JPEG");
   EXPECT_FALSE(hasEmbeddedPicture(without));

@@ -1,9 +1,10 @@
 // The keyboard table and its digit windows, counted down by the supervisor's ticks.
+#include "ui/keyboard.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/ui/ui_fixture.h"
 #include "ui/command_numbers.h"
-#include "ui/keyboard.h"
 
 namespace tunora::testing {
 namespace {
@@ -107,7 +108,8 @@ TEST_F(KeyTest, CommandKeys) {
   }
   EXPECT_TRUE(press('M').show_menu);
   EXPECT_EQ(press('M').command, 0);
-  for (int32_t key : {int32_t{'X'}, int32_t{'Z'}, 0x71, 0x20}) EXPECT_FALSE(press(key).handled) << key;
+  for (int32_t key : {int32_t{'X'}, int32_t{'Z'}, 0x71, 0x20})
+    EXPECT_FALSE(press(key).handled) << key;
   EXPECT_EQ(words().player_request.load(), 0) << "keys only post commands";
 }
 

@@ -1,8 +1,9 @@
 // The layout arithmetic around its thresholds.
+#include "ui/layout.h"
+
 #include <gtest/gtest.h>
 
 #include "engine/shared_words.h"
-#include "ui/layout.h"
 
 namespace tunora::ui {
 namespace {

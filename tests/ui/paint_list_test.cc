@@ -1,7 +1,7 @@
 // The paint list: what is drawn where, in which size, and how long texts are shortened.
-#include <gtest/gtest.h>
-
 #include "ui/paint_list.h"
+
+#include <gtest/gtest.h>
 
 namespace tunora::ui {
 namespace {
@@ -86,15 +86,12 @@ TEST(PaintTest, LinesAppearWithHeight) {
     int32_t h;
     bool artist, album, path, comment, stars;
   };
-  for (Case c : {Case{61, false, false, false, false, false},
-                 Case{120, false, false, false, false, false},
-                 Case{121, false, false, false, false, true},
-                 Case{175, false, false, false, false, true},
-                 Case{176, true, false, false, false, true},
-                 Case{211, true, true, false, false, true},
-                 Case{250, true, true, false, false, true},
-                 Case{251, true, true, true, false, true},
-                 Case{291, true, true, true, true, true}}) {
+  for (Case c :
+       {Case{61, false, false, false, false, false}, Case{120, false, false, false, false, false},
+        Case{121, false, false, false, false, true}, Case{175, false, false, false, false, true},
+        Case{176, true, false, false, false, true}, Case{211, true, true, false, false, true},
+        Case{250, true, true, false, false, true}, Case{251, true, true, true, false, true},
+        Case{291, true, true, true, true, true}}) {
     PaintInput in = song(630, c.h);
     in.score = 35;  // three stars
     std::vector<PaintOp> ops = paintDisplay(in);

@@ -1,11 +1,12 @@
 // The four status texts and their one-shot effects.
+#include "ui/status_text.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
 
 #include "engine/lock_codes.h"
 #include "tests/ui/ui_fixture.h"
-#include "ui/status_text.h"
 
 namespace tunora::testing {
 namespace {
@@ -61,8 +62,8 @@ class StatusTest : public UiTest {
 
   FakeSources sources_;
   ScriptedRandom random_;
-  ui::StatusParts parts_{words(), settings(), program_.playList(), program_.status(), sources_,
-                         random_};
+  ui::StatusParts parts_{words(),           settings(), program_.playList(),
+                         program_.status(), sources_,   random_};
 };
 
 TEST_F(StatusTest, ThePlayingExample) {
@@ -98,10 +99,10 @@ TEST_F(StatusTest, SpinnerQuarters) {
     int32_t spin;
     const char* text;
   };
-  for (Case c : {Case{0, "Tunora Ready /"}, Case{24, "Tunora Ready /"}, Case{25, "Tunora Ready -"},
-                 Case{49, "Tunora Ready -"}, Case{50, "Tunora Ready \\"},
-                 Case{74, "Tunora Ready \\"}, Case{75, "Tunora Ready |"},
-                 Case{100, "Tunora Ready |"}}) {
+  for (Case c :
+       {Case{0, "Tunora Ready /"}, Case{24, "Tunora Ready /"}, Case{25, "Tunora Ready -"},
+        Case{49, "Tunora Ready -"}, Case{50, "Tunora Ready \\"}, Case{74, "Tunora Ready \\"},
+        Case{75, "Tunora Ready |"}, Case{100, "Tunora Ready |"}}) {
     sources_.spin = c.spin;
     EXPECT_EQ(compose()[0], c.text) << c.spin;
   }

@@ -102,10 +102,10 @@ class UiTest : public ::testing::Test {
   FakeActions actions_;
   ScriptedDialog dialog_;
   RecordingChannel channel_;
-  ui::CommandDispatcher dispatcher_{ui::CommandParts{
-      program_.lock(), program_.settings(), program_.playList(), program_.status(), player_,
-      program_.context(), program_.updateWriter(), program_.updateQueue(), window_state_,
-      actions_, dialog_, channel_}};
+  ui::CommandDispatcher dispatcher_{
+      ui::CommandParts{program_.lock(), program_.settings(), program_.playList(), program_.status(),
+                       player_, program_.context(), program_.updateWriter(), program_.updateQueue(),
+                       window_state_, actions_, dialog_, channel_}};
 };
 
 }  // namespace tunora::testing
