@@ -21,7 +21,7 @@
 #include "ui/cover_loader.h"
 #include "ui/current_song.h"
 #include "ui/engine_status_sources.h"
-#include "ui/platform/power_off.h"
+#include "ui/shutdown.h"
 #include "ui/qt/desktop.h"
 #include "ui/status_text.h"
 #include "ui/window_state.h"
@@ -179,6 +179,7 @@ int runDesktopProgram(int argc, char** argv) {
 
   // Shutdown after an unattended build asks first, on a thread of its own.
   program.setShutdownAfterBuild([&program, &desktop] {
+    if (!ui::shutdownAfterBuildWanted(program.settings(), program.words())) return;
     (void)program.threads().start(
         [&desktop] { (void)ui::runShutdownAfterBuild(desktop.dialog(), desktop.powerOff()); });
   });

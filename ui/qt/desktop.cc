@@ -122,7 +122,7 @@ Desktop::~Desktop() = default;
 
 MessageDialog& Desktop::dialog() { return impl_->dialog; }
 StartupUi& Desktop::startupUi() { return impl_->startup_ui; }
-PowerOff& Desktop::powerOff() { return impl_->power_off; }
+PowerControl& Desktop::powerOff() { return impl_->power_off; }
 VideoFrameConsumer& Desktop::videoFrames() { return *impl_->frames; }
 PictureDecoder& Desktop::coverPicture() { return impl_->cover; }
 

@@ -28,7 +28,7 @@
 #include "ui/cover_loader.h"
 #include "ui/geometry.h"
 #include "ui/platform/message_dialog.h"
-#include "ui/platform/power_off.h"
+#include "ui/shutdown.h"
 #include "ui/platform/video_frames.h"
 #include "ui/status_text.h"
 #include "ui/window_state.h"
@@ -60,7 +60,7 @@ class Desktop {
   MessageDialog& dialog();
   // Start-up's dialogs (the message dialog, the ReadMe; the welcome dialog comes later).
   StartupUi& startupUi();
-  PowerOff& powerOff();
+  PowerControl& powerOff();
   VideoFrameConsumer& videoFrames();
   PictureDecoder& coverPicture();
 

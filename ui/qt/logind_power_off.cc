@@ -7,14 +7,28 @@
 
 namespace tunora::ui::qt {
 
+namespace {
+
+constexpr char kService[] = "org.freedesktop.login1";
+constexpr char kPath[] = "/org/freedesktop/login1";
+constexpr char kInterface[] = "org.freedesktop.login1.Manager";
+
+}  // namespace
+
+bool LogindPowerOff::canPowerOff() {
+  QDBusConnection bus = QDBusConnection::systemBus();
+  if (!bus.isConnected()) return false;
+  QDBusInterface manager(kService, kPath, kInterface, bus);
+  if (!manager.isValid()) return false;
+  QDBusReply<QString> can = manager.call("CanPowerOff");
+  return can.isValid() && can.value() == "yes";
+}
+
 bool LogindPowerOff::powerOff() {
   QDBusConnection bus = QDBusConnection::systemBus();
   if (!bus.isConnected()) return false;
-  QDBusInterface manager("org.freedesktop.login1", "/org/freedesktop/login1",
-                         "org.freedesktop.login1.Manager", bus);
+  QDBusInterface manager(kService, kPath, kInterface, bus);
   if (!manager.isValid()) return false;
-  QDBusReply<QString> can = manager.call("CanPowerOff");
-  if (!can.isValid() || can.value() != "yes") return false;
   QDBusReply<void> done = manager.call("PowerOff", false);
   return done.isValid();
 }

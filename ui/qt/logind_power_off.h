@@ -1,14 +1,15 @@
-// PowerOff over logind on the system bus: CanPowerOff first (only "yes" goes on; "challenge"
-// would ask for a password nobody is there to type after an unattended build), then
+// The power service over logind on the system bus: CanPowerOff ("yes" only: "challenge" would
+// ask for a password nobody is there to type after an unattended build), then
 // PowerOff(interactive = false).
 #pragma once
 
-#include "ui/platform/power_off.h"
+#include "ui/shutdown.h"
 
 namespace tunora::ui::qt {
 
-class LogindPowerOff final : public PowerOff {
+class LogindPowerOff final : public PowerControl {
  public:
+  bool canPowerOff() override;
   bool powerOff() override;
 };
 

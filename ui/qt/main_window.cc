@@ -18,9 +18,11 @@
 
 #include "ui/command_numbers.h"
 #include "ui/display_click.h"
+#include "ui/display_input.h"
 #include "ui/keyboard.h"
 #include "ui/layout.h"
 #include "ui/toolbar.h"
+#include "ui/tray.h"
 #include "ui/qt/cover_picture.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/paint.h"
@@ -155,7 +157,7 @@ void MainWindow::buildList() {
   }
   connect(list_, &QTableView::doubleClicked, this, [this] {
     const int row = list_->currentIndex().row();
-    if (row >= 0) (void)p_.lock.postRequest(3, row, 5);
+    if (row >= 0) dispatcher_->rowDoubleClicked(row);
   });
 }
 
@@ -204,21 +206,9 @@ void MainWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().window());
   if (p_.window_state.in_tray.load() != 0) return;
-  PaintInput input;
-  input.width = width();
-  input.height = height();
-  const player::SongDetails song = p_.player.current();
-  input.song = SongTexts{p_.player.playPath(), song.title, song.artist, song.album, song.note};
-  input.score = song.rating;
-  for (uint32_t k = 0; k < input.rating_values.size(); ++k) {
-    input.rating_values[k] = p_.settings.get(settings::kRatingValue, k);
-  }
-  input.upper_right_view = p_.settings.get(settings::kUpperRightView);
-  input.lower_left_view = p_.settings.get(settings::kLowerLeftView);
-  input.list_loaded = p_.window_state.quick_links.loaded();
-  if (input.list_loaded) input.list = p_.window_state.quick_links.list();
+  PaintInput input = displayInput(p_.player, p_.settings, p_.window_state);
   const QImage picture = p_.cover.picture();
-  input.cover_ready = p_.window_state.cover.ready.load() != 0 && !picture.isNull();
+  input.cover_ready = input.cover_ready && !picture.isNull();
   drawPaintList(painter, paintDisplay(input), p_.program_icon, picture);
 }
 
@@ -280,14 +270,7 @@ void MainWindow::setSliderPosition(int32_t position) {
   slider_->setValue(position);
 }
 
-void MainWindow::sliderMoved() {
-  engine::SharedWords& words = p_.lock.words();
-  const int64_t target = p_.player.length.load() * slider_->value() / 1000;
-  if (words.player_request.load() != 0) return;
-  p_.player.seek_target.store(target);
-  int32_t idle = 0;
-  (void)words.player_request.compare_exchange_strong(idle, 5);
-}
+void MainWindow::sliderMoved() { (void)dispatcher_->sliderMoved(slider_->value()); }
 
 void MainWindow::updatePlayTooltip() {
   if (play_action_ == nullptr) return;
@@ -356,11 +339,8 @@ void MainWindow::restoreFromTray() {
 
 void MainWindow::refreshTrayTip() {
   if (tray_ == nullptr) return;
-  std::string tip = kVersionTitleText;
-  if (p_.lock.words().playing.load() != 0) tip = p_.player.current().title;
-  QString text = fromBytes(tip);
-  if (text.size() > kTrayTipLimit) text.truncate(kTrayTipLimit);
-  tray_->setToolTip(text);
+  tray_->setToolTip(fromBytes(
+      trayTip(p_.lock.words().playing.load() != 0, p_.player.current().title)));
 }
 
 void MainWindow::applyOnTop(bool on_top) {

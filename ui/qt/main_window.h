@@ -46,7 +46,6 @@ class VideoWidget;
 inline constexpr char kWindowTitle[] = "Tunora";
 inline constexpr char kVersionTitleText[] = "Tunora 1.9";
 inline constexpr int kStatusBarHeight = 22;
-inline constexpr int kTrayTipLimit = 127;
 
 struct MainWindowParts {
   engine::SharedLock& lock;

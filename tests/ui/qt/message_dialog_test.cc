@@ -8,7 +8,7 @@
 #include <atomic>
 #include <thread>
 
-#include "ui/platform/power_off.h"
+#include "ui/shutdown.h"
 #include "ui/qt/message_dialog_widget.h"
 #include "ui/qt/qt_message_dialog.h"
 #include "tests/ui/qt/qt_test_support.h"
@@ -129,10 +129,20 @@ TEST(MessageDialogTest, CloseAnswersAWaitingCallerAsAClosedDialog) {
   EXPECT_EQ(dialog.show(question()).button, kSecondButton);
 }
 
+// Counts the power-off requests; switches nothing off.
+class FakePower final : public PowerControl {
+ public:
+  bool canPowerOff() override { return true; }
+  bool powerOff() override {
+    requests.fetch_add(1);
+    return true;
+  }
+  std::atomic<int32_t> requests{0};
+};
+
 TEST(ShutdownAfterBuildTest, TimeOutPowersOffAndAbortDoesNot) {
   QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
-  FakePowerOff power;
-  MessageRequest seen;
+  FakePower power;
   dialog.setOnOpen([](MessageDialogWidget* widget) {
     EXPECT_EQ(widget->timeOutTimer()->interval(), 30000);
     QTimer::singleShot(0, widget, [widget] { widget->timeOut(); });
