@@ -39,35 +39,31 @@ bool WindowBridge::runOnWindow(const std::function<void(MainWindow&)>& work) {
     std::mutex mu;
     std::condition_variable cv;
     bool ran = false;
-    bool finished = false;
+    bool abandoned = false;  // the caller stopped waiting: the call must not run any more
   };
   auto done = std::make_shared<Done>();
-  // The call is dropped (and `finished` set by the guard's destructor) if the window goes
-  // before it runs, so the wait below always ends.
-  struct Finish {
-    std::shared_ptr<Done> done;
-    ~Finish() {
-      if (!done) return;
-      std::lock_guard lock(done->mu);
-      done->finished = true;
-      done->cv.notify_all();
-    }
-  };
-  auto finish = std::make_shared<Finish>(Finish{done});
   QMetaObject::invokeMethod(
       window,
-      [window, work, done, finish]() mutable {
+      [window, work, done] {
+        // Held while the work runs, so the caller either gets its answer or has left already
+        // (and the work, whose references may be gone, does not run).
+        std::lock_guard lock(done->mu);
+        if (done->abandoned) return;
         work(*window);
-        {
-          std::lock_guard lock(done->mu);
-          done->ran = true;
-        }
-        finish.reset();
+        done->ran = true;
+        done->cv.notify_all();
       },
       Qt::QueuedConnection);
-  finish.reset();
+  // The window thread answers unless it is going away: detach() comes before the window is
+  // destroyed and before the program's threads are joined, so this wait always ends.
   std::unique_lock lock(done->mu);
-  done->cv.wait(lock, [&] { return done->finished; });
+  while (!done->ran) {
+    if (done->cv.wait_for(lock, std::chrono::milliseconds(50), [&] { return done->ran; })) break;
+    if (detached_.load()) {
+      done->abandoned = true;
+      break;
+    }
+  }
   return done->ran;
 }
 

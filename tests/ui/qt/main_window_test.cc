@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
+#include <atomic>
 #include <optional>
 #include <thread>
 
@@ -24,6 +25,7 @@
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_message_dialog.h"
 #include "ui/qt/toolbar_images.h"
+#include "ui/qt/window_bridge.h"
 #include "tests/ui/qt/qt_test_support.h"
 #include "util/fake_env.h"
 
@@ -144,6 +146,29 @@ TEST_F(MainWindowTest, CommandPostedFromAnotherThreadReachesThePlayerRequestWord
   worker.join();
   ASSERT_TRUE(processEventsUntil([&] { return words().player_request.load() != 0; }));
   EXPECT_EQ(words().player_request.load(), player::kRequestBack);
+}
+
+TEST_F(MainWindowTest, BridgeAnswersFromTheWindowThreadAndStopsWaitingOnceDetached) {
+  for (int n = 1; n <= 3; ++n) program_.playList().append(song(n));
+  QAbstractItemModel* model = window_->listView()->model();
+  ASSERT_TRUE(processEventsUntil([&] { return model->rowCount() == 3; }));
+  window_->listView()->setCurrentIndex(model->index(1, 0));
+  WindowBridge bridge(&*window_, state_, dialog_, cover_);
+  std::atomic<int32_t> row{-2};
+  std::thread executor([&] { row.store(bridge.focusedRow()); });
+  EXPECT_TRUE(processEventsUntil([&] { return row.load() != -2; }));
+  executor.join();
+  EXPECT_EQ(row.load(), 1);
+
+  // Once the window is going away, a caller no longer waits for it (events are not processed
+  // here at all), and a call it left behind does not run.
+  row.store(-2);
+  std::thread late([&] { row.store(bridge.focusedRow()); });
+  bridge.detach();
+  late.join();
+  EXPECT_EQ(row.load(), -1);
+  for (int pass = 0; pass < 20; ++pass) QCoreApplication::processEvents();
+  EXPECT_EQ(row.load(), -1);
 }
 
 TEST_F(MainWindowTest, MinimizingWithTrayOnAndNoTrayLeavesTheWindowReachable) {
