@@ -45,9 +45,9 @@ bool buildLibrary(const std::string& path, uint32_t songs) {
     const int32_t s = t.allocate();
     if (s < 0) return false;
     const uint32_t artist = rng() % 8000;
-    (void)t.writeText(s, kColFileName, "/home/user/Music/Artist " + std::to_string(artist) +
-                                           "/Album " + std::to_string(i % 700) + "/" +
-                                           std::to_string(i) + " Song.mp3");
+    (void)t.writeText(s, kColFileName,
+                      "/home/user/Music/Artist " + std::to_string(artist) + "/Album " +
+                          std::to_string(i % 700) + "/" + std::to_string(i) + " Song.mp3");
     (void)t.writeText(s, kColArtist, "Artist " + std::to_string(artist));
     (void)t.writeText(s, kColTitle, "Song " + std::to_string(i));
     for (int32_t u = 0; u < kUserCount; ++u) {
@@ -96,10 +96,9 @@ int main(int argc, char** argv) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
   posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-  std::vector<std::string> env_text = {"XDG_DATA_HOME=" + root + "/data",
-                                       "XDG_RUNTIME_DIR=" + root + "/run",
-                                       "XDG_CACHE_HOME=" + root + "/cache",
-                                       "TUNORA_TRACE=1", "TUNORA_AUDIO_SINK=fakesink"};
+  std::vector<std::string> env_text = {
+      "XDG_DATA_HOME=" + root + "/data", "XDG_RUNTIME_DIR=" + root + "/run",
+      "XDG_CACHE_HOME=" + root + "/cache", "TUNORA_TRACE=1", "TUNORA_AUDIO_SINK=fakesink"};
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
     if (entry.rfind("XDG_", 0) != 0) env_text.push_back(entry);
@@ -141,9 +140,8 @@ int main(int argc, char** argv) {
     std::lock_guard lock(mu);
     if (trace.find("Tunora Building") != std::string::npos) building_seen = true;
     // The list is full when the count of prepared songs reaches ListSize.
-    built = building_seen &&
-            trace.find(std::to_string(settings.get(settings::kListSize)) + " songs prepared") !=
-                std::string::npos;
+    built = building_seen && trace.find(std::to_string(settings.get(settings::kListSize)) +
+                                        " songs prepared") != std::string::npos;
   }
   const int64_t build_ms = monotonicMillis() - started;
   for (int i = 0; i < 20; ++i) {  // a second of playing (or failing to: the files are made up)

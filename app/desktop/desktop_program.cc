@@ -21,8 +21,8 @@
 #include "ui/cover_loader.h"
 #include "ui/current_song.h"
 #include "ui/engine_status_sources.h"
-#include "ui/shutdown.h"
 #include "ui/qt/desktop.h"
+#include "ui/shutdown.h"
 #include "ui/status_text.h"
 #include "ui/window_state.h"
 
@@ -105,16 +105,28 @@ int runDesktopProgram(int argc, char** argv) {
     player::PlayerWindow* target = nullptr;
     std::function<void()> on_song_text;
     int32_t sliderPosition() override { return target ? target->sliderPosition() : 0; }
-    void setSliderPosition(int32_t p) override { if (target) target->setSliderPosition(p); }
-    void setPlayButtonImage(int32_t i) override { if (target) target->setPlayButtonImage(i); }
-    void resetDisplayForNewSong() override { if (target) target->resetDisplayForNewSong(); }
+    void setSliderPosition(int32_t p) override {
+      if (target) target->setSliderPosition(p);
+    }
+    void setPlayButtonImage(int32_t i) override {
+      if (target) target->setPlayButtonImage(i);
+    }
+    void resetDisplayForNewSong() override {
+      if (target) target->resetDisplayForNewSong();
+    }
     void repaintSongText() override {
       if (on_song_text) on_song_text();
       if (target) target->repaintSongText();
     }
-    void repaintWithVideo() override { if (target) target->repaintWithVideo(); }
-    void refreshStatus() override { if (target) target->refreshStatus(); }
-    void applyOnTop() override { if (target) target->applyOnTop(); }
+    void repaintWithVideo() override {
+      if (target) target->repaintWithVideo();
+    }
+    void refreshStatus() override {
+      if (target) target->refreshStatus();
+    }
+    void applyOnTop() override {
+      if (target) target->applyOnTop();
+    }
     int32_t clientWidth() override { return target ? target->clientWidth() : 0; }
     int32_t clientHeight() override { return target ? target->clientHeight() : 0; }
     bool inTray() override { return target ? target->inTray() : false; }
@@ -124,8 +136,7 @@ int runDesktopProgram(int argc, char** argv) {
   player::Player& player = program.createPlayer(media, forwarding);
   desktop.createWindow(ui::qt::DesktopWindowParts{
       lock, settings, program.playList(), program.status(), player.state(), context,
-      program.updateWriter(), program.updateQueue(), window_state,
-      [&program](int32_t state) {
+      program.updateWriter(), program.updateQueue(), window_state, [&program](int32_t state) {
         (void)program.threads().start(
             [&program, state] { (void)program.stateSwitcher().switchState(state); });
       }});
@@ -143,13 +154,12 @@ int runDesktopProgram(int argc, char** argv) {
   program.setNetworkDialogs(&desktop.networkDialogs());
 
   // The status bar.
-  ui::EngineStatusSources sources({program.builder(), program.buffering(),
-                                   program.checksumPass(), program.updateWriter(),
-                                   program.stateSwitcher(), program.supervisor(),
-                                   program.songTable(), context.fixed_user});
+  ui::EngineStatusSources sources({program.builder(), program.buffering(), program.checksumPass(),
+                                   program.updateWriter(), program.stateSwitcher(),
+                                   program.supervisor(), program.songTable(), context.fixed_user});
   engine::EnvRandomSource random(env);
-  ui::StatusParts status_parts{shared, settings, program.playList(), program.status(), sources,
-                               random};
+  ui::StatusParts status_parts{shared,           settings, program.playList(),
+                               program.status(), sources,  random};
   std::function<void(const ui::StatusTexts&)> show = desktop.statusShow();
   if (trace) {
     show = [show](const ui::StatusTexts& texts) {
@@ -162,18 +172,18 @@ int runDesktopProgram(int argc, char** argv) {
   program.status().setRefresher(ui::statusRefresher(status_parts, show));
   desktop.setRefreshStatus([&program] { program.status().refresh(); });
 
-  cover_loader = std::make_unique<ui::CoverLoader>(ui::CoverLoaderParts{
-      window_state, shared, settings, player.state(), program.status(), random,
-      desktop.coverPicture(), context.data_directory, context.program_directory,
-      desktop.repaintArea()});
+  cover_loader = std::make_unique<ui::CoverLoader>(
+      ui::CoverLoaderParts{window_state, shared, settings, player.state(), program.status(), random,
+                           desktop.coverPicture(), context.data_directory,
+                           context.program_directory, desktop.repaintArea()});
   window_state.cover.markForReload();
 
   // The request executor's work for the window's requests.
   ui::PlayerCurrentSong current_song(player.state());
   player.state().setCurrentSlot(1);
   engine::ExecutorWork work(engine::ExecutorParts{
-      lock, program.library(), settings, program.playList(), program.status(),
-      desktop.channel(), desktop.executorWindow(), current_song, context.fixed_user,
+      lock, program.library(), settings, program.playList(), program.status(), desktop.channel(),
+      desktop.executorWindow(), current_song, context.fixed_user,
       [&context](int32_t value) { network::setChangeCounter(context, value); }});
   work.registerInto(program.executor());
 

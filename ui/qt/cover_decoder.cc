@@ -27,8 +27,8 @@ QImage decode(QImageReader& reader) {
     QImage image = reader.read();
     if (image.isNull()) return {};
     if (image.width() > kCoverMaxSide || image.height() > kCoverMaxSide) {
-      image = image.scaled(kCoverMaxSide, kCoverMaxSide, Qt::KeepAspectRatio,
-                           Qt::SmoothTransformation);
+      image =
+          image.scaled(kCoverMaxSide, kCoverMaxSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
     return opaque(image);
   }

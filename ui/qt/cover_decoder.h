@@ -4,8 +4,8 @@
 // and quickly and a damaged or hostile file fails instead of taking the memory. Any thread.
 #pragma once
 
-#include <QImage>
 #include <QIODevice>
+#include <QImage>
 #include <QString>
 
 namespace tunora::ui::qt {

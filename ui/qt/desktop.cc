@@ -6,15 +6,15 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QSessionManager>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <QDesktopServices>
-#include <QSessionManager>
-#include <QSocketNotifier>
-#include <QUrl>
 #include <optional>
 
 #include "ui/command_numbers.h"
@@ -139,17 +139,17 @@ bool Desktop::loadToolBar() {
 }
 
 void Desktop::createWindow(const DesktopWindowParts& parts) {
-  MainWindowParts window_parts{parts.lock,   parts.settings,     parts.play_list,
-                               parts.status, parts.player,       parts.context,
-                               parts.writer, parts.queue,        parts.window_state,
-                               impl_->dialog, impl_->cover,      impl_->toolbar_images,
-                               impl_->icon,  parts.start_state_switch};
+  MainWindowParts window_parts{
+      parts.lock,         parts.settings,          parts.play_list, parts.status,
+      parts.player,       parts.context,           parts.writer,    parts.queue,
+      parts.window_state, impl_->dialog,           impl_->cover,    impl_->toolbar_images,
+      impl_->icon,        parts.start_state_switch};
   impl_->window = new MainWindow(std::move(window_parts));
   impl_->window->applySavedPlacement();
   impl_->dialog.setParentWidget(impl_->window);
   impl_->frames->setWidget(impl_->window->videoWidget());
-  impl_->bridge = std::make_unique<WindowBridge>(impl_->window, parts.window_state,
-                                                 impl_->dialog, impl_->cover);
+  impl_->bridge = std::make_unique<WindowBridge>(impl_->window, parts.window_state, impl_->dialog,
+                                                 impl_->cover);
   Settings* settings = &parts.settings;
   impl_->settings = settings;
   impl_->bridge->setOnTopSetting([settings] { return settings->get(settings::kOnTop) != 0; });
@@ -180,8 +180,7 @@ std::function<void(const Rect&)> Desktop::repaintArea() {
   MainWindow* window = impl_->window;
   return [window](const Rect& r) {
     QMetaObject::invokeMethod(
-        window, [window, r] { window->update(r.x, r.y, r.width, r.height); },
-        Qt::QueuedConnection);
+        window, [window, r] { window->update(r.x, r.y, r.width, r.height); }, Qt::QueuedConnection);
   };
 }
 
@@ -208,7 +207,8 @@ void Desktop::setOnSessionEnd(std::function<void()> on_session_end) {
 
 void Desktop::closeOnTerminationSignals() {
   if (impl_->signal_fd < 0 || impl_->signal_notifier != nullptr) return;
-  impl_->signal_notifier = new QSocketNotifier(impl_->signal_fd, QSocketNotifier::Read, &impl_->app);
+  impl_->signal_notifier =
+      new QSocketNotifier(impl_->signal_fd, QSocketNotifier::Read, &impl_->app);
   QObject::connect(impl_->signal_notifier, &QSocketNotifier::activated, &impl_->app, [this] {
     signalfd_siginfo info;
     while (::read(impl_->signal_fd, &info, sizeof info) == sizeof info) {
@@ -253,8 +253,10 @@ void Desktop::traceTiming() {
   auto* clock = new QElapsedTimer;
   auto longest = std::make_shared<int64_t>(0);
   QObject::connect(timer, &QTimer::timeout, &impl_->app, [clock, longest] {
-    if (clock->isValid()) *longest = std::max<int64_t>(*longest, clock->restart() - 5);
-    else clock->start();  // from the loop's first tick on
+    if (clock->isValid())
+      *longest = std::max<int64_t>(*longest, clock->restart() - 5);
+    else
+      clock->start();  // from the loop's first tick on
   });
   QObject::connect(&impl_->app, &QCoreApplication::aboutToQuit, &impl_->app, [clock, longest] {
     std::fprintf(stderr, "tunora: longest event-loop stall %lld ms\n",

@@ -28,8 +28,8 @@
 #include "ui/cover_loader.h"
 #include "ui/geometry.h"
 #include "ui/platform/message_dialog.h"
-#include "ui/shutdown.h"
 #include "ui/platform/video_frames.h"
+#include "ui/shutdown.h"
 #include "ui/status_text.h"
 #include "ui/window_state.h"
 

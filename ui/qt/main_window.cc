@@ -21,14 +21,14 @@
 #include "ui/display_input.h"
 #include "ui/keyboard.h"
 #include "ui/layout.h"
-#include "ui/toolbar.h"
-#include "ui/tray.h"
 #include "ui/qt/cover_picture.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/paint.h"
 #include "ui/qt/play_list_model.h"
 #include "ui/qt/text.h"
 #include "ui/qt/video_widget.h"
+#include "ui/toolbar.h"
+#include "ui/tray.h"
 
 namespace tunora::ui::qt {
 
@@ -73,9 +73,9 @@ int tableKey(const QKeyEvent& event) {
 
 MainWindow::MainWindow(MainWindowParts parts)
     : QWidget(nullptr), p_(std::move(parts)), channel_(std::make_unique<Channel>(this)) {
-  dispatcher_ = std::make_unique<CommandDispatcher>(CommandParts{
-      p_.lock, p_.settings, p_.play_list, p_.status, p_.player, p_.context, p_.writer, p_.queue,
-      p_.window_state, *this, p_.dialog, *channel_});
+  dispatcher_ = std::make_unique<CommandDispatcher>(
+      CommandParts{p_.lock, p_.settings, p_.play_list, p_.status, p_.player, p_.context, p_.writer,
+                   p_.queue, p_.window_state, *this, p_.dialog, *channel_});
   setWindowTitle(kWindowTitle);
   setWindowIcon(p_.program_icon);
   setAccessibleName(kWindowTitle);
@@ -89,7 +89,8 @@ MainWindow::MainWindow(MainWindowParts parts)
   connect(slider_, &QSlider::sliderReleased, this, [this] { sliderMoved(); });
   connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
     if (action != QAbstractSlider::SliderMove) {
-      QMetaObject::invokeMethod(this, [this] { sliderMoved(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this] { sliderMoved(); }, Qt::QueuedConnection);
     }
   });
   buildList();
@@ -185,8 +186,7 @@ void MainWindow::layOut() {
   toolbar_->setGeometry(0, 0, w, kDisplayTop);
   list_->setGeometry(layout.list.x, layout.list.y, layout.list.width, layout.list.height);
   list_->setVisible(layout.list_visible);
-  slider_->setGeometry(layout.slider.x, layout.slider.y, layout.slider.width,
-                       layout.slider.height);
+  slider_->setGeometry(layout.slider.x, layout.slider.y, layout.slider.width, layout.slider.height);
   status_bar_->setGeometry(0, h - kStatusBarHeight, w, kStatusBarHeight);
   int left = 0;
   for (int i = 0; i < kStatusParts; ++i) {
@@ -215,8 +215,8 @@ void MainWindow::paintEvent(QPaintEvent*) {
 void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const QPoint at = event->position().toPoint();
-  const DisplayClick click = handleDisplayClick(at.x(), at.y(), p_.settings, p_.window_state,
-                                                p_.lock.words(), p_.player);
+  const DisplayClick click =
+      handleDisplayClick(at.x(), at.y(), p_.settings, p_.window_state, p_.lock.words(), p_.player);
   if (click.kind != DisplayClick::Kind::kNothing) update();
 }
 
@@ -299,7 +299,8 @@ void MainWindow::changeEvent(QEvent* event) {
   if (isMinimized() && p_.settings.get(settings::kTray) != 0 &&
       QSystemTrayIcon::isSystemTrayAvailable()) {
     // Hidden only where a tray icon can bring it back; elsewhere it minimizes normally.
-    QMetaObject::invokeMethod(this, [this] { goToTray(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { goToTray(); }, Qt::QueuedConnection);
   }
 }
 
@@ -339,8 +340,8 @@ void MainWindow::restoreFromTray() {
 
 void MainWindow::refreshTrayTip() {
   if (tray_ == nullptr) return;
-  tray_->setToolTip(fromBytes(
-      trayTip(p_.lock.words().playing.load() != 0, p_.player.current().title)));
+  tray_->setToolTip(
+      fromBytes(trayTip(p_.lock.words().playing.load() != 0, p_.player.current().title)));
 }
 
 void MainWindow::applyOnTop(bool on_top) {
@@ -361,8 +362,7 @@ void MainWindow::applySavedPlacement() {
     words[i] = p_.settings.get(settings::kWindowPlacement, i);
   }
   const int left = words[7], top = words[8], right = words[9], bottom = words[10];
-  if (right - left >= 140 && bottom - top >= 80 && right - left <= 16384 &&
-      bottom - top <= 16384) {
+  if (right - left >= 140 && bottom - top >= 80 && right - left <= 16384 && bottom - top <= 16384) {
     setGeometry(left, top, right - left, bottom - top);
   }
 }
@@ -372,7 +372,16 @@ std::array<int32_t, 11> MainWindow::placement() const {
   const QRect r = normal.isValid() ? normal : geometry();
   // length, flags, show command (1 normal, 3 maximized), minimized and maximized positions,
   // then the normal rectangle.
-  return {44, 0, isMaximized() ? 3 : 1, 0, 0, 0, 0, r.left(), r.top(), r.left() + r.width(),
+  return {44,
+          0,
+          isMaximized() ? 3 : 1,
+          0,
+          0,
+          0,
+          0,
+          r.left(),
+          r.top(),
+          r.left() + r.width(),
           r.top() + r.height()};
 }
 

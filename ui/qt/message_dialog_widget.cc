@@ -50,8 +50,7 @@ MessageDialogWidget::MessageDialogWidget(const MessageRequest& request, const QI
   icon_label->setAlignment(Qt::AlignTop);
   auto* message = new QPlainTextEdit(fromBytes(request.message), this);
   message->setReadOnly(true);
-  message->setFont(arialFont(isSmall(request.kind) ? kSmallMessageFontPixels
-                                                   : kMessageFontPixels));
+  message->setFont(arialFont(isSmall(request.kind) ? kSmallMessageFontPixels : kMessageFontPixels));
   message->setAccessibleName(fromBytes(request.message));
   message->setMinimumSize(360, 96);
   auto* top = new QHBoxLayout;

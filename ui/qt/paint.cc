@@ -28,9 +28,9 @@ void drawPaintList(QPainter& painter, const std::vector<PaintOp>& ops, const QIc
         const QFontMetrics metrics(font);
         const QString text = fromBytes(op.text);
         // The text cell is filled with the background, as opaque text is drawn.
-        painter.fillRect(QRect(op.rect.x, op.rect.y, metrics.horizontalAdvance(text),
-                               metrics.height()),
-                         qColor(op.background));
+        painter.fillRect(
+            QRect(op.rect.x, op.rect.y, metrics.horizontalAdvance(text), metrics.height()),
+            qColor(op.background));
         painter.setPen(qColor(op.color));
         painter.drawText(QPoint(op.rect.x, op.rect.y + metrics.ascent()), text);
         break;

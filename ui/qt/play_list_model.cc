@@ -44,7 +44,8 @@ void PlayListModel::onPlayListChanged(const engine::PlayListChange& change) {
     // The observer runs right after the change, before the next one: the row is the new one.
     if (auto row = list_.row(change.row)) queued.texts = std::move(*row);
   }
-  QMetaObject::invokeMethod(this, [this, queued] { apply(queued); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, queued] { apply(queued); }, Qt::QueuedConnection);
 }
 
 void PlayListModel::apply(const Queued& queued) {

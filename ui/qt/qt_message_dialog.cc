@@ -72,7 +72,8 @@ MessageResult QtMessageDialog::runHere(const MessageRequest& request) {
 }
 
 void QtMessageDialog::openReadMe() {
-  QMetaObject::invokeMethod(this, [this] { open_url_(read_me_); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { open_url_(read_me_); }, Qt::QueuedConnection);
 }
 
 void QtMessageDialog::close() {

@@ -102,14 +102,21 @@ void VideoFrameSink::setArea(const VideoArea& area) {
   QPointer<VideoWidget> widget = widget_;
   if (!widget) return;
   QMetaObject::invokeMethod(
-      widget, [widget, area] { if (widget) widget->placeIn(area); }, Qt::QueuedConnection);
+      widget,
+      [widget, area] {
+        if (widget) widget->placeIn(area);
+      },
+      Qt::QueuedConnection);
 }
 
 void VideoFrameSink::setFullScreen(bool full_screen) {
   QPointer<VideoWidget> widget = widget_;
   if (!widget) return;
   QMetaObject::invokeMethod(
-      widget, [widget, full_screen] { if (widget) widget->setFullScreenMode(full_screen); },
+      widget,
+      [widget, full_screen] {
+        if (widget) widget->setFullScreenMode(full_screen);
+      },
       Qt::QueuedConnection);
 }
 

@@ -51,7 +51,7 @@ class VideoFrameSink final : public VideoFrameConsumer {
  private:
   QPointer<VideoWidget> widget_;
   std::mutex mu_;
-  QImage latest_;                           // guarded by mu_
+  QImage latest_;  // guarded by mu_
   std::atomic<bool> frame_queued_{false};
 };
 

@@ -22,8 +22,7 @@ void WindowBridge::detach() {
   if (window_) {
     std::lock_guard lock(mu_);
     widths_ = window_->columnWidths();
-    placement_ = state_.in_tray.load() != 0 ? std::nullopt
-                                            : std::optional(window_->placement());
+    placement_ = state_.in_tray.load() != 0 ? std::nullopt : std::optional(window_->placement());
   }
   detached_.store(true);
 }
@@ -139,13 +138,12 @@ std::optional<std::string> WindowBridge::chooseFile(const std::string& proposed,
                                          "All Files (*)"};
   std::optional<std::string> chosen;
   (void)runOnWindow([&](MainWindow& w) {
-    const QString filters = QString("%1;;%2;;%3;;%4")
-                                .arg(kFilters[0], kFilters[1], kFilters[2], kFilters[3]);
+    const QString filters =
+        QString("%1;;%2;;%3;;%4").arg(kFilters[0], kFilters[1], kFilters[2], kFilters[3]);
     QString selected = kFilters[(filter >= 1 && filter <= 4) ? filter - 1 : 3];
     const QString path =
         save ? QFileDialog::getSaveFileName(&w, "Tunora", fromPath(proposed), filters, &selected)
-             : QFileDialog::getOpenFileName(&w, "Tunora", fromPath(proposed), filters,
-                                            &selected);
+             : QFileDialog::getOpenFileName(&w, "Tunora", fromPath(proposed), filters, &selected);
     if (!path.isEmpty()) chosen = path.toLocal8Bit().toStdString();
   });
   return chosen;

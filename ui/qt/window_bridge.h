@@ -26,8 +26,7 @@ class WindowBridge final : public player::PlayerWindow,
                            public network::NetworkDialogs,
                            public WindowStateSource {
  public:
-  WindowBridge(MainWindow* window, WindowState& state, MessageDialog& dialog,
-               CoverPicture& cover);
+  WindowBridge(MainWindow* window, WindowState& state, MessageDialog& dialog, CoverPicture& cover);
 
   // After this the bridge answers without the window (GUI thread, before the window goes).
   void detach();

@@ -1,6 +1,8 @@
 // Cover pictures decode small and never take the memory of a huge or damaged file: a
 // 5,000 x 5,000 JPEG comes out at most 1,024 on a side with its shape, damaged files give no
 // picture, and a picture embedded in a tag decodes the same way.
+#include "ui/qt/cover_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -8,7 +10,6 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include "ui/qt/cover_decoder.h"
 #include "ui/qt/cover_picture.h"
 
 namespace tunora::ui::qt {
@@ -63,8 +64,8 @@ TEST(CoverPictureTest, LoadsKeepsAndReleasesAPicture) {
   small.fill(Qt::red);
   ASSERT_TRUE(small.save(dir.filePath("Folder.jpg"), "JPEG"));
   CoverPicture cover;
-  const auto size = cover.load(CoverSource{CoverSource::Kind::kFile,
-                                           dir.filePath("Folder.jpg").toStdString()});
+  const auto size =
+      cover.load(CoverSource{CoverSource::Kind::kFile, dir.filePath("Folder.jpg").toStdString()});
   EXPECT_EQ(size.width, 300);
   EXPECT_EQ(size.height, 200);
   EXPECT_FALSE(cover.picture().isNull());

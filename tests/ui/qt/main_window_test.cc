@@ -1,6 +1,8 @@
 // The main window offscreen: what it is made of, the play list view following the engine's list
 // as other threads change it, and a toolbar click, a key and a posted command each reaching the
 // player request word; minimizing with "Tray" on where no tray exists leaves it reachable.
+#include "ui/qt/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -20,13 +22,12 @@
 
 #include "app/program.h"
 #include "player/player.h"
+#include "tests/ui/qt/qt_test_support.h"
 #include "ui/command_numbers.h"
 #include "ui/qt/cover_picture.h"
-#include "ui/qt/main_window.h"
 #include "ui/qt/qt_message_dialog.h"
 #include "ui/qt/toolbar_images.h"
 #include "ui/qt/window_bridge.h"
-#include "tests/ui/qt/qt_test_support.h"
 #include "util/fake_env.h"
 
 namespace tunora::ui::qt {

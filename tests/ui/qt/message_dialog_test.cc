@@ -8,10 +8,10 @@
 #include <atomic>
 #include <thread>
 
-#include "ui/shutdown.h"
+#include "tests/ui/qt/qt_test_support.h"
 #include "ui/qt/message_dialog_widget.h"
 #include "ui/qt/qt_message_dialog.h"
-#include "tests/ui/qt/qt_test_support.h"
+#include "ui/shutdown.h"
 
 namespace tunora::ui::qt {
 namespace {

@@ -47,14 +47,14 @@ QByteArray bmpBytes(const QImage& source) {
   put32(out, 2835);
   put32(out, 0);
   put32(out, 0);
-  put32(out, 0x00ff0000);  // red mask
-  put32(out, 0x0000ff00);  // green
-  put32(out, 0x000000ff);  // blue
-  put32(out, 0xff000000);  // alpha
-  put32(out, 0x73524742);  // 'sRGB'
+  put32(out, 0x00ff0000);                     // red mask
+  put32(out, 0x0000ff00);                     // green
+  put32(out, 0x000000ff);                     // blue
+  put32(out, 0xff000000);                     // alpha
+  put32(out, 0x73524742);                     // 'sRGB'
   for (int i = 0; i < 9; ++i) put32(out, 0);  // endpoints
   for (int i = 0; i < 3; ++i) put32(out, 0);  // gamma
-  put32(out, 4);  // LCS_GM_IMAGES
+  put32(out, 4);                              // LCS_GM_IMAGES
   put32(out, 0);
   put32(out, 0);
   put32(out, 0);
