@@ -78,6 +78,18 @@ int32_t SharedLock::postRequest(int32_t code, int32_t parameter, int32_t patienc
   }
 }
 
+int32_t SharedLock::tryPostRequest(int32_t code, int32_t parameter) {
+  if (words_.stopping.load() != 0) return -1;
+  if (words_.request.load() == code) return 1;
+  if (words_.request.load() != 0 || words_.grant.load() == code) return -1;
+  WaiterScope waiter(words_.waiter_count);
+  SpinGuardScope guard(words_, env_, kPostGuardTries);
+  if (!guard.held() || words_.request.load() != 0) return -1;
+  words_.request.store(code);
+  words_.request_parameter.store(parameter);
+  return 1;
+}
+
 Grant SharedLock::requestAndWait(int32_t code, int32_t parameter, int32_t patience) {
   if (words_.stopping.load() != 0) return {};
   if (claimGrant(code, false)) return Grant(this, code);

@@ -64,6 +64,12 @@ class SharedLock {
   // other request.
   int32_t postRequest(int32_t code, int32_t parameter, int32_t patience);
 
+  // Posts a request only when the request word is free now (or already holds this code); never
+  // waits beyond the spin guard's few 1 ms steps. For the window thread, which must not wait:
+  // a command that finds the lock busy is dropped and the user may repeat it. 1 when posted,
+  // -1 when refused.
+  int32_t tryPostRequest(int32_t code, int32_t parameter);
+
   // Posts a worker's request and waits until the executor hands it the grant. An empty Grant
   // when the request could not be posted, was taken over by another, was dropped, or (patience
   // above 4) was not granted within 50 waits of 100 ms. With patience above 10 and the lock busy,

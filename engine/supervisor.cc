@@ -70,8 +70,9 @@ bool Supervisor::tick() {
   countOffline();
 
   if (words.test_functions.load() != 0) {
-    if (spinner_ % 25 == 0) status_.refresh();
-    spinner_ = spinner_ >= kSpinnerEnd ? 0 : spinner_ + 1;
+    const int32_t spinner = spinner_.load();
+    if (spinner % 25 == 0) status_.refresh();
+    spinner_.store(spinner >= kSpinnerEnd ? 0 : spinner + 1);
   }
   request = words.request.load();
   return request != kQuitInProgress && request != kQuitFinal;

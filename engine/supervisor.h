@@ -44,6 +44,8 @@ class Supervisor {
   // idle: a grant of that code held by an idle worker is cleared at the stale check. Call
   // before start().
   void setWorkerIdleCheck(int32_t code, std::function<bool()> idle);
+  // The test-mode spinner, 0..100, stepped once a tick while "Test Functions" is on.
+  int32_t spinner() const { return spinner_.load(); }
 
   // Starts run() on a thread of the program.
   bool start();
@@ -76,7 +78,7 @@ class Supervisor {
   StatusMessage& status_;
   StaleGrantChecks stale_checks_;
   std::vector<std::unique_ptr<Worker>> workers_;
-  int32_t spinner_ = 0;  // only the supervisor thread touches it
+  std::atomic<int32_t> spinner_{0};  // only the supervisor thread changes it
 };
 
 }  // namespace tunora::engine

@@ -52,6 +52,11 @@ class PlayerState {
     std::lock_guard lock(mu_);
     current_ = std::move(details);
   }
+  // The score the display shows for the current song (after a rating was stored).
+  void setCurrentRating(uint32_t score) {
+    std::lock_guard lock(mu_);
+    current_.rating = score;
+  }
   void setCurrentSlot(int32_t slot) {
     std::lock_guard lock(mu_);
     current_.slot = slot;

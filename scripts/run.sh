@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
-# Plays music from the terminal (until the main window exists): imports the folder named, or
-# ~/Music, into the library in the data directory and starts "tunora-cli play" with "Auto Rate"
-# on. Generated demo songs are used only while the library holds no music of yours: importing
-# real music into a library of demo songs starts the library afresh without them.
+# Plays music: imports the folder named, or ~/Music, into the library in the data directory and
+# starts the window (tunora), playing at once; with --terminal, or without a display, it plays in
+# the terminal instead ("tunora-cli play" with "Auto Rate" on). Generated demo songs are used only
+# while the library holds no music of yours: importing real music into a library of demo songs
+# starts the library afresh without them.
 set -euo pipefail
 
 usage() {
   cat <<'EOF'
-Usage: scripts/run.sh [MUSIC_FOLDER]
+Usage: scripts/run.sh [--terminal] [MUSIC_FOLDER]
        scripts/run.sh --help
 
 Imports MUSIC_FOLDER (with all its subfolders) into the Tunora library and plays the library.
 Without a folder: imports ~/Music when it holds music; when neither it nor the library holds
 any, plays 30 generated demo songs. A folder that is named but missing or holds no media files
-is an error. The list builder needs at least 20 songs.
+is an error. The list builder needs at least 20 songs. The window opens and plays at once;
+--terminal (or no display) plays in the terminal instead.
 
 The library, the settings and the play lists live in
   ${XDG_DATA_HOME:-~/.local/share}/Pellan/Tunora/
@@ -32,6 +34,11 @@ has_media() {
 }
 
 named=""
+terminal=0
+if [ "${1:-}" = "--terminal" ]; then
+  terminal=1
+  shift
+fi
 case "${1:-}" in
   -h|--help) usage; exit 0 ;;
   -*) echo "run.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
@@ -93,4 +100,8 @@ elif [ -z "$(songs)" ]; then
   "$cli" import --db "$db" "$demo/"
 fi
 [ "${TUNORA_RUN_PREPARE_ONLY:-0}" = 1 ] && exit 0
-exec "$cli" play --settings "$settings" --db "$db" --auto-rate
+if [ "$terminal" = 1 ] || [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  [ "$terminal" = 1 ] || echo "No display: playing in the terminal."
+  exec "$cli" play --settings "$settings" --db "$db" --auto-rate
+fi
+exec "${BUILD_DIR:-build}/tunora" s

@@ -129,6 +129,24 @@ TEST_F(SharedLockTest, SecondWindowCommandWaitsForTheFirstToBeTakenOrGivesUp) {
   EXPECT_EQ(words_.request_parameter.load(), 5);
 }
 
+TEST_F(SharedLockTest, TryPostRequestNeverWaitsForABusyLock) {
+  words_.request.store(kCodeListBuilder);
+  const uint64_t t0 = env_.nowMillis();
+  EXPECT_EQ(lock_.tryPostRequest(kCodeRemoveRow, 1), -1);  // returns without the clock moving
+  EXPECT_EQ(env_.nowMillis(), t0);
+  EXPECT_EQ(words_.request.load(), kCodeListBuilder);
+  words_.request.store(0);
+  words_.grant.store(kCodeRemoveRow);
+  EXPECT_EQ(lock_.tryPostRequest(kCodeRemoveRow, 1), -1) << "granted already";
+  words_.grant.store(0);
+  EXPECT_EQ(lock_.tryPostRequest(kCodeRemoveRow, 7), 1);
+  EXPECT_EQ(words_.request_parameter.load(), 7);
+  EXPECT_EQ(lock_.tryPostRequest(kCodeRemoveRow, 8), 1) << "already posted by this code";
+  EXPECT_EQ(words_.waiter_count.load(), 0);
+  words_.request.store(kQuitFinal);
+  EXPECT_EQ(lock_.tryPostRequest(kCodeRemoveRow, 1), -1);
+}
+
 TEST_F(SharedLockTest, QuitTakesTheRequestWordOverFromAWaitingWorker) {
   auto builder = std::async(std::launch::async,
                             [&] { return static_cast<bool>(lock_.requestAndWait(34, 0, 10)); });

@@ -1,0 +1,374 @@
+// The command table: each command's effect on the shared words, the lock's requests, the
+// settings and the window.
+#include <gtest/gtest.h>
+
+#include "engine/lock_codes.h"
+#include "tests/ui/ui_fixture.h"
+#include "ui/command_numbers.h"
+
+namespace tunora::testing {
+namespace {
+
+using ui::CommandOutcome;
+
+class CommandTest : public UiTest {
+ protected:
+  void addRows(int n) {
+    for (int i = 0; i < n; ++i) {
+      program_.playList().append({"T" + std::to_string(i), "Artist" + std::to_string(i), "Al",
+                                  "/m/" + std::to_string(i) + ".mp3", "mp3"});
+    }
+  }
+  bool called(const std::string& call) const {
+    for (const auto& c : actions_.calls) {
+      if (c == call) return true;
+    }
+    return false;
+  }
+};
+
+TEST_F(CommandTest, PlayWithAnEmptyListAsksForABuildOnlyWhenIdleOrCountingOffline) {
+  struct Case {
+    int32_t before;
+    int32_t after;
+  };
+  for (Case c : {Case{0, 10}, Case{1, 1}, Case{2, 2}, Case{10, 10}, Case{1000, 1000},
+                 Case{1001, 10}, Case{1600, 10}, Case{1999, 1999}}) {
+    words().build_request.store(c.before);
+    words().player_request.store(0);
+    EXPECT_EQ(dispatcher_.dispatch(ui::kCmdPlay), CommandOutcome::kHandled);
+    EXPECT_EQ(words().build_request.load(), c.after) << "build word " << c.before;
+    EXPECT_EQ(words().player_request.load(), 1);
+  }
+  EXPECT_TRUE(called("image 12"));
+  EXPECT_FALSE(called("minimize"));
+}
+
+TEST_F(CommandTest, PlayWithSongsPreparedLeavesTheBuilderAloneAndMinimizesWithAutoMini) {
+  addRows(3);
+  settings().set(settings::kAutoMini, 1);
+  dispatcher_.dispatch(ui::kCmdPlay);
+  EXPECT_EQ(words().build_request.load(), 0);
+  EXPECT_EQ(words().player_request.load(), 1);
+  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"minimize", "image 12"}));
+}
+
+TEST_F(CommandTest, PlayWhilePlayingPauses) {
+  words().playing.store(1);
+  dispatcher_.dispatch(ui::kCmdPlay);
+  EXPECT_EQ(words().player_request.load(), 2);
+  EXPECT_TRUE(actions_.calls.empty());
+}
+
+TEST_F(CommandTest, TransportCommandsSetThePlayerRequest) {
+  struct Case {
+    int32_t command;
+    int32_t request;
+  };
+  for (Case c : {Case{ui::kCmdStop, 3}, Case{ui::kCmdRestart, 7}, Case{ui::kCmdPlayLast, 8},
+                 Case{ui::kCmdPlayBack, 8}}) {
+    words().player_request.store(0);
+    dispatcher_.dispatch(c.command);
+    EXPECT_EQ(words().player_request.load(), c.request) << c.command;
+  }
+  words().player_request.store(0);
+  dispatcher_.dispatch(ui::kCmdSkip);
+  EXPECT_EQ(words().player_request.load(), 0) << "skip does nothing while not playing";
+  words().playing.store(1);
+  dispatcher_.dispatch(ui::kCmdSkip);
+  EXPECT_EQ(words().player_request.load(), 4);
+}
+
+TEST_F(CommandTest, ListActionsBecomeRequestsForTheExecutor) {
+  addRows(4);
+  struct Case {
+    int32_t command;
+    int32_t code;
+    int32_t parameter;
+  };
+  for (Case c : {Case{ui::kCmdRemoveRow, engine::kCodeRemoveRow, 0},
+                 Case{ui::kCmdSaveAsPlaylist, engine::kCodeSaveAsPlaylist, 0},
+                 Case{ui::kCmdPlayNow, engine::kCodePlayRowNow, 0},
+                 Case{ui::kCmdPlayNext, engine::kCodeMoveRowToTop, 0},
+                 Case{ui::kCmdRowDetails, engine::kCodeOpenDetailsOfRow, 0},
+                 Case{ui::kCmdClearList, engine::kCodeClearList, 4}}) {
+    words().request.store(0);
+    words().request_parameter.store(-1);
+    dispatcher_.dispatch(c.command);
+    EXPECT_EQ(words().request.load(), c.code) << c.command;
+    EXPECT_EQ(words().request_parameter.load(), c.parameter) << c.command;
+  }
+}
+
+TEST_F(CommandTest, RequestsAreDroppedWhileTheLockIsTakenOrAQuitRuns) {
+  for (int32_t held : {engine::kCodeListBuilder, engine::kQuitRequested, engine::kQuitFinal}) {
+    words().request.store(held);
+    dispatcher_.dispatch(ui::kCmdRemoveRow);
+    EXPECT_EQ(words().request.load(), held);
+  }
+}
+
+TEST_F(CommandTest, RowDetailsWaitForAnOpenDetailsDialog) {
+  actions_.open_dialogs = {ui::WindowDialog::kSongDetails};
+  dispatcher_.dispatch(ui::kCmdRowDetails);
+  EXPECT_EQ(words().request.load(), 0);
+  dispatcher_.dispatch(ui::kCmdDetailsOfRecord, 17);
+  EXPECT_TRUE(actions_.calls.empty());
+  actions_.open_dialogs.clear();
+  dispatcher_.dispatch(ui::kCmdDetailsOfRecord, 17);
+  EXPECT_TRUE(called("details 17"));
+}
+
+TEST_F(CommandTest, RateIsOfferedOnlyWithTheLockFreeAndOnline) {
+  // The lock is busy: nothing at all.
+  words().request.store(engine::kCodeListBuilder);
+  actions_.keypad_answer = 7;
+  dispatcher_.dispatch(ui::kCmdRate);
+  EXPECT_TRUE(actions_.calls.empty());
+  EXPECT_TRUE(dialog_.shown.empty());
+
+  // Online: the keypad, then request 2 with the button.
+  words().request.store(0);
+  dispatcher_.dispatch(ui::kCmdRate);
+  EXPECT_TRUE(called("keypad"));
+  EXPECT_EQ(words().request.load(), engine::kCodeStoreRating);
+  EXPECT_EQ(words().request_parameter.load(), 7);
+
+  // Cancel: no request.
+  words().request.store(0);
+  actions_.keypad_answer = std::nullopt;
+  dispatcher_.dispatch(ui::kCmdRate);
+  EXPECT_EQ(words().request.load(), 0);
+
+  // "D" is passed on as 13.
+  actions_.keypad_answer = ui::kRateDelete;
+  dispatcher_.dispatch(ui::kCmdRate);
+  EXPECT_EQ(words().request_parameter.load(), 13);
+}
+
+TEST_F(CommandTest, RateWhileOfflineExplainsAndOffersTheReadMe) {
+  words().build_request.store(1200);
+  dialog_.answer = ui::kSecondButton;
+  dispatcher_.dispatch(ui::kCmdRate);
+  ASSERT_EQ(dialog_.shown.size(), 1u);
+  EXPECT_EQ(dialog_.shown[0].message, "Database is currently Offline.");
+  EXPECT_EQ(dialog_.shown[0].first_button, "OK");
+  EXPECT_EQ(dialog_.shown[0].second_button, "View ReadMe");
+  EXPECT_EQ(dialog_.readme_opened, 1);
+  EXPECT_FALSE(called("keypad"));
+  EXPECT_EQ(words().request.load(), 0);
+}
+
+TEST_F(CommandTest, RateWithAnAltModeOpensTheDetailsOfTheCurrentSong) {
+  settings().set(settings::kCurrentState, 2);
+  settings().set(settings::kStateAltMode, 2, 4);
+  player::SongDetails details;
+  details.slot = 42;
+  player_.setCurrent(details);
+  dispatcher_.dispatch(ui::kCmdRate);
+  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"details 42"}));
+}
+
+TEST_F(CommandTest, SearchesOpenOneWindowAtATime) {
+  player::SongDetails details;
+  details.artist = "Nina";
+  player_.setCurrent(details);
+  addRows(3);
+  actions_.focused_row = 2;
+  dispatcher_.dispatch(ui::kCmdSearch);
+  dispatcher_.dispatch(ui::kCmdArtistOfSong);
+  dispatcher_.dispatch(ui::kCmdArtistOfRow);
+  dispatcher_.dispatch(ui::kCmdTopSongs);
+  dispatcher_.dispatch(ui::kCmdWorstSongs);
+  EXPECT_EQ(actions_.calls,
+            (std::vector<std::string>{"search 0 ", "search 1 Nina", "search 1 Artist2", "search 2 ",
+                                      "search 3 "}));
+  actions_.calls.clear();
+  actions_.open_dialogs = {ui::WindowDialog::kSearch};
+  for (int32_t c : {ui::kCmdSearch, ui::kCmdArtistOfSong, ui::kCmdArtistOfRow, ui::kCmdTopSongs,
+                    ui::kCmdWorstSongs}) {
+    dispatcher_.dispatch(c);
+  }
+  EXPECT_TRUE(actions_.calls.empty());
+}
+
+TEST_F(CommandTest, DialogCommandsOpenTheirDialogOnce) {
+  dispatcher_.dispatch(ui::kCmdDatabaseDialog);
+  dispatcher_.dispatch(ui::kCmdOptions);
+  dispatcher_.dispatch(ui::kCmdAbout);
+  dispatcher_.dispatch(ui::kCmdAboutToo);
+  dispatcher_.dispatch(ui::kCmdHelp);
+  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"database", "options", "about", "about"}));
+  EXPECT_EQ(dialog_.readme_opened, 1);
+  actions_.calls.clear();
+  actions_.open_dialogs = {ui::WindowDialog::kDatabase, ui::WindowDialog::kAbout};
+  dispatcher_.dispatch(ui::kCmdDatabaseDialog);
+  dispatcher_.dispatch(ui::kCmdAbout);
+  EXPECT_TRUE(actions_.calls.empty());
+}
+
+TEST_F(CommandTest, BuilderAndOfflineCommands) {
+  dispatcher_.dispatch(ui::kCmdBuildNow);
+  EXPECT_EQ(words().build_request.load(), 10);
+  dispatcher_.dispatch(ui::kCmdStopBuilding);
+  EXPECT_EQ(words().abort.load(), 1);
+
+  words().build_request.store(0);
+  dispatcher_.dispatch(ui::kCmdLockOffline);
+  EXPECT_EQ(words().build_request.load(), 1999);
+  dispatcher_.dispatch(ui::kCmdLockOffline);
+  EXPECT_EQ(words().build_request.load(), 0);
+
+  dispatcher_.dispatch(ui::kCmdSetOffline);
+  EXPECT_EQ(words().build_request.load(), 1000);
+  words().build_request.store(1234);
+  dispatcher_.dispatch(ui::kCmdSetOffline);
+  EXPECT_EQ(words().build_request.load(), 0);
+  words().build_request.store(999);
+  dispatcher_.dispatch(ui::kCmdSetOffline);
+  EXPECT_EQ(words().build_request.load(), 1000);
+
+  program_.context().network_refresh_counter.store(0);
+  dispatcher_.dispatch(ui::kCmdRefreshNetworkCache);
+  EXPECT_EQ(program_.context().network_refresh_counter.load(), 100);
+}
+
+TEST_F(CommandTest, ViewMenuChoicesGoToTheirTargetView) {
+  settings().set(settings::kUpperRightView, 1);
+  settings().set(settings::kLowerLeftView, 0);
+  window_state_.cover.ready.store(1);
+  window_state_.quick_links.setList({});
+
+  window_state_.view_target_lower_left.store(0);
+  dispatcher_.dispatch(ui::kCmdViewBase + 2);  // Disc
+  EXPECT_EQ(settings().get(settings::kUpperRightView), 2);
+  EXPECT_EQ(window_state_.cover.ready.load(), 0) << "the picture is looked up again";
+  EXPECT_FALSE(window_state_.quick_links.loaded());
+
+  dispatcher_.dispatch(ui::kCmdViewBase + 12);  // same name, upper right
+  EXPECT_EQ(settings().get(settings::kUpperRightView), 12);
+
+  // A list in the lower left puts the cover back in the upper right.
+  window_state_.view_target_lower_left.store(1);
+  dispatcher_.dispatch(ui::kCmdViewBase + 11);
+  EXPECT_EQ(settings().get(settings::kLowerLeftView), 11);
+  EXPECT_EQ(settings().get(settings::kUpperRightView), 1);
+
+  dispatcher_.dispatch(ui::kCmdLowerLeftNothing);
+  EXPECT_EQ(settings().get(settings::kLowerLeftView), 0);
+  EXPECT_TRUE(called("repaint"));
+
+  // Values that name no view are not stored.
+  for (int32_t c : {2100, 2103, 2109, 2115, 2199}) {
+    EXPECT_EQ(dispatcher_.dispatch(c), CommandOutcome::kUnknown) << c;
+  }
+  EXPECT_EQ(settings().get(settings::kUpperRightView), 1);
+}
+
+TEST_F(CommandTest, UserModeAndStateMenusChangeTheCurrentState) {
+  settings().set(settings::kCurrentState, 3);
+  dispatcher_.dispatch(ui::kCmdUserBase + 9);
+  dispatcher_.dispatch(ui::kCmdModeBase + 5);
+  EXPECT_EQ(settings().get(settings::kStateUser, 3), 9);
+  EXPECT_EQ(settings().get(settings::kStateAltMode, 3), 5);
+  EXPECT_EQ(settings().get(settings::kStateUser, 0), 0);
+  dispatcher_.dispatch(ui::kCmdStateBase + 7);
+  EXPECT_TRUE(called("switch 7"));
+  // Numbers beyond the ten users, modes and states are not in the table.
+  for (int32_t c : {2210, 2219, 2230, 2239, 2250, 2259}) {
+    EXPECT_EQ(dispatcher_.dispatch(c), CommandOutcome::kUnknown) << c;
+  }
+  EXPECT_EQ(settings().get(settings::kStateUser, 3), 9);
+}
+
+TEST_F(CommandTest, OnTopToggleFlipsTheSettingAndAppliesIt) {
+  dispatcher_.dispatch(ui::kCmdOnTopToggle);
+  EXPECT_EQ(settings().get(settings::kOnTop), 1);
+  dispatcher_.dispatch(ui::kCmdOnTopToggle);
+  EXPECT_EQ(settings().get(settings::kOnTop), 0);
+  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"on top", "not on top"}));
+}
+
+TEST_F(CommandTest, TestFunctionsToggleAndUnknownCommandsFallThrough) {
+  dispatcher_.dispatch(ui::kCmdTestFunctions);
+  EXPECT_EQ(words().test_functions.load(), 1);
+  dispatcher_.dispatch(ui::kCmdTestFunctions);
+  EXPECT_EQ(words().test_functions.load(), 0);
+  for (int32_t c : {0, 8, 12, 2000, 2030, 4999, 9999}) {
+    EXPECT_EQ(dispatcher_.dispatch(c), CommandOutcome::kUnknown) << c;
+  }
+}
+
+TEST_F(CommandTest, DoubleClickOnARowAsksTheExecutorToPlayIt) {
+  dispatcher_.rowDoubleClicked(3);
+  EXPECT_EQ(words().request.load(), engine::kCodeDropRowsAndPlay);
+  EXPECT_EQ(words().request_parameter.load(), 3);
+  words().request.store(0);
+  dispatcher_.rowDoubleClicked(-1);  // no row
+  EXPECT_EQ(words().request.load(), 0);
+}
+
+TEST_F(CommandTest, SliderSeeksWhenNothingIsPending) {
+  player_.length.store(200'000);
+  EXPECT_TRUE(dispatcher_.sliderMoved(250));
+  EXPECT_EQ(player_.seek_target.load(), 50'000);
+  EXPECT_EQ(words().player_request.load(), 5);
+  // A seek still pending: the next move is ignored.
+  words().player_request.store(0);
+  EXPECT_FALSE(dispatcher_.sliderMoved(500));
+  EXPECT_EQ(player_.seek_target.load(), 50'000);
+  // Another request pending: ignored too.
+  player_.seek_target.store(0);
+  words().player_request.store(4);
+  EXPECT_FALSE(dispatcher_.sliderMoved(500));
+  EXPECT_EQ(words().player_request.load(), 4);
+  words().player_request.store(0);
+  EXPECT_TRUE(dispatcher_.sliderMoved(1000));
+  EXPECT_EQ(player_.seek_target.load(), 200'000);
+}
+
+// The quit as the window sees it: two closes, the supervisor's ticks, command 2031.
+TEST_F(CommandTest, QuitWithADoubleCloseEndsInOneDestroy) {
+  program_.attachWindow(&channel_);
+  dispatcher_.closeRequested();
+  EXPECT_EQ(words().request.load(), engine::kQuitRequested);
+  dispatcher_.closeRequested();  // the second close while the quit waits stops a build
+  EXPECT_EQ(words().abort.load(), 1);
+  EXPECT_EQ(words().request.load(), engine::kQuitRequested);
+
+  EXPECT_FALSE(program_.supervisor().tick()) << "66 becomes 665 and the loop ends";
+  EXPECT_EQ(words().request.load(), engine::kQuitInProgress);
+  program_.supervisor().finishQuit();
+  EXPECT_EQ(words().request.load(), engine::kQuitFinal);
+  ASSERT_EQ(channel_.posted(), (std::vector<int32_t>{ui::kCmdFinishQuit}));
+
+  words().playing.store(1);
+  dispatcher_.dispatch(ui::kCmdFinishQuit);
+  EXPECT_EQ(words().player_request.load(), 3);
+  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"destroy"}));
+  program_.attachWindow(nullptr);
+}
+
+TEST_F(CommandTest, ACloseDuringTheQuitsLastPhasesHurriesItOn) {
+  words().request.store(engine::kQuitInProgress);
+  dispatcher_.closeRequested();
+  EXPECT_EQ(words().request.load(), engine::kQuitFinal);
+  EXPECT_TRUE(channel_.posted().empty());
+  dispatcher_.closeRequested();
+  EXPECT_EQ(channel_.posted(), (std::vector<int32_t>{ui::kCmdFinishQuit}));
+  EXPECT_GE(program_.status().refreshCount(), 2);
+}
+
+TEST_F(CommandTest, ExitAndQuitWithoutSavingRequestTheQuit) {
+  addRows(2);
+  dispatcher_.dispatch(ui::kCmdQuitWithoutSaving);
+  EXPECT_EQ(program_.playList().songsPrepared(), kDoNotSavePlayList);
+  EXPECT_EQ(words().request.load(), engine::kQuitRequested);
+
+  words().request.store(engine::kCodeRemoveRow);  // a waiting request is taken over
+  dispatcher_.dispatch(ui::kCmdExit);
+  EXPECT_EQ(words().request.load(), engine::kQuitRequested);
+}
+
+}  // namespace
+}  // namespace tunora::testing

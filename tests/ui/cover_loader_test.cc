@@ -1,0 +1,147 @@
+// The cover loader: when it runs, what it loads, and how failures end the lookup.
+#include "ui/cover_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/random_source.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/ui_fixture.h"
+
+namespace tunora::testing {
+namespace {
+
+class FakeDecoder final : public ui::PictureDecoder {
+ public:
+  Size load(const ui::CoverSource& source) override {
+    loads.push_back(source.path);
+    return fail ? Size{} : Size{640, 480};
+  }
+  void release() override { ++releases; }
+
+  std::vector<std::string> loads;
+  bool fail = false;
+  int releases = 0;
+};
+
+class CoverLoaderTest : public UiTest {
+ protected:
+  void SetUp() override {
+    album_ = dir_.folder();
+    std::ofstream(album_ + "song.mp3") << "x";
+    player_.setPlayPath(album_ + "song.mp3");
+    player_.media_type.store(1);
+    words().playing.store(1);
+    settings().set(settings::kCoverArt, 1);
+    settings().set(settings::kUpperRightView, 1);
+    window_state_.client_width.store(800);
+    window_state_.client_height.store(600);
+  }
+  void picture(const std::string& name) { std::ofstream(album_ + name) << "jpeg"; }
+
+  TempDir dir_;
+  std::string album_;
+  FakeDecoder decoder_;
+  engine::SeededRandomSource random_{3};
+  std::vector<ui::Rect> repaints_;
+  ui::CoverLoader loader_{ui::CoverLoaderParts{
+      window_state_, words(), settings(), player_, program_.status(), random_, decoder_, "", "",
+      [this](const ui::Rect& r) { repaints_.push_back(r); }}};
+};
+
+TEST_F(CoverLoaderTest, LoadsTheChosenPictureAndRepaintsTheCoverArea) {
+  picture("Cover.jpg");
+  picture("Disc.jpg");
+  ASSERT_TRUE(loader_.wanted());
+  loader_.run();
+  EXPECT_EQ(decoder_.loads, (std::vector<std::string>{album_ + "Cover.jpg"}));
+  EXPECT_EQ(window_state_.cover.ready.load(), 1);
+  EXPECT_EQ(window_state_.cover.cover_found.load(), 1);
+  EXPECT_EQ(window_state_.cover.disc_found.load(), 1);
+  EXPECT_EQ(window_state_.cover.width.load(), 640);
+  EXPECT_EQ(window_state_.cover.busy.load(), 0);
+  EXPECT_EQ(repaints_, (std::vector<ui::Rect>{{400, 30, 400, 370}}));
+  EXPECT_FALSE(loader_.wanted()) << "a picture is ready";
+
+  // The Disc view after a reload.
+  settings().set(settings::kUpperRightView, 2);
+  window_state_.cover.markForReload();
+  loader_.run();
+  EXPECT_EQ(decoder_.loads.back(), album_ + "Disc.jpg");
+}
+
+TEST_F(CoverLoaderTest, NotWantedForVideoWithCoverArtOffOrWhileIdle) {
+  picture("Cover.jpg");
+  player_.media_type.store(16);
+  EXPECT_FALSE(loader_.wanted());
+  loader_.run();
+  EXPECT_TRUE(decoder_.loads.empty()) << "a video song never loads a picture";
+
+  player_.media_type.store(1);
+  settings().set(settings::kCoverArt, 0);
+  EXPECT_FALSE(loader_.wanted());
+  loader_.run();
+  EXPECT_TRUE(decoder_.loads.empty());
+
+  settings().set(settings::kCoverArt, 1);
+  words().playing.store(0);
+  EXPECT_FALSE(loader_.wanted());
+  words().playing.store(1);
+  window_state_.cover.busy.store(1);
+  EXPECT_FALSE(loader_.wanted());
+  loader_.run();
+  EXPECT_TRUE(decoder_.loads.empty()) << "one loader at a time";
+  window_state_.cover.busy.store(0);
+
+  words().grant.store(34);
+  loader_.run();
+  EXPECT_TRUE(decoder_.loads.empty()) << "not while somebody holds the database";
+  EXPECT_EQ(window_state_.cover.busy.load(), 0);
+}
+
+TEST_F(CoverLoaderTest, NoPictureAnywhereEndsTheLookupQuietly) {
+  loader_.run();
+  EXPECT_TRUE(decoder_.loads.empty());
+  EXPECT_EQ(window_state_.cover.lookup_done.load(), 1);
+  EXPECT_FALSE(loader_.wanted());
+  EXPECT_FALSE(program_.status().takeMessage());
+  EXPECT_EQ(words().error.load(), 0);
+}
+
+TEST_F(CoverLoaderTest, APictureThatWillNotDecodeIsTriedTenTimesAndTwiceAtMost) {
+  picture("Cover.jpg");
+  decoder_.fail = true;
+  loader_.run();
+  EXPECT_EQ(decoder_.loads.size(), 10u);
+  EXPECT_EQ(window_state_.cover.failures.load(), 1);
+  EXPECT_FALSE(program_.status().takeMessage());
+  ASSERT_TRUE(loader_.wanted()) << "one more try";
+  loader_.run();
+  EXPECT_EQ(decoder_.loads.size(), 20u);
+  EXPECT_EQ(program_.status().takeMessage(), "Not enough Memory for Cover Image");
+  EXPECT_EQ(words().error.load(), 1);
+  EXPECT_FALSE(loader_.wanted());
+  EXPECT_TRUE(repaints_.empty());
+
+  // The next song starts afresh.
+  window_state_.cover.resetForNewSong();
+  EXPECT_TRUE(loader_.wanted());
+}
+
+TEST_F(CoverLoaderTest, ABuildInProgressIsAskedToGoOnButOfflineStaysOffline) {
+  picture("Cover.jpg");
+  words().build_request.store(1);
+  loader_.run();
+  EXPECT_EQ(words().build_request.load(), 10);
+  for (int32_t offline : {1000, 1200, 1999}) {
+    words().build_request.store(offline);
+    window_state_.cover.markForReload();
+    loader_.run();
+    EXPECT_EQ(words().build_request.load(), offline);
+  }
+}
+
+}  // namespace
+}  // namespace tunora::testing

@@ -1,0 +1,111 @@
+// A program object with the window side's parts faked: the window's actions and dialogs are
+// recorded, the window's own command channel records what is posted to it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "engine/window_channel.h"
+#include "player/player_state.h"
+#include "ui/command_dispatch.h"
+#include "ui/platform/message_dialog.h"
+#include "ui/window_actions.h"
+#include "ui/window_state.h"
+#include "tests/support/fake_env.h"
+
+namespace tunora::testing {
+
+class RecordingChannel final : public engine::WindowChannel {
+ public:
+  void postCommand(int32_t command, int32_t) override {
+    std::lock_guard lock(mu_);
+    commands.push_back(command);
+  }
+  std::vector<int32_t> posted() {
+    std::lock_guard lock(mu_);
+    return commands;
+  }
+
+ private:
+  std::mutex mu_;
+  std::vector<int32_t> commands;
+};
+
+class FakeActions final : public ui::WindowActions {
+ public:
+  bool dialogOpen(ui::WindowDialog dialog) override {
+    for (ui::WindowDialog d : open_dialogs) {
+      if (d == dialog) return true;
+    }
+    return false;
+  }
+  void openSearch(ui::SearchMode mode, const std::string& artist) override {
+    calls.push_back("search " + std::to_string(static_cast<int>(mode)) + " " + artist);
+  }
+  void openDatabaseDialog() override { calls.push_back("database"); }
+  void openOptionsDialog() override { calls.push_back("options"); }
+  void openSongDetails(int32_t record) override {
+    calls.push_back("details " + std::to_string(record));
+  }
+  void openAbout() override { calls.push_back("about"); }
+  std::optional<int32_t> showRateKeypad() override {
+    calls.push_back("keypad");
+    return keypad_answer;
+  }
+  void launchFiller() override { calls.push_back("filler"); }
+  void setPlayButtonImage(int32_t image) override {
+    calls.push_back("image " + std::to_string(image));
+  }
+  void minimize() override { calls.push_back("minimize"); }
+  void showMaximized() override { calls.push_back("maximized"); }
+  void applyOnTop(bool on_top) override { calls.push_back(on_top ? "on top" : "not on top"); }
+  void repaintAll() override { calls.push_back("repaint"); }
+  void destroyWindow() override { calls.push_back("destroy"); }
+  void startStateSwitch(int32_t state) override {
+    calls.push_back("switch " + std::to_string(state));
+  }
+  int32_t focusedRow() override { return focused_row; }
+
+  std::vector<std::string> calls;
+  std::vector<ui::WindowDialog> open_dialogs;
+  std::optional<int32_t> keypad_answer;
+  int32_t focused_row = -1;
+};
+
+class ScriptedDialog final : public ui::MessageDialog {
+ public:
+  ui::MessageResult show(const ui::MessageRequest& request) override {
+    shown.push_back(request);
+    return {answer, request.text};
+  }
+  void openReadMe() override { ++readme_opened; }
+
+  std::vector<ui::MessageRequest> shown;
+  int32_t answer = ui::kFirstButton;
+  int readme_opened = 0;
+};
+
+class UiTest : public ::testing::Test {
+ protected:
+  engine::SharedWords& words() { return program_.words(); }
+  Settings& settings() { return program_.settings(); }
+
+  FakeEnv env_;
+  Program program_{env_};
+  player::PlayerState player_;
+  ui::WindowState window_state_;
+  FakeActions actions_;
+  ScriptedDialog dialog_;
+  RecordingChannel channel_;
+  ui::CommandDispatcher dispatcher_{
+      ui::CommandParts{program_.lock(), program_.settings(), program_.playList(), program_.status(),
+                       player_, program_.context(), program_.updateWriter(), program_.updateQueue(),
+                       window_state_, actions_, dialog_, channel_}};
+};
+
+}  // namespace tunora::testing

@@ -1,0 +1,107 @@
+// The tray tip, shutdown after a build, and the display's input gathered from the program.
+#include <gtest/gtest.h>
+
+#include "tests/ui/ui_fixture.h"
+#include "ui/display_input.h"
+#include "ui/shutdown.h"
+#include "ui/tray.h"
+
+namespace tunora::testing {
+namespace {
+
+TEST(TrayTipTest, TitleWhilePlayingCutTo127Characters) {
+  EXPECT_EQ(ui::trayTip(false, "Song"), "Tunora 1.9");
+  EXPECT_EQ(ui::trayTip(true, "Song"), "Song");
+  EXPECT_EQ(ui::trayTip(true, std::string(127, 'a')), std::string(127, 'a'));
+  EXPECT_EQ(ui::trayTip(true, std::string(128, 'a')), std::string(127, 'a'));
+  std::string umlauts;
+  for (int i = 0; i < 130; ++i) umlauts += "\xC3\xA4";
+  EXPECT_EQ(ui::trayTip(true, umlauts), umlauts.substr(0, 254)) << "127 whole characters";
+}
+
+class FakePower final : public ui::PowerControl {
+ public:
+  bool canPowerOff() override { return allowed; }
+  bool powerOff() override {
+    ++calls;
+    return true;
+  }
+  bool allowed = true;
+  int calls = 0;
+};
+
+TEST(ShutdownTest, WantedOnlyWithShutdownAndAutoBuildWhileSilent) {
+  Settings s;
+  engine::SharedWords words;
+  s.set(settings::kShutdown, 1);
+  EXPECT_FALSE(ui::shutdownAfterBuildWanted(s, words)) << "AutoBuild off";
+  s.set(settings::kAutoBuild, 1);
+  EXPECT_TRUE(ui::shutdownAfterBuildWanted(s, words));
+  words.playing.store(1);
+  EXPECT_FALSE(ui::shutdownAfterBuildWanted(s, words));
+}
+
+TEST(ShutdownTest, FirstButtonOrTimeOutPowersOffAndTheSecondAborts) {
+  ScriptedDialog dialog;
+  FakePower power;
+  dialog.answer = ui::kFirstButton;  // the dialog reports its time-out as the first button
+  EXPECT_TRUE(ui::runShutdownAfterBuild(dialog, power));
+  EXPECT_EQ(power.calls, 1);
+  ASSERT_EQ(dialog.shown.size(), 1u);
+  const ui::MessageRequest& r = dialog.shown[0];
+  EXPECT_EQ(r.kind, ui::MessageKind::kSmallMessage);
+  EXPECT_EQ(r.message, "Tunora will shutdown the computer in 30 seconds.");
+  EXPECT_EQ(r.first_button, "Don't wait; do it now!");
+  EXPECT_EQ(r.second_button, "Abort shutdown!");
+  EXPECT_EQ(r.timeout_seconds, 30);
+
+  dialog.answer = ui::kSecondButton;
+  EXPECT_FALSE(ui::runShutdownAfterBuild(dialog, power));
+  EXPECT_EQ(power.calls, 1);
+
+  dialog.answer = ui::kFirstButton;
+  power.allowed = false;
+  EXPECT_FALSE(ui::runShutdownAfterBuild(dialog, power));
+  EXPECT_EQ(power.calls, 1) << "not asked when the power service refuses";
+}
+
+class DisplayInputTest : public UiTest {};
+
+TEST_F(DisplayInputTest, GathersTheSongTheViewsAndTheWindowState) {
+  player::SongDetails d;
+  d.title = "T";
+  d.artist = "A";
+  d.album = "B";
+  d.note = "N";
+  d.rating = 55;
+  player_.setCurrent(d);
+  player_.setPlayPath("/m/t.mp3");
+  settings().set(settings::kRatingValue, 9, 500);
+  settings().set(settings::kUpperRightView, 2);
+  settings().set(settings::kLowerLeftView, 12);
+  window_state_.client_width.store(640);
+  window_state_.client_height.store(480);
+  window_state_.cover.ready.store(1);
+  ui::QuickLinkList list;
+  list.header = "H";
+  window_state_.quick_links.setList(list);
+
+  ui::PaintInput in = ui::displayInput(player_, settings(), window_state_);
+  EXPECT_EQ(in.width, 640);
+  EXPECT_EQ(in.height, 480);
+  EXPECT_EQ(in.song.path, "/m/t.mp3");
+  EXPECT_EQ(in.song.title, "T");
+  EXPECT_EQ(in.song.comment, "N");
+  EXPECT_EQ(in.score, 55u);
+  EXPECT_EQ(in.rating_values[9], 500);
+  EXPECT_EQ(in.upper_right_view, 2);
+  EXPECT_EQ(in.lower_left_view, 12);
+  EXPECT_TRUE(in.list_loaded);
+  EXPECT_EQ(in.list.header, "H");
+  EXPECT_TRUE(in.cover_ready);
+  window_state_.cover.markForReload();
+  EXPECT_FALSE(ui::displayInput(player_, settings(), window_state_).cover_ready);
+}
+
+}  // namespace
+}  // namespace tunora::testing
