@@ -1,4 +1,4 @@
-// SlotIndex: the four slot sets of a table and the count of occupied slots.
+// SlotIndex: the slot sets of a table by status, and the set of occupied slots.
 #include "marlbase/slot_index.h"
 
 namespace tunora::marlbase {
@@ -17,12 +17,12 @@ void SlotIndex::reset(uint32_t capacity) {
   deleted_.reset(capacity);
   live_.reset(capacity);
   other_.reset(capacity);
-  other_occupied_ = 0;
+  occupied_.reset(capacity);
 }
 
 void SlotIndex::bulkAdd(uint32_t slot, int32_t status) {
   setFor(status).rawInsert(slot);
-  if (status != kStatusLive && status > kHighestFreeStatus) ++other_occupied_;
+  if (status > kHighestFreeStatus) occupied_.rawInsert(slot);
 }
 
 void SlotIndex::finishBulk() {
@@ -30,6 +30,7 @@ void SlotIndex::finishBulk() {
   deleted_.finishBulk();
   live_.finishBulk();
   other_.finishBulk();
+  occupied_.finishBulk();
 }
 
 void SlotIndex::grow(uint32_t capacity, int32_t new_slots_status) {
@@ -39,9 +40,10 @@ void SlotIndex::grow(uint32_t capacity, int32_t new_slots_status) {
   deleted_.resize(capacity);
   live_.resize(capacity);
   other_.resize(capacity);
-  for (uint32_t s = old; s < capacity; ++s) setFor(new_slots_status).insert(s);
-  if (new_slots_status != kStatusLive && new_slots_status > kHighestFreeStatus) {
-    other_occupied_ += capacity - old;
+  occupied_.resize(capacity);
+  for (uint32_t s = old; s < capacity; ++s) {
+    setFor(new_slots_status).insert(s);
+    if (new_slots_status > kHighestFreeStatus) occupied_.insert(s);
   }
 }
 
@@ -49,8 +51,10 @@ void SlotIndex::change(uint32_t slot, int32_t old_status, int32_t new_status) {
   if (old_status == new_status) return;
   setFor(old_status).erase(slot);
   setFor(new_status).insert(slot);
-  if (old_status != kStatusLive && old_status > kHighestFreeStatus) --other_occupied_;
-  if (new_status != kStatusLive && new_status > kHighestFreeStatus) ++other_occupied_;
+  const bool was_occupied = old_status > kHighestFreeStatus;
+  const bool is_occupied = new_status > kHighestFreeStatus;
+  if (was_occupied && !is_occupied) occupied_.erase(slot);
+  if (is_occupied && !was_occupied) occupied_.insert(slot);
 }
 
 }  // namespace tunora::marlbase

@@ -1,5 +1,6 @@
 // SlotIndex: which slots of a table are unused (status 0), deleted (5), live (10) or something
-// else, kept current by every status change so that walks and allocations need no scan.
+// else, and which are occupied (status above 9), kept current by every status change so that
+// walks, lookups and allocations need no scan.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +23,9 @@ class SlotIndex {
   void change(uint32_t slot, int32_t old_status, int32_t new_status);
 
   uint32_t capacity() const { return live_.size(); }
-  // Slots with status above 9.
-  uint32_t occupied() const { return live_.count() + other_occupied_; }
+  // Slots with status above 9: the slots the lookups examine and the maintenance counts.
+  uint32_t occupied() const { return occupied_.count(); }
+  const SlotSet& occupiedSlots() const { return occupied_; }
   const SlotSet& live() const { return live_; }
   const SlotSet& unused() const { return unused_; }
   const SlotSet& deleted() const { return deleted_; }
@@ -37,7 +39,7 @@ class SlotIndex {
   SlotSet deleted_;
   SlotSet live_;
   SlotSet other_;
-  uint32_t other_occupied_ = 0;  // members of other_ whose status is above 9
+  SlotSet occupied_;
 };
 
 }  // namespace tunora::marlbase

@@ -144,6 +144,7 @@ Status TableHandle::create() {
   column_offsets_.assign(n, 0);
   defining_columns_ = true;
   cache_.valid = false;
+  column_indexes_.clear();
   return Status::Ok();
 }
 
@@ -289,7 +290,10 @@ Status TableHandle::open() {
       return Status::IOError(errnoText("cannot map file"));
     }
   }
-  if (!open_used_cache_) rebuildIndex();
+  if (!open_used_cache_) {
+    rebuildIndex();
+    column_indexes_.clear();
+  }
   recount();
   return Status::Ok();
 }

@@ -11,9 +11,13 @@
 // Sharing: a writable open excludes every other opener, in this process and in others; read-only
 // opens share with each other. The locks are open-file-description locks, released at close.
 //
-// Reopening: close keeps what open computed (the slot index) and the mapping itself, untouched,
-// and a reopen uses them while the file's identity, size and times are as the close left them;
-// otherwise they are dropped and built again.
+// Reopening: close keeps what open computed (the slot index), the lookup indexes of the columns
+// and the mapping itself, untouched, and a reopen uses them while the file's identity, size and
+// times are as the close left them; otherwise they are dropped and built again.
+//
+// The engine's own record moves and capacity changes are ordered so that a kill at any moment
+// (SIGKILL, not a power loss) leaves a file that opens, with every record whole, none lost and at
+// most one occupied twice: see "Writes and kills" in FORMAT.md.
 //
 // A handle must not be used from two threads at once.
 #pragma once
@@ -23,11 +27,14 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "marlbase/column_index.h"
 #include "marlbase/format.h"
 #include "marlbase/slot_index.h"
 #include "util/status.h"
@@ -115,6 +122,14 @@ class TableHandle {
   // Runs the maintenance, then makes the lowest slot whose status is 0 or 5 live and returns it;
   // -1 when read-only, closed or full (growth refused).
   int32_t allocate();
+  // Whether allocate can ever give a slot on this table as it stands: Ok when a slot holds
+  // status 0 or 5, or the maintenance would grow the table or compact free slots into status 5.
+  // Otherwise (capacity 0, or the free slots all hold status words such as 1, 9 or -1, which
+  // allocation does not reuse and which keep the table from growing) a Corruption status saying
+  // so. Callers that add records check it first, to report why instead of failing on every add.
+  // An allocation can still fail for want of disk space when the check is Ok. Needs a mapped
+  // handle (read-only will do).
+  Status checkCanAllocate() const;
   // Copies a whole slot, status word included. 1, or 0 on failure.
   int32_t copySlot(int32_t from, int32_t to);
   // The lowest slot at or after start whose status, as a signed 16-bit number from its low two
@@ -140,9 +155,12 @@ class TableHandle {
 
   // ---- Lookups and sorting -------------------------------------------------------------------
   // The highest slot (capacity-1 down to 1) with status above 9 whose field equals the search
-  // key, ignoring the case of ASCII letters; -1 when none.
+  // key, ignoring the case of ASCII letters; -1 when none. The first lookup on a column builds
+  // its index (one pass over the occupied slots); later ones cost O(log matches) while the
+  // engine's own writes keep the index current.
   int32_t findInColumn(int32_t column);
-  // The lowest such slot from start upwards; -1 when none.
+  // The lowest such slot from start upwards; -1 when none. Walking all matches by calling it
+  // again from the last match + 1 costs O(matches).
   int32_t findInColumnFrom(int32_t start, int32_t column);
   // slot when any column of the record contains the search key; -1 otherwise.
   int32_t recordMatches(int32_t slot);
@@ -170,6 +188,10 @@ class TableHandle {
   // For tests and benchmarks: forget what open computed, so the next open rescans the file.
   void TEST_dropOpenCache() { cache_.valid = false; }
   bool TEST_openUsedCache() const { return open_used_cache_; }
+  // For crash tests: called between the steps of the file writes that move records or change the
+  // capacity (inside and between record moves of a compaction or a sort, around the size and
+  // header changes of a growth or a shrink), so that a test can kill the process at each.
+  void TEST_setCrashPoint(std::function<void()> hook) { crash_point_ = std::move(hook); }
 
  private:
   // What identifies the file as we left it at close.
@@ -202,7 +224,23 @@ class TableHandle {
   bool remap(bool writable);
   void stampAtClose(bool was_mapped);
   void dropKeptMapping();
-  void sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation);
+  void sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation,
+               std::vector<uint32_t>& source);
+  void moveRecord(uint32_t from, uint32_t to);
+  uint32_t spareSlot() const;
+  void storeStatusWord(uint32_t slot, int32_t status);
+  bool writeCapacity(uint32_t capacity);
+  void crashPoint() const {
+    if (crash_point_) crash_point_();
+  }
+  // The column lookup indexes (column_lookup.cc).
+  uint64_t fieldKey(uint32_t slot, int32_t column) const;
+  uint64_t searchKeyFor(int32_t column) const;
+  ColumnIndex& lookupIndex(int32_t column);
+  void unindexSlot(uint32_t slot);
+  void indexSlot(uint32_t slot);
+  void rekeyColumnIndexes(const std::vector<uint32_t>& source);
+  void resizeColumnIndexes(uint32_t old_capacity);
 
   std::string path_;
   int32_t column_count_ = 0;
@@ -234,7 +272,12 @@ class TableHandle {
   // Slot sets kept current by every status change: live slots (status 10), reusable slots
   // (status 0 or 5) and the rest. They survive close while the file is left unchanged.
   SlotIndex index_;
+  // Per column (index 0 = column 1): its lookup index holding the occupied slots, built by the
+  // first whole-value lookup on the column and kept current by every write; null until then.
+  // Kept and dropped with the slot index.
+  std::vector<std::unique_ptr<ColumnIndex>> column_indexes_;
   FileStamp cache_;
+  std::function<void()> crash_point_;
   bool open_used_cache_ = false;
 };
 

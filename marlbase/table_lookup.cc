@@ -1,9 +1,10 @@
-// Lookups: a field's whole value against the search key (downwards from the top, or upwards
-// from a slot), the key anywhere in a record, and the next record that holds it.
+// Lookups: a field's whole value against the search key (the comparison; the lookups by column
+// are in column_lookup.cc), the key anywhere in a record, and the next record that holds it.
 //
 // Text comparisons fold letters: an ASCII letter in the field also matches the same letter in the
 // other case; every other byte must be equal. Each lookup leaves the last field it examined in
 // the value buffers, as reading that field would.
+#include "marlbase/lookup_keys.h"
 #include "marlbase/table_handle.h"
 
 namespace tunora::marlbase {
@@ -14,22 +15,6 @@ bool sameFolded(uint8_t field, uint8_t key) {
   if (field >= 'a' && field <= 'z') return field - 32 == key;
   if (field >= 'A' && field <= 'Z') return field + 32 == key;
   return false;
-}
-
-// The key's digits read from the left into an unsigned number; other characters are not
-// rejected but take part with their distance from '0', as the stored libraries' tools did.
-uint32_t numericKey(const char* key) {
-  uint32_t n = 0;
-  for (const char* p = key; *p != '\0'; ++p) {
-    n = n * 10 + static_cast<uint32_t>(static_cast<uint8_t>(*p) - '0');
-  }
-  return n;
-}
-
-uint32_t integerField(const uint8_t* field, uint32_t type) {
-  if (type == 0) return field[0];
-  if (type == 1) return uint32_t{field[0]} | uint32_t{field[1]} << 8;
-  return loadU32(field);
 }
 
 }  // namespace
@@ -67,56 +52,6 @@ bool TableHandle::fieldContainsKey(uint32_t slot, int32_t column, uint32_t numer
     }
     ++f;
   }
-}
-
-int32_t TableHandle::findInColumn(int32_t column) {
-  if (!usable() || !validColumn(column) || capacity_ < 2) return -1;
-  const uint32_t key = numericKey(search_key_.data());
-  const SlotSet& live = index_.live();
-  const SlotSet& other = index_.other();
-  // Occupied slots are the live ones and the others above 9; walk both downwards together.
-  uint32_t next_live = live.previous(capacity_ - 1);
-  uint32_t next_other = other.previous(capacity_ - 1);
-  int32_t last_examined = -1;
-  while (true) {
-    while (next_other != SlotSet::kNone && statusAt(next_other) <= kHighestFreeStatus) {
-      next_other = next_other == 0 ? SlotSet::kNone : other.previous(next_other - 1);
-    }
-    uint32_t s;
-    if (next_live == SlotSet::kNone && next_other == SlotSet::kNone) break;
-    if (next_other == SlotSet::kNone || (next_live != SlotSet::kNone && next_live > next_other)) {
-      s = next_live;
-      next_live = s == 0 ? SlotSet::kNone : live.previous(s - 1);
-    } else {
-      s = next_other;
-      next_other = s == 0 ? SlotSet::kNone : other.previous(s - 1);
-    }
-    if (s == 0) break;  // slot 0 is never examined
-    last_examined = static_cast<int32_t>(s);
-    if (fieldEqualsKey(s, column, key)) {
-      readField(last_examined, column);
-      return last_examined;
-    }
-  }
-  if (last_examined >= 0) readField(last_examined, column);
-  return -1;
-}
-
-int32_t TableHandle::findInColumnFrom(int32_t start, int32_t column) {
-  if (!usable() || !validColumn(column)) return -1;
-  if (start < 0) start = 0;
-  const uint32_t key = numericKey(search_key_.data());
-  int32_t last_examined = -1;
-  for (uint32_t s = static_cast<uint32_t>(start); s < capacity_; ++s) {
-    if (statusAt(s) <= kHighestFreeStatus) continue;
-    last_examined = static_cast<int32_t>(s);
-    if (fieldEqualsKey(s, column, key)) {
-      readField(last_examined, column);
-      return last_examined;
-    }
-  }
-  if (last_examined >= 0) readField(last_examined, column);
-  return -1;
 }
 
 int32_t TableHandle::recordMatches(int32_t slot) {

@@ -3,14 +3,22 @@
 //
 // The compaction gives the result of moving each occupied record, one step at a time, down into
 // the free slot just below it until the occupied records are packed at the low slots in their
-// old order. Done literally that restarts a scan after every move and is quadratic; here it is
-// one pass that leaves the same bytes (see compact()).
+// old order. Done step by step that restarts a scan after every move and is quadratic; here it
+// is one pass that leaves the same bytes (see compact()).
+//
+// Writes are ordered for a kill at any moment: a record move writes the fields into a free slot,
+// then its status word, then frees the source, so a kill leaves at most the record being moved
+// live twice and none lost or half-written. A growth extends the file before the header's
+// capacity says so; a shrink writes the lower capacity first and cuts the file after. Either way
+// a kill in between leaves a file longer than its capacity needs, which opens.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -19,8 +27,8 @@
 namespace tunora::marlbase {
 namespace {
 
-// The literal compaction gives up after this many one-step moves; ours always completes but
-// reports what would remain of the budget.
+// The step-by-step compaction gives up after this many one-step moves; ours always completes
+// but reports what would remain of the budget.
 constexpr int64_t kCompactionBudget = 500'000;
 
 }  // namespace
@@ -52,25 +60,28 @@ int32_t TableHandle::maintain() {
 }
 
 // Grows by appending zero slots after whatever the file holds, or cuts the file to exactly the
-// new capacity, then writes the new capacity into the header. The space is reserved before the
-// mapping can touch it, so a full disk refuses the growth instead of killing the process.
+// new capacity. The space is reserved before the mapping can touch it, so a full disk refuses the
+// growth instead of killing the process.
 int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
   struct stat st;
   if (fstat(fd_, &st) != 0) return 0;
   const uint32_t old_capacity = capacity_;
   bool changed = false;
   if (grow) {
+    // The file first, then the header that says the slots are there.
     const uint64_t added = (uint64_t{new_capacity - capacity_} * record_size_ + 3) & ~uint64_t{3};
     changed = posix_fallocate(fd_, st.st_size, static_cast<off_t>(added)) == 0;
+    crashPoint();
+    if (changed) changed = writeCapacity(new_capacity);
   } else {
+    // The header first, then the cut: until the cut the file is merely longer than it needs.
+    // A failed cut leaves it so, which is allowed.
+    changed = writeCapacity(new_capacity);
+    crashPoint();
     const uint64_t end = record_area_ + uint64_t{new_capacity} * record_size_;
-    changed = ftruncate(fd_, static_cast<off_t>(end)) == 0;
+    if (changed) (void)ftruncate(fd_, static_cast<off_t>(end));
   }
-  if (changed) {
-    uint8_t word[4];
-    storeU32(word, new_capacity);
-    changed = pwrite(fd_, word, sizeof word, kCapacityOffset) == sizeof word;
-  }
+  crashPoint();
   if (!remap(true)) {
     close();
     return 0;
@@ -88,14 +99,55 @@ int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
   } else {
     rebuildIndex();
   }
+  resizeColumnIndexes(old_capacity);
   recount();
   return 1;
+}
+
+bool TableHandle::writeCapacity(uint32_t capacity) {
+  uint8_t word[4];
+  storeU32(word, capacity);
+  return pwrite(fd_, word, sizeof word, kCapacityOffset) == sizeof word;
+}
+
+// A status word in one store, so that a kill cannot leave half of it written.
+void TableHandle::storeStatusWord(uint32_t slot, int32_t status) {
+  // Keep the compiler from moving the field writes past this store, or this one past later ones.
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if constexpr (std::endian::native == std::endian::little) {
+    const auto word = static_cast<uint32_t>(status);
+    std::memcpy(slotAddress(slot), &word, sizeof word);
+  } else {
+    storeU32(slotAddress(slot), static_cast<uint32_t>(status));
+  }
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+// One move of the compaction into the free slot `to`: its fields, then its status word (the copy
+// is now live beside the original), then the source's status 5 (its fields stay: a copy).
+void TableHandle::moveRecord(uint32_t from, uint32_t to) {
+  uint8_t* target = slotAddress(to) + kStatusSize;
+  const uint8_t* source = slotAddress(from) + kStatusSize;
+  const uint32_t fields = record_size_ - kStatusSize;
+  if (crash_point_) {
+    // Under a crash test the fields are written in two halves with a crash point between.
+    std::memcpy(target, source, fields / 2);
+    crashPoint();
+    std::memcpy(target + fields / 2, source + fields / 2, fields - fields / 2);
+  } else {
+    std::memcpy(target, source, fields);
+  }
+  crashPoint();
+  storeStatusWord(to, statusAt(from));
+  crashPoint();
+  storeStatusWord(from, kStatusDeleted);
+  crashPoint();
 }
 
 // Record k of the m occupied records, at slot p_k, ends in slot k. Moving it one step at a time
 // leaves a copy of it with status 5 in every slot from k + 1 to p_k; later records overwrite
 // earlier copies, so past slot m - 1 only the last record's copies remain, in slots m .. p_last.
-// The literal algorithm makes sum(p_k - k) moves, which is what the budget counts.
+// The step-by-step algorithm makes sum(p_k - k) moves, which is what the budget counts.
 int32_t TableHandle::compact() {
   if (!isMapped() || liveCount() == 0 || compaction_hold_ != 0 || !map_writable_) {
     return static_cast<int32_t>(kCompactionBudget);
@@ -119,18 +171,26 @@ int32_t TableHandle::compact() {
   // than one fault at a time (a kernel without this does it the slow way).
   const uint64_t touched_end = record_area_ + (uint64_t{occupied.back()} + 1) * record_size_;
   (void)madvise(base_, std::min<uint64_t>(touched_end, map_size_), MADV_POPULATE_WRITE);
+  // Slot k is free when record k moves into it: whatever occupied it has moved already.
   for (uint32_t k = 0; k < m; ++k) {
-    if (occupied[k] != k) std::memcpy(slotAddress(k), slotAddress(occupied[k]), record_size_);
+    if (occupied[k] != k) moveRecord(occupied[k], k);
   }
+  // The last record passed through every slot above its new one: they keep copies of it. These
+  // slots are free already, so the order of these writes does not matter to a reader.
   const uint32_t last = occupied.back();
   for (uint32_t s = m; s <= last; ++s) {
-    std::memcpy(slotAddress(s), slotAddress(m - 1), record_size_);
-    storeU32(slotAddress(s), static_cast<uint32_t>(kStatusDeleted));
+    std::memcpy(slotAddress(s) + kStatusSize, slotAddress(m - 1) + kStatusSize,
+                record_size_ - kStatusSize);
+    storeStatusWord(s, kStatusDeleted);
+    crashPoint();
   }
+  std::vector<uint32_t> source(capacity_);
+  for (uint32_t s = 0; s < capacity_; ++s) source[s] = s < m ? occupied[s] : s;
   for (uint32_t s = 0; s <= last; ++s) {
     const int32_t now = s < m ? statuses[occupied[s]] : kStatusDeleted;
     index_.change(s, statuses[s], now);
   }
+  rekeyColumnIndexes(source);
   dirty_ = true;
   recount();
   const int64_t remaining = kCompactionBudget - moves;

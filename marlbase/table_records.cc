@@ -1,6 +1,7 @@
 // Record and field access: the value buffers, status words, allocation and the live-slot walks.
 // Walks and allocation answer from the slot index instead of scanning the file.
 #include <cstring>
+#include <string>
 
 #include "marlbase/table_handle.h"
 
@@ -22,6 +23,10 @@ void TableHandle::putStatus(uint32_t slot, int32_t status) {
   const int32_t old = statusAt(slot);
   storeU32(slotAddress(slot), static_cast<uint32_t>(status));
   index_.change(slot, old, status);
+  const bool was_occupied = old > kHighestFreeStatus;
+  const bool is_occupied = status > kHighestFreeStatus;
+  if (was_occupied && !is_occupied) unindexSlot(slot);
+  if (is_occupied && !was_occupied) indexSlot(slot);
   dirty_ = true;
 }
 
@@ -69,6 +74,11 @@ int32_t TableHandle::writeField(int32_t slot, int32_t column) {
     storeU32(field, int_value_);
   }
   dirty_ = true;
+  const auto s = static_cast<uint32_t>(slot);
+  if (static_cast<size_t>(column) <= column_indexes_.size() && column_indexes_[column - 1] &&
+      statusAt(s) > kHighestFreeStatus) {
+    column_indexes_[column - 1]->insert(s, fieldKey(s, column));
+  }
   return static_cast<int32_t>(type);
 }
 
@@ -96,13 +106,45 @@ int32_t TableHandle::allocate() {
   return static_cast<int32_t>(slot);
 }
 
+Status TableHandle::checkCanAllocate() const {
+  if (!isMapped()) return Status::InvalidArgument("the table is not open");
+  if (capacity_ == 0) {
+    return Status::Corruption("the table has no slots (capacity 0) and cannot grow");
+  }
+  if (index_.unused().count() + index_.deleted().count() > 0) return Status::Ok();
+  // No reusable slot now. The maintenance runs only while a record is live; it grows a table
+  // that is nearly full, and a compaction leaves status 5 in the free slots it moves records
+  // out of, so a free slot below an occupied one becomes reusable.
+  const uint64_t occupied = index_.occupied();
+  const uint64_t free = capacity_ - occupied;
+  const uint64_t percent = occupied * 100 / capacity_;
+  if (liveCount() != 0) {
+    if ((percent > 90 || free < 10) && uint64_t{capacity_} + 10 <= kMaxCapacity) {
+      return Status::Ok();
+    }
+    const uint32_t highest = index_.occupiedSlots().previous(capacity_ - 1);
+    if (percent < 70 && capacity_ > 50 && compaction_hold_ == 0 && highest != SlotSet::kNone &&
+        highest + 1 > occupied) {
+      return Status::Ok();
+    }
+  }
+  return Status::Corruption(
+      "no slot can be reused: " + std::to_string(free) +
+      " free slots hold status words other than 0 and 5 (such as 1, 9 or -1), which are never "
+      "reused, and the table " +
+      (liveCount() == 0 ? "holds no live record, so it is never grown"
+                        : "is not full enough to be grown"));
+}
+
 int32_t TableHandle::copySlot(int32_t from, int32_t to) {
   if (!isMapped() || !map_writable_ || !validSlot(from) || !validSlot(to)) return 0;
   if (from == to) return 1;
   const int32_t old = statusAt(static_cast<uint32_t>(to));
+  unindexSlot(static_cast<uint32_t>(to));
   std::memmove(slotAddress(static_cast<uint32_t>(to)), slotAddress(static_cast<uint32_t>(from)),
                record_size_);
   index_.change(static_cast<uint32_t>(to), old, statusAt(static_cast<uint32_t>(to)));
+  indexSlot(static_cast<uint32_t>(to));
   dirty_ = true;
   return 1;
 }

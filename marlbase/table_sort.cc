@@ -2,7 +2,8 @@
 // by the column's text (integers as their decimal text) in the collation of collation.h.
 //
 // Equal values keep their order, as an exchange sort of neighbours would leave them; the records
-// are ordered by precomputed sort keys and then moved into place along the permutation's cycles.
+// are ordered by precomputed sort keys and then moved into place along the permutation's cycles,
+// one whole move at a time through a free slot, so that a kill part-way loses no record.
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -15,8 +16,9 @@
 namespace tunora::marlbase {
 
 // Sorts the occupied records of slots begin .. end-1 in place.
-void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column,
-                          const Collation& collation) {
+// source[s] := the slot whose record is now in s.
+void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation,
+                          std::vector<uint32_t>& source) {
   const uint32_t m = end - begin;
   const uint32_t type = column_types_[column - 1];
   std::vector<std::string> keys(m);
@@ -42,22 +44,60 @@ void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column,
 
   std::vector<int32_t> old_status(m);
   for (uint32_t s = 0; s < m; ++s) old_status[s] = statusAt(begin + s);
+  // With a free slot to hold one record, every step is a record move that finishes before the
+  // next (moveRecord): a kill leaves at most one record twice and none lost. The free slot gets
+  // its bytes back at the end. Without one, the held record waits in memory.
+  const uint32_t spare = spareSlot();
   std::vector<uint8_t> held(record_size_);
+  if (spare != SlotSet::kNone) std::memcpy(held.data(), slotAddress(spare), record_size_);
   std::vector<bool> placed(m, false);
   for (uint32_t start = 0; start < m; ++start) {
     if (placed[start] || order[start] == start) continue;
     // Walk the cycle start <- order[start] <- order[order[start]] ...
-    std::memcpy(held.data(), slotAddress(begin + start), record_size_);
+    if (spare != SlotSet::kNone) {
+      moveRecord(begin + start, spare);
+    } else {
+      std::memcpy(held.data(), slotAddress(begin + start), record_size_);
+      crashPoint();
+    }
     uint32_t k = start;
     while (order[k] != start) {
-      std::memcpy(slotAddress(begin + k), slotAddress(begin + order[k]), record_size_);
+      if (spare != SlotSet::kNone) {
+        moveRecord(begin + order[k], begin + k);
+      } else {
+        std::memcpy(slotAddress(begin + k), slotAddress(begin + order[k]), record_size_);
+        crashPoint();
+      }
       placed[k] = true;
       k = order[k];
     }
-    std::memcpy(slotAddress(begin + k), held.data(), record_size_);
+    if (spare != SlotSet::kNone) {
+      moveRecord(spare, begin + k);
+    } else {
+      std::memcpy(slotAddress(begin + k), held.data(), record_size_);
+      crashPoint();
+    }
     placed[k] = true;
   }
-  for (uint32_t s = 0; s < m; ++s) index_.change(begin + s, old_status[s], old_status[order[s]]);
+  if (spare != SlotSet::kNone) {
+    std::memcpy(slotAddress(spare) + kStatusSize, held.data() + kStatusSize,
+                record_size_ - kStatusSize);
+    storeStatusWord(spare, static_cast<int32_t>(loadU32(held.data())));
+  }
+  for (uint32_t s = 0; s < m; ++s) {
+    index_.change(begin + s, old_status[s], old_status[order[s]]);
+    source[begin + s] = begin + order[s];
+  }
+}
+
+// The lowest free slot (status 9 or below), or kNone.
+uint32_t TableHandle::spareSlot() const {
+  uint32_t best = std::min(index_.unused().next(0), index_.deleted().next(0));
+  const SlotSet& other = index_.other();
+  for (uint32_t s = other.next(0); s != SlotSet::kNone && s < best; s = other.next(s + 1)) {
+    if (statusAt(s) <= kHighestFreeStatus) return s;
+  }
+  return best;
 }
 
 int32_t TableHandle::sortByColumn(int32_t column) {
@@ -73,6 +113,8 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   // After a complete compaction the occupied records are slots 0 .. m-1; while the compaction
   // hold is raised they may lie in several runs, and each run is sorted on its own (records are
   // only ever exchanged with an occupied neighbour).
+  std::vector<uint32_t> source(capacity_);
+  std::iota(source.begin(), source.end(), 0);
   uint32_t s = 0;
   while (s < capacity_) {
     if (statusAt(s) <= kHighestFreeStatus) {
@@ -81,9 +123,10 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
     }
     uint32_t end = s;
     while (end < capacity_ && statusAt(end) > kHighestFreeStatus) ++end;
-    sortRun(s, end, column, *collation);
+    sortRun(s, end, column, *collation, source);
     s = end;
   }
+  rekeyColumnIndexes(source);
   dirty_ = true;
   recount();
   return 1;

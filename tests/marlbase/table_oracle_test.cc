@@ -109,7 +109,7 @@ class OracleRun {
   void randomOperation() {
     const int32_t slot = anySlot();
     const auto column = static_cast<int32_t>(1 + pick(static_cast<uint32_t>(types_.size())));
-    last_op_ = static_cast<int>(pick(17));
+    last_op_ = static_cast<int>(pick(19));
     SCOPED_TRACE("op " + std::to_string(last_op_));
     switch (last_op_) {
       case 0: {
@@ -213,6 +213,57 @@ class OracleRun {
         // The exchange sort leaves whatever it compared last in the buffers; ours leaves them.
         literal_.textValue = engine_.textValue();
         literal_.intValue = engine_.intValue();
+        break;
+      }
+      case 17: {
+        // Every match of a key in slot order, one findInColumnFrom after the other.
+        setKey();
+        int32_t from = pick(3) == 0 ? slot : 0;
+        for (int guard = 0; guard <= static_cast<int>(literal_.capacity()); ++guard) {
+          const int32_t ours = engine_.findInColumnFrom(from, column);
+          ASSERT_EQ(ours, literal_.findInColumnFrom(from, column)) << "walk from " << from;
+          expectSameBuffers();
+          if (ours < 0) break;
+          from = ours + 1;
+        }
+        break;
+      }
+      case 18: {
+        // Another handle changes the file between our close and reopen: what we kept is stale.
+        engine_.close();
+        TableHandle other;
+        other.setPath(path_);
+        other.setWritable(true);
+        ASSERT_TRUE(other.open().ok());
+        // The other handle counts its live records afresh and does not batch.
+        literal_.recount();
+        literal_.setBatch(false);
+        for (int n = 0; n < 3; ++n) {
+          const int32_t s = anySlot();
+          const auto c = static_cast<int32_t>(1 + pick(static_cast<uint32_t>(types_.size())));
+          if (types_[c - 1] >= 10) {
+            const std::string text = pick(2) == 0 ? randomText(5) : "";
+            other.setTextValue(text);
+            literal_.textValue = text;
+          } else {
+            other.setIntValue(pick(30));
+            literal_.intValue = other.intValue();
+          }
+          other.writeField(s, c);
+          literal_.writeField(s, c);
+          const int32_t status = kStatuses[pick(7)];
+          other.setStatus(s, status);
+          literal_.setStatus(s, status);
+        }
+        other.close();
+        literal_.setBatch(engine_.batch());
+        engine_.setWritable(true);
+        ASSERT_TRUE(engine_.open().ok());
+        literal_.recount();
+        literal_.setHold(0);
+        // The buffers are the handle's own, not the file's.
+        engine_.setTextValue(literal_.textValue);
+        engine_.setIntValue(literal_.intValue);
         break;
       }
     }

@@ -211,3 +211,55 @@ TEST_F(TableRecordsTest, CompactionCompletesBeyondTheLiteralBudget) {
 
 }  // namespace
 }  // namespace tunora::marlbase
+
+namespace tunora::marlbase {
+namespace {
+
+// Tables that allocation can never add to are reported by checkCanAllocate, and only those: for
+// each shape the check's verdict is compared with what allocate then does.
+TEST(TableAllocationCheckTest, SaysWhenNoRecordCanEverBeAddedAndOnlyThen) {
+  struct Case {
+    const char* what;
+    std::vector<int32_t> statuses;
+    bool can_allocate;
+    const char* says;  // part of the message when it cannot
+  };
+  auto shape = [](uint32_t capacity, std::vector<std::pair<uint32_t, int32_t>> set, int32_t rest) {
+    std::vector<int32_t> statuses(capacity, rest);
+    for (const auto& [slot, status] : set) statuses[slot] = status;
+    return statuses;
+  };
+  const std::vector<Case> cases = {
+      {"capacity 0", {}, false, "capacity 0"},
+      {"free slots hold 1", shape(60, {{0, 10}}, 1), false, "status words other than 0 and 5"},
+      {"free slots hold 9 and -1", shape(30, {{0, 10}, {7, 9}}, -1), false, "not full enough"},
+      {"no live record, free slots hold 1", shape(30, {}, 1), false, "holds no live record"},
+      {"one deleted slot", shape(30, {{0, 10}, {29, 5}}, 1), true, ""},
+      {"one unused slot", shape(30, {{0, 10}, {3, 0}}, 9), true, ""},
+      // Fewer than 10 free slots: the table grows by zero slots.
+      {"nearly full", shape(30, {{3, 1}, {4, -1}}, 10), true, ""},
+      // A compaction moves the record at the top down and leaves status 5 behind it.
+      {"compaction frees slots", shape(60, {{0, 10}, {59, 10}}, 1), true, ""},
+      {"a table as created", shape(10, {{0, 10}}, 0), true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string path = dir.file("t.mbf");
+    testing::writeShapedTable(path, {14, 2}, c.statuses);
+    TableHandle t;
+    t.setPath(path);
+    t.setWritable(true);
+    ASSERT_TRUE(t.open().ok()) << "such a table opens";
+    const Status check = t.checkCanAllocate();
+    EXPECT_EQ(check.ok(), c.can_allocate) << check.message();
+    if (!check.ok()) {
+      EXPECT_EQ(check.code(), Status::Code::kCorruption);
+      EXPECT_NE(check.message().find(c.says), std::string::npos) << check.message();
+    }
+    EXPECT_EQ(t.allocate() >= 0, c.can_allocate);
+  }
+}
+
+}  // namespace
+}  // namespace tunora::marlbase

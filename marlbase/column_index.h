@@ -1,0 +1,67 @@
+// ColumnIndex: for one column of a table, which occupied slots hold each value, so that a
+// whole-value lookup visits only the slots that may match instead of scanning the table.
+//
+// Values are reduced to 64-bit keys (columnKey below): an integer field's value, or a hash of a
+// text with its ASCII letters folded, as the lookups compare them. Different texts may share a
+// key, so a lookup still compares each candidate's field. The candidates of one key are kept in
+// ascending slot order, so "the highest" and "the lowest from slot s" cost O(log k) to find.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace tunora::marlbase {
+
+// The key of a text (up to its NUL or `limit` bytes) with ASCII letters folded to lower case.
+uint64_t textKey(const uint8_t* text, uint32_t limit);
+// The key of an integer value.
+inline uint64_t integerKey(uint32_t value) { return value; }
+
+class ColumnIndex {
+ public:
+  // Empties the index for slots 0..capacity-1.
+  void reset(uint32_t capacity);
+  // Changes the slot range; members at or above the new capacity are dropped.
+  void resize(uint32_t capacity);
+  uint32_t capacity() const { return static_cast<uint32_t>(key_of_.size()); }
+
+  // Adds a slot under a key (a member is first removed from its old key).
+  void insert(uint32_t slot, uint64_t key);
+  // Removes a slot; nothing happens when it is not a member.
+  void erase(uint32_t slot);
+  bool contains(uint32_t slot) const { return slot < present_.size() && present_[slot]; }
+  // The key a member was added under.
+  uint64_t keyOf(uint32_t slot) const { return key_of_[slot]; }
+  uint32_t size() const { return members_; }
+
+  // The members under a key, in ascending slot order. Valid until the next change.
+  std::span<const uint32_t> slots(uint64_t key) const;
+
+ private:
+  // One key's entry in the open-addressed table: a single slot held in place, or a list.
+  struct Entry {
+    uint64_t key = 0;
+    uint32_t value = 0;  // the slot (kSingle) or the index into lists_ (kList)
+    uint8_t kind = 0;    // kEmpty, kSingle or kList
+  };
+  static constexpr uint8_t kEmpty = 0;
+  static constexpr uint8_t kSingle = 1;
+  static constexpr uint8_t kList = 2;
+
+  size_t home(uint64_t key) const;
+  size_t find(uint64_t key) const;  // the entry of key, or the empty entry where it would go
+  void removeEntry(size_t at);
+  void growTable();
+  uint32_t newList();
+
+  std::vector<uint64_t> key_of_;  // per slot, valid for members
+  std::vector<bool> present_;     // per slot
+  uint32_t members_ = 0;
+  std::vector<Entry> table_;  // size a power of two, at most 70 % in use
+  size_t used_ = 0;
+  std::vector<std::vector<uint32_t>> lists_;  // ascending slots of keys with several members
+  std::vector<uint32_t> free_lists_;
+};
+
+}  // namespace tunora::marlbase

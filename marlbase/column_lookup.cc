@@ -1,0 +1,124 @@
+// Whole-value lookups by column through the column indexes, and keeping those indexes current.
+//
+// A column's index holds every occupied slot (status above 9) under the key of its field. The
+// lookup takes the candidates under the search key's key and compares each with the search key as
+// the plain scan would, so the results are the scan's: findInColumn the highest match among slots
+// capacity-1 down to 1, findInColumnFrom the lowest from its start. The value buffers are left as
+// the scan leaves them: the matching field, or when nothing matches the last field the scan would
+// have examined (the lowest occupied slot above 0, or the highest occupied slot from the start).
+#include <algorithm>
+
+#include "marlbase/lookup_keys.h"
+#include "marlbase/table_handle.h"
+
+namespace tunora::marlbase {
+
+uint64_t TableHandle::fieldKey(uint32_t slot, int32_t column) const {
+  const uint32_t type = column_types_[column - 1];
+  const uint8_t* field = fieldAddress(slot, column);
+  if (!isTextType(type)) return integerKey(integerField(field, type));
+  return textKey(field, fieldWidth(type) - 1);
+}
+
+uint64_t TableHandle::searchKeyFor(int32_t column) const {
+  if (!isTextType(column_types_[column - 1])) return integerKey(numericKey(search_key_.data()));
+  return textKey(reinterpret_cast<const uint8_t*>(search_key_.data()), kSearchKeySize - 1);
+}
+
+ColumnIndex& TableHandle::lookupIndex(int32_t column) {
+  if (column_indexes_.size() != static_cast<size_t>(column_count_)) {
+    column_indexes_.clear();
+    column_indexes_.resize(static_cast<size_t>(column_count_));
+  }
+  std::unique_ptr<ColumnIndex>& index = column_indexes_[column - 1];
+  if (!index) {
+    index = std::make_unique<ColumnIndex>();
+    index->reset(capacity_);
+    const SlotSet& occupied = index_.occupiedSlots();
+    for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
+      index->insert(s, fieldKey(s, column));
+    }
+  }
+  return *index;
+}
+
+void TableHandle::unindexSlot(uint32_t slot) {
+  for (auto& index : column_indexes_) {
+    if (index) index->erase(slot);
+  }
+}
+
+void TableHandle::indexSlot(uint32_t slot) {
+  if (statusAt(slot) <= kHighestFreeStatus) return;
+  for (size_t c = 0; c < column_indexes_.size(); ++c) {
+    if (column_indexes_[c])
+      column_indexes_[c]->insert(slot, fieldKey(slot, static_cast<int32_t>(c + 1)));
+  }
+}
+
+// After records moved (compaction, sort): the record now in slot s came from source[s]. Its key is
+// the one it had there, so nothing is read from the file.
+void TableHandle::rekeyColumnIndexes(const std::vector<uint32_t>& source) {
+  const SlotSet& occupied = index_.occupiedSlots();
+  std::vector<std::pair<uint32_t, uint64_t>> members;
+  for (auto& index : column_indexes_) {
+    if (!index) continue;
+    members.clear();
+    for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
+      members.emplace_back(s, index->keyOf(source[s]));
+    }
+    index->reset(capacity_);
+    for (const auto& [slot, key] : members) index->insert(slot, key);
+  }
+}
+
+// After the capacity changed: slots past a lower capacity leave the indexes; the occupied slots a
+// growth added (a file may hold records past its capacity) join them.
+void TableHandle::resizeColumnIndexes(uint32_t old_capacity) {
+  for (auto& index : column_indexes_) {
+    if (index) index->resize(capacity_);
+  }
+  for (uint32_t s = old_capacity; s < capacity_; ++s) indexSlot(s);
+}
+
+int32_t TableHandle::findInColumn(int32_t column) {
+  if (!usable() || !validColumn(column) || capacity_ < 2) return -1;
+  const uint32_t numeric = numericKey(search_key_.data());
+  const std::span<const uint32_t> candidates = lookupIndex(column).slots(searchKeyFor(column));
+  for (auto it = candidates.rbegin(); it != candidates.rend() && *it != 0; ++it) {
+    if (fieldEqualsKey(*it, column, numeric)) {
+      const auto found = static_cast<int32_t>(*it);
+      readField(found, column);
+      return found;
+    }
+  }
+  // The scan downwards would have ended at the lowest occupied slot above 0.
+  const uint32_t last_examined = index_.occupiedSlots().next(1);
+  if (last_examined != SlotSet::kNone) readField(static_cast<int32_t>(last_examined), column);
+  return -1;
+}
+
+int32_t TableHandle::findInColumnFrom(int32_t start, int32_t column) {
+  if (!usable() || !validColumn(column)) return -1;
+  if (start < 0) start = 0;
+  if (static_cast<uint32_t>(start) >= capacity_) return -1;
+  const auto from = static_cast<uint32_t>(start);
+  const uint32_t numeric = numericKey(search_key_.data());
+  const std::span<const uint32_t> candidates = lookupIndex(column).slots(searchKeyFor(column));
+  for (auto it = std::lower_bound(candidates.begin(), candidates.end(), from);
+       it != candidates.end(); ++it) {
+    if (fieldEqualsKey(*it, column, numeric)) {
+      const auto found = static_cast<int32_t>(*it);
+      readField(found, column);
+      return found;
+    }
+  }
+  // The scan upwards would have ended at the highest occupied slot.
+  const uint32_t last_examined = index_.occupiedSlots().previous(capacity_ - 1);
+  if (last_examined != SlotSet::kNone && last_examined >= from) {
+    readField(static_cast<int32_t>(last_examined), column);
+  }
+  return -1;
+}
+
+}  // namespace tunora::marlbase
