@@ -41,21 +41,42 @@ QuickLinkSearch searchRelated(marlbase::TableHandle& table, int32_t column, std:
   const int32_t user = options.user >= 0 && options.user < kUserCount ? options.user : 0;
   table.setSearchKey(key);
   std::vector<QuickLinkEntry>& entries = found.entries;
+  const auto full = [&] { return entries.size() >= static_cast<size_t>(kQuickLinkMaxEntries); };
+  // Every walk is in slot order. The live matches seen so far are remembered with their
+  // ratings, so a later walk reads the table only where an earlier one stopped (in practice the
+  // first walk either fills the list or sees every match).
+  struct Match {
+    int32_t slot;
+    int32_t rating;
+  };
+  std::vector<Match> seen;
+  int32_t unseen = table.findInColumnFrom(0, column);  // the first match not in `seen`
   size_t reported = 0;
   for (int32_t k = 10; k >= 0; --k) {
-    for (int32_t slot = table.findInColumnFrom(0, column); slot >= 0;
-         slot = table.findInColumnFrom(slot + 1, column)) {
+    for (size_t i = 0;;) {
       if (request_word.load() != 0) {
         found.yielded = true;
         break;
       }
-      if (table.getStatus(slot) != kLiveStatus) continue;
-      const uint32_t score = table.readInt(slot, ratingColumn(user)).value_or(0);
-      if (ratingOfScore(score, options.thresholds) != k) continue;
-      entries.push_back({entryText(table, slot, k, options), slot});
-      if (entries.size() >= static_cast<size_t>(kQuickLinkMaxEntries)) break;
+      Match match{};
+      if (i < seen.size()) {
+        match = seen[i++];
+      } else if (unseen < 0) {
+        break;
+      } else {
+        const int32_t slot = unseen;
+        unseen = table.findInColumnFrom(slot + 1, column);
+        if (table.getStatus(slot) != kLiveStatus) continue;
+        const uint32_t score = table.readInt(slot, ratingColumn(user)).value_or(0);
+        match = Match{slot, ratingOfScore(score, options.thresholds)};
+        seen.push_back(match);
+        i = seen.size();
+      }
+      if (match.rating != k) continue;
+      entries.push_back({entryText(table, match.slot, k, options), match.slot});
+      if (full()) break;
     }
-    if (found.yielded || entries.size() >= static_cast<size_t>(kQuickLinkMaxEntries)) break;
+    if (found.yielded || full()) break;
     if (entries.size() > reported + kReportAfter) {
       reported = entries.size();
       if (progress) progress(entries);
