@@ -74,6 +74,11 @@ bool Program::startBuilder() {
   return threads_.start([this] { builder_.runThread(); });
 }
 
+void Program::setShutdownAfterBuild(std::function<void()> start) {
+  builder_hooks_.setShutdownAfterBuild(start);
+  buffering_.setShutdownAfterBuild(std::move(start));
+}
+
 void Program::attachWindow(engine::WindowChannel* window) { window_slot_.attach(window); }
 
 void Program::noteEditQueueCount() {

@@ -8,6 +8,7 @@
 // moves the clock until running threads reach 0, or calls stopThreads while moving it).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -93,6 +94,10 @@ class Program {
   // The window's command channel; commands posted while none is attached are dropped. The
   // channel must outlive the program object's threads (detach it before destroying it).
   void attachWindow(engine::WindowChannel* window);
+  // What starts the shutdown-after-build thread when a build (or a buffering pass) ends with
+  // "Shutdown" and "Auto Build" on and nothing playing; nothing until set. Call before the
+  // threads start.
+  void setShutdownAfterBuild(std::function<void()> start);
   // Starts the supervisor thread.
   bool startSupervisor() { return supervisor_.start(); }
   // Starts the list builder's thread; it writes full lists into the data directory.

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Plays music from the terminal (until the main window exists): imports ~/Music, or the folder
-# named, into the library in the data directory, falls back to 30 generated demo songs when
-# there is no music, and starts "tunora-cli play" with "Auto Rate" on.
-# Usage: scripts/run.sh [MUSIC_FOLDER]   (BUILD_DIR=... picks the build folder; TUNORA_AUDIO_SINK
-# names another GStreamer sink, e.g. "fakesink sync=true")
+# Plays music: imports ~/Music, or the folder named, into the library in the data directory,
+# falls back to 30 generated demo songs when there is no music, and starts the window (tunora),
+# playing at once; with --terminal it plays in the terminal instead ("tunora-cli play" with
+# "Auto Rate" on).
+# Usage: scripts/run.sh [--terminal] [MUSIC_FOLDER]   (BUILD_DIR=... picks the build folder;
+# TUNORA_AUDIO_SINK names another GStreamer sink, e.g. "fakesink sync=true")
 set -euo pipefail
+terminal=0
+if [ "${1:-}" = "--terminal" ]; then
+  terminal=1
+  shift
+fi
 music="${1:-$HOME/Music}"
 [ -d "$music" ] && music="$(cd "$music" && pwd)"
 cd "$(dirname "$0")/.."
@@ -34,4 +40,8 @@ else
   [ -d "$demo" ] || "$cli" demo "$demo"
   "$cli" import --db "$db" "$demo/"
 fi
-exec "$cli" play --settings "$settings" --db "$db" --auto-rate
+if [ "$terminal" = 1 ] || [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  [ "$terminal" = 1 ] || echo "No display: playing in the terminal."
+  exec "$cli" play --settings "$settings" --db "$db" --auto-rate
+fi
+exec "${BUILD_DIR:-build}/tunora" s

@@ -14,6 +14,11 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav timgm6mb-soundfont
+  # The window: Qt 6 (Widgets, D-Bus, SVG for the artwork tool), the metric-compatible "Arial"
+  # (Liberation Sans), and a virtual X server with its tools for the end-to-end test and the
+  # screenshot.
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins fonts-liberation2
+  xvfb xauth x11-utils dbus
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,42 @@
+// The cover picture.
+#include "ui/qt/cover_picture.h"
+
+#include <QBuffer>
+#include <QByteArray>
+
+#include "ui/embedded_picture.h"
+#include "ui/qt/cover_decoder.h"
+#include "ui/qt/text.h"
+
+namespace tunora::ui::qt {
+
+PictureDecoder::Size CoverPicture::load(const CoverSource& source) {
+  QImage image;
+  if (source.kind == CoverSource::Kind::kFile) {
+    image = decodeCoverPicture(fromPath(source.path));
+  } else if (auto embedded = readEmbeddedPicture(source.path)) {
+    QByteArray bytes(reinterpret_cast<const char*>(embedded->bytes.data()),
+                     static_cast<qsizetype>(embedded->bytes.size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    image = decodeCoverPicture(&buffer);
+  }
+  if (image.isNull()) return {};
+  const Size size{image.width(), image.height()};
+  std::lock_guard lock(mu_);
+  picture_ = std::move(image);
+  return size;
+}
+
+void CoverPicture::release() {
+  QImage old;
+  std::lock_guard lock(mu_);
+  std::swap(old, picture_);
+}
+
+QImage CoverPicture::picture() const {
+  std::lock_guard lock(mu_);
+  return picture_;
+}
+
+}  // namespace tunora::ui::qt

@@ -1,0 +1,275 @@
+// The desktop side of the program.
+#include "ui/qt/desktop.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <QDesktopServices>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QUrl>
+#include <optional>
+
+#include "ui/command_numbers.h"
+#include "ui/qt/cover_picture.h"
+#include "ui/qt/logind_power_off.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_message_dialog.h"
+#include "ui/qt/text.h"
+#include "ui/qt/toolbar_images.h"
+#include "ui/qt/video_widget.h"
+#include "ui/qt/window_bridge.h"
+#include "ui/toolbar.h"
+
+namespace tunora::ui::qt {
+namespace {
+
+QIcon programIcon() {
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+    icon.addFile(QString(":/tunora/tunora-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
+void openLocalFile(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+
+// Start-up's dialogs over the message dialog.
+class DesktopStartupUi final : public StartupUi {
+ public:
+  explicit DesktopStartupUi(MessageDialog& dialog) : dialog_(dialog) {}
+  // The welcome dialog comes with the options dialogs; until then a first run starts quietly.
+  void showWelcome(WelcomeMode) override {}
+  int showMessage(const tunora::MessageRequest& request) override {
+    return ui::ask(dialog_, request.message, request.first_button, request.second_button);
+  }
+  void openReadMe(const std::string& path) override { openLocalFile(fromPath(path)); }
+
+ private:
+  MessageDialog& dialog_;
+};
+
+// The termination signals as a file descriptor the event loop watches. They are blocked in
+// this thread before any other thread starts, so every later thread inherits the mask and the
+// signals wait for the descriptor.
+int blockTerminationSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  return signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+}
+
+}  // namespace
+
+struct Desktop::Impl {
+  Impl(int& argc, char** argv, const std::string& program_directory)
+      : signal_fd(blockTerminationSignals()),
+        app(argc, argv),
+        program_dir(fromPath(program_directory)),
+        icon(programIcon()),
+        dialog(program_dir + "ReadMe.htm", icon),
+        startup_ui(dialog) {
+    QApplication::setApplicationName("Tunora");
+    QApplication::setOrganizationName("Pellan");
+    QApplication::setWindowIcon(icon);
+    QApplication::setQuitOnLastWindowClosed(false);
+  }
+  ~Impl() {
+    dialog.close();
+    bridge.reset();
+    delete window;
+    if (signal_fd >= 0) ::close(signal_fd);
+  }
+
+  int signal_fd;
+  QApplication app;
+  QString program_dir;
+  QIcon icon;
+  QtMessageDialog dialog;
+  DesktopStartupUi startup_ui;
+  LogindPowerOff power_off;
+  CoverPicture cover;
+  std::vector<QIcon> toolbar_images;
+  MainWindow* window = nullptr;
+  std::unique_ptr<VideoFrameSink> frames;
+  std::unique_ptr<WindowBridge> bridge;
+  std::function<void()> on_destroy;
+  std::function<void()> on_session_end;
+  QSocketNotifier* signal_notifier = nullptr;
+  Settings* settings = nullptr;
+};
+
+Desktop::Desktop(int& argc, char** argv, const std::string& program_directory)
+    : impl_(std::make_unique<Impl>(argc, argv, program_directory)) {
+  impl_->frames = std::make_unique<VideoFrameSink>(nullptr);
+  QObject::connect(&impl_->app, &QGuiApplication::commitDataRequest, &impl_->app,
+                   [this](QSessionManager&) {
+                     if (impl_->on_session_end) impl_->on_session_end();
+                   });
+}
+
+Desktop::~Desktop() = default;
+
+MessageDialog& Desktop::dialog() { return impl_->dialog; }
+StartupUi& Desktop::startupUi() { return impl_->startup_ui; }
+PowerControl& Desktop::powerOff() { return impl_->power_off; }
+VideoFrameConsumer& Desktop::videoFrames() { return *impl_->frames; }
+PictureDecoder& Desktop::coverPicture() { return impl_->cover; }
+
+bool Desktop::loadToolBar() {
+  auto images = loadToolBarImages(impl_->program_dir);
+  if (images) {
+    impl_->toolbar_images = std::move(*images);
+    return true;
+  }
+  if (ask(impl_->dialog, kToolBarMissing, kOkButton, kOpenDirectoryButton) == kSecondButton) {
+    openLocalFile(impl_->program_dir);
+  }
+  return false;
+}
+
+void Desktop::createWindow(const DesktopWindowParts& parts) {
+  MainWindowParts window_parts{parts.lock,   parts.settings,     parts.play_list,
+                               parts.status, parts.player,       parts.context,
+                               parts.writer, parts.queue,        parts.window_state,
+                               impl_->dialog, impl_->cover,      impl_->toolbar_images,
+                               impl_->icon,  parts.start_state_switch};
+  impl_->window = new MainWindow(std::move(window_parts));
+  impl_->window->applySavedPlacement();
+  impl_->dialog.setParentWidget(impl_->window);
+  impl_->frames->setWidget(impl_->window->videoWidget());
+  impl_->bridge = std::make_unique<WindowBridge>(impl_->window, parts.window_state,
+                                                 impl_->dialog, impl_->cover);
+  Settings* settings = &parts.settings;
+  impl_->settings = settings;
+  impl_->bridge->setOnTopSetting([settings] { return settings->get(settings::kOnTop) != 0; });
+  impl_->window->setOnDestroy([this] {
+    impl_->bridge->detach();
+    if (impl_->on_destroy) impl_->on_destroy();
+    impl_->dialog.close();
+    impl_->window->hide();
+    QCoreApplication::quit();
+  });
+}
+
+engine::WindowChannel& Desktop::channel() { return impl_->window->channel(); }
+player::PlayerWindow& Desktop::playerWindow() { return *impl_->bridge; }
+engine::ExecutorWindow& Desktop::executorWindow() { return *impl_->bridge; }
+network::NetworkDialogs& Desktop::networkDialogs() { return *impl_->bridge; }
+WindowStateSource& Desktop::windowState() { return *impl_->bridge; }
+
+std::function<void(const StatusTexts&)> Desktop::statusShow() {
+  MainWindow* window = impl_->window;
+  return [window](const StatusTexts& texts) {
+    QMetaObject::invokeMethod(
+        window, [window, texts] { window->showStatus(texts); }, Qt::QueuedConnection);
+  };
+}
+
+std::function<void(const Rect&)> Desktop::repaintArea() {
+  MainWindow* window = impl_->window;
+  return [window](const Rect& r) {
+    QMetaObject::invokeMethod(
+        window, [window, r] { window->update(r.x, r.y, r.width, r.height); },
+        Qt::QueuedConnection);
+  };
+}
+
+void Desktop::setRefreshStatus(std::function<void()> refresh) {
+  impl_->bridge->setRefreshStatus(std::move(refresh));
+}
+
+void Desktop::showWindow(bool playing) {
+  MainWindow* window = impl_->window;
+  window->applyOnTop(impl_->settings->get(settings::kOnTop) != 0);
+  window->show();
+  if (playing) window->setPlayButtonImage(kPauseButtonImage);
+  window->raise();
+  window->activateWindow();
+}
+
+void Desktop::setOnDestroy(std::function<void()> on_destroy) {
+  impl_->on_destroy = std::move(on_destroy);
+}
+
+void Desktop::setOnSessionEnd(std::function<void()> on_session_end) {
+  impl_->on_session_end = std::move(on_session_end);
+}
+
+void Desktop::closeOnTerminationSignals() {
+  if (impl_->signal_fd < 0 || impl_->signal_notifier != nullptr) return;
+  impl_->signal_notifier = new QSocketNotifier(impl_->signal_fd, QSocketNotifier::Read, &impl_->app);
+  QObject::connect(impl_->signal_notifier, &QSocketNotifier::activated, &impl_->app, [this] {
+    signalfd_siginfo info;
+    while (::read(impl_->signal_fd, &info, sizeof info) == sizeof info) {
+    }
+    if (impl_->window != nullptr) impl_->window->requestClose();
+  });
+}
+
+namespace {
+
+int64_t monotonicMillis() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Notes the window's first paint.
+class FirstPaintProbe final : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !seen_) {
+      seen_ = true;
+      std::fprintf(stderr, "tunora: first paint at %lld ms\n",
+                   static_cast<long long>(monotonicMillis()));
+      watched->removeEventFilter(this);
+    }
+    return false;
+  }
+
+ private:
+  bool seen_ = false;
+};
+
+}  // namespace
+
+void Desktop::traceTiming() {
+  if (impl_->window == nullptr) return;
+  impl_->window->installEventFilter(new FirstPaintProbe(impl_->window));
+  // A 5 ms timer: the longest gap between its ticks, less 5 ms, is the longest stall.
+  auto* timer = new QTimer(&impl_->app);
+  auto* clock = new QElapsedTimer;
+  auto longest = std::make_shared<int64_t>(0);
+  QObject::connect(timer, &QTimer::timeout, &impl_->app, [clock, longest] {
+    if (clock->isValid()) *longest = std::max<int64_t>(*longest, clock->restart() - 5);
+    else clock->start();  // from the loop's first tick on
+  });
+  QObject::connect(&impl_->app, &QCoreApplication::aboutToQuit, &impl_->app, [clock, longest] {
+    std::fprintf(stderr, "tunora: longest event-loop stall %lld ms\n",
+                 static_cast<long long>(*longest));
+    delete clock;
+  });
+  timer->setTimerType(Qt::PreciseTimer);
+  timer->start(5);
+}
+
+int Desktop::run() { return impl_->app.exec() == 0 ? 0 : 1; }
+
+void Desktop::detachWindow() {
+  impl_->dialog.close();
+  if (impl_->bridge) impl_->bridge->detach();
+}
+
+}  // namespace tunora::ui::qt

@@ -1,0 +1,108 @@
+// The desktop side of the program as the composition root sees it, with no Qt type in sight:
+// the application object, the message dialog (usable from start-up on), the toolbar images, the
+// main window and everything it implements for the engine's threads, the video area, the cover
+// picture, power-off, and the event loop. The program (app/) builds it first, runs start-up
+// with its dialogs, creates the window over the program's parts, starts the threads and runs
+// the loop. Create, use and destroy it on the process's main thread.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/app_context.h"
+#include "app/settings.h"
+#include "app/settings_save_sources.h"
+#include "app/startup_ui.h"
+#include "engine/executor_work.h"
+#include "engine/play_list.h"
+#include "engine/shared_lock.h"
+#include "engine/status_message.h"
+#include "engine/update_queue.h"
+#include "engine/update_writer.h"
+#include "engine/window_channel.h"
+#include "network/network_dialogs.h"
+#include "player/player_state.h"
+#include "player/player_window.h"
+#include "ui/cover_loader.h"
+#include "ui/geometry.h"
+#include "ui/platform/message_dialog.h"
+#include "ui/shutdown.h"
+#include "ui/platform/video_frames.h"
+#include "ui/status_text.h"
+#include "ui/window_state.h"
+
+namespace tunora::ui::qt {
+
+struct DesktopWindowParts {
+  engine::SharedLock& lock;
+  Settings& settings;
+  engine::PlayList& play_list;
+  engine::StatusMessage& status;
+  player::PlayerState& player;
+  AppContext& context;
+  engine::UpdateWriter& writer;
+  const engine::UpdateQueue& queue;
+  WindowState& window_state;
+  std::function<void(int32_t)> start_state_switch;
+};
+
+class Desktop {
+ public:
+  // Creates the application object. `program_directory` (ending in "/") holds "ToolBar.bmp"
+  // and "ReadMe.htm".
+  Desktop(int& argc, char** argv, const std::string& program_directory);
+  ~Desktop();
+  Desktop(const Desktop&) = delete;
+  Desktop& operator=(const Desktop&) = delete;
+
+  MessageDialog& dialog();
+  // Start-up's dialogs (the message dialog, the ReadMe; the welcome dialog comes later).
+  StartupUi& startupUi();
+  PowerControl& powerOff();
+  VideoFrameConsumer& videoFrames();
+  PictureDecoder& coverPicture();
+
+  // Reads "ToolBar.bmp". When it is missing: the message dialog "ToolBar not found in program
+  // directory" ("OK", "Open directory", which opens the folder) and false.
+  bool loadToolBar();
+
+  // Creates the main window (hidden) with the saved placement and column widths.
+  void createWindow(const DesktopWindowParts& parts);
+  // The window's parts for the engine (valid after createWindow).
+  engine::WindowChannel& channel();
+  player::PlayerWindow& playerWindow();
+  engine::ExecutorWindow& executorWindow();
+  network::NetworkDialogs& networkDialogs();
+  WindowStateSource& windowState();
+  // Carries the status texts to the window's thread (any thread).
+  std::function<void(const StatusTexts&)> statusShow();
+  // Repaints a rectangle of the display (any thread).
+  std::function<void(const Rect&)> repaintArea();
+  // The status refresh for the player's PlayerWindow::refreshStatus.
+  void setRefreshStatus(std::function<void()> refresh);
+
+  // Shows the window, applies "On Top", sets the play button's image when playing at once.
+  void showWindow(bool playing);
+  // Called once when command 2031 destroys the window; the loop ends after it returns.
+  void setOnDestroy(std::function<void()> on_destroy);
+  // Called when the desktop session ends (the settings are saved then).
+  void setOnSessionEnd(std::function<void()> on_session_end);
+  // SIGTERM, SIGINT and SIGHUP close the window as its close button does.
+  void closeOnTerminationSignals();
+  // Prints to stderr the monotonic clock's time (CLOCK_MONOTONIC, ms) of the window's first paint
+  // and, when the loop ends, the longest stall of the event loop (for benchmarks and tests).
+  void traceTiming();
+  // Runs the event loop until the window is destroyed. Returns 0.
+  int run();
+  // Stops every dialog and cross-thread call from waiting for the window (before the threads
+  // are joined).
+  void detachWindow();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tunora::ui::qt

@@ -1,0 +1,39 @@
+// The message dialog's window: a modal dialog in one of two forms, built from a MessageRequest.
+// The message form shows the text and two large buttons stacked vertically; the input form shows
+// the text, one input line and "OK" and "Cancel". The first button (or "OK", or the time-out)
+// closes it with kFirstButton; the second button, "Cancel" or closing it gives kSecondButton.
+// GUI thread only.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+
+#include "ui/platform/message_dialog.h"
+
+class QLineEdit;
+class QTimer;
+
+namespace tunora::ui::qt {
+
+class MessageDialogWidget final : public QDialog {
+  Q_OBJECT
+
+ public:
+  MessageDialogWidget(const MessageRequest& request, const QIcon& icon, QWidget* parent);
+
+  // The answer once closed: the button and the input line (input forms), cut to 600 bytes.
+  MessageResult answer() const;
+  // The time-out timer; null when the request has no time-out.
+  QTimer* timeOutTimer() const { return timer_; }
+
+ public slots:
+  // What the time-out does: closes the dialog as the first button.
+  void timeOut();
+
+ private:
+  QLineEdit* input_ = nullptr;
+  QTimer* timer_ = nullptr;
+};
+
+}  // namespace tunora::ui::qt
