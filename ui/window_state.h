@@ -41,13 +41,34 @@ class QuickLinks {
     loaded_.store(1);
   }
   bool loaded() const { return loaded_.load() != 0; }
-  // The list is to be built again (new song, other view).
-  void markForReload() { loaded_.store(0); }
+  // The list is to be built again (new song, other view). A builder that started before this
+  // call no longer publishes its list.
+  void markForReload() {
+    std::lock_guard lock(mu_);
+    ++generation_;
+    loaded_.store(0);
+  }
+  // The reload count, read by a builder when it starts.
+  uint64_t generation() const {
+    std::lock_guard lock(mu_);
+    return generation_;
+  }
+  // setList, but only while no reload was asked for since `generation` was read. False when the
+  // list was dropped.
+  bool publish(uint64_t generation, QuickLinkList list) {
+    if (list.entries.size() > kQuickLinkMaxEntries) list.entries.resize(kQuickLinkMaxEntries);
+    std::lock_guard lock(mu_);
+    if (generation != generation_) return false;
+    list_ = std::move(list);
+    loaded_.store(1);
+    return true;
+  }
 
  private:
   mutable std::mutex mu_;
   QuickLinkList list_;
   std::atomic<int32_t> loaded_{0};
+  uint64_t generation_ = 0;
 };
 
 // The cover picture's flags (the pixels themselves belong to the window's toolkit).

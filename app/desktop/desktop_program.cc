@@ -23,6 +23,7 @@
 #include "ui/engine_status_sources.h"
 #include "ui/qt/desktop.h"
 #include "ui/shutdown.h"
+#include "ui/quick_link_builder.h"
 #include "ui/status_text.h"
 #include "ui/window_state.h"
 
@@ -90,6 +91,12 @@ int runDesktopProgram(int argc, char** argv) {
   program.supervisor().addWorker([&cover_loader] { return cover_loader && cover_loader->wanted(); },
                                  [&cover_loader] {
                                    if (cover_loader) cover_loader->run();
+                                 });
+  // Then the quick-link list builder.
+  std::unique_ptr<ui::QuickLinkBuilder> quick_links;
+  program.supervisor().addWorker([&quick_links] { return quick_links && quick_links->wanted(); },
+                                 [&quick_links] {
+                                   if (quick_links) quick_links->run();
                                  });
 
   engine::SharedLock& lock = program.lock();
@@ -172,12 +179,15 @@ int runDesktopProgram(int argc, char** argv) {
   }
   program.status().setRefresher(ui::statusRefresher(status_parts, show));
   desktop.setRefreshStatus([&program] { program.status().refresh(); });
+  desktop.setSongCount([&program] { return program.library().table().liveCount(); });
 
   cover_loader = std::make_unique<ui::CoverLoader>(
       ui::CoverLoaderParts{window_state, shared, settings, player.state(), program.status(), random,
                            desktop.coverPicture(), context.data_directory,
                            context.program_directory, desktop.repaintArea()});
   window_state.cover.markForReload();
+  quick_links = std::make_unique<ui::QuickLinkBuilder>(ui::QuickLinkParts{
+      lock, program.library(), settings, player.state(), window_state, desktop.repaintArea()});
 
   // The request executor's work for the window's requests.
   ui::PlayerCurrentSong current_song(player.state());

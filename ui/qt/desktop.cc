@@ -167,6 +167,10 @@ std::function<void(const Rect&)> Desktop::repaintArea() {
   };
 }
 
+void Desktop::setSongCount(std::function<int32_t()> count) {
+  impl_->window->setSongCount(std::move(count));
+}
+
 void Desktop::setRefreshStatus(std::function<void()> refresh) {
   impl_->bridge->setRefreshStatus(std::move(refresh));
 }

@@ -81,6 +81,8 @@ class Desktop {
   std::function<void(const Rect&)> repaintArea();
   // The status refresh for the player's PlayerWindow::refreshStatus.
   void setRefreshStatus(std::function<void()> refresh);
+  // The library's song count for the About dialog (read on the window thread).
+  void setSongCount(std::function<int32_t()> count);
 
   // Shows the window, applies "On Top", sets the play button's image when playing at once.
   void showWindow(bool playing);

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,6 +22,13 @@
 #include "ui/display_input.h"
 #include "ui/keyboard.h"
 #include "ui/layout.h"
+#include "ui/toolbar.h"
+#include "ui/tray.h"
+#include "ui/popup_input.h"
+#include "ui/rate_keypad.h"
+#include "ui/qt/about_dialog.h"
+#include "ui/qt/popup_menu_widget.h"
+#include "ui/qt/rate_keypad_dialog.h"
 #include "ui/qt/cover_picture.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/paint.h"
@@ -156,6 +164,13 @@ void MainWindow::buildList() {
     if (width < kMinimumColumnWidth || width > kMaximumColumnWidth) width = kDefaultColumnWidth;
     list_->setColumnWidth(column, width);
   }
+  list_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(list_, &QTableView::customContextMenuRequested, this, [this] {
+    // Ignored while start-up still opens the database.
+    if (p_.window_state.opening_database.load() != 0) return;
+    p_.window_state.menu_from_list.store(1);
+    showPopupMenu(0);
+  });
   connect(list_, &QTableView::doubleClicked, this, [this] {
     const int row = list_->currentIndex().row();
     if (row >= 0) dispatcher_->rowDoubleClicked(row);
@@ -213,10 +228,14 @@ void MainWindow::paintEvent(QPaintEvent*) {
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
   const QPoint at = event->position().toPoint();
-  const DisplayClick click =
-      handleDisplayClick(at.x(), at.y(), p_.settings, p_.window_state, p_.lock.words(), p_.player);
+  if (event->button() == Qt::RightButton) {
+    showPopupMenu(at.x());
+    return;
+  }
+  if (event->button() != Qt::LeftButton) return;
+  const DisplayClick click = handleDisplayClick(at.x(), at.y(), p_.settings, p_.window_state,
+                                                p_.lock.words(), p_.player);
   if (click.kind != DisplayClick::Kind::kNothing) update();
 }
 
@@ -252,9 +271,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 bool MainWindow::keyPressed(int key) {
   const KeyOutcome outcome = handleKey(key, p_.lock.words(), p_.settings, p_.status);
   if (outcome.command != 0) channel_->postCommand(outcome.command, 0);
-  if (outcome.show_menu) {
-    // The popup menu comes with the list actions; until then the key does nothing more.
-  }
+  if (outcome.show_menu) showPopupMenu(0);
   if (outcome.handled) update();
   return outcome.handled;
 }
@@ -309,15 +326,13 @@ void MainWindow::goToTray() {
   if (tray_ == nullptr) {
     tray_ = new QSystemTrayIcon(p_.program_icon, this);
     tray_menu_ = new QMenu(this);
-    QAction* play = tray_menu_->addAction("Play");
-    connect(play, &QAction::triggered, this, [this] { runCommand(kCmdPlay, 0); });
-    connect(tray_menu_, &QMenu::aboutToShow, this, [this, play] {
-      play->setText(p_.lock.words().playing.load() != 0 ? "Pause" : "Play");
+    // The tray's menu is the popup menu with its tray section, built afresh each time.
+    connect(tray_menu_, &QMenu::aboutToShow, this, [this] {
+      tray_menu_->clear();
+      fillMenu(*tray_menu_, preparePopupMenu(popupSources(), p_.window_state, 0).items,
+               [this](int32_t command) { channel_->postCommand(command, 0); });
     });
-    connect(tray_menu_->addAction("Skip"), &QAction::triggered, this,
-            [this] { runCommand(kCmdSkip, 0); });
-    connect(tray_menu_->addAction("Exit"), &QAction::triggered, this,
-            [this] { runCommand(kCmdExit, 0); });
+    connect(tray_menu_, &QMenu::aboutToHide, this, [this] { popupMenuClosed(p_.window_state); });
     tray_->setContextMenu(tray_menu_);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
       if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick) restoreFromTray();
@@ -411,18 +426,19 @@ void MainWindow::openOptionsDialog() { notAvailable("The Options dialog"); }
 void MainWindow::openSongDetails(int32_t) { notAvailable("The Song details dialog"); }
 
 void MainWindow::openAbout() {
-  MessageRequest request;
-  request.message = std::string(kVersionTitleText) +
-                    "\nAn automatic music player: it fills its play list by itself from your "
-                    "ratings.";
-  request.first_button = kOkButton;
-  request.second_button = kViewReadMeButton;
-  if (p_.dialog.show(request).button == kSecondButton) p_.dialog.openReadMe();
+  AboutInfo info;
+  info.library_path = p_.settings.text(settings::kDatabasePath);
+  info.song_count = song_count_ ? song_count_() : 0;
+  info.help_path = p_.context.program_directory + "ReadMe.htm";
+  AboutDialog about(info, this);
+  about.exec();
 }
 
 std::optional<int32_t> MainWindow::showRateKeypad() {
-  notAvailable("The Rate keypad");
-  return std::nullopt;
+  RateKeypadDialog keypad(this);
+  keypad.adjustSize();
+  keypad.move(geometry().center() - keypad.rect().center());
+  return rateKeypadButton(keypad.exec());
 }
 
 void MainWindow::launchFiller() {
@@ -454,6 +470,30 @@ void MainWindow::startStateSwitch(int32_t state) {
 int32_t MainWindow::focusedRow() {
   const QModelIndex index = list_->currentIndex();
   return index.isValid() ? index.row() : -1;
+}
+
+// ---- Popup menus ----
+
+PopupSources MainWindow::popupSources() const {
+  return PopupSources{p_.lock.words(), p_.settings, p_.play_list, p_.writer, p_.queue};
+}
+
+void MainWindow::showPopupMenu(int32_t click_x) {
+  if (destroyed_) return;
+  if (popup_ != nullptr) {
+    // A menu still open goes; its closing must not end the new menu's play-list request.
+    const int32_t from_list = p_.window_state.menu_from_list.load();
+    popup_->close();
+    p_.window_state.menu_from_list.store(from_list);
+  }
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  fillMenu(*menu, preparePopupMenu(popupSources(), p_.window_state, click_x).items,
+           [this](int32_t command) { channel_->postCommand(command, 0); });
+  connect(menu, &QMenu::aboutToHide, this, [this] { popupMenuClosed(p_.window_state); });
+  popup_ = menu;
+  activateWindow();
+  menu->popup(QCursor::pos());
 }
 
 }  // namespace tunora::ui::qt

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QMenu>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -25,13 +26,14 @@
 #include "player/player_state.h"
 #include "ui/command_dispatch.h"
 #include "ui/platform/message_dialog.h"
+#include "ui/popup_input.h"
 #include "ui/status_text.h"
 #include "ui/window_actions.h"
 #include "ui/window_state.h"
 
 class QAction;
 class QLabel;
-class QMenu;
+
 class QSlider;
 class QSystemTrayIcon;
 class QTableView;
@@ -95,6 +97,15 @@ class MainWindow final : public QWidget, public WindowActions {
   void restoreFromTray();
   bool destroyed() const { return destroyed_; }
 
+  // ---- Popup menus, the Rate keypad and About (ui/popup_input.h) ----
+  // Shows the popup menu for a click at client x (0 for the keyboard, the tray and the play
+  // list) at the cursor; choosing an item posts its command to the window's channel.
+  void showPopupMenu(int32_t click_x);
+  // The popup menu showing now; nullptr when none.
+  QMenu* popupMenu() const { return popup_; }
+  // The song count the About dialog shows (any thread's counter).
+  void setSongCount(std::function<int32_t()> count) { song_count_ = std::move(count); }
+
   QToolBar* toolBar() const { return toolbar_; }
   QSlider* slider() const { return slider_; }
   QTableView* listView() const { return list_; }
@@ -138,6 +149,7 @@ class MainWindow final : public QWidget, public WindowActions {
   bool keyPressed(int key);
   void goToTray();
   void notAvailable(const char* what);
+  PopupSources popupSources() const;
 
   MainWindowParts p_;
   std::unique_ptr<Channel> channel_;
@@ -154,6 +166,8 @@ class MainWindow final : public QWidget, public WindowActions {
   QMenu* tray_menu_ = nullptr;
   std::function<void()> on_destroy_;
   bool destroyed_ = false;
+  QPointer<QMenu> popup_;
+  std::function<int32_t()> song_count_;
 };
 
 }  // namespace tunora::ui::qt

@@ -27,7 +27,7 @@ class MessageDialogWidget final : public QDialog {
   // The time-out timer; null when the request has no time-out.
   QTimer* timeOutTimer() const { return timer_; }
 
- public slots:
+ public Q_SLOTS:
   // What the time-out does: closes the dialog as the first button.
   void timeOut();
 
