@@ -19,7 +19,7 @@ live() { "$build_dir/tunora-cli" table info "$XDG_DATA_HOME/Pellan/Tunora/Tunora
 
 run --help
 [ "$status" = 0 ] || fail "--help exits $status"
-grep -q '^Usage: scripts/run.sh \[MUSIC_FOLDER\]' "$work/out" || fail "--help prints no usage"
+grep -q '^Usage: scripts/run.sh \[--terminal\] \[MUSIC_FOLDER\]' "$work/out" || fail "--help prints no usage"
 grep -q 'Pellan/Tunora/' "$work/out" || fail "--help does not say where the library lives"
 [ ! -e "$XDG_DATA_HOME" ] || fail "--help made the data folder"
 
