@@ -7,6 +7,7 @@ namespace tunora {
 
 Program::Program(Env& env)
     : env_(env),
+      threads_(env_),
       lock_(words_, env_),
       library_(song_table_, settings_),
       start_up_opener_(library_),

@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <future>
 
 #include "app/settings_defaults.h"
 #include "app/settings_file.h"
 #include "app/start_up.h"
 #include "app/startup_load.h"
 #include "tests/app/settings_test_bytes.h"
+#include "tests/support/clock_driver.h"
 #include "util/fake_env.h"
 
 namespace tunora {
@@ -203,11 +203,13 @@ TEST_F(StartUpTest, SecondPlayerWithoutArgumentEndsBeforeLoadingAnything) {
   ASSERT_TRUE(first.lock.held());
   AppContext context;
   Settings settings;
-  auto second = std::async(std::launch::async,
-                           [&] { return startUp(inputs("tunora"), context, settings, table_); });
-  env_.waitForSleepers(1);
+  StartUpOutcome outcome{};
+  testing::EnvThread second(
+      env_, [&] { outcome = startUp(inputs("tunora"), context, settings, table_); });
+  ASSERT_TRUE(env_.waitForSleepers(1));
   env_.advance(std::chrono::milliseconds(5000));
-  EXPECT_EQ(second.get(), StartUpOutcome::kAnotherPlayerRunning);
+  ASSERT_TRUE(second.join());
+  EXPECT_EQ(outcome, StartUpOutcome::kAnotherPlayerRunning);
   EXPECT_FALSE(fs::exists(program_.file("Tunora.mbf")));
 }
 

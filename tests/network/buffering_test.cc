@@ -55,7 +55,7 @@ class BufferingTest : public ::testing::Test {
   engine::PlayList play_list_;
   engine::StatusMessage status_;
   FakeEnv env_;
-  engine::ThreadSet threads_;
+  engine::ThreadSet threads_{env_};
   network::FileCopier copier_;
   std::string folder_ = (dir_.path() / "cache" / "Pellan" / "Tunora").string() + "/";
   network::Buffering buffering_{folder_,  settings_, words_,  play_list_,
@@ -94,7 +94,6 @@ TEST_F(BufferingTest, SwitchingBufferOffDeletesExactlyTheRecordedCopies) {
   std::ofstream(stranger) << "keep";
 
   settings_.set(settings::kBuffer, 0);
-  engine::ThreadSet threads;
   buffering_.setUpBuffer();
   EXPECT_EQ(buffering_.state(), network::kBufferOff);
   EXPECT_EQ(filesUnder(buffering_.mediaFolder()), 1);
@@ -149,7 +148,7 @@ TEST_F(ChecksumPassTest, MissingFileIdsAreFilledThroughTheUpdateQueue) {
   ASSERT_TRUE(program_.startSupervisor());
   {
     ClockDriver clock(env_);
-    pass.run();
+    runCounted(env_, [&] { pass.run(); });
   }
   EXPECT_EQ(program_.updateQueue().length(), 4);
   // In play-list order: each computed one lowers it to 0, the two met after it raise it to 2.
@@ -157,7 +156,7 @@ TEST_F(ChecksumPassTest, MissingFileIdsAreFilledThroughTheUpdateQueue) {
   EXPECT_EQ(network::changeCounter(program_.context()), network::kStaleCounter);
   {
     ClockDriver clock(env_);
-    program_.updateWriter().runUpdateWriter();
+    runCounted(env_, [&] { program_.updateWriter().runUpdateWriter(); });
   }
   marlbase::TableHandle table;
   table.setPath(path_);

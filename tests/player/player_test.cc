@@ -164,8 +164,7 @@ TEST_F(PlayerTest, RequestsWaitUntilTwoSongsArePrepared) {
   listSongs({songPath(1)});
   start();
   request(kRequestPlay);
-  env_.advance(std::chrono::seconds(5));
-  ASSERT_TRUE(until([&] { return env_.sleepers() >= 2; }));
+  ASSERT_TRUE(testing::driveFor(env_, std::chrono::seconds(5), std::chrono::milliseconds(10)));
   EXPECT_EQ(program_.words().player_request.load(), kRequestPlay);
   EXPECT_FALSE(media_.isOpen());
   listSongs({songPath(2)});

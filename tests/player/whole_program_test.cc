@@ -105,16 +105,21 @@ class ProgramRun {
     return saveSettings(program_.settings(), data_dir_, {nullptr, &program_.playListStore()}).ok();
   }
 
-  // Switches the listening state on a thread of its own while the clock moves.
+  // Switches the listening state as the menu does, on a thread of its own while the clock
+  // moves. The switch waits at most 5 s for the lock and does nothing when it is refused (the
+  // builder, the player and the supervisor's workers use the lock too); the user then chooses
+  // the state again, and so does this, up to five times.
   bool switchState(int32_t state) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-      (void)program_.stateSwitcher().switchState(state);
-      done.store(true);
-    });
-    const bool ok = until([&] { return done.load(); });
-    worker.join();
-    return ok && program_.settings().get(settings::kCurrentState) == state;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      engine::SwitchResult result = engine::SwitchResult::kBadState;
+      EnvThread worker(env_, [&] { result = program_.stateSwitcher().switchState(state); });
+      if (!worker.join(std::chrono::milliseconds(5))) return false;
+      if (result != engine::SwitchResult::kLockRefused) {
+        return result == engine::SwitchResult::kSwitched &&
+               program_.settings().get(settings::kCurrentState) == state;
+      }
+    }
+    return false;
   }
 
   Program& program() { return program_; }
