@@ -129,6 +129,7 @@ int runPlay(const Args& args) {
   if (!program.startSupervisor() || !program.startBuilder() || !program.startPlayer()) {
     return fail("cannot start the program's threads");
   }
+  program.startBufferingOrChecksumPass();
   std::printf("keys: p play/pause, s skip, r restart, b back, q quit\n");
 
   std::array<std::string, 4> shown;

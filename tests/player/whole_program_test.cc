@@ -325,6 +325,12 @@ TEST_P(WholeProgramTest, WorksOnALocalCopyInNetworkModeAndKeepsAListPerState) {
     }
     run.program().words().player_request.store(player::kRequestStop);
     ASSERT_TRUE(run.until([&] { return run.program().words().playing.load() == 0; }));
+    // Stopped, with "Auto Build" on the builder tops the list up again: the list is the state's
+    // once it is full and the builder idle.
+    ASSERT_TRUE(run.until([&] {
+      return run.program().playList().size() == kListSize &&
+             run.program().words().build_request.load() == engine::kBuildIdle;
+    }));
 
     // State 0 to state 3: the list goes to "PL1.m3u" and state 3 builds a list of its own.
     for (const auto& row : run.program().playList().rows()) {
