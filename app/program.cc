@@ -84,6 +84,8 @@ void Program::startBufferingOrChecksumPass() {
       buffering_.setUpBuffer();
       return;
     }
+    // Too short a list to copy: the buffer is made ready for the builder's first pass.
+    buffering_.setUpBuffer(/*start_pass=*/false);
     buffering_.setState(network::kBuffered);
   }
   checksum_.startChecksumPass();

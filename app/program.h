@@ -110,8 +110,9 @@ class Program {
   bool startPlayer();
   // The last step of starting up, after the threads: in Network mode with "Buffer" on and more
   // than 5 songs prepared, sets up buffering (its first pass then starts the checksum pass);
-  // with "Buffer" on and a shorter list the buffer counts as buffered. Otherwise starts the
-  // checksum pass. The window's creation calls it, and so does tunora-cli play.
+  // with "Buffer" on and a shorter list the buffer table is made ready and counts as buffered
+  // (the builder's pass comes once the list is longer), and the checksum pass starts. Without
+  // "Buffer" it starts the checksum pass. The window's creation calls it, and so does tunora-cli play.
   void startBufferingOrChecksumPass();
   // The player; nullptr before createPlayer.
   player::Player* player() { return player_.get(); }

@@ -61,7 +61,7 @@ void Buffering::trimTo(int32_t slots) {
   }
 }
 
-void Buffering::setUpBuffer() {
+void Buffering::setUpBuffer(bool start_pass) {
   if (folder_.empty()) return;
   const bool on = settings_.get(settings::kBuffer) != 0;
   {
@@ -91,7 +91,7 @@ void Buffering::setUpBuffer() {
       return;
     }
   }
-  if (on) (void)threads_.start([this] { bufferPass(); });
+  if (on && start_pass) (void)threads_.start([this] { bufferPass(); });
 }
 
 bool Buffering::stopPass() const {

@@ -51,8 +51,9 @@ class Buffering {
             engine::ThreadSet& threads, FileCopier& copier);
 
   // Prepares the folders and the buffer table for the current settings; with "Buffer" on starts
-  // a buffer pass on a thread of the program, with it off removes the buffer.
-  void setUpBuffer();
+  // a buffer pass on a thread of the program (unless `start_pass` is false), with it off removes
+  // the buffer.
+  void setUpBuffer(bool start_pass = true);
   // One pass over the play list. When a restart was asked for while it ran, another follows.
   void bufferPass();
   // After a change of listening state: the buffer level becomes 0 and, with "Buffer" on, a pass

@@ -303,6 +303,7 @@ TEST_P(WholeProgramTest, WorksOnALocalCopyInNetworkModeAndKeepsAListPerState) {
   const std::string share = dir_.path().string() + "/share/";
   std::filesystem::create_directories(share);
   std::filesystem::rename(data_dir_ + "Tunora.mbf", share + "Tunora.mbf");
+  setenv("XDG_CACHE_HOME", (dir_.path() / "cache").c_str(), 1);  // the buffer folder
   const auto scores_before = [&] {
     std::map<int32_t, uint32_t> out;
     marlbase::TableHandle table;
@@ -343,8 +344,32 @@ TEST_P(WholeProgramTest, WorksOnALocalCopyInNetworkModeAndKeepsAListPerState) {
                 }).ok());
     EXPECT_EQ(saved, state0_rows);
     ASSERT_TRUE(run.until([&] { return run.program().playList().size() == kListSize; }));
-    // And back: state 3's list is saved as "PL4.m3u", state 0's comes back.
+    // "Buffer" goes on and buffering starts, as at start-up: state 3's songs are copied.
+    network::Buffering& buffering = run.program().buffering();
+    auto buffered = [&](const std::vector<std::string>& paths) {
+      for (const std::string& p : paths) {
+        if (!std::filesystem::exists(buffering.localBufferPath(p))) return false;
+      }
+      return true;
+    };
+    auto pass_done = [&] {
+      return !buffering.passRunning() && buffering.level() == 100 &&
+             buffering.state() == network::kBuffered;
+    };
+    run.program().settings().set(settings::kBuffer, 1);
+    run.program().startBufferingOrChecksumPass();
+    ASSERT_TRUE(run.until(pass_done));
+    std::vector<std::string> state3_rows;
+    for (const auto& row : run.program().playList().rows()) {
+      state3_rows.push_back(row[engine::kFileNameColumn]);
+    }
+    EXPECT_TRUE(buffered(state3_rows));
+    EXPECT_FALSE(buffered(state0_rows));
+    // And back: state 3's list is saved as "PL4.m3u", state 0's comes back, and buffering
+    // starts over it (the buffer level back to 0 until that pass ends).
     ASSERT_TRUE(run.switchState(0));
+    EXPECT_TRUE(buffering.passRunning() || buffering.level() == 0 || buffered(state0_rows));
+    ASSERT_TRUE(run.until([&] { return pass_done() && buffered(state0_rows); }));
     EXPECT_TRUE(std::filesystem::exists(data_dir_ + "PL4.m3u"));
     std::vector<std::string> back;
     for (const auto& row : run.program().playList().rows()) back.push_back(row[engine::kFileNameColumn]);
