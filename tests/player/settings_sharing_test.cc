@@ -20,7 +20,7 @@
 namespace tunora::testing {
 namespace {
 
-constexpr int kRounds = 20;
+constexpr int kRounds = 8;
 
 TEST(SettingsSharingTest, WorkersAndTheWindowShareTheRecord) {
   TempDir dir;

@@ -16,7 +16,8 @@
 
 namespace tunora::testing {
 
-inline constexpr std::chrono::seconds kHangGuard{60};
+// Generous: a machine running many builds beside the tests may be slow, never this slow.
+inline constexpr std::chrono::seconds kHangGuard{150};
 
 // Advances the clock, each time every counted thread sleeps, to the next wake-up (by at most
 // `step`) until `done` holds. `done` is looked at only while every counted thread sleeps. False
