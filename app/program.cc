@@ -9,6 +9,7 @@ namespace tunora {
 
 Program::Program(Env& env)
     : env_(env),
+      threads_(env_),
       lock_(words_, env_),
       library_(song_table_, settings_),
       update_writer_(lock_, update_queue_, library_, window_slot_, threads_, status_),
@@ -24,7 +25,7 @@ Program::Program(Env& env)
       builder_hooks_(buffering_, checksum_, settings_, update_writer_, update_queue_),
       builder_(lock_, library_, settings_, play_list_, status_, random_, env_, builder_hooks_),
       play_list_store_(play_list_),
-      state_switcher_(lock_, library_, settings_, play_list_, status_) {
+      state_switcher_(lock_, library_, settings_, play_list_, status_, &switch_hooks_) {
   library_.setNetworkLibrary(&local_copy_);
   buffering_.setAfterFirstPass([this] { checksum_.startChecksumPass(); });
   checksum_.setLocalPathOf([this](const std::string& path) {
@@ -41,6 +42,7 @@ Program::~Program() { stopThreads(); }
 void Program::stopThreads() {
   words_.stopping.store(1);
   threads_.closeAndJoin();
+  update_writer_.writeLeftAfterQuit();
 }
 
 void Program::setDataDirectory(const std::string& data_directory) {
@@ -86,6 +88,19 @@ void Program::setShutdownAfterBuild(std::function<void()> start) {
 }
 
 void Program::attachWindow(engine::WindowChannel* window) { window_slot_.attach(window); }
+
+void Program::startBufferingOrChecksumPass() {
+  if (settings_.get(settings::kNetwork) != 0 && settings_.get(settings::kBuffer) != 0) {
+    if (play_list_.size() > 5) {
+      buffering_.setUpBuffer();
+      return;
+    }
+    // Too short a list to copy: the buffer is made ready for the builder's first pass.
+    buffering_.setUpBuffer(/*start_pass=*/false);
+    buffering_.setState(network::kBuffered);
+  }
+  checksum_.startChecksumPass();
+}
 
 void Program::noteEditQueueCount() {
   settings_.set(settings::kEditQueueCount, update_queue_.length());

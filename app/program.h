@@ -110,9 +110,16 @@ class Program {
   // Starts the player thread (after createPlayer); with "Auto Play" on or the "play at once"
   // start-up flag set, playback starts by itself.
   bool startPlayer();
+  // The last step of starting up, after the threads: in Network mode with "Buffer" on and more
+  // than 5 songs prepared, sets up buffering (its first pass then starts the checksum pass);
+  // with "Buffer" on and a shorter list the buffer table is made ready and counts as buffered
+  // (the builder's pass comes once the list is longer), and the checksum pass starts. Without
+  // "Buffer" it starts the checksum pass. The window's creation calls it, and so does tunora-cli play.
+  void startBufferingOrChecksumPass();
   // The player; nullptr before createPlayer.
   player::Player* player() { return player_.get(); }
-  // Stops every thread of the program and joins them. Idempotent.
+  // Stops every thread of the program and joins them; then writes the updates that the quit's
+  // writer had to leave (engine/update_writer.h). Idempotent.
   void stopThreads();
 
  private:
@@ -165,6 +172,16 @@ class Program {
   network::NetworkBuilderHooks builder_hooks_;
   engine::ListBuilder builder_;
   engine::PlayListFileStore play_list_store_;
+  // A switch of listening state in Network mode restarts buffering over the new list.
+  class SwitchHooks final : public engine::StateSwitchHooks {
+   public:
+    explicit SwitchHooks(network::Buffering& buffering) : buffering_(buffering) {}
+    void restartBuffering() override { buffering_.restartAfterStateSwitch(); }
+
+   private:
+    network::Buffering& buffering_;
+  };
+  SwitchHooks switch_hooks_{buffering_};
   engine::StateSwitcher state_switcher_;
   // Defined where the player is known (program_player.cc); null until createPlayer.
   std::unique_ptr<player::FileChoice, void (*)(player::FileChoice*)> file_choice_{nullptr,

@@ -172,6 +172,7 @@ int runPlay(const Args& args) {
   if (!program.startSupervisor() || !program.startBuilder() || !program.startPlayer()) {
     return fail("cannot start the program's threads");
   }
+  program.startBufferingOrChecksumPass();
   const bool terminal_out = isatty(STDOUT_FILENO) != 0;
   StatusLineWriter status(terminal_out);
   write(status.permanent("keys: p play/pause, s skip, r restart, b back, q quit"));

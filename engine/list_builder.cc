@@ -103,12 +103,11 @@ bool ListBuilder::drawUntilPick(const DrawRules& rules) {
     int32_t slot = -1;
     if (drawOnce(table, settings_, memory_, rules, random_, &slot) == DrawOutcome::kPicked) {
       const uint64_t elapsed = env_.nowMillis() - t0;
-      const int32_t build_time = settings_.get(settings::kBuildTime);
-      if (elapsed > 30000 && build_time > 100) {
-        settings_.set(settings::kBuildTime, std::min(build_time, kMaxBuildTime) - 100);
-      } else if (elapsed < 3000) {
-        settings_.set(settings::kBuildTime, std::min(build_time, kMaxBuildTime - 100) + 100);
-      }
+      // Bounded at kMaxBuildTime: see list_builder.h.
+      (void)settings_.update(settings::kBuildTime, [elapsed](int32_t build_time) {
+        if (elapsed > 30000 && build_time > 100) return std::min(build_time, kMaxBuildTime) - 100;
+        return elapsed < 3000 ? std::min(build_time, kMaxBuildTime - 100) + 100 : build_time;
+      });
       memory_.miss_count = 0;
       if (filler_pick_mode_) {
         words_.build_request.store(2);

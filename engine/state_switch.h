@@ -38,7 +38,8 @@ class StateControls {
 class StateSwitchHooks {
  public:
   virtual ~StateSwitchHooks() = default;
-  // Called after the switch while the "Network" setting is on.
+  // Called after the switch while the "Network" setting is on: the buffer level goes to 0 and
+  // buffering starts over the new state's list.
   virtual void restartBuffering() {}
 };
 

@@ -12,7 +12,7 @@ bool ThreadSet::start(std::function<void()> body) {
   joinEnded();
   auto done = std::make_shared<std::atomic<bool>>(false);
   running_.fetch_add(1);
-  std::thread thread([this, body = std::move(body), done] {
+  std::thread thread([this, body = env_.enterThread(std::move(body)), done] {
     body();
     running_.fetch_sub(1);
     done->store(true);

@@ -11,11 +11,14 @@
 #include <thread>
 #include <vector>
 
+#include "util/env.h"
+
 namespace tunora::engine {
 
 class ThreadSet {
  public:
-  ThreadSet() = default;
+  // Every thread is started through env.enterThread, so a virtual clock knows it.
+  explicit ThreadSet(Env& env) : env_(env) {}
   // Closes the set and joins every thread.
   ~ThreadSet() { closeAndJoin(); }
   ThreadSet(const ThreadSet&) = delete;
@@ -36,6 +39,7 @@ class ThreadSet {
   };
   void joinEnded();  // with mu_ held
 
+  Env& env_;
   std::mutex mu_;
   std::vector<Entry> entries_;  // guarded by mu_
   bool closed_ = false;         // guarded by mu_

@@ -55,7 +55,10 @@ void UpdateWriter::run(bool quitting) {
     env.sleepFor(kQuitWaitStep);
   }
   if (running_.exchange(1) != 0) {
-    if (quitting) endQuit();  // never leave the quit unfinished
+    if (quitting) {  // never leave the quit unfinished; writeLeftAfterQuit writes the entries
+      quit_left_entries_.store(1);
+      endQuit();
+    }
     return;
   }
   status_.refresh();
@@ -66,6 +69,7 @@ void UpdateWriter::run(bool quitting) {
       writeEntries(quitting);
       grant.release();
     } else if (quitting) {
+      quit_left_entries_.store(1);  // the grant stayed held; writeLeftAfterQuit writes them
       break;
     } else {
       for (int step = 0; step < kRefusedWaitSteps; ++step) {
@@ -94,6 +98,24 @@ Grant UpdateWriter::takeGrantForQuit() {
     lock_.env().sleepFor(kQuitWaitStep);
   }
   return {};
+}
+
+void UpdateWriter::writeLeftAfterQuit() {
+  if (quit_left_entries_.exchange(0) == 0 || queue_.length() <= 0) return;
+  writeAlone();
+  (void)queue_.freeIfEmpty();
+}
+
+void UpdateWriter::writeAlone() {
+  if (!library_.openLibraryForWriting()) return;
+  marlbase::TableHandle& table = library_.table();
+  while (std::optional<QueuedUpdate> entry = queue_.takeOldest()) {
+    std::optional<uint32_t> file_id = table.readInt(entry->slot, kColFileId);
+    if (table.getStatus(entry->slot) == kLiveStatus && file_id && *file_id == entry->key) {
+      (void)table.writeInt(entry->slot, entry->column, entry->new_value);
+    }
+  }
+  library_.closeLibraryAfterWriting();
 }
 
 bool UpdateWriter::keepWriting(bool quitting) const {

@@ -38,7 +38,19 @@ class UpdateWriter {
   // offline or a quit begins. Started during a quit (request word 665), it waits for a writer
   // that still runs, writes with the grant taken directly, then sets the request word to 666
   // and posts command 2031.
+  //
+  // The quit's writer waits at most 5 s (50 x 100 ms) for a writer that still runs (one asleep
+  // in its 10-second wait before posting, or opening a slow share), and as long for a grant
+  // still held. When either is still busy then, it ends the quit without writing, so the
+  // window can close. Nothing queued is lost by that: the entries stay in the queue, and
+  // writeLeftAfterQuit, called once every thread has stopped, writes them.
   void runUpdateWriter();
+  // After the quit's writer ended the quit without writing and every thread of the program has
+  // stopped (no thread holds or waits for the lock any more): writes what the queue still holds.
+  // Does nothing otherwise; a quit with 5 or fewer entries drops them, as it always does.
+  void writeLeftAfterQuit();
+  // Whether the quit's writer ended the quit without writing.
+  bool quitLeftEntries() const { return quit_left_entries_.load() != 0; }
 
   // Starts runUpdateWriter on a thread of the program ("Write cached edits").
   bool startWriterThread();
@@ -54,6 +66,8 @@ class UpdateWriter {
   Grant takeGrantForQuit();
   void writeEntries(bool quitting);
   bool keepWriting(bool quitting) const;
+  // Writes the queue to the end; no other thread runs.
+  void writeAlone();
 
   SharedLock& lock_;
   UpdateQueue& queue_;
@@ -62,6 +76,7 @@ class UpdateWriter {
   ThreadSet& threads_;
   StatusMessage& status_;
   std::atomic<int32_t> running_{0};
+  std::atomic<int32_t> quit_left_entries_{0};
 };
 
 }  // namespace tunora::engine

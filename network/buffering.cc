@@ -61,7 +61,7 @@ void Buffering::trimTo(int32_t slots) {
   }
 }
 
-void Buffering::setUpBuffer() {
+void Buffering::setUpBuffer(bool start_pass) {
   if (folder_.empty()) return;
   const bool on = settings_.get(settings::kBuffer) != 0;
   {
@@ -91,7 +91,7 @@ void Buffering::setUpBuffer() {
       return;
     }
   }
-  if (on) (void)threads_.start([this] { bufferPass(); });
+  if (on && start_pass) (void)threads_.start([this] { bufferPass(); });
 }
 
 bool Buffering::stopPass() const {
@@ -111,9 +111,26 @@ bool Buffering::copyIn(const std::string& network_path) {
   return copier_.copyFile(network_path, local, traffic, nullptr);
 }
 
+void Buffering::restartAfterStateSwitch() {
+  setLevel(0);
+  if (settings_.get(settings::kBuffer) == 0 || folder_.empty()) return;
+  pass_again_.store(1);
+  (void)threads_.start([this] { bufferPass(); });
+}
+
 void Buffering::bufferPass() {
-  int32_t idle = 0;
-  if (!pass_running_.compare_exchange_strong(idle, 1)) return;
+  for (;;) {
+    int32_t idle = 0;
+    // A pass that runs sees pass_again_ when it ends and goes once more.
+    if (!pass_running_.compare_exchange_strong(idle, 1)) return;
+    pass_again_.store(0);
+    runPass();
+    pass_running_.store(0);
+    if (pass_again_.load() == 0 || words_.stopping.load() != 0) return;
+  }
+}
+
+void Buffering::runPass() {
   int32_t failures = 2;
   if (play_list_.size() > 5) {
     std::lock_guard lock(table_mu_);
@@ -174,7 +191,6 @@ void Buffering::bufferPass() {
     }
   }
   finish(failures);
-  pass_running_.store(0);
 }
 
 void Buffering::finish(int32_t failures) {

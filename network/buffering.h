@@ -51,10 +51,15 @@ class Buffering {
             engine::ThreadSet& threads, FileCopier& copier);
 
   // Prepares the folders and the buffer table for the current settings; with "Buffer" on starts
-  // a buffer pass on a thread of the program, with it off removes the buffer.
-  void setUpBuffer();
-  // One pass over the play list.
+  // a buffer pass on a thread of the program (unless `start_pass` is false), with it off removes
+  // the buffer.
+  void setUpBuffer(bool start_pass = true);
+  // One pass over the play list. When a restart was asked for while it ran, another follows.
   void bufferPass();
+  // After a change of listening state: the buffer level becomes 0 and, with "Buffer" on, a pass
+  // over the new list starts on a thread of the program (a pass that is running then runs once
+  // more, since it may have stopped for the switch or gone over the old list).
+  void restartAfterStateSwitch();
   // Called after the first pass after start-up (the checksum pass), and after a later pass when
   // shutdown after a build is due.
   void setAfterFirstPass(std::function<void()> hook) { after_first_pass_ = std::move(hook); }
@@ -69,6 +74,9 @@ class Buffering {
   int32_t level() const;
   void setLevel(int32_t level);
 
+  // Whether a buffer pass runs now (any thread).
+  bool passRunning() const { return pass_running_.load() != 0; }
+
  private:
   bool createTable();
   void trimTo(int32_t slots);
@@ -77,6 +85,7 @@ class Buffering {
   bool copyIn(const std::string& network_path);
   uint32_t stampNow() { return static_cast<uint32_t>(env_.fileTimeNow()); }
   void finish(int32_t failures);
+  void runPass();
 
   std::string folder_;
   std::string media_folder_;
@@ -95,6 +104,7 @@ class Buffering {
   marlbase::TableHandle table_;
   std::atomic<int32_t> state_{kBufferOff};
   std::atomic<int32_t> pass_running_{0};
+  std::atomic<int32_t> pass_again_{0};
   std::atomic<int32_t> passes_{0};
 };
 

@@ -28,8 +28,9 @@ bool ChecksumPass::online() const {
 }
 
 void ChecksumPass::addToHashStat(int32_t delta) {
-  const int32_t value = hashStat() + delta;
-  settings_.set(settings::kHashStat, value < 0 ? 0 : value);
+  (void)settings_.update(settings::kHashStat, [delta](int32_t value) {
+    return value + delta < 0 ? 0 : value + delta;
+  });
 }
 
 uint32_t ChecksumPass::checksumOf(const std::string& path) const {
@@ -75,7 +76,8 @@ void ChecksumPass::verifyPhase() {
   const int32_t bound = library_.table().liveCount();
   if (bound <= 0) return;
   do {
-    int32_t number = hashStat() >= kVerifyBase ? hashStat() - kVerifyBase + 1 : 0;
+    const int32_t stat = hashStat();
+    int32_t number = stat >= kVerifyBase ? stat - kVerifyBase + 1 : 0;
     if (number >= bound) number = 0;
     settings_.set(settings::kHashStat, kVerifyBase + number);
     std::string path;
@@ -115,13 +117,16 @@ void ChecksumPass::run() {
   }
   if (words.request.load() == 0 && !quitting()) {
     if (hashStat() < kVerifyBase && online()) {
-      while (hashStat() >= 50 && hashStat() <= 500 && online() && !quitting() &&
-             play_list_.size() >= 20) {
+      // One song is checked before the condition is tested, so that a statistic below 50 or
+      // between 501 and 999 still moves (at 1000 the verification phase begins).
+      int32_t stat = 0;
+      do {
         const int32_t live = library_.table().liveCount();
         const int32_t slot = static_cast<int32_t>(
             engine::drawRandom(static_cast<uint32_t>(live > 1 ? live - 1 : 1), random_));
         if (!checkSong(slot, "")) addToHashStat(1);
-      }
+        stat = hashStat();
+      } while (stat >= 50 && stat <= 500 && online() && !quitting() && play_list_.size() >= 20);
     } else {
       verifyPhase();
     }

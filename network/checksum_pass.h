@@ -3,8 +3,9 @@
 // (code 25) only while it reads a record, never while it computes a checksum; results go
 // through the deferred update queue.
 //
-// Phases: the play list (when `HashStat` is below 51), random songs (below 1000, online), then
-// verification of records in a cycle (the position kept in `HashStat` as 1000 + record number).
+// Phases: the play list (when `HashStat` is below 51), random songs (below 1000, online: one
+// song, then more while the statistic lies between 50 and 500), then verification of records in
+// a cycle (the position kept in `HashStat` as 1000 + record number).
 // `HashStat` rises by 1 for each song met with a `FileId` and falls by 10 for each computed one.
 #pragma once
 

@@ -72,7 +72,7 @@ int32_t DetailsLoader::loadSongDetails(bool for_player) {
     state_.setNext(NextSong{path, std::move(details), true});
   }
   if (file_id == 0) {
-    settings_.set(settings::kHashStat, std::max(0, settings_.get(settings::kHashStat) - 10));
+    (void)settings_.update(settings::kHashStat, [](int32_t value) { return std::max(0, value - 10); });
   }
   if (!for_player) {
     grant.release();

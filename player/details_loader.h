@@ -31,8 +31,11 @@ class DetailsLoader {
   // the current song's; otherwise, under grant 21, the top row's become the next-song details
   // (valid). -1 when the loader reading ahead is busy or its grant was not had, else 1. A song
   // not found after 11 tries gets slot -1; tries are repeated only while the table does not
-  // open or another lookup runs, not when the table says it has no such path. A loaded FileId of 0
-  // lowers "Hash Stat" by 10 (not below 0).
+  // open or another lookup runs, not when the table says it has no such path. A loaded FileId of
+  // 0 lowers "Hash Stat" by 10 (not below 0).
+  // The player's call does not take the busy flag: a loader reading ahead can only be waiting
+  // for grant 21 while the player holds grant 20, and a switch refused here would go on with
+  // the previous song's details, so auto-rate would rate the wrong song.
   int32_t loadSongDetails(bool for_player);
 
   // findSongByPath: opens the song table for reading, finds `path` in the FileName column and

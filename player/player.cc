@@ -61,11 +61,15 @@ void Player::handle(int32_t request) {
       media_.moveAndSize({video_area_.width, 30, video_area_.width, video_area_.height});
       break;
     case kRequestRestart:
+      // Back to the song's start point; a video with "Full Movie" goes full screen again. Going
+      // full screen starts the media from its beginning, so the start point comes after it.
       if (media_.isOpen()) {
+        const uint32_t start = state_.current().start_frame;
         if (isVideo() && fullMovie()) {
           media_.playFullScreen();
+          if (start != 0) media_.playFrom(start);
         } else {
-          media_.playFrom(state_.current().start_frame);
+          media_.playFrom(start);
         }
       }
       window_.setSliderPosition(0);

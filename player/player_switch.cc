@@ -148,7 +148,9 @@ void Player::chooseSong(int32_t request, bool& by_choice) {
 }
 
 // Opens the file; the length is the song's end point when it has one, else the media's end.
-// A file that does not open leaves the length 0, end point or not.
+// A file that does not open leaves the length 0, end point or not. Auto-rate counts a song that
+// opened with a non-zero length, so a song with an end point is rated even when its media
+// reports no length of its own.
 bool Player::openMedia(const std::string& file) {
   really_played_ = false;
   rated_ = false;
@@ -166,10 +168,10 @@ bool Player::noteOpened() {
   } else {
     media_.hide();
   }
-  const int64_t end = media_.endPosition();
-  really_played_ = end > 0;
   const uint32_t end_frame = state_.current().end_frame;
-  state_.length.store(end_frame != 0 ? end_frame : end);
+  const int64_t length = end_frame != 0 ? end_frame : media_.endPosition();
+  really_played_ = length > 0;
+  state_.length.store(length);
   return true;
 }
 

@@ -16,8 +16,7 @@ using namespace settings;
 void decodeFillerFile(std::span<const uint8_t> file_bytes, Settings& settings) {
   if (file_bytes.size() <= kSettingsHeaderSize) return;
   const size_t n = std::min<size_t>(file_bytes.size() - kSettingsHeaderSize, kFillerBlockSize);
-  std::memcpy(settings.mutableImage().data() + kFillerBlockOffset,
-              file_bytes.data() + kSettingsHeaderSize, n);
+  settings.storeBytes(kFillerBlockOffset, file_bytes.subspan(kSettingsHeaderSize, n));
 }
 
 bool loadFillerSettings(const std::string& data_dir, Settings& settings) {
@@ -33,9 +32,10 @@ bool loadFillerSettings(const std::string& data_dir, Settings& settings) {
 
 Status saveFillerSettings(const Settings& settings, const std::string& data_dir,
                           const ReplaceOptions& options) {
+  const std::array<uint8_t, kRecordSize> image = settings.image();  // one snapshot
   const std::array<std::span<const uint8_t>, 2> parts = {
       std::span(reinterpret_cast<const uint8_t*>(kSettingsHeader.data()), kSettingsHeader.size()),
-      settings.image().subspan(kFillerBlockOffset, kFillerBlockSize)};
+      std::span<const uint8_t>(image).subspan(kFillerBlockOffset, kFillerBlockSize)};
   return replaceFile(data_dir + kFillerFileName, parts, options);
 }
 

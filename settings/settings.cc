@@ -40,31 +40,74 @@ void Settings::storeText(uint32_t offset, uint32_t size, std::string_view value)
   std::memset(image_.data() + offset + length, 0, size - length);
 }
 
-int32_t Settings::get(IntField field) const { return loadWord(field.offset); }
+Settings& Settings::operator=(const Settings& other) {
+  if (this == &other) return *this;
+  const std::array<uint8_t, kRecordSize> copy = other.image();
+  std::lock_guard lock(mu_);
+  image_ = copy;
+  return *this;
+}
 
-void Settings::set(IntField field, int32_t value) { storeWord(field.offset, value); }
+std::array<uint8_t, kRecordSize> Settings::image() const {
+  std::lock_guard lock(mu_);
+  return image_;
+}
+
+void Settings::storeBytes(uint32_t offset, std::span<const uint8_t> bytes) {
+  if (offset >= kRecordSize) return;
+  const size_t n = std::min<size_t>(bytes.size(), kRecordSize - offset);
+  std::lock_guard lock(mu_);
+  std::memcpy(image_.data() + offset, bytes.data(), n);
+}
+
+int32_t Settings::get(IntField field) const {
+  std::lock_guard lock(mu_);
+  return loadWord(field.offset);
+}
+
+void Settings::set(IntField field, int32_t value) {
+  std::lock_guard lock(mu_);
+  storeWord(field.offset, value);
+}
 
 int32_t Settings::get(IntArrayField field, uint32_t index) const {
-  return index < field.count ? loadWord(field.offset + 4 * index) : 0;
+  if (index >= field.count) return 0;
+  std::lock_guard lock(mu_);
+  return loadWord(field.offset + 4 * index);
 }
 
 void Settings::set(IntArrayField field, uint32_t index, int32_t value) {
-  if (index < field.count) storeWord(field.offset + 4 * index, value);
+  if (index >= field.count) return;
+  std::lock_guard lock(mu_);
+  storeWord(field.offset + 4 * index, value);
 }
 
-std::string Settings::text(TextField field) const { return loadText(field.offset, field.size); }
+int32_t Settings::stateValue(IntArrayField field) const {
+  std::lock_guard lock(mu_);
+  const auto state = static_cast<uint32_t>(loadWord(kCurrentState.offset));
+  return state < field.count ? loadWord(field.offset + 4 * state) : 0;
+}
+
+std::string Settings::text(TextField field) const {
+  std::lock_guard lock(mu_);
+  return loadText(field.offset, field.size);
+}
 
 void Settings::setText(TextField field, std::string_view value) {
+  std::lock_guard lock(mu_);
   storeText(field.offset, field.size, value);
 }
 
 std::string Settings::text(TextArrayField field, uint32_t index) const {
-  return index < field.count ? loadText(field.offset + index * field.size, field.size)
-                             : std::string();
+  if (index >= field.count) return {};
+  std::lock_guard lock(mu_);
+  return loadText(field.offset + index * field.size, field.size);
 }
 
 void Settings::setText(TextArrayField field, uint32_t index, std::string_view value) {
-  if (index < field.count) storeText(field.offset + index * field.size, field.size, value);
+  if (index >= field.count) return;
+  std::lock_guard lock(mu_);
+  storeText(field.offset + index * field.size, field.size, value);
 }
 
 }  // namespace tunora

@@ -46,7 +46,8 @@ void setNames(Settings& s, TextArrayField field, const std::array<std::string_vi
 void zeroBlockRange(Settings& s, uint32_t from, uint32_t to) {
   for (uint32_t at = kFillerBlockOffset + from; at < kFillerBlockOffset + to; ++at) {
     if (at >= kBufferLevel.offset && at < endOf(kBufferLevel)) continue;
-    s.mutableImage()[at] = 0;
+    const uint8_t zero = 0;
+    s.storeBytes(at, std::span(&zero, 1));
   }
 }
 

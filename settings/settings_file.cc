@@ -43,7 +43,7 @@ int decodeSettingsFile(std::span<const uint8_t> file_bytes, Settings& settings) 
       checkSettingsVersion(file_bytes.first(std::min(file_bytes.size(), kSettingsHeaderSize)));
   if (file_bytes.size() > kSettingsHeaderSize) {
     const size_t n = std::min<size_t>(file_bytes.size() - kSettingsHeaderSize, kRecordSize);
-    std::memcpy(settings.mutableImage().data(), file_bytes.data() + kSettingsHeaderSize, n);
+    settings.storeBytes(0, file_bytes.subspan(kSettingsHeaderSize, n));
   }
   return version;
 }
@@ -68,9 +68,10 @@ std::string statePlayListName(int32_t state) {
 
 Status writeSettingsFile(const std::string& path, const Settings& settings,
                          const ReplaceOptions& options) {
+  const std::array<uint8_t, kRecordSize> image = settings.image();  // one snapshot
   const std::array<std::span<const uint8_t>, 2> parts = {
       std::span(reinterpret_cast<const uint8_t*>(kSettingsHeader.data()), kSettingsHeader.size()),
-      std::span<const uint8_t>(settings.image())};
+      std::span<const uint8_t>(image)};
   return replaceFile(path, parts, options);
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace tunora {
@@ -23,6 +24,10 @@ class Env {
   // Fills `out` with random bytes from a cryptographic source. Returns false when none could
   // be had.
   [[nodiscard]] virtual bool randomBytes(std::span<std::byte> out) = 0;
+  // Called on the starting thread just before a thread of the program starts; the thread runs
+  // what this returns. A virtual clock counts the thread from this call until `body` returns and
+  // moves only while every counted thread sleeps in sleepFor. The real Env returns `body`.
+  virtual std::function<void()> enterThread(std::function<void()> body) { return body; }
 
   // The process's real environment. Never destroyed.
   static Env& Default();

@@ -2,11 +2,12 @@
 // ends, unless an argument was given.
 #include <gtest/gtest.h>
 
-#include <future>
+#include <optional>
 
 #include "app/instance_lock.h"
 #include "tests/settings/settings_test_bytes.h"
 #include "tests/support/fake_env.h"
+#include "tests/support/clock_driver.h"
 
 namespace tunora {
 namespace {
@@ -28,14 +29,16 @@ TEST(InstanceLockTest, SecondPlayerEndsAfterFiveSeconds) {
   const std::string path = dir.file("Tunora.exe.lock");
   InstanceLockResult first = takeInstanceLock(env, path, false);
   ASSERT_TRUE(first.lock.held());
-  auto second = std::async(std::launch::async, [&] { return takeInstanceLock(env, path, false); });
-  env.waitForSleepers(1);
+  std::optional<InstanceLockResult> result;
+  testing::EnvThread second(env, [&] { result.emplace(takeInstanceLock(env, path, false)); });
+  ASSERT_TRUE(env.waitForSleepers(1));
   env.advance(4999ms);
-  EXPECT_EQ(second.wait_for(0s), std::future_status::timeout);
+  ASSERT_TRUE(env.waitUntilIdle(60s));
+  EXPECT_FALSE(second.done());
   env.advance(1ms);
-  InstanceLockResult result = second.get();
-  EXPECT_TRUE(result.end_program);
-  EXPECT_FALSE(result.lock.held());
+  ASSERT_TRUE(second.join());
+  EXPECT_TRUE(result->end_program);
+  EXPECT_FALSE(result->lock.held());
 }
 
 TEST(InstanceLockTest, SecondPlayerGetsTheLockWhenTheFirstEndsInTime) {
@@ -43,13 +46,14 @@ TEST(InstanceLockTest, SecondPlayerGetsTheLockWhenTheFirstEndsInTime) {
   FakeEnv env;
   const std::string path = dir.file("Tunora.exe.lock");
   auto first = std::make_unique<InstanceLockResult>(takeInstanceLock(env, path, false));
-  auto second = std::async(std::launch::async, [&] { return takeInstanceLock(env, path, false); });
-  env.waitForSleepers(1);
+  std::optional<InstanceLockResult> result;
+  testing::EnvThread second(env, [&] { result.emplace(takeInstanceLock(env, path, false)); });
+  ASSERT_TRUE(env.waitForSleepers(1));
   first.reset();  // the first player ends
   env.advance(5000ms);
-  InstanceLockResult result = second.get();
-  EXPECT_FALSE(result.end_program);
-  EXPECT_TRUE(result.lock.held());
+  ASSERT_TRUE(second.join());
+  EXPECT_FALSE(result->end_program);
+  EXPECT_TRUE(result->lock.held());
 }
 
 TEST(InstanceLockTest, AnArgumentLetsASecondCopyRun) {
@@ -57,12 +61,13 @@ TEST(InstanceLockTest, AnArgumentLetsASecondCopyRun) {
   FakeEnv env;
   const std::string path = dir.file("Tunora.exe.lock");
   InstanceLockResult first = takeInstanceLock(env, path, false);
-  auto filler = std::async(std::launch::async, [&] { return takeInstanceLock(env, path, true); });
-  env.waitForSleepers(1);
+  std::optional<InstanceLockResult> result;
+  testing::EnvThread filler(env, [&] { result.emplace(takeInstanceLock(env, path, true)); });
+  ASSERT_TRUE(env.waitForSleepers(1));
   env.advance(5000ms);
-  InstanceLockResult result = filler.get();
-  EXPECT_FALSE(result.end_program);
-  EXPECT_FALSE(result.lock.held());
+  ASSERT_TRUE(filler.join());
+  EXPECT_FALSE(result->end_program);
+  EXPECT_FALSE(result->lock.held());
 }
 
 TEST(InstanceLockTest, LockPathFollowsTheEnvironment) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <future>
 
 #include "app/start_up.h"
 #include "app/startup_load.h"
@@ -14,6 +13,7 @@
 #include "tests/settings/settings_test_bytes.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/scripted_message_dialog.h"
+#include "tests/support/clock_driver.h"
 
 namespace tunora {
 namespace {
@@ -201,11 +201,13 @@ TEST_F(StartUpTest, SecondPlayerWithoutArgumentEndsBeforeLoadingAnything) {
   InstanceLockResult first = takeInstanceLock(env_, program_.file("Tunora.exe.lock"), false);
   ASSERT_TRUE(first.lock.held());
   AppContext context;
-  auto second =
-      std::async(std::launch::async, [&] { return startUp(inputs("tunora"), context, settings_); });
-  env_.waitForSleepers(1);
+  StartUpOutcome outcome{};
+  testing::EnvThread second(env_,
+                            [&] { outcome = startUp(inputs("tunora"), context, settings_); });
+  ASSERT_TRUE(env_.waitForSleepers(1));
   env_.advance(std::chrono::milliseconds(5000));
-  EXPECT_EQ(second.get(), StartUpOutcome::kAnotherPlayerRunning);
+  ASSERT_TRUE(second.join());
+  EXPECT_EQ(outcome, StartUpOutcome::kAnotherPlayerRunning);
   EXPECT_FALSE(fs::exists(program_.file("Tunora.mbf")));
 }
 

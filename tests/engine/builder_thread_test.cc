@@ -33,7 +33,8 @@ TEST_F(BuilderThreadTest, FillsTheListWritesItsFileAndEndsAtTheQuit) {
 
   // Idle until the list falls below 10.
   program_.playList().removeFirst(2);
-  env_.advance(std::chrono::seconds(30));
+  ASSERT_TRUE(tunora::testing::driveFor(env_, std::chrono::seconds(30),
+                                        std::chrono::milliseconds(50)));
   EXPECT_EQ(program_.playList().size(), 10);
   program_.playList().removeFirst(1);
   ASSERT_TRUE(tunora::testing::driveUntil(

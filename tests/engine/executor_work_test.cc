@@ -11,6 +11,7 @@
 #include "library/song_columns.h"
 #include "tests/engine/work_fixture.h"
 #include "tests/support/scripted_message_dialog.h"
+#include "tests/support/clock_driver.h"
 
 namespace tunora::engine {
 namespace {
@@ -231,12 +232,13 @@ TEST_F(ExecutorWorkTest, SaveAsPlaylistWritesTheChosenFile) {
 
 TEST_F(ExecutorWorkTest, WelcomeRequestPostsTheDatabaseDialogAfterOneSecond) {
   ASSERT_EQ(lock_.postRequest(kCodeOpenDatabaseDialog, 0, 2), 1);
-  std::thread executor([&] { executor_.run(); });
-  env_.waitForSleepers(1);
+  testing::EnvThread executor(env_, [&] { executor_.run(); });
+  ASSERT_TRUE(env_.waitForSleepers(1));
   env_.advance(std::chrono::milliseconds(999));
+  ASSERT_TRUE(env_.waitUntilIdle(std::chrono::seconds(60)));
   EXPECT_TRUE(window_.posted().empty());
   env_.advance(std::chrono::milliseconds(1));
-  executor.join();
+  ASSERT_TRUE(executor.join());
   EXPECT_EQ(window_.posted(), (std::vector<std::pair<int32_t, int32_t>>{{kCommandDatabaseDialog, 0}}));
   EXPECT_EQ(words_.grant.load(), 0);
 }

@@ -76,6 +76,36 @@ TEST_F(QuitTest, WriterRunsInTheBackgroundAndGivesWayToRequests) {
   quit();
 }
 
+TEST_F(QuitTest, QuitWhileAWriterRunsLosesNothing) {
+  queue(6);
+  ASSERT_TRUE(program_.startSupervisor());
+  // A writer starts while the lock is held: it sleeps 10 s before it even posts.
+  Grant other = program_.lock().takeGrantDirectly(kCodeListBuilder);
+  ASSERT_TRUE(other);
+  ASSERT_TRUE(program_.updateWriter().startWriterThread());
+  ASSERT_TRUE(env_.waitUntilIdle(std::chrono::seconds(60)));
+  ASSERT_TRUE(program_.updateWriter().running());
+  other.release();
+  // The quit's writer waits 5 s for it, then ends the quit without writing.
+  const uint64_t closed_at = env_.nowMillis();
+  program_.closeWindow();
+  ASSERT_TRUE(driveUntil(env_, [&] { return window_.received(kCommandFinishQuit); },
+                         std::chrono::milliseconds(10)));
+  EXPECT_LT(env_.nowMillis() - closed_at, 10'000u);
+  EXPECT_TRUE(program_.updateWriter().quitLeftEntries());
+  EXPECT_EQ(playCount(1), 0u);
+  EXPECT_EQ(program_.updateQueue().length(), 6);
+  // The window stops the threads: the entries are written then.
+  {
+    testing::ClockDriver clock(env_, std::chrono::milliseconds(100));
+    program_.stopThreads();
+  }
+  EXPECT_EQ(playCount(1), 13u);
+  EXPECT_EQ(playCount(2), 14u);
+  EXPECT_EQ(playCount(3), 15u);
+  EXPECT_EQ(program_.updateQueue().length(), -1);
+}
+
 TEST_F(QuitTest, FullQueueRefusesUpdates) {
   program_.words().build_request.store(kBuildNow);  // keeps the writer from starting
   for (int i = 0; i < kUpdateQueueCapacity; ++i) {

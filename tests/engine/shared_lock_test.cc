@@ -3,12 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
 #include <thread>
 
 #include "engine/lock_codes.h"
 #include "engine/request_executor.h"
-#include "tests/engine/clock_driver.h"
+#include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 
 namespace tunora::engine {
@@ -16,14 +15,10 @@ namespace {
 
 using std::chrono::milliseconds;
 using testing::driveUntil;
+using testing::EnvThread;
 
 class SharedLockTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    words_.stopping.store(1);  // frees any waiter a failed test left behind
-    env_.advance(milliseconds(100'000));
-  }
-
   FakeEnv env_;
   SharedWords words_;
   SharedLock lock_{words_, env_};
@@ -80,20 +75,18 @@ TEST_F(SharedLockTest, ExecutorRunsWindowCodesAndReleasesTheGrant) {
 }
 
 TEST_F(SharedLockTest, WorkerClaimsItsGrantAndReleasesItOnEveryPath) {
-  auto worker = std::async(std::launch::async, [&] {
+  bool got = false;
+  int32_t live = 0;
+  EnvThread worker(env_, [&] {
     Grant grant = lock_.requestAndWait(kCodeListBuilder, 0, 10);
-    bool got = static_cast<bool>(grant);
-    int32_t live = words_.grant_holder_live.load();
-    return std::pair(got, live);  // the grant goes here, on the way out
-  });
+    got = static_cast<bool>(grant);
+    live = words_.grant_holder_live.load();
+  });  // the grant goes on the way out
   ASSERT_TRUE(driveUntil(env_, [&] { return words_.request.load() == kCodeListBuilder; }));
   EXPECT_EQ(executor_.run(), kCodeListBuilder);
   EXPECT_EQ(words_.grant.load(), kCodeListBuilder);
   EXPECT_EQ(words_.grant_holder_live.load(), 0);  // handed over, not yet claimed
-  ASSERT_TRUE(driveUntil(env_, [&] {
-    return worker.wait_for(milliseconds(0)) == std::future_status::ready;
-  }));
-  auto [got, live] = worker.get();
+  ASSERT_TRUE(worker.join());
   EXPECT_TRUE(got);
   EXPECT_EQ(live, 1);
   EXPECT_EQ(words_.grant.load(), 0);
@@ -104,27 +97,24 @@ TEST_F(SharedLockTest, SecondWindowCommandWaitsForTheFirstToBeTakenOrGivesUp) {
   ASSERT_EQ(lock_.postRequest(kCodeRemoveRow, 0, 10), 1);
   // Nobody takes the first: the second waits 20 x 80 ms and gives up.
   uint64_t start = env_.nowMillis();
-  auto second = std::async(std::launch::async, [&] {
-    int32_t result = lock_.postRequest(kCodeSaveAsPlaylist, 0, 10);
-    return std::pair(result, env_.nowMillis());
+  int32_t refused = 0;
+  uint64_t when = 0;
+  EnvThread second(env_, [&] {
+    refused = lock_.postRequest(kCodeSaveAsPlaylist, 0, 10);
+    when = env_.nowMillis();
   });
-  ASSERT_TRUE(driveUntil(env_, [&] {
-    return second.wait_for(milliseconds(0)) == std::future_status::ready;
-  }));
-  auto [refused, when] = second.get();
+  ASSERT_TRUE(second.join());
   EXPECT_EQ(refused, -1);
   EXPECT_GE(when - start, 20u * 80u);
   EXPECT_EQ(words_.request.load(), kCodeRemoveRow);
 
   // The executor takes the first out while the second waits: the second gets in.
-  auto third = std::async(std::launch::async,
-                          [&] { return lock_.postRequest(kCodeSaveAsPlaylist, 5, 10); });
-  env_.waitForSleepers(1);
+  int32_t posted = 0;
+  EnvThread third(env_, [&] { posted = lock_.postRequest(kCodeSaveAsPlaylist, 5, 10); });
+  ASSERT_TRUE(env_.waitForSleepers(1));
   EXPECT_EQ(executor_.run(), kCodeRemoveRow);
-  ASSERT_TRUE(driveUntil(env_, [&] {
-    return third.wait_for(milliseconds(0)) == std::future_status::ready;
-  }));
-  EXPECT_EQ(third.get(), 1);
+  ASSERT_TRUE(third.join());
+  EXPECT_EQ(posted, 1);
   EXPECT_EQ(words_.request.load(), kCodeSaveAsPlaylist);
   EXPECT_EQ(words_.request_parameter.load(), 5);
 }
@@ -148,15 +138,14 @@ TEST_F(SharedLockTest, TryPostRequestNeverWaitsForABusyLock) {
 }
 
 TEST_F(SharedLockTest, QuitTakesTheRequestWordOverFromAWaitingWorker) {
-  auto builder = std::async(std::launch::async,
-                            [&] { return static_cast<bool>(lock_.requestAndWait(34, 0, 10)); });
+  bool granted = true;
+  EnvThread builder(env_,
+                    [&] { granted = static_cast<bool>(lock_.requestAndWait(34, 0, 10)); });
   ASSERT_TRUE(driveUntil(env_, [&] { return words_.request.load() == kCodeListBuilder; }));
   EXPECT_EQ(lock_.postRequest(kQuitRequested, 0, 0), 1);
   EXPECT_EQ(words_.request.load(), kQuitRequested);
-  ASSERT_TRUE(driveUntil(env_, [&] {
-    return builder.wait_for(milliseconds(0)) == std::future_status::ready;
-  }));
-  EXPECT_FALSE(builder.get());
+  ASSERT_TRUE(builder.join());
+  EXPECT_FALSE(granted);
   EXPECT_EQ(words_.request.load(), kQuitRequested);  // not withdrawn by the builder
   EXPECT_EQ(words_.grant.load(), 0);
 }
@@ -164,34 +153,33 @@ TEST_F(SharedLockTest, QuitTakesTheRequestWordOverFromAWaitingWorker) {
 TEST_F(SharedLockTest, PatienceAboveTenSleepsBeforePosting) {
   words_.grant.store(kCodePlayer);
   words_.grant_holder_live.store(1);
-  auto writer = std::async(std::launch::async, [&] {
-    return static_cast<bool>(lock_.requestAndWait(kCodeUpdateWriter, 0, 20));
+  bool granted = false;
+  EnvThread writer(env_, [&] {
+    granted = static_cast<bool>(lock_.requestAndWait(kCodeUpdateWriter, 0, 20));
   });
-  env_.waitForSleepers(1);
+  ASSERT_TRUE(env_.waitUntilIdle(milliseconds(60'000)));
+  ASSERT_EQ(env_.sleepers(), 1);
   env_.advance(milliseconds(9'999));
-  env_.waitForSleepers(1);
+  ASSERT_TRUE(env_.waitUntilIdle(milliseconds(60'000)));
   EXPECT_EQ(words_.request.load(), 0) << "posted before its 10 seconds were up";
   env_.advance(milliseconds(1));
   ASSERT_TRUE(driveUntil(env_, [&] { return words_.request.load() == kCodeUpdateWriter; }));
   words_.grant.store(0);
   words_.grant_holder_live.store(0);
   EXPECT_EQ(executor_.run(), kCodeUpdateWriter);
-  ASSERT_TRUE(driveUntil(env_, [&] {
-    return writer.wait_for(milliseconds(0)) == std::future_status::ready;
-  }));
-  EXPECT_TRUE(writer.get());
+  ASSERT_TRUE(writer.join());
+  EXPECT_TRUE(granted);
 }
 
 TEST_F(SharedLockTest, WorkerThatGivesUpWithdrawsItsRequest) {
   // Patience above 4: after more than 50 waits the worker leaves, and a later handover must not
   // hand the table to nobody.
-  auto loader = std::async(std::launch::async, [&] {
-    return static_cast<bool>(lock_.requestAndWait(kCodeDetailsLoader, 0, 5));
+  bool granted = true;
+  EnvThread loader(env_, [&] {
+    granted = static_cast<bool>(lock_.requestAndWait(kCodeDetailsLoader, 0, 5));
   });
-  ASSERT_TRUE(driveUntil(env_, [&] {
-    return loader.wait_for(milliseconds(0)) == std::future_status::ready;
-  }, milliseconds(10)));
-  EXPECT_FALSE(loader.get());
+  ASSERT_TRUE(loader.join(milliseconds(10)));
+  EXPECT_FALSE(granted);
   EXPECT_EQ(words_.request.load(), 0);
   EXPECT_EQ(executor_.run(), 0);
   EXPECT_EQ(words_.grant.load(), 0);
@@ -215,22 +203,22 @@ TEST_F(SharedLockTest, OneHolderAmongThreadsSharingACode) {
       granted.fetch_add(1);
     }
   };
-  std::thread a(body), b(body), c(body);
   std::atomic<bool> done{false};
-  std::thread executor_loop([&] {
+  // The executor, as the supervisor runs it: once per tick.
+  EnvThread executor_loop(env_, [&] {
     while (!done.load()) {
       (void)executor_.run();
-      std::this_thread::yield();
+      env_.sleepFor(milliseconds(50));
     }
   });
   {
-    testing::ClockDriver clock(env_);
-    a.join();
-    b.join();
-    c.join();
+    EnvThread a(env_, body), b(env_, body), c(env_, body);
+    ASSERT_TRUE(a.join());
+    ASSERT_TRUE(b.join());
+    ASSERT_TRUE(c.join());
   }
   done.store(true);
-  executor_loop.join();
+  ASSERT_TRUE(executor_loop.join());
   EXPECT_EQ(most.load(), 1);
   EXPECT_GT(granted.load(), 0);
   EXPECT_EQ(words_.grant.load(), 0);

@@ -8,7 +8,7 @@
 #include "engine/lock_codes.h"
 #include "engine/play_list_file.h"
 #include "settings/settings_file.h"
-#include "tests/engine/clock_driver.h"
+#include "tests/support/clock_driver.h"
 #include "tests/engine/work_fixture.h"
 
 namespace tunora::engine {
@@ -23,20 +23,25 @@ class FakeOptions final : public StateControls {
 
 class StateSwitchTest : public testing::WorkTest {
  protected:
-  // Runs the switch while an executor thread hands out the lock, as the supervisor would. The
-  // clock moves on a thread of its own: the executor, too, may sleep in the Env.
+  // Runs the switch while an executor thread hands out the lock once per 50 ms, as the
+  // supervisor would, in virtual time.
   SwitchResult switchTo(int32_t state, StateControls* dialog = nullptr) {
-    testing::ClockDriver clock(env_);
     std::atomic<bool> done{false};
-    std::thread executor([&] {
+    testing::EnvThread executor(env_, [&] {
       while (!done.load()) {
         executor_.run();
-        std::this_thread::yield();
+        env_.sleepFor(std::chrono::milliseconds(50));
       }
     });
-    SwitchResult result = switcher_.switchState(state, dialog);
-    done.store(true);
-    executor.join();
+    SwitchResult result = SwitchResult::kBadState;
+    {
+      testing::EnvThread switcher(env_, [&] {
+        result = switcher_.switchState(state, dialog);
+        done.store(true);
+      });
+      EXPECT_TRUE(switcher.join());
+    }
+    EXPECT_TRUE(executor.join());
     return result;
   }
 
@@ -88,10 +93,10 @@ TEST_F(StateSwitchTest, NothingHappensForTheSameStateABadStateOrARefusedLock) {
   // Another holder keeps the lock for longer than the switch waits (5 s).
   Grant other = lock_.takeGrantDirectly(kCodeListBuilder);
   ASSERT_TRUE(other);
-  {
-    testing::ClockDriver clock(env_, std::chrono::milliseconds(10));
-    EXPECT_EQ(switcher_.switchState(4), SwitchResult::kLockRefused);
-  }
+  SwitchResult result = SwitchResult::kSwitched;
+  testing::EnvThread switcher(env_, [&] { result = switcher_.switchState(4); });
+  ASSERT_TRUE(switcher.join(std::chrono::milliseconds(10)));
+  EXPECT_EQ(result, SwitchResult::kLockRefused);
   EXPECT_EQ(settings_.get(settings::kCurrentState), 0);
   EXPECT_EQ(play_list_.size(), 2);
   EXPECT_FALSE(fileExists("PL1.m3u"));

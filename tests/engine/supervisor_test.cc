@@ -77,7 +77,7 @@ TEST_F(SupervisorTest, StartsAtMostOneWorkerPerTickWhilePlaying) {
   std::atomic<bool> release{false};
   supervisor().addWorker([] { return true; }, [&] {
     cover_runs.fetch_add(1);
-    while (!release.load()) std::this_thread::yield();
+    while (!release.load()) env_.sleepFor(std::chrono::milliseconds(10));
   });
   supervisor().addWorker([] { return true; }, [&] { links_runs.fetch_add(1); });
 

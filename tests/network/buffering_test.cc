@@ -55,7 +55,7 @@ class BufferingTest : public ::testing::Test {
   engine::PlayList play_list_;
   engine::StatusMessage status_;
   FakeEnv env_;
-  engine::ThreadSet threads_;
+  engine::ThreadSet threads_{env_};
   network::FileCopier copier_;
   std::string folder_ = (dir_.path() / "cache" / "Pellan" / "Tunora").string() + "/";
   network::Buffering buffering_{folder_,  settings_, words_,  play_list_,
@@ -94,7 +94,6 @@ TEST_F(BufferingTest, SwitchingBufferOffDeletesExactlyTheRecordedCopies) {
   std::ofstream(stranger) << "keep";
 
   settings_.set(settings::kBuffer, 0);
-  engine::ThreadSet threads;
   buffering_.setUpBuffer();
   EXPECT_EQ(buffering_.state(), network::kBufferOff);
   EXPECT_EQ(filesUnder(buffering_.mediaFolder()), 1);
@@ -149,15 +148,16 @@ TEST_F(ChecksumPassTest, MissingFileIdsAreFilledThroughTheUpdateQueue) {
   ASSERT_TRUE(program_.startSupervisor());
   {
     ClockDriver clock(env_);
-    pass.run();
+    runCounted(env_, [&] { pass.run(); });
   }
   EXPECT_EQ(program_.updateQueue().length(), 4);
-  // In play-list order: each computed one lowers it to 0, the two met after it raise it to 2.
-  EXPECT_EQ(program_.settings().get(settings::kHashStat), 2);
+  // In play-list order: each computed one lowers it to 0, the two met after it raise it to 2;
+  // then the random phase checks one song (one with its FileId): 3.
+  EXPECT_EQ(program_.settings().get(settings::kHashStat), 3);
   EXPECT_EQ(network::changeCounter(program_.context()), network::kStaleCounter);
   {
     ClockDriver clock(env_);
-    program_.updateWriter().runUpdateWriter();
+    runCounted(env_, [&] { program_.updateWriter().runUpdateWriter(); });
   }
   marlbase::TableHandle table;
   table.setPath(path_);
@@ -166,6 +166,43 @@ TEST_F(ChecksumPassTest, MissingFileIdsAreFilledThroughTheUpdateQueue) {
     const uint32_t want = i % 3 == 1 ? fileChecksum(paths[i - 1]) : 500 + i;
     EXPECT_EQ(table.readInt(i, kColFileId), want) << "slot " << i;
   }
+}
+
+TEST_F(ChecksumPassTest, RandomPhaseChecksASongBeforeItTestsWhetherToGoOn) {
+  // Twenty-four songs, every one with a FileId, twenty of them on the play list.
+  {
+    marlbase::TableHandle table;
+    table.setPath(path_);
+    table.setWritable(true);
+    ASSERT_TRUE(table.open().ok());
+    (void)table.writeInt(0, kColFileId, 100);  // slot 0, where the table has one
+    for (int i = 1; i <= 24; ++i) {
+      const int32_t slot = i <= 3 ? i : table.allocate();
+      ASSERT_EQ(slot, i);
+      const std::string p = dir_.file("song" + std::to_string(i) + ".mp3");
+      ASSERT_TRUE(table.writeText(slot, kColFileName, p));
+      ASSERT_TRUE(table.writeInt(slot, kColFileId, 500 + i));
+      if (i <= 20) program_.playList().append({"t", "a", "b", p, "MP3"});
+    }
+  }
+  engine::SeededRandomSource random(5);
+  network::ChecksumPass pass(program_.lock(), program_.library(), program_.settings(),
+                             program_.context(), program_.playList(), program_.updateWriter(),
+                             random, program_.threads(), program_.status());
+  ASSERT_TRUE(program_.startSupervisor());
+  auto runPass = [&](int32_t hash_stat) {
+    program_.settings().set(settings::kHashStat, hash_stat);
+    ClockDriver clock(env_);
+    runCounted(env_, [&] { pass.run(); });
+    return program_.settings().get(settings::kHashStat);
+  };
+  // Between 501 and 999 each pass checks one song and ends: the statistic climbs to 1000, where
+  // the verification phase takes over.
+  EXPECT_EQ(runPass(600), 601);
+  EXPECT_EQ(runPass(999), 1000);
+  // Between 50 and 500 it goes on until the statistic leaves the range.
+  EXPECT_EQ(runPass(480), 501);
+  EXPECT_EQ(program_.updateQueue().length(), -1);  // nothing computed: every song had its id
 }
 
 }  // namespace

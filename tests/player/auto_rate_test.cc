@@ -26,7 +26,7 @@ struct WriterParts {
   Settings settings;
   network::LibraryOpening library{table, settings};
   NoWindow window;
-  engine::ThreadSet threads;
+  engine::ThreadSet threads{env};
   engine::StatusMessage status;
   engine::UpdateWriter writer{lock, queue, library, window, threads, status};
 };

@@ -13,7 +13,7 @@
 #include "library/song_columns.h"
 #include "player/player.h"
 #include "tests/engine/builder_fixture.h"
-#include "tests/engine/clock_driver.h"
+#include "tests/support/clock_driver.h"
 #include "tests/engine/program_fixture.h"
 #include "tests/player/fake_player_window.h"
 #include "tests/support/fake_env.h"

@@ -138,6 +138,39 @@ TEST_F(PlayerTest, SkipLowersTheScoreFirstAndAFileThatDoesNotOpenGainsNothing) {
   EXPECT_EQ(updates[0].new_value, 80u);
 }
 
+TEST_F(PlayerTest, ASongWithAnEndPointIsRatedWhenItsMediaReportsNoLength) {
+  setFrames(1, 0, 3000);
+  media_.setLength(songPath(1), 0);  // opens, but its length is unknown
+  listSongs({songPath(1), songPath(2), songPath(3)});
+  start();
+  request(kRequestPlay);
+  ASSERT_TRUE(untilPlaying(songPath(1)));
+  EXPECT_EQ(player_->state().length.load(), 3000);
+  request(kRequestSkip);
+  ASSERT_TRUE(untilPlaying(songPath(2)));
+  auto updates = takeUpdates();
+  ASSERT_EQ(updates.size(), 1u);
+  EXPECT_EQ(updates[0].slot, 1);
+  EXPECT_EQ(updates[0].new_value, 48u);
+}
+
+TEST_F(PlayerTest, ThePlayersOwnDetailsLoadIgnoresTheBusyLoaderReadingAhead) {
+  listSongs({songPath(1), songPath(2), songPath(3)});
+  player_ = &program_.createPlayer(media_, window_);
+  DetailsLoader& loader = player_->detailsLoader();
+  // The loader reading ahead waits for its grant, which nobody hands over here.
+  tunora::testing::EnvThread ahead(env_, [&] { (void)loader.loadSongDetails(false); });
+  ASSERT_TRUE(until([&] { return program_.words().request.load() == engine::kCodeDetailsLoader; }));
+  ASSERT_TRUE(loader.busy());
+  EXPECT_EQ(loader.loadSongDetails(false), -1);  // a second read-ahead is refused
+  // The player's switch still gets the song it is about to play.
+  player_->state().setPlayPath(songPath(4));
+  EXPECT_EQ(loader.loadSongDetails(true), 1);
+  EXPECT_EQ(player_->state().current().slot, 4);
+  ASSERT_TRUE(ahead.join(std::chrono::milliseconds(10)));  // gives up after its 50 waits
+  EXPECT_FALSE(loader.busy());
+}
+
 TEST_F(PlayerTest, VideoIsShownFullScreenWithFullMovieAndRestartSendsItThereAgain) {
   const std::string video = dir_.file("clip.avi");
   setPath(1, video);
@@ -156,9 +189,12 @@ TEST_F(PlayerTest, VideoIsShownFullScreenWithFullMovieAndRestartSendsItThereAgai
   EXPECT_FALSE(called(calls, "playFrom 4000"));  // the start point is ignored
   EXPECT_TRUE(called(calls, "move 9999 9999 500 300"));  // half of the 1000 x 600 client area
 
+  // Restart: full screen again, from the song's start point.
   media_.clearCalls();
   request(kRequestRestart);
-  ASSERT_TRUE(until([&] { return called(media_.calls(), "fullscreen"); }));
+  ASSERT_TRUE(until([&] { return called(media_.calls(), "playFrom 4000"); }));
+  EXPECT_EQ(media_.calls(), (std::vector<std::string>{"fullscreen", "playFrom 4000"}));
+  EXPECT_GE(media_.position(), 4000);
   request(kRequestMoveVideo);
   ASSERT_TRUE(until([&] { return called(media_.calls(), "move 500 30 500 300"); }));
 }
@@ -167,8 +203,7 @@ TEST_F(PlayerTest, RequestsWaitUntilTwoSongsArePrepared) {
   listSongs({songPath(1)});
   start();
   request(kRequestPlay);
-  env_.advance(std::chrono::seconds(5));
-  ASSERT_TRUE(until([&] { return env_.sleepers() >= 2; }));
+  ASSERT_TRUE(testing::driveFor(env_, std::chrono::seconds(5), std::chrono::milliseconds(10)));
   EXPECT_EQ(program_.words().player_request.load(), kRequestPlay);
   EXPECT_FALSE(media_.isOpen());
   listSongs({songPath(2)});

@@ -105,16 +105,21 @@ class ProgramRun {
     return saveSettings(program_.settings(), data_dir_, {nullptr, &program_.playListStore()}).ok();
   }
 
-  // Switches the listening state on a thread of its own while the clock moves.
+  // Switches the listening state as the menu does, on a thread of its own while the clock
+  // moves. The switch waits at most 5 s for the lock and does nothing when it is refused (the
+  // builder, the player and the supervisor's workers use the lock too); the user then chooses
+  // the state again, and so does this, up to five times.
   bool switchState(int32_t state) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-      (void)program_.stateSwitcher().switchState(state);
-      done.store(true);
-    });
-    const bool ok = until([&] { return done.load(); });
-    worker.join();
-    return ok && program_.settings().get(settings::kCurrentState) == state;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      engine::SwitchResult result = engine::SwitchResult::kBadState;
+      EnvThread worker(env_, [&] { result = program_.stateSwitcher().switchState(state); });
+      if (!worker.join(std::chrono::milliseconds(5))) return false;
+      if (result != engine::SwitchResult::kLockRefused) {
+        return result == engine::SwitchResult::kSwitched &&
+               program_.settings().get(settings::kCurrentState) == state;
+      }
+    }
+    return false;
   }
 
   Program& program() { return program_; }
@@ -298,6 +303,7 @@ TEST_P(WholeProgramTest, WorksOnALocalCopyInNetworkModeAndKeepsAListPerState) {
   const std::string share = dir_.path().string() + "/share/";
   std::filesystem::create_directories(share);
   std::filesystem::rename(data_dir_ + "Tunora.mbf", share + "Tunora.mbf");
+  setenv("XDG_CACHE_HOME", (dir_.path() / "cache").c_str(), 1);  // the buffer folder
   const auto scores_before = [&] {
     std::map<int32_t, uint32_t> out;
     marlbase::TableHandle table;
@@ -320,6 +326,12 @@ TEST_P(WholeProgramTest, WorksOnALocalCopyInNetworkModeAndKeepsAListPerState) {
     }
     run.program().words().player_request.store(player::kRequestStop);
     ASSERT_TRUE(run.until([&] { return run.program().words().playing.load() == 0; }));
+    // Stopped, with "Auto Build" on the builder tops the list up again: the list is the state's
+    // once it is full and the builder idle.
+    ASSERT_TRUE(run.until([&] {
+      return run.program().playList().size() == kListSize &&
+             run.program().words().build_request.load() == engine::kBuildIdle;
+    }));
 
     // State 0 to state 3: the list goes to "PL1.m3u" and state 3 builds a list of its own.
     for (const auto& row : run.program().playList().rows()) {
@@ -332,8 +344,32 @@ TEST_P(WholeProgramTest, WorksOnALocalCopyInNetworkModeAndKeepsAListPerState) {
                 }).ok());
     EXPECT_EQ(saved, state0_rows);
     ASSERT_TRUE(run.until([&] { return run.program().playList().size() == kListSize; }));
-    // And back: state 3's list is saved as "PL4.m3u", state 0's comes back.
+    // "Buffer" goes on and buffering starts, as at start-up: state 3's songs are copied.
+    network::Buffering& buffering = run.program().buffering();
+    auto buffered = [&](const std::vector<std::string>& paths) {
+      for (const std::string& p : paths) {
+        if (!std::filesystem::exists(buffering.localBufferPath(p))) return false;
+      }
+      return true;
+    };
+    auto pass_done = [&] {
+      return !buffering.passRunning() && buffering.level() == 100 &&
+             buffering.state() == network::kBuffered;
+    };
+    run.program().settings().set(settings::kBuffer, 1);
+    run.program().startBufferingOrChecksumPass();
+    ASSERT_TRUE(run.until(pass_done));
+    std::vector<std::string> state3_rows;
+    for (const auto& row : run.program().playList().rows()) {
+      state3_rows.push_back(row[engine::kFileNameColumn]);
+    }
+    EXPECT_TRUE(buffered(state3_rows));
+    EXPECT_FALSE(buffered(state0_rows));
+    // And back: state 3's list is saved as "PL4.m3u", state 0's comes back, and buffering
+    // starts over it (the buffer level back to 0 until that pass ends).
     ASSERT_TRUE(run.switchState(0));
+    EXPECT_TRUE(buffering.passRunning() || buffering.level() == 0 || buffered(state0_rows));
+    ASSERT_TRUE(run.until([&] { return pass_done() && buffered(state0_rows); }));
     EXPECT_TRUE(std::filesystem::exists(data_dir_ + "PL4.m3u"));
     std::vector<std::string> back;
     for (const auto& row : run.program().playList().rows()) back.push_back(row[engine::kFileNameColumn]);

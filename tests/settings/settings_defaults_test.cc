@@ -13,12 +13,14 @@ namespace tunora {
 namespace {
 
 uint32_t word(const Settings& s, size_t offset) {
-  const auto* p = s.image().data() + offset;
+  const auto image = s.image();
+  const auto* p = image.data() + offset;
   return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 std::string slot(const Settings& s, size_t offset, size_t size) {
-  return std::string(reinterpret_cast<const char*>(s.image().data() + offset), size);
+  const auto image = s.image();
+  return std::string(reinterpret_cast<const char*>(image.data() + offset), size);
 }
 
 std::string padded(const char* text, size_t size) {
@@ -29,8 +31,7 @@ std::string padded(const char* text, size_t size) {
 
 TEST(SettingsDefaultsTest, FullResetKeepsTheKeptFields) {
   Settings s;
-  auto image = s.mutableImage();
-  std::memset(image.data(), 0x5A, image.size());
+  s.storeBytes(0, std::vector<uint8_t>(settings::kRecordSize, 0x5A));
   resetAll(s);
   for (size_t offset : {32u, 640u, 652u, 2314u, 2354u, 2358u, 2382u, 2418u, 2858u, 4298u, 4366u,
                         5678u, 5858u, 6462u, 6465u, 6999u}) {
@@ -45,8 +46,7 @@ TEST(SettingsDefaultsTest, FullResetKeepsTheKeptFields) {
 
 TEST(SettingsDefaultsTest, StateResetTouchesOnlyTheStateWords) {
   Settings s;
-  auto image = s.mutableImage();
-  std::memset(image.data(), 0x33, image.size());
+  s.storeBytes(0, std::vector<uint8_t>(settings::kRecordSize, 0x33));
   resetStates(s);
   EXPECT_EQ(word(s, 4), 0u);
   EXPECT_EQ(word(s, 5734), 0u);

@@ -68,8 +68,7 @@ TEST(SettingsFileTest, DataDirectoryFirstThenProgramDirectory) {
 TEST(SettingsFileTest, ShortFileIsReadAsFarAsItGoes) {
   TempDir data;
   Settings s;
-  auto image = s.mutableImage();
-  std::fill(image.begin(), image.end(), 0xEE);
+  s.storeBytes(0, std::vector<uint8_t>(settings::kRecordSize, 0xEE));
   // Header and the first 10 record bytes.
   writeBytes(data.file("dTunora.dat"),
              {'T', 'U', 'N', 'O', '1', '4', '0', '1', 1, 0, 0, 0, 2, 0, 0, 0, 3, 0});

@@ -16,7 +16,8 @@ using namespace settings;
 using testing::putWord;
 
 std::vector<uint8_t> at(const Settings& s, size_t offset, size_t n) {
-  return std::vector<uint8_t>(s.image().begin() + offset, s.image().begin() + offset + n);
+  const auto image = s.image();
+  return std::vector<uint8_t>(image.begin() + offset, image.begin() + offset + n);
 }
 
 TEST(SettingsRecordTest, WordsAreLittleEndianAtTheirOffsets) {
@@ -56,7 +57,7 @@ TEST(SettingsRecordTest, ReadsHandBuiltRecord) {
 
 TEST(SettingsRecordTest, TextSlotsCutAndClear) {
   Settings s;
-  s.mutableImage()[764 + 10] = 'x';  // an old longer text in the first user's slot
+  s.storeBytes(764 + 10, std::vector<uint8_t>{'x'});  // an old longer text in the first user's slot
   s.setText(kUserName, 0, "Ann");
   EXPECT_EQ(at(s, 764, 5), (std::vector<uint8_t>{'A', 'n', 'n', 0, 0}));
   EXPECT_EQ(s.image()[764 + 10], 0);
@@ -65,7 +66,7 @@ TEST(SettingsRecordTest, TextSlotsCutAndClear) {
   EXPECT_EQ(s.image()[814 + 49], 0);
   EXPECT_EQ(s.image()[864], 0);  // the third slot untouched
   // A slot without a NUL reads whole, and no further.
-  std::fill_n(s.mutableImage().begin() + 764 + 9 * 50, 50, 'z');
+  s.storeBytes(764 + 9 * 50, std::vector<uint8_t>(50, 'z'));
   s.setText(kAltName, 0, "Single");
   EXPECT_EQ(s.text(kUserName, 9), std::string(50, 'z'));
 }

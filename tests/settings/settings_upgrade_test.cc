@@ -14,7 +14,8 @@ namespace {
 using testing::putWord;
 
 uint32_t word(const Settings& s, size_t offset) {
-  const auto* p = s.image().data() + offset;
+  const auto image = s.image();
+  const auto* p = image.data() + offset;
   return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 

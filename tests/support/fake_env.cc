@@ -1,7 +1,15 @@
 // The virtual-time Env used by tests.
 #include "tests/support/fake_env.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace tunora {
+
+namespace {
+// The FakeEnv that counts the calling thread, if any.
+thread_local FakeEnv* counted_in = nullptr;
+}  // namespace
 
 FakeEnv::FakeEnv(uint64_t start_millis, uint64_t seed)
     : now_millis_(start_millis),
@@ -17,12 +25,27 @@ uint64_t FakeEnv::nowMillis() {
 void FakeEnv::sleepFor(std::chrono::milliseconds duration) {
   std::unique_lock lock(mu_);
   if (duration.count() <= 0) return;
-  uint64_t deadline = now_millis_ + static_cast<uint64_t>(duration.count());
-  ++sleepers_;
+  Sleeper self{now_millis_ + static_cast<uint64_t>(duration.count()), counted_in == this};
+  sleeping_.push_back(&self);
+  if (self.counted) ++counted_asleep_;
   changed_.notify_all();
-  changed_.wait(lock, [&] { return now_millis_ >= deadline; });
-  --sleepers_;
-  changed_.notify_all();
+  // Only a move of the clock wakes a sleeper (it takes it off the list and uncounts it).
+  self.wake.wait(lock, [&] { return self.woken; });
+}
+
+std::function<void()> FakeEnv::enterThread(std::function<void()> body) {
+  {
+    std::lock_guard lock(mu_);
+    ++counted_;
+  }
+  return [this, body = std::move(body)] {
+    counted_in = this;
+    body();
+    counted_in = nullptr;
+    std::lock_guard lock(mu_);
+    --counted_;
+    changed_.notify_all();
+  };
 }
 
 uint64_t FakeEnv::fileTimeNow() {
@@ -44,20 +67,58 @@ bool FakeEnv::randomBytes(std::span<std::byte> out) {
   return true;
 }
 
+void FakeEnv::wakeDue() {
+  for (auto it = sleeping_.begin(); it != sleeping_.end();) {
+    Sleeper* s = *it;
+    if (s->deadline > now_millis_) {
+      ++it;
+      continue;
+    }
+    s->woken = true;
+    s->wake.notify_one();
+    if (s->counted) --counted_asleep_;
+    it = sleeping_.erase(it);
+  }
+}
+
 void FakeEnv::advance(std::chrono::milliseconds duration) {
   std::lock_guard lock(mu_);
   now_millis_ += static_cast<uint64_t>(duration.count());
-  changed_.notify_all();
+  wakeDue();
 }
 
-void FakeEnv::waitForSleepers(int count) {
+bool FakeEnv::idle() const { return counted_asleep_ >= counted_; }
+
+bool FakeEnv::waitUntilIdle(std::chrono::milliseconds bound) {
   std::unique_lock lock(mu_);
-  changed_.wait(lock, [&] { return sleepers_ >= count; });
+  return changed_.wait_for(lock, bound, [&] { return idle(); });
+}
+
+bool FakeEnv::advanceWhenIdle(std::chrono::milliseconds max_step,
+                              std::chrono::milliseconds bound) {
+  std::unique_lock lock(mu_);
+  if (!changed_.wait_for(lock, bound, [&] { return idle(); })) return false;
+  uint64_t step = static_cast<uint64_t>(std::max<int64_t>(max_step.count(), 0));
+  for (const Sleeper* s : sleeping_) step = std::min(step, s->deadline - now_millis_);
+  now_millis_ += step;
+  wakeDue();
+  return true;
+}
+
+bool FakeEnv::waitForSleepers(int count, std::chrono::milliseconds bound) {
+  std::unique_lock lock(mu_);
+  return changed_.wait_for(lock, bound,
+                           [&] { return static_cast<int>(sleeping_.size()) >= count; });
 }
 
 int FakeEnv::sleepers() {
   std::lock_guard lock(mu_);
-  return sleepers_;
+  return static_cast<int>(sleeping_.size());
+}
+
+int FakeEnv::countedThreads() {
+  std::lock_guard lock(mu_);
+  return counted_;
 }
 
 void FakeEnv::scriptRandomBytes(std::span<const std::byte> bytes) {

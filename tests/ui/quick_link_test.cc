@@ -13,7 +13,7 @@
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
-#include "tests/engine/clock_driver.h"
+#include "tests/support/clock_driver.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/command_numbers.h"
