@@ -81,7 +81,8 @@ int64_t FakeMediaWindow::endPosition() {
 
 bool FakeMediaWindow::ended() {
   std::lock_guard lock(mu_);
-  if (open_path_.empty() || !playing_) return false;
+  // Media of unknown length (0) never reports its end, as a stream without a duration.
+  if (open_path_.empty() || !playing_ || length_ == 0) return false;
   return from_ + static_cast<int64_t>(env_.nowMillis() - started_at_) >= length_;
 }
 
