@@ -14,7 +14,7 @@
 #include "filler/empty_dir.h"
 #include "filler/fill_engine.h"
 #include "filler/fill_plan.h"
-#include "library/song_columns.h"
+#include "filler/protected_library.h"
 #include "network/library_opening.h"
 #include "settings/filler_layout.h"
 
@@ -59,14 +59,7 @@ filler::ProtectedPlaces protectedPlaces(const std::string& db, marlbase::TableHa
   if (!data_root.empty()) places.setDataDirectory(data_root + "/Pellan/Tunora/");
   char exe[PATH_MAX];
   if (::realpath("/proc/self/exe", exe) != nullptr) places.setProgramDirectory(folderOf(exe));
-  char real_db[PATH_MAX];
-  places.protectFileAndParents(::realpath(db.c_str(), real_db) != nullptr ? real_db : db);
-  for (int32_t slot = table.nextLive(-1); slot >= 0;) {
-    if (auto path = table.readText(slot, kColFileName)) places.protectFileAndParents(*path);
-    const int32_t next = table.nextLive(slot);
-    if (next == slot) break;
-    slot = next;
-  }
+  filler::protectLibrary(places, db, table);
   return places;
 }
 

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "filler/protected_library.h"
+#include "tests/engine/builder_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::filler {
@@ -88,6 +90,27 @@ TEST_F(EmptyDirTest, OnlyFilesAndLinksDirectlyInsideAreDeleted) {
 
 TEST_F(EmptyDirTest, AMissingFolderIsAnError) {
   EXPECT_NE(emptyFolder(root_ + "/missing").error, "");
+}
+
+TEST_F(EmptyDirTest, TheLibrarysSongFoldersAndTheFoldersAboveAreRefused) {
+  fs::create_directories(root_ + "/songs/B/C");
+  fs::create_directories(root_ + "/songs/D");
+  std::vector<testing::TestSong> songs = testing::plainSongs(3);
+  songs[0].path = root_ + "/songs/B/C/one.mp3";
+  songs[1].path = root_ + "/songs/B/C/two.mp3";
+  songs[2].path = "relative/ignored.mp3";
+  ASSERT_TRUE(testing::writeSongTable(root_ + "/elsewhere/t.mbf", songs));
+  marlbase::TableHandle table;
+  table.setPath(root_ + "/elsewhere/t.mbf");
+  ASSERT_TRUE(table.open().ok());
+  ProtectedPlaces places;
+  protectLibrary(places, root_ + "/elsewhere/t.mbf", table);
+  table.close();
+  for (const char* folder : {"/songs/B/C", "/songs/B", "/songs", "/elsewhere", ""}) {
+    EXPECT_NE(places.refusal(root_ + folder), "") << folder;
+  }
+  EXPECT_EQ(places.refusal(root_ + "/songs/D"), "");
+  EXPECT_EQ(places.refusal(root_ + "/out"), "");
 }
 
 TEST(LexicalFolderTest, DotsAndSlashesAreRemoved) {
