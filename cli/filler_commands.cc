@@ -109,15 +109,17 @@ int runFill(const Args& args) {
   const filler::ProtectedPlaces places = protectedPlaces(*db, table);
   table.close();
   // The output folder is checked whether or not it is to be emptied: songs are written into it.
-  if (dest->empty() || (*dest)[0] != '/') return fail(*dest + ": the output folder must be a full path");
+  if (dest->empty() || (*dest)[0] != '/')
+    return fail(*dest + ": the output folder must be a full path");
   if (args.flag("--empty-dir")) {
     if (std::string refusal = places.refusal(*dest); !refusal.empty()) return fail(refusal);
     const filler::EmptyResult emptied = filler::emptyFolder(*dest);
     if (!emptied.error.empty()) return fail(emptied.error);
-    std::printf("Emptied %s: %d files deleted, %d entries kept%s\n", dest->c_str(),
-                emptied.deleted, emptied.kept,
-                emptied.failed > 0 ? (", " + std::to_string(emptied.failed) + " not deletable").c_str()
-                                   : "");
+    std::printf("Emptied %s: %d files deleted, %d entries kept%s\n", dest->c_str(), emptied.deleted,
+                emptied.kept,
+                emptied.failed > 0
+                    ? (", " + std::to_string(emptied.failed) + " not deletable").c_str()
+                    : "");
   }
 
   Env& env = Env::Default();
@@ -142,8 +144,8 @@ int runFill(const Args& args) {
   std::printf("%s: %d %s, %llu bytes\n", result.message.c_str(), result.files,
               result.files == 1 ? "file" : "files", static_cast<unsigned long long>(result.bytes));
   if (!result.flush_error.empty()) return fail("not flushed: " + result.flush_error);
-  const bool done = result.end == filler::FillEnd::kBudgetUsed ||
-                    result.end == filler::FillEnd::kReserveReached;
+  const bool done =
+      result.end == filler::FillEnd::kBudgetUsed || result.end == filler::FillEnd::kReserveReached;
   if (!done) return fail(result.message);
   return kExitOk;
 }

@@ -40,8 +40,8 @@ std::string lexicalFolder(const std::string& path);
 
 struct EmptyResult {
   int deleted = 0;
-  int kept = 0;     // folders and other entries left alone
-  int failed = 0;   // files that could not be deleted
+  int kept = 0;       // folders and other entries left alone
+  int failed = 0;     // files that could not be deleted
   std::string error;  // set when the folder could not be read at all
 };
 

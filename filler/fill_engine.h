@@ -61,9 +61,8 @@ struct FillResult {
 class FillEngine {
  public:
   // `library` is the builder's library access.
-  FillEngine(engine::SharedLock& lock, engine::ListBuilder& builder,
-             engine::LibraryAccess& library, Settings& settings, FillFiles& files,
-             FillReport& report, Env& env);
+  FillEngine(engine::SharedLock& lock, engine::ListBuilder& builder, engine::LibraryAccess& library,
+             Settings& settings, FillFiles& files, FillReport& report, Env& env);
 
   // Network mode: the fill's own local copy data directory + "Fill.mbf", refreshed at its first
   // opening (change counter 200) and deleted at the end. Without it Network mode is not set up.

@@ -27,9 +27,7 @@ std::optional<int64_t> fillBudgetUnits(int32_t size_index);
 std::optional<int32_t> fillSizeIndexOf(const std::string& text);
 
 // The pick number after `number` (0 after 1000).
-inline int32_t nextPickNumber(int32_t number) {
-  return number >= kLastPickNumber ? 0 : number + 1;
-}
+inline int32_t nextPickNumber(int32_t number) { return number >= kLastPickNumber ? 0 : number + 1; }
 
 // The name a picked song gets in the output folder: with "Add Number" the pick number with at
 // least 3 digits and a blank, then the song file's own name (the text after its last "/").

@@ -36,9 +36,7 @@ class FillCommandTest : public ::testing::Test {
     }
     ASSERT_EQ(songs_.size(), 30u);
   }
-  CliResult run(const std::string& arguments) {
-    return runCli(arguments, dir_.file("err.txt"));
-  }
+  CliResult run(const std::string& arguments) { return runCli(arguments, dir_.file("err.txt")); }
 
   TempDir dir_;
   std::string music_, db_;
@@ -109,7 +107,8 @@ TEST_F(FillCommandTest, DangerousFoldersAreRefusedAndLeftAlone) {
     EXPECT_EQ(r.out, "") << dest;
   }
   size_t left = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(music_)) left += entry.is_regular_file();
+  for (const auto& entry : fs::recursive_directory_iterator(music_))
+    left += entry.is_regular_file();
   EXPECT_EQ(left, 30u);
   EXPECT_TRUE(fs::exists(db_));
 }

@@ -45,8 +45,8 @@ TEST_F(EmptyDirTest, DangerousFoldersAreRefused) {
        {std::string(), std::string("out"), std::string("./out"), std::string("/"),
         std::string("//"), std::string("/.."), root_ + "/home", root_ + "/home/",
         root_ + "/home/data", root_ + "/prog", root_ + "/lib", root_ + "/music",
-        root_ + "/music/Artist", root_ + "/music/Artist/Album/", root_ + "/out/../music",
-        root_, std::string("/tmp/.."), root_ + "/missing", root_ + "/lib/Tunora.mbf"}) {
+        root_ + "/music/Artist", root_ + "/music/Artist/Album/", root_ + "/out/../music", root_,
+        std::string("/tmp/.."), root_ + "/missing", root_ + "/lib/Tunora.mbf"}) {
     EXPECT_NE(places_.refusal(folder), "") << folder;
   }
   EXPECT_EQ(places_.refusal(root_ + "/out"), "");
@@ -82,8 +82,8 @@ TEST_F(EmptyDirTest, OnlyFilesAndLinksDirectlyInsideAreDeleted) {
   for (const auto& entry : fs::directory_iterator(out)) left.push_back(entry.path().filename());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"fifo", "sub"}));
-  EXPECT_TRUE(fs::exists(out + "/sub/inner.mp3"));        // never descends
-  EXPECT_TRUE(fs::exists(root_ + "/elsewhere/canary"));   // link targets stay
+  EXPECT_TRUE(fs::exists(out + "/sub/inner.mp3"));       // never descends
+  EXPECT_TRUE(fs::exists(root_ + "/elsewhere/canary"));  // link targets stay
   EXPECT_TRUE(fs::exists(root_ + "/outside-canary"));
   EXPECT_TRUE(fs::exists(root_ + "/music/Artist/Album"));
 }

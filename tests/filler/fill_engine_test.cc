@@ -63,9 +63,7 @@ class FakeFiles final : public FillFiles {
   }
   void removeFile(const std::string& path) override { removed.push_back(path); }
 
-  uint64_t sizeOf(const std::string& path) {
-    return song_size ? song_size(path) : uint64_t{1024};
-  }
+  uint64_t sizeOf(const std::string& path) { return song_size ? song_size(path) : uint64_t{1024}; }
 
   std::function<uint64_t(const std::string&)> song_size;
   int fail_copy_at = 0;  // the copy (1-based) that fails; 0 none
@@ -171,7 +169,7 @@ TEST_F(FillEngineTest, FillGoesOnUntilACopyFails) {
 TEST_F(FillEngineTest, FillKeepsTheReserveFree) {
   makeLibrary(testing::plainSongs(25));
   files_.song_size = [](const std::string&) { return uint64_t{10} << 20; };
-  files_.total = uint64_t{1} << 30;           // 1 % is below 64 MB: the reserve is 64 MB
+  files_.total = uint64_t{1} << 30;  // 1 % is below 64 MB: the reserve is 64 MB
   files_.free_at_start = uint64_t{200} << 20;
   const FillResult result = fill();
   // Copies while 74 MB or more are free: at 200, 190, ..., 80 MB free.
@@ -199,7 +197,8 @@ TEST_F(FillEngineTest, AddNumberCountsToOneThousandThenStartsAgain) {
     EXPECT_EQ(t[i].substr(t[i].find(' ') + 1), source.substr(source.rfind('/') + 1));
   }
   // Never the same song twice in a row.
-  for (size_t i = 1; i < t.size(); ++i) EXPECT_NE(files_.copies[i].first, files_.copies[i - 1].first);
+  for (size_t i = 1; i < t.size(); ++i)
+    EXPECT_NE(files_.copies[i].first, files_.copies[i - 1].first);
 }
 
 TEST_F(FillEngineTest, WithoutAddNumberTheSongsKeepTheirNames) {
