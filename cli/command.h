@@ -31,6 +31,8 @@ std::vector<Command> libraryCommands();
 std::vector<Command> appCommands();
 std::vector<Command> mediaCommands();
 std::vector<Command> engineCommands();
+// fill; built with the media filler's core (TUNORA_HAS_FILLER).
+std::vector<Command> fillerCommands();
 // play and demo; built with the player area (TUNORA_HAS_PLAYER).
 std::vector<Command> playerCommands();
 

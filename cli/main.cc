@@ -25,6 +25,9 @@ std::vector<Command> allCommands() {
 #ifdef TUNORA_HAS_PLAYER
   for (auto& command : playerCommands()) all.push_back(std::move(command));
 #endif
+#ifdef TUNORA_HAS_FILLER
+  for (auto& command : fillerCommands()) all.push_back(std::move(command));
+#endif
   return all;
 }
 

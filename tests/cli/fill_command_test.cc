@@ -1,0 +1,130 @@
+// tunora-cli fill on a small library of demo songs: the lines it prints, the files it leaves,
+// "--empty-dir" with canaries, its refusals (exit 1) and its usage errors (exit 2).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "tests/cli/cli_runner.h"
+#include "tests/support/temp_dir.h"
+
+namespace tunora::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class FillCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.ok());
+    music_ = dir_.file("music");
+    db_ = dir_.file("lib.mbf");
+    ASSERT_EQ(run("demo " + shellQuote(music_)).status, 0);
+    ASSERT_EQ(run("table create-song " + shellQuote(db_)).status, 0);
+    ASSERT_EQ(run("import --db " + shellQuote(db_) + " " + shellQuote(music_)).status, 0);
+    for (const auto& entry : fs::recursive_directory_iterator(music_)) {
+      if (entry.is_regular_file()) songs_[entry.path().filename()] = entry.file_size();
+    }
+    ASSERT_EQ(songs_.size(), 30u);
+  }
+  CliResult run(const std::string& arguments) { return runCli(arguments, dir_.file("err.txt")); }
+
+  TempDir dir_;
+  std::string music_, db_;
+  std::map<std::string, uint64_t> songs_;  // file name -> size
+};
+
+TEST_F(FillCommandTest, FillsToTheSizeAfterEmptyingTheFolder) {
+  const std::string out = dir_.file("out");
+  fs::create_directories(out + "/sub");
+  writeBytes(out + "/old.txt", {1});
+  writeBytes(out + "/sub/keep.txt", {2});
+  fs::path song;
+  for (const auto& entry : fs::recursive_directory_iterator(music_)) {
+    if (entry.is_regular_file()) song = entry.path();
+  }
+  fs::create_symlink(song, out + "/link.wav");
+
+  const CliResult r = run("fill --db " + shellQuote(db_) + " --dest " + shellQuote(out) +
+                          " --size 128MB --add-number --empty-dir --seed 5");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> lines = linesOf(r.out);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines.front(), "Emptied " + out + ": 2 files deleted, 1 entries kept");
+  int64_t units = 0, last_units = 0;
+  uint64_t bytes = 0;
+  const size_t files = lines.size() - 2;
+  for (size_t i = 0; i < files; ++i) {
+    const std::string& line = lines[i + 1];
+    char number[32];
+    std::snprintf(number, sizeof number, "%03zu ", i);
+    ASSERT_EQ(line.substr(0, out.size() + 5), out + "/" + number) << line;
+    const std::string name = line.substr(out.size() + 5);
+    ASSERT_TRUE(songs_.count(name)) << line;
+    last_units = static_cast<int64_t>(songs_[name] / 1024);
+    units += last_units;
+    bytes += songs_[name];
+    EXPECT_EQ(fs::file_size(line), songs_[name]);
+  }
+  // The last file reaches 122880 units of 1024 bytes; the ones before did not.
+  EXPECT_GE(units, 122880);
+  EXPECT_LT(units - last_units, 122880);
+  EXPECT_EQ(lines.back(), "Fill size reached: " + std::to_string(files) + " files, " +
+                              std::to_string(bytes) + " bytes");
+  EXPECT_FALSE(fs::exists(out + "/old.txt"));
+  EXPECT_FALSE(fs::is_symlink(out + "/link.wav"));
+  EXPECT_TRUE(fs::exists(out + "/sub/keep.txt"));
+  EXPECT_TRUE(fs::exists(song));  // the link's target stays
+
+  // The same seed on the same library picks the same songs.
+  fs::remove_all(out);
+  fs::create_directories(out);
+  ASSERT_EQ(run("table create-song " + shellQuote(db_) + " --force").status, 0);
+  ASSERT_EQ(run("import --db " + shellQuote(db_) + " " + shellQuote(music_)).status, 0);
+  const CliResult again = run("fill --db " + shellQuote(db_) + " --dest " + shellQuote(out) +
+                              " --size 128MB --add-number --seed 5");
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out, r.out.substr(r.out.find('\n') + 1));
+}
+
+TEST_F(FillCommandTest, DangerousFoldersAreRefusedAndLeftAlone) {
+  const std::string artist = (*fs::directory_iterator(music_)).path().string();
+  for (const std::string& dest : {music_, artist, dir_.folder(), std::string("/"),
+                                  std::string("relative/out"), dir_.file("missing")}) {
+    const CliResult r = run("fill --db " + shellQuote(db_) + " --dest " + shellQuote(dest) +
+                            " --size 128MB --empty-dir");
+    EXPECT_EQ(r.status, 1) << dest;
+    EXPECT_NE(r.err, "") << dest;
+    EXPECT_EQ(r.out, "") << dest;
+  }
+  size_t left = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(music_))
+    left += entry.is_regular_file();
+  EXPECT_EQ(left, 30u);
+  EXPECT_TRUE(fs::exists(db_));
+}
+
+TEST_F(FillCommandTest, UsageErrorsExitWithTwo) {
+  const std::string out = dir_.file("out");
+  fs::create_directories(out);
+  const std::string base = "fill --db " + shellQuote(db_) + " --dest " + shellQuote(out);
+  for (const std::string& args :
+       {std::string("fill --dest ") + shellQuote(out), "fill --db " + shellQuote(db_),
+        base + " --size 3GB", base + " --user 10", base + " --mode x", base + " --bogus",
+        base + " extra"}) {
+    EXPECT_EQ(run(args).status, 2) << args;
+  }
+  EXPECT_TRUE(fs::is_empty(out));
+}
+
+}  // namespace
+}  // namespace tunora::testing

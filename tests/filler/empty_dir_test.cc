@@ -1,0 +1,123 @@
+// "Empty Dir": the folders that are refused, and what emptying an accepted folder deletes, with
+// canary files around and inside the folder and links pointing out of it.
+#include "filler/empty_dir.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "filler/protected_library.h"
+#include "tests/engine/builder_fixture.h"
+#include "tests/support/temp_dir.h"
+
+namespace tunora::filler {
+namespace {
+
+namespace fs = std::filesystem;
+using tunora::testing::TempDir;
+using tunora::testing::writeBytes;
+
+void touch(const std::string& path) { writeBytes(path, {1, 2, 3}); }
+
+class EmptyDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = dir_.path().string();
+    for (const char* d : {"home", "home/data", "prog", "music/Artist/Album", "lib", "out",
+                          "out/sub", "elsewhere"}) {
+      fs::create_directories(root_ + "/" + d);
+    }
+    places_.setHome(root_ + "/home");
+    places_.setDataDirectory(root_ + "/home/data/");
+    places_.setProgramDirectory(root_ + "/prog/");
+    places_.protectFileAndParents(root_ + "/lib/Tunora.mbf");
+    places_.protectFileAndParents(root_ + "/music/Artist/Album/song.mp3");
+  }
+  TempDir dir_;
+  std::string root_;
+  ProtectedPlaces places_;
+};
+
+TEST_F(EmptyDirTest, DangerousFoldersAreRefused) {
+  for (const std::string& folder :
+       {std::string(), std::string("out"), std::string("./out"), std::string("/"),
+        std::string("//"), std::string("/.."), root_ + "/home", root_ + "/home/",
+        root_ + "/home/data", root_ + "/prog", root_ + "/lib", root_ + "/music",
+        root_ + "/music/Artist", root_ + "/music/Artist/Album/", root_ + "/out/../music", root_,
+        std::string("/tmp/.."), root_ + "/missing", root_ + "/lib/Tunora.mbf"}) {
+    EXPECT_NE(places_.refusal(folder), "") << folder;
+  }
+  EXPECT_EQ(places_.refusal(root_ + "/out"), "");
+  EXPECT_EQ(places_.refusal(root_ + "/out/sub/"), "");
+  EXPECT_EQ(places_.refusal(root_ + "/elsewhere"), "");
+}
+
+TEST_F(EmptyDirTest, ALinkToAProtectedFolderIsRefused) {
+  fs::create_directory_symlink(root_ + "/music/Artist", root_ + "/out/link");
+  fs::create_directory_symlink(root_ + "/home", root_ + "/elsewhere/h");
+  EXPECT_NE(places_.refusal(root_ + "/out/link"), "");
+  EXPECT_NE(places_.refusal(root_ + "/elsewhere/h/"), "");
+}
+
+TEST_F(EmptyDirTest, OnlyFilesAndLinksDirectlyInsideAreDeleted) {
+  const std::string out = root_ + "/out";
+  touch(out + "/a.mp3");
+  touch(out + "/.hidden");
+  touch(out + "/sub/inner.mp3");
+  touch(root_ + "/elsewhere/canary");
+  touch(root_ + "/outside-canary");
+  fs::create_symlink(root_ + "/elsewhere/canary", out + "/link-to-file");
+  fs::create_directory_symlink(root_ + "/elsewhere", out + "/link-to-dir");
+  fs::create_symlink(root_ + "/nothing", out + "/dangling");
+  ASSERT_EQ(mkfifo((out + "/fifo").c_str(), 0600), 0);
+
+  const EmptyResult result = emptyFolder(out);
+  EXPECT_EQ(result.error, "");
+  EXPECT_EQ(result.deleted, 5);  // a.mp3, .hidden and the three links
+  EXPECT_EQ(result.kept, 2);     // sub and fifo
+  EXPECT_EQ(result.failed, 0);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(out)) left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"fifo", "sub"}));
+  EXPECT_TRUE(fs::exists(out + "/sub/inner.mp3"));       // never descends
+  EXPECT_TRUE(fs::exists(root_ + "/elsewhere/canary"));  // link targets stay
+  EXPECT_TRUE(fs::exists(root_ + "/outside-canary"));
+  EXPECT_TRUE(fs::exists(root_ + "/music/Artist/Album"));
+}
+
+TEST_F(EmptyDirTest, AMissingFolderIsAnError) {
+  EXPECT_NE(emptyFolder(root_ + "/missing").error, "");
+}
+
+TEST_F(EmptyDirTest, TheLibrarysSongFoldersAndTheFoldersAboveAreRefused) {
+  fs::create_directories(root_ + "/songs/B/C");
+  fs::create_directories(root_ + "/songs/D");
+  std::vector<testing::TestSong> songs = testing::plainSongs(3);
+  songs[0].path = root_ + "/songs/B/C/one.mp3";
+  songs[1].path = root_ + "/songs/B/C/two.mp3";
+  songs[2].path = "relative/ignored.mp3";
+  ASSERT_TRUE(testing::writeSongTable(root_ + "/elsewhere/t.mbf", songs));
+  marlbase::TableHandle table;
+  table.setPath(root_ + "/elsewhere/t.mbf");
+  ASSERT_TRUE(table.open().ok());
+  ProtectedPlaces places;
+  protectLibrary(places, root_ + "/elsewhere/t.mbf", table);
+  table.close();
+  for (const char* folder : {"/songs/B/C", "/songs/B", "/songs", "/elsewhere", ""}) {
+    EXPECT_NE(places.refusal(root_ + folder), "") << folder;
+  }
+  EXPECT_EQ(places.refusal(root_ + "/songs/D"), "");
+  EXPECT_EQ(places.refusal(root_ + "/out"), "");
+}
+
+TEST(LexicalFolderTest, DotsAndSlashesAreRemoved) {
+  EXPECT_EQ(lexicalFolder("/a/./b//c/../"), "/a/b");
+  EXPECT_EQ(lexicalFolder("/../.."), "/");
+  EXPECT_EQ(lexicalFolder("/"), "/");
+}
+
+}  // namespace
+}  // namespace tunora::filler

@@ -1,0 +1,350 @@
+// The fill loop over a real song table with the file work faked: the budget in units of 1024
+// bytes, "Fill" up to a failing copy or the reserve, "Add Number" names and their wrap, the
+// bounded wait for a pick, a stop between files, and the picks against the plain draw.
+#include "filler/fill_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <random>
+
+#include "engine/alt_pattern.h"
+#include "engine/random_source.h"
+#include "filler/fill_plan.h"
+#include "network/library_opening.h"
+#include "settings/filler_layout.h"
+#include "tests/engine/builder_fixture.h"
+#include "tests/engine/literal_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace tunora::filler {
+namespace {
+
+using testing::TestSong;
+
+// Virtual time that moves by exactly what the fill sleeps.
+class SteppingEnv final : public Env {
+ public:
+  uint64_t nowMillis() override { return now_; }
+  void sleepFor(std::chrono::milliseconds d) override { now_ += static_cast<uint64_t>(d.count()); }
+  uint64_t fileTimeNow() override { return kFileTimeUnixEpoch; }
+  bool randomBytes(std::span<std::byte> out) override {
+    for (auto& b : out) b = std::byte{0};
+    return true;
+  }
+  uint64_t now_ = 1000;
+};
+
+// Copies nothing; remembers what was copied and answers sizes and space from its tables.
+class FakeFiles final : public FillFiles {
+ public:
+  Status copyFile(const std::string& source, const std::string& target) override {
+    if (fail_copy_at == static_cast<int>(copies.size()) + 1) return Status::NoSpace(target);
+    copies.push_back({source, target});
+    sizes[target] = sizeOf(source);
+    used += sizeOf(source);
+    return Status::Ok();
+  }
+  std::optional<uint64_t> fileSize(const std::string& path) override {
+    if (sizes.count(path)) return sizes[path];
+    return sizeOf(path);
+  }
+  std::optional<SpaceInfo> space(const std::string&) override {
+    return SpaceInfo{free_at_start - used, total};
+  }
+  Status syncFile(const std::string& path) override {
+    synced.push_back(path);
+    return Status::Ok();
+  }
+  Status syncFolder(const std::string& folder) override {
+    synced.push_back("dir:" + folder);
+    return Status::Ok();
+  }
+  void removeFile(const std::string& path) override { removed.push_back(path); }
+
+  uint64_t sizeOf(const std::string& path) { return song_size ? song_size(path) : uint64_t{1024}; }
+
+  std::function<uint64_t(const std::string&)> song_size;
+  int fail_copy_at = 0;  // the copy (1-based) that fails; 0 none
+  uint64_t free_at_start = uint64_t{1} << 50;
+  uint64_t total = uint64_t{1} << 50;
+  uint64_t used = 0;
+  std::vector<std::pair<std::string, std::string>> copies;
+  std::map<std::string, uint64_t> sizes;
+  std::vector<std::string> synced;
+  std::vector<std::string> removed;
+};
+
+class Titles final : public FillReport {
+ public:
+  void setTitle(const std::string& title) override { titles.push_back(title); }
+  void fileCopied(const std::string&, uint64_t) override {
+    if (on_copied) on_copied();
+  }
+  std::vector<std::string> titles;
+  std::function<void()> on_copied;
+};
+
+class FillEngineTest : public ::testing::Test {
+ protected:
+  void makeLibrary(const std::vector<TestSong>& songs) {
+    path_ = dir_.file("lib.mbf");
+    ASSERT_TRUE(testing::writeSongTable(path_, songs));
+    settings_ = testing::firstRunSettings();
+    settings_.setText(settings::kDatabasePath, path_);
+    settings_.setText(settings::kFillOutputDir, "/out");
+    settings_.set(settings::kFillSizeIndex, kFillSizeUnbounded);
+    settings_.set(settings::kFillAddNumber, 1);
+  }
+  FillResult fill(uint64_t seed = 7) {
+    engine::SharedWords words;
+    engine::SharedLock lock(words, env_);
+    marlbase::TableHandle table;
+    network::LibraryOpening library(table, settings_);
+    engine::PlayList play_list;
+    engine::StatusMessage status;
+    engine::BuilderHooks hooks;
+    engine::SeededRandomSource random(seed);
+    engine::ListBuilder builder(lock, library, settings_, play_list, status, random, env_, hooks);
+    FillEngine engine(lock, builder, library, settings_, files_, titles_, env_);
+    engine_ = &engine;
+    FillResult result = engine.run();
+    engine_ = nullptr;
+    EXPECT_EQ(play_list.size(), 0);  // filler picks never reach the play list
+    EXPECT_EQ(words.grant.load(), 0);
+    return result;
+  }
+  std::vector<std::string> targets() const {
+    std::vector<std::string> out;
+    for (const auto& c : files_.copies) out.push_back(c.second);
+    return out;
+  }
+
+  testing::TempDir dir_;
+  std::string path_;
+  Settings settings_;
+  SteppingEnv env_;
+  FakeFiles files_;
+  Titles titles_;
+  FillEngine* engine_ = nullptr;
+};
+
+TEST_F(FillEngineTest, BudgetEndsOnTheFileThatReachesIt) {
+  makeLibrary(testing::plainSongs(30));
+  settings_.set(settings::kFillSizeIndex, 0);  // "128 MB": 122880 units
+  // 10000 units and 1023 bytes each: the bytes below a unit are not counted.
+  files_.song_size = [](const std::string&) { return uint64_t{10000 * 1024 + 1023}; };
+  const FillResult result = fill();
+  // 12 files leave 2880 units; the 13th reaches the budget and stays.
+  EXPECT_EQ(result.end, FillEnd::kBudgetUsed);
+  EXPECT_EQ(result.files, 13);
+  ASSERT_GE(titles_.titles.size(), 3u);
+  EXPECT_EQ(titles_.titles.front(), "Tunora Deep Building");
+  const std::string name12 = targets()[11].substr(5);
+  EXPECT_EQ(titles_.titles[12], "2MB to go, " + name12);  // 2880 / 1024
+  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
+  // Every written file and then the folder are flushed before the end is shown.
+  ASSERT_EQ(files_.synced.size(), 14u);
+  EXPECT_EQ(files_.synced.back(), "dir:/out");
+}
+
+TEST_F(FillEngineTest, ABudgetMetExactlyEndsOnThatFile) {
+  makeLibrary(testing::plainSongs(30));
+  settings_.set(settings::kFillSizeIndex, 0);
+  files_.song_size = [](const std::string&) { return uint64_t{10240 * 1024}; };
+  EXPECT_EQ(fill().files, 12);  // 12 x 10240 = 122880
+}
+
+TEST_F(FillEngineTest, FillGoesOnUntilACopyFails) {
+  makeLibrary(testing::plainSongs(25));
+  files_.fail_copy_at = 40;
+  const FillResult result = fill();
+  EXPECT_EQ(result.end, FillEnd::kCopyFailed);
+  EXPECT_EQ(result.files, 39);
+  EXPECT_NE(result.message.find("/out/039 "), std::string::npos);
+  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
+}
+
+TEST_F(FillEngineTest, FillKeepsTheReserveFree) {
+  makeLibrary(testing::plainSongs(25));
+  files_.song_size = [](const std::string&) { return uint64_t{10} << 20; };
+  files_.total = uint64_t{1} << 30;  // 1 % is below 64 MB: the reserve is 64 MB
+  files_.free_at_start = uint64_t{200} << 20;
+  const FillResult result = fill();
+  // Copies while 74 MB or more are free: at 200, 190, ..., 80 MB free.
+  EXPECT_EQ(result.end, FillEnd::kReserveReached);
+  EXPECT_EQ(result.files, 13);
+  EXPECT_EQ(result.message, "Stopped with 70 MB left free on the target (kept free: 64 MB)");
+  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler: " + result.message);
+}
+
+TEST_F(FillEngineTest, AddNumberCountsToOneThousandThenStartsAgain) {
+  makeLibrary(testing::plainSongs(20));
+  files_.fail_copy_at = 1004;
+  ASSERT_EQ(fill().files, 1003);
+  const std::vector<std::string> t = targets();
+  auto numberOf = [](const std::string& target) { return target.substr(5, target.find(' ') - 5); };
+  EXPECT_EQ(numberOf(t[0]), "000");
+  EXPECT_EQ(numberOf(t[9]), "009");
+  EXPECT_EQ(numberOf(t[100]), "100");
+  EXPECT_EQ(numberOf(t[1000]), "1000");
+  EXPECT_EQ(numberOf(t[1001]), "000");
+  EXPECT_EQ(numberOf(t[1002]), "001");
+  for (size_t i = 0; i < t.size(); ++i) {
+    // The song's own name follows the number and the blank.
+    const std::string& source = files_.copies[i].first;
+    EXPECT_EQ(t[i].substr(t[i].find(' ') + 1), source.substr(source.rfind('/') + 1));
+  }
+  // Never the same song twice in a row.
+  for (size_t i = 1; i < t.size(); ++i)
+    EXPECT_NE(files_.copies[i].first, files_.copies[i - 1].first);
+}
+
+TEST_F(FillEngineTest, WithoutAddNumberTheSongsKeepTheirNames) {
+  makeLibrary(testing::plainSongs(20));
+  settings_.set(settings::kFillAddNumber, 0);
+  settings_.setText(settings::kFillOutputDir, "/out/");
+  files_.fail_copy_at = 4;
+  fill();
+  for (const auto& [source, target] : files_.copies) {
+    EXPECT_EQ(target, "/out/" + source.substr(source.rfind('/') + 1));
+  }
+}
+
+TEST_F(FillEngineTest, NoPickableSongEndsAfterBoundedPasses) {
+  auto songs = testing::plainSongs(25);
+  for (auto& s : songs) s.flags = 2;  // "Dirty"
+  makeLibrary(songs);
+  settings_.set(settings::kFillNaughtyLimit, 0);
+  const uint64_t start = env_.now_;
+  const FillResult result = fill();
+  EXPECT_EQ(result.end, FillEnd::kNoPick);
+  EXPECT_EQ(result.files, 0);
+  EXPECT_EQ(result.message, kNoPickText);
+  EXPECT_EQ(env_.now_ - start, uint64_t{kPassPauseMillis} * (kMaxEmptyPasses - 1));
+  EXPECT_EQ(titles_.titles.back(), std::string("Tunora Media Filler: ") + kNoPickText);
+}
+
+TEST_F(FillEngineTest, TooFewSongsEndAtOnce) {
+  makeLibrary(testing::plainSongs(19));
+  const FillResult result = fill();
+  EXPECT_EQ(result.end, FillEnd::kNoLibrary);
+  EXPECT_EQ(result.files, 0);
+}
+
+TEST_F(FillEngineTest, AStopEndsTheFillBetweenTwoFiles) {
+  makeLibrary(testing::plainSongs(25));
+  int copied = 0;
+  titles_.on_copied = [&] {
+    if (++copied == 3) engine_->requestStop();
+  };
+  const FillResult result = fill();
+  EXPECT_EQ(result.end, FillEnd::kStopped);
+  EXPECT_EQ(result.files, 3);
+  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
+}
+
+TEST_F(FillEngineTest, TheChoicesBecomeTheRunningSettings) {
+  makeLibrary(testing::plainSongs(25));
+  settings_.set(settings::kCurrentState, 4);
+  settings_.set(settings::kFillUser, 6);
+  settings_.set(settings::kFillMinRating, 3);
+  settings_.set(settings::kFillNaughtyLimit, 2);
+  settings_.set(settings::kFillPlayAll, 0);
+  settings_.set(settings::kFillPlayWav, 0);
+  files_.fail_copy_at = 2;
+  fill();
+  EXPECT_EQ(settings_.get(settings::kCurrentState), 0);
+  EXPECT_EQ(settings_.get(settings::kStateUser, 0), 6);
+  EXPECT_EQ(settings_.get(settings::kStateMinRating, 0), 3);
+  EXPECT_EQ(settings_.get(settings::kStateNaughtyLimit, 0), 2);
+  EXPECT_EQ(settings_.get(settings::kPlayAll), 0);
+  EXPECT_EQ(settings_.get(settings::kPlayWav), 0);
+}
+
+TEST_F(FillEngineTest, NetworkModeUsesItsOwnCopyAndRemovesIt) {
+  makeLibrary(testing::plainSongs(25));
+  network::NetworkContext context;
+  context.local_copy_path = "/data/Local.mbf";
+  files_.fail_copy_at = 2;
+  engine::SharedWords words;
+  engine::SharedLock lock(words, env_);
+  marlbase::TableHandle table;
+  network::LibraryOpening library(table, settings_);
+  engine::PlayList play_list;
+  engine::StatusMessage status;
+  engine::BuilderHooks hooks;
+  engine::SeededRandomSource random(3);
+  engine::ListBuilder builder(lock, library, settings_, play_list, status, random, env_, hooks);
+  FillEngine engine(lock, builder, library, settings_, files_, titles_, env_);
+  engine.setNetworkContext(&context, "/data/");
+  engine.run();
+  EXPECT_EQ(context.local_copy_path, "/data/Fill.mbf");
+  EXPECT_EQ(context.network_refresh_counter.load(), 200);
+  EXPECT_EQ(files_.removed, std::vector<std::string>{"/data/Fill.mbf"});
+}
+
+// The fill's picks are the plain draw's picks, one after another, with the previous pick never
+// drawn again at once and the alt-mode pattern moving after each file; the table ends with the
+// same credits and play counts.
+TEST_F(FillEngineTest, PicksFollowThePlainDraw) {
+  for (uint64_t seed : {1u, 2u, 3u, 4u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(static_cast<uint32_t>(seed));
+    auto songs = testing::plainSongs(static_cast<int>(20 + rng() % 200));
+    for (auto& s : songs) {
+      s.score = 1u << (rng() % 11);
+      s.credit = static_cast<uint32_t>(rng() % 1600);
+      s.flags = rng() % 4;
+      s.artist = "Artist " + std::to_string(rng() % 30);
+    }
+    makeLibrary(songs);
+    {
+      // Scores for the users of the "Odd" pattern too.
+      marlbase::TableHandle t;
+      t.setPath(path_);
+      t.setWritable(true);
+      ASSERT_TRUE(t.open().ok());
+      for (int32_t slot = 0; slot < static_cast<int32_t>(songs.size()); ++slot) {
+        for (int user : {2, 4}) {
+          ASSERT_TRUE(t.writeInt(slot, ratingColumn(user), 1u << (rng() % 11)));
+          ASSERT_TRUE(t.writeInt(slot, creditColumn(user), static_cast<uint32_t>(rng() % 1600)));
+        }
+      }
+      t.close();
+    }
+    settings_.set(settings::kFillNaughtyLimit, 2);
+    settings_.set(settings::kFillAltMode, seed % 2 == 0 ? 9 : 0);  // "Odd": users 0, 2, 4
+    files_ = FakeFiles();
+    files_.fail_copy_at = 60;
+    auto literal =
+        marlbase::testing::LiteralTable::fromImage(tunora::testing::readBytes(path_), true);
+
+    Settings literal_settings = settings_;
+    applyFillChoices(literal_settings);
+    ASSERT_EQ(fill(seed).files, 59);
+
+    engine::BuilderMemory memory;
+    engine::SeededRandomSource random(seed);
+    // The 60th pick is made (and credited) before its copy fails.
+    for (size_t i = 0; i < 60; ++i) {
+      const engine::DrawRules rules = engine::DrawRules::forCurrentState(literal_settings, 0);
+      int32_t slot = -1;
+      while (testing::literalDrawOnce(literal, literal_settings, memory, rules, random, &slot) !=
+             engine::DrawOutcome::kPicked) {
+      }
+      if (i < files_.copies.size()) {
+        ASSERT_EQ(files_.copies[i].first, memory.last_picked_path);
+      }
+      memory.last_added_path = memory.last_picked_path;
+      if (literal_settings.stateValue(settings::kStateAltMode) != 0) {
+        engine::advanceAltPattern(literal_settings, memory.pattern_position);
+      }
+    }
+    EXPECT_EQ(tunora::testing::readBytes(path_), literal.image());
+  }
+}
+
+}  // namespace
+}  // namespace tunora::filler

@@ -1,0 +1,105 @@
+// The real copy of a fill: replaces the target, never leaves half a file, never truncates the
+// song itself, never writes through a link; and the reserve's size.
+#include "filler/fill_files.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/support/temp_dir.h"
+
+namespace tunora::filler {
+namespace {
+
+using tunora::testing::readBytes;
+using tunora::testing::TempDir;
+using tunora::testing::writeBytes;
+
+std::vector<uint8_t> pattern(size_t size) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  return bytes;
+}
+
+TEST(FillFilesTest, CopyReplacesTheTargetWithTheSongsBytes) {
+  TempDir dir;
+  const auto song = pattern(3 * 1024 * 1024 + 17);
+  writeBytes(dir.file("song.mp3"), song);
+  writeBytes(dir.file("000 song.mp3"), pattern(5 * 1024 * 1024));  // a longer earlier copy
+  PosixFillFiles files;
+  ASSERT_TRUE(files.copyFile(dir.file("song.mp3"), dir.file("000 song.mp3")).ok());
+  EXPECT_EQ(readBytes(dir.file("000 song.mp3")), song);
+  EXPECT_EQ(files.fileSize(dir.file("000 song.mp3")), song.size());
+  EXPECT_TRUE(files.syncFile(dir.file("000 song.mp3")).ok());
+  EXPECT_TRUE(files.syncFolder(dir.folder()).ok());
+}
+
+TEST(FillFilesTest, ACopyThatFailsHalfWayLeavesNoTarget) {
+  TempDir dir;
+  writeBytes(dir.file("song.mp3"), pattern(4 * 1024 * 1024));
+  const std::string target = dir.file("000 song.mp3");
+  // A child whose files may not grow past 1 MB: its write fails part of the way through.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{1 << 20, 1 << 20};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    PosixFillFiles files;
+    const Status s = files.copyFile(dir.file("song.mp3"), target);
+    _exit(s.ok() ? 3 : (access(target.c_str(), F_OK) == 0 ? 4 : 0));
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);  // 3: the copy passed; 4: half a file was left
+}
+
+TEST(FillFilesTest, TheSongItselfIsNeverTruncated) {
+  TempDir dir;
+  const auto song = pattern(100000);
+  writeBytes(dir.file("song.mp3"), song);
+  std::filesystem::create_hard_link(dir.file("song.mp3"), dir.file("same.mp3"));
+  PosixFillFiles files;
+  EXPECT_FALSE(files.copyFile(dir.file("song.mp3"), dir.file("song.mp3")).ok());
+  EXPECT_FALSE(files.copyFile(dir.file("song.mp3"), dir.file("same.mp3")).ok());
+  EXPECT_EQ(readBytes(dir.file("song.mp3")), song);
+}
+
+TEST(FillFilesTest, ALinkAtTheTargetIsNotWrittenThrough) {
+  TempDir dir;
+  writeBytes(dir.file("song.mp3"), pattern(1000));
+  writeBytes(dir.file("canary"), {1, 2, 3});
+  std::filesystem::create_symlink(dir.file("canary"), dir.file("000 song.mp3"));
+  PosixFillFiles files;
+  EXPECT_FALSE(files.copyFile(dir.file("song.mp3"), dir.file("000 song.mp3")).ok());
+  EXPECT_EQ(readBytes(dir.file("canary")), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+TEST(FillFilesTest, AMissingOrSpecialSourceFails) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("fifo.mp3").c_str(), 0600), 0);
+  PosixFillFiles files;
+  EXPECT_FALSE(files.copyFile(dir.file("gone.mp3"), dir.file("a")).ok());
+  EXPECT_FALSE(files.copyFile(dir.file("fifo.mp3"), dir.file("b")).ok());  // does not block
+  EXPECT_FALSE(std::filesystem::exists(dir.file("a")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("b")));
+}
+
+TEST(FillFilesTest, TheReserveIs64MBOrOnePercent) {
+  EXPECT_EQ(fillReserveBytes({0, uint64_t{1} << 30}), uint64_t{64} << 20);
+  EXPECT_EQ(fillReserveBytes({0, uint64_t{100} << 30}), uint64_t{1} << 30);
+  PosixFillFiles files;
+  TempDir dir;
+  const auto space = files.space(dir.folder());
+  ASSERT_TRUE(space.has_value());
+  EXPECT_GT(space->total_bytes, 0u);
+}
+
+}  // namespace
+}  // namespace tunora::filler
