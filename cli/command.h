@@ -31,6 +31,8 @@ std::vector<Command> libraryCommands();
 std::vector<Command> appCommands();
 std::vector<Command> mediaCommands();
 std::vector<Command> engineCommands();
+// db, search, top and worst; built with the maintenance area (TUNORA_HAS_MAINTENANCE).
+std::vector<Command> dbCommands();
 // play and demo; built with the player area (TUNORA_HAS_PLAYER).
 std::vector<Command> playerCommands();
 
