@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "library/song_columns.h"
+#include "maintenance/phrase_match.h"
 
 namespace tunora::maintenance {
 
@@ -82,8 +83,7 @@ std::optional<int32_t> gotoIndex(std::string_view text, int32_t live_count) {
 
 std::optional<int32_t> findRecord(TableHandle& table, std::string_view phrase, int32_t from) {
   table.setSearchKey(phrase);
-  if (from < 0 && table.getStatus(0) == kStatusLive && table.recordMatches(0) == 0) return 0;
-  const int32_t hit = table.findNext(from < 0 ? 0 : from);
+  const int32_t hit = PhraseMatcher(table, phrase).next(table, from);
   if (hit < 0) return std::nullopt;
   return hit;
 }

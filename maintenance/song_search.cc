@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "library/song_columns.h"
+#include "maintenance/phrase_match.h"
 
 namespace tunora::maintenance {
 
@@ -24,10 +25,9 @@ SearchRow rowOf(TableHandle& table, int32_t slot, int32_t rating,
 
 std::vector<int32_t> phraseMatches(TableHandle& table, std::string_view phrase) {
   std::vector<int32_t> slots;
-  table.setSearchKey(phrase);
-  // findNext starts after its slot, so slot 0 is tried on its own first.
-  if (table.getStatus(0) == 10 && table.recordMatches(0) == 0) slots.push_back(0);
-  for (int32_t slot = table.findNext(0); slot > 0; slot = table.findNext(slot)) {
+  table.setSearchKey(phrase);  // shared with the details dialog's "Find More"
+  const PhraseMatcher matcher(table, phrase);
+  for (int32_t slot = matcher.next(table, -1); slot >= 0; slot = matcher.next(table, slot)) {
     slots.push_back(slot);
   }
   return slots;
