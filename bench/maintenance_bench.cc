@@ -3,8 +3,8 @@
 // against its budget. Usage: maintenance_bench [songs] [folder]
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -43,8 +43,7 @@ struct Timer {
 };
 
 Elapsed secondsSince(const Timer& start) {
-  return {cpuNow() - start.cpu,
-          std::chrono::duration<double>(Clock::now() - start.wall).count()};
+  return {cpuNow() - start.cpu, std::chrono::duration<double>(Clock::now() - start.wall).count()};
 }
 
 template <typename Fn>
@@ -58,8 +57,8 @@ Elapsed fastest(int n, Fn&& fn) {
 }
 
 std::string word(std::mt19937& rng) {
-  static const char* kWords[] = {"love", "night", "blue", "Road", "fire", "Heart", "rain",
-                                 "dance", "Äpfel", "city", "moon", "Zero", "eden", "gold"};
+  static const char* kWords[] = {"love",  "night", "blue", "Road", "fire", "Heart", "rain",
+                                 "dance", "Äpfel", "city", "moon", "Zero", "eden",  "gold"};
   return kWords[rng() % 14];
 }
 
@@ -74,7 +73,8 @@ bool buildLibrary(const std::string& path, uint32_t songs) {
     (void)t.writeText(s, tunora::kColFileName,
                       "/home/user/Music/Artist " + std::to_string(n % 5000) + "/Album/" +
                           std::to_string(n) + ".mp3");
-    (void)t.writeText(s, tunora::kColTitle, word(rng) + " " + word(rng) + " " + std::to_string(rng() % 1000));
+    (void)t.writeText(s, tunora::kColTitle,
+                      word(rng) + " " + word(rng) + " " + std::to_string(rng() % 1000));
     (void)t.writeText(s, tunora::kColArtist, "Artist " + std::to_string(rng() % 5000));
     (void)t.writeText(s, tunora::kColAlbum, word(rng) + " album");
     (void)t.writeInt(s, tunora::ratingColumn(0), 1u << (rng() % 10));
@@ -131,8 +131,8 @@ int main(int argc, char** argv) {
     report(("phrase search \"" + std::string(phrase) + "\"").c_str(), s, 0.100,
            std::to_string(hits) + " rows");
   }
-  for (auto [name, ranking] : {std::pair{"top songs", m::Ranking::kTop},
-                               std::pair{"worst songs", m::Ranking::kWorst}}) {
+  for (auto [name, ranking] :
+       {std::pair{"top songs", m::Ranking::kTop}, std::pair{"worst songs", m::Ranking::kWorst}}) {
     const Elapsed s = fastest(5, [&] {
       const Timer start;
       hits = m::rankSongs(t, ranking, {}).size();
@@ -190,15 +190,18 @@ int main(int argc, char** argv) {
   report("remove duplicates", dedupe, 1.0, std::to_string(removed) + " removed");
   for (auto [name, f] : {std::pair{"sort by name", m::DbFunction::kSortByName},
                          std::pair{"sort by artist", m::DbFunction::kSortByArtist}}) {
-    report(name, fastest(3, [&] {
-             TableHandle w;
-             if (!openCopy(w, path, copy)) return kFailed;
-             const Timer start;
-             const bool ok = m::runDbFunction(f, w, {}, {}, nullptr, nullptr).ok;
-             w.close();  // the sorted records reach the file
-             const Elapsed e = secondsSince(start);
-             return ok ? e : kFailed;
-           }), 2.0);
+    report(name,
+           fastest(3,
+                   [&] {
+                     TableHandle w;
+                     if (!openCopy(w, path, copy)) return kFailed;
+                     const Timer start;
+                     const bool ok = m::runDbFunction(f, w, {}, {}, nullptr, nullptr).ok;
+                     w.close();  // the sorted records reach the file
+                     const Elapsed e = secondsSince(start);
+                     return ok ? e : kFailed;
+                   }),
+           2.0);
   }
   std::filesystem::remove(copy);
   std::filesystem::remove(path);

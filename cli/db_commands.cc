@@ -81,8 +81,8 @@ int runDb(DbFunction function, const Args& args) {
   switch (function) {
     case DbFunction::kSavePlaylist:
       inputs.playlist_path = words[0];
-      if (std::string e = sameFileError({{"--db", db}, {"--settings", settings_file},
-                                         {"OUT", words[0]}});
+      if (std::string e =
+              sameFileError({{"--db", db}, {"--settings", settings_file}, {"OUT", words[0]}});
           !e.empty()) {
         return fail(e);
       }
@@ -133,13 +133,20 @@ void printRows(const std::vector<maintenance::SearchRow>& rows) {
   for (const auto& row : rows) {
     JsonWriter json;
     json.beginObject()
-        .key("title").value(outputText(row.title, false))
-        .key("artist").value(outputText(row.artist, false))
-        .key("album").value(outputText(row.album, false))
-        .key("path").value(outputText(row.path, false))
-        .key("type").value(row.type)
-        .key("rating").value(row.rating)
-        .key("index").value(row.index)
+        .key("title")
+        .value(outputText(row.title, false))
+        .key("artist")
+        .value(outputText(row.artist, false))
+        .key("album")
+        .value(outputText(row.album, false))
+        .key("path")
+        .value(outputText(row.path, false))
+        .key("type")
+        .value(row.type)
+        .key("rating")
+        .value(row.rating)
+        .key("index")
+        .value(row.index)
         .endObject();
     std::printf("%s\n", json.str().c_str());
   }
@@ -188,9 +195,13 @@ int runRanking(const Args& args) {
   return kExitOk;
 }
 
-Command dbCommand(const char* word, const char* arguments, const char* summary, int (*run)(const Args&)) {
-  return {{"db", word}, std::string("[--settings FILE] --db TABLE") + arguments, summary,
-          {"--settings", "--db"}, run};
+Command dbCommand(const char* word, const char* arguments, const char* summary,
+                  int (*run)(const Args&)) {
+  return {{"db", word},
+          std::string("[--settings FILE] --db TABLE") + arguments,
+          summary,
+          {"--settings", "--db"},
+          run};
 }
 
 }  // namespace
@@ -201,8 +212,7 @@ std::vector<Command> dbCommands() {
       dbCommand("save-playlist", " OUT",
                 "write every live song's path to the playlist OUT, one a line (CR LF)",
                 runDbFunction<F::kSavePlaylist>),
-      dbCommand("remove-duplicates", "",
-                "delete every song whose exact path a lower record holds",
+      dbCommand("remove-duplicates", "", "delete every song whose exact path a lower record holds",
                 runDbFunction<F::kRemoveDuplicates>),
       dbCommand("copy-ratings", " A B", "copy user A's ratings to user B (users 1..10)",
                 runDbFunction<F::kCopyRatings>),
@@ -223,16 +233,22 @@ std::vector<Command> dbCommands() {
       dbCommand("sort-by-name", "", "sort the library by title", runDbFunction<F::kSortByName>),
       dbCommand("sort-by-artist", "", "sort the library by artist",
                 runDbFunction<F::kSortByArtist>),
-      {{"search"}, "[--settings FILE] --db TABLE [--user N] PHRASE",
+      {{"search"},
+       "[--settings FILE] --db TABLE [--user N] PHRASE",
        "the songs containing PHRASE, one JSON object a line (title, artist, album, path, type, "
        "rating, index)",
-       {"--settings", "--db", "--user"}, runSearch},
-      {{"top"}, "[--settings FILE] --db TABLE [--user N]",
+       {"--settings", "--db", "--user"},
+       runSearch},
+      {{"top"},
+       "[--settings FILE] --db TABLE [--user N]",
        "the 100 best-rated played songs, most played first within a rating, as search prints",
-       {"--settings", "--db", "--user"}, runRanking<maintenance::Ranking::kTop>},
-      {{"worst"}, "[--settings FILE] --db TABLE [--user N]",
+       {"--settings", "--db", "--user"},
+       runRanking<maintenance::Ranking::kTop>},
+      {{"worst"},
+       "[--settings FILE] --db TABLE [--user N]",
        "the 100 worst-rated played songs, most played first within a rating, as search prints",
-       {"--settings", "--db", "--user"}, runRanking<maintenance::Ranking::kWorst>},
+       {"--settings", "--db", "--user"},
+       runRanking<maintenance::Ranking::kWorst>},
   };
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -20,9 +21,9 @@ constexpr int32_t kStatusDeleted = 5;
 constexpr int32_t kStatusLive = 10;
 
 constexpr std::array<std::string_view, kDbFunctionCount> kNames = {
-    "Save DB as Playlist", "Remove duplicates",  "Copy Ratings",       "UpScore Songs",
-    "Remove Missing files", "Reload Song Data",  "ReDefault Songs",    "Undelete All",
-    "Reset Start Points",  "Sort by Name",       "Sort by Artist"};
+    "Save DB as Playlist",  "Remove duplicates", "Copy Ratings",    "UpScore Songs",
+    "Remove Missing files", "Reload Song Data",  "ReDefault Songs", "Undelete All",
+    "Reset Start Points",   "Sort by Name",      "Sort by Artist"};
 
 bool validUser(int32_t user) { return user >= 1 && user <= kUserCount; }
 
@@ -60,8 +61,7 @@ void line2(DbProgress* progress, const std::string& text) {
   if (progress) progress->setLine2(text);
 }
 
-DbResult savePlaylist(TableHandle& table, const std::string& path,
-                      const std::atomic<bool>* abort) {
+DbResult savePlaylist(TableHandle& table, const std::string& path, const std::atomic<bool>* abort) {
   DbResult result;
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (out == nullptr) {
@@ -97,7 +97,8 @@ DbResult removeDuplicates(TableHandle& table, const std::atomic<bool>* abort,
       break;
     }
     if (table.setStatus(slot, kStatusDeleted) == 1) ++result.changed;
-    if (result.changed % 1000 == 1) line1(progress, std::string(fieldText(table, slot, kColFileName)));
+    if (result.changed % 1000 == 1)
+      line1(progress, std::string(fieldText(table, slot, kColFileName)));
   }
   return result;
 }
@@ -181,8 +182,8 @@ DbResult sortBy(TableHandle& table, int32_t column) {
   result.walked = table.liveCount();
   if (table.sortByColumn(column) != 1) {
     result.ok = false;
-    result.error = result.walked == 0 ? "the library holds no song"
-                                      : "the library could not be sorted";
+    result.error =
+        result.walked == 0 ? "the library holds no song" : "the library could not be sorted";
     return result;
   }
   result.changed = table.liveCount();
@@ -258,9 +259,8 @@ std::optional<int32_t> reDefaultStart(const std::optional<std::string>& start_te
 std::vector<int32_t> duplicateSlots(TableHandle& table) {
   std::vector<std::pair<std::string_view, int32_t>> paths;
   paths.reserve(static_cast<size_t>(std::max(0, table.liveCount())));
-  walkLive(table, firstLive(table), nullptr, [&](int32_t slot) {
-    paths.emplace_back(fieldText(table, slot, kColFileName), slot);
-  });
+  walkLive(table, firstLive(table), nullptr,
+           [&](int32_t slot) { paths.emplace_back(fieldText(table, slot, kColFileName), slot); });
   std::sort(paths.begin(), paths.end());
   std::vector<int32_t> slots;
   for (size_t i = 1; i < paths.size(); ++i) {
@@ -311,8 +311,8 @@ DbResult runDbFunction(DbFunction function, TableHandle& table, const DbInputs& 
       for (int32_t u = 0; u < kUserCount; ++u) columns.push_back(ratingColumn(u));
       DbResult result = setEveryLive(table, start, abort, columns,
                                      [&](int32_t) { return values.default_import; });
-      result.note = n ? "from song " + std::to_string(*n)
-                      : "no start given: started at the first song";
+      result.note =
+          n ? "from song " + std::to_string(*n) : "no start given: started at the first song";
       return result;
     }
     case DbFunction::kUndeleteAll:

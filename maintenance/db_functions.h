@@ -52,8 +52,8 @@ struct DbInputs {
 
 // The settings the functions read.
 struct DbValues {
-  uint32_t target_value = 1000;  // "UpScore Songs" gives 2 x this
-  uint32_t default_import = 16;  // "ReDefault Songs" gives every user this score
+  uint32_t target_value = 1000;   // "UpScore Songs" gives 2 x this
+  uint32_t default_import = 16;   // "ReDefault Songs" gives every user this score
   media::TagOptions tag_options;  // "Reload Song Data"
 };
 
@@ -73,14 +73,14 @@ class DbProgress {
 
 // What a run did.
 struct DbResult {
-  bool ok = true;         // false: the function could not do its work (`error` says why)
+  bool ok = true;  // false: the function could not do its work (`error` says why)
   std::string error;
-  bool aborted = false;   // stopped early by the abort flag
-  int64_t walked = 0;     // live records visited (for undelete-all: deleted records found)
-  int64_t changed = 0;    // records changed (deleted, revived, rewritten, written to the playlist)
-  int64_t skipped = 0;    // reload: locked songs; remove-missing: not used
-  int64_t failed = 0;     // reload: files that could not be read
-  std::string note;       // a remark such as where ReDefault started
+  bool aborted = false;  // stopped early by the abort flag
+  int64_t walked = 0;    // live records visited (for undelete-all: deleted records found)
+  int64_t changed = 0;   // records changed (deleted, revived, rewritten, written to the playlist)
+  int64_t skipped = 0;   // reload: locked songs; remove-missing: not used
+  int64_t failed = 0;    // reload: files that could not be read
+  std::string note;      // a remark such as where ReDefault started
 };
 
 // One line of counts for tunora-cli and the dialog's second status line.

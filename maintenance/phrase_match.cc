@@ -20,7 +20,8 @@ bool sameFolded(uint8_t field, uint8_t key) {
 
 PhraseMatcher::PhraseMatcher(const marlbase::TableHandle& table, std::string_view phrase)
     : table_(table) {
-  key_ = std::string(phrase.substr(0, std::min(phrase.find('\0'), size_t{marlbase::kSearchKeySize - 1})));
+  key_ = std::string(
+      phrase.substr(0, std::min(phrase.find('\0'), size_t{marlbase::kSearchKeySize - 1})));
   number_ = marlbase::numericKey(key_.c_str());
   if (number_ == 0) number_ = UINT32_MAX;
   const char* first = table.peekField(0, 1).data();

@@ -137,18 +137,11 @@ bool saveFields(TableHandle& table, int32_t r, const SongFields& f,
   return ok;
 }
 
-DeleteOutcome deleteSong(TableHandle& table, int32_t r, const std::string& data_dir) {
+DeleteOutcome deleteSong(TableHandle& table, int32_t r) {
   DeleteOutcome out;
-  const std::string path = table.readText(r, kColFileName).value_or("");
+  out.path = table.readText(r, kColFileName).value_or("");
   out.deleted = table.setStatus(r, 5) == 1;
   if (!out.deleted) return out;
-  if (!path.empty() && !baseName(path).empty()) {
-    const std::string target = data_dir + baseName(path);
-    if (target != path && moveFileNoReplace(path, target)) {
-      out.file_moved = true;
-      out.moved_to = target;
-    }
-  }
   if (table.liveCount() <= 1) {
     out.close_dialog = true;
     return out;
@@ -156,6 +149,13 @@ DeleteOutcome deleteSong(TableHandle& table, int32_t r, const std::string& data_
   const int32_t p = table.previousLive(r);
   out.show = (r == 1 || r == 2 || p == r || p < 0) ? table.nthLive(1) : p;
   return out;
+}
+
+std::optional<std::string> moveIntoDataDir(const std::string& path, const std::string& data_dir) {
+  if (path.empty() || baseName(path).empty()) return std::nullopt;
+  const std::string target = data_dir + baseName(path);
+  if (target == path || !moveFileNoReplace(path, target)) return std::nullopt;
+  return target;
 }
 
 }  // namespace tunora::maintenance

@@ -41,7 +41,7 @@ struct SongFields {
   std::string title;
   std::string artist;
   std::string album;
-  std::string note;  // "Comment"
+  std::string note;        // "Comment"
   uint64_t file_size = 0;  // of the file on disk; 0 when it cannot be read
   uint32_t play_count = 0;
   uint32_t file_id = 0;
@@ -78,18 +78,20 @@ SongFields loadFields(marlbase::TableHandle& table, int32_t r, const RatingThres
 bool saveFields(marlbase::TableHandle& table, int32_t r, const SongFields& fields,
                 const RatingThresholds& thresholds, bool fixed_user);
 
-// What "Delete" did.
+// What "Delete" did to the library.
 struct DeleteOutcome {
-  bool deleted = false;      // the record is marked deleted
-  bool file_moved = false;   // the file now lies in the data directory
-  std::string moved_to;      // its new path
+  bool deleted = false;       // the record is marked deleted
+  std::string path;           // its file, for moveIntoDataDir once the library is released
   bool close_dialog = false;  // no song left to show: the dialog closes as "Cancel"
   int32_t show = -1;          // otherwise the record to show next
 };
 
-// "Delete" on record r (open for writing): marks it deleted and moves its file into `data_dir`
-// (ending in "/") under its own name. The file stays put when the move fails or a file of that
-// name is there already.
-DeleteOutcome deleteSong(marlbase::TableHandle& table, int32_t r, const std::string& data_dir);
+// "Delete" on record r (open for writing): marks it deleted and picks the record to show next.
+DeleteOutcome deleteSong(marlbase::TableHandle& table, int32_t r);
+
+// Moves a deleted song's file into `data_dir` (ending in "/") under its own name: its new path,
+// or nullopt when the file stays where it was (no file, the move failed, or a file of that name
+// is in the data directory already, which is never replaced).
+std::optional<std::string> moveIntoDataDir(const std::string& path, const std::string& data_dir);
 
 }  // namespace tunora::maintenance

@@ -38,7 +38,8 @@ std::vector<SearchRow> phraseSearch(TableHandle& table, std::string_view phrase,
   std::vector<SearchRow> rows;
   const int32_t column = ratingColumn(options.user);
   for (int32_t slot : phraseMatches(table, phrase)) {
-    const int32_t rating = ratingOfScore(table.readInt(slot, column).value_or(0), options.thresholds);
+    const int32_t rating =
+        ratingOfScore(table.readInt(slot, column).value_or(0), options.thresholds);
     rows.push_back(rowOf(table, slot, rating, options.switches));
   }
   return rows;

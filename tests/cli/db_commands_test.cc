@@ -110,7 +110,8 @@ TEST_F(DbCommandsTest, RefusalsAndUsageErrors) {
   auto r = cli("db copy-ratings 3 3");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "tunora-cli: Copy Ratings refused: copying a user's ratings onto the same user\n");
+  EXPECT_EQ(r.err,
+            "tunora-cli: Copy Ratings refused: copying a user's ratings onto the same user\n");
   EXPECT_EQ(cli("db upscore 11").status, 1);
   EXPECT_EQ(cli("db copy-ratings x 3").status, 2);
   EXPECT_EQ(cli("db upscore").status, 2);

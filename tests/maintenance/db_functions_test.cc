@@ -91,7 +91,8 @@ std::set<int32_t> plainDuplicates(SongLibrary& lib) {
     if (deleted.count(live[i])) continue;
     const auto path = lib.table().readText(live[i], 1);
     for (size_t j = i + 1; j < live.size(); ++j) {
-      if (!deleted.count(live[j]) && lib.table().readText(live[j], 1) == path) deleted.insert(live[j]);
+      if (!deleted.count(live[j]) && lib.table().readText(live[j], 1) == path)
+        deleted.insert(live[j]);
     }
   }
   return deleted;
@@ -128,9 +129,9 @@ TEST(DbFunctionsTest, ReDefaultStartsAtTheLimitedStartOrTheFirstSong) {
   for (int u = 0; u < 10; ++u) EXPECT_EQ(lib.number(slots[2], 12 + 3 * u), 16u);
   EXPECT_EQ(lib.number(slots[2], 13), 0u);  // credits stay
 
-  for (std::optional<std::string> start : {std::optional<std::string>(), std::optional<std::string>(""),
-                                          std::optional<std::string>("0"),
-                                          std::optional<std::string>("abc")}) {
+  for (std::optional<std::string> start :
+       {std::optional<std::string>(), std::optional<std::string>(""),
+        std::optional<std::string>("0"), std::optional<std::string>("abc")}) {
     lib.table().writeInt(slots[0], 12, 99);
     in.start_text = start;
     r = run(lib, DbFunction::kReDefault, in, {.default_import = 16});

@@ -27,8 +27,10 @@ TEST(PhraseMatchTest, SameRecordsAsTheTablesFindNext) {
   for (int round = 0; round < 10; ++round) {
     SongLibrary lib(round % 2 == 0);
     for (int i = 0; i < 80; ++i) {
-      const int32_t s = lib.add({.path = randomText(rng, 12), .title = randomText(rng, 8),
-                                 .artist = randomText(rng, 8), .score = static_cast<uint32_t>(rng() % 4),
+      const int32_t s = lib.add({.path = randomText(rng, 12),
+                                 .title = randomText(rng, 8),
+                                 .artist = randomText(rng, 8),
+                                 .score = static_cast<uint32_t>(rng() % 4),
                                  .plays = static_cast<uint32_t>(rng() % 12)});
       if (rng() % 5 == 0) lib.table().setStatus(s, 5);
     }

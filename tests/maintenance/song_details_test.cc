@@ -76,7 +76,7 @@ TEST(SongDetailsTest, SavingWritesThresholdsAndElevenSavesZero) {
   f.end = 700;
   f.title = std::string(80, 'x');
   ASSERT_TRUE(saveFields(lib.table(), s, f, kDefault, false));
-  EXPECT_EQ(lib.number(s, ratingColumn(0)), 64u);   // 100 lay between 64 and 128
+  EXPECT_EQ(lib.number(s, ratingColumn(0)), 64u);  // 100 lay between 64 and 128
   EXPECT_EQ(lib.number(s, ratingColumn(1)), 512u);
   EXPECT_EQ(lib.number(s, ratingColumn(2)), 2u);
   EXPECT_EQ(lib.number(s, ratingColumn(3)), 0u);
@@ -120,32 +120,33 @@ TEST(SongDetailsTest, DeleteMovesTheFileAndShowsThePreviousSong) {
   const std::string file = lib.dir().file("song.mp3");
   testing::writeText(file, "abc");
   const int32_t d = lib.addPath(file);
-  DeleteOutcome out = deleteSong(lib.table(), d, data);
+  DeleteOutcome out = deleteSong(lib.table(), d);
   EXPECT_TRUE(out.deleted);
-  EXPECT_TRUE(out.file_moved);
-  EXPECT_EQ(out.moved_to, data + "song.mp3");
-  EXPECT_TRUE(std::filesystem::exists(data + "song.mp3"));
-  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_EQ(out.path, file);
   EXPECT_FALSE(out.close_dialog);
   EXPECT_EQ(out.show, c);
   EXPECT_EQ(lib.status(d), 5);
+  EXPECT_EQ(moveIntoDataDir(out.path, data), data + "song.mp3");
+  EXPECT_EQ(testing::readBytes(data + "song.mp3"), std::vector<uint8_t>({'a', 'b', 'c'}));
+  EXPECT_FALSE(std::filesystem::exists(file));
 
-  // A missing file, or one whose name the data folder holds already, stays where it is.
+  // A file whose name the data folder holds already, or a missing one, stays where it is.
   testing::writeText(file, "second");
   const int32_t e = lib.addPath(file);
-  out = deleteSong(lib.table(), e, data);
+  out = deleteSong(lib.table(), e);
   EXPECT_TRUE(out.deleted);
-  EXPECT_FALSE(out.file_moved);
-  EXPECT_TRUE(std::filesystem::exists(file));
-  out = deleteSong(lib.table(), 1, data);
-  EXPECT_FALSE(out.file_moved);
+  EXPECT_EQ(moveIntoDataDir(out.path, data), std::nullopt);
+  EXPECT_EQ(testing::readBytes(file).size(), 6u);
+  EXPECT_EQ(testing::readBytes(data + "song.mp3").size(), 3u);
+  out = deleteSong(lib.table(), 1);
+  EXPECT_EQ(moveIntoDataDir(out.path, data), std::nullopt);
   EXPECT_EQ(out.show, 0);
 }
 
 TEST(SongDetailsTest, DeletingTheOnlySongCloses) {
   SongLibrary lib;
   const int32_t s = lib.addPath("/m/only");
-  const DeleteOutcome out = deleteSong(lib.table(), s, lib.dir().folder());
+  const DeleteOutcome out = deleteSong(lib.table(), s);
   EXPECT_TRUE(out.deleted);
   EXPECT_TRUE(out.close_dialog);
 }

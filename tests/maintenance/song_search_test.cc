@@ -88,8 +88,8 @@ std::vector<std::pair<int32_t, int32_t>> plainRanking(SongLibrary& lib, Ranking 
         if (ratingOfScore(lib.number(s, ratingColumn(options.user)), options.thresholds) != level) {
           continue;
         }
-        const bool after = !have_previous || plays < prev_plays ||
-                           (plays == prev_plays && s > prev_slot);
+        const bool after =
+            !have_previous || plays < prev_plays || (plays == prev_plays && s > prev_slot);
         if (!after) continue;
         if (pick < 0 || plays > pick_plays) {
           pick = s;
@@ -114,8 +114,10 @@ TEST(SongSearchTest, FastRankingMatchesThePlainPassesOnRandomLibraries) {
     options.user = static_cast<int32_t>(rng() % 10);
     const int songs = static_cast<int>(rng() % 260);
     for (int i = 0; i < songs; ++i) {
-      const int32_t slot = lib.add({.path = "/m/" + std::to_string(i), .plays = static_cast<uint32_t>(rng() % 4)});
-      lib.table().writeInt(slot, ratingColumn(options.user), rng() % 3 == 0 ? 0u : 1u << (rng() % 11));
+      const int32_t slot =
+          lib.add({.path = "/m/" + std::to_string(i), .plays = static_cast<uint32_t>(rng() % 4)});
+      lib.table().writeInt(slot, ratingColumn(options.user),
+                           rng() % 3 == 0 ? 0u : 1u << (rng() % 11));
       if (rng() % 6 == 0) lib.table().setStatus(slot, 5);
     }
     for (Ranking ranking : {Ranking::kTop, Ranking::kWorst}) {
