@@ -33,6 +33,8 @@ std::vector<Command> mediaCommands();
 std::vector<Command> engineCommands();
 // fill; built with the media filler's core (TUNORA_HAS_FILLER).
 std::vector<Command> fillerCommands();
+// db, search, top and worst; built with the maintenance area (TUNORA_HAS_MAINTENANCE).
+std::vector<Command> dbCommands();
 // play and demo; built with the player area (TUNORA_HAS_PLAYER).
 std::vector<Command> playerCommands();
 

@@ -22,6 +22,9 @@ std::vector<Command> allCommands() {
                     engineCommands()}) {
     for (auto& command : part) all.push_back(std::move(command));
   }
+#ifdef TUNORA_HAS_MAINTENANCE
+  for (auto& command : dbCommands()) all.push_back(std::move(command));
+#endif
 #ifdef TUNORA_HAS_PLAYER
   for (auto& command : playerCommands()) all.push_back(std::move(command));
 #endif

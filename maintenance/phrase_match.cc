@@ -1,0 +1,83 @@
+// The record-by-record text search.
+#include "maintenance/phrase_match.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "marlbase/lookup_keys.h"
+
+namespace tunora::maintenance {
+namespace {
+
+bool sameFolded(uint8_t field, uint8_t key) {
+  if (field == key) return true;
+  if (field >= 'a' && field <= 'z') return field - 32 == key;
+  if (field >= 'A' && field <= 'Z') return field + 32 == key;
+  return false;
+}
+
+}  // namespace
+
+PhraseMatcher::PhraseMatcher(const marlbase::TableHandle& table, std::string_view phrase)
+    : table_(table) {
+  key_ = std::string(
+      phrase.substr(0, std::min(phrase.find('\0'), size_t{marlbase::kSearchKeySize - 1})));
+  number_ = marlbase::numericKey(key_.c_str());
+  if (number_ == 0) number_ = UINT32_MAX;
+  const char* first = table.peekField(0, 1).data();
+  for (int32_t c = 1; first != nullptr && c <= table.columnCount(); ++c) {
+    const std::string_view field = table.peekField(0, c);
+    const auto type = static_cast<uint32_t>(table.columnType(c));
+    const Field place{field.data() - first, static_cast<uint32_t>(field.size()), type};
+    (marlbase::isTextType(type) ? text_fields_ : integer_fields_).push_back(place);
+  }
+}
+
+bool PhraseMatcher::textContains(const uint8_t* f, uint32_t width) const {
+  // The stored text ends at its NUL or one byte before the field's end.
+  const size_t limit = width - 1;
+  const void* nul = std::memchr(f, 0, limit);
+  const size_t length = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - f) : limit;
+  const auto* key = reinterpret_cast<const uint8_t*>(key_.data());
+  const size_t key_length = key_.size();
+  size_t k = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (sameFolded(f[i], key[k])) {
+      if (++k == key_length) return true;
+    } else {
+      k = 0;
+    }
+  }
+  return false;
+}
+
+bool PhraseMatcher::matches(int32_t slot) const {
+  const std::string_view first = table_.peekField(slot, 1);
+  if (first.empty() || (text_fields_.empty() && integer_fields_.empty())) return false;
+  if (key_.empty()) return !text_fields_.empty();
+  const auto* record = reinterpret_cast<const uint8_t*>(first.data());
+  if (number_ != UINT32_MAX) {
+    for (const Field& field : integer_fields_) {
+      if (marlbase::integerField(record + field.offset, field.type) == number_) return true;
+    }
+  }
+  for (const Field& field : text_fields_) {
+    if (textContains(record + field.offset, field.width)) return true;
+  }
+  return false;
+}
+
+int32_t PhraseMatcher::next(marlbase::TableHandle& table, int32_t slot) const {
+  constexpr int32_t kLive = 10;
+  int32_t s = slot < 0 ? table.firstWithStatus(kLive, 0) : table.nextLive(slot);
+  if (slot >= 0 && s == slot) return -1;
+  while (s >= 0) {
+    if (matches(s)) return s;
+    const int32_t after = table.nextLive(s);
+    if (after == s) return -1;
+    s = after;
+  }
+  return -1;
+}
+
+}  // namespace tunora::maintenance

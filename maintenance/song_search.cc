@@ -1,0 +1,83 @@
+// Phrase search and the top and worst songs.
+#include "maintenance/song_search.h"
+
+#include <algorithm>
+
+#include "library/song_columns.h"
+#include "maintenance/phrase_match.h"
+
+namespace tunora::maintenance {
+
+using marlbase::TableHandle;
+
+SearchRow rowOf(TableHandle& table, int32_t slot, int32_t rating,
+                const media::MediaSwitches& switches) {
+  SearchRow row;
+  row.title = table.readText(slot, kColTitle).value_or("");
+  row.artist = table.readText(slot, kColArtist).value_or("");
+  row.album = table.readText(slot, kColAlbum).value_or("");
+  row.path = table.readText(slot, kColFileName).value_or("");
+  row.type = std::string(media::mediaClassText(media::classifyMediaFile(row.path, switches)));
+  row.rating = rating;
+  row.index = slot;
+  return row;
+}
+
+std::vector<int32_t> phraseMatches(TableHandle& table, std::string_view phrase) {
+  std::vector<int32_t> slots;
+  table.setSearchKey(phrase);  // shared with the details dialog's "Find More"
+  const PhraseMatcher matcher(table, phrase);
+  for (int32_t slot = matcher.next(table, -1); slot >= 0; slot = matcher.next(table, slot)) {
+    slots.push_back(slot);
+  }
+  return slots;
+}
+
+std::vector<SearchRow> phraseSearch(TableHandle& table, std::string_view phrase,
+                                    const RowOptions& options) {
+  std::vector<SearchRow> rows;
+  const int32_t column = ratingColumn(options.user);
+  for (int32_t slot : phraseMatches(table, phrase)) {
+    const int32_t rating =
+        ratingOfScore(table.readInt(slot, column).value_or(0), options.thresholds);
+    rows.push_back(rowOf(table, slot, rating, options.switches));
+  }
+  return rows;
+}
+
+std::vector<SearchRow> rankSongs(TableHandle& table, Ranking ranking, const RowOptions& options) {
+  struct Ranked {
+    int32_t level;  // the rating, or 10 - rating for the worst songs, so higher comes first
+    uint32_t plays;
+    int32_t slot;
+  };
+  std::vector<Ranked> ranked;
+  const int32_t column = ratingColumn(options.user);
+  const int32_t first = table.firstWithStatus(10, 0);
+  for (int32_t slot = first; slot >= 0;) {
+    const uint32_t plays = table.readInt(slot, kColPlayCount).value_or(0);
+    if (plays > 0) {
+      const int32_t rating =
+          ratingOfScore(table.readInt(slot, column).value_or(0), options.thresholds);
+      ranked.push_back({ranking == Ranking::kTop ? rating : 10 - rating, plays, slot});
+    }
+    const int32_t next = table.nextLive(slot);
+    if (next == slot) break;
+    slot = next;
+  }
+  const auto before = [](const Ranked& a, const Ranked& b) {
+    if (a.level != b.level) return a.level > b.level;
+    if (a.plays != b.plays) return a.plays > b.plays;
+    return a.slot < b.slot;
+  };
+  const size_t n = std::min<size_t>(ranked.size(), kRankingRows);
+  std::partial_sort(ranked.begin(), ranked.begin() + static_cast<long>(n), ranked.end(), before);
+  std::vector<SearchRow> rows;
+  for (size_t i = 0; i < n; ++i) {
+    const int32_t rating = ranking == Ranking::kTop ? ranked[i].level : 10 - ranked[i].level;
+    rows.push_back(rowOf(table, ranked[i].slot, rating, options.switches));
+  }
+  return rows;
+}
+
+}  // namespace tunora::maintenance

@@ -1,0 +1,129 @@
+// tunora-cli db, search, top and worst on a small library: their exact output lines, refusals
+// (exit 1) and usage errors (exit 2).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "library/song_columns.h"
+#include "library/song_table.h"
+#include "marlbase/table_handle.h"
+#include "tests/cli/cli_runner.h"
+#include "tests/support/temp_dir.h"
+
+namespace tunora {
+namespace {
+
+using testing::runCli;
+using testing::shellQuote;
+using testing::TempDir;
+
+class DbCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db_ = dir_.file("songs.mbf");
+    marlbase::TableHandle t;
+    ASSERT_TRUE(createSongTable(t, db_));
+    // slot 1: a played mp3 of rating 7; slot 2: a played video of rating 10; slot 3: slot 1's
+    // path again, never played.
+    add(t, "/m/Blue Moon.mp3", "Blue Moon", "Ann", "Nights", 64, 3);
+    add(t, "/m/clip.avi", "Red \"Clip\"", "Bob", "", 512, 1);
+    add(t, "/m/Blue Moon.mp3", "Blue Moon", "Ann", "Nights", 0, 0);
+    t.close();
+  }
+
+  static void add(marlbase::TableHandle& t, const std::string& path, const std::string& title,
+                  const std::string& artist, const std::string& album, uint32_t score,
+                  uint32_t plays) {
+    const int32_t s = t.allocate();
+    ASSERT_GE(s, 0);
+    t.writeText(s, kColFileName, path);
+    t.writeText(s, kColTitle, title);
+    t.writeText(s, kColArtist, artist);
+    t.writeText(s, kColAlbum, album);
+    t.writeInt(s, ratingColumn(0), score);
+    t.writeInt(s, kColPlayCount, plays);
+  }
+
+  testing::CliResult cli(const std::string& arguments) {
+    return runCli(arguments + " --db " + shellQuote(db_), dir_.file("err"));
+  }
+  std::string out(const std::string& arguments) {
+    const auto r = cli(arguments);
+    EXPECT_EQ(r.status, 0) << arguments << ": " << r.err;
+    return r.out;
+  }
+
+  TempDir dir_;
+  std::string db_;
+};
+
+constexpr char kMoon[] =
+    R"({"title":"Blue Moon","artist":"Ann","album":"Nights","path":"/m/Blue Moon.mp3",)"
+    R"("type":"Audio","rating":7,"index":1})"
+    "\n";
+constexpr char kClip[] =
+    R"({"title":"Red \"Clip\"","artist":"Bob","album":"","path":"/m/clip.avi","type":"Video",)"
+    R"("rating":10,"index":2})"
+    "\n";
+constexpr char kMoonCopy[] =
+    R"({"title":"Blue Moon","artist":"Ann","album":"Nights","path":"/m/Blue Moon.mp3",)"
+    R"("type":"Audio","rating":0,"index":3})"
+    "\n";
+
+TEST_F(DbCommandsTest, SearchTopAndWorstPrintTheWindowsRows) {
+  EXPECT_EQ(out("search blue"), std::string(kMoon) + kMoonCopy);
+  EXPECT_EQ(out("search NOTHING-LIKE-IT"), "");
+  EXPECT_EQ(out("top"), std::string(kClip) + kMoon);
+  EXPECT_EQ(out("worst"), std::string(kMoon) + kClip);
+  // User 2 has rated nothing: both played songs at rating 0, the more played first.
+  std::string moon0 = kMoon, clip0 = kClip;
+  moon0.replace(moon0.find("\"rating\":7"), 10, "\"rating\":0");
+  clip0.replace(clip0.find("\"rating\":10"), 11, "\"rating\":0");
+  EXPECT_EQ(out("top --user 2"), moon0 + clip0);
+}
+
+TEST_F(DbCommandsTest, FunctionsPrintTheirCounts) {
+  EXPECT_EQ(out("db copy-ratings 1 2"), "4 songs, 2 changed\n");
+  EXPECT_EQ(out("top --user 2"), std::string(kClip) + kMoon);
+  EXPECT_EQ(out("db remove-duplicates"), "4 songs, 1 duplicate removed\n");
+  EXPECT_EQ(out("search blue"), kMoon);
+  EXPECT_EQ(out("db undelete-all"), "1 song undeleted\n");
+  EXPECT_EQ(out("db upscore 1"), "4 songs, 4 changed\n");
+  EXPECT_EQ(out("db redefault 2"), "3 songs, 3 changed (from song 2)\n");
+  EXPECT_EQ(out("db redefault 0"),
+            "4 songs, 1 changed (no start given: started at the first song)\n");
+  EXPECT_EQ(out("db reset-start-points"), "4 songs, 0 start points reset\n");
+  EXPECT_EQ(out("db reload-tags"), "4 songs, 0 reloaded, 0 locked, 4 unreadable\n");
+  const std::string playlist = dir_.file("PL1.m3u");
+  EXPECT_EQ(out("db save-playlist " + shellQuote(playlist)), "4 paths written\n");
+  const auto bytes = testing::readBytes(playlist);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+            "\r\n/m/Blue Moon.mp3\r\n/m/clip.avi\r\n/m/Blue Moon.mp3\r\n");
+  EXPECT_EQ(out("db sort-by-artist"), "4 songs sorted\n");
+  EXPECT_EQ(out("db sort-by-name"), "4 songs sorted\n");
+  EXPECT_EQ(out("db remove-missing"), "4 songs, 4 missing removed\n");
+  EXPECT_EQ(out("search \"\""), "");
+  EXPECT_EQ(out("db undelete-all"), "4 songs undeleted\n");
+}
+
+TEST_F(DbCommandsTest, RefusalsAndUsageErrors) {
+  auto r = cli("db copy-ratings 3 3");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "tunora-cli: Copy Ratings refused: copying a user's ratings onto the same user\n");
+  EXPECT_EQ(cli("db upscore 11").status, 1);
+  EXPECT_EQ(cli("db copy-ratings x 3").status, 2);
+  EXPECT_EQ(cli("db upscore").status, 2);
+  EXPECT_EQ(cli("db sort-by-name extra").status, 2);
+  EXPECT_EQ(cli("top --user 0").status, 2);
+  EXPECT_EQ(cli("search").status, 2);
+  EXPECT_EQ(runCli("top", dir_.file("err")).status, 2);
+  r = runCli("db undelete-all --db " + shellQuote(dir_.file("none.mbf")), dir_.file("err"));
+  EXPECT_EQ(r.status, 1);
+  // Refused before anything is read: the library still answers as it did.
+  EXPECT_EQ(out("top"), std::string(kClip) + kMoon);
+}
+
+}  // namespace
+}  // namespace tunora
