@@ -19,6 +19,9 @@ packages=(
   # screenshot.
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins fonts-liberation2
   xvfb xauth x11-utils dbus
+  # The package tests: the desktop entry's and the metainfo's validators, dpkg-shlibdeps for the
+  # Debian package's library dependencies.
+  desktop-file-utils appstream dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do
