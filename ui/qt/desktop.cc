@@ -25,7 +25,9 @@
 #include "ui/qt/text.h"
 #include "ui/qt/toolbar_images.h"
 #include "ui/qt/video_widget.h"
+#include "ui/qt/mpris/mpris_service.h"
 #include "ui/qt/window_bridge.h"
+#include "ui/qt/window_media_control.h"
 #include "ui/toolbar.h"
 
 namespace tunora::ui::qt {
@@ -85,6 +87,7 @@ struct Desktop::Impl {
     QApplication::setQuitOnLastWindowClosed(false);
   }
   ~Impl() {
+    mpris.reset();
     dialog.close();
     bridge.reset();
     delete window;
@@ -107,6 +110,10 @@ struct Desktop::Impl {
   std::function<void()> on_session_end;
   QSocketNotifier* signal_notifier = nullptr;
   Settings* settings = nullptr;
+  // The desktop's media controls on the session bus (none without a bus).
+  std::unique_ptr<WindowMediaControl> media_control;
+  std::unique_ptr<MprisService> mpris;
+  QTimer* mpris_refresh = nullptr;
 };
 
 Desktop::Desktop(int& argc, char** argv, const std::string& program_directory)
@@ -153,7 +160,19 @@ void Desktop::createWindow(const DesktopWindowParts& parts) {
   Settings* settings = &parts.settings;
   impl_->settings = settings;
   impl_->bridge->setOnTopSetting([settings] { return settings->get(settings::kOnTop) != 0; });
+  impl_->media_control = std::make_unique<WindowMediaControl>(*impl_->window, parts.lock,
+                                                              parts.player, parts.settings);
+  impl_->mpris = MprisService::start(*impl_->media_control);
+  if (impl_->mpris) {
+    // Song changes, pauses and ratings reach the desktop within a second.
+    impl_->mpris_refresh = new QTimer(impl_->window);
+    QObject::connect(impl_->mpris_refresh, &QTimer::timeout, impl_->window,
+                     [this] { impl_->mpris->refresh(); });
+    impl_->mpris_refresh->start(1000);
+  }
   impl_->window->setOnDestroy([this] {
+    if (impl_->mpris_refresh != nullptr) impl_->mpris_refresh->stop();
+    impl_->mpris.reset();
     impl_->bridge->detach();
     if (impl_->on_destroy) impl_->on_destroy();
     impl_->dialog.close();
