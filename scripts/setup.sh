@@ -22,6 +22,8 @@ packages=(
   # The package tests: the desktop entry's and the metainfo's validators, dpkg-shlibdeps for the
   # Debian package's library dependencies.
   desktop-file-utils appstream dpkg-dev
+  # gdbus drives the program's media controls in their end-to-end test.
+  libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do
