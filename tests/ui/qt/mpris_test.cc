@@ -15,7 +15,9 @@
 #include <QDomDocument>
 #include <functional>
 
+#include "tests/support/temp_dir.h"
 #include "ui/qt/mpris/mpris_service.h"
+#include "ui/qt/mpris/song_notifier.h"
 
 namespace tunora::ui::qt {
 namespace {
@@ -86,7 +88,7 @@ class SignalLog : public QObject {
   QList<qlonglong> seeks;
 };
 
-class MprisTest : public testing::Test {
+class MprisTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
@@ -233,12 +235,85 @@ TEST_F(MprisTest, PropertiesChangedArrivesOnAPauseAndOnAChangeFromThePlayer) {
   EXPECT_EQ(log.changes.size(), 4);
 }
 
+// The desktop's notification service, mocked: records each Notify and answers with new ids.
+class FakeNotifications : public QDBusVirtualObject {
+ public:
+  struct Shown {
+    uint32_t replaces;
+    QString summary;
+    QString body;
+    QVariantMap hints;
+  };
+  QString introspect(const QString&) const override { return {}; }
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    if (message.member() != QLatin1String("Notify")) return false;
+    const QVariantList a = message.arguments();
+    QMetaObject::invokeMethod(this, [this, message, connection, a] {
+      shown.append({a.value(1).toUInt(), a.value(3).toString(), a.value(4).toString(),
+                    qdbus_cast<QVariantMap>(a.value(6))});
+      QDBusConnection(connection).send(message.createReply(QVariant::fromValue(++next_id)));
+    });
+    return true;
+  }
+  QList<Shown> shown;
+  uint32_t next_id = 40;
+};
+
+TEST(SongNotifierTest, OneNotificationPerSongChangeEachReplacingTheLast) {
+  QDBusConnection service_bus =
+      QDBusConnection::connectToBus(QDBusConnection::SessionBus, "notifications");
+  ASSERT_TRUE(service_bus.isConnected()) << "run under dbus-run-session";
+  FakeNotifications service;
+  ASSERT_TRUE(service_bus.registerVirtualObject("/org/freedesktop/Notifications", &service));
+  ASSERT_TRUE(service_bus.registerService("org.freedesktop.Notifications"));
+  {
+    SongNotifier notifier;
+    TrackInfo track;
+    notifier.update(track);  // no song: nothing
+    track.id = 1;
+    track.title = "First";
+    track.artist = "Artist";
+    track.album = "Album";
+    track.art_path = "/music/Cover.jpg";
+    notifier.update(track);
+    ASSERT_TRUE(spinUntil([&] { return service.shown.size() >= 1; }));
+    notifier.update(track);  // the same song again: nothing new
+    // The service's answer (the id the next one replaces) reaches the notifier.
+    ASSERT_TRUE(spinUntil([&] { return notifier.lastId() == 41; }));
+    track.id = 2;
+    track.title = "Second";
+    track.art_path.clear();
+    notifier.update(track);
+    ASSERT_TRUE(spinUntil([&] { return service.shown.size() >= 2; }));
+  }
+  ASSERT_EQ(service.shown.size(), 2);
+  EXPECT_EQ(service.shown[0].summary, "First");
+  EXPECT_EQ(service.shown[0].replaces, 0u);
+  EXPECT_EQ(service.shown[0].body, "Artist — Album");
+  EXPECT_EQ(service.shown[0].hints.value("image-path").toString(), "/music/Cover.jpg");
+  EXPECT_EQ(service.shown[1].summary, "Second");
+  EXPECT_EQ(service.shown[1].replaces, 41u);
+  EXPECT_FALSE(service.shown[1].hints.contains("image-path"));
+  service_bus.unregisterService("org.freedesktop.Notifications");
+  service_bus.unregisterObject("/org/freedesktop/Notifications");
+  QDBusConnection::disconnectFromBus("notifications");
+}
+
+TEST(SongNotifierTest, NotifyFileTurnsThemOff) {
+  tunora::testing::TempDir data;
+  EXPECT_TRUE(notificationsWanted(data.folder()));  // no file: on
+  tunora::testing::writeText(data.file("Notify.txt"), "0 = off\n");
+  EXPECT_FALSE(notificationsWanted(data.folder()));
+  tunora::testing::writeText(data.file("Notify.txt"), "1");
+  EXPECT_TRUE(notificationsWanted(data.folder()));
+}
+
 }  // namespace
 }  // namespace tunora::ui::qt
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
 
