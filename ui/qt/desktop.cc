@@ -26,6 +26,7 @@
 #include "ui/qt/toolbar_images.h"
 #include "ui/qt/video_widget.h"
 #include "ui/qt/mpris/mpris_service.h"
+#include "ui/qt/mpris/song_notifier.h"
 #include "ui/qt/window_bridge.h"
 #include "ui/qt/window_media_control.h"
 #include "ui/toolbar.h"
@@ -88,6 +89,7 @@ struct Desktop::Impl {
   }
   ~Impl() {
     mpris.reset();
+    notifier.reset();
     dialog.close();
     bridge.reset();
     delete window;
@@ -113,6 +115,7 @@ struct Desktop::Impl {
   // The desktop's media controls on the session bus (none without a bus).
   std::unique_ptr<WindowMediaControl> media_control;
   std::unique_ptr<MprisService> mpris;
+  std::unique_ptr<SongNotifier> notifier;
   QTimer* mpris_refresh = nullptr;
 };
 
@@ -163,16 +166,23 @@ void Desktop::createWindow(const DesktopWindowParts& parts) {
   impl_->media_control = std::make_unique<WindowMediaControl>(*impl_->window, parts.lock,
                                                               parts.player, parts.settings);
   impl_->mpris = MprisService::start(*impl_->media_control);
-  if (impl_->mpris) {
+  if (QDBusConnection::sessionBus().isConnected() &&
+      notificationsWanted(parts.context.data_directory)) {
+    impl_->notifier = std::make_unique<SongNotifier>();
+  }
+  if (impl_->mpris || impl_->notifier) {
     // Song changes, pauses and ratings reach the desktop within a second.
     impl_->mpris_refresh = new QTimer(impl_->window);
-    QObject::connect(impl_->mpris_refresh, &QTimer::timeout, impl_->window,
-                     [this] { impl_->mpris->refresh(); });
+    QObject::connect(impl_->mpris_refresh, &QTimer::timeout, impl_->window, [this] {
+      if (impl_->mpris) impl_->mpris->refresh();
+      if (impl_->notifier) impl_->notifier->update(impl_->media_control->track());
+    });
     impl_->mpris_refresh->start(1000);
   }
   impl_->window->setOnDestroy([this] {
     if (impl_->mpris_refresh != nullptr) impl_->mpris_refresh->stop();
     impl_->mpris.reset();
+    impl_->notifier.reset();
     impl_->bridge->detach();
     if (impl_->on_destroy) impl_->on_destroy();
     impl_->dialog.close();
