@@ -91,4 +91,12 @@ StartOptions readStartOptions(std::string_view line) {
   return options;
 }
 
+std::vector<std::string> optionWords(const std::vector<std::string>& words) {
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < words.size(); ++i) {
+    if (i == 0 || words[i].empty() || words[i][0] != '/') kept.push_back(words[i]);
+  }
+  return kept;
+}
+
 }  // namespace tunora

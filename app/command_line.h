@@ -37,6 +37,11 @@ std::string joinCommandLine(const std::vector<std::string>& words);
 // What the arguments ask of start-up. Arguments 1, 2, ... are read while each read finds one;
 // only the last character of each counts, lower-cased: "f" selects the media filler (and ends the
 // scan), "s" starts playing at once.
+// The words that can carry start options: the program, then every argument that is not an
+// absolute path. The desktop hands files over as absolute paths ("tunora %F"); their last
+// character must not count as an option (a name ending in ".asf" would select the filler).
+std::vector<std::string> optionWords(const std::vector<std::string>& words);
+
 struct StartOptions {
   bool argument_present = false;  // argument 1 exists (status 1)
   bool filler = false;

@@ -34,6 +34,22 @@ std::optional<std::string> userDataHome(const DirectoryProbe& probe) {
   return std::nullopt;
 }
 
+// An installed program lives in "<prefix>/bin/" and its files in "<prefix>/share/tunora/".
+// That folder is the program directory when the program's own folder holds neither
+// "DefSet.txt" nor "ToolBar.bmp" (a copy unpacked into one folder keeps using that folder).
+std::string programDirectory(const std::string& program_folder) {
+  if (program_folder.size() < 5 ||
+      program_folder.compare(program_folder.size() - 5, 5, "/bin/") != 0) {
+    return program_folder;
+  }
+  if (fileExists(program_folder + kDefSetFileName) || fileExists(program_folder + "ToolBar.bmp")) {
+    return program_folder;
+  }
+  const std::string installed =
+      program_folder.substr(0, program_folder.size() - 4) + kInstalledFilesFolder;
+  return fileExists(installed + "ToolBar.bmp") ? installed : program_folder;
+}
+
 }  // namespace
 
 DirectoryProbe systemDirectoryProbe() {
@@ -50,7 +66,7 @@ DirectoryProbe systemDirectoryProbe() {
 
 Directories findDirectories(const DirectoryProbe& probe) {
   Directories dirs;
-  dirs.program = folderOf(probe.program_path);
+  dirs.program = programDirectory(folderOf(probe.program_path));
   dirs.data = dirs.program;
   if (probe.is_removable && probe.is_removable(dirs.program)) return dirs;
   const auto defset = readFilePrefix(dirs.program + kDefSetFileName, kDefSetTextSize);

@@ -16,6 +16,9 @@
 
 namespace tunora {
 
+// Where an installed copy keeps its program-directory files, relative to the prefix above "bin/".
+inline constexpr char kInstalledFilesFolder[] = "share/tunora/";
+
 // What the directory rules look at, injectable for tests.
 struct DirectoryProbe {
   // The running program's file, e.g. "/opt/tunora/bin/tunora".
@@ -30,7 +33,9 @@ struct DirectoryProbe {
 DirectoryProbe systemDirectoryProbe();
 
 struct Directories {
-  std::string program;  // the folder of the program file
+  // The folder of the program file; for a program in "<prefix>/bin/" whose folder holds neither
+  // "DefSet.txt" nor "ToolBar.bmp", "<prefix>/share/tunora/" when "ToolBar.bmp" lies there.
+  std::string program;
   std::string data;
   // The first 64 bytes of "DefSet.txt" when it was read, zeros otherwise.
   std::array<uint8_t, kDefSetTextSize> defset_text{};

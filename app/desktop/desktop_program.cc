@@ -47,7 +47,7 @@ std::optional<std::string> environment(const std::string& name) {
 
 int runDesktopProgram(int argc, char** argv) {
   std::vector<std::string> words(argv, argv + argc);
-  const std::string command_line = joinCommandLine(words);
+  const std::string command_line = joinCommandLine(optionWords(words));
   Env& env = Env::Default();
   // The program object starts no thread when made. The window's state and the desktop come
   // after it, so that they go first at the end (the window reads the program's play list until

@@ -70,5 +70,20 @@ TEST(CommandLineTest, OnlyTheLastCharacterOfEachArgumentCounts) {
   EXPECT_TRUE(readStartOptions("tunora x").argument_present);
 }
 
+TEST(CommandLineTest, FilesFromTheDesktopAreNotOptions) {
+  // "tunora %F" with a video ending in "f" and a song ending in "s" (a path, not an option).
+  const std::vector<std::string> words = {"/usr/bin/tunora", "/home/a/clip.asf", "/m/x.wms"};
+  const StartOptions options = readStartOptions(joinCommandLine(optionWords(words)));
+  EXPECT_FALSE(options.filler);
+  EXPECT_FALSE(options.play_on_start);
+  EXPECT_FALSE(options.argument_present);
+  // Options keep working beside the files, and relative words still count.
+  const StartOptions with_s =
+      readStartOptions(joinCommandLine(optionWords({"tunora", "/a b/clip.asf", "s"})));
+  EXPECT_TRUE(with_s.play_on_start);
+  EXPECT_FALSE(with_s.filler);
+  EXPECT_TRUE(readStartOptions(joinCommandLine(optionWords({"tunora", "clip.asf"}))).filler);
+}
+
 }  // namespace
 }  // namespace tunora

@@ -67,6 +67,37 @@ TEST(DirectoriesTest, DefSetMovesTheDataToTheUsersFolder) {
             home.folder() + ".local/share/Pellan/Tunora/");
 }
 
+TEST(DirectoriesTest, InstalledLayoutUsesTheSharedFolder) {
+  TempDir prefix, home;
+  std::filesystem::create_directories(prefix.file("bin"));
+  std::filesystem::create_directories(prefix.file("share/tunora"));
+  testing::writeText(prefix.file("share/tunora/ToolBar.bmp"), "BM");
+  testing::writeText(prefix.file("share/tunora/DefSet.txt"), "02");
+  ProbeSetup setup;
+  setup.env["HOME"] = home.folder();
+  Directories dirs = findDirectories(setup.probe(prefix.file("bin/tunora")));
+  EXPECT_EQ(dirs.program, prefix.folder() + "share/tunora/");
+  EXPECT_EQ(dirs.data, home.folder() + ".local/share/Pellan/Tunora/");
+  EXPECT_EQ(dirs.defset_text[1], '2');
+
+  // A copy whose own folder holds the toolbar keeps using its own folder.
+  testing::writeText(prefix.file("bin/ToolBar.bmp"), "BM");
+  dirs = findDirectories(setup.probe(prefix.file("bin/tunora")));
+  EXPECT_EQ(dirs.program, prefix.folder() + "bin/");
+  EXPECT_EQ(dirs.data, prefix.folder() + "bin/");  // no DefSet.txt beside it
+
+  // Without the shared folder's toolbar the program's folder stays, whatever it is called.
+  std::filesystem::remove(prefix.file("bin/ToolBar.bmp"));
+  std::filesystem::remove(prefix.file("share/tunora/ToolBar.bmp"));
+  EXPECT_EQ(findDirectories(setup.probe(prefix.file("bin/tunora"))).program,
+            prefix.folder() + "bin/");
+  // Only a folder named "bin" looks for the shared folder.
+  std::filesystem::create_directories(prefix.file("opt"));
+  testing::writeText(prefix.file("share/tunora/ToolBar.bmp"), "BM");
+  EXPECT_EQ(findDirectories(setup.probe(prefix.file("opt/tunora"))).program,
+            prefix.folder() + "opt/");
+}
+
 TEST(DirectoriesTest, RemovableDriveKeepsEverythingBesideTheProgram) {
   TempDir program;
   testing::writeText(program.file("DefSet.txt"), "05");

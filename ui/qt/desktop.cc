@@ -25,7 +25,10 @@
 #include "ui/qt/text.h"
 #include "ui/qt/toolbar_images.h"
 #include "ui/qt/video_widget.h"
+#include "ui/qt/mpris/mpris_service.h"
+#include "ui/qt/mpris/song_notifier.h"
 #include "ui/qt/window_bridge.h"
+#include "ui/qt/window_media_control.h"
 #include "ui/toolbar.h"
 
 namespace tunora::ui::qt {
@@ -69,6 +72,8 @@ struct Desktop::Impl {
     QApplication::setQuitOnLastWindowClosed(false);
   }
   ~Impl() {
+    mpris.reset();
+    notifier.reset();
     dialog.close();
     bridge.reset();
     delete window;
@@ -91,6 +96,11 @@ struct Desktop::Impl {
   std::function<void()> on_session_end;
   QSocketNotifier* signal_notifier = nullptr;
   Settings* settings = nullptr;
+  // The desktop's media controls on the session bus (none without a bus).
+  std::unique_ptr<WindowMediaControl> media_control;
+  std::unique_ptr<MprisService> mpris;
+  std::unique_ptr<SongNotifier> notifier;
+  QTimer* mpris_refresh = nullptr;
 };
 
 Desktop::Desktop(int& argc, char** argv, const std::string& program_directory)
@@ -137,7 +147,26 @@ void Desktop::createWindow(const DesktopWindowParts& parts) {
   Settings* settings = &parts.settings;
   impl_->settings = settings;
   impl_->bridge->setOnTopSetting([settings] { return settings->get(settings::kOnTop) != 0; });
+  impl_->media_control = std::make_unique<WindowMediaControl>(*impl_->window, parts.lock,
+                                                              parts.player, parts.settings);
+  impl_->mpris = MprisService::start(*impl_->media_control);
+  if (QDBusConnection::sessionBus().isConnected() &&
+      notificationsWanted(parts.context.data_directory)) {
+    impl_->notifier = std::make_unique<SongNotifier>();
+  }
+  if (impl_->mpris || impl_->notifier) {
+    // Song changes, pauses and ratings reach the desktop within a second.
+    impl_->mpris_refresh = new QTimer(impl_->window);
+    QObject::connect(impl_->mpris_refresh, &QTimer::timeout, impl_->window, [this] {
+      if (impl_->mpris) impl_->mpris->refresh();
+      if (impl_->notifier) impl_->notifier->update(impl_->media_control->track());
+    });
+    impl_->mpris_refresh->start(1000);
+  }
   impl_->window->setOnDestroy([this] {
+    if (impl_->mpris_refresh != nullptr) impl_->mpris_refresh->stop();
+    impl_->mpris.reset();
+    impl_->notifier.reset();
     impl_->bridge->detach();
     if (impl_->on_destroy) impl_->on_destroy();
     impl_->dialog.close();

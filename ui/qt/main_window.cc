@@ -287,6 +287,11 @@ void MainWindow::setSliderPosition(int32_t position) {
   slider_->setValue(position);
 }
 
+bool MainWindow::seekSlider(int32_t permille) {
+  if (destroyed_) return false;
+  return dispatcher_->sliderMoved(permille);
+}
+
 void MainWindow::sliderMoved() { (void)dispatcher_->sliderMoved(slider_->value()); }
 
 void MainWindow::updatePlayTooltip() {

@@ -95,6 +95,9 @@ class MainWindow final : public QWidget, public WindowActions {
   std::array<int32_t, 5> columnWidths() const;
   // Leaves the tray (left click on its icon).
   void restoreFromTray();
+  // The slider's seek request at `permille` thousandths of the song, as if the user released
+  // the slider there. False when nothing was asked (no song, a request pending).
+  bool seekSlider(int32_t permille);
   bool destroyed() const { return destroyed_; }
 
   // ---- Popup menus, the Rate keypad and About (ui/popup_input.h) ----

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The desktop program's media controls end to end: the real tunora on Xvfb, on the session bus
+# of dbus-run-session, with 30 demo songs and a silent sink, driven by gdbus as the desktop's
+# media keys would: the name and both interfaces appear, Metadata names the song playing, Next
+# changes it, Pause pauses, and Quit runs the program's quit (exit 0). Every wait is bounded.
+# Usage: dbus-run-session -- desktop_mpris_test.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+command -v gdbus >/dev/null || { echo "skip: gdbus not installed"; exit 77; }
+[ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || { echo "skip: no session bus"; exit 77; }
+tmp=$(mktemp -d)
+xvfb_pid=""
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; echo "--- trace"; tail -20 "$tmp/trace.log" 2>/dev/null; exit 1; }
+
+export HOME="$tmp" XDG_DATA_HOME="$tmp/data" XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/run"
+export TUNORA_AUDIO_SINK="fakesink sync=true" TUNORA_TRACE=1
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+data="$XDG_DATA_HOME/Pellan/Tunora"
+mkdir -p "$data"
+"$build/tunora-cli" demo "$tmp/demo" >/dev/null
+"$build/tunora-cli" table create-song "$data/Tunora.mbf" >/dev/null
+"$build/tunora-cli" import --db "$data/Tunora.mbf" "$tmp/demo/" | grep -q "Import Complete"
+
+exec 3>"$tmp/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+[ -s "$tmp/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -1 "$tmp/display")"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+
+name=org.mpris.MediaPlayer2.tunora
+path=/org/mpris/MediaPlayer2
+get() {
+  gdbus call --session --dest $name --object-path $path \
+    --method org.freedesktop.DBus.Properties.Get org.mpris.MediaPlayer2.Player "$1" 2>/dev/null
+}
+player() {
+  gdbus call --session --dest $name --object-path $path --method "org.mpris.MediaPlayer2.Player.$1" \
+    >/dev/null || fail "$1 failed"
+}
+# wait_for COMMAND... : up to 60 s (load) until the command succeeds.
+wait_for() {
+  for _ in $(seq 600); do
+    "$@" && return 0
+    kill -0 "$pid" 2>/dev/null || fail "tunora ended early"
+    sleep 0.1
+  done
+  return 1
+}
+title() { get Metadata | grep -o "'xesam:title': <'[^']*'>" || true; }
+playing() { get PlaybackStatus | grep -q "'Playing'"; }
+paused() { get PlaybackStatus | grep -q "'Paused'"; }
+has_title() { [ -n "$(title)" ]; }
+
+"$build/tunora" s 2>"$tmp/trace.log" &
+pid=$!
+wait_for gdbus introspect --session --dest $name --object-path $path --only-properties >/dev/null 2>&1 ||
+  fail "the name did not appear"
+interfaces=$(gdbus introspect --session --dest $name --object-path $path)
+grep -q "interface org.mpris.MediaPlayer2 " <<<"$interfaces" || fail "no root interface"
+grep -q "interface org.mpris.MediaPlayer2.Player " <<<"$interfaces" || fail "no player interface"
+
+wait_for playing || fail "never Playing"
+wait_for has_title || fail "no title in Metadata"
+first=$(title)
+get Metadata | grep -q "'xesam:url': <'file://$tmp/demo/" || fail "xesam:url is not the demo song"
+player Next
+changed() { local now; now=$(title); [ -n "$now" ] && [ "$now" != "$first" ]; }
+wait_for changed || fail "Metadata did not follow the skip: $first"
+wait_for playing || fail "not playing after the skip"
+player Pause
+wait_for paused || fail "Pause did not pause"
+
+gdbus call --session --dest $name --object-path $path --method org.mpris.MediaPlayer2.Quit \
+  >/dev/null || fail "Quit failed"
+ended=0
+for _ in $(seq 600); do
+  kill -0 "$pid" 2>/dev/null || { ended=1; break; }
+  sleep 0.1
+done
+[ "$ended" = 1 ] || fail "tunora did not end within 60 s of Quit"
+status=0
+wait "$pid" || status=$?
+pid=""
+[ "$status" = 0 ] || fail "exit status $status"
+grep -q "Tunora Quiting" "$tmp/trace.log" || fail "the quit was not shown"
+echo "tunora: media controls drove play, skip, pause and quit"

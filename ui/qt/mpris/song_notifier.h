@@ -1,0 +1,35 @@
+// A desktop notification (org.freedesktop.Notifications) when the song changes: the title, the
+// artist and album, the cover picture; each one replaces the previous. Off when the file
+// "Notify.txt" in the data directory starts with "0" (the settings record is left untouched).
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <string>
+
+#include "ui/platform/media_player_control.h"
+
+namespace tunora::ui::qt {
+
+inline constexpr char kNotifySettingFileName[] = "Notify.txt";
+
+// Whether notifications are on for the data directory `data_dir` (ending in "/"): true unless
+// "Notify.txt" there starts with "0".
+bool notificationsWanted(const std::string& data_dir);
+
+class SongNotifier : public QObject {
+ public:
+  explicit SongNotifier(QDBusConnection bus = QDBusConnection::sessionBus());
+  // Call with the player's track whenever it may have changed; a new track id sends one
+  // notification (none for "no song"), replacing the last one sent.
+  void update(const TrackInfo& track);
+  // The service's id of the last notification shown, 0 before its answer.
+  uint32_t lastId() const { return last_id_; }
+
+ private:
+  QDBusConnection bus_;
+  int64_t shown_track_ = 0;
+  uint32_t last_id_ = 0;  // the service's id of the last notification, 0 = none
+};
+
+}  // namespace tunora::ui::qt
