@@ -29,7 +29,7 @@
 
 #include <cstdint>
 
-#include "app/app_context.h"
+#include "network/network_context.h"
 #include "settings/settings.h"
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
@@ -52,7 +52,7 @@ struct CommandParts {
   engine::PlayList& play_list;
   engine::StatusMessage& status;
   player::PlayerState& player;  // the current song and the play-chosen-song flag
-  AppContext& context;          // the network copy's refresh counter
+  network::NetworkContext& context;  // the network copy's refresh counter
   engine::UpdateWriter& writer;
   const engine::UpdateQueue& queue;
   WindowState& window_state;

@@ -37,7 +37,7 @@ MenuSpec preparePopupMenu(const PopupSources& sources, WindowState& window, int3
   if (menu.view_target_lower_left) {
     window.view_target_lower_left.store(*menu.view_target_lower_left ? 1 : 0);
   }
-  return std::move(menu.spec);
+  return std::move(menu.description);
 }
 
 }  // namespace tunora::ui

@@ -90,7 +90,7 @@ int32_t networkItemCommand(const std::string& text) {
 
 PopupMenu buildPopupMenu(const PopupInput& in) {
   PopupMenu menu;
-  std::vector<MenuItem>& root = menu.spec.items;
+  std::vector<MenuItem>& root = menu.description.items;
   const bool with_intervention = in.songs_prepared > 0 && in.from_list;
   std::vector<MenuItem> view;
   bool lower_left = false;

@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "network/network_commands.h"
-#include "ui/menu_spec.h"
+#include "ui/menu_description.h"
 
 namespace tunora::ui {
 
@@ -67,7 +67,7 @@ struct PopupInput {
 };
 
 struct PopupMenu {
-  MenuSpec spec;
+  MenuSpec description;
   // Set when the menu has a "View" submenu: whether its choices apply to the lower-left view
   // (true) or the upper-right one (false).
   std::optional<bool> view_target_lower_left;

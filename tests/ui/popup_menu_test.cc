@@ -42,14 +42,14 @@ void collectChecks(const std::vector<MenuItem>& items, const std::string& prefix
     if (item.checked) out.push_back(prefix + item.text);
   }
 }
-std::vector<std::string> checks(const MenuSpec& spec) {
+std::vector<std::string> checks(const MenuSpec& description) {
   std::vector<std::string> out;
-  collectChecks(spec.items, "", out);
+  collectChecks(description.items, "", out);
   return out;
 }
 
-const std::vector<MenuItem>* submenu(const MenuSpec& spec, const std::string& text) {
-  const MenuItem* item = findMenuItem(spec.items, text);
+const std::vector<MenuItem>* submenu(const MenuSpec& description, const std::string& text) {
+  const MenuItem* item = findMenuItem(description.items, text);
   if (item == nullptr || item->kind != MenuItem::Kind::kSubmenu) return nullptr;
   return &item->submenu;
 }
@@ -87,25 +87,25 @@ TEST(PopupMenuTest, RightHalfOfAWideWindowOffersThePicturesAndTheListsWhileLower
   in.cover_found = true;
   in.disc_found = true;
   PopupMenu menu = buildPopupMenu(in);
-  EXPECT_EQ(outline(menu.spec.items), join(join(kRootHead, kDisplayItems), {"View>"}));
-  ASSERT_NE(submenu(menu.spec, "View"), nullptr);
-  EXPECT_EQ(outline(*submenu(menu.spec, "View")), join({"Cover=2101*", "Disc=2102"}, kFiveLists));
+  EXPECT_EQ(outline(menu.description.items), join(join(kRootHead, kDisplayItems), {"View>"}));
+  ASSERT_NE(submenu(menu.description, "View"), nullptr);
+  EXPECT_EQ(outline(*submenu(menu.description, "View")), join({"Cover=2101*", "Disc=2102"}, kFiveLists));
   ASSERT_TRUE(menu.view_target_lower_left.has_value());
   EXPECT_FALSE(*menu.view_target_lower_left);
 
   // With a list in the lower-left view the upper-right menu has the pictures only.
   in.lower_left_view = kViewArtist;
   menu = buildPopupMenu(in);
-  EXPECT_EQ(outline(*submenu(menu.spec, "View")),
+  EXPECT_EQ(outline(*submenu(menu.description, "View")),
             (std::vector<std::string>{"Cover=2101*", "Disc=2102"}));
 
   // "Cover" needs a cover picture, or no picture at all; "Disc" needs a disc picture.
   in.lower_left_view = kViewNothing;
   in.upper_right_view = kViewDisc;
   in.cover_found = false;
-  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).spec, "View")), join({"Disc=2102*"}, kFiveLists));
+  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "View")), join({"Disc=2102*"}, kFiveLists));
   in.disc_found = false;
-  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).spec, "View")), join({"Cover=2101"}, kFiveLists));
+  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "View")), join({"Cover=2101"}, kFiveLists));
 
   // The exact middle belongs to the left half.
   EXPECT_TRUE(*buildPopupMenu(wideWindow(400)).view_target_lower_left);
@@ -114,43 +114,43 @@ TEST(PopupMenuTest, RightHalfOfAWideWindowOffersThePicturesAndTheListsWhileLower
 TEST(PopupMenuTest, LeftHalfOffersTheLowerLeftViewOnlyInATallWindow) {
   PopupInput in = wideWindow(10);
   PopupMenu menu = buildPopupMenu(in);
-  ASSERT_NE(submenu(menu.spec, "View"), nullptr);
-  EXPECT_EQ(outline(*submenu(menu.spec, "View")), join({"Nothing=2028*"}, kFiveLists));
+  ASSERT_NE(submenu(menu.description, "View"), nullptr);
+  EXPECT_EQ(outline(*submenu(menu.description, "View")), join({"Nothing=2028*"}, kFiveLists));
   EXPECT_TRUE(*menu.view_target_lower_left);
 
   in.lower_left_view = kViewComment;
   in.upper_right_view = kViewAlbum;  // the upper-right view's value is not the target's
   menu = buildPopupMenu(in);
-  const std::vector<MenuItem>* view = submenu(menu.spec, "View");
+  const std::vector<MenuItem>* view = submenu(menu.description, "View");
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(outline(*view)[4], "Other songs with same comment=2113*");
   EXPECT_EQ(outline(*view)[1], "Other songs from this album=2110");
 
   in.client_height = 500;
   menu = buildPopupMenu(in);
-  EXPECT_EQ(submenu(menu.spec, "View"), nullptr);
+  EXPECT_EQ(submenu(menu.description, "View"), nullptr);
   EXPECT_FALSE(menu.view_target_lower_left.has_value());
 
   // 400 pixels wide or less: no "View" on either side.
   in = wideWindow(399);
   in.client_width = 400;
-  EXPECT_EQ(submenu(buildPopupMenu(in).spec, "View"), nullptr);
+  EXPECT_EQ(submenu(buildPopupMenu(in).description, "View"), nullptr);
 }
 
 TEST(PopupMenuTest, PlayListMenuHasOnlyClearListWhenTheListIsEmpty) {
   PopupInput in = wideWindow(0);
   in.from_list = true;
   PopupMenu menu = buildPopupMenu(in);
-  EXPECT_EQ(outline(menu.spec.items), join(kRootHead, {"-", "Clear List=2014"}));
+  EXPECT_EQ(outline(menu.description.items), join(kRootHead, {"-", "Clear List=2014"}));
   EXPECT_FALSE(menu.view_target_lower_left.has_value());
 
   in.songs_prepared = 3;
   menu = buildPopupMenu(in);
-  EXPECT_EQ(outline(menu.spec.items),
+  EXPECT_EQ(outline(menu.description.items),
             join(kRootHead, {"-", "Clear List=2014", "Save As Playlist=2018", "Intervention>", "-",
                              "Remove=2017", "Play Now=2019", "Play Next=2016", "Details=2015",
                              "Other songs by artist=2033"}));
-  EXPECT_EQ(outline(*submenu(menu.spec, "Intervention")),
+  EXPECT_EQ(outline(*submenu(menu.description, "Intervention")),
             (std::vector<std::string>{"Build Now=2020", "Quit but do not save playlist=2022",
                                       "Test Functions=7777"}));
 }
@@ -160,9 +160,9 @@ TEST(PopupMenuTest, InterventionOffersBuildOrStopByTheBuildWord) {
   in.from_list = true;
   in.songs_prepared = 1;
   in.build_request = 500;
-  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).spec, "Intervention"))[0], "Stop Building=2021");
+  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "Intervention"))[0], "Stop Building=2021");
   in.build_request = 1500;  // offline: neither
-  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).spec, "Intervention"))[0],
+  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "Intervention"))[0],
             "Quit but do not save playlist=2022");
 }
 
@@ -170,21 +170,21 @@ TEST(PopupMenuTest, TrayMenuEndsWithPlayOrPauseSkipAndExitAndHasNoPlayListItems)
   PopupInput in = wideWindow(0);
   in.in_tray = true;
   in.songs_prepared = 5;
-  EXPECT_EQ(outline(buildPopupMenu(in).spec.items),
+  EXPECT_EQ(outline(buildPopupMenu(in).description.items),
             join(join(kRootHead, kDisplayItems), {"-", "Play=1", "Skip=5", "Exit=2012"}));
   in.playing = true;
-  EXPECT_EQ(outline(buildPopupMenu(in).spec.items).at(kRootHead.size() + kDisplayItems.size() + 1),
+  EXPECT_EQ(outline(buildPopupMenu(in).description.items).at(kRootHead.size() + kDisplayItems.size() + 1),
             "Pause=1");
   // Even a play-list request while in the tray gets the tray's items.
   in.from_list = true;
-  const std::vector<std::string> items = outline(buildPopupMenu(in).spec.items);
+  const std::vector<std::string> items = outline(buildPopupMenu(in).description.items);
   EXPECT_EQ(items, join(kRootHead, {"-", "Pause=1", "Skip=5", "Exit=2012"}));
 }
 
 TEST(PopupMenuTest, EveryCheckMarkFollowsItsState) {
   PopupInput in = wideWindow(700);
   in.from_list = false;
-  EXPECT_EQ(checks(buildPopupMenu(in).spec),
+  EXPECT_EQ(checks(buildPopupMenu(in).description),
             (std::vector<std::string>{"User/", "Mode/", "State/", "View/Cover"}));
   for (int32_t k = 0; k < kMenuChoices; ++k) {
     in.user_names[static_cast<size_t>(k)] = "U" + std::to_string(k);
@@ -196,11 +196,11 @@ TEST(PopupMenuTest, EveryCheckMarkFollowsItsState) {
   in.state_alt_mode = 3;
   in.current_state = 4;
   in.upper_right_view = kViewDiagnostics;
-  EXPECT_EQ(checks(buildPopupMenu(in).spec),
+  EXPECT_EQ(checks(buildPopupMenu(in).description),
             (std::vector<std::string>{"On Top Toggle", "User/U9", "Mode/A3", "State/S4",
                                       "View/Diagnostics"}));
-  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).spec, "State"))[9], "S9=2249");
-  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).spec, "Mode"))[0], "A0=2220");
+  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "State"))[9], "S9=2249");
+  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "Mode"))[0], "A0=2220");
 
   in.from_list = true;
   in.songs_prepared = 2;
@@ -209,7 +209,7 @@ TEST(PopupMenuTest, EveryCheckMarkFollowsItsState) {
   in.build_request = engine::kOfflineLocked;
   in.network_items = {{network::kRefreshCacheItem, false}, {network::kLockOfflineItem, true}};
   EXPECT_EQ(
-      checks(buildPopupMenu(in).spec),
+      checks(buildPopupMenu(in).description),
       (std::vector<std::string>{"On Top Toggle", "User/U9", "Mode/A3", "State/S4",
                                 "Intervention/Lock Offline mode", "Intervention/Test Functions"}));
 }
@@ -230,8 +230,8 @@ class PopupStateTest : public tunora::testing::UiTest {
                         program_.updateQueue()};
   }
   std::vector<std::string> intervention() {
-    const MenuSpec spec = preparePopupMenu(sources(), window_state_, 0);
-    const std::vector<MenuItem>* items = submenu(spec, "Intervention");
+    const MenuSpec description = preparePopupMenu(sources(), window_state_, 0);
+    const std::vector<MenuItem>* items = submenu(description, "Intervention");
     return items == nullptr ? std::vector<std::string>{} : outline(*items);
   }
   void SetUp() override {
@@ -271,10 +271,10 @@ TEST_F(PopupStateTest, AViewChoiceLandsInTheViewTheMenuWasOpenedFor) {
   settings().set(settings::kStateUser, 1, 2);
 
   // Left half: the lower-left view gets the list, and the upper-right view stays the picture.
-  MenuSpec spec = preparePopupMenu(sources(), window_state_, 100);
-  EXPECT_EQ(checks(spec),
+  MenuSpec description = preparePopupMenu(sources(), window_state_, 100);
+  EXPECT_EQ(checks(description),
             (std::vector<std::string>{"User/Carol", "Mode/", "State/", "View/Nothing"}));
-  const MenuItem* name = findMenuItem(*submenu(spec, "View"), "Other songs with same name");
+  const MenuItem* name = findMenuItem(*submenu(description, "View"), "Other songs with same name");
   ASSERT_NE(name, nullptr);
   window_state_.quick_links.setList({"old", {}});
   EXPECT_EQ(dispatcher_.dispatch(name->command), CommandOutcome::kHandled);
@@ -283,9 +283,9 @@ TEST_F(PopupStateTest, AViewChoiceLandsInTheViewTheMenuWasOpenedFor) {
   EXPECT_FALSE(window_state_.quick_links.loaded());
 
   // Right half after that: the upper-right menu (the lower-left shows a list: pictures only).
-  spec = preparePopupMenu(sources(), window_state_, 700);
+  description = preparePopupMenu(sources(), window_state_, 700);
   EXPECT_EQ(window_state_.view_target_lower_left.load(), 0);
-  EXPECT_EQ(outline(*submenu(spec, "View")), (std::vector<std::string>{"Cover=2101*"}));
+  EXPECT_EQ(outline(*submenu(description, "View")), (std::vector<std::string>{"Cover=2101*"}));
 
   // A menu without "View" leaves the target alone; closing clears the play list's request.
   window_state_.menu_from_list.store(1);

@@ -1,4 +1,4 @@
-// Shows a menu description (ui/menu_spec.h) as a Qt menu: the one routine behind the right
+// Shows a menu description (ui/menu_description.h) as a Qt menu: the one routine behind the right
 // mouse button, the M key, the tray icon and the play list's context request. GUI thread only.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "ui/menu_spec.h"
+#include "ui/menu_description.h"
 
 namespace tunora::ui::qt {
 

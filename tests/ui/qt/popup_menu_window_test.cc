@@ -100,9 +100,9 @@ class PopupWindowTest : public ::testing::Test {
     copy_target.client_width.store(state_.client_width.load());
     copy_target.client_height.store(state_.client_height.load());
     copy_target.menu_from_list.store(state_.menu_from_list.load());
-    const MenuSpec spec = preparePopupMenu(sources(), copy_target, click_x);
-    EXPECT_EQ(outline(*menu), outline(spec.items));
-    for (const MenuItem& entry : spec.items) {
+    const MenuSpec description = preparePopupMenu(sources(), copy_target, click_x);
+    EXPECT_EQ(outline(*menu), outline(description.items));
+    for (const MenuItem& entry : description.items) {
       if (entry.kind != MenuItem::Kind::kSubmenu) continue;
       QMenu* sub = submenu(menu, QString::fromStdString(entry.text));
       ASSERT_NE(sub, nullptr) << entry.text;
