@@ -38,11 +38,11 @@ std::string compose(const PlayLineInputs& in, bool with_clock) {
   std::string line = modeWord(in.mode);
   const bool has_song = !in.song.empty() && in.mode != PlayMode::kStopped;
   if (has_song && with_clock) {
-    line += " " + clockText(in.position);
-    if (in.length > 0) line += " / " + clockText(in.length);
+    line.append(" ").append(clockText(in.position));
+    if (in.length > 0) line.append(" / ").append(clockText(in.length));
   }
-  if (has_song) line += "  " + in.song;
-  if (!in.problem.empty()) line += "  [" + in.problem + "]";
+  if (has_song) line.append("  ").append(in.song);
+  if (!in.problem.empty()) line.append("  [").append(in.problem).append("]");
   for (const std::string& text : in.texts) {
     if (!text.empty()) line += " | " + text;
   }

@@ -15,8 +15,10 @@ class CommandTest : public UiTest {
  protected:
   void addRows(int n) {
     for (int i = 0; i < n; ++i) {
-      program_.playList().append({"T" + std::to_string(i), "Artist" + std::to_string(i), "Al",
-                                  "/m/" + std::to_string(i) + ".mp3", "mp3"});
+      const std::string number = std::to_string(i);
+      program_.playList().append({std::string("T").append(number),
+                                  std::string("Artist").append(number), "Al",
+                                  std::string("/m/").append(number).append(".mp3"), "mp3"});
     }
   }
   bool called(const std::string& call) const {

@@ -187,9 +187,9 @@ TEST(PopupMenuTest, EveryCheckMarkFollowsItsState) {
   EXPECT_EQ(checks(buildPopupMenu(in).description),
             (std::vector<std::string>{"User/", "Mode/", "State/", "View/Cover"}));
   for (int32_t k = 0; k < kMenuChoices; ++k) {
-    in.user_names[static_cast<size_t>(k)] = "U" + std::to_string(k);
-    in.alt_names[static_cast<size_t>(k)] = "A" + std::to_string(k);
-    in.state_names[static_cast<size_t>(k)] = "S" + std::to_string(k);
+    in.user_names[static_cast<size_t>(k)] = std::string("U").append(std::to_string(k));
+    in.alt_names[static_cast<size_t>(k)] = std::string("A").append(std::to_string(k));
+    in.state_names[static_cast<size_t>(k)] = std::string("S").append(std::to_string(k));
   }
   in.on_top = true;
   in.state_user = 9;
