@@ -200,6 +200,10 @@ void Desktop::setSongCount(std::function<int32_t()> count) {
   impl_->window->setSongCount(std::move(count));
 }
 
+void Desktop::setDialogSources(const DialogSources& sources) {
+  impl_->window->setDialogSources(sources);
+}
+
 void Desktop::setRefreshStatus(std::function<void()> refresh) {
   impl_->bridge->setRefreshStatus(std::move(refresh));
 }

@@ -25,6 +25,7 @@
 #include "player/player_state.h"
 #include "player/player_window.h"
 #include "ui/cover_loader.h"
+#include "ui/qt/dialog_parts.h"
 #include "ui/geometry.h"
 #include "ui/platform/message_dialog.h"
 #include "ui/platform/welcome.h"
@@ -81,6 +82,8 @@ class Desktop {
   std::function<void(const Rect&)> repaintArea();
   // The status refresh for the player's PlayerWindow::refreshStatus.
   void setRefreshStatus(std::function<void()> refresh);
+  // What the window's dialogs use of the program (after createWindow).
+  void setDialogSources(const DialogSources& sources);
   // The library's song count for the About dialog (read on the window thread).
   void setSongCount(std::function<int32_t()> count);
 

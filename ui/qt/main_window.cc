@@ -415,7 +415,17 @@ std::array<int32_t, 5> MainWindow::columnWidths() const {
 
 // ---- The rest of WindowActions ----
 
-bool MainWindow::dialogOpen(WindowDialog) { return false; }
+void MainWindow::setDialogSources(const DialogSources& sources) {
+  dialogs_ = std::make_unique<DialogHost>(
+      DialogParts{sources.env, p_.lock, p_.settings, sources.library, p_.play_list, p_.status,
+                  p_.player, p_.context, sources.threads, sources.builder,
+                  sources.state_switcher, p_.dialog, *channel_},
+      *this, this);
+}
+
+bool MainWindow::dialogOpen(WindowDialog dialog) {
+  return dialogs_ != nullptr && dialogs_->dialogOpen(dialog);
+}
 
 void MainWindow::notAvailable(const char* what) {
   MessageRequest request;
@@ -425,10 +435,22 @@ void MainWindow::notAvailable(const char* what) {
   if (p_.dialog.show(request).button == kSecondButton) p_.dialog.openReadMe();
 }
 
-void MainWindow::openSearch(SearchMode, const std::string&) { notAvailable("The search window"); }
-void MainWindow::openDatabaseDialog() { notAvailable("The Database functions dialog"); }
-void MainWindow::openOptionsDialog() { notAvailable("The Options dialog"); }
-void MainWindow::openSongDetails(int32_t) { notAvailable("The Song details dialog"); }
+void MainWindow::openSearch(SearchMode mode, const std::string& artist) {
+  if (dialogs_ == nullptr) return notAvailable("The search window");
+  dialogs_->openSearch(mode, artist);
+}
+void MainWindow::openDatabaseDialog() {
+  if (dialogs_ == nullptr) return notAvailable("The Database functions dialog");
+  dialogs_->openDatabaseDialog();
+}
+void MainWindow::openOptionsDialog() {
+  if (dialogs_ == nullptr) return notAvailable("The Options dialog");
+  dialogs_->openOptionsDialog();
+}
+void MainWindow::openSongDetails(int32_t record) {
+  if (dialogs_ == nullptr) return notAvailable("The Song details dialog");
+  dialogs_->openSongDetails(record);
+}
 
 void MainWindow::openAbout() {
   AboutInfo info;
@@ -463,6 +485,7 @@ void MainWindow::repaintAll() {
 void MainWindow::destroyWindow() {
   if (destroyed_) return;
   destroyed_ = true;
+  if (dialogs_ != nullptr) dialogs_->closeAll();
   if (tray_ != nullptr) tray_->hide();
   p_.window_state.in_tray.store(0);
   if (on_destroy_) on_destroy_();

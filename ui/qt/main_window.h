@@ -25,6 +25,8 @@
 #include "engine/window_channel.h"
 #include "player/player_state.h"
 #include "ui/command_dispatch.h"
+#include "ui/qt/dialog_host.h"
+#include "ui/qt/dialog_parts.h"
 #include "ui/platform/message_dialog.h"
 #include "ui/popup_input.h"
 #include "ui/status_text.h"
@@ -108,6 +110,11 @@ class MainWindow final : public QWidget, public WindowActions {
   QMenu* popupMenu() const { return popup_; }
   // The song count the About dialog shows (any thread's counter).
   void setSongCount(std::function<int32_t()> count) { song_count_ = std::move(count); }
+  // Gives the dialogs what they use of the program; until then each dialog says it is not
+  // available.
+  void setDialogSources(const DialogSources& sources);
+  // nullptr before setDialogSources.
+  DialogHost* dialogs() const { return dialogs_.get(); }
 
   QToolBar* toolBar() const { return toolbar_; }
   QSlider* slider() const { return slider_; }
@@ -171,6 +178,7 @@ class MainWindow final : public QWidget, public WindowActions {
   bool destroyed_ = false;
   QPointer<QMenu> popup_;
   std::function<int32_t()> song_count_;
+  std::unique_ptr<DialogHost> dialogs_;
 };
 
 }  // namespace tunora::ui::qt

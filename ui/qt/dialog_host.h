@@ -1,0 +1,49 @@
+// The main window's dialogs and modeless windows: opens each on request, knows which are open,
+// and keeps what they share (the last search text of the search window and the details
+// dialog's "Find"). Owned by the main window; GUI thread only. Closing the host (the window
+// going away) closes every dialog and stops the work they started.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "ui/qt/dialog_parts.h"
+#include "ui/window_actions.h"
+
+namespace tunora::ui::qt {
+
+class DialogHost {
+ public:
+  // `actions` is the main window (dialogs open one another through it); `parent` its widget.
+  DialogHost(DialogParts parts, WindowActions& actions, QWidget* parent);
+  ~DialogHost();
+  DialogHost(const DialogHost&) = delete;
+  DialogHost& operator=(const DialogHost&) = delete;
+
+  bool dialogOpen(WindowDialog dialog) const;
+  void openSearch(SearchMode mode, const std::string& artist);
+  void openDatabaseDialog();
+  void openOptionsDialog();
+  void openSongDetails(int32_t record);
+  // Closes every dialog and window; their threads are told to stop.
+  void closeAll();
+
+  // The text the search window and the details dialog's "Find" last searched for.
+  std::string& lastSearchText() { return last_search_text_; }
+  const DialogParts& parts() const { return parts_; }
+  WindowActions& actions() { return actions_; }
+  QWidget* parent() const { return parent_; }
+
+ private:
+  void notAvailable(const char* what);
+
+  DialogParts parts_;
+  WindowActions& actions_;
+  QWidget* parent_;
+  std::string last_search_text_;
+};
+
+}  // namespace tunora::ui::qt

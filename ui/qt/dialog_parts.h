@@ -1,0 +1,50 @@
+// What the window's dialogs and windows (song details, search, options, internals, the Database
+// dialog, the media filler) reach of the program. Everything here outlives the main window.
+// The dialogs run on the GUI thread and never take the database lock there: work that needs the
+// lock runs on a thread of `threads` and posts its results back with a queued call.
+#pragma once
+
+#include "app/app_context.h"
+#include "engine/list_builder.h"
+#include "engine/play_list.h"
+#include "engine/shared_lock.h"
+#include "engine/state_switch.h"
+#include "engine/status_message.h"
+#include "engine/thread_set.h"
+#include "engine/window_channel.h"
+#include "network/library_opening.h"
+#include "player/player_state.h"
+#include "settings/settings.h"
+#include "ui/platform/message_dialog.h"
+#include "util/env.h"
+
+namespace tunora::ui::qt {
+
+// The program's side, given by the composition root.
+struct DialogSources {
+  Env& env;
+  network::LibraryOpening& library;
+  engine::ThreadSet& threads;
+  engine::ListBuilder& builder;
+  engine::StateSwitcher& state_switcher;
+};
+
+// Everything a dialog may use.
+struct DialogParts {
+  Env& env;
+  engine::SharedLock& lock;
+  Settings& settings;
+  network::LibraryOpening& library;
+  engine::PlayList& play_list;
+  engine::StatusMessage& status;
+  player::PlayerState& player;
+  AppContext& context;
+  engine::ThreadSet& threads;
+  engine::ListBuilder& builder;
+  engine::StateSwitcher& state_switcher;
+  MessageDialog& dialog;
+  // The main window's command channel (any thread).
+  engine::WindowChannel& channel;
+};
+
+}  // namespace tunora::ui::qt
