@@ -22,8 +22,8 @@
 #include "library/song_table.h"
 #include "network/library_opening.h"
 #include "settings/settings_defaults.h"
-#include "tests/engine/literal_builder.h"
-#include "tests/marlbase/literal_table.h"
+#include "tests/engine/plain_builder.h"
+#include "tests/marlbase/plain_table.h"
 
 using namespace tunora;
 
@@ -81,7 +81,7 @@ Settings benchSettings(const std::string& path) {
 // The plain passes: every pass maps the table file and counts all its slots (its open), then
 // draws, finding the n-th live record by a scan from slot 0 through the mapping, until a pick or
 // the budget; the pass ends by unmapping the file.
-std::vector<std::string> literalBuild(const std::string& path, uint32_t picks, uint64_t seed) {
+std::vector<std::string> plainBuild(const std::string& path, uint32_t picks, uint64_t seed) {
   Settings settings = benchSettings(path);
   engine::BuilderMemory memory;
   engine::SeededRandomSource random(seed);
@@ -93,14 +93,14 @@ std::vector<std::string> literalBuild(const std::string& path, uint32_t picks, u
     void* map = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED,
                      fd, 0);
     if (map == MAP_FAILED) return {};
-    auto table = marlbase::testing::LiteralTable::overMemory(static_cast<uint8_t*>(map), true);
+    auto table = marlbase::testing::PlainTable::overMemory(static_cast<uint8_t*>(map), true);
     const auto rules = engine::DrawRules::forCurrentState(settings, memory.miss_count);
     const auto t0 = Clock::now();
     int64_t attempts = 0;
     bool got = false;
     while (true) {
       int32_t slot = -1;
-      if (testing::literalDrawOnce(table, settings, memory, rules, random, &slot) ==
+      if (testing::plainDrawOnce(table, settings, memory, rules, random, &slot) ==
           engine::DrawOutcome::kPicked) {
         const double elapsed_ms = secondsSince(t0) * 1000;
         const int32_t build_time = settings.get(settings::kBuildTime);
@@ -168,12 +168,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   start = Clock::now();
-  const auto literal = literalBuild(pristine_copy, picks, 5);
-  const double literal_s = secondsSince(start);
+  const auto plain = plainBuild(pristine_copy, picks, 5);
+  const double plain_s = secondsSince(start);
   std::printf("%u picks from %u songs: ours %.3f s, plain %.3f s, %.0fx faster; picks %s\n",
-              picks, songs, ours_s, literal_s, literal_s / ours_s,
-              ours == literal ? "identical" : "DIFFER");
+              picks, songs, ours_s, plain_s, plain_s / ours_s,
+              ours == plain ? "identical" : "DIFFER");
   std::filesystem::remove(path);
   std::filesystem::remove(pristine_copy);
-  return ours == literal ? 0 : 1;
+  return ours == plain ? 0 : 1;
 }

@@ -12,11 +12,11 @@
 
 #include "marlbase/collation.h"
 #include "marlbase/table_handle.h"
-#include "tests/marlbase/literal_table.h"
+#include "tests/marlbase/plain_table.h"
 
 using tunora::marlbase::Collation;
 using tunora::marlbase::TableHandle;
-using tunora::marlbase::testing::LiteralTable;
+using tunora::marlbase::testing::PlainTable;
 
 namespace {
 
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
   t.setPath(path);
   t.setWritable(true);
   if (!t.open().ok()) return 1;
-  LiteralTable lit = LiteralTable::fromImage(pristine, true);
+  PlainTable lit = PlainTable::fromImage(pristine, true);
   std::printf("capacity %u, live %d, file %zu bytes\n\n", t.capacity(), t.liveCount(), pristine.size());
   std::printf("%-34s %14s %16s %11s\n", "operation", "ours", "plain", "ratio");
 
@@ -264,7 +264,7 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> image(pristine.begin(), pristine.begin() + 1444 + 352 + uint64_t{n} * 1656);
     image[1360] = static_cast<uint8_t>(n), image[1361] = static_cast<uint8_t>(n >> 8);
     image[1362] = image[1363] = 0;
-    LiteralTable small = LiteralTable::fromImage(std::move(image), true);
+    PlainTable small = PlainTable::fromImage(std::move(image), true);
     start = Clock::now();
     (void)small.sortByColumn(2, greater);
     per_n2 = secondsSince(start) / (double(n) * n);

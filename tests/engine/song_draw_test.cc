@@ -8,7 +8,7 @@
 
 #include "engine/alt_pattern.h"
 #include "tests/engine/builder_fixture.h"
-#include "tests/engine/literal_builder.h"
+#include "tests/engine/plain_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::engine {
@@ -174,7 +174,7 @@ TEST(AltPatternTest, OddPatternTakesUsersOneThreeFiveFromTheSecondCharacter) {
 
 // Random libraries and rules: the draw and its plain form give the same outcomes, picks,
 // settings and table bytes.
-TEST(SongDrawOracleTest, DrawMatchesTheLiteralDrawOnRandomLibraries) {
+TEST(SongDrawOracleTest, DrawMatchesThePlainDrawOnRandomLibraries) {
   TempDir dir;
   for (uint32_t seed = 1; seed <= 12; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
@@ -190,7 +190,7 @@ TEST(SongDrawOracleTest, DrawMatchesTheLiteralDrawOnRandomLibraries) {
     const std::string path = dir.file("t" + std::to_string(seed) + ".mbf");
     ASSERT_TRUE(testing::writeSongTable(path, songs));
     std::vector<uint8_t> image = tunora::testing::readBytes(path);
-    auto literal = marlbase::testing::LiteralTable::fromImage(image, true);
+    auto plain = marlbase::testing::PlainTable::fromImage(image, true);
     marlbase::TableHandle table;
     table.setPath(path);
     table.setWritable(true);
@@ -201,27 +201,27 @@ TEST(SongDrawOracleTest, DrawMatchesTheLiteralDrawOnRandomLibraries) {
     settings.set(settings::kStateMinRating, 0, static_cast<int32_t>(rng() % 6));
     settings.set(settings::kStateHistory, 0, static_cast<int32_t>(rng() % 2));
     settings.set(settings::kStateNoArtRep, 0, static_cast<int32_t>(rng() % 2));
-    Settings literal_settings = settings;
-    BuilderMemory memory, literal_memory;
-    SeededRandomSource random(seed), literal_random(seed);
+    Settings plain_settings = settings;
+    BuilderMemory memory, plain_memory;
+    SeededRandomSource random(seed), plain_random(seed);
     for (int draw = 0; draw < 3000; ++draw) {
       const DrawRules rules = DrawRules::forCurrentState(settings, memory.miss_count);
-      int32_t slot = -1, literal_slot = -1;
+      int32_t slot = -1, plain_slot = -1;
       const DrawOutcome a = drawOnce(table, settings, memory, rules, random, &slot);
       const DrawOutcome b =
-          testing::literalDrawOnce(literal, literal_settings, literal_memory, rules, literal_random,
-                                   &literal_slot);
+          testing::plainDrawOnce(plain, plain_settings, plain_memory, rules, plain_random,
+                                   &plain_slot);
       ASSERT_EQ(a, b) << "draw " << draw;
-      ASSERT_EQ(slot, literal_slot);
+      ASSERT_EQ(slot, plain_slot);
       if (a == DrawOutcome::kPicked) {
         memory.last_added_path = memory.last_picked_path;
-        literal_memory.last_added_path = literal_memory.last_picked_path;
+        plain_memory.last_added_path = plain_memory.last_picked_path;
       }
     }
-    EXPECT_TRUE(settings == literal_settings);
-    EXPECT_EQ(memory.pick_balance, literal_memory.pick_balance);
+    EXPECT_TRUE(settings == plain_settings);
+    EXPECT_EQ(memory.pick_balance, plain_memory.pick_balance);
     table.close();
-    EXPECT_EQ(tunora::testing::readBytes(path), literal.image());
+    EXPECT_EQ(tunora::testing::readBytes(path), plain.image());
   }
 }
 

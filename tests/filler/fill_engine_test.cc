@@ -15,7 +15,7 @@
 #include "network/library_opening.h"
 #include "settings/filler_layout.h"
 #include "tests/engine/builder_fixture.h"
-#include "tests/engine/literal_builder.h"
+#include "tests/engine/plain_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::filler {
@@ -318,31 +318,31 @@ TEST_F(FillEngineTest, PicksFollowThePlainDraw) {
     settings_.set(settings::kFillAltMode, seed % 2 == 0 ? 9 : 0);  // "Odd": users 0, 2, 4
     files_ = FakeFiles();
     files_.fail_copy_at = 60;
-    auto literal =
-        marlbase::testing::LiteralTable::fromImage(tunora::testing::readBytes(path_), true);
+    auto plain =
+        marlbase::testing::PlainTable::fromImage(tunora::testing::readBytes(path_), true);
 
-    Settings literal_settings = settings_;
-    applyFillChoices(literal_settings);
+    Settings plain_settings = settings_;
+    applyFillChoices(plain_settings);
     ASSERT_EQ(fill(seed).files, 59);
 
     engine::BuilderMemory memory;
     engine::SeededRandomSource random(seed);
     // The 60th pick is made (and credited) before its copy fails.
     for (size_t i = 0; i < 60; ++i) {
-      const engine::DrawRules rules = engine::DrawRules::forCurrentState(literal_settings, 0);
+      const engine::DrawRules rules = engine::DrawRules::forCurrentState(plain_settings, 0);
       int32_t slot = -1;
-      while (testing::literalDrawOnce(literal, literal_settings, memory, rules, random, &slot) !=
+      while (testing::plainDrawOnce(plain, plain_settings, memory, rules, random, &slot) !=
              engine::DrawOutcome::kPicked) {
       }
       if (i < files_.copies.size()) {
         ASSERT_EQ(files_.copies[i].first, memory.last_picked_path);
       }
       memory.last_added_path = memory.last_picked_path;
-      if (literal_settings.stateValue(settings::kStateAltMode) != 0) {
-        engine::advanceAltPattern(literal_settings, memory.pattern_position);
+      if (plain_settings.stateValue(settings::kStateAltMode) != 0) {
+        engine::advanceAltPattern(plain_settings, memory.pattern_position);
       }
     }
-    EXPECT_EQ(tunora::testing::readBytes(path_), literal.image());
+    EXPECT_EQ(tunora::testing::readBytes(path_), plain.image());
   }
 }
 

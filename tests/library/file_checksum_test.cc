@@ -1,4 +1,4 @@
-// The fast content checksum against the plain word loop (literal_checksum.h) and against
+// The fast content checksum against the plain word loop (plain_checksum.h) and against
 // values worked out by hand.
 #include "library/file_checksum.h"
 
@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/library/literal_checksum.h"
+#include "tests/library/plain_checksum.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora {
 namespace {
 
-using testing::literalChecksum;
+using testing::plainChecksum;
 
 class FileChecksumTest : public ::testing::Test {
  protected:
@@ -52,12 +52,12 @@ TEST_F(FileChecksumTest, UnreadableGivesZero) {
   EXPECT_EQ(fileChecksum(fifo), 0u);  // refused at once, not waiting for a writer
 }
 
-TEST_F(FileChecksumTest, MatchesLiteralLoopForEveryShortLength) {
+TEST_F(FileChecksumTest, MatchesPlainLoopForEveryShortLength) {
   for (uint32_t seed = 1; seed <= 3; ++seed) {
     const std::vector<uint8_t> bytes = randomBytes(64, seed);
     for (size_t size = 0; size <= 64; ++size) {
       const std::string path = writeFile(bytes, size);
-      const uint32_t expected = literalChecksum(path);
+      const uint32_t expected = plainChecksum(path);
       EXPECT_EQ(fileChecksum(path), expected) << "size " << size;
       // Pieces that split the counted bytes anywhere.
       for (size_t piece : {1, 2, 3, 5}) {
@@ -68,12 +68,12 @@ TEST_F(FileChecksumTest, MatchesLiteralLoopForEveryShortLength) {
   }
 }
 
-TEST_F(FileChecksumTest, MatchesLiteralLoopOnLargerRandomFiles) {
+TEST_F(FileChecksumTest, MatchesPlainLoopOnLargerRandomFiles) {
   std::mt19937 random(11);
   for (int round = 0; round < 20; ++round) {
     const size_t size = random() % 3'000'000;
     const std::string path = writeFile(randomBytes(size, random()), size);
-    const uint32_t expected = literalChecksum(path);
+    const uint32_t expected = plainChecksum(path);
     EXPECT_EQ(fileChecksum(path), expected) << "size " << size;
     EXPECT_EQ(internal::fileChecksumInPieces(path, 1 + random() % 5000), expected)
         << "size " << size;
@@ -82,13 +82,13 @@ TEST_F(FileChecksumTest, MatchesLiteralLoopOnLargerRandomFiles) {
 
 // Lengths around one and two whole chunks: a tail chunk of 1..3 bytes reaches back into the
 // previous chunk's bytes; one of 4 does not.
-TEST_F(FileChecksumTest, MatchesLiteralLoopAroundChunkBoundaries) {
+TEST_F(FileChecksumTest, MatchesPlainLoopAroundChunkBoundaries) {
   const std::vector<uint8_t> bytes = randomBytes(2 * kChecksumChunkSize + 4, 5);
   const std::string path = writeFile(bytes, bytes.size());
   for (uint64_t boundary : {2 * kChecksumChunkSize, kChecksumChunkSize}) {
     for (uint64_t size = boundary + 4; size + 4 >= boundary; --size) {
       ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size)), 0);
-      EXPECT_EQ(fileChecksum(path), literalChecksum(path)) << "size " << size;
+      EXPECT_EQ(fileChecksum(path), plainChecksum(path)) << "size " << size;
     }
   }
 }

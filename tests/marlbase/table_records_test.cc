@@ -193,7 +193,7 @@ TEST_F(TableRecordsTest, CompactionMovesOccupiedRecordsDownAndLeavesDeletedCopie
   EXPECT_EQ(t_.getStatus(2), 70);
 }
 
-TEST_F(TableRecordsTest, CompactionCompletesBeyondTheLiteralBudget) {
+TEST_F(TableRecordsTest, CompactionCompletesBeyondThePlainBudget) {
   // 3,000 records behind 2,000 free slots: 6 million one-step moves, far past the 500,000 budget
   // that would stop the plain compaction half-way.
   openShaped({2}, 5000, 1);

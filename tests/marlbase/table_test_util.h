@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "marlbase/table_handle.h"
-#include "tests/marlbase/literal_table.h"
+#include "tests/marlbase/plain_table.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::marlbase::testing {
@@ -44,7 +44,7 @@ inline void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
 // Writes a table of exactly `statuses.size()` slots with those status words (fields zero).
 inline void writeShapedTable(const std::string& path, const std::vector<uint32_t>& types,
                              const std::vector<int32_t>& statuses) {
-  LiteralTable t = LiteralTable::create(types);
+  PlainTable t = PlainTable::create(types);
   std::vector<uint8_t>& image = t.image();
   const size_t area = 1444 + 8 * types.size();
   image.resize(std::max(image.size(), area + statuses.size() * t.recordSize()), 0);

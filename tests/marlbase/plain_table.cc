@@ -1,5 +1,5 @@
 // The plain algorithms of the table engine, as the oracle for its tests and benchmarks.
-#include "tests/marlbase/literal_table.h"
+#include "tests/marlbase/plain_table.h"
 
 #include <cstring>
 
@@ -25,8 +25,8 @@ bool folded(uint8_t f, uint8_t k) {
 
 }  // namespace
 
-LiteralTable LiteralTable::create(const std::vector<uint32_t>& types) {
-  LiteralTable t;
+PlainTable PlainTable::create(const std::vector<uint32_t>& types) {
+  PlainTable t;
   const auto n = static_cast<uint32_t>(types.size());
   // Header, then 5000 zero bytes.
   t.image_.assign(1444 + 5000, 0);
@@ -51,23 +51,23 @@ LiteralTable LiteralTable::create(const std::vector<uint32_t>& types) {
   return t;
 }
 
-LiteralTable LiteralTable::overMemory(uint8_t* data, bool writable) {
-  LiteralTable t;
+PlainTable PlainTable::overMemory(uint8_t* data, bool writable) {
+  PlainTable t;
   t.external_ = data;
   t.writable_ = writable;
   t.loadHeader();
   return t;
 }
 
-LiteralTable LiteralTable::fromImage(std::vector<uint8_t> image, bool writable) {
-  LiteralTable t;
+PlainTable PlainTable::fromImage(std::vector<uint8_t> image, bool writable) {
+  PlainTable t;
   t.image_ = std::move(image);
   t.writable_ = writable;
   t.loadHeader();
   return t;
 }
 
-void LiteralTable::loadHeader() {
+void PlainTable::loadHeader() {
   columns_ = get32(&bytes()[1356]);
   capacity_ = get32(&bytes()[1360]);
   record_size_ = 4;
@@ -76,24 +76,24 @@ void LiteralTable::loadHeader() {
   recount();
 }
 
-uint32_t LiteralTable::type(int32_t column) const { return get32(&bytes()[1444 + 8 * (column - 1)]); }
+uint32_t PlainTable::type(int32_t column) const { return get32(&bytes()[1444 + 8 * (column - 1)]); }
 
-uint8_t* LiteralTable::fieldAt(uint32_t slot, int32_t column) {
+uint8_t* PlainTable::fieldAt(uint32_t slot, int32_t column) {
   return &bytes()[get32(&bytes()[1444 + 8 * (column - 1) + 4]) + uint64_t{slot} * record_size_];
 }
 
-int32_t LiteralTable::status(uint32_t slot) const {
+int32_t PlainTable::status(uint32_t slot) const {
   return static_cast<int32_t>(get32(&bytes()[record_area_ + uint64_t{slot} * record_size_]));
 }
 
-void LiteralTable::putStatus(uint32_t slot, int32_t s) { put32(slotAt(slot), static_cast<uint32_t>(s)); }
+void PlainTable::putStatus(uint32_t slot, int32_t s) { put32(slotAt(slot), static_cast<uint32_t>(s)); }
 
-void LiteralTable::recount() {
+void PlainTable::recount() {
   live_ = 0;
   for (uint32_t s = 0; s < capacity_; ++s) live_ += status(s) == 10;
 }
 
-int32_t LiteralTable::readField(int32_t slot, int32_t column) {
+int32_t PlainTable::readField(int32_t slot, int32_t column) {
   if (live_ == 0 || column == 0) return -1;
   const uint32_t t = type(column);
   const uint8_t* f = fieldAt(static_cast<uint32_t>(slot), column);
@@ -110,7 +110,7 @@ int32_t LiteralTable::readField(int32_t slot, int32_t column) {
   return static_cast<int32_t>(t);
 }
 
-int32_t LiteralTable::writeField(int32_t slot, int32_t column) {
+int32_t PlainTable::writeField(int32_t slot, int32_t column) {
   if (live_ == 0 || column == 0) return -1;
   const uint32_t t = type(column);
   uint8_t* f = fieldAt(static_cast<uint32_t>(slot), column);
@@ -130,13 +130,13 @@ int32_t LiteralTable::writeField(int32_t slot, int32_t column) {
   return static_cast<int32_t>(t);
 }
 
-int32_t LiteralTable::setStatus(int32_t slot, int32_t s) {
+int32_t PlainTable::setStatus(int32_t slot, int32_t s) {
   putStatus(static_cast<uint32_t>(slot), s);
   if (!batch_) recount();
   return 1;
 }
 
-int32_t LiteralTable::allocate() {
+int32_t PlainTable::allocate() {
   if (!writable_) return -1;
   maintain();
   for (uint32_t s = 0; s < capacity_; ++s) {
@@ -149,12 +149,12 @@ int32_t LiteralTable::allocate() {
   return -1;
 }
 
-int32_t LiteralTable::copySlot(int32_t from, int32_t to) {
+int32_t PlainTable::copySlot(int32_t from, int32_t to) {
   std::memmove(slotAt(static_cast<uint32_t>(to)), slotAt(static_cast<uint32_t>(from)), record_size_);
   return 1;
 }
 
-int32_t LiteralTable::firstWithStatus(int32_t key, int32_t start) {
+int32_t PlainTable::firstWithStatus(int32_t key, int32_t start) {
   if (live_ == 0) return -1;
   if (start > static_cast<int32_t>(capacity_) - 1) start = static_cast<int32_t>(capacity_) - 1;
   for (uint32_t s = static_cast<uint32_t>(start); s < capacity_; ++s) {
@@ -163,7 +163,7 @@ int32_t LiteralTable::firstWithStatus(int32_t key, int32_t start) {
   return -1;
 }
 
-int32_t LiteralTable::nextLive(int32_t slot) {
+int32_t PlainTable::nextLive(int32_t slot) {
   if (live_ == 0) return slot;
   for (uint32_t s = static_cast<uint32_t>(slot) + 1; s < capacity_; ++s) {
     if (status(s) == 10) return static_cast<int32_t>(s);
@@ -171,7 +171,7 @@ int32_t LiteralTable::nextLive(int32_t slot) {
   return slot;
 }
 
-int32_t LiteralTable::previousLive(int32_t slot) {
+int32_t PlainTable::previousLive(int32_t slot) {
   if (live_ == 0 || slot == 0) return slot;
   for (int32_t s = slot - 1; s >= 0; --s) {
     if (status(static_cast<uint32_t>(s)) == 10) return s;
@@ -179,7 +179,7 @@ int32_t LiteralTable::previousLive(int32_t slot) {
   return slot;
 }
 
-int32_t LiteralTable::lastLive() {
+int32_t PlainTable::lastLive() {
   if (live_ == 0) return -1;
   for (uint32_t s = capacity_ - 1; s >= 1; --s) {
     if (status(s) == 10) return static_cast<int32_t>(s);
@@ -187,7 +187,7 @@ int32_t LiteralTable::lastLive() {
   return -1;
 }
 
-int32_t LiteralTable::nthLive(int32_t n) {
+int32_t PlainTable::nthLive(int32_t n) {
   if (n == 0 || live_ == 0) return -1;
   int32_t seen = 0;
   for (uint32_t s = 0; s < capacity_; ++s) {
@@ -196,7 +196,7 @@ int32_t LiteralTable::nthLive(int32_t n) {
   return -1;
 }
 
-int32_t LiteralTable::maintain() {
+int32_t PlainTable::maintain() {
   if (live_ == 0) return 1;
   uint32_t occupied = 0;
   for (uint32_t s = 0; s < capacity_; ++s) occupied += status(s) > 9;
@@ -220,7 +220,7 @@ int32_t LiteralTable::maintain() {
   return 1;
 }
 
-int32_t LiteralTable::compact() {
+int32_t PlainTable::compact() {
   if (live_ == 0 || hold_ != 0) return 500000;
   const bool saved = batch_;
   batch_ = true;
@@ -248,13 +248,13 @@ int32_t LiteralTable::compact() {
   return budget;
 }
 
-uint32_t LiteralTable::numericKey() const {
+uint32_t PlainTable::numericKey() const {
   uint32_t n = 0;
   for (unsigned char c : searchKey) n = n * 10 + (c - '0');
   return n;
 }
 
-bool LiteralTable::fieldEquals(uint32_t slot, int32_t column) {
+bool PlainTable::fieldEquals(uint32_t slot, int32_t column) {
   readField(static_cast<int32_t>(slot), column);
   const uint32_t t = type(column);
   if (t < 10) return intValue == numericKey();
@@ -266,7 +266,7 @@ bool LiteralTable::fieldEquals(uint32_t slot, int32_t column) {
   return true;
 }
 
-int32_t LiteralTable::findInColumn(int32_t column) {
+int32_t PlainTable::findInColumn(int32_t column) {
   if (live_ == 0 || column == 0) return -1;
   for (uint32_t s = capacity_ - 1; s >= 1; --s) {
     if (status(s) > 9 && fieldEquals(s, column)) return static_cast<int32_t>(s);
@@ -274,7 +274,7 @@ int32_t LiteralTable::findInColumn(int32_t column) {
   return -1;
 }
 
-int32_t LiteralTable::findInColumnFrom(int32_t start, int32_t column) {
+int32_t PlainTable::findInColumnFrom(int32_t start, int32_t column) {
   if (live_ == 0 || column == 0) return -1;
   for (uint32_t s = static_cast<uint32_t>(start); s < capacity_; ++s) {
     if (status(s) > 9 && fieldEquals(s, column)) return static_cast<int32_t>(s);
@@ -282,7 +282,7 @@ int32_t LiteralTable::findInColumnFrom(int32_t start, int32_t column) {
   return -1;
 }
 
-bool LiteralTable::fieldContains(uint32_t slot, int32_t column, uint32_t k) {
+bool PlainTable::fieldContains(uint32_t slot, int32_t column, uint32_t k) {
   readField(static_cast<int32_t>(slot), column);
   if (type(column) < 10) return k != 0xFFFFFFFF && intValue == k;
   const std::string f = textValue;
@@ -300,7 +300,7 @@ bool LiteralTable::fieldContains(uint32_t slot, int32_t column, uint32_t k) {
   }
 }
 
-int32_t LiteralTable::recordMatches(int32_t slot) {
+int32_t PlainTable::recordMatches(int32_t slot) {
   uint32_t k = numericKey();
   if (k == 0) k = 0xFFFFFFFF;
   for (int32_t c = static_cast<int32_t>(columns_); c >= 1; --c) {
@@ -309,7 +309,7 @@ int32_t LiteralTable::recordMatches(int32_t slot) {
   return -1;
 }
 
-int32_t LiteralTable::findNext(int32_t slot) {
+int32_t PlainTable::findNext(int32_t slot) {
   if (live_ == 0) return -1;
   uint32_t s = static_cast<uint32_t>(slot) < capacity_ - 1 ? static_cast<uint32_t>(slot) + 1
                                                            : static_cast<uint32_t>(slot);
@@ -321,12 +321,12 @@ int32_t LiteralTable::findNext(int32_t slot) {
   return -1;
 }
 
-std::string LiteralTable::comparisonText(uint32_t slot, int32_t column) {
+std::string PlainTable::comparisonText(uint32_t slot, int32_t column) {
   readField(static_cast<int32_t>(slot), column);
   return type(column) >= 10 ? textValue : std::to_string(intValue);
 }
 
-int32_t LiteralTable::sortByColumn(
+int32_t PlainTable::sortByColumn(
     int32_t column, const std::function<bool(const std::string&, const std::string&)>& greater) {
   if (capacity_ <= 2 || column == 0 || live_ == 0) return 0;
   compact();

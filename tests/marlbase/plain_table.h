@@ -10,15 +10,15 @@
 
 namespace tunora::marlbase::testing {
 
-class LiteralTable {
+class PlainTable {
  public:
   // The image that create, defineColumn for each type and finishColumns leave.
-  static LiteralTable create(const std::vector<uint32_t>& types);
+  static PlainTable create(const std::vector<uint32_t>& types);
   // Takes an existing image (as read from a file) and opens it: loads the header, counts live.
-  static LiteralTable fromImage(std::vector<uint8_t> image, bool writable);
+  static PlainTable fromImage(std::vector<uint8_t> image, bool writable);
   // Opens a table held in memory the caller owns (a mapped file), which must outlive this
   // object. Operations that grow or cut the table are not available on it.
-  static LiteralTable overMemory(uint8_t* data, bool writable);
+  static PlainTable overMemory(uint8_t* data, bool writable);
 
   std::vector<uint8_t>& image() { return image_; }
   uint32_t capacity() const { return capacity_; }

@@ -1,5 +1,5 @@
 // The plain draw of the list builder.
-#include "tests/engine/literal_builder.h"
+#include "tests/engine/plain_builder.h"
 
 #include "engine/random_source.h"
 #include "library/song_columns.h"
@@ -7,24 +7,24 @@
 namespace tunora::testing {
 namespace {
 
-uint32_t readInt(marlbase::testing::LiteralTable& t, int32_t slot, int32_t column) {
+uint32_t readInt(marlbase::testing::PlainTable& t, int32_t slot, int32_t column) {
   t.readField(slot, column);
   return t.intValue;
 }
 
-std::string readText(marlbase::testing::LiteralTable& t, int32_t slot, int32_t column) {
+std::string readText(marlbase::testing::PlainTable& t, int32_t slot, int32_t column) {
   t.readField(slot, column);
   return t.textValue;
 }
 
-void writeInt(marlbase::testing::LiteralTable& t, int32_t slot, int32_t column, uint32_t v) {
+void writeInt(marlbase::testing::PlainTable& t, int32_t slot, int32_t column, uint32_t v) {
   t.intValue = v;
   t.writeField(slot, column);
 }
 
 }  // namespace
 
-DrawOutcome literalDrawOnce(marlbase::testing::LiteralTable& table, Settings& settings,
+DrawOutcome plainDrawOnce(marlbase::testing::PlainTable& table, Settings& settings,
                             BuilderMemory& memory, const DrawRules& rules, RandomSource& random,
                             int32_t* picked_slot) {
   using settings::kArtistMemory;

@@ -8,7 +8,7 @@
 
 #include "engine/song_draw.h"
 #include "settings/settings.h"
-#include "tests/marlbase/literal_table.h"
+#include "tests/marlbase/plain_table.h"
 
 namespace tunora::testing {
 using engine::BuilderMemory;
@@ -17,7 +17,7 @@ using engine::DrawRules;
 using engine::RandomSource;
 
 // One draw; the same contract as drawOnce.
-DrawOutcome literalDrawOnce(marlbase::testing::LiteralTable& table, Settings& settings,
+DrawOutcome plainDrawOnce(marlbase::testing::PlainTable& table, Settings& settings,
                             BuilderMemory& memory, const DrawRules& rules, RandomSource& random,
                             int32_t* picked_slot);
 

@@ -10,7 +10,7 @@
 
 namespace tunora::testing {
 
-inline uint32_t literalChecksum(const std::string& path) {
+inline uint32_t plainChecksum(const std::string& path) {
   constexpr size_t kChunk = 20'000'000;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return 0;
