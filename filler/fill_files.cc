@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "util/unique_fd.h"
+
 namespace tunora::filler {
 namespace {
 
@@ -18,26 +20,6 @@ Status ioError(const std::string& path, int err) {
   if (err == ENOSPC || err == EDQUOT) return Status::NoSpace(path + ": " + std::strerror(err));
   return Status::IOError(path + ": " + std::strerror(err));
 }
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now; the error of close (a write the device refused late) counts.
-  int closeNow() {
-    const int r = ::close(fd_);
-    fd_ = -1;
-    return r;
-  }
-
- private:
-  int fd_;
-};
 
 Status writeAll(int fd, const uint8_t* data, size_t size, const std::string& target) {
   while (size > 0) {
@@ -65,7 +47,7 @@ Status copyOpen(int in, int out, const std::string& source, const std::string& t
 
 Status PosixFillFiles::copyFile(const std::string& source, const std::string& target) {
   // A song path may name a FIFO or a device: open without blocking and take regular files only.
-  Fd in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  UniqueFd in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (in.get() < 0) return ioError(source, errno);
   struct stat src {};
   if (::fstat(in.get(), &src) != 0) return ioError(source, errno);
@@ -79,7 +61,7 @@ Status PosixFillFiles::copyFile(const std::string& source, const std::string& ta
     if (!S_ISREG(dst.st_mode)) return Status::InvalidArgument(target + ": not a regular file");
   }
   // O_NOFOLLOW: a link placed at the target's name is not written through.
-  Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+  UniqueFd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
   if (out.get() < 0) return ioError(target, errno);
   Status s = copyOpen(in.get(), out.get(), source, target);
   if (s.ok() && out.closeNow() != 0) s = ioError(target, errno);
@@ -102,14 +84,14 @@ std::optional<SpaceInfo> PosixFillFiles::space(const std::string& folder) {
 }
 
 Status PosixFillFiles::syncFile(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (fd.get() < 0) return ioError(path, errno);
   if (::fsync(fd.get()) != 0) return ioError(path, errno);
   return Status::Ok();
 }
 
 Status PosixFillFiles::syncFolder(const std::string& folder) {
-  Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() < 0) return ioError(folder, errno);
   if (::fsync(fd.get()) != 0) return ioError(folder, errno);
   return Status::Ok();

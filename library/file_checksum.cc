@@ -11,26 +11,13 @@
 #include <memory>
 
 #include "library/internal/chunk_sums.h"
+#include "util/unique_fd.h"
 
 namespace tunora {
 namespace {
 
 // Small enough to stay in the second-level cache between the read and the sums.
 constexpr size_t kPieceSize = 256 * 1024;
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Reads `count` bytes at `offset` into the chunk, piece by piece. False on a read error or an
 // early end of file.
@@ -59,7 +46,7 @@ namespace internal {
 uint32_t fileChecksumInPieces(const std::string& path, size_t piece_size) {
   piece_size = std::max<size_t>(piece_size, 1);
   // Non-blocking, so that opening a FIFO does not wait for a writer; it is refused below.
-  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.get() < 0) return 0;
   struct stat info {};
   if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return 0;

@@ -7,29 +7,10 @@
 
 #include <cstring>
 
+#include "util/unique_fd.h"
+
 namespace tunora::network {
 namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes and reports whether the close succeeded (a network file system reports late errors
-  // here).
-  bool closeChecked() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 // Reads up to `length` bytes at `offset`; the count read, -1 on error.
 ssize_t readFully(int fd, uint8_t* data, size_t length, off_t offset) {
@@ -77,7 +58,7 @@ FileStamp stampOf(const std::string& path) {
 }
 
 int64_t openableSize(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return -1;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
@@ -108,9 +89,9 @@ BlockHash hashBlock(const uint8_t* data, size_t length) {
 bool FileCopier::copyFile(const std::string& from, const std::string& to, CopyTraffic& traffic,
                           BlockHashes* hashes) {
   if (hashes != nullptr) *hashes = BlockHashes{};
-  Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) return false;
-  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (out.get() < 0) return false;
   std::vector<uint8_t> block(static_cast<size_t>(kHashBlockSize));
   BlockHashes made;
@@ -126,7 +107,7 @@ bool FileCopier::copyFile(const std::string& from, const std::string& to, CopyTr
     offset += n;
     if (n < static_cast<ssize_t>(block.size())) break;
   }
-  if (!out.closeChecked()) return false;
+  if (out.closeNow() != 0) return false;
   made.size = offset;
   if (hashes != nullptr) *hashes = std::move(made);
   return true;
@@ -137,9 +118,9 @@ bool FileCopier::writeChangedBlocks(const std::string& from, const std::string& 
   BlockHashes known = std::move(hashes);
   hashes = BlockHashes{};
   if (known.size < 0) return false;
-  Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) return false;
-  Fd out(::open(to.c_str(), O_WRONLY | O_CLOEXEC));
+  UniqueFd out(::open(to.c_str(), O_WRONLY | O_CLOEXEC));
   if (out.get() < 0) return false;
   std::vector<uint8_t> block(static_cast<size_t>(kHashBlockSize));
   BlockHashes made;
@@ -161,7 +142,7 @@ bool FileCopier::writeChangedBlocks(const std::string& from, const std::string& 
     if (n < static_cast<ssize_t>(block.size())) break;
   }
   if (offset != known.size && ::ftruncate(out.get(), offset) != 0) return false;
-  if (!out.closeChecked()) return false;
+  if (out.closeNow() != 0) return false;
   made.size = offset;
   hashes = std::move(made);
   return true;
