@@ -19,11 +19,6 @@ namespace {
 using settings::FieldInfo;
 using settings::FieldKind;
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
-  return 1;
-}
-
 int usage(const std::string& message) {
   std::fprintf(stderr, "tunora-cli: %s (try --help)\n", message.c_str());
   return kExitUsage;

@@ -2,6 +2,7 @@
 // main() finds the one named on the command line.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,12 @@ namespace tunora::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // the command could not do its work; the reason on stderr
 inline constexpr int kExitUsage = 2;    // the command line was wrong
+
+// Prints "tunora-cli: MESSAGE" on stderr; returns kExitFailure.
+inline int fail(const std::string& message) {
+  std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
+  return kExitFailure;
+}
 
 struct Command {
   std::vector<std::string> words;  // e.g. {"table", "create"}

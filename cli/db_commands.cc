@@ -24,11 +24,6 @@ namespace {
 
 using maintenance::DbFunction;
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
-  return kExitFailure;
-}
-
 int usage(const std::string& message) {
   std::fprintf(stderr, "tunora-cli: %s (try --help)\n", message.c_str());
   return kExitUsage;

@@ -12,6 +12,7 @@
 #include "cli/file_checks.h"
 #include "cli/output.h"
 #include "cli/settings_input.h"
+#include "cli/terminal_builder.h"
 #include "engine/list_builder.h"
 #include "engine/lock_codes.h"
 #include "engine/random_source.h"
@@ -28,11 +29,6 @@ namespace {
 // lowered the minimum rating to 0, so only the naughty limit or the file-type switches can be
 // keeping every song out.
 constexpr int kMaxPassesWithoutPick = 100;
-
-int fail(const std::string& message) {
-  std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
-  return 1;
-}
 
 bool parseNumber(const std::optional<std::string>& text, int64_t low, int64_t high,
                  int64_t& value) {
@@ -91,20 +87,13 @@ int runBuild(const Args& args) {
                 ". Import more music: tunora-cli import --db " + *db + " FOLDER");
   }
 
-  Env& env = Env::Default();
-  std::unique_ptr<engine::RandomSource> random;
-  if (seed >= 0) {
-    random = std::make_unique<engine::SeededRandomSource>(static_cast<uint64_t>(seed));
-  } else {
-    random = std::make_unique<engine::EnvRandomSource>(env);
-  }
-  engine::SharedWords words;
-  engine::SharedLock lock(words, env);
-  network::LibraryOpening library(table, settings);
-  engine::PlayList play_list;
-  engine::StatusMessage status;
-  engine::BuilderHooks hooks;
-  engine::ListBuilder builder(lock, library, settings, play_list, status, *random, env, hooks);
+  TerminalBuilder parts(table, settings, Env::Default(), seed);
+  engine::SharedWords& words = parts.words;
+  engine::SharedLock& lock = parts.lock;
+  network::LibraryOpening& library = parts.library;
+  engine::PlayList& play_list = parts.play_list;
+  engine::StatusMessage& status = parts.status;
+  engine::ListBuilder& builder = parts.builder;
   engine::Grant grant = lock.takeGrantDirectly(engine::kCodeListBuilder);
   library.openLibraryForReading();  // the builder reads the live count as last opened
   table.close();

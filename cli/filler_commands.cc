@@ -9,6 +9,7 @@
 #include "cli/command.h"
 #include "cli/output.h"
 #include "cli/settings_input.h"
+#include "cli/terminal_builder.h"
 #include "engine/list_builder.h"
 #include "engine/random_source.h"
 #include "filler/empty_dir.h"
@@ -20,11 +21,6 @@
 
 namespace tunora::cli {
 namespace {
-
-int fail(const std::string& message) {
-  std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
-  return kExitFailure;
-}
 
 int usage(const std::string& message) {
   std::fprintf(stderr, "tunora-cli: %s (try fill --help)\n", message.c_str());
@@ -123,22 +119,10 @@ int runFill(const Args& args) {
   }
 
   Env& env = Env::Default();
-  std::unique_ptr<engine::RandomSource> random;
-  if (seed >= 0) {
-    random = std::make_unique<engine::SeededRandomSource>(static_cast<uint64_t>(seed));
-  } else {
-    random = std::make_unique<engine::EnvRandomSource>(env);
-  }
-  engine::SharedWords words;
-  engine::SharedLock lock(words, env);
-  network::LibraryOpening library(table, settings);
-  engine::PlayList play_list;
-  engine::StatusMessage status;
-  engine::BuilderHooks hooks;
-  engine::ListBuilder builder(lock, library, settings, play_list, status, *random, env, hooks);
+  TerminalBuilder parts(table, settings, env, seed);
   filler::PosixFillFiles files;
   CliFillReport report(args.flag("--bytes"));
-  filler::FillEngine fill(lock, builder, library, settings, files, report, env);
+  filler::FillEngine fill(parts.lock, parts.builder, parts.library, settings, files, report, env);
   const filler::FillResult result = fill.run();
 
   std::printf("%s: %d %s, %llu bytes\n", result.message.c_str(), result.files,

@@ -36,11 +36,6 @@
 namespace tunora::cli {
 namespace {
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
-  return kExitFailure;
-}
-
 int usage(const std::string& message) {
   std::fprintf(stderr, "tunora-cli: %s\n", message.c_str());
   return kExitUsage;
