@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "library/song_columns.h"
+#include "maintenance/song_details.h"
 
 namespace tunora::maintenance {
 namespace {
@@ -242,18 +243,9 @@ std::string confirmationText(DbFunction function, const DbInputs& inputs) {
 
 std::optional<int32_t> reDefaultStart(const std::optional<std::string>& start_text,
                                       int32_t live_count) {
+  // The same reading as the details dialog's "Goto".
   if (!start_text) return std::nullopt;
-  std::string_view text = *start_text;
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (text.empty() || text.size() > 9) return std::nullopt;
-  int64_t n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  if (n == 0 || live_count < 1) return std::nullopt;
-  return static_cast<int32_t>(std::min<int64_t>(n, live_count));
+  return gotoIndex(*start_text, live_count);
 }
 
 std::vector<int32_t> duplicateSlots(TableHandle& table) {

@@ -7,17 +7,6 @@
 #include "marlbase/lookup_keys.h"
 
 namespace tunora::maintenance {
-namespace {
-
-bool sameFolded(uint8_t field, uint8_t key) {
-  if (field == key) return true;
-  if (field >= 'a' && field <= 'z') return field - 32 == key;
-  if (field >= 'A' && field <= 'Z') return field + 32 == key;
-  return false;
-}
-
-}  // namespace
-
 PhraseMatcher::PhraseMatcher(const marlbase::TableHandle& table, std::string_view phrase)
     : table_(table) {
   key_ = std::string(
@@ -42,7 +31,7 @@ bool PhraseMatcher::textContains(const uint8_t* f, uint32_t width) const {
   const size_t key_length = key_.size();
   size_t k = 0;
   for (size_t i = 0; i < length; ++i) {
-    if (sameFolded(f[i], key[k])) {
+    if (marlbase::sameFolded(f[i], key[k])) {
       if (++k == key_length) return true;
     } else {
       k = 0;

@@ -1,4 +1,5 @@
-// The values the lookups compare: an integer field's value and the search key read as a number.
+// The values the lookups compare: an integer field's value, the search key read as a number,
+// and bytes compared without regard to the case of ASCII letters.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,14 @@ inline uint32_t numericKey(const char* key) {
     n = n * 10 + static_cast<uint32_t>(static_cast<uint8_t>(*p) - '0');
   }
   return n;
+}
+
+// Whether a field byte equals a key byte, the letters a-z and A-Z in either case.
+inline bool sameFolded(uint8_t field, uint8_t key) {
+  if (field == key) return true;
+  if (field >= 'a' && field <= 'z') return field - 32 == key;
+  if (field >= 'A' && field <= 'Z') return field + 32 == key;
+  return false;
 }
 
 // An integer field's value: 8 bits for type 0, 16 for type 1, otherwise the field's first word.

@@ -8,16 +8,6 @@
 #include "marlbase/table_handle.h"
 
 namespace tunora::marlbase {
-namespace {
-
-bool sameFolded(uint8_t field, uint8_t key) {
-  if (field == key) return true;
-  if (field >= 'a' && field <= 'z') return field - 32 == key;
-  if (field >= 'A' && field <= 'Z') return field + 32 == key;
-  return false;
-}
-
-}  // namespace
 
 bool TableHandle::fieldEqualsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const {
   const uint32_t type = column_types_[column - 1];
