@@ -16,10 +16,6 @@ namespace {
 
 constexpr int32_t kPatience = 10;
 constexpr std::chrono::milliseconds kTick{100};
-constexpr int32_t kDefaultColumnWidth = 150;
-constexpr int32_t kMinimumColumnWidth = 20;
-constexpr int32_t kMaximumColumnWidth = 4000;
-constexpr int32_t kNumberColumnWidth = 50;
 
 bool stopping(const SearchParts& parts, const std::atomic<bool>& abort) {
   return abort.load() || parts.lock.words().stopping.load() != 0;
@@ -61,18 +57,6 @@ std::array<std::string, kSearchColumns> searchRowTexts(const maintenance::Search
           row.type,
           std::to_string(row.rating),
           std::to_string(row.index)};
-}
-
-std::array<int32_t, kSearchColumns> searchColumnWidths(const Settings& settings) {
-  std::array<int32_t, kSearchColumns> widths{};
-  for (uint32_t column = 0; column < kSearchColumns - 2; ++column) {
-    int32_t width = settings.get(settings::kColumnWidth, column);
-    if (width < kMinimumColumnWidth || width > kMaximumColumnWidth) width = kDefaultColumnWidth;
-    widths[column] = width;
-  }
-  widths[kSearchColumns - 2] = kNumberColumnWidth;
-  widths[kSearchColumns - 1] = kNumberColumnWidth;
-  return widths;
 }
 
 int32_t recordOfIndexText(std::string_view text) {

@@ -30,6 +30,9 @@ inline constexpr size_t kSearchTextLimit = 600;  // bytes of the shared search t
 inline constexpr int32_t kSearchColumns = 7;
 inline constexpr std::array<const char*, kSearchColumns> kSearchColumnNames = {
     "Title", "Artist", "Album", "FileName", "Type", "Rating", "Index"};
+// The widths fit the window's 520 pixels: "Rating" and "Index" 50 each.
+inline constexpr std::array<int32_t, kSearchColumns> kSearchColumnWidths = {110, 90, 80, 85,
+                                                                            45,  50, 50};
 inline constexpr int32_t kSearchFileNameColumn = 3;
 inline constexpr int32_t kSearchIndexColumn = 6;
 
@@ -41,9 +44,6 @@ bool isPhraseSearch(SearchMode mode);
 
 // The seven cells of a row.
 std::array<std::string, kSearchColumns> searchRowTexts(const maintenance::SearchRow& row);
-// The widths of the seven columns: the play list's five saved widths (150 when a saved one is
-// out of range), then 50 and 50.
-std::array<int32_t, kSearchColumns> searchColumnWidths(const Settings& settings);
 // The record number in an "Index" cell, read as a decimal number; -1 when it is not one.
 int32_t recordOfIndexText(std::string_view text);
 

@@ -120,15 +120,6 @@ TEST(SearchTexts, ModesRowsColumnsAndQuestions) {
                                                             "Audio", "7", "42"};
   EXPECT_EQ(searchRowTexts(row), expected);
 
-  Settings settings;
-  settings.set(settings::kColumnWidth, 0, 200);
-  settings.set(settings::kColumnWidth, 1, 5);  // out of range
-  const std::array<int32_t, kSearchColumns> widths = searchColumnWidths(settings);
-  EXPECT_EQ(widths[0], 200);
-  EXPECT_EQ(widths[1], 150);
-  EXPECT_EQ(widths[5], 50);
-  EXPECT_EQ(widths[6], 50);
-
   EXPECT_EQ(recordOfIndexText("42"), 42);
   EXPECT_EQ(recordOfIndexText("0"), 0);
   EXPECT_EQ(recordOfIndexText(""), -1);

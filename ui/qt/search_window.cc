@@ -130,9 +130,8 @@ SearchWindow::SearchWindow(DialogHost& host, SearchMode mode, const std::string&
   list_->horizontalHeader()->setStretchLastSection(false);
   list_->horizontalHeader()->setHighlightSections(false);
   list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  const std::array<int32_t, kSearchColumns> widths = searchColumnWidths(parts_.settings);
   for (int column = 0; column < kSearchColumns; ++column) {
-    list_->setColumnWidth(column, widths[static_cast<size_t>(column)]);
+    list_->setColumnWidth(column, kSearchColumnWidths[static_cast<size_t>(column)]);
   }
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list_, &QTableView::customContextMenuRequested, this,
