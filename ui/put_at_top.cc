@@ -8,7 +8,7 @@
 
 namespace tunora::ui {
 
-bool putSongAtTop(const PutAtTopParts& parts, const std::string& path) {
+bool putSongAtTop(const PlayListTopParts& parts, const std::string& path) {
   if (path.empty()) return false;
   engine::Grant grant = parts.lock.requestAndWait(engine::kCodePutAtTop, 0, 10);
   if (!grant) return false;

@@ -15,7 +15,7 @@
 
 namespace tunora::ui {
 
-struct PutAtTopParts {
+struct PlayListTopParts {
   engine::SharedLock& lock;
   engine::LibraryAccess& library;
   const Settings& settings;
@@ -25,7 +25,7 @@ struct PutAtTopParts {
 };
 
 // True when the row went on top. Waits for the grant (patience 10): call on a worker thread.
-bool putSongAtTop(const PutAtTopParts& parts, const std::string& path);
+bool putSongAtTop(const PlayListTopParts& parts, const std::string& path);
 
 // The command that plays the new top row at once: play (1) when nothing plays, else skip (5).
 int32_t playAtOnceCommand(const engine::SharedWords& words);

@@ -217,8 +217,8 @@ TEST_F(SearchSessionTest, PutsALibrarySongOnTopAndSaysHowToPlayIt) {
   player::PlayerState player;
   player.setNext(player::NextSong{"/lib/song1.mp3", {}, true});
   program_.playList().append({"Title 1", "Artist", "Album", "/lib/song1.mp3", "Audio"});
-  const PutAtTopParts put{program_.lock(),     program_.library(), program_.settings(),
-                          program_.playList(), program_.status(),  player};
+  const PlayListTopParts put{program_.lock(),     program_.library(), program_.settings(),
+                             program_.playList(), program_.status(),  player};
   std::atomic<int> added{-1};
   EnvThread first(env_, [&] { added.store(putSongAtTop(put, "/lib/lone.mp3") ? 1 : 0); });
   ASSERT_TRUE(first.join());

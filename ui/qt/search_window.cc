@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <utility>
@@ -139,6 +140,10 @@ SearchWindow::SearchWindow(DialogHost& host, SearchMode mode, const std::string&
   connect(list_, &QTableView::doubleClicked, this,
           [this](const QModelIndex& index) { playNow(index.row()); });
 
+  // F1 opens the ReadMe, as "Help" does.
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, [this] { parts_.dialog.openReadMe(); });
+
   // The list fills the window.
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -198,8 +203,8 @@ int32_t SearchWindow::focusedRow() const {
 void SearchWindow::putAtTop(int32_t index, bool play) {
   const maintenance::SearchRow* found = row(index);
   if (found == nullptr) return;
-  const PutAtTopParts put{parts_.lock,      parts_.library, parts_.settings,
-                          parts_.play_list, parts_.status,  parts_.player};
+  const PlayListTopParts put{parts_.lock,      parts_.library, parts_.settings,
+                             parts_.play_list, parts_.status,  parts_.player};
   engine::WindowChannel& channel = parts_.channel;
   // The action finishes even when the window closes meanwhile.
   (void)parts_.threads.start([put, path = found->path, play, &channel] {
