@@ -1,12 +1,18 @@
 // The main window's dialogs.
 #include "ui/qt/dialog_host.h"
 
+#include "ui/qt/search_window.h"
+#include "ui/search_session.h"
+
 namespace tunora::ui::qt {
 
 DialogHost::DialogHost(DialogParts parts, WindowActions& actions, QWidget* parent)
     : parts_(parts), actions_(actions), parent_(parent) {}
 
-DialogHost::~DialogHost() { closeAll(); }
+DialogHost::~DialogHost() {
+  closeAll();
+  delete search_.data();  // closed, its deletion still pending
+}
 
 void DialogHost::notAvailable(const char* what) {
   MessageRequest request;
@@ -16,12 +22,25 @@ void DialogHost::notAvailable(const char* what) {
   if (parts_.dialog.show(request).button == kSecondButton) parts_.dialog.openReadMe();
 }
 
-bool DialogHost::dialogOpen(WindowDialog) const { return false; }
+bool DialogHost::dialogOpen(WindowDialog dialog) const {
+  if (dialog == WindowDialog::kSearch) return search_ && search_->open();
+  return false;
+}
 
 // ---- The search window ----
 
-void DialogHost::openSearch(SearchMode, const std::string&) {
-  notAvailable("The search window");
+void DialogHost::openSearch(SearchMode mode, const std::string& artist) {
+  if (search_ && search_->open()) {  // one at a time: the open one comes to the front
+    search_->raise();
+    search_->activateWindow();
+    return;
+  }
+  if (mode == SearchMode::kArtist) last_search_text_ = artist.substr(0, kSearchTextLimit);
+  search_ = new SearchWindow(*this, mode, last_search_text_);
+}
+
+SearchWindow* DialogHost::searchWindow() const {
+  return dialogOpen(WindowDialog::kSearch) ? search_.data() : nullptr;
 }
 
 // ---- The Database dialog ----
@@ -44,6 +63,8 @@ void DialogHost::openSongDetails(int32_t) {
 
 // ---- All of them ----
 
-void DialogHost::closeAll() {}
+void DialogHost::closeAll() {
+  if (search_) search_->detachAndClose();
+}
 
 }  // namespace tunora::ui::qt

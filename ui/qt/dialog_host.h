@@ -15,6 +15,8 @@
 
 namespace tunora::ui::qt {
 
+class SearchWindow;
+
 class DialogHost {
  public:
   // `actions` is the main window (dialogs open one another through it); `parent` its widget.
@@ -34,6 +36,8 @@ class DialogHost {
   // The text the search window and the details dialog's "Find" last searched for.
   std::string& lastSearchText() { return last_search_text_; }
   const DialogParts& parts() const { return parts_; }
+  // The search window open now; nullptr when none.
+  SearchWindow* searchWindow() const;
   WindowActions& actions() { return actions_; }
   QWidget* parent() const { return parent_; }
 
@@ -44,6 +48,8 @@ class DialogHost {
   WindowActions& actions_;
   QWidget* parent_;
   std::string last_search_text_;
+  // The search window (one at a time); it deletes itself when closed.
+  QPointer<SearchWindow> search_;
 };
 
 }  // namespace tunora::ui::qt

@@ -1,0 +1,243 @@
+// The search window's work without a window: the modes, the row texts, the prompt and the "No
+// matches found" question, the session over a small library with the program's supervisor
+// handing out the grant, and putting a song at the top of the play list.
+#include "ui/search_session.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "engine/lock_codes.h"
+#include "engine/song_draw.h"
+#include "library/song_columns.h"
+#include "settings/settings_defaults.h"
+#include "tests/media/small_library.h"
+#include "tests/support/clock_driver.h"
+#include "tests/support/fake_env.h"
+#include "tests/support/scripted_message_dialog.h"
+#include "tests/support/temp_dir.h"
+#include "ui/put_at_top.h"
+
+namespace tunora::ui {
+namespace {
+
+using testing::EnvThread;
+
+class RecordingSink final : public SearchSink {
+ public:
+  void textConfirmed(const std::string& text) override {
+    std::lock_guard lock(mu_);
+    events_.push_back("text " + text);
+  }
+  void showRows(std::vector<maintenance::SearchRow> rows) override {
+    std::lock_guard lock(mu_);
+    events_.push_back("rows " + std::to_string(rows.size()));
+    rows_ = std::move(rows);
+  }
+  void closeWindow() override {
+    std::lock_guard lock(mu_);
+    events_.push_back("close");
+  }
+  std::vector<std::string> events() {
+    std::lock_guard lock(mu_);
+    return events_;
+  }
+  std::vector<std::string> titles() {
+    std::lock_guard lock(mu_);
+    std::vector<std::string> out;
+    for (const maintenance::SearchRow& row : rows_) out.push_back(row.title);
+    return out;
+  }
+
+ private:
+  std::mutex mu_;
+  std::vector<std::string> events_;
+  std::vector<maintenance::SearchRow> rows_;
+};
+
+class SearchSessionTest : public ::testing::Test {
+ protected:
+  // Songs 1..12 by "Artist", and song 13 "Lone" by "Other" with three plays and rating 9; songs 2
+  // and 5 were played once and five times, both rated 4.
+  void SetUp() override {
+    path_ = dir_.file("Tunora.mbf");
+    std::vector<testing::LibrarySong> songs = testing::numberedSongs(12);
+    songs.push_back({"/lib/lone.mp3", "Lone", "Other"});
+    ASSERT_TRUE(testing::makeLibrary(path_, songs));
+    marlbase::TableHandle table;
+    table.setPath(path_);
+    table.setWritable(true);
+    ASSERT_TRUE(table.open().ok());
+    ASSERT_TRUE(table.writeInt(2, kColPlayCount, 1));
+    ASSERT_TRUE(table.writeInt(5, kColPlayCount, 5));
+    ASSERT_TRUE(table.writeInt(13, kColPlayCount, 3));
+    resetRatingValues(program_.settings());
+    const Settings& defaults = program_.settings();
+    ASSERT_TRUE(table.writeInt(2, ratingColumn(0), engine::ratingScoreOf(4, defaults)));
+    ASSERT_TRUE(table.writeInt(5, ratingColumn(0), engine::ratingScoreOf(4, defaults)));
+    ASSERT_TRUE(table.writeInt(13, ratingColumn(0), engine::ratingScoreOf(9, defaults)));
+    table.close();
+    program_.settings().setText(settings::kDatabasePath, path_);
+    ASSERT_TRUE(program_.startSupervisor());
+  }
+  void TearDown() override {
+    program_.words().stopping.store(1);
+    testing::ClockDriver clock(env_, std::chrono::milliseconds(1000));
+    program_.stopThreads();
+  }
+  SearchParts parts() {
+    return SearchParts{program_.lock(), program_.library(), program_.settings(), dialog_, env_};
+  }
+  // Runs a whole session on a thread of its own, moving the virtual clock until it ends.
+  void runSession(SearchMode mode, const std::string& text) {
+    EnvThread session(env_, [&] { runSearchSession(parts(), mode, text, abort_, sink_); });
+    ASSERT_TRUE(session.join());
+  }
+
+  testing::TempDir dir_;
+  std::string path_;
+  FakeEnv env_;
+  Program program_{env_};
+  testing::ScriptedMessageDialog dialog_;
+  RecordingSink sink_;
+  std::atomic<bool> abort_{false};
+};
+
+TEST(SearchTexts, ModesRowsColumnsAndQuestions) {
+  EXPECT_EQ(searchModeNumber(SearchMode::kPrompt), 0);
+  EXPECT_EQ(searchModeNumber(SearchMode::kArtist), 99);
+  EXPECT_EQ(searchModeNumber(SearchMode::kTopSongs), 98);
+  EXPECT_EQ(searchModeNumber(SearchMode::kWorstSongs), 97);
+  EXPECT_TRUE(isPhraseSearch(SearchMode::kArtist));
+  EXPECT_FALSE(isPhraseSearch(SearchMode::kWorstSongs));
+
+  maintenance::SearchRow row{"T", "A", "B", "/m/t.mp3", "Audio", 7, 42};
+  const std::array<std::string, kSearchColumns> expected = {"T",     "A", "B", "/m/t.mp3",
+                                                            "Audio", "7", "42"};
+  EXPECT_EQ(searchRowTexts(row), expected);
+
+  EXPECT_EQ(recordOfIndexText("42"), 42);
+  EXPECT_EQ(recordOfIndexText("0"), 0);
+  EXPECT_EQ(recordOfIndexText(""), -1);
+  EXPECT_EQ(recordOfIndexText("4x"), -1);
+  EXPECT_EQ(recordOfIndexText("-3"), -1);
+
+  const MessageRequest prompt = searchPrompt(std::string(700, 'x'));
+  EXPECT_EQ(prompt.kind, MessageKind::kInput);
+  EXPECT_EQ(prompt.message,
+            "Enter word or phrase to search for in a song. (Must be at least two characters.)");
+  EXPECT_EQ(prompt.text.size(), 600u);
+  const MessageRequest question = noMatchQuestion();
+  EXPECT_EQ(question.message, "No matches found");
+  EXPECT_EQ(question.first_button, "Search again");
+  EXPECT_EQ(question.second_button, "Close Search window");
+  EXPECT_EQ(noMatchChoice(kFirstButton), NoMatchChoice::kSearchAgain);
+  EXPECT_EQ(noMatchChoice(kSecondButton), NoMatchChoice::kClose);
+}
+
+TEST_F(SearchSessionTest, PromptConfirmedFindsThePhraseAndCancelledCloses) {
+  dialog_.script({kFirstButton});  // the prompt answers with its filled-in text
+  runSession(SearchMode::kPrompt, "title 1");
+  EXPECT_EQ(sink_.events(), (std::vector<std::string>{"text title 1", "rows 4"}));
+  EXPECT_EQ(sink_.titles(),
+            (std::vector<std::string>{"Title 1", "Title 10", "Title 11", "Title 12"}));
+  ASSERT_EQ(dialog_.requests().size(), 1u);
+  EXPECT_EQ(dialog_.requests()[0].text, "title 1");
+
+  RecordingSink cancelled;
+  dialog_.script({kSecondButton});
+  EnvThread session(
+      env_, [&] { runSearchSession(parts(), SearchMode::kPrompt, "x", abort_, cancelled); });
+  ASSERT_TRUE(session.join());
+  EXPECT_EQ(cancelled.events(), (std::vector<std::string>{"close"}));
+}
+
+TEST_F(SearchSessionTest, NoMatchAsksAndSearchesAgainUntilClosed) {
+  // Prompt OK, "Search again", prompt OK, "Close Search window".
+  dialog_.script({kFirstButton, kFirstButton, kFirstButton, kSecondButton});
+  runSession(SearchMode::kPrompt, "nowhere");
+  EXPECT_EQ(sink_.events(), (std::vector<std::string>{"text nowhere", "rows 0", "text nowhere",
+                                                      "rows 0", "close"}));
+  EXPECT_EQ(dialog_.messages(),
+            (std::vector<std::string>{maintenance::kSearchPrompt, "No matches found",
+                                      maintenance::kSearchPrompt, "No matches found"}));
+}
+
+TEST_F(SearchSessionTest, ArtistAndRankingModesAskNothing) {
+  runSession(SearchMode::kArtist, "Other");
+  EXPECT_EQ(sink_.titles(), (std::vector<std::string>{"Lone"}));
+
+  // Within a rating the song played more often comes first.
+  RecordingSink top;
+  EnvThread top_session(env_,
+                        [&] { runSearchSession(parts(), SearchMode::kTopSongs, "", abort_, top); });
+  ASSERT_TRUE(top_session.join());
+  EXPECT_EQ(top.titles(), (std::vector<std::string>{"Lone", "Title 5", "Title 2"}));
+
+  RecordingSink worst;
+  EnvThread worst_session(
+      env_, [&] { runSearchSession(parts(), SearchMode::kWorstSongs, "", abort_, worst); });
+  ASSERT_TRUE(worst_session.join());
+  EXPECT_EQ(worst.titles(), (std::vector<std::string>{"Title 5", "Title 2", "Lone"}));
+  EXPECT_TRUE(dialog_.requests().empty());
+}
+
+TEST_F(SearchSessionTest, WaitsForTheGrantAndStopsWhenAborted) {
+  engine::Grant held = program_.lock().takeGrantDirectly(engine::kCodeListBuilder);
+  ASSERT_TRUE(held);
+  EnvThread session(
+      env_, [&] { runSearchSession(parts(), SearchMode::kArtist, "Other", abort_, sink_); });
+  ASSERT_TRUE(testing::driveFor(env_, std::chrono::seconds(3)));
+  EXPECT_TRUE(sink_.events().empty());
+  abort_.store(true);
+  ASSERT_TRUE(session.join());
+  EXPECT_TRUE(sink_.events().empty());
+  EXPECT_NE(program_.words().request.load(), engine::kCodeSearchWindow);
+}
+
+TEST_F(SearchSessionTest, ASearchTurnsTheBuildRequestIntoBuildNow) {
+  program_.words().build_request.store(engine::kOfflineStart + 200);
+  runSession(SearchMode::kArtist, "Other");
+  EXPECT_EQ(program_.words().build_request.load(), engine::kBuildNow);
+
+  // A library that cannot be opened: an empty list and no question.
+  program_.settings().setText(settings::kDatabasePath, dir_.file("missing.mbf"));
+  RecordingSink none;
+  EnvThread session(env_,
+                    [&] { runSearchSession(parts(), SearchMode::kPrompt, "Lone", abort_, none); });
+  ASSERT_TRUE(session.join());
+  EXPECT_EQ(none.events(), (std::vector<std::string>{"text Lone", "rows 0"}));
+}
+
+TEST_F(SearchSessionTest, PutsALibrarySongOnTopAndSaysHowToPlayIt) {
+  player::PlayerState player;
+  player.setNext(player::NextSong{"/lib/song1.mp3", {}, true});
+  program_.playList().append({"Title 1", "Artist", "Album", "/lib/song1.mp3", "Audio"});
+  const PlayListTopParts put{program_.lock(),     program_.library(), program_.settings(),
+                             program_.playList(), program_.status(),  player};
+  std::atomic<int> added{-1};
+  EnvThread first(env_, [&] { added.store(putSongAtTop(put, "/lib/lone.mp3") ? 1 : 0); });
+  ASSERT_TRUE(first.join());
+  EXPECT_EQ(added.load(), 1);
+  ASSERT_EQ(program_.playList().size(), 2);
+  EXPECT_EQ(*program_.playList().row(0),
+            (engine::PlayListRow{"Lone", "Other", "Album", "/lib/lone.mp3", "Audio"}));
+  EXPECT_FALSE(player.next().valid);
+
+  EnvThread second(env_, [&] { added.store(putSongAtTop(put, "/elsewhere/x.mp3") ? 1 : 0); });
+  ASSERT_TRUE(second.join());
+  EXPECT_EQ(added.load(), 0);
+  EXPECT_EQ(program_.playList().size(), 2);
+
+  EXPECT_EQ(playAtOnceCommand(program_.words()), engine::kCommandPlay);
+  program_.words().playing.store(1);
+  EXPECT_EQ(playAtOnceCommand(program_.words()), engine::kCommandSkip);
+  program_.words().playing.store(0);
+}
+
+}  // namespace
+}  // namespace tunora::ui
