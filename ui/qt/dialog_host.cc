@@ -1,6 +1,8 @@
 // The main window's dialogs.
 #include "ui/qt/dialog_host.h"
 
+#include "ui/qt/song_details_dialog.h"
+
 namespace tunora::ui::qt {
 
 DialogHost::DialogHost(DialogParts parts, WindowActions& actions, QWidget* parent)
@@ -16,7 +18,14 @@ void DialogHost::notAvailable(const char* what) {
   if (parts_.dialog.show(request).button == kSecondButton) parts_.dialog.openReadMe();
 }
 
-bool DialogHost::dialogOpen(WindowDialog) const { return false; }
+bool DialogHost::dialogOpen(WindowDialog dialog) const {
+  switch (dialog) {
+    case WindowDialog::kSongDetails:
+      return song_details_ != nullptr && song_details_->workState() != 0;
+    default:
+      return false;
+  }
+}
 
 // ---- The search window ----
 
@@ -38,12 +47,21 @@ void DialogHost::openOptionsDialog() {
 
 // ---- Song details ----
 
-void DialogHost::openSongDetails(int32_t) {
-  notAvailable("The Song details dialog");
+void DialogHost::openSongDetails(int32_t record) {
+  if (song_details_ != nullptr && song_details_->workState() != 0) {
+    song_details_->showRecord(record);
+    return;
+  }
+  song_details_ = new SongDetailsDialog(parts_, last_search_text_, record, parent_);
+  song_details_->show();
 }
 
 // ---- All of them ----
 
-void DialogHost::closeAll() {}
+void DialogHost::closeAll() {
+  if (song_details_ != nullptr) song_details_->reject();
+  // Deleted now, not later: its workers post nothing from here on.
+  if (song_details_ != nullptr) delete song_details_.data();
+}
 
 }  // namespace tunora::ui::qt

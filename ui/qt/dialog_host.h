@@ -15,6 +15,8 @@
 
 namespace tunora::ui::qt {
 
+class SongDetailsDialog;
+
 class DialogHost {
  public:
   // `actions` is the main window (dialogs open one another through it); `parent` its widget.
@@ -44,6 +46,9 @@ class DialogHost {
   WindowActions& actions_;
   QWidget* parent_;
   std::string last_search_text_;
+
+  // ---- Song details: one dialog at a time ----
+  QPointer<SongDetailsDialog> song_details_;
 };
 
 }  // namespace tunora::ui::qt
