@@ -99,8 +99,9 @@ SongDetailsDialog::~SongDetailsDialog() {
 
 // ---- Controls ----
 
-QLineEdit* SongDetailsDialog::addText(const char* tooltip, int max_length) {
+QLineEdit* SongDetailsDialog::addText(const char* tooltip, int max_length, const char* name) {
   auto* edit = new QLineEdit(this);
+  edit->setObjectName(name);
   if (tooltip != nullptr) edit->setToolTip(tooltip);
   edit->setMaxLength(max_length);
   return edit;
@@ -118,12 +119,13 @@ void SongDetailsDialog::buildControls() {
   auto* layout = new QVBoxLayout(this);
 
   auto* texts = new QGridLayout;
-  name_ = addText("Song Name", kSongTextMax);
-  artist_ = addText("Song Artist", kSongTextMax);
-  album_ = addText("Song Album", kSongTextMax);
-  style_ = addText("Song Style (To be used in future version for playing by style)", kSongTextMax);
-  comment_ = addText("Notes and comments on song", kSongTextMax);
-  file_name_ = addText("Song file name and path", kSongPathMax);
+  name_ = addText("Song Name", kSongTextMax, "name");
+  artist_ = addText("Song Artist", kSongTextMax, "artist");
+  album_ = addText("Song Album", kSongTextMax, "album");
+  style_ = addText("Song Style (To be used in future version for playing by style)", kSongTextMax,
+                   "style");
+  comment_ = addText("Notes and comments on song", kSongTextMax, "comment");
+  file_name_ = addText("Song file name and path", kSongPathMax, "fileName");
   const std::pair<const char*, QLineEdit*> rows[] = {
       {"Name", name_},   {"Artist", artist_},   {"Album", album_},
       {"Style", style_}, {"Comment", comment_}, {"Filename", file_name_}};
@@ -133,9 +135,9 @@ void SongDetailsDialog::buildControls() {
     texts->addWidget(edit, row, 1, 1, 6);
     ++row;
   }
-  file_size_ = addText("Song file size in bytes", 20);
-  play_count_ = addText("How often song has been played", 10);
-  file_id_ = addText(nullptr, 10);
+  file_size_ = addText("Song file size in bytes", 20, "fileSize");
+  play_count_ = addText("How often song has been played", 10, "playCount");
+  file_id_ = addText(nullptr, 10, "fileId");
   for (QLineEdit* number : {file_size_, play_count_, file_id_}) {
     number->setReadOnly(true);
     number->setAlignment(Qt::AlignRight);
@@ -156,12 +158,16 @@ void SongDetailsDialog::buildControls() {
   // Start and end points, O-Scale and lock.
   auto* points = new QHBoxLayout;
   start_set_ = new QCheckBox("Set Start Point", this);
+  start_set_->setObjectName("startSet");
   start_set_->setToolTip("Enable start point setting");
   start_ = new QSpinBox(this);
+  start_->setObjectName("start");
   start_->setToolTip("Starting frame for song");
   end_set_ = new QCheckBox("Set End Point", this);
+  end_set_->setObjectName("endSet");
   end_set_->setToolTip("Enable end point setting");
   end_ = new QSpinBox(this);
+  end_->setObjectName("end");
   end_->setToolTip("Finishing frame for song");
   for (QSpinBox* spin : {start_, end_}) {
     spin->setRange(0, kPointSpinMax);
@@ -171,10 +177,12 @@ void SongDetailsDialog::buildControls() {
   connect(start_set_, &QCheckBox::toggled, start_, &QWidget::setEnabled);
   connect(end_set_, &QCheckBox::toggled, end_, &QWidget::setEnabled);
   o_scale_ = new QComboBox(this);
+  o_scale_->setObjectName("oScale");
   o_scale_->setToolTip("Is this a naughty or nice song?");
   for (const char* item : kOScaleItems) o_scale_->addItem(item);
   o_scale_->setCurrentIndex(0);
   lock_ = new QCheckBox("Lock Name", this);
+  lock_->setObjectName("lockName");
   lock_->setToolTip("Prevent Tunora automatically changing this entry");
   points->addWidget(start_set_);
   points->addWidget(start_);
@@ -206,10 +214,10 @@ void SongDetailsDialog::buildControls() {
 
   // Browsing and the song's actions.
   auto* browse = new QHBoxLayout;
-  db_idx_ = addText("Song number in database", 10);
+  db_idx_ = addText("Song number in database", 10, "dbIdx");
   db_idx_->setReadOnly(true);
   db_idx_->setAlignment(Qt::AlignRight);
-  db_idx_->setMaximumWidth(80);
+  db_idx_->setFixedWidth(70);
   browse->addWidget(new QLabel("DB Idx", this));
   browse->addWidget(db_idx_);
   QPushButton* previous =

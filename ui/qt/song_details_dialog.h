@@ -49,7 +49,7 @@ class SongDetailsDialog final : public QDialog {
 
  private:
   struct Shared;
-  QLineEdit* addText(const char* tooltip, int max_length);
+  QLineEdit* addText(const char* tooltip, int max_length, const char* name);
   QPushButton* addButton(const char* text, const char* tooltip, const char* name);
   void buildControls();
 
