@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "engine/lock_codes.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "tests/support/fake_env.h"
@@ -260,6 +261,36 @@ TEST_F(SongDetailsDialogTest, AFixedUserSavesNothingAndOfflineSavingIsRefused) {
   EXPECT_EQ(dialog_.requests().back().second_button, "View ReadMe");
   EXPECT_EQ(storedText(1, kColTitle), "One");
   EXPECT_TRUE(detailsOpen());
+}
+
+TEST_F(SongDetailsDialogTest, DeleteAndPlay) {
+  ASSERT_TRUE(open(3));
+  dialog_.script({ui::kSecondButton});  // "No, don't delete"
+  click("delete");
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(dialog_.messages().back(), "This will delete the song and it cannot be undone.");
+  EXPECT_EQ(storedText(3, kColTitle), "Three");
+  EXPECT_EQ(text("name"), "Three");
+
+  click("delete");  // "Sure, delete please"; the file is missing and stays so
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(text("name"), "Two");  // the record before it
+  EXPECT_EQ(dialog()->findChild<QLabel*>("entries")->text(), "3");
+  marlbase::TableHandle table;
+  table.setPath(path_);
+  ASSERT_TRUE(table.open().ok());
+  EXPECT_EQ(table.peekStatus(3).value_or(-1), 5);
+  table.close();
+
+  // "Play": the shown song goes to the top of the play list and plays (nothing played yet).
+  click("play");
+  ASSERT_TRUE(processEventsUntil([&] {
+    drive();
+    return !channel_.posted().empty();
+  }));
+  EXPECT_EQ(channel_.posted(), std::vector<int32_t>{engine::kCommandPlay});
+  ASSERT_EQ(program_.playList().size(), 1);
+  EXPECT_EQ((*program_.playList().row(0))[0], "Two");
 }
 
 }  // namespace
