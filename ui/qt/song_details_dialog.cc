@@ -58,17 +58,14 @@ struct SongDetailsDialog::Shared {
     if (receiver != nullptr) channel.postCommand(command, 0);
   }
 
-  // Any thread: runs `fn` on the dialog's thread, if the dialog is still there then.
+  // Any thread: runs `fn` on the dialog's thread, if the dialog is still there then (a call
+  // queued to a dialog deleted meanwhile is dropped with it).
   void post(std::function<void(SongDetailsDialog*)> fn) {
     std::lock_guard lock(mu);
-    if (receiver == nullptr) return;
-    QPointer<SongDetailsDialog> target(receiver);
+    SongDetailsDialog* dialog = receiver;
+    if (dialog == nullptr) return;
     QMetaObject::invokeMethod(
-        receiver,
-        [target, fn = std::move(fn)] {
-          if (target) fn(target.data());
-        },
-        Qt::QueuedConnection);
+        dialog, [dialog, fn = std::move(fn)] { fn(dialog); }, Qt::QueuedConnection);
   }
 };
 
