@@ -342,6 +342,8 @@ void SongDetailsDialog::tick() {
                               parts_.context.fixed_user, parts_.context.data_directory};
   const uint64_t generation = generation_;
   busy_ = true;
+  running_state_ = work.state;
+  running_delete_ = work.delete_record;
   const bool started =
       parts_.threads.start([shared = shared_, work_parts, work, generation]() mutable {
         DetailsOutcome outcome = runDetailsWork(work_parts, work, shared->abort);
@@ -359,12 +361,17 @@ void SongDetailsDialog::finish(const DetailsOutcome& outcome, uint64_t generatio
   busy_ = false;
   if (state_ == DetailsState::kClosed) return;
   if (!outcome.granted) return;  // the timer asks again
-  const DetailsState done = state_;
-  const bool deleted = delete_pending_;
-  delete_pending_ = false;
+  // The step that ended (a button pressed meanwhile has set the state of the next one).
+  const DetailsState done = running_state_;
+  const bool deleted = running_delete_;
+  if (deleted) delete_pending_ = false;
   if (generation == generation_) {
     state_ = DetailsState::kIdle;
     timer_.stop();
+  } else {
+    // A button pressed meanwhile: its step goes next, without waiting for the timer.
+    QMetaObject::invokeMethod(
+        this, [this] { tick(); }, Qt::QueuedConnection);
   }
   // The messages below run the dialog's loop: nothing of this object is touched after them.
   if (outcome.offline) {

@@ -72,6 +72,9 @@ class SongDetailsDialog final : public QDialog {
   QTimer timer_;
   maintenance::DetailsState state_ = maintenance::DetailsState::kLoad;
   bool delete_pending_ = false;
+  // The step on its way (valid while busy_).
+  maintenance::DetailsState running_state_ = maintenance::DetailsState::kLoad;
+  bool running_delete_ = false;
   bool busy_ = false;
   bool top_busy_ = false;
   uint64_t generation_ = 0;  // counts the buttons' requests

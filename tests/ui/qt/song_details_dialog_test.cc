@@ -241,6 +241,19 @@ TEST_F(SongDetailsDialogTest, BrowsingWrapsAndFindMoreUsesTheSharedSearchText) {
   EXPECT_EQ(text("name"), "Three");
 }
 
+TEST_F(SongDetailsDialogTest, AButtonPressedWhileAStepRunsGoesNext) {
+  ASSERT_TRUE(open(1));
+  click("next");  // its worker waits for the grant
+  ASSERT_TRUE(dialog()->busy());
+  click("close");
+  ASSERT_TRUE(settle());
+  // ">" ran first; "Close" then saved the record it showed and closed.
+  EXPECT_FALSE(detailsOpen());
+  EXPECT_EQ(storedText(2, kColTitle), "Two");
+  EXPECT_EQ(storedNumber(2, ratingColumn(0)), 2u);  // 3 down to the threshold of rating 2
+  EXPECT_EQ(storedNumber(1, ratingColumn(0)), 600u);
+}
+
 TEST_F(SongDetailsDialogTest, AFixedUserSavesNothingAndOfflineSavingIsRefused) {
   program_.context().fixed_user = 2;
   ASSERT_TRUE(open(1));
