@@ -28,10 +28,13 @@ class PhraseMatcher {
 
  private:
   bool textContains(const uint8_t* field, uint32_t width) const;
+  // Asks the processor for the text fields of `slot` ahead of their use.
+  void prefetch(int32_t slot) const;
 
   const marlbase::TableHandle& table_;
   std::string key_;
-  uint32_t number_;  // the key read as a number; UINT32_MAX matches no field
+  std::string folded_key_;  // ASCII letters in lower case
+  uint32_t number_;         // the key read as a number; UINT32_MAX matches no field
   // Each field's place as its distance from the record's first field, found once from slot 0.
   struct Field {
     ptrdiff_t offset;

@@ -2,6 +2,7 @@
 #include "ui/qt/dialog_host.h"
 
 #include "ui/qt/search_window.h"
+#include "ui/qt/song_details_dialog.h"
 #include "ui/search_session.h"
 
 namespace tunora::ui::qt {
@@ -23,8 +24,14 @@ void DialogHost::notAvailable(const char* what) {
 }
 
 bool DialogHost::dialogOpen(WindowDialog dialog) const {
-  if (dialog == WindowDialog::kSearch) return search_ && search_->open();
-  return false;
+  switch (dialog) {
+    case WindowDialog::kSearch:
+      return search_ && search_->open();
+    case WindowDialog::kSongDetails:
+      return song_details_ != nullptr && song_details_->workState() != 0;
+    default:
+      return false;
+  }
 }
 
 // ---- The search window ----
@@ -57,14 +64,22 @@ void DialogHost::openOptionsDialog() {
 
 // ---- Song details ----
 
-void DialogHost::openSongDetails(int32_t) {
-  notAvailable("The Song details dialog");
+void DialogHost::openSongDetails(int32_t record) {
+  if (song_details_ != nullptr && song_details_->workState() != 0) {
+    song_details_->showRecord(record);
+    return;
+  }
+  song_details_ = new SongDetailsDialog(parts_, last_search_text_, record, parent_);
+  song_details_->show();
 }
 
 // ---- All of them ----
 
 void DialogHost::closeAll() {
   if (search_) search_->detachAndClose();
+  if (song_details_ != nullptr) song_details_->reject();
+  // Deleted now, not later: its workers post nothing from here on.
+  if (song_details_ != nullptr) delete song_details_.data();
 }
 
 }  // namespace tunora::ui::qt

@@ -16,6 +16,7 @@
 namespace tunora::ui::qt {
 
 class SearchWindow;
+class SongDetailsDialog;
 
 class DialogHost {
  public:
@@ -50,6 +51,9 @@ class DialogHost {
   std::string last_search_text_;
   // The search window (one at a time); it deletes itself when closed.
   QPointer<SearchWindow> search_;
+
+  // ---- Song details: one dialog at a time ----
+  QPointer<SongDetailsDialog> song_details_;
 };
 
 }  // namespace tunora::ui::qt

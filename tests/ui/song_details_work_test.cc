@@ -1,0 +1,315 @@
+// The Song details dialog's database steps over a real library file opened through the
+// program's library opening: browsing, saving (thresholds, fixed user, offline refusal), "Find",
+// "Load ID", "Delete" with the file moved after the grant, the build told to run, the hash
+// statistic, and "Play"/"Next" putting a song at the top of the play list. The steps that take
+// their grant run on a thread of their own and get it from the lock's handover, in virtual time.
+#include "ui/song_details_work.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/lock_codes.h"
+#include "library/song_columns.h"
+#include "library/song_table.h"
+#include "tests/support/clock_driver.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/ui_fixture.h"
+
+namespace tunora::ui {
+namespace {
+
+using maintenance::DetailsState;
+
+struct Song {
+  std::string title;
+  std::string artist;
+  uint32_t score = 0;  // user 0's
+  uint32_t file_id = 0;
+  std::string file;  // a file of the test folder; else "/music/<n>.mp3"
+};
+
+class SongDetailsWorkTest : public tunora::testing::UiTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.ok());
+    std::filesystem::create_directory(dir_.file("data"));
+    std::filesystem::create_directory(dir_.file("music"));
+    path_ = dir_.file("Tunora.mbf");
+    settings().setText(settings::kDatabasePath, path_);
+    for (uint32_t k = 0; k < 10; ++k) settings().set(settings::kRatingValue, k, 1 << k);
+  }
+
+  // Slot 0 blank, the songs in slots 1, 2, ...
+  void writeLibrary(const std::vector<Song>& songs) {
+    marlbase::TableHandle table;
+    ASSERT_TRUE(createSongTable(table, path_));
+    for (size_t i = 0; i < songs.size(); ++i) {
+      const int32_t slot = table.allocate();
+      ASSERT_EQ(slot, static_cast<int32_t>(i) + 1);
+      const std::string file = songs[i].file.empty() ? "/music/" + std::to_string(i) + ".mp3"
+                                                     : dir_.file("music/" + songs[i].file);
+      ASSERT_TRUE(table.writeText(slot, kColFileName, file));
+      ASSERT_TRUE(table.writeText(slot, kColTitle, songs[i].title));
+      ASSERT_TRUE(table.writeText(slot, kColArtist, songs[i].artist));
+      ASSERT_TRUE(table.writeInt(slot, ratingColumn(0), songs[i].score));
+      ASSERT_TRUE(table.writeInt(slot, kColFileId, songs[i].file_id));
+    }
+    table.close();
+  }
+
+  // Reads one field of the library file as it is now.
+  std::string text(int32_t slot, int32_t column) {
+    marlbase::TableHandle table;
+    table.setPath(path_);
+    if (!table.open().ok()) return "<closed>";
+    std::string value = table.readText(slot, column).value_or("<none>");
+    table.close();
+    return value;
+  }
+  uint32_t number(int32_t slot, int32_t column) {
+    marlbase::TableHandle table;
+    table.setPath(path_);
+    if (!table.open().ok()) return 0xFFFFFFFF;
+    const uint32_t value = table.readInt(slot, column).value_or(0xFFFFFFFF);
+    table.close();
+    return value;
+  }
+  int32_t status(int32_t slot) {
+    marlbase::TableHandle table;
+    table.setPath(path_);
+    if (!table.open().ok()) return -1;
+    const int32_t value = table.peekStatus(slot).value_or(-1);
+    table.close();
+    return value;
+  }
+
+  DetailsWorkParts parts() {
+    return DetailsWorkParts{program_.lock(), program_.library(), settings(),
+                            program_.context().fixed_user, dir_.folder() + "data/"};
+  }
+  DetailsOutcome step(DetailsState state, int32_t record, std::string phrase = "") {
+    DetailsRequest request;
+    request.state = state;
+    request.record = record;
+    request.phrase = std::move(phrase);
+    DetailsWorkParts p = parts();
+    return detailsStepWithGrant(p, request);
+  }
+
+  // Runs `body` on a counted thread, handing over the grant it asks for; true when it ended.
+  bool runWithGrants(const std::function<void()>& body) {
+    std::atomic<bool> finished{false};
+    tunora::testing::EnvThread thread(env_, [&] {
+      body();
+      finished.store(true);
+    });
+    return tunora::testing::driveUntil(env_, [&] {
+      (void)program_.lock().handOver();
+      return finished.load();
+    });
+  }
+
+  tunora::testing::TempDir dir_;
+  std::string path_;
+};
+
+TEST_F(SongDetailsWorkTest, LoadsAndBrowsesWrappingOverLiveRecords) {
+  writeLibrary({{"One", "A", 600, 7}, {"Two", "B", 0, 8}, {"Three", "C", 0, 9}});
+  DetailsOutcome out = step(DetailsState::kLoad, 1);
+  ASSERT_TRUE(out.loaded);
+  EXPECT_EQ(out.record, 1);
+  EXPECT_EQ(out.fields.title, "One");
+  EXPECT_EQ(out.fields.ratings[0], 10);  // 600 reaches the threshold 512
+  EXPECT_EQ(out.live_count, 4);          // the blank slot 0 counts
+  EXPECT_EQ(step(DetailsState::kNext, 3).record, 0);
+  EXPECT_EQ(step(DetailsState::kPrevious, 0).record, 3);
+  EXPECT_EQ(step(DetailsState::kPrevious, 3).fields.title, "Two");
+  EXPECT_FALSE(program_.library().table().isOpen());
+}
+
+TEST_F(SongDetailsWorkTest, SavingWritesTheFieldsAndThresholdsUnlessAFixedUserOrOffline) {
+  writeLibrary({{"One", "A", 600, 7}});
+  DetailsRequest save;
+  save.state = DetailsState::kSave;
+  save.record = 1;
+  save.fields = step(DetailsState::kLoad, 1).fields;
+  save.fields.title = "New title";
+  save.fields.ratings[1] = 3;
+  save.fields.ratings[2] = 11;
+
+  // A fixed user: nothing written.
+  program_.context().fixed_user = 4;
+  DetailsWorkParts fixed = parts();
+  EXPECT_FALSE(detailsStepWithGrant(fixed, save).saved);
+  EXPECT_EQ(text(1, kColTitle), "One");
+
+  // Offline: refused before the library opens.
+  program_.context().fixed_user = kNoFixedUser;
+  words().build_request.store(engine::kOfflineStart + 5);
+  DetailsWorkParts p = parts();
+  const DetailsOutcome refused = detailsStepWithGrant(p, save);
+  EXPECT_TRUE(refused.offline);
+  EXPECT_FALSE(refused.saved);
+  EXPECT_EQ(text(1, kColTitle), "One");
+  // Browsing still works offline.
+  EXPECT_TRUE(step(DetailsState::kLoad, 1).loaded);
+
+  words().build_request.store(5);  // a build waiting for its turn
+  const DetailsOutcome saved = detailsStepWithGrant(p, save);
+  EXPECT_TRUE(saved.saved);
+  EXPECT_EQ(words().build_request.load(), engine::kBuildNow);
+  EXPECT_EQ(text(1, kColTitle), "New title");
+  EXPECT_EQ(number(1, ratingColumn(0)), 512u);  // 600 down to the threshold of 10
+  EXPECT_EQ(number(1, ratingColumn(1)), 4u);
+  EXPECT_EQ(number(1, ratingColumn(2)), 0u);  // 11 saves 0
+  EXPECT_EQ(saved.fields.title, "New title");
+}
+
+TEST_F(SongDetailsWorkTest, FindAndFindMoreAndNoMatch) {
+  writeLibrary({{"Love me", "A"}, {"Other", "B"}, {"Song", "Lovers"}});
+  DetailsOutcome first = step(DetailsState::kFind, 3, "love");
+  EXPECT_EQ(first.record, 1);
+  EXPECT_FALSE(first.no_match);
+  DetailsOutcome more = step(DetailsState::kFindMore, 1, "love");
+  EXPECT_EQ(more.record, 3);
+  DetailsOutcome none = step(DetailsState::kFindMore, 3, "love");
+  EXPECT_TRUE(none.no_match);
+  EXPECT_EQ(none.record, 3);  // the shown record stays
+  EXPECT_TRUE(none.loaded);
+}
+
+TEST_F(SongDetailsWorkTest, LoadIdRereadsTheFileAndFileSizeComesFromDisk) {
+  writeLibrary({{"Old title", "Old artist", 0, 0, "Fresh name.mp3"}});
+  tunora::testing::writeText(dir_.file("music/Fresh name.mp3"), std::string(1234, 'x'));
+  settings().set(settings::kHashStat, 15);
+  DetailsOutcome out = step(DetailsState::kReloadTags, 1);
+  ASSERT_TRUE(out.loaded);
+  EXPECT_EQ(out.fields.file_size, 1234u);
+  // No tag: the title comes from the file's name.
+  EXPECT_EQ(out.fields.title.substr(0, 10), "Fresh name");
+  EXPECT_EQ(text(1, kColTitle), out.fields.title);
+  // FileId 0: the hash statistic drops by 10, and not below 0.
+  EXPECT_EQ(settings().get(settings::kHashStat), 5);
+  (void)step(DetailsState::kLoad, 1);
+  EXPECT_EQ(settings().get(settings::kHashStat), 0);
+}
+
+TEST_F(SongDetailsWorkTest, DeleteMarksTheRecordAndMovesTheFileAfterTheGrant) {
+  writeLibrary({{"One", "A", 0, 1, "one.mp3"},
+                {"Two", "B", 0, 2, "two.mp3"},
+                {"Three", "C", 0, 3, "three.mp3"}});
+  tunora::testing::writeText(dir_.file("music/three.mp3"), "three");
+  DetailsRequest request;
+  request.delete_record = true;
+  request.record = 3;
+  DetailsOutcome out;
+  std::atomic<bool> abort{false};
+  ASSERT_TRUE(runWithGrants([&] {
+    DetailsWorkParts p = parts();
+    out = runDetailsWork(p, request, abort);
+  }));
+  EXPECT_TRUE(out.granted);
+  EXPECT_EQ(status(3), 5);
+  EXPECT_EQ(out.record, 2);  // the record before it
+  EXPECT_EQ(out.fields.title, "Two");
+  EXPECT_EQ(out.moved_to, dir_.folder() + "data/three.mp3");
+  EXPECT_EQ(tunora::testing::readBytes(dir_.file("data/three.mp3")).size(), 5u);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("music/three.mp3")));
+  EXPECT_EQ(words().grant.load(), 0);
+
+  // one.mp3 does not exist: the record goes, nothing moves; the first live slot is shown.
+  request.record = 1;
+  ASSERT_TRUE(runWithGrants([&] {
+    DetailsWorkParts p = parts();
+    out = runDetailsWork(p, request, abort);
+  }));
+  EXPECT_EQ(status(1), 5);
+  EXPECT_TRUE(out.moved_to.empty());
+  EXPECT_EQ(out.record, 0);
+}
+
+TEST_F(SongDetailsWorkTest, DeletingTheOnlySongClosesTheDialog) {
+  writeLibrary({{"One", "A"}});
+  DetailsRequest request;
+  request.delete_record = true;
+  request.record = 1;
+  DetailsWorkParts p = parts();
+  const DetailsOutcome out = detailsStepWithGrant(p, request);
+  EXPECT_TRUE(out.close_dialog);
+  EXPECT_EQ(status(1), 5);
+}
+
+TEST_F(SongDetailsWorkTest, AnAbortedStepDoesNothingAndReleasesItsGrant) {
+  writeLibrary({{"One", "A"}});
+  DetailsRequest request;
+  request.state = DetailsState::kSave;
+  request.record = 1;
+  request.fields.title = "Changed";
+  std::atomic<bool> abort{true};
+  DetailsOutcome out;
+  ASSERT_TRUE(runWithGrants([&] {
+    DetailsWorkParts p = parts();
+    out = runDetailsWork(p, request, abort);
+  }));
+  EXPECT_TRUE(out.granted);
+  EXPECT_FALSE(out.loaded);
+  EXPECT_EQ(text(1, kColTitle), "One");
+  EXPECT_EQ(words().grant.load(), 0);
+}
+
+TEST_F(SongDetailsWorkTest, PutAtTopInsertsTheSongsRowUnderGrant31) {
+  writeLibrary({{"One", "A"}, {"Two", "B"}});
+  program_.playList().append({"x", "y", "z", "/music/other.mp3", "Audio"});
+  player::NextSong next;
+  next.valid = true;
+  player_.setNext(next);
+  PutAtTopParts top{program_.playList(), program_.status(), player_};
+  bool put = false;
+  std::vector<int32_t> codes;
+  std::atomic<bool> finished{false};
+  {
+    tunora::testing::EnvThread thread(env_, [&] {
+      DetailsWorkParts p = parts();
+      put = putAtTopOfPlayList(p, top, "/music/1.mp3");
+      finished.store(true);
+    });
+    ASSERT_TRUE(tunora::testing::driveUntil(env_, [&] {
+      if (const int32_t code = words().request.load(); code != 0) codes.push_back(code);
+      (void)program_.lock().handOver();
+      return finished.load();
+    }));
+  }
+  EXPECT_TRUE(put);
+  ASSERT_FALSE(codes.empty());
+  EXPECT_EQ(codes.front(), engine::kCodePutAtTop);
+  ASSERT_EQ(program_.playList().size(), 2);
+  const engine::PlayListRow row = *program_.playList().row(0);
+  EXPECT_EQ(row[0], "Two");
+  EXPECT_EQ(row[1], "B");
+  EXPECT_EQ(row[3], "/music/1.mp3");
+  EXPECT_EQ(row[4], "Audio");
+  EXPECT_FALSE(player_.next().valid);
+
+  // A path the library does not have: nothing changes.
+  finished.store(false);
+  {
+    tunora::testing::EnvThread thread(env_, [&] {
+      DetailsWorkParts p = parts();
+      put = putAtTopOfPlayList(p, top, "/music/none.mp3");
+      finished.store(true);
+    });
+    ASSERT_TRUE(tunora::testing::driveUntil(env_, [&] {
+      (void)program_.lock().handOver();
+      return finished.load();
+    }));
+  }
+  EXPECT_FALSE(put);
+  EXPECT_EQ(program_.playList().size(), 2);
+}
+
+}  // namespace
+}  // namespace tunora::ui
