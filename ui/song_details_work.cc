@@ -147,28 +147,4 @@ DetailsOutcome runDetailsWork(DetailsWorkParts& parts, const DetailsRequest& req
   return out;
 }
 
-bool putAtTopOfPlayList(DetailsWorkParts& parts, PutAtTopParts& top, const std::string& path) {
-  engine::Grant grant = parts.lock.requestAndWait(engine::kCodePutAtTop, 0, kGrantPatience);
-  if (!grant || path.empty()) return false;
-  parts.library.openLibraryForReading();
-  marlbase::TableHandle& table = parts.library.table();
-  if (!table.isOpen()) return false;
-  const int32_t slot = media::findSongInTable(table, path);
-  bool put = false;
-  if (slot >= 0) {
-    const uint32_t code = media::classifyMediaFile(path, media::mediaSwitchesOf(parts.settings));
-    top.play_list.insertAtTop({table.readText(slot, kColTitle).value_or(""),
-                               table.readText(slot, kColArtist).value_or(""),
-                               table.readText(slot, kColAlbum).value_or(""), path,
-                               std::string(media::mediaClassText(code))});
-    top.status.refresh();
-    put = true;
-  }
-  table.close();
-  grant.release();
-  // The top of the list changed: the next song's details are read again.
-  if (put) top.player.invalidateNext();
-  return put;
-}
-
 }  // namespace tunora::ui

@@ -63,16 +63,4 @@ DetailsOutcome detailsStepWithGrant(DetailsWorkParts& parts, const DetailsReques
 DetailsOutcome runDetailsWork(DetailsWorkParts& parts, const DetailsRequest& request,
                               const std::atomic<bool>& abort);
 
-// What "Play"/"Next" need besides DetailsWorkParts.
-struct PutAtTopParts {
-  engine::PlayList& play_list;
-  engine::StatusMessage& status;
-  player::PlayerState& player;
-};
-
-// Puts the song at `path` at the top of the play list: under grant 31 (patience 10) finds it in
-// the library (as the play list's "Play Now" does) and inserts its row at position 0; the
-// next-song details are then read again. False when not granted or not in the library.
-bool putAtTopOfPlayList(DetailsWorkParts& parts, PutAtTopParts& top, const std::string& path);
-
 }  // namespace tunora::ui

@@ -261,55 +261,5 @@ TEST_F(SongDetailsWorkTest, AnAbortedStepDoesNothingAndReleasesItsGrant) {
   EXPECT_EQ(words().grant.load(), 0);
 }
 
-TEST_F(SongDetailsWorkTest, PutAtTopInsertsTheSongsRowUnderGrant31) {
-  writeLibrary({{"One", "A"}, {"Two", "B"}});
-  program_.playList().append({"x", "y", "z", "/music/other.mp3", "Audio"});
-  player::NextSong next;
-  next.valid = true;
-  player_.setNext(next);
-  PutAtTopParts top{program_.playList(), program_.status(), player_};
-  bool put = false;
-  std::vector<int32_t> codes;
-  std::atomic<bool> finished{false};
-  {
-    tunora::testing::EnvThread thread(env_, [&] {
-      DetailsWorkParts p = parts();
-      put = putAtTopOfPlayList(p, top, "/music/1.mp3");
-      finished.store(true);
-    });
-    ASSERT_TRUE(tunora::testing::driveUntil(env_, [&] {
-      if (const int32_t code = words().request.load(); code != 0) codes.push_back(code);
-      (void)program_.lock().handOver();
-      return finished.load();
-    }));
-  }
-  EXPECT_TRUE(put);
-  ASSERT_FALSE(codes.empty());
-  EXPECT_EQ(codes.front(), engine::kCodePutAtTop);
-  ASSERT_EQ(program_.playList().size(), 2);
-  const engine::PlayListRow row = *program_.playList().row(0);
-  EXPECT_EQ(row[0], "Two");
-  EXPECT_EQ(row[1], "B");
-  EXPECT_EQ(row[3], "/music/1.mp3");
-  EXPECT_EQ(row[4], "Audio");
-  EXPECT_FALSE(player_.next().valid);
-
-  // A path the library does not have: nothing changes.
-  finished.store(false);
-  {
-    tunora::testing::EnvThread thread(env_, [&] {
-      DetailsWorkParts p = parts();
-      put = putAtTopOfPlayList(p, top, "/music/none.mp3");
-      finished.store(true);
-    });
-    ASSERT_TRUE(tunora::testing::driveUntil(env_, [&] {
-      (void)program_.lock().handOver();
-      return finished.load();
-    }));
-  }
-  EXPECT_FALSE(put);
-  EXPECT_EQ(program_.playList().size(), 2);
-}
-
 }  // namespace
 }  // namespace tunora::ui

@@ -22,6 +22,7 @@
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
 #include "maintenance/song_search.h"
+#include "ui/put_at_top.h"
 #include "ui/qt/text.h"
 
 namespace tunora::ui::qt {
@@ -472,17 +473,14 @@ void SongDetailsDialog::putAtTop(bool play) {
   if (!play && (words.request.load() != 0 || words.executor_busy.load() != 0)) return;
   const std::string path = toBytes(file_name_->text());
   if (path.empty()) return;
-  DetailsWorkParts work_parts{parts_.lock, parts_.library, parts_.settings,
-                              parts_.context.fixed_user, parts_.context.data_directory};
-  PutAtTopParts top{parts_.play_list, parts_.status, parts_.player};
+  PlayListTopParts top{parts_.lock,      parts_.library, parts_.settings,
+                       parts_.play_list, parts_.status,  parts_.player};
   top_busy_ = true;
   engine::WindowChannel& channel = parts_.channel;
   const bool started =
-      parts_.threads.start([shared = shared_, work_parts, top, path, play, &channel]() mutable {
-        const bool put = putAtTopOfPlayList(work_parts, top, path);
-        if (put && play) {
-          const bool playing = work_parts.lock.words().playing.load() != 0;
-          shared->postCommand(channel, playing ? engine::kCommandSkip : engine::kCommandPlay);
+      parts_.threads.start([shared = shared_, top, path, play, &channel] {
+        if (putSongAtTop(top, path) && play) {
+          shared->postCommand(channel, playAtOnceCommand(top.lock.words()));
         }
         shared->post([](SongDetailsDialog* dialog) { dialog->top_busy_ = false; });
       });
