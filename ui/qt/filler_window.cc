@@ -136,9 +136,12 @@ void FillerWindow::build() {
 
   // The output folder.
   auto* output_box = new QGroupBox("Output", this);
-  auto* output_row = new QHBoxLayout(output_box);
+  auto* output_rows = new QVBoxLayout(output_box);
+  auto* output_row = new QHBoxLayout;
+  output_rows->addLayout(output_row);
   output_ = new QLineEdit(output_box);
   output_->setToolTip(filler::kOutputTooltip);
+  output_->setObjectName("output");
   output_->setMinimumWidth(320);
   output_->setAcceptDrops(false);  // the window takes the drop
   change_ = buttonOf(output_box, "Change", filler::kChangeTooltip);
@@ -146,6 +149,16 @@ void FillerWindow::build() {
   output_row->addWidget(output_, 1);
   output_row->addWidget(change_);
   output_row->addWidget(open_output_);
+  // What happens in the folder.
+  auto* options = new QHBoxLayout;
+  empty_dir_ = new QCheckBox("Empty Dir", output_box);
+  empty_dir_->setToolTip(filler::kEmptyDirTooltip);
+  add_number_ = new QCheckBox("Add Number", output_box);
+  add_number_->setToolTip(filler::kAddNumberTooltip);
+  options->addWidget(empty_dir_);
+  options->addWidget(add_number_);
+  options->addStretch(1);
+  output_rows->addLayout(options);
   layout->addWidget(output_box);
 
   // What to fill.
@@ -155,23 +168,28 @@ void FillerWindow::build() {
   QStringList sizes;
   for (const char* name : filler::kFillSizeNames) sizes << name;
   size_ = comboOf(choices, sizes, filler::kFillSizeTooltip);
+  size_->setObjectName("fillSize");
   grid->addWidget(size_, 0, 1);
   grid->addWidget(new QLabel("Play up to", choices), 1, 0);
   QStringList naughty;
   for (const char* name : filler::kNaughtyNames) naughty << name;
   naughty_ = comboOf(choices, naughty, filler::kNaughtyTooltip);
+  naughty_->setObjectName("naughtyLimit");
   grid->addWidget(naughty_, 1, 1);
   grid->addWidget(new QLabel("songs.", choices), 1, 2);
   grid->addWidget(new QLabel("Minimum play rating is ", choices), 2, 0);
   QStringList ratings;
   for (int32_t r = 0; r <= filler::kHighestMinRating; ++r) ratings << QString::number(r);
   min_rating_ = comboOf(choices, ratings, filler::kMinRatingTooltip);
+  min_rating_->setObjectName("minRating");
   grid->addWidget(min_rating_, 2, 1);
   grid->addWidget(new QLabel("User", choices), 3, 0);
   user_ = comboOf(choices, namesOf(p_.settings, settings::kUserName), filler::kUserTooltip);
+  user_->setObjectName("user");
   grid->addWidget(user_, 3, 1);
   grid->addWidget(new QLabel("User Mode", choices), 4, 0);
   user_mode_ = comboOf(choices, namesOf(p_.settings, settings::kAltName), filler::kUserModeTooltip);
+  user_mode_->setObjectName("userMode");
   grid->addWidget(user_mode_, 4, 1);
   grid->setColumnStretch(3, 1);
   layout->addWidget(choices);
@@ -189,16 +207,6 @@ void FillerWindow::build() {
   }
   layout->addWidget(types);
 
-  // The fill's options.
-  auto* options = new QHBoxLayout;
-  empty_dir_ = new QCheckBox("Empty Dir", this);
-  empty_dir_->setToolTip(filler::kEmptyDirTooltip);
-  add_number_ = new QCheckBox("Add Number", this);
-  add_number_->setToolTip(filler::kAddNumberTooltip);
-  options->addWidget(empty_dir_);
-  options->addWidget(add_number_);
-  options->addStretch(1);
-  layout->addLayout(options);
 
   // The buttons.
   auto* buttons = new QHBoxLayout;
@@ -208,7 +216,10 @@ void FillerWindow::build() {
   close_ = buttonOf(this, "Close", filler::kCloseTooltip);
   reset_ = buttonOf(this, "Reset", filler::kResetTooltip);
   help_ = buttonOf(this, "Help", nullptr);
-  for (QPushButton* b : {fill_, stop_, close_, reset_, help_}) buttons->addWidget(b);
+  buttons->addWidget(fill_);
+  buttons->addWidget(stop_);
+  buttons->addStretch(1);
+  for (QPushButton* b : {reset_, help_, close_}) buttons->addWidget(b);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
