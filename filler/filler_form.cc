@@ -7,7 +7,7 @@ namespace tunora::filler {
 namespace {
 
 constexpr std::array<settings::IntField, kTypeBoxes> kTypeFields = {
-    settings::kFillPlayMp3,  settings::kFillPlayAvi, settings::kFillPlayWav,
+    settings::kFillPlayMp3,  settings::kFillPlayAvi,  settings::kFillPlayWav,
     settings::kFillPlayMpeg, settings::kFillPlayMidi, settings::kFillPlayWma,
     settings::kFillPlayAsf,  settings::kFillPlayWmv};
 
@@ -19,13 +19,13 @@ int32_t inRange(int32_t value, int32_t highest, int32_t fallback) {
 
 FillerForm fillerFormOf(const Settings& s) {
   FillerForm form;
-  form.size_index = inRange(s.get(settings::kFillSizeIndex),
-                            static_cast<int32_t>(kFillSizeNames.size()) - 1,
-                            settings::kFillSizeDefault);
+  form.size_index =
+      inRange(s.get(settings::kFillSizeIndex), static_cast<int32_t>(kFillSizeNames.size()) - 1,
+              settings::kFillSizeDefault);
   for (int i = 0; i < kTypeBoxes; ++i) form.types[i] = s.get(kTypeFields[i]) != 0;
   form.all = s.get(settings::kFillPlayAll) != 0;
-  form.naughty_limit =
-      inRange(s.get(settings::kFillNaughtyLimit), static_cast<int32_t>(kNaughtyNames.size()) - 1, 0);
+  form.naughty_limit = inRange(s.get(settings::kFillNaughtyLimit),
+                               static_cast<int32_t>(kNaughtyNames.size()) - 1, 0);
   form.min_rating = inRange(s.get(settings::kFillMinRating), kHighestMinRating, 0);
   form.user = inRange(s.get(settings::kFillUser), 9, 0);
   form.alt_mode = inRange(s.get(settings::kFillAltMode), 9, 0);
@@ -56,6 +56,12 @@ std::optional<std::string> droppedOutputFolder(const std::string& path, bool is_
   const std::string name = slash == std::string::npos ? folder : folder.substr(slash + 1);
   if (name.find('.') != std::string::npos) return std::nullopt;
   return folder;
+}
+
+std::optional<std::string> outputFolderRefusal(const std::string& folder) {
+  if (folder.empty()) return std::string("No output folder is given");
+  if (folder[0] != '/') return folder + ": the output folder must be a full path (from \"/\")";
+  return std::nullopt;
 }
 
 }  // namespace tunora::filler

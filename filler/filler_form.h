@@ -16,8 +16,8 @@ inline constexpr int kTypeBoxes = 8;
 inline constexpr std::array<const char*, kTypeBoxes> kTypeBoxCaptions = {
     "MP3", "AVI", "WAV", "MPEG", "MIDI", "WMA", "ASF", "WMV"};
 inline constexpr std::array<const char*, kTypeBoxes> kTypeBoxTooltips = {
-    "Play MP3 audio files",  "Play AVI video files",           "Play Wave audio files",
-    "Play MPEG video files", "Play MIDI audio files",          "Play Windows Media Audio files",
+    "Play MP3 audio files",  "Play AVI video files",          "Play Wave audio files",
+    "Play MPEG video files", "Play MIDI audio files",         "Play Windows Media Audio files",
     "Play ASF files",        "Play Windows Media Video files"};
 inline constexpr char kAllTooltip[] = "Play all supported media files";
 
@@ -54,13 +54,13 @@ inline constexpr char kChooseFolderTitle[] = "Choose Folder";
 
 // What the controls show.
 struct FillerForm {
-  int32_t size_index = 0;            // 0..7
+  int32_t size_index = 0;  // 0..7
   std::array<bool, kTypeBoxes> types{};
   bool all = false;
-  int32_t naughty_limit = 0;         // 0..3
-  int32_t min_rating = 0;            // 0..10
-  int32_t user = 0;                  // 0..9
-  int32_t alt_mode = 0;              // 0..9, 0 = none
+  int32_t naughty_limit = 0;  // 0..3
+  int32_t min_rating = 0;     // 0..10
+  int32_t user = 0;           // 0..9
+  int32_t alt_mode = 0;       // 0..9, 0 = none
   bool empty_dir = false;
   bool add_number = false;
   std::string output_dir;
@@ -82,6 +82,10 @@ inline bool userComboEnabled(int32_t alt_mode) { return alt_mode == 0; }
 // A dropped item's path becomes the output folder when its name (the part after the last "/")
 // holds no "." and the item is a folder; otherwise nothing. A trailing "/" is dropped.
 std::optional<std::string> droppedOutputFolder(const std::string& path, bool is_folder);
+
+// Why a fill cannot go into `folder` (empty, or not a full path: the copies would land in the
+// program's working folder), or nothing.
+std::optional<std::string> outputFolderRefusal(const std::string& folder);
 
 // "Open Output Dir" opens the folder only when its text is longer than 2 characters.
 inline bool outputDirOpenable(const std::string& text) { return text.size() > 2; }

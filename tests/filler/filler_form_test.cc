@@ -1,11 +1,12 @@
 // The filler window's form: its values land at their places in the filler block (bytes placed by
 // hand), a damaged block shows sane combo entries, the enabling rules and the dropped-folder rule.
+#include "filler/filler_form.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 
-#include "filler/filler_form.h"
 #include "settings/settings_layout.h"
 
 namespace tunora::filler {
@@ -86,6 +87,10 @@ TEST(FillerFormTest, AllGreysTheTypeBoxesAndUserModeTheUser) {
   EXPECT_TRUE(typeBoxesEnabled(false));
   EXPECT_TRUE(userComboEnabled(0));
   for (int32_t mode = 1; mode <= 9; ++mode) EXPECT_FALSE(userComboEnabled(mode));
+  EXPECT_EQ(outputFolderRefusal(""), "No output folder is given");
+  EXPECT_EQ(outputFolderRefusal("Music"),
+            "Music: the output folder must be a full path (from \"/\")");
+  EXPECT_FALSE(outputFolderRefusal("/media/stick"));
   EXPECT_FALSE(outputDirOpenable("/x"));
   EXPECT_TRUE(outputDirOpenable("/xy"));
 }

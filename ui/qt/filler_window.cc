@@ -207,7 +207,6 @@ void FillerWindow::build() {
   }
   layout->addWidget(types);
 
-
   // The buttons.
   auto* buttons = new QHBoxLayout;
   fill_ = buttonOf(this, "Fill", filler::kFillTooltip);
@@ -275,6 +274,11 @@ void FillerWindow::applyEnabling() {
 void FillerWindow::startFill() {
   if (job_) return;
   readControls();
+  if (const auto refusal =
+          filler::outputFolderRefusal(p_.settings.text(settings::kFillOutputDir))) {
+    tell(p_.dialog, *refusal);
+    return;
+  }
   engine::SharedWords& words = p_.lock.words();
   words.abort.store(0);
   const bool empty_first = empty_dir_->isChecked();
@@ -338,8 +342,7 @@ void FillerWindow::closeEvent(QCloseEvent* event) {
 }
 
 void FillerWindow::reset() {
-  if (ask(p_.dialog, filler::kResetQuestion, filler::kResetYes, filler::kResetNo) !=
-      kFirstButton) {
+  if (ask(p_.dialog, filler::kResetQuestion, filler::kResetYes, filler::kResetNo) != kFirstButton) {
     return;
   }
   // The defaults follow the main settings as saved (a fill puts its choices into the running
@@ -406,8 +409,8 @@ void FillerWindow::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   if (urls.isEmpty() || !urls.front().isLocalFile()) return;
   const QString path = urls.front().toLocalFile();
-  const auto folder = filler::droppedOutputFolder(path.toLocal8Bit().toStdString(),
-                                                  QFileInfo(path).isDir());
+  const auto folder =
+      filler::droppedOutputFolder(path.toLocal8Bit().toStdString(), QFileInfo(path).isDir());
   if (!folder) return;
   output_->setText(fromPath(*folder));
   event->acceptProposedAction();

@@ -125,10 +125,10 @@ class FillerWindowTest : public ::testing::Test {
     s.setText(settings::kDatabasePath, library_);
     s.setText(settings::kFillOutputDir, dir_.folder() + "out");
     program_.setDataDirectory(dir_.folder() + "data/");
-    window_ = std::make_unique<FillerWindow>(FillerWindowParts{
-        s, program_.lock(), program_.builder(), program_.library(), files_, program_.threads(),
-        dialog_, env_, nullptr, dir_.folder() + "data/", dir_.folder() + "program/",
-        dir_.folder() + "home"});
+    window_ = std::make_unique<FillerWindow>(
+        FillerWindowParts{s, program_.lock(), program_.builder(), program_.library(), files_,
+                          program_.threads(), dialog_, env_, nullptr, dir_.folder() + "data/",
+                          dir_.folder() + "program/", dir_.folder() + "home"});
     window_->installEventFilter(&titles_);
   }
   ~FillerWindowTest() override {
@@ -194,8 +194,7 @@ TEST_F(FillerWindowTest, ShowsEveryControlWithItsTooltipAndGreysByTheRules) {
   EXPECT_EQ(box("WMA")->toolTip().toStdString(), "Play Windows Media Audio files");
   QStringList sizes;
   for (int i = 0; i < combo("fillSize")->count(); ++i) sizes << combo("fillSize")->itemText(i);
-  EXPECT_EQ(sizes.join(",").toStdString(),
-            "128 MB,256 MB,512 MB,1024 MB,2048 MB,4 GB,8 GB,Fill");
+  EXPECT_EQ(sizes.join(",").toStdString(), "128 MB,256 MB,512 MB,1024 MB,2048 MB,4 GB,8 GB,Fill");
   EXPECT_EQ(combo("fillSize")->toolTip().toStdString(),
             "How much space you want filled with songs");
   EXPECT_EQ(combo("user")->toolTip().toStdString(), "Current User");
@@ -246,9 +245,10 @@ TEST_F(FillerWindowTest, FillIsDisabledWhileTheFillRunsAndEnabledAtItsEnd) {
   ASSERT_FALSE(titles_.titles.empty());
   EXPECT_EQ(titles_.titles.front(), "Tunora Deep Building");
   EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
-  EXPECT_NE(std::find_if(titles_.titles.begin(), titles_.titles.end(),
-                         [](const std::string& t) { return t.rfind("110MB to go, 000 song", 0) == 0; }),
-            titles_.titles.end());
+  EXPECT_NE(
+      std::find_if(titles_.titles.begin(), titles_.titles.end(),
+                   [](const std::string& t) { return t.rfind("110MB to go, 000 song", 0) == 0; }),
+      titles_.titles.end());
   // A second fill runs as well.
   button("Fill")->click();
   ASSERT_TRUE(processEventsUntil([&] { return button("Fill")->isEnabled(); }));
@@ -320,6 +320,18 @@ TEST_F(FillerWindowTest, ResetAsksAndShowsTheDefaultsKeepingTheFolder) {
   EXPECT_TRUE(box("Add Number")->isChecked());
   EXPECT_FALSE(box("All")->isChecked());
   EXPECT_EQ(window_->findChild<QLineEdit*>("output")->text().toStdString(), "/media/stick");
+}
+
+TEST_F(FillerWindowTest, ARelativeOrEmptyOutputFolderIsRefused) {
+  for (const char* folder : {"", "out"}) {
+    window_->findChild<QLineEdit*>("output")->setText(folder);
+    button("Fill")->click();
+    EXPECT_TRUE(button("Fill")->isEnabled());
+  }
+  EXPECT_EQ(dialog_.messages(),
+            (std::vector<std::string>{"No output folder is given",
+                                      "out: the output folder must be a full path (from \"/\")"}));
+  EXPECT_EQ(files_.copies.load(), 0);
 }
 
 TEST_F(FillerWindowTest, EmptyDirAsksAndRefusesASongFolder) {
