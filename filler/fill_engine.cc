@@ -60,7 +60,6 @@ std::string FillEngine::pick() {
 }
 
 FillResult FillEngine::run() {
-  stop_.store(0);
   lock_.words().abort.store(0);
   report_.setTitle(kFillBusyTitle);
   applyFillChoices(settings_);

@@ -71,7 +71,8 @@ class FillEngine {
   // Runs one fill with the filler block's choices into the filler block's output folder.
   FillResult run();
 
-  // Ends a running fill between two files (any thread).
+  // Ends a running fill between two files (any thread); asked before run(), the fill ends
+  // before its first file. An engine runs one fill.
   void requestStop();
 
  private:

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/desktop/filler_program.h"
 #include "app/program.h"
 #include "settings/settings_file.h"
 #include "app/start_up.h"
@@ -69,8 +70,7 @@ int runDesktopProgram(int argc, char** argv) {
     case StartUpOutcome::kRunMainWindow:
       break;
     case StartUpOutcome::kRunFiller:
-      std::printf("tunora: the media filler is not available in this version yet.\n");
-      return 0;
+      return runFillerProgram(program, desktop, std::getenv("TUNORA_TRACE") != nullptr);
     case StartUpOutcome::kAnotherPlayerRunning:
     case StartUpOutcome::kEndProgram:
       return 1;

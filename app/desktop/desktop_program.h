@@ -5,7 +5,7 @@
 namespace tunora {
 
 // Runs the whole program; returns the process's exit status: 0 after a normal quit with the
-// settings saved; 0 for the media filler's argument while the filler is not built; 1 when
+// settings saved, or after the media filler's window closed; 1 when
 // another player runs, the settings cannot be upgraded, "ToolBar.bmp" is missing or the
 // settings could not be saved.
 int runDesktopProgram(int argc, char** argv);

@@ -19,6 +19,7 @@
 
 #include "ui/command_numbers.h"
 #include "ui/qt/cover_picture.h"
+#include "ui/qt/filler_window.h"
 #include "ui/qt/logind_power_off.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_message_dialog.h"
@@ -77,6 +78,7 @@ struct Desktop::Impl {
     dialog.close();
     bridge.reset();
     delete window;
+    delete filler;
     if (signal_fd >= 0) ::close(signal_fd);
   }
 
@@ -101,6 +103,8 @@ struct Desktop::Impl {
   std::unique_ptr<MprisService> mpris;
   std::unique_ptr<SongNotifier> notifier;
   QTimer* mpris_refresh = nullptr;
+  // The media filler instance's window (instead of the main window).
+  FillerWindow* filler = nullptr;
 };
 
 Desktop::Desktop(int& argc, char** argv, const std::string& program_directory)
@@ -234,6 +238,7 @@ void Desktop::closeOnTerminationSignals() {
     while (::read(impl_->signal_fd, &info, sizeof info) == sizeof info) {
     }
     if (impl_->window != nullptr) impl_->window->requestClose();
+    if (impl_->filler != nullptr) impl_->filler->close();
   });
 }
 
@@ -285,6 +290,50 @@ void Desktop::traceTiming() {
   });
   timer->setTimerType(Qt::PreciseTimer);
   timer->start(5);
+}
+
+// ---- The media filler instance ----
+
+namespace {
+
+// Prints the filler window's first paint and its titles.
+class FillerTrace final : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* window = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Paint && !painted_) {
+      painted_ = true;
+      std::fprintf(stderr, "tunora: filler window shown: %s\n",
+                   window->windowTitle().toUtf8().constData());
+    } else if (event->type() == QEvent::WindowTitleChange) {
+      std::fprintf(stderr, "tunora: filler title: %s\n",
+                   window->windowTitle().toUtf8().constData());
+    }
+    return false;
+  }
+
+ private:
+  bool painted_ = false;
+};
+
+}  // namespace
+
+int Desktop::runFiller(const FillerWindowParts& parts, bool trace) {
+  impl_->filler = new FillerWindow(parts);
+  FillerWindow* window = impl_->filler;
+  window->setWindowIcon(impl_->icon);
+  impl_->dialog.setParentWidget(window);
+  window->setOnClosed([] { QCoreApplication::quit(); });
+  if (trace) window->installEventFilter(new FillerTrace(window));
+  window->applyOnTop();
+  window->show();
+  window->raise();
+  window->activateWindow();
+  const int result = impl_->app.exec() == 0 ? 0 : 1;
+  window->stopFill();
+  impl_->dialog.close();
+  return result;
 }
 
 int Desktop::run() { return impl_->app.exec() == 0 ? 0 : 1; }

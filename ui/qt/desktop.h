@@ -26,6 +26,7 @@
 #include "player/player_window.h"
 #include "ui/cover_loader.h"
 #include "ui/qt/dialog_parts.h"
+#include "ui/qt/filler_parts.h"
 #include "ui/geometry.h"
 #include "ui/platform/message_dialog.h"
 #include "ui/platform/welcome.h"
@@ -103,6 +104,13 @@ class Desktop {
   // Stops every dialog and cross-thread call from waiting for the window (before the threads
   // are joined).
   void detachWindow();
+
+  // ---- The media filler instance (instead of the main window) ----
+  // Shows the window "Tunora Media Filler" over `parts` and runs the event loop until it
+  // closes (its "Close", its close box, or a termination signal). A running fill is told to
+  // stop and the message dialog answers no more questions; the caller then joins the threads.
+  // With `trace`, the window's first paint and each title are printed to stderr. Returns 0.
+  int runFiller(const FillerWindowParts& parts, bool trace);
 
  private:
   struct Impl;
