@@ -1,6 +1,8 @@
 // The main window's dialogs.
 #include "ui/qt/dialog_host.h"
 
+#include "ui/qt/options_dialog.h"
+
 namespace tunora::ui::qt {
 
 DialogHost::DialogHost(DialogParts parts, WindowActions& actions, QWidget* parent)
@@ -16,7 +18,10 @@ void DialogHost::notAvailable(const char* what) {
   if (parts_.dialog.show(request).button == kSecondButton) parts_.dialog.openReadMe();
 }
 
-bool DialogHost::dialogOpen(WindowDialog) const { return false; }
+bool DialogHost::dialogOpen(WindowDialog dialog) const {
+  if (dialog == WindowDialog::kOptions) return options_ != nullptr && options_->isVisible();
+  return false;
+}
 
 // ---- The search window ----
 
@@ -33,7 +38,14 @@ void DialogHost::openDatabaseDialog() {
 // ---- Options and Internals ----
 
 void DialogHost::openOptionsDialog() {
-  notAvailable("The Options dialog");
+  if (options_ != nullptr) {
+    options_->raise();
+    options_->activateWindow();
+    return;
+  }
+  options_ = new OptionsDialog(*this, parent_);
+  options_->setAttribute(Qt::WA_DeleteOnClose);
+  options_->show();
 }
 
 // ---- Song details ----
@@ -44,6 +56,9 @@ void DialogHost::openSongDetails(int32_t) {
 
 // ---- All of them ----
 
-void DialogHost::closeAll() {}
+void DialogHost::closeAll() {
+  // Closing as "Cancel": nothing is stored.
+  if (options_ != nullptr) options_->reject();
+}
 
 }  // namespace tunora::ui::qt

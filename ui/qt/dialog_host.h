@@ -14,6 +14,10 @@
 #include "ui/window_actions.h"
 
 namespace tunora::ui::qt {
+class OptionsDialog;
+}
+
+namespace tunora::ui::qt {
 
 class DialogHost {
  public:
@@ -44,6 +48,9 @@ class DialogHost {
   WindowActions& actions_;
   QWidget* parent_;
   std::string last_search_text_;
+
+  // ---- The Options dialog ----
+  QPointer<OptionsDialog> options_;
 };
 
 }  // namespace tunora::ui::qt
