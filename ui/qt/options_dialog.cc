@@ -93,7 +93,7 @@ void OptionsDialog::buildControls() {
   auto* upper = new QHBoxLayout;
   top->addLayout(upper);
 
-  // Users: the ten names in two columns.
+  // Users: the ten names.
   auto* users = new QGroupBox("Users", this);
   auto* users_grid = new QGridLayout(users);
   for (uint32_t u = 0; u < settings::kUsers; ++u) {
@@ -101,18 +101,16 @@ void OptionsDialog::buildControls() {
     edit->setMaxLength(static_cast<int>(settings::kNameSize) - 1);
     edit->setToolTip(QString::fromLatin1(kUserNameTooltip));
     edit->setObjectName(QString("userName%1").arg(u + 1));
-    const int row = static_cast<int>(u % 5);
-    const int column = static_cast<int>(u / 5) * 2;
-    users_grid->addWidget(new QLabel(QString::number(u + 1), users), row, column);
-    users_grid->addWidget(edit, row, column + 1);
+    const int row = static_cast<int>(u);
+    users_grid->addWidget(new QLabel(QString::number(u + 1), users), row, 0);
+    users_grid->addWidget(edit, row, 1);
     user_names_[u] = edit;
   }
-  upper->addWidget(users, 3);
+  upper->addWidget(users, 2);
 
   // Alt modes 1..9: name and pattern.
   auto* alt = new QGroupBox("Alt Modes", this);
   auto* alt_grid = new QGridLayout(alt);
-  alt_grid->setVerticalSpacing(2);
   for (uint32_t m = 0; m < kAltModesShown; ++m) {
     auto* name = new QLineEdit(alt);
     name->setMaxLength(static_cast<int>(settings::kNameSize) - 1);
@@ -129,7 +127,7 @@ void OptionsDialog::buildControls() {
     alt_names_[m] = name;
     alt_patterns_[m] = pattern;
   }
-  upper->addWidget(alt, 2);
+  upper->addWidget(alt, 3);
 
   auto* middle = new QHBoxLayout;
   top->addLayout(middle);

@@ -44,7 +44,7 @@ WelcomeWindow::WelcomeWindow(QWidget* parent) : QDialog(parent) {
   layout->addWidget(later);
   connect(import, &QPushButton::clicked, this, [this] { done(kFirstButton); });
   connect(later, &QPushButton::clicked, this, [this] { done(kSecondButton); });
-  setMinimumWidth(460);
+  setMinimumWidth(560);
 }
 
 void WelcomeWindow::reject() { done(kSecondButton); }
