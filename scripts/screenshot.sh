@@ -26,6 +26,8 @@ mkdir -p "$data"
 "$build/tunora-cli" demo "$tmp/Music" >/dev/null
 for album in "$tmp"/Music/*/*/; do cp ui/qt/assets/tunora-256.png "$album/Cover.png"; done
 "$build/tunora-cli" table create-song "$data/Tunora.mbf" >/dev/null
+# A settings file: no first run, so no welcome dialog waits for a click.
+"$build/tunora-cli" settings defaults --db "$data/Tunora.mbf" "$data/dTunora.dat"
 "$build/tunora-cli" import --db "$data/Tunora.mbf" "$tmp/Music/" >/dev/null
 
 exec 3>"$tmp/display"
