@@ -31,6 +31,7 @@ int runDefaults(const Args& args) {
   if (!readSettingsArgument(args.positional()[0], true, s, error)) return fail(error);
   resetAll(s);
   resetRatingValues(s);
+  if (const auto db = args.option("--db")) s.setText(settings::kDatabasePath, *db);
   const Status status = writeSettingsFile(args.positional()[0], s);
   return status.ok() ? 0 : fail(status.message());
 }
@@ -85,9 +86,10 @@ int runShow(const Args& args) {
 
 std::vector<Command> appCommands() {
   return {
-      {{"settings", "defaults"}, "PATH",
-       "write a settings file as a first run leaves it (full reset, \"Default\" rating values)",
-       {}, runDefaults},
+      {{"settings", "defaults"}, "[--db LIBRARY] PATH",
+       "write a settings file as a first run leaves it (full reset, \"Default\" rating values; "
+       "--db: the library's path)",
+       {"--db"}, runDefaults},
       {{"settings", "show"}, "[--bytes] PATH",
        "print every named field of a settings file as one JSON object, with its version check",
        {}, runShow},

@@ -109,6 +109,7 @@ bool ListBuilder::drawUntilPick(const DrawRules& rules) {
         return elapsed < 3000 ? std::min(build_time, kMaxBuildTime - 100) + 100 : build_time;
       });
       memory_.miss_count = 0;
+      pick_balance_.store(memory_.pick_balance);
       if (filler_pick_mode_) {
         words_.build_request.store(2);
       } else {

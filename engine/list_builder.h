@@ -88,6 +88,8 @@ class ListBuilder {
   void setFillerPickMode(bool on) { filler_pick_mode_ = on; }
   // "Work Pos" of the Internals window.
   int32_t stage() const { return stage_.load(); }
+  // The pick balance after the latest pick, for the Internals window (any thread).
+  int32_t pickBalance() const { return pick_balance_.load(); }
   // 1 while a pass runs (the status bar shows the building state), 2 while a pass ends after a
   // failed opening.
   int32_t busy() const { return busy_.load(); }
@@ -117,6 +119,7 @@ class ListBuilder {
   std::atomic<int32_t> append_busy_{0};
   std::atomic<int32_t> message_flag_{0};
   std::atomic<int32_t> stage_{0};
+  std::atomic<int32_t> pick_balance_{50};
   bool filler_pick_mode_ = false;
 };
 

@@ -8,32 +8,10 @@ cd "$(dirname "$0")/.."
 out="${1:-docs/screenshot.png}"
 case "$out" in /*) ;; *) out="$(pwd)/$out" ;; esac
 build="$(cd "${BUILD_DIR:-build}" && pwd)"
-tmp=$(mktemp -d)
-xvfb_pid=""
-pid=""
-cleanup() {
-  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-export HOME="$tmp" XDG_DATA_HOME="$tmp/data" XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/run"
-export TUNORA_AUDIO_SINK="fakesink sync=true" TUNORA_TRACE=1
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-data="$XDG_DATA_HOME/Pellan/Tunora"
-mkdir -p "$data"
-"$build/tunora-cli" demo "$tmp/Music" >/dev/null
-for album in "$tmp"/Music/*/*/; do cp ui/qt/assets/tunora-256.png "$album/Cover.png"; done
-"$build/tunora-cli" table create-song "$data/Tunora.mbf" >/dev/null
-"$build/tunora-cli" import --db "$data/Tunora.mbf" "$tmp/Music/" >/dev/null
-
-exec 3>"$tmp/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$tmp/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+# shellcheck source=tests/support/desktop_session.sh
+source "tests/support/desktop_session.sh"
+make_library "$tmp/Music" ui/qt/assets/tunora-256.png
+start_xvfb
 
 "$build/tunora" s 2>"$tmp/trace.log" &
 pid=$!

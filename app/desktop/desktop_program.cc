@@ -180,7 +180,8 @@ int runDesktopProgram(int argc, char** argv) {
   program.status().setRefresher(ui::statusRefresher(status_parts, show));
   desktop.setRefreshStatus([&program] { program.status().refresh(); });
   desktop.setDialogSources(ui::qt::DialogSources{env, program.library(), program.threads(),
-                                                 program.builder(), program.stateSwitcher()});
+                                                 program.builder(), program.stateSwitcher(),
+                                                 program.buffering()});
   desktop.setSongCount([&program] { return program.library().table().liveCount(); });
 
   cover_loader = std::make_unique<ui::CoverLoader>(

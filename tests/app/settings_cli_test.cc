@@ -71,6 +71,13 @@ TEST(SettingsCliTest, DefaultsWriteTheFirstRunRecord) {
   EXPECT_EQ(bytes[8 + 2354], 0xE8);    // TargetValue 1000 = 0x3E8
   EXPECT_EQ(bytes[8 + 2354 + 1], 0x03);
   EXPECT_EQ(bytes[8 + 2358], 16);      // DefaultImport
+
+  // --db names the library, as a first run's start-up does.
+  ASSERT_EQ(run("defaults", {"--db", "/music/Tunora.mbf", dir.file("e.dat")}), 0);
+  const std::vector<uint8_t> with_db = testing::readBytes(dir.file("e.dat"));
+  ASSERT_EQ(with_db.size(), 7008u);
+  EXPECT_EQ(std::string(with_db.begin() + 8 + 32, with_db.begin() + 8 + 32 + 18),
+            std::string("/music/Tunora.mbf\0", 18));
 }
 
 }  // namespace

@@ -174,6 +174,8 @@ TEST_F(ListBuilderTest, PicksAverageAtLeastRatingFive) {
   }
   EXPECT_GE(total, 5 * 200);
   EXPECT_EQ(builder_.memory().pick_balance, 50 + total - 5 * 200);
+  // What the Internals window shows.
+  EXPECT_EQ(builder_.pickBalance(), builder_.memory().pick_balance);
 }
 
 }  // namespace

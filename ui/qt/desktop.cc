@@ -26,6 +26,7 @@
 #include "ui/qt/text.h"
 #include "ui/qt/toolbar_images.h"
 #include "ui/qt/video_widget.h"
+#include "ui/qt/welcome_dialog.h"
 #include "ui/qt/mpris/mpris_service.h"
 #include "ui/qt/mpris/song_notifier.h"
 #include "ui/qt/window_bridge.h"
@@ -87,7 +88,7 @@ struct Desktop::Impl {
   QString program_dir;
   QIcon icon;
   QtMessageDialog dialog;
-  NoWelcomeDialog welcome;  // the welcome dialog comes with the options dialogs
+  QtWelcomeDialog welcome;
   LogindPowerOff power_off;
   CoverPicture cover;
   std::vector<QIcon> toolbar_images;
@@ -143,6 +144,8 @@ void Desktop::createWindow(const DesktopWindowParts& parts) {
       parts.window_state, impl_->dialog,           impl_->cover,    impl_->toolbar_images,
       impl_->icon,        parts.start_state_switch};
   impl_->window = new MainWindow(std::move(window_parts));
+  // "Import music now" in the welcome dialog: the request waits for the executor's first run.
+  impl_->welcome.postImportRequest(parts.lock);
   impl_->window->applySavedPlacement();
   impl_->dialog.setParentWidget(impl_->window);
   impl_->frames->setWidget(impl_->window->videoWidget());

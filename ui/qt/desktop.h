@@ -60,7 +60,7 @@ class Desktop {
   Desktop& operator=(const Desktop&) = delete;
 
   MessageDialog& dialog();
-  // Start-up's welcome dialog (it comes with the options dialogs; until then it shows nothing).
+  // Start-up's welcome dialog; its "Import music now" becomes request 13 when the window is made.
   WelcomeDialog& welcome();
   PowerControl& powerOff();
   VideoFrameConsumer& videoFrames();

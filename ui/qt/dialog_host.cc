@@ -1,6 +1,7 @@
 // The main window's dialogs.
 #include "ui/qt/dialog_host.h"
 
+#include "ui/qt/options_dialog.h"
 #include "ui/qt/search_window.h"
 #include "ui/qt/song_details_dialog.h"
 #include "ui/search_session.h"
@@ -25,6 +26,8 @@ void DialogHost::notAvailable(const char* what) {
 
 bool DialogHost::dialogOpen(WindowDialog dialog) const {
   switch (dialog) {
+    case WindowDialog::kOptions:
+      return options_ != nullptr && options_->isVisible();
     case WindowDialog::kSearch:
       return search_ && search_->open();
     case WindowDialog::kSongDetails:
@@ -59,7 +62,14 @@ void DialogHost::openDatabaseDialog() {
 // ---- Options and Internals ----
 
 void DialogHost::openOptionsDialog() {
-  notAvailable("The Options dialog");
+  if (options_ != nullptr) {
+    options_->raise();
+    options_->activateWindow();
+    return;
+  }
+  options_ = new OptionsDialog(*this, parent_);
+  options_->setAttribute(Qt::WA_DeleteOnClose);
+  options_->show();
 }
 
 // ---- Song details ----
@@ -80,6 +90,8 @@ void DialogHost::closeAll() {
   if (song_details_ != nullptr) song_details_->reject();
   // Deleted now, not later: its workers post nothing from here on.
   if (song_details_ != nullptr) delete song_details_.data();
+  // Closing as "Cancel": nothing is stored.
+  if (options_ != nullptr) options_->reject();
 }
 
 }  // namespace tunora::ui::qt

@@ -15,6 +15,7 @@
 
 namespace tunora::ui::qt {
 
+class OptionsDialog;
 class SearchWindow;
 class SongDetailsDialog;
 
@@ -54,6 +55,9 @@ class DialogHost {
 
   // ---- Song details: one dialog at a time ----
   QPointer<SongDetailsDialog> song_details_;
+
+  // ---- The Options dialog ----
+  QPointer<OptionsDialog> options_;
 };
 
 }  // namespace tunora::ui::qt

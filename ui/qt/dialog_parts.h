@@ -11,7 +11,10 @@
 #include "engine/state_switch.h"
 #include "engine/status_message.h"
 #include "engine/thread_set.h"
+#include "engine/update_queue.h"
+#include "engine/update_writer.h"
 #include "engine/window_channel.h"
+#include "network/buffering.h"
 #include "network/library_opening.h"
 #include "player/player_state.h"
 #include "settings/settings.h"
@@ -27,6 +30,8 @@ struct DialogSources {
   engine::ThreadSet& threads;
   engine::ListBuilder& builder;
   engine::StateSwitcher& state_switcher;
+  // The song buffering (the options dialog's "Buffer").
+  network::Buffering& buffering;
 };
 
 // Everything a dialog may use.
@@ -45,6 +50,10 @@ struct DialogParts {
   MessageDialog& dialog;
   // The main window's command channel (any thread).
   engine::WindowChannel& channel;
+  // The options and internals dialogs: the song buffering, the update writer and its queue.
+  network::Buffering& buffering;
+  engine::UpdateWriter& writer;
+  const engine::UpdateQueue& queue;
 };
 
 }  // namespace tunora::ui::qt

@@ -419,7 +419,8 @@ void MainWindow::setDialogSources(const DialogSources& sources) {
   dialogs_ = std::make_unique<DialogHost>(
       DialogParts{sources.env, p_.lock, p_.settings, sources.library, p_.play_list, p_.status,
                   p_.player, p_.context, sources.threads, sources.builder,
-                  sources.state_switcher, p_.dialog, *channel_},
+                  sources.state_switcher, p_.dialog, *channel_, sources.buffering, p_.writer,
+                  p_.queue},
       *this, this);
 }
 

@@ -26,6 +26,8 @@ data="$XDG_DATA_HOME/Pellan/Tunora"
 mkdir -p "$data"
 "$build/tunora-cli" demo "$tmp/demo" >/dev/null
 "$build/tunora-cli" table create-song "$data/Tunora.mbf" >/dev/null
+# A settings file: no first run, so no welcome dialog waits for a click.
+"$build/tunora-cli" settings defaults --db "$data/Tunora.mbf" "$data/dTunora.dat"
 "$build/tunora-cli" import --db "$data/Tunora.mbf" "$tmp/demo/" | grep -q "Import Complete"
 
 exec 3>"$tmp/display"

@@ -6,34 +6,10 @@
 # Usage: filler_program_test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
-tmp=$(mktemp -d)
-xvfb_pid=""
-pid=""
-cleanup() {
-  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- trace"; tail -20 "$tmp/trace.log" 2>/dev/null; exit 1; }
-
-export HOME="$tmp" XDG_DATA_HOME="$tmp/data" XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/run"
-export TUNORA_TRACE=1
-mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-data="$XDG_DATA_HOME/Pellan/Tunora"
-mkdir -p "$data"
-"$build/tunora-cli" demo "$tmp/demo" >/dev/null
-"$build/tunora-cli" table create-song "$data/Tunora.mbf" >/dev/null
-"$build/tunora-cli" import --db "$data/Tunora.mbf" "$tmp/demo/" | grep -q "Import Complete"
-
-# A virtual X server on a free display.
-exec 3>"$tmp/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
-[ -s "$tmp/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$tmp/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+# shellcheck source=tests/support/desktop_session.sh
+source "$(dirname "$0")/../../support/desktop_session.sh"
+make_library "$tmp/demo"
+start_xvfb
 
 # The main window's menu item starts the program with the argument "\f".
 "$build/tunora" '\f' 2>"$tmp/trace.log" &

@@ -22,6 +22,7 @@
 #include "tests/support/fake_env.h"
 #include "tests/support/scripted_message_dialog.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/qt/dialog_test_parts.h"
 #include "tests/ui/qt/qt_test_support.h"
 #include "ui/command_numbers.h"
 #include "ui/qt/cover_picture.h"
@@ -52,8 +53,7 @@ class SearchWindowTest : public ::testing::Test {
                                     program_.status(), player_, program_.context(),
                                     program_.updateWriter(), program_.updateQueue(), state_,
                                     dialog_, cover_, std::vector<QIcon>{}, QIcon(), nullptr});
-    window_->setDialogSources(DialogSources{env_, program_.library(), program_.threads(),
-                                            program_.builder(), program_.stateSwitcher()});
+    window_->setDialogSources(dialogSourcesOf(program_, env_));
     window_->resize(800, 600);
     window_->show();
     program_.attachWindow(&window_->channel());

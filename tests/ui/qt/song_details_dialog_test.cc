@@ -26,6 +26,7 @@
 #include "tests/support/fake_env.h"
 #include "tests/support/scripted_message_dialog.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/qt/dialog_test_parts.h"
 #include "tests/ui/qt/qt_test_support.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/qt/dialog_host.h"
@@ -54,10 +55,7 @@ class SongDetailsDialogTest : public ::testing::Test {
     window_.resize(300, 200);
     window_.show();
     host_ = std::make_unique<DialogHost>(
-        DialogParts{env_, program_.lock(), program_.settings(), program_.library(),
-                    program_.playList(), program_.status(), player_, program_.context(),
-                    program_.threads(), program_.builder(), program_.stateSwitcher(), dialog_,
-                    channel_},
+        dialogPartsOf(program_, env_, player_, dialog_, channel_),
         actions_, &window_);
   }
   ~SongDetailsDialogTest() override {

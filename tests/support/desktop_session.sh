@@ -1,0 +1,46 @@
+# Sourced by the scripts that run the real tunora on a virtual X server (Xvfb): a private home,
+# data and runtime folder under a temporary folder, a silent audio sink, tracing on, and on exit
+# the program (whose process id the script keeps in `pid`) and the server killed and the folder
+# removed. The sourcing script sets `build` (the build folder) first.
+tmp=$(mktemp -d)
+xvfb_pid=""
+pid=""
+session_cleanup() {
+  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$tmp"
+}
+trap session_cleanup EXIT
+fail() { echo "FAIL: $*"; echo "--- trace"; tail -20 "$tmp/trace.log" 2>/dev/null; exit 1; }
+
+export HOME="$tmp" XDG_DATA_HOME="$tmp/data" XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/run"
+export TUNORA_AUDIO_SINK="fakesink sync=true" TUNORA_TRACE=1
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+data="$XDG_DATA_HOME/Pellan/Tunora"
+mkdir -p "$data"
+
+# make_library FOLDER [COVER]: the 30 demo songs written into FOLDER (each album folder given
+# COVER as its "Cover.png" when named) and imported into the library, and the settings file of an
+# installation already set up, so that no welcome dialog waits for a click.
+make_library() {
+  "$build/tunora-cli" demo "$1" >/dev/null
+  if [ -n "${2:-}" ]; then
+    for album in "$1"/*/*/; do cp "$2" "$album/Cover.png"; done
+  fi
+  "$build/tunora-cli" table create-song "$data/Tunora.mbf" >/dev/null
+  "$build/tunora-cli" import --db "$data/Tunora.mbf" "$1/" | grep -q "Import Complete" ||
+    fail "the import failed"
+  "$build/tunora-cli" settings defaults --db "$data/Tunora.mbf" "$data/dTunora.dat" >/dev/null
+}
+
+# start_xvfb: a virtual X server on a free display, named in DISPLAY.
+start_xvfb() {
+  exec 3>"$tmp/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+  [ -s "$tmp/display" ] || fail "Xvfb did not start"
+  DISPLAY=":$(head -1 "$tmp/display")"
+  export DISPLAY
+  unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+}

@@ -1,0 +1,240 @@
+// The Options and Internals dialogs' forms: every edited setting read and stored back, the "All"
+// rule, "Network" off turning "Buffer" off, what "OK" asks of the buffering, "Reset", the two
+// presets of the rating values and the read-only internals.
+#include "ui/options_form.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "network/buffering.h"
+#include "settings/settings_defaults.h"
+#include "ui/dialog_number.h"
+#include "ui/internals_form.h"
+
+namespace tunora::ui {
+namespace {
+
+using settings::kCurrentState;
+
+// Settings with every edited field away from its default.
+Settings unusualSettings() {
+  Settings s;
+  resetAll(s);
+  resetRatingValues(s);
+  for (uint32_t u = 0; u < settings::kUsers; ++u)
+    s.setText(settings::kUserName, u, "User" + std::to_string(u));
+  for (uint32_t m = 1; m <= 9; ++m) {
+    s.setText(settings::kAltName, m, "Alt" + std::to_string(m));
+    s.setText(settings::kAltPattern, m - 1, std::to_string(m) + "0");
+  }
+  s.set(settings::kPlayAll, 1);
+  s.set(settings::kPlayMp3, 0);
+  s.set(settings::kPlayWmv, 0);
+  s.set(settings::kListSize, 42);
+  s.set(kCurrentState, 3);
+  s.set(settings::kStateNaughtyLimit, 3, 2);
+  s.set(settings::kStateMinRating, 3, 7);
+  s.set(settings::kStateNoArtRep, 3, 0);
+  s.set(settings::kStateHistory, 3, 1);
+  for (const CheckOption& option : kMiscOptions) s.set(option.field, 1 - s.get(option.field));
+  s.set(settings::kNetwork, 1);
+  s.set(settings::kBuffer, 1);
+  return s;
+}
+
+TEST(OptionsFormTest, ShowsTheSettingsAndStoresThemBackUnchanged) {
+  const Settings original = unusualSettings();
+  const OptionsForm form = readOptionsForm(original);
+  EXPECT_EQ(form.user_names[9], "User9");
+  EXPECT_EQ(form.alt_names[0], "Alt1");   // alt mode 1's name
+  EXPECT_EQ(form.alt_patterns[8], "90");  // alt mode 9's pattern, slot 8
+  EXPECT_EQ(form.state_names[3], "Kids");
+  EXPECT_EQ(form.current_state, 3);
+  EXPECT_EQ(form.per_state_owner, 3);
+  EXPECT_EQ(form.per_state.naughty_limit, 2);
+  EXPECT_EQ(form.per_state.min_rating, 7);
+  EXPECT_EQ(form.per_state.no_art_rep, 0);
+  EXPECT_EQ(form.per_state.history, 1);
+  EXPECT_EQ(form.prepare, "42");
+  EXPECT_TRUE(form.play_all);
+  EXPECT_FALSE(form.file_types[1]);  // MP3
+  EXPECT_TRUE(form.misc[kNetworkBox]);
+
+  // Every field the dialog shows goes back where it came from.
+  Settings changed = original;
+  OptionsForm other = readOptionsForm([] {
+    Settings d;
+    resetAll(d);
+    return d;
+  }());
+  other.per_state_owner = 3;
+  (void)storeOptionsForm(other, changed, network::kBuffered);
+  ASSERT_FALSE(changed == original);
+  (void)storeOptionsForm(form, changed, network::kBuffered);
+  EXPECT_TRUE(changed == original);
+}
+
+TEST(OptionsFormTest, OkWithNetworkOffTurnsBufferOffAndAsksTheBufferingToFollow) {
+  Settings s = unusualSettings();
+  OptionsForm form = readOptionsForm(s);
+  form.misc[kNetworkBox] = false;
+  form.misc[kBufferBox] = true;
+  EXPECT_EQ(storeOptionsForm(form, s, network::kBuffered), BufferFollowUp::kRestart);
+  EXPECT_EQ(s.get(settings::kBuffer), 0);
+  EXPECT_EQ(s.get(settings::kNetwork), 0);
+
+  form.misc[kNetworkBox] = true;
+  EXPECT_EQ(storeOptionsForm(form, s, network::kBufferOff), BufferFollowUp::kSetUp);
+  EXPECT_EQ(s.get(settings::kBuffer), 1);
+
+  // The follow-up by buffer state and the stored "Buffer".
+  EXPECT_EQ(bufferFollowUp(network::kBufferOff, false), BufferFollowUp::kNone);
+  EXPECT_EQ(bufferFollowUp(network::kBuffered, true), BufferFollowUp::kNone);
+  EXPECT_EQ(bufferFollowUp(network::kBufferFailed, false), BufferFollowUp::kRestart);
+  EXPECT_EQ(bufferFollowUp(network::kUnbuffered, false), BufferFollowUp::kRestart);
+  // A pass running is left to finish.
+  EXPECT_EQ(bufferFollowUp(network::kBuffering, false), BufferFollowUp::kNone);
+}
+
+TEST(OptionsFormTest, PerStateControlsGoToTheStateThatOwnsThemAndPrepareMustBeANumber) {
+  Settings s = unusualSettings();
+  OptionsForm form = readOptionsForm(s);
+  // A switch to state 5 showed state 5's values meanwhile.
+  form.per_state_owner = 5;
+  form.per_state = {1, 4, 1, 0};
+  form.prepare = "abc";
+  (void)storeOptionsForm(form, s, network::kBufferOff);
+  EXPECT_EQ(s.get(settings::kStateMinRating, 5), 4);
+  EXPECT_EQ(s.get(settings::kStateNaughtyLimit, 5), 1);
+  EXPECT_EQ(s.get(settings::kStateMinRating, 3), 7);  // state 3 untouched
+  EXPECT_EQ(s.get(settings::kListSize), 42);          // kept
+  form.prepare = " 250 ";
+  (void)storeOptionsForm(form, s, network::kBufferOff);
+  EXPECT_EQ(s.get(settings::kListSize), 250);
+
+  // Damaged per-state values show as the nearest combo entry.
+  s.set(settings::kStateMinRating, 3, 99);
+  s.set(settings::kStateNaughtyLimit, 3, -4);
+  const OptionsForm shown = readOptionsForm(s);
+  EXPECT_EQ(shown.per_state.min_rating, 10);
+  EXPECT_EQ(shown.per_state.naughty_limit, 0);
+}
+
+TEST(OptionsFormTest, AllGreysTheTypeBoxes) {
+  EXPECT_FALSE(fileTypesEnabled(true));
+  EXPECT_TRUE(fileTypesEnabled(false));
+  std::string labels;
+  for (const CheckOption& option : kFileTypeOptions) labels += std::string(option.label) + " ";
+  EXPECT_EQ(labels, "AVI MP3 MPEG WAV MIDI WMA WMV ASF ");
+  EXPECT_STREQ(kMiscOptions[kNetworkBox].label, "Network");
+  EXPECT_STREQ(kMiscOptions[kBufferBox].label, "Buffer");
+  EXPECT_STREQ(kMiscOptions[kOnTopBox].label, "On Top");
+}
+
+TEST(OptionsFormTest, ResetRestoresTheDefaultsButKeepsTheStateAndTheRatingValues) {
+  Settings s = unusualSettings();
+  alternateRatingValues(s);
+  s.setText(settings::kDatabasePath, "/music/Tunora.mbf");
+  EXPECT_EQ(resetOptions(s), 3);
+  EXPECT_EQ(s.get(kCurrentState), 3);
+  EXPECT_EQ(s.text(settings::kUserName, 0), "One");
+  EXPECT_EQ(s.text(settings::kAltPattern, 8), "135");
+  EXPECT_EQ(s.get(settings::kListSize), 100);
+  EXPECT_EQ(s.get(settings::kNetwork), 0);
+  EXPECT_EQ(s.get(settings::kStateMinRating, 3), 0);
+  EXPECT_EQ(s.get(settings::kTargetValue), 2000);
+  EXPECT_EQ(s.text(settings::kDatabasePath), "/music/Tunora.mbf");
+}
+
+TEST(InternalsFormTest, PresetsShowTheirExactValues) {
+  Settings s;
+  alternateRatingValues(s);
+  InternalsForm form = readInternalsForm(s);
+  const std::array<std::string, 10> alternate = {"1",  "4",   "8",   "16",  "32",
+                                                 "64", "128", "256", "512", "1024"};
+  EXPECT_EQ(form.rating_values, alternate);
+  EXPECT_EQ(form.target_value, "2000");
+  EXPECT_EQ(form.default_import, "32");
+  resetRatingValues(s);
+  form = readInternalsForm(s);
+  const std::array<std::string, 10> standard = {"1",  "2",  "4",   "8",   "16",
+                                                "32", "64", "128", "256", "512"};
+  EXPECT_EQ(form.rating_values, standard);
+  EXPECT_EQ(form.target_value, "1000");
+  EXPECT_EQ(form.default_import, "16");
+}
+
+TEST(InternalsFormTest, OkStoresTheEditsAndKeepsWhatIsNotANumber) {
+  Settings s;
+  resetAll(s);
+  resetRatingValues(s);
+  InternalsForm form = readInternalsForm(s);
+  EXPECT_EQ(form.buffer_size, "150");
+  EXPECT_EQ(form.ar_speed, 1);
+  form.rating_values[9] = "600";
+  form.rating_values[2] = "x";
+  form.target_value = "1500";
+  form.default_import = "";
+  form.buffer_size = "80";
+  form.ar_speed = 2;
+  form.lame_check = true;
+  storeInternalsForm(form, s);
+  EXPECT_EQ(s.get(settings::kRatingValue, 9), 600);
+  EXPECT_EQ(s.get(settings::kRatingValue, 2), 4);
+  EXPECT_EQ(s.get(settings::kTargetValue), 1500);
+  EXPECT_EQ(s.get(settings::kDefaultImport), 16);
+  EXPECT_EQ(s.get(settings::kBufferSize), 80);
+  EXPECT_EQ(s.get(settings::kArSpeed), 2);
+  EXPECT_EQ(s.get(settings::kLameCheck), 1);
+  s.set(settings::kArSpeed, 7);
+  EXPECT_EQ(readInternalsForm(s).ar_speed, 2);
+}
+
+TEST(InternalsFormTest, ShownValuesAndTheLockState) {
+  InternalsCounters c;
+  c.build_time = 600;
+  c.current_score = 64;
+  c.queue_length = -1;
+  c.hash_stat = 12;
+  c.lock_request = 0;
+  c.lock_waiters = 0;
+  c.lock_last_released = 34;
+  c.pick_balance = 53;
+  c.build_request = 10;
+  c.builder_stage = 40;
+  c.writer_stage = 1;
+  EXPECT_EQ(internalsShownTexts(c),
+            (std::array<std::string, 8>{"600", "64", "-1", "12", "0, 0, 34", "53", "10", "40, 1"}));
+  c.lock_request = 13;
+  c.lock_waiters = 2;
+  c.lock_grant = 27;
+  c.executor_busy = true;
+  EXPECT_EQ(lockStateText(c), "13, 2, 34 Doing 27 WaitUp");
+
+  engine::SharedWords words;
+  words.request.store(37);
+  words.waiter_count.store(1);
+  words.last_released.store(13);
+  words.grant.store(34);
+  words.build_request.store(1);
+  InternalsCounters read;
+  readLockWords(words, read);
+  EXPECT_EQ(lockStateText(read), "37, 1, 13 Doing 34");
+  EXPECT_EQ(read.build_request, 1);
+}
+
+TEST(DialogNumberTest, AcceptsOnlyWholeNumbersThatFit) {
+  EXPECT_EQ(parseDialogNumber("100"), 100);
+  EXPECT_EQ(parseDialogNumber("  -5 "), -5);
+  EXPECT_EQ(parseDialogNumber("0"), 0);
+  EXPECT_EQ(parseDialogNumber("2147483647"), 2147483647);
+  EXPECT_EQ(parseDialogNumber("2147483648"), std::nullopt);
+  EXPECT_EQ(parseDialogNumber(""), std::nullopt);
+  EXPECT_EQ(parseDialogNumber("-"), std::nullopt);
+  EXPECT_EQ(parseDialogNumber("12a"), std::nullopt);
+  EXPECT_EQ(parseDialogNumber("1 2"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tunora::ui
