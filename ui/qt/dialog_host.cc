@@ -1,6 +1,9 @@
 // The main window's dialogs.
 #include "ui/qt/dialog_host.h"
 
+#include "settings/settings_file.h"
+#include "ui/qt/database_dialog.h"
+
 namespace tunora::ui::qt {
 
 DialogHost::DialogHost(DialogParts parts, WindowActions& actions, QWidget* parent)
@@ -16,7 +19,10 @@ void DialogHost::notAvailable(const char* what) {
   if (parts_.dialog.show(request).button == kSecondButton) parts_.dialog.openReadMe();
 }
 
-bool DialogHost::dialogOpen(WindowDialog) const { return false; }
+bool DialogHost::dialogOpen(WindowDialog dialog) const {
+  if (dialog == WindowDialog::kDatabase) return !database_dialog_.isNull();
+  return false;
+}
 
 // ---- The search window ----
 
@@ -27,7 +33,21 @@ void DialogHost::openSearch(SearchMode, const std::string&) {
 // ---- The Database dialog ----
 
 void DialogHost::openDatabaseDialog() {
-  notAvailable("The Database functions dialog");
+  if (database_dialog_) {
+    database_dialog_->raise();
+    database_dialog_->activateWindow();
+    return;
+  }
+  DatabaseDialogHooks hooks;
+  hooks.save_settings = [&settings = parts_.settings, dir = parts_.context.data_directory] {
+    (void)saveSettings(settings, dir, SaveSources{});
+  };
+  // "Advanced": the Internals dialog, owned by the Database dialog. STUB until that dialog is
+  // in: shows nothing.
+  hooks.open_advanced = [](QWidget* /*owner*/) {};
+  database_dialog_ = new DatabaseDialog(parts_, actions_, std::move(hooks), parent_);
+  database_dialog_->setAttribute(Qt::WA_DeleteOnClose);
+  database_dialog_->show();
 }
 
 // ---- Options and Internals ----
@@ -44,6 +64,8 @@ void DialogHost::openSongDetails(int32_t) {
 
 // ---- All of them ----
 
-void DialogHost::closeAll() {}
+void DialogHost::closeAll() {
+  if (database_dialog_) database_dialog_->close();
+}
 
 }  // namespace tunora::ui::qt

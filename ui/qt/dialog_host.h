@@ -15,6 +15,8 @@
 
 namespace tunora::ui::qt {
 
+class DatabaseDialog;
+
 class DialogHost {
  public:
   // `actions` is the main window (dialogs open one another through it); `parent` its widget.
@@ -44,6 +46,9 @@ class DialogHost {
   WindowActions& actions_;
   QWidget* parent_;
   std::string last_search_text_;
+
+  // The Database dialog (deletes itself when closed).
+  QPointer<DatabaseDialog> database_dialog_;
 };
 
 }  // namespace tunora::ui::qt
