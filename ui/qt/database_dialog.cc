@@ -1,7 +1,6 @@
 // The Database dialog.
 #include "ui/qt/database_dialog.h"
 
-#include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,7 +17,6 @@
 #include "ui/qt/dialog_parts.h"
 #include "ui/window_actions.h"
 
-class QButtonGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
