@@ -1,6 +1,9 @@
 // The main window's dialogs.
 #include "ui/qt/dialog_host.h"
 
+#include "settings/settings_file.h"
+#include "ui/qt/database_dialog.h"
+#include "ui/qt/internals_dialog.h"
 #include "ui/qt/options_dialog.h"
 #include "ui/qt/search_window.h"
 #include "ui/qt/song_details_dialog.h"
@@ -26,6 +29,8 @@ void DialogHost::notAvailable(const char* what) {
 
 bool DialogHost::dialogOpen(WindowDialog dialog) const {
   switch (dialog) {
+    case WindowDialog::kDatabase:
+      return !database_dialog_.isNull();
     case WindowDialog::kOptions:
       return options_ != nullptr && options_->isVisible();
     case WindowDialog::kSearch:
@@ -56,7 +61,20 @@ SearchWindow* DialogHost::searchWindow() const {
 // ---- The Database dialog ----
 
 void DialogHost::openDatabaseDialog() {
-  notAvailable("The Database functions dialog");
+  if (database_dialog_) {
+    database_dialog_->raise();
+    database_dialog_->activateWindow();
+    return;
+  }
+  DatabaseDialogHooks hooks;
+  hooks.save_settings = [&settings = parts_.settings, dir = parts_.context.data_directory] {
+    (void)saveSettings(settings, dir, SaveSources{});
+  };
+  // "Advanced": the Internals dialog, owned by the Database dialog.
+  hooks.open_advanced = [this](QWidget* owner) { (void)openInternalsDialog(*this, owner); };
+  database_dialog_ = new DatabaseDialog(parts_, actions_, std::move(hooks), parent_);
+  database_dialog_->setAttribute(Qt::WA_DeleteOnClose);
+  database_dialog_->show();
 }
 
 // ---- Options and Internals ----
@@ -92,6 +110,7 @@ void DialogHost::closeAll() {
   if (song_details_ != nullptr) delete song_details_.data();
   // Closing as "Cancel": nothing is stored.
   if (options_ != nullptr) options_->reject();
+  if (database_dialog_) database_dialog_->close();
 }
 
 }  // namespace tunora::ui::qt

@@ -15,6 +15,7 @@
 
 namespace tunora::ui::qt {
 
+class DatabaseDialog;
 class OptionsDialog;
 class SearchWindow;
 class SongDetailsDialog;
@@ -58,6 +59,9 @@ class DialogHost {
 
   // ---- The Options dialog ----
   QPointer<OptionsDialog> options_;
+
+  // The Database dialog (deletes itself when closed).
+  QPointer<DatabaseDialog> database_dialog_;
 };
 
 }  // namespace tunora::ui::qt
