@@ -16,6 +16,7 @@
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "tests/support/clock_driver.h"
+#include "tests/support/stored_fields.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_fixture.h"
 
@@ -63,20 +64,10 @@ class SongDetailsWorkTest : public tunora::testing::UiTest {
 
   // Reads one field of the library file as it is now.
   std::string text(int32_t slot, int32_t column) {
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    if (!table.open().ok()) return "<closed>";
-    std::string value = table.readText(slot, column).value_or("<none>");
-    table.close();
-    return value;
+    return tunora::testing::storedText(path_, slot, column);
   }
   uint32_t number(int32_t slot, int32_t column) {
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    if (!table.open().ok()) return 0xFFFFFFFF;
-    const uint32_t value = table.readInt(slot, column).value_or(0xFFFFFFFF);
-    table.close();
-    return value;
+    return tunora::testing::storedNumber(path_, slot, column);
   }
   int32_t status(int32_t slot) {
     marlbase::TableHandle table;

@@ -32,6 +32,7 @@
 #include "settings/settings_file.h"
 #include "settings/settings_upgrade.h"
 #include "ui/qt/text.h"
+#include "ui/qt/window_look.h"
 
 namespace tunora::ui::qt {
 
@@ -371,14 +372,7 @@ void FillerWindow::openOutputFolder() {
 }
 
 void FillerWindow::applyOnTop() {
-  const bool on_top = p_.settings.get(settings::kOnTop) != 0;
-  if (testAttribute(Qt::WA_WState_Created) &&
-      windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on_top) {
-    return;
-  }
-  const bool was_visible = isVisible();
-  setWindowFlag(Qt::WindowStaysOnTopHint, on_top);
-  if (was_visible) show();  // changing a window flag hides the window
+  applyStaysOnTop(*this, p_.settings.get(settings::kOnTop) != 0);
 }
 
 void FillerWindow::toggleOnTop() {

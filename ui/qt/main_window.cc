@@ -35,6 +35,7 @@
 #include "ui/qt/play_list_model.h"
 #include "ui/qt/text.h"
 #include "ui/qt/video_widget.h"
+#include "ui/qt/window_look.h"
 #include "ui/toolbar.h"
 #include "ui/tray.h"
 
@@ -148,17 +149,7 @@ void MainWindow::buildList() {
   model_ = new PlayListModel(p_.play_list, this);
   list_ = new QTableView(this);
   list_->setModel(model_);
-  list_->setAccessibleName("Play list");
-  list_->setShowGrid(true);
-  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  list_->setWordWrap(false);
-  list_->setTextElideMode(Qt::ElideRight);
-  list_->verticalHeader()->hide();
-  list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 4);
-  list_->horizontalHeader()->setStretchLastSection(false);
-  list_->horizontalHeader()->setHighlightSections(false);
+  setUpRowList(*list_, "Play list");
   for (int column = 0; column < engine::kPlayListColumns; ++column) {
     int width = p_.settings.get(settings::kColumnWidth, static_cast<uint32_t>(column));
     if (width < kMinimumColumnWidth || width > kMaximumColumnWidth) width = kDefaultColumnWidth;
@@ -364,15 +355,7 @@ void MainWindow::refreshTrayTip() {
       fromBytes(trayTip(p_.lock.words().playing.load() != 0, p_.player.current().title)));
 }
 
-void MainWindow::applyOnTop(bool on_top) {
-  if (testAttribute(Qt::WA_WState_Created) &&
-      windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on_top) {
-    return;
-  }
-  const bool was_visible = isVisible();
-  setWindowFlag(Qt::WindowStaysOnTopHint, on_top);
-  if (was_visible) show();  // changing a window flag hides the window
-}
+void MainWindow::applyOnTop(bool on_top) { applyStaysOnTop(*this, on_top); }
 
 // ---- Placement ----
 

@@ -16,6 +16,7 @@
 #include "ui/put_at_top.h"
 #include "ui/qt/dialog_host.h"
 #include "ui/qt/text.h"
+#include "ui/qt/window_look.h"
 #include "ui/search_session.h"
 
 namespace tunora::ui::qt {
@@ -119,17 +120,7 @@ SearchWindow::SearchWindow(DialogHost& host, SearchMode mode, const std::string&
   model_ = new SearchRowModel(this);
   list_ = new QTableView(this);
   list_->setModel(model_);
-  list_->setAccessibleName("Search results");
-  list_->setShowGrid(true);
-  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  list_->setWordWrap(false);
-  list_->setTextElideMode(Qt::ElideRight);
-  list_->verticalHeader()->hide();
-  list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 4);
-  list_->horizontalHeader()->setStretchLastSection(false);
-  list_->horizontalHeader()->setHighlightSections(false);
+  setUpRowList(*list_, "Search results");
   list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   for (int column = 0; column < kSearchColumns; ++column) {
     list_->setColumnWidth(column, kSearchColumnWidths[static_cast<size_t>(column)]);

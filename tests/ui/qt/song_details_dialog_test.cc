@@ -24,6 +24,7 @@
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "tests/support/fake_env.h"
+#include "tests/support/stored_fields.h"
 #include "tests/support/scripted_message_dialog.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/qt/dialog_test_parts.h"
@@ -82,20 +83,10 @@ class SongDetailsDialogTest : public ::testing::Test {
     table.close();
   }
   std::string storedText(int32_t slot, int32_t column) {
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    if (!table.open().ok()) return "<closed>";
-    std::string value = table.readText(slot, column).value_or("<none>");
-    table.close();
-    return value;
+    return tunora::testing::storedText(path_, slot, column);
   }
   uint32_t storedNumber(int32_t slot, int32_t column) {
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    if (!table.open().ok()) return 0xFFFFFFFF;
-    const uint32_t value = table.readInt(slot, column).value_or(0xFFFFFFFF);
-    table.close();
-    return value;
+    return tunora::testing::storedNumber(path_, slot, column);
   }
 
   // One pass of the program's side: a waiting request gets its grant, and virtual time moves
