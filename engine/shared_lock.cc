@@ -90,6 +90,43 @@ int32_t SharedLock::tryPostRequest(int32_t code, int32_t parameter) {
   return 1;
 }
 
+int32_t SharedLock::postOrDefer(int32_t code, int32_t parameter) {
+  if (tryPostRequest(code, parameter) == 1) return 1;
+  if (words_.stopping.load() != 0 || isQuitCode(words_.request.load())) return -1;
+  std::lock_guard lock(deferred_mu_);
+  deferred_ = {code, parameter,
+               env_.nowMillis() + static_cast<uint64_t>(kDeferredPatience.count())};
+  return 0;
+}
+
+void SharedLock::postDeferred() {
+  Deferred kept;
+  {
+    std::lock_guard lock(deferred_mu_);
+    if (deferred_.code == 0) return;
+    if (words_.stopping.load() != 0 || isQuitCode(words_.request.load()) ||
+        env_.nowMillis() > deferred_.until) {
+      deferred_ = {};
+      return;
+    }
+    if (words_.request.load() != 0) return;
+    kept = deferred_;
+  }
+  // Posted without the kept request's mutex held (the guard may sleep): it is cleared only when
+  // the window has not kept a newer one meanwhile.
+  if (tryPostRequest(kept.code, kept.parameter) != 1) return;
+  std::lock_guard lock(deferred_mu_);
+  if (deferred_.code == kept.code && deferred_.parameter == kept.parameter &&
+      deferred_.until == kept.until) {
+    deferred_ = {};
+  }
+}
+
+bool SharedLock::hasDeferred() const {
+  std::lock_guard lock(deferred_mu_);
+  return deferred_.code != 0;
+}
+
 Grant SharedLock::requestAndWait(int32_t code, int32_t parameter, int32_t patience) {
   if (words_.stopping.load() != 0) return {};
   if (claimGrant(code, false)) return Grant(this, code);

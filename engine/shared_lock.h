@@ -10,7 +10,9 @@
 // patience x 8 ms, requestAndWait in 100 ms steps. Every method may be called from any thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <mutex>
 
 #include "engine/shared_words.h"
 #include "util/env.h"
@@ -18,6 +20,10 @@
 namespace tunora::engine {
 
 class SharedLock;
+
+// How long the window's kept request may wait for the request word: as long as a poster of
+// patience 10 would wait (20 sleeps of 80 ms) before giving up.
+inline constexpr std::chrono::milliseconds kDeferredPatience{1600};
 
 // A held grant (or none). Move-only; releases the grant when it goes out of scope.
 class Grant {
@@ -70,6 +76,19 @@ class SharedLock {
   // -1 when refused.
   int32_t tryPostRequest(int32_t code, int32_t parameter);
 
+  // The window's requests: as tryPostRequest, but a request that finds the lock busy (another
+  // request waiting, its own code granted, the spin guard taken) is kept instead of dropped, so
+  // a click that comes while a worker's request waits is not lost. One is kept at a time (a
+  // later one replaces it); the supervisor posts it on a tick when the request word is free
+  // (postDeferred) and drops it once it is kDeferredPatience old or a quit begins. Never waits
+  // beyond tryPostRequest's few guard steps. 1 posted, 0 kept, -1 refused (stopping, a quit
+  // under way).
+  int32_t postOrDefer(int32_t code, int32_t parameter);
+  // The supervisor's tick: posts the kept request when the request word is free.
+  void postDeferred();
+  // Whether a request is kept.
+  bool hasDeferred() const;
+
   // Posts a worker's request and waits until the executor hands it the grant. An empty Grant
   // when the request could not be posted, was taken over by another, was dropped, or (patience
   // above 4) was not granted within 50 waits of 100 ms. With patience above 10 and the lock busy,
@@ -99,6 +118,14 @@ class SharedLock {
 
   SharedWords& words_;
   Env& env_;
+  // The window's kept request (postOrDefer); code 0 when none.
+  struct Deferred {
+    int32_t code = 0;
+    int32_t parameter = 0;
+    uint64_t until = 0;  // Env time after which it is dropped
+  };
+  mutable std::mutex deferred_mu_;
+  Deferred deferred_;  // guarded by deferred_mu_
 };
 
 }  // namespace tunora::engine

@@ -37,7 +37,7 @@ bool Supervisor::start() {
 
 std::chrono::milliseconds Supervisor::tickLength() const {
   const SharedWords& words = lock_.words();
-  bool waiting = words.request.load() != 0 && words.grant.load() == 0;
+  bool waiting = (words.request.load() != 0 || lock_.hasDeferred()) && words.grant.load() == 0;
   return waiting && words.playing.load() != 0 ? kShortTick : kTick;
 }
 
@@ -55,6 +55,7 @@ bool Supervisor::tick() {
   (void)watchdogTick(words, lock_.env(), stale_checks_);
   countDown(words.user_digit_counter);
   countDown(words.alt_digit_counter);
+  lock_.postDeferred();  // the window's request that found the lock busy
 
   int32_t request = words.request.load();
   if (request != 0 && words.executor_busy.load() == 0 && words.grant.load() == 0) {

@@ -19,9 +19,10 @@ constexpr int32_t kStates = 10;
 
 bool CommandDispatcher::playing() const { return p_.lock.words().playing.load() != 0; }
 
-// The window never waits for the lock: a request that finds it busy is dropped.
+// The window never waits for the lock: a request that finds it busy is kept and posted by the
+// supervisor once the lock is free.
 void CommandDispatcher::request(int32_t code, int32_t parameter) {
-  (void)p_.lock.tryPostRequest(code, parameter);
+  (void)p_.lock.postOrDefer(code, parameter);
 }
 
 void CommandDispatcher::play() {

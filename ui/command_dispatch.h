@@ -4,8 +4,8 @@
 // the window through WindowActions. Runs on the window thread; never waits for the database.
 //
 // Effects in short (P = player request word, B = build-request word, "request n" = the shared
-// lock's tryPostRequest(n, 0) unless said otherwise: posted when the lock's request word is
-// free, else dropped at once, so the window thread never waits):
+// lock's postOrDefer(n, 0) unless said otherwise: posted when the lock's request word is free,
+// else kept for the supervisor to post once it is, so the window thread never waits):
 //   1 not playing: B := 10 when the list is empty and B is 0 or above 1000; P := 1; minimize
 //     with "AutoMini"; play button image 12.  Playing: P := 2.
 //   2 P := 3.  3 P := 7.  4 P := 8.  5 playing: P := 4.  5250 P := 8.
@@ -81,7 +81,7 @@ class CommandDispatcher {
   void closeRequested();
 
   // A double click on play-list row k (0 = top): request 3 with parameter k (the executor drops
-  // the k rows above it and plays it). Dropped when the lock is busy.
+  // the k rows above it and plays it). Kept for later when the lock is busy.
   void rowDoubleClicked(int32_t row);
 
   // The position slider moved to p (0..1000): when no player request and no seek is pending,

@@ -137,6 +137,64 @@ TEST_F(SharedLockTest, TryPostRequestNeverWaitsForABusyLock) {
   EXPECT_EQ(lock_.tryPostRequest(kCodeRemoveRow, 1), -1);
 }
 
+TEST_F(SharedLockTest, WindowRequestThatFindsTheLockBusyIsKeptAndPostedLater) {
+  // Free: posted at once.
+  EXPECT_EQ(lock_.postOrDefer(kCodeRemoveRow, 1), 1);
+  EXPECT_FALSE(lock_.hasDeferred());
+  words_.request.store(0);
+
+  // A worker's request waits: kept, without the clock moving; a later click replaces it.
+  words_.request.store(kCodeDetailsLoader);
+  const uint64_t start = env_.nowMillis();
+  EXPECT_EQ(lock_.postOrDefer(kCodeDropRowsAndPlay, 2), 0);
+  EXPECT_EQ(lock_.postOrDefer(kCodeDropRowsAndPlay, 4), 0);
+  EXPECT_EQ(env_.nowMillis(), start);
+  EXPECT_TRUE(lock_.hasDeferred());
+  lock_.postDeferred();  // still taken: kept
+  EXPECT_EQ(words_.request.load(), kCodeDetailsLoader);
+  EXPECT_TRUE(lock_.hasDeferred());
+  words_.request.store(0);
+  words_.grant.store(kCodeDetailsLoader);  // handed over: the request word is free
+  lock_.postDeferred();
+  EXPECT_EQ(words_.request.load(), kCodeDropRowsAndPlay);
+  EXPECT_EQ(words_.request_parameter.load(), 4);
+  EXPECT_FALSE(lock_.hasDeferred());
+  words_.request.store(0);
+  words_.grant.store(0);
+
+  // Its own code granted (the first click's work runs): kept until that is done.
+  words_.grant.store(kCodeDropRowsAndPlay);
+  EXPECT_EQ(lock_.postOrDefer(kCodeDropRowsAndPlay, 1), 0);
+  lock_.postDeferred();
+  EXPECT_EQ(words_.request.load(), 0);
+  words_.grant.store(0);
+  lock_.postDeferred();
+  EXPECT_EQ(words_.request.load(), kCodeDropRowsAndPlay);
+  words_.request.store(0);
+
+  // Too old: dropped.
+  words_.request.store(kCodeChecksumPass);
+  EXPECT_EQ(lock_.postOrDefer(kCodeRemoveRow, 0), 0);
+  env_.advance(kDeferredPatience + milliseconds(1));
+  words_.request.store(0);
+  lock_.postDeferred();
+  EXPECT_EQ(words_.request.load(), 0);
+  EXPECT_FALSE(lock_.hasDeferred());
+
+  // A quit: refused, and one kept before is dropped.
+  words_.request.store(kCodeChecksumPass);
+  EXPECT_EQ(lock_.postOrDefer(kCodeRemoveRow, 0), 0);
+  words_.request.store(kQuitRequested);
+  EXPECT_EQ(lock_.postOrDefer(kCodeRemoveRow, 0), -1);
+  lock_.postDeferred();
+  EXPECT_FALSE(lock_.hasDeferred());
+  EXPECT_EQ(words_.request.load(), kQuitRequested);
+  words_.request.store(0);
+  words_.stopping.store(1);
+  EXPECT_EQ(lock_.postOrDefer(kCodeRemoveRow, 0), -1);
+  EXPECT_FALSE(lock_.hasDeferred());
+}
+
 TEST_F(SharedLockTest, QuitTakesTheRequestWordOverFromAWaitingWorker) {
   bool granted = true;
   EnvThread builder(env_,

@@ -2,6 +2,8 @@
 // workers it starts.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "engine/lock_codes.h"
 #include "tests/engine/program_fixture.h"
 
@@ -100,6 +102,24 @@ TEST_F(SupervisorTest, StartsAtMostOneWorkerPerTickWhilePlaying) {
   EXPECT_EQ(links_runs.load(), before);
   words().grant.store(0);
   words().grant_holder_live.store(0);
+  words().playing.store(0);
+}
+
+TEST_F(SupervisorTest, PostsTheWindowsKeptRequestOnceTheLockIsFree) {
+  std::atomic<int32_t> done{-1};
+  program_.executor().setHandler(kCodeDropRowsAndPlay, [&](int32_t k) { done.store(k); });
+  words().request.store(kCodeDetailsLoader);
+  ASSERT_EQ(program_.lock().postOrDefer(kCodeDropRowsAndPlay, 2), 0);
+  words().playing.store(1);
+  EXPECT_EQ(supervisor().tickLength(), milliseconds(50));  // a request waits
+  words().request.store(0);  // the worker's request went
+  EXPECT_EQ(supervisor().tickLength(), milliseconds(50));  // the kept one waits
+  ASSERT_TRUE(supervisor().tick());  // posts it and starts the executor
+  ASSERT_TRUE(driveUntil(env_, [&] { return done.load() == 2; }));
+  ASSERT_TRUE(driveUntil(env_, [&] { return program_.threads().running() == 0; }));
+  EXPECT_FALSE(program_.lock().hasDeferred());
+  EXPECT_EQ(words().request.load(), 0);
+  EXPECT_EQ(words().grant.load(), 0);
   words().playing.store(0);
 }
 

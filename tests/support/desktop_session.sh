@@ -1,12 +1,15 @@
 # Sourced by the scripts that run the real tunora on a virtual X server (Xvfb): a private home,
 # data and runtime folder under a temporary folder, a silent audio sink, tracing on, and on exit
-# the program (whose process id the script keeps in `pid`) and the server killed and the folder
-# removed. The sourcing script sets `build` (the build folder) first.
+# the program (whose process id the script keeps in `pid`), a helper process of the test (in
+# `aux_pid`) and the server killed and the folder removed. The sourcing script sets `build` (the
+# build folder) first.
 tmp=$(mktemp -d)
 xvfb_pid=""
 pid=""
+aux_pid=""
 session_cleanup() {
   [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
+  [ -n "$aux_pid" ] && kill "$aux_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$tmp"
 }

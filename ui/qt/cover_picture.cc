@@ -23,16 +23,24 @@ PictureDecoder::Size CoverPicture::load(const CoverSource& source) {
   }
   if (image.isNull()) return {};
   const Size size{image.width(), image.height()};
+  if (art_) (void)art_->write(image);
   std::lock_guard lock(mu_);
   picture_ = std::move(image);
   return size;
 }
 
 void CoverPicture::release() {
+  if (art_) art_->clear();
   QImage old;
   std::lock_guard lock(mu_);
   std::swap(old, picture_);
 }
+
+void CoverPicture::keepArtFile(const std::string& folder) {
+  if (!folder.empty()) art_ = std::make_unique<CoverArtFile>(folder);
+}
+
+std::string CoverPicture::artPath() const { return art_ ? art_->path() : std::string(); }
 
 QImage CoverPicture::picture() const {
   std::lock_guard lock(mu_);

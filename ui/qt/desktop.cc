@@ -154,14 +154,15 @@ void Desktop::createWindow(const DesktopWindowParts& parts) {
   Settings* settings = &parts.settings;
   impl_->settings = settings;
   impl_->bridge->setOnTopSetting([settings] { return settings->get(settings::kOnTop) != 0; });
-  impl_->media_control = std::make_unique<WindowMediaControl>(*impl_->window, parts.lock,
-                                                              parts.player, parts.settings);
+  impl_->media_control = std::make_unique<WindowMediaControl>(
+      *impl_->window, parts.lock, parts.player, parts.settings, &impl_->cover);
   impl_->mpris = MprisService::start(*impl_->media_control);
   if (QDBusConnection::sessionBus().isConnected() &&
       notificationsWanted(parts.context.data_directory)) {
     impl_->notifier = std::make_unique<SongNotifier>();
   }
   if (impl_->mpris || impl_->notifier) {
+    impl_->cover.keepArtFile(coverArtFolder());  // the picture for the desktop
     // Song changes, pauses and ratings reach the desktop within a second.
     impl_->mpris_refresh = new QTimer(impl_->window);
     QObject::connect(impl_->mpris_refresh, &QTimer::timeout, impl_->window, [this] {

@@ -7,6 +7,7 @@
 #include "settings/settings_fields.h"
 #include "ui/command_numbers.h"
 #include "ui/paint_list.h"
+#include "ui/qt/cover_picture.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/text.h"
 
@@ -54,6 +55,7 @@ TrackInfo WindowMediaControl::track() const {
   info.artist = fromBytes(song.artist).toStdString();
   info.album = fromBytes(song.album).toStdString();
   info.path = path;  // the file system's bytes
+  if (cover_ != nullptr) info.art_path = cover_->artPath();
   info.length_us = player_.length.load() * 1000;
   std::array<int32_t, 10> values{};
   for (uint32_t k = 0; k < values.size(); ++k) values[k] = settings_.get(settings::kRatingValue, k);

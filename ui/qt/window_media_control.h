@@ -12,13 +12,15 @@
 
 namespace tunora::ui::qt {
 
+class CoverPicture;
 class MainWindow;
 
 class WindowMediaControl : public MediaPlayerControl {
  public:
+  // `cover` (may be null) gives the track's picture: the file of the cover the window shows.
   WindowMediaControl(MainWindow& window, engine::SharedLock& lock, player::PlayerState& player,
-                     const Settings& settings)
-      : window_(window), lock_(lock), player_(player), settings_(settings) {}
+                     const Settings& settings, const CoverPicture* cover = nullptr)
+      : window_(window), lock_(lock), player_(player), settings_(settings), cover_(cover) {}
 
   void raise() override;
   void quit() override;
@@ -40,6 +42,7 @@ class WindowMediaControl : public MediaPlayerControl {
   engine::SharedLock& lock_;
   player::PlayerState& player_;
   const Settings& settings_;
+  const CoverPicture* cover_;
   mutable std::string last_path_;
   mutable int64_t track_id_ = 0;
 };

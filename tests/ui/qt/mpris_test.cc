@@ -13,7 +13,9 @@
 #include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QDomDocument>
+#include <cstdio>
 #include <functional>
+#include <string>
 
 #include "tests/support/temp_dir.h"
 #include "ui/qt/mpris/mpris_service.h"
@@ -251,15 +253,22 @@ class FakeNotifications : public QDBusVirtualObject {
     QMetaObject::invokeMethod(this, [this, message, connection, a] {
       shown.append({a.value(1).toUInt(), a.value(3).toString(), a.value(4).toString(),
                     qdbus_cast<QVariantMap>(a.value(6))});
+      if (log != nullptr) {
+        const Shown& last = shown.back();
+        std::fprintf(log, "Notify\t%u\t%s\t%s\n", last.replaces, qPrintable(last.summary),
+                     qPrintable(last.hints.value("image-path").toString()));
+        std::fflush(log);
+      }
       QDBusConnection(connection).send(message.createReply(QVariant::fromValue(++next_id)));
     });
     return true;
   }
   QList<Shown> shown;
   uint32_t next_id = 40;
+  std::FILE* log = nullptr;  // each Notify as a line, when set
 };
 
-TEST(SongNotifierTest, OneNotificationPerSongChangeEachReplacingTheLast) {
+TEST(SongNotifierTest, OneNotificationPerSongChangeAndAgainWhenItsPictureComes) {
   QDBusConnection service_bus =
       QDBusConnection::connectToBus(QDBusConnection::SessionBus, "notifications");
   ASSERT_TRUE(service_bus.isConnected()) << "run under dbus-run-session";
@@ -285,15 +294,28 @@ TEST(SongNotifierTest, OneNotificationPerSongChangeEachReplacingTheLast) {
     track.art_path.clear();
     notifier.update(track);
     ASSERT_TRUE(spinUntil([&] { return service.shown.size() >= 2; }));
+    ASSERT_TRUE(spinUntil([&] { return notifier.lastId() == 42; }));
+    // The second song's picture is found a moment later: its notification again, with it.
+    track.art_path = "/run/tunora/cover 7.png";
+    notifier.update(track);
+    ASSERT_TRUE(spinUntil([&] { return service.shown.size() >= 3; }));
+    notifier.update(track);  // nothing new
+    track.art_path.clear();  // the picture goes while the song plays: nothing
+    notifier.update(track);
+    ASSERT_TRUE(spinUntil([&] { return notifier.lastId() == 43; }));
   }
-  ASSERT_EQ(service.shown.size(), 2);
+  ASSERT_EQ(service.shown.size(), 3);
   EXPECT_EQ(service.shown[0].summary, "First");
   EXPECT_EQ(service.shown[0].replaces, 0u);
   EXPECT_EQ(service.shown[0].body, "Artist — Album");
-  EXPECT_EQ(service.shown[0].hints.value("image-path").toString(), "/music/Cover.jpg");
+  EXPECT_EQ(service.shown[0].hints.value("image-path").toString(), "file:///music/Cover.jpg");
   EXPECT_EQ(service.shown[1].summary, "Second");
   EXPECT_EQ(service.shown[1].replaces, 41u);
   EXPECT_FALSE(service.shown[1].hints.contains("image-path"));
+  EXPECT_EQ(service.shown[2].summary, "Second");
+  EXPECT_EQ(service.shown[2].replaces, 42u);
+  EXPECT_EQ(service.shown[2].hints.value("image-path").toString(),
+            "file:///run/tunora/cover%207.png");
   service_bus.unregisterService("org.freedesktop.Notifications");
   service_bus.unregisterObject("/org/freedesktop/Notifications");
   QDBusConnection::disconnectFromBus("notifications");
@@ -311,8 +333,27 @@ TEST(SongNotifierTest, NotifyFileTurnsThemOff) {
 }  // namespace
 }  // namespace tunora::ui::qt
 
+// "mpris_tests --serve-notifications LOG": the mocked notification service alone, on the session
+// bus until killed, writing "Notify<TAB>replaces<TAB>summary<TAB>image-path" lines to LOG (for
+// the desktop program's end-to-end test).
+int serveNotifications(const char* log_path) {
+  std::FILE* log = std::fopen(log_path, "a");
+  if (log == nullptr) return 2;
+  tunora::ui::qt::FakeNotifications service;
+  service.log = log;
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.registerVirtualObject("/org/freedesktop/Notifications", &service) ||
+      !bus.registerService("org.freedesktop.Notifications")) {
+    return 2;
+  }
+  return QCoreApplication::exec();
+}
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  if (argc == 3 && std::string(argv[1]) == "--serve-notifications") {
+    return serveNotifications(argv[2]);
+  }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

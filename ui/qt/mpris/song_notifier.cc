@@ -6,6 +6,7 @@
 #include <QDBusPendingReply>
 #include <QFile>
 #include <QStringList>
+#include <QUrl>
 #include <QVariantMap>
 
 namespace tunora::ui::qt {
@@ -19,9 +20,14 @@ bool notificationsWanted(const std::string& data_dir) {
 SongNotifier::SongNotifier(QDBusConnection bus) : bus_(std::move(bus)) {}
 
 void SongNotifier::update(const TrackInfo& track) {
-  if (track.id == shown_track_) return;
+  const bool same_song = track.id == shown_track_;
+  if (same_song && (track.id == 0 || track.art_path == shown_art_)) return;
   shown_track_ = track.id;
+  shown_art_ = track.art_path;
   if (track.id == 0 || !bus_.isConnected()) return;
+  // The picture comes a moment after the song: the song's notification is shown again with it.
+  // A picture that goes while the song plays leaves the notification as it is.
+  if (same_song && track.art_path.empty()) return;
   QString body = QString::fromStdString(track.artist);
   if (!track.album.empty()) {
     body +=
@@ -29,7 +35,9 @@ void SongNotifier::update(const TrackInfo& track) {
   }
   QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("org.pellan.Tunora")}};
   if (!track.art_path.empty()) {
-    hints.insert(QStringLiteral("image-path"), QString::fromStdString(track.art_path));
+    hints.insert(QStringLiteral("image-path"),
+                 QUrl::fromLocalFile(QString::fromLocal8Bit(track.art_path))
+                     .toString(QUrl::FullyEncoded));
   }
   QDBusMessage call = QDBusMessage::createMethodCall(
       QStringLiteral("org.freedesktop.Notifications"),

@@ -1,0 +1,115 @@
+// The cover picture as a file for the desktop: each picture the window gets is written as a PNG
+// under a new name, the previous one goes, dropping the picture removes the file and so does
+// the end; leftovers of copies that no longer run are swept. The media controls' track names the
+// file. And where the folder is.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/support/temp_dir.h"
+#include "ui/qt/cover_art_file.h"
+#include "ui/qt/cover_picture.h"
+
+namespace tunora::ui::qt {
+namespace {
+
+std::string firstBytes(const std::string& path, size_t count) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes(count, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(count));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
+}
+
+// A picture file made here with Qt's writer, in a plain format the decoder reads.
+std::string pictureFile(const testing::TempDir& dir, const std::string& name, int width,
+                        int height, QColor color) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(color);
+  const std::string path = dir.file(name);
+  EXPECT_TRUE(image.save(QString::fromStdString(path), "BMP"));
+  return path;
+}
+
+TEST(CoverArtFileTest, EachPictureGetsANewFileAndTheOldOnesGo) {
+  testing::TempDir songs;
+  testing::TempDir run;
+  const std::string folder = run.folder() + "tunora/";
+  // A leftover of a copy that no longer runs (no such process), and a file that is not ours.
+  std::filesystem::create_directories(folder);
+  testing::writeText(folder + "cover-999999999-3.png", "old");
+  testing::writeText(folder + "notes.txt", "keep");
+  std::string first;
+  {
+    CoverPicture cover;
+    cover.keepArtFile(folder);
+    EXPECT_EQ(cover.artPath(), "");
+    const auto size =
+        cover.load({CoverSource::Kind::kFile, pictureFile(songs, "Cover.bmp", 40, 30, Qt::red)});
+    EXPECT_EQ(size.width, 40);
+    first = cover.artPath();
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first.rfind(folder, 0), 0u) << first;
+    EXPECT_EQ(firstBytes(first, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    const QImage written(QString::fromStdString(first));
+    EXPECT_EQ(written.size(), QSize(40, 30));
+    EXPECT_EQ(QColor(written.pixel(5, 5)), QColor(Qt::red));
+    EXPECT_FALSE(std::filesystem::exists(folder + "cover-999999999-3.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "notes.txt"));
+    EXPECT_EQ(std::filesystem::status(folder).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+
+    // A big picture, for the next song: a new name, scaled down; the first file is gone.
+    cover.release();
+    EXPECT_EQ(cover.artPath(), "");
+    EXPECT_FALSE(std::filesystem::exists(first));
+    cover.load({CoverSource::Kind::kFile, pictureFile(songs, "Big.bmp", 1600, 800, Qt::blue)});
+    const std::string second = cover.artPath();
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(second, first);
+    EXPECT_EQ(QImage(QString::fromStdString(second)).size(), QSize(512, 256));
+    // Loaded again without a release (another view of the same song): replaced as well.
+    cover.load({CoverSource::Kind::kFile, pictureFile(songs, "Disc.bmp", 20, 20, Qt::green)});
+    const std::string third = cover.artPath();
+    EXPECT_NE(third, second);
+    EXPECT_FALSE(std::filesystem::exists(second));
+    EXPECT_TRUE(std::filesystem::exists(third));
+    // A picture that does not decode keeps the shown one.
+    testing::writeText(songs.file("Broken.jpg"), "not a picture");
+    EXPECT_EQ(cover.load({CoverSource::Kind::kFile, songs.file("Broken.jpg")}).width, 0);
+    EXPECT_EQ(cover.artPath(), third);
+    first = third;
+  }
+  // The end removes the last file.
+  EXPECT_FALSE(std::filesystem::exists(first));
+  EXPECT_TRUE(std::filesystem::exists(folder + "notes.txt"));
+
+  // Without a folder nothing is written.
+  CoverPicture plain;
+  plain.load({CoverSource::Kind::kFile, pictureFile(songs, "Cover2.bmp", 10, 10, Qt::red)});
+  EXPECT_EQ(plain.artPath(), "");
+  // A folder that cannot be made: no file, and the picture itself still loads.
+  testing::writeText(run.file("blocker"), "x");
+  CoverArtFile blocked(run.file("blocker") + "/tunora/");
+  EXPECT_EQ(blocked.write(QImage(8, 8, QImage::Format_RGB32)), "");
+  EXPECT_EQ(blocked.path(), "");
+}
+
+TEST(CoverArtFileTest, TheFolderIsTheRuntimeDirectoryElseTheCache) {
+  testing::TempDir run;
+  const std::string runtime = run.folder() + "run";
+  std::filesystem::create_directories(runtime);
+  EXPECT_EQ(coverArtFolder(runtime.c_str(), "/c", "/h"), runtime + "/tunora/");
+  EXPECT_EQ(coverArtFolder((runtime + "-missing").c_str(), "/c", "/h"), "/c/tunora/");
+  EXPECT_EQ(coverArtFolder(nullptr, nullptr, "/h"), "/h/.cache/tunora/");
+  EXPECT_EQ(coverArtFolder("", "relative", "/h"), "/h/.cache/tunora/");
+  EXPECT_EQ(coverArtFolder(nullptr, nullptr, nullptr), "");
+}
+
+}  // namespace
+}  // namespace tunora::ui::qt
