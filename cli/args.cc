@@ -2,6 +2,8 @@
 #include "cli/args.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 
 namespace tunora::cli {
 
@@ -56,6 +58,17 @@ std::optional<std::string> Args::option(const std::string& name) const {
     if (it->first == name) return it->second;
   }
   return std::nullopt;
+}
+
+bool parseNumber(const std::optional<std::string>& text, int64_t low, int64_t high,
+                 int64_t& value) {
+  if (!text) return true;
+  char* end = nullptr;
+  errno = 0;
+  const long long n = std::strtoll(text->c_str(), &end, 10);
+  if (text->empty() || *end != '\0' || errno == ERANGE || n < low || n > high) return false;
+  value = n;
+  return true;
 }
 
 }  // namespace tunora::cli

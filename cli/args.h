@@ -2,6 +2,7 @@
 // ("--columns 2,12" or "--columns=2,12") and positional arguments.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,5 +30,10 @@ class Args {
   std::vector<std::string> positional_;
   std::string error_;
 };
+
+// An option's decimal value into `value` when it lies in [low, high]; true also when the option
+// is absent (`value` then keeps its default). False for text that is no number or out of range.
+bool parseNumber(const std::optional<std::string>& text, int64_t low, int64_t high,
+                 int64_t& value);
 
 }  // namespace tunora::cli

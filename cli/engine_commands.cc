@@ -30,16 +30,6 @@ namespace {
 // keeping every song out.
 constexpr int kMaxPassesWithoutPick = 100;
 
-bool parseNumber(const std::optional<std::string>& text, int64_t low, int64_t high,
-                 int64_t& value) {
-  if (!text) return true;
-  char* end = nullptr;
-  const long long n = std::strtoll(text->c_str(), &end, 10);
-  if (text->empty() || *end != '\0' || n < low || n > high) return false;
-  value = n;
-  return true;
-}
-
 // The songs of a library as its users count them: the live records after the blank one in
 // slot 0.
 int32_t songCount(marlbase::TableHandle& table) {

@@ -27,16 +27,6 @@ int usage(const std::string& message) {
   return kExitUsage;
 }
 
-bool parseNumber(const std::optional<std::string>& text, int64_t low, int64_t high,
-                 int64_t& value) {
-  if (!text) return true;
-  char* end = nullptr;
-  const long long n = std::strtoll(text->c_str(), &end, 10);
-  if (text->empty() || *end != '\0' || n < low || n > high) return false;
-  value = n;
-  return true;
-}
-
 std::string folderOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
