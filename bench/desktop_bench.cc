@@ -1,5 +1,5 @@
 // Desktop benchmark: the real tunora on a 100,000-song library (generated as builder_bench makes
-// it). Measures the time from starting the process to the window's first paint, the longest
+// it). Measures the time from starting the process to the window's first painted frame, the longest
 // stall of the window's event loop while the builder fills the list, and the largest anonymous
 // memory (RssAnon) of the process. Needs a display (run it under xvfb-run) and tunora built
 // beside it. Usage: desktop_bench [songs]

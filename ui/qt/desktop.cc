@@ -254,38 +254,43 @@ int64_t monotonicMillis() {
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-// Notes the window's first paint.
+// Notes that the window has received its first paint event.
 class FirstPaintProbe final : public QObject {
  public:
-  using QObject::QObject;
+  FirstPaintProbe(QObject* parent, std::shared_ptr<bool> painted)
+      : QObject(parent), painted_(std::move(painted)) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint && !seen_) {
-      seen_ = true;
-      std::fprintf(stderr, "tunora: first paint at %lld ms\n",
-                   static_cast<long long>(monotonicMillis()));
+    if (event->type() == QEvent::Paint) {
+      *painted_ = true;
       watched->removeEventFilter(this);
     }
     return false;
   }
 
  private:
-  bool seen_ = false;
+  std::shared_ptr<bool> painted_;
 };
 
 }  // namespace
 
 void Desktop::traceTiming() {
   if (impl_->window == nullptr) return;
-  impl_->window->installEventFilter(new FirstPaintProbe(impl_->window));
-  // A 5 ms timer: the longest gap between its ticks, less 5 ms, is the longest stall.
+  auto painted = std::make_shared<bool>(false);
+  impl_->window->installEventFilter(new FirstPaintProbe(impl_->window, painted));
+  // A 5 ms timer. Its first tick after the window's first paint event comes when that first
+  // frame is done: the window is on screen then. From there on, the longest gap between its
+  // ticks, less 5 ms, is the longest stall of the loop.
   auto* timer = new QTimer(&impl_->app);
   auto* clock = new QElapsedTimer;
   auto longest = std::make_shared<int64_t>(0);
-  QObject::connect(timer, &QTimer::timeout, &impl_->app, [clock, longest] {
-    if (clock->isValid())
+  QObject::connect(timer, &QTimer::timeout, &impl_->app, [clock, longest, painted] {
+    if (clock->isValid()) {
       *longest = std::max<int64_t>(*longest, clock->restart() - 5);
-    else
-      clock->start();  // from the loop's first tick on
+    } else if (*painted) {
+      std::fprintf(stderr, "tunora: first paint at %lld ms\n",
+                   static_cast<long long>(monotonicMillis()));
+      clock->start();
+    }
   });
   QObject::connect(&impl_->app, &QCoreApplication::aboutToQuit, &impl_->app, [clock, longest] {
     std::fprintf(stderr, "tunora: longest event-loop stall %lld ms\n",

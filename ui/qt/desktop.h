@@ -96,8 +96,9 @@ class Desktop {
   void setOnSessionEnd(std::function<void()> on_session_end);
   // SIGTERM, SIGINT and SIGHUP close the window as its close button does.
   void closeOnTerminationSignals();
-  // Prints to stderr the monotonic clock's time (CLOCK_MONOTONIC, ms) of the window's first paint
-  // and, when the loop ends, the longest stall of the event loop (for benchmarks and tests).
+  // Prints to stderr the monotonic clock's time (CLOCK_MONOTONIC, ms) when the window's first
+  // frame is painted and, when the loop ends, the longest stall of the event loop after it (for
+  // benchmarks and tests).
   void traceTiming();
   // Runs the event loop until the window is destroyed. Returns 0.
   int run();
