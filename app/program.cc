@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "engine/lock_codes.h"
+#include "util/thread_priority.h"
 
 namespace tunora {
 
@@ -79,7 +80,10 @@ void Program::DialogSlot::set(ui::MessageDialog* dialog) {
 bool Program::startBuilder() {
   builder_.memory().last_added_path = context_.last_added_path;
   builder_.setDataDirectory(context_.data_directory);
-  return threads_.start([this] { builder_.runThread(); });
+  return threads_.start([this] {
+    lowerThisThreadPriority(5);
+    builder_.runThread();
+  });
 }
 
 void Program::setShutdownAfterBuild(std::function<void()> start) {
