@@ -4,10 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
 #include "engine/lock_codes.h"
 #include "media/playlist_file.h"
 #include "network/library_opening.h"
 #include "tests/engine/builder_fixture.h"
+#include "tests/engine/plain_builder.h"
+#include "tests/marlbase/plain_table.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -176,6 +183,64 @@ TEST_F(ListBuilderTest, PicksAverageAtLeastRatingFive) {
   EXPECT_EQ(builder_.memory().pick_balance, 50 + total - 5 * 200);
   // What the Internals window shows.
   EXPECT_EQ(builder_.pickBalance(), builder_.memory().pick_balance);
+}
+
+// Filler pick mode (the media filler's passes): each pass that picks leaves the build word at 2
+// and adds no row; a pass without a pick does not raise the miss count. The picks, the settings
+// and the table bytes are those of the plain draw run pass by pass the same way.
+TEST_F(ListBuilderTest, FillerPickModeGivesThePlainDrawsPicks) {
+  std::mt19937 rng(3);
+  auto songs = plainSongs(300);
+  for (auto& s : songs) {
+    s.score = 1u << (rng() % 11);
+    s.credit = static_cast<uint32_t>(rng() % 1600);
+    s.artist = "Artist " + std::to_string(rng() % 30);
+  }
+  makeLibrary(songs);
+  settings_.set(settings::kStateNaughtyLimit, 0, 2);
+  settings_.set(settings::kStateMinRating, 0, 10);
+  settings_.set(settings::kStateHistory, 0, 1);
+  settings_.set(settings::kBuildTime, 50);
+  auto plain = marlbase::testing::PlainTable::fromImage(tunora::testing::readBytes(path_), true);
+  Settings plain_settings = settings_;
+  BuilderMemory plain_memory;
+  SeededRandomSource plain_random(7);
+
+  builder_.setFillerPickMode(true);
+  std::vector<std::string> picks, plain_picks;
+  for (int pass_number = 0; pass_number < 60; ++pass_number) {
+    words_.build_request.store(kBuildNow);
+    pass();
+    EXPECT_EQ(play_list_.size(), 0);
+    if (words_.build_request.load() == 2) {
+      picks.push_back(builder_.memory().last_picked_path);
+      builder_.memory().last_added_path = builder_.memory().last_picked_path;
+    }
+
+    // The same pass written plainly: draws until a pick or past the budget; the clock stands
+    // still, so every pick raises the budget by 100.
+    const DrawRules rules = DrawRules::forCurrentState(plain_settings, plain_memory.miss_count);
+    for (int64_t attempts = 0;; ++attempts) {
+      int32_t slot = -1;
+      if (testing::plainDrawOnce(plain, plain_settings, plain_memory, rules, plain_random, &slot) ==
+          DrawOutcome::kPicked) {
+        const int32_t budget = plain_settings.get(settings::kBuildTime);
+        plain_settings.set(settings::kBuildTime, std::min(budget, kMaxBuildTime - 100) + 100);
+        plain_memory.miss_count = 0;
+        plain_memory.last_added_path = plain_memory.last_picked_path;
+        plain_picks.push_back(plain_memory.last_picked_path);
+        break;
+      }
+      if (attempts > std::min(plain_settings.get(settings::kBuildTime), kMaxBuildTime)) break;
+    }
+    ASSERT_EQ(picks, plain_picks) << "pass " << pass_number;
+  }
+  EXPECT_GT(picks.size(), 10u);
+  EXPECT_LT(picks.size(), 50u);  // passes without a pick too
+  EXPECT_EQ(builder_.memory().miss_count, plain_memory.miss_count);
+  EXPECT_EQ(builder_.memory().pick_balance, plain_memory.pick_balance);
+  EXPECT_TRUE(settings_ == plain_settings);
+  EXPECT_EQ(tunora::testing::readBytes(path_), plain.image());
 }
 
 }  // namespace

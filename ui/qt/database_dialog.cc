@@ -406,7 +406,7 @@ std::optional<DbInputs> DatabaseDialog::gatherInputs(DbFunction function) {
       request.message = maintenance::kStartFromPrompt;
       request.first_button = kOkButton;
       request.second_button = kCancelButton;
-      request.text = "0";
+      request.text.push_back('0');  // (assigning "0" trips a false -Wrestrict of g++ 12 at -O3)
       const MessageResult answer = parts_.dialog.show(request);
       // Cancelled: the walk starts at the first live record (the result line says so).
       if (answer.button == kFirstButton) inputs.start_text = answer.text;
