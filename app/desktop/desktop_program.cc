@@ -66,7 +66,10 @@ int runDesktopProgram(int argc, char** argv) {
   inputs.dialog = &desktop.dialog();
   inputs.welcome = &desktop.welcome();
   inputs.library = &program.library();
-  switch (startUp(inputs, program.context(), program.settings())) {
+  const StartUpOutcome outcome = startUp(inputs, program.context(), program.settings());
+  // A termination signal during start-up: its dialogs were closed, and nothing more starts.
+  if (desktop.terminationRequested()) return 1;
+  switch (outcome) {
     case StartUpOutcome::kRunMainWindow:
       break;
     case StartUpOutcome::kRunFiller:

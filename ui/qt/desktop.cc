@@ -98,6 +98,10 @@ struct Desktop::Impl {
   std::function<void()> on_destroy;
   std::function<void()> on_session_end;
   QSocketNotifier* signal_notifier = nullptr;
+  // Set by closeOnTerminationSignals: from then on a termination signal closes the window.
+  bool signals_close_window = false;
+  // A termination signal came during start-up.
+  bool terminated = false;
   Settings* settings = nullptr;
   // The desktop's media controls on the session bus (none without a bus).
   std::unique_ptr<WindowMediaControl> media_control;
@@ -115,6 +119,7 @@ Desktop::Desktop(int& argc, char** argv, const std::string& program_directory)
                    [this](QSessionManager&) {
                      if (impl_->on_session_end) impl_->on_session_end();
                    });
+  watchTerminationSignals();
 }
 
 Desktop::~Desktop() = default;
@@ -233,18 +238,41 @@ void Desktop::setOnSessionEnd(std::function<void()> on_session_end) {
   impl_->on_session_end = std::move(on_session_end);
 }
 
-void Desktop::closeOnTerminationSignals() {
-  if (impl_->signal_fd < 0 || impl_->signal_notifier != nullptr) return;
+// The termination signals are watched from the start. During start-up (no window yet) one ends
+// the start-up dialogs as their close boxes do, and the program then ends. Once a window exists
+// a signal waits (the notifier is off) until closeOnTerminationSignals says the window is ready
+// to run its close.
+void Desktop::watchTerminationSignals() {
+  if (impl_->signal_fd < 0) return;
   impl_->signal_notifier =
       new QSocketNotifier(impl_->signal_fd, QSocketNotifier::Read, &impl_->app);
   QObject::connect(impl_->signal_notifier, &QSocketNotifier::activated, &impl_->app, [this] {
+    const bool window_up = impl_->window != nullptr || impl_->filler != nullptr;
+    if (window_up && !impl_->signals_close_window) {
+      impl_->signal_notifier->setEnabled(false);
+      return;
+    }
     signalfd_siginfo info;
     while (::read(impl_->signal_fd, &info, sizeof info) == sizeof info) {
+    }
+    if (!window_up) {
+      impl_->terminated = true;
+      impl_->welcome.close();
+      impl_->dialog.close();
+      return;
     }
     if (impl_->window != nullptr) impl_->window->requestClose();
     if (impl_->filler != nullptr) impl_->filler->close();
   });
 }
+
+void Desktop::closeOnTerminationSignals() {
+  if (impl_->signal_notifier == nullptr) return;
+  impl_->signals_close_window = true;
+  impl_->signal_notifier->setEnabled(true);
+}
+
+bool Desktop::terminationRequested() const { return impl_->terminated; }
 
 namespace {
 

@@ -94,8 +94,12 @@ class Desktop {
   void setOnDestroy(std::function<void()> on_destroy);
   // Called when the desktop session ends (the settings are saved then).
   void setOnSessionEnd(std::function<void()> on_session_end);
-  // SIGTERM, SIGINT and SIGHUP close the window as its close button does.
+  // SIGTERM, SIGINT and SIGHUP close the window as its close button does (from this call on;
+  // one that came earlier waits for it).
   void closeOnTerminationSignals();
+  // Whether one of them came during start-up, before any window: start-up's dialogs were closed
+  // as their close boxes close them, and the program is to end.
+  bool terminationRequested() const;
   // Prints to stderr the monotonic clock's time (CLOCK_MONOTONIC, ms) when the window's first
   // frame is painted and, when the loop ends, the longest stall of the event loop after it (for
   // benchmarks and tests).
@@ -114,6 +118,7 @@ class Desktop {
   int runFiller(const FillerWindowParts& parts, bool trace);
 
  private:
+  void watchTerminationSignals();
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

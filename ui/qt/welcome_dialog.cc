@@ -50,8 +50,15 @@ WelcomeWindow::WelcomeWindow(QWidget* parent) : QDialog(parent) {
 void WelcomeWindow::reject() { done(kSecondButton); }
 
 void QtWelcomeDialog::showWelcome(WelcomeMode) {
+  if (closed_) return;
   WelcomeWindow window;
-  if (window.exec() == kFirstButton) import_chosen_ = true;
+  open_ = &window;
+  if (window.exec() == kFirstButton && !closed_) import_chosen_ = true;
+}
+
+void QtWelcomeDialog::close() {
+  closed_ = true;
+  if (open_) open_->reject();
 }
 
 void QtWelcomeDialog::postImportRequest(engine::SharedLock& lock) {

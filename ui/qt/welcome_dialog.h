@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include "engine/shared_lock.h"
 #include "ui/platform/welcome.h"
@@ -34,12 +35,17 @@ class QtWelcomeDialog final : public WelcomeDialog {
   // Shows the dialog modally (the same dialog in both modes).
   void showWelcome(WelcomeMode mode) override;
   bool importChosen() const { return import_chosen_; }
+  // Closes the dialog if it is open (as its close box does) and shows none from now on: the
+  // program is ending (a termination signal during start-up).
+  void close();
   // Once the lock's executor is about to run: posts request 13 when "Import music now" was
   // chosen (once). Never waits.
   void postImportRequest(engine::SharedLock& lock);
 
  private:
   bool import_chosen_ = false;
+  bool closed_ = false;
+  QPointer<QDialog> open_;
 };
 
 }  // namespace tunora::ui::qt
