@@ -47,3 +47,17 @@ start_xvfb() {
   export DISPLAY
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 }
+
+# expect_exit SECONDS STATUS WHAT: the program in `pid` ends within SECONDS of WHAT (a signal, a
+# quit) with exit status STATUS.
+expect_exit() {
+  local ended=0 status=0
+  for _ in $(seq $(($1 * 10))); do
+    kill -0 "$pid" 2>/dev/null || { ended=1; break; }
+    sleep 0.1
+  done
+  [ "$ended" = 1 ] || fail "tunora did not end within $1 s of $3"
+  wait "$pid" || status=$?
+  pid=""
+  [ "$status" = "$2" ] || fail "exit status $status"
+}

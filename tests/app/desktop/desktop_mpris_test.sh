@@ -89,16 +89,7 @@ wait_for paused || fail "Pause did not pause"
 
 gdbus call --session --dest $name --object-path $path --method org.mpris.MediaPlayer2.Quit \
   >/dev/null || fail "Quit failed"
-ended=0
-for _ in $(seq 600); do
-  kill -0 "$pid" 2>/dev/null || { ended=1; break; }
-  sleep 0.1
-done
-[ "$ended" = 1 ] || fail "tunora did not end within 60 s of Quit"
-status=0
-wait "$pid" || status=$?
-pid=""
-[ "$status" = 0 ] || fail "exit status $status"
+expect_exit 60 0 "Quit"
 grep -q "Tunora Quiting" "$tmp/trace.log" || fail "the quit was not shown"
 left=$(ls "$XDG_RUNTIME_DIR/tunora/" 2>/dev/null || true)
 [ -z "$left" ] || fail "picture files left after the quit: $left"

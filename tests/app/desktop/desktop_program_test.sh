@@ -24,16 +24,7 @@ done
 grep -q "Tunora Playing" "$tmp/trace.log" || fail "the status never read Tunora Playing"
 
 kill -TERM "$pid"
-ended=0
-for _ in $(seq 600); do
-  kill -0 "$pid" 2>/dev/null || { ended=1; break; }
-  sleep 0.1
-done
-[ "$ended" = 1 ] || fail "tunora did not end within 60 s of the close"
-status=0
-wait "$pid" || status=$?
-pid=""
-[ "$status" = 0 ] || fail "exit status $status"
+expect_exit 60 0 "the close"
 grep -q "Tunora Quiting" "$tmp/trace.log" || fail "the quit was not shown"
 
 # The settings file: "TUNO1401" and the 7000-byte record.

@@ -24,16 +24,7 @@ done
 if grep -q '^tunora: status' "$tmp/trace.log"; then fail "the player's window ran"; fi
 
 kill -TERM "$pid"
-ended=0
-for _ in $(seq 300); do
-  kill -0 "$pid" 2>/dev/null || { ended=1; break; }
-  sleep 0.1
-done
-[ "$ended" = 1 ] || fail "tunora f did not end within 30 s of the signal"
-status=0
-wait "$pid" || status=$?
-pid=""
-[ "$status" = 0 ] || fail "exit status $status"
+expect_exit 30 0 "the signal"
 [ ! -e "$data/dTnFill.dat" ] || fail "the close box saved the filler settings"
 [ ! -e "$data/Local.mbf" ] || fail "the filler made the player's local copy"
 echo "tunora f: showed the filler window and ended on the signal"

@@ -20,15 +20,6 @@ done
 [ "$shown" = 1 ] || fail "the welcome dialog was not shown"
 
 kill -TERM "$pid"
-ended=0
-for _ in $(seq 300); do
-  kill -0 "$pid" 2>/dev/null || { ended=1; break; }
-  sleep 0.1
-done
-[ "$ended" = 1 ] || fail "tunora did not end within 30 s of SIGTERM"
-status=0
-wait "$pid" || status=$?
-pid=""
-[ "$status" = 1 ] || fail "exit status $status"
+expect_exit 30 1 "SIGTERM"
 if grep -q '^tunora: status' "$tmp/trace.log"; then fail "the window ran"; fi
 echo "PASS"
