@@ -18,8 +18,7 @@
 #include "engine/list_builder.h"
 #include "engine/lock_codes.h"
 #include "engine/random_source.h"
-#include "library/song_columns.h"
-#include "library/song_table.h"
+#include "bench/bench_library.h"
 #include "network/library_opening.h"
 #include "settings/settings_defaults.h"
 #include "tests/engine/plain_builder.h"
@@ -33,38 +32,6 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-bool buildLibrary(const std::string& path, uint32_t songs) {
-  marlbase::TableHandle t;
-  if (!createSongTable(t, path)) return false;
-  std::mt19937 rng(11);
-  // Scores as a library that has been rated for a while: mostly the import default (16),
-  // some rated up, some down.
-  const uint32_t kScores[] = {1, 2, 4, 8, 16, 16, 16, 16, 32, 64, 128, 256, 512};
-  t.setBatch(true);
-  for (uint32_t i = 1; i <= songs; ++i) {
-    const int32_t s = t.allocate();
-    if (s < 0) return false;
-    const uint32_t artist = rng() % 8000;
-    (void)t.writeText(s, kColFileName, "/home/user/Music/Artist " + std::to_string(artist) +
-                                           "/Album " + std::to_string(i % 700) + "/" +
-                                           std::to_string(i) + " Song.mp3");
-    (void)t.writeText(s, kColArtist, "Artist " + std::to_string(artist));
-    (void)t.writeText(s, kColTitle, "Song " + std::to_string(i));
-    for (int32_t u = 0; u < kUserCount; ++u) {
-      (void)t.writeInt(s, ratingColumn(u), kScores[rng() % 13]);
-      (void)t.writeInt(s, creditColumn(u), rng() % 1000);
-    }
-    (void)t.writeInt(s, kColFlags, rng() % 10 == 0 ? 1 : 0);
-  }
-  for (uint32_t i = 1; i <= songs; ++i) {
-    if (rng() % 100 < 5) (void)t.setStatus(static_cast<int32_t>(i), 5);
-  }
-  t.setBatch(false);
-  (void)t.setStatus(0, 5);  // the blank record
-  t.close();
-  return true;
 }
 
 Settings benchSettings(const std::string& path) {
@@ -155,7 +122,7 @@ int main(int argc, char** argv) {
   const uint32_t picks = argc > 2 ? static_cast<uint32_t>(std::stoul(argv[2])) : 100;
   const std::string path = "/tmp/tunora-builder-bench-" + std::to_string(songs) + ".mbf";
   std::printf("building a library of %u songs ...\n", songs);
-  if (!buildLibrary(path, songs)) return 1;
+  if (!bench::buildLibrary(path, songs)) return 1;
   const auto pristine_copy = path + ".pristine";
   std::filesystem::copy_file(path, pristine_copy, std::filesystem::copy_options::overwrite_existing);
   sync();  // no write-back of the new files while the builders run

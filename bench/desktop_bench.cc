@@ -18,10 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_library.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
-#include "library/song_columns.h"
-#include "library/song_table.h"
 
 extern char** environ;
 
@@ -33,32 +32,6 @@ int64_t monotonicMillis() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-bool buildLibrary(const std::string& path, uint32_t songs) {
-  marlbase::TableHandle t;
-  if (!createSongTable(t, path)) return false;
-  std::mt19937 rng(11);
-  const uint32_t kScores[] = {1, 2, 4, 8, 16, 16, 16, 16, 32, 64, 128, 256, 512};
-  t.setBatch(true);
-  for (uint32_t i = 1; i <= songs; ++i) {
-    const int32_t s = t.allocate();
-    if (s < 0) return false;
-    const uint32_t artist = rng() % 8000;
-    (void)t.writeText(s, kColFileName,
-                      "/home/user/Music/Artist " + std::to_string(artist) + "/Album " +
-                          std::to_string(i % 700) + "/" + std::to_string(i) + " Song.mp3");
-    (void)t.writeText(s, kColArtist, "Artist " + std::to_string(artist));
-    (void)t.writeText(s, kColTitle, "Song " + std::to_string(i));
-    for (int32_t u = 0; u < kUserCount; ++u) {
-      (void)t.writeInt(s, ratingColumn(u), kScores[rng() % 13]);
-      (void)t.writeInt(s, creditColumn(u), rng() % 1000);
-    }
-  }
-  t.setBatch(false);
-  (void)t.setStatus(0, 5);
-  t.close();
-  return true;
 }
 
 int64_t rssAnonKb(pid_t pid) {
@@ -83,7 +56,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(root + "/run");
   std::filesystem::permissions(root + "/run", std::filesystem::perms::owner_all);
   std::printf("generating %u songs ...\n", songs);
-  if (!buildLibrary(data + "Tunora.mbf", songs)) return 1;
+  if (!bench::buildLibrary(data + "Tunora.mbf", songs)) return 1;
   Settings settings;
   resetAll(settings);
   resetRatingValues(settings);
