@@ -19,14 +19,6 @@ DialogHost::~DialogHost() {
   delete search_.data();  // closed, its deletion still pending
 }
 
-void DialogHost::notAvailable(const char* what) {
-  MessageRequest request;
-  request.message = std::string(what) + " is not available in this version yet.";
-  request.first_button = kOkButton;
-  request.second_button = kViewReadMeButton;
-  if (parts_.dialog.show(request).button == kSecondButton) parts_.dialog.openReadMe();
-}
-
 bool DialogHost::dialogOpen(WindowDialog dialog) const {
   switch (dialog) {
     case WindowDialog::kDatabase:

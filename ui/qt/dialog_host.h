@@ -45,7 +45,6 @@ class DialogHost {
   QWidget* parent() const { return parent_; }
 
  private:
-  void notAvailable(const char* what);
 
   DialogParts parts_;
   WindowActions& actions_;

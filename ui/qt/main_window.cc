@@ -411,29 +411,17 @@ bool MainWindow::dialogOpen(WindowDialog dialog) {
   return dialogs_ != nullptr && dialogs_->dialogOpen(dialog);
 }
 
-void MainWindow::notAvailable(const char* what) {
-  MessageRequest request;
-  request.message = std::string(what) + " is not available in this version yet.";
-  request.first_button = kOkButton;
-  request.second_button = kViewReadMeButton;
-  if (p_.dialog.show(request).button == kSecondButton) p_.dialog.openReadMe();
-}
-
 void MainWindow::openSearch(SearchMode mode, const std::string& artist) {
-  if (dialogs_ == nullptr) return notAvailable("The search window");
-  dialogs_->openSearch(mode, artist);
+  if (dialogs_ != nullptr) dialogs_->openSearch(mode, artist);
 }
 void MainWindow::openDatabaseDialog() {
-  if (dialogs_ == nullptr) return notAvailable("The Database functions dialog");
-  dialogs_->openDatabaseDialog();
+  if (dialogs_ != nullptr) dialogs_->openDatabaseDialog();
 }
 void MainWindow::openOptionsDialog() {
-  if (dialogs_ == nullptr) return notAvailable("The Options dialog");
-  dialogs_->openOptionsDialog();
+  if (dialogs_ != nullptr) dialogs_->openOptionsDialog();
 }
 void MainWindow::openSongDetails(int32_t record) {
-  if (dialogs_ == nullptr) return notAvailable("The Song details dialog");
-  dialogs_->openSongDetails(record);
+  if (dialogs_ != nullptr) dialogs_->openSongDetails(record);
 }
 
 void MainWindow::openAbout() {

@@ -110,8 +110,7 @@ class MainWindow final : public QWidget, public WindowActions {
   QMenu* popupMenu() const { return popup_; }
   // The song count the About dialog shows (any thread's counter).
   void setSongCount(std::function<int32_t()> count) { song_count_ = std::move(count); }
-  // Gives the dialogs what they use of the program; until then each dialog says it is not
-  // available.
+  // Gives the dialogs what they use of the program; until then the dialogs do not open.
   void setDialogSources(const DialogSources& sources);
   // nullptr before setDialogSources.
   DialogHost* dialogs() const { return dialogs_.get(); }
@@ -158,7 +157,6 @@ class MainWindow final : public QWidget, public WindowActions {
   void updatePlayTooltip();
   bool keyPressed(int key);
   void goToTray();
-  void notAvailable(const char* what);
   PopupSources popupSources() const;
 
   MainWindowParts p_;
