@@ -18,7 +18,6 @@ namespace tunora {
 inline constexpr char kVersionTitle[] = "Tunora 1.9";
 inline constexpr char kLibraryFileName[] = "Tunora.mbf";
 inline constexpr char kLocalCopyFileName[] = "Local.mbf";
-inline constexpr char kReadMeFileName[] = "ReadMe.htm";
 
 // The Network-mode part (fixed user, local copy) comes from network::NetworkContext.
 struct AppContext : network::NetworkContext {

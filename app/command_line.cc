@@ -91,12 +91,25 @@ StartOptions readStartOptions(std::string_view line) {
   return options;
 }
 
-std::vector<std::string> optionWords(const std::vector<std::string>& words) {
-  std::vector<std::string> kept;
+ProgramArguments sortProgramArguments(const std::vector<std::string>& words) {
+  ProgramArguments sorted;
   for (size_t i = 0; i < words.size(); ++i) {
-    if (i == 0 || words[i].empty() || words[i][0] != '/') kept.push_back(words[i]);
+    const std::string& word = words[i];
+    if (i == 0 || word.empty()) {
+      sorted.option_words.push_back(word);
+    } else if (word == "--help" || word == "-h") {
+      sorted.help = true;
+    } else if (word == "--version") {
+      sorted.version = true;
+    } else if (word.rfind("--", 0) == 0) {
+      sorted.unknown.push_back(word);
+    } else if (word.size() <= 2 && word.find_first_of("/.") == std::string::npos) {
+      sorted.option_words.push_back(word);
+    } else {
+      sorted.paths.push_back(word);
+    }
   }
-  return kept;
+  return sorted;
 }
 
 }  // namespace tunora

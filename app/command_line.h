@@ -34,13 +34,23 @@ std::vector<std::string> splitCommandLine(std::string_view line);
 // (the line has no escape character); its quotes are dropped.
 std::string joinCommandLine(const std::vector<std::string>& words);
 
+// The desktop program's arguments, sorted. A word of at most two characters holding neither "/"
+// nor "." is a start option ("s", "f", "\f", "-s"; only its last character counts); "--help"
+// and "-h", "--version" ask for those texts; any other word is a path to open (a media file, a
+// playlist file or a folder: "tunora %F" hands files over so, and a name ending in ".asf" must
+// not select the filler).
+struct ProgramArguments {
+  std::vector<std::string> option_words;  // the program, then the start options, in order
+  std::vector<std::string> paths;         // as given
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> unknown;       // other words starting with "--"
+};
+ProgramArguments sortProgramArguments(const std::vector<std::string>& words);
+
 // What the arguments ask of start-up. Arguments 1, 2, ... are read while each read finds one;
 // only the last character of each counts, lower-cased: "f" selects the media filler (and ends the
 // scan), "s" starts playing at once.
-// The words that can carry start options: the program, then every argument that is not an
-// absolute path. The desktop hands files over as absolute paths ("tunora %F"); their last
-// character must not count as an option (a name ending in ".asf" would select the filler).
-std::vector<std::string> optionWords(const std::vector<std::string>& words);
 
 struct StartOptions {
   bool argument_present = false;  // argument 1 exists (status 1)

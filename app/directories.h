@@ -16,9 +16,6 @@
 
 namespace tunora {
 
-// Where an installed copy keeps its program-directory files, relative to the prefix above "bin/".
-inline constexpr char kInstalledFilesFolder[] = "share/tunora/";
-
 // What the directory rules look at, injectable for tests.
 struct DirectoryProbe {
   // The running program's file, e.g. "/opt/tunora/bin/tunora".
@@ -33,8 +30,7 @@ struct DirectoryProbe {
 DirectoryProbe systemDirectoryProbe();
 
 struct Directories {
-  // The folder of the program file; for a program in "<prefix>/bin/" whose folder holds neither
-  // "DefSet.txt" nor "ToolBar.bmp", "<prefix>/share/tunora/" when "ToolBar.bmp" lies there.
+  // The folder of the program's own files (app/program_files.h).
   std::string program;
   std::string data;
   // The first 64 bytes of "DefSet.txt" when it was read, zeros otherwise.

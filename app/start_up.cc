@@ -15,10 +15,13 @@ StartUpOutcome startUp(const StartUpInputs& inputs, AppContext& context, Setting
   context.data_directory = dirs.data;
   context.defset_text = dirs.defset_text;
 
-  InstanceLockResult lock =
-      takeInstanceLock(*inputs.env, inputs.lock_path, options.argument_present);
-  if (lock.end_program) return StartUpOutcome::kAnotherPlayerRunning;
-  context.instance_lock = std::move(lock.lock);
+  // One player at a time, whatever its arguments; the media filler runs beside it.
+  if (!options.filler) {
+    InstanceLockResult lock = takeInstanceLock(*inputs.env, inputs.lock_path, inputs.hand_over);
+    if (lock.handed_over) return StartUpOutcome::kHandedOver;
+    if (lock.end_program) return StartUpOutcome::kAnotherPlayerRunning;
+    context.instance_lock = std::move(lock.lock);
+  }
 
   const StartupLoadResult load =
       loadSettingsAndLibrary(context, settings, *inputs.library, *inputs.dialog, *inputs.welcome);

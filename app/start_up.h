@@ -7,6 +7,7 @@
 
 #include "app/app_context.h"
 #include "app/directories.h"
+#include "app/instance_lock.h"
 #include "engine/library_access.h"
 #include "settings/settings.h"
 #include "ui/platform/message_dialog.h"
@@ -19,6 +20,9 @@ struct StartUpInputs {
   std::string command_line;  // the whole line, program first (joinCommandLine builds it)
   DirectoryProbe probe;
   std::string lock_path;     // instanceLockPath() for the real program
+  // Hands the start over to a running player (app/instance_lock.h); none: a second start waits
+  // and ends.
+  HandOver hand_over;
   Env* env = nullptr;
   ui::MessageDialog* dialog = nullptr;
   ui::WelcomeDialog* welcome = nullptr;
@@ -29,7 +33,8 @@ struct StartUpInputs {
 enum class StartUpOutcome {
   kRunMainWindow,        // create the main window and run the message loop
   kRunFiller,            // show only the media filler (the context's quit flag is set)
-  kAnotherPlayerRunning, // end silently: a player runs and no argument was given
+  kHandedOver,           // end: a running player took the start over
+  kAnotherPlayerRunning, // end: a player runs and did not take the start over
   kEndProgram,           // end: the settings file cannot be upgraded (the user was told)
 };
 

@@ -123,7 +123,7 @@ int runPlay(const Args& args) {
         const char* value = std::getenv(name.c_str());
         return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
       }),
-      false);
+      nullptr);
   if (lock.end_program) return fail("another player is running");
   context.instance_lock = std::move(lock.lock);
   context.program_directory = data_dir;

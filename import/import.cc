@@ -10,6 +10,7 @@
 #include "library/file_checksum.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
+#include "media/media_type.h"
 #include "media/path_helpers.h"
 #include "media/playlist_file.h"
 #include "media/settings_adaptor.h"
@@ -23,11 +24,6 @@ constexpr size_t kMaxSongPath = 600;
 // The longest path the system resolves (PATH_MAX); a longer one cannot even be examined.
 constexpr size_t kMaxSystemPath = 4096;
 
-bool isListSource(const std::string& source) {
-  if (source.size() < 3) return false;
-  const std::string tail = asciiLower(source.substr(source.size() - 3));
-  return tail == "txt" || tail == "m3u";
-}
 
 bool hasControlCharacter(const std::string& text) {
   for (const char c : text) {
@@ -49,6 +45,24 @@ void appendCount(std::string& out, int64_t n, const char* what) {
 }
 
 }  // namespace
+
+bool isListSource(const std::string& source) {
+  if (source.size() < 3) return false;
+  const std::string tail = asciiLower(source.substr(source.size() - 3));
+  return tail == "txt" || tail == "m3u";
+}
+
+HandedPathKind handedPathKind(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return HandedPathKind::kNone;
+  if (S_ISDIR(st.st_mode)) return HandedPathKind::kFolder;
+  if (!S_ISREG(st.st_mode)) return HandedPathKind::kNone;
+  if (isListSource(path)) return HandedPathKind::kPlaylist;
+  MediaSwitches every_type;
+  every_type.play_all = true;
+  return classifyMediaFile(path, every_type) != kMediaNone ? HandedPathKind::kMediaFile
+                                                            : HandedPathKind::kNone;
+}
 
 std::string importCountsLine(const ImportCounts& c) {
   std::string line =
@@ -80,12 +94,26 @@ void Importer::runImport(const std::string& source) {
   if (words_.build_request.load() > 999) return;  // offline
   engine::Grant grant = lock_.requestAndWait(engine::kCodeImport, 0, 10);
   if (!grant) return;
-  importUnderGrant(source);
+  importUnderGrant({source}, /*handed=*/false);
+}
+
+bool Importer::runImportOfPaths(const std::vector<std::string>& paths) {
+  if (words_.build_request.load() > 999) return false;  // offline
+  engine::Grant grant = lock_.requestAndWait(engine::kCodeImport, 0, 10);
+  if (!grant) return false;
+  importUnderGrant(paths, /*handed=*/true);
+  return true;
+}
+
+void Importer::runImportOfPathsHolding(const engine::Grant& grant,
+                                       const std::vector<std::string>& paths) {
+  if (grant.code() != engine::kCodeImport || words_.build_request.load() > 999) return;
+  importUnderGrant(paths, /*handed=*/true);
 }
 
 void Importer::runImportHolding(const engine::Grant& grant, const std::string& source) {
   if (grant.code() != engine::kCodeImport || words_.build_request.load() > 999) return;
-  importUnderGrant(source);
+  importUnderGrant({source}, /*handed=*/false);
 }
 
 bool Importer::stillHolding() const { return words_.grant.load() == engine::kCodeImport; }
@@ -105,7 +133,7 @@ std::string Importer::unusableTableReason() {
   return {};
 }
 
-void Importer::importUnderGrant(const std::string& source) {
+void Importer::importUnderGrant(const std::vector<std::string>& sources, bool handed) {
   words_.error.store(0);
   words_.abort.store(0);
   const int32_t build = words_.build_request.load();
@@ -114,6 +142,7 @@ void Importer::importUnderGrant(const std::string& source) {
   counts_ = ImportCounts{};
   error_reason_.clear();
   visited_.clear();
+  first_song_.clear();
 
   const std::string library = settings_.text(settings::kDatabasePath);
   table_.setPath(library);
@@ -125,26 +154,9 @@ void Importer::importUnderGrant(const std::string& source) {
     table_.close();
   } else {
     loadPathIndex();
-    if (isListSource(source)) {
-      std::atomic<bool> list_abort{false};
-      int64_t long_lines = 0;
-      Status read = readListFile(
-          source,
-          [&](const std::string& path) {
-            if (words_.abort.load() != 0) list_abort.store(true);
-            if (!list_abort.load()) onListLine(path);
-          },
-          &list_abort, &long_lines);
-      counts_.too_long += long_lines;
-      if (!read.ok()) fail(read.message());
-    } else {
-      const std::string folder = parentFolderOf(source);
-      struct stat st;
-      if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        fail("no such folder: " + folder);
-      } else {
-        importFolder(folder);
-      }
+    for (const std::string& source : sources) {
+      if (words_.abort.load() != 0 || !stillHolding()) break;
+      importSource(source, handed);
     }
     table_.close();
     known_paths_.clear();
@@ -158,6 +170,41 @@ void Importer::importUnderGrant(const std::string& source) {
     local_copy_changes_.store(100);
     status_.setLine1(kImportCompleteText);
     status_.setLine2(library);
+  }
+}
+
+void Importer::importSource(const std::string& source, bool handed) {
+  if (isListSource(source)) {
+    std::atomic<bool> list_abort{false};
+    int64_t long_lines = 0;
+    Status read = readListFile(
+        source,
+        [&](const std::string& path) {
+          if (words_.abort.load() != 0) list_abort.store(true);
+          if (!list_abort.load()) onListLine(path);
+        },
+        &list_abort, &long_lines);
+    counts_.too_long += long_lines;
+    if (!read.ok()) fail(read.message());
+    return;
+  }
+  // A handed-over media file is that one song (when its type is switched on).
+  if (handed && handedPathKind(source) == HandedPathKind::kMediaFile) {
+    if (classifyMediaFile(source, tag_options_.switches) == kMediaNone) {
+      ++counts_.unsupported;
+    } else if (source.size() > kMaxSongPath) {
+      ++counts_.too_long;
+    } else {
+      (void)addSong(source);
+    }
+    return;
+  }
+  const std::string folder = parentFolderOf(source);
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    fail("no such folder: " + folder);
+  } else {
+    importFolder(folder);
   }
 }
 
@@ -269,6 +316,7 @@ int32_t Importer::addSong(const std::string& given_path) {
   const std::string key = asciiLower(path);
   if (known_paths_.count(key) != 0) {
     ++counts_.known;
+    if (first_song_.empty()) first_song_ = path;
     if (auto it = unfinished_.find(key); it != unfinished_.end()) {
       if (finishSong(it->second, path)) ++counts_.finished;
       unfinished_.erase(it);
@@ -315,6 +363,7 @@ int32_t Importer::addSong(const std::string& given_path) {
   wrote();
   known_paths_.insert(key);
   ++counts_.added;
+  if (first_song_.empty()) first_song_ = path;
   return slot;
 }
 

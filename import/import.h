@@ -18,6 +18,7 @@
 #include <string>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "engine/shared_lock.h"
 #include "marlbase/table_handle.h"
@@ -41,6 +42,15 @@ struct ImportCounts {
   int64_t not_paths = 0;    // playlist lines of control characters or invalid text naming no file
   int64_t skipped() const { return unsupported + too_long + unreadable + not_paths; }
 };
+
+// Whether a source ends in "txt" or "m3u" (letter case aside): a playlist file.
+bool isListSource(const std::string& source);
+
+// What a path handed to the program (its command line, another start) names: a folder, a
+// playlist file, a media file of a known type (whatever the type switches say), or none of them
+// (missing, or another kind of file).
+enum class HandedPathKind { kNone, kMediaFile, kPlaylist, kFolder };
+HandedPathKind handedPathKind(const std::string& path);
 
 // "12 added, 3 already known, 2 skipped (1 unsupported type, 1 path too long)".
 std::string importCountsLine(const ImportCounts& counts);
@@ -66,6 +76,11 @@ class Importer {
   // are "txt" or "m3u", otherwise the folder parentFolderOf(source). Requests the lock (code 30,
   // patience 10); does nothing while the program is offline or when the lock is not granted.
   void runImport(const std::string& source);
+  // Paths handed to the program: each a media file (that one song), a playlist file or a folder
+  // (ending in "/"), imported in order under one grant (code 30, patience 10); nothing while
+  // the program is offline or when the lock is not granted. True when the import ran.
+  bool runImportOfPaths(const std::vector<std::string>& paths);
+  void runImportOfPathsHolding(const engine::Grant& grant, const std::vector<std::string>& paths);
   // The same under a grant of code 30 the caller holds (the command-line import).
   void runImportHolding(const engine::Grant& grant, const std::string& source);
 
@@ -80,6 +95,8 @@ class Importer {
   // Files passed over because their path is longer than the path column holds.
   int64_t skippedLongPaths() const { return counts_.too_long; }
   int64_t songsAdded() const { return counts_.added; }
+  // The first song the last import met, added or already known; empty when it met none.
+  const std::string& firstSong() const { return first_song_; }
   // Why the last import ended in "Error Importing"; empty after a complete one.
   const std::string& errorReason() const { return error_reason_; }
 
@@ -88,7 +105,9 @@ class Importer {
   void TEST_setWriteHook(std::function<void()> hook) { write_hook_ = std::move(hook); }
 
  private:
-  void importUnderGrant(const std::string& source);
+  // `handed`: a source that is a media file is that one song (else its folder is imported).
+  void importUnderGrant(const std::vector<std::string>& sources, bool handed);
+  void importSource(const std::string& source, bool handed);
   bool stillHolding() const;
   void fail(const std::string& reason);
   // Why a table cannot take this import; empty when it can.
@@ -119,6 +138,7 @@ class Importer {
   std::set<std::pair<dev_t, ino_t>> visited_;
   ImportCounts counts_;
   std::string error_reason_;
+  std::string first_song_;
   std::function<void()> write_hook_;
 };
 

@@ -26,8 +26,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins fonts-liberation2
   xvfb xauth x11-utils dbus
   # The package tests: the desktop entry's and the metainfo's validators, dpkg-shlibdeps for the
-  # Debian package's library dependencies.
-  desktop-file-utils appstream dpkg-dev
+  # Debian package's library dependencies, lintian for the package's checks.
+  desktop-file-utils appstream dpkg-dev lintian
   # gdbus drives the program's media controls in their end-to-end test.
   libglib2.0-bin
 )

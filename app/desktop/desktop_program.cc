@@ -11,7 +11,9 @@
 
 #include "app/command_line.h"
 #include "app/desktop/filler_program.h"
+#include "app/program_files.h"
 #include "app/program.h"
+#include "import/import.h"
 #include "settings/settings_file.h"
 #include "app/start_up.h"
 #include "engine/executor_work.h"
@@ -22,7 +24,9 @@
 #include "ui/cover_loader.h"
 #include "ui/current_song.h"
 #include "ui/engine_status_sources.h"
+#include "ui/open_paths.h"
 #include "ui/qt/desktop.h"
+#include "ui/qt/instance_hand_over.h"
 #include "ui/shutdown.h"
 #include "ui/quick_link_builder.h"
 #include "ui/status_text.h"
@@ -31,24 +35,67 @@
 namespace tunora {
 namespace {
 
-std::string programDirectory() {
-  std::error_code error;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return "./";
-  return exe.parent_path().string() + "/";
-}
-
 std::optional<std::string> environment(const std::string& name) {
   const char* value = std::getenv(name.c_str());
   if (value == nullptr) return std::nullopt;
   return std::string(value);
 }
 
+constexpr char kUsage[] =
+    "Usage: tunora [s] [f] [FILE | FOLDER | PLAYLIST]...\n"
+    "Tunora is an automatic music player that fills its own play list.\n"
+    "\n"
+    "  s          start playing at once\n"
+    "  f          open only the media filler (it may run beside a player)\n"
+    "  FILE...    media files, playlist files (.m3u, .txt) and folders: imported into\n"
+    "             the library, and the first song plays at once; when a player runs\n"
+    "             already, they go to it, its window comes up, and this start ends\n"
+    "  --help     print this text and end\n"
+    "  --version  print the version and end\n"
+    "\n"
+    "One player runs at a time: a second start raises the running player's window.\n";
+
+// The paths handed to the program, made absolute (folders ending in "/"); each path that is not
+// a media file, a playlist or a folder is reported on stderr and left out.
+std::vector<std::string> acceptedPaths(const std::vector<std::string>& given) {
+  std::vector<std::string> accepted;
+  for (const std::string& path : given) {
+    std::error_code ec;
+    std::string full = std::filesystem::absolute(path, ec).lexically_normal().string();
+    if (ec) full = path;
+    const media::HandedPathKind kind = media::handedPathKind(full);
+    if (kind == media::HandedPathKind::kNone) {
+      std::fprintf(stderr, "tunora: %s: not a media file, playlist or folder\n", path.c_str());
+      continue;
+    }
+    if (kind == media::HandedPathKind::kFolder && full.back() != '/') full.push_back('/');
+    accepted.push_back(std::move(full));
+  }
+  return accepted;
+}
+
+// How long a second start waits for the running player's answer to each hand-over.
+constexpr int kHandOverAnswerMs = 1000;
+
 }  // namespace
 
 int runDesktopProgram(int argc, char** argv) {
   std::vector<std::string> words(argv, argv + argc);
-  const std::string command_line = joinCommandLine(optionWords(words));
+  const ProgramArguments arguments = sortProgramArguments(words);
+  if (arguments.help || arguments.version || !arguments.unknown.empty()) {
+    if (!arguments.unknown.empty()) {
+      std::fprintf(stderr, "tunora: unknown option %s\n%s", arguments.unknown.front().c_str(),
+                   kUsage);
+      return 2;
+    }
+    if (arguments.version) std::printf("%s\n", kVersionTitle);
+    if (arguments.help) std::printf("%s", kUsage);
+    return 0;
+  }
+  // Paths that name nothing the program can open change nothing.
+  const std::vector<std::string> paths = acceptedPaths(arguments.paths);
+  if (!arguments.paths.empty() && paths.empty()) return 1;
+  const std::string command_line = joinCommandLine(arguments.option_words);
   Env& env = Env::Default();
   // The program object starts no thread when made. The window's state and the desktop come
   // after it, so that they go first at the end (the window reads the program's play list until
@@ -56,12 +103,15 @@ int runDesktopProgram(int argc, char** argv) {
   // follows; start-up's dialogs need it.
   Program program(env);
   ui::WindowState window_state;
-  ui::qt::Desktop desktop(argc, argv, programDirectory());
+  ui::qt::Desktop desktop(argc, argv, findProgramFilesFolder(runningProgramPath()));
 
   StartUpInputs inputs;
   inputs.command_line = command_line;
   inputs.probe = systemDirectoryProbe();
   inputs.lock_path = instanceLockPath(environment);
+  inputs.hand_over = [&paths](int64_t pid) {
+    return ui::qt::handOverToPlayer(pid, paths, kHandOverAnswerMs);
+  };
   inputs.env = &env;
   inputs.dialog = &desktop.dialog();
   inputs.welcome = &desktop.welcome();
@@ -74,7 +124,11 @@ int runDesktopProgram(int argc, char** argv) {
       break;
     case StartUpOutcome::kRunFiller:
       return runFillerProgram(program, desktop, std::getenv("TUNORA_TRACE") != nullptr);
+    case StartUpOutcome::kHandedOver:
+      return 0;
     case StartUpOutcome::kAnotherPlayerRunning:
+      std::fprintf(stderr, "tunora: another Tunora player runs and did not answer\n");
+      return 1;
     case StartUpOutcome::kEndProgram:
       return 1;
   }
@@ -251,6 +305,22 @@ int runDesktopProgram(int argc, char** argv) {
     (void)saveSettings(program.settings(), data_dir,
                        {&desktop.windowState(), &program.playListStore()});
   });
+  // Paths handed over, from this start's command line and from later starts: imported and the
+  // first song played, on a thread of their own.
+  const ui::OpenPathsParts open_parts{
+      ui::PlayListTopParts{lock, program.library(), settings, program.playList(), program.status(),
+                           player.state()},
+      program.library().table(), context.network_refresh_counter, desktop.channel()};
+  auto open_paths = [&program, open_parts, trace](std::vector<std::string> handed) {
+    (void)program.threads().start([open_parts, handed = std::move(handed), trace] {
+      const std::string opened = ui::openHandedPaths(open_parts, handed);
+      if (trace) {
+        std::fprintf(stderr, "tunora: opened %s\n", opened.empty() ? "nothing" : opened.c_str());
+      }
+    });
+  };
+  desktop.offerHandOver(open_paths);
+  if (!paths.empty()) open_paths(paths);
   desktop.closeOnTerminationSignals();
   (void)desktop.run();
 

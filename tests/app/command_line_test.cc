@@ -70,19 +70,40 @@ TEST(CommandLineTest, OnlyTheLastCharacterOfEachArgumentCounts) {
   EXPECT_TRUE(readStartOptions("tunora x").argument_present);
 }
 
-TEST(CommandLineTest, FilesFromTheDesktopAreNotOptions) {
-  // "tunora %F" with a video ending in "f" and a song ending in "s" (a path, not an option).
-  const std::vector<std::string> words = {"/usr/bin/tunora", "/home/a/clip.asf", "/m/x.wms"};
-  const StartOptions options = readStartOptions(joinCommandLine(optionWords(words)));
-  EXPECT_FALSE(options.filler);
-  EXPECT_FALSE(options.play_on_start);
-  EXPECT_FALSE(options.argument_present);
-  // Options keep working beside the files, and relative words still count.
-  const StartOptions with_s =
-      readStartOptions(joinCommandLine(optionWords({"tunora", "/a b/clip.asf", "s"})));
-  EXPECT_TRUE(with_s.play_on_start);
-  EXPECT_FALSE(with_s.filler);
-  EXPECT_TRUE(readStartOptions(joinCommandLine(optionWords({"tunora", "clip.asf"}))).filler);
+// Words sort into options, paths and the two texts; files never count as options.
+TEST(CommandLineTest, ArgumentsSortIntoOptionsAndPaths) {
+  struct Case {
+    std::vector<std::string> words;
+    std::vector<std::string> options;  // after the program
+    std::vector<std::string> paths;
+    bool help, version, filler, play;
+  };
+  const Case cases[] = {
+      // "tunora %F" with a video ending in "f" and a song ending in "s".
+      {{"/usr/bin/tunora", "/home/a/clip.asf", "/m/x.wms"}, {}, {"/home/a/clip.asf", "/m/x.wms"},
+       false, false, false, false},
+      {{"tunora", "/a b/clip.asf", "s"}, {"s"}, {"/a b/clip.asf"}, false, false, false, true},
+      {{"tunora", "clip.asf"}, {}, {"clip.asf"}, false, false, false, false},
+      {{"tunora", "\\f"}, {"\\f"}, {}, false, false, true, false},
+      {{"tunora", "F", "s"}, {"F", "s"}, {}, false, false, true, false},
+      {{"tunora", "-s", "."}, {"-s"}, {"."}, false, false, false, true},
+      {{"tunora", "Music", "a/b"}, {}, {"Music", "a/b"}, false, false, false, false},
+      {{"tunora", "--help"}, {}, {}, true, false, false, false},
+      {{"tunora", "-h", "--version"}, {}, {}, true, true, false, false},
+  };
+  for (const Case& c : cases) {
+    const ProgramArguments sorted = sortProgramArguments(c.words);
+    std::vector<std::string> options(sorted.option_words.begin() + 1, sorted.option_words.end());
+    EXPECT_EQ(options, c.options) << c.words[1];
+    EXPECT_EQ(sorted.paths, c.paths) << c.words[1];
+    EXPECT_EQ(sorted.help, c.help) << c.words[1];
+    EXPECT_EQ(sorted.version, c.version) << c.words[1];
+    const StartOptions start = readStartOptions(joinCommandLine(sorted.option_words));
+    EXPECT_EQ(start.filler, c.filler) << c.words[1];
+    EXPECT_EQ(start.play_on_start, c.play) << c.words[1];
+  }
+  EXPECT_EQ(sortProgramArguments({"tunora", "--play"}).unknown,
+            (std::vector<std::string>{"--play"}));
 }
 
 }  // namespace

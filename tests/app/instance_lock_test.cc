@@ -1,7 +1,10 @@
-// The instance lock: a second player waits 5 seconds (virtual time) for the first to go, then
-// ends, unless an argument was given.
+// The instance lock: a second player hands its start over to the first, or waits (virtual time)
+// for the first to go and then ends.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <fstream>
 #include <optional>
 
 #include "app/instance_lock.h"
@@ -14,60 +17,75 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(InstanceLockTest, FirstPlayerTakesTheLockAtOnce) {
-  testing::TempDir dir;
-  FakeEnv env;
-  InstanceLockResult first = takeInstanceLock(env, dir.file("Tunora.exe.lock"), false);
-  EXPECT_TRUE(first.lock.held());
-  EXPECT_FALSE(first.end_program);
-  EXPECT_EQ(env.nowMillis(), 1'000'000u);  // no wait
+std::string fileText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(InstanceLockTest, SecondPlayerEndsAfterFiveSeconds) {
+TEST(InstanceLockTest, FirstPlayerTakesTheLockAtOnceAndNamesItself) {
+  testing::TempDir dir;
+  const std::string path = dir.file("Tunora.exe.lock");
+  testing::writeText(path, "999999999999 from an earlier player\n");
+  FakeEnv env;
+  bool asked = false;
+  InstanceLockResult first = takeInstanceLock(env, path, [&](int64_t) { return asked = true; });
+  EXPECT_TRUE(first.lock.held());
+  EXPECT_FALSE(first.end_program || first.handed_over || asked);
+  EXPECT_EQ(env.nowMillis(), 1'000'000u);  // no wait
+  EXPECT_EQ(fileText(path), std::to_string(::getpid()) + "\n");
+}
+
+// A running player that takes the start over ends the second start at once; one that does not
+// answer is asked again at each step until the wait ends.
+TEST(InstanceLockTest, SecondPlayerHandsOverOrEndsAfterTheWait) {
   testing::TempDir dir;
   FakeEnv env;
   const std::string path = dir.file("Tunora.exe.lock");
-  InstanceLockResult first = takeInstanceLock(env, path, false);
+  InstanceLockResult first = takeInstanceLock(env, path, nullptr);
   ASSERT_TRUE(first.lock.held());
+
+  std::vector<int64_t> asked;
+  InstanceLockResult handed = takeInstanceLock(env, path, [&](int64_t pid) {
+    asked.push_back(pid);
+    return true;
+  });
+  EXPECT_TRUE(handed.handed_over);
+  EXPECT_FALSE(handed.end_program || handed.lock.held());
+  EXPECT_EQ(asked, std::vector<int64_t>{::getpid()});
+  EXPECT_EQ(env.nowMillis(), 1'000'000u);
+
+  std::atomic<int> tries{0};
   std::optional<InstanceLockResult> result;
-  testing::EnvThread second(env, [&] { result.emplace(takeInstanceLock(env, path, false)); });
+  testing::EnvThread second(env, [&] {
+    result.emplace(takeInstanceLock(env, path, [&](int64_t) {
+      ++tries;
+      return false;
+    }));
+  });
   ASSERT_TRUE(env.waitForSleepers(1));
-  env.advance(4999ms);
+  env.advance(kInstanceWait - 1ms);
   ASSERT_TRUE(env.waitUntilIdle(60s));
   EXPECT_FALSE(second.done());
   env.advance(1ms);
   ASSERT_TRUE(second.join());
   EXPECT_TRUE(result->end_program);
-  EXPECT_FALSE(result->lock.held());
+  EXPECT_FALSE(result->handed_over || result->lock.held());
+  EXPECT_GE(tries.load(), 2);
 }
 
 TEST(InstanceLockTest, SecondPlayerGetsTheLockWhenTheFirstEndsInTime) {
   testing::TempDir dir;
   FakeEnv env;
   const std::string path = dir.file("Tunora.exe.lock");
-  auto first = std::make_unique<InstanceLockResult>(takeInstanceLock(env, path, false));
+  auto first = std::make_unique<InstanceLockResult>(takeInstanceLock(env, path, nullptr));
   std::optional<InstanceLockResult> result;
-  testing::EnvThread second(env, [&] { result.emplace(takeInstanceLock(env, path, false)); });
+  testing::EnvThread second(env, [&] { result.emplace(takeInstanceLock(env, path, nullptr)); });
   ASSERT_TRUE(env.waitForSleepers(1));
   first.reset();  // the first player ends
-  env.advance(5000ms);
+  env.advance(kInstanceWaitStep);
   ASSERT_TRUE(second.join());
   EXPECT_FALSE(result->end_program);
   EXPECT_TRUE(result->lock.held());
-}
-
-TEST(InstanceLockTest, AnArgumentLetsASecondCopyRun) {
-  testing::TempDir dir;
-  FakeEnv env;
-  const std::string path = dir.file("Tunora.exe.lock");
-  InstanceLockResult first = takeInstanceLock(env, path, false);
-  std::optional<InstanceLockResult> result;
-  testing::EnvThread filler(env, [&] { result.emplace(takeInstanceLock(env, path, true)); });
-  ASSERT_TRUE(env.waitForSleepers(1));
-  env.advance(5000ms);
-  ASSERT_TRUE(filler.join());
-  EXPECT_FALSE(result->end_program);
-  EXPECT_FALSE(result->lock.held());
 }
 
 TEST(InstanceLockTest, LockPathFollowsTheEnvironment) {

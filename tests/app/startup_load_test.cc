@@ -3,7 +3,10 @@
 // start-up with its command line and lock.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
+#include <vector>
 
 #include "app/start_up.h"
 #include "app/startup_load.h"
@@ -197,18 +200,40 @@ TEST_F(StartUpTest, FillerArgumentAndAutoPlay) {
   EXPECT_EQ(context.fixed_user, 999);
 }
 
-TEST_F(StartUpTest, SecondPlayerWithoutArgumentEndsBeforeLoadingAnything) {
-  InstanceLockResult first = takeInstanceLock(env_, program_.file("Tunora.exe.lock"), false);
+// A second player ends before loading anything, with or without arguments: the running player
+// either takes the start over at once, or the second start waits and ends.
+TEST_F(StartUpTest, SecondPlayerEndsBeforeLoadingAnything) {
+  InstanceLockResult first = takeInstanceLock(env_, program_.file("Tunora.exe.lock"), nullptr);
   ASSERT_TRUE(first.lock.held());
+  for (const char* line : {"tunora", "tunora s", "tunora x s"}) {
+    for (bool answers : {true, false}) {
+      SCOPED_TRACE(std::string(line) + (answers ? " (answered)" : " (no answer)"));
+      AppContext context;
+      StartUpOutcome outcome{};
+      std::vector<int64_t> asked;
+      StartUpInputs in = inputs(line);
+      in.hand_over = [&](int64_t pid) {
+        asked.push_back(pid);
+        return answers;
+      };
+      testing::EnvThread second(env_, [&] { outcome = startUp(in, context, settings_); });
+      if (!answers) {
+        ASSERT_TRUE(env_.waitForSleepers(1));
+        env_.advance(kInstanceWait);
+      }
+      ASSERT_TRUE(second.join());
+      EXPECT_EQ(outcome, answers ? StartUpOutcome::kHandedOver
+                                 : StartUpOutcome::kAnotherPlayerRunning);
+      ASSERT_FALSE(asked.empty());
+      EXPECT_EQ(asked.front(), static_cast<int64_t>(::getpid()));
+      EXPECT_FALSE(context.instance_lock.held());
+      EXPECT_FALSE(fs::exists(program_.file("Tunora.mbf")));
+    }
+  }
+  // The media filler runs beside the player without waiting.
   AppContext context;
-  StartUpOutcome outcome{};
-  testing::EnvThread second(env_,
-                            [&] { outcome = startUp(inputs("tunora"), context, settings_); });
-  ASSERT_TRUE(env_.waitForSleepers(1));
-  env_.advance(std::chrono::milliseconds(5000));
-  ASSERT_TRUE(second.join());
-  EXPECT_EQ(outcome, StartUpOutcome::kAnotherPlayerRunning);
-  EXPECT_FALSE(fs::exists(program_.file("Tunora.mbf")));
+  EXPECT_EQ(startUp(inputs("tunora \\f"), context, settings_), StartUpOutcome::kRunFiller);
+  EXPECT_FALSE(context.instance_lock.held());
 }
 
 }  // namespace

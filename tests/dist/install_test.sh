@@ -36,8 +36,9 @@ extra=$(ls "$prefix/bin" | grep -v -x -e tunora -e tunora-cli)
 for file in share/applications/org.pellan.Tunora.desktop \
             share/metainfo/org.pellan.Tunora.metainfo.xml \
             share/icons/hicolor/scalable/apps/tunora.svg \
-            share/man/man1/tunora.1 share/man/man1/tunora-cli.1 \
-            share/bash-completion/completions/tunora-cli share/doc/tunora/copyright; do
+            share/man/man1/tunora.1.gz share/man/man1/tunora-cli.1.gz \
+            share/bash-completion/completions/tunora-cli share/doc/tunora/copyright \
+            share/doc/tunora/changelog.gz; do
   [ -s "$prefix/$file" ] || fail "$file missing"
 done
 
@@ -70,7 +71,7 @@ else
 fi
 if command -v groff >/dev/null; then
   for page in tunora tunora-cli; do
-    warnings=$(groff -man -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
+    warnings=$(zcat "$prefix/share/man/man1/$page.1.gz" | groff -man -ww -z 2>&1)
     [ -z "$warnings" ] || fail "man page $page: $warnings"
   done
 fi

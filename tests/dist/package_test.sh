@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # cpack -G DEB from the build tree, then the package's file list (dpkg-deb -c) and control fields
 # (dpkg-deb -f): the programs, the program directory, the desktop files, the dependencies the
-# programs load at run time; and the unpacked tunora-cli runs.
+# programs load at run time; the unpacked tunora-cli runs; and lintian reports no error.
 # Usage: package_test.sh BUILD_DIR
 set -uo pipefail
 build=$1
@@ -32,7 +32,8 @@ for file in ./usr/bin/tunora ./usr/bin/tunora-cli \
             ./usr/share/icons/hicolor/16x16/apps/tunora.png \
             ./usr/share/icons/hicolor/256x256/apps/tunora.png \
             ./usr/share/icons/hicolor/scalable/apps/tunora.svg \
-            ./usr/share/man/man1/tunora.1 ./usr/share/man/man1/tunora-cli.1 \
+            ./usr/share/man/man1/tunora.1.gz ./usr/share/man/man1/tunora-cli.1.gz \
+            ./usr/share/doc/tunora/copyright ./usr/share/doc/tunora/changelog.gz \
             ./usr/share/bash-completion/completions/tunora-cli; do
   grep -q -x -F "$file" "$scratch/files" || fail "package lacks $file"
 done
@@ -58,6 +59,15 @@ done
 dpkg-deb -x "$deb" "$scratch/root"
 "$scratch/root/usr/bin/tunora-cli" help >"$scratch/help" 2>&1 || fail "unpacked tunora-cli help"
 grep -q "tunora-cli import" "$scratch/help" || fail "unpacked tunora-cli lists no commands"
+
+# lintian finds no errors (warnings and notes are not checked).
+if command -v lintian >/dev/null; then
+  lintian --no-tag-display-limit "$deb" >"$scratch/lintian" 2>&1 || true
+  errors=$(grep '^E: ' "$scratch/lintian" || true)
+  [ -z "$errors" ] || fail "lintian errors: $errors"
+else
+  echo "note: lintian not installed, not run"
+fi
 
 [ $failures -eq 0 ] || exit 1
 echo "package ok: $(basename "$deb"), $(wc -l <"$scratch/files") entries"

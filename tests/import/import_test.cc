@@ -117,6 +117,44 @@ TEST_F(ImportTest, AFolderImportedTwiceAddsNothingTheSecondTime) {
 
 // A path added by this import is known at once: a playlist that lists a song twice, or in two
 // letter cases, adds it once, and so does a folder holding two names that differ only in case.
+// Paths handed to the program: a media file is that one song (its neighbours stay out), a folder
+// and a playlist import as usual; the first song met is the one to play, known or new.
+TEST_F(ImportTest, HandedPathsImportEachByItsKind) {
+  touch(music_ + "Artist/Album/One.mp3");
+  touch(music_ + "Artist/Album/Two.wav");
+  std::filesystem::create_directories(music_ + "Folder");
+  touch(music_ + "Folder/Three.mp3");
+  touch(music_ + "Folder/notes.doc");
+  touch(music_ + "Listed.wma");
+  std::ofstream(dir_.file("list.m3u")) << music_ << "Listed.wma\r\n";
+  EXPECT_EQ(handedPathKind(music_ + "Artist/Album/One.mp3"), HandedPathKind::kMediaFile);
+  EXPECT_EQ(handedPathKind(music_ + "Folder"), HandedPathKind::kFolder);
+  EXPECT_EQ(handedPathKind(dir_.file("list.m3u")), HandedPathKind::kPlaylist);
+  EXPECT_EQ(handedPathKind(music_ + "Folder/notes.doc"), HandedPathKind::kNone);
+  EXPECT_EQ(handedPathKind(music_ + "Missing.mp3"), HandedPathKind::kNone);
+
+  engine::Grant grant = lock_.takeGrantDirectly(engine::kCodeImport);
+  ASSERT_TRUE(grant);
+  importer_.runImportOfPathsHolding(
+      grant, {music_ + "Artist/Album/One.mp3", music_ + "Folder/", dir_.file("list.m3u")});
+  EXPECT_EQ(status_.line1, kImportCompleteText);
+  auto added = paths();
+  std::sort(added.begin(), added.end());
+  EXPECT_EQ(added, (std::vector<std::string>{music_ + "Artist/Album/One.mp3",
+                                             music_ + "Folder/Three.mp3",
+                                             music_ + "Listed.wma"}));
+  EXPECT_EQ(importer_.firstSong(), music_ + "Artist/Album/One.mp3");
+  // Handed again, the known song is still the first.
+  importer_.runImportOfPathsHolding(grant, {music_ + "Folder/", dir_.file("list.m3u")});
+  EXPECT_EQ(importer_.songsAdded(), 0);
+  EXPECT_EQ(importer_.firstSong(), music_ + "Folder/Three.mp3");
+  // A media file whose type is switched off adds nothing.
+  settings_.set(settings::kPlayWav, 0);
+  importer_.runImportOfPathsHolding(grant, {music_ + "Artist/Album/Two.wav"});
+  EXPECT_EQ(paths().size(), 3u);
+  EXPECT_EQ(importer_.firstSong(), "");
+}
+
 TEST_F(ImportTest, OnePathListedTwiceInOneImportAddsOneSong) {
   touch(music_ + "Artist/Album/One.mp3");
   std::ofstream(dir_.file("list.m3u")) << music_ << "Artist/Album/One.mp3\r\n"

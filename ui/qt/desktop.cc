@@ -17,9 +17,11 @@
 #include <ctime>
 #include <optional>
 
+#include "app/program_files.h"
 #include "ui/command_numbers.h"
 #include "ui/qt/cover_picture.h"
 #include "ui/qt/filler_window.h"
+#include "ui/qt/instance_hand_over.h"
 #include "ui/qt/logind_power_off.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_message_dialog.h"
@@ -67,13 +69,14 @@ struct Desktop::Impl {
         app(argc, argv),
         program_dir(fromPath(program_directory)),
         icon(programIcon()),
-        dialog(program_dir + "ReadMe.htm", icon) {
+        dialog(program_dir + kReadMeFile, icon) {
     QApplication::setApplicationName("Tunora");
     QApplication::setOrganizationName("Pellan");
     QApplication::setWindowIcon(icon);
     QApplication::setQuitOnLastWindowClosed(false);
   }
   ~Impl() {
+    instance.reset();
     mpris.reset();
     notifier.reset();
     dialog.close();
@@ -103,11 +106,14 @@ struct Desktop::Impl {
   // A termination signal came during start-up.
   bool terminated = false;
   Settings* settings = nullptr;
+  WindowState* window_state = nullptr;
   // The desktop's media controls on the session bus (none without a bus).
   std::unique_ptr<WindowMediaControl> media_control;
   std::unique_ptr<MprisService> mpris;
   std::unique_ptr<SongNotifier> notifier;
   QTimer* mpris_refresh = nullptr;
+  // What a second start hands over to.
+  std::unique_ptr<InstanceService> instance;
   // The media filler instance's window (instead of the main window).
   FillerWindow* filler = nullptr;
 };
@@ -158,6 +164,7 @@ void Desktop::createWindow(const DesktopWindowParts& parts) {
                                                  impl_->cover);
   Settings* settings = &parts.settings;
   impl_->settings = settings;
+  impl_->window_state = &parts.window_state;
   impl_->bridge->setOnTopSetting([settings] { return settings->get(settings::kOnTop) != 0; });
   impl_->media_control = std::make_unique<WindowMediaControl>(
       *impl_->window, parts.lock, parts.player, parts.settings, &impl_->cover);
@@ -177,6 +184,7 @@ void Desktop::createWindow(const DesktopWindowParts& parts) {
     impl_->mpris_refresh->start(1000);
   }
   impl_->window->setOnDestroy([this] {
+    impl_->instance.reset();
     if (impl_->mpris_refresh != nullptr) impl_->mpris_refresh->stop();
     impl_->mpris.reset();
     impl_->notifier.reset();
@@ -228,6 +236,24 @@ void Desktop::showWindow(bool playing) {
   if (playing) window->setPlayButtonImage(kPauseButtonImage);
   window->raise();
   window->activateWindow();
+}
+
+void Desktop::offerHandOver(std::function<void(std::vector<std::string>)> open) {
+  MainWindow* window = impl_->window;
+  WindowState* state = impl_->window_state;
+  InstanceService::Actions actions;
+  actions.raise = [window, state] {
+    if (state != nullptr && state->in_tray.load() != 0) {
+      window->restoreFromTray();
+      return;
+    }
+    if (window->isMinimized()) window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+  };
+  actions.open = std::move(open);
+  impl_->instance = InstanceService::start(std::move(actions));
 }
 
 void Desktop::setOnDestroy(std::function<void()> on_destroy) {

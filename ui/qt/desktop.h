@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/app_context.h"
 #include "settings/settings.h"
@@ -90,6 +91,10 @@ class Desktop {
 
   // Shows the window, applies "On Top", sets the play button's image when playing at once.
   void showWindow(bool playing);
+  // Lets a second start hand over to this player (instance_hand_over.h) until the window is
+  // destroyed: its window is raised and `open` gets the paths handed over (on the window's
+  // thread). Without a session bus nothing is offered.
+  void offerHandOver(std::function<void(std::vector<std::string>)> open);
   // Called once when command 2031 destroys the window; the loop ends after it returns.
   void setOnDestroy(std::function<void()> on_destroy);
   // Called when the desktop session ends (the settings are saved then).

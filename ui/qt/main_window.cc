@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QWindowStateChangeEvent>
 
+#include "app/program_files.h"
 #include "ui/command_numbers.h"
 #include "ui/display_click.h"
 #include "ui/display_input.h"
@@ -428,7 +429,7 @@ void MainWindow::openAbout() {
   AboutInfo info;
   info.library_path = p_.settings.text(settings::kDatabasePath);
   info.song_count = song_count_ ? song_count_() : 0;
-  info.help_path = p_.context.program_directory + "ReadMe.htm";
+  info.help_path = p_.context.program_directory + kReadMeFile;
   AboutDialog about(info, this);
   about.exec();
 }
@@ -441,8 +442,9 @@ std::optional<int32_t> MainWindow::showRateKeypad() {
 }
 
 void MainWindow::launchFiller() {
+  // The program file itself: in an installed copy the program directory holds only its files.
   const QString directory = fromPath(p_.context.program_directory);
-  QProcess::startDetached(directory + "tunora", {"\\f"}, directory);
+  QProcess::startDetached(QCoreApplication::applicationFilePath(), {"\\f"}, directory);
 }
 
 void MainWindow::minimize() { showMinimized(); }

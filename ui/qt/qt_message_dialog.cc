@@ -1,13 +1,13 @@
 // The message dialog for the whole program.
 #include "ui/qt/qt_message_dialog.h"
 
-#include <QDesktopServices>
 #include <QThread>
 #include <QUrl>
 #include <QWidget>
 #include <algorithm>
 #include <condition_variable>
 
+#include "ui/qt/help_window.h"
 #include "ui/qt/message_dialog_widget.h"
 
 namespace tunora::ui::qt {
@@ -21,10 +21,13 @@ struct QtMessageDialog::Pending {
 
 QtMessageDialog::QtMessageDialog(QString read_me, QIcon icon, QObject* parent)
     : QObject(parent), read_me_(std::move(read_me)), icon_(std::move(icon)) {
-  open_url_ = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  open_url_ = [this](const QString& path) { showHelpWindow(help_, path); };
 }
 
-QtMessageDialog::~QtMessageDialog() { close(); }
+QtMessageDialog::~QtMessageDialog() {
+  close();
+  delete help_.data();
+}
 
 MessageResult QtMessageDialog::show(const MessageRequest& request) {
   if (QThread::currentThread() == thread()) return runHere(request);

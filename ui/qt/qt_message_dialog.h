@@ -17,6 +17,7 @@
 #include "ui/platform/message_dialog.h"
 
 class QWidget;
+class QTextBrowser;
 
 namespace tunora::ui::qt {
 
@@ -26,8 +27,8 @@ class QtMessageDialog final : public QObject, public MessageDialog {
   Q_OBJECT
 
  public:
-  // `read_me` is the full path of "ReadMe.htm"; `open_url` opens a local file in the desktop's
-  // browser (QDesktopServices by default). Create on the GUI thread.
+  // `read_me` is the full path of "ReadMe.htm", which openReadMe shows in the program's own
+  // help window (help_window.h; setOpenUrl replaces that). Create on the GUI thread.
   QtMessageDialog(QString read_me, QIcon icon, QObject* parent = nullptr);
   ~QtMessageDialog() override;
 
@@ -52,6 +53,7 @@ class QtMessageDialog final : public QObject, public MessageDialog {
   QIcon icon_;
   QPointer<QWidget> parent_;
   std::function<void(const QString&)> open_url_;
+  QPointer<QTextBrowser> help_;  // the help window, while open
   std::function<void(MessageDialogWidget*)> on_open_;
   std::vector<QPointer<MessageDialogWidget>> open_;  // GUI thread only
 
