@@ -1,5 +1,5 @@
-// Creating, opening and closing table files: the header, the column descriptors, the mapping
-// and the sharing locks.
+// Creating, opening and closing table files: the header, the column descriptors, the image of
+// the file in memory and the sharing locks.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -190,6 +190,8 @@ Status TableHandle::openFile(bool for_writing) {
   close();
   writable_ = keep_writable;
   compaction_hold_ = 0;
+  changed_on_disk_ = false;
+  finishInterruptedMove();
   int fd = ::open(path_.c_str(), (for_writing ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     return errno == ENOENT ? Status::NotFound("no such file")
@@ -209,6 +211,28 @@ Status TableHandle::openFile(bool for_writing) {
   Status s = loadHeader(st.st_size);
   if (!s.ok()) releaseFile();
   return s;
+}
+
+// A journal beside the table means a writer was killed while it moved a record: the move is
+// finished or undone before anyone reads the table. Only under the exclusive lock, so a live
+// writer's journal is never touched; when the lock or the file cannot be had the open goes on
+// and a later one finishes the move.
+void TableHandle::finishInterruptedMove() {
+  const std::string journal = MoveJournal::pathFor(path_);
+  if (access(journal.c_str(), F_OK) != 0) return;
+  const int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && lockWholeFile(fd, LockKind::kExclusive)) {
+    fd_ = fd;
+    if (loadHeader(st.st_size).ok() &&
+        recoverInterruptedMove(path_, fd, record_area_, record_size_, capacity_)) {
+      cache_.valid = false;
+    }
+    fd_ = -1;
+    unlockWholeFile(fd);
+  }
+  ::close(fd);
 }
 
 Status TableHandle::loadHeader(int64_t file_size) {
@@ -276,18 +300,16 @@ Status TableHandle::open() {
                      cache_.ctime_ns == st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec &&
                      cache_.capacity == capacity_ && index_.capacity() == capacity_;
   cache_.valid = false;
-  if (open_used_cache_ && kept_map_ != nullptr && kept_size_ == static_cast<size_t>(st.st_size) &&
-      (kept_prot_writable_ || !map_writable_)) {
+  if (open_used_cache_ && kept_map_ != nullptr && kept_size_ == static_cast<size_t>(st.st_size)) {
     base_ = kept_map_;
     map_size_ = kept_size_;
-    map_prot_writable_ = kept_prot_writable_;
     kept_map_ = nullptr;
     kept_size_ = 0;
   } else {
     dropKeptMapping();
-    if (!remap(map_writable_)) {
+    if (!loadImage()) {
       releaseFile();
-      return Status::IOError(errnoText("cannot map file"));
+      return Status::IOError("cannot read the file (the library changed on disk?)");
     }
   }
   if (!open_used_cache_) {
@@ -317,7 +339,9 @@ Status TableHandle::openUnmapped() {
   return s;
 }
 
-bool TableHandle::remap(bool writable) {
+// Reads the whole file into private memory. Unlike a mapping of the file, the image cannot fault
+// when another program cuts the file while it is open.
+bool TableHandle::loadImage() {
   if (base_ != nullptr) {
     munmap(base_, map_size_);
     base_ = nullptr;
@@ -325,13 +349,31 @@ bool TableHandle::remap(bool writable) {
   }
   struct stat st;
   if (fstat(fd_, &st) != 0 || st.st_size <= 0) return false;
-  const int prot = writable ? PROT_READ | PROT_WRITE : PROT_READ;
-  void* p = mmap(nullptr, static_cast<size_t>(st.st_size), prot, MAP_SHARED, fd_, 0);
+  const auto size = static_cast<size_t>(st.st_size);
+  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return false;
+  if (!readAll(fd_, p, size, 0)) {
+    munmap(p, size);
+    return false;
+  }
   base_ = static_cast<uint8_t*>(p);
-  map_size_ = static_cast<size_t>(st.st_size);
-  map_prot_writable_ = writable;
+  map_size_ = size;
   return true;
+}
+
+// Every change to the image goes into the file at once, in the order made, so that a kill leaves
+// the file as the writes so far made it. A file whose size is no longer the one this handle left
+// has been replaced or cut by another program: nothing is written into it, and from then on the
+// handle fails every operation.
+bool TableHandle::writeThrough(const uint8_t* at, size_t size) {
+  if (changed_on_disk_) return false;
+  struct stat st;
+  if (fstat(fd_, &st) != 0 || static_cast<uint64_t>(st.st_size) != map_size_) {
+    changed_on_disk_ = true;
+    return false;
+  }
+  dirty_ = true;
+  return writeAll(fd_, at, size, static_cast<off_t>(at - base_));
 }
 
 void TableHandle::rebuildIndex() {
@@ -396,11 +438,16 @@ void TableHandle::close() {
       dropKeptMapping();
       kept_map_ = base_;
       kept_size_ = map_size_;
-      kept_prot_writable_ = map_prot_writable_;
       base_ = nullptr;
       map_size_ = 0;
     }
-    stampAtClose(was_mapped);
+    if (changed_on_disk_) {
+      // Not a byte more into a file another program changed, its times included.
+      dirty_ = false;
+      stampAtClose(false);
+    } else {
+      stampAtClose(was_mapped);
+    }
     if (!cache_.valid) dropKeptMapping();
   }
   releaseFile();
@@ -408,10 +455,9 @@ void TableHandle::close() {
 }
 
 bool TableHandle::setHeaderFlag(uint32_t value) {
-  if (!isMapped() || !map_writable_) return false;
+  if (!canWrite()) return false;
   storeU32(base_ + kHeaderFlagOffset, value);
-  dirty_ = true;
-  return true;
+  return writeThrough(base_ + kHeaderFlagOffset, 4);
 }
 
 }  // namespace tunora::marlbase

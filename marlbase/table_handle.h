@@ -1,8 +1,12 @@
 // TableHandle: one open MarlBase table, owned by the caller.
 //
 // A table is one file of fixed-size records, each led by a status word (0 never used, 5 deleted,
-// 10 live). While open the file is mapped into memory and fields are read and written in place;
-// data reaches the file when the handle is closed. Values pass in and out of fields through the
+// 10 live). While open the handle holds an image of the whole file in its own memory, read at
+// open: reads come from the image, so a file that another program shortens meanwhile cannot
+// fault the process, and every write goes into the image and at once into the file, in the
+// order made. A write finds the file's size other than the handle left it (another program
+// replaced or cut it): it writes nothing, and the handle fails every operation until it is
+// opened again (changedOnDisk). Values pass in and out of fields through the
 // handle's integer and text value buffers; lookups compare against its search key.
 //
 // Slots count from 0, columns from 1. Every operation checks its slot and column numbers: a bad
@@ -12,12 +16,12 @@
 // opens share with each other. The locks are open-file-description locks, released at close.
 //
 // Reopening: close keeps what open computed (the slot index), the lookup indexes of the columns
-// and the mapping itself, untouched, and a reopen uses them while the file's identity, size and
+// and the image itself, untouched, and a reopen uses them while the file's identity, size and
 // times are as the close left them; otherwise they are dropped and built again.
 //
-// The engine's own record moves and capacity changes are ordered so that a kill at any moment
-// (SIGKILL, not a power loss) leaves a file that opens, with every record whole, none lost and at
-// most one occupied twice: see "Writes and kills" in FORMAT.md.
+// The engine's own record moves and capacity changes are ordered, and its moves noted in a
+// journal beside the table, so that after a kill at any moment (SIGKILL, not a power loss) the
+// next open finds every record whole and exactly once: see "Writes and kills" in FORMAT.md.
 //
 // A handle must not be used from two threads at once.
 #pragma once
@@ -36,6 +40,7 @@
 
 #include "marlbase/column_index.h"
 #include "marlbase/format.h"
+#include "marlbase/move_journal.h"
 #include "marlbase/slot_index.h"
 #include "util/status.h"
 
@@ -100,7 +105,11 @@ class TableHandle {
   bool setHeaderFlag(uint32_t value);
 
   bool isOpen() const { return fd_ >= 0; }
+  // Open with the image of the file in memory (open, as against create or openUnmapped).
   bool isMapped() const { return base_ != nullptr; }
+  // Another program changed the file's size while it was open here: nothing more was written
+  // into it, and every operation fails until the handle is opened again.
+  bool changedOnDisk() const { return changed_on_disk_; }
   int32_t columnCount() const { return column_count_; }
   uint32_t capacity() const { return capacity_; }
   uint32_t recordSize() const { return record_size_; }
@@ -116,7 +125,8 @@ class TableHandle {
   int32_t writeField(int32_t slot, int32_t column);
   // The status word; -1 when closed, the live count is 0, or the slot is not below capacity.
   int32_t getStatus(int32_t slot);
-  // Writes the status word and recounts unless batch(). 1, or 0 on failure.
+  // Writes the status word and recounts unless batch(). 1, or 0 on failure (read-only, bad slot,
+  // the file changed on disk).
   int32_t setStatus(int32_t slot, int32_t status);
   // Runs the maintenance, then makes the lowest slot whose status is 0 or 5 live and returns it;
   // -1 when read-only, closed or full (growth refused).
@@ -210,7 +220,7 @@ class TableHandle {
   void releaseFile();
   void rebuildIndex();
   int32_t statusAt(uint32_t slot) const;
-  void putStatus(uint32_t slot, int32_t status);
+  bool putStatus(uint32_t slot, int32_t status);
   uint8_t* slotAddress(uint32_t slot) const;
   uint8_t* fieldAddress(uint32_t slot, int32_t column) const;
   bool usable() const;  // mapped and live count not 0
@@ -220,12 +230,17 @@ class TableHandle {
   bool fieldEqualsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const;
   bool fieldContainsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const;
   int32_t resize(uint32_t new_capacity, bool grow);
-  bool remap(bool writable);
+  bool loadImage();
+  bool writeThrough(const uint8_t* at, size_t size);
+  bool canWrite() const { return isMapped() && map_writable_ && !changed_on_disk_; }
   void stampAtClose(bool was_mapped);
   void dropKeptMapping();
   void sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation,
                std::vector<uint32_t>& source);
   void moveRecord(uint32_t from, uint32_t to);
+  void holdOut(uint32_t slot, std::vector<uint8_t>& held);
+  void holdIn(const std::vector<uint8_t>& held, uint32_t slot);
+  void finishInterruptedMove();
   uint32_t spareSlot() const;
   void storeStatusWord(uint32_t slot, int32_t status);
   bool writeCapacity(uint32_t capacity);
@@ -251,14 +266,13 @@ class TableHandle {
   std::array<char, kSearchKeySize> search_key_{};
 
   int fd_ = -1;
-  uint8_t* base_ = nullptr;  // the mapped file while open mapped
-  size_t map_size_ = 0;
+  uint8_t* base_ = nullptr;  // the image of the file while open
+  size_t map_size_ = 0;  // the image's size: the file's size as this handle left it
+  bool changed_on_disk_ = false;
   bool map_writable_ = false;       // opened for writing
-  bool map_prot_writable_ = false;  // the mapping's pages may be written
-  // The mapping of the last close, kept (and never touched) while the file stays as it was.
+  // The image of the last close, kept (and never touched) while the file stays as it was.
   uint8_t* kept_map_ = nullptr;
   size_t kept_size_ = 0;
-  bool kept_prot_writable_ = false;
   bool defining_columns_ = false;  // between create and finishColumns
   bool dirty_ = false;             // something was written since the open
   uint32_t capacity_ = 0;
@@ -277,6 +291,8 @@ class TableHandle {
   std::vector<std::unique_ptr<ColumnIndex>> column_indexes_;
   FileStamp cache_;
   std::function<void()> crash_point_;
+  // Open while a compaction or a sort moves records.
+  MoveJournal journal_;
   bool open_used_cache_ = false;
 };
 

@@ -6,11 +6,13 @@
 // old order. Done step by step that restarts a scan after every move and is quadratic; here it
 // is one pass that leaves the same bytes (see compact()).
 //
-// Writes are ordered for a kill at any moment: a record move writes the fields into a free slot,
-// then its status word, then frees the source, so a kill leaves at most the record being moved
-// live twice and none lost or half-written. A growth extends the file before the header's
-// capacity says so; a shrink writes the lower capacity first and cuts the file after. Either way
-// a kill in between leaves a file longer than its capacity needs, which opens.
+// Writes are ordered for a kill at any moment: a record move is noted in the move journal, then
+// writes the fields into a free slot, then its status word, then frees the source, so a kill
+// leaves no record half-written and the next open, reading the journal, frees the source of a
+// move that got as far as the copy's status word (move_journal.h). A growth extends the file
+// before the header's capacity says so; a shrink writes the lower capacity first and cuts the
+// file after. Either way a kill in between leaves a file longer than its capacity needs, which
+// opens.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -34,7 +36,7 @@ constexpr int64_t kCompactionBudget = 500'000;
 }  // namespace
 
 int32_t TableHandle::maintain() {
-  if (!isMapped()) return 0;
+  if (!isMapped() || changed_on_disk_) return 0;
   if (liveCount() == 0) return 1;
   const uint64_t occupied = index_.occupied();
   const uint64_t free = capacity_ - occupied;
@@ -60,11 +62,15 @@ int32_t TableHandle::maintain() {
 }
 
 // Grows by appending zero slots after whatever the file holds, or cuts the file to exactly the
-// new capacity. The space is reserved before the mapping can touch it, so a full disk refuses the
-// growth instead of killing the process.
+// new capacity. The space is reserved before the header says it is there, so a full disk refuses
+// the growth. A file another program changed is left alone. The image is read again after.
 int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
   struct stat st;
   if (fstat(fd_, &st) != 0) return 0;
+  if (static_cast<uint64_t>(st.st_size) != map_size_) {
+    changed_on_disk_ = true;
+    return 0;
+  }
   const uint32_t old_capacity = capacity_;
   bool changed = false;
   if (grow) {
@@ -82,7 +88,7 @@ int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
     if (changed) (void)ftruncate(fd_, static_cast<off_t>(end));
   }
   crashPoint();
-  if (!remap(true)) {
+  if (!loadImage()) {
     close();
     return 0;
   }
@@ -120,22 +126,29 @@ void TableHandle::storeStatusWord(uint32_t slot, int32_t status) {
   } else {
     storeU32(slotAddress(slot), static_cast<uint32_t>(status));
   }
+  (void)writeThrough(slotAddress(slot), kStatusSize);
   std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
-// One record move (compaction, sort) into the free slot `to`: its fields, then its status word
-// (the copy is now live beside the original), then the source's status 5 (its fields stay).
+// One record move (compaction, sort) into the free slot `to`: the journal's note, its fields,
+// then its status word (the copy is now live beside the original, which the note lets the next
+// open undo), then the source's status 5 (its fields stay).
 void TableHandle::moveRecord(uint32_t from, uint32_t to) {
+  journal_.noteMove(from, to, statusAt(from));
+  crashPoint();
   uint8_t* target = slotAddress(to) + kStatusSize;
   const uint8_t* source = slotAddress(from) + kStatusSize;
   const uint32_t fields = record_size_ - kStatusSize;
   if (crash_point_) {
     // Under a crash test the fields are written in two halves with a crash point between.
     std::memcpy(target, source, fields / 2);
+    (void)writeThrough(target, fields / 2);
     crashPoint();
     std::memcpy(target + fields / 2, source + fields / 2, fields - fields / 2);
+    (void)writeThrough(target + fields / 2, fields - fields / 2);
   } else {
     std::memcpy(target, source, fields);
+    (void)writeThrough(target, fields);
   }
   crashPoint();
   storeStatusWord(to, statusAt(from));
@@ -144,12 +157,36 @@ void TableHandle::moveRecord(uint32_t from, uint32_t to) {
   crashPoint();
 }
 
+// The sort's moves on a table with no free slot: a record leaves its slot for the journal, which
+// keeps it whole until it goes into the slot its cycle frees last. `held` keeps it in memory.
+void TableHandle::holdOut(uint32_t slot, std::vector<uint8_t>& held) {
+  std::memcpy(held.data(), slotAddress(slot), record_size_);
+  journal_.holdRecord(held.data());
+  journal_.noteMove(slot, MoveJournal::kHeld, statusAt(slot));
+  crashPoint();
+  storeStatusWord(slot, kStatusDeleted);
+  crashPoint();
+}
+
+void TableHandle::holdIn(const std::vector<uint8_t>& held, uint32_t slot) {
+  const auto status = static_cast<int32_t>(loadU32(held.data()));
+  journal_.noteMove(MoveJournal::kHeld, slot, status);
+  crashPoint();
+  std::memcpy(slotAddress(slot) + kStatusSize, held.data() + kStatusSize,
+              record_size_ - kStatusSize);
+  (void)writeThrough(slotAddress(slot) + kStatusSize, record_size_ - kStatusSize);
+  crashPoint();
+  storeStatusWord(slot, status);
+  journal_.releaseHeld();
+  crashPoint();
+}
+
 // Record k of the m occupied records, at slot p_k, ends in slot k. Moving it one step at a time
 // leaves a copy of it with status 5 in every slot from k + 1 to p_k; later records overwrite
 // earlier copies, so past slot m - 1 only the last record's copies remain, in slots m .. p_last.
 // The step-by-step algorithm makes sum(p_k - k) moves, which is what the budget counts.
 int32_t TableHandle::compact() {
-  if (!isMapped() || liveCount() == 0 || compaction_hold_ != 0 || !map_writable_) {
+  if (!canWrite() || liveCount() == 0 || compaction_hold_ != 0) {
     return static_cast<int32_t>(kCompactionBudget);
   }
   std::vector<int32_t> statuses(capacity_);
@@ -167,10 +204,8 @@ int32_t TableHandle::compact() {
     return static_cast<int32_t>(kCompactionBudget);
   }
   const auto m = static_cast<uint32_t>(occupied.size());
-  // Most of the mapping is about to be written: fault its pages in, writable, in one call rather
-  // than one fault at a time (a kernel without this does it the slow way).
-  const uint64_t touched_end = record_area_ + (uint64_t{occupied.back()} + 1) * record_size_;
-  (void)madvise(base_, std::min<uint64_t>(touched_end, map_size_), MADV_POPULATE_WRITE);
+  // Without its journal a move could leave a record twice after a kill: no compaction then.
+  if (!journal_.begin(path_, record_size_, capacity_)) return 0;
   // Slot k is free when record k moves into it: whatever occupied it has moved already.
   for (uint32_t k = 0; k < m; ++k) {
     if (occupied[k] != k) moveRecord(occupied[k], k);
@@ -181,9 +216,12 @@ int32_t TableHandle::compact() {
   for (uint32_t s = m; s <= last; ++s) {
     std::memcpy(slotAddress(s) + kStatusSize, slotAddress(m - 1) + kStatusSize,
                 record_size_ - kStatusSize);
+    (void)writeThrough(slotAddress(s) + kStatusSize, record_size_ - kStatusSize);
     storeStatusWord(s, kStatusDeleted);
     crashPoint();
   }
+  journal_.end();
+  if (changed_on_disk_) return 0;
   std::vector<uint32_t> source(capacity_);
   for (uint32_t s = 0; s < capacity_; ++s) source[s] = s < m ? occupied[s] : s;
   for (uint32_t s = 0; s <= last; ++s) {

@@ -19,18 +19,19 @@ int32_t TableHandle::statusAt(uint32_t slot) const {
   return static_cast<int32_t>(loadU32(slotAddress(slot)));
 }
 
-void TableHandle::putStatus(uint32_t slot, int32_t status) {
+bool TableHandle::putStatus(uint32_t slot, int32_t status) {
   const int32_t old = statusAt(slot);
   storeU32(slotAddress(slot), static_cast<uint32_t>(status));
+  const bool written = writeThrough(slotAddress(slot), kStatusSize);
   index_.change(slot, old, status);
   const bool was_occupied = old > kHighestFreeStatus;
   const bool is_occupied = status > kHighestFreeStatus;
   if (was_occupied && !is_occupied) unindexSlot(slot);
   if (is_occupied && !was_occupied) indexSlot(slot);
-  dirty_ = true;
+  return written;
 }
 
-bool TableHandle::usable() const { return isMapped() && liveCount() != 0; }
+bool TableHandle::usable() const { return isMapped() && !changed_on_disk_ && liveCount() != 0; }
 
 void TableHandle::recount() {
   live_count_.store(static_cast<int32_t>(index_.live().count()), std::memory_order_relaxed);
@@ -55,7 +56,7 @@ int32_t TableHandle::readField(int32_t slot, int32_t column) {
 }
 
 int32_t TableHandle::writeField(int32_t slot, int32_t column) {
-  if (!usable() || !map_writable_ || !validSlot(slot) || !validColumn(column)) return -1;
+  if (!usable() || !canWrite() || !validSlot(slot) || !validColumn(column)) return -1;
   const uint32_t type = column_types_[column - 1];
   uint8_t* field = fieldAddress(static_cast<uint32_t>(slot), column);
   if (isTextType(type)) {
@@ -73,7 +74,7 @@ int32_t TableHandle::writeField(int32_t slot, int32_t column) {
   } else {
     storeU32(field, int_value_);
   }
-  dirty_ = true;
+  if (!writeThrough(field, fieldWidth(type))) return -1;
   const auto s = static_cast<uint32_t>(slot);
   if (static_cast<size_t>(column) <= column_indexes_.size() && column_indexes_[column - 1] &&
       statusAt(s) > kHighestFreeStatus) {
@@ -88,22 +89,22 @@ int32_t TableHandle::getStatus(int32_t slot) {
 }
 
 int32_t TableHandle::setStatus(int32_t slot, int32_t status) {
-  if (!isMapped() || !map_writable_ || !validSlot(slot)) return 0;
-  putStatus(static_cast<uint32_t>(slot), status);
+  if (!canWrite() || !validSlot(slot)) return 0;
+  const bool written = putStatus(static_cast<uint32_t>(slot), status);
   if (!batch_) recount();
-  return 1;
+  return written ? 1 : 0;
 }
 
 int32_t TableHandle::allocate() {
-  if (!isMapped() || !map_writable_) return -1;
-  if (maintain() == 0 || !isMapped()) return -1;
+  if (!canWrite()) return -1;
+  if (maintain() == 0 || !canWrite()) return -1;
   const uint32_t unused = index_.unused().next(0);
   const uint32_t deleted = index_.deleted().next(0);
   const uint32_t slot = std::min(unused, deleted);
   if (slot == SlotSet::kNone) return -1;
-  putStatus(slot, kStatusLive);
+  const bool written = putStatus(slot, kStatusLive);
   if (!batch_) recount();
-  return static_cast<int32_t>(slot);
+  return written ? static_cast<int32_t>(slot) : -1;
 }
 
 Status TableHandle::checkCanAllocate() const {
@@ -137,7 +138,7 @@ Status TableHandle::checkCanAllocate() const {
 }
 
 int32_t TableHandle::copySlot(int32_t from, int32_t to) {
-  if (!isMapped() || !map_writable_ || !validSlot(from) || !validSlot(to)) return 0;
+  if (!canWrite() || !validSlot(from) || !validSlot(to)) return 0;
   if (from == to) return 1;
   const int32_t old = statusAt(static_cast<uint32_t>(to));
   unindexSlot(static_cast<uint32_t>(to));
@@ -145,8 +146,7 @@ int32_t TableHandle::copySlot(int32_t from, int32_t to) {
                record_size_);
   index_.change(static_cast<uint32_t>(to), old, statusAt(static_cast<uint32_t>(to)));
   indexSlot(static_cast<uint32_t>(to));
-  dirty_ = true;
-  return 1;
+  return writeThrough(slotAddress(static_cast<uint32_t>(to)), record_size_) ? 1 : 0;
 }
 
 int32_t TableHandle::firstWithStatus(int32_t key, int32_t start) {
