@@ -92,16 +92,18 @@ look() {
     shoot "$scale" "scale$scale-$name" "$s"
     local shot="$out/scale$scale-$name.png"
     # The window, status bar included, lies on the screen.
-    [ $((X + W)) -le "$sw" ] && [ $((Y + H)) -le "$sh" ] && [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] ||
+    if [ $((X + W)) -gt "$sw" ] || [ $((Y + H)) -gt "$sh" ] || [ "$X" -lt 0 ] || [ "$Y" -lt 0 ]; then
       fail "$name at scale $scale: window ${W}x$H at $X,$Y is off the ${sw}x$sh screen"
+    fi
     # In logical pixels: the stars at (5, 56) or lower, five of them 100 wide.
-    local star colours coloured pic_x pic_w half side strip_x dark
+    local colours coloured pic_x pic_w half side strip_x dark
     read -r colours coloured <<<"$(measure colours "$shot" $((5 * scale)) $((56 * scale)) \
       $((100 * scale)) $((30 * scale)))"
     echo "$name: star area $colours colours, $coloured pixels in colour"
     [ "$coloured" -gt $((300 * scale * scale)) ] || fail "$name at scale $scale: no stars"
     # The picture area: upper right, W/2 wide from the top of the display to H/2 + 30.
-    pic_x=$((W / 2)); pic_w=$((W - W / 2)); half=$(((H / scale) / 2 * scale))
+    # half: the window's logical H/2, in screen pixels.
+    pic_x=$((W / 2)); pic_w=$((W - W / 2)); half=$((H / scale / 2)); half=$((half * scale))
     read -r colours coloured <<<"$(measure colours "$shot" "$pic_x" $((30 * scale)) "$pic_w" "$half")"
     echo "$name: picture area $colours colours"
     [ "$colours" -gt 16 ] || fail "$name at scale $scale: the picture area is one colour"
