@@ -58,6 +58,8 @@ void Player::handle(int32_t request) {
       if (media_.isOpen()) media_.playFrom(state_.seek_target.load());
       break;
     case kRequestMoveVideo:
+      // The window was resized: the area follows its new size.
+      video_area_ = videoArea(window_);
       media_.moveAndSize({video_area_.width, 30, video_area_.width, video_area_.height});
       break;
     case kRequestRestart:

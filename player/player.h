@@ -84,6 +84,8 @@ class Player {
  private:
   void handle(int32_t request);
   void switchSong(int32_t request);  // requests 1, 4 and 8 (player_switch.cc)
+  // The size the window's client area leaves the video now.
+  static ui::VideoArea videoArea(PlayerWindow& window);
   void chooseSong(int32_t request, bool& by_choice);
   bool openMedia(const std::string& file);
   void startPlaying(bool resuming);

@@ -13,7 +13,7 @@
 namespace tunora::player {
 
 // The video area: half the main window's client area when it is wider than 400, else 400 x 400.
-static ui::VideoArea videoArea(PlayerWindow& window) {
+ui::VideoArea Player::videoArea(PlayerWindow& window) {
   const int32_t width = window.clientWidth();
   if (width > 400) return {0, 0, width / 2, window.clientHeight() / 2};
   return {0, 0, 400, 400};

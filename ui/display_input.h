@@ -1,6 +1,6 @@
 // The paint list's input gathered from the program's state: the player's current song (its
 // display texts and score), the settings (RatingValue, the two views) and the window's state
-// (client size, quick-link list, cover flags). Window thread.
+// (client size, quick-link list, cover flags), its texts as UTF-8. Window thread.
 #pragma once
 
 #include "settings/settings.h"

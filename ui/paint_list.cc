@@ -18,7 +18,12 @@ constexpr int32_t kStarStep = 20;
 constexpr int32_t kListLine = 16;
 constexpr int32_t kListFirstEntry = 20;
 constexpr int32_t kListDivisor = 19;
-constexpr char kEllipsis[] = "...";
+// Room kept free between a text's end and the edge of its area.
+constexpr int32_t kTextMargin = 2;
+
+// Without the window's measure a line is as high as its font size: every line at its nominal
+// place.
+int32_t nominalLineHeight(int32_t font_px) { return font_px; }
 
 // Byte offsets of the code points of a UTF-8 text (continuation bytes are not starts).
 std::vector<size_t> codePointStarts(std::string_view text) {
@@ -34,30 +39,51 @@ class Painter {
   explicit Painter(const PaintInput& in) : in_(in), w_(in.width), h_(in.height) {}
 
   std::vector<PaintOp> run() {
+    using Elide = PaintOp::Elide;
     const int32_t half = h_ / 2;
-    fill({0, kTop, (w_ > kWide ? w_ / 2 - 10 : w_), half - kTop}, kWhite);
+    const int32_t left_edge = w_ > kWide ? w_ / 2 - 10 : w_;
+    fill({0, kTop, left_edge, half - kTop}, kWhite);
     if (h_ <= 60) {
-      text(3, kTop, in_.song.title, h_ / 3, kWhite);
+      text(3, kTop, 0, in_.song.title, h_ / 3, kWhite, Elide::kNone);
       return std::move(ops_);
     }
-    text(3, kTop, keepStart(in_.song.title, w_ / (w_ > kWide ? 21 : 10)), kTitleFont, kWhite);
+    const int32_t room = std::max(left_edge - 3 - kTextMargin, 0);
+    // Each line starts where the spec puts it, or lower when the line above reaches further.
+    const int32_t star_y = std::max(56, kTop + lineHeight(kTitleFont));
+    const int32_t artist_y = std::max(80, star_y + kStarSize);
+    const int32_t album_y = std::max(100, artist_y + lineHeight(kTextFont));
+    const int32_t path_y = std::max(123, album_y + lineHeight(kTextFont));
+    const int32_t comment_y = std::max(145, path_y + lineHeight(kPathFont));
+    text(3, kTop, room, keepStart(in_.song.title, w_ / (w_ > kWide ? 21 : 10)), kTitleFont,
+         kWhite, Elide::kKeepStart);
     if (h_ > 175) {
-      if (h_ > 250) text(3, 123, keepEnd(in_.song.path, w_ / 18), kPathFont, kWhite);
-      text(3, 80, keepStart(in_.song.artist, w_ / 8), kTextFont, kWhite);
-      if (h_ > 210) text(3, 100, keepStart(in_.song.album, w_ / 8), kTextFont, kWhite);
-      if (h_ > 290) text(3, 145, keepStart(in_.song.comment, w_ / 19), kTextFont, kWhite);
+      if (h_ > 250) {
+        text(3, path_y, room, keepEnd(in_.song.path, w_ / 18), kPathFont, kWhite, Elide::kKeepEnd);
+      }
+      text(3, artist_y, room, keepStart(in_.song.artist, w_ / 8), kTextFont, kWhite,
+           Elide::kKeepStart);
+      if (h_ > 210) {
+        text(3, album_y, room, keepStart(in_.song.album, w_ / 8), kTextFont, kWhite,
+             Elide::kKeepStart);
+      }
+      if (h_ > 290) {
+        text(3, comment_y, room, keepStart(in_.song.comment, w_ / 19), kTextFont, kWhite,
+             Elide::kKeepStart);
+      }
     }
     if (h_ <= 120) return std::move(ops_);
     const int32_t stars = starCount(in_.score, in_.rating_values);
     for (int32_t k = 0; k < stars; ++k) {
       PaintOp op;
       op.kind = PaintOp::Kind::kStar;
-      op.rect = {5 + kStarStep * k, 56, kStarSize, kStarSize};
+      op.rect = {5 + kStarStep * k, star_y, kStarSize, kStarSize};
       ops_.push_back(std::move(op));
     }
     if (in_.list_loaded && in_.lower_left_view != 0 && h_ > 400) {
       fill({4, 175, w_ / 2 - 4, half - 175}, kLightBlue);
-      if (isListViewValue(in_.lower_left_view)) list(10, 180, half - 16, kLightBlue);
+      if (isListViewValue(in_.lower_left_view)) {
+        list(10, 180, half - 16, half, w_ / 2 - 10 - kTextMargin, kLightBlue);
+      }
     }
     if (w_ > kWide && h_ > 200) {
       fill({w_ / 2, kTop, w_ - w_ / 2, half}, kWhite);
@@ -68,7 +94,8 @@ class Painter {
         op.rect = {w_ - side, kTop, side, side};
         ops_.push_back(std::move(op));
       } else if (in_.list_loaded && isListViewValue(in_.upper_right_view)) {
-        list(w_ / 2 + 10, kTop, half, kWhite);
+        const int32_t x = w_ / 2 + 10;
+        list(x, kTop, half, half + kTop, w_ - x - kTextMargin, kWhite);
       }
     }
     return std::move(ops_);
@@ -87,28 +114,38 @@ class Painter {
     ops_.push_back(std::move(op));
   }
 
-  void text(int32_t x, int32_t y, std::string value, int32_t font_px, Color background) {
+  int32_t lineHeight(int32_t font_px) const {
+    return in_.line_height ? in_.line_height(font_px) : nominalLineHeight(font_px);
+  }
+
+  void text(int32_t x, int32_t y, int32_t room, std::string value, int32_t font_px,
+            Color background, PaintOp::Elide elide) {
     PaintOp op;
     op.kind = PaintOp::Kind::kText;
-    op.rect = {x, y, 0, font_px};
+    op.rect = {x, y, room, font_px};
     op.color = kBlack;
     op.background = background;
     op.text = std::move(value);
     op.font_px = font_px;
+    op.elide = elide;
     ops_.push_back(std::move(op));
   }
 
-  // The quick-link list at (x, y), no entry line starting below `bottom`.
-  void list(int32_t x, int32_t y, int32_t bottom, Color background) {
+  // The quick-link list at (x, y), `room` pixels wide: no entry line starting below `bottom`,
+  // none reaching past `area_bottom`, the bottom of the area it is drawn in.
+  void list(int32_t x, int32_t y, int32_t bottom, int32_t area_bottom, int32_t room,
+            Color background) {
+    using Elide = PaintOp::Elide;
     const QuickLinkList& l = in_.list;
-    text(x, y, l.header, kListFont, background);
+    room = std::max(room, 0);
+    text(x, y, room, l.header, kListFont, background, Elide::kKeepStart);
     const int32_t lines = std::min(
         {(h_ / 2 - y) / kListLine, kQuickLinkMaxEntries, static_cast<int32_t>(l.entries.size())});
     for (int32_t i = 0; i < lines; ++i) {
       const int32_t line_y = y + kListFirstEntry + kListLine * i;
-      if (line_y > bottom) break;
-      text(x, line_y, keepStart(l.entries[static_cast<size_t>(i)].text, w_ / kListDivisor),
-           kListFont, background);
+      if (line_y > bottom || line_y + lineHeight(kListFont) > area_bottom) break;
+      text(x, line_y, room, keepStart(l.entries[static_cast<size_t>(i)].text, w_ / kListDivisor),
+           kListFont, background, Elide::kKeepStart);
     }
   }
 

@@ -184,6 +184,7 @@ int runDesktopProgram(int argc, char** argv) {
       if (target) target->repaintSongText();
     }
     void repaintWithVideo() override {
+      if (on_song_text) on_song_text();
       if (target) target->repaintWithVideo();
     }
     void refreshStatus() override {

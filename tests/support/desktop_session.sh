@@ -36,10 +36,11 @@ make_library() {
   "$build/tunora-cli" settings defaults --db "$data/Tunora.mbf" "$data/dTunora.dat" >/dev/null
 }
 
-# start_xvfb: a virtual X server on a free display, named in DISPLAY.
+# start_xvfb [WIDTHxHEIGHT]: a virtual X server on a free display (1024x768 unless given), named in
+# DISPLAY.
 start_xvfb() {
   exec 3>"$tmp/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
   [ -s "$tmp/display" ] || fail "Xvfb did not start"

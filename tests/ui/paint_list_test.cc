@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/text_fit.h"
+
 namespace tunora::ui {
 namespace {
 
@@ -42,19 +44,19 @@ QuickLinkList listOf(int n) {
 
 TEST(TextFitTest, KeepStartAndKeepEnd) {
   EXPECT_EQ(keepStart("abcdef", 6), "abcdef");
-  EXPECT_EQ(keepStart("abcdefg", 6), "abcdef...");
+  EXPECT_EQ(keepStart("abcdefg", 6), "abcdef…");
   EXPECT_EQ(keepEnd("abcdef", 6), "abcdef");
-  EXPECT_EQ(keepEnd("abcdefg", 6), "...bcdefg");
-  EXPECT_EQ(keepStart("abc", 0), "...");
-  EXPECT_EQ(keepEnd("abc", 0), "...");
+  EXPECT_EQ(keepEnd("abcdefg", 6), "…bcdefg");
+  EXPECT_EQ(keepStart("abc", 0), "…");
+  EXPECT_EQ(keepEnd("abc", 0), "…");
   EXPECT_EQ(keepStart("", 0), "");
 }
 
 TEST(TextFitTest, CountsCharactersNotBytes) {
   const std::string umlauts = "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC";  // ÄÖÜäöü
   EXPECT_EQ(keepStart(umlauts, 6), umlauts);
-  EXPECT_EQ(keepStart(umlauts, 3), "\xC3\x84\xC3\x96\xC3\x9C...");
-  EXPECT_EQ(keepEnd(umlauts, 2), "...\xC3\xB6\xC3\xBC");
+  EXPECT_EQ(keepStart(umlauts, 3), "\xC3\x84\xC3\x96\xC3\x9C…");
+  EXPECT_EQ(keepEnd(umlauts, 2), "…\xC3\xB6\xC3\xBC");
 }
 
 TEST(PaintTest, LongTitleAndPathAreShortenedByWidth) {
@@ -64,10 +66,10 @@ TEST(PaintTest, LongTitleAndPathAreShortenedByWidth) {
   in.song.path = "/music/" + std::string(30, 'p') + "/tail-of-the-path-is-kept-here.mp3";
   std::vector<PaintOp> ops = paintDisplay(in);
   ASSERT_TRUE(textAt(ops, 3, 30));
-  EXPECT_EQ(textAt(ops, 3, 30)->text, title40.substr(0, 30) + "...");
+  EXPECT_EQ(textAt(ops, 3, 30)->text, title40.substr(0, 30) + "…");
   EXPECT_EQ(textAt(ops, 3, 30)->font_px, 25);
   ASSERT_TRUE(textAt(ops, 3, 123));
-  EXPECT_EQ(textAt(ops, 3, 123)->text, "..." + in.song.path.substr(in.song.path.size() - 35));
+  EXPECT_EQ(textAt(ops, 3, 123)->text, "…" + in.song.path.substr(in.song.path.size() - 35));
   EXPECT_EQ(textAt(ops, 3, 123)->font_px, 18);
 
   in.song.title = title40.substr(0, 30);
@@ -76,9 +78,9 @@ TEST(PaintTest, LongTitleAndPathAreShortenedByWidth) {
   // A narrow window shortens the title by W/10.
   PaintInput narrow = song(300, 600);
   narrow.song.title = title40;
-  EXPECT_EQ(textAt(paintDisplay(narrow), 3, 30)->text, title40.substr(0, 30) + "...");
+  EXPECT_EQ(textAt(paintDisplay(narrow), 3, 30)->text, title40.substr(0, 30) + "…");
   narrow.width = 250;
-  EXPECT_EQ(textAt(paintDisplay(narrow), 3, 30)->text, title40.substr(0, 25) + "...");
+  EXPECT_EQ(textAt(paintDisplay(narrow), 3, 30)->text, title40.substr(0, 25) + "…");
 }
 
 TEST(PaintTest, LinesAppearWithHeight) {
@@ -177,7 +179,7 @@ TEST(PaintTest, UpperRightListLinesStopAtHalfHeight) {
   ASSERT_TRUE(textAt(ops, 410, 30));
   EXPECT_EQ(textAt(ops, 410, 30)->text, "Other songs from this album");
   EXPECT_EQ(textAt(ops, 410, 30)->font_px, 16);
-  EXPECT_EQ(textAt(ops, 410, 50)->text, std::string(42, 'e') + "...") << "W/19 characters";
+  EXPECT_EQ(textAt(ops, 410, 50)->text, std::string(42, 'e') + "…") << "W/19 characters";
   EXPECT_EQ(textAt(ops, 410, 66)->text, "Entry 1");
   // (H/2 - 30)/16 = 16 lines: the last at 50 + 15 * 16 = 290.
   EXPECT_TRUE(textAt(ops, 410, 290));
@@ -216,6 +218,88 @@ TEST(PaintTest, LowerLeftListOnLightBlueInTallWindows) {
   in.height = 400;
   ops = paintDisplay(in);
   EXPECT_FALSE(textAt(ops, 10, 180)) << "only above 400 pixels";
+}
+
+// A measure of 10 pixels a character ("…" counts as one).
+int32_t tenPerCharacter(std::string_view text) {
+  int32_t n = 0;
+  for (char c : text) n += (static_cast<uint8_t>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return 10 * n;
+}
+
+TEST(TextFitTest, FitsTheWidthKeepingStartOrEnd) {
+  using Elide = PaintOp::Elide;
+  struct Case {
+    std::string text;
+    int32_t width;
+    Elide elide;
+    std::string fitted;
+  };
+  const std::string umlauts = "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4";  // ÄÖÜä
+  for (const Case& c : {
+           Case{"abcdef", 60, Elide::kKeepStart, "abcdef"},        // fits exactly
+           Case{"abcdefg", 60, Elide::kKeepStart, "abcde…"},       // 5 letters and the mark
+           Case{"abcdefg", 60, Elide::kKeepEnd, "…cdefg"},
+           Case{"abcdefg", 69, Elide::kKeepStart, "abcde…"},       // not a pixel more
+           Case{"abcdefg", 60, Elide::kNone, "abcdefg"},           // no shortening asked
+           Case{"abcdefg", 0, Elide::kKeepStart, "abcdefg"},       // no limit
+           Case{"abcdefghij…", 60, Elide::kKeepStart, "abcde…"},   // marked once, not twice
+           Case{"…abcdefghij", 60, Elide::kKeepEnd, "…fghij"},
+           Case{"abcdefg", 10, Elide::kKeepStart, "…"},
+           Case{"abcdefg", 9, Elide::kKeepStart, ""},
+           Case{umlauts, 30, Elide::kKeepStart, "\xC3\x84\xC3\x96…"},  // whole characters
+           Case{umlauts, 30, Elide::kKeepEnd, "…\xC3\x9C\xC3\xA4"},
+       }) {
+    EXPECT_EQ(fitToWidth(c.text, c.width, c.elide, tenPerCharacter), c.fitted)
+        << c.text << " in " << c.width;
+  }
+}
+
+TEST(PaintTest, LeftTextsHaveTheRoomUpToTheDivider) {
+  for (auto [w, room] : {std::pair{800, 385}, std::pair{400, 395}}) {
+    PaintInput in = song(w, 600);
+    for (const PaintOp& op : ofKind(paintDisplay(in), Kind::kText)) {
+      EXPECT_EQ(op.rect.width, room) << op.text << " at W " << w;
+      EXPECT_EQ(op.elide, op.rect.y == 123 ? PaintOp::Elide::kKeepEnd : PaintOp::Elide::kKeepStart)
+          << op.text;
+    }
+  }
+  PaintInput tiny = song(800, 60);
+  EXPECT_EQ(ofKind(paintDisplay(tiny), Kind::kText)[0].elide, PaintOp::Elide::kNone);
+}
+
+TEST(PaintTest, TallerFontsPushTheLinesBelowDown) {
+  PaintInput in = song(800, 600);
+  in.score = 35;
+  // Lines taller than their font size (as real fonts are): each line starts below the last.
+  in.line_height = [](int32_t px) { return px + px / 4; };  // 31, 25, 22, 20
+  std::vector<PaintOp> ops = paintDisplay(in);
+  EXPECT_EQ(ofKind(ops, Kind::kStar)[0].rect.y, 61) << "below the title's 30 + 31";
+  EXPECT_TRUE(textAt(ops, 3, 80)) << "artist: 61 + 16 is above 80";
+  EXPECT_TRUE(textAt(ops, 3, 105)) << "album: 80 + 25";
+  EXPECT_TRUE(textAt(ops, 3, 130)) << "path: 105 + 25";
+  EXPECT_TRUE(textAt(ops, 3, 152)) << "comment: 130 + 22";
+
+  // Quick-link lines stay 16 apart (clicks pick by that step), and none reaches past its area.
+  in.upper_right_view = 11;
+  in.list_loaded = true;
+  in.list = listOf(25);
+  ops = paintDisplay(in);
+  EXPECT_TRUE(textAt(ops, 410, 290)) << "290 + 20 reaches 310, inside H/2 + 30 = 330";
+  in.line_height = [](int32_t px) { return px == 16 ? 41 : px; };
+  ops = paintDisplay(in);
+  EXPECT_TRUE(textAt(ops, 410, 274));
+  EXPECT_FALSE(textAt(ops, 410, 290)) << "290 + 41 would reach past 330";
+
+  PaintInput low = song(800, 800);
+  low.lower_left_view = 10;
+  low.list_loaded = true;
+  low.list = listOf(25);
+  low.line_height = [](int32_t px) { return px == 16 ? 30 : px; };
+  ops = paintDisplay(low);
+  EXPECT_TRUE(textAt(ops, 10, 360));
+  EXPECT_FALSE(textAt(ops, 10, 376)) << "376 + 30 would reach past the box's bottom at 400";
+  EXPECT_EQ(textAt(ops, 10, 180)->rect.width, 388);
 }
 
 TEST(PaintTest, CoverRepaintArea) {

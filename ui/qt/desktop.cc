@@ -24,6 +24,7 @@
 #include "ui/qt/instance_hand_over.h"
 #include "ui/qt/logind_power_off.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/program_icon.h"
 #include "ui/qt/qt_message_dialog.h"
 #include "ui/qt/text.h"
 #include "ui/qt/toolbar_images.h"
@@ -37,14 +38,6 @@
 
 namespace tunora::ui::qt {
 namespace {
-
-QIcon programIcon() {
-  QIcon icon;
-  for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-    icon.addFile(QString(":/tunora/tunora-%1.png").arg(size), QSize(size, size));
-  }
-  return icon;
-}
 
 void openLocalFile(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 

@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QProcess>
+#include <QScreen>
+#include <QShowEvent>
 #include <QSlider>
 #include <QSystemTrayIcon>
 #include <QTableView>
@@ -25,6 +27,7 @@
 #include "ui/layout.h"
 #include "ui/toolbar.h"
 #include "ui/tray.h"
+#include "ui/window_placement.h"
 #include "ui/popup_input.h"
 #include "ui/rate_keypad.h"
 #include "ui/qt/about_dialog.h"
@@ -90,7 +93,7 @@ MainWindow::MainWindow(MainWindowParts parts)
   setWindowIcon(p_.program_icon);
   setAccessibleName(kWindowTitle);
   setAttribute(Qt::WA_OpaquePaintEvent);
-  setMinimumSize(140, 80);
+  setMinimumSize(kMinimumWindowWidth, kMinimumWindowHeight);
   buildToolBar();
   slider_ = new QSlider(Qt::Horizontal, this);
   slider_->setRange(0, 1000);
@@ -107,7 +110,7 @@ MainWindow::MainWindow(MainWindowParts parts)
   video_ = new VideoWidget(this);
   buildStatusBar();
   qApp->installEventFilter(this);
-  resize(800, 560);  // until a saved placement says otherwise
+  resize(kDefaultWindowWidth, kDefaultWindowHeight);  // until a saved placement says otherwise
 }
 
 MainWindow::~MainWindow() {
@@ -150,7 +153,7 @@ void MainWindow::buildList() {
   model_ = new PlayListModel(p_.play_list, this);
   list_ = new QTableView(this);
   list_->setModel(model_);
-  setUpRowList(*list_, "Play list");
+  setUpRowList(*list_, "Play list", engine::kFileNameColumn);
   for (int column = 0; column < engine::kPlayListColumns; ++column) {
     int width = p_.settings.get(settings::kColumnWidth, static_cast<uint32_t>(column));
     if (width < kMinimumColumnWidth || width > kMaximumColumnWidth) width = kDefaultColumnWidth;
@@ -214,6 +217,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
   painter.fillRect(rect(), palette().window());
   if (p_.window_state.in_tray.load() != 0) return;
   PaintInput input = displayInput(p_.player, p_.settings, p_.window_state);
+  input.line_height = arialLineHeight;
   const QImage picture = p_.cover.picture();
   input.cover_ready = input.cover_ready && !picture.isNull();
   drawPaintList(painter, paintDisplay(input), p_.program_icon, picture);
@@ -365,10 +369,51 @@ void MainWindow::applySavedPlacement() {
   for (uint32_t i = 0; i < words.size(); ++i) {
     words[i] = p_.settings.get(settings::kWindowPlacement, i);
   }
-  const int left = words[7], top = words[8], right = words[9], bottom = words[10];
-  if (right - left >= 140 && bottom - top >= 80 && right - left <= 16384 && bottom - top <= 16384) {
-    setGeometry(left, top, right - left, bottom - top);
+  fitOnScreen(savedClientRect(words));
+  refit_when_shown_ = true;
+  if (p_.settings.get(settings::kMaximized) != 0) {
+    setFocus();
+    channel_->postCommand(kCmdShowMaximized, 0);
   }
+}
+
+void MainWindow::fitOnScreen(const std::optional<Rect>& wanted) {
+  const QScreen* on = screen();
+  if (on == nullptr) return;
+  const QRect area = on->availableGeometry();
+  FrameMargins frame;
+  if (testAttribute(Qt::WA_WState_Created)) {
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    frame = {inner.left() - outer.left(), inner.top() - outer.top(),
+             outer.right() - inner.right(), outer.bottom() - inner.bottom()};
+  }
+  const Rect r =
+      fitWindow(wanted, Rect{area.x(), area.y(), area.width(), area.height()}, frame);
+  setGeometry(r.x, r.y, r.width, r.height);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!refit_when_shown_) return;
+  refit_when_shown_ = false;
+  // Once shown the frame is known: a normal window that reaches past the screen's free area
+  // with it is fitted in.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (isMaximized() || isMinimized() || isFullScreen() || screen() == nullptr) return;
+        if (!screen()->availableGeometry().contains(frameGeometry())) {
+          const QRect g = geometry();
+          fitOnScreen(Rect{g.x(), g.y(), g.width(), g.height()});
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+void MainWindow::placeVideo() {
+  const Layout layout = computeLayout(width(), height());
+  video_->placeIn({layout.video.x, layout.video.y, layout.video.width, layout.video.height});
 }
 
 std::array<int32_t, 11> MainWindow::placement() const {

@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/app_context.h"
@@ -30,6 +31,7 @@
 #include "ui/platform/message_dialog.h"
 #include "ui/popup_input.h"
 #include "ui/status_text.h"
+#include "ui/geometry.h"
 #include "ui/window_actions.h"
 #include "ui/window_state.h"
 
@@ -91,7 +93,8 @@ class MainWindow final : public QWidget, public WindowActions {
   void setOnDestroy(std::function<void()> on_destroy) { on_destroy_ = std::move(on_destroy); }
   // The tray icon's tip: the playing song's title, else the version title.
   void refreshTrayTip();
-  // Puts the saved placement and column widths on the window, and reads them back.
+  // Puts the saved placement on the window, fitted to the screen's free area, and asks to be
+  // shown maximized (command 2005) when the `Maximized` setting says so; reads them back.
   void applySavedPlacement();
   std::array<int32_t, 11> placement() const;
   std::array<int32_t, 5> columnWidths() const;
@@ -101,6 +104,8 @@ class MainWindow final : public QWidget, public WindowActions {
   // the slider there. False when nothing was asked (no song, a request pending).
   bool seekSlider(int32_t permille);
   bool destroyed() const { return destroyed_; }
+  // Puts the video area where the layout has it (upper right), for a video that starts.
+  void placeVideo();
 
   // ---- Popup menus, the Rate keypad and About (ui/popup_input.h) ----
   // Shows the popup menu for a click at client x (0 for the keyboard, the tray and the play
@@ -142,6 +147,7 @@ class MainWindow final : public QWidget, public WindowActions {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -153,6 +159,9 @@ class MainWindow final : public QWidget, public WindowActions {
   void buildList();
   void buildStatusBar();
   void layOut();
+  // Places the window (client rectangle `wanted`, nullopt: the default size) inside the
+  // screen's free area, its frame included.
+  void fitOnScreen(const std::optional<Rect>& wanted);
   void sliderMoved();
   void updatePlayTooltip();
   bool keyPressed(int key);
@@ -174,6 +183,8 @@ class MainWindow final : public QWidget, public WindowActions {
   QMenu* tray_menu_ = nullptr;
   std::function<void()> on_destroy_;
   bool destroyed_ = false;
+  // Placed by applySavedPlacement and not yet fitted again with its frame once shown.
+  bool refit_when_shown_ = false;
   QPointer<QMenu> popup_;
   std::function<int32_t()> song_count_;
   std::unique_ptr<DialogHost> dialogs_;

@@ -2,9 +2,12 @@
 #include "ui/qt/paint.h"
 
 #include <QFontMetrics>
+#include <string>
+#include <string_view>
 
 #include "ui/qt/fonts.h"
 #include "ui/qt/text.h"
+#include "ui/text_fit.h"
 
 namespace tunora::ui::qt {
 namespace {
@@ -13,6 +16,8 @@ QColor qColor(const Color& c) { return QColor(c.red, c.green, c.blue); }
 QRect qRect(const Rect& r) { return QRect(r.x, r.y, r.width, r.height); }
 
 }  // namespace
+
+int32_t arialLineHeight(int32_t font_px) { return QFontMetrics(arialFont(font_px)).height(); }
 
 void drawPaintList(QPainter& painter, const std::vector<PaintOp>& ops, const QIcon& star,
                    const QImage& cover) {
@@ -26,11 +31,11 @@ void drawPaintList(QPainter& painter, const std::vector<PaintOp>& ops, const QIc
         const QFont font = arialFont(op.font_px);
         painter.setFont(font);
         const QFontMetrics metrics(font);
-        const QString text = fromBytes(op.text);
-        // The text cell is filled with the background, as opaque text is drawn.
-        painter.fillRect(
-            QRect(op.rect.x, op.rect.y, metrics.horizontalAdvance(text), metrics.height()),
-            qColor(op.background));
+        const std::string fitted =
+            fitToWidth(op.text, op.rect.width, op.elide, [&](std::string_view t) {
+              return metrics.horizontalAdvance(QString::fromUtf8(t.data(), t.size()));
+            });
+        const QString text = QString::fromStdString(fitted);
         painter.setPen(qColor(op.color));
         painter.drawText(QPoint(op.rect.x, op.rect.y + metrics.ascent()), text);
         break;

@@ -1,6 +1,7 @@
 // The Rate keypad dialog.
 #include "ui/qt/rate_keypad_dialog.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QPushButton>
 
@@ -12,9 +13,9 @@ RateKeypadDialog::RateKeypadDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
   setModal(true);
   setAccessibleName("Rate keypad");
-  QFont font("Times New Roman");
-  font.setStyleHint(QFont::Serif);
-  font.setPointSize(14);
+  // The window's own font (a dialog does not take it by itself), larger for the keys.
+  QFont font = parent != nullptr ? parent->font() : QApplication::font();
+  font.setPointSizeF(font.pointSizeF() * kKeyFontScale);
   setFont(font);
   auto* grid = new QGridLayout(this);
   int index = 0;

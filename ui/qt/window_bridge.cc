@@ -96,7 +96,11 @@ void WindowBridge::repaintSongText() {
 }
 
 void WindowBridge::repaintWithVideo() {
-  post([](MainWindow& w) { w.repaintAll(); });
+  // The player opened the video off screen: the window puts it in its place.
+  post([](MainWindow& w) {
+    w.placeVideo();
+    w.repaintAll();
+  });
 }
 
 void WindowBridge::refreshStatus() {

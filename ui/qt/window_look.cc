@@ -2,10 +2,26 @@
 #include "ui/qt/window_look.h"
 
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 
 namespace tunora::ui::qt {
+namespace {
 
-void setUpRowList(QTableView& list, const QString& accessible_name) {
+// Cuts its texts at their start: "…/Album/01 Song.mp3".
+class PathDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideLeft;
+  }
+};
+
+}  // namespace
+
+void setUpRowList(QTableView& list, const QString& accessible_name, int path_column) {
   list.setAccessibleName(accessible_name);
   list.setShowGrid(true);
   list.setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -15,7 +31,8 @@ void setUpRowList(QTableView& list, const QString& accessible_name) {
   list.setTextElideMode(Qt::ElideRight);
   list.verticalHeader()->hide();
   list.verticalHeader()->setDefaultSectionSize(list.fontMetrics().height() + 4);
-  list.horizontalHeader()->setStretchLastSection(false);
+  list.horizontalHeader()->setStretchLastSection(true);
+  if (path_column >= 0) list.setItemDelegateForColumn(path_column, new PathDelegate(&list));
   list.horizontalHeader()->setHighlightSections(false);
 }
 
