@@ -3,10 +3,18 @@
 // with the engine's builder beside the plain algorithm (the n-th live record found by a scan
 // from slot 0 on every draw, every pass counting all slots as its open does). Both use the same
 // seeded random numbers and must pick the same songs. Usage: builder_bench [songs] [picks]
+// With a third argument "hogs", the engine's builder instead runs quiet, then beside 2 and beside
+// 4 processes that only burn the processor, on the same pristine library each time, and prints
+// each wall time and processor time against the quiet one. With "make", it only writes the
+// library (with its blank first record live, as a program-made library has) and keeps it.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include <chrono>
 #include <cstdio>
@@ -115,6 +123,64 @@ std::vector<std::string> ourBuild(const std::string& path, uint32_t picks, uint6
   return picked;
 }
 
+double processSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+double loadAverage() {
+  double load[1] = {0};
+  return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
+// Child processes that spin until killed.
+std::vector<pid_t> startHogs(int count) {
+  std::vector<pid_t> hogs;
+  for (int i = 0; i < count; ++i) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      volatile uint64_t x = 0;
+      while (true) x = x + 1;
+    }
+    if (pid > 0) hogs.push_back(pid);
+  }
+  return hogs;
+}
+
+void stopHogs(const std::vector<pid_t>& hogs) {
+  for (pid_t pid : hogs) kill(pid, SIGKILL);
+  for (pid_t pid : hogs) waitpid(pid, nullptr, 0);
+}
+
+// The engine's builder quiet and beside 2 and 4 processor hogs, each on a fresh copy of the
+// library.
+int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs, uint32_t picks) {
+  double quiet_wall = 0;
+  std::vector<std::string> quiet_picks;
+  for (int hogs : {0, 2, 4}) {
+    std::filesystem::copy_file(pristine, path, std::filesystem::copy_options::overwrite_existing);
+    const double load = loadAverage();
+    const std::vector<pid_t> hog_pids = startHogs(hogs);
+    const double cpu0 = processSeconds();
+    const auto start = Clock::now();
+    const auto picked = ourBuild(path, picks, 5);
+    const double wall = secondsSince(start);
+    const double cpu = processSeconds() - cpu0;
+    stopHogs(hog_pids);
+    if (hogs == 0) {
+      quiet_wall = wall;
+      quiet_picks = picked;
+    }
+    std::printf("%u picks from %u songs beside %d hogs: wall %.3f s, cpu %.3f s, wall / quiet "
+                "%.2f, picks %s (load before %.2f)\n",
+                picks, songs, hogs, wall, cpu, wall / quiet_wall,
+                picked == quiet_picks ? "as quiet" : "DIFFER", load);
+    if (picked != quiet_picks) return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,10 +189,26 @@ int main(int argc, char** argv) {
   const std::string path = "/tmp/tunora-builder-bench-" + std::to_string(songs) + ".mbf";
   std::printf("building a library of %u songs ...\n", songs);
   if (!bench::buildLibrary(path, songs)) return 1;
+  if (argc > 3 && std::string(argv[3]) == "make") {
+    marlbase::TableHandle table;
+    table.setPath(path);
+    table.setWritable(true);
+    if (!table.open().ok()) return 1;
+    (void)table.setStatus(0, marlbase::kStatusLive);
+    table.close();
+    std::printf("%s\n", path.c_str());
+    return 0;
+  }
   const auto pristine_copy = path + ".pristine";
   std::filesystem::copy_file(path, pristine_copy, std::filesystem::copy_options::overwrite_existing);
   sync();  // no write-back of the new files while the builders run
 
+  if (argc > 3 && std::string(argv[3]) == "hogs") {
+    const int result = hogRuns(path, pristine_copy, songs, picks);
+    std::filesystem::remove(path);
+    std::filesystem::remove(pristine_copy);
+    return result;
+  }
   auto start = Clock::now();
   const auto ours = ourBuild(path, picks, 5);
   const double ours_s = secondsSince(start);

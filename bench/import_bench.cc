@@ -4,6 +4,10 @@
 // touches). Many files: folders of 1,000 to 20,000 small files, time per file, which must stay
 // flat.
 // Usage: import_bench [folder] [big-file-count]
+// With a third argument "one": instead, one new file imported into generated libraries of 10,000,
+// 100,000 (and, with a fourth argument, that many) songs: the first import through a handle that
+// has opened the library once (as the program's handle has after start-up), then a second new
+// file through the same handle; time, and the ratio to the smallest library.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_library.h"
 #include "engine/lock_codes.h"
 #include "import/import.h"
 #include "library/song_table.h"
@@ -130,12 +135,65 @@ double timeMinimumReads(const fs::path& folder, int64_t* files) {
   return secondsSince(start);
 }
 
+// Imports `folder` into the library through `table`; seconds, or -1 on failure.
+double importInto(marlbase::TableHandle& table, const std::string& library, const fs::path& folder) {
+  Settings settings;
+  resetAll(settings);
+  resetRatingValues(settings);
+  settings.setText(settings::kDatabasePath, library);
+  engine::SharedWords words;
+  engine::SharedLock lock(words, Env::Default());
+  QuietStatus status;
+  std::atomic<int32_t> changes{0};
+  media::Importer importer(lock, table, settings, status, changes);
+  engine::Grant grant = lock.takeGrantDirectly(engine::kCodeImport);
+  const auto start = Clock::now();
+  importer.runImportHolding(grant, folder.string() + "/");
+  const double seconds = secondsSince(start);
+  return status.line1 == media::kImportCompleteText && importer.songsAdded() == 1 ? seconds : -1;
+}
+
+int oneFile(const fs::path& root, const std::vector<uint32_t>& sizes) {
+  double first_base = 0, second_base = 0;
+  for (uint32_t songs : sizes) {
+    const std::string library = (root / ("one-" + std::to_string(songs) + ".mbf")).string();
+    if (!bench::buildLibrary(library, songs)) return 1;
+    for (const char* name : {"new-1", "new-2"}) {
+      fs::remove_all(root / name);
+      fs::create_directories(root / name);
+      writeSong(root / name / (std::string(name) + ".mp3"), "Someone", "Something", name, 2048, 1);
+    }
+    marlbase::TableHandle table;
+    table.setPath(library);
+    table.setWritable(true);
+    if (!table.open().ok()) return 1;
+    (void)table.setStatus(0, marlbase::kStatusLive);  // the blank first record an import expects
+    table.close();
+    if (!table.open().ok()) return 1;  // as the program opens its library at start-up
+    table.close();
+    const double first = importInto(table, library, root / "new-1");
+    const double second = importInto(table, library, root / "new-2");
+    if (first < 0 || second < 0) return 1;
+    if (first_base == 0) first_base = first, second_base = second;
+    std::printf("%8u songs: first new file %.4f s (x%.2f of %u), second %.4f s (x%.2f)\n", songs,
+                first, first / first_base, sizes[0], second, second / second_base);
+    fs::remove(library);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const fs::path root = argc > 1 ? argv[1] : "/tmp/tunora-import-bench";
   const int big = argc > 2 ? std::stoi(argv[2]) : 2000;
   const std::string table = (root / "bench.mbf").string();
+  if (argc > 3 && std::string(argv[3]) == "one") {
+    fs::create_directories(root);
+    std::vector<uint32_t> sizes = {10000, 100000};
+    if (argc > 4) sizes.push_back(static_cast<uint32_t>(std::stoul(argv[4])));
+    return oneFile(root, sizes);
+  }
 
   std::printf("generating %d files of 4 MB (kept for later runs) ...\n", big);
   makeFolder(root / "big", big, 4u << 20);

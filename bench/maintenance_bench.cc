@@ -1,11 +1,15 @@
 // Maintenance, search and song-details benchmark on a song table of 100,000 songs (30 % of
 // the slots deleted, 5 % of the live paths duplicated): each operation's fastest of a few runs
 // against its budget. Usage: maintenance_bench [songs] [folder]
+// With a third argument "side", it instead writes the live rows to folder/rows-<songs>.tsv (slot,
+// then the 44 columns) and prints one line per operation, "TIME name cpu wall rows", in the form
+// bench/side_by_side.py reads to run the same operations on the same rows in SQLite.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -108,6 +112,85 @@ void report(const char* what, Elapsed e, double budget, const std::string& note 
               e.wall * 1e3, budget * 1e3, ok ? "ok" : "OVER", note.c_str());
 }
 
+// The live rows, in slot order, one line each: the slot, then every column.
+bool dumpRows(TableHandle& t, const std::string& path) {
+  std::ofstream out(path, std::ios::binary);
+  for (int32_t s = t.firstWithStatus(10, 0); s >= 0;) {
+    out << s;
+    for (int32_t c = 1; c <= t.columnCount(); ++c) {
+      out << '\t';
+      if (c <= 9) {
+        out << t.readText(s, c).value_or("");
+      } else {
+        out << t.readInt(s, c).value_or(0);
+      }
+    }
+    out << '\n';
+    const int32_t next = t.nextLive(s);
+    if (next == s) break;
+    s = next;
+  }
+  return static_cast<bool>(out);
+}
+
+void timeLine(const std::string& name, Elapsed e, size_t rows) {
+  std::printf("TIME %s %.6f %.6f %zu\n", name.c_str(), e.cpu, e.wall, rows);
+  std::fflush(stdout);
+}
+
+// The operations of the side-by-side comparison, each the fastest of 5 runs (the sorts: each of
+// 5 runs, for their spread), on the open table.
+int sideBySide(const std::string& path, const std::string& copy, const std::string& rows_file) {
+  TableHandle t;
+  t.setPath(path);
+  if (!t.open().ok() || !dumpRows(t, rows_file)) return 1;
+  std::printf("ROWS %d\n", t.liveCount());
+  size_t hits = 0;
+  for (auto [name, phrase] : {std::pair{"search_hit", "love"}, std::pair{"search_rare", "Artist 4999"},
+                              std::pair{"search_miss", "qqqzz"}}) {
+    const Elapsed e = fastest(5, [&] {
+      const Timer start;
+      hits = m::phraseSearch(t, phrase, {}).size();
+      return secondsSince(start);
+    });
+    timeLine(name, e, hits);
+  }
+  for (auto [name, ranking] :
+       {std::pair{"top", m::Ranking::kTop}, std::pair{"worst", m::Ranking::kWorst}}) {
+    const Elapsed e = fastest(5, [&] {
+      const Timer start;
+      hits = m::rankSongs(t, ranking, {}).size();
+      return secondsSince(start);
+    });
+    timeLine(name, e, hits);
+  }
+  t.close();
+  int64_t removed = 0;
+  const Elapsed dedupe = fastest(5, [&] {
+    TableHandle w;
+    if (!openCopy(w, path, copy)) return kFailed;
+    const Timer start;
+    removed =
+        m::runDbFunction(m::DbFunction::kRemoveDuplicates, w, {}, {}, nullptr, nullptr).changed;
+    w.close();
+    return secondsSince(start);
+  });
+  timeLine("remove_duplicates", dedupe, static_cast<size_t>(removed));
+  for (auto [name, f] : {std::pair{"sort_name", m::DbFunction::kSortByName},
+                         std::pair{"sort_artist", m::DbFunction::kSortByArtist}}) {
+    for (int run = 0; run < 5; ++run) {
+      TableHandle w;
+      if (!openCopy(w, path, copy)) return 1;
+      const Timer start;
+      const bool ok = m::runDbFunction(f, w, {}, {}, nullptr, nullptr).ok;
+      w.close();  // the sorted records reach the file
+      timeLine(name, ok ? secondsSince(start) : kFailed, 0);
+    }
+  }
+  std::filesystem::remove(copy);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,6 +199,12 @@ int main(int argc, char** argv) {
   const std::string path = folder + "/tunora-maint-bench-" + std::to_string(songs) + ".mbf";
   const std::string copy = path + ".work";
   if (!buildLibrary(path, songs)) return 1;
+  if (argc > 3 && std::string(argv[3]) == "side") {
+    const int result =
+        sideBySide(path, copy, folder + "/rows-" + std::to_string(songs) + ".tsv");
+    std::filesystem::remove(path);
+    return result;
+  }
   TableHandle t;
   t.setPath(path);
   if (!t.open().ok()) return 1;

@@ -2,7 +2,6 @@
 #include "engine/list_builder.h"
 
 #include <algorithm>
-#include <thread>
 
 #include "engine/alt_pattern.h"
 #include "engine/lock_codes.h"
@@ -129,8 +128,10 @@ bool ListBuilder::drawUntilPick(const DrawRules& rules) {
       status_.setText(kDeepBuildingText);
       return false;
     }
+    // No pause between draws: the loop looks at the request word before every draw, so a thread
+    // that wants the database is seen at once, and giving up the processor after each failed draw
+    // would hand it to any busy process on the machine for a whole time slice.
     ++attempts;
-    std::this_thread::yield();
   }
   return false;
 }

@@ -194,8 +194,8 @@ bool SharedLock::claimGrant(int32_t code, bool withdraw) {
 }
 
 void SharedLock::releaseGrant(int32_t code) {
-  // Retries at once: a holder must be able to let go without waiting on the clock.
-  SpinGuardScope guard(words_, env_, 0, SpinGuardScope::Wait::kYield);
+  // Blocks until the guard is free: a holder must be able to let go without waiting on the clock.
+  SpinGuardScope guard(words_, env_, 0, SpinGuardScope::Wait::kBlock);
   // Without the guard only when the program stops, when no grant is handed out any more.
   if (words_.grant.load() == code && (guard.held() || words_.stopping.load() != 0)) {
     words_.grant_holder_live.store(0);

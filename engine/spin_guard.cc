@@ -2,7 +2,6 @@
 #include "engine/spin_guard.h"
 
 #include <chrono>
-#include <thread>
 
 namespace tunora::engine {
 
@@ -16,16 +15,19 @@ SpinGuardScope::SpinGuardScope(SharedWords& words, Env& env, int tries, Wait wai
     }
     if (tries > 0 && attempt >= tries) return;
     if (tries == 0 && words_.stopping.load() != 0) return;
-    if (wait == Wait::kSleep1ms) {
-      env.sleepFor(std::chrono::milliseconds(1));
-    } else {
-      std::this_thread::yield();
+    switch (wait) {
+      case Wait::kSleep1ms: env.sleepFor(std::chrono::milliseconds(1)); break;
+      // Returns at once when the word no longer holds what the exchange saw.
+      case Wait::kBlock: words_.spin_guard.wait(expected); break;
+      case Wait::kRetry: break;
     }
   }
 }
 
 SpinGuardScope::~SpinGuardScope() {
-  if (held_) words_.spin_guard.store(kGuardFree);
+  if (!held_) return;
+  words_.spin_guard.store(kGuardFree);
+  words_.spin_guard.notify_all();
 }
 
 }  // namespace tunora::engine

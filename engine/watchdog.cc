@@ -17,7 +17,7 @@ constexpr int32_t kParkEnds = 2000;
 constexpr int32_t kAfterPark = 26;
 // The watchdog does not wait for the guard (nor on the clock): it tries again on a later tick.
 constexpr int kGuardTries = 3;
-constexpr auto kGuardWait = SpinGuardScope::Wait::kYield;
+constexpr auto kGuardWait = SpinGuardScope::Wait::kRetry;
 
 // Clears the grant when no live holder has it. Under the spin guard, so that a worker cannot
 // claim it at the same moment.
@@ -76,6 +76,7 @@ WatchdogEvent watchdogTick(SharedWords& words, Env& env, const StaleGrantChecks&
     words.watchdog_counter.store(kAfterStuckCheck);
     int32_t taken = kGuardTakenUnscoped;
     if (words.spin_guard.compare_exchange_strong(taken, kGuardFree)) {
+      words.spin_guard.notify_all();
       return {WatchdogEvent::Kind::kGuardFreed, 0};
     }
     return clearAbandonedGrant(words, env, WatchdogEvent::Kind::kGrantCleared);

@@ -153,14 +153,13 @@ void Importer::importUnderGrant(const std::vector<std::string>& sources, bool ha
     fail(library + ": " + why);
     table_.close();
   } else {
-    loadPathIndex();
+    settled_paths_.clear();
     for (const std::string& source : sources) {
       if (words_.abort.load() != 0 || !stillHolding()) break;
       importSource(source, handed);
     }
     table_.close();
-    known_paths_.clear();
-    unfinished_.clear();
+    settled_paths_.clear();
   }
 
   if (words_.error.load() != 0) {
@@ -208,21 +207,21 @@ void Importer::importSource(const std::string& source, bool handed) {
   }
 }
 
-// Paths are kept as the table's lookups compare them: ASCII letters in either case.
-void Importer::loadPathIndex() {
-  known_paths_.clear();
-  unfinished_.clear();
-  // Slot 0 is never found by a path lookup, and only occupied records are.
-  for (uint32_t s = 1; s < table_.capacity(); ++s) {
-    const auto slot = static_cast<int32_t>(s);
-    const int32_t status = table_.peekStatus(slot).value_or(0);
-    if (status <= marlbase::kHighestFreeStatus) continue;
-    auto path = table_.readText(slot, kColFileName);
-    if (!path) continue;
-    std::string key = asciiLower(*path);
-    if (status == marlbase::kStatusLive && unfinished(slot)) unfinished_.emplace(key, slot);
-    known_paths_.insert(std::move(key));
+// The lookup goes through the table's index of the path column, which the handle keeps between
+// opens, so an import costs what it imports, not the size of the library.
+bool Importer::knownPath(const std::string& path, const std::string& folded) {
+  table_.setSearchKey(path);
+  if (table_.findInColumn(kColFileName) < 0) return false;
+  if (!settled_paths_.insert(folded).second) return true;
+  // The lowest live song under the path that is unfinished, as a scan from slot 1 finds it.
+  for (int32_t s = table_.findInColumnFrom(1, kColFileName); s >= 0;
+       s = table_.findInColumnFrom(s + 1, kColFileName)) {
+    if (table_.peekStatus(s).value_or(0) == marlbase::kStatusLive && unfinished(s)) {
+      if (finishSong(s, path)) ++counts_.finished;
+      break;
+    }
   }
+  return true;
 }
 
 // A song an import of an older version was writing when it was stopped: its fields were written
@@ -314,13 +313,9 @@ std::string Importer::noSlotReason() {
 int32_t Importer::addSong(const std::string& given_path) {
   const std::string path = given_path.substr(0, kMaxSongPath);
   const std::string key = asciiLower(path);
-  if (known_paths_.count(key) != 0) {
+  if (knownPath(path, key)) {
     ++counts_.known;
     if (first_song_.empty()) first_song_ = path;
-    if (auto it = unfinished_.find(key); it != unfinished_.end()) {
-      if (finishSong(it->second, path)) ++counts_.finished;
-      unfinished_.erase(it);
-    }
     return -1;
   }
   const int32_t slot = reserveSlot();
@@ -361,7 +356,7 @@ int32_t Importer::addSong(const std::string& given_path) {
     return -1;
   }
   wrote();
-  known_paths_.insert(key);
+  settled_paths_.insert(key);
   ++counts_.added;
   if (first_song_.empty()) first_song_ = path;
   return slot;

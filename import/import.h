@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -112,9 +111,10 @@ class Importer {
   void fail(const std::string& reason);
   // Why a table cannot take this import; empty when it can.
   std::string unusableTableReason();
-  // The library's paths, folded as lookups fold them, for the length of one import; and the
-  // live songs an interrupted import left unfinished.
-  void loadPathIndex();
+  // Whether the library holds the path (the table's path lookup, which ignores the case of ASCII
+  // letters); the first time an import meets a path the library held before it, a live song an
+  // interrupted import left unfinished under that path is finished.
+  bool knownPath(const std::string& path, const std::string& folded);
   bool unfinished(int32_t slot);
   bool finishSong(int32_t slot, const std::string& path);
   // The free slot the next song goes into (growing the table when needed), left free; -1 when
@@ -133,8 +133,8 @@ class Importer {
   ImportStatus& status_;
   std::atomic<int32_t>& local_copy_changes_;
   TagOptions tag_options_;
-  std::unordered_set<std::string> known_paths_;
-  std::map<std::string, int32_t> unfinished_;  // folded path -> slot
+  // Folded paths this import has added or already looked at for an unfinished song.
+  std::unordered_set<std::string> settled_paths_;
   std::set<std::pair<dev_t, ino_t>> visited_;
   ImportCounts counts_;
   std::string error_reason_;

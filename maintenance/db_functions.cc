@@ -248,17 +248,38 @@ std::optional<int32_t> reDefaultStart(const std::optional<std::string>& start_te
   return gotoIndex(*start_text, live_count);
 }
 
+// One pass in slot order over the paths, each looked up in a hash table of the paths met so far
+// (open addressing on a 64-bit hash; equal hashes compare the texts), so each path is read once
+// and in file order.
 std::vector<int32_t> duplicateSlots(TableHandle& table) {
-  std::vector<std::pair<std::string_view, int32_t>> paths;
-  paths.reserve(static_cast<size_t>(std::max(0, table.liveCount())));
-  walkLive(table, firstLive(table), nullptr,
-           [&](int32_t slot) { paths.emplace_back(fieldText(table, slot, kColFileName), slot); });
-  std::sort(paths.begin(), paths.end());
+  struct Entry {
+    uint64_t hash = 0;
+    int32_t slot = -1;  // -1: empty
+  };
+  size_t size = 16;
+  while (size < static_cast<size_t>(std::max(0, table.liveCount())) * 2) size *= 2;
+  std::vector<Entry> entries(size);
+  const size_t mask = size - 1;
   std::vector<int32_t> slots;
-  for (size_t i = 1; i < paths.size(); ++i) {
-    if (paths[i].first == paths[i - 1].first) slots.push_back(paths[i].second);
-  }
-  std::sort(slots.begin(), slots.end());
+  walkLive(table, firstLive(table), nullptr, [&](int32_t slot) {
+    const std::string_view path = fieldText(table, slot, kColFileName);
+    uint64_t h = 0xcbf29ce484222325ULL;  // FNV-1a, then mixed for the table's positions
+    for (char c : path) h = (h ^ static_cast<uint8_t>(c)) * 0x100000001b3ULL;
+    h ^= h >> 29;
+    h *= 0xbf58476d1ce4e5b9ULL;
+    h ^= h >> 32;
+    for (size_t at = h & mask;; at = (at + 1) & mask) {
+      Entry& e = entries[at];
+      if (e.slot < 0) {
+        e = {h, slot};
+        return;
+      }
+      if (e.hash == h && fieldText(table, e.slot, kColFileName) == path) {
+        slots.push_back(slot);
+        return;
+      }
+    }
+  });
   return slots;
 }
 

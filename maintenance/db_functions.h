@@ -98,7 +98,7 @@ std::optional<int32_t> reDefaultStart(const std::optional<std::string>& start_te
                                       int32_t live_count);
 
 // The slots whose records "Remove duplicates" deletes, ascending: every live record whose exact
-// path (case-sensitive) a lower live slot holds. O(n log n).
+// path (case-sensitive) a lower live slot holds. One pass over the paths.
 std::vector<int32_t> duplicateSlots(marlbase::TableHandle& table);
 
 }  // namespace tunora::maintenance

@@ -53,8 +53,11 @@ size_t ColumnIndex::home(uint64_t key) const { return mix(key) & (table_.size() 
 
 size_t ColumnIndex::find(uint64_t key) const {
   const size_t mask = table_.size() - 1;
+  const uint32_t tag = tagOf(key);
   size_t at = home(key);
-  while (table_[at].kind != kEmpty && table_[at].key != key) at = (at + 1) & mask;
+  while (!isEmpty(table_[at]) && (table_[at].tag != tag || keyOfEntry(table_[at]) != key)) {
+    at = (at + 1) & mask;
+  }
   return at;
 }
 
@@ -73,36 +76,35 @@ void ColumnIndex::growTable() {
   table_.assign(old.size() * 2, Entry{});
   const size_t mask = table_.size() - 1;
   for (const Entry& e : old) {
-    if (e.kind == kEmpty) continue;
-    size_t at = home(e.key);
-    while (table_[at].kind != kEmpty) at = (at + 1) & mask;
+    if (isEmpty(e)) continue;
+    size_t at = home(keyOfEntry(e));
+    while (!isEmpty(table_[at])) at = (at + 1) & mask;
     table_[at] = e;
   }
 }
 
 void ColumnIndex::insert(uint32_t slot, uint64_t key) {
-  if (slot >= key_of_.size()) return;
+  if (slot >= key_of_.size() || slot >= kListBit) return;
   if (present_[slot]) erase(slot);
   key_of_[slot] = key;
   present_[slot] = true;
   ++members_;
   size_t at = find(key);
   Entry& e = table_[at];
-  if (e.kind == kEmpty) {
-    e = Entry{key, slot, kSingle};
+  if (isEmpty(e)) {
+    e = Entry{tagOf(key), slot};
     if (++used_ * 10 > table_.size() * 7) growTable();
     return;
   }
-  if (e.kind == kSingle) {
+  if (!isList(e)) {
     const uint32_t other = e.value;
     const uint32_t list = newList();
     lists_[list] =
         other < slot ? std::vector<uint32_t>{other, slot} : std::vector<uint32_t>{slot, other};
-    e.value = list;
-    e.kind = kList;
+    e.value = kListBit | list;
     return;
   }
-  std::vector<uint32_t>& slots = lists_[e.value];
+  std::vector<uint32_t>& slots = lists_[e.value & ~kListBit];
   // Bulk builds add slots in ascending order: appending is the common case.
   if (slots.back() < slot) {
     slots.push_back(slot);
@@ -117,18 +119,18 @@ void ColumnIndex::erase(uint32_t slot) {
   --members_;
   const size_t at = find(key_of_[slot]);
   Entry& e = table_[at];
-  if (e.kind == kSingle) {
+  if (!isList(e)) {
     removeEntry(at);
     return;
   }
-  std::vector<uint32_t>& slots = lists_[e.value];
+  const uint32_t list = e.value & ~kListBit;
+  std::vector<uint32_t>& slots = lists_[list];
   slots.erase(std::lower_bound(slots.begin(), slots.end(), slot));
   if (slots.size() == 1) {
     const uint32_t last = slots.front();
     std::vector<uint32_t>().swap(slots);
-    free_lists_.push_back(e.value);
+    free_lists_.push_back(list);
     e.value = last;
-    e.kind = kSingle;
   }
 }
 
@@ -137,8 +139,8 @@ void ColumnIndex::erase(uint32_t slot) {
 void ColumnIndex::removeEntry(size_t at) {
   const size_t mask = table_.size() - 1;
   size_t hole = at;
-  for (size_t j = (hole + 1) & mask; table_[j].kind != kEmpty; j = (j + 1) & mask) {
-    const size_t h = home(table_[j].key);
+  for (size_t j = (hole + 1) & mask; !isEmpty(table_[j]); j = (j + 1) & mask) {
+    const size_t h = home(keyOfEntry(table_[j]));
     const bool stays = hole <= j ? (hole < h && h <= j) : (hole < h || h <= j);
     if (!stays) {
       table_[hole] = table_[j];
@@ -152,9 +154,9 @@ void ColumnIndex::removeEntry(size_t at) {
 std::span<const uint32_t> ColumnIndex::slots(uint64_t key) const {
   if (table_.empty()) return {};
   const Entry& e = table_[find(key)];
-  if (e.kind == kEmpty) return {};
-  if (e.kind == kSingle) return {&e.value, 1};
-  return lists_[e.value];
+  if (isEmpty(e)) return {};
+  if (!isList(e)) return {&e.value, 1};
+  return lists_[e.value & ~kListBit];
 }
 
 }  // namespace tunora::marlbase

@@ -39,15 +39,21 @@ class ColumnIndex {
   std::span<const uint32_t> slots(uint64_t key) const;
 
  private:
-  // One key's entry in the open-addressed table: a single slot held in place, or a list.
+  // One key's entry in the open-addressed table: a single slot held in place, or a list. The
+  // key itself is not stored (it is the key_of_ of the entry's slot, or of its list's first
+  // slot); its high half is, to pass over most other keys without reading key_of_.
   struct Entry {
-    uint64_t key = 0;
-    uint32_t value = 0;  // the slot (kSingle) or the index into lists_ (kList)
-    uint8_t kind = 0;    // kEmpty, kSingle or kList
+    uint32_t tag = 0;
+    uint32_t value = kEmptyValue;  // the slot, or kListBit | the index into lists_
   };
-  static constexpr uint8_t kEmpty = 0;
-  static constexpr uint8_t kSingle = 1;
-  static constexpr uint8_t kList = 2;
+  static constexpr uint32_t kEmptyValue = UINT32_MAX;
+  static constexpr uint32_t kListBit = 0x80000000u;
+  static uint32_t tagOf(uint64_t key) { return static_cast<uint32_t>(key >> 32); }
+  static bool isEmpty(const Entry& e) { return e.value == kEmptyValue; }
+  static bool isList(const Entry& e) { return (e.value & kListBit) != 0 && !isEmpty(e); }
+  uint64_t keyOfEntry(const Entry& e) const {
+    return key_of_[isList(e) ? lists_[e.value & ~kListBit].front() : e.value];
+  }
 
   size_t home(uint64_t key) const;
   size_t find(uint64_t key) const;  // the entry of key, or the empty entry where it would go
@@ -58,7 +64,7 @@ class ColumnIndex {
   std::vector<uint64_t> key_of_;  // per slot, valid for members
   std::vector<bool> present_;     // per slot
   uint32_t members_ = 0;
-  std::vector<Entry> table_;  // size a power of two, at most 70 % in use
+  std::vector<Entry> table_;  // size a power of two, at most 70 % in use; 8 bytes an entry
   size_t used_ = 0;
   std::vector<std::vector<uint32_t>> lists_;  // ascending slots of keys with several members
   std::vector<uint32_t> free_lists_;

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 
 #include "engine/lock_codes.h"
 #include "engine/request_executor.h"
+#include "engine/spin_guard.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 
@@ -193,6 +195,28 @@ TEST_F(SharedLockTest, WindowRequestThatFindsTheLockBusyIsKeptAndPostedLater) {
   words_.stopping.store(1);
   EXPECT_EQ(lock_.postOrDefer(kCodeRemoveRow, 0), -1);
   EXPECT_FALSE(lock_.hasDeferred());
+}
+
+// The release of a grant does not wait on the clock: it blocks on the guard word, and the guard's
+// release wakes it.
+TEST_F(SharedLockTest, ReleasingAGrantBlocksOnTheGuardUntilItsHolderLetsGo) {
+  Grant grant = lock_.takeGrantDirectly(kCodeImport);
+  std::optional<SpinGuardScope> guard;
+  guard.emplace(words_, env_);
+  ASSERT_TRUE(guard->held());
+  std::atomic<bool> started{false};
+  std::thread releaser([&] {
+    started.store(true);
+    grant = Grant();
+  });
+  while (!started.load()) std::this_thread::yield();
+  // Time for the releaser to block on the guard (it cannot finish while the guard is held).
+  for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+  EXPECT_EQ(words_.grant.load(), kCodeImport);
+  guard.reset();
+  releaser.join();  // a release that is not woken hangs here, until the test's time-out
+  EXPECT_EQ(words_.grant.load(), 0);
+  EXPECT_EQ(words_.spin_guard.load(), kGuardFree);
 }
 
 TEST_F(SharedLockTest, QuitTakesTheRequestWordOverFromAWaitingWorker) {
