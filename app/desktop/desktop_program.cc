@@ -185,7 +185,7 @@ int runDesktopProgram(int argc, char** argv) {
   desktop.setDialogSources(ui::qt::DialogSources{env, program.library(), program.threads(),
                                                  program.builder(), program.stateSwitcher(),
                                                  program.buffering()});
-  desktop.setSongCount([&program] { return program.library().table().liveCount(); });
+  desktop.setLiveRecordCount([&program] { return program.library().table().liveCount(); });
 
   cover_loader = std::make_unique<ui::CoverLoader>(
       ui::CoverLoaderParts{window_state, shared, settings, player.state(), program.status(), random,
