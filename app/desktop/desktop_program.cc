@@ -89,12 +89,13 @@ int runDesktopProgram(int argc, char** argv) {
   // The window (hidden until its children and threads are set up).
   window_state.opening_database.store(1);
   // The cover loader comes first among the supervisor's workers, before the details loader
-  // that the player adds.
+  // that the player adds. It reads no database, so a busy lock does not hold it back.
   std::unique_ptr<ui::CoverLoader> cover_loader;
   program.supervisor().addWorker([&cover_loader] { return cover_loader && cover_loader->wanted(); },
                                  [&cover_loader] {
                                    if (cover_loader) cover_loader->run();
-                                 });
+                                 },
+                                 engine::WorkerNeeds::kNothing);
   // Then the quick-link list builder.
   std::unique_ptr<ui::QuickLinkBuilder> quick_links;
   program.supervisor().addWorker([&quick_links] { return quick_links && quick_links->wanted(); },
