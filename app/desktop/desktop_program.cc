@@ -259,6 +259,11 @@ int runDesktopProgram(int argc, char** argv) {
   // and the state's play list are saved.
   stop();
   program.noteEditQueueCount();
+  // Where the song playing stopped, in a file of its own beside the settings file.
+  if (const Status resume = program.saveResumePoint(); !resume.ok()) {
+    std::fprintf(stderr, "tunora: where the song stopped was not kept: %s\n",
+                 resume.message().c_str());
+  }
   const Status saved = saveSettings(program.settings(), data_dir,
                                     {&desktop.windowState(), &program.playListStore()});
   if (!saved.ok()) {
