@@ -54,7 +54,15 @@ void Program::setDataDirectory(const std::string& data_directory) {
 }
 
 bool Program::loadStatePlayList() {
-  return engine::loadStatePlayList(library_, settings_, play_list_, context_.data_directory);
+  const std::optional<engine::ResumePoint> resume =
+      engine::readResumePoint(context_.data_directory);
+  bool on_top = false;
+  const bool opened = engine::loadStatePlayList(library_, settings_, play_list_,
+                                                context_.data_directory,
+                                                resume ? &*resume : nullptr, &on_top);
+  // The player, once started, begins the top song where it stopped (program_player.cc).
+  if (on_top) resume_start_ = resume;
+  return opened;
 }
 
 void Program::setMessageDialog(ui::MessageDialog* dialog) { dialog_slot_.set(dialog); }

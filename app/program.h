@@ -19,6 +19,7 @@
 #include "engine/quit_request.h"
 #include "engine/random_source.h"
 #include "engine/request_executor.h"
+#include "engine/resume_point.h"
 #include "engine/shared_lock.h"
 #include "engine/shared_words.h"
 #include "engine/state_switch.h"
@@ -80,8 +81,14 @@ class Program {
 
   // Start-up has set the data directory: the local copy's path, the play-list folder.
   void setDataDirectory(const std::string& data_directory);
-  // Loads the current state's play-list file into the play list (the library must exist).
+  // Loads the current state's play-list file into the play list (the library must exist). The
+  // song left off at the last quit ("Resume.txt", engine/resume_point.h) goes on top, and the
+  // player started afterwards (startPlayer) begins it where it stopped.
   bool loadStatePlayList();
+  // Keeps the song playing or paused at the quit, and where, in "Resume.txt" for the next start
+  // (or the one left off before and not started since); removes the file when there is none or
+  // the play list is not to be saved. Call after the threads stopped. Built with the player.
+  Status saveResumePoint();
   // The message dialog every part of the program asks through (the window's); until one is set,
   // every question takes its first button and nothing is shown.
   void setMessageDialog(ui::MessageDialog* dialog);
@@ -187,6 +194,8 @@ class Program {
   std::unique_ptr<player::FileChoice, void (*)(player::FileChoice*)> file_choice_{nullptr,
                                                                                 nullptr};
   std::unique_ptr<player::Player, void (*)(player::Player*)> player_{nullptr, nullptr};
+  // The song left off at the last quit, put on top of the list by loadStatePlayList.
+  std::optional<engine::ResumePoint> resume_start_;
 };
 
 }  // namespace tunora

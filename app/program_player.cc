@@ -45,11 +45,30 @@ player::Player& Program::createPlayer(ui::MediaWindow& media, player::PlayerWind
 
 bool Program::startPlayer() {
   if (!player_) return false;
+  if (resume_start_) {
+    player_->state().setStartPlace(
+        player::SongPlace{resume_start_->path, resume_start_->position_ms});
+    resume_start_.reset();
+  }
   if (settings_.get(settings::kAutoPlay) != 0 || context_.play_on_start.load() != 0) {
     words_.playing.store(1);
   }
   player::Player* p = player_.get();
   return threads_.start([p] { p->runThread(); });
+}
+
+Status Program::saveResumePoint() {
+  std::optional<engine::ResumePoint> point;
+  if (player_ && play_list_.songsPrepared() != kDoNotSavePlayList) {
+    std::optional<player::SongPlace> place = player_->state().leftOff();
+    // Not started since the last start: the place read then is kept.
+    if (!place) place = player_->state().startPlace();
+    if (place) {
+      point = engine::ResumePoint{settings_.get(settings::kCurrentState), place->position_ms,
+                                  place->path};
+    }
+  }
+  return engine::writeResumePoint(context_.data_directory, point);
 }
 
 }  // namespace tunora

@@ -98,6 +98,8 @@ void ExecutorWork::storeRating(int32_t button) {
 
 void ExecutorWork::dropRowsAndPlay(int32_t k) {
   if (k > 0) p_.play_list.removeFirst(k);
+  // The clicked song is row 0 now: a list scrolled far down shows it again.
+  p_.window.scrollToTop();
   if (p_.lock.words().playing.load() != 0) {
     p_.lock.words().player_request.store(kPlayerPlay);
   } else {

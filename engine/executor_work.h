@@ -49,6 +49,8 @@ class ExecutorWindow {
                                                 bool save) = 0;
   // Repaints the whole window (after a rating changed the stars).
   virtual void repaint() = 0;
+  // Scrolls the play list so that row 0 shows (after a double-click dropped the rows above).
+  virtual void scrollToTop() = 0;
 };
 
 // The player's current song as the requests see it. Any thread.

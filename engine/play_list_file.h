@@ -9,6 +9,7 @@
 
 #include "engine/library_access.h"
 #include "engine/play_list.h"
+#include "engine/resume_point.h"
 #include "marlbase/table_handle.h"
 #include "settings/settings.h"
 #include "settings/settings_save_sources.h"
@@ -30,10 +31,14 @@ Status loadPlayListFile(PlayList& play_list, const std::string& list_path,
 
 // The start of the window: opens the library for reading and, when it opened, appends the
 // current state's play-list file from data_dir (ending in "/") and closes the library again.
-// False when the library did not open (nothing is loaded then). Runs before the program's
-// threads start, or under a grant.
+// With `resume` (the song left off at the last quit) of the current state, that song then goes
+// on top of the list unless it is the top row already (a list saved before it was started);
+// `resume_on_top` (may be null) tells whether the top row is that song afterwards. False when
+// the library did not open (nothing is loaded then). Runs before the program's threads start, or
+// under a grant.
 bool loadStatePlayList(LibraryAccess& library, const Settings& settings, PlayList& play_list,
-                       const std::string& data_dir);
+                       const std::string& data_dir, const ResumePoint* resume = nullptr,
+                       bool* resume_on_top = nullptr);
 
 // The play list as saveSettings sees it: its prepared count (9999 once marked "do not save")
 // and a writer of its paths.

@@ -20,10 +20,12 @@ void countDown(std::atomic<int32_t>& word) {
 
 }  // namespace
 
-void Supervisor::addWorker(std::function<bool()> wanted, std::function<void()> body) {
+void Supervisor::addWorker(std::function<bool()> wanted, std::function<void()> body,
+                           WorkerNeeds needs) {
   auto worker = std::make_unique<Worker>();
   worker->wanted = std::move(wanted);
   worker->body = std::move(body);
+  worker->needs = needs;
   workers_.push_back(std::move(worker));
 }
 
@@ -56,6 +58,9 @@ bool Supervisor::tick() {
   countDown(words.user_digit_counter);
   countDown(words.alt_digit_counter);
   lock_.postDeferred();  // the window's request that found the lock busy
+  // A worker that never touches the database does not wait for it: a cover shows within a tick
+  // of its song's start while a build, an import or the checksum pass keeps the lock busy.
+  if (words.playing.load() != 0) startLockFreeWorkers();
 
   int32_t request = words.request.load();
   if (request != 0 && words.executor_busy.load() == 0 && words.grant.load() == 0) {
@@ -79,18 +84,28 @@ bool Supervisor::tick() {
   return request != kQuitInProgress && request != kQuitFinal;
 }
 
+bool Supervisor::startWorker(Worker& worker) {
+  if (worker.busy.load() != 0 || !worker.wanted || !worker.wanted()) return false;
+  if (worker.busy.exchange(1) != 0) return true;
+  Worker* w = &worker;
+  if (!threads_.start([w] {
+        w->body();
+        w->busy.store(0);
+      })) {
+    w->busy.store(0);
+  }
+  return true;
+}
+
 void Supervisor::startOneWorker() {
   for (auto& worker : workers_) {
-    if (worker->busy.load() != 0 || !worker->wanted || !worker->wanted()) continue;
-    if (worker->busy.exchange(1) != 0) return;
-    Worker* w = worker.get();
-    if (!threads_.start([w] {
-          w->body();
-          w->busy.store(0);
-        })) {
-      w->busy.store(0);
-    }
-    return;
+    if (worker->needs == WorkerNeeds::kFreeLock && startWorker(*worker)) return;
+  }
+}
+
+void Supervisor::startLockFreeWorkers() {
+  for (auto& worker : workers_) {
+    if (worker->needs == WorkerNeeds::kNothing) (void)startWorker(*worker);
   }
 }
 

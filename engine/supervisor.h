@@ -1,8 +1,10 @@
 // The supervisor thread: the program's clock. Every tick (1000 ms, or 50 ms while a request
 // waits with nothing granted during playback) it runs the watchdog, counts down the key-digit
 // windows, hands a waiting request to a new request executor (or turns the quit request 66 into
-// 665), starts at most one worker while music plays and nothing is granted, and counts the
-// offline countdown. When the request word reaches 665 it leaves its loop and finishes the quit.
+// 665), starts at most one of the workers that use the database while music plays and nothing
+// is granted, starts the workers that never touch the database (the cover loader) while music
+// plays whatever holds the lock, and counts the offline countdown. When the request word reaches
+// 665 it leaves its loop and finishes the quit.
 #pragma once
 
 #include <atomic>
@@ -26,6 +28,12 @@ namespace tunora::engine {
 inline constexpr int32_t kQuitWriterMinimum = 5;
 inline constexpr int32_t kDigitWindowTicks = 20;
 
+// What a worker needs before the supervisor starts it.
+enum class WorkerNeeds {
+  kFreeLock,  // the database: started only while nothing is granted, one of these per tick
+  kNothing,   // never touches the database: started on every tick while music plays
+};
+
 class Supervisor {
  public:
   Supervisor(SharedLock& lock, RequestExecutor& executor, UpdateWriter& writer,
@@ -33,11 +41,14 @@ class Supervisor {
       : lock_(lock), executor_(executor), writer_(writer), queue_(queue), threads_(threads),
         window_(window), status_(status) {}
 
-  // Adds a worker that the supervisor starts on its own thread while music plays and nothing is
-  // granted, when `wanted` says so and it is not running; of several, the first added wins.
-  // The cover loader, the quick-link builder and the next-song details loader are added in that
-  // order. Call before start().
-  void addWorker(std::function<bool()> wanted, std::function<void()> body);
+  // Adds a worker that the supervisor starts on its own thread while music plays, when `wanted`
+  // says so and it is not running. One that needs the free lock starts only while nothing is
+  // granted and no request waits for the executor, and of several the first added wins; one
+  // that needs nothing starts on any tick (a held or busy lock cannot hold it back). The cover
+  // loader (needing nothing), the quick-link builder and the next-song details loader are added
+  // in that order. Call before start().
+  void addWorker(std::function<bool()> wanted, std::function<void()> body,
+                 WorkerNeeds needs = WorkerNeeds::kFreeLock);
   // Whether worker `index` (in the order added) runs now.
   bool workerRunning(size_t index) const;
   // The watchdog's test of whether the worker that holds `code` (a worker code, 21..39) is
@@ -64,9 +75,13 @@ class Supervisor {
   struct Worker {
     std::function<bool()> wanted;
     std::function<void()> body;
+    WorkerNeeds needs = WorkerNeeds::kFreeLock;
     std::atomic<int32_t> busy{0};
   };
+  // Starts `worker` when it is idle and wanted; true when it started.
+  bool startWorker(Worker& worker);
   void startOneWorker();
+  void startLockFreeWorkers();
   void countOffline();
 
   SharedLock& lock_;

@@ -2,6 +2,7 @@
 // and their meaning are in library/song_columns.h.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "marlbase/table_handle.h"
@@ -13,6 +14,12 @@ namespace tunora {
 // the caller closes it. On failure returns false and leaves the handle closed; a half-written
 // file may remain, which the next open rejects or which the next creation replaces.
 [[nodiscard]] bool createSongTable(marlbase::TableHandle& table, const std::string& path);
+
+// The songs of a library as its users count them, from the table's live-record count: every
+// song table keeps the blank live record it was created with in slot 0, which is no song.
+constexpr int32_t songCountOf(int32_t live_records) {
+  return live_records > 1 ? live_records - 1 : 0;
+}
 
 // True when the open table has the song table's 44 columns with their types.
 bool hasSongColumns(const marlbase::TableHandle& table);

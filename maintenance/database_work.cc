@@ -135,8 +135,14 @@ DbChangeEnd changeDatabase(DbChangeParts& parts, DbChangeKind kind, const std::s
     parts.settings.setText(settings::kDatabasePath, chosen);
     parts.lock.words().build_request.store(engine::kBuildIdle);
     parts.refresh_counter.store(100);
+    if (parts.library != nullptr) {
+      // The handle keeps the counts of the library it last opened: the new one's are read now.
+      parts.library->openLibraryForReading();
+      parts.library->table().close();
+    }
   }
   if (parts.save_settings) parts.save_settings();
+  if (parts.refresh_status) parts.refresh_status();
   return end;
 }
 

@@ -106,13 +106,19 @@ struct DbChangeParts {
   std::atomic<int32_t>& refresh_counter;
   // Saves the settings file; called after the grant is released when the library changed.
   std::function<void()> save_settings;
+  // The program's library opening (may be null): the new library is opened once and closed
+  // under the grant, so that its handle counts the new library's songs.
+  engine::LibraryAccess* library = nullptr;
+  // Recomposes the status bar ("N entries"); called last when the library changed. May be empty.
+  std::function<void()> refresh_status;
 };
 
 // Under the grant of code 28 (patience 10): "ChangeDB" takes the chosen file when it holds a
 // song table; "NewDB" creates a new song table when no file is there, and takes an existing
 // file as "ChangeDB" does (it never replaces one). When the library changed: `DatabasePath` :=
-// the file, the build-request word := 0, the refresh counter := 100; the grant is released and
-// the settings saved.
+// the file, the build-request word := 0, the refresh counter := 100, the new library opened and
+// closed once (its counts read); the grant is released, the settings saved and the status bar
+// refreshed.
 DbChangeEnd changeDatabase(DbChangeParts& parts, DbChangeKind kind, const std::string& chosen);
 
 // Status line 2 after "ChangeDB" / "NewDB": the new library's path, or why nothing changed.

@@ -77,12 +77,13 @@ void PhraseMatcher::prefetch(int32_t slot) const {
 }
 
 int32_t PhraseMatcher::next(marlbase::TableHandle& table, int32_t slot) const {
-  constexpr int32_t kLive = 10;
   // Records lie a whole record apart, so each field read waits for memory: the fields of the
   // records a few places ahead are asked for while this one is compared.
   constexpr int kAhead = 8;
-  int32_t s = slot < 0 ? table.firstWithStatus(kLive, 0) : table.nextLive(slot);
-  if (slot >= 0 && s == slot) return -1;
+  // Slot 0 holds the library's blank first record, never a song: the search starts above it.
+  const int32_t after = std::max(slot, 0);
+  int32_t s = table.nextLive(after);
+  if (s == after || s < 0) return -1;
   int32_t ahead = s;
   for (int i = 0; i < kAhead && ahead >= 0; ++i) {
     const int32_t after = table.nextLive(ahead);

@@ -23,7 +23,8 @@ class PhraseMatcher {
   PhraseMatcher(const marlbase::TableHandle& table, std::string_view phrase);
 
   bool matches(int32_t slot) const;
-  // The lowest live slot after `slot` that matches (from 0 when slot < 0); -1 when none.
+  // The lowest live slot after `slot` that matches (from slot 1 when slot < 0: slot 0 holds the
+  // blank first record, which is no song); -1 when none.
   int32_t next(marlbase::TableHandle& table, int32_t slot) const;
 
  private:

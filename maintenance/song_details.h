@@ -64,7 +64,8 @@ int32_t nextRecord(marlbase::TableHandle& table, int32_t r);
 std::optional<int32_t> gotoIndex(std::string_view text, int32_t live_count);
 
 // "Find" (from = -1, the whole library) and "Find More" (from = the shown record): the next live
-// record after `from` that contains `phrase`; nullopt when none ("No matches found").
+// record after `from` (never the blank record in slot 0) that contains `phrase`; nullopt when
+// none ("No matches found"), and always for an empty phrase.
 std::optional<int32_t> findRecord(marlbase::TableHandle& table, std::string_view phrase,
                                   int32_t from);
 

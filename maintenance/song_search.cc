@@ -26,6 +26,7 @@ SearchRow rowOf(TableHandle& table, int32_t slot, int32_t rating,
 std::vector<int32_t> phraseMatches(TableHandle& table, std::string_view phrase) {
   std::vector<int32_t> slots;
   table.setSearchKey(phrase);  // shared with the details dialog's "Find More"
+  if (phrase.empty()) return slots;  // an empty text searches nothing
   const PhraseMatcher matcher(table, phrase);
   for (int32_t slot = matcher.next(table, -1); slot >= 0; slot = matcher.next(table, slot)) {
     slots.push_back(slot);
@@ -53,7 +54,7 @@ std::vector<SearchRow> rankSongs(TableHandle& table, Ranking ranking, const RowO
   };
   std::vector<Ranked> ranked;
   const int32_t column = ratingColumn(options.user);
-  const int32_t first = table.firstWithStatus(10, 0);
+  const int32_t first = table.firstWithStatus(10, 1);  // slot 0 holds the blank record
   for (int32_t slot = first; slot >= 0;) {
     const uint32_t plays = table.readInt(slot, kColPlayCount).value_or(0);
     if (plays > 0) {

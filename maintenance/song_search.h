@@ -39,15 +39,16 @@ struct RowOptions {
 SearchRow rowOf(marlbase::TableHandle& table, int32_t slot, int32_t rating,
                 const media::MediaSwitches& switches);
 
-// Every live record, from slot 0 up, that contains `phrase` (the table's findNext match: any
-// text column containing it ignoring letter case, or a number column equal to it). An empty
-// phrase matches every live record. Sets the table's search key.
+// Every live record above the blank one in slot 0 that contains `phrase` (the table's findNext
+// match: any text column containing it ignoring letter case, or a number column equal to it).
+// An empty phrase searches nothing. Sets the table's search key.
 std::vector<int32_t> phraseMatches(marlbase::TableHandle& table, std::string_view phrase);
 std::vector<SearchRow> phraseSearch(marlbase::TableHandle& table, std::string_view phrase,
                                     const RowOptions& options);
 
 // Top songs: rating 10 down to 0; worst songs: 0 up to 10. Within a rating, the higher play count
-// first, equal counts in record order; songs never played are left out; at most 100 rows. One
+// first, equal counts in record order; songs never played, and the blank record in slot 0, are
+// left out; at most 100 rows. One
 // pass over the library and a partial sort.
 enum class Ranking { kTop, kWorst };
 std::vector<SearchRow> rankSongs(marlbase::TableHandle& table, Ranking ranking,

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "marlbase/table_handle.h"
@@ -36,6 +37,10 @@ struct ListLoadResult {
   int32_t rows = 0;     // rows handed to on_row
   int32_t skipped = 0;  // accepted lines that gave no row (deleted, or unreadable file)
 };
+
+// The row of one path as a playlist line gives it; nullopt when such a line is skipped.
+std::optional<LoadedRow> listRowOf(const std::string& path, marlbase::TableHandle* table,
+                                   const ListLoadOptions& options);
 
 // Reads the playlist at list_path and calls on_row for each row, in file order. table may be
 // null or closed (then every path goes through the tag reader). An error when the list file

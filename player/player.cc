@@ -28,8 +28,17 @@ bool Player::autoRateOn() const { return settings_.get(settings::kAutoRate) != 0
 
 void Player::runThread() {
   while (!quitting()) env_.sleepFor(step());
+  noteLeftOff();
   state_.position.store(-1);
   closeMedia();
+}
+
+void Player::noteLeftOff() {
+  const std::string path = state_.playPath();
+  int64_t at = state_.resume_position.load();  // paused
+  if (words_.playing.load() != 0 && media_.isOpen()) at = media_.position();
+  if (path.empty() || at <= 0) return;  // nothing playing: what was noted stays
+  state_.setLeftOff({path, at});
 }
 
 std::chrono::milliseconds Player::step() {
@@ -144,6 +153,8 @@ void Player::pause() {
 }
 
 void Player::stop() {
+  // The window stops the song at the quit: where it was is kept for the next start.
+  if (quitting()) noteLeftOff();
   words_.playing.store(0);
   if (state_.length.load() != 0) {
     closeMedia();

@@ -88,7 +88,11 @@ class Player {
   static ui::VideoArea videoArea(PlayerWindow& window);
   void chooseSong(int32_t request, bool& by_choice);
   bool openMedia(const std::string& file);
-  void startPlaying(bool resuming);
+  // Starts the opened song: where it was paused when resuming, else at `start_at` when above 0,
+  // else at its start point.
+  void startPlaying(bool resuming, int64_t start_at = 0);
+  // At the quit: remembers the song playing or paused and where (PlayerState::leftOff).
+  void noteLeftOff();
   void pause();
   void stop();
   void refillCheck();

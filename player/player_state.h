@@ -7,11 +7,18 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "player/song_details.h"
 
 namespace tunora::player {
+
+// A song and a place in it (milliseconds).
+struct SongPlace {
+  std::string path;
+  int64_t position_ms = 0;
+};
 
 struct NextSong {
   std::string path;
@@ -71,6 +78,33 @@ class PlayerState {
     std::lock_guard lock(mu_);
     output_problem_ = std::move(problem);
   }
+  // Where the list's top song starts when the player next takes it from the list: the place
+  // left off at the last quit. Taken (and so dropped) by the first song the player starts from
+  // the list, whichever it is.
+  void setStartPlace(std::optional<SongPlace> place) {
+    std::lock_guard lock(mu_);
+    start_place_ = std::move(place);
+  }
+  std::optional<SongPlace> startPlace() const {
+    std::lock_guard lock(mu_);
+    return start_place_;
+  }
+  std::optional<SongPlace> takeStartPlace() {
+    std::lock_guard lock(mu_);
+    std::optional<SongPlace> place = std::move(start_place_);
+    start_place_.reset();
+    return place;
+  }
+  // The song playing or paused when the player stopped for the quit, and where; nullopt when
+  // none was.
+  void setLeftOff(SongPlace place) {
+    std::lock_guard lock(mu_);
+    left_off_ = std::move(place);
+  }
+  std::optional<SongPlace> leftOff() const {
+    std::lock_guard lock(mu_);
+    return left_off_;
+  }
   NextSong next() const {
     std::lock_guard lock(mu_);
     return next_;
@@ -98,6 +132,8 @@ class PlayerState {
   SongDetails current_;
   NextSong next_;
   std::string output_problem_;
+  std::optional<SongPlace> start_place_;
+  std::optional<SongPlace> left_off_;
 };
 
 }  // namespace tunora::player

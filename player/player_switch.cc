@@ -46,6 +46,12 @@ void Player::switchSong(int32_t request) {
   if (!resuming) chooseSong(request, by_choice);
 
   const std::string play_path = state_.playPath();
+  // The song left off at the last quit starts where it stopped when the list brings it.
+  int64_t start_at = 0;
+  if (!resuming && !by_choice && request != kRequestBack) {
+    const std::optional<SongPlace> place = state_.takeStartPlace();
+    if (place && place->path == play_path) start_at = place->position_ms;
+  }
   const std::string file = files_.fileToOpen(play_path);
   video_area_ = videoArea(window_);
   // Unless read ahead, the details are loaded now, under this grant.
@@ -62,7 +68,7 @@ void Player::switchSong(int32_t request) {
   prepared_.clear();
   state_.setOutputProblem(opened ? media_.outputProblem() : std::string());
   media_.moveAndSize({kOffScreen, kOffScreen, video_area_.width, video_area_.height});
-  if (!started_early) startPlaying(resuming);
+  if (!started_early) startPlaying(resuming, start_at);
 
   if (!resuming && !by_choice && request != kRequestBack) play_list_.removeFirst(1);
   grant.release();
@@ -93,7 +99,7 @@ engine::Grant Player::takeFreeGrant() {
 // list top is still that song. Returns the file started; empty when none was.
 std::string Player::startPreparedEarly(int32_t request) {
   if (request == kRequestBack || state_.resume_position.load() != 0 ||
-      state_.play_chosen.load() != 0) {
+      state_.play_chosen.load() != 0 || state_.startPlace()) {
     return "";
   }
   std::string path;
@@ -175,13 +181,15 @@ bool Player::noteOpened() {
   return true;
 }
 
-void Player::startPlaying(bool resuming) {
+void Player::startPlaying(bool resuming, int64_t start_at) {
   if (!media_.isOpen()) return;
   const uint32_t start = state_.current().start_frame;
   if (isVideo() && fullMovie()) {
     media_.playFullScreen();
   } else if (resuming) {
     media_.playFrom(state_.resume_position.load());
+  } else if (start_at > 0) {
+    media_.playFrom(start_at);
   } else if (start != 0) {
     media_.playFrom(start);
   } else {

@@ -20,8 +20,8 @@ bool CoverLoader::wanted() const {
 void CoverLoader::run() {
   CoverFlags& cover = p_.window.cover;
   if (cover.busy.exchange(1) != 0) return;
-  if (p_.player.media_type.load() >= kFirstVideoType || p_.settings.get(settings::kCoverArt) == 0 ||
-      p_.words.grant.load() != 0) {
+  // The database is not needed here, so whoever holds it does not hold the cover back.
+  if (p_.player.media_type.load() >= kFirstVideoType || p_.settings.get(settings::kCoverArt) == 0) {
     cover.busy.store(0);
     return;
   }

@@ -4,8 +4,10 @@
 //
 // wanted(): playing, "Cover Art" on, an audio song (type below 16), no picture ready, no loader
 // busy, fewer than 2 failures for this song, and the lookup not finished.
-// run(): nothing when a loader is busy, the song is video, "Cover Art" is off or the database is
-// granted to somebody. A build in progress (build-request word 1..999) is asked to go on (10).
+// run(): nothing when a loader is busy, the song is video or "Cover Art" is off; a grant held by
+// somebody does not matter (the loader reads files only, so it runs beside a build, an import or
+// the checksum pass: register it with WorkerNeeds::kNothing). A build in progress (build-request
+// word 1..999) is asked to go on (10).
 // On success: the size is stored, `ready` is set and the cover area repainted. No picture
 // anywhere: the lookup ends for this song, quietly. A picture that does not decode in 10 tries:
 // released, and the failure counter rises; the second such failure for a song puts "Not enough

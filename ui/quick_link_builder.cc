@@ -119,6 +119,7 @@ void QuickLinkBuilder::build(uint64_t generation) {
   }
   QuickLinkOptions options;
   options.user = p_.settings.stateValue(settings::kStateUser);
+  options.playing_slot = song.slot;
   options.thresholds = engine::ratingThresholdsOf(p_.settings);
   options.show_rate = p_.settings.get(settings::kShowRate) != 0;
   options.mark_video = p_.settings.get(settings::kMarkVid) != 0;

@@ -4,7 +4,8 @@
 // upper-right view's):
 //   10 "Other songs from this album", 11 "Other songs from the same artist",
 //   12 "Other songs with same name", 13 "Other songs with same comment": the header and the
-//     search of quick_link_search.h on the playing song's album, artist, title or comment;
+//     search of quick_link_search.h on the playing song's album, artist, title or comment (the
+//     playing song itself is left out: up to 25 others);
 //   14 "Diagnostics": the header and one line, the play path (it stands for no record);
 //   any other value: 25 lines of "Tunora 1.9".
 // The list is stored into WindowState::quick_links (loaded), partial lists while it grows, and

@@ -66,7 +66,7 @@ QuickLinkSearch searchRelated(marlbase::TableHandle& table, int32_t column, std:
       } else {
         const int32_t slot = unseen;
         unseen = table.findInColumnFrom(slot + 1, column);
-        if (table.getStatus(slot) != kLiveStatus) continue;
+        if (slot == options.playing_slot || table.getStatus(slot) != kLiveStatus) continue;
         const uint32_t score = table.readInt(slot, ratingColumn(user)).value_or(0);
         match = Match{slot, ratingOfScore(score, options.thresholds)};
         seen.push_back(match);

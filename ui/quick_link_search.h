@@ -3,11 +3,12 @@
 //
 // For rating number k = 10 down to 0 the records whose column equals the key (letter case of
 // ASCII letters ignored) are walked in slot order; a live record whose rating number for the user
-// is k becomes an entry: its title, " - k" with "Show Rate" on, " (V)" with "Mark Vid" on for a
-// video file. A walk stops at 25 entries and as soon as the shared lock's request word is set
-// (another thread waits for the database: the search yields, keeping what it found). After each
-// k that leaves the list short of 25 with more than 3 entries added since the last report, the
-// list so far is reported, so the display grows while the search runs.
+// is k, other than the playing song's, becomes an entry: its title, " - k" with "Show Rate" on,
+// " (V)" with "Mark Vid" on for a video file. A walk stops at 25 entries and as soon as the
+// shared lock's request word is set (another thread waits for the database: the search yields,
+// keeping what it found). After each k that leaves the list short of 25 with more than 3 entries
+// added since the last report, the list so far is reported, so the display grows while the
+// search runs.
 #pragma once
 
 #include <atomic>
@@ -24,6 +25,8 @@ namespace tunora::ui {
 
 struct QuickLinkOptions {
   int32_t user = 0;  // 0..9; any other number reads user 0's ratings
+  // The playing song's slot: it is not one of the "other songs" and is never listed (-1: none).
+  int32_t playing_slot = -1;
   RatingThresholds thresholds{};
   bool show_rate = true;
   bool mark_video = true;

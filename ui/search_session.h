@@ -71,7 +71,8 @@ struct SearchOutcome {
 };
 
 // Waits for the grant (asking only while no other thread waits for the lock, every 100 ms),
-// opens the library for reading (a non-zero build-request word becomes 10), finds the rows with
+// opens the library for reading (a build waiting, 1..999, becomes 10; offline stays offline),
+// finds the rows with
 // StateUser[0]'s ratings, closes the library and releases the grant. Stops waiting once `abort`
 // is set. Call on a worker thread: it waits.
 SearchOutcome searchLibrary(const SearchParts& parts, SearchMode mode, const std::string& text,

@@ -2,6 +2,7 @@
 #include "ui/status_text.h"
 
 #include "engine/lock_codes.h"
+#include "library/song_table.h"
 #include "network/buffering.h"
 
 namespace tunora::ui {
@@ -70,7 +71,8 @@ std::optional<std::string> preparedText(StatusParts& p) {
 std::string libraryText(StatusParts& p) {
   const int32_t build = p.words.build_request.load();
   if (build >= engine::kOfflineStart && build <= engine::kOfflineLocked) return "DB Offline";
-  std::string text = std::to_string(p.sources.liveRecords()) + " entries";
+  // The songs, as users count them: the blank first record is none.
+  std::string text = std::to_string(songCountOf(p.sources.liveRecords())) + " entries";
   if (p.sources.hashing()) text += " (Hashing)";
   if (p.sources.clearingCache()) text += " (Clearing Cache)";
   return text;

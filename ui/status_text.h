@@ -8,9 +8,9 @@
 //      count and " songs prepared"; with "Buffer" on: " (Buffering)" (50), " (Partially
 //      Buffered)" (11; then with chance 1 in 6 the state becomes 10), " Buffer Error" (0),
 //      " (Buffered)" (other).
-//   2: "DB Offline" when the build-request word is 1000..1999; else the live-record count and
-//      " entries", " (Hashing)" while the checksum pass runs, " (Clearing Cache)" while the update
-//      writer runs.
+//   2: "DB Offline" when the build-request word is 1000..1999; else the library's songs (the
+//      live records less the blank first one) and " entries", " (Hashing)" while the checksum
+//      pass runs, " (Clearing Cache)" while the update writer runs.
 //   3: "User " and the state user's name; ", <alt name> Mode" when an alt mode is set;
 //      ", Edit locked to <name>" with a fixed user; test mode: ", <writer stage>, <marker>".
 // Example: "Tunora Playing", "37 songs prepared (Buffered)", "5210 entries",

@@ -143,12 +143,13 @@ int runDesktopProgram(int argc, char** argv) {
   // The window (hidden until its children and threads are set up).
   window_state.opening_database.store(1);
   // The cover loader comes first among the supervisor's workers, before the details loader
-  // that the player adds.
+  // that the player adds. It reads no database, so a busy lock does not hold it back.
   std::unique_ptr<ui::CoverLoader> cover_loader;
   program.supervisor().addWorker([&cover_loader] { return cover_loader && cover_loader->wanted(); },
                                  [&cover_loader] {
                                    if (cover_loader) cover_loader->run();
-                                 });
+                                 },
+                                 engine::WorkerNeeds::kNothing);
   // Then the quick-link list builder.
   std::unique_ptr<ui::QuickLinkBuilder> quick_links;
   program.supervisor().addWorker([&quick_links] { return quick_links && quick_links->wanted(); },
@@ -240,7 +241,7 @@ int runDesktopProgram(int argc, char** argv) {
   desktop.setDialogSources(ui::qt::DialogSources{env, program.library(), program.threads(),
                                                  program.builder(), program.stateSwitcher(),
                                                  program.buffering()});
-  desktop.setSongCount([&program] { return program.library().table().liveCount(); });
+  desktop.setLiveRecordCount([&program] { return program.library().table().liveCount(); });
 
   cover_loader = std::make_unique<ui::CoverLoader>(
       ui::CoverLoaderParts{window_state, shared, settings, player.state(), program.status(), random,
@@ -329,6 +330,11 @@ int runDesktopProgram(int argc, char** argv) {
   // and the state's play list are saved.
   stop();
   program.noteEditQueueCount();
+  // Where the song playing stopped, in a file of its own beside the settings file.
+  if (const Status resume = program.saveResumePoint(); !resume.ok()) {
+    std::fprintf(stderr, "tunora: where the song stopped was not kept: %s\n",
+                 resume.message().c_str());
+  }
   const Status saved = saveSettings(program.settings(), data_dir,
                                     {&desktop.windowState(), &program.playListStore()});
   if (!saved.ok()) {

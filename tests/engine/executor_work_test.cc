@@ -31,6 +31,7 @@ class FakeWindow final : public WindowChannel, public ExecutorWindow, public Cur
     return chosen;
   }
   void repaint() override { ++repaints; }
+  void scrollToTop() override { ++scrolls_to_top; }
   // CurrentSong
   int32_t currentRecord() override { return record; }
   void setCurrentRecord(int32_t slot) override { record = slot; }
@@ -49,6 +50,7 @@ class FakeWindow final : public WindowChannel, public ExecutorWindow, public Cur
   std::tuple<std::string, int32_t, bool> file_dialog;
   std::optional<std::string> chosen;
   int repaints = 0;
+  int scrolls_to_top = 0;
   int32_t record = 0;
   std::string path;
   uint32_t shown_score = 12345;
@@ -91,6 +93,7 @@ TEST_F(ExecutorWorkTest, DoubleClickDropsRowsAboveAndPlays) {
   EXPECT_EQ(window_.posted(), (std::vector<std::pair<int32_t, int32_t>>{{kCommandPlay, 0}}));
   EXPECT_EQ(words_.player_request.load(), 0);
   EXPECT_EQ(words_.grant.load(), 0);
+  EXPECT_EQ(window_.scrolls_to_top, 1);  // the clicked song, now row 0, shows
   // Playing: the player is asked for the next song directly. The first row drops nothing.
   words_.playing.store(1);
   runRequest(kCodeDropRowsAndPlay, 0);

@@ -105,6 +105,36 @@ TEST_F(SupervisorTest, StartsAtMostOneWorkerPerTickWhilePlaying) {
   words().playing.store(0);
 }
 
+// A worker that never touches the database (the cover loader) starts while a grant is held or a
+// request waits for the executor; the database's workers wait for a free lock.
+TEST_F(SupervisorTest, AWorkerThatNeedsNoLockStartsWhileTheLockIsBusy) {
+  std::atomic<int> free_runs{0}, lock_runs{0};
+  supervisor().addWorker([] { return true; }, [&] { lock_runs.fetch_add(1); });
+  supervisor().addWorker([] { return true; }, [&] { free_runs.fetch_add(1); },
+                         WorkerNeeds::kNothing);
+  words().grant.store(kCodeChecksumPass);
+  words().grant_holder_live.store(1);
+  words().request.store(kCodeListBuilder);
+  ASSERT_TRUE(supervisor().tick());  // not playing: nothing starts
+  ASSERT_TRUE(driveUntil(env_, [&] { return program_.threads().running() == 0; }));
+  EXPECT_EQ(free_runs.load(), 0);
+  words().playing.store(1);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(supervisor().tick());
+    ASSERT_TRUE(driveUntil(env_, [&] { return program_.threads().running() == 0; }));
+  }
+  EXPECT_EQ(free_runs.load(), 3);
+  EXPECT_EQ(lock_runs.load(), 0);
+  words().request.store(0);
+  words().grant.store(0);
+  words().grant_holder_live.store(0);
+  ASSERT_TRUE(supervisor().tick());
+  ASSERT_TRUE(driveUntil(env_, [&] { return program_.threads().running() == 0; }));
+  EXPECT_EQ(lock_runs.load(), 1);
+  EXPECT_EQ(free_runs.load(), 4);
+  words().playing.store(0);
+}
+
 TEST_F(SupervisorTest, PostsTheWindowsKeptRequestOnceTheLockIsFree) {
   std::atomic<int32_t> done{-1};
   program_.executor().setHandler(kCodeDropRowsAndPlay, [&](int32_t k) { done.store(k); });

@@ -200,6 +200,62 @@ TEST_F(DatabaseWorkTest, ImportSourceFromThePathEdit) {
   EXPECT_EQ(folderSource("/music/"), "/music/");
 }
 
+// The library at the settings' `DatabasePath`, as the program's library opening finds it.
+class SettingsLibrary final : public engine::LibraryAccess {
+ public:
+  explicit SettingsLibrary(const Settings& settings) : settings_(settings) {}
+  void openLibraryForReading() override {
+    table_.setPath(settings_.text(settings::kDatabasePath));
+    table_.setWritable(false);
+    (void)table_.open();
+  }
+  bool openLibraryForWriting() override { return false; }
+  void closeLibraryAfterWriting() override { table_.close(); }
+  marlbase::TableHandle& table() override { return table_; }
+
+ private:
+  const Settings& settings_;
+  marlbase::TableHandle table_;
+};
+
+// The status bar counts the program's handle's live records: after "ChangeDB" or "NewDB" the
+// handle holds the new library's counts and the status bar is recomposed, not the old library's
+// "N entries" left standing.
+TEST_F(DatabaseWorkTest, ChangeAndNewDatabaseRefreshTheCountTheStatusBarShows) {
+  tunora::testing::TempDir dir;
+  SongLibrary big;
+  for (int i = 0; i < 5; ++i) big.addPath("/m/" + std::to_string(i) + ".mp3");
+  big.table().close();
+  SongLibrary small;
+  small.addPath("/m/one.mp3");
+  small.table().close();
+  Settings settings;
+  settings.setText(settings::kDatabasePath, big.path());
+  SettingsLibrary library(settings);
+  library.openLibraryForReading();
+  library.table().close();
+  ASSERT_EQ(library.table().liveCount(), 6);
+  std::vector<int32_t> shown;  // the live count at each status refresh
+  DbChangeParts parts{lock_, settings, refresh_counter_,
+                      {},    &library, [&] { shown.push_back(library.table().liveCount()); }};
+  DbChangeEnd end = DbChangeEnd::kNotGranted;
+  ASSERT_TRUE(
+      runWithExecutor([&] { end = changeDatabase(parts, DbChangeKind::kChange, small.path()); }));
+  EXPECT_EQ(end, DbChangeEnd::kChanged);
+  EXPECT_EQ(shown, std::vector<int32_t>{2});
+  EXPECT_FALSE(library.table().isOpen());
+  ASSERT_TRUE(runWithExecutor(
+      [&] { end = changeDatabase(parts, DbChangeKind::kNew, dir.file("New.mbf")); }));
+  EXPECT_EQ(end, DbChangeEnd::kCreated);
+  EXPECT_EQ(shown, (std::vector<int32_t>{2, 1}));
+  // Nothing changed: nothing to refresh.
+  ASSERT_TRUE(runWithExecutor(
+      [&] { end = changeDatabase(parts, DbChangeKind::kChange, dir.file("missing.mbf")); }));
+  EXPECT_EQ(end, DbChangeEnd::kNotSongTable);
+  EXPECT_EQ(shown, (std::vector<int32_t>{2, 1}));
+  EXPECT_EQ(words_.grant.load(), 0);
+}
+
 TEST_F(DatabaseWorkTest, ChangeAndNewDatabase) {
   tunora::testing::TempDir dir;
   Settings settings;

@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "maintenance/song_details.h"
 #include "tests/maintenance/song_library.h"
 
 namespace tunora::maintenance {
@@ -19,8 +20,8 @@ std::vector<int32_t> indexes(const std::vector<SearchRow>& rows) {
   return out;
 }
 
-TEST(SongSearchTest, PhraseSearchFindsLiveSongsAndAnEmptyPhraseFindsThemAll) {
-  SongLibrary lib(false);
+TEST(SongSearchTest, PhraseSearchFindsLiveSongsAndAnEmptyPhraseSearchesNothing) {
+  SongLibrary lib;
   const int32_t a = lib.add({.path = "/m/a.mp3", .title = "Blue Moon", .artist = "X"});
   const int32_t b = lib.add({.path = "/m/b.avi", .title = "Red", .artist = "blue band"});
   const int32_t gone = lib.add({.path = "/m/c.mp3", .title = "blue", .artist = "Y"});
@@ -34,18 +35,30 @@ TEST(SongSearchTest, PhraseSearchFindsLiveSongsAndAnEmptyPhraseFindsThemAll) {
   EXPECT_EQ(rows[1].path, "/m/b.avi");
   EXPECT_EQ(rows[1].type, "Video");
   EXPECT_EQ(rows[0].type, "Audio");
-  EXPECT_EQ(indexes(phraseSearch(lib.table(), "", {})), (std::vector<int32_t>{a, b, c}));
+  EXPECT_TRUE(phraseSearch(lib.table(), "", {}).empty());
+  EXPECT_EQ(indexes(phraseSearch(lib.table(), "e", {})), (std::vector<int32_t>{a, b, c}));
   const auto green = phraseSearch(lib.table(), "green", {});
   ASSERT_EQ(green.size(), 1u);
   EXPECT_EQ(green[0].rating, 7);
   EXPECT_TRUE(phraseSearch(lib.table(), "nowhere", {}).empty());
 }
 
-TEST(SongSearchTest, ASongInSlotZeroIsFound) {
+// Slot 0 holds the library's blank first record: whatever it holds, it is never a row, and
+// neither "Find" nor "Find More" lands on it.
+TEST(SongSearchTest, TheBlankFirstRecordIsNeverFound) {
   SongLibrary lib;
   lib.table().writeText(0, 2, "First slot song");
-  lib.add({.path = "/m/a.mp3", .title = "Song two"});
-  EXPECT_EQ(indexes(phraseSearch(lib.table(), "song", {})), (std::vector<int32_t>{0, 1}));
+  const int32_t two = lib.add({.path = "/m/a.mp3", .title = "Song two"});
+  EXPECT_EQ(indexes(phraseSearch(lib.table(), "song", {})), (std::vector<int32_t>{two}));
+  EXPECT_TRUE(phraseSearch(lib.table(), "first", {}).empty());
+  EXPECT_EQ(findRecord(lib.table(), "song", -1), two);
+  EXPECT_EQ(findRecord(lib.table(), "song", 0), two);
+  EXPECT_EQ(findRecord(lib.table(), "first", -1), std::nullopt);
+  EXPECT_EQ(findRecord(lib.table(), "", -1), std::nullopt);
+  lib.table().writeInt(0, kColPlayCount, 7);
+  lib.table().writeInt(two, kColPlayCount, 1);
+  EXPECT_EQ(indexes(rankSongs(lib.table(), Ranking::kTop, {})), (std::vector<int32_t>{two}));
+  EXPECT_EQ(indexes(rankSongs(lib.table(), Ranking::kWorst, {})), (std::vector<int32_t>{two}));
 }
 
 TEST(SongSearchTest, RankingLeavesOutUnplayedSongsAndKeepsRecordOrderOnTies) {
@@ -70,7 +83,8 @@ TEST(SongSearchTest, RankingLeavesOutUnplayedSongsAndKeepsRecordOrderOnTies) {
 }
 
 // The plain ranking: per level, repeated full passes, each picking the song that comes first
-// (higher play count, then lower slot) among those after the previous pick.
+// (higher play count, then lower slot) among those after the previous pick. Slot 0 is the blank
+// record's place, never a song's, whatever it holds.
 std::vector<std::pair<int32_t, int32_t>> plainRanking(SongLibrary& lib, Ranking ranking,
                                                       const RowOptions& options) {
   std::vector<std::pair<int32_t, int32_t>> rows;  // (slot, level)
@@ -84,7 +98,7 @@ std::vector<std::pair<int32_t, int32_t>> plainRanking(SongLibrary& lib, Ranking 
       uint32_t pick_plays = 0;
       for (int32_t s : lib.live()) {
         const uint32_t plays = lib.number(s, 44);
-        if (plays == 0) continue;
+        if (plays == 0 || s == 0) continue;
         if (ratingOfScore(lib.number(s, ratingColumn(options.user)), options.thresholds) != level) {
           continue;
         }

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/lock_codes.h"
 #include "engine/random_source.h"
+#include "tests/support/clock_driver.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_fixture.h"
 
@@ -95,10 +97,62 @@ TEST_F(CoverLoaderTest, NotWantedForVideoWithCoverArtOffOrWhileIdle) {
   EXPECT_TRUE(decoder_.loads.empty()) << "one loader at a time";
   window_state_.cover.busy.store(0);
 
+  EXPECT_TRUE(decoder_.loads.empty());
+}
+
+// The loader reads files only: a grant held by somebody (a build pass, an import, the checksum
+// pass) does not keep the picture back.
+TEST_F(CoverLoaderTest, LoadsWhileSomebodyHoldsTheDatabase) {
+  picture("Cover.jpg");
   words().grant.store(34);
+  ASSERT_TRUE(loader_.wanted());
   loader_.run();
-  EXPECT_TRUE(decoder_.loads.empty()) << "not while somebody holds the database";
+  EXPECT_EQ(decoder_.loads, (std::vector<std::string>{album_ + "Cover.jpg"}));
+  EXPECT_EQ(window_state_.cover.ready.load(), 1);
   EXPECT_EQ(window_state_.cover.busy.load(), 0);
+  words().grant.store(0);
+}
+
+// The first run imports and then hashes the new songs: the checksum pass, the list builder or
+// an import keeps the lock busy for many seconds at a time. The supervisor still starts the
+// cover loader on its next tick, so the cover shows within a second of the song's start.
+TEST_F(CoverLoaderTest, ACoverShowsWithinASecondWhileTheLockIsBusy) {
+  picture("Folder.jpg");
+  program_.supervisor().addWorker([this] { return loader_.wanted(); }, [this] { loader_.run(); },
+                                  engine::WorkerNeeds::kNothing);
+  const struct {
+    const char* what;
+    int32_t grant;    // held the whole time (0: none)
+    int32_t request;  // waiting the whole time (0: none)
+  } cases[] = {{"the checksum pass holds the lock", engine::kCodeChecksumPass, 0},
+               {"the list builder holds it and the checksum pass waits", engine::kCodeListBuilder,
+                engine::kCodeChecksumPass},
+               {"nothing else runs", 0, 0}};
+  words().playing.store(0);
+  ASSERT_TRUE(program_.startSupervisor());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    words().grant.store(c.grant);
+    words().grant_holder_live.store(c.grant != 0 ? 1 : 0);
+    words().request.store(c.request);
+    // Let the lock be busy for a while before the song starts, at any point of a tick.
+    ASSERT_TRUE(testing::driveFor(env_, std::chrono::milliseconds(2345)));
+    window_state_.cover.resetForNewSong();
+    words().playing.store(1);
+    const uint64_t started = env_.nowMillis();
+    ASSERT_TRUE(testing::driveUntil(env_, [&] {
+      return window_state_.cover.ready.load() == 1 || env_.nowMillis() > started + 5000;
+    }));
+    EXPECT_EQ(window_state_.cover.ready.load(), 1);
+    EXPECT_LE(env_.nowMillis() - started, 1000u);
+    words().playing.store(0);
+  }
+  words().grant.store(0);
+  words().grant_holder_live.store(0);
+  words().request.store(0);
+  words().stopping.store(1);
+  testing::ClockDriver clock(env_, std::chrono::milliseconds(1000));
+  program_.stopThreads();
 }
 
 TEST_F(CoverLoaderTest, NoPictureAnywhereEndsTheLookupQuietly) {

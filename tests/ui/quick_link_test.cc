@@ -13,6 +13,7 @@
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
+#include "media/record_fields.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_fixture.h"
@@ -79,10 +80,15 @@ class QuickLinkTest : public tunora::testing::UiTest {
     return slots;
   }
 
+  // The player's song as it knows it: its details, with its slot when the library has its path.
   void play(const std::string& title, const std::string& album, const std::string& path) {
     player::SongDetails song;
     song.title = title;
     song.album = album;
+    marlbase::TableHandle table;
+    table.setPath(path_);
+    if (table.open().ok()) song.slot = media::findSongInTable(table, path);
+    table.close();
     player_.setCurrent(song);
     player_.setPlayPath(path);
   }
@@ -128,7 +134,7 @@ TEST_F(QuickLinkTest, FortySongsOfOneAlbumRatedTenShowTwentyFiveInTableOrder) {
   for (int i = 0; i < 40; ++i) songs.push_back({"Top " + std::to_string(i), "Blue", 10});
   songs.push_back({"Other", "Green", 10});
   const std::vector<int32_t> slots = writeLibrary(songs);
-  play("Top 3", "blue", "/music/13.mp3");  // letter case does not matter
+  play("Top 3", "blue", "/music/13.mp3");  // letter case does not matter; not listed itself
 
   QuickLinkBuilder b = builder();
   EXPECT_TRUE(b.wanted());
@@ -138,14 +144,41 @@ TEST_F(QuickLinkTest, FortySongsOfOneAlbumRatedTenShowTwentyFiveInTableOrder) {
   EXPECT_EQ(list.header, "Other songs from this album");
   ASSERT_EQ(list.entries.size(), 25u);
   for (size_t i = 0; i < 25; ++i) {
-    EXPECT_EQ(list.entries[i].text, "Top " + std::to_string(i) + " - 10");
-    EXPECT_EQ(list.entries[i].record, slots[10 + i]);
+    const size_t top = i < 3 ? i : i + 1;  // "Top 3" plays
+    EXPECT_EQ(list.entries[i].text, "Top " + std::to_string(top) + " - 10");
+    EXPECT_EQ(list.entries[i].record, slots[10 + top]);
   }
   EXPECT_EQ(words().grant.load(), 0);
   EXPECT_FALSE(b.busy());
   EXPECT_FALSE(b.wanted());  // loaded
   ASSERT_FALSE(repaints_.empty());
   EXPECT_EQ(repaints_.back(), (Rect{400, 30, 400, 370}));
+}
+
+// The list is of the other songs: the one playing is not on it, and 25 others fill it.
+TEST_F(QuickLinkTest, ThePlayingSongIsNotListedAndTwentyFiveOthersAre) {
+  std::vector<Song> songs;
+  for (int i = 0; i < 26; ++i) songs.push_back({"Song " + std::to_string(i), "Blue", 10});
+  const std::vector<int32_t> slots = writeLibrary(songs);
+  play("Song 25", "Blue", "/music/25.mp3");  // the last: without it the list holds 0..24
+  ASSERT_EQ(player_.current().slot, slots[25]);
+  QuickLinkBuilder b = builder();
+  ASSERT_TRUE(runBuilder(b));
+  std::vector<int32_t> records;
+  for (const QuickLinkEntry& entry : window_state_.quick_links.list().entries) {
+    records.push_back(entry.record);
+  }
+  EXPECT_EQ(records, std::vector<int32_t>(slots.begin(), slots.begin() + 25));
+
+  // The first song plays: the 25 others after it.
+  play("Song 0", "Blue", "/music/0.mp3");
+  window_state_.quick_links.markForReload();
+  ASSERT_TRUE(runBuilder(b));
+  records.clear();
+  for (const QuickLinkEntry& entry : window_state_.quick_links.list().entries) {
+    records.push_back(entry.record);
+  }
+  EXPECT_EQ(records, std::vector<int32_t>(slots.begin() + 1, slots.end()));
 }
 
 TEST_F(QuickLinkTest, BestRatedFirstForTheStatesUserWithTheLineMarks) {
@@ -160,25 +193,24 @@ TEST_F(QuickLinkTest, BestRatedFirstForTheStatesUserWithTheLineMarks) {
   play("Five", "Blue", "/music/0.mp3");
   QuickLinkBuilder b = builder();
   ASSERT_TRUE(runBuilder(b));
-  EXPECT_EQ(texts(),
-            (std::vector<std::string>{"Clip - 10 (V)", "Seven - 7", "Five - 5", "Zero - 0"}));
+  EXPECT_EQ(texts(), (std::vector<std::string>{"Clip - 10 (V)", "Seven - 7", "Zero - 0"}));
   EXPECT_EQ(window_state_.quick_links.list().entries[0].record, slots[1]);
 
   // "Show Rate" off: bare titles; "Mark Vid" off: no mark.
   settings().set(settings::kShowRate, 0);
   window_state_.quick_links.markForReload();
   ASSERT_TRUE(runBuilder(b));
-  EXPECT_EQ(texts(), (std::vector<std::string>{"Clip (V)", "Seven", "Five", "Zero"}));
+  EXPECT_EQ(texts(), (std::vector<std::string>{"Clip (V)", "Seven", "Zero"}));
   settings().set(settings::kMarkVid, 0);
   window_state_.quick_links.markForReload();
   ASSERT_TRUE(runBuilder(b));
-  EXPECT_EQ(texts(), (std::vector<std::string>{"Clip", "Seven", "Five", "Zero"}));
+  EXPECT_EQ(texts(), (std::vector<std::string>{"Clip", "Seven", "Zero"}));
 
   // Another user of the state sees other ratings (all 1 here): table order.
   settings().set(settings::kStateUser, 2, 0);
   window_state_.quick_links.markForReload();
   ASSERT_TRUE(runBuilder(b));
-  EXPECT_EQ(texts(), (std::vector<std::string>{"Five", "Clip", "Zero", "Seven"}));
+  EXPECT_EQ(texts(), (std::vector<std::string>{"Clip", "Zero", "Seven"}));
 }
 
 TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
@@ -197,8 +229,8 @@ TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
                                       }
                                     }});
   ASSERT_TRUE(runBuilder(b));
-  EXPECT_EQ(texts(), (std::vector<std::string>{"Ten 0 - 10", "Ten 1 - 10", "Ten 2 - 10",
-                                               "Ten 3 - 10", "Ten 4 - 10"}));
+  EXPECT_EQ(texts(), (std::vector<std::string>{"Ten 1 - 10", "Ten 2 - 10", "Ten 3 - 10",
+                                               "Ten 4 - 10"}));
   EXPECT_TRUE(window_state_.quick_links.loaded());
   EXPECT_EQ(words().request.load(), engine::kCodeSearchWindow);  // left for its owner
   EXPECT_EQ(words().grant.load(), 0);
@@ -208,7 +240,7 @@ TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
   QuickLinkBuilder whole = builder();
   window_state_.quick_links.markForReload();
   ASSERT_TRUE(runBuilder(whole));
-  EXPECT_EQ(texts().size(), 10u);
+  EXPECT_EQ(texts().size(), 9u);
 }
 
 TEST_F(QuickLinkTest, SearchReportsTheListWhileItGrows) {

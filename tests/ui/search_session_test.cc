@@ -199,10 +199,32 @@ TEST_F(SearchSessionTest, WaitsForTheGrantAndStopsWhenAborted) {
   EXPECT_NE(program_.words().request.load(), engine::kCodeSearchWindow);
 }
 
-TEST_F(SearchSessionTest, ASearchTurnsTheBuildRequestIntoBuildNow) {
-  program_.words().build_request.store(engine::kOfflineStart + 200);
-  runSession(SearchMode::kArtist, "Other");
-  EXPECT_EQ(program_.words().build_request.load(), engine::kBuildNow);
+// A build waiting for its turn is asked to go on; a user who set or locked offline mode stays
+// offline through a search (the supervisor's countdown may move a set offline mode on meanwhile,
+// but never out of it within a search).
+TEST_F(SearchSessionTest, ASearchAsksAWaitingBuildToGoOnAndLeavesOfflineAlone) {
+  const struct {
+    int32_t before;
+    int32_t lowest_after;
+    int32_t highest_after;
+  } cases[] = {
+      {engine::kBuildIdle, engine::kBuildIdle, engine::kBuildIdle},
+      {1, engine::kBuildNow, engine::kBuildNow},
+      {999, engine::kBuildNow, engine::kBuildNow},
+      {engine::kOfflineStart, engine::kOfflineStart, engine::kOfflineStart + 50},
+      {engine::kOfflineStart + 200, engine::kOfflineStart + 200, engine::kOfflineStart + 250},
+      {engine::kOfflineLocked, engine::kOfflineLocked, engine::kOfflineLocked}};
+  for (const auto& c : cases) {
+    program_.words().build_request.store(c.before);
+    RecordingSink sink;
+    EnvThread session(
+        env_, [&] { runSearchSession(parts(), SearchMode::kArtist, "Other", abort_, sink); });
+    ASSERT_TRUE(session.join());
+    EXPECT_EQ(sink.titles(), std::vector<std::string>{"Lone"}) << c.before;
+    EXPECT_GE(program_.words().build_request.load(), c.lowest_after) << c.before;
+    EXPECT_LE(program_.words().build_request.load(), c.highest_after) << c.before;
+  }
+  program_.words().build_request.store(engine::kBuildIdle);
 
   // A library that cannot be opened: an empty list and no question.
   program_.settings().setText(settings::kDatabasePath, dir_.file("missing.mbf"));

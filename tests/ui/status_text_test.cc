@@ -70,7 +70,7 @@ TEST_F(StatusTest, ThePlayingExample) {
   words().playing.store(1);
   prepare(37);
   settings().set(settings::kBuffer, 1);
-  sources_.live = 5210;
+  sources_.live = 5211;  // 5210 songs and the blank first record
   settings().set(settings::kStateAltMode, 0, 2);
   ui::StatusTexts t = compose();
   EXPECT_EQ(t[0], "Tunora Playing");
@@ -157,8 +157,21 @@ TEST_F(StatusTest, DoNotSaveMarkerKeepsThePreparedText) {
   EXPECT_FALSE(compose()[1].has_value());
 }
 
+// The count is of songs: 41 imported songs are 41 entries, though the table holds 42 live
+// records with its blank first one.
+TEST_F(StatusTest, EntriesCountSongsNotTheBlankFirstRecord) {
+  const struct {
+    int32_t live;
+    const char* text;
+  } cases[] = {{42, "41 entries"}, {2, "1 entries"}, {1, "0 entries"}, {0, "0 entries"}};
+  for (const auto& c : cases) {
+    sources_.live = c.live;
+    EXPECT_EQ(compose()[2], c.text) << c.live;
+  }
+}
+
 TEST_F(StatusTest, LibraryPartOfflineAndBusy) {
-  sources_.live = 12;
+  sources_.live = 13;
   sources_.hashing_ = true;
   sources_.clearing = true;
   EXPECT_EQ(compose()[2], "12 entries (Hashing) (Clearing Cache)");

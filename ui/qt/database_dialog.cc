@@ -460,7 +460,12 @@ void DatabaseDialog::changeLibrary(maintenance::DbChangeKind kind) {
   if (!chosen) return;
   (void)startWork([p = parts_, shared = shared_, kind, path = *chosen,
                    save = hooks_.save_settings] {
-    maintenance::DbChangeParts parts{p.lock, p.settings, p.context.network_refresh_counter, save};
+    maintenance::DbChangeParts parts{p.lock,
+                                     p.settings,
+                                     p.context.network_refresh_counter,
+                                     save,
+                                     &p.library,
+                                     [&status = p.status] { status.refresh(); }};
     const maintenance::DbChangeEnd end = maintenance::changeDatabase(parts, kind, path);
     shared->setLine(2, maintenance::changeLine2(end, path));
     shared->ended(/*import=*/false, /*repaint=*/true);

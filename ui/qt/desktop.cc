@@ -210,8 +210,8 @@ std::function<void(const Rect&)> Desktop::repaintArea() {
   };
 }
 
-void Desktop::setSongCount(std::function<int32_t()> count) {
-  impl_->window->setSongCount(std::move(count));
+void Desktop::setLiveRecordCount(std::function<int32_t()> count) {
+  impl_->window->setLiveRecordCount(std::move(count));
 }
 
 void Desktop::setDialogSources(const DialogSources& sources) {

@@ -86,8 +86,8 @@ class Desktop {
   void setRefreshStatus(std::function<void()> refresh);
   // What the window's dialogs use of the program (after createWindow).
   void setDialogSources(const DialogSources& sources);
-  // The library's song count for the About dialog (read on the window thread).
-  void setSongCount(std::function<int32_t()> count);
+  // The library's live-record count, of which About shows the songs (read on the window thread).
+  void setLiveRecordCount(std::function<int32_t()> count);
 
   // Shows the window, applies "On Top", sets the play button's image when playing at once.
   void showWindow(bool playing);

@@ -84,12 +84,14 @@ void DialogHost::openOptionsDialog() {
 
 // ---- Song details ----
 
-void DialogHost::openSongDetails(int32_t record) {
+void DialogHost::openSongDetails(int32_t record, QWidget* owner) {
   if (song_details_ != nullptr && song_details_->workState() != 0) {
     song_details_->showRecord(record);
     return;
   }
-  song_details_ = new SongDetailsDialog(parts_, last_search_text_, record, parent_);
+  // Window-modal: it blocks the window it was opened from, and only that one.
+  song_details_ = new SongDetailsDialog(parts_, last_search_text_, record,
+                                        owner != nullptr ? owner : parent_);
   song_details_->show();
 }
 

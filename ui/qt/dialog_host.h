@@ -32,7 +32,9 @@ class DialogHost {
   void openSearch(SearchMode mode, const std::string& artist);
   void openDatabaseDialog();
   void openOptionsDialog();
-  void openSongDetails(int32_t record);
+  // The Song details dialog on `record`, modal over `owner` (the main window when null, or the
+  // search window it was opened from). A dialog open already shows the record instead.
+  void openSongDetails(int32_t record, QWidget* owner = nullptr);
   // Closes every dialog and window; their threads are told to stop.
   void closeAll();
 

@@ -20,6 +20,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "app/program_files.h"
+#include "library/song_table.h"
 #include "ui/command_numbers.h"
 #include "ui/display_click.h"
 #include "ui/display_input.h"
@@ -470,12 +471,16 @@ void MainWindow::openSongDetails(int32_t record) {
   if (dialogs_ != nullptr) dialogs_->openSongDetails(record);
 }
 
-void MainWindow::openAbout() {
+AboutInfo MainWindow::aboutInfo() const {
   AboutInfo info;
   info.library_path = p_.settings.text(settings::kDatabasePath);
-  info.song_count = song_count_ ? song_count_() : 0;
+  info.song_count = songCountOf(live_records_ ? live_records_() : 0);
   info.help_path = p_.context.program_directory + kReadMeFile;
-  AboutDialog about(info, this);
+  return info;
+}
+
+void MainWindow::openAbout() {
+  AboutDialog about(aboutInfo(), this);
   about.exec();
 }
 

@@ -26,6 +26,7 @@
 #include "engine/window_channel.h"
 #include "player/player_state.h"
 #include "ui/command_dispatch.h"
+#include "ui/qt/about_dialog.h"
 #include "ui/qt/dialog_host.h"
 #include "ui/qt/dialog_parts.h"
 #include "ui/platform/message_dialog.h"
@@ -113,8 +114,10 @@ class MainWindow final : public QWidget, public WindowActions {
   void showPopupMenu(int32_t click_x);
   // The popup menu showing now; nullptr when none.
   QMenu* popupMenu() const { return popup_; }
-  // The song count the About dialog shows (any thread's counter).
-  void setSongCount(std::function<int32_t()> count) { song_count_ = std::move(count); }
+  // The library's live-record count (any thread's counter); About shows the songs it makes.
+  void setLiveRecordCount(std::function<int32_t()> count) { live_records_ = std::move(count); }
+  // What the About dialog shows now.
+  AboutInfo aboutInfo() const;
   // Gives the dialogs what they use of the program; until then the dialogs do not open.
   void setDialogSources(const DialogSources& sources);
   // nullptr before setDialogSources.
@@ -186,7 +189,7 @@ class MainWindow final : public QWidget, public WindowActions {
   // Placed by applySavedPlacement and not yet fitted again with its frame once shown.
   bool refit_when_shown_ = false;
   QPointer<QMenu> popup_;
-  std::function<int32_t()> song_count_;
+  std::function<int32_t()> live_records_;
   std::unique_ptr<DialogHost> dialogs_;
 };
 

@@ -50,6 +50,8 @@ MessageDialogWidget::MessageDialogWidget(const MessageRequest& request, const QI
   icon_label->setAlignment(Qt::AlignTop);
   auto* message = new QPlainTextEdit(fromBytes(request.message), this);
   message->setReadOnly(true);
+  // The keys go to the input line or the buttons, never to the message.
+  message->setFocusPolicy(Qt::NoFocus);
   message->setFont(arialFont(isSmall(request.kind) ? kSmallMessageFontPixels : kMessageFontPixels));
   message->setAccessibleName(fromBytes(request.message));
   message->setMinimumSize(360, 96);
@@ -60,33 +62,44 @@ MessageDialogWidget::MessageDialogWidget(const MessageRequest& request, const QI
   layout->addLayout(top, 1);
 
   QPushButton* first = nullptr;
-  QPushButton* second = nullptr;
+  QPushButton* second = nullptr;  // none for a notice with one button
   if (isInputForm(request.kind)) {
     input_ = new QLineEdit(fromBytes(request.text), this);
     input_->setMaxLength(static_cast<int>(kMessageInputLimit));
     input_->setFont(arialFont(kMessageFontPixels));
     input_->setAccessibleName("Input");
     layout->addWidget(input_);
-    first = makeButton(kOkButton, this);
-    second = makeButton(kCancelButton, this);
+    // The caller's captions ("Search", "Goto"), "OK" and "Cancel" when it gave none.
+    first = makeButton(
+        request.first_button.empty() ? QString(kOkButton) : fromBytes(request.first_button), this);
+    second = makeButton(
+        request.second_button.empty() ? QString(kCancelButton) : fromBytes(request.second_button),
+        this);
     auto* row = new QHBoxLayout;
     row->addStretch(1);
     row->addWidget(first);
     row->addWidget(second);
     layout->addLayout(row);
     first->setDefault(true);
+    // Typing goes straight into the line and replaces the text offered; Return confirms it.
+    input_->selectAll();
+    input_->setFocus(Qt::OtherFocusReason);
   } else {
     first = makeButton(fromBytes(request.first_button), this);
-    second = makeButton(fromBytes(request.second_button), this);
     first->setMinimumHeight(40);
-    second->setMinimumHeight(40);
     layout->addWidget(first);
-    layout->addWidget(second);
+    if (!request.second_button.empty()) {
+      second = makeButton(fromBytes(request.second_button), this);
+      second->setMinimumHeight(40);
+      layout->addWidget(second);
+    }
   }
   first->setObjectName("firstButton");
-  second->setObjectName("secondButton");
   connect(first, &QPushButton::clicked, this, [this] { done(kFirstButton); });
-  connect(second, &QPushButton::clicked, this, [this] { done(kSecondButton); });
+  if (second != nullptr) {
+    second->setObjectName("secondButton");
+    connect(second, &QPushButton::clicked, this, [this] { done(kSecondButton); });
+  }
 
   if (request.timeout_seconds > 0) {
     timer_ = new QTimer(this);

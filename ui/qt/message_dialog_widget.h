@@ -1,8 +1,10 @@
 // The message dialog's window: a modal dialog in one of two forms, built from a MessageRequest.
-// The message form shows the text and two large buttons stacked vertically; the input form shows
-// the text, one input line and "OK" and "Cancel". The first button (or "OK", or the time-out)
-// closes it with kFirstButton; the second button, "Cancel" or closing it gives kSecondButton.
-// GUI thread only.
+// The message form shows the text and two large buttons stacked vertically (only the first when
+// the request has no second caption); the input form shows the text, one input line with the
+// keyboard focus and its offered text selected, and the request's two captions beside each other
+// ("OK" and "Cancel" when it gives none). The first button (Return in the input line, or the
+// time-out) closes it with kFirstButton; the second button, "Cancel" or closing it gives
+// kSecondButton. GUI thread only.
 #pragma once
 
 #include <QDialog>

@@ -214,7 +214,7 @@ void SearchWindow::openDetails(int32_t index) {
   if (found == nullptr || host_ == nullptr) return;
   const int32_t record = recordOfIndexText(searchRowTexts(*found)[kSearchIndexColumn]);
   if (record < 0 || host_->actions().dialogOpen(WindowDialog::kSongDetails)) return;
-  host_->actions().openSongDetails(record);  // modal; this window may be gone afterwards
+  host_->openSongDetails(record, this);  // modal over this window
 }
 
 void SearchWindow::showContextMenu(const QPoint& global) {

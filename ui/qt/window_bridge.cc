@@ -2,6 +2,7 @@
 #include "ui/qt/window_bridge.h"
 
 #include <QFileDialog>
+#include <QTableView>
 #include <QThread>
 #include <condition_variable>
 
@@ -138,6 +139,10 @@ std::optional<std::string> WindowBridge::chooseFile(const std::string& proposed,
 
 void WindowBridge::repaint() {
   post([](MainWindow& w) { w.repaintAll(); });
+}
+
+void WindowBridge::scrollToTop() {
+  post([](MainWindow& w) { w.listView()->scrollToTop(); });
 }
 
 std::optional<std::array<int32_t, 11>> WindowBridge::windowPlacement() {

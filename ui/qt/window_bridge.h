@@ -51,6 +51,7 @@ class WindowBridge final : public player::PlayerWindow,
   std::optional<std::string> chooseFile(const std::string& proposed, int32_t filter,
                                         bool save) override;
   void repaint() override;
+  void scrollToTop() override;
 
   // WindowStateSource (the thread that saves, the window's own at the quit).
   std::optional<std::array<int32_t, 11>> windowPlacement() override;

@@ -104,6 +104,16 @@ TEST_F(MainWindowTest, WindowHasItsControls) {
   EXPECT_EQ(state_.client_height.load(), 600);
 }
 
+// About counts songs: a library of 41 imported songs holds 42 live records with its blank
+// first one.
+TEST_F(MainWindowTest, AboutCountsTheSongsNotTheBlankFirstRecord) {
+  std::atomic<int32_t> live{42};
+  window_->setLiveRecordCount([&live] { return live.load(); });
+  EXPECT_EQ(window_->aboutInfo().song_count, 41);
+  live.store(1);  // a new library: only the blank record
+  EXPECT_EQ(window_->aboutInfo().song_count, 0);
+}
+
 TEST_F(MainWindowTest, ListViewFollowsTheEnginesListChangedOnOtherThreads) {
   QAbstractItemModel* model = window_->listView()->model();
   std::thread builder([this] {

@@ -2,11 +2,13 @@
 // another thread, and the answer of a dialog closed with the window; the shutdown dialog over it.
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "tests/ui/qt/qt_test_support.h"
 #include "ui/qt/message_dialog_widget.h"
@@ -93,6 +95,95 @@ TEST(MessageDialogTest, InputFormReturnsTheLineCutTo600Bytes) {
   const MessageResult result = dialog.show(request);
   EXPECT_EQ(result.button, kFirstButton);
   EXPECT_EQ(result.text, std::string(600, 'x'));
+}
+
+// Keys as the keyboard gives them to the widget that has the dialog's focus; a key the widget
+// leaves alone goes on to the dialog (Return presses the default button).
+void typeIntoFocus(MessageDialogWidget* widget, const QString& text, bool then_return) {
+  QWidget* target = widget->focusWidget();
+  if (target == nullptr) {
+    ADD_FAILURE() << "nothing in the dialog has the keyboard focus";
+    widget->reject();
+    return;
+  }
+  for (QChar c : text) {
+    const int key = c.toUpper().unicode();  // Qt::Key_A.. are the capital letters' codes
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+  }
+  if (then_return) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+  }
+}
+
+std::vector<QString> visibleButtons(MessageDialogWidget* widget) {
+  std::vector<QString> captions;
+  for (QPushButton* button : widget->findChildren<QPushButton*>()) {
+    if (!button->isHidden()) captions.push_back(button->text());
+  }
+  return captions;
+}
+
+// The prompts of the search ("Search"), "Goto" and the like: the line has the keyboard focus
+// with the last text selected, so what is typed replaces it and Return confirms it under the
+// caller's captions.
+TEST(MessageDialogTest, InputFormTakesTheTypedTextAndShowsTheCallersCaptions) {
+  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
+  std::vector<QString> captions;
+  QWidget* focused = nullptr;
+  QLineEdit* line = nullptr;
+  dialog.setOnOpen([&](MessageDialogWidget* widget) {
+    QTimer::singleShot(0, widget, [&, widget] {
+      captions = visibleButtons(widget);
+      line = widget->findChild<QLineEdit*>();
+      focused = widget->focusWidget();
+      typeIntoFocus(widget, "blue", /*then_return=*/true);
+    });
+  });
+  MessageRequest request;
+  request.kind = MessageKind::kInput;
+  request.message = "Enter word or phrase to search for in a song.";
+  request.first_button = "Search";
+  request.second_button = "Cancel";
+  request.text = "last search";
+  const MessageResult result = dialog.show(request);
+  EXPECT_EQ(captions, (std::vector<QString>{"Search", "Cancel"}));
+  EXPECT_NE(line, nullptr);
+  EXPECT_EQ(focused, line);
+  EXPECT_EQ(result.button, kFirstButton);
+  EXPECT_EQ(result.text, "blue");
+
+  // "Goto" with nothing offered; a request without captions shows "OK" and "Cancel".
+  request.first_button = "Goto";
+  request.text.clear();
+  EXPECT_EQ(dialog.show(request).text, "blue");
+  EXPECT_EQ(captions, (std::vector<QString>{"Goto", "Cancel"}));
+  request.first_button.clear();
+  request.second_button.clear();
+  (void)dialog.show(request);
+  EXPECT_EQ(captions, (std::vector<QString>{"OK", "Cancel"}));
+}
+
+// A notice (tell) has one button, "OK", and no empty second one.
+TEST(MessageDialogTest, ANoticeShowsOneButton) {
+  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
+  std::vector<QString> captions;
+  dialog.setOnOpen([&](MessageDialogWidget* widget) {
+    captions = visibleButtons(widget);
+    QTimer::singleShot(0, widget,
+                       [widget] { widget->findChild<QPushButton*>("firstButton")->click(); });
+  });
+  tell(dialog, "This song is not in the library, so it has no details:");
+  EXPECT_EQ(captions, std::vector<QString>{"OK"});
+  dialog.setOnOpen([&](MessageDialogWidget* widget) {
+    captions = visibleButtons(widget);
+    QTimer::singleShot(0, widget, [widget] { widget->reject(); });
+  });
+  EXPECT_EQ(ask(dialog, "Sure?", "Yes", "No"), kSecondButton);
+  EXPECT_EQ(captions, (std::vector<QString>{"Yes", "No"}));
 }
 
 TEST(MessageDialogTest, ACallFromAnotherThreadRunsOnTheWindowThreadAndWaits) {

@@ -8,6 +8,7 @@
 #include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTableView>
 #include <chrono>
 #include <functional>
@@ -35,6 +36,7 @@ namespace tunora::ui::qt {
 namespace {
 
 constexpr int kSongs = 8;
+constexpr int kLongList = 100;
 constexpr int64_t kSongLength = 600000;  // no song ends by itself
 
 // Handles the window's events and moves the clock whenever every counted thread sleeps, until
@@ -54,18 +56,22 @@ class PlayListDoubleClickTest : public ::testing::Test {
  protected:
   PlayListDoubleClickTest() : dialog_("/nowhere/ReadMe.htm", QIcon()) {}
 
+  // The library's songs; the list holds all but the last.
+  virtual int songCount() const { return kSongs; }
+
   void SetUp() override {
+    const int count = songCount();
     const std::string table_path = dir_.file("Tunora.mbf");
     std::vector<testing::TestSong> songs;
-    for (int i = 0; i < kSongs; ++i) songs.push_back({songPath(i), "Artist " + std::to_string(i)});
+    for (int i = 0; i < count; ++i) songs.push_back({songPath(i), "Artist " + std::to_string(i)});
     ASSERT_TRUE(testing::writeSongTable(table_path, songs));
-    for (int i = 0; i < kSongs; ++i) media_.setLength(songPath(i), kSongLength);
+    for (int i = 0; i < count; ++i) media_.setLength(songPath(i), kSongLength);
     Settings& settings = program_.settings();
     settings = testing::firstRunSettings();
     settings.setText(settings::kDatabasePath, table_path);
     settings.set(settings::kAutoBuild, 0);
     settings.set(settings::kAutoPlay, 0);
-    for (int i = 0; i < kSongs - 1; ++i) {
+    for (int i = 0; i < count - 1; ++i) {
       program_.playList().append({"Title " + std::to_string(i), "Artist " + std::to_string(i),
                                   "Album", songPath(i), "Audio"});
     }
@@ -87,7 +93,7 @@ class PlayListDoubleClickTest : public ::testing::Test {
     work_->registerInto(program_.executor());
     ASSERT_TRUE(program_.startSupervisor());
     ASSERT_TRUE(program_.startPlayer());
-    ASSERT_TRUE(driveWithEvents(env_, [&] { return rows() == kSongs - 1; }));
+    ASSERT_TRUE(driveWithEvents(env_, [&] { return rows() == count - 1; }));
   }
   void TearDown() override {
     bridge_->detach();
@@ -185,6 +191,35 @@ TEST_F(PlayListDoubleClickTest, DropsTheRowsAboveAndPlaysTheClickedSong) {
   EXPECT_EQ(opened(), (std::vector<std::string>{"open " + songPath(2), "open " + songPath(4)}));
   EXPECT_EQ(listPaths(), (std::vector<std::string>{songPath(5), songPath(6)}));
   EXPECT_EQ(questions_.requests().size(), 0u);
+}
+
+}  // namespace
+}  // namespace tunora::ui::qt
+
+namespace tunora::ui::qt {
+namespace {
+
+class LongPlayListDoubleClickTest : public PlayListDoubleClickTest {
+ protected:
+  int songCount() const override { return kLongList; }
+};
+
+// A long list scrolled far down: after the double-click the clicked song is row 0, and the view
+// shows the top of the list again instead of rows far below it.
+TEST_F(LongPlayListDoubleClickTest, ShowsTheTopOfTheListAfterADoubleClickFarDown) {
+  ASSERT_TRUE(driveWithEvents(env_, [&] { return lockIdle(); }));
+  QTableView* view = window_->listView();
+  const int clicked = 60;
+  view->scrollTo(view->model()->index(clicked, 1), QAbstractItemView::PositionAtCenter);
+  QCoreApplication::processEvents();
+  ASSERT_GT(view->verticalScrollBar()->value(), 0);
+  doubleClickRow(clicked);
+  ASSERT_TRUE(untilPlaying(songPath(clicked), kLongList - 1 - clicked - 1))
+      << media_.openPath() << " " << rows();
+  ASSERT_TRUE(driveWithEvents(env_, [&] { return lockIdle(); }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(view->rowAt(0), 0) << "the top row shows";
 }
 
 }  // namespace

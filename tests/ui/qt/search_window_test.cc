@@ -28,6 +28,7 @@
 #include "ui/qt/cover_picture.h"
 #include "ui/qt/dialog_host.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/song_details_dialog.h"
 #include "ui/search_session.h"
 
 namespace tunora::ui::qt {
@@ -198,6 +199,24 @@ TEST_F(SearchWindowTest, DoubleClickPlaysTheSongAtOnceAndPlayNextPutsItOnTop) {
            program_.words().player_request.load() == player::kRequestPlay;
   }));
   EXPECT_EQ((*program_.playList().row(0))[0], "Title 7");
+}
+
+// "Details" from the search window opens the Song details dialog modal over the search window
+// (not over the main window, which stays usable).
+TEST_F(SearchWindowTest, DetailsIsModalOverTheSearchWindow) {
+  window_->openSearch(SearchMode::kArtist, "Other");
+  ASSERT_TRUE(rowsShown(1));
+  SearchWindow* from = search();
+  from->openDetails(0);
+  auto* details = from->findChild<SongDetailsDialog*>();
+  ASSERT_NE(details, nullptr);
+  EXPECT_EQ(details->parentWidget(), from);
+  EXPECT_EQ(details->windowModality(), Qt::WindowModal);
+  EXPECT_TRUE(details->isVisible());
+  EXPECT_TRUE(window_->dialogOpen(WindowDialog::kSongDetails));
+  EXPECT_EQ(window_->findChild<SongDetailsDialog*>(), nullptr);
+  details->reject();
+  ASSERT_TRUE(processEventsUntil([&] { return !window_->dialogOpen(WindowDialog::kSongDetails); }));
 }
 
 }  // namespace
