@@ -68,6 +68,12 @@ struct SharedWords {
   std::atomic<int32_t> alt_digit_counter{0};
   // The "Test Functions" flag: diagnostic messages from the watchdog.
   std::atomic<int32_t> test_functions{0};
+  // 1 while the song library's file was found missing at the last lookup of a song (its
+  // folder moved or the file deleted); the status bar says so instead of the last count.
+  std::atomic<int32_t> library_missing{0};
+  // 1 when the data folder takes no files (read-only): settings, play lists and ratings are not
+  // saved, and the status bar says so.
+  std::atomic<int32_t> data_read_only{0};
 
   // Set when the program object is being destroyed: every wait of the lock gives up and every
   // loop of the program's threads ends.

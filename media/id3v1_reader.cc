@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 
+#include "media/genre_names.h"
 #include "media/tag_text.h"
 
 namespace tunora::media {
@@ -44,6 +45,10 @@ bool readId3v1(TagSource& source, TagRecord& record) {
   cutUtf8(record.year, kTagYearMax);
   record.comment = decodeId3v1Field(bytes.subspan(kCommentOffset, 30));
   record.genre = tag[kGenreOffset];
+  record.genre_name = id3v1GenreName(record.genre);
+  if (tag[kCommentOffset + 28] == 0 && tag[kCommentOffset + 29] != 0) {
+    record.track_number = tag[kCommentOffset + 29];
+  }
   return true;
 }
 

@@ -18,7 +18,8 @@
 //                          0x02 unsynchronised, 0x01 4-byte data length follows.
 //   Unsynchronisation inserts a 0 byte after every 0xFF; reading removes it again.
 //   Text frames ("TIT2"/"TT2" ...): encoding byte, then the text. Comment ("COMM"/"COM"):
-//   encoding byte, 3-byte language, description (terminated), text.
+//   encoding byte, 3-byte language, description (terminated), text. The track ("TRCK"/"TRK",
+//   "3/12") and the genre ("TCON"/"TCO", "(17)" or a name) are text frames too.
 #include "media/id3v2_reader.h"
 
 #include <algorithm>
@@ -27,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "media/genre_names.h"
 #include "media/tag_text.h"
 #include "util/text_codec.h"
 
@@ -86,7 +88,7 @@ std::vector<uint8_t> undoUnsync(std::span<const uint8_t> in) {
 
 bool isIdChar(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
-enum class Field { kNone, kTitle, kArtist, kAlbum, kYear, kComment, kUserText };
+enum class Field { kNone, kTitle, kArtist, kAlbum, kYear, kComment, kUserText, kTrack, kGenre };
 
 Field fieldOf(std::string_view id) {
   if (id == "TIT2" || id == "TT2") return Field::kTitle;
@@ -95,6 +97,8 @@ Field fieldOf(std::string_view id) {
   if (id == "TYER" || id == "TDRC" || id == "TYE") return Field::kYear;
   if (id == "COMM" || id == "COM") return Field::kComment;
   if (id == "TXXX" || id == "TXX") return Field::kUserText;
+  if (id == "TRCK" || id == "TRK") return Field::kTrack;
+  if (id == "TCON" || id == "TCO") return Field::kGenre;
   return Field::kNone;
 }
 
@@ -105,7 +109,7 @@ enum CommentRank { kNoComment, kDescribedComment, kUserTextComment, kPlainCommen
 // What has been taken so far: the first frame of each kind wins, and the first comment of the
 // best rank.
 struct Taken {
-  bool title = false, artist = false, album = false, year = false;
+  bool title = false, artist = false, album = false, year = false, track = false, genre = false;
   CommentRank comment = kNoComment;
 };
 
@@ -201,6 +205,8 @@ class FrameWalker {
       case Field::kYear: return taken_.year;
       case Field::kComment: return taken_.comment == kPlainComment;
       case Field::kUserText: return taken_.comment >= kUserTextComment;
+      case Field::kTrack: return taken_.track;
+      case Field::kGenre: return taken_.genre;
       case Field::kNone: break;
     }
     return true;
@@ -233,6 +239,17 @@ class FrameWalker {
       return;
     }
     if (!decodeId3String(encoding, data, text, used) || text.empty()) return;
+    if (field == Field::kTrack) {
+      taken_.track = true;
+      record_.track_number = trackNumberFromText(text);
+      return;
+    }
+    if (field == Field::kGenre) {
+      taken_.genre = true;
+      record_.genre_name = genreFromText(text);
+      cutUtf8(record_.genre_name, kTagTextMax);
+      return;
+    }
     if (field == Field::kYear) {
       taken_.year = true;
       cutUtf8(text, kTagYearMax);

@@ -1,6 +1,7 @@
-// Tag reading: the title, artist, album, comment and year of a media file, from its ID3v2 tag
-// or, when it has none, its ID3v1 tag, or, without either, the tag its container carries (ASF
-// content description, RIFF INFO). Re-entrant: each call fills the caller's own record.
+// Tag reading: the title, artist, album, comment and year of a media file (and, where an ID3 tag
+// gives them, its track number and genre), from its ID3v2 tag or, when it has none, its ID3v1
+// tag, or, without either, the tag its container carries (ASF content description, RIFF INFO).
+// Re-entrant: each call fills the caller's own record.
 #pragma once
 
 #include <cstdint>

@@ -24,6 +24,8 @@ struct TagRecord {
   std::string comment = kNoData;
   std::string year = kNoData;
   int genre = -1;       // the ID3v1 genre byte; -1 when there is none
+  int32_t track_number = 0;  // 0 when the tag has none
+  std::string genre_name;    // empty when the tag names none
   TagKind kind = TagKind::kNone;  // which tag the texts came from
 };
 

@@ -2,6 +2,7 @@
 #include "player/details_loader.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
@@ -10,37 +11,62 @@ namespace tunora::player {
 
 int32_t DetailsLoader::findSongByPath(const std::string& path, int32_t user,
                                       SongDetails& details) {
-  bool searched = false;
-  return lookUp(path, user, details, searched);
+  bool final = false;
+  return lookUp(path, user, details, final);
 }
 
 int32_t DetailsLoader::lookUp(const std::string& path, int32_t user, SongDetails& details,
-                              bool& searched) {
-  searched = false;
+                              bool& final) {
+  final = false;
   if (lookup_busy_.exchange(1) != 0) return -1;
   int32_t slot = -1;
   library_.openLibraryForReading();
   marlbase::TableHandle& table = library_.table();
+  engine::SharedWords& words = lock_.words();
   if (table.isOpen()) {
-    searched = true;
+    final = true;
+    if (words.library_missing.exchange(0) != 0 && refresh_status_) refresh_status_();
     table.setSearchKey(path);
     slot = table.findInColumn(kColFileName);
     if (slot >= 0 && !loadRecordFields(table, slot, user, details)) slot = -1;
     table.close();
+  } else {
+    // Gone, not busy: a library whose file (or folder) is not there does not come back by
+    // waiting, and the switch that waits for it plays nothing meanwhile.
+    std::error_code ec;
+    const std::string& file = table.path();
+    if (!file.empty() && !std::filesystem::exists(file, ec) && !ec) {
+      final = true;
+      if (words.library_missing.exchange(1) == 0 && refresh_status_) refresh_status_();
+    }
   }
   lookup_busy_.store(0);
   return slot;
+}
+
+bool DetailsLoader::quitting() const {
+  const engine::SharedWords& words = lock_.words();
+  return words.stopping.load() != 0 || engine::isQuitCode(words.request.load());
+}
+
+bool DetailsLoader::waitBeforeRetry() {
+  for (auto waited = std::chrono::milliseconds(0); waited < kLookupRetryWait;
+       waited += kLookupWaitStep) {
+    if (quitting()) return false;
+    env_.sleepFor(kLookupWaitStep);
+  }
+  return !quitting();
 }
 
 SongDetails DetailsLoader::lookUpWithRetries(const std::string& path) {
   const int32_t user = settings_.stateValue(settings::kStateUser);
   SongDetails details;
   for (int32_t attempt = 0; attempt < kLookupTries; ++attempt) {
-    if (attempt >= 3) env_.sleepFor(kLookupRetryWait);
-    if (lock_.words().stopping.load() != 0) break;
-    bool searched = false;
-    if (lookUp(path, user, details, searched) >= 0) return details;
-    if (searched) break;  // the library has no such path: asking again changes nothing
+    if (attempt >= 3 && !waitBeforeRetry()) break;
+    if (quitting()) break;
+    bool final = false;
+    if (lookUp(path, user, details, final) >= 0) return details;
+    if (final) break;  // asking again changes nothing
   }
   return SongDetails{};
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/library_access.h"
@@ -16,23 +17,29 @@
 
 namespace tunora::player {
 
-// Tries of findSongByPath before the loader gives up; from the fourth on, each waits first.
+// Tries of findSongByPath before the loader gives up; from the fourth on, each waits first, in
+// steps, so that a quit asked for meanwhile is seen within one step.
 inline constexpr int32_t kLookupTries = 11;
 inline constexpr std::chrono::seconds kLookupRetryWait{5};
+inline constexpr std::chrono::milliseconds kLookupWaitStep{100};
 
 class DetailsLoader {
  public:
+  // `refresh_status` (may be empty) recomposes the status bar; any thread.
   DetailsLoader(engine::SharedLock& lock, engine::LibraryAccess& library, Settings& settings,
-                engine::PlayList& play_list, PlayerState& state, Env& env)
+                engine::PlayList& play_list, PlayerState& state, Env& env,
+                std::function<void()> refresh_status = {})
       : lock_(lock), library_(library), settings_(settings), play_list_(play_list),
-        state_(state), env_(env) {}
+        state_(state), env_(env), refresh_status_(std::move(refresh_status)) {}
 
   // loadSongDetails: for the player's switch (it holds grant 20) the play path's details become
   // the current song's; otherwise, under grant 21, the top row's become the next-song details
   // (valid). -1 when the loader reading ahead is busy or its grant was not had, else 1. A song
   // not found after 11 tries gets slot -1; tries are repeated only while the table does not
-  // open or another lookup runs, not when the table says it has no such path. A loaded FileId of
-  // 0 lowers "Hash Stat" by 10 (not below 0).
+  // open or another lookup runs, not when the table says it has no such path nor when the
+  // library's file is not there at all (that sets the library-missing word, which the status bar
+  // shows; a table that opens clears it). A quit asked for (or the program stopping) ends the
+  // tries at once. A loaded FileId of 0 lowers "Hash Stat" by 10 (not below 0).
   // The player's call does not take the busy flag: a loader reading ahead can only be waiting
   // for grant 21 while the player holds grant 20, and a switch refused here would go on with
   // the previous song's details, so auto-rate would rate the wrong song.
@@ -50,8 +57,13 @@ class DetailsLoader {
 
  private:
   SongDetails lookUpWithRetries(const std::string& path);
-  // findSongByPath, also saying whether the answer is final: the table opened and was searched.
-  int32_t lookUp(const std::string& path, int32_t user, SongDetails& details, bool& searched);
+  // findSongByPath, also saying whether the answer is final: the table opened and was searched,
+  // or the library's file is missing.
+  int32_t lookUp(const std::string& path, int32_t user, SongDetails& details, bool& final);
+  // A quit is asked for or the program stops.
+  bool quitting() const;
+  // Sleeps kLookupRetryWait in steps; false when a quit came meanwhile.
+  bool waitBeforeRetry();
 
   engine::SharedLock& lock_;
   engine::LibraryAccess& library_;
@@ -59,6 +71,7 @@ class DetailsLoader {
   engine::PlayList& play_list_;
   PlayerState& state_;
   Env& env_;
+  std::function<void()> refresh_status_;
   std::atomic<int32_t> busy_{0};
   std::atomic<int32_t> lookup_busy_{0};
 };

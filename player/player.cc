@@ -14,7 +14,8 @@ Player::Player(const PlayerParts& parts)
       settings_(parts.settings), play_list_(parts.play_list), updates_(parts.updates),
       media_(parts.media), window_(parts.window), files_(parts.files), env_(parts.env),
       fixed_user_(parts.fixed_user),
-      loader_(parts.lock, parts.library, parts.settings, parts.play_list, state_, parts.env) {}
+      loader_(parts.lock, parts.library, parts.settings, parts.play_list, state_, parts.env,
+              [this] { window_.refreshStatus(); }) {}
 
 bool Player::quitting() const {
   return engine::isQuitCode(words_.request.load()) || words_.stopping.load() != 0;
@@ -42,6 +43,10 @@ void Player::noteLeftOff() {
 }
 
 std::chrono::milliseconds Player::step() {
+  if (const double volume = state_.volume.load(); volume != applied_volume_) {
+    applied_volume_ = volume;
+    media_.setVolume(volume);
+  }
   if (words_.player_request.load() != 0 && play_list_.songsPrepared() > 1) {
     const int32_t request = words_.player_request.exchange(0);
     if (request != 0) handle(request);
@@ -94,7 +99,8 @@ void Player::handle(int32_t request) {
   state_.seek_target.store(0);
 }
 
-// A song counts as played to its end once; one that never opened with a length is not rated.
+// A song counts as played to its end once; one that did not open, or opened without a length
+// and never got under way, is not rated.
 void Player::rateCurrent(int direction) {
   if (!autoRateOn() || !really_played_ || rated_) return;
   rated_ = true;
@@ -102,28 +108,44 @@ void Player::rateCurrent(int direction) {
            settings_, fixed_user_, state_.current(), updates_);
 }
 
+// A song whose length the media window learns only while it plays (an MP3 without a header
+// that gives it) has not ended while its length is unknown, and a length learned late is the
+// back end's estimate: such a song ends when the media says so, and the figure, renewed at
+// every poll, moves the slider. A file that did not open has nothing to play: its song ends at
+// once.
 std::chrono::milliseconds Player::poll() {
   const bool open = media_.isOpen();
   const int64_t position = open ? media_.position() : 0;
   state_.position.store(position);
+  if (open && (length_learned_ || state_.length.load() == 0)) {
+    if (const int64_t media_end = media_.endPosition(); media_end > 0) {
+      state_.length.store(media_end);
+      length_learned_ = true;
+    }
+  }
   const int64_t length = state_.length.load();
-  if (position >= length || (open && media_.ended())) {
+  if (open && position > 0) really_played_ = true;
+  if (!open || (!length_learned_ && length > 0 && position >= length) || media_.ended()) {
     words_.player_request.store(kRequestPlay);
     rateCurrent(1);
     // The next song follows at once when the request can be taken now.
     return play_list_.songsPrepared() > 1 ? std::chrono::milliseconds(0) : kPollInterval;
   }
-  if (position != 0 && length != 0) {
-    const auto p = static_cast<int32_t>(position * kSliderRange / length);
+  if (length == 0) return kPollInterval;  // until the length is learned or the media ends
+  if (position != 0) {
+    const auto p =
+        static_cast<int32_t>(std::min<int64_t>(position * kSliderRange / length, kSliderRange));
     if (window_.sliderPosition() < p) window_.setSliderPosition(p);
   }
   // Due at the end point, or at the file's end when that comes first.
-  const int64_t media_end = open ? media_.endPosition() : 0;
+  const int64_t media_end = media_.endPosition();
   const int64_t left = (media_end > 0 ? std::min(length, media_end) : length) - position;
   if (left <= kPrepareAheadMillis) prepareNext();
   // Wakes when the song is due to end, or in time to prepare the next one.
   int64_t wait = left > kPrepareAheadMillis ? left - kPrepareAheadMillis : left;
   wait = std::clamp<int64_t>(wait, kEndWaitStep.count(), kPollInterval.count());
+  // Past an estimated length the end may be seconds away: no need to poll in the shortest step.
+  if (length_learned_ && left < 0) wait = kLateEndWaitStep.count();
   return std::chrono::milliseconds(wait);
 }
 

@@ -43,6 +43,8 @@ inline constexpr std::chrono::milliseconds kIdleInterval{1000};
 // The shortest sleep of a poll waiting for the end (the media window may report the end a
 // little after the position says it is due).
 inline constexpr std::chrono::milliseconds kEndWaitStep{10};
+// The poll's sleep once a song has passed a length that was only the media window's estimate.
+inline constexpr std::chrono::milliseconds kLateEndWaitStep{100};
 // How long before a song's end the next list song is handed to the media window to get ready.
 inline constexpr int64_t kPrepareAheadMillis = 3000;
 // Off-screen place of a new media window, until the window places it.
@@ -123,15 +125,19 @@ class Player {
   PlayerState state_;
   DetailsLoader loader_;
   ui::VideoArea video_area_;
-  // Only the player thread touches these: whether the song playing really opened with a
-  // length, and whether it was auto-rated already.
+  // Only the player thread touches these: whether the song playing really plays (it opened
+  // with a length, or its position moved), and whether it was auto-rated already.
   bool really_played_ = false;
   bool rated_ = false;
+  // The length was not known when the song opened and came from the media window later.
+  bool length_learned_ = false;
   // Whether the song playing (or paused) opened in the media window: one that did not is not
   // remembered on the back stack.
   bool opened_ = false;
   // The file handed to the media window to get ready for the next song.
   std::string prepared_;
+  // The volume last given to the media window (which starts at full volume).
+  double applied_volume_ = 1.0;
 };
 
 }  // namespace tunora::player

@@ -20,6 +20,13 @@ struct SongPlace {
   int64_t position_ms = 0;
 };
 
+// What the playing song's file tag says beyond the library's texts, read when the song starts.
+struct SongTags {
+  std::string path;  // the play path the tags belong to
+  int32_t track_number = 0;  // 0: none
+  std::string genre;         // UTF-8; empty: none
+};
+
 struct NextSong {
   std::string path;
   SongDetails details;
@@ -42,6 +49,9 @@ class PlayerState {
   std::atomic<int32_t> video_shown{0};
   // Set by whoever wants the current slot played at once instead of the list top.
   std::atomic<int32_t> play_chosen{0};
+  // The volume the player gives the media window, 0 (silent) to 1 (full); set by the desktop's
+  // media controls, applied by the player thread.
+  std::atomic<double> volume{1.0};
 
   std::string playPath() const {
     std::lock_guard lock(mu_);
@@ -105,6 +115,14 @@ class PlayerState {
     std::lock_guard lock(mu_);
     return left_off_;
   }
+  SongTags tags() const {
+    std::lock_guard lock(mu_);
+    return tags_;
+  }
+  void setTags(SongTags tags) {
+    std::lock_guard lock(mu_);
+    tags_ = std::move(tags);
+  }
   NextSong next() const {
     std::lock_guard lock(mu_);
     return next_;
@@ -131,6 +149,7 @@ class PlayerState {
   std::string play_path_;
   SongDetails current_;
   NextSong next_;
+  SongTags tags_;
   std::string output_problem_;
   std::optional<SongPlace> start_place_;
   std::optional<SongPlace> left_off_;

@@ -7,6 +7,7 @@
 #include "library/song_columns.h"
 #include "media/media_type.h"
 #include "media/settings_adaptor.h"
+#include "media/tag_reader.h"
 #include "player/back_stack.h"
 #include "player/player.h"
 
@@ -72,6 +73,13 @@ void Player::switchSong(int32_t request) {
 
   if (!resuming && !by_choice && request != kRequestBack) play_list_.removeFirst(1);
   grant.release();
+  // The tag's track number and genre, which the library does not keep (read once the song
+  // plays, outside the grant).
+  if (!resuming) {
+    media::TagRecord tags;
+    (void)media::readTags(file, tags);
+    state_.setTags({play_path, tags.track_number, tags.genre_name});
+  }
 
   if (isVideo()) {
     state_.video_shown.store(1);
@@ -160,6 +168,7 @@ void Player::chooseSong(int32_t request, bool& by_choice) {
 bool Player::openMedia(const std::string& file) {
   really_played_ = false;
   rated_ = false;
+  length_learned_ = false;
   state_.length.store(0);
   if (file.empty() || !media_.open(file).ok()) return false;
   return noteOpened();
@@ -169,6 +178,7 @@ bool Player::openMedia(const std::string& file) {
 bool Player::noteOpened() {
   really_played_ = false;
   rated_ = false;
+  length_learned_ = false;
   if (isVideo()) {
     media_.show();
   } else {

@@ -193,6 +193,10 @@ CommandOutcome CommandDispatcher::dispatch(int32_t command, int32_t parameter) {
       closeRequested();
       break;
     case kCmdExit:
+      // The tray's "Exit" quits exactly as the close button does. It could instead clear the
+      // grant word when a quit is asked for while the executor works, but that would take the
+      // lock from a thread still writing the table; waiting for it, and letting a second Exit
+      // stop a running build as a second close does, loses nothing.
       closeRequested();
       break;
     case kCmdFinishQuit:

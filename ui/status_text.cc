@@ -71,10 +71,13 @@ std::optional<std::string> preparedText(StatusParts& p) {
 std::string libraryText(StatusParts& p) {
   const int32_t build = p.words.build_request.load();
   if (build >= engine::kOfflineStart && build <= engine::kOfflineLocked) return "DB Offline";
+  // The count of a table that is gone would mislead.
+  if (p.words.library_missing.load() != 0) return kLibraryMissingText;
   // The songs, as users count them: the blank first record is none.
   std::string text = std::to_string(songCountOf(p.sources.liveRecords())) + " entries";
   if (p.sources.hashing()) text += " (Hashing)";
   if (p.sources.clearingCache()) text += " (Clearing Cache)";
+  if (p.words.data_read_only.load() != 0) text += kReadOnlyRemark;
   return text;
 }
 

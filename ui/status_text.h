@@ -8,9 +8,11 @@
 //      count and " songs prepared"; with "Buffer" on: " (Buffering)" (50), " (Partially
 //      Buffered)" (11; then with chance 1 in 6 the state becomes 10), " Buffer Error" (0),
 //      " (Buffered)" (other).
-//   2: "DB Offline" when the build-request word is 1000..1999; else the library's songs (the
-//      live records less the blank first one) and " entries", " (Hashing)" while the checksum
-//      pass runs, " (Clearing Cache)" while the update writer runs.
+//   2: "DB Offline" when the build-request word is 1000..1999; "Library not found" while the
+//      library's file is missing (the library-missing word); else the library's songs (the live
+//      records less the blank first one) and " entries", " (Hashing)" while the checksum pass runs,
+//      " (Clearing Cache)" while the update writer runs, " (Not Saved)" while the data folder is
+//      read-only (nothing is saved).
 //   3: "User " and the state user's name; ", <alt name> Mode" when an alt mode is set;
 //      ", Edit locked to <name>" with a fixed user; test mode: ", <writer stage>, <marker>".
 // Example: "Tunora Playing", "37 songs prepared (Buffered)", "5210 entries",
@@ -32,6 +34,8 @@
 namespace tunora::ui {
 
 inline constexpr int32_t kStatusParts = 4;
+inline constexpr char kLibraryMissingText[] = "Library not found";
+inline constexpr char kReadOnlyRemark[] = " (Not Saved)";
 using StatusTexts = std::array<std::optional<std::string>, kStatusParts>;  // nullopt: keep
 
 // What the status bar reads besides the shared words, the settings and the play list.

@@ -14,6 +14,7 @@
 #include "app/program_files.h"
 #include "app/program.h"
 #include "import/import.h"
+#include "settings/folder_check.h"
 #include "settings/settings_file.h"
 #include "app/start_up.h"
 #include "engine/executor_work.h"
@@ -34,6 +35,13 @@
 
 namespace tunora {
 namespace {
+
+// What the window says when its data folder takes no files.
+constexpr char kReadOnlyStatusText[] = "Data folder is read-only: nothing will be saved";
+constexpr char kNotSavedMessage[] =
+    "The settings, the play list and the rating changes of this session could not be saved: "
+    "the data folder takes no files. ";
+constexpr int32_t kNotSavedMessageSeconds = 30;
 
 std::optional<std::string> environment(const std::string& name) {
   const char* value = std::getenv(name.c_str());
@@ -271,6 +279,23 @@ int runDesktopProgram(int argc, char** argv) {
   (void)program.loadStatePlayList();
   if (trace) desktop.traceTiming();
   desktop.showWindow(context.play_on_start.load() != 0);
+  // A data folder that takes no files loses the settings, the play list and the ratings: the
+  // status bar says so from the start, and a message says it again when the window closes.
+  const std::string data_dir = context.data_directory;
+  if (!checkFolderWritable(data_dir).ok()) {
+    shared.data_read_only.store(1);
+    program.status().setText(kReadOnlyStatusText);
+  }
+  desktop.setOnDestroy([&desktop, data_dir] {
+    const Status writable = checkFolderWritable(data_dir);
+    if (writable.ok()) return;
+    ui::MessageRequest request;
+    request.message = std::string(kNotSavedMessage) + writable.message();
+    request.first_button = ui::kOkButton;
+    request.second_button = "";
+    request.timeout_seconds = kNotSavedMessageSeconds;
+    (void)desktop.dialog().show(request);
+  });
   program.status().refresh();
 
   // Every way out from here stops the threads first: they use the parts made above.
@@ -301,7 +326,6 @@ int runDesktopProgram(int argc, char** argv) {
     return 1;
   }
 
-  const std::string data_dir = context.data_directory;
   desktop.setOnSessionEnd([&program, &desktop, data_dir] {
     program.noteEditQueueCount();
     (void)saveSettings(program.settings(), data_dir,

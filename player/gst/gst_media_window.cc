@@ -84,7 +84,7 @@ Status GstMediaWindow::buildPipeline(const std::string& path, bool silent, Pipel
     if (gerror != nullptr) g_error_free(gerror);
     return Status::InvalidArgument(path + ": " + why);
   }
-  g_object_set(playbin, "uri", uri, nullptr);
+  g_object_set(playbin, "uri", uri, "volume", volume_, nullptr);
   g_free(uri);
   std::string sink_error;
   GstElement* audio = silent ? nullptr : sinkFromVariable(kAudioSinkVariable, sink_error);
@@ -191,15 +191,27 @@ Status GstMediaWindow::open(const std::string& path) {
     output_problem_ = kNoAudioOutput;
   }
   if (s.ok()) {
-    gint64 duration = 0;
-    if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) && duration > 0) {
-      length_ = duration / kNanosPerMilli;
-    }
+    queryLength();
     ended_ = false;
     return s;
   }
   close();
   return Status::Corruption(path + ": " + s.message());
+}
+
+void GstMediaWindow::queryLength() {
+  gint64 duration = 0;
+  if (playbin_ != nullptr && gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) &&
+      duration > 0) {
+    length_ = duration / kNanosPerMilli;
+  }
+}
+
+int64_t GstMediaWindow::endPosition() {
+  if (playbin_ == nullptr) return 0;
+  drainBus(std::chrono::milliseconds(0));
+  if (length_ == 0) queryLength();
+  return length_;
 }
 
 void GstMediaWindow::drainBus(std::chrono::milliseconds wait) {
@@ -228,6 +240,10 @@ void GstMediaWindow::drainBus(std::chrono::milliseconds wait) {
       }
       case GST_MESSAGE_ASYNC_DONE:
         async_done_ = true;
+        break;
+      case GST_MESSAGE_DURATION_CHANGED:
+        // The length was unknown or an estimate: asked again (the message carries no figure).
+        queryLength();
         break;
       default:
         break;
@@ -300,6 +316,12 @@ void GstMediaWindow::hide() {
 
 void GstMediaWindow::moveAndSize(const ui::VideoArea& area) {
   if (frames_ != nullptr) frames_->setArea(area);
+}
+
+void GstMediaWindow::setVolume(double level) {
+  volume_ = std::clamp(level, 0.0, 1.0);
+  if (playbin_ != nullptr) g_object_set(playbin_, "volume", volume_, nullptr);
+  if (prepared_.playbin != nullptr) g_object_set(prepared_.playbin, "volume", volume_, nullptr);
 }
 
 void GstMediaWindow::close() {

@@ -51,7 +51,9 @@ class GstMediaWindow final : public ui::MediaWindow {
   void playFrom(int64_t millis) override;
   void playFullScreen() override;
   int64_t position() override;
-  int64_t endPosition() override { return isOpen() ? length_ : 0; }
+  // 0 until GStreamer knows the length: an MP3 without a header that gives it has none when it
+  // opens, and gets one (an estimate from its bit rate) while it plays.
+  int64_t endPosition() override;
   // Set once the open file played to its end (or broke off with an error while playing).
   bool ended() override;
   void prepare(const std::string& path) override;
@@ -59,6 +61,7 @@ class GstMediaWindow final : public ui::MediaWindow {
   void show() override;
   void hide() override;
   void moveAndSize(const ui::VideoArea& area) override;
+  void setVolume(double level) override;
   void close() override;
 
  private:
@@ -77,6 +80,8 @@ class GstMediaWindow final : public ui::MediaWindow {
   // Pops the bus's messages, waiting up to `wait` for the first; notes the end and errors.
   void drainBus(std::chrono::milliseconds wait);
   void seekTo(int64_t millis);
+  // Asks the pipeline for its duration; keeps length_ when it has none.
+  void queryLength();
 
   ui::VideoFrameConsumer* frames_;
   GstElement* playbin_ = nullptr;
@@ -85,6 +90,7 @@ class GstMediaWindow final : public ui::MediaWindow {
   // The audio sink broke off while the file prerolled.
   bool sink_failed_ = false;
   Pipeline prepared_;
+  double volume_ = 1.0;
   int64_t length_ = 0;
   int64_t last_position_ = 0;
   bool ended_ = false;

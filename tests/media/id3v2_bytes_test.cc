@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "media/genre_names.h"
 #include "media/tag_reader.h"
 
 namespace tunora::media {
@@ -188,6 +189,8 @@ TEST(Id3v2Bytes, NoUsableId3v2FallsBackToId3v1) {
     EXPECT_EQ(r.year, "1987");
     EXPECT_EQ(r.comment, "comment");
     EXPECT_EQ(r.genre, 12);
+    EXPECT_EQ(r.genre_name, "Other");
+    EXPECT_EQ(r.track_number, 7);  // version 1.1: a 0, then the track
   }
   // A year of bytes above 0x7F stays within 4 bytes once decoded.
   v1[93] = 0xFF;
@@ -203,6 +206,36 @@ TEST(Id3v2Bytes, TextsAreCutAtACharacterBoundary) {
   const TagRecord r = read(tag(4, 0, frame24("TIT2", Bytes{3} + text(long_text))));
   EXPECT_EQ(r.title.size(), 598u);
   EXPECT_EQ(r.title, long_text.substr(0, 598));
+}
+
+TEST(Id3v2Bytes, TrackNumberAndGenre) {
+  TagRecord r = read(tag(3, 0, frame23("TRCK", latin1("3/12")) + frame23("TCON", latin1("(17)")) +
+                                   frame23("TRCK", latin1("9")) + frame23("TCON", latin1("Jazz"))));
+  EXPECT_EQ(r.track_number, 3);  // the first frame of each kind
+  EXPECT_EQ(r.genre_name, "Rock");
+  r = read(tag(2, 0, text("TRK") + Bytes{0, 0, 3} + latin1("11") + text("TCO") + Bytes{0, 0, 6} +
+                         latin1("Chill")));
+  EXPECT_EQ(r.track_number, 11);
+  EXPECT_EQ(r.genre_name, "Chill");
+  r = read(tag(3, 0, frame23("TIT2", latin1("No track"))));
+  EXPECT_EQ(r.track_number, 0);
+  EXPECT_EQ(r.genre_name, "");
+}
+
+TEST(Id3v2Bytes, GenreAndTrackTexts) {
+  const std::pair<std::string_view, std::string> genres[] = {
+      {"Rock", "Rock"},           {"(17)", "Rock"},     {"17", "Rock"},
+      {"(17)Rock & Roll", "Rock & Roll"}, {"(0)(8)", "Blues"}, {"(RX)", "Remix"},
+      {"(CR)", "Cover"},          {"((Parens) Pop", "(Parens) Pop"},
+      {"(200)", ""},              {"  ", ""},           {"79", "Hard Rock"},
+      {"80", ""},                 {"12345", "12345"},
+  };
+  for (const auto& [text, name] : genres) EXPECT_EQ(genreFromText(text), name) << text;
+  const std::pair<std::string_view, int32_t> tracks[] = {
+      {"3", 3},  {"03/12", 3}, {" 7 ", 7},   {"/12", 0},
+      {"A1", 0}, {"", 0},      {"99999", 0}, {"9999", 9999},
+  };
+  for (const auto& [text, number] : tracks) EXPECT_EQ(trackNumberFromText(text), number) << text;
 }
 
 }  // namespace

@@ -120,6 +120,38 @@ TEST(GstMediaWindowFailures, MissingAndBrokenFilesFailWithoutHanging) {
   }
 }
 
+// An MP3 without a Xing or Info header has no length when it opens: the window learns it while
+// the song plays, and the song ends at its real end, not at once.
+TEST(GstMediaWindowLength, AnMp3WithoutALengthHeaderLearnsItsLengthWhilePlaying) {
+  tunora::testing::TempDir dir;
+  const std::string file = dir.file("nx.mp3");
+  const std::string command =
+      "timeout 20 gst-launch-1.0 -q audiotestsrc num-buffers=30 samplesperbuffer=4410 ! "
+      "audio/x-raw,rate=44100,channels=2 ! audioconvert ! lamemp3enc ! filesink location=" +
+      file + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_GT(bytes.size(), 1000u);
+  ASSERT_EQ(bytes.find("Xing"), std::string::npos);
+  ASSERT_EQ(bytes.find("Info"), std::string::npos);
+
+  GstMediaWindow window;
+  ASSERT_TRUE(window.open(file).ok());
+  window.play();
+  int64_t learned = 0;
+  int64_t position_at_end = 0;
+  ASSERT_TRUE(pollUntil(window, [&] {
+    if (learned == 0) learned = window.endPosition();
+    const int64_t position = window.position();
+    if (!window.ended()) return false;
+    position_at_end = position;
+    return true;
+  }));
+  EXPECT_NEAR(learned, 3000, 300);
+  EXPECT_GE(position_at_end, 2700);
+}
+
 // Sets an environment variable for one scope.
 class ScopedVariable {
  public:

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
+#include "engine/quit_request.h"
 #include "player/back_stack.h"
 #include "tests/player/player_fixture.h"
 
@@ -259,6 +261,136 @@ TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
   EXPECT_EQ(backStackTop(program_.settings()), 2);
   EXPECT_EQ(player_->state().current().slot, 3);
   EXPECT_EQ(takeUpdates().size(), 2u);
+}
+
+// An MP3 without a header that gives its length opens with no length: that is not its end. It
+// plays until the media window learns the length and the position reaches it, or until the
+// media ends without ever saying its length; either way it is rated as played to its end once.
+TEST_F(PlayerTest, ASongWhoseLengthIsUnknownAtFirstPlaysToItsRealEnd) {
+  struct Case {
+    int64_t real_length;
+    int64_t learned_at;  // -1: never
+  };
+  const Case cases[] = {{5000, 2000}, {4000, -1}};
+  for (int i = 0; i < 2; ++i) {
+    media_.setLateLength(songPath(i + 1), cases[i].real_length, cases[i].learned_at);
+  }
+  listSongs({songPath(1), songPath(2), songPath(3), songPath(4)});
+  player_ = &program_.createPlayer(media_, window_);
+  request(kRequestPlay);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const Case c = cases[i];
+    ASSERT_EQ(media_.openPath(), songPath(i + 1));
+    EXPECT_EQ(player_->state().length.load(), 0);
+    const uint64_t started = env_.nowMillis();
+    stepUntil(*player_, env_, [&] { return env_.nowMillis() - started >= 1500; });
+    EXPECT_EQ(media_.openPath(), songPath(i + 1)) << "left at " << env_.nowMillis() - started;
+    EXPECT_TRUE(takeUpdates().empty());
+    stepUntil(*player_, env_, [&] { return media_.openPath() != songPath(i + 1); });
+    EXPECT_EQ(media_.openPath(), songPath(i + 2));
+    EXPECT_GE(env_.nowMillis() - started, static_cast<uint64_t>(c.real_length));
+    EXPECT_LE(env_.nowMillis() - started, static_cast<uint64_t>(c.real_length) + 500);
+    const auto updates = takeUpdates();
+    ASSERT_EQ(updates.size(), 1u);
+    EXPECT_EQ(updates[0].slot, i + 1);
+    EXPECT_EQ(updates[0].new_value, 80u);  // played to its end
+  }
+}
+
+TEST_F(PlayerTest, ASongOfUnknownLengthIsLearnedForTheSliderAndRatedAsSkippedWhenSkipped) {
+  media_.setLateLength(songPath(1), 8000, 1000);
+  listSongs({songPath(1), songPath(2), songPath(3)});
+  player_ = &program_.createPlayer(media_, window_);
+  request(kRequestPlay);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  const uint64_t started = env_.nowMillis();
+  stepUntil(*player_, env_, [&] { return env_.nowMillis() - started >= 4000; });
+  EXPECT_EQ(player_->state().length.load(), 8000);
+  EXPECT_GE(window_.slider.load(), 400);  // about half of the song, at the last poll
+  request(kRequestSkip);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(2); }, 2);
+  ASSERT_EQ(media_.openPath(), songPath(2));
+  const auto updates = takeUpdates();
+  ASSERT_EQ(updates.size(), 1u);
+  EXPECT_EQ(updates[0].new_value, 48u);
+}
+
+// A library that cannot be read (here: a file that is no table) makes the details lookup try
+// again every 5 s; a quit asked for meanwhile still ends within 3 s.
+TEST_F(PlayerTest, AQuitEndsWithinThreeSecondsWhileTheLibraryCannotBeRead) {
+  tunora::testing::writeBytes(path_, std::vector<uint8_t>(64, 0x5A));
+  listSongs({songPath(1), songPath(2), songPath(3)});
+  start();
+  const uint64_t begun = env_.nowMillis();
+  request(kRequestPlay);
+  // The switch waits in the lookup's tries (the fourth comes after 5 s), holding its grant.
+  ASSERT_TRUE(until([&] { return env_.nowMillis() - begun >= 7000; }));
+  EXPECT_EQ(program_.words().grant.load(), engine::kCodePlayer);
+  const uint64_t asked = env_.nowMillis();
+  engine::handleCloseRequest(program_.lock(), commands_, program_.status());
+  ASSERT_TRUE(until([&] { return commands_.received(engine::kCommandFinishQuit); }));
+  EXPECT_LT(env_.nowMillis() - asked, 3000u);
+}
+
+// A library whose file is gone is not waited for: the next song starts at once, without its
+// details, and the status bar says why; a library that is back clears it at the next song.
+TEST_F(PlayerTest, ASongChangeAfterTheLibraryWentMissingIsNotDelayedAndSaysSo) {
+  const std::string moved = path_ + ".moved";
+  std::filesystem::rename(path_, moved);
+  listSongs({songPath(1), songPath(2), songPath(3)});  // too few for the loader reading ahead
+  start();
+  const uint64_t asked = env_.nowMillis();
+  request(kRequestPlay);
+  ASSERT_TRUE(untilPlaying(songPath(1)));
+  EXPECT_LE(env_.nowMillis() - asked, 1500u);  // the player's idle sleep (1 s) at most
+  EXPECT_EQ(player_->state().current().slot, -1);
+  EXPECT_EQ(program_.words().library_missing.load(), 1);
+  EXPECT_GE(window_.status_refreshes.load(), 1);
+
+  std::filesystem::rename(moved, path_);
+  request(kRequestSkip);
+  ASSERT_TRUE(untilPlaying(songPath(2)));
+  EXPECT_EQ(player_->state().current().slot, 2);
+  EXPECT_EQ(program_.words().library_missing.load(), 0);
+}
+
+// The desktop's media controls: the volume they set reaches the media window (and every song
+// after), and the playing file's tag gives the track number and the genre.
+TEST_F(PlayerTest, TheVolumeSetReachesTheMediaWindowAndTheTagGivesTrackAndGenre) {
+  // An ID3v2.3 tag of 30 bytes: "TRCK" "4/12" and "TCON" "(8)", each a Latin-1 text frame.
+  std::vector<uint8_t> tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 30,
+                                 'T', 'R', 'C', 'K', 0, 0, 0, 5, 0, 0, 0, '4', '/', '1', '2',
+                                 'T', 'C', 'O', 'N', 0, 0, 0, 5, 0, 0, 0, '(', '8', ')', 0};
+  tagged.resize(tagged.size() + 200, 0xFF);
+  tunora::testing::writeBytes(songPath(1), tagged);
+  listSongs({songPath(1), songPath(2), songPath(3)});
+  player_ = &program_.createPlayer(media_, window_);
+  request(kRequestPlay);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  ASSERT_EQ(media_.openPath(), songPath(1));
+  SongTags tags = player_->state().tags();
+  EXPECT_EQ(tags.path, songPath(1));
+  EXPECT_EQ(tags.track_number, 4);
+  EXPECT_EQ(tags.genre, "Jazz");
+
+  player_->state().volume.store(0.5);
+  (void)player_->step();
+  (void)player_->step();
+  request(kRequestSkip);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(2); }, 2);
+  const auto calls = media_.calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "volume 500"), 1);  // given once, kept
+  tags = player_->state().tags();
+  EXPECT_EQ(tags.path, songPath(2));  // no file, no tag
+  EXPECT_EQ(tags.track_number, 0);
+  EXPECT_EQ(tags.genre, "");
 }
 
 TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndNotRemembered) {

@@ -3,12 +3,21 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 
 namespace tunora::ui {
 
 void FakeMediaWindow::setLength(const std::string& path, int64_t millis) {
   std::lock_guard lock(mu_);
   lengths_[path] = millis;
+  late_lengths_.erase(path);
+}
+
+void FakeMediaWindow::setLateLength(const std::string& path, int64_t millis,
+                                    int64_t learned_at) {
+  std::lock_guard lock(mu_);
+  late_lengths_[path] = {millis, learned_at};
+  lengths_.erase(path);
 }
 
 void FakeMediaWindow::setDefaultLength(int64_t millis) {
@@ -21,8 +30,13 @@ Status FakeMediaWindow::open(const std::string& path) {
   open_path_.clear();
   playing_ = false;
   int64_t length = -1;
+  length_known_from_ = 0;
   if (auto it = lengths_.find(path); it != lengths_.end()) {
     length = it->second;
+  } else if (auto late = late_lengths_.find(path); late != late_lengths_.end()) {
+    length = late->second.millis;
+    length_known_from_ = late->second.learned_at < 0 ? std::numeric_limits<int64_t>::max()
+                                                     : late->second.learned_at;
   } else if (default_length_ >= 0) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(path, ec)) length = default_length_;
@@ -67,16 +81,21 @@ void FakeMediaWindow::playFullScreen() {
   startAt(0);
 }
 
-int64_t FakeMediaWindow::position() {
-  std::lock_guard lock(mu_);
+int64_t FakeMediaWindow::positionLocked() const {
   if (open_path_.empty() || !playing_) return open_path_.empty() ? 0 : from_;
   const int64_t played = static_cast<int64_t>(env_.nowMillis() - started_at_);
   return std::min(length_, from_ + played);
 }
 
+int64_t FakeMediaWindow::position() {
+  std::lock_guard lock(mu_);
+  return positionLocked();
+}
+
 int64_t FakeMediaWindow::endPosition() {
   std::lock_guard lock(mu_);
-  return open_path_.empty() ? 0 : length_;
+  if (open_path_.empty() || positionLocked() < length_known_from_) return 0;
+  return length_;
 }
 
 bool FakeMediaWindow::ended() {
@@ -117,6 +136,11 @@ void FakeMediaWindow::moveAndSize(const VideoArea& area) {
   std::lock_guard lock(mu_);
   calls_.push_back("move " + std::to_string(area.x) + " " + std::to_string(area.y) + " " +
                    std::to_string(area.width) + " " + std::to_string(area.height));
+}
+
+void FakeMediaWindow::setVolume(double level) {
+  std::lock_guard lock(mu_);
+  calls_.push_back("volume " + std::to_string(static_cast<int64_t>(level * 1000 + 0.5)));
 }
 
 void FakeMediaWindow::close() {

@@ -19,8 +19,13 @@ class FakeMediaWindow final : public MediaWindow {
  public:
   explicit FakeMediaWindow(Env& env) : env_(env) {}
 
-  // The length of the file at `path`; 0 makes it open with an unknown length.
+  // The length of the file at `path`; 0 makes it open with an unknown length. The last of
+  // setLength and setLateLength for a path counts.
   void setLength(const std::string& path, int64_t millis);
+  // A file that opens without a known length: endPosition() says 0 until the position reaches
+  // `learned_at` (never when it is -1), and the media ends at `millis`, as a stream whose
+  // duration the back end learns while it plays, or not at all.
+  void setLateLength(const std::string& path, int64_t millis, int64_t learned_at);
   // The length of any existing file not named by setLength; -1 (the default): such files fail.
   void setDefaultLength(int64_t millis);
 
@@ -41,6 +46,8 @@ class FakeMediaWindow final : public MediaWindow {
   void show() override;
   void hide() override;
   void moveAndSize(const VideoArea& area) override;
+  // Recorded as "volume LEVEL" (LEVEL in thousandths).
+  void setVolume(double level) override;
   void close() override;
 
   // The calls made, in order, e.g. "open /m/a.wav", "playFrom 1500", "fullscreen", "show",
@@ -53,13 +60,22 @@ class FakeMediaWindow final : public MediaWindow {
 
  private:
   void startAt(int64_t millis);  // with mu_ held
+  int64_t positionLocked() const;
+
+  struct LateLength {
+    int64_t millis;
+    int64_t learned_at;
+  };
 
   Env& env_;
   mutable std::mutex mu_;
   std::map<std::string, int64_t> lengths_;
+  std::map<std::string, LateLength> late_lengths_;
   int64_t default_length_ = -1;
   std::string open_path_;
   int64_t length_ = 0;
+  // The position from which endPosition() reports the length.
+  int64_t length_known_from_ = 0;
   bool playing_ = false;
   int64_t from_ = 0;
   uint64_t started_at_ = 0;

@@ -181,6 +181,15 @@ TEST_F(StatusTest, LibraryPartOfflineAndBusy) {
   }
   words().build_request.store(999);
   EXPECT_EQ(compose()[2], "12 entries (Hashing) (Clearing Cache)");
+  // A library whose file went missing: not the count of the table that was there.
+  words().library_missing.store(1);
+  EXPECT_EQ(compose()[2], "Library not found");
+  words().library_missing.store(0);
+  EXPECT_EQ(compose()[2], "12 entries (Hashing) (Clearing Cache)");
+  // A data folder that takes no files: nothing will be saved, and the part keeps saying so.
+  words().data_read_only.store(1);
+  EXPECT_EQ(compose()[2], "12 entries (Hashing) (Clearing Cache) (Not Saved)");
+  EXPECT_EQ(compose()[2], "12 entries (Hashing) (Clearing Cache) (Not Saved)");
 }
 
 TEST_F(StatusTest, UserPartWithFixedUserAndTestMode) {

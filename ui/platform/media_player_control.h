@@ -20,6 +20,8 @@ struct TrackInfo {
   std::string art_path;  // the cover picture shown, empty when none
   int64_t length_us = 0;
   std::optional<double> rating;  // the current user's rating, 0..1
+  int32_t track_number = 0;      // from the file's tag; 0 when it has none
+  std::string genre;             // from the file's tag; empty when unknown
 };
 
 class MediaPlayerControl {
@@ -37,6 +39,9 @@ class MediaPlayerControl {
   virtual PlaybackStatus status() const = 0;
   virtual TrackInfo track() const = 0;
   virtual int64_t positionUs() const = 0;
+  // The player's volume, 0 (silent) to 1 (full).
+  virtual double volume() const = 0;
+  virtual void setVolume(double level) = 0;
 };
 
 }  // namespace tunora::ui

@@ -58,6 +58,8 @@ class MediaWindow {
   virtual void show() = 0;
   virtual void hide() = 0;
   virtual void moveAndSize(const VideoArea& area) = 0;
+  // The sound's volume, 0 (silent) to 1 (full), for the open media and every later one.
+  virtual void setVolume(double level) = 0;
   // Stops and closes the open file. Harmless when nothing is open.
   virtual void close() = 0;
 };

@@ -60,6 +60,10 @@ TrackInfo WindowMediaControl::track() const {
   std::array<int32_t, 10> values{};
   for (uint32_t k = 0; k < values.size(); ++k) values[k] = settings_.get(settings::kRatingValue, k);
   info.rating = starCount(song.rating, values) / 10.0;
+  if (const player::SongTags tags = player_.tags(); tags.path == path) {
+    info.track_number = tags.track_number;
+    info.genre = tags.genre;
+  }
   return info;
 }
 
@@ -68,5 +72,9 @@ int64_t WindowMediaControl::positionUs() const {
   const int64_t position = player_.position.load();
   return position < 0 ? 0 : position * 1000;
 }
+
+double WindowMediaControl::volume() const { return player_.volume.load(); }
+// The player thread gives it to the media window at its next pass.
+void WindowMediaControl::setVolume(double level) { player_.volume.store(level); }
 
 }  // namespace tunora::ui::qt

@@ -34,6 +34,8 @@ class WindowMediaControl : public MediaPlayerControl {
   PlaybackStatus status() const override;
   TrackInfo track() const override;
   int64_t positionUs() const override;
+  double volume() const override;
+  void setVolume(double level) override;
 
  private:
   bool playing() const;

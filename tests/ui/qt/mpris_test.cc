@@ -15,6 +15,7 @@
 #include <QDomDocument>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -50,21 +51,27 @@ class FakePlayer : public MediaPlayerControl {
     t.title = "Song " + std::to_string(song_);
     t.artist = "Artist";
     t.album = "Album";
-    t.path = "/music/Artist/Album/song " + std::to_string(song_) + ".mp3";
+    t.path = path.empty() ? "/music/Artist/Album/song " + std::to_string(song_) + ".mp3" : path;
     t.art_path = "/music/Artist/Album/Cover.jpg";
     t.length_us = 180'000'000;
     t.rating = 0.8;
+    t.track_number = song_ == 1 ? 7 : 0;
+    t.genre = song_ == 1 ? "Jazz" : "";
     return t;
   }
   int64_t positionUs() const override { return position_; }
+  double volume() const override { return volume_; }
+  void setVolume(double level) override { volume_ = level; }
 
   int raised = 0;
   int quits = 0;
+  std::string path;  // the track's file, when set
 
  private:
   PlaybackStatus status_ = PlaybackStatus::kStopped;
   int64_t song_ = 1;
   int64_t position_ = 0;
+  double volume_ = 1.0;
 };
 
 // Spins the event loop until done() holds, for at most 10 s.
@@ -151,6 +158,12 @@ TEST_F(MprisTest, IntrospectionShowsBothInterfacesAndTheName) {
   EXPECT_EQ(player.raised, 1);
   EXPECT_EQ(player.quits, 1);
   EXPECT_EQ(call("org.mpris.MediaPlayer2.Player", "Fly").type(), QDBusMessage::ErrorMessage);
+  // Properties of an interface the object does not have are an error, not an empty answer.
+  for (const QString& which : {QStringLiteral("org.example.Nothing"), QString()}) {
+    const QDBusMessage none = call("org.freedesktop.DBus.Properties", "GetAll", {which});
+    EXPECT_EQ(none.type(), QDBusMessage::ErrorMessage) << which.toStdString();
+    EXPECT_EQ(none.errorName(), "org.freedesktop.DBus.Error.UnknownInterface");
+  }
 }
 
 TEST_F(MprisTest, SecondCopyTakesAnInstanceName) {
@@ -173,11 +186,15 @@ TEST_F(MprisTest, PlayPauseStartsThePlayerAndMetadataFollowsASkip) {
   EXPECT_EQ(meta.value("mpris:artUrl").toString(), "file:///music/Artist/Album/Cover.jpg");
   EXPECT_EQ(meta.value("mpris:length").toLongLong(), 180'000'000);
   EXPECT_DOUBLE_EQ(meta.value("xesam:userRating").toDouble(), 0.8);
+  EXPECT_EQ(meta.value("xesam:trackNumber").toInt(), 7);
+  EXPECT_EQ(meta.value("xesam:genre").toStringList(), QStringList{"Jazz"});
   const QString first_id = qvariant_cast<QDBusObjectPath>(meta.value("mpris:trackid")).path();
 
   call("org.mpris.MediaPlayer2.Player", "Next");
   meta = metadata();
   EXPECT_EQ(meta.value("xesam:title").toString(), "Song 2");
+  EXPECT_FALSE(meta.contains("xesam:trackNumber"));  // the tag has none
+  EXPECT_FALSE(meta.contains("xesam:genre"));
   EXPECT_NE(qvariant_cast<QDBusObjectPath>(meta.value("mpris:trackid")).path(), first_id);
   call("org.mpris.MediaPlayer2.Player", "Previous");
   EXPECT_EQ(metadata().value("xesam:title").toString(), "Song 1");
@@ -207,9 +224,44 @@ TEST_F(MprisTest, SeekAndSetPositionMoveThePositionAndAnnounceIt) {
   EXPECT_EQ(player.positionUs(), 90'000'000);
   ASSERT_TRUE(spinUntil([&] { return log.seeks.size() >= 3; }));
   EXPECT_EQ(log.seeks, (QList<qlonglong>{30'000'000, 0, 90'000'000}));
-  // Seeking past the end goes to the next song.
+  // Seeking past the end goes to the next song, also by offsets at the limits of the type.
   call("org.mpris.MediaPlayer2.Player", "Seek", {qlonglong(200'000'000)});
   EXPECT_EQ(metadata().value("xesam:title").toString(), "Song 2");
+  call("org.mpris.MediaPlayer2.Player", "Seek", {qlonglong(60'000'000)});
+  call("org.mpris.MediaPlayer2.Player", "Seek", {std::numeric_limits<qlonglong>::max()});
+  EXPECT_EQ(metadata().value("xesam:title").toString(), "Song 3");
+  call("org.mpris.MediaPlayer2.Player", "Seek", {qlonglong(60'000'000)});
+  call("org.mpris.MediaPlayer2.Player", "Seek", {std::numeric_limits<qlonglong>::min()});
+  EXPECT_EQ(player.positionUs(), 0);
+  EXPECT_EQ(metadata().value("xesam:title").toString(), "Song 3");
+}
+
+TEST_F(MprisTest, VolumeIsWritableAndTheControlFollows) {
+  EXPECT_DOUBLE_EQ(property("Volume").toDouble(), 1.0);
+  auto set = [&](const QVariant& value) {
+    return call("org.freedesktop.DBus.Properties", "Set",
+                {"org.mpris.MediaPlayer2.Player", "Volume",
+                 QVariant::fromValue(QDBusVariant(value))});
+  };
+  EXPECT_EQ(set(0.5).type(), QDBusMessage::ReplyMessage);
+  EXPECT_DOUBLE_EQ(player.volume(), 0.5);
+  EXPECT_DOUBLE_EQ(property("Volume").toDouble(), 0.5);
+  set(-0.25);  // below silence is silence
+  EXPECT_DOUBLE_EQ(player.volume(), 0.0);
+  set(3.0);
+  EXPECT_DOUBLE_EQ(player.volume(), 1.0);
+  EXPECT_EQ(set(QStringLiteral("loud")).type(), QDBusMessage::ErrorMessage);
+  EXPECT_DOUBLE_EQ(player.volume(), 1.0);
+  // Everything else stays read-only.
+  EXPECT_EQ(call("org.freedesktop.DBus.Properties", "Set",
+                 {"org.mpris.MediaPlayer2.Player", "Rate", QVariant::fromValue(QDBusVariant(2.0))})
+                .type(),
+            QDBusMessage::ErrorMessage);
+}
+
+TEST_F(MprisTest, TheUrlOfANameThatIsNotUtf8NamesTheFilesOwnBytes) {
+  player.path = "/music/caf\xE9 \xFF%/a\xC3\xA9.mp3";  // Latin-1 bytes, a bare %, and UTF-8
+  EXPECT_EQ(metadata().value("xesam:url").toString(), "file:///music/caf%E9%20%FF%25/a%C3%A9.mp3");
 }
 
 TEST_F(MprisTest, PropertiesChangedArrivesOnAPauseAndOnAChangeFromThePlayer) {

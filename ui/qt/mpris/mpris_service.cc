@@ -4,12 +4,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
+#include <QByteArray>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QStringList>
-#include <QUrl>
 
 namespace tunora::ui::qt {
 namespace {
@@ -21,6 +23,14 @@ const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kBaseName = QStringLiteral("org.mpris.MediaPlayer2.tunora");
 
 QString text(const std::string& value) { return QString::fromStdString(value); }
+
+// A file URL naming the file's own bytes: a name that is not valid UTF-8 keeps them
+// (percent-encoded) instead of turning into replacement characters.
+QString fileUrl(const std::string& path) {
+  const QByteArray encoded =
+      QByteArray::fromStdString(path).toPercentEncoding(QByteArrayLiteral("/!$&'()*+,;=:@"));
+  return QStringLiteral("file://") + QString::fromLatin1(encoded);
+}
 
 QString statusName(PlaybackStatus status) {
   switch (status) {
@@ -68,7 +78,7 @@ const char kIntrospection[] = R"(
     <property name="PlaybackStatus" type="s" access="read"/>
     <property name="Rate" type="d" access="read"/>
     <property name="Metadata" type="a{sv}" access="read"/>
-    <property name="Volume" type="d" access="read"/>
+    <property name="Volume" type="d" access="readwrite"/>
     <property name="Position" type="x" access="read"/>
     <property name="MinimumRate" type="d" access="read"/>
     <property name="MaximumRate" type="d" access="read"/>
@@ -157,13 +167,13 @@ QVariantMap MprisService::metadata(const TrackInfo& track) const {
   map.insert(QStringLiteral("xesam:title"), text(track.title));
   map.insert(QStringLiteral("xesam:artist"), QStringList{text(track.artist)});
   map.insert(QStringLiteral("xesam:album"), text(track.album));
-  map.insert(QStringLiteral("xesam:url"),
-             QUrl::fromLocalFile(text(track.path)).toString(QUrl::FullyEncoded));
-  if (!track.art_path.empty()) {
-    map.insert(QStringLiteral("mpris:artUrl"),
-               QUrl::fromLocalFile(text(track.art_path)).toString(QUrl::FullyEncoded));
-  }
+  map.insert(QStringLiteral("xesam:url"), fileUrl(track.path));
+  if (!track.art_path.empty()) map.insert(QStringLiteral("mpris:artUrl"), fileUrl(track.art_path));
   if (track.rating) map.insert(QStringLiteral("xesam:userRating"), *track.rating);
+  if (track.track_number > 0) map.insert(QStringLiteral("xesam:trackNumber"), track.track_number);
+  if (!track.genre.empty()) {
+    map.insert(QStringLiteral("xesam:genre"), QStringList{text(track.genre)});
+  }
   return map;
 }
 
@@ -175,7 +185,7 @@ QVariantMap MprisService::playerProperties() const {
       {QStringLiteral("Rate"), 1.0},
       {QStringLiteral("MinimumRate"), 1.0},
       {QStringLiteral("MaximumRate"), 1.0},
-      {QStringLiteral("Volume"), 1.0},
+      {QStringLiteral("Volume"), control_.volume()},
       {QStringLiteral("Metadata"), metadata(track)},
       {QStringLiteral("Position"), static_cast<qlonglong>(control_.positionUs())},
       {QStringLiteral("CanGoNext"), true},
@@ -226,9 +236,11 @@ bool MprisService::callMethod(const QString& interface, const QString& member,
   const TrackInfo track = control_.track();
   if (member == QLatin1String("Seek") && args.size() == 1) {
     if (track.id == 0 || track.length_us <= 0) return true;
-    int64_t target = control_.positionUs() + args[0].toLongLong();
-    if (target < 0) target = 0;
-    if (target >= track.length_us) return control_.next(), true;
+    // Compared without forming the sum, which any offset near the int64 limits would overflow.
+    const int64_t position = std::clamp<int64_t>(control_.positionUs(), 0, track.length_us);
+    const int64_t offset = args[0].toLongLong();
+    if (offset >= track.length_us - position) return control_.next(), true;  // past the end
+    const int64_t target = offset <= -position ? 0 : position + offset;
     control_.seekTo(target);
     sendSeeked(target);
     return true;
@@ -272,9 +284,12 @@ bool MprisService::handleMessage(const QDBusMessage& message, const QDBusConnect
     }
     if (interface == kProperties) {
       const QString which = args.value(0).toString();
-      const QVariantMap props = which == kRoot     ? rootProperties()
-                                : which == kPlayer ? playerProperties()
-                                                   : QVariantMap();
+      if (which != kRoot && which != kPlayer) {
+        reply_to.send(message.createErrorReply(QDBusError::UnknownInterface,
+                                               QStringLiteral("no such interface: ") + which));
+        return;
+      }
+      const QVariantMap props = which == kRoot ? rootProperties() : playerProperties();
       if (member == QLatin1String("GetAll") && args.size() == 1) {
         reply_to.send(message.createReply(QVariant::fromValue(props)));
         return;
@@ -285,7 +300,21 @@ bool MprisService::handleMessage(const QDBusMessage& message, const QDBusConnect
             QVariant::fromValue(QDBusVariant(props.value(args[1].toString())))));
         return;
       }
-      if (member == QLatin1String("Set")) {  // nothing here is writable
+      if (member == QLatin1String("Set") && args.size() == 3 && which == kPlayer &&
+          args[1].toString() == QLatin1String("Volume")) {
+        const QVariant value = qvariant_cast<QDBusVariant>(args[2]).variant();
+        if (value.typeId() != QMetaType::Double) {
+          reply_to.send(message.createErrorReply(QDBusError::InvalidArgs,
+                                                 QStringLiteral("Volume takes a number")));
+          return;
+        }
+        // Below 0 is silence; above 1 the player does not amplify.
+        control_.setVolume(std::clamp(value.toDouble(), 0.0, 1.0));
+        reply_to.send(message.createReply());
+        refresh();
+        return;
+      }
+      if (member == QLatin1String("Set")) {  // nothing else is writable
         reply_to.send(message.createErrorReply(QDBusError::PropertyReadOnly,
                                                QStringLiteral("read-only property")));
         return;
