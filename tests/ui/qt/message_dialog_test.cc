@@ -2,8 +2,12 @@
 // another thread, and the answer of a dialog closed with the window; the shutdown dialog over it.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QPushButton>
 #include <QTimer>
 #include <atomic>
@@ -49,6 +53,41 @@ TEST(MessageDialogTest, ButtonsAnswerOneAndTwoWithTheirCaptions) {
   EXPECT_EQ(captions, QStringList({"Sure, delete please", "No, don't delete"}));
   pressOnOpen(dialog, "secondButton");
   EXPECT_EQ(dialog.show(question(MessageKind::kSmallMessage)).button, kSecondButton);
+}
+
+// "View ReadMe" and Help show the ReadMe in the program's own window (no web browser needed):
+// one window, raised again on the next ask; a missing file is said so in it.
+TEST(MessageDialogTest, ReadMeOpensInTheHelpWindow) {
+  auto helpWindows = [] {
+    QList<QTextBrowser*> found;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* browser = qobject_cast<QTextBrowser*>(widget); browser && browser->isVisible()) {
+        found << browser;
+      }
+    }
+    return found;
+  };
+  QTemporaryDir dir;
+  const QString path = dir.filePath("ReadMe.htm");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("<html><body><h1>The user's guide</h1></body></html>");
+  file.close();
+  {
+    QtMessageDialog dialog(path, QIcon());
+    dialog.openReadMe();
+    dialog.openReadMe();
+    QApplication::processEvents();
+    ASSERT_EQ(helpWindows().size(), 1);
+    EXPECT_EQ(helpWindows()[0]->windowTitle(), "Tunora Help");
+    EXPECT_TRUE(helpWindows()[0]->toPlainText().contains("The user's guide"));
+  }
+  EXPECT_TRUE(helpWindows().isEmpty());  // it goes with the dialog
+  QtMessageDialog missing("/nowhere/ReadMe.htm", QIcon());
+  missing.openReadMe();
+  QApplication::processEvents();
+  ASSERT_EQ(helpWindows().size(), 1);
+  EXPECT_TRUE(helpWindows()[0]->toPlainText().contains("/nowhere/ReadMe.htm is missing"));
 }
 
 TEST(MessageDialogTest, TimeOutClosesAsTheFirstButton) {
