@@ -82,6 +82,9 @@ class Importer {
   int64_t songsAdded() const { return counts_.added; }
   // Why the last import ended in "Error Importing"; empty after a complete one.
   const std::string& errorReason() const { return error_reason_; }
+  // What the last import repaired in the library before it began (a lost blank first record);
+  // empty when nothing.
+  const std::string& repairNote() const { return repair_note_; }
 
   // Called after each write to the table (tests end the process there to check that a crash
   // leaves the library whole).
@@ -119,6 +122,7 @@ class Importer {
   std::set<std::pair<dev_t, ino_t>> visited_;
   ImportCounts counts_;
   std::string error_reason_;
+  std::string repair_note_;
   std::function<void()> write_hook_;
 };
 
