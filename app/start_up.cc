@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/startup_load.h"
 #include "settings/fixed_user.h"
+#include "util/stale_temp_files.h"
 
 namespace tunora {
 
@@ -22,6 +23,8 @@ StartUpOutcome startUp(const StartUpInputs& inputs, AppContext& context, Setting
     if (lock.end_program) return StartUpOutcome::kAnotherPlayerRunning;
     context.instance_lock = std::move(lock.lock);
   }
+  // Saves cut short by a kill (settings, play lists) leave their temporary files behind.
+  (void)removeStaleTempFiles(context.data_directory);
 
   const StartupLoadResult load =
       loadSettingsAndLibrary(context, settings, *inputs.library, *inputs.dialog, *inputs.welcome);

@@ -39,6 +39,8 @@ enum class StartUpOutcome {
 };
 
 // Runs the sequence, filling `context` and `settings`; the library's table is closed on return.
+// The temporary files of saves that a kill cut short are removed from the data directory
+// (util/stale_temp_files.h).
 // In every outcome the caller ends the process itself (exit code 1).
 StartUpOutcome startUp(const StartUpInputs& inputs, AppContext& context, Settings& settings);
 

@@ -1,6 +1,7 @@
 // The start-up load sequence of the settings and the library.
 #include "app/startup_load.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "library/song_table.h"
@@ -61,8 +62,7 @@ StartupLoadResult loadSettingsAndLibrary(AppContext& context, Settings& settings
                                          ui::WelcomeDialog& welcome) {
   marlbase::TableHandle& table = library.table();
   StartupLoadResult result;
-  result.settings_file =
-      loadSettings(context.data_directory, context.program_directory, settings);
+  result.settings_file = loadSettings(context.data_directory, context.program_directory, settings);
   const int version = result.settings_file.version;
 
   if (!result.settings_file.found) {
@@ -85,7 +85,15 @@ StartupLoadResult loadSettingsAndLibrary(AppContext& context, Settings& settings
   context.local_copy_path = context.data_directory + kLocalCopyFileName;
   library.openLibraryForReading();
   if (!table.isOpen()) result.created_library = createEmptyLibrary(table, settings);
+  const bool lost_blank = table.isOpen() && hasSongColumns(table) && !hasBlankFirstRecord(table);
   table.close();
+  // A library whose blank first record was removed refuses every import: it is given back.
+  if (lost_blank && library.openLibraryForWriting()) {
+    result.repair_note = repairBlankFirstRecord(table);
+    library.closeLibraryAfterWriting();
+    if (!result.repair_note.empty())
+      std::fprintf(stderr, "tunora: %s\n", result.repair_note.c_str());
+  }
 
   if (!result.settings_file.found || version != kVersionCurrent) copyDefaultCover(context);
 

@@ -1,6 +1,8 @@
 // Loading the settings and the library at start-up, creating both on the first run.
 #pragma once
 
+#include <string>
+
 #include "app/app_context.h"
 #include "engine/library_access.h"
 #include "settings/settings.h"
@@ -14,9 +16,10 @@ inline constexpr char kNotUpgradableMessage[] =
     "Sorry, you need to install version 1.3 first to upgrade your database";
 
 struct StartupLoadResult {
-  bool end_program = false;     // the settings file cannot be upgraded; the program ends
-  bool first_run = false;       // no settings file could be opened
-  bool created_library = false; // a new empty song table was made
+  bool end_program = false;      // the settings file cannot be upgraded; the program ends
+  bool first_run = false;        // no settings file could be opened
+  bool created_library = false;  // a new empty song table was made
+  std::string repair_note;       // the library's lost blank first record was given back
   SettingsLoadResult settings_file;
 };
 
@@ -35,7 +38,8 @@ bool applySettingsUpgrade(const AppContext& context, Settings& settings, int ver
 //     3xx; the welcome dialog in upgrade mode where asked; for a file below version 300 the
 //     message dialog, "View ReadMe" if chosen, and a result that ends the program;
 //  4. the network copy's refresh counter 200 and its path data directory + "Local.mbf"; the
-//     library opened once for reading and closed, a new song table made when none opened;
+//     library opened once for reading and closed, a new song table made when none opened; a
+//     library without its blank first record opened for writing and repaired (a note on stderr);
 //  5. unless the file was current: "Cover.jpg", ".bmp" or ".gif" copied from the program
 //     directory when the data directory has none;
 //  6. state 0's user and alt mode above 9 set to 0, `EditQueueCount` -1, `SizeCheck` 1.

@@ -113,7 +113,8 @@ int runBuild(const Args& args) {
   grant.release();
   settings.set(settings::kListSize, saved_list_size);
   if (out) {
-    if (Status s = media::writePlayList(*out, picked); !s.ok()) return fail(*out + ": " + s.message());
+    if (Status s = media::writePlayList(*out, picked); !s.ok())
+      return fail(*out + ": " + s.message());
   }
   if (settings_file) {
     if (Status s = writeSettingsFile(*settings_file, settings); !s.ok()) {
@@ -205,6 +206,9 @@ int runImport(const Args& args) {
     importer.runImportHolding(grant, source);
   }
   status.endProgress();
+  if (!importer.repairNote().empty()) {
+    std::fprintf(stderr, "tunora-cli: %s\n", displayText(importer.repairNote()).c_str());
+  }
   std::printf("%s\n%s\n", status.line1().c_str(),
               media::importCountsLine(importer.counts()).c_str());
   if (status.line1() != media::kImportCompleteText) {

@@ -115,11 +115,12 @@ int runFill(const Args& args) {
   filler::FillEngine fill(parts.lock, parts.builder, parts.library, settings, files, report, env);
   const filler::FillResult result = fill.run();
 
-  std::printf("%s: %d %s, %llu bytes\n", result.message.c_str(), result.files,
+  std::printf("%s: %d %s, %llu bytes\n", filler::fillSummary(result).c_str(), result.files,
               result.files == 1 ? "file" : "files", static_cast<unsigned long long>(result.bytes));
   if (!result.flush_error.empty()) return fail("not flushed: " + result.flush_error);
-  const bool done =
-      result.end == filler::FillEnd::kBudgetUsed || result.end == filler::FillEnd::kReserveReached;
+  const bool done = result.end == filler::FillEnd::kBudgetUsed ||
+                    result.end == filler::FillEnd::kReserveReached ||
+                    result.end == filler::FillEnd::kAllCopied;
   if (!done) return fail(result.message);
   return kExitOk;
 }
@@ -132,8 +133,10 @@ std::vector<Command> fillerCommands() {
        "--db TABLE --dest DIR [--size 128MB|256MB|512MB|1GB|2GB|4GB|8GB|fill] [--add-number] "
        "[--empty-dir] [--user N] [--mode M] [--seed N] [--bytes]",
        "Copies songs the list builder picks for user N (alt mode M) into DIR until the size is "
-       "used (default 4GB; \"fill\": until 64 MB or 1 % of the disk is left), printing each "
-       "copied file and a summary. --empty-dir first deletes the files (not folders) directly in "
+       "used (default 4GB; \"fill\": until 64 MB or 1 % of the disk is left) or every song it "
+       "can pick was copied (each song once), printing each copied file and a summary. A file "
+       "already in DIR is never replaced: a song whose name is taken is saved as \"NAME (2)\" "
+       "(the summary counts them). --empty-dir first deletes the files (not folders) directly in "
        "DIR; folders holding the library or its songs, home, data and program folders are "
        "refused.",
        {"--db", "--dest", "--size", "--user", "--mode", "--seed"},

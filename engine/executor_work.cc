@@ -6,6 +6,7 @@
 #include "engine/lock_codes.h"
 #include "engine/play_list_file.h"
 #include "library/song_columns.h"
+#include "library/song_deletion.h"
 #include "media/record_fields.h"
 #include "settings/fixed_user.h"
 
@@ -14,7 +15,6 @@ namespace tunora::engine {
 namespace {
 
 constexpr int32_t kStatusLive = 10;
-constexpr int32_t kStatusDeleted = 5;
 constexpr int32_t kPlayerPlay = 1;
 constexpr int32_t kRatingChangeCounter = 100;
 
@@ -78,7 +78,7 @@ void ExecutorWork::storeRating(int32_t button) {
       // The record goes; the file stays where it is.
       if (ui::ask(p_.dialog, kDeleteSongQuestion, kDeleteSongYes, kDeleteSongNo) ==
           ui::kFirstButton) {
-        table.setStatus(slot, kStatusDeleted);
+        (void)deleteSongRecord(table, slot);
       }
     } else {
       // "D" under a fixed user counts as a number outside 1..10: a score of 0.

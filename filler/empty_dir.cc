@@ -48,23 +48,55 @@ std::string lexicalFolder(const std::string& path) {
   return out.empty() ? "/" : out;
 }
 
-void ProtectedPlaces::protectFileAndParents(const std::string& path) {
-  if (path.empty() || path[0] != '/') return;
-  // Parents are added from the file upwards; a folder already known has its parents known too,
-  // so a library of many songs in few folders costs one lookup per song.
-  for (std::string folder = parentOf(lexicalFolder(path));; folder = parentOf(folder)) {
-    if (!above_files_.insert(folder).second || folder == "/") break;
+std::optional<ProtectedPlaces::FolderId> ProtectedPlaces::idOf(const std::string& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return std::nullopt;
+  return FolderId{st.st_dev, st.st_ino};
+}
+
+void ProtectedPlaces::protectChain(const std::string& folder) {
+  // Parents are added from the folder upwards; a folder already known has its parents known
+  // too, so a library of many songs in few folders costs one lookup per song.
+  for (std::string at = folder;; at = parentOf(at)) {
+    if (!above_files_.insert(at).second) break;
+    if (const auto id = idOf(at)) above_ids_.insert(*id);
+    if (at == "/") break;
   }
 }
 
-bool ProtectedPlaces::isProtectedFolder(const std::string& normal) const {
+void ProtectedPlaces::protectFolderOf(const std::string& normal_path) {
+  const std::string folder = parentOf(normal_path);
+  if (!song_folders_.insert(folder).second) return;
+  protectChain(folder);
+  // Where the folder really is, when a link on the way leads elsewhere.
+  const std::string real = resolved(folder);
+  if (!real.empty() && real != folder) protectChain(real);
+}
+
+void ProtectedPlaces::protectFileAndParents(const std::string& path) {
+  if (path.empty() || path[0] != '/') return;
+  const std::string normal = lexicalFolder(path);
+  protectFolderOf(normal);
+  // A song that is a link: the file it leads to is the song.
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char buffer[PATH_MAX];
+    if (::realpath(path.c_str(), buffer) != nullptr) protectFolderOf(lexicalFolder(buffer));
+  }
+}
+
+bool ProtectedPlaces::isProtectedFolder(const std::string& normal, const std::string& real,
+                                        const std::optional<FolderId>& id) const {
   for (const std::string* place : {&home_, &data_, &program_}) {
     if (place->empty()) continue;
-    if (normal == lexicalFolder(*place)) return true;
-    const std::string real = resolved(*place);
-    if (!real.empty() && normal == real) return true;
+    const std::string place_normal = lexicalFolder(*place);
+    const std::string place_real = resolved(*place);
+    if (normal == place_normal || real == place_normal) return true;
+    if (!place_real.empty() && (normal == place_real || real == place_real)) return true;
+    if (id && idOf(*place) == id) return true;
   }
-  return above_files_.count(normal) != 0;
+  if (above_files_.count(normal) != 0 || above_files_.count(real) != 0) return true;
+  return id && above_ids_.count(*id) != 0;
 }
 
 std::string ProtectedPlaces::refusal(const std::string& folder) const {
@@ -78,7 +110,7 @@ std::string ProtectedPlaces::refusal(const std::string& folder) const {
   }
   const std::string real = resolved(folder);
   if (real.empty() || real == "/") return "The root folder \"/\" is never emptied";
-  if (isProtectedFolder(normal) || isProtectedFolder(real)) {
+  if (isProtectedFolder(normal, real, FolderId{st.st_dev, st.st_ino})) {
     return folder +
            ": this folder is not emptied (it is the home, data or program folder, or it holds "
            "the library or songs of the library)";

@@ -1,12 +1,59 @@
 // The fill loop: pick, name, copy, count, flush.
 #include "filler/fill_engine.h"
 
+#include <unordered_set>
+
 #include "engine/alt_pattern.h"
 #include "engine/lock_codes.h"
 #include "filler/fill_plan.h"
+#include "library/song_columns.h"
+#include "media/media_type.h"
 #include "settings/filler_layout.h"
 
 namespace tunora::filler {
+
+namespace {
+
+// Names tried for one song before the copy counts as failed.
+constexpr int kMaxNameTries = 1000;
+
+// The songs a fill with these choices can ever pick: live, of a switched-on type, within the
+// naughty limit (the minimum rating is lowered while passes miss), each path counted once.
+int32_t pickableSongs(marlbase::TableHandle& table, const Settings& settings) {
+  const engine::DrawRules rules = engine::DrawRules::forCurrentState(settings, 0);
+  std::unordered_set<std::string> paths;
+  for (int32_t slot = table.nextLive(-1); slot >= 0;) {
+    const std::string path = table.readText(slot, kColFileName).value_or("");
+    const uint32_t level = table.readInt(slot, kColFlags).value_or(0) & kFlagNaughtyMask;
+    if (media::classifyMediaFile(path, rules.switches) != media::kMediaNone &&
+        (rules.naughty_limit == 3 || level <= rules.naughty_limit)) {
+      paths.insert(path);
+    }
+    const int32_t next = table.nextLive(slot);
+    if (next == slot) break;
+    slot = next;
+  }
+  return static_cast<int32_t>(paths.size());
+}
+
+}  // namespace
+
+std::string numberedName(const std::string& name, int n) {
+  const size_t dot = name.find_last_of('.');
+  const std::string suffix = " (" + std::to_string(n) + ")";
+  if (dot == std::string::npos || dot == 0) return name + suffix;
+  return name.substr(0, dot) + suffix + name.substr(dot);
+}
+
+std::string fillSummary(const FillResult& result) {
+  std::string text = result.message;
+  if (result.renamed > 0) {
+    text += "; " + std::to_string(result.renamed) +
+            (result.renamed == 1 ? " song was" : " songs were") +
+            " saved under a free name, as the folder had a file of its name";
+  }
+  return text;
+}
 
 FillEngine::FillEngine(engine::SharedLock& lock, engine::ListBuilder& builder,
                        engine::LibraryAccess& library, Settings& settings, FillFiles& files,
@@ -74,12 +121,15 @@ FillResult FillEngine::run() {
 
   std::vector<std::string> written;
   FillResult result;
+  result.stale_removed = files_.removeStaleCopies(folder);
   // The builder counts the songs of the library as last opened.
+  int32_t pickable = 0;
   {
     engine::Grant grant = lock_.takeGrantDirectly(engine::kCodeListBuilder);
     library_.openLibraryForReading();
     const bool open = library_.table().isOpen();
     const int32_t songs = open ? library_.table().liveCount() : 0;
+    if (open) pickable = pickableSongs(library_.table(), settings_);
     library_.table().close();
     if (!open || songs < engine::kMinimumSongsToBuild) {
       result.end = FillEnd::kNoLibrary;
@@ -91,6 +141,8 @@ FillResult FillEngine::run() {
   }
 
   builder_.setFillerPickMode(true);
+  std::unordered_set<std::string> copied;
+  int repeats = 0;
   int32_t number = 0;
   for (;;) {
     if (stopped()) {
@@ -104,9 +156,18 @@ FillResult FillEngine::run() {
       result.message = stopped() ? kStoppedText : kNoPickText;
       break;
     }
-    const std::string name = fillTargetName(song, add_number, number);
-    number = nextPickNumber(number);
-    const std::string target = joinPath(folder, name);
+    if (copied.count(song) != 0) {
+      if (++repeats >= kMaxRepeatPicks) {
+        result.end = FillEnd::kAllCopied;
+        result.message = std::to_string(copied.size()) + " of " + std::to_string(pickable) +
+                         " songs copied (the others were not picked in " +
+                         std::to_string(kMaxRepeatPicks) + " picks)";
+        break;
+      }
+      continue;
+    }
+    repeats = 0;
+    const std::string wanted = fillTargetName(song, add_number, number);
 
     // Never fill the target's file system to the last byte (it may be the system disk).
     const std::optional<SpaceInfo> space = files_.space(folder);
@@ -118,11 +179,24 @@ FillResult FillEngine::run() {
                        std::to_string(fillReserveBytes(*space) >> 20) + " MB)";
       break;
     }
-    if (Status s = files_.copyFile(song, target); !s.ok()) {
+    // A file already in the folder is never replaced: the song gets the first free name.
+    std::string name = wanted;
+    Status copy;
+    for (int attempt = 1;; ++attempt) {
+      name = attempt == 1 ? wanted : numberedName(wanted, attempt);
+      bool taken = false;
+      copy = files_.copyFile(song, joinPath(folder, name), taken);
+      if (copy.ok() || !taken || attempt >= kMaxNameTries) break;
+    }
+    if (!copy.ok()) {
       result.end = FillEnd::kCopyFailed;
-      result.message = "Copy failed: " + s.message();
+      result.message = "Copy failed: " + copy.message();
       break;
     }
+    if (name != wanted) ++result.renamed;
+    number = nextPickNumber(number);
+    copied.insert(song);
+    const std::string target = joinPath(folder, name);
     written.push_back(target);
     const std::optional<uint64_t> size = files_.fileSize(target);
     ++result.files;
@@ -153,6 +227,11 @@ FillResult FillEngine::run() {
       result.message = "Fill size reached";
       break;
     }
+    if (static_cast<int64_t>(copied.size()) >= pickable) {
+      result.end = FillEnd::kAllCopied;
+      result.message = "all " + std::to_string(copied.size()) + " songs copied";
+      break;
+    }
   }
   builder_.setFillerPickMode(false);
   return finish(result, written, folder);
@@ -173,12 +252,13 @@ FillResult FillEngine::finish(FillResult result, const std::vector<std::string>&
   }
   if (network_ != nullptr) files_.removeFile(data_directory_ + kFillMbfName);
   lock_.words().abort.store(0);
-  const bool plain_end = result.end == FillEnd::kBudgetUsed || result.end == FillEnd::kStopped ||
-                         result.end == FillEnd::kCopyFailed;
+  const bool plain_end = (result.end == FillEnd::kBudgetUsed || result.end == FillEnd::kStopped ||
+                          result.end == FillEnd::kCopyFailed) &&
+                         result.renamed == 0;
   report_.setTitle(plain_end && result.flush_error.empty()
                        ? std::string(kFillerTitle)
                        : std::string(kFillerTitle) + ": " +
-                             (result.flush_error.empty() ? result.message
+                             (result.flush_error.empty() ? fillSummary(result)
                                                          : "not flushed: " + result.flush_error));
   return result;
 }

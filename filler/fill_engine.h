@@ -1,6 +1,8 @@
 // The fill: songs picked by the list builder in filler pick mode are copied into the output
-// folder, one after another, until the size budget is used, the target's reserve is reached, a
-// copy fails, no song can be picked, or the fill is stopped.
+// folder, one after another, until the size budget is used, the target's reserve is reached,
+// every song that can be picked was copied, a copy fails, no song can be picked, or the fill is
+// stopped. Each song is copied once; a pick of a song already copied is passed over. A file
+// already in the folder is never replaced: a song whose name is taken gets a free one.
 //
 // Runs on the calling thread (the window's fill thread, or tunora-cli). Needs the program's
 // builder, lock and settings to itself while it runs: the settings' filler block holds the
@@ -28,6 +30,10 @@ inline constexpr int32_t kPassPauseMillis = 500;
 // pick balance keep every song out for good.
 inline constexpr int kMaxEmptyPasses = 100;
 
+// Picks in a row of songs this fill has copied already after which it ends: the songs not yet
+// copied are not being picked (low ratings under a strict filter, or none left).
+inline constexpr int kMaxRepeatPicks = 1000;
+
 inline constexpr char kNoPickText[] =
     "No song can be picked (file types, naughty limit, minimum rating, or too few songs)";
 inline constexpr char kStoppedText[] = "Fill stopped";
@@ -46,6 +52,7 @@ enum class FillEnd {
   kReserveReached,  // the next song would cut into the target's reserve
   kCopyFailed,      // a copy failed (source missing, disk full); `message` says which
   kNoPick,          // no song could be picked
+  kAllCopied,       // every song that can be picked was copied (each song is copied once)
   kStopped,         // stopped between two files
   kNoLibrary,       // the library could not be opened or holds too few songs
 };
@@ -53,10 +60,21 @@ enum class FillEnd {
 struct FillResult {
   FillEnd end = FillEnd::kStopped;
   std::string message;  // why the fill ended, for the title and the terminal
-  int files = 0;
-  uint64_t bytes = 0;
+  int files = 0;        // files this fill wrote (each a different song)
+  uint64_t bytes = 0;   // their sizes
+  // Songs saved under a free name ("NAME (2).mp3") because their name was taken in the folder.
+  int renamed = 0;
+  int stale_removed = 0;    // temporary files of killed fills removed from the folder first
   std::string flush_error;  // set when the written files could not be flushed
 };
+
+// The name tried for a song whose name `name` is taken, for the n-th try (n >= 2):
+// "song (n).mp3"; the number goes before the last "." unless that starts the name.
+std::string numberedName(const std::string& name, int n);
+
+// The sentence that ends the fill's line in the window's title and on the terminal: the reason
+// it ended, and the songs that were given a free name.
+std::string fillSummary(const FillResult& result);
 
 class FillEngine {
  public:

@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <span>
 #include <vector>
 
+#include "util/stale_temp_files.h"
 #include "util/unique_fd.h"
 
 namespace tunora::filler {
@@ -21,31 +23,11 @@ Status ioError(const std::string& path, int err) {
   return Status::IOError(path + ": " + std::strerror(err));
 }
 
-Status writeAll(int fd, const uint8_t* data, size_t size, const std::string& target) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return ioError(target, n < 0 ? errno : ENOSPC);
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return Status::Ok();
-}
-
-Status copyOpen(int in, int out, const std::string& source, const std::string& target) {
-  std::vector<uint8_t> buffer(1 << 20);
-  for (;;) {
-    const ssize_t n = ::read(in, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return ioError(source, errno);
-    if (n == 0) return Status::Ok();
-    if (Status s = writeAll(out, buffer.data(), static_cast<size_t>(n), target); !s.ok()) return s;
-  }
-}
-
 }  // namespace
 
-Status PosixFillFiles::copyFile(const std::string& source, const std::string& target) {
+Status PosixFillFiles::copyFile(const std::string& source, const std::string& target,
+                                bool& name_taken) {
+  name_taken = false;
   // A song path may name a FIFO or a device: open without blocking and take regular files only.
   UniqueFd in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (in.get() < 0) return ioError(source, errno);
@@ -54,19 +36,27 @@ Status PosixFillFiles::copyFile(const std::string& source, const std::string& ta
   if (!S_ISREG(src.st_mode)) return Status::InvalidArgument(source + ": not a regular file");
   struct stat dst {};
   if (::lstat(target.c_str(), &dst) == 0) {
-    // Truncating the target would destroy the song itself.
-    if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) {
-      return Status::InvalidArgument(target + ": is the song itself");
-    }
-    if (!S_ISREG(dst.st_mode)) return Status::InvalidArgument(target + ": not a regular file");
+    name_taken = true;
+    return Status::InvalidArgument(target + ": the name is taken");
   }
-  // O_NOFOLLOW: a link placed at the target's name is not written through.
-  UniqueFd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
-  if (out.get() < 0) return ioError(target, errno);
-  Status s = copyOpen(in.get(), out.get(), source, target);
-  if (s.ok() && out.closeNow() != 0) s = ioError(target, errno);
-  if (!s.ok()) ::unlink(target.c_str());
-  return s;
+  ReplaceOptions options = copy_options_;
+  options.keep_existing = true;
+  FileReplacement out(target, options);
+  if (!out.status().ok()) return out.status();
+  std::vector<uint8_t> buffer(1 << 20);
+  for (;;) {
+    const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ioError(source, errno);
+    if (n == 0) break;
+    if (Status s = out.write(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(n)));
+        !s.ok()) {
+      return s;
+    }
+  }
+  Status committed = out.commit();
+  name_taken = out.nameTaken();
+  return committed;
 }
 
 std::optional<uint64_t> PosixFillFiles::fileSize(const std::string& path) {
@@ -98,6 +88,10 @@ Status PosixFillFiles::syncFolder(const std::string& folder) {
 }
 
 void PosixFillFiles::removeFile(const std::string& path) { ::unlink(path.c_str()); }
+
+int PosixFillFiles::removeStaleCopies(const std::string& folder) {
+  return static_cast<int>(removeStaleTempFiles(folder).size());
+}
 
 uint64_t fillReserveBytes(const SpaceInfo& space) {
   return std::max<uint64_t>(64ULL << 20, space.total_bytes / 100);

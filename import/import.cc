@@ -80,9 +80,8 @@ std::string importCountsLine(const ImportCounts& c) {
   return line;
 }
 
-Importer::Importer(engine::SharedLock& lock, marlbase::TableHandle& table,
-                   const Settings& settings, ImportStatus& status,
-                   std::atomic<int32_t>& local_copy_changes)
+Importer::Importer(engine::SharedLock& lock, marlbase::TableHandle& table, const Settings& settings,
+                   ImportStatus& status, std::atomic<int32_t>& local_copy_changes)
     : lock_(lock),
       words_(lock.words()),
       table_(table),
@@ -126,7 +125,9 @@ void Importer::fail(const std::string& reason) {
 std::string Importer::unusableTableReason() {
   if (!hasSongColumns(table_)) return "not a song table (its columns are not the song columns)";
   if (table_.capacity() == 0) return "the table has no slots (capacity 0) and cannot grow";
-  // Slot 0 holds the blank record every song table starts with; the songs follow it.
+  // Slot 0 holds the blank record every song table starts with; the songs follow it. A library
+  // that lost it (an older "Remove Missing files" deleted it) gets it back.
+  repair_note_ = repairBlankFirstRecord(table_);
   if (table_.peekStatus(0).value_or(0) != marlbase::kStatusLive) {
     return "the table has no blank first record (slot 0 is not live)";
   }
@@ -141,6 +142,7 @@ void Importer::importUnderGrant(const std::vector<std::string>& sources, bool ha
   tag_options_ = tagOptionsOf(settings_);
   counts_ = ImportCounts{};
   error_reason_.clear();
+  repair_note_.clear();
   visited_.clear();
   first_song_.clear();
 

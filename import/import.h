@@ -98,6 +98,9 @@ class Importer {
   const std::string& firstSong() const { return first_song_; }
   // Why the last import ended in "Error Importing"; empty after a complete one.
   const std::string& errorReason() const { return error_reason_; }
+  // What the last import repaired in the library before it began (a lost blank first record);
+  // empty when nothing.
+  const std::string& repairNote() const { return repair_note_; }
 
   // Called after each write to the table (tests end the process there to check that a crash
   // leaves the library whole).
@@ -139,6 +142,7 @@ class Importer {
   ImportCounts counts_;
   std::string error_reason_;
   std::string first_song_;
+  std::string repair_note_;
   std::function<void()> write_hook_;
 };
 

@@ -24,4 +24,14 @@ constexpr int32_t songCountOf(int32_t live_records) {
 // True when the open table has the song table's 44 columns with their types.
 bool hasSongColumns(const marlbase::TableHandle& table);
 
+// Whether slot 0 of the open song table is live, as the blank first record keeps it.
+bool hasBlankFirstRecord(const marlbase::TableHandle& table);
+
+// Makes slot 0 of a song table open for writing live again when it is not (a library whose
+// blank first record was deleted, which the import refuses): a deleted song found there is first
+// copied, still deleted, into a slot of its own; then slot 0 gets empty fields and status 10.
+// Returns a note saying what was done, or "" when slot 0 was live (or the table is not a writable
+// song table, or the repair failed: then the note says so).
+std::string repairBlankFirstRecord(marlbase::TableHandle& table);
+
 }  // namespace tunora

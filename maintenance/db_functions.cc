@@ -11,14 +11,15 @@
 #include <utility>
 
 #include "library/song_columns.h"
+#include "library/song_deletion.h"
 #include "maintenance/song_details.h"
+#include "media/playlist_file.h"
 
 namespace tunora::maintenance {
 namespace {
 
 using marlbase::TableHandle;
 
-constexpr int32_t kStatusDeleted = 5;
 constexpr int32_t kStatusLive = 10;
 
 constexpr std::array<std::string_view, kDbFunctionCount> kNames = {
@@ -62,29 +63,22 @@ void line2(DbProgress* progress, const std::string& text) {
   if (progress) progress->setLine2(text);
 }
 
-DbResult savePlaylist(TableHandle& table, const std::string& path, const std::atomic<bool>* abort) {
+// The file is written whole under a temporary name and then takes the chosen name, so a kill or a
+// full disk leaves the old file as it was. Stopped early, it holds the paths gathered so far.
+DbResult savePlaylist(TableHandle& table, const std::string& path, const DbValues& values,
+                      const std::atomic<bool>* abort) {
   DbResult result;
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  if (out == nullptr) {
-    result.ok = false;
-    result.error = "cannot create the playlist \"" + path + "\": " + std::strerror(errno);
-    return result;
-  }
-  bool write_error = false;
+  std::vector<std::string> paths;
   result.aborted = !walkLive(table, firstLive(table), abort, [&](int32_t slot) {
     ++result.walked;
-    const std::string_view name = fieldText(table, slot, kColFileName);
-    if (std::fwrite(name.data(), 1, name.size(), out) != name.size() ||
-        std::fwrite("\r\n", 1, 2, out) != 2) {
-      write_error = true;
-    }
-    ++result.changed;
+    paths.emplace_back(fieldText(table, slot, kColFileName));
   });
-  if (std::fclose(out) != 0) write_error = true;
-  if (write_error) {
+  if (Status s = media::writePlayList(path, paths, values.TEST_playlist_save); !s.ok()) {
     result.ok = false;
-    result.error = "cannot write the playlist \"" + path + "\"";
+    result.error = "cannot write the playlist \"" + path + "\": " + s.message();
+    return result;
   }
+  result.changed = result.walked;
   return result;
 }
 
@@ -97,7 +91,7 @@ DbResult removeDuplicates(TableHandle& table, const std::atomic<bool>* abort,
       result.aborted = true;
       break;
     }
-    if (table.setStatus(slot, kStatusDeleted) == 1) ++result.changed;
+    if (deleteSongRecord(table, slot)) ++result.changed;
     if (result.changed % 1000 == 1)
       line1(progress, std::string(fieldText(table, slot, kColFileName)));
   }
@@ -130,6 +124,9 @@ DbResult removeMissing(TableHandle& table, const std::atomic<bool>* abort, DbPro
   std::vector<int32_t> missing;
   result.aborted = !walkLive(table, firstLive(table), abort, [&](int32_t slot) {
     ++result.walked;
+    // Slot 0 holds the blank record every song table starts with: it names no file and is never
+    // removed (the import needs it, and it is no song).
+    if (slot == 0) return;
     const std::string path(fieldText(table, slot, kColFileName));
     struct stat st;
     if (path.empty() || ::stat(path.c_str(), &st) != 0) {
@@ -138,7 +135,7 @@ DbResult removeMissing(TableHandle& table, const std::atomic<bool>* abort, DbPro
     }
   });
   for (int32_t slot : missing) {
-    if (table.setStatus(slot, kStatusDeleted) == 1) ++result.changed;
+    if (deleteSongRecord(table, slot)) ++result.changed;
   }
   return result;
 }
@@ -163,18 +160,14 @@ DbResult reloadTags(TableHandle& table, const DbValues& values, const std::atomi
   return result;
 }
 
+// Revives the songs that were deleted, never the copies a compaction left in free slots
+// (library/song_deletion.h).
 DbResult undeleteAll(TableHandle& table, const std::atomic<bool>* abort) {
   DbResult result;
-  for (uint32_t slot = 0; slot < table.capacity(); ++slot) {
-    if (aborted(abort)) {
-      result.aborted = true;
-      break;
-    }
-    const int32_t s = static_cast<int32_t>(slot);
-    if (table.peekStatus(s) != kStatusDeleted) continue;
-    ++result.walked;
-    if (table.setStatus(s, kStatusLive) == 1) ++result.changed;
-  }
+  ReviveCounts counts;
+  result.aborted = !reviveDeletedSongs(table, abort, counts);
+  result.walked = counts.deleted_seen;
+  result.changed = counts.revived;
   return result;
 }
 
@@ -302,7 +295,7 @@ DbResult runDbFunction(DbFunction function, TableHandle& table, const DbInputs& 
   const int32_t first = firstLive(table);
   switch (function) {
     case DbFunction::kSavePlaylist:
-      return savePlaylist(table, inputs.playlist_path, abort);
+      return savePlaylist(table, inputs.playlist_path, values, abort);
     case DbFunction::kRemoveDuplicates:
       return removeDuplicates(table, abort, progress);
     case DbFunction::kCopyRatings: {

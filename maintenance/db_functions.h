@@ -13,6 +13,7 @@
 #include "library/rating.h"
 #include "marlbase/table_handle.h"
 #include "media/song_fill.h"
+#include "util/atomic_file.h"
 
 namespace tunora::maintenance {
 
@@ -55,6 +56,8 @@ struct DbValues {
   uint32_t target_value = 1000;   // "UpScore Songs" gives 2 x this
   uint32_t default_import = 16;   // "ReDefault Songs" gives every user this score
   media::TagOptions tag_options;  // "Reload Song Data"
+  // "Save DB as Playlist": how the file is replaced (tests cut the writes and stop in between).
+  ReplaceOptions TEST_playlist_save;
 };
 
 // Why the inputs are refused, before any question is asked; nullopt when they are acceptable.

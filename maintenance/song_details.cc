@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "library/song_columns.h"
+#include "library/song_deletion.h"
 #include "maintenance/phrase_match.h"
 
 namespace tunora::maintenance {
@@ -141,7 +142,7 @@ bool saveFields(TableHandle& table, int32_t r, const SongFields& f,
 DeleteOutcome deleteSong(TableHandle& table, int32_t r) {
   DeleteOutcome out;
   out.path = table.readText(r, kColFileName).value_or("");
-  out.deleted = table.setStatus(r, 5) == 1;
+  out.deleted = deleteSongRecord(table, r);
   if (!out.deleted) return out;
   if (table.liveCount() <= 1) {
     out.close_dialog = true;

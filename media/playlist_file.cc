@@ -12,6 +12,7 @@
 
 #include "media/path_helpers.h"
 #include "settings/settings_file.h"
+#include "util/atomic_file.h"
 
 namespace tunora::media {
 namespace {
@@ -69,16 +70,6 @@ std::string resolveLine(std::string_view line, std::string_view list_folder) {
   if (line.front() == '/' || list_folder.empty() || hasScheme(line)) return std::string(line);
   std::filesystem::path joined(std::string(list_folder) + std::string(line));
   return joined.lexically_normal().string();
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
 }
 
 }  // namespace
@@ -153,25 +144,14 @@ Status readListFile(const std::string& path, const ListLineFn& on_line,
   return status;
 }
 
-Status writePlayList(const std::string& path, const std::vector<std::string>& paths) {
-  std::string text;
+Status writePlayList(const std::string& path, const std::vector<std::string>& paths,
+                     const ReplaceOptions& options) {
+  FileReplacement out(path, options);
   for (const auto& p : paths) {
     if (p.find_first_of("\r\n") != std::string::npos) continue;
-    text += p;
-    text += "\r\n";
+    if (Status s = out.write(p + "\r\n"); !s.ok()) return s;
   }
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return Status::IOError("cannot create " + path + ": " + std::strerror(errno));
-  bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
-  std::string why = ok ? "" : std::strerror(errno);
-  if (::close(fd) != 0 && ok) ok = false, why = std::strerror(errno);
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false, why = std::strerror(errno);
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return Status::IOError("cannot write " + path + ": " + why);
-  }
-  return Status::Ok();
+  return out.commit();
 }
 
 std::string playListFileName(std::string_view data_dir, int32_t state) {

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "util/atomic_file.h"
 #include "util/status.h"
 
 namespace tunora::media {
@@ -60,10 +61,11 @@ Status readListFile(const std::string& path, const ListLineFn& on_line,
                     const std::atomic<bool>* abort = nullptr, int64_t* long_lines = nullptr);
 
 // Writes the paths, each followed by CR LF, to path, replacing any file there: the text goes to
-// a temporary file beside it, which is then renamed over path, so a failed save leaves the old
-// list whole. An empty list gives an empty file. A path containing CR or LF cannot be written
-// as one line and is left out.
-Status writePlayList(const std::string& path, const std::vector<std::string>& paths);
+// a temporary file beside it (util/atomic_file.h), which is then renamed over path, so a failed
+// or killed save leaves the old list whole. An empty list gives an empty file. A path containing
+// CR or LF cannot be written as one line and is left out. `options` for tests.
+Status writePlayList(const std::string& path, const std::vector<std::string>& paths,
+                     const ReplaceOptions& options = {});
 
 // The play-list file of a listening state (index 0..9): data_dir + "PL" + (state + 1) + ".m3u".
 std::string playListFileName(std::string_view data_dir, int32_t state);

@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "settings/atomic_file.h"
+#include "util/atomic_file.h"
 #include "settings/settings.h"
 #include "util/status.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/atomic_file.h"
+#include "util/atomic_file.h"
 #include "settings/settings.h"
 #include "settings/settings_save_sources.h"
 #include "settings/settings_upgrade.h"

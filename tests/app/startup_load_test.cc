@@ -2,6 +2,8 @@
 // a library that will not open, the cover copy and the clamps; then the whole window-less
 // start-up with its command line and lock.
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <sys/wait.h>
 
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 
 #include "app/start_up.h"
 #include "app/startup_load.h"
+#include "library/song_table.h"
 #include "network/library_opening.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
@@ -186,6 +189,37 @@ TEST_F(StartUpTest, InstalledCopyPinnedToAUserPlaysAtOnce) {
   EXPECT_EQ(context.last_added_path, "Tunora.exe");
   EXPECT_TRUE(context.instance_lock.held());
   EXPECT_FALSE(context.quit);
+}
+
+// What kills left behind is cleaned up at the start: the temporary files of saves whose process
+// has ended go, and a library whose blank first record was deleted gets it back.
+TEST_F(StartUpTest, TheStartRemovesDeadSavesTempFilesAndRepairsTheBlankRecord) {
+  // Without "DefSet.txt" the program keeps its data beside itself.
+  const std::string data = program_.folder();
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+  const std::string stale = data + "dTunora.dat.tmp" + std::to_string(ended);
+  const std::string stale_list = data + "PL3.m3u.tmp" + std::to_string(ended);
+  testing::writeText(stale, "cut off");
+  testing::writeText(stale_list, "/cut/off");
+  testing::writeText(data + "PL1.m3u", "/a/song.mp3\r\n");
+  {
+    marlbase::TableHandle t;
+    ASSERT_TRUE(createSongTable(t, data + "Tunora.mbf"));
+    ASSERT_EQ(t.setStatus(0, 5), 1);
+    t.close();
+  }
+  AppContext context;
+  EXPECT_EQ(startUp(inputs("tunora"), context, settings_), StartUpOutcome::kRunMainWindow);
+  EXPECT_EQ(context.data_directory, data);
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_FALSE(fs::exists(stale_list));
+  EXPECT_TRUE(fs::exists(data + "PL1.m3u"));
+  marlbase::TableHandle t;
+  t.setPath(data + "Tunora.mbf");
+  ASSERT_TRUE(t.open().ok());
+  EXPECT_EQ(t.peekStatus(0), 10);
 }
 
 TEST_F(StartUpTest, FillerArgumentAndAutoPlay) {

@@ -101,9 +101,12 @@ TEST_F(DbCommandsTest, FunctionsPrintTheirCounts) {
             "\r\n/m/Blue Moon.mp3\r\n/m/clip.avi\r\n/m/Blue Moon.mp3\r\n");
   EXPECT_EQ(out("db sort-by-artist"), "4 songs sorted\n");
   EXPECT_EQ(out("db sort-by-name"), "4 songs sorted\n");
-  EXPECT_EQ(out("db remove-missing"), "4 songs, 4 missing removed\n");
-  EXPECT_EQ(out("search \"\""), "");
-  EXPECT_EQ(out("db undelete-all"), "4 songs undeleted\n");
+  // The blank first record names no file but stays.
+  EXPECT_EQ(out("db remove-missing"), "4 songs, 3 missing removed\n");
+  EXPECT_EQ(out("search \"\""),
+            R"({"title":"","artist":"","album":"","path":"","type":"Audio","rating":5,"index":0})"
+            "\n");
+  EXPECT_EQ(out("db undelete-all"), "3 songs undeleted\n");
 }
 
 TEST_F(DbCommandsTest, RefusalsAndUsageErrors) {

@@ -43,7 +43,9 @@ class FillCommandTest : public ::testing::Test {
   std::map<std::string, uint64_t> songs_;  // file name -> size
 };
 
-TEST_F(FillCommandTest, FillsToTheSizeAfterEmptyingTheFolder) {
+// The library (30 songs, about 5 MB) is smaller than the size: every song is copied once, and
+// the fill says so.
+TEST_F(FillCommandTest, CopiesEverySongOnceAfterEmptyingTheFolder) {
   const std::string out = dir_.file("out");
   fs::create_directories(out + "/sub");
   writeBytes(out + "/old.txt", {1});
@@ -60,8 +62,8 @@ TEST_F(FillCommandTest, FillsToTheSizeAfterEmptyingTheFolder) {
   const std::vector<std::string> lines = linesOf(r.out);
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines.front(), "Emptied " + out + ": 2 files deleted, 1 entries kept");
-  int64_t units = 0, last_units = 0;
   uint64_t bytes = 0;
+  std::map<std::string, int> copies;
   const size_t files = lines.size() - 2;
   for (size_t i = 0; i < files; ++i) {
     const std::string& line = lines[i + 1];
@@ -70,16 +72,13 @@ TEST_F(FillCommandTest, FillsToTheSizeAfterEmptyingTheFolder) {
     ASSERT_EQ(line.substr(0, out.size() + 5), out + "/" + number) << line;
     const std::string name = line.substr(out.size() + 5);
     ASSERT_TRUE(songs_.count(name)) << line;
-    last_units = static_cast<int64_t>(songs_[name] / 1024);
-    units += last_units;
+    EXPECT_EQ(++copies[name], 1) << name;
     bytes += songs_[name];
     EXPECT_EQ(fs::file_size(line), songs_[name]);
   }
-  // The last file reaches 122880 units of 1024 bytes; the ones before did not.
-  EXPECT_GE(units, 122880);
-  EXPECT_LT(units - last_units, 122880);
-  EXPECT_EQ(lines.back(), "Fill size reached: " + std::to_string(files) + " files, " +
-                              std::to_string(bytes) + " bytes");
+  EXPECT_EQ(files, 30u);
+  EXPECT_EQ(lines.back(), "all 30 songs copied: 30 files, " + std::to_string(bytes) + " bytes");
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 31);
   EXPECT_FALSE(fs::exists(out + "/old.txt"));
   EXPECT_FALSE(fs::is_symlink(out + "/link.wav"));
   EXPECT_TRUE(fs::exists(out + "/sub/keep.txt"));
@@ -94,6 +93,34 @@ TEST_F(FillCommandTest, FillsToTheSizeAfterEmptyingTheFolder) {
                               " --size 128MB --add-number --seed 5");
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(again.out, r.out.substr(r.out.find('\n') + 1));
+}
+
+// Filling into a folder that holds files of the songs' names (another album with the same
+// track names, an earlier fill): nothing there is replaced; the songs get free names.
+TEST_F(FillCommandTest, FilesOfTheSameNameAreNeverReplaced) {
+  const std::string out = dir_.file("out");
+  fs::create_directories(out);
+  int planted = 0;
+  for (const auto& [name, size] : songs_) {
+    if (planted++ == 3) break;
+    writeBytes(out + "/" + name, {9, 9, 9});
+  }
+  const CliResult r =
+      run("fill --db " + shellQuote(db_) + " --dest " + shellQuote(out) + " --size 128MB");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> lines = linesOf(r.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find("all 30 songs copied; 3 songs were saved under a free name"),
+            std::string::npos)
+      << lines.back();
+  planted = 0;
+  for (const auto& [name, size] : songs_) {
+    if (planted++ == 3) break;
+    EXPECT_EQ(readBytes(out + "/" + name), (std::vector<uint8_t>{9, 9, 9})) << name;
+    const std::string stem = name.substr(0, name.rfind('.'));
+    EXPECT_EQ(fs::file_size(out + "/" + stem + " (2)" + name.substr(name.rfind('.'))), size);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 33);
 }
 
 TEST_F(FillCommandTest, DangerousFoldersAreRefusedAndLeftAlone) {

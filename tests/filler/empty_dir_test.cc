@@ -61,6 +61,61 @@ TEST_F(EmptyDirTest, ALinkToAProtectedFolderIsRefused) {
   EXPECT_NE(places_.refusal(root_ + "/elsewhere/h/"), "");
 }
 
+// The library was imported through a link ("Music" -> "real"): its songs are stored under
+// "Music", but "real/Album" is the same folder and must be refused as well; so must a folder
+// reached through other links, a bind of the same folder, and the folders above the real one.
+TEST(EmptyDirLinkTest, TheLibrarysFoldersAreRefusedWhereverTheyReallyAre) {
+  TempDir dir;
+  const std::string root = dir.path().string();
+  for (const char* d : {"disk/real/Album", "home", "other", "out"}) {
+    fs::create_directories(root + "/" + d);
+  }
+  fs::create_directory_symlink(root + "/disk/real", root + "/home/Music");
+  fs::create_directory_symlink(root + "/disk/real/Album", root + "/other/alias");
+  // A song that is itself a link to a file elsewhere: that file's folder holds the song.
+  fs::create_directories(root + "/stash/files");
+  touch(root + "/stash/files/linked.mp3");
+  fs::create_symlink(root + "/stash/files/linked.mp3", root + "/home/Music/Album/linked.mp3");
+  ProtectedPlaces places;
+  places.setHome(root + "/home");
+  for (int i = 1; i <= 3; ++i) {
+    const std::string song = root + "/home/Music/Album/track0" + std::to_string(i) + ".mp3";
+    touch(song);
+    places.protectFileAndParents(song);
+  }
+  places.protectFileAndParents(root + "/home/Music/Album/linked.mp3");
+  for (const std::string& folder :
+       {root + "/disk/real/Album", root + "/disk/real/Album/", root + "/disk/real", root + "/disk",
+        root + "/other/alias", root + "/home/Music/Album", root + "/home/Music",
+        root + "/stash/files", root + "/stash"}) {
+    EXPECT_NE(places.refusal(folder), "") << folder;
+  }
+  EXPECT_EQ(places.refusal(root + "/out"), "");
+  EXPECT_EQ(places.refusal(root + "/other"), "");
+}
+
+// The home, data and program folders, given through a link, are refused where they really are.
+TEST(EmptyDirLinkTest, TheProgramsFoldersAreComparedByWhereTheyReallyAre) {
+  TempDir dir;
+  const std::string root = dir.path().string();
+  for (const char* d : {"real-home", "real-data", "real-prog", "out"}) {
+    fs::create_directories(root + "/" + d);
+  }
+  fs::create_directory_symlink(root + "/real-home", root + "/home");
+  fs::create_directory_symlink(root + "/real-data", root + "/data");
+  fs::create_directory_symlink(root + "/real-prog", root + "/prog");
+  fs::create_directory_symlink(root + "/real-prog", root + "/out/prog-alias");
+  ProtectedPlaces places;
+  places.setHome(root + "/home");
+  places.setDataDirectory(root + "/data/");
+  places.setProgramDirectory(root + "/prog/");
+  for (const std::string& folder :
+       {root + "/real-home", root + "/real-data/", root + "/real-prog", root + "/out/prog-alias"}) {
+    EXPECT_NE(places.refusal(folder), "") << folder;
+  }
+  EXPECT_EQ(places.refusal(root + "/out"), "");
+}
+
 TEST_F(EmptyDirTest, OnlyFilesAndLinksDirectlyInsideAreDeleted) {
   const std::string out = root_ + "/out";
   touch(out + "/a.mp3");

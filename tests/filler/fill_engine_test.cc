@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 
 #include "engine/alt_pattern.h"
 #include "engine/random_source.h"
@@ -39,7 +41,9 @@ class SteppingEnv final : public Env {
 // Copies nothing; remembers what was copied and answers sizes and space from its tables.
 class FakeFiles final : public FillFiles {
  public:
-  Status copyFile(const std::string& source, const std::string& target) override {
+  Status copyFile(const std::string& source, const std::string& target, bool& taken) override {
+    taken = sizes.count(target) != 0 || existing.count(target) != 0;
+    if (taken) return Status::InvalidArgument(target + ": taken");
     if (fail_copy_at == static_cast<int>(copies.size()) + 1) return Status::NoSpace(target);
     copies.push_back({source, target});
     sizes[target] = sizeOf(source);
@@ -72,6 +76,7 @@ class FakeFiles final : public FillFiles {
   uint64_t used = 0;
   std::vector<std::pair<std::string, std::string>> copies;
   std::map<std::string, uint64_t> sizes;
+  std::set<std::string> existing;  // files in the folder before the fill
   std::vector<std::string> synced;
   std::vector<std::string> removed;
 };
@@ -157,7 +162,7 @@ TEST_F(FillEngineTest, ABudgetMetExactlyEndsOnThatFile) {
 }
 
 TEST_F(FillEngineTest, FillGoesOnUntilACopyFails) {
-  makeLibrary(testing::plainSongs(25));
+  makeLibrary(testing::plainSongs(60));
   files_.fail_copy_at = 40;
   const FillResult result = fill();
   EXPECT_EQ(result.end, FillEnd::kCopyFailed);
@@ -180,7 +185,7 @@ TEST_F(FillEngineTest, FillKeepsTheReserveFree) {
 }
 
 TEST_F(FillEngineTest, AddNumberCountsToOneThousandThenStartsAgain) {
-  makeLibrary(testing::plainSongs(20));
+  makeLibrary(testing::plainSongs(2000));
   files_.fail_copy_at = 1004;
   ASSERT_EQ(fill().files, 1003);
   const std::vector<std::string> t = targets();
@@ -196,9 +201,50 @@ TEST_F(FillEngineTest, AddNumberCountsToOneThousandThenStartsAgain) {
     const std::string& source = files_.copies[i].first;
     EXPECT_EQ(t[i].substr(t[i].find(' ') + 1), source.substr(source.rfind('/') + 1));
   }
-  // Never the same song twice in a row.
-  for (size_t i = 1; i < t.size(); ++i)
-    EXPECT_NE(files_.copies[i].first, files_.copies[i - 1].first);
+  // Never the same song twice.
+  std::set<std::string> sources;
+  for (const auto& copy : files_.copies) EXPECT_TRUE(sources.insert(copy.first).second);
+}
+
+// A library smaller than the fill size: every song is copied once, then the fill says so.
+TEST_F(FillEngineTest, EachSongIsCopiedOnceAndTheFillEndsWhenAllAreCopied) {
+  auto songs = testing::plainSongs(30);
+  songs[4].flags = 3;                  // "Really Dirty": never picked under "Dirty"
+  songs[5].path = "/music/notes.txt";  // not a media file
+  songs[6].path = songs[7].path;       // one song, twice in the library
+  makeLibrary(songs);
+  settings_.set(settings::kFillNaughtyLimit, 2);
+  files_.fail_copy_at = 200;
+  const FillResult result = fill();
+  EXPECT_EQ(result.end, FillEnd::kAllCopied);
+  EXPECT_EQ(result.files, 27);
+  EXPECT_EQ(result.bytes, 27u * 1024);
+  EXPECT_EQ(result.message, "all 27 songs copied");
+  std::set<std::string> sources;
+  for (const auto& copy : files_.copies) EXPECT_TRUE(sources.insert(copy.first).second);
+  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler: all 27 songs copied");
+}
+
+// Two albums both hold "song3.mp3": filling into one never replaces its file; the copy gets the
+// first free name, and the end says how many did.
+TEST_F(FillEngineTest, ANameTakenGetsAFreeNameAndTheEndSaysSo) {
+  makeLibrary(testing::plainSongs(25));
+  settings_.set(settings::kFillAddNumber, 0);
+  files_.existing = {"/out/song3.mp3", "/out/song3 (2).mp3", "/out/song7.mp3"};
+  const FillResult result = fill();
+  EXPECT_EQ(result.end, FillEnd::kAllCopied);
+  EXPECT_EQ(result.files, 25);
+  EXPECT_EQ(result.renamed, 2);
+  const std::vector<std::string> t = targets();
+  EXPECT_EQ(std::count(t.begin(), t.end(), "/out/song3 (3).mp3"), 1);
+  EXPECT_EQ(std::count(t.begin(), t.end(), "/out/song7 (2).mp3"), 1);
+  for (const auto& name : files_.existing) EXPECT_EQ(std::count(t.begin(), t.end(), name), 0);
+  EXPECT_EQ(titles_.titles.back(),
+            "Tunora Media Filler: all 25 songs copied; 2 songs were saved under a free name, as "
+            "the folder had a file of its name");
+  EXPECT_EQ(numberedName("a.b.mp3", 2), "a.b (2).mp3");
+  EXPECT_EQ(numberedName(".hidden", 3), ".hidden (3)");
+  EXPECT_EQ(numberedName("noext", 4), "noext (4)");
 }
 
 TEST_F(FillEngineTest, WithoutAddNumberTheSongsKeepTheirNames) {
@@ -292,7 +338,7 @@ TEST_F(FillEngineTest, PicksFollowThePlainDraw) {
   for (uint64_t seed : {1u, 2u, 3u, 4u}) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(static_cast<uint32_t>(seed));
-    auto songs = testing::plainSongs(static_cast<int>(20 + rng() % 200));
+    auto songs = testing::plainSongs(static_cast<int>(120 + rng() % 200));
     for (auto& s : songs) {
       s.score = 1u << (rng() % 11);
       s.credit = static_cast<uint32_t>(rng() % 1600);
@@ -318,8 +364,7 @@ TEST_F(FillEngineTest, PicksFollowThePlainDraw) {
     settings_.set(settings::kFillAltMode, seed % 2 == 0 ? 9 : 0);  // "Odd": users 0, 2, 4
     files_ = FakeFiles();
     files_.fail_copy_at = 60;
-    auto plain =
-        marlbase::testing::PlainTable::fromImage(tunora::testing::readBytes(path_), true);
+    auto plain = marlbase::testing::PlainTable::fromImage(tunora::testing::readBytes(path_), true);
 
     Settings plain_settings = settings_;
     applyFillChoices(plain_settings);
@@ -327,18 +372,22 @@ TEST_F(FillEngineTest, PicksFollowThePlainDraw) {
 
     engine::BuilderMemory memory;
     engine::SeededRandomSource random(seed);
-    // The 60th pick is made (and credited) before its copy fails.
-    for (size_t i = 0; i < 60; ++i) {
+    // The 60th new song is picked (and credited) before its copy fails. A pick of a song
+    // copied already is passed over: no copy, and the pattern stays.
+    std::set<std::string> copied;
+    for (size_t i = 0; i < 60;) {
       const engine::DrawRules rules = engine::DrawRules::forCurrentState(plain_settings, 0);
       int32_t slot = -1;
       while (testing::plainDrawOnce(plain, plain_settings, memory, rules, random, &slot) !=
              engine::DrawOutcome::kPicked) {
       }
+      memory.last_added_path = memory.last_picked_path;
+      if (!copied.insert(memory.last_picked_path).second) continue;
       if (i < files_.copies.size()) {
         ASSERT_EQ(files_.copies[i].first, memory.last_picked_path);
       }
-      memory.last_added_path = memory.last_picked_path;
-      if (plain_settings.stateValue(settings::kStateAltMode) != 0) {
+      ++i;
+      if (i < 60 && plain_settings.stateValue(settings::kStateAltMode) != 0) {
         engine::advanceAltPattern(plain_settings, memory.pattern_position);
       }
     }

@@ -1,5 +1,5 @@
-// The real copy of a fill: replaces the target, never leaves half a file, never truncates the
-// song itself, never writes through a link; and the reserve's size.
+// The real copy of a fill: writes a new file whole, never replaces a file or a link (nor the song
+// itself), never leaves half a file; and the reserve's size.
 #include "filler/fill_files.h"
 
 #include <gtest/gtest.h>
@@ -26,17 +26,34 @@ std::vector<uint8_t> pattern(size_t size) {
   return bytes;
 }
 
-TEST(FillFilesTest, CopyReplacesTheTargetWithTheSongsBytes) {
+TEST(FillFilesTest, CopyWritesANewFileWithTheSongsBytesAndNoTemporaryFile) {
   TempDir dir;
   const auto song = pattern(3 * 1024 * 1024 + 17);
   writeBytes(dir.file("song.mp3"), song);
-  writeBytes(dir.file("000 song.mp3"), pattern(5 * 1024 * 1024));  // a longer earlier copy
   PosixFillFiles files;
-  ASSERT_TRUE(files.copyFile(dir.file("song.mp3"), dir.file("000 song.mp3")).ok());
+  bool taken = true;
+  ASSERT_TRUE(files.copyFile(dir.file("song.mp3"), dir.file("000 song.mp3"), taken).ok());
+  EXPECT_FALSE(taken);
   EXPECT_EQ(readBytes(dir.file("000 song.mp3")), song);
   EXPECT_EQ(files.fileSize(dir.file("000 song.mp3")), song.size());
   EXPECT_TRUE(files.syncFile(dir.file("000 song.mp3")).ok());
   EXPECT_TRUE(files.syncFolder(dir.folder()).ok());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.folder()),
+                          std::filesystem::directory_iterator()),
+            2);
+}
+
+// Two albums both hold "track01.mp3": filling into one from the other must not replace its song.
+TEST(FillFilesTest, AFileOfTheTargetsNameIsNeverReplaced) {
+  TempDir dir;
+  const auto other = pattern(5 * 1024 * 1024);
+  writeBytes(dir.file("song.mp3"), pattern(1000));
+  writeBytes(dir.file("000 song.mp3"), other);
+  PosixFillFiles files;
+  bool taken = false;
+  EXPECT_FALSE(files.copyFile(dir.file("song.mp3"), dir.file("000 song.mp3"), taken).ok());
+  EXPECT_TRUE(taken);
+  EXPECT_EQ(readBytes(dir.file("000 song.mp3")), other);
 }
 
 TEST(FillFilesTest, ACopyThatFailsHalfWayLeavesNoTarget) {
@@ -51,8 +68,11 @@ TEST(FillFilesTest, ACopyThatFailsHalfWayLeavesNoTarget) {
     rlimit limit{1 << 20, 1 << 20};
     setrlimit(RLIMIT_FSIZE, &limit);
     PosixFillFiles files;
-    const Status s = files.copyFile(dir.file("song.mp3"), target);
-    _exit(s.ok() ? 3 : (access(target.c_str(), F_OK) == 0 ? 4 : 0));
+    bool taken = false;
+    const Status s = files.copyFile(dir.file("song.mp3"), target, taken);
+    const bool left =
+        access(target.c_str(), F_OK) == 0 || access(temporaryNameFor(target).c_str(), F_OK) == 0;
+    _exit(s.ok() ? 3 : (left ? 4 : 0));
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -66,8 +86,9 @@ TEST(FillFilesTest, TheSongItselfIsNeverTruncated) {
   writeBytes(dir.file("song.mp3"), song);
   std::filesystem::create_hard_link(dir.file("song.mp3"), dir.file("same.mp3"));
   PosixFillFiles files;
-  EXPECT_FALSE(files.copyFile(dir.file("song.mp3"), dir.file("song.mp3")).ok());
-  EXPECT_FALSE(files.copyFile(dir.file("song.mp3"), dir.file("same.mp3")).ok());
+  bool taken = false;
+  EXPECT_FALSE(files.copyFile(dir.file("song.mp3"), dir.file("song.mp3"), taken).ok());
+  EXPECT_FALSE(files.copyFile(dir.file("song.mp3"), dir.file("same.mp3"), taken).ok());
   EXPECT_EQ(readBytes(dir.file("song.mp3")), song);
 }
 
@@ -77,7 +98,9 @@ TEST(FillFilesTest, ALinkAtTheTargetIsNotWrittenThrough) {
   writeBytes(dir.file("canary"), {1, 2, 3});
   std::filesystem::create_symlink(dir.file("canary"), dir.file("000 song.mp3"));
   PosixFillFiles files;
-  EXPECT_FALSE(files.copyFile(dir.file("song.mp3"), dir.file("000 song.mp3")).ok());
+  bool taken = false;
+  EXPECT_FALSE(files.copyFile(dir.file("song.mp3"), dir.file("000 song.mp3"), taken).ok());
+  EXPECT_TRUE(taken);
   EXPECT_EQ(readBytes(dir.file("canary")), (std::vector<uint8_t>{1, 2, 3}));
 }
 
@@ -85,8 +108,10 @@ TEST(FillFilesTest, AMissingOrSpecialSourceFails) {
   TempDir dir;
   ASSERT_EQ(mkfifo(dir.file("fifo.mp3").c_str(), 0600), 0);
   PosixFillFiles files;
-  EXPECT_FALSE(files.copyFile(dir.file("gone.mp3"), dir.file("a")).ok());
-  EXPECT_FALSE(files.copyFile(dir.file("fifo.mp3"), dir.file("b")).ok());  // does not block
+  bool taken = false;
+  EXPECT_FALSE(files.copyFile(dir.file("gone.mp3"), dir.file("a"), taken).ok());
+  EXPECT_FALSE(files.copyFile(dir.file("fifo.mp3"), dir.file("b"), taken).ok());  // no block
+  EXPECT_FALSE(taken);
   EXPECT_FALSE(std::filesystem::exists(dir.file("a")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("b")));
 }

@@ -334,6 +334,26 @@ TEST_F(ImportTest, SkippedEntriesAreCountedByReason) {
   EXPECT_NE(std::find(all.begin(), all.end(), "/music/missing but text.mp3"), all.end());
 }
 
+// An older "Remove Missing files" deleted the blank first record; every import then failed. The
+// import gives slot 0 back and says so.
+TEST_F(ImportTest, ALibraryThatLostItsBlankFirstRecordIsRepairedAndImports) {
+  {
+    marlbase::TableHandle t;
+    t.setPath(db_);
+    t.setWritable(true);
+    ASSERT_TRUE(t.open().ok());
+    ASSERT_EQ(t.setStatus(0, 5), 1);
+    t.close();
+  }
+  touch(music_ + "Artist/Album/One.mp3");
+  import(music_);
+  EXPECT_EQ(status_.line1, kImportCompleteText) << importer_.errorReason();
+  EXPECT_NE(importer_.repairNote().find("blank first record (slot 0)"), std::string::npos);
+  EXPECT_EQ(paths(), (std::vector<std::string>{music_ + "Artist/Album/One.mp3"}));
+  import(music_);
+  EXPECT_EQ(importer_.repairNote(), "");
+}
+
 TEST_F(ImportTest, FailuresSayWhatFailed) {
   // A folder that does not exist.
   import(dir_.file("Musci") + "/");

@@ -125,5 +125,48 @@ TEST_F(SongTableTest, ColumnNumbersMatchTheRecordLayout) {
   EXPECT_EQ(1796u + kSongRecordSize, 3452u);  // the last field ends the record
 }
 
+// A library whose blank first record was deleted (an older "Remove Missing files" did so) refuses
+// every import until slot 0 is live again: the repair gives it back, blank, and keeps a deleted
+// song that a compaction had moved into slot 0 as a deleted song of its own.
+TEST(SongTableRepairTest, ALostBlankFirstRecordIsGivenBack) {
+  testing::TempDir dir;
+  for (const bool song_in_slot_0 : {false, true}) {
+    SCOPED_TRACE(song_in_slot_0 ? "a deleted song in slot 0" : "the blank record deleted");
+    marlbase::TableHandle t;
+    ASSERT_TRUE(createSongTable(t, dir.file("songs.mbf")));
+    const int32_t song = t.allocate();
+    ASSERT_TRUE(t.writeText(song, kColFileName, "/m/live.mp3"));
+    if (song_in_slot_0) {
+      ASSERT_TRUE(t.writeText(0, kColFileName, "/m/deleted.mp3"));
+      ASSERT_TRUE(t.writeInt(0, kColPlayCount, 7));
+    }
+    ASSERT_EQ(t.setStatus(0, 5), 1);
+    EXPECT_FALSE(hasBlankFirstRecord(t));
+
+    const std::string note = repairBlankFirstRecord(t);
+    EXPECT_NE(note.find("slot 0"), std::string::npos) << note;
+    EXPECT_TRUE(hasBlankFirstRecord(t));
+    for (int32_t column = 1; column <= kSongColumnCount; ++column) {
+      const std::string_view raw = t.peekField(0, column);
+      EXPECT_EQ(raw.find_first_not_of('\0'), std::string_view::npos) << "column " << column;
+    }
+    EXPECT_EQ(t.readText(song, kColFileName), "/m/live.mp3");
+    EXPECT_EQ(t.peekStatus(song), 10);
+    int32_t kept = -1;
+    for (uint32_t s = 1; s < t.capacity(); ++s) {
+      if (t.peekStatus(static_cast<int32_t>(s)) == 5 &&
+          t.readText(static_cast<int32_t>(s), kColFileName) == "/m/deleted.mp3") {
+        kept = static_cast<int32_t>(s);
+      }
+    }
+    EXPECT_EQ(kept >= 0, song_in_slot_0);
+    if (kept >= 0) {
+      EXPECT_EQ(t.readInt(kept, kColPlayCount), 7u);
+    }
+    EXPECT_EQ(repairBlankFirstRecord(t), "");  // nothing more to do
+    t.close();
+  }
+}
+
 }  // namespace
 }  // namespace tunora

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <set>
 
@@ -151,10 +152,74 @@ TEST(DbFunctionsTest, UndeleteAllRevivesWhatTheOtherFunctionsDeleted) {
   const int32_t missing = lib.addPath(lib.dir().file("gone.mp3"));
   EXPECT_EQ(run(lib, DbFunction::kRemoveDuplicates).changed, 1);
   const DbResult r = run(lib, DbFunction::kRemoveMissing);
-  EXPECT_EQ(r.changed, 2);  // the missing file and the blank record's empty path
-  EXPECT_EQ(lib.live(), (std::vector<int32_t>{kept}));
-  EXPECT_EQ(run(lib, DbFunction::kUndeleteAll).changed, 3);
+  EXPECT_EQ(r.changed, 1);  // the missing file; the blank first record stays
+  EXPECT_EQ(lib.live(), (std::vector<int32_t>{0, kept}));
+  EXPECT_EQ(run(lib, DbFunction::kUndeleteAll).changed, 2);
   EXPECT_EQ(lib.live(), (std::vector<int32_t>{0, kept, copy, missing}));
+}
+
+// The blank record names no file, but every import needs it: it is never removed.
+TEST(DbFunctionsTest, RemoveMissingNeverRemovesTheBlankFirstRecord) {
+  SongLibrary lib;
+  const int32_t gone = lib.addPath(lib.dir().file("gone.mp3"));
+  const int32_t empty = lib.addPath("");
+  EXPECT_EQ(run(lib, DbFunction::kRemoveMissing).changed, 2);
+  EXPECT_EQ(lib.live(), (std::vector<int32_t>{0}));
+  EXPECT_EQ(lib.status(gone), 5);
+  EXPECT_EQ(lib.status(empty), 5);
+}
+
+std::map<std::string, int> livePaths(SongLibrary& lib) {
+  std::map<std::string, int> paths;
+  for (int32_t slot : lib.live()) ++paths[lib.table().readText(slot, 1).value_or("?")];
+  return paths;
+}
+
+// A compaction moves the live songs down over the deleted ones and leaves a copy of the last one
+// it moved, with status 5, in every slot that song passed through. Undelete All must revive the
+// songs that were deleted and still exist, never those copies.
+TEST(DbFunctionsTest, UndeleteAllAfterACompactionRevivesOnlyDeletedSongs) {
+  SongLibrary lib;
+  for (int i = 0; i < 40; ++i) lib.addPath(lib.dir().file("gone" + std::to_string(i) + ".mp3"));
+  std::vector<std::string> real;
+  for (int i = 0; i < 20; ++i) {
+    real.push_back(lib.dir().file("real" + std::to_string(i) + ".mp3"));
+    testing::writeText(real.back(), "x");
+    lib.addPath(real.back());
+  }
+  std::vector<int32_t> late;  // deleted songs above the last live one survive the compaction
+  for (int i = 0; i < 5; ++i)
+    late.push_back(lib.addPath(lib.dir().file("late" + std::to_string(i))));
+  ASSERT_EQ(run(lib, DbFunction::kRemoveMissing).changed, 45);
+  ASSERT_NE(lib.table().compact(), 0);
+  ASSERT_GT(lib.table().capacity(), 60u);
+  int copies = 0;
+  for (uint32_t s = 21; s < 61; ++s) {
+    copies += lib.table().readText(static_cast<int32_t>(s), 1) == real.back() &&
+              lib.status(static_cast<int32_t>(s)) == 5;
+  }
+  ASSERT_GE(copies, 30);  // the compaction's copies are there to be revived by mistake
+
+  const DbResult r = run(lib, DbFunction::kUndeleteAll);
+  EXPECT_EQ(r.changed, 5);
+  const std::map<std::string, int> paths = livePaths(lib);
+  EXPECT_EQ(paths.size(), 26u);  // the blank record, 20 songs, the 5 late ones
+  for (const auto& [path, count] : paths) EXPECT_EQ(count, 1) << path;
+  for (int32_t slot : late) EXPECT_EQ(lib.status(slot), 10);
+}
+
+// Records deleted without the mark (by an older program, or a kill between status and mark) are
+// revived once per path, and only when no live record holds the path.
+TEST(DbFunctionsTest, UndeleteAllRevivesUnmarkedRecordsOncePerPathNotHeldByALiveOne) {
+  SongLibrary lib;
+  const int32_t live = lib.addPath("/m/live.mp3");
+  const int32_t copy_of_live = lib.addPath("/m/live.mp3");
+  const int32_t lost = lib.addPath("/m/lost.mp3");
+  const int32_t lost_again = lib.addPath("/m/LOST.mp3");
+  for (int32_t slot : {copy_of_live, lost, lost_again})
+    ASSERT_EQ(lib.table().setStatus(slot, 5), 1);
+  EXPECT_EQ(run(lib, DbFunction::kUndeleteAll).changed, 1);
+  EXPECT_EQ(lib.live(), (std::vector<int32_t>{0, live, lost}));
 }
 
 TEST(DbFunctionsTest, SavePlaylistWritesEveryLivePathWithTheBlankSlotAsAnEmptyLine) {

@@ -56,8 +56,9 @@ class SteppingEnv final : public Env {
 class TestFiles final : public filler::FillFiles {
  public:
   explicit TestFiles(std::string output) : output_(std::move(output)) {}
-  Status copyFile(const std::string& source, const std::string& target) override {
-    Status s = real_.copyFile(source, target);
+  Status copyFile(const std::string& source, const std::string& target, bool& taken) override {
+    Status s = real_.copyFile(source, target, taken);
+    if (taken) return s;  // an earlier fill's file of that name: not a copy
     const int n = copies.fetch_add(1) + 1;
     if (n == hold_at) {
       std::unique_lock lock(mu_);
