@@ -1,5 +1,5 @@
-// Creating, opening and closing table files: the header, the column descriptors, the image of
-// the file in memory and the sharing locks.
+// Creating, opening and closing table files: the header, the column descriptors, the mapping
+// and the sharing locks.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -300,16 +300,18 @@ Status TableHandle::open() {
                      cache_.ctime_ns == st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec &&
                      cache_.capacity == capacity_ && index_.capacity() == capacity_;
   cache_.valid = false;
-  if (open_used_cache_ && kept_map_ != nullptr && kept_size_ == static_cast<size_t>(st.st_size)) {
+  if (open_used_cache_ && kept_map_ != nullptr && kept_size_ == static_cast<size_t>(st.st_size) &&
+      (kept_prot_writable_ || !map_writable_)) {
     base_ = kept_map_;
     map_size_ = kept_size_;
+    map_prot_writable_ = kept_prot_writable_;
     kept_map_ = nullptr;
     kept_size_ = 0;
   } else {
     dropKeptMapping();
-    if (!loadImage()) {
+    if (!remap(map_writable_)) {
       releaseFile();
-      return Status::IOError("cannot read the file (the library changed on disk?)");
+      return Status::IOError(errnoText("cannot map file"));
     }
   }
   if (!open_used_cache_) {
@@ -339,9 +341,7 @@ Status TableHandle::openUnmapped() {
   return s;
 }
 
-// Reads the whole file into private memory. Unlike a mapping of the file, the image cannot fault
-// when another program cuts the file while it is open.
-bool TableHandle::loadImage() {
+bool TableHandle::remap(bool writable) {
   if (base_ != nullptr) {
     munmap(base_, map_size_);
     base_ = nullptr;
@@ -349,31 +349,24 @@ bool TableHandle::loadImage() {
   }
   struct stat st;
   if (fstat(fd_, &st) != 0 || st.st_size <= 0) return false;
-  const auto size = static_cast<size_t>(st.st_size);
-  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  const int prot = writable ? PROT_READ | PROT_WRITE : PROT_READ;
+  void* p = mmap(nullptr, static_cast<size_t>(st.st_size), prot, MAP_SHARED, fd_, 0);
   if (p == MAP_FAILED) return false;
-  if (!readAll(fd_, p, size, 0)) {
-    munmap(p, size);
-    return false;
-  }
   base_ = static_cast<uint8_t*>(p);
-  map_size_ = size;
+  map_size_ = static_cast<size_t>(st.st_size);
+  map_prot_writable_ = writable;
   return true;
 }
 
-// Every change to the image goes into the file at once, in the order made, so that a kill leaves
-// the file as the writes so far made it. A file whose size is no longer the one this handle left
-// has been replaced or cut by another program: nothing is written into it, and from then on the
-// handle fails every operation.
-bool TableHandle::writeThrough(const uint8_t* at, size_t size) {
+// A page of the mapping past the file's end faults, and another program that takes no lock (a
+// copy over the file) may cut it at any time. So every operation first compares the file's size
+// with the mapping's; once they differ the handle stays failed until the next open.
+bool TableHandle::fileIntact() const {
   if (changed_on_disk_) return false;
   struct stat st;
-  if (fstat(fd_, &st) != 0 || static_cast<uint64_t>(st.st_size) != map_size_) {
-    changed_on_disk_ = true;
-    return false;
-  }
-  dirty_ = true;
-  return writeAll(fd_, at, size, static_cast<off_t>(at - base_));
+  if (fstat(fd_, &st) == 0 && static_cast<uint64_t>(st.st_size) == map_size_) return true;
+  changed_on_disk_ = true;
+  return false;
 }
 
 void TableHandle::rebuildIndex() {
@@ -438,6 +431,7 @@ void TableHandle::close() {
       dropKeptMapping();
       kept_map_ = base_;
       kept_size_ = map_size_;
+      kept_prot_writable_ = map_prot_writable_;
       base_ = nullptr;
       map_size_ = 0;
     }
@@ -457,7 +451,8 @@ void TableHandle::close() {
 bool TableHandle::setHeaderFlag(uint32_t value) {
   if (!canWrite()) return false;
   storeU32(base_ + kHeaderFlagOffset, value);
-  return writeThrough(base_ + kHeaderFlagOffset, 4);
+  dirty_ = true;
+  return true;
 }
 
 }  // namespace tunora::marlbase

@@ -1,12 +1,11 @@
 // TableHandle: one open MarlBase table, owned by the caller.
 //
 // A table is one file of fixed-size records, each led by a status word (0 never used, 5 deleted,
-// 10 live). While open the handle holds an image of the whole file in its own memory, read at
-// open: reads come from the image, so a file that another program shortens meanwhile cannot
-// fault the process, and every write goes into the image and at once into the file, in the
-// order made. A write finds the file's size other than the handle left it (another program
-// replaced or cut it): it writes nothing, and the handle fails every operation until it is
-// opened again (changedOnDisk). Values pass in and out of fields through the
+// 10 live). While open the file is mapped into memory and fields are read and written in place;
+// data reaches the file when the handle is closed. Another program that takes no lock may cut or
+// replace the file meanwhile: every operation first checks that the file's size is still the
+// mapping's, and once it is not, the handle touches neither the mapping nor the file again and
+// fails every operation until it is opened again (changedOnDisk). Values pass in and out of fields through the
 // handle's integer and text value buffers; lookups compare against its search key.
 //
 // Slots count from 0, columns from 1. Every operation checks its slot and column numbers: a bad
@@ -16,7 +15,7 @@
 // opens share with each other. The locks are open-file-description locks, released at close.
 //
 // Reopening: close keeps what open computed (the slot index), the lookup indexes of the columns
-// and the image itself, untouched, and a reopen uses them while the file's identity, size and
+// and the mapping itself, untouched, and a reopen uses them while the file's identity, size and
 // times are as the close left them; otherwise they are dropped and built again.
 //
 // The engine's own record moves and capacity changes are ordered, and its moves noted in a
@@ -105,10 +104,9 @@ class TableHandle {
   bool setHeaderFlag(uint32_t value);
 
   bool isOpen() const { return fd_ >= 0; }
-  // Open with the image of the file in memory (open, as against create or openUnmapped).
   bool isMapped() const { return base_ != nullptr; }
-  // Another program changed the file's size while it was open here: nothing more was written
-  // into it, and every operation fails until the handle is opened again.
+  // Another program changed the file's size while it was open here ("the library changed on
+  // disk"): nothing more was read from or written to it. Cleared by the next open.
   bool changedOnDisk() const { return changed_on_disk_; }
   int32_t columnCount() const { return column_count_; }
   uint32_t capacity() const { return capacity_; }
@@ -220,7 +218,7 @@ class TableHandle {
   void releaseFile();
   void rebuildIndex();
   int32_t statusAt(uint32_t slot) const;
-  bool putStatus(uint32_t slot, int32_t status);
+  void putStatus(uint32_t slot, int32_t status);
   uint8_t* slotAddress(uint32_t slot) const;
   uint8_t* fieldAddress(uint32_t slot, int32_t column) const;
   bool usable() const;  // mapped and live count not 0
@@ -230,9 +228,9 @@ class TableHandle {
   bool fieldEqualsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const;
   bool fieldContainsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const;
   int32_t resize(uint32_t new_capacity, bool grow);
-  bool loadImage();
-  bool writeThrough(const uint8_t* at, size_t size);
-  bool canWrite() const { return isMapped() && map_writable_ && !changed_on_disk_; }
+  bool remap(bool writable);
+  bool fileIntact() const;
+  bool canWrite() const { return isMapped() && map_writable_ && fileIntact(); }
   void stampAtClose(bool was_mapped);
   void dropKeptMapping();
   void sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation,
@@ -266,15 +264,17 @@ class TableHandle {
   std::array<char, kSearchKeySize> search_key_{};
 
   int fd_ = -1;
-  uint8_t* base_ = nullptr;  // the image of the file while open
-  size_t map_size_ = 0;  // the image's size: the file's size as this handle left it
-  bool changed_on_disk_ = false;
+  uint8_t* base_ = nullptr;  // the mapped file while open mapped
+  size_t map_size_ = 0;
   bool map_writable_ = false;       // opened for writing
-  // The image of the last close, kept (and never touched) while the file stays as it was.
+  bool map_prot_writable_ = false;  // the mapping's pages may be written
+  // The mapping of the last close, kept (and never touched) while the file stays as it was.
   uint8_t* kept_map_ = nullptr;
   size_t kept_size_ = 0;
+  bool kept_prot_writable_ = false;
   bool defining_columns_ = false;  // between create and finishColumns
   bool dirty_ = false;             // something was written since the open
+  mutable bool changed_on_disk_ = false;
   uint32_t capacity_ = 0;
   std::atomic<int32_t> live_count_{0};
   uint32_t record_size_ = 0;

@@ -36,7 +36,7 @@ constexpr int64_t kCompactionBudget = 500'000;
 }  // namespace
 
 int32_t TableHandle::maintain() {
-  if (!isMapped() || changed_on_disk_) return 0;
+  if (!isMapped() || !fileIntact()) return 0;
   if (liveCount() == 0) return 1;
   const uint64_t occupied = index_.occupied();
   const uint64_t free = capacity_ - occupied;
@@ -62,13 +62,13 @@ int32_t TableHandle::maintain() {
 }
 
 // Grows by appending zero slots after whatever the file holds, or cuts the file to exactly the
-// new capacity. The space is reserved before the header says it is there, so a full disk refuses
-// the growth. A file another program changed is left alone. The image is read again after.
+// new capacity. The space is reserved before the mapping can touch it, so a full disk refuses the
+// growth instead of killing the process.
 int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
   struct stat st;
   if (fstat(fd_, &st) != 0) return 0;
   if (static_cast<uint64_t>(st.st_size) != map_size_) {
-    changed_on_disk_ = true;
+    changed_on_disk_ = true;  // another program cut or replaced the file: leave it alone
     return 0;
   }
   const uint32_t old_capacity = capacity_;
@@ -88,7 +88,7 @@ int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
     if (changed) (void)ftruncate(fd_, static_cast<off_t>(end));
   }
   crashPoint();
-  if (!loadImage()) {
+  if (!remap(true)) {
     close();
     return 0;
   }
@@ -126,7 +126,6 @@ void TableHandle::storeStatusWord(uint32_t slot, int32_t status) {
   } else {
     storeU32(slotAddress(slot), static_cast<uint32_t>(status));
   }
-  (void)writeThrough(slotAddress(slot), kStatusSize);
   std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
@@ -142,13 +141,10 @@ void TableHandle::moveRecord(uint32_t from, uint32_t to) {
   if (crash_point_) {
     // Under a crash test the fields are written in two halves with a crash point between.
     std::memcpy(target, source, fields / 2);
-    (void)writeThrough(target, fields / 2);
     crashPoint();
     std::memcpy(target + fields / 2, source + fields / 2, fields - fields / 2);
-    (void)writeThrough(target + fields / 2, fields - fields / 2);
   } else {
     std::memcpy(target, source, fields);
-    (void)writeThrough(target, fields);
   }
   crashPoint();
   storeStatusWord(to, statusAt(from));
@@ -174,7 +170,6 @@ void TableHandle::holdIn(const std::vector<uint8_t>& held, uint32_t slot) {
   crashPoint();
   std::memcpy(slotAddress(slot) + kStatusSize, held.data() + kStatusSize,
               record_size_ - kStatusSize);
-  (void)writeThrough(slotAddress(slot) + kStatusSize, record_size_ - kStatusSize);
   crashPoint();
   storeStatusWord(slot, status);
   journal_.releaseHeld();
@@ -206,6 +201,10 @@ int32_t TableHandle::compact() {
   const auto m = static_cast<uint32_t>(occupied.size());
   // Without its journal a move could leave a record twice after a kill: no compaction then.
   if (!journal_.begin(path_, record_size_, capacity_)) return 0;
+  // Most of the mapping is about to be written: fault its pages in, writable, in one call rather
+  // than one fault at a time (a kernel without this does it the slow way).
+  const uint64_t touched_end = record_area_ + (uint64_t{occupied.back()} + 1) * record_size_;
+  (void)madvise(base_, std::min<uint64_t>(touched_end, map_size_), MADV_POPULATE_WRITE);
   // Slot k is free when record k moves into it: whatever occupied it has moved already.
   for (uint32_t k = 0; k < m; ++k) {
     if (occupied[k] != k) moveRecord(occupied[k], k);
@@ -216,12 +215,10 @@ int32_t TableHandle::compact() {
   for (uint32_t s = m; s <= last; ++s) {
     std::memcpy(slotAddress(s) + kStatusSize, slotAddress(m - 1) + kStatusSize,
                 record_size_ - kStatusSize);
-    (void)writeThrough(slotAddress(s) + kStatusSize, record_size_ - kStatusSize);
     storeStatusWord(s, kStatusDeleted);
     crashPoint();
   }
   journal_.end();
-  if (changed_on_disk_) return 0;
   std::vector<uint32_t> source(capacity_);
   for (uint32_t s = 0; s < capacity_; ++s) source[s] = s < m ? occupied[s] : s;
   for (uint32_t s = 0; s <= last; ++s) {

@@ -19,19 +19,18 @@ int32_t TableHandle::statusAt(uint32_t slot) const {
   return static_cast<int32_t>(loadU32(slotAddress(slot)));
 }
 
-bool TableHandle::putStatus(uint32_t slot, int32_t status) {
+void TableHandle::putStatus(uint32_t slot, int32_t status) {
   const int32_t old = statusAt(slot);
   storeU32(slotAddress(slot), static_cast<uint32_t>(status));
-  const bool written = writeThrough(slotAddress(slot), kStatusSize);
   index_.change(slot, old, status);
   const bool was_occupied = old > kHighestFreeStatus;
   const bool is_occupied = status > kHighestFreeStatus;
   if (was_occupied && !is_occupied) unindexSlot(slot);
   if (is_occupied && !was_occupied) indexSlot(slot);
-  return written;
+  dirty_ = true;
 }
 
-bool TableHandle::usable() const { return isMapped() && !changed_on_disk_ && liveCount() != 0; }
+bool TableHandle::usable() const { return isMapped() && liveCount() != 0 && fileIntact(); }
 
 void TableHandle::recount() {
   live_count_.store(static_cast<int32_t>(index_.live().count()), std::memory_order_relaxed);
@@ -74,7 +73,7 @@ int32_t TableHandle::writeField(int32_t slot, int32_t column) {
   } else {
     storeU32(field, int_value_);
   }
-  if (!writeThrough(field, fieldWidth(type))) return -1;
+  dirty_ = true;
   const auto s = static_cast<uint32_t>(slot);
   if (static_cast<size_t>(column) <= column_indexes_.size() && column_indexes_[column - 1] &&
       statusAt(s) > kHighestFreeStatus) {
@@ -90,9 +89,9 @@ int32_t TableHandle::getStatus(int32_t slot) {
 
 int32_t TableHandle::setStatus(int32_t slot, int32_t status) {
   if (!canWrite() || !validSlot(slot)) return 0;
-  const bool written = putStatus(static_cast<uint32_t>(slot), status);
+  putStatus(static_cast<uint32_t>(slot), status);
   if (!batch_) recount();
-  return written ? 1 : 0;
+  return 1;
 }
 
 int32_t TableHandle::allocate() {
@@ -102,9 +101,9 @@ int32_t TableHandle::allocate() {
   const uint32_t deleted = index_.deleted().next(0);
   const uint32_t slot = std::min(unused, deleted);
   if (slot == SlotSet::kNone) return -1;
-  const bool written = putStatus(slot, kStatusLive);
+  putStatus(slot, kStatusLive);
   if (!batch_) recount();
-  return written ? static_cast<int32_t>(slot) : -1;
+  return static_cast<int32_t>(slot);
 }
 
 Status TableHandle::checkCanAllocate() const {
@@ -146,7 +145,8 @@ int32_t TableHandle::copySlot(int32_t from, int32_t to) {
                record_size_);
   index_.change(static_cast<uint32_t>(to), old, statusAt(static_cast<uint32_t>(to)));
   indexSlot(static_cast<uint32_t>(to));
-  return writeThrough(slotAddress(static_cast<uint32_t>(to)), record_size_) ? 1 : 0;
+  dirty_ = true;
+  return 1;
 }
 
 int32_t TableHandle::firstWithStatus(int32_t key, int32_t start) {
@@ -195,12 +195,12 @@ int32_t TableHandle::nthLive(int32_t n) {
 }
 
 std::optional<int32_t> TableHandle::peekStatus(int32_t slot) const {
-  if (!isMapped() || !validSlot(slot)) return std::nullopt;
+  if (!isMapped() || !validSlot(slot) || !fileIntact()) return std::nullopt;
   return statusAt(static_cast<uint32_t>(slot));
 }
 
 std::string_view TableHandle::peekField(int32_t slot, int32_t column) const {
-  if (!isMapped() || !validSlot(slot) || !validColumn(column)) return {};
+  if (!isMapped() || !validSlot(slot) || !validColumn(column) || !fileIntact()) return {};
   return {reinterpret_cast<const char*>(fieldAddress(static_cast<uint32_t>(slot), column)),
           fieldWidth(column_types_[column - 1])};
 }

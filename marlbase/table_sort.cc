@@ -76,7 +76,6 @@ void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column, const Co
   if (spare != SlotSet::kNone) {
     std::memcpy(slotAddress(spare) + kStatusSize, spare_bytes.data() + kStatusSize,
                 record_size_ - kStatusSize);
-    (void)writeThrough(slotAddress(spare) + kStatusSize, record_size_ - kStatusSize);
     storeStatusWord(spare, static_cast<int32_t>(loadU32(spare_bytes.data())));
   }
   for (uint32_t s = 0; s < m; ++s) {
@@ -124,7 +123,6 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
     s = end;
   }
   journal_.end();
-  if (changed_on_disk_) return 0;
   rekeyColumnIndexes(source);
   dirty_ = true;
   recount();
