@@ -190,6 +190,7 @@ Status TableHandle::openFile(bool for_writing) {
   close();
   writable_ = keep_writable;
   compaction_hold_ = 0;
+  finishInterruptedMove();
   int fd = ::open(path_.c_str(), (for_writing ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     return errno == ENOENT ? Status::NotFound("no such file")
@@ -209,6 +210,28 @@ Status TableHandle::openFile(bool for_writing) {
   Status s = loadHeader(st.st_size);
   if (!s.ok()) releaseFile();
   return s;
+}
+
+// A journal beside the table means a writer was killed while it moved a record: the move is
+// finished or undone before anyone reads the table. Only under the exclusive lock, so a live
+// writer's journal is never touched; when the lock or the file cannot be had the open goes on
+// and a later one finishes the move.
+void TableHandle::finishInterruptedMove() {
+  const std::string journal = MoveJournal::pathFor(path_);
+  if (access(journal.c_str(), F_OK) != 0) return;
+  const int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && lockWholeFile(fd, LockKind::kExclusive)) {
+    fd_ = fd;
+    if (loadHeader(st.st_size).ok() &&
+        recoverInterruptedMove(path_, fd, record_area_, record_size_, capacity_)) {
+      cache_.valid = false;
+    }
+    fd_ = -1;
+    unlockWholeFile(fd);
+  }
+  ::close(fd);
 }
 
 Status TableHandle::loadHeader(int64_t file_size) {

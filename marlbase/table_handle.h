@@ -15,9 +15,9 @@
 // and the mapping itself, untouched, and a reopen uses them while the file's identity, size and
 // times are as the close left them; otherwise they are dropped and built again.
 //
-// The engine's own record moves and capacity changes are ordered so that a kill at any moment
-// (SIGKILL, not a power loss) leaves a file that opens, with every record whole, none lost and at
-// most one occupied twice: see "Writes and kills" in FORMAT.md.
+// The engine's own record moves and capacity changes are ordered, and its moves noted in a
+// journal beside the table, so that after a kill at any moment (SIGKILL, not a power loss) the
+// next open finds every record whole and exactly once: see "Writes and kills" in FORMAT.md.
 //
 // A handle must not be used from two threads at once.
 #pragma once
@@ -36,6 +36,7 @@
 
 #include "marlbase/column_index.h"
 #include "marlbase/format.h"
+#include "marlbase/move_journal.h"
 #include "marlbase/slot_index.h"
 #include "util/status.h"
 
@@ -226,6 +227,9 @@ class TableHandle {
   void sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation,
                std::vector<uint32_t>& source);
   void moveRecord(uint32_t from, uint32_t to);
+  void holdOut(uint32_t slot, std::vector<uint8_t>& held);
+  void holdIn(const std::vector<uint8_t>& held, uint32_t slot);
+  void finishInterruptedMove();
   uint32_t spareSlot() const;
   void storeStatusWord(uint32_t slot, int32_t status);
   bool writeCapacity(uint32_t capacity);
@@ -277,6 +281,8 @@ class TableHandle {
   std::vector<std::unique_ptr<ColumnIndex>> column_indexes_;
   FileStamp cache_;
   std::function<void()> crash_point_;
+  // Open while a compaction or a sort moves records.
+  MoveJournal journal_;
   bool open_used_cache_ = false;
 };
 

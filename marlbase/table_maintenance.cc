@@ -6,11 +6,13 @@
 // old order. Done step by step that restarts a scan after every move and is quadratic; here it
 // is one pass that leaves the same bytes (see compact()).
 //
-// Writes are ordered for a kill at any moment: a record move writes the fields into a free slot,
-// then its status word, then frees the source, so a kill leaves at most the record being moved
-// live twice and none lost or half-written. A growth extends the file before the header's
-// capacity says so; a shrink writes the lower capacity first and cuts the file after. Either way
-// a kill in between leaves a file longer than its capacity needs, which opens.
+// Writes are ordered for a kill at any moment: a record move is noted in the move journal, then
+// writes the fields into a free slot, then its status word, then frees the source, so a kill
+// leaves no record half-written and the next open, reading the journal, frees the source of a
+// move that got as far as the copy's status word (move_journal.h). A growth extends the file
+// before the header's capacity says so; a shrink writes the lower capacity first and cuts the
+// file after. Either way a kill in between leaves a file longer than its capacity needs, which
+// opens.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -123,9 +125,12 @@ void TableHandle::storeStatusWord(uint32_t slot, int32_t status) {
   std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
-// One record move (compaction, sort) into the free slot `to`: its fields, then its status word
-// (the copy is now live beside the original), then the source's status 5 (its fields stay).
+// One record move (compaction, sort) into the free slot `to`: the journal's note, its fields,
+// then its status word (the copy is now live beside the original, which the note lets the next
+// open undo), then the source's status 5 (its fields stay).
 void TableHandle::moveRecord(uint32_t from, uint32_t to) {
+  journal_.noteMove(from, to, statusAt(from));
+  crashPoint();
   uint8_t* target = slotAddress(to) + kStatusSize;
   const uint8_t* source = slotAddress(from) + kStatusSize;
   const uint32_t fields = record_size_ - kStatusSize;
@@ -141,6 +146,29 @@ void TableHandle::moveRecord(uint32_t from, uint32_t to) {
   storeStatusWord(to, statusAt(from));
   crashPoint();
   storeStatusWord(from, kStatusDeleted);
+  crashPoint();
+}
+
+// The sort's moves on a table with no free slot: a record leaves its slot for the journal, which
+// keeps it whole until it goes into the slot its cycle frees last. `held` keeps it in memory.
+void TableHandle::holdOut(uint32_t slot, std::vector<uint8_t>& held) {
+  std::memcpy(held.data(), slotAddress(slot), record_size_);
+  journal_.holdRecord(held.data());
+  journal_.noteMove(slot, MoveJournal::kHeld, statusAt(slot));
+  crashPoint();
+  storeStatusWord(slot, kStatusDeleted);
+  crashPoint();
+}
+
+void TableHandle::holdIn(const std::vector<uint8_t>& held, uint32_t slot) {
+  const auto status = static_cast<int32_t>(loadU32(held.data()));
+  journal_.noteMove(MoveJournal::kHeld, slot, status);
+  crashPoint();
+  std::memcpy(slotAddress(slot) + kStatusSize, held.data() + kStatusSize,
+              record_size_ - kStatusSize);
+  crashPoint();
+  storeStatusWord(slot, status);
+  journal_.releaseHeld();
   crashPoint();
 }
 
@@ -167,6 +195,8 @@ int32_t TableHandle::compact() {
     return static_cast<int32_t>(kCompactionBudget);
   }
   const auto m = static_cast<uint32_t>(occupied.size());
+  // Without its journal a move could leave a record twice after a kill: no compaction then.
+  if (!journal_.begin(path_, record_size_, capacity_)) return 0;
   // Most of the mapping is about to be written: fault its pages in, writable, in one call rather
   // than one fault at a time (a kernel without this does it the slow way).
   const uint64_t touched_end = record_area_ + (uint64_t{occupied.back()} + 1) * record_size_;
@@ -184,6 +214,7 @@ int32_t TableHandle::compact() {
     storeStatusWord(s, kStatusDeleted);
     crashPoint();
   }
+  journal_.end();
   std::vector<uint32_t> source(capacity_);
   for (uint32_t s = 0; s < capacity_; ++s) source[s] = s < m ? occupied[s] : s;
   for (uint32_t s = 0; s <= last; ++s) {

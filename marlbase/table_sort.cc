@@ -3,7 +3,8 @@
 //
 // Equal values keep their order, as an exchange sort of neighbours would leave them; the records
 // are ordered by precomputed sort keys and then moved into place along the permutation's cycles,
-// one whole move at a time through a free slot, so that a kill part-way loses no record.
+// one whole, journalled move at a time through a free slot (or, on a table with none, through
+// the journal's held record), so that after a kill part-way every record is there exactly once.
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -44,12 +45,12 @@ void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column, const Co
 
   std::vector<int32_t> old_status(m);
   for (uint32_t s = 0; s < m; ++s) old_status[s] = statusAt(begin + s);
-  // With a free slot to hold one record, every step is a record move that finishes before the
-  // next (moveRecord): a kill leaves at most one record twice and none lost. The free slot gets
-  // its bytes back at the end. Without one, the held record waits in memory.
+  // Each cycle goes through a free slot, which gets its own bytes back at the end; without one,
+  // through the held record of the journal. Every step is a move that finishes before the next.
   const uint32_t spare = spareSlot();
+  std::vector<uint8_t> spare_bytes(record_size_);
   std::vector<uint8_t> held(record_size_);
-  if (spare != SlotSet::kNone) std::memcpy(held.data(), slotAddress(spare), record_size_);
+  if (spare != SlotSet::kNone) std::memcpy(spare_bytes.data(), slotAddress(spare), record_size_);
   std::vector<bool> placed(m, false);
   for (uint32_t start = 0; start < m; ++start) {
     if (placed[start] || order[start] == start) continue;
@@ -57,32 +58,25 @@ void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column, const Co
     if (spare != SlotSet::kNone) {
       moveRecord(begin + start, spare);
     } else {
-      std::memcpy(held.data(), slotAddress(begin + start), record_size_);
-      crashPoint();
+      holdOut(begin + start, held);
     }
     uint32_t k = start;
     while (order[k] != start) {
-      if (spare != SlotSet::kNone) {
-        moveRecord(begin + order[k], begin + k);
-      } else {
-        std::memcpy(slotAddress(begin + k), slotAddress(begin + order[k]), record_size_);
-        crashPoint();
-      }
+      moveRecord(begin + order[k], begin + k);
       placed[k] = true;
       k = order[k];
     }
     if (spare != SlotSet::kNone) {
       moveRecord(spare, begin + k);
     } else {
-      std::memcpy(slotAddress(begin + k), held.data(), record_size_);
-      crashPoint();
+      holdIn(held, begin + k);
     }
     placed[k] = true;
   }
   if (spare != SlotSet::kNone) {
-    std::memcpy(slotAddress(spare) + kStatusSize, held.data() + kStatusSize,
+    std::memcpy(slotAddress(spare) + kStatusSize, spare_bytes.data() + kStatusSize,
                 record_size_ - kStatusSize);
-    storeStatusWord(spare, static_cast<int32_t>(loadU32(held.data())));
+    storeStatusWord(spare, static_cast<int32_t>(loadU32(spare_bytes.data())));
   }
   for (uint32_t s = 0; s < m; ++s) {
     index_.change(begin + s, old_status[s], old_status[order[s]]);
@@ -109,6 +103,8 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   std::unique_ptr<Collation> collation = Collation::forLocale(locale);
   if (!collation) return 0;
   (void)compact();
+  // Without its journal a kill could leave a record twice or lose one: no sort then.
+  if (!journal_.begin(path_, record_size_, capacity_)) return 0;
 
   // After a complete compaction the occupied records are slots 0 .. m-1; while the compaction
   // hold is raised they may lie in several runs, and each run is sorted on its own (records are
@@ -126,6 +122,7 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
     sortRun(s, end, column, *collation, source);
     s = end;
   }
+  journal_.end();
   rekeyColumnIndexes(source);
   dirty_ = true;
   recount();

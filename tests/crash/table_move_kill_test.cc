@@ -1,0 +1,280 @@
+// Kills (SIGKILL) a child at random moments of the work that moves song records around a library
+// — a compaction, a shrink, "Sort by Name" on a table with no free slot, "Sort by Artist" on one
+// with free slots, and an import into a library the maintenance compacts and cuts — and checks
+// the library each kill leaves, as the next opener finds it: it opens, and every song it held
+// is there exactly once and whole (none lost, none live twice).
+//
+// A kill moment is drawn at random from the time the work takes when nobody kills it (narrowed
+// whenever the work ends before its kill, so that a machine busier during the measurement than
+// during the kills still gets its kills). The normal run makes 20 kills per kind of work;
+// TUNORA_CRASH_KILLS=n makes n (the `crash-long` test: 200 each).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/lock_codes.h"
+#include "engine/shared_lock.h"
+#include "import/import.h"
+#include "library/song_columns.h"
+#include "library/song_table.h"
+#include "maintenance/db_functions.h"
+#include "marlbase/table_handle.h"
+#include "settings/settings_defaults.h"
+#include "tests/crash/kill_child.h"
+#include "tests/support/fake_env.h"
+#include "tests/support/temp_dir.h"
+
+namespace tunora {
+namespace {
+
+using marlbase::TableHandle;
+using testing::forkAndKill;
+using testing::KillOutcome;
+using testing::TempDir;
+
+int killsWanted() {
+  const char* text = std::getenv("TUNORA_CRASH_KILLS");
+  const int kills = text != nullptr ? std::atoi(text) : 20;
+  return kills > 0 ? kills : 20;
+}
+
+// A song's fields follow from its id, so that a reader can tell a whole record from a torn one.
+std::string pathOf(uint32_t id) { return "/music/song" + std::to_string(id) + ".mp3"; }
+std::string wordOf(uint32_t seed) {
+  std::string word;
+  for (uint32_t x = seed * 2654435761u + 12345; word.size() < 12; x = x * 1103515245u + 12345) {
+    word += static_cast<char>('a' + (x >> 16) % 26);
+  }
+  return word;
+}
+std::string titleOf(uint32_t id) { return wordOf(id) + " " + std::to_string(id); }
+std::string artistOf(uint32_t id) { return wordOf(id % 37 + 7000); }
+uint32_t checkOf(uint32_t id) { return id * 2246822519u ^ 0x27d4eb2fu; }
+
+bool writeSong(TableHandle& t, int32_t slot, uint32_t id) {
+  return t.writeText(slot, kColFileName, pathOf(id)) && t.writeText(slot, kColTitle, titleOf(id)) &&
+         t.writeText(slot, kColArtist, artistOf(id)) && t.writeInt(slot, kColFileId, checkOf(id)) &&
+         t.writeInt(slot, kColPlayCount, id);
+}
+
+struct Findings {
+  bool opened = true;
+  int lost = 0;
+  int twice = 0;  // copies beyond one
+  int torn = 0;
+};
+
+struct Tally {
+  int kills = 0;
+  int finished = 0;
+  int failed = 0;
+  int unopenable = 0, with_lost = 0, with_twice = 0, with_torn = 0;
+};
+
+class TableMoveKillTest : public ::testing::Test {
+ protected:
+  // A song table of `capacity` slots: slot 0 the blank record, then `songs` songs (ids 1..songs)
+  // scattered at random over the other slots; the rest deleted songs (status 5) with fields.
+  void build(uint32_t capacity, uint32_t songs, uint32_t seed) {
+    std::mt19937 rng(seed);
+    TableHandle t;
+    ASSERT_TRUE(createSongTable(t, db_));
+    t.close();
+    // The new table widened to `capacity` zero slots (its header says so).
+    std::vector<uint8_t> bytes = testing::readBytes(db_);
+    bytes.resize(1444 + 8 * kSongColumnCount + size_t{capacity} * kSongRecordSize, 0);
+    for (int i = 0; i < 4; ++i) bytes[1360 + i] = static_cast<uint8_t>(capacity >> (8 * i));
+    testing::writeBytes(db_, bytes);
+    std::vector<bool> holds(capacity, false);
+    for (uint32_t placed = 0; placed < songs;) {
+      const uint32_t s = 1 + rng() % (capacity - 1);
+      if (!holds[s]) holds[s] = true, ++placed;
+    }
+    t.setPath(db_);
+    t.setWritable(true);
+    ASSERT_TRUE(t.open().ok());
+    ASSERT_EQ(t.capacity(), capacity);
+    t.setBatch(true);
+    uint32_t id = 1;
+    for (uint32_t s = 1; s < capacity; ++s) {
+      ASSERT_TRUE(writeSong(t, static_cast<int32_t>(s), holds[s] ? id++ : 900000 + s));
+      t.setStatus(static_cast<int32_t>(s), holds[s] ? marlbase::kStatusLive
+                                                    : marlbase::kStatusDeleted);
+    }
+    t.close();
+    songs_ = songs;
+    template_ = testing::readBytes(db_);
+  }
+
+  // The library as the next opener finds it.
+  Findings check(const std::map<std::string, int>* imported_paths) {
+    Findings f;
+    TableHandle t;
+    t.setPath(db_);
+    if (!t.open().ok()) {
+      f.opened = false;
+      return f;
+    }
+    std::vector<int> seen(songs_ + 1, 0);
+    std::map<std::string, int> others;
+    for (uint32_t s = 1; s < t.capacity(); ++s) {
+      const auto slot = static_cast<int32_t>(s);
+      if (t.peekStatus(slot) != marlbase::kStatusLive) continue;
+      const uint32_t id = t.readInt(slot, kColPlayCount).value_or(0);
+      const std::string path = t.readText(slot, kColFileName).value_or("");
+      if (id == 0 && imported_paths != nullptr && imported_paths->count(path) != 0) {
+        ++others[path];
+        continue;
+      }
+      if (id == 0 || id > songs_ || path != pathOf(id) ||
+          t.readText(slot, kColTitle) != titleOf(id) ||
+          t.readText(slot, kColArtist) != artistOf(id) ||
+          t.readInt(slot, kColFileId) != checkOf(id)) {
+        ++f.torn;
+        continue;
+      }
+      ++seen[id];
+    }
+    for (uint32_t id = 1; id <= songs_; ++id) {
+      if (seen[id] == 0) ++f.lost;
+      if (seen[id] > 1) f.twice += seen[id] - 1;
+    }
+    for (const auto& [path, count] : others) f.twice += count - 1;
+    return f;
+  }
+
+  // Kills the work at random moments until `killsWanted()` kills fell inside it; prints and
+  // checks the tally.
+  void killAtRandom(const char* what, const std::function<bool()>& prepare,
+                    const std::function<bool()>& work,
+                    const std::map<std::string, int>* imported_paths = nullptr) {
+    testing::writeBytes(db_, template_);
+    const uint32_t unkilled = testing::timeUnkilled(prepare, work);
+    ASSERT_GT(unkilled, 0u) << what << ": the work fails when nobody kills it";
+    uint32_t span = unkilled + unkilled / 4;
+    const Findings done = check(imported_paths);
+    EXPECT_TRUE(done.opened && done.lost + done.twice + done.torn == 0) << what << ": unkilled";
+    std::mt19937 rng(unkilled);
+    Tally tally;
+    const int wanted = killsWanted();
+    for (int trial = 0; tally.kills < wanted && trial < 20 * wanted; ++trial) {
+      testing::writeBytes(db_, template_);
+      std::error_code ec;
+      std::filesystem::remove(db_ + ".journal", ec);
+      const KillOutcome outcome = forkAndKill(prepare, work, rng() % (span + 1));
+      if (outcome == KillOutcome::kFailed) {
+        ++tally.failed;
+        continue;
+      }
+      if (outcome == KillOutcome::kWorkFinished) {
+        ++tally.finished;
+        span -= span / 8;
+        continue;
+      }
+      ++tally.kills;
+      const Findings f = check(imported_paths);
+      tally.unopenable += f.opened ? 0 : 1;
+      tally.with_lost += f.lost > 0 ? 1 : 0;
+      tally.with_twice += f.twice > 0 ? 1 : 0;
+      tally.with_torn += f.torn > 0 ? 1 : 0;
+    }
+    std::printf(
+        "%s (%u us unkilled): %d kills (%d runs finished first); did not open after %d, lost a "
+        "song after %d, left one live twice after %d, left a torn record after %d\n",
+        what, unkilled, tally.kills, tally.finished, tally.unopenable, tally.with_lost,
+        tally.with_twice, tally.with_torn);
+    EXPECT_EQ(tally.failed, 0) << what;
+    EXPECT_EQ(tally.kills, wanted) << what << ": too few kills fell inside the work";
+    EXPECT_EQ(tally.unopenable + tally.with_lost + tally.with_twice + tally.with_torn, 0) << what;
+  }
+
+  std::function<bool()> openWritable() {
+    return [this] {
+      table_.setPath(db_);
+      table_.setWritable(true);
+      return table_.open().ok();
+    };
+  }
+
+  TempDir dir_;
+  std::string db_ = dir_.file("Tunora.mbf");
+  uint32_t songs_ = 0;
+  std::vector<uint8_t> template_;
+  TableHandle table_;  // the child's
+};
+
+TEST_F(TableMoveKillTest, Compaction) {
+  build(600, 260, 1);
+  killAtRandom("compaction", openWritable(), [this] { return table_.compact() > 0; });
+}
+
+TEST_F(TableMoveKillTest, Shrink) {
+  build(600, 380, 2);
+  killAtRandom("shrink", openWritable(),
+               [this] { return table_.maintain() == 1 && table_.capacity() < 600; });
+}
+
+TEST_F(TableMoveKillTest, SortByNameOnAFullTable) {
+  build(400, 399, 3);  // slot 0 and 399 songs: no free slot
+  killAtRandom("sort by name, full table", openWritable(), [this] {
+    return maintenance::runDbFunction(maintenance::DbFunction::kSortByName, table_, {}, {},
+                                      nullptr, nullptr)
+        .ok;
+  });
+}
+
+TEST_F(TableMoveKillTest, SortByArtistWithFreeSlots) {
+  build(400, 300, 4);
+  killAtRandom("sort by artist, free slots", openWritable(), [this] {
+    return maintenance::runDbFunction(maintenance::DbFunction::kSortByArtist, table_, {}, {},
+                                      nullptr, nullptr)
+        .ok;
+  });
+}
+
+class SilentImport final : public media::ImportStatus {
+ public:
+  void setLine1(const std::string&) override {}
+  void setLine2(const std::string&) override {}
+};
+
+TEST_F(TableMoveKillTest, Import) {
+  // Fewer than 70 % of the slots occupied: the first addition compacts and cuts the table.
+  build(400, 240, 5);
+  const std::string music = dir_.file("Music") + "/";
+  std::filesystem::create_directories(music + "Artist/Album");
+  std::map<std::string, int> imported;
+  for (int i = 0; i < 12; ++i) {
+    const std::string path = music + "Artist/Album/track" + std::to_string(10 + i) + ".mp3";
+    testing::writeText(path, "not really audio, number " + std::to_string(i));
+    imported[path] = 0;
+  }
+  killAtRandom(
+      "import", [] { return true; },
+      [this, music] {
+        Settings settings;
+        resetAll(settings);
+        resetRatingValues(settings);
+        settings.setText(settings::kDatabasePath, db_);
+        FakeEnv env;
+        engine::SharedWords words;
+        engine::SharedLock lock(words, env);
+        TableHandle table;
+        std::atomic<int32_t> changes{0};
+        SilentImport status;
+        media::Importer importer(lock, table, settings, status, changes);
+        engine::Grant grant = lock.takeGrantDirectly(engine::kCodeImport);
+        importer.runImportHolding(grant, music);
+        return true;
+      },
+      &imported);
+}
+
+}  // namespace
+}  // namespace tunora
