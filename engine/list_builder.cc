@@ -101,7 +101,14 @@ bool ListBuilder::drawUntilPick(const DrawRules& rules) {
   while (words_.request.load() == 0 && words_.abort.load() == 0 &&
          words_.build_request.load() != kBuildIdle) {
     int32_t slot = -1;
-    if (drawOnce(table, settings_, memory_, rules, random_, &slot) == DrawOutcome::kPicked) {
+    const DrawOutcome outcome = drawOnce(table, settings_, memory_, rules, random_, &slot);
+    if (table.changedOnDisk()) {
+      // Nothing more is written into the file; the next pass opens it as it now is.
+      message_flag_.store(1);
+      status_.setText(kLibraryChangedText);
+      return false;
+    }
+    if (outcome == DrawOutcome::kPicked) {
       const uint64_t elapsed = env_.nowMillis() - t0;
       // Bounded at kMaxBuildTime: see list_builder.h.
       (void)settings_.update(settings::kBuildTime, [elapsed](int32_t build_time) {

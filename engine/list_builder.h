@@ -40,6 +40,8 @@ constexpr bool enoughSongsToBuild(int32_t live_songs) {
 inline constexpr char kDeepBuildingText[] = "Tunora Deep Building";
 inline constexpr char kNoFileSelectedText[] = "No file selected";
 inline constexpr char kCannotOpenListText[] = "Cannot open list";
+// Another program replaced or cut the library file while a pass had it open.
+inline constexpr char kLibraryChangedText[] = "the library changed on disk";
 
 // What the builder asks of the parts that come later (buffering, the checksum pass, shutdown
 // after a build). The defaults do nothing.

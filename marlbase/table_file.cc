@@ -190,6 +190,7 @@ Status TableHandle::openFile(bool for_writing) {
   close();
   writable_ = keep_writable;
   compaction_hold_ = 0;
+  changed_on_disk_ = false;
   finishInterruptedMove();
   int fd = ::open(path_.c_str(), (for_writing ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
@@ -357,6 +358,17 @@ bool TableHandle::remap(bool writable) {
   return true;
 }
 
+// A page of the mapping past the file's end faults, and another program that takes no lock (a
+// copy over the file) may cut it at any time. So every operation first compares the file's size
+// with the mapping's; once they differ the handle stays failed until the next open.
+bool TableHandle::fileIntact() const {
+  if (changed_on_disk_) return false;
+  struct stat st;
+  if (fstat(fd_, &st) == 0 && static_cast<uint64_t>(st.st_size) == map_size_) return true;
+  changed_on_disk_ = true;
+  return false;
+}
+
 void TableHandle::rebuildIndex() {
   index_.reset(capacity_);
   for (uint32_t s = 0; s < capacity_; ++s) index_.bulkAdd(s, statusAt(s));
@@ -423,7 +435,13 @@ void TableHandle::close() {
       base_ = nullptr;
       map_size_ = 0;
     }
-    stampAtClose(was_mapped);
+    if (changed_on_disk_) {
+      // Not a byte more into a file another program changed, its times included.
+      dirty_ = false;
+      stampAtClose(false);
+    } else {
+      stampAtClose(was_mapped);
+    }
     if (!cache_.valid) dropKeptMapping();
   }
   releaseFile();
@@ -431,7 +449,7 @@ void TableHandle::close() {
 }
 
 bool TableHandle::setHeaderFlag(uint32_t value) {
-  if (!isMapped() || !map_writable_) return false;
+  if (!canWrite()) return false;
   storeU32(base_ + kHeaderFlagOffset, value);
   dirty_ = true;
   return true;

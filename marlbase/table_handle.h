@@ -2,7 +2,10 @@
 //
 // A table is one file of fixed-size records, each led by a status word (0 never used, 5 deleted,
 // 10 live). While open the file is mapped into memory and fields are read and written in place;
-// data reaches the file when the handle is closed. Values pass in and out of fields through the
+// data reaches the file when the handle is closed. Another program that takes no lock may cut or
+// replace the file meanwhile: every operation first checks that the file's size is still the
+// mapping's, and once it is not, the handle touches neither the mapping nor the file again and
+// fails every operation until it is opened again (changedOnDisk). Values pass in and out of fields through the
 // handle's integer and text value buffers; lookups compare against its search key.
 //
 // Slots count from 0, columns from 1. Every operation checks its slot and column numbers: a bad
@@ -102,6 +105,9 @@ class TableHandle {
 
   bool isOpen() const { return fd_ >= 0; }
   bool isMapped() const { return base_ != nullptr; }
+  // Another program changed the file's size while it was open here ("the library changed on
+  // disk"): nothing more was read from or written to it. Cleared by the next open.
+  bool changedOnDisk() const { return changed_on_disk_; }
   int32_t columnCount() const { return column_count_; }
   uint32_t capacity() const { return capacity_; }
   uint32_t recordSize() const { return record_size_; }
@@ -117,7 +123,8 @@ class TableHandle {
   int32_t writeField(int32_t slot, int32_t column);
   // The status word; -1 when closed, the live count is 0, or the slot is not below capacity.
   int32_t getStatus(int32_t slot);
-  // Writes the status word and recounts unless batch(). 1, or 0 on failure.
+  // Writes the status word and recounts unless batch(). 1, or 0 on failure (read-only, bad slot,
+  // the file changed on disk).
   int32_t setStatus(int32_t slot, int32_t status);
   // Runs the maintenance, then makes the lowest slot whose status is 0 or 5 live and returns it;
   // -1 when read-only, closed or full (growth refused).
@@ -222,6 +229,8 @@ class TableHandle {
   bool fieldContainsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const;
   int32_t resize(uint32_t new_capacity, bool grow);
   bool remap(bool writable);
+  bool fileIntact() const;
+  bool canWrite() const { return isMapped() && map_writable_ && fileIntact(); }
   void stampAtClose(bool was_mapped);
   void dropKeptMapping();
   void sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation,
@@ -265,6 +274,7 @@ class TableHandle {
   bool kept_prot_writable_ = false;
   bool defining_columns_ = false;  // between create and finishColumns
   bool dirty_ = false;             // something was written since the open
+  mutable bool changed_on_disk_ = false;
   uint32_t capacity_ = 0;
   std::atomic<int32_t> live_count_{0};
   uint32_t record_size_ = 0;

@@ -36,7 +36,7 @@ constexpr int64_t kCompactionBudget = 500'000;
 }  // namespace
 
 int32_t TableHandle::maintain() {
-  if (!isMapped()) return 0;
+  if (!isMapped() || !fileIntact()) return 0;
   if (liveCount() == 0) return 1;
   const uint64_t occupied = index_.occupied();
   const uint64_t free = capacity_ - occupied;
@@ -67,6 +67,10 @@ int32_t TableHandle::maintain() {
 int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
   struct stat st;
   if (fstat(fd_, &st) != 0) return 0;
+  if (static_cast<uint64_t>(st.st_size) != map_size_) {
+    changed_on_disk_ = true;  // another program cut or replaced the file: leave it alone
+    return 0;
+  }
   const uint32_t old_capacity = capacity_;
   bool changed = false;
   if (grow) {
@@ -177,7 +181,7 @@ void TableHandle::holdIn(const std::vector<uint8_t>& held, uint32_t slot) {
 // earlier copies, so past slot m - 1 only the last record's copies remain, in slots m .. p_last.
 // The step-by-step algorithm makes sum(p_k - k) moves, which is what the budget counts.
 int32_t TableHandle::compact() {
-  if (!isMapped() || liveCount() == 0 || compaction_hold_ != 0 || !map_writable_) {
+  if (!canWrite() || liveCount() == 0 || compaction_hold_ != 0) {
     return static_cast<int32_t>(kCompactionBudget);
   }
   std::vector<int32_t> statuses(capacity_);

@@ -30,7 +30,7 @@ void TableHandle::putStatus(uint32_t slot, int32_t status) {
   dirty_ = true;
 }
 
-bool TableHandle::usable() const { return isMapped() && liveCount() != 0; }
+bool TableHandle::usable() const { return isMapped() && liveCount() != 0 && fileIntact(); }
 
 void TableHandle::recount() {
   live_count_.store(static_cast<int32_t>(index_.live().count()), std::memory_order_relaxed);
@@ -55,7 +55,7 @@ int32_t TableHandle::readField(int32_t slot, int32_t column) {
 }
 
 int32_t TableHandle::writeField(int32_t slot, int32_t column) {
-  if (!usable() || !map_writable_ || !validSlot(slot) || !validColumn(column)) return -1;
+  if (!usable() || !canWrite() || !validSlot(slot) || !validColumn(column)) return -1;
   const uint32_t type = column_types_[column - 1];
   uint8_t* field = fieldAddress(static_cast<uint32_t>(slot), column);
   if (isTextType(type)) {
@@ -88,15 +88,15 @@ int32_t TableHandle::getStatus(int32_t slot) {
 }
 
 int32_t TableHandle::setStatus(int32_t slot, int32_t status) {
-  if (!isMapped() || !map_writable_ || !validSlot(slot)) return 0;
+  if (!canWrite() || !validSlot(slot)) return 0;
   putStatus(static_cast<uint32_t>(slot), status);
   if (!batch_) recount();
   return 1;
 }
 
 int32_t TableHandle::allocate() {
-  if (!isMapped() || !map_writable_) return -1;
-  if (maintain() == 0 || !isMapped()) return -1;
+  if (!canWrite()) return -1;
+  if (maintain() == 0 || !canWrite()) return -1;
   const uint32_t unused = index_.unused().next(0);
   const uint32_t deleted = index_.deleted().next(0);
   const uint32_t slot = std::min(unused, deleted);
@@ -137,7 +137,7 @@ Status TableHandle::checkCanAllocate() const {
 }
 
 int32_t TableHandle::copySlot(int32_t from, int32_t to) {
-  if (!isMapped() || !map_writable_ || !validSlot(from) || !validSlot(to)) return 0;
+  if (!canWrite() || !validSlot(from) || !validSlot(to)) return 0;
   if (from == to) return 1;
   const int32_t old = statusAt(static_cast<uint32_t>(to));
   unindexSlot(static_cast<uint32_t>(to));
@@ -195,12 +195,12 @@ int32_t TableHandle::nthLive(int32_t n) {
 }
 
 std::optional<int32_t> TableHandle::peekStatus(int32_t slot) const {
-  if (!isMapped() || !validSlot(slot)) return std::nullopt;
+  if (!isMapped() || !validSlot(slot) || !fileIntact()) return std::nullopt;
   return statusAt(static_cast<uint32_t>(slot));
 }
 
 std::string_view TableHandle::peekField(int32_t slot, int32_t column) const {
-  if (!isMapped() || !validSlot(slot) || !validColumn(column)) return {};
+  if (!isMapped() || !validSlot(slot) || !validColumn(column) || !fileIntact()) return {};
   return {reinterpret_cast<const char*>(fieldAddress(static_cast<uint32_t>(slot), column)),
           fieldWidth(column_types_[column - 1])};
 }

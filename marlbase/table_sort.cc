@@ -99,7 +99,7 @@ int32_t TableHandle::sortByColumn(int32_t column) {
 }
 
 int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
-  if (!usable() || !map_writable_ || capacity_ <= 2 || !validColumn(column)) return 0;
+  if (!usable() || !canWrite() || capacity_ <= 2 || !validColumn(column)) return 0;
   std::unique_ptr<Collation> collation = Collation::forLocale(locale);
   if (!collation) return 0;
   (void)compact();

@@ -161,6 +161,47 @@ TEST_F(ListBuilderTest, AFullListIsWrittenOnceAndTheBuilderGoesIdle) {
   }
 }
 
+// Another program copies a shorter library over the file while a pass has it open (it takes no
+// lock): the pass stops with its message and writes nothing into the new file; the next pass
+// builds from the file as it now is.
+TEST_F(ListBuilderTest, ALibraryReplacedDuringAPassStopsItAndIsLeftAsItIs) {
+  makeLibrary(plainSongs(30));
+  const std::string other = dir_.file("other.mbf");
+  ASSERT_TRUE(testing::writeSongTable(other, plainSongs(21)));
+  const std::vector<uint8_t> shorter = tunora::testing::readBytes(other);
+  ASSERT_LT(shorter.size(), tunora::testing::readBytes(path_).size());
+  // The copy lands at the pass's first draw.
+  class CopyAtFirstDraw final : public RandomSource {
+   public:
+    CopyAtFirstDraw(std::string path, std::vector<uint8_t> bytes)
+        : path_(std::move(path)), bytes_(std::move(bytes)) {}
+    std::optional<uint32_t> next32() override {
+      if (!copied_) tunora::testing::writeBytes(path_, bytes_);
+      copied_ = true;
+      return seeded_.next32();
+    }
+
+   private:
+    std::string path_;
+    std::vector<uint8_t> bytes_;
+    bool copied_ = false;
+    SeededRandomSource seeded_{7};
+  } copying(path_, shorter);
+  ListBuilder builder{lock_, library_, settings_, play_list_, status_, copying, env_, hooks_};
+  words_.build_request.store(kBuildNow);
+  Grant grant = lock_.takeGrantDirectly(kCodeListBuilder);
+  ASSERT_TRUE(grant);
+  builder.runBuildPassHolding(grant);
+  EXPECT_EQ(status_.text(), kLibraryChangedText);
+  EXPECT_EQ(builder.messageFlag().load(), 1);
+  EXPECT_EQ(play_list_.size(), 0);
+  EXPECT_EQ(words_.build_request.load(), kBuildNow);
+  EXPECT_EQ(tunora::testing::readBytes(path_), shorter);
+  for (int i = 0; i < 200 && play_list_.size() == 0; ++i) builder.runBuildPassHolding(grant);
+  ASSERT_EQ(play_list_.size(), 1);
+  EXPECT_NE((*play_list_.row(0))[kFileNameColumn], "");
+}
+
 TEST_F(ListBuilderTest, PicksAverageAtLeastRatingFive) {
   std::vector<TestSong> songs = plainSongs(600);
   for (size_t i = 0; i < songs.size(); ++i) {
