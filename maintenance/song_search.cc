@@ -10,13 +10,25 @@ namespace tunora::maintenance {
 
 using marlbase::TableHandle;
 
+namespace {
+
+// A field's text up to its NUL, copied straight from the record (a search can make many rows:
+// the whole width of a path field is not copied through the value buffer for each).
+std::string textOf(const TableHandle& table, int32_t slot, int32_t column) {
+  const std::string_view raw = table.peekField(slot, column);
+  if (raw.empty()) return {};
+  return std::string(raw.substr(0, std::min(raw.find('\0'), raw.size() - 1)));
+}
+
+}  // namespace
+
 SearchRow rowOf(TableHandle& table, int32_t slot, int32_t rating,
                 const media::MediaSwitches& switches) {
   SearchRow row;
-  row.title = table.readText(slot, kColTitle).value_or("");
-  row.artist = table.readText(slot, kColArtist).value_or("");
-  row.album = table.readText(slot, kColAlbum).value_or("");
-  row.path = table.readText(slot, kColFileName).value_or("");
+  row.title = textOf(table, slot, kColTitle);
+  row.artist = textOf(table, slot, kColArtist);
+  row.album = textOf(table, slot, kColAlbum);
+  row.path = textOf(table, slot, kColFileName);
   row.type = std::string(media::mediaClassText(media::classifyMediaFile(row.path, switches)));
   row.rating = rating;
   row.index = slot;
