@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "settings/atomic_file.h"
+#include "util/atomic_file.h"
 #include "settings/file_read.h"
 
 namespace tunora::engine {
