@@ -26,7 +26,9 @@ class FakeEnv final : public Env {
   explicit FakeEnv(uint64_t start_millis = 1'000'000, uint64_t seed = 1);
 
   uint64_t nowMillis() override;
-  // Blocks until the fake clock reaches now + duration (a zero duration returns at once).
+  // Blocks until the fake clock reaches now + duration (a zero duration returns at once). A
+  // thread the clock does not count moves the clock itself once every counted thread sleeps, so
+  // that it can never stall them (a driver asleep in its own predicate, for one).
   void sleepFor(std::chrono::milliseconds duration) override;
   uint64_t fileTimeNow() override;
   bool randomBytes(std::span<std::byte> out) override;
