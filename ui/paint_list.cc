@@ -48,7 +48,7 @@ class Painter {
       return std::move(ops_);
     }
     const int32_t room = std::max(left_edge - 3 - kTextMargin, 0);
-    // Each line starts where the spec puts it, or lower when the line above reaches further.
+    // Each line starts at its usual place, or lower when the line above reaches further.
     const int32_t star_y = std::max(56, kTop + lineHeight(kTitleFont));
     const int32_t artist_y = std::max(80, star_y + kStarSize);
     const int32_t album_y = std::max(100, artist_y + lineHeight(kTextFont));
