@@ -34,7 +34,7 @@ ColumnIndex& TableHandle::lookupIndex(int32_t column) {
   if (!index) {
     index = std::make_unique<ColumnIndex>();
     index->reset(capacity_);
-    const SlotSet& occupied = index_.occupiedSlots();
+    const SlotSet& occupied = slots().occupiedSlots();
     for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
       index->insert(s, fieldKey(s, column));
     }
@@ -59,7 +59,7 @@ void TableHandle::indexSlot(uint32_t slot) {
 // After records moved (compaction, sort): the record now in slot s came from source[s]. Its key is
 // the one it had there, so nothing is read from the file.
 void TableHandle::rekeyColumnIndexes(const std::vector<uint32_t>& source) {
-  const SlotSet& occupied = index_.occupiedSlots();
+  const SlotSet& occupied = slots().occupiedSlots();
   std::vector<std::pair<uint32_t, uint64_t>> members;
   for (auto& index : column_indexes_) {
     if (!index) continue;
@@ -93,7 +93,7 @@ int32_t TableHandle::findInColumn(int32_t column) {
     }
   }
   // The scan downwards would have ended at the lowest occupied slot above 0.
-  const uint32_t last_examined = index_.occupiedSlots().next(1);
+  const uint32_t last_examined = slots().occupiedSlots().next(1);
   if (last_examined != SlotSet::kNone) readField(static_cast<int32_t>(last_examined), column);
   return -1;
 }
@@ -114,7 +114,7 @@ int32_t TableHandle::findInColumnFrom(int32_t start, int32_t column) {
     }
   }
   // The scan upwards would have ended at the highest occupied slot.
-  const uint32_t last_examined = index_.occupiedSlots().previous(capacity_ - 1);
+  const uint32_t last_examined = slots().occupiedSlots().previous(capacity_ - 1);
   if (last_examined != SlotSet::kNone && last_examined >= from) {
     readField(static_cast<int32_t>(last_examined), column);
   }

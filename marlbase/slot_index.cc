@@ -33,6 +33,41 @@ void SlotIndex::finishBulk() {
   occupied_.finishBulk();
 }
 
+std::vector<uint64_t> SlotIndex::saveWords() const {
+  std::vector<uint64_t> words;
+  words.reserve(wordCount(capacity()));
+  for (const SlotSet* set : {&unused_, &deleted_, &live_, &other_, &occupied_}) {
+    words.insert(words.end(), set->words().begin(), set->words().end());
+  }
+  return words;
+}
+
+bool SlotIndex::loadWords(uint32_t capacity, std::span<const uint64_t> words) {
+  reset(capacity);
+  const size_t n = wordCount(capacity) / 5;
+  if (words.size() != 5 * n) return false;
+  const auto part = [&](size_t i) { return words.subspan(i * n, n); };
+  const uint64_t tail = capacity % 64 == 0 ? ~uint64_t{0} : (uint64_t{1} << (capacity % 64)) - 1;
+  for (size_t w = 0; w < n; ++w) {
+    const uint64_t u = part(0)[w], d = part(1)[w], l = part(2)[w], o = part(3)[w];
+    const uint64_t occupied = part(4)[w];
+    const uint64_t all = w + 1 == n ? tail : ~uint64_t{0};
+    const bool disjoint = (u & d) == 0 && ((u | d) & (l | o)) == 0 && (l & o) == 0;
+    const bool covering = ((u | d | l | o) & all) == all && ((u | d | l | o | occupied) & ~all) == 0;
+    const bool occupied_fits = (occupied & l) == l && (occupied & ~(l | o)) == 0;
+    if (!disjoint || !covering || !occupied_fits) {
+      reset(capacity);
+      return false;
+    }
+  }
+  unused_.loadWords(part(0));
+  deleted_.loadWords(part(1));
+  live_.loadWords(part(2));
+  other_.loadWords(part(3));
+  occupied_.loadWords(part(4));
+  return true;
+}
+
 void SlotIndex::grow(uint32_t capacity, int32_t new_slots_status) {
   const uint32_t old = live_.size();
   if (capacity <= old) return;

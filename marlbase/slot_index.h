@@ -3,7 +3,10 @@
 // walks, lookups and allocations need no scan.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "marlbase/format.h"
 #include "marlbase/slot_set.h"
@@ -17,6 +20,13 @@ class SlotIndex {
   void reset(uint32_t capacity);
   void bulkAdd(uint32_t slot, int32_t status);
   void finishBulk();
+  // The five sets' words one after another (unused, deleted, live, other, occupied), as the
+  // index cache stores them, and loading them back into an index of `capacity` slots. The load
+  // fails (leaving the index empty) when the sets do not fit together: a slot in none or in two of
+  // the status sets, an occupied slot that is unused, deleted or not live-or-other.
+  std::vector<uint64_t> saveWords() const;
+  static size_t wordCount(uint32_t capacity) { return 5 * ((size_t{capacity} + 63) / 64); }
+  bool loadWords(uint32_t capacity, std::span<const uint64_t> words);
   // Adds slots up to `capacity`, all with the given status. (A shrink rebuilds the index.)
   void grow(uint32_t capacity, int32_t new_slots_status);
   // Records that a slot's status changed.

@@ -1,6 +1,7 @@
 // SlotSet: bit sets with a summary level and a Fenwick tree for selection.
 #include "marlbase/slot_set.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace tunora::marlbase {
@@ -40,6 +41,12 @@ void SlotSet::finishBulk() {
     const uint32_t parent = (w + 1) + ((w + 1) & -(w + 1));
     if (parent <= words) tree_[parent] += tree_[w + 1];
   }
+}
+
+void SlotSet::loadWords(std::span<const uint64_t> words) {
+  std::copy(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(bits_.size()), bits_.begin());
+  if (size_ % 64 != 0 && !bits_.empty()) bits_.back() &= (uint64_t{1} << (size_ % 64)) - 1;
+  finishBulk();
 }
 
 void SlotSet::resize(uint32_t size) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace tunora::marlbase {
@@ -30,6 +31,10 @@ class SlotSet {
   // For bulk loading: add members with rawInsert, then call finishBulk once.
   void rawInsert(uint32_t slot) { bits_[slot >> 6] |= uint64_t{1} << (slot & 63); }
   void finishBulk();
+  // The set's words (bit s%64 of word s/64 for slot s), as the index cache stores them; the
+  // number of words loadWords takes back for a set reset to the same size.
+  std::span<const uint64_t> words() const { return bits_; }
+  void loadWords(std::span<const uint64_t> words);
 
   // The lowest member at or above slot, or kNone.
   uint32_t next(uint32_t slot) const;

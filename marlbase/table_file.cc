@@ -134,6 +134,7 @@ Status TableHandle::create() {
     return s;
   }
   fd_ = fd;
+  dropIndexCacheFile();
   writable_ = true;
   map_writable_ = true;
   capacity_ = kInitialCapacity;
@@ -228,6 +229,7 @@ void TableHandle::finishInterruptedMove() {
     if (loadHeader(st.st_size).ok() &&
         recoverInterruptedMove(path_, fd, record_area_, record_size_, capacity_)) {
       cache_.valid = false;
+      dropIndexCacheFile();
     }
     fd_ = -1;
     unlockWholeFile(fd);
@@ -314,11 +316,9 @@ Status TableHandle::open() {
       return Status::IOError(errnoText("cannot map file"));
     }
   }
-  if (!open_used_cache_) {
-    rebuildIndex();
-    column_indexes_.clear();
-  }
-  recount();
+  startIndex(TableStamp{st.st_dev, st.st_ino, st.st_size,
+                        st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec,
+                        st.st_ctim.tv_sec * 1'000'000'000LL + st.st_ctim.tv_nsec});
   return Status::Ok();
 }
 
@@ -338,6 +338,7 @@ Status TableHandle::openWithMaintenance() {
 Status TableHandle::openUnmapped() {
   Status s = openFile(writable_);
   if (s.ok()) cache_.valid = false;
+  if (s.ok() && map_writable_) dropIndexCacheFile();
   return s;
 }
 
@@ -369,7 +370,8 @@ bool TableHandle::fileIntact() const {
   return false;
 }
 
-void TableHandle::rebuildIndex() {
+void TableHandle::rebuildIndex() const {
+  slots_pending_ = false;
   index_.reset(capacity_);
   for (uint32_t s = 0; s < capacity_; ++s) index_.bulkAdd(s, statusAt(s));
   index_.finishBulk();
@@ -392,6 +394,7 @@ void TableHandle::stampAtClose(bool was_mapped) {
       times[1].tv_sec = stamp / 1'000'000'000LL;
       times[1].tv_nsec = stamp % 1'000'000'000LL;
       futimens(fd_, times);
+      close_stamp_ns_ = stamp;
     }
   }
   cache_.valid = false;
@@ -442,6 +445,7 @@ void TableHandle::close() {
     } else {
       stampAtClose(was_mapped);
     }
+    finishIndexCache(was_mapped && !changed_on_disk_);
     if (!cache_.valid) dropKeptMapping();
   }
   releaseFile();

@@ -14,6 +14,14 @@
 // Sharing: a writable open excludes every other opener, in this process and in others; read-only
 // opens share with each other. The locks are open-file-description locks, released at close.
 //
+// The index cache: an open that cannot reuse what the handle kept (below) reads the live count
+// from the table's index cache file (marlbase/index_cache.h) when that describes the table as it
+// is now, and the slot index and a column's lookup keys from it only when first needed; without
+// a usable cache it builds the slot index from the table. A close writes the cache again when
+// the open built something the cache lacks or the table was written; a writable open removes it
+// first, so that a writer killed before its close leaves no cache that could describe the old
+// table. A cache that cannot be written is left out.
+//
 // Reopening: close keeps what open computed (the slot index), the lookup indexes of the columns
 // and the mapping itself, untouched, and a reopen uses them while the file's identity, size and
 // times are as the close left them; otherwise they are dropped and built again.
@@ -39,6 +47,7 @@
 
 #include "marlbase/column_index.h"
 #include "marlbase/format.h"
+#include "marlbase/index_cache.h"
 #include "marlbase/move_journal.h"
 #include "marlbase/slot_index.h"
 #include "util/status.h"
@@ -195,6 +204,11 @@ class TableHandle {
   // For tests and benchmarks: forget what open computed, so the next open rescans the file.
   void TEST_dropOpenCache() { cache_.valid = false; }
   bool TEST_openUsedCache() const { return open_used_cache_; }
+  // Whether the last open took its live count from the index cache file.
+  bool TEST_openUsedIndexCache() const { return open_used_index_cache_; }
+  // For crash tests: called at a close that writes the index cache, after the table's last
+  // write and its times, before the cache is written.
+  void TEST_setIndexCacheHook(std::function<void()> hook) { index_cache_hook_ = std::move(hook); }
   // For crash tests: called between the steps of the file writes that move records or change the
   // capacity (inside and between record moves of a compaction or a sort, around the size and
   // header changes of a growth or a shrink), so that a test can kill the process at each.
@@ -216,7 +230,22 @@ class TableHandle {
   Status openFile(bool for_writing);
   Status loadHeader(int64_t file_size);
   void releaseFile();
-  void rebuildIndex();
+  void rebuildIndex() const;
+  // The slot index, read from the index cache or built from the table on first use.
+  SlotIndex& slots() const {
+    if (slots_pending_) loadPendingSlots();
+    return index_;
+  }
+  // The index cache (table_index_cache.cc).
+  // After open mapped the file: the slot index as the handle kept it, or from the cache, or built.
+  void startIndex(const TableStamp& stamp);
+  // At close, before the file is let go: writes the cache when `can_save` and it is needed.
+  void finishIndexCache(bool can_save);
+  bool loadIndexCache(const TableStamp& stamp);
+  void loadPendingSlots() const;
+  bool loadCachedColumn(int32_t column, ColumnIndex& index);
+  void saveIndexCache();
+  void dropIndexCacheFile();
   int32_t statusAt(uint32_t slot) const;
   void putStatus(uint32_t slot, int32_t status);
   uint8_t* slotAddress(uint32_t slot) const;
@@ -276,7 +305,7 @@ class TableHandle {
   bool dirty_ = false;             // something was written since the open
   mutable bool changed_on_disk_ = false;
   uint32_t capacity_ = 0;
-  std::atomic<int32_t> live_count_{0};
+  mutable std::atomic<int32_t> live_count_{0};
   uint32_t record_size_ = 0;
   uint32_t record_area_ = 0;
   std::vector<uint32_t> column_types_;    // index 0 = column 1
@@ -284,7 +313,18 @@ class TableHandle {
 
   // Slot sets kept current by every status change: live slots (status 10), reusable slots
   // (status 0 or 5) and the rest. They survive close while the file is left unchanged.
-  SlotIndex index_;
+  // Read through slots(): while slots_pending_ it is empty and still to be read from the cache.
+  mutable SlotIndex index_;
+  mutable bool slots_pending_ = false;
+  // The index cache this open found describing the table; null when none did.
+  mutable std::unique_ptr<IndexCacheFile> index_cache_;
+  TableStamp open_stamp_;
+  // The close should write the index cache: something was built or written that it lacks.
+  mutable bool save_index_cache_ = false;
+  // The modification time a writer's close gave the table.
+  int64_t close_stamp_ns_ = 0;
+  bool open_used_index_cache_ = false;
+  std::function<void()> index_cache_hook_;
   // Per column (index 0 = column 1): its lookup index holding the occupied slots, built by the
   // first whole-value lookup on the column and kept current by every write; null until then.
   // Kept and dropped with the slot index.

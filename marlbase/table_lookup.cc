@@ -79,7 +79,7 @@ int32_t TableHandle::findNext(int32_t slot) {
   } else {
     from = static_cast<uint32_t>(slot);
   }
-  const SlotSet& live = index_.live();
+  const SlotSet& live = slots().live();
   for (uint32_t s = live.next(from); s != SlotSet::kNone; s = live.next(s + 1)) {
     if (recordMatches(static_cast<int32_t>(s)) >= 0) return static_cast<int32_t>(s);
   }

@@ -38,7 +38,7 @@ constexpr int64_t kCompactionBudget = 500'000;
 int32_t TableHandle::maintain() {
   if (!isMapped() || !fileIntact()) return 0;
   if (liveCount() == 0) return 1;
-  const uint64_t occupied = index_.occupied();
+  const uint64_t occupied = slots().occupied();
   const uint64_t free = capacity_ - occupied;
   const uint64_t percent = capacity_ == 0 ? 100 : occupied * 100 / capacity_;
   if (percent > 90 || free < 10) {
@@ -97,10 +97,10 @@ int32_t TableHandle::resize(uint32_t new_capacity, bool grow) {
   capacity_ = new_capacity;
   if (grow) {
     // The new slots hold zeros, unless the file already held bytes past the old capacity.
-    index_.grow(new_capacity, kStatusUnused);
+    slots().grow(new_capacity, kStatusUnused);
     for (uint32_t s = old_capacity; s < new_capacity; ++s) {
       const int32_t status = statusAt(s);
-      if (status != kStatusUnused) index_.change(s, kStatusUnused, status);
+      if (status != kStatusUnused) slots().change(s, kStatusUnused, status);
     }
   } else {
     rebuildIndex();
@@ -223,7 +223,7 @@ int32_t TableHandle::compact() {
   for (uint32_t s = 0; s < capacity_; ++s) source[s] = s < m ? occupied[s] : s;
   for (uint32_t s = 0; s <= last; ++s) {
     const int32_t now = s < m ? statuses[occupied[s]] : kStatusDeleted;
-    index_.change(s, statuses[s], now);
+    slots().change(s, statuses[s], now);
   }
   rekeyColumnIndexes(source);
   dirty_ = true;

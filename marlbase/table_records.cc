@@ -22,7 +22,7 @@ int32_t TableHandle::statusAt(uint32_t slot) const {
 void TableHandle::putStatus(uint32_t slot, int32_t status) {
   const int32_t old = statusAt(slot);
   storeU32(slotAddress(slot), static_cast<uint32_t>(status));
-  index_.change(slot, old, status);
+  slots().change(slot, old, status);
   const bool was_occupied = old > kHighestFreeStatus;
   const bool is_occupied = status > kHighestFreeStatus;
   if (was_occupied && !is_occupied) unindexSlot(slot);
@@ -33,7 +33,7 @@ void TableHandle::putStatus(uint32_t slot, int32_t status) {
 bool TableHandle::usable() const { return isMapped() && liveCount() != 0 && fileIntact(); }
 
 void TableHandle::recount() {
-  live_count_.store(static_cast<int32_t>(index_.live().count()), std::memory_order_relaxed);
+  live_count_.store(static_cast<int32_t>(slots().live().count()), std::memory_order_relaxed);
 }
 
 int32_t TableHandle::readField(int32_t slot, int32_t column) {
@@ -97,8 +97,8 @@ int32_t TableHandle::setStatus(int32_t slot, int32_t status) {
 int32_t TableHandle::allocate() {
   if (!canWrite()) return -1;
   if (maintain() == 0 || !canWrite()) return -1;
-  const uint32_t unused = index_.unused().next(0);
-  const uint32_t deleted = index_.deleted().next(0);
+  const uint32_t unused = slots().unused().next(0);
+  const uint32_t deleted = slots().deleted().next(0);
   const uint32_t slot = std::min(unused, deleted);
   if (slot == SlotSet::kNone) return -1;
   putStatus(slot, kStatusLive);
@@ -111,18 +111,18 @@ Status TableHandle::checkCanAllocate() const {
   if (capacity_ == 0) {
     return Status::Corruption("the table has no slots (capacity 0) and cannot grow");
   }
-  if (index_.unused().count() + index_.deleted().count() > 0) return Status::Ok();
+  if (slots().unused().count() + slots().deleted().count() > 0) return Status::Ok();
   // No reusable slot now. The maintenance runs only while a record is live; it grows a table
   // that is nearly full, and a compaction leaves status 5 in the free slots it moves records
   // out of, so a free slot below an occupied one becomes reusable.
-  const uint64_t occupied = index_.occupied();
+  const uint64_t occupied = slots().occupied();
   const uint64_t free = capacity_ - occupied;
   const uint64_t percent = occupied * 100 / capacity_;
   if (liveCount() != 0) {
     if ((percent > 90 || free < 10) && uint64_t{capacity_} + 10 <= kMaxCapacity) {
       return Status::Ok();
     }
-    const uint32_t highest = index_.occupiedSlots().previous(capacity_ - 1);
+    const uint32_t highest = slots().occupiedSlots().previous(capacity_ - 1);
     if (percent < 70 && capacity_ > 50 && compaction_hold_ == 0 && highest != SlotSet::kNone &&
         highest + 1 > occupied) {
       return Status::Ok();
@@ -143,7 +143,7 @@ int32_t TableHandle::copySlot(int32_t from, int32_t to) {
   unindexSlot(static_cast<uint32_t>(to));
   std::memmove(slotAddress(static_cast<uint32_t>(to)), slotAddress(static_cast<uint32_t>(from)),
                record_size_);
-  index_.change(static_cast<uint32_t>(to), old, statusAt(static_cast<uint32_t>(to)));
+  slots().change(static_cast<uint32_t>(to), old, statusAt(static_cast<uint32_t>(to)));
   indexSlot(static_cast<uint32_t>(to));
   dirty_ = true;
   return 1;
@@ -155,11 +155,11 @@ int32_t TableHandle::firstWithStatus(int32_t key, int32_t start) {
   if (static_cast<uint32_t>(start) > capacity_ - 1) start = static_cast<int32_t>(capacity_ - 1);
   const auto from = static_cast<uint32_t>(start);
   uint32_t best = SlotSet::kNone;
-  if (key == kStatusUnused) best = index_.unused().next(from);
-  if (key == kStatusDeleted) best = index_.deleted().next(from);
-  if (key == kStatusLive) best = index_.live().next(from);
+  if (key == kStatusUnused) best = slots().unused().next(from);
+  if (key == kStatusDeleted) best = slots().deleted().next(from);
+  if (key == kStatusLive) best = slots().live().next(from);
   // Other status words match on their low 16 bits (so 0x1000A matches 10).
-  const SlotSet& other = index_.other();
+  const SlotSet& other = slots().other();
   for (uint32_t s = other.next(from); s != SlotSet::kNone && s < best; s = other.next(s + 1)) {
     if (static_cast<int16_t>(statusAt(s) & 0xFFFF) == key) {
       best = s;
@@ -172,25 +172,25 @@ int32_t TableHandle::firstWithStatus(int32_t key, int32_t start) {
 int32_t TableHandle::nextLive(int32_t slot) {
   if (!usable()) return slot;
   const uint32_t from = slot < 0 ? 0 : static_cast<uint32_t>(slot) + 1;
-  const uint32_t next = index_.live().next(from);
+  const uint32_t next = slots().live().next(from);
   return next == SlotSet::kNone ? slot : static_cast<int32_t>(next);
 }
 
 int32_t TableHandle::previousLive(int32_t slot) {
   if (!usable() || slot <= 0) return slot;
-  const uint32_t prev = index_.live().previous(static_cast<uint32_t>(slot) - 1);
+  const uint32_t prev = slots().live().previous(static_cast<uint32_t>(slot) - 1);
   return prev == SlotSet::kNone ? slot : static_cast<int32_t>(prev);
 }
 
 int32_t TableHandle::lastLive() {
   if (!usable() || capacity_ == 0) return -1;
-  const uint32_t last = index_.live().previous(capacity_ - 1);
+  const uint32_t last = slots().live().previous(capacity_ - 1);
   return last == SlotSet::kNone || last == 0 ? -1 : static_cast<int32_t>(last);
 }
 
 int32_t TableHandle::nthLive(int32_t n) {
   if (!usable() || n <= 0) return -1;
-  const uint32_t slot = index_.live().select(static_cast<uint32_t>(n));
+  const uint32_t slot = slots().live().select(static_cast<uint32_t>(n));
   return slot == SlotSet::kNone ? -1 : static_cast<int32_t>(slot);
 }
 

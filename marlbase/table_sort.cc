@@ -79,15 +79,15 @@ void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column, const Co
     storeStatusWord(spare, static_cast<int32_t>(loadU32(spare_bytes.data())));
   }
   for (uint32_t s = 0; s < m; ++s) {
-    index_.change(begin + s, old_status[s], old_status[order[s]]);
+    slots().change(begin + s, old_status[s], old_status[order[s]]);
     source[begin + s] = begin + order[s];
   }
 }
 
 // The lowest free slot (status 9 or below), or kNone.
 uint32_t TableHandle::spareSlot() const {
-  uint32_t best = std::min(index_.unused().next(0), index_.deleted().next(0));
-  const SlotSet& other = index_.other();
+  uint32_t best = std::min(slots().unused().next(0), slots().deleted().next(0));
+  const SlotSet& other = slots().other();
   for (uint32_t s = other.next(0); s != SlotSet::kNone && s < best; s = other.next(s + 1)) {
     if (statusAt(s) <= kHighestFreeStatus) return s;
   }

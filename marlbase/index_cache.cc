@@ -1,0 +1,248 @@
+// The index cache file: its layout, checksums and the checks made before any of it is used.
+//
+// Layout (native byte order; a cache is written and read on one machine):
+//   0   "MBIX", format 1
+//   8   the table's device, inode, size, modification and change times (ns), 8 bytes each
+//   48  capacity, record size, column count, live count (4 bytes each)
+//   64  hash of the table's header and column descriptors
+//   72  number of parts, 0
+//   80  checksum of bytes 0..79 and the part list
+//   88  0 (8 bytes)
+//   96  the part list: per part its kind (0 the slot index, else a column), 0, offset, length,
+//       checksum (4 + 4 + 8 + 8 + 8 bytes)
+// then the parts: the slot index as SlotIndex::saveWords gives it, a column as its keys.
+#include "marlbase/index_cache.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "marlbase/format.h"
+
+namespace tunora::marlbase {
+namespace {
+
+constexpr char kCacheMagic[4] = {'M', 'B', 'I', 'X'};
+constexpr uint32_t kCacheFormat = 1;
+constexpr size_t kHeadSize = 96;
+constexpr size_t kPartEntrySize = 32;
+
+template <typename T>
+void put(std::vector<uint8_t>& out, size_t at, T value) {
+  std::memcpy(out.data() + at, &value, sizeof value);
+}
+
+template <typename T>
+T get(const uint8_t* p) {
+  T value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
+}
+
+uint64_t mix(uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
+  return h;
+}
+
+bool readAllAt(int fd, uint8_t* data, size_t size, uint64_t offset) {
+  while (size > 0) {
+    const ssize_t n = pread(fd, data, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+uint64_t contentHash(const uint8_t* data, size_t size) {
+  uint64_t h = 0x9e3779b97f4a7c15ULL ^ size;
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) h = mix(h ^ get<uint64_t>(data + i)) * 0x100000001b3ULL;
+  uint64_t tail = 0;
+  std::memcpy(&tail, data + i, size - i);
+  return mix(h ^ tail ^ (size - i) << 56);
+}
+
+std::vector<uint8_t> encodeIndexCache(const IndexCacheKey& key, int32_t live_count,
+                                      const SlotIndex& slots,
+                                      std::span<const CachedColumn> columns) {
+  const std::vector<uint64_t> words = slots.saveWords();
+  const size_t part_count = 1 + columns.size();
+  size_t total = kHeadSize + part_count * kPartEntrySize + words.size() * 8;
+  for (const CachedColumn& c : columns) total += c.keys.size() * 8;
+  std::vector<uint8_t> out(total, 0);
+  std::memcpy(out.data(), kCacheMagic, 4);
+  put(out, 4, kCacheFormat);
+  put(out, 8, key.stamp.device);
+  put(out, 16, key.stamp.inode);
+  put(out, 24, key.stamp.size);
+  put(out, 32, key.stamp.mtime_ns);
+  put(out, 40, key.stamp.ctime_ns);
+  put(out, 48, key.capacity);
+  put(out, 52, key.record_size);
+  put(out, 56, key.column_count);
+  put(out, 60, live_count);
+  put(out, 64, key.header_hash);
+  put(out, 72, static_cast<uint32_t>(part_count));
+  size_t at = kHeadSize + part_count * kPartEntrySize;
+  const auto addPart = [&](size_t index, uint32_t kind, const uint64_t* data, size_t count) {
+    const size_t entry = kHeadSize + index * kPartEntrySize;
+    const size_t length = count * 8;
+    if (length != 0) std::memcpy(out.data() + at, data, length);
+    put(out, entry, kind);
+    put(out, entry + 8, static_cast<uint64_t>(at));
+    put(out, entry + 16, static_cast<uint64_t>(length));
+    put(out, entry + 24, contentHash(out.data() + at, length));
+    at += length;
+  };
+  addPart(0, 0, words.data(), words.size());
+  for (size_t i = 0; i < columns.size(); ++i) {
+    addPart(i + 1, static_cast<uint32_t>(columns[i].column), columns[i].keys.data(),
+            columns[i].keys.size());
+  }
+  std::vector<uint8_t> summed(out.begin(), out.begin() + 80);
+  summed.insert(summed.end(), out.begin() + kHeadSize,
+                out.begin() + static_cast<std::ptrdiff_t>(kHeadSize + part_count * kPartEntrySize));
+  put(out, 80, contentHash(summed.data(), summed.size()));
+  return out;
+}
+
+IndexCacheFile::~IndexCacheFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool IndexCacheFile::parseHead(std::span<const uint8_t> head, uint64_t file_size,
+                               const IndexCacheKey& key) {
+  if (head.size() < kHeadSize || std::memcmp(head.data(), kCacheMagic, 4) != 0 ||
+      get<uint32_t>(&head[4]) != kCacheFormat) {
+    return false;
+  }
+  const uint32_t part_count = get<uint32_t>(&head[72]);
+  if (part_count == 0 || part_count > key.column_count + 1 ||
+      head.size() < kHeadSize + size_t{part_count} * kPartEntrySize) {
+    return false;
+  }
+  std::vector<uint8_t> summed(head.begin(), head.begin() + 80);
+  summed.insert(summed.end(), head.begin() + kHeadSize,
+                head.begin() + static_cast<std::ptrdiff_t>(kHeadSize + part_count * kPartEntrySize));
+  if (get<uint64_t>(&head[80]) != contentHash(summed.data(), summed.size())) return false;
+  IndexCacheKey found;
+  found.stamp.device = get<uint64_t>(&head[8]);
+  found.stamp.inode = get<uint64_t>(&head[16]);
+  found.stamp.size = get<int64_t>(&head[24]);
+  found.stamp.mtime_ns = get<int64_t>(&head[32]);
+  found.stamp.ctime_ns = get<int64_t>(&head[40]);
+  found.capacity = get<uint32_t>(&head[48]);
+  found.record_size = get<uint32_t>(&head[52]);
+  found.column_count = get<uint32_t>(&head[56]);
+  found.header_hash = get<uint64_t>(&head[64]);
+  const auto live = get<int32_t>(&head[60]);
+  if (!(found == key) || live < 0 || static_cast<uint32_t>(live) > key.capacity) return false;
+  parts_.clear();
+  for (uint32_t i = 0; i < part_count; ++i) {
+    const uint8_t* e = &head[kHeadSize + size_t{i} * kPartEntrySize];
+    Part p{get<uint32_t>(e), get<uint64_t>(e + 8), get<uint64_t>(e + 16), get<uint64_t>(e + 24)};
+    if (p.kind > key.column_count || p.offset > file_size || p.length > file_size - p.offset ||
+        p.length % 8 != 0 || findPart(p.kind) != nullptr) {
+      return false;
+    }
+    parts_.push_back(p);
+  }
+  key_ = key;
+  live_count_ = live;
+  return true;
+}
+
+bool IndexCacheFile::open(const std::string& path, const IndexCacheKey& key) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st;
+  std::vector<uint8_t> head(kHeadSize);
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            static_cast<uint64_t>(st.st_size) >= kHeadSize && readAllAt(fd, head.data(), kHeadSize, 0);
+  if (ok) {
+    const uint32_t part_count = std::min<uint32_t>(get<uint32_t>(&head[72]), key.column_count + 1);
+    head.resize(kHeadSize + size_t{part_count} * kPartEntrySize);
+    ok = static_cast<uint64_t>(st.st_size) >= head.size() &&
+         readAllAt(fd, head.data() + kHeadSize, head.size() - kHeadSize, kHeadSize) &&
+         parseHead(head, static_cast<uint64_t>(st.st_size), key);
+  }
+  if (!ok) {
+    ::close(fd);
+    return false;
+  }
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+  return true;
+}
+
+bool IndexCacheFile::openBytes(std::span<const uint8_t> bytes, const IndexCacheKey& key) {
+  if (!parseHead(bytes, bytes.size(), key)) return false;
+  bytes_ = bytes;
+  return true;
+}
+
+const IndexCacheFile::Part* IndexCacheFile::findPart(uint32_t kind) const {
+  for (const Part& p : parts_) {
+    if (p.kind == kind) return &p;
+  }
+  return nullptr;
+}
+
+bool IndexCacheFile::readPart(const Part& part, std::vector<uint8_t>& out) const {
+  out.resize(part.length);
+  if (fd_ >= 0) {
+    if (!readAllAt(fd_, out.data(), out.size(), part.offset)) return false;
+  } else {
+    if (part.offset + part.length > bytes_.size()) return false;
+    std::memcpy(out.data(), bytes_.data() + part.offset, part.length);
+  }
+  return contentHash(out.data(), out.size()) == part.checksum;
+}
+
+bool IndexCacheFile::readSlots(SlotIndex& slots) const {
+  const Part* part = findPart(0);
+  std::vector<uint8_t> bytes;
+  if (part == nullptr || part->length != SlotIndex::wordCount(key_.capacity) * 8 ||
+      !readPart(*part, bytes)) {
+    return false;
+  }
+  std::vector<uint64_t> words(bytes.size() / 8);
+  if (!bytes.empty()) std::memcpy(words.data(), bytes.data(), bytes.size());
+  return slots.loadWords(key_.capacity, words) &&
+         slots.live().count() == static_cast<uint32_t>(live_count_);
+}
+
+bool IndexCacheFile::hasColumn(int32_t column) const {
+  return column >= 1 && findPart(static_cast<uint32_t>(column)) != nullptr;
+}
+
+bool IndexCacheFile::readColumn(int32_t column, uint32_t occupied,
+                                std::vector<uint64_t>& keys) const {
+  if (!hasColumn(column)) return false;
+  const Part* part = findPart(static_cast<uint32_t>(column));
+  std::vector<uint8_t> bytes;
+  if (part->length != uint64_t{occupied} * 8 || !readPart(*part, bytes)) return false;
+  keys.resize(occupied);
+  if (!bytes.empty()) std::memcpy(keys.data(), bytes.data(), bytes.size());
+  return true;
+}
+
+std::vector<int32_t> IndexCacheFile::columns() const {
+  std::vector<int32_t> out;
+  for (const Part& p : parts_) {
+    if (p.kind != 0) out.push_back(static_cast<int32_t>(p.kind));
+  }
+  return out;
+}
+
+}  // namespace tunora::marlbase
