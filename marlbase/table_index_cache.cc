@@ -122,8 +122,7 @@ void TableHandle::saveIndexCache() {
   // that takes no lock) leaves it describing an older table.
   if (!dirty_ && !(now == open_stamp_)) return;
   const bool carried = !dirty_ && index_cache_ != nullptr;
-  const bool own_stamp = dirty_ && now.mtime_ns == close_stamp_ns_ &&
-                         close_stamp_ns_ % 1000 != 0 && close_stamp_ns_ <= fine &&
+  const bool own_stamp = dirty_ && now.mtime_ns == close_stamp_ns_ && close_stamp_ns_ <= fine &&
                          close_stamp_ns_ != coarse;
   const bool settled = std::max(now.mtime_ns, now.ctime_ns) + kSettleNs < coarse;
   if (!carried && !own_stamp && !settled) return;
