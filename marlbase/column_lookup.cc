@@ -34,9 +34,13 @@ ColumnIndex& TableHandle::lookupIndex(int32_t column) {
   if (!index) {
     index = std::make_unique<ColumnIndex>();
     index->reset(capacity_);
-    const SlotSet& occupied = slots().occupiedSlots();
-    for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
-      index->insert(s, fieldKey(s, column));
+    if (!loadCachedColumn(column, *index)) {
+      index->reset(capacity_);
+      const SlotSet& occupied = slots().occupiedSlots();
+      for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
+        index->insert(s, fieldKey(s, column));
+      }
+      save_index_cache_ = true;
     }
   }
   return *index;
