@@ -161,7 +161,10 @@ void TableHandle::saveIndexCache() {
       encodeIndexCache(key, static_cast<int32_t>(index.live().count()), index, columns);
   if (index_cache_hook_) index_cache_hook_();
   const std::span<const uint8_t> part(bytes);
-  (void)replaceFile(indexCachePathFor(path_), std::span<const std::span<const uint8_t>>(&part, 1));
+  ReplaceOptions options;
+  options.sync = false;
+  (void)replaceFile(indexCachePathFor(path_), std::span<const std::span<const uint8_t>>(&part, 1),
+                    options);
 }
 
 }  // namespace tunora::marlbase

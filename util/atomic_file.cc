@@ -128,7 +128,7 @@ Status FileReplacement::write(std::string_view text) {
 Status FileReplacement::commit() {
   if (!status_.ok()) return status_;
   if (committed_) return Status::Ok();
-  if (::fsync(fd_) != 0) {
+  if (options_.sync && ::fsync(fd_) != 0) {
     status_ = errnoStatus("cannot sync", temp_, errno);
     discard();
     return status_;
@@ -155,7 +155,8 @@ Status FileReplacement::commit() {
 
   // Without this the rename itself may be lost in a power cut; the file would then be the old
   // one, which is still whole, so a failure here is not reported.
-  const int dir = ::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir =
+      options_.sync ? ::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);

@@ -29,6 +29,9 @@ struct ReplaceOptions {
   // Never replace a file (or a link) already at the path: the commit then fails (nameTaken())
   // and removes the temporary file. The path is taken as given (links are not followed).
   bool keep_existing = false;
+  // Whether the data and the rename are synced to disk. A cache that is checked before use and
+  // rebuilt when damaged can do without: a power cut then costs its rebuild.
+  bool sync = true;
   // Called at each step; tests use it to end the process in the middle of a replacement.
   std::function<void(ReplaceStep step, size_t bytes)> TEST_hook;
 };
