@@ -54,6 +54,14 @@ void TableHandle::startIndex(const TableStamp& stamp) {
     // Every write keeps the slot index current from the status it replaces, so a writer has it
     // whole before its first write.
     (void)slots();
+    // The cache's column keys hold only until the first write: read them now, so that the close
+    // can write them again (kept current by the writes) instead of the next lookup reading every
+    // record.
+    if (index_cache_) {
+      for (int32_t c : index_cache_->columns()) {
+        if (validColumn(c)) (void)lookupIndex(c);
+      }
+    }
     // A writer killed before its close must leave no cache describing the table as it was.
     dropIndexCacheFile();
   }
@@ -159,12 +167,15 @@ void TableHandle::saveIndexCache() {
   }
   const std::vector<uint8_t> bytes =
       encodeIndexCache(key, static_cast<int32_t>(index.live().count()), index, columns);
+  // Only ever a plain file of our own: never through a link to somewhere else.
+  const std::string cache_path = indexCachePathFor(path_);
+  struct stat existing;
+  if (lstat(cache_path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) return;
   if (index_cache_hook_) index_cache_hook_();
   const std::span<const uint8_t> part(bytes);
   ReplaceOptions options;
   options.sync = false;
-  (void)replaceFile(indexCachePathFor(path_), std::span<const std::span<const uint8_t>>(&part, 1),
-                    options);
+  (void)replaceFile(cache_path, std::span<const std::span<const uint8_t>>(&part, 1), options);
 }
 
 }  // namespace tunora::marlbase
