@@ -92,9 +92,7 @@ TEST_F(CommandTest, ListActionsBecomeRequestsForTheExecutor) {
     EXPECT_EQ(words().request.load(), c.code) << c.command;
     EXPECT_EQ(words().request_parameter.load(), c.parameter) << c.command;
   }
-}
-
-TEST_F(CommandTest, RequestsAreDroppedWhileTheLockIsTakenOrAQuitRuns) {
+  // Dropped while the lock is taken or a quit runs.
   for (int32_t held : {engine::kCodeListBuilder, engine::kQuitRequested, engine::kQuitFinal}) {
     words().request.store(held);
     dispatcher_.dispatch(ui::kCmdRemoveRow);
@@ -201,27 +199,19 @@ TEST_F(CommandTest, DialogCommandsOpenTheirDialogOnce) {
   EXPECT_TRUE(actions_.calls.empty());
 }
 
-TEST_F(CommandTest, BuilderAndOfflineCommands) {
-  dispatcher_.dispatch(ui::kCmdBuildNow);
-  EXPECT_EQ(words().build_request.load(), 10);
+TEST_F(CommandTest, BuilderAndOfflineCommandsSetTheBuildWord) {
+  struct Case {
+    int32_t command, before, after;
+  };
+  for (Case c : {Case{ui::kCmdBuildNow, 0, 10}, Case{ui::kCmdLockOffline, 0, 1999},
+                 Case{ui::kCmdLockOffline, 1999, 0}, Case{ui::kCmdSetOffline, 0, 1000},
+                 Case{ui::kCmdSetOffline, 1234, 0}, Case{ui::kCmdSetOffline, 999, 1000}}) {
+    words().build_request.store(c.before);
+    dispatcher_.dispatch(c.command);
+    EXPECT_EQ(words().build_request.load(), c.after) << c.command << " from " << c.before;
+  }
   dispatcher_.dispatch(ui::kCmdStopBuilding);
   EXPECT_EQ(words().abort.load(), 1);
-
-  words().build_request.store(0);
-  dispatcher_.dispatch(ui::kCmdLockOffline);
-  EXPECT_EQ(words().build_request.load(), 1999);
-  dispatcher_.dispatch(ui::kCmdLockOffline);
-  EXPECT_EQ(words().build_request.load(), 0);
-
-  dispatcher_.dispatch(ui::kCmdSetOffline);
-  EXPECT_EQ(words().build_request.load(), 1000);
-  words().build_request.store(1234);
-  dispatcher_.dispatch(ui::kCmdSetOffline);
-  EXPECT_EQ(words().build_request.load(), 0);
-  words().build_request.store(999);
-  dispatcher_.dispatch(ui::kCmdSetOffline);
-  EXPECT_EQ(words().build_request.load(), 1000);
-
   program_.context().network_refresh_counter.store(0);
   dispatcher_.dispatch(ui::kCmdRefreshNetworkCache);
   EXPECT_EQ(program_.context().network_refresh_counter.load(), 100);
