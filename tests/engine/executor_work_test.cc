@@ -9,6 +9,7 @@
 
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
+#include "tests/engine/recording_window.h"
 #include "tests/engine/work_fixture.h"
 #include "tests/support/scripted_message_dialog.h"
 #include "tests/support/clock_driver.h"
@@ -16,13 +17,8 @@
 namespace tunora::engine {
 namespace {
 
-class FakeWindow final : public WindowChannel, public ExecutorWindow, public CurrentSong {
+class FakeWindow final : public testing::RecordingWindow, public ExecutorWindow, public CurrentSong {
  public:
-  // WindowChannel
-  void postCommand(int32_t command, int32_t parameter) override {
-    std::lock_guard lock(mu_);
-    commands.emplace_back(command, parameter);
-  }
   // ExecutorWindow
   int32_t focusedRow() override { return focus; }
   std::optional<std::string> chooseFile(const std::string& proposed, int32_t filter,
@@ -39,13 +35,6 @@ class FakeWindow final : public WindowChannel, public ExecutorWindow, public Cur
   void setDisplayedScore(uint32_t score) override { shown_score = score; }
   void setPlayChosenSong() override { play_chosen = true; }
 
-  std::vector<std::pair<int32_t, int32_t>> posted() {
-    std::lock_guard lock(mu_);
-    return commands;
-  }
-
-  std::mutex mu_;
-  std::vector<std::pair<int32_t, int32_t>> commands;
   int32_t focus = -1;
   std::tuple<std::string, int32_t, bool> file_dialog;
   std::optional<std::string> chosen;

@@ -4,36 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
-#include <vector>
-
 #include "app/program.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
+#include "tests/engine/recording_window.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::testing {
-
-class RecordingWindow final : public engine::WindowChannel {
- public:
-  void postCommand(int32_t command, int32_t) override {
-    std::lock_guard lock(mu_);
-    commands_.push_back(command);
-  }
-  bool received(int32_t command) {
-    std::lock_guard lock(mu_);
-    for (int32_t c : commands_) {
-      if (c == command) return true;
-    }
-    return false;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<int32_t> commands_;
-};
 
 class ProgramTest : public ::testing::Test {
  protected:

@@ -77,7 +77,7 @@ TEST_F(QuitTest, WriterRunsInTheBackgroundAndGivesWayToRequests) {
 }
 
 TEST_F(QuitTest, QuitWhileAWriterRunsLosesNothing) {
-  queue(6);
+  queue(6, /*key_of_slot1=*/999);  // slot 1's updates are for a song no longer there
   ASSERT_TRUE(program_.startSupervisor());
   // A writer starts while the lock is held: it sleeps 10 s before it even posts.
   Grant other = program_.lock().takeGrantDirectly(kCodeListBuilder);
@@ -93,17 +93,32 @@ TEST_F(QuitTest, QuitWhileAWriterRunsLosesNothing) {
                          std::chrono::milliseconds(10)));
   EXPECT_LT(env_.nowMillis() - closed_at, 10'000u);
   EXPECT_TRUE(program_.updateWriter().quitLeftEntries());
-  EXPECT_EQ(playCount(1), 0u);
+  EXPECT_EQ(playCount(2), 0u);
   EXPECT_EQ(program_.updateQueue().length(), 6);
   // The window stops the threads: the entries are written then.
   {
     testing::ClockDriver clock(env_, std::chrono::milliseconds(100));
     program_.stopThreads();
   }
-  EXPECT_EQ(playCount(1), 13u);
+  EXPECT_EQ(playCount(1), 0u);
   EXPECT_EQ(playCount(2), 14u);
   EXPECT_EQ(playCount(3), 15u);
   EXPECT_EQ(program_.updateQueue().length(), -1);
+}
+
+TEST_F(QuitTest, TheWriterStartsOnceTheQueueHoldsMoreThan150) {
+  ASSERT_TRUE(program_.startSupervisor());
+  for (int i = 0; i <= kWriterStartLength; ++i) {
+    EXPECT_FALSE(program_.updateWriter().running()) << i << " queued";
+    ASSERT_EQ(program_.updateWriter().queueUpdate(1, kColPlayCount, 7, 0, 101), 0);
+  }
+  const uint64_t start = env_.nowMillis();
+  ASSERT_TRUE(driveUntil(env_, [&] {
+    return program_.updateQueue().length() == -1 || env_.nowMillis() - start > 60'000;
+  }, std::chrono::milliseconds(10)));
+  EXPECT_EQ(program_.updateQueue().length(), -1);
+  EXPECT_EQ(playCount(1), 7u);
+  quit();
 }
 
 TEST_F(QuitTest, FullQueueRefusesUpdates) {

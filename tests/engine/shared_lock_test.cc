@@ -33,6 +33,10 @@ TEST_F(SharedLockTest, PostRequestRefusesDuringQuitAndWhileGranted) {
   EXPECT_EQ(words_.request_parameter.load(), 3);
   EXPECT_EQ(lock_.postRequest(kCodeRemoveRow, 4, 10), 1);  // already posted by this code
   EXPECT_EQ(words_.waiter_count.load(), 0);
+  lock_.releaseRequest();
+  EXPECT_EQ(words_.request.load(), 0);
+  EXPECT_EQ(words_.last_released.load(), kCodeRemoveRow);
+  ASSERT_EQ(lock_.postRequest(kCodeRemoveRow, 3, 10), 1);
 
   words_.request.store(kQuitInProgress);
   EXPECT_EQ(lock_.postRequest(kCodeRemoveRow, 0, 10), -1);
@@ -121,6 +125,29 @@ TEST_F(SharedLockTest, SecondWindowCommandWaitsForTheFirstToBeTakenOrGivesUp) {
   EXPECT_EQ(words_.request_parameter.load(), 5);
 }
 
+// A poster that finds the request word taken: patience 5 or more gives up after 20 sleeps of
+// patience x 8 ms; less keeps trying until the word frees.
+TEST_F(SharedLockTest, PatienceDecidesWhetherAPosterGivesUp) {
+  for (int32_t patience : {4, 5, 10}) {
+    words_.request.store(kCodeRemoveRow);
+    const uint64_t start = env_.nowMillis();
+    int32_t posted = 0;
+    uint64_t when = 0;
+    EnvThread poster(env_, [&] {
+      posted = lock_.postRequest(kCodeSaveAsPlaylist, 0, patience);
+      when = env_.nowMillis();
+    });
+    ASSERT_TRUE(testing::driveFor(env_, milliseconds(4000)));
+    words_.request.store(0);
+    ASSERT_TRUE(poster.join());
+    EXPECT_EQ(posted, patience >= 5 ? -1 : 1) << "patience " << patience;
+    if (patience >= 5) {
+      EXPECT_GE(when - start, 20u * 8u * static_cast<uint64_t>(patience));
+    }
+    EXPECT_EQ(words_.waiter_count.load(), 0);
+  }
+}
+
 TEST_F(SharedLockTest, TryPostRequestNeverWaitsForABusyLock) {
   words_.request.store(kCodeListBuilder);
   const uint64_t t0 = env_.nowMillis();
@@ -201,21 +228,33 @@ TEST_F(SharedLockTest, WindowRequestThatFindsTheLockBusyIsKeptAndPostedLater) {
 // release wakes it.
 TEST_F(SharedLockTest, ReleasingAGrantBlocksOnTheGuardUntilItsHolderLetsGo) {
   Grant grant = lock_.takeGrantDirectly(kCodeImport);
+  EXPECT_EQ(words_.grant_holder_live.load(), 1) << "a direct taker is a live holder";
+  EXPECT_FALSE(lock_.takeGrantDirectly(kCodeListBuilder)) << "taken";
   std::optional<SpinGuardScope> guard;
   guard.emplace(words_, env_);
   ASSERT_TRUE(guard->held());
   std::atomic<bool> started{false};
+  std::atomic<bool> released{false};
   std::thread releaser([&] {
     started.store(true);
     grant = Grant();
+    released.store(true);
   });
   while (!started.load()) std::this_thread::yield();
   // Time for the releaser to block on the guard (it cannot finish while the guard is held).
   for (int i = 0; i < 1000; ++i) std::this_thread::yield();
   EXPECT_EQ(words_.grant.load(), kCodeImport);
   guard.reset();
-  releaser.join();  // a release that is not woken hangs here, until the test's time-out
+  // A release that is not woken stays blocked: bounded here, then woken by hand to end the test.
+  const auto give_up = std::chrono::steady_clock::now() + testing::kHangGuard;
+  while (!released.load() && std::chrono::steady_clock::now() < give_up) {
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  EXPECT_TRUE(released.load()) << "the guard's release did not wake the blocked releaser";
+  words_.spin_guard.notify_all();
+  releaser.join();
   EXPECT_EQ(words_.grant.load(), 0);
+  EXPECT_EQ(words_.grant_holder_live.load(), 0);
   EXPECT_EQ(words_.spin_guard.load(), kGuardFree);
 }
 
@@ -257,11 +296,16 @@ TEST_F(SharedLockTest, WorkerThatGivesUpWithdrawsItsRequest) {
   // Patience above 4: after more than 50 waits the worker leaves, and a later handover must not
   // hand the table to nobody.
   bool granted = true;
+  const uint64_t start = env_.nowMillis();
+  uint64_t when = 0;
   EnvThread loader(env_, [&] {
     granted = static_cast<bool>(lock_.requestAndWait(kCodeDetailsLoader, 0, 5));
+    when = env_.nowMillis();
   });
   ASSERT_TRUE(loader.join(milliseconds(10)));
   EXPECT_FALSE(granted);
+  EXPECT_GE(when - start, 51u * 100u);  // the 51st wait of 100 ms
+  EXPECT_LT(when - start, 53u * 100u);
   EXPECT_EQ(words_.request.load(), 0);
   EXPECT_EQ(executor_.run(), 0);
   EXPECT_EQ(words_.grant.load(), 0);

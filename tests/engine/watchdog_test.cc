@@ -9,113 +9,91 @@
 namespace tunora::engine {
 namespace {
 
-class WatchdogTest : public ::testing::Test {
- protected:
-  // Ticks until something is forced free; the tick number (1-based) and the event.
-  std::pair<int, WatchdogEvent> tickUntilEvent(int limit) {
-    for (int tick = 1; tick <= limit; ++tick) {
-      WatchdogEvent event = watchdogTick(words_, env_, checks_);
-      if (event.kind != WatchdogEvent::Kind::kNone) return {tick, event};
+using Kind = WatchdogEvent::Kind;
+
+TEST(WatchdogTest, CountsOnlyWhileTheLockIsBusy) {
+  FakeEnv env;
+  SharedWords words;
+  words.request.store(kCodeRemoveRow);
+  for (int i = 0; i < 5; ++i) (void)watchdogTick(words, env, {});
+  EXPECT_EQ(words.watchdog_counter.load(), 5);
+  words.request.store(0);
+  (void)watchdogTick(words, env, {});
+  EXPECT_EQ(words.watchdog_counter.load(), 0);
+}
+
+// From a fresh count, over `ticks` ticks: the tick at which something is forced free (0: none),
+// what and whose, and the words left. A live holder keeps its grant however long it writes.
+TEST(WatchdogTest, WhatIsForcedFreeAndWhen) {
+  struct Case {
+    const char* name;
+    int32_t grant;
+    bool live;
+    int32_t request;
+    int32_t guard;
+    bool worker_idle;  // the checksum pass's stale-grant check
+    int ticks;
+    int tick;
+    Kind kind;
+    int32_t code;
+    int32_t grant_after, request_after, guard_after;
+  };
+  const int32_t free_ = kGuardFree;
+  const Case cases[] = {
+      {"grant whose worker had left", kCodeDetailsLoader, false, 0, free_, false, 300, 101,
+       Kind::kGrantCleared, kCodeDetailsLoader, 0, 0, free_},
+      // RegressionLiveHolderKeepsItsGrant: only the request behind it is dropped; the 101 check
+      // moves the counter on to 110, so the count passes 200 at tick 192.
+      {"live holder", kCodeListBuilder, true, kCodeRemoveRow, free_, false, 1200, 192,
+       Kind::kRequestDropped, kCodeRemoveRow, kCodeListBuilder, 0, free_},
+      {"request nobody takes", 0, false, kCodeSaveAsPlaylist, free_, false, 300, 192,
+       Kind::kRequestDropped, kCodeSaveAsPlaylist, 0, 0, free_},
+      {"a quit is never dropped", kCodeListBuilder, true, kQuitRequested, free_, false, 1000, 0,
+       Kind::kNone, 0, kCodeListBuilder, kQuitRequested, free_},
+      {"stale grant, pass idle", kCodeChecksumPass, false, 0, free_, true, 30, 25,
+       Kind::kStaleGrantCleared, kCodeChecksumPass, 0, 0, free_},
+      {"stale grant, pass running", kCodeChecksumPass, false, 0, free_, false, 25, 0, Kind::kNone,
+       0, kCodeChecksumPass, 0, free_},
+      {"stale check, live holder", kCodeChecksumPass, true, 0, free_, true, 30, 0, Kind::kNone, 0,
+       kCodeChecksumPass, 0, free_},
+      // Parked at 1000 at tick 25 until the count passes 2000, then counted from 26 to 101.
+      {"import grant", kCodeImport, false, 0, free_, false, 2000, 1101, Kind::kGrantCleared,
+       kCodeImport, 0, 0, free_},
+      {"guard of a scope", 0, false, kCodeRemoveRow, kGuardTakenScoped, false, 150, 0, Kind::kNone,
+       0, 0, kCodeRemoveRow, kGuardTakenScoped},
+      {"guard left taken", 0, false, kCodeRemoveRow, kGuardTakenUnscoped, false, 150, 101,
+       Kind::kGuardFreed, 0, 0, kCodeRemoveRow, free_},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeEnv env;
+    SharedWords words;
+    StaleGrantChecks checks;
+    checks.worker_idle[kCodeChecksumPass] = [&] { return c.worker_idle; };
+    words.grant.store(c.grant);
+    words.grant_holder_live.store(c.live ? 1 : 0);
+    words.request.store(c.request);
+    words.spin_guard.store(c.guard);
+    int tick = 0, events = 0;
+    WatchdogEvent event;
+    for (int t = 1; t <= c.ticks; ++t) {
+      const WatchdogEvent e = watchdogTick(words, env, checks);
+      if (e.kind == Kind::kNone) continue;
+      if (events++ == 0) {
+        tick = t;
+        event = e;
+      }
     }
-    return {0, {}};
+    EXPECT_EQ(tick, c.tick);
+    EXPECT_EQ(events, c.kind == Kind::kNone ? 0 : 1) << "nothing more is freed later";
+    EXPECT_EQ(event.kind, c.kind);
+    if (c.kind != Kind::kGuardFreed) {
+      EXPECT_EQ(event.code, c.code);
+    }
+    EXPECT_EQ(words.grant.load(), c.grant_after);
+    EXPECT_EQ(words.request.load(), c.request_after);
+    EXPECT_EQ(words.spin_guard.load(), c.guard_after);
   }
-  void grant(int32_t code, bool live) {
-    words_.grant.store(code);
-    words_.grant_holder_live.store(live ? 1 : 0);
-  }
-
-  FakeEnv env_;
-  SharedWords words_;
-  StaleGrantChecks checks_;
-};
-
-TEST_F(WatchdogTest, CountsOnlyWhileTheLockIsBusy) {
-  words_.request.store(kCodeRemoveRow);
-  for (int i = 0; i < 5; ++i) (void)watchdogTick(words_, env_, checks_);
-  EXPECT_EQ(words_.watchdog_counter.load(), 5);
-  words_.request.store(0);
-  (void)watchdogTick(words_, env_, checks_);
-  EXPECT_EQ(words_.watchdog_counter.load(), 0);
-}
-
-TEST_F(WatchdogTest, AbandonedGrantIsClearedAfterAHundredTicks) {
-  grant(kCodeDetailsLoader, false);  // handed over, but its worker had left
-  auto [tick, event] = tickUntilEvent(300);
-  EXPECT_EQ(tick, 101);
-  EXPECT_EQ(event.kind, WatchdogEvent::Kind::kGrantCleared);
-  EXPECT_EQ(event.code, kCodeDetailsLoader);
-  EXPECT_EQ(words_.grant.load(), 0);
-}
-
-TEST_F(WatchdogTest, RegressionLiveHolderKeepsItsGrant) {
-  // A holder still writing must keep the table to itself however long it takes; only the
-  // request that waits behind it is dropped, after about 200 ticks.
-  grant(kCodeListBuilder, true);
-  words_.request.store(kCodeRemoveRow);
-  // The 101 check moves the counter on to 110, so the count passes 200 at tick 192.
-  auto [tick, event] = tickUntilEvent(300);
-  EXPECT_EQ(tick, 192);
-  EXPECT_EQ(event.kind, WatchdogEvent::Kind::kRequestDropped);
-  EXPECT_EQ(event.code, kCodeRemoveRow);
-  EXPECT_EQ(words_.grant.load(), kCodeListBuilder);
-  EXPECT_EQ(tickUntilEvent(1000).first, 0);
-  EXPECT_EQ(words_.grant.load(), kCodeListBuilder);
-}
-
-TEST_F(WatchdogTest, RequestNobodyTakesIsDroppedButNeverAQuit) {
-  words_.request.store(kCodeSaveAsPlaylist);
-  auto [tick, event] = tickUntilEvent(300);
-  EXPECT_EQ(tick, 192);
-  EXPECT_EQ(words_.request.load(), 0);
-
-  words_.watchdog_counter.store(0);
-  words_.request.store(kQuitRequested);
-  grant(kCodeListBuilder, true);
-  EXPECT_EQ(tickUntilEvent(1000).first, 0);
-  EXPECT_EQ(words_.request.load(), kQuitRequested);
-}
-
-TEST_F(WatchdogTest, StaleGrantCheckAtTwentyFive) {
-  bool pass_running = true;
-  checks_.worker_idle[kCodeChecksumPass] = [&] { return !pass_running; };
-  grant(kCodeChecksumPass, false);
-  for (int i = 0; i < 25; ++i) (void)watchdogTick(words_, env_, checks_);
-  EXPECT_EQ(words_.grant.load(), kCodeChecksumPass) << "cleared while its pass ran";
-
-  words_.watchdog_counter.store(0);
-  pass_running = false;
-  auto [tick, event] = tickUntilEvent(30);
-  EXPECT_EQ(tick, 25);
-  EXPECT_EQ(event.kind, WatchdogEvent::Kind::kStaleGrantCleared);
-
-  // The check does not override a live holder.
-  words_.watchdog_counter.store(0);
-  grant(kCodeChecksumPass, true);
-  EXPECT_EQ(tickUntilEvent(30).first, 0);
-}
-
-TEST_F(WatchdogTest, ImportGrantIsParkedAtAThousand) {
-  grant(kCodeImport, false);
-  for (int i = 0; i < 25; ++i) (void)watchdogTick(words_, env_, checks_);
-  EXPECT_EQ(words_.watchdog_counter.load(), 1000);
-  // Parked until the counter passes 2000, then counted from 26 to the 101 check.
-  auto [tick, event] = tickUntilEvent(2000);
-  EXPECT_EQ(25 + tick, 1101);
-  EXPECT_EQ(event.code, kCodeImport);
-}
-
-TEST_F(WatchdogTest, FreesAGuardLeftTakenOutsideAScopeOnly) {
-  words_.request.store(kCodeRemoveRow);
-  words_.spin_guard.store(kGuardTakenScoped);  // its taker is inside its few instructions
-  EXPECT_EQ(tickUntilEvent(150).first, 0);
-  EXPECT_EQ(words_.spin_guard.load(), kGuardTakenScoped);
-
-  words_.watchdog_counter.store(0);
-  words_.spin_guard.store(kGuardTakenUnscoped);
-  auto [tick, event] = tickUntilEvent(150);
-  EXPECT_EQ(tick, 101);
-  EXPECT_EQ(event.kind, WatchdogEvent::Kind::kGuardFreed);
-  EXPECT_EQ(words_.spin_guard.load(), kGuardFree);
 }
 
 }  // namespace

@@ -142,6 +142,53 @@ TEST_F(NetworkTest, OfflineMenuCommands) {
   EXPECT_EQ(changeCounter(context_), 100);
 }
 
+// Whether another open of `path` is refused the exclusive lock (as another computer would be).
+bool lockedElsewhere(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  const bool refused = fcntl(fd, F_OFD_SETLK, &lock) != 0;
+  close(fd);
+  return refused;
+}
+
+// Notes, at every write onto the share's file, whether the network lock is held meanwhile.
+class LockProbingCopier final : public network::FileCopier {
+ public:
+  explicit LockProbingCopier(std::string share) : share_(std::move(share)) {}
+  bool copyFile(const std::string& from, const std::string& to, network::CopyTraffic& traffic,
+                network::BlockHashes* hashes) override {
+    if (to == share_) locked.push_back(lockedElsewhere(share_));
+    return FileCopier::copyFile(from, to, traffic, hashes);
+  }
+  bool writeChangedBlocks(const std::string& from, const std::string& to,
+                          network::BlockHashes& hashes, network::CopyTraffic& traffic) override {
+    if (to == share_) locked.push_back(lockedElsewhere(share_));
+    return FileCopier::writeChangedBlocks(from, to, hashes, traffic);
+  }
+  std::vector<bool> locked;
+
+ private:
+  std::string share_;
+};
+
+TEST_F(NetworkTest, TheWriteBackRunsUnderTheNetworkLock) {
+  LockProbingCopier copier(share_);
+  network::LocalCopyLibrary library(table_, settings_, context_, words_, dialogs_, copier);
+  for (bool quick : {false, true}) {
+    library.setQuickPaths(quick);
+    copier.locked.clear();
+    ASSERT_TRUE(library.openLibraryForWriting());
+    ASSERT_TRUE(table_.writeInt(2, kColPlayCount, quick ? 6 : 5));
+    library.closeLibraryAfterWriting();
+    EXPECT_EQ(copier.locked, std::vector<bool>{true}) << "quick paths " << quick;
+    EXPECT_FALSE(lockedElsewhere(share_)) << "released after the write-back";
+    EXPECT_EQ(readBytes(share_), readBytes(context_.local_copy_path));
+  }
+}
+
 // Runs `body` in a child process (another computer) and returns its exit code.
 template <typename Body>
 int inChild(Body body) {

@@ -20,8 +20,6 @@
 
 namespace tunora::testing {
 
-using ScriptedDialogs = ScriptedMessageDialog;
-
 // Writes `count` songs (slot i has FileId 100 + i) into a new song table at `path`.
 inline bool writeSongs(const std::string& path, int count) {
   marlbase::TableHandle t;
@@ -71,7 +69,7 @@ class NetworkTest : public ::testing::Test {
   Settings settings_;
   network::NetworkContext context_;
   engine::SharedWords words_;
-  ScriptedDialogs dialogs_;
+  ScriptedMessageDialog dialogs_;
   network::FileCopier copier_;
   marlbase::TableHandle table_;
   network::LocalCopyLibrary library_{table_, settings_, context_, words_, dialogs_, copier_};

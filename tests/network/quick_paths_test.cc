@@ -25,7 +25,7 @@ struct World {
   Settings settings;
   network::NetworkContext context;
   engine::SharedWords words;
-  ScriptedDialogs dialogs;
+  ScriptedMessageDialog dialogs;
   network::FileCopier copier;
   marlbase::TableHandle table;
   network::LocalCopyLibrary library{table, settings, context, words, dialogs, copier};

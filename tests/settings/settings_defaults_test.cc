@@ -1,103 +1,176 @@
-// The full reset, the state reset and the rating-value presets: what each touches and what it
-// keeps, at the record's byte offsets.
+// The full reset, the state reset, the filler's defaults and the rating-value presets, each
+// compared with the whole record image built here from a table of every default.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "settings/settings.h"
 #include "settings/settings_defaults.h"
+#include "tests/settings/settings_test_bytes.h"
 
 namespace tunora {
 namespace {
 
-uint32_t word(const Settings& s, size_t offset) {
-  const auto image = s.image();
-  const auto* p = image.data() + offset;
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+using Image = std::vector<uint8_t>;
+using testing::putWord;
+
+// `count` words from `offset` on, all `value`.
+struct Words {
+  uint32_t offset;
+  uint32_t count;
+  int32_t value;
+};
+// Ten 50-byte name slots from `offset` on.
+struct Names {
+  uint32_t offset;
+  std::vector<std::string> names;
+};
+
+// What the state reset sets.
+const std::vector<Words> kStateWords = {
+    {4, 1, 0},        // current state
+    {5474, 10, 0},    // user of each state
+    {5514, 10, 0},    // alt mode
+    {5554, 10, 0},    // naughty limit
+    {5594, 10, 0},    // minimum rating
+    {5634, 10, 1},    // "No Art Rep"
+    {5714, 1, 0},     // Buffer
+    {5718, 1, 150},   // buffer size
+    {5722, 1, -1},    // edit queue count
+    {5726, 1, 0},     // auto rate
+    {5730, 1, 0},     // shutdown
+    {5734, 1, 0},     // hash statistics
+    {5738, 1, 1},     // auto-rate speed
+    {5742, 1, 1},     // size check
+    {5746, 1, 0},     // M4A
+};
+const Names kStateNames = {
+    4974, {"Normal", "Loud", "Late", "Kids", "Party", "Pump", "Her", "Him", "Extra1", "Extra2"}};
+
+// What the full reset sets besides, the filler block's defaults included.
+const std::vector<Words> kOtherWords = {
+    {0, 1, 1},       // cover art
+    {8, 1, 100},     // list size
+    {12, 1, 0},      // "All"
+    {16, 1, 1},      // maximised
+    {20, 1, 0},      // on top
+    {24, 1, 0},      // full movie
+    {28, 1, 1},      // tray
+    {632, 1, 1},     // upper right view
+    {636, 1, 0},     // database function
+    {660, 1, 0},     // auto play
+    {664, 1, 0},     // auto minimise
+    {672, 8, 1},     // the eight file types
+    {732, 2, 150},   // column widths
+    {740, 1, 250},
+    {744, 1, 60},
+    {748, 1, 30},
+    {2366, 1, 1},    // FileId from the folder
+    {2378, 1, -1},   // back stack
+    {4346, 1, 0},    // network
+    {4350, 1, 500},  // build time
+    {4354, 1, 11},   // lower left view
+    {4358, 1, 1},    // auto build
+    {4362, 1, 1},    // mark videos
+    {4966, 1, 0},    // MP3 check
+    {4970, 1, 1},    // show rating
+    {5674, 1, 1},    // state 0's history
+    {5778, 1, 5},    // fill size "4 GB"
+    {5782, 8, 1},    // the filler's file types, from the main ones
+    {5814, 6, 0},    // "All", naughty limit, minimum rating, user, alt mode, "Empty Dir"
+    {5838, 1, 1},    // "Add Number"
+    {5842, 4, 0},    // unused
+    {6458, 1, 0},    // unused, around the buffer level at 6462
+    {6466, 78, 0},
+};
+const std::vector<Names> kOtherNames = {
+    {764, {"One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight", "Nine", "Ten"}},
+    {1264, {"Single", "Two", "More2", "More1", "Triple", "Trip2", "Trip3", "Lucky", "Evil", "Odd"}},
+    {1814, {"12", "122", "112", "123", "456", "789", "777", "666", "135", ""}},
+};
+
+void apply(Image& image, const std::vector<Words>& words, const std::vector<Names>& names) {
+  for (const Words& w : words) {
+    for (uint32_t i = 0; i < w.count; ++i) putWord(image, w.offset + 4 * i, w.value);
+  }
+  for (const Names& n : names) {
+    for (size_t i = 0; i < n.names.size(); ++i) {
+      std::fill_n(image.begin() + n.offset + 50 * i, 50, 0);
+      std::copy(n.names[i].begin(), n.names[i].end(), image.begin() + n.offset + 50 * i);
+    }
+  }
 }
 
-std::string slot(const Settings& s, size_t offset, size_t size) {
+// The offsets at which the settings differ from the image, for the failure message.
+std::string differences(const Settings& s, const Image& expected) {
   const auto image = s.image();
-  return std::string(reinterpret_cast<const char*>(image.data() + offset), size);
-}
-
-std::string padded(const char* text, size_t size) {
-  std::string out(text);
-  out.resize(size, '\0');
+  std::string out;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    if (image[i] != expected[i]) out += " " + std::to_string(i);
+  }
   return out;
 }
 
-TEST(SettingsDefaultsTest, FullResetKeepsTheKeptFields) {
+Settings filled(uint8_t byte) {
   Settings s;
-  s.storeBytes(0, std::vector<uint8_t>(settings::kRecordSize, 0x5A));
+  s.storeBytes(0, Image(settings::kRecordSize, byte));
+  return s;
+}
+
+TEST(SettingsDefaultsTest, FullResetSetsEveryDefaultAndKeepsTheRest) {
+  Settings s = filled(0x5A);
   resetAll(s);
-  for (size_t offset : {32u, 640u, 652u, 2314u, 2354u, 2358u, 2382u, 2418u, 2858u, 4298u, 4366u,
-                        5678u, 5858u, 6462u, 6465u, 6999u}) {
-    EXPECT_EQ(s.image()[offset], 0x5A) << "offset " << offset;
-  }
-  // The filler block's unused bytes become 0; the buffer level inside it stays.
-  EXPECT_EQ(s.image()[5778 + 64], 0);
-  EXPECT_EQ(s.image()[5778 + 680], 0);
-  EXPECT_EQ(s.image()[5778 + 999], 0);
-  EXPECT_EQ(word(s, 5778 + 40), 0u);  // state 0's naughty limit after the state reset
+  Image expected(settings::kRecordSize, 0x5A);
+  apply(expected, kStateWords, {kStateNames});
+  apply(expected, kOtherWords, kOtherNames);
+  EXPECT_EQ(differences(s, expected), "") << "offsets that differ";
 }
 
 TEST(SettingsDefaultsTest, StateResetTouchesOnlyTheStateWords) {
-  Settings s;
-  s.storeBytes(0, std::vector<uint8_t>(settings::kRecordSize, 0x33));
+  Settings s = filled(0x33);
   resetStates(s);
-  EXPECT_EQ(word(s, 4), 0u);
-  EXPECT_EQ(word(s, 5734), 0u);
-  EXPECT_EQ(slot(s, 4974 + 3 * 50, 50), padded("Kids", 50));
-  for (size_t state = 0; state < 10; ++state) {
-    EXPECT_EQ(word(s, 5474 + 4 * state), 0u);
-    EXPECT_EQ(word(s, 5514 + 4 * state), 0u);
-    EXPECT_EQ(word(s, 5554 + 4 * state), 0u);
-    EXPECT_EQ(word(s, 5594 + 4 * state), 0u);
-    EXPECT_EQ(word(s, 5634 + 4 * state), 1u);
-    EXPECT_EQ(word(s, 5674 + 4 * state), 0x33333333u);  // History is not part of it
-  }
-  EXPECT_EQ(word(s, 5714), 0u);
-  EXPECT_EQ(word(s, 5718), 150u);
-  EXPECT_EQ(word(s, 5722), 0xFFFFFFFFu);
-  EXPECT_EQ(word(s, 5726), 0u);
-  EXPECT_EQ(word(s, 5730), 0u);
-  EXPECT_EQ(word(s, 5738), 1u);
-  EXPECT_EQ(word(s, 5742), 1u);
-  EXPECT_EQ(word(s, 5746), 0u);
-  EXPECT_EQ(word(s, 0), 0x33333333u);
-  EXPECT_EQ(s.image()[5778], 0x33);
-}
-
-TEST(SettingsDefaultsTest, AlternateThenDefaultRestoresTheDefaultPreset) {
-  Settings s;
-  alternateRatingValues(s);
-  const uint32_t alternate[10] = {1, 4, 8, 16, 32, 64, 128, 256, 512, 1024};
-  for (size_t k = 0; k < 10; ++k) EXPECT_EQ(word(s, 2314 + 4 * k), alternate[k]);
-  EXPECT_EQ(word(s, 2354), 2000u);
-  EXPECT_EQ(word(s, 2358), 32u);
-  resetRatingValues(s);
-  for (size_t k = 0; k < 10; ++k) EXPECT_EQ(word(s, 2314 + 4 * k), 1u << k);
-  EXPECT_EQ(word(s, 2354), 1000u);
-  EXPECT_EQ(word(s, 2358), 16u);
+  Image expected(settings::kRecordSize, 0x33);
+  apply(expected, kStateWords, {kStateNames});
+  EXPECT_EQ(differences(s, expected), "") << "offsets that differ";
 }
 
 TEST(SettingsDefaultsTest, FillerDefaultsFollowTheMainSettings) {
-  Settings s;
-  resetAll(s);
-  s.set(settings::kPlayWav, 0);
-  s.set(settings::kPlayAll, 1);
-  s.set(settings::kStateMinRating, 0, 6);
-  s.set(settings::kStateUser, 0, 4);
+  Settings s = filled(0);
+  // Each main value different, so that a value taken from the wrong field shows.
+  const settings::IntField types[] = {settings::kPlayMp3,  settings::kPlayAvi, settings::kPlayWav,
+                                      settings::kPlayMpeg, settings::kPlayMidi, settings::kPlayWma,
+                                      settings::kPlayAsf,  settings::kPlayWmv};
+  for (int32_t i = 0; i < 8; ++i) s.set(types[i], 11 + i);
+  s.set(settings::kPlayAll, 21);
+  s.set(settings::kStateNaughtyLimit, 0, 22);
+  s.set(settings::kStateMinRating, 0, 23);
+  s.set(settings::kStateUser, 0, 24);
+  s.set(settings::kStateAltMode, 0, 25);
+  s.set(settings::kStateUser, 1, 99);  // only state 0's count
   s.setText(settings::TextField{5778 + 80, 600}, "/media/player");
   applyFillerDefaults(s);
-  EXPECT_EQ(word(s, 5778 + 12), 0u);  // WAV
-  EXPECT_EQ(word(s, 5778 + 36), 1u);  // All
-  EXPECT_EQ(word(s, 5778 + 44), 6u);  // minimum rating
-  EXPECT_EQ(word(s, 5778 + 48), 4u);  // user
-  EXPECT_EQ(slot(s, 5778 + 80, 14), std::string("/media/player\0", 14));  // kept
+  for (int32_t i = 0; i < 8; ++i) {
+    EXPECT_EQ(s.get(settings::IntField{5782 + 4 * static_cast<uint32_t>(i)}), 11 + i) << "type " << i;
+  }
+  for (int32_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(s.get(settings::IntField{5814 + 4 * static_cast<uint32_t>(i)}), 21 + i) << "word " << i;
+  }
+  EXPECT_EQ(s.text(settings::TextField{5778 + 80, 600}), "/media/player");  // kept
+}
+
+TEST(SettingsDefaultsTest, AlternateThenDefaultRestoresTheDefaultPreset) {
+  Settings s = filled(0x44);
+  alternateRatingValues(s);
+  Image expected(settings::kRecordSize, 0x44);
+  apply(expected, {{2314, 1, 1}, {2318, 1, 4}, {2322, 1, 8}, {2326, 1, 16}, {2330, 1, 32},
+                   {2334, 1, 64}, {2338, 1, 128}, {2342, 1, 256}, {2346, 1, 512},
+                   {2350, 1, 1024}, {2354, 1, 2000}, {2358, 1, 32}}, {});
+  EXPECT_EQ(differences(s, expected), "") << "alternate preset";
+  resetRatingValues(s);
+  for (uint32_t k = 0; k < 10; ++k) putWord(expected, 2314 + 4 * k, 1u << k);
+  apply(expected, {{2354, 1, 1000}, {2358, 1, 16}}, {});
+  EXPECT_EQ(differences(s, expected), "") << "default preset";
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
-// The settings record: fields at their offsets, little-endian words, text slots, and the bytes
-// no field names kept exactly through a load and a save.
+// The settings record and its file: every named field through a save and a load at the offset
+// written out here, text slots, indices outside an array, the version check, where the file is
+// looked for, short files, and the bytes no field names kept exactly.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <string>
 #include <vector>
 
-#include "settings/filler_layout.h"
+#include "settings/filler_settings_file.h"
 #include "settings/settings.h"
+#include "settings/settings_fields.h"
 #include "settings/settings_file.h"
 #include "tests/settings/settings_test_bytes.h"
 
@@ -14,52 +19,129 @@ namespace {
 
 using namespace settings;
 using testing::putWord;
+using testing::readBytes;
+using testing::TempDir;
+using testing::writeBytes;
 
-std::vector<uint8_t> at(const Settings& s, size_t offset, size_t n) {
-  const auto image = s.image();
-  return std::vector<uint8_t>(image.begin() + offset, image.begin() + offset + n);
+// Every named field: offset, element count and element size, written out independently of the
+// layout headers.
+struct Row {
+  const char* name;
+  uint32_t offset;
+  uint32_t count = 1;
+  uint32_t size = 4;
+};
+const Row kMainRows[] = {
+    {"CoverArt", 0}, {"CurrentState", 4}, {"ListSize", 8}, {"PlayAll", 12}, {"Maximized", 16},
+    {"OnTop", 20}, {"FullMovie", 24}, {"Tray", 28}, {"DatabasePath", 32, 1, 600},
+    {"UpperRightView", 632}, {"DbFunction", 636}, {"LastCopyCount", 640}, {"AutoPlay", 660},
+    {"AutoMini", 664}, {"PlayMp3", 672}, {"PlayAvi", 676}, {"PlayWav", 680}, {"PlayMpeg", 684},
+    {"PlayMidi", 688}, {"PlayWma", 692}, {"PlayAsf", 696}, {"PlayWmv", 700},
+    {"ColumnWidth", 732, 5}, {"UserName", 764, 10, 50}, {"AltName", 1264, 10, 50},
+    {"AltPattern", 1814, 10, 50}, {"RatingValue", 2314, 10}, {"TargetValue", 2354},
+    {"DefaultImport", 2358}, {"DirToId", 2366}, {"BackStack", 2378, 10},
+    {"RecentDraws", 2418, 10}, {"SongHistory", 2458, 100}, {"ArtistMemory", 2858, 20, 70},
+    {"WindowPlacement", 4298, 11}, {"Network", 4346}, {"BuildTime", 4350},
+    {"LowerLeftView", 4354}, {"AutoBuild", 4358}, {"MarkVid", 4362},
+    {"ImportSource", 4366, 1, 600}, {"LameCheck", 4966}, {"ShowRate", 4970},
+    {"StateName", 4974, 10, 50}, {"StateUser", 5474, 10}, {"StateAltMode", 5514, 10},
+    {"StateNaughtyLimit", 5554, 10}, {"StateMinRating", 5594, 10}, {"StateNoArtRep", 5634, 10},
+    {"StateHistory", 5674, 10}, {"Buffer", 5714}, {"BufferSize", 5718},
+    {"EditQueueCount", 5722}, {"AutoRate", 5726}, {"Shutdown", 5730}, {"HashStat", 5734},
+    {"ArSpeed", 5738}, {"SizeCheck", 5742}, {"PlayM4a", 5746}};
+const Row kFillerRows[] = {
+    {"FillSize", 5778}, {"PlayMp3", 5782}, {"PlayAvi", 5786}, {"PlayWav", 5790},
+    {"PlayMpeg", 5794}, {"PlayMidi", 5798}, {"PlayWma", 5802}, {"PlayAsf", 5806},
+    {"PlayWmv", 5810}, {"PlayAll", 5814}, {"NaughtyLimit", 5818}, {"MinRating", 5822},
+    {"User", 5826}, {"AltMode", 5830}, {"EmptyDir", 5834}, {"AddNumber", 5838},
+    {"OutputDir", 5858, 1, 600}, {"BufferLevel", 6462}};
+
+// A value of its own for each element: words from the offset, texts "t" and the offset.
+int32_t wordAt(uint32_t at) { return static_cast<int32_t>(0x9E3779B1u * (at + 1)); }
+std::string textAt(uint32_t at) { return "t" + std::to_string(at); }
+
+// Sets every element of `info` through the Settings calls, and writes the same values into
+// `image` at the row's offsets.
+void setEvery(const FieldInfo& info, const Row& row, Settings& s, std::vector<uint8_t>& image) {
+  for (uint32_t i = 0; i < row.count; ++i) {
+    const uint32_t at = row.offset + i * row.size;
+    switch (info.kind) {
+      case FieldKind::kInt: s.set(IntField{info.offset}, wordAt(at)); break;
+      case FieldKind::kIntArray: s.set(IntArrayField{info.offset, info.count}, i, wordAt(at)); break;
+      case FieldKind::kText: s.setText(TextField{info.offset, info.size}, textAt(at)); break;
+      case FieldKind::kTextArray:
+        s.setText(TextArrayField{info.offset, info.count, info.size}, i, textAt(at));
+        break;
+    }
+    if (row.size == 4) {
+      putWord(image, at, static_cast<uint32_t>(wordAt(at)));
+    } else {
+      const std::string text = textAt(at);
+      std::copy(text.begin(), text.end(), image.begin() + at);
+    }
+  }
 }
 
-TEST(SettingsRecordTest, WordsAreLittleEndianAtTheirOffsets) {
-  Settings s;
-  s.set(kListSize, 100);
-  s.set(kEditQueueCount, -1);
-  s.set(kStateUser, 3, 0x01020304);
-  s.set(kWindowPlacement, 10, 0x7F);
-  s.set(kBufferLevel, 100);
-  s.set(kFillAddNumber, 1);
-  EXPECT_EQ(at(s, 8, 4), (std::vector<uint8_t>{0x64, 0, 0, 0}));
-  EXPECT_EQ(at(s, 5722, 4), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
-  EXPECT_EQ(at(s, 5474 + 12, 4), (std::vector<uint8_t>{0x04, 0x03, 0x02, 0x01}));
-  EXPECT_EQ(at(s, 4298 + 40, 4), (std::vector<uint8_t>{0x7F, 0, 0, 0}));
-  EXPECT_EQ(at(s, 6462, 4), (std::vector<uint8_t>{100, 0, 0, 0}));
-  EXPECT_EQ(at(s, 5778 + 60, 4), (std::vector<uint8_t>{1, 0, 0, 0}));
+template <size_t N, size_t M>
+void setAll(const std::array<FieldInfo, N>& infos, const Row (&rows)[M], Settings& s,
+            std::vector<uint8_t>& image) {
+  ASSERT_EQ(N, M);
+  for (size_t k = 0; k < N; ++k) {
+    SCOPED_TRACE(rows[k].name);
+    EXPECT_STREQ(infos[k].name, rows[k].name);
+    EXPECT_EQ(infos[k].offset, rows[k].offset);
+    EXPECT_EQ(infos[k].count, rows[k].count);
+    EXPECT_EQ(infos[k].size, rows[k].size);
+    setEvery(infos[k], rows[k], s, image);
+  }
 }
 
-TEST(SettingsRecordTest, ReadsHandBuiltRecord) {
-  std::vector<uint8_t> record(7000, 0);
-  putWord(record, 0, 1);             // CoverArt
-  putWord(record, 2354, 1000);       // TargetValue
-  putWord(record, 2314 + 36, 512);   // RatingValue[9]
-  putWord(record, 5634 + 36, 7);     // StateNoArtRep[9]
-  putWord(record, 5746, 0xFFFFFFFE); // PlayM4a
-  const char kName[] = "Evil";
-  std::copy(kName, kName + 4, record.begin() + 1264 + 8 * 50);
+TEST(SettingsRecordTest, EveryFieldGoesThroughSaveAndLoadAtItsOffset) {
+  TempDir dir;
   Settings s;
-  ASSERT_EQ(decodeSettingsFile(testing::settingsFileBytes("TUNO1401", record), s), 1000);
-  EXPECT_EQ(s.get(kCoverArt), 1);
-  EXPECT_EQ(s.get(kTargetValue), 1000);
-  EXPECT_EQ(s.get(kRatingValue, 9), 512);
-  EXPECT_EQ(s.get(kStateNoArtRep, 9), 7);
-  EXPECT_EQ(s.get(kPlayM4a), -2);
-  EXPECT_EQ(s.text(kAltName, 8), "Evil");
+  std::vector<uint8_t> record(kRecordSize, 0);
+  setAll(kSettingsFields, kMainRows, s, record);
+  setAll(kFillerFields, kFillerRows, s, record);
+  s.set(kCurrentState, 99);  // no play list to save
+  putWord(record, 4, 99);
+  ASSERT_TRUE(saveSettings(s, dir.folder(), {}).ok());
+  EXPECT_EQ(readBytes(dir.file("dTunora.dat")), testing::settingsFileBytes("TUNO1401", record));
+  ASSERT_TRUE(saveFillerSettings(s, dir.folder()).ok());
+  EXPECT_EQ(readBytes(dir.file("dTnFill.dat")),
+            testing::settingsFileBytes(
+                "TUNO1401", std::vector<uint8_t>(record.begin() + 5778, record.begin() + 6778)));
+
+  Settings loaded;
+  const SettingsLoadResult r = loadSettings(dir.folder(), "/nonexistent/", loaded);
+  EXPECT_EQ(r.version, 1000);
+  EXPECT_EQ(r.record_bytes, 7000u);
+  EXPECT_TRUE(loaded == s);
+  Settings filler;
+  EXPECT_TRUE(loadFillerSettings(dir.folder(), filler));
+  const auto image = filler.image();
+  EXPECT_EQ(std::vector<uint8_t>(image.begin() + 5778, image.begin() + 6778),
+            std::vector<uint8_t>(record.begin() + 5778, record.begin() + 6778));
+  EXPECT_EQ(filler.get(kListSize), 0);  // outside the block
+}
+
+TEST(SettingsRecordTest, LoadThenSaveKeepsEveryByte) {
+  TempDir dir;
+  std::vector<uint8_t> record(7000);
+  for (size_t i = 0; i < record.size(); ++i) record[i] = static_cast<uint8_t>(i * 7 + 3);
+  putWord(record, 4, 2);  // CurrentState within range, so the save also handles a play list
+  const auto file = testing::settingsFileBytes("TUNO1401", record);
+  writeBytes(dir.file("dTunora.dat"), file);
+  Settings s;
+  const SettingsLoadResult loaded = loadSettings(dir.folder(), "/nonexistent/", s);
+  EXPECT_EQ(loaded.record_bytes, 7000u);
+  ASSERT_TRUE(saveSettings(s, dir.folder(), {}).ok());
+  EXPECT_EQ(readBytes(dir.file("dTunora.dat")), file);
 }
 
 TEST(SettingsRecordTest, TextSlotsCutAndClear) {
   Settings s;
   s.storeBytes(764 + 10, std::vector<uint8_t>{'x'});  // an old longer text in the first user's slot
   s.setText(kUserName, 0, "Ann");
-  EXPECT_EQ(at(s, 764, 5), (std::vector<uint8_t>{'A', 'n', 'n', 0, 0}));
   EXPECT_EQ(s.image()[764 + 10], 0);
   s.setText(kUserName, 1, std::string(80, 'y'));  // cut to 49 bytes and a NUL
   EXPECT_EQ(s.text(kUserName, 1), std::string(49, 'y'));
@@ -85,21 +167,63 @@ TEST(SettingsRecordTest, IndexOutsideAnArrayReadsZeroAndWritesNothing) {
   EXPECT_EQ(s.stateValue(kStateAltMode), 9);
 }
 
-TEST(SettingsRecordTest, LoadThenSaveKeepsEveryByte) {
-  testing::TempDir dir;
-  std::vector<uint8_t> record(7000);
-  for (size_t i = 0; i < record.size(); ++i) record[i] = static_cast<uint8_t>(i * 7 + 3);
-  putWord(record, 4, 2);  // CurrentState within range, so the save also handles a play list
-  const auto file = testing::settingsFileBytes("TUNO1401", record);
-  testing::writeBytes(dir.file("dTunora.dat"), file);
+TEST(SettingsFileTest, VersionCheck) {
+  const std::pair<std::string, int> cases[] = {
+      {"TUNO1401", 1000}, {"TUNO1400", 400}, {"TUNO1350", 350}, {"TUNO1041", 41},
+      {"TUNO1 42", 42}, {"TUNO14x1", 4}, {"TUNO1xyz", 0}, {"TUNO140", 40} /* cut short */,
+      {"TUNO1", 0}, {"TUNO2401", 1001}, {"TUNO", 1001}, {"", 1001},
+      {std::string("TUNO\0" "401", 8), 1001}};
+  for (const auto& [header, version] : cases) {
+    EXPECT_EQ(checkSettingsVersion(std::span(reinterpret_cast<const uint8_t*>(header.data()),
+                                             header.size())),
+              version)
+        << header;
+  }
+}
 
+TEST(SettingsFileTest, DataDirectoryFirstThenProgramDirectory) {
+  TempDir data, program;
   Settings s;
-  const SettingsLoadResult loaded = loadSettings(dir.folder(), "/nonexistent/", s);
-  ASSERT_TRUE(loaded.found);
-  EXPECT_EQ(loaded.version, 1000);
-  EXPECT_EQ(loaded.record_bytes, 7000u);
-  ASSERT_TRUE(saveSettings(s, dir.folder(), {}).ok());
-  EXPECT_EQ(testing::readBytes(dir.file("dTunora.dat")), file);
+  EXPECT_FALSE(loadSettings(data.folder(), program.folder(), s).found);
+  std::vector<uint8_t> record(7000, 0);
+  record[8] = 42;
+  writeBytes(program.file("dTunora.dat"), testing::settingsFileBytes("TUNO1400", record));
+  SettingsLoadResult r = loadSettings(data.folder(), program.folder(), s);
+  EXPECT_TRUE(r.found);
+  EXPECT_EQ(r.version, 400);
+  EXPECT_EQ(r.path, program.file("dTunora.dat"));
+  EXPECT_EQ(s.get(kListSize), 42);
+  // A folder in the data file's place is no file.
+  ASSERT_EQ(::mkdir(data.file("dTunora.dat").c_str(), 0700), 0);
+  EXPECT_EQ(loadSettings(data.folder(), program.folder(), s).path, program.file("dTunora.dat"));
+  ASSERT_EQ(::rmdir(data.file("dTunora.dat").c_str()), 0);
+  EXPECT_FALSE(loadSettings(data.folder(), data.folder(), s).found);
+
+  record[8] = 43;
+  writeBytes(data.file("dTunora.dat"), testing::settingsFileBytes("TUNO1401", record));
+  r = loadSettings(data.folder(), program.folder(), s);
+  EXPECT_EQ(r.path, data.file("dTunora.dat"));
+  EXPECT_EQ(s.get(kListSize), 43);
+}
+
+TEST(SettingsFileTest, ShortFileIsReadAsFarAsItGoes) {
+  TempDir data;
+  Settings s;
+  s.storeBytes(0, std::vector<uint8_t>(kRecordSize, 0xEE));
+  // Header and the first 10 record bytes.
+  writeBytes(data.file("dTunora.dat"),
+             {'T', 'U', 'N', 'O', '1', '4', '0', '1', 1, 0, 0, 0, 2, 0, 0, 0, 3, 0});
+  const SettingsLoadResult r = loadSettings(data.folder(), data.folder(), s);
+  EXPECT_EQ(r.version, 1000);
+  EXPECT_EQ(r.record_bytes, 10u);
+  EXPECT_EQ(s.get(kCoverArt), 1);
+  EXPECT_EQ(s.get(kCurrentState), 2);
+  EXPECT_EQ(s.image()[8], 3);
+  EXPECT_EQ(s.image()[10], 0xEE);
+  EXPECT_EQ(s.image()[6999], 0xEE);
+  writeBytes(data.file("dTunora.dat"), {});
+  EXPECT_EQ(loadSettings(data.folder(), data.folder(), s).version, 1001);
+  EXPECT_EQ(s.image()[0], 1);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "engine/random_source.h"
 #include "tests/support/temp_dir.h"
@@ -40,44 +42,56 @@ class CoverSearchTest : public ::testing::Test {
   engine::SeededRandomSource random_{7};
 };
 
-TEST_F(CoverSearchTest, CoverAndDiscInAnyLetterCase) {
-  put(album_ + "cover.JPG");
-  put(album_ + "DISC.gif");
-  CoverSearch s = search();
-  ASSERT_TRUE(s.cover);
-  ASSERT_TRUE(s.disc);
-  EXPECT_TRUE(s.bothFound());
-  EXPECT_EQ(chosen(1), album_ + "cover.JPG");
-  EXPECT_EQ(chosen(2), album_ + "DISC.gif");
-  EXPECT_EQ(chosen(11), album_ + "cover.JPG") << "list views keep the cover";
-}
-
-TEST_F(CoverSearchTest, ExtensionsAreTriedInOrder) {
-  put(album_ + "Cover.gif");
-  put(album_ + "Cover.bmp");
-  EXPECT_EQ(chosen(1), album_ + "Cover.bmp");
-  put(album_ + "Cover.jpg");
-  EXPECT_EQ(chosen(1), album_ + "Cover.jpg");
-}
-
-TEST_F(CoverSearchTest, OnlyOnePictureOfTheTwoIsShownWhateverTheView) {
-  put(album_ + "Disc.jpg");
-  EXPECT_EQ(chosen(1), album_ + "Disc.jpg");
-  EXPECT_EQ(chosen(2), album_ + "Disc.jpg");
-}
-
-TEST_F(CoverSearchTest, FolderJpgIsShownWhateverTheView) {
-  put(album_ + "Folder.jpg");
-  put(album_ + "zzz.jpg");
-  for (int32_t view : {1, 2, 10, 14}) EXPECT_EQ(chosen(view), album_ + "Folder.jpg") << view;
-  EXPECT_FALSE(search().disc);
-}
-
-TEST_F(CoverSearchTest, ASinglePictureOfAnotherNameIsShown) {
-  put(album_ + "scan.BMP");
-  put(album_ + "notes.txt");
-  EXPECT_EQ(chosen(1), album_ + "scan.BMP");
-  EXPECT_EQ(chosen(2), album_ + "scan.BMP");
+// Which picture each view shows, by what lies where. Names starting "A/" are in the song's
+// folder, "D/" in the data directory, "P/" in the program directory; a name ending in "/" is a
+// folder, one ending in "@" a link to nowhere.
+TEST_F(CoverSearchTest, WhichPictureEachViewShows) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;
+    std::string cover_view, disc_view, list_view;  // chosen for views 1, 2 and 11; "" none
+  };
+  const Case cases[] = {
+      {"any letter case", {"A/cover.JPG", "A/DISC.gif"}, "A/cover.JPG", "A/DISC.gif", "A/cover.JPG"},
+      {"extensions in order", {"A/Cover.gif", "A/Cover.bmp"}, "A/Cover.bmp", "A/Cover.bmp", ""},
+      {"jpg first", {"A/Cover.gif", "A/Cover.jpg"}, "A/Cover.jpg", "A/Cover.jpg", ""},
+      {"one of the two", {"A/Disc.jpg"}, "A/Disc.jpg", "A/Disc.jpg", ""},
+      {"Folder.jpg", {"A/Folder.jpg", "A/zzz.jpg"}, "A/Folder.jpg", "A/Folder.jpg", "A/Folder.jpg"},
+      {"another name", {"A/scan.BMP", "A/notes.txt"}, "A/scan.BMP", "A/scan.BMP", ""},
+      {"program directory", {"P/Cover.jpg"}, "P/Cover.jpg", "P/Cover.jpg", ""},
+      {"data before program", {"P/Cover.jpg", "D/Cover.bmp"}, "D/Cover.bmp", "D/Cover.bmp", ""},
+      {"nothing", {}, "", "", ""},
+      {"link to nowhere", {"A/Cover.jpg@", "A/Cover.gif"}, "A/Cover.gif", "A/Cover.gif", ""},
+      {"folder named like a picture", {"A/Cover.jpg/", "A/Cover.png"}, "A/Cover.png", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::string& d : {album_, data_, program_}) {
+      std::filesystem::remove_all(d);
+      std::filesystem::create_directory(d);
+    }
+    put(album_ + "01 Song.mp3", "ID3 not really");
+    auto where = [&](const std::string& name) {
+      const std::string& folder = name[0] == 'A' ? album_ : name[0] == 'D' ? data_ : program_;
+      return folder + name.substr(2);
+    };
+    for (const std::string& f : c.files) {
+      if (f.back() == '/') {
+        std::filesystem::create_directory(where(f.substr(0, f.size() - 1)));
+      } else if (f.back() == '@') {
+        std::filesystem::create_symlink(album_ + "gone.jpg", where(f.substr(0, f.size() - 1)));
+      } else {
+        put(where(f));
+      }
+    }
+    EXPECT_EQ(chosen(1).value_or(""), c.cover_view.empty() ? "" : where(c.cover_view));
+    if (!c.disc_view.empty()) {
+      EXPECT_EQ(chosen(2).value_or(""), where(c.disc_view));
+    }
+    if (!c.list_view.empty()) {
+      EXPECT_EQ(chosen(11).value_or(""), where(c.list_view));
+    }
+  }
 }
 
 TEST_F(CoverSearchTest, RandomPickStaysAmongTheJpegsWhenThereAreSome) {
@@ -89,18 +103,6 @@ TEST_F(CoverSearchTest, RandomPickStaysAmongTheJpegsWhenThereAreSome) {
     ASSERT_TRUE(c);
     EXPECT_TRUE(*c == album_ + "a.jpg" || *c == album_ + "b.jpeg") << *c;
   }
-}
-
-TEST_F(CoverSearchTest, DataDirectoryThenProgramDirectoryFallback) {
-  put(program_ + "Cover.jpg");
-  EXPECT_EQ(chosen(2), program_ + "Cover.jpg");
-  put(data_ + "Cover.bmp");
-  CoverSearch s = search();
-  EXPECT_FALSE(s.cover);
-  EXPECT_FALSE(s.disc);
-  ASSERT_TRUE(s.fallback);
-  EXPECT_EQ(s.fallback->path, data_ + "Cover.bmp");
-  EXPECT_EQ(chosen(1), data_ + "Cover.bmp");
 }
 
 TEST_F(CoverSearchTest, EmbeddedPictureComesBeforeTheFallbacks) {
@@ -126,23 +128,6 @@ TEST_F(CoverSearchTest, VideoNeverGetsAPicture) {
   put(data_ + "Cover.jpg");
   for (uint32_t type : {16u, 17u, 18u}) EXPECT_FALSE(search(type).found()) << type;
   EXPECT_TRUE(search(5).found());
-}
-
-TEST_F(CoverSearchTest, NothingAnywhere) {
-  EXPECT_FALSE(search().found());
-  EXPECT_FALSE(chooseCover(search(), 1));
-}
-
-TEST_F(CoverSearchTest, ALinkToNowhereIsNoPicture) {
-  std::filesystem::create_symlink(album_ + "gone.jpg", album_ + "Cover.jpg");
-  put(album_ + "Cover.gif");
-  EXPECT_EQ(chosen(1), album_ + "Cover.gif");
-}
-
-TEST_F(CoverSearchTest, AFolderNamedLikeAPictureIsNoPicture) {
-  std::filesystem::create_directory(album_ + "Cover.jpg");
-  put(album_ + "Cover.png");
-  EXPECT_EQ(chosen(1), album_ + "Cover.png");
 }
 
 }  // namespace

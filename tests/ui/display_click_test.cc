@@ -10,66 +10,40 @@ namespace {
 
 using Kind = ui::DisplayClick::Kind;
 
-ui::DisplayClickInput at(int32_t x, int32_t y) {
-  ui::DisplayClickInput in;
-  in.x = x;
-  in.y = y;
-  in.width = 800;
-  return in;
-}
-
-TEST(DisplayClickRules, UpperRightListLines) {
-  ui::DisplayClickInput in = at(500, 50);
-  in.upper_right_view = 12;
-  in.list_entries = 3;
-  EXPECT_EQ(ui::classifyDisplayClick(in).entry, 0);
-  in.y = 65;
-  EXPECT_EQ(ui::classifyDisplayClick(in).entry, 0);
-  in.y = 66;
-  EXPECT_EQ(ui::classifyDisplayClick(in).entry, 1);
-  in.y = 97;
-  EXPECT_EQ(ui::classifyDisplayClick(in).entry, 2);
-  in.y = 98;
-  EXPECT_EQ(ui::classifyDisplayClick(in).kind, Kind::kNothing) << "past the last entry";
-  for (int32_t y : {49, 40, 35, 31}) {
-    in.y = y;
-    EXPECT_EQ(ui::classifyDisplayClick(in).kind, Kind::kNothing) << "header line, y " << y;
+// Each click as (what it means, the entry picked or the new upper-right view); -1 for nothing.
+TEST(DisplayClickRules, ListLinesAndThePictureSwitch) {
+  struct Case {
+    const char* name;
+    ui::DisplayClickInput in;  // x, y, width, upper right, lower left, entries, cover, disc
+    Kind kind;
+    int32_t result;
+  };
+  const Case cases[] = {
+      {"first line", {500, 50, 800, 12, 0, 3}, Kind::kPickEntry, 0},
+      {"first line's end", {500, 65, 800, 12, 0, 3}, Kind::kPickEntry, 0},
+      {"second line", {500, 66, 800, 12, 0, 3}, Kind::kPickEntry, 1},
+      {"last entry", {500, 97, 800, 12, 0, 3}, Kind::kPickEntry, 2},
+      {"past the last entry", {500, 98, 800, 12, 0, 3}, Kind::kNothing, -1},
+      {"header line", {500, 49, 800, 12, 0, 3}, Kind::kNothing, -1},
+      {"header's top", {500, 31, 800, 12, 0, 3}, Kind::kNothing, -1},
+      {"lower left", {100, 216, 800, 1, 10, 5}, Kind::kPickEntry, 1},
+      {"above the lower-left list", {100, 199, 800, 1, 10, 5}, Kind::kNothing, -1},
+      {"lower left shows nothing", {100, 216, 800, 1, 0, 5}, Kind::kNothing, -1},
+      {"narrow window's left half", {100, 216, 300, 1, 11, 5}, Kind::kPickEntry, 1},
+      {"cover without a disc", {600, 100, 800, 1, 0, 0, true, false}, Kind::kNothing, -1},
+      {"cover to disc", {600, 100, 800, 1, 0, 0, false, true}, Kind::kSwitchView, 2},
+      {"disc without a cover", {600, 100, 800, 2, 0, 0, false, true}, Kind::kNothing, -1},
+      {"disc to cover", {600, 100, 800, 2, 0, 0, true, true}, Kind::kSwitchView, 1},
+      {"no upper right at 400", {300, 100, 400, 2, 0, 0, true, true}, Kind::kNothing, -1},
+  };
+  for (const Case& c : cases) {
+    const ui::DisplayClick click = ui::classifyDisplayClick(c.in);
+    EXPECT_EQ(click.kind, c.kind) << c.name;
+    const int32_t result = c.kind == Kind::kPickEntry    ? click.entry
+                           : c.kind == Kind::kSwitchView ? click.new_upper_right_view
+                                                         : -1;
+    EXPECT_EQ(result, c.result) << c.name;
   }
-}
-
-TEST(DisplayClickRules, LowerLeftListLines) {
-  ui::DisplayClickInput in = at(100, 216);
-  in.lower_left_view = 10;
-  in.list_entries = 5;
-  EXPECT_EQ(ui::classifyDisplayClick(in).entry, 1);
-  in.y = 199;
-  EXPECT_EQ(ui::classifyDisplayClick(in).kind, Kind::kNothing);
-  in.lower_left_view = 0;
-  in.y = 216;
-  EXPECT_EQ(ui::classifyDisplayClick(in).kind, Kind::kNothing);
-  // A narrow window still has the left half.
-  in.lower_left_view = 11;
-  in.width = 300;
-  in.x = 100;
-  EXPECT_EQ(ui::classifyDisplayClick(in).entry, 1);
-}
-
-TEST(DisplayClickRules, PictureClickFlipsCoverAndDiscWhenTheOtherExists) {
-  ui::DisplayClickInput in = at(600, 100);
-  in.upper_right_view = 1;
-  EXPECT_EQ(ui::classifyDisplayClick(in).kind, Kind::kNothing) << "no disc picture";
-  in.disc_found = true;
-  ui::DisplayClick c = ui::classifyDisplayClick(in);
-  EXPECT_EQ(c.kind, Kind::kSwitchView);
-  EXPECT_EQ(c.new_upper_right_view, 2);
-  in.upper_right_view = 2;
-  EXPECT_EQ(ui::classifyDisplayClick(in).kind, Kind::kNothing) << "no cover picture";
-  in.cover_found = true;
-  EXPECT_EQ(ui::classifyDisplayClick(in).new_upper_right_view, 1);
-  // In a window of 400 or less there is no upper-right area.
-  in.width = 400;
-  in.x = 300;
-  EXPECT_EQ(ui::classifyDisplayClick(in).kind, Kind::kNothing);
 }
 
 class DisplayClickTest : public UiTest {};

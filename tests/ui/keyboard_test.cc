@@ -26,43 +26,27 @@ class KeyTest : public UiTest {
   int32_t mode() { return settings().get(settings::kStateAltMode, 4); }
 };
 
-TEST_F(KeyTest, UThenZeroSelectsTheTenthUserAndClearsTheAltMode) {
-  EXPECT_TRUE(press('U').handled);
-  EXPECT_TRUE(press('0').handled);
-  EXPECT_EQ(user(), 9);
-  EXPECT_EQ(mode(), 0);
+// Key sequences from user 2 and alt mode 6 in state 4: U picks a user (0 is the tenth) and
+// clears the alt mode, A picks an alt mode (0 off, keeping the user; another clears the user),
+// each closes the other's window, and a digit without a window is not taken.
+TEST_F(KeyTest, DigitsAfterUOrASelectTheUserOrTheAltMode) {
+  struct Case {
+    const char* keys;
+    int32_t user, mode;
+  };
+  for (Case c : {Case{"U0", 9, 0}, Case{"U01", 0, 0}, Case{"U019", 8, 0}, Case{"A3", 0, 3},
+                 Case{"A0", 2, 0}, Case{"UA5", 0, 5}, Case{"UA5U5", 4, 0}, Case{"3", 2, 6}}) {
+    words().user_digit_counter.store(0);
+    words().alt_digit_counter.store(0);
+    settings().set(settings::kStateUser, 4, 2);
+    settings().set(settings::kStateAltMode, 4, 6);
+    bool digit_taken = false;
+    for (const char* k = c.keys; *k != 0; ++k) digit_taken = press(*k).handled;
+    EXPECT_EQ(user(), c.user) << c.keys;
+    EXPECT_EQ(mode(), c.mode) << c.keys;
+    EXPECT_EQ(digit_taken, c.keys[1] != 0) << c.keys;
+  }
   EXPECT_EQ(settings().get(settings::kStateUser, 0), 0) << "only the current state changes";
-  // More digits follow the same U.
-  press('1');
-  EXPECT_EQ(user(), 0);
-  press('9');
-  EXPECT_EQ(user(), 8);
-}
-
-TEST_F(KeyTest, AThenThreeSelectsAltModeThreeAndUserZero) {
-  press('A');
-  press('3');
-  EXPECT_EQ(mode(), 3);
-  EXPECT_EQ(user(), 0);
-}
-
-TEST_F(KeyTest, ZeroInTheAltWindowTurnsTheAltModeOffAndKeepsTheUser) {
-  press('A');
-  press('0');
-  EXPECT_EQ(mode(), 0);
-  EXPECT_EQ(user(), 2);
-}
-
-TEST_F(KeyTest, UAndACloseEachOther) {
-  press('U');
-  press('A');
-  press('5');
-  EXPECT_EQ(mode(), 5) << "the digit went to the alt window";
-  EXPECT_EQ(user(), 0);
-  press('U');
-  press('5');
-  EXPECT_EQ(user(), 4);
-  EXPECT_EQ(mode(), 0);
 }
 
 TEST_F(KeyTest, DigitWindowLastsTwentySupervisorTicks) {
@@ -79,12 +63,6 @@ TEST_F(KeyTest, DigitWindowLastsTwentySupervisorTicks) {
   press('7');
   EXPECT_EQ(mode(), 0);
   EXPECT_EQ(user(), 3);
-}
-
-TEST_F(KeyTest, DigitsWithoutAWindowAreNotTaken) {
-  EXPECT_FALSE(press('3').handled);
-  EXPECT_EQ(user(), 2);
-  EXPECT_EQ(mode(), 6);
 }
 
 TEST_F(KeyTest, DigitChangesRefreshTheStatus) {

@@ -1,6 +1,5 @@
-// The Options and Internals dialogs' forms: every edited setting read and stored back, the "All"
-// rule, "Network" off turning "Buffer" off, what "OK" asks of the buffering, "Reset", the two
-// presets of the rating values and the read-only internals.
+// The Options and Internals dialogs' forms: every edited setting read and stored back, "Network"
+// off turning "Buffer" off, what "OK" asks of the buffering, "Reset" and the read-only internals.
 #include "ui/options_form.h"
 
 #include <gtest/gtest.h>
@@ -121,17 +120,6 @@ TEST(OptionsFormTest, PerStateControlsGoToTheStateThatOwnsThemAndPrepareMustBeAN
   EXPECT_EQ(shown.per_state.naughty_limit, 0);
 }
 
-TEST(OptionsFormTest, AllGreysTheTypeBoxes) {
-  EXPECT_FALSE(fileTypesEnabled(true));
-  EXPECT_TRUE(fileTypesEnabled(false));
-  std::string labels;
-  for (const CheckOption& option : kFileTypeOptions) labels += std::string(option.label) + " ";
-  EXPECT_EQ(labels, "AVI MP3 MPEG WAV MIDI WMA WMV ASF ");
-  EXPECT_STREQ(kMiscOptions[kNetworkBox].label, "Network");
-  EXPECT_STREQ(kMiscOptions[kBufferBox].label, "Buffer");
-  EXPECT_STREQ(kMiscOptions[kOnTopBox].label, "On Top");
-}
-
 TEST(OptionsFormTest, ResetRestoresTheDefaultsButKeepsTheStateAndTheRatingValues) {
   Settings s = unusualSettings();
   alternateRatingValues(s);
@@ -145,24 +133,6 @@ TEST(OptionsFormTest, ResetRestoresTheDefaultsButKeepsTheStateAndTheRatingValues
   EXPECT_EQ(s.get(settings::kStateMinRating, 3), 0);
   EXPECT_EQ(s.get(settings::kTargetValue), 2000);
   EXPECT_EQ(s.text(settings::kDatabasePath), "/music/Tunora.mbf");
-}
-
-TEST(InternalsFormTest, PresetsShowTheirExactValues) {
-  Settings s;
-  alternateRatingValues(s);
-  InternalsForm form = readInternalsForm(s);
-  const std::array<std::string, 10> alternate = {"1",  "4",   "8",   "16",  "32",
-                                                 "64", "128", "256", "512", "1024"};
-  EXPECT_EQ(form.rating_values, alternate);
-  EXPECT_EQ(form.target_value, "2000");
-  EXPECT_EQ(form.default_import, "32");
-  resetRatingValues(s);
-  form = readInternalsForm(s);
-  const std::array<std::string, 10> standard = {"1",  "2",  "4",   "8",   "16",
-                                                "32", "64", "128", "256", "512"};
-  EXPECT_EQ(form.rating_values, standard);
-  EXPECT_EQ(form.target_value, "1000");
-  EXPECT_EQ(form.default_import, "16");
 }
 
 TEST(InternalsFormTest, OkStoresTheEditsAndKeepsWhatIsNotANumber) {
@@ -225,15 +195,11 @@ TEST(InternalsFormTest, ShownValuesAndTheLockState) {
 }
 
 TEST(DialogNumberTest, AcceptsOnlyWholeNumbersThatFit) {
-  EXPECT_EQ(parseDialogNumber("100"), 100);
-  EXPECT_EQ(parseDialogNumber("  -5 "), -5);
-  EXPECT_EQ(parseDialogNumber("0"), 0);
-  EXPECT_EQ(parseDialogNumber("2147483647"), 2147483647);
-  EXPECT_EQ(parseDialogNumber("2147483648"), std::nullopt);
-  EXPECT_EQ(parseDialogNumber(""), std::nullopt);
-  EXPECT_EQ(parseDialogNumber("-"), std::nullopt);
-  EXPECT_EQ(parseDialogNumber("12a"), std::nullopt);
-  EXPECT_EQ(parseDialogNumber("1 2"), std::nullopt);
+  const std::pair<const char*, std::optional<int32_t>> cases[] = {
+      {"100", 100}, {"  -5 ", -5}, {"0", 0}, {"2147483647", 2147483647},
+      {"2147483648", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt},
+      {"12a", std::nullopt}, {"1 2", std::nullopt}};
+  for (const auto& [text, number] : cases) EXPECT_EQ(parseDialogNumber(text), number) << text;
 }
 
 }  // namespace

@@ -13,10 +13,7 @@
 namespace tunora::ui {
 namespace {
 
-TEST(RateKeypadTest, ButtonsReadTenDownToZeroThenDeleteWithTheirCommands) {
-  std::string labels;
-  for (const RateButton& button : kRateButtons) labels += std::string(button.text) + " ";
-  EXPECT_EQ(labels, "10 9 8 7 6 5 4 3 2 1 0 D Cancel ");
+TEST(RateKeypadTest, ButtonsTenDownToZeroThenDeleteReportTheirRating) {
   for (int32_t n = 0; n <= 10; ++n) {
     const RateButton& button = kRateButtons[static_cast<size_t>(10 - n)];
     EXPECT_EQ(button.command, 1200 + n);

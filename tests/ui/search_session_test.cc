@@ -107,7 +107,7 @@ class SearchSessionTest : public ::testing::Test {
   std::atomic<bool> abort_{false};
 };
 
-TEST(SearchTexts, ModesRowsColumnsAndQuestions) {
+TEST(SearchTexts, ModesRowsColumnsAndAnswers) {
   EXPECT_EQ(searchModeNumber(SearchMode::kPrompt), 0);
   EXPECT_EQ(searchModeNumber(SearchMode::kArtist), 99);
   EXPECT_EQ(searchModeNumber(SearchMode::kTopSongs), 98);
@@ -128,13 +128,7 @@ TEST(SearchTexts, ModesRowsColumnsAndQuestions) {
 
   const MessageRequest prompt = searchPrompt(std::string(700, 'x'));
   EXPECT_EQ(prompt.kind, MessageKind::kInput);
-  EXPECT_EQ(prompt.message,
-            "Enter word or phrase to search for in a song. (Must be at least two characters.)");
   EXPECT_EQ(prompt.text.size(), 600u);
-  const MessageRequest question = noMatchQuestion();
-  EXPECT_EQ(question.message, "No matches found");
-  EXPECT_EQ(question.first_button, "Search again");
-  EXPECT_EQ(question.second_button, "Close Search window");
   EXPECT_EQ(noMatchChoice(kFirstButton), NoMatchChoice::kSearchAgain);
   EXPECT_EQ(noMatchChoice(kSecondButton), NoMatchChoice::kClose);
 }

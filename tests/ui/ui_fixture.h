@@ -1,40 +1,23 @@
 // A program object with the window side's parts faked: the window's actions and dialogs are
-// recorded, the window's own command channel records what is posted to it.
+// recorded, and so is what is posted to the window's command channel.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/program.h"
-#include "engine/window_channel.h"
 #include "player/player_state.h"
 #include "ui/command_dispatch.h"
-#include "ui/platform/message_dialog.h"
 #include "ui/window_actions.h"
 #include "ui/window_state.h"
+#include "tests/engine/recording_window.h"
 #include "tests/support/fake_env.h"
+#include "tests/support/scripted_message_dialog.h"
 
 namespace tunora::testing {
-
-class RecordingChannel final : public engine::WindowChannel {
- public:
-  void postCommand(int32_t command, int32_t) override {
-    std::lock_guard lock(mu_);
-    commands.push_back(command);
-  }
-  std::vector<int32_t> posted() {
-    std::lock_guard lock(mu_);
-    return commands;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<int32_t> commands;
-};
 
 class FakeActions final : public ui::WindowActions {
  public:
@@ -77,19 +60,6 @@ class FakeActions final : public ui::WindowActions {
   int32_t focused_row = -1;
 };
 
-class ScriptedDialog final : public ui::MessageDialog {
- public:
-  ui::MessageResult show(const ui::MessageRequest& request) override {
-    shown.push_back(request);
-    return {answer, request.text};
-  }
-  void openReadMe() override { ++readme_opened; }
-
-  std::vector<ui::MessageRequest> shown;
-  int32_t answer = ui::kFirstButton;
-  int readme_opened = 0;
-};
-
 class UiTest : public ::testing::Test {
  protected:
   engine::SharedWords& words() { return program_.words(); }
@@ -100,8 +70,8 @@ class UiTest : public ::testing::Test {
   player::PlayerState player_;
   ui::WindowState window_state_;
   FakeActions actions_;
-  ScriptedDialog dialog_;
-  RecordingChannel channel_;
+  ScriptedMessageDialog dialog_;
+  RecordingWindow channel_;
   ui::CommandDispatcher dispatcher_{
       ui::CommandParts{program_.lock(), program_.settings(), program_.playList(), program_.status(),
                        player_, program_.context(), program_.updateWriter(), program_.updateQueue(),

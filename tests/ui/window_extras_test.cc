@@ -42,24 +42,16 @@ TEST(ShutdownTest, WantedOnlyWithShutdownAndAutoBuildWhileSilent) {
 }
 
 TEST(ShutdownTest, FirstButtonOrTimeOutPowersOffAndTheSecondAborts) {
-  ScriptedDialog dialog;
+  ScriptedMessageDialog dialog;
   FakePower power;
-  dialog.answer = ui::kFirstButton;  // the dialog reports its time-out as the first button
+  // The dialog reports its time-out as the first button.
+  dialog.script({ui::kFirstButton, ui::kSecondButton, ui::kFirstButton});
   EXPECT_TRUE(ui::runShutdownAfterBuild(dialog, power));
   EXPECT_EQ(power.calls, 1);
-  ASSERT_EQ(dialog.shown.size(), 1u);
-  const ui::MessageRequest& r = dialog.shown[0];
-  EXPECT_EQ(r.kind, ui::MessageKind::kSmallMessage);
-  EXPECT_EQ(r.message, "Tunora will shutdown the computer in 30 seconds.");
-  EXPECT_EQ(r.first_button, "Don't wait; do it now!");
-  EXPECT_EQ(r.second_button, "Abort shutdown!");
-  EXPECT_EQ(r.timeout_seconds, 30);
-
-  dialog.answer = ui::kSecondButton;
+  ASSERT_EQ(dialog.requests().size(), 1u);
+  EXPECT_EQ(dialog.requests()[0].timeout_seconds, 30);
   EXPECT_FALSE(ui::runShutdownAfterBuild(dialog, power));
   EXPECT_EQ(power.calls, 1);
-
-  dialog.answer = ui::kFirstButton;
   power.allowed = false;
   EXPECT_FALSE(ui::runShutdownAfterBuild(dialog, power));
   EXPECT_EQ(power.calls, 1) << "not asked when the power service refuses";
