@@ -22,22 +22,24 @@ inline std::string shellQuote(const std::string& word) {
 }
 
 // Runs "tunora-cli arguments" (arguments as the shell reads them) in `folder`, or in the test's
-// own folder when it is empty.
+// own folder when it is empty; `timeout` ends a run that hangs after 60 s (exit 124).
 inline CliResult runCliIn(const std::string& folder, const std::string& arguments,
                           const std::string& err_file) {
   CliResult result;
   const std::string command = (folder.empty() ? "" : "cd " + shellQuote(folder) + " && ") +
-                              std::string(TUNORA_CLI_PATH) + " " + arguments + " 2>" +
-                              shellQuote(err_file);
+                              "timeout 60 " + std::string(TUNORA_CLI_PATH) + " " + arguments +
+                              " 2>" + shellQuote(err_file);
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
   std::array<char, 4096> buffer;
   size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    result.out.append(buffer.data(), n);
   const int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   if (FILE* err = fopen(err_file.c_str(), "r")) {
-    while ((n = fread(buffer.data(), 1, buffer.size(), err)) > 0) result.err.append(buffer.data(), n);
+    while ((n = fread(buffer.data(), 1, buffer.size(), err)) > 0)
+      result.err.append(buffer.data(), n);
     fclose(err);
   }
   return result;

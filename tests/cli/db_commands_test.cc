@@ -4,11 +4,8 @@
 
 #include <string>
 
-#include "library/song_columns.h"
-#include "library/song_table.h"
-#include "marlbase/table_handle.h"
 #include "tests/cli/cli_runner.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/song_library.h"
 
 namespace tunora {
 namespace {
@@ -19,29 +16,24 @@ using testing::TempDir;
 
 class DbCommandsTest : public ::testing::Test {
  protected:
+  // slot 1: a played mp3 of rating 7; slot 2: a played video of rating 10; slot 3: slot 1's
+  // path again, never played.
   void SetUp() override {
-    db_ = dir_.file("songs.mbf");
-    marlbase::TableHandle t;
-    ASSERT_TRUE(createSongTable(t, db_));
-    // slot 1: a played mp3 of rating 7; slot 2: a played video of rating 10; slot 3: slot 1's
-    // path again, never played.
-    add(t, "/m/Blue Moon.mp3", "Blue Moon", "Ann", "Nights", 64, 3);
-    add(t, "/m/clip.avi", "Red \"Clip\"", "Bob", "", 512, 1);
-    add(t, "/m/Blue Moon.mp3", "Blue Moon", "Ann", "Nights", 0, 0);
-    t.close();
-  }
-
-  static void add(marlbase::TableHandle& t, const std::string& path, const std::string& title,
-                  const std::string& artist, const std::string& album, uint32_t score,
-                  uint32_t plays) {
-    const int32_t s = t.allocate();
-    ASSERT_GE(s, 0);
-    t.writeText(s, kColFileName, path);
-    t.writeText(s, kColTitle, title);
-    t.writeText(s, kColArtist, artist);
-    t.writeText(s, kColAlbum, album);
-    t.writeInt(s, ratingColumn(0), score);
-    t.writeInt(s, kColPlayCount, plays);
+    ASSERT_TRUE(testing::writeLibrary(
+        db_,
+        {{.path = "/m/Blue Moon.mp3",
+          .title = "Blue Moon",
+          .artist = "Ann",
+          .album = "Nights",
+          .score = 64,
+          .plays = 3},
+         {.path = "/m/clip.avi",
+          .title = "Red \"Clip\"",
+          .artist = "Bob",
+          .album = "",
+          .score = 512,
+          .plays = 1},
+         {.path = "/m/Blue Moon.mp3", .title = "Blue Moon", .artist = "Ann", .album = "Nights"}}));
   }
 
   testing::CliResult cli(const std::string& arguments) {
@@ -54,7 +46,7 @@ class DbCommandsTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::string db_;
+  std::string db_ = dir_.file("songs.mbf");
 };
 
 constexpr char kMoon[] =

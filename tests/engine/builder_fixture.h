@@ -1,5 +1,5 @@
-// A song table for the list builder's tests: songs with chosen scores, credits, flags and
-// artists, and a random source that hands out scripted numbers.
+// The list builder's tests' songs (chosen scores, credits, flags and artists) over the one
+// library builder, the settings of a first run, and a random source of scripted numbers.
 #pragma once
 
 #include <deque>
@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "engine/random_source.h"
-#include "library/song_columns.h"
-#include "library/song_table.h"
-#include "marlbase/table_handle.h"
 #include "settings/settings.h"
 #include "settings/settings_defaults.h"
+#include "tests/support/song_library.h"
 
 namespace tunora::testing {
 
@@ -24,26 +22,19 @@ struct TestSong {
 };
 
 // Writes a song table at `path` whose slots 0.. hold `songs` (slot 0 is the table's blank
-// record, overwritten by the first song). False on failure.
+// record, overwritten by the first song), song i titled "Title <i>". False on failure.
 inline bool writeSongTable(const std::string& path, const std::vector<TestSong>& songs) {
-  marlbase::TableHandle t;
-  if (!createSongTable(t, path)) return false;
-  t.setBatch(true);
-  for (size_t i = 0; i < songs.size(); ++i) {
-    const int32_t slot = i == 0 ? 0 : t.allocate();
-    if (slot != static_cast<int32_t>(i)) return false;
-    const TestSong& s = songs[i];
-    if (!t.writeText(slot, kColFileName, s.path) || !t.writeText(slot, kColArtist, s.artist) ||
-        !t.writeText(slot, kColTitle, "Title " + std::to_string(i)) ||
-        !t.writeInt(slot, ratingColumn(0), s.score) ||
-        !t.writeInt(slot, creditColumn(0), s.credit) || !t.writeInt(slot, kColFlags, s.flags)) {
-      return false;
-    }
+  std::vector<LibrarySong> rows;
+  for (const TestSong& s : songs) {
+    rows.push_back({.path = s.path,
+                    .title = "Title " + std::to_string(rows.size()),
+                    .artist = s.artist,
+                    .album = "",
+                    .score = s.score,
+                    .credit = s.credit,
+                    .flags = s.flags});
   }
-  t.setBatch(false);
-  (void)t.setStatus(0, 10);  // recount
-  t.close();
-  return true;
+  return writeLibrary(path, rows, /*from_slot_0=*/true);
 }
 
 inline std::vector<TestSong> plainSongs(int count) {

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "filler/protected_library.h"
-#include "tests/engine/builder_fixture.h"
+#include "tests/support/song_library.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::filler {
@@ -54,9 +54,25 @@ TEST_F(EmptyDirTest, DangerousFoldersAreRefused) {
   EXPECT_EQ(places_.refusal(root_ + "/elsewhere"), "");
 }
 
-TEST_F(EmptyDirTest, ALinkToAProtectedFolderIsRefused) {
+// A link to a protected folder is refused; so are the home, data and program folders where they
+// really are when they were given through links.
+TEST_F(EmptyDirTest, ProtectedFoldersAreRefusedWhereverTheyReallyAre) {
   fs::create_directory_symlink(root_ + "/music/Artist", root_ + "/out/link");
   fs::create_directory_symlink(root_ + "/home", root_ + "/elsewhere/h");
+  for (const char* d : {"real-home", "real-data", "real-prog"})
+    fs::create_directories(root_ + "/" + d);
+  fs::create_directory_symlink(root_ + "/real-home", root_ + "/lhome");
+  fs::create_directory_symlink(root_ + "/real-data", root_ + "/ldata");
+  fs::create_directory_symlink(root_ + "/real-prog", root_ + "/lprog");
+  fs::create_directory_symlink(root_ + "/real-prog", root_ + "/out/prog-alias");
+  ProtectedPlaces places;
+  places.setHome(root_ + "/lhome");
+  places.setDataDirectory(root_ + "/ldata/");
+  places.setProgramDirectory(root_ + "/lprog/");
+  for (const std::string folder : {"/real-home", "/real-data/", "/real-prog", "/out/prog-alias"}) {
+    EXPECT_NE(places.refusal(root_ + folder), "") << folder;
+  }
+  EXPECT_EQ(places.refusal(root_ + "/out"), "");
   EXPECT_NE(places_.refusal(root_ + "/out/link"), "");
   EXPECT_NE(places_.refusal(root_ + "/elsewhere/h/"), "");
 }
@@ -94,28 +110,6 @@ TEST(EmptyDirLinkTest, TheLibrarysFoldersAreRefusedWhereverTheyReallyAre) {
   EXPECT_EQ(places.refusal(root + "/other"), "");
 }
 
-// The home, data and program folders, given through a link, are refused where they really are.
-TEST(EmptyDirLinkTest, TheProgramsFoldersAreComparedByWhereTheyReallyAre) {
-  TempDir dir;
-  const std::string root = dir.path().string();
-  for (const char* d : {"real-home", "real-data", "real-prog", "out"}) {
-    fs::create_directories(root + "/" + d);
-  }
-  fs::create_directory_symlink(root + "/real-home", root + "/home");
-  fs::create_directory_symlink(root + "/real-data", root + "/data");
-  fs::create_directory_symlink(root + "/real-prog", root + "/prog");
-  fs::create_directory_symlink(root + "/real-prog", root + "/out/prog-alias");
-  ProtectedPlaces places;
-  places.setHome(root + "/home");
-  places.setDataDirectory(root + "/data/");
-  places.setProgramDirectory(root + "/prog/");
-  for (const std::string& folder :
-       {root + "/real-home", root + "/real-data/", root + "/real-prog", root + "/out/prog-alias"}) {
-    EXPECT_NE(places.refusal(folder), "") << folder;
-  }
-  EXPECT_EQ(places.refusal(root + "/out"), "");
-}
-
 TEST_F(EmptyDirTest, OnlyFilesAndLinksDirectlyInsideAreDeleted) {
   const std::string out = root_ + "/out";
   touch(out + "/a.mp3");
@@ -141,20 +135,15 @@ TEST_F(EmptyDirTest, OnlyFilesAndLinksDirectlyInsideAreDeleted) {
   EXPECT_TRUE(fs::exists(root_ + "/elsewhere/canary"));  // link targets stay
   EXPECT_TRUE(fs::exists(root_ + "/outside-canary"));
   EXPECT_TRUE(fs::exists(root_ + "/music/Artist/Album"));
-}
-
-TEST_F(EmptyDirTest, AMissingFolderIsAnError) {
   EXPECT_NE(emptyFolder(root_ + "/missing").error, "");
 }
 
 TEST_F(EmptyDirTest, TheLibrarysSongFoldersAndTheFoldersAboveAreRefused) {
   fs::create_directories(root_ + "/songs/B/C");
   fs::create_directories(root_ + "/songs/D");
-  std::vector<testing::TestSong> songs = testing::plainSongs(3);
-  songs[0].path = root_ + "/songs/B/C/one.mp3";
-  songs[1].path = root_ + "/songs/B/C/two.mp3";
-  songs[2].path = "relative/ignored.mp3";
-  ASSERT_TRUE(testing::writeSongTable(root_ + "/elsewhere/t.mbf", songs));
+  ASSERT_TRUE(testing::writeLibrary(
+      root_ + "/elsewhere/t.mbf",
+      {{root_ + "/songs/B/C/one.mp3"}, {root_ + "/songs/B/C/two.mp3"}, {"relative/ignored.mp3"}}));
   marlbase::TableHandle table;
   table.setPath(root_ + "/elsewhere/t.mbf");
   ASSERT_TRUE(table.open().ok());

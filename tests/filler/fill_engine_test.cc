@@ -18,25 +18,14 @@
 #include "settings/filler_layout.h"
 #include "tests/engine/builder_fixture.h"
 #include "tests/engine/plain_builder.h"
+#include "tests/support/clock_driver.h"
+#include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::filler {
 namespace {
 
 using testing::TestSong;
-
-// Virtual time that moves by exactly what the fill sleeps.
-class SteppingEnv final : public Env {
- public:
-  uint64_t nowMillis() override { return now_; }
-  void sleepFor(std::chrono::milliseconds d) override { now_ += static_cast<uint64_t>(d.count()); }
-  uint64_t fileTimeNow() override { return kFileTimeUnixEpoch; }
-  bool randomBytes(std::span<std::byte> out) override {
-    for (auto& b : out) b = std::byte{0};
-    return true;
-  }
-  uint64_t now_ = 1000;
-};
 
 // Copies nothing; remembers what was copied and answers sizes and space from its tables.
 class FakeFiles final : public FillFiles {
@@ -102,7 +91,7 @@ class FillEngineTest : public ::testing::Test {
     settings_.set(settings::kFillSizeIndex, kFillSizeUnbounded);
     settings_.set(settings::kFillAddNumber, 1);
   }
-  FillResult fill(uint64_t seed = 7) {
+  FillResult fill(uint64_t seed = 7, network::NetworkContext* context = nullptr) {
     engine::SharedWords words;
     engine::SharedLock lock(words, env_);
     marlbase::TableHandle table;
@@ -113,8 +102,12 @@ class FillEngineTest : public ::testing::Test {
     engine::SeededRandomSource random(seed);
     engine::ListBuilder builder(lock, library, settings_, play_list, status, random, env_, hooks);
     FillEngine engine(lock, builder, library, settings_, files_, titles_, env_);
+    if (context != nullptr) engine.setNetworkContext(context, "/data/");
     engine_ = &engine;
-    FillResult result = engine.run();
+    // The fill sleeps between passes: counted, with the clock moved whenever it sleeps.
+    FillResult result;
+    tunora::testing::ClockDriver driver(env_, std::chrono::hours(1));
+    tunora::testing::runCounted(env_, [&] { result = engine.run(); });
     engine_ = nullptr;
     EXPECT_EQ(play_list.size(), 0);  // filler picks never reach the play list
     EXPECT_EQ(words.grant.load(), 0);
@@ -129,46 +122,66 @@ class FillEngineTest : public ::testing::Test {
   testing::TempDir dir_;
   std::string path_;
   Settings settings_;
-  SteppingEnv env_;
+  FakeEnv env_;
   FakeFiles files_;
   Titles titles_;
   FillEngine* engine_ = nullptr;
 };
 
-TEST_F(FillEngineTest, BudgetEndsOnTheFileThatReachesIt) {
-  makeLibrary(testing::plainSongs(30));
-  settings_.set(settings::kFillSizeIndex, 0);  // "128 MB": 122880 units
-  // 10000 units and 1023 bytes each: the bytes below a unit are not counted.
-  files_.song_size = [](const std::string&) { return uint64_t{10000 * 1024 + 1023}; };
-  const FillResult result = fill();
-  // 12 files leave 2880 units; the 13th reaches the budget and stays.
-  EXPECT_EQ(result.end, FillEnd::kBudgetUsed);
-  EXPECT_EQ(result.files, 13);
-  ASSERT_GE(titles_.titles.size(), 3u);
-  EXPECT_EQ(titles_.titles.front(), "Tunora Deep Building");
-  const std::string name12 = targets()[11].substr(5);
-  EXPECT_EQ(titles_.titles[12], "2MB to go, " + name12);  // 2880 / 1024
-  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
-  // Every written file and then the folder are flushed before the end is shown.
-  ASSERT_EQ(files_.synced.size(), 14u);
-  EXPECT_EQ(files_.synced.back(), "dir:/out");
+TEST_F(FillEngineTest, BudgetEndsOnTheFileThatReachesOrMeetsIt) {
+  // "128 MB": 122880 units of 1024 bytes; the bytes below a unit are not counted.
+  for (const auto& [size, files] : {std::pair{uint64_t{10000 * 1024 + 1023}, 13},  // 12 leave 2880
+                                    std::pair{uint64_t{10240 * 1024}, 12}}) {      // met exactly
+    SCOPED_TRACE(size);
+    makeLibrary(testing::plainSongs(30));
+    settings_.set(settings::kFillSizeIndex, 0);
+    files_ = FakeFiles();
+    titles_.titles.clear();
+    files_.song_size = [size](const std::string&) { return size; };
+    const FillResult result = fill();
+    EXPECT_EQ(result.end, FillEnd::kBudgetUsed);
+    EXPECT_EQ(result.files, files);
+    ASSERT_GE(titles_.titles.size(), 13u);
+    EXPECT_EQ(titles_.titles.front(), "Tunora Deep Building");
+    if (files == 13) {
+      EXPECT_EQ(titles_.titles[12], "2MB to go, " + targets()[11].substr(5));
+    }
+    EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
+    // Every written file and then the folder are flushed before the end is shown.
+    ASSERT_EQ(files_.synced.size(), static_cast<size_t>(files) + 1);
+    EXPECT_EQ(files_.synced.back(), "dir:/out");
+  }
 }
 
-TEST_F(FillEngineTest, ABudgetMetExactlyEndsOnThatFile) {
-  makeLibrary(testing::plainSongs(30));
-  settings_.set(settings::kFillSizeIndex, 0);
-  files_.song_size = [](const std::string&) { return uint64_t{10240 * 1024}; };
-  EXPECT_EQ(fill().files, 12);  // 12 x 10240 = 122880
-}
-
-TEST_F(FillEngineTest, FillGoesOnUntilACopyFails) {
-  makeLibrary(testing::plainSongs(60));
-  files_.fail_copy_at = 40;
-  const FillResult result = fill();
-  EXPECT_EQ(result.end, FillEnd::kCopyFailed);
-  EXPECT_EQ(result.files, 39);
-  EXPECT_NE(result.message.find("/out/039 "), std::string::npos);
-  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
+// How a fill ends: a copy that fails, too few songs, a stop between two files.
+TEST_F(FillEngineTest, AFailingCopyTooFewSongsOrAStopEndTheFill) {
+  const struct {
+    const char* what;
+    int songs, fail_at, stop_after;
+    FillEnd end;
+    int files;
+  } rows[] = {{"a copy fails", 60, 40, 0, FillEnd::kCopyFailed, 39},
+              {"too few songs", 19, 0, 0, FillEnd::kNoLibrary, 0},
+              {"a stop", 25, 0, 3, FillEnd::kStopped, 3}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    makeLibrary(testing::plainSongs(row.songs));
+    files_ = FakeFiles();
+    files_.fail_copy_at = row.fail_at;
+    int copied = 0;
+    titles_.on_copied = [&] {
+      if (++copied == row.stop_after) engine_->requestStop();
+    };
+    const FillResult result = fill();
+    EXPECT_EQ(result.end, row.end);
+    EXPECT_EQ(result.files, row.files);
+    if (row.fail_at != 0) {
+      EXPECT_NE(result.message.find("/out/039 "), std::string::npos);
+    }
+    if (row.files != 0) {
+      EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
+    }
+  }
 }
 
 TEST_F(FillEngineTest, FillKeepsTheReserveFree) {
@@ -230,6 +243,7 @@ TEST_F(FillEngineTest, EachSongIsCopiedOnceAndTheFillEndsWhenAllAreCopied) {
 TEST_F(FillEngineTest, ANameTakenGetsAFreeNameAndTheEndSaysSo) {
   makeLibrary(testing::plainSongs(25));
   settings_.set(settings::kFillAddNumber, 0);
+  settings_.setText(settings::kFillOutputDir, "/out/");
   files_.existing = {"/out/song3.mp3", "/out/song3 (2).mp3", "/out/song7.mp3"};
   const FillResult result = fill();
   EXPECT_EQ(result.end, FillEnd::kAllCopied);
@@ -239,6 +253,12 @@ TEST_F(FillEngineTest, ANameTakenGetsAFreeNameAndTheEndSaysSo) {
   EXPECT_EQ(std::count(t.begin(), t.end(), "/out/song3 (3).mp3"), 1);
   EXPECT_EQ(std::count(t.begin(), t.end(), "/out/song7 (2).mp3"), 1);
   for (const auto& name : files_.existing) EXPECT_EQ(std::count(t.begin(), t.end(), name), 0);
+  for (const auto& [source, target] : files_.copies) {  // the others keep their names
+    const std::string name = source.substr(source.rfind('/') + 1);
+    if (name != "song3.mp3" && name != "song7.mp3") {
+      EXPECT_EQ(target, "/out/" + name);
+    }
+  }
   EXPECT_EQ(titles_.titles.back(),
             "Tunora Media Filler: all 25 songs copied; 2 songs were saved under a free name, as "
             "the folder had a file of its name");
@@ -247,48 +267,18 @@ TEST_F(FillEngineTest, ANameTakenGetsAFreeNameAndTheEndSaysSo) {
   EXPECT_EQ(numberedName("noext", 4), "noext (4)");
 }
 
-TEST_F(FillEngineTest, WithoutAddNumberTheSongsKeepTheirNames) {
-  makeLibrary(testing::plainSongs(20));
-  settings_.set(settings::kFillAddNumber, 0);
-  settings_.setText(settings::kFillOutputDir, "/out/");
-  files_.fail_copy_at = 4;
-  fill();
-  for (const auto& [source, target] : files_.copies) {
-    EXPECT_EQ(target, "/out/" + source.substr(source.rfind('/') + 1));
-  }
-}
-
 TEST_F(FillEngineTest, NoPickableSongEndsAfterBoundedPasses) {
   auto songs = testing::plainSongs(25);
   for (auto& s : songs) s.flags = 2;  // "Dirty"
   makeLibrary(songs);
   settings_.set(settings::kFillNaughtyLimit, 0);
-  const uint64_t start = env_.now_;
+  const uint64_t start = env_.nowMillis();
   const FillResult result = fill();
   EXPECT_EQ(result.end, FillEnd::kNoPick);
   EXPECT_EQ(result.files, 0);
   EXPECT_EQ(result.message, kNoPickText);
-  EXPECT_EQ(env_.now_ - start, uint64_t{kPassPauseMillis} * (kMaxEmptyPasses - 1));
+  EXPECT_EQ(env_.nowMillis() - start, uint64_t{kPassPauseMillis} * (kMaxEmptyPasses - 1));
   EXPECT_EQ(titles_.titles.back(), std::string("Tunora Media Filler: ") + kNoPickText);
-}
-
-TEST_F(FillEngineTest, TooFewSongsEndAtOnce) {
-  makeLibrary(testing::plainSongs(19));
-  const FillResult result = fill();
-  EXPECT_EQ(result.end, FillEnd::kNoLibrary);
-  EXPECT_EQ(result.files, 0);
-}
-
-TEST_F(FillEngineTest, AStopEndsTheFillBetweenTwoFiles) {
-  makeLibrary(testing::plainSongs(25));
-  int copied = 0;
-  titles_.on_copied = [&] {
-    if (++copied == 3) engine_->requestStop();
-  };
-  const FillResult result = fill();
-  EXPECT_EQ(result.end, FillEnd::kStopped);
-  EXPECT_EQ(result.files, 3);
-  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
 }
 
 TEST_F(FillEngineTest, TheChoicesBecomeTheRunningSettings) {
@@ -314,18 +304,7 @@ TEST_F(FillEngineTest, NetworkModeUsesItsOwnCopyAndRemovesIt) {
   network::NetworkContext context;
   context.local_copy_path = "/data/Local.mbf";
   files_.fail_copy_at = 2;
-  engine::SharedWords words;
-  engine::SharedLock lock(words, env_);
-  marlbase::TableHandle table;
-  network::LibraryOpening library(table, settings_);
-  engine::PlayList play_list;
-  engine::StatusMessage status;
-  engine::BuilderHooks hooks;
-  engine::SeededRandomSource random(3);
-  engine::ListBuilder builder(lock, library, settings_, play_list, status, random, env_, hooks);
-  FillEngine engine(lock, builder, library, settings_, files_, titles_, env_);
-  engine.setNetworkContext(&context, "/data/");
-  engine.run();
+  fill(3, &context);
   EXPECT_EQ(context.local_copy_path, "/data/Fill.mbf");
   EXPECT_EQ(context.network_refresh_counter.load(), 200);
   EXPECT_EQ(files_.removed, std::vector<std::string>{"/data/Fill.mbf"});

@@ -1,5 +1,5 @@
 // The filler window's form: its values land at their places in the filler block (bytes placed by
-// hand), a damaged block shows sane combo entries, the enabling rules and the dropped-folder rule.
+// hand), a damaged block shows sane combo entries, the output folder rules.
 #include "filler/filler_form.h"
 
 #include <gtest/gtest.h>
@@ -82,20 +82,13 @@ TEST(FillerFormTest, IndexesOutOfRangeShowTheFirstEntryOrTheDefaultSize) {
   EXPECT_EQ(fillerFormOf(damaged).size_index, 5);
 }
 
-TEST(FillerFormTest, AllGreysTheTypeBoxesAndUserModeTheUser) {
-  EXPECT_FALSE(typeBoxesEnabled(true));
-  EXPECT_TRUE(typeBoxesEnabled(false));
-  EXPECT_TRUE(userComboEnabled(0));
-  for (int32_t mode = 1; mode <= 9; ++mode) EXPECT_FALSE(userComboEnabled(mode));
+TEST(FillerFormTest, TheOutputFolderMustBeAFullPathAndADroppedOneHoldNoDot) {
   EXPECT_EQ(outputFolderRefusal(""), "No output folder is given");
   EXPECT_EQ(outputFolderRefusal("Music"),
             "Music: the output folder must be a full path (from \"/\")");
   EXPECT_FALSE(outputFolderRefusal("/media/stick"));
   EXPECT_FALSE(outputDirOpenable("/x"));
   EXPECT_TRUE(outputDirOpenable("/xy"));
-}
-
-TEST(FillerFormTest, ADroppedFolderIsTakenOnlyWhenItsNameHoldsNoDot) {
   EXPECT_EQ(droppedOutputFolder("/media/stick/Music", true), "/media/stick/Music");
   EXPECT_EQ(droppedOutputFolder("/media/stick/Music/", true), "/media/stick/Music");
   EXPECT_EQ(droppedOutputFolder("/media/my.stick/Music", true), "/media/my.stick/Music");

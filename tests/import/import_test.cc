@@ -54,11 +54,16 @@ class ImportTest : public ::testing::Test {
     ASSERT_TRUE(grant);
     importer_.runImportHolding(grant, source);
   }
+  // Opens the library in `t`.
+  void openDb(marlbase::TableHandle& t, bool writable = false) {
+    t.setPath(db_);
+    t.setWritable(writable);
+    ASSERT_TRUE(t.open().ok());
+  }
   // The live songs' paths, in slot order.
   std::vector<std::string> paths() {
     marlbase::TableHandle t;
-    t.setPath(db_);
-    EXPECT_TRUE(t.open().ok());
+    openDb(t);
     std::vector<std::string> out;
     for (int32_t s = t.firstWithStatus(10, 1); s > 0;) {
       out.push_back(*t.readText(s, kColFileName));
@@ -103,8 +108,7 @@ TEST_F(ImportTest, AFolderImportedTwiceAddsNothingTheSecondTime) {
 
   // The new song's columns: default scores and credits, folder names, a checksum.
   marlbase::TableHandle t;
-  t.setPath(db_);
-  ASSERT_TRUE(t.open().ok());
+  openDb(t);
   t.setSearchKey(music_ + "Artist/Album/One.mp3");
   const int32_t slot = t.findInColumn(kColFileName);
   ASSERT_GT(slot, 0);
@@ -141,8 +145,7 @@ TEST_F(ImportTest, HandedPathsImportEachByItsKind) {
   auto added = paths();
   std::sort(added.begin(), added.end());
   EXPECT_EQ(added, (std::vector<std::string>{music_ + "Artist/Album/One.mp3",
-                                             music_ + "Folder/Three.mp3",
-                                             music_ + "Listed.wma"}));
+                                             music_ + "Folder/Three.mp3", music_ + "Listed.wma"}));
   EXPECT_EQ(importer_.firstSong(), music_ + "Artist/Album/One.mp3");
   // Handed again, the known song is still the first.
   importer_.runImportOfPathsHolding(grant, {music_ + "Folder/", dir_.file("list.m3u")});
@@ -183,8 +186,7 @@ TEST_F(ImportTest, SwitchesSkipFilesInFoldersButNotInPlaylists) {
   const auto all = paths();
   ASSERT_EQ(all.size(), 3u);
   marlbase::TableHandle t;
-  t.setPath(db_);
-  ASSERT_TRUE(t.open().ok());
+  openDb(t);
   t.setSearchKey(music_ + "gone.mp3");
   EXPECT_EQ(t.readInt(t.findInColumn(kColFileName), kColFileId), 0u);
 }
@@ -247,9 +249,7 @@ TEST_F(ImportTest, SongsAnOlderInterruptedImportLeftBlankAreFinishedOnTheirNextI
   for (const auto& name : names) touch(music_ + name, "audio of " + name);
   {
     marlbase::TableHandle t;
-    t.setPath(db_);
-    t.setWritable(true);
-    ASSERT_TRUE(t.open().ok());
+    openDb(t, true);
     std::vector<int32_t> slots;
     for (const auto& name : names) {
       slots.push_back(t.allocate());
@@ -274,8 +274,7 @@ TEST_F(ImportTest, SongsAnOlderInterruptedImportLeftBlankAreFinishedOnTheirNextI
   EXPECT_EQ(importCountsLine(importer_.counts()),
             "0 added, 5 already known (4 of them finished), 0 skipped");
   marlbase::TableHandle t;
-  t.setPath(db_);
-  ASSERT_TRUE(t.open().ok());
+  openDb(t);
   auto slotOf = [&](const std::string& name) {
     t.setSearchKey(music_ + name);
     return t.findInColumn(kColFileName);
@@ -339,9 +338,7 @@ TEST_F(ImportTest, SkippedEntriesAreCountedByReason) {
 TEST_F(ImportTest, ALibraryThatLostItsBlankFirstRecordIsRepairedAndImports) {
   {
     marlbase::TableHandle t;
-    t.setPath(db_);
-    t.setWritable(true);
-    ASSERT_TRUE(t.open().ok());
+    openDb(t, true);
     ASSERT_EQ(t.setStatus(0, 5), 1);
     t.close();
   }
@@ -367,9 +364,7 @@ TEST_F(ImportTest, FailuresSayWhatFailed) {
   // The library held by another program.
   {
     marlbase::TableHandle other;
-    other.setPath(db_);
-    other.setWritable(true);
-    ASSERT_TRUE(other.open().ok());
+    openDb(other, true);
     import(music_);
     EXPECT_EQ(status_.line1, kErrorImportingText);
     EXPECT_NE(importer_.errorReason().find("locked by another program"), std::string::npos);
@@ -392,9 +387,7 @@ TEST_F(ImportTest, FailuresSayWhatFailed) {
   settings_.setText(settings::kDatabasePath, db_);
   {
     marlbase::TableHandle t;
-    t.setPath(db_);
-    t.setWritable(true);
-    ASSERT_TRUE(t.open().ok());
+    openDb(t, true);
     ASSERT_EQ(t.allocate(), 1);  // grows the new table to 20 slots
     ASSERT_EQ(t.capacity(), 20u);
     for (uint32_t s = 1; s < t.capacity(); ++s)

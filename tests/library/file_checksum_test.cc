@@ -38,10 +38,14 @@ class FileChecksumTest : public ::testing::Test {
 };
 
 TEST_F(FileChecksumTest, WorkedValues) {
-  EXPECT_EQ(fileChecksum(writeFile({}, 0)), 65536u);            // a = 1, b = 0
+  EXPECT_EQ(fileChecksum(writeFile({}, 0)), 65536u);  // a = 1, b = 0
   EXPECT_EQ(fileChecksum(writeFile({'a', 'b', 'c'}, 3)), 0x6262C4C4u);
   // Four zero bytes: one word of 0, a = 1, b = 1.
   EXPECT_EQ(fileChecksum(writeFile({0, 0, 0, 0}, 4)), 0x00010001u);
+  // One word of 0xFFFFFFFF: a = b = 0, a result of 0, which stands for "none": 1 instead.
+  EXPECT_EQ(fileChecksum(writeFile({0xFF, 0xFF, 0xFF, 0xFF}, 4)), 1u);
+  // One byte: a = 1 + 5, then the tail adds byte 1 (0) << 24; b = 6 + 6.
+  EXPECT_EQ(fileChecksum(writeFile({5}, 1)), 0x0006000Cu);
 }
 
 TEST_F(FileChecksumTest, UnreadableGivesZero) {

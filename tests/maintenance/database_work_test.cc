@@ -13,9 +13,9 @@
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
-#include "tests/maintenance/song_library.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
+#include "tests/support/song_library.h"
 
 namespace tunora::maintenance {
 namespace {
@@ -98,22 +98,24 @@ class DatabaseWorkTest : public ::testing::Test {
 };
 
 TEST_F(DatabaseWorkTest, InputsOfEachFunctionAndKeypadPicks) {
-  EXPECT_EQ(inputKindOf(DbFunction::kSavePlaylist), DbInputKind::kPlaylistFile);
-  EXPECT_EQ(inputKindOf(DbFunction::kCopyRatings), DbInputKind::kTwoUsers);
-  EXPECT_EQ(inputKindOf(DbFunction::kUpScore), DbInputKind::kOneUser);
-  EXPECT_EQ(inputKindOf(DbFunction::kReDefault), DbInputKind::kStartFrom);
-  for (DbFunction f :
-       {DbFunction::kRemoveDuplicates, DbFunction::kRemoveMissing, DbFunction::kReloadTags,
-        DbFunction::kUndeleteAll, DbFunction::kResetStartPoints, DbFunction::kSortByName,
-        DbFunction::kSortByArtist}) {
-    EXPECT_EQ(inputKindOf(f), DbInputKind::kNone) << dbFunctionName(f);
-  }
+  const std::pair<DbFunction, DbInputKind> kinds[] = {
+      {DbFunction::kSavePlaylist, DbInputKind::kPlaylistFile},
+      {DbFunction::kCopyRatings, DbInputKind::kTwoUsers},
+      {DbFunction::kUpScore, DbInputKind::kOneUser},
+      {DbFunction::kReDefault, DbInputKind::kStartFrom},
+      {DbFunction::kRemoveDuplicates, DbInputKind::kNone},
+      {DbFunction::kRemoveMissing, DbInputKind::kNone},
+      {DbFunction::kReloadTags, DbInputKind::kNone},
+      {DbFunction::kUndeleteAll, DbInputKind::kNone},
+      {DbFunction::kResetStartPoints, DbInputKind::kNone},
+      {DbFunction::kSortByName, DbInputKind::kNone},
+      {DbFunction::kSortByArtist, DbInputKind::kNone}};
+  for (const auto& [f, kind] : kinds) EXPECT_EQ(inputKindOf(f), kind) << dbFunctionName(f);
   // "Cancel", "0" and "D" refuse; 1..10 are the users.
-  EXPECT_EQ(keypadUser(std::nullopt), 0);
-  EXPECT_EQ(keypadUser(0), 0);
-  EXPECT_EQ(keypadUser(13), 0);
-  EXPECT_EQ(keypadUser(1), 1);
-  EXPECT_EQ(keypadUser(10), 10);
+  for (const auto& [pick, user] :
+       {std::pair{std::optional<int>(), 0}, {0, 0}, {13, 0}, {1, 1}, {10, 10}}) {
+    EXPECT_EQ(keypadUser(pick), user) << pick.value_or(-1);
+  }
   EXPECT_EQ(refusedLine(DbFunction::kCopyRatings, "copying a user's ratings onto the same user"),
             "Copy Ratings refused: copying a user's ratings onto the same user");
 }
@@ -220,48 +222,20 @@ class SettingsLibrary final : public engine::LibraryAccess {
 
 // The status bar counts the program's handle's live records: after "ChangeDB" or "NewDB" the
 // handle holds the new library's counts and the status bar is recomposed, not the old library's
-// "N entries" left standing.
-TEST_F(DatabaseWorkTest, ChangeAndNewDatabaseRefreshTheCountTheStatusBarShows) {
-  tunora::testing::TempDir dir;
-  SongLibrary big;
-  for (int i = 0; i < 5; ++i) big.addPath("/m/" + std::to_string(i) + ".mp3");
-  big.table().close();
-  SongLibrary small;
-  small.addPath("/m/one.mp3");
-  small.table().close();
-  Settings settings;
-  settings.setText(settings::kDatabasePath, big.path());
-  SettingsLibrary library(settings);
-  library.openLibraryForReading();
-  library.table().close();
-  ASSERT_EQ(library.table().liveCount(), 6);
-  std::vector<int32_t> shown;  // the live count at each status refresh
-  DbChangeParts parts{lock_, settings, refresh_counter_,
-                      {},    &library, [&] { shown.push_back(library.table().liveCount()); }};
-  DbChangeEnd end = DbChangeEnd::kNotGranted;
-  ASSERT_TRUE(
-      runWithExecutor([&] { end = changeDatabase(parts, DbChangeKind::kChange, small.path()); }));
-  EXPECT_EQ(end, DbChangeEnd::kChanged);
-  EXPECT_EQ(shown, std::vector<int32_t>{2});
-  EXPECT_FALSE(library.table().isOpen());
-  ASSERT_TRUE(runWithExecutor(
-      [&] { end = changeDatabase(parts, DbChangeKind::kNew, dir.file("New.mbf")); }));
-  EXPECT_EQ(end, DbChangeEnd::kCreated);
-  EXPECT_EQ(shown, (std::vector<int32_t>{2, 1}));
-  // Nothing changed: nothing to refresh.
-  ASSERT_TRUE(runWithExecutor(
-      [&] { end = changeDatabase(parts, DbChangeKind::kChange, dir.file("missing.mbf")); }));
-  EXPECT_EQ(end, DbChangeEnd::kNotSongTable);
-  EXPECT_EQ(shown, (std::vector<int32_t>{2, 1}));
-  EXPECT_EQ(words_.grant.load(), 0);
-}
-
+// "N entries" left standing. Nothing changed, nothing saved, nothing to refresh.
 TEST_F(DatabaseWorkTest, ChangeAndNewDatabase) {
   tunora::testing::TempDir dir;
   Settings settings;
   settings.setText(settings::kDatabasePath, "/old/Tunora.mbf");
   int saves = 0;
-  DbChangeParts parts{lock_, settings, refresh_counter_, [&] { ++saves; }};
+  SettingsLibrary library(settings);
+  std::vector<int32_t> shown;  // the live count at each status refresh
+  DbChangeParts parts{lock_,
+                      settings,
+                      refresh_counter_,
+                      [&] { ++saves; },
+                      &library,
+                      [&] { shown.push_back(library.table().liveCount()); }};
   auto change = [&](DbChangeKind kind, const std::string& path) {
     DbChangeEnd end = DbChangeEnd::kNotGranted;
     EXPECT_TRUE(runWithExecutor([&] { end = changeDatabase(parts, kind, path); }));
@@ -278,13 +252,14 @@ TEST_F(DatabaseWorkTest, ChangeAndNewDatabase) {
   EXPECT_EQ(words_.build_request.load(), 0);
   EXPECT_EQ(refresh_counter_.load(), 100);
   EXPECT_EQ(saves, 1);
+  EXPECT_EQ(shown, std::vector<int32_t>{1});
+  EXPECT_FALSE(library.table().isOpen());
   {
     marlbase::TableHandle table;
     table.setPath(fresh);
     ASSERT_TRUE(table.open().ok());
     EXPECT_TRUE(hasSongColumns(table));
     EXPECT_EQ(table.liveCount(), 1);
-    table.close();
   }
 
   // NewDB on an existing library never replaces it: it is taken as it is.
@@ -299,6 +274,7 @@ TEST_F(DatabaseWorkTest, ChangeAndNewDatabase) {
   EXPECT_EQ(lib.table().liveCount(), 2);
   lib.table().close();
   EXPECT_EQ(saves, 2);
+  EXPECT_EQ(shown, (std::vector<int32_t>{1, 2}));
 
   // ChangeDB to a file that holds no song table, NewDB where nothing can be created: nothing
   // changes and nothing is saved.
@@ -313,6 +289,7 @@ TEST_F(DatabaseWorkTest, ChangeAndNewDatabase) {
   EXPECT_EQ(words_.build_request.load(), 7);
   EXPECT_EQ(refresh_counter_.load(), 0);
   EXPECT_EQ(saves, 2);
+  EXPECT_EQ(shown, (std::vector<int32_t>{1, 2}));
   EXPECT_EQ(changeLine2(DbChangeEnd::kNotSongTable, text_file), "Not a song library: " + text_file);
   EXPECT_EQ(changeLine2(DbChangeEnd::kCreated, fresh), fresh);
 

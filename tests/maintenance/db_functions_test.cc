@@ -9,7 +9,7 @@
 #include <set>
 
 #include "library/rating.h"
-#include "tests/maintenance/song_library.h"
+#include "tests/support/song_library.h"
 
 namespace tunora::maintenance {
 namespace {

@@ -7,7 +7,7 @@
 #include <random>
 
 #include "maintenance/song_details.h"
-#include "tests/maintenance/song_library.h"
+#include "tests/support/song_library.h"
 
 namespace tunora::maintenance {
 namespace {

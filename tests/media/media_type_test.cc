@@ -1,62 +1,68 @@
-// The file-name classifier: suffixes, case folding, switches.
+// The file-name classifier (suffixes, case folding, switches) and the media settings read out of
+// the settings record.
 #include "media/media_type.h"
 
 #include <gtest/gtest.h>
 
+#include "media/settings_adaptor.h"
+#include "settings/settings_defaults.h"
+#include "settings/settings_layout.h"
+
 namespace tunora::media {
 namespace {
 
-TEST(ClassifyMediaFile, SuffixesAndCaseFolding) {
-  const MediaSwitches on;
-  EXPECT_EQ(classifyMediaFile("Song.MP3", on), 1u);
-  EXPECT_EQ(classifyMediaFile("SONG.Mp3", on), 1u);
-  EXPECT_EQ(classifyMediaFile("/music/a/song.mp3", on), 1u);
-  EXPECT_EQ(classifyMediaFile("x.wav", on), 2u);
-  EXPECT_EQ(classifyMediaFile("x.MID", on), 3u);
-  EXPECT_EQ(classifyMediaFile("x.wma", on), 4u);
-  EXPECT_EQ(classifyMediaFile("x.asf", on), 5u);
-  EXPECT_EQ(classifyMediaFile("x.avi", on), 16u);
-  EXPECT_EQ(classifyMediaFile("x.mpg", on), 17u);
-  EXPECT_EQ(classifyMediaFile("song.mpeg", on), 17u);
-  EXPECT_EQ(classifyMediaFile("SONG.MPEG", on), 17u);
-  EXPECT_EQ(classifyMediaFile("x.wmv", on), 18u);
-  // No dot is needed: only the bare tail counts.
-  EXPECT_EQ(classifyMediaFile("xmp3", on), 1u);
-  EXPECT_EQ(classifyMediaFile("mp3", on), 1u);
-}
-
-TEST(ClassifyMediaFile, UnhandledNames) {
-  MediaSwitches all;
+TEST(ClassifyMediaFile, SuffixesCaseAndSwitches) {
+  MediaSwitches some;  // mp3, mpeg and wmv off
+  some.play_mp3 = some.play_mpeg = some.play_wmv = false;
+  MediaSwitches all = some;
   all.play_all = true;
   all.play_m4a = true;
-  for (const char* name : {"song.jpeg", "song.m4a", "x.rmi", "x.aif", "x.au", "x.snd", "", "p3",
-                           "peg", "x.mp4", "x.mp3 ", "x.ＭP3"}) {
-    EXPECT_EQ(classifyMediaFile(name, all), 0u) << name;
+  const struct {
+    const char* name;
+    uint32_t on, some, all;
+  } rows[] = {
+      {"Song.MP3", 1, 0, 1},    {"/music/a/song.mp3", 1, 0, 1},
+      {"xmp3", 1, 0, 1},        {"mp3", 1, 0, 1},
+      {"x.wav", 2, 2, 2},       {"x.MID", 3, 3, 3},
+      {"x.wma", 4, 4, 4},       {"x.asf", 5, 5, 5},
+      {"x.avi", 16, 16, 16},    {"x.mpg", 17, 0, 17},
+      {"SONG.MPEG", 17, 0, 17}, {"x.wmv", 18, 0, 18},
+      {"song.jpeg", 0, 0, 0},   {"song.m4a", 0, 0, 0},
+      {"x.rmi", 0, 0, 0},       {"", 0, 0, 0},
+      {"p3", 0, 0, 0},          {"peg", 0, 0, 0},
+      {"x.mp4", 0, 0, 0},       {"x.mp3 ", 0, 0, 0},
+      {"x.ＭP3", 0, 0, 0},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(classifyMediaFile(row.name, MediaSwitches{}), row.on) << row.name;
+    EXPECT_EQ(classifyMediaFile(row.name, some), row.some) << row.name << " (some off)";
+    EXPECT_EQ(classifyMediaFile(row.name, all), row.all) << row.name << " (all)";
   }
+  for (uint32_t type : {0u, 5u, 14u}) EXPECT_EQ(mediaClassText(type), "Audio") << type;
+  for (uint32_t type : {15u, 18u}) EXPECT_EQ(mediaClassText(type), "Video") << type;
 }
 
-TEST(ClassifyMediaFile, SwitchesAndAll) {
-  MediaSwitches s;
-  s.play_mp3 = false;
-  s.play_mpeg = false;
-  s.play_wmv = false;
-  EXPECT_EQ(classifyMediaFile("a.mp3", s), 0u);
-  EXPECT_EQ(classifyMediaFile("a.mpg", s), 0u);
-  EXPECT_EQ(classifyMediaFile("a.mpeg", s), 0u);
-  EXPECT_EQ(classifyMediaFile("a.wmv", s), 0u);
-  EXPECT_EQ(classifyMediaFile("a.wav", s), 2u);
-  s.play_all = true;
-  EXPECT_EQ(classifyMediaFile("a.mp3", s), 1u);
-  EXPECT_EQ(classifyMediaFile("a.mpeg", s), 17u);
-  EXPECT_EQ(classifyMediaFile("a.wmv", s), 18u);
-}
-
-TEST(MediaClassText, VideoFromFifteenUp) {
-  EXPECT_EQ(mediaClassText(0), "Audio");
-  EXPECT_EQ(mediaClassText(5), "Audio");
-  EXPECT_EQ(mediaClassText(14), "Audio");
-  EXPECT_EQ(mediaClassText(15), "Video");
-  EXPECT_EQ(mediaClassText(18), "Video");
+TEST(SettingsAdaptor, DefaultsAndSwitchesTurnedOff) {
+  Settings settings;
+  resetAll(settings);
+  TagOptions options = tagOptionsOf(settings);
+  EXPECT_TRUE(options.dir_to_id);
+  EXPECT_FALSE(options.lame_check);
+  EXPECT_FALSE(options.switches.play_all);
+  EXPECT_TRUE(options.switches.play_mp3 && options.switches.play_wav &&
+              options.switches.play_midi && options.switches.play_wma &&
+              options.switches.play_asf && options.switches.play_avi &&
+              options.switches.play_mpeg && options.switches.play_wmv);
+  EXPECT_FALSE(options.switches.play_m4a);
+  settings.set(settings::kPlayMpeg, 0);
+  settings.set(settings::kPlayAll, 1);
+  settings.set(settings::kDirToId, 0);
+  settings.set(settings::kLameCheck, 1);
+  options = tagOptionsOf(settings);
+  EXPECT_FALSE(options.switches.play_mpeg);
+  EXPECT_TRUE(options.switches.play_all);
+  EXPECT_FALSE(options.dir_to_id);
+  EXPECT_TRUE(options.lame_check);
 }
 
 }  // namespace

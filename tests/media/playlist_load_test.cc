@@ -3,19 +3,34 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "media/playlist_file.h"
 #include "media/record_fields.h"
-#include "tests/media/small_library.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/song_library.h"
 
 namespace tunora::media {
 namespace {
 
 using testing::LibrarySong;
 using testing::TempDir;
+
+// 16 bytes of silence and an ID3v1 tag: "TAG", title, artist and album in 30-byte slots, year
+// (4), comment (30), genre (1); unused bytes are NUL.
+std::vector<uint8_t> id3v1File(const std::string& title, const std::string& artist,
+                               const std::string& album) {
+  std::vector<uint8_t> bytes(16 + 128, 0);
+  std::string tag = "TAG" + title.substr(0, 30);
+  tag.resize(33, '\0');
+  tag += artist.substr(0, 30);
+  tag.resize(63, '\0');
+  tag += album.substr(0, 30);
+  std::copy(tag.begin(), tag.end(), bytes.begin() + 16);
+  bytes.back() = 255;
+  return bytes;
+}
 
 class PlaylistLoadTest : public ::testing::Test {
  protected:
@@ -43,11 +58,11 @@ TEST_F(PlaylistLoadTest, LargeLibraryGivesRecordTextsSkipsDeletedAndReadsUnknown
   // A deleted record whose file is still there: the tag reader would give it a row.
   const std::string deleted = dir_.file("deleted.mp3");
   songs[4] = {deleted, "Gone", "X", "Y", 5};
-  testing::writeBytes(deleted, testing::id3v1File("Deleted", "X", "Y"));
+  testing::writeBytes(deleted, id3v1File("Deleted", "X", "Y"));
   songs[6].path = "/lib/Video Seven.AVI";  // a video
   ASSERT_TRUE(openLibrary(songs));
   const std::string tagged = dir_.file("tagged.mp3");
-  testing::writeBytes(tagged, testing::id3v1File("Tag Title", "Tag Artist", "Tag Album"));
+  testing::writeBytes(tagged, id3v1File("Tag Title", "Tag Artist", "Tag Album"));
 
   const std::string list = dir_.file("PL1.m3u");
   // Written independently of the writer: CR LF lines.
@@ -73,7 +88,7 @@ TEST_F(PlaylistLoadTest, SmallOrClosedLibraryReadsEveryFileItself) {
   const std::string tagged = dir_.file("tagged.mp3");
   songs[0].path = tagged;
   ASSERT_TRUE(openLibrary(songs));
-  testing::writeBytes(tagged, testing::id3v1File("From Tag", "A", "B"));
+  testing::writeBytes(tagged, id3v1File("From Tag", "A", "B"));
   const std::string list = dir_.file("list.m3u");
   ASSERT_TRUE(writePlayList(list, {tagged, "/lib/song2.mp3"}).ok());
   const std::vector<LoadedRow> expected = {{"From Tag", "A", "B", tagged, "Audio"}};

@@ -4,35 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "library/song_columns.h"
 #include "library/song_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace tunora::media {
 namespace {
 
-namespace fs = std::filesystem;
-
 class SongFillTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::path(::testing::TempDir()) /
-            ("song_fill_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  void TearDown() override { fs::remove_all(root_); }
-
   std::string write(const std::string& relative, const std::string& bytes) {
-    const fs::path p = root_ / relative;
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p.string();
+    std::filesystem::create_directories(std::filesystem::path(dir_.file(relative)).parent_path());
+    testing::writeText(dir_.file(relative), bytes);
+    return dir_.file(relative);
   }
-
-  fs::path root_;
+  testing::TempDir dir_;
 };
 
 // An ID3v2.3 tag with a title and an artist frame (Latin-1), no album, then some audio bytes.
@@ -83,8 +71,8 @@ std::string id3v1Tag(const std::string& title, const std::string& artist,
     text.resize(30, '\0');
     return text;
   };
-  return "audio bytes" + std::string("TAG") + field(title) + field(artist) + field(album) +
-         "1999" + field("") + std::string(1, '\x0C');
+  return "audio bytes" + std::string("TAG") + field(title) + field(artist) + field(album) + "1999" +
+         field("") + std::string(1, '\x0C');
 }
 
 TEST_F(SongFillTest, BlankId3v1FieldsStayBlankAndOnlyNoDataTakesFolderNames) {
@@ -99,8 +87,8 @@ TEST_F(SongFillTest, BlankId3v1FieldsStayBlankAndOnlyNoDataTakesFolderNames) {
   EXPECT_EQ(*t.album, "");
   EXPECT_EQ(*t.note, "");
   // A blank title keeps the file name; an album that says "No Data" takes the folder's.
-  const std::string other = write("Music/Some Band/First Album/04 Other.mp3",
-                                  id3v1Tag("", "V1 Band", "No Data"));
+  const std::string other =
+      write("Music/Some Band/First Album/04 Other.mp3", id3v1Tag("", "V1 Band", "No Data"));
   ASSERT_TRUE(songTextsFromFile(other, false, TagOptions{}, t));
   EXPECT_EQ(*t.title, "04 Other");
   EXPECT_EQ(*t.artist, "V1 Band");
@@ -146,12 +134,12 @@ TEST_F(SongFillTest, LameMark) {
   EXPECT_FALSE(hasLameMark(write("c.mp3", "LLAME")));  // the second L broke the word
   EXPECT_TRUE(hasLameMark(write("d.mp3", "LXLAME")));
   EXPECT_FALSE(hasLameMark(write("e.mp3", "LAM")));
-  EXPECT_FALSE(hasLameMark((root_ / "missing.mp3").string()));
+  EXPECT_FALSE(hasLameMark(dir_.file("missing.mp3")));
 }
 
 TEST_F(SongFillTest, FillSongWritesTheColumns) {
   marlbase::TableHandle table;
-  ASSERT_TRUE(createSongTable(table, (root_ / "songs.mbf").string()));
+  ASSERT_TRUE(createSongTable(table, dir_.file("songs.mbf")));
   const std::string lame = write("Music/Band X/Album Y/Song.mp3", "xxLAME");
   TagOptions options;
   options.lame_check = true;
@@ -164,7 +152,7 @@ TEST_F(SongFillTest, FillSongWritesTheColumns) {
   // A start point already set is kept; a missing file writes nothing.
   ASSERT_TRUE(table.writeInt(0, kColStartFrame, 7));
   ASSERT_TRUE(table.writeText(0, kColTitle, "Kept"));
-  EXPECT_FALSE(fillSongFromFile((root_ / "gone.mp3").string(), table, 0, false, options));
+  EXPECT_FALSE(fillSongFromFile(dir_.file("gone.mp3"), table, 0, false, options));
   EXPECT_EQ(table.readText(0, kColTitle), "Kept");
   fillSongFromFile(lame, table, 0, true, options);
   EXPECT_EQ(table.readInt(0, kColStartFrame), 7u);
