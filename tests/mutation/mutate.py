@@ -73,6 +73,7 @@ class Fault:
     tests: str = ""
     note: str = ""
     line: int = 0
+    parts: list = field(default_factory=list)
     regex: str = ""
 
 
@@ -83,6 +84,7 @@ class Outcome:
     seconds: float = 0.0
     detail: str = ""
     failed: list = field(default_factory=list)
+    targets: object = False  # what was built with the fault: a list, None (everything), False
 
 
 def parse_faults(path):
@@ -121,7 +123,8 @@ def parse_faults(path):
             sys.exit(f"{where}: the replacement is the snippet itself")
         if fault.find != fault.find.lstrip():
             sys.exit(f"{where}: the snippet starts with white space")
-        fault.regex = tests_regex(fault.tests, defines, where)
+        fault.parts = tests_regex(fault.tests, defines, where)
+        fault.regex = regex_of(fault.parts)
     return faults
 
 
@@ -136,7 +139,12 @@ def tests_regex(tests, defines, where):
             parts.extend(p for p in re.split(r"[|\s]+", defines[word[1:]]) if p)
         else:
             parts.append(word)
-    return "^(" + "|".join(parts) + r")(\.|$)"
+    return parts
+
+
+def regex_of(parts):
+    """The ctest regex of suite names or patterns (ctest's regexes allow only a few groups)."""
+    return "^(" + "|".join(dict.fromkeys(parts)) + r")(\.|$)"
 
 
 # ---- Processes: each in a session of its own, ended by its group id on a timeout or a stop.
@@ -271,15 +279,15 @@ def try_fault(args, fault, cache, log):
         code, out = build_targets(args, targets, log)
         if code != 0:
             detail = "build timed out" if code is None else first_error(out)
-            return Outcome(fault, NO_BUILD, time.monotonic() - start, detail)
+            return Outcome(fault, NO_BUILD, time.monotonic() - start, detail, targets=targets)
         code, out, failed, no_tests = run_tests(args, regex, log)
         seconds = time.monotonic() - start
         if code is None:
             return Outcome(fault, CAUGHT_TIMEOUT, seconds, "the test run passed its time limit",
-                           failed)
+                           failed, targets)
         if no_tests:
-            return Outcome(fault, NOT_FOUND, seconds, f"no test matches {regex}")
-        return Outcome(fault, SURVIVED if code == 0 else CAUGHT, seconds, "", failed)
+            return Outcome(fault, NOT_FOUND, seconds, f"no test matches {regex}", targets=targets)
+        return Outcome(fault, SURVIVED if code == 0 else CAUGHT, seconds, "", failed, targets)
     finally:
         # The original bytes, and a new modification time, so that ninja rebuilds from them.
         # No signal may cut the write short.
@@ -363,6 +371,8 @@ def main():
     parser.add_argument("--build-timeout", type=int, default=1800, help="limit for one build (s)")
     parser.add_argument("--jobs", type=int, default=2, help="ninja and ctest jobs")
     parser.add_argument("--nice", type=int, default=10, help="niceness of builds and tests")
+    parser.add_argument("--no-final-build", dest="final_build", action="store_false",
+                        help="leave the programs built with faults as they are at the end")
     parser.add_argument("--keep-going", dest="stop_on_failure", action="store_false",
                         help="run every chosen test even after one failed")
     args = parser.parse_args()
@@ -405,8 +415,10 @@ def main():
         try:
             if not args.check and not args.no_baseline:
                 regex = None if args.all_tests else \
-                    "|".join(sorted({f.regex for f in faults}))
+                    regex_of([p for f in faults for p in f.parts])
                 targets, names = test_programs(args, regex, cache)
+                if not names:
+                    sys.exit(f"no test matches {regex}")
                 print(f"baseline: building and running {len(names)} tests on the unchanged "
                       f"tree ...", flush=True)
                 t0 = time.monotonic()
@@ -424,6 +436,16 @@ def main():
                 outcome = try_fault(args, fault, cache, log)
                 outcomes.append(outcome)
                 print(f"[{n}/{len(faults)}] " + fault_lines([outcome])[0], flush=True)
+            # Programs linked with a fault are older than the restored sources: built again, so
+            # that the build folder holds the tree as it is.
+            if outcomes and not args.check and args.final_build:
+                built = [o.targets for o in outcomes if o.targets is not False]
+                targets = None if any(t is None for t in built) else \
+                    sorted({t for ts in built for t in ts})
+                print("rebuilding what the faults were built into ...", flush=True)
+                code, out = build_targets(args, targets, log)
+                if code != 0:
+                    print(f"the final build failed: {first_error(out)}", flush=True)
         except Stop as e:
             interrupted = str(e)
         except KeyboardInterrupt:
@@ -436,7 +458,11 @@ def main():
              + f", tests: {'whole suite' if args.all_tests else 'each fault its own'}"
              + f", {time.monotonic() - started:.0f}s in all",
              ""]
-    lines += table(outcomes, baseline_note) + [""] + fault_lines(outcomes)
+    if args.check:
+        found = sum(o.status == "snippet found" for o in outcomes)
+        lines += fault_lines(outcomes) + ["", f"{found} of {len(outcomes)} snippets found once"]
+    else:
+        lines += table(outcomes, baseline_note) + [""] + fault_lines(outcomes)
     if interrupted:
         lines += ["", f"stopped by {interrupted} after {len(outcomes)} of {len(faults)} faults"]
     lines += ["", "files restored (git status clean)" if not left else
