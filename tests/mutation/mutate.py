@@ -27,7 +27,9 @@ Usage (from the repository's top folder, with a configured build folder):
     tests/mutation/mutate.py --build build --results tests/mutation/results-before.txt
 
 Before the faults it runs every chosen test once on the unchanged tree (--no-baseline skips
-this): a test that fails there would count every fault as caught, so the script stops.
+this): a test that fails there would count every fault as caught, so the script stops. A
+failing test is run once more (--retries), and counts only when it fails again, so that a test
+that fails now and then under load does not pass for a catch.
 
 The fault list's format (see faults.txt): "define NAME = Suite1|Suite2" lines name groups of
 test suites; a block starting "[id]" holds "area:", "file:", "find:", "replace:", "tests:" and
@@ -229,6 +231,8 @@ def run_tests(args, regex, log):
         cmd += ["-R", regex]
     if args.stop_on_failure:
         cmd.append("--stop-on-failure")
+    if args.retries > 0:
+        cmd += ["--repeat", f"until-pass:{args.retries + 1}"]
     code, out = run(cmd, args.run_timeout, log=log)
     failed = re.findall(r"^\s*\d+ - (\S+) \((?:Failed|Timeout|SEGFAULT|Subprocess aborted|"
                         r"Child aborted|Exception|Not Run|[^)]*)\)", out, re.M)
@@ -369,6 +373,9 @@ def main():
     parser.add_argument("--run-timeout", type=int, default=900,
                         help="limit for one fault's whole test run (s); past it: caught")
     parser.add_argument("--build-timeout", type=int, default=1800, help="limit for one build (s)")
+    parser.add_argument("--retries", type=int, default=1,
+                        help="runs again a test that failed, this many times: a fault counts "
+                             "as caught only when a test fails every time (default 1)")
     parser.add_argument("--jobs", type=int, default=2, help="ninja and ctest jobs")
     parser.add_argument("--nice", type=int, default=10, help="niceness of builds and tests")
     parser.add_argument("--no-final-build", dest="final_build", action="store_false",
