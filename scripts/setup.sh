@@ -30,6 +30,8 @@ packages=(
   desktop-file-utils appstream dpkg-dev lintian
   # gdbus drives the program's media controls in their end-to-end test.
   libglib2.0-bin
+  # The source's layout is checked against .clang-format.
+  clang-format
 )
 missing=()
 for p in "${packages[@]}"; do
