@@ -54,14 +54,6 @@ void TableHandle::startIndex(const TableStamp& stamp) {
     // Every write keeps the slot index current from the status it replaces, so a writer has it
     // whole before its first write.
     (void)slots();
-    // The cache's column keys hold only until the first write: read them now, so that the close
-    // can write them again (kept current by the writes) instead of the next lookup reading every
-    // record.
-    if (index_cache_) {
-      for (int32_t c : index_cache_->columns()) {
-        if (validColumn(c)) (void)lookupIndex(c);
-      }
-    }
     // A writer killed before its close must leave no cache describing the table as it was.
     dropIndexCacheFile();
   }

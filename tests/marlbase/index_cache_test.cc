@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,11 @@ struct Answers {
   std::vector<int32_t> found;       // findInColumn of a few names
   bool operator==(const Answers&) const = default;
 };
+
+void PrintTo(const Answers& a, std::ostream* os) {
+  *os << "live " << a.live << ", live slots " << ::testing::PrintToString(a.live_slots)
+      << ", found " << ::testing::PrintToString(a.found);
+}
 
 std::vector<std::string> probes() { return {nameOf(1), nameOf(7), nameOf(150), "/none", nameOf(299)}; }
 
