@@ -60,6 +60,24 @@ class FakeActions final : public ui::WindowActions {
   int32_t focused_row = -1;
 };
 
+// The names the window tests in tests/ui/qt still use; they go once those tests take
+// RecordingWindow and ScriptedMessageDialog directly.
+class RecordingChannel final : public RecordingWindow {
+ public:
+  std::vector<int32_t> posted() const { return commands(); }
+};
+class ScriptedDialog final : public ui::MessageDialog {
+ public:
+  ui::MessageResult show(const ui::MessageRequest& request) override {
+    shown.push_back(request);
+    return {answer, request.text};
+  }
+  void openReadMe() override { ++readme_opened; }
+  std::vector<ui::MessageRequest> shown;
+  int32_t answer = ui::kFirstButton;
+  int readme_opened = 0;
+};
+
 class UiTest : public ::testing::Test {
  protected:
   engine::SharedWords& words() { return program_.words(); }
