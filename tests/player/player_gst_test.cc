@@ -72,7 +72,7 @@ TEST_F(GstPlayerTest, Mp3sWithoutALengthHeaderPlayToTheirEndOverGstreamer) {
   ASSERT_EQ(updates.size(), 1u);
   EXPECT_EQ(updates[0].slot, 1);
   EXPECT_EQ(updates[0].new_value, 80u);  // played to its end
-  media.close();
+  gst_.close();
 }
 
 }  // namespace

@@ -469,5 +469,22 @@ TEST_F(PlayerTest, TheMediaWindowsOutputProblemIsKeptForTheStatus) {
   EXPECT_EQ(player_->state().outputProblem(), "");
 }
 
+// A song that ended while the next one cannot follow yet (too few songs prepared) is rated as
+// played to its end once, however many polls see its end.
+TEST_F(PlayerTest, ASongThatEndedIsRatedOnceWhileTheNextWaitsToBePrepared) {
+  media_.setLength(songPath(1), 3000);
+  listSongs({songPath(1), songPath(2)});
+  request(kRequestPlay);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  ASSERT_EQ(media_.openPath(), songPath(1));
+  const uint64_t started = env_.nowMillis();
+  stepUntil(*player_, env_, [&] { return env_.nowMillis() - started >= 8000; });
+  EXPECT_EQ(media_.openPath(), songPath(1)) << "song 2 alone does not follow";
+  const auto updates = takeUpdates();
+  ASSERT_EQ(updates.size(), 1u);
+  EXPECT_EQ(updates[0].new_value, 80u);
+}
+
 }  // namespace
 }  // namespace tunora::player
