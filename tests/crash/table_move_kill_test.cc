@@ -4,14 +4,12 @@
 // the library each kill leaves, as the next opener finds it: it opens, and every song it held
 // is there exactly once and whole (none lost, none live twice).
 //
-// A kill moment is drawn at random from the time the work takes when nobody kills it (narrowed
-// whenever the work ends before its kill, so that a machine busier during the measurement than
-// during the kills still gets its kills). The normal run makes 20 kills per kind of work;
+// A kill moment is drawn at random from the time the work takes when nobody kills it
+// (tests/crash/kill_child.h). The normal run makes 20 kills per kind of work;
 // TUNORA_CRASH_KILLS=n makes n (the `crash-long` test: 200 each).
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -34,15 +32,7 @@ namespace tunora {
 namespace {
 
 using marlbase::TableHandle;
-using testing::forkAndKill;
-using testing::KillOutcome;
 using testing::TempDir;
-
-int killsWanted() {
-  const char* text = std::getenv("TUNORA_CRASH_KILLS");
-  const int kills = text != nullptr ? std::atoi(text) : 20;
-  return kills > 0 ? kills : 20;
-}
 
 // A song's fields follow from its id, so that a reader can tell a whole record from a torn one.
 std::string pathOf(uint32_t id) { return "/music/song" + std::to_string(id) + ".mp3"; }
@@ -68,13 +58,6 @@ struct Findings {
   int lost = 0;
   int twice = 0;  // copies beyond one
   int torn = 0;
-};
-
-struct Tally {
-  int kills = 0;
-  int finished = 0;
-  int failed = 0;
-  int unopenable = 0, with_lost = 0, with_twice = 0, with_torn = 0;
 };
 
 class TableMoveKillTest : public ::testing::Test {
@@ -149,49 +132,34 @@ class TableMoveKillTest : public ::testing::Test {
     return f;
   }
 
-  // Kills the work at random moments until `killsWanted()` kills fell inside it; prints and
-  // checks the tally.
+  // Kills the work at random moments until enough kills fell inside it; prints and checks the
+  // tally.
   void killAtRandom(const char* what, const std::function<bool()>& prepare,
                     const std::function<bool()>& work,
                     const std::map<std::string, int>* imported_paths = nullptr) {
-    testing::writeBytes(db_, template_);
-    const uint32_t unkilled = testing::timeUnkilled(prepare, work);
-    ASSERT_GT(unkilled, 0u) << what << ": the work fails when nobody kills it";
-    uint32_t span = unkilled + unkilled / 4;
-    const Findings done = check(imported_paths);
-    EXPECT_TRUE(done.opened && done.lost + done.twice + done.torn == 0) << what << ": unkilled";
-    std::mt19937 rng(unkilled);
-    Tally tally;
-    const int wanted = killsWanted();
-    for (int trial = 0; tally.kills < wanted && trial < 20 * wanted; ++trial) {
-      testing::writeBytes(db_, template_);
-      std::error_code ec;
-      std::filesystem::remove(db_ + ".journal", ec);
-      const KillOutcome outcome = forkAndKill(prepare, work, rng() % (span + 1));
-      if (outcome == KillOutcome::kFailed) {
-        ++tally.failed;
-        continue;
-      }
-      if (outcome == KillOutcome::kWorkFinished) {
-        ++tally.finished;
-        span -= span / 8;
-        continue;
-      }
-      ++tally.kills;
-      const Findings f = check(imported_paths);
-      tally.unopenable += f.opened ? 0 : 1;
-      tally.with_lost += f.lost > 0 ? 1 : 0;
-      tally.with_twice += f.twice > 0 ? 1 : 0;
-      tally.with_torn += f.torn > 0 ? 1 : 0;
-    }
+    int unopenable = 0, with_lost = 0, with_twice = 0, with_torn = 0;
+    const int wanted = testing::killsPerCase(20);
+    const testing::KillTally tally = testing::killRepeatedly(
+        songs_, wanted, prepare, work,
+        [&] {
+          testing::writeBytes(db_, template_);
+          std::error_code ec;
+          std::filesystem::remove(db_ + ".journal", ec);
+        },
+        [&](bool) {
+          const Findings f = check(imported_paths);
+          unopenable += f.opened ? 0 : 1;
+          with_lost += f.lost > 0 ? 1 : 0;
+          with_twice += f.twice > 0 ? 1 : 0;
+          with_torn += f.torn > 0 ? 1 : 0;
+        });
     std::printf(
-        "%s (%u us unkilled): %d kills (%d runs finished first); did not open after %d, lost a "
-        "song after %d, left one live twice after %d, left a torn record after %d\n",
-        what, unkilled, tally.kills, tally.finished, tally.unopenable, tally.with_lost,
-        tally.with_twice, tally.with_torn);
+        "%s: %d kills (%d runs finished first); did not open after %d, lost a song after %d, "
+        "left one live twice after %d, left a torn record after %d\n",
+        what, tally.killed, tally.finished, unopenable, with_lost, with_twice, with_torn);
     EXPECT_EQ(tally.failed, 0) << what;
-    EXPECT_EQ(tally.kills, wanted) << what << ": too few kills fell inside the work";
-    EXPECT_EQ(tally.unopenable + tally.with_lost + tally.with_twice + tally.with_torn, 0) << what;
+    EXPECT_EQ(tally.killed, wanted) << what << ": too few kills fell inside the work";
+    EXPECT_EQ(unopenable + with_lost + with_twice + with_torn, 0) << what;
   }
 
   std::function<bool()> openWritable() {

@@ -1,23 +1,20 @@
-// A program object with the player over a fake media window and a fake main window, a small
-// song table and a play list filled by the test. The supervisor hands the lock over; the clock
-// moves only while the test waits for something.
+// The whole program (tests/support's ProgramRun) over a small song table, for the player's
+// tests: the player on the fake media window and a fake main window, a play list filled by the
+// test; the supervisor hands the lock over once started; the clock moves only while the test
+// waits for something (or, for a player driven step by step, by exactly what each step sleeps).
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/program.h"
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
-#include "player/player.h"
 #include "tests/engine/builder_fixture.h"
-#include "tests/support/clock_driver.h"
-#include "tests/engine/program_fixture.h"
-#include "tests/player/fake_player_window.h"
-#include "tests/support/fake_env.h"
 #include "tests/support/fake_media_window.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::testing {
@@ -29,69 +26,62 @@ inline constexpr int64_t kSongLength = 600000;
 
 class PlayerTest : public ::testing::Test {
  protected:
-  // Slots 0..7 hold songs "song<i>.wav" (FileId 100 + i, user 0's score 64), 10 minutes each.
+  // Slots 0..7 hold songs "song<i>.wav" (FileId 100 + i, user 0's score 64), 10 minutes each;
+  // "Auto Rate" on, "Auto Build" off.
   void SetUp() override {
     path_ = dir_.file("Tunora.mbf");
     std::vector<TestSong> songs;
     for (int i = 0; i < kFixtureSongs; ++i) {
       songs.push_back({songPath(i), "Artist " + std::to_string(i), 64, 1000, 0});
+      media_.setLength(songPath(i), kSongLength);
     }
     ASSERT_TRUE(writeSongTable(path_, songs));
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    table.setWritable(true);
-    ASSERT_TRUE(table.open().ok());
-    for (int i = 0; i < kFixtureSongs; ++i) ASSERT_TRUE(table.writeInt(i, kColFileId, 100 + i));
-    table.close();
-    Settings& settings = program_.settings();
-    settings = firstRunSettings();
-    settings.setText(settings::kDatabasePath, path_);
-    settings.set(settings::kAutoRate, 1);
-    settings.set(settings::kAutoBuild, 0);
-    for (int i = 0; i < kFixtureSongs; ++i) media_.setLength(songPath(i), kSongLength);
-    program_.attachWindow(&commands_);
-  }
-  void TearDown() override {
-    program_.words().stopping.store(1);
-    ClockDriver clock(env_, std::chrono::milliseconds(1000));
-    program_.stopThreads();
-    program_.attachWindow(nullptr);
+    edit([](marlbase::TableHandle& t) {
+      for (int i = 0; i < kFixtureSongs; ++i) ASSERT_TRUE(t.writeInt(i, kColFileId, 100 + i));
+    });
+    run_ = std::make_unique<ProgramRun>(env_, mediaWindow(), dir_.folder(), [](Settings& s) {
+      s = firstRunSettings();
+      s.set(settings::kAutoRate, 1);
+      s.set(settings::kAutoBuild, 0);
+    });
+    player_ = &run_->player();
   }
 
+  // The media window the player plays on.
+  virtual ui::MediaWindow& mediaWindow() { return media_; }
+  Program& program() { return run_->program(); }
+  FakePlayerWindow& window() { return run_->window(); }
   std::string songPath(int i) const { return dir_.file("song" + std::to_string(i) + ".wav"); }
-  void setFrames(int i, uint32_t start, uint32_t end) {
+  // Changes the library's records.
+  void edit(const std::function<void(marlbase::TableHandle&)>& change) {
     marlbase::TableHandle table;
     table.setPath(path_);
     table.setWritable(true);
     ASSERT_TRUE(table.open().ok());
-    ASSERT_TRUE(table.writeInt(i, kColStartFrame, start));
-    ASSERT_TRUE(table.writeInt(i, kColEndFrame, end));
+    change(table);
     table.close();
+  }
+  void setFrames(int i, uint32_t start, uint32_t end) {
+    edit([&](marlbase::TableHandle& t) {
+      ASSERT_TRUE(t.writeInt(i, kColStartFrame, start));
+      ASSERT_TRUE(t.writeInt(i, kColEndFrame, end));
+    });
   }
   void setPath(int i, const std::string& path) {
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    table.setWritable(true);
-    ASSERT_TRUE(table.open().ok());
-    ASSERT_TRUE(table.writeText(i, kColFileName, path));
-    table.close();
+    edit([&](marlbase::TableHandle& t) { ASSERT_TRUE(t.writeText(i, kColFileName, path)); });
   }
   void listSongs(const std::vector<std::string>& paths) {
-    for (const auto& p : paths) program_.playList().append({"T", "A", "B", p, "Audio"});
+    for (const auto& p : paths) program().playList().append({"T", "A", "B", p, "Audio"});
   }
-  void start() {
-    player_ = &program_.createPlayer(media_, window_);
-    ASSERT_TRUE(program_.startSupervisor());
-    ASSERT_TRUE(program_.startPlayer());
-  }
-  void request(int32_t code) { program_.words().player_request.store(code); }
+  void start() { ASSERT_TRUE(run_->start(false)); }
+  void request(int32_t code) { program().words().player_request.store(code); }
   bool until(const std::function<bool()>& done) {
-    return driveUntil(env_, done, std::chrono::milliseconds(10));
+    return run_->until(done, std::chrono::milliseconds(10));
   }
   // Until the player has switched to `path`: the media opened and the switch's last step, the
   // repaint, done.
   bool untilPlaying(const std::string& path) {
-    auto repaints = [&] { return window_.text_repaints.load() + window_.video_repaints.load(); };
+    auto repaints = [&] { return window().text_repaints.load() + window().video_repaints.load(); };
     const bool done = until([&] {
       return media_.openPath() == path && player_->state().position.load() >= 0 &&
              repaints() > repaints_seen_;
@@ -99,21 +89,19 @@ class PlayerTest : public ::testing::Test {
     repaints_seen_ = repaints();
     return done;
   }
-  int repaints_seen_ = 0;
   std::vector<engine::QueuedUpdate> takeUpdates() {
     std::vector<engine::QueuedUpdate> out;
-    while (auto u = program_.updateQueue().takeOldest()) out.push_back(*u);
+    while (auto u = program().updateQueue().takeOldest()) out.push_back(*u);
     return out;
   }
 
   TempDir dir_;
   std::string path_;
   FakeEnv env_;
-  RecordingWindow commands_;
-  FakePlayerWindow window_;
   ui::FakeMediaWindow media_{env_};
-  Program program_{env_};
+  std::unique_ptr<ProgramRun> run_;
   player::Player* player_ = nullptr;
+  int repaints_seen_ = 0;
 };
 
 }  // namespace tunora::testing

@@ -30,8 +30,15 @@ bool writeHeaderlessMp3(const std::string& path, int tenths) {
   return std::system(command.c_str()) == 0;
 }
 
-TEST_F(PlayerTest, Mp3sWithoutALengthHeaderPlayToTheirEndOverGstreamer) {
-  setenv(gst::kAudioSinkVariable, "fakesink sync=true", 0);
+// The player over GStreamer: the fixture's program with the real back end.
+class GstPlayerTest : public PlayerTest {
+ protected:
+  ui::MediaWindow& mediaWindow() override { return gst_; }
+  bool sink_set_ = setenv(gst::kAudioSinkVariable, "fakesink sync=true", 0) == 0;
+  gst::GstMediaWindow gst_;
+};
+
+TEST_F(GstPlayerTest, Mp3sWithoutALengthHeaderPlayToTheirEndOverGstreamer) {
   std::vector<std::string> files;
   for (int i = 1; i <= 3; ++i) {
     files.push_back(dir_.file("nx" + std::to_string(i) + ".mp3"));
@@ -39,8 +46,6 @@ TEST_F(PlayerTest, Mp3sWithoutALengthHeaderPlayToTheirEndOverGstreamer) {
     setPath(i, files.back());
   }
   listSongs(files);
-  gst::GstMediaWindow media;
-  player_ = &program_.createPlayer(media, window_);
   request(kRequestPlay);
 
   // Steps until `done`, for at most 10 s.
@@ -67,7 +72,7 @@ TEST_F(PlayerTest, Mp3sWithoutALengthHeaderPlayToTheirEndOverGstreamer) {
   ASSERT_EQ(updates.size(), 1u);
   EXPECT_EQ(updates[0].slot, 1);
   EXPECT_EQ(updates[0].new_value, 80u);  // played to its end
-  media.close();
+  gst_.close();
 }
 
 }  // namespace

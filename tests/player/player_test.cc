@@ -30,13 +30,13 @@ TEST_F(PlayerTest, PlaysFromTheStartPointAndMovesOnAtTheEndPointRaisingTheScore)
   ASSERT_TRUE(untilPlaying(songPath(1)));
   const uint64_t started = env_.nowMillis();
   EXPECT_TRUE(called(media_.calls(), "playFrom 1000"));
-  EXPECT_EQ(program_.playList().size(), 2);
-  EXPECT_EQ(window_.text_repaints.load(), 1);
+  EXPECT_EQ(program().playList().size(), 2);
+  EXPECT_EQ(window().text_repaints.load(), 1);
   EXPECT_FALSE(media_.visible());
 
   // The slider follows the position against the end point, not the file's length.
   // (Against the file's 600 s the slider would stand near 33 at 20 s.)
-  ASSERT_TRUE(until([&] { return window_.slider.load() >= 666; }));
+  ASSERT_TRUE(until([&] { return window().slider.load() >= 666; }));
   ASSERT_TRUE(untilPlaying(songPath(2)));
   // 29 s of the song (from 1 s to 30 s), then the switch, long before the file's end (600 s).
   // The clock keeps moving while the player thread waits to be scheduled, so the upper bound is
@@ -44,8 +44,8 @@ TEST_F(PlayerTest, PlaysFromTheStartPointAndMovesOnAtTheEndPointRaisingTheScore)
   const uint64_t played = env_.nowMillis() - started;
   EXPECT_GE(played, 29000u);
   EXPECT_LT(played, 600000u);
-  EXPECT_EQ(program_.playList().size(), 1);
-  EXPECT_EQ(backStackTop(program_.settings()), 1);
+  EXPECT_EQ(program().playList().size(), 1);
+  EXPECT_EQ(backStackTop(program().settings()), 1);
   auto updates = takeUpdates();
   ASSERT_EQ(updates.size(), 1u);
   EXPECT_EQ(updates[0].slot, 1);
@@ -60,16 +60,16 @@ TEST_F(PlayerTest, PauseResumesWhereItStoppedAndStopStartsTheNextSong) {
   ASSERT_TRUE(untilPlaying(songPath(1)));
   ASSERT_TRUE(until([&] { return player_->state().position.load() >= 5000; }));
   request(kRequestPause);
-  ASSERT_TRUE(until([&] { return window_.button_image.load() == kPlayImage; }));
+  ASSERT_TRUE(until([&] { return window().button_image.load() == kPlayImage; }));
   const int64_t paused_at = player_->state().resume_position.load();
   EXPECT_GE(paused_at, 5000);
-  EXPECT_EQ(program_.words().playing.load(), 0);
-  EXPECT_EQ(window_.button_image.load(), kPlayImage);
+  EXPECT_EQ(program().words().playing.load(), 0);
+  EXPECT_EQ(window().button_image.load(), kPlayImage);
 
   request(kRequestPlay);
   ASSERT_TRUE(untilPlaying(songPath(1)));
   EXPECT_TRUE(called(media_.calls(), "playFrom " + std::to_string(paused_at)));
-  EXPECT_EQ(program_.playList().size(), 3);  // no row taken for a resume
+  EXPECT_EQ(program().playList().size(), 3);  // no row taken for a resume
   EXPECT_EQ(player_->state().resume_position.load(), 0);
 
   request(kRequestStop);
@@ -83,7 +83,7 @@ TEST_F(PlayerTest, PauseResumesWhereItStoppedAndStopStartsTheNextSong) {
   ASSERT_TRUE(until([&] { return !media_.isOpen(); }));
   const int64_t second_pause = player_->state().resume_position.load();
   request(kRequestStop);
-  ASSERT_TRUE(until([&] { return program_.words().player_request.load() == 0; }));
+  ASSERT_TRUE(until([&] { return program().words().player_request.load() == 0; }));
   request(kRequestPlay);
   ASSERT_TRUE(untilPlaying(songPath(2)));
   EXPECT_TRUE(called(media_.calls(), "playFrom " + std::to_string(second_pause)));
@@ -91,7 +91,7 @@ TEST_F(PlayerTest, PauseResumesWhereItStoppedAndStopStartsTheNextSong) {
 }
 
 TEST_F(PlayerTest, BackTwicePlaysTheSecondThenTheFirstSongWithoutTakingRows) {
-  program_.settings().set(settings::kAutoRate, 0);
+  program().settings().set(settings::kAutoRate, 0);
   listSongs({songPath(1), songPath(2), songPath(3), songPath(4), songPath(5)});
   start();
   request(kRequestPlay);
@@ -100,20 +100,20 @@ TEST_F(PlayerTest, BackTwicePlaysTheSecondThenTheFirstSongWithoutTakingRows) {
   ASSERT_TRUE(untilPlaying(songPath(2)));
   request(kRequestSkip);
   ASSERT_TRUE(untilPlaying(songPath(3)));
-  EXPECT_EQ(program_.playList().size(), 2);
+  EXPECT_EQ(program().playList().size(), 2);
 
   request(kRequestBack);
   ASSERT_TRUE(untilPlaying(songPath(2)));
   EXPECT_EQ(player_->state().current().slot, 2);
   request(kRequestBack);
   ASSERT_TRUE(untilPlaying(songPath(1)));
-  EXPECT_EQ(backStackTop(program_.settings()), -1);
-  EXPECT_EQ(program_.playList().size(), 2);
+  EXPECT_EQ(backStackTop(program().settings()), -1);
+  EXPECT_EQ(program().playList().size(), 2);
 
   // With the stack empty, Back plays the list top and leaves its row.
   request(kRequestBack);
   ASSERT_TRUE(untilPlaying(songPath(4)));
-  EXPECT_EQ(program_.playList().size(), 2);
+  EXPECT_EQ(program().playList().size(), 2);
   EXPECT_TRUE(takeUpdates().empty());  // "Auto Rate" off
 }
 
@@ -158,11 +158,10 @@ TEST_F(PlayerTest, ASongWithAnEndPointIsRatedWhenItsMediaReportsNoLength) {
 
 TEST_F(PlayerTest, ThePlayersOwnDetailsLoadIgnoresTheBusyLoaderReadingAhead) {
   listSongs({songPath(1), songPath(2), songPath(3)});
-  player_ = &program_.createPlayer(media_, window_);
   DetailsLoader& loader = player_->detailsLoader();
   // The loader reading ahead waits for its grant, which nobody hands over here.
   tunora::testing::EnvThread ahead(env_, [&] { (void)loader.loadSongDetails(false); });
-  ASSERT_TRUE(until([&] { return program_.words().request.load() == engine::kCodeDetailsLoader; }));
+  ASSERT_TRUE(until([&] { return program().words().request.load() == engine::kCodeDetailsLoader; }));
   ASSERT_TRUE(loader.busy());
   EXPECT_EQ(loader.loadSongDetails(false), -1);  // a second read-ahead is refused
   // The player's switch still gets the song it is about to play.
@@ -178,14 +177,14 @@ TEST_F(PlayerTest, VideoIsShownFullScreenWithFullMovieAndRestartSendsItThereAgai
   setPath(1, video);
   setFrames(1, 4000, 0);
   media_.setLength(video, tunora::testing::kSongLength);
-  program_.settings().set(settings::kFullMovie, 1);
+  program().settings().set(settings::kFullMovie, 1);
   listSongs({video, songPath(2), songPath(3)});
   start();
   request(kRequestPlay);
   ASSERT_TRUE(untilPlaying(video));
   EXPECT_TRUE(media_.visible());
   EXPECT_EQ(player_->state().video_shown.load(), 1);
-  EXPECT_EQ(window_.video_repaints.load(), 1);
+  EXPECT_EQ(window().video_repaints.load(), 1);
   auto calls = media_.calls();
   EXPECT_TRUE(called(calls, "fullscreen"));
   EXPECT_FALSE(called(calls, "playFrom 4000"));  // the start point is ignored
@@ -206,7 +205,7 @@ TEST_F(PlayerTest, RequestsWaitUntilTwoSongsArePrepared) {
   start();
   request(kRequestPlay);
   ASSERT_TRUE(testing::driveFor(env_, std::chrono::seconds(5), std::chrono::milliseconds(10)));
-  EXPECT_EQ(program_.words().player_request.load(), kRequestPlay);
+  EXPECT_EQ(program().words().player_request.load(), kRequestPlay);
   EXPECT_FALSE(media_.isOpen());
   listSongs({songPath(2)});
   ASSERT_TRUE(untilPlaying(songPath(1)));
@@ -232,7 +231,6 @@ TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
   media_.setLength(songPath(2), 2100);
   setFrames(2, 0, 5000);  // an end point after the file's real end: the media's end counts
   listSongs({songPath(1), songPath(2), songPath(3), songPath(4)});
-  player_ = &program_.createPlayer(media_, window_);
   request(kRequestPlay);
   stepUntil(
       *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
@@ -257,8 +255,8 @@ TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
   ASSERT_EQ(media_.openPath(), songPath(3));
   EXPECT_EQ(env_.nowMillis() - started, 2100u);
   // Every effect of a switch: rows taken, both songs rated up and remembered.
-  EXPECT_EQ(program_.playList().size(), 1);
-  EXPECT_EQ(backStackTop(program_.settings()), 2);
+  EXPECT_EQ(program().playList().size(), 1);
+  EXPECT_EQ(backStackTop(program().settings()), 2);
   EXPECT_EQ(player_->state().current().slot, 3);
   EXPECT_EQ(takeUpdates().size(), 2u);
 }
@@ -276,7 +274,6 @@ TEST_F(PlayerTest, ASongWhoseLengthIsUnknownAtFirstPlaysToItsRealEnd) {
     media_.setLateLength(songPath(i + 1), cases[i].real_length, cases[i].learned_at);
   }
   listSongs({songPath(1), songPath(2), songPath(3), songPath(4)});
-  player_ = &program_.createPlayer(media_, window_);
   request(kRequestPlay);
   stepUntil(
       *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
@@ -303,14 +300,13 @@ TEST_F(PlayerTest, ASongWhoseLengthIsUnknownAtFirstPlaysToItsRealEnd) {
 TEST_F(PlayerTest, ASongOfUnknownLengthIsLearnedForTheSliderAndRatedAsSkippedWhenSkipped) {
   media_.setLateLength(songPath(1), 8000, 1000);
   listSongs({songPath(1), songPath(2), songPath(3)});
-  player_ = &program_.createPlayer(media_, window_);
   request(kRequestPlay);
   stepUntil(
       *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
   const uint64_t started = env_.nowMillis();
   stepUntil(*player_, env_, [&] { return env_.nowMillis() - started >= 4000; });
   EXPECT_EQ(player_->state().length.load(), 8000);
-  EXPECT_GE(window_.slider.load(), 400);  // about half of the song, at the last poll
+  EXPECT_GE(window().slider.load(), 400);  // about half of the song, at the last poll
   request(kRequestSkip);
   stepUntil(
       *player_, env_, [&] { return media_.openPath() == songPath(2); }, 2);
@@ -330,10 +326,10 @@ TEST_F(PlayerTest, AQuitEndsWithinThreeSecondsWhileTheLibraryCannotBeRead) {
   request(kRequestPlay);
   // The switch waits in the lookup's tries (the fourth comes after 5 s), holding its grant.
   ASSERT_TRUE(until([&] { return env_.nowMillis() - begun >= 7000; }));
-  EXPECT_EQ(program_.words().grant.load(), engine::kCodePlayer);
+  EXPECT_EQ(program().words().grant.load(), engine::kCodePlayer);
   const uint64_t asked = env_.nowMillis();
-  engine::handleCloseRequest(program_.lock(), commands_, program_.status());
-  ASSERT_TRUE(until([&] { return commands_.received(engine::kCommandFinishQuit); }));
+  engine::handleCloseRequest(program().lock(), run_->commands(), program().status());
+  ASSERT_TRUE(until([&] { return run_->commands().received(engine::kCommandFinishQuit); }));
   EXPECT_LT(env_.nowMillis() - asked, 3000u);
 }
 
@@ -349,14 +345,14 @@ TEST_F(PlayerTest, ASongChangeAfterTheLibraryWentMissingIsNotDelayedAndSaysSo) {
   ASSERT_TRUE(untilPlaying(songPath(1)));
   EXPECT_LE(env_.nowMillis() - asked, 1500u);  // the player's idle sleep (1 s) at most
   EXPECT_EQ(player_->state().current().slot, -1);
-  EXPECT_EQ(program_.words().library_missing.load(), 1);
-  EXPECT_GE(window_.status_refreshes.load(), 1);
+  EXPECT_EQ(program().words().library_missing.load(), 1);
+  EXPECT_GE(window().status_refreshes.load(), 1);
 
   std::filesystem::rename(moved, path_);
   request(kRequestSkip);
   ASSERT_TRUE(untilPlaying(songPath(2)));
   EXPECT_EQ(player_->state().current().slot, 2);
-  EXPECT_EQ(program_.words().library_missing.load(), 0);
+  EXPECT_EQ(program().words().library_missing.load(), 0);
 }
 
 // The desktop's media controls: the volume they set reaches the media window (and every song
@@ -369,7 +365,6 @@ TEST_F(PlayerTest, TheVolumeSetReachesTheMediaWindowAndTheTagGivesTrackAndGenre)
   tagged.resize(tagged.size() + 200, 0xFF);
   tunora::testing::writeBytes(songPath(1), tagged);
   listSongs({songPath(1), songPath(2), songPath(3)});
-  player_ = &program_.createPlayer(media_, window_);
   request(kRequestPlay);
   stepUntil(
       *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
@@ -405,14 +400,13 @@ TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndNotRemembered) {
   rows.push_back(songPath(2));
   rows.push_back(songPath(3));
   listSongs(rows);
-  player_ = &program_.createPlayer(media_, window_);
   request(kRequestPlay);
   const uint64_t started = env_.nowMillis();
   auto sleeps = stepUntil(
       *player_, env_, [&] { return media_.openPath() == songPath(1); }, 30);
   ASSERT_EQ(media_.openPath(), songPath(1));
   EXPECT_EQ(env_.nowMillis(), started);  // no sleep at all on the way
-  EXPECT_EQ(program_.playList().size(), 2);
+  EXPECT_EQ(program().playList().size(), 2);
   EXPECT_TRUE(takeUpdates().empty());  // nothing that did not play is rated
 
   // Back from song 2 goes to song 1, and from there to nothing older: the songs that did not
@@ -421,12 +415,12 @@ TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndNotRemembered) {
   stepUntil(
       *player_, env_, [&] { return media_.openPath() == songPath(2); }, 5);
   ASSERT_EQ(media_.openPath(), songPath(2));
-  EXPECT_EQ(backStackTop(program_.settings()), 1);
-  EXPECT_EQ(program_.settings().get(settings::kBackStack, 1), -1);
+  EXPECT_EQ(backStackTop(program().settings()), 1);
+  EXPECT_EQ(program().settings().get(settings::kBackStack, 1), -1);
 }
 
 TEST_F(PlayerTest, WhileAWorkerHoldsTheLockTheNextSongStartsAndTheSwitchEndsAfterIt) {
-  program_.settings().set(settings::kAutoRate, 0);
+  program().settings().set(settings::kAutoRate, 0);
   setFrames(2, 1500, 0);
   listSongs({songPath(1), songPath(2), songPath(3), songPath(4), songPath(5)});
   start();
@@ -439,7 +433,7 @@ TEST_F(PlayerTest, WhileAWorkerHoldsTheLockTheNextSongStartsAndTheSwitchEndsAfte
   }));
   engine::Grant held;
   ASSERT_TRUE(until([&] {
-    held = program_.lock().takeGrantDirectly(engine::kCodeChecksumPass);
+    held = program().lock().takeGrantDirectly(engine::kCodeChecksumPass);
     return static_cast<bool>(held);
   }));
 
@@ -448,12 +442,12 @@ TEST_F(PlayerTest, WhileAWorkerHoldsTheLockTheNextSongStartsAndTheSwitchEndsAfte
   ASSERT_TRUE(until([&] { return media_.openPath() == songPath(2); }));
   EXPECT_TRUE(called(media_.calls(), "playFrom 1500"));
   EXPECT_EQ(player_->state().position.load(), -1);  // the switch is not over
-  EXPECT_EQ(program_.playList().size(), 4);         // nor its row taken
+  EXPECT_EQ(program().playList().size(), 4);         // nor its row taken
 
   held.release();
   ASSERT_TRUE(untilPlaying(songPath(2)));
-  EXPECT_EQ(program_.playList().size(), 3);
-  EXPECT_EQ(backStackTop(program_.settings()), 1);
+  EXPECT_EQ(program().playList().size(), 3);
+  EXPECT_EQ(backStackTop(program().settings()), 1);
   EXPECT_EQ(player_->state().current().slot, 2);
   EXPECT_EQ(player_->state().length.load(), tunora::testing::kSongLength);
   const auto calls = media_.calls();
@@ -464,7 +458,6 @@ TEST_F(PlayerTest, WhileAWorkerHoldsTheLockTheNextSongStartsAndTheSwitchEndsAfte
 TEST_F(PlayerTest, TheMediaWindowsOutputProblemIsKeptForTheStatus) {
   media_.setOutputProblem("No usable audio output");
   listSongs({songPath(1), songPath(2), songPath(3)});
-  player_ = &program_.createPlayer(media_, window_);
   request(kRequestPlay);
   stepUntil(
       *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
@@ -474,6 +467,23 @@ TEST_F(PlayerTest, TheMediaWindowsOutputProblemIsKeptForTheStatus) {
   stepUntil(
       *player_, env_, [&] { return media_.openPath() == songPath(2); }, 1);
   EXPECT_EQ(player_->state().outputProblem(), "");
+}
+
+// A song that ended while the next one cannot follow yet (too few songs prepared) is rated as
+// played to its end once, however many polls see its end.
+TEST_F(PlayerTest, ASongThatEndedIsRatedOnceWhileTheNextWaitsToBePrepared) {
+  media_.setLength(songPath(1), 3000);
+  listSongs({songPath(1), songPath(2)});
+  request(kRequestPlay);
+  stepUntil(
+      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  ASSERT_EQ(media_.openPath(), songPath(1));
+  const uint64_t started = env_.nowMillis();
+  stepUntil(*player_, env_, [&] { return env_.nowMillis() - started >= 8000; });
+  EXPECT_EQ(media_.openPath(), songPath(1)) << "song 2 alone does not follow";
+  const auto updates = takeUpdates();
+  ASSERT_EQ(updates.size(), 1u);
+  EXPECT_EQ(updates[0].new_value, 80u);
 }
 
 }  // namespace

@@ -6,16 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 
-#include "app/program.h"
-#include "settings/settings_file.h"
 #include "engine/lock_codes.h"
-#include "player/player.h"
 #include "tests/engine/builder_fixture.h"
-#include "tests/engine/program_fixture.h"
-#include "tests/player/fake_player_window.h"
 #include "tests/support/fake_media_window.h"
+#include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
 
 namespace tunora::testing {
 namespace {
@@ -30,24 +26,18 @@ TEST(SettingsSharingTest, WorkersAndTheWindowShareTheRecord) {
   ASSERT_TRUE(writeSongTable(library, plainSongs(40)));
 
   FakeEnv env;
-  RecordingWindow commands;
-  FakePlayerWindow window;
   ui::FakeMediaWindow media(env);
-  auto program = std::make_unique<Program>(env);
+  ProgramRun run(env, media, data_dir, [](Settings& s) {
+    s = firstRunSettings();
+    s.set(settings::kListSize, 30);
+    s.set(settings::kBuffer, 1);
+    s.set(settings::kHashStat, 600);
+  });
+  Program* program = &run.program();
   Settings& settings = program->settings();
-  settings = firstRunSettings();
-  settings.setText(settings::kDatabasePath, library);
-  settings.set(settings::kListSize, 30);
-  settings.set(settings::kBuffer, 1);
-  settings.set(settings::kHashStat, 600);
-  program->setDataDirectory(data_dir);
-  program->library().openLibraryForReading();  // start-up opens the library once
-  program->songTable().close();
-  program->attachWindow(&commands);
-  player::Player& player = program->createPlayer(media, window);
-  ASSERT_TRUE(program->startSupervisor());
-  ASSERT_TRUE(program->startBuilder());
-  ASSERT_TRUE(driveUntil(env, [&] { return program->playList().size() >= 20; }, std::chrono::milliseconds(50)));
+  player::Player& player = run.player();
+  ASSERT_TRUE(run.start());
+  ASSERT_TRUE(run.until([&] { return program->playList().size() >= 20; }, std::chrono::milliseconds(50)));
   program->buffering().setUpBuffer();  // a pass on a thread of its own
 
   std::atomic<int> lowest_hash_stat{1 << 30};
@@ -88,12 +78,6 @@ TEST(SettingsSharingTest, WorkersAndTheWindowShareTheRecord) {
     EXPECT_TRUE(buffering.join(std::chrono::milliseconds(50)));
     EXPECT_TRUE(window_thread.join(std::chrono::milliseconds(50)));
   }
-  program->words().stopping.store(1);
-  {
-    ClockDriver clock(env, std::chrono::milliseconds(100));
-    program->stopThreads();
-  }
-  program->attachWindow(nullptr);
   EXPECT_GE(lowest_hash_stat.load(), 0);
   const int32_t level = settings.get(settings::kBufferLevel);
   EXPECT_TRUE(level == 0 || level == 100) << level;

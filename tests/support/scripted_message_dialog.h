@@ -1,5 +1,6 @@
 // The message dialog for tests: answers with scripted buttons (the first button once the script
-// is used up) and records every request and every opening of the ReadMe. Any thread may call it.
+// is used up) and, for an input form, scripted typed texts (the text as filled in once they are
+// used up); records every request and every opening of the ReadMe. Any thread may call it.
 #pragma once
 
 #include <deque>
@@ -19,15 +20,26 @@ class ScriptedMessageDialog final : public ui::MessageDialog {
     std::lock_guard lock(mu_);
     answers_.assign(buttons.begin(), buttons.end());
   }
+  // What the user types into the next input forms, in order.
+  void type(std::initializer_list<std::string> texts) {
+    std::lock_guard lock(mu_);
+    typed_.assign(texts.begin(), texts.end());
+  }
   ui::MessageResult show(const ui::MessageRequest& request) override {
     std::lock_guard lock(mu_);
     requests_.push_back(request);
-    int32_t button = ui::kFirstButton;
+    ui::MessageResult result{ui::kFirstButton, request.text};
     if (!answers_.empty()) {
-      button = answers_.front();
+      result.button = answers_.front();
       answers_.pop_front();
     }
-    return ui::MessageResult{button, request.text};
+    const bool input = request.kind == ui::MessageKind::kInput ||
+                       request.kind == ui::MessageKind::kSmallInput;
+    if (input && !typed_.empty()) {
+      result.text = typed_.front();
+      typed_.pop_front();
+    }
+    return result;
   }
   void openReadMe() override {
     std::lock_guard lock(mu_);
@@ -53,6 +65,7 @@ class ScriptedMessageDialog final : public ui::MessageDialog {
  private:
   mutable std::mutex mu_;
   std::deque<int32_t> answers_;
+  std::deque<std::string> typed_;
   std::vector<ui::MessageRequest> requests_;
   int32_t readme_openings_ = 0;
 };

@@ -1,10 +1,8 @@
-// The media filler window offscreen over a program object: its controls and tooltips, "All" and
-// "User Mode" greying, "Fill" disabled while a fill of real files runs and enabled at its end,
-// "Stop" between two files, "Close" writing "dTnFill.dat", "Reset", the "Empty Dir" refusal
-// and "On Top Toggle".
+// The media filler window offscreen over the whole program: it shows the stored filler
+// settings in their controls and "Close" writes what the user chose into "dTnFill.dat" byte for
+// byte; "Fill" is disabled while a fill of real files runs and enabled at its end, "Stop" ends
+// it between two files, "Empty Dir" asks and refuses a song folder, and "On Top Toggle".
 #include "ui/qt/filler_window.h"
-
-#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,43 +11,17 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
-#include <random>
 
-#include "app/program.h"
 #include "filler/fill_files.h"
+#include "filler/filler_form.h"
 #include "settings/filler_layout.h"
-#include "tests/engine/builder_fixture.h"
-#include "tests/support/scripted_message_dialog.h"
-#include "tests/support/temp_dir.h"
-#include "tests/ui/qt/qt_test_support.h"
+#include "tests/ui/qt/qt_fixture.h"
 
 namespace tunora::ui::qt {
 namespace {
-
-// Virtual time that moves by exactly what is slept; random bytes from a fixed seed.
-class SteppingEnv final : public Env {
- public:
-  uint64_t nowMillis() override { return now_.load(); }
-  void sleepFor(std::chrono::milliseconds d) override {
-    now_.fetch_add(static_cast<uint64_t>(d.count()));
-  }
-  uint64_t fileTimeNow() override { return kFileTimeUnixEpoch; }
-  bool randomBytes(std::span<std::byte> out) override {
-    std::lock_guard lock(mu_);
-    for (auto& b : out) b = static_cast<std::byte>(random_() & 0xff);
-    return true;
-  }
-
- private:
-  std::atomic<uint64_t> now_{1000};
-  std::mutex mu_;
-  std::mt19937 random_{7};
-};
 
 // Real copies of small songs; every copy in the output folder counts as 10 MB, and the disk is
 // endless. Can hold the fill inside one copy until the test lets it go.
@@ -59,12 +31,10 @@ class TestFiles final : public filler::FillFiles {
   Status copyFile(const std::string& source, const std::string& target, bool& taken) override {
     Status s = real_.copyFile(source, target, taken);
     if (taken) return s;  // an earlier fill's file of that name: not a copy
-    const int n = copies.fetch_add(1) + 1;
-    if (n == hold_at) {
+    if (copies.fetch_add(1) + 1 == hold_at) {
       std::unique_lock lock(mu_);
       held.store(true);
-      // Bounded: the test lets go at once.
-      cv_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });
+      cv_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });  // bounded
     }
     return s;
   }
@@ -108,137 +78,123 @@ class TitleLog final : public QObject {
   std::vector<std::string> titles;
 };
 
-class FillerWindowTest : public ::testing::Test {
+class FillerWindowTest : public WindowTest {
  protected:
-  FillerWindowTest() : files_(dir_.folder() + "out") {
-    std::filesystem::create_directories(dir_.file("music"));
-    std::filesystem::create_directories(dir_.file("out"));
-    std::filesystem::create_directories(dir_.file("data"));
+  // 30 songs of the library in "music", the output folder "out".
+  void SetUp() override {
+    for (const char* folder : {"music", "out", "data"}) std::filesystem::create_directories(dir_.file(folder));
     std::vector<testing::TestSong> songs = testing::plainSongs(30);
     for (auto& song : songs) {
       song.path = dir_.folder() + "music" + song.path.substr(std::strlen("/music"));
       testing::writeText(song.path, "song " + song.path);
     }
-    library_ = dir_.file("lib.mbf");
-    EXPECT_TRUE(testing::writeSongTable(library_, songs));
-    Settings& s = program_.settings();
-    s = testing::firstRunSettings();
-    s.setText(settings::kDatabasePath, library_);
-    s.setText(settings::kFillOutputDir, dir_.folder() + "out");
-    program_.setDataDirectory(dir_.folder() + "data/");
-    window_ = std::make_unique<FillerWindow>(
-        FillerWindowParts{s, program_.lock(), program_.builder(), program_.library(), files_,
-                          program_.threads(), dialog_, env_, nullptr, dir_.folder() + "data/",
-                          dir_.folder() + "program/", dir_.folder() + "home"});
-    window_->installEventFilter(&titles_);
+    ASSERT_TRUE(testing::writeSongTable(libraryPath(), songs));
+    startProgram(0, [&](Settings& s) { s.setText(settings::kFillOutputDir, out_); }, false);
+    filler_ = std::make_unique<FillerWindow>(FillerWindowParts{
+        settings(), program().lock(), program().builder(), program().library(), files_,
+        program().threads(), dialog_, env_, nullptr, dir_.folder() + "data/",
+        dir_.folder() + "program/", dir_.folder() + "home"});
+    filler_->installEventFilter(&titles_);
   }
-  ~FillerWindowTest() override {
+  void TearDown() override {
     files_.release();
-    window_.reset();
-    program_.stopThreads();
+    if (filler_) {
+      EXPECT_TRUE(processEventsUntil([&] { return !filler_->filling(); }));
+      filler_.reset();
+    }
+    WindowTest::TearDown();
+  }
+  QPushButton* button(const char* text) { return child<QPushButton>(&*filler_, text); }
+  QCheckBox* box(const char* text) { return child<QCheckBox>(&*filler_, text); }
+  QComboBox* combo(const char* name) { return child<QComboBox>(&*filler_, name); }
+  QLineEdit* output() { return child<QLineEdit>(&*filler_, "output"); }
+  static int filesIn(const std::string& folder) {
+    const auto entries = std::filesystem::directory_iterator(folder);
+    return static_cast<int>(std::distance(begin(entries), end(entries)));
   }
 
-  QPushButton* button(const char* text) {
-    for (QPushButton* b : window_->findChildren<QPushButton*>()) {
-      if (b->text() == text) return b;
-    }
-    ADD_FAILURE() << "no button " << text;
-    return nullptr;
-  }
-  QCheckBox* box(const char* text) {
-    for (QCheckBox* b : window_->findChildren<QCheckBox*>()) {
-      if (b->text() == text) return b;
-    }
-    ADD_FAILURE() << "no box " << text;
-    return nullptr;
-  }
-  QComboBox* combo(const char* name) { return window_->findChild<QComboBox*>(name); }
-  int filesIn(const std::string& folder) {
-    int n = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-      (void)entry;
-      ++n;
-    }
-    return n;
-  }
-
-  testing::TempDir dir_;
-  SteppingEnv env_;
-  Program program_{env_};
-  testing::ScriptedMessageDialog dialog_;
-  TestFiles files_;
-  std::string library_;
+  std::string out_ = dir_.folder() + "out";
+  TestFiles files_{out_};
   TitleLog titles_;
-  std::unique_ptr<FillerWindow> window_;
+  std::unique_ptr<FillerWindow> filler_;
 };
 
-TEST_F(FillerWindowTest, ShowsEveryControlWithItsTooltipAndGreysByTheRules) {
-  EXPECT_EQ(window_->windowTitle().toStdString(), "Tunora Media Filler");
-  const std::vector<std::pair<const char*, const char*>> buttons = {
-      {"Fill", "Fill the directory with songs"},
-      {"Close", "Quit and fill another day"},
-      {"Reset", "Resets all settings to default"},
-      {"Help", ""},
-      {"Change", "Change the fill directory"},
-      {"Open Output Dir", "Open the selected output directory"}};
-  for (const auto& [text, tip] : buttons) {
-    ASSERT_NE(button(text), nullptr);
-    EXPECT_EQ(button(text)->toolTip().toStdString(), tip) << text;
+TEST_F(FillerWindowTest, ShowsTheStoredSettingsAndCloseWritesTheFillerFile) {
+  // Stored: each control's value differs from its neighbours'.
+  filler::FillerForm stored;
+  stored.size_index = 3;
+  for (int i = 0; i < filler::kTypeBoxes; ++i) stored.types[static_cast<size_t>(i)] = i % 3 == 0;
+  stored.all = false;
+  stored.naughty_limit = 2;
+  stored.min_rating = 7;
+  stored.user = 5;
+  stored.alt_mode = 0;
+  stored.empty_dir = true;
+  stored.add_number = false;
+  stored.output_dir = "/media/old";
+  filler::storeFillerForm(stored, settings());
+  filler_ = std::make_unique<FillerWindow>(FillerWindowParts{
+      settings(), program().lock(), program().builder(), program().library(), files_,
+      program().threads(), dialog_, env_, nullptr, dir_.folder() + "data/",
+      dir_.folder() + "program/", dir_.folder() + "home"});
+  EXPECT_EQ(combo("fillSize")->currentIndex(), 3);
+  for (int i = 0; i < filler::kTypeBoxes; ++i) {
+    EXPECT_EQ(box(filler::kTypeBoxCaptions[i])->isChecked(), i % 3 == 0)
+        << filler::kTypeBoxCaptions[i];
   }
-  EXPECT_FALSE(button("Stop")->isEnabled());
-  EXPECT_EQ(box("Empty Dir")->toolTip().toStdString(),
-            "Empty the directory of ALL (not just music) files prior to filling");
-  EXPECT_EQ(box("Add Number")->toolTip().toStdString(),
-            "Adds a number to the start of each filename - useful for players with a bad random "
-            "mode");
-  EXPECT_EQ(box("All")->toolTip().toStdString(), "Play all supported media files");
-  EXPECT_EQ(box("WMA")->toolTip().toStdString(), "Play Windows Media Audio files");
-  QStringList sizes;
-  for (int i = 0; i < combo("fillSize")->count(); ++i) sizes << combo("fillSize")->itemText(i);
-  EXPECT_EQ(sizes.join(",").toStdString(), "128 MB,256 MB,512 MB,1024 MB,2048 MB,4 GB,8 GB,Fill");
-  EXPECT_EQ(combo("fillSize")->toolTip().toStdString(),
-            "How much space you want filled with songs");
-  EXPECT_EQ(combo("user")->toolTip().toStdString(), "Current User");
-  EXPECT_EQ(combo("userMode")->toolTip().toStdString(), "Current Alt Mode");
-  EXPECT_EQ(combo("userMode")->itemText(9).toStdString(), "Odd");
-  EXPECT_EQ(combo("naughtyLimit")->itemText(3).toStdString(), "Really Dirty");
-  EXPECT_EQ(combo("minRating")->count(), 11);
-  EXPECT_EQ(window_->findChild<QLineEdit*>("output")->toolTip().toStdString(),
-            "Directory to fill with songs");
-  // The first run's defaults: "4 GB", "Add Number" on.
-  EXPECT_EQ(combo("fillSize")->currentIndex(), 5);
-  EXPECT_TRUE(box("Add Number")->isChecked());
+  EXPECT_FALSE(box("All")->isChecked());
+  EXPECT_EQ(combo("naughtyLimit")->currentIndex(), 2);
+  EXPECT_EQ(combo("minRating")->currentIndex(), 7);
+  EXPECT_EQ(combo("user")->currentIndex(), 5);
+  EXPECT_EQ(combo("userMode")->currentIndex(), 0);
+  EXPECT_TRUE(box("Empty Dir")->isChecked());
+  EXPECT_FALSE(box("Add Number")->isChecked());
+  EXPECT_EQ(output()->text(), "/media/old");
 
-  const char* kTypes[] = {"MP3", "AVI", "WAV", "MPEG", "MIDI", "WMA", "ASF", "WMV"};
+  // The user's choices, written by "Close" as the filler block of "dTnFill.dat".
+  bool closed = false;
+  filler_->setOnClosed([&closed] { closed = true; });
+  filler_->show();
+  combo("fillSize")->setCurrentIndex(2);
+  for (int i = 0; i < filler::kTypeBoxes; ++i) box(filler::kTypeBoxCaptions[i])->setChecked(i != 4);
   box("All")->setChecked(true);
-  for (const char* type : kTypes) EXPECT_FALSE(box(type)->isEnabled()) << type;
-  box("All")->setChecked(false);
-  for (const char* type : kTypes) EXPECT_TRUE(box(type)->isEnabled()) << type;
-  combo("userMode")->setCurrentIndex(3);
-  EXPECT_FALSE(combo("user")->isEnabled());
-  combo("userMode")->setCurrentIndex(0);
-  EXPECT_TRUE(combo("user")->isEnabled());
-
-  button("Help")->click();
-  EXPECT_EQ(dialog_.readMeOpenings(), 1);
-  if (const char* shot = std::getenv("TUNORA_FILLER_SHOT")) {
-    window_->show();
-    window_->grab().save(shot);
-  }
+  combo("naughtyLimit")->setCurrentIndex(1);
+  combo("minRating")->setCurrentIndex(4);
+  combo("user")->setCurrentIndex(6);
+  combo("userMode")->setCurrentIndex(2);
+  box("Empty Dir")->setChecked(false);
+  box("Add Number")->setChecked(true);
+  output()->setText("/media/stick/Music");
+  button("Close")->click();
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(filler_->isVisible());
+  std::vector<uint8_t> expected(1008, 0);
+  std::memcpy(expected.data(), "TUNO1401", 8);
+  auto put = [&expected](size_t at, uint8_t value) { expected[8 + at] = value; };
+  put(0, 2);
+  for (size_t at : {4, 8, 12, 16, 24, 28, 32}) put(at, 1);  // MIDI (20) off
+  put(36, 1);
+  put(40, 1);
+  put(44, 4);
+  put(48, 6);
+  put(52, 2);
+  put(56, 0);
+  put(60, 1);
+  std::memcpy(expected.data() + 8 + 80, "/media/stick/Music", 18);
+  EXPECT_EQ(testing::readBytes(dir_.folder() + "data/dTnFill.dat"), expected);
 }
 
 TEST_F(FillerWindowTest, FillIsDisabledWhileTheFillRunsAndEnabledAtItsEnd) {
   combo("fillSize")->setCurrentIndex(0);  // "128 MB": 122880 units, reached by the 12th file
+  box("Add Number")->setChecked(true);
   button("Fill")->click();
   EXPECT_FALSE(button("Fill")->isEnabled());
   EXPECT_TRUE(button("Stop")->isEnabled());
   ASSERT_TRUE(processEventsUntil([&] { return button("Fill")->isEnabled(); }));
   EXPECT_FALSE(button("Stop")->isEnabled());
-  EXPECT_FALSE(window_->filling());
   EXPECT_EQ(files_.copies.load(), 12);
-  EXPECT_EQ(filesIn(dir_.folder() + "out"), 12);
   int numbered = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.folder() + "out")) {
+  for (const auto& entry : std::filesystem::directory_iterator(out_)) {
     const std::string name = entry.path().filename().string();
     if (name.rfind("0", 0) == 0 && name.find(" song") == 3) ++numbered;
   }
@@ -246,12 +202,10 @@ TEST_F(FillerWindowTest, FillIsDisabledWhileTheFillRunsAndEnabledAtItsEnd) {
   ASSERT_FALSE(titles_.titles.empty());
   EXPECT_EQ(titles_.titles.front(), "Tunora Deep Building");
   EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
-  EXPECT_NE(
-      std::find_if(titles_.titles.begin(), titles_.titles.end(),
-                   [](const std::string& t) { return t.rfind("110MB to go, 000 song", 0) == 0; }),
-      titles_.titles.end());
-  // A second fill runs as well.
-  button("Fill")->click();
+  EXPECT_TRUE(std::any_of(titles_.titles.begin(), titles_.titles.end(), [](const std::string& t) {
+    return t.rfind("110MB to go, 000 song", 0) == 0;
+  }));
+  button("Fill")->click();  // a second fill runs as well
   ASSERT_TRUE(processEventsUntil([&] { return button("Fill")->isEnabled(); }));
   EXPECT_EQ(files_.copies.load(), 24);
 }
@@ -265,80 +219,13 @@ TEST_F(FillerWindowTest, StopEndsTheFillAfterTheFileBeingCopied) {
   files_.release();
   ASSERT_TRUE(processEventsUntil([&] { return button("Fill")->isEnabled(); }));
   EXPECT_EQ(files_.copies.load(), 3);
-  EXPECT_EQ(filesIn(dir_.folder() + "out"), 3);
-  EXPECT_EQ(window_->windowTitle().toStdString(), "Tunora Media Filler");
-}
-
-TEST_F(FillerWindowTest, CloseWritesTheFillerFile) {
-  bool closed = false;
-  window_->setOnClosed([&closed] { closed = true; });
-  window_->show();
-  combo("fillSize")->setCurrentIndex(2);
-  box("MIDI")->setChecked(false);
-  box("All")->setChecked(true);
-  combo("naughtyLimit")->setCurrentIndex(1);
-  combo("minRating")->setCurrentIndex(4);
-  combo("user")->setCurrentIndex(6);
-  combo("userMode")->setCurrentIndex(2);
-  box("Empty Dir")->setChecked(true);
-  box("Add Number")->setChecked(false);
-  window_->findChild<QLineEdit*>("output")->setText("/media/stick/Music");
-  button("Close")->click();
-  EXPECT_TRUE(closed);
-  EXPECT_FALSE(window_->isVisible());
-
-  std::vector<uint8_t> expected(1008, 0);
-  std::memcpy(expected.data(), "TUNO1401", 8);
-  auto put = [&expected](size_t at, uint8_t value) { expected[8 + at] = value; };
-  put(0, 2);
-  for (size_t at : {4, 8, 12, 16, 24, 28, 32}) put(at, 1);  // MIDI (20) off
-  put(36, 1);
-  put(40, 1);
-  put(44, 4);
-  put(48, 6);
-  put(52, 2);
-  put(56, 1);
-  put(60, 0);
-  std::memcpy(expected.data() + 8 + 80, "/media/stick/Music", 18);
-  EXPECT_EQ(testing::readBytes(dir_.folder() + "data/dTnFill.dat"), expected);
-}
-
-TEST_F(FillerWindowTest, ResetAsksAndShowsTheDefaultsKeepingTheFolder) {
-  combo("fillSize")->setCurrentIndex(1);
-  box("Add Number")->setChecked(false);
-  box("All")->setChecked(true);
-  window_->findChild<QLineEdit*>("output")->setText("/media/stick");
-  dialog_.script({kSecondButton, kFirstButton});
-  button("Reset")->click();  // "No, cancel this"
-  EXPECT_EQ(combo("fillSize")->currentIndex(), 1);
-  button("Reset")->click();  // "Yes, please reset to default"
-  ASSERT_EQ(dialog_.requests().size(), 2u);
-  const MessageRequest question = dialog_.requests()[0];
-  EXPECT_EQ(question.message, "This will reset all the Tunora Media Filler settings.");
-  EXPECT_EQ(question.first_button, "Yes, please reset to default");
-  EXPECT_EQ(question.second_button, "No, cancel this");
-  EXPECT_EQ(combo("fillSize")->currentIndex(), 5);
-  EXPECT_TRUE(box("Add Number")->isChecked());
-  EXPECT_FALSE(box("All")->isChecked());
-  EXPECT_EQ(window_->findChild<QLineEdit*>("output")->text().toStdString(), "/media/stick");
-}
-
-TEST_F(FillerWindowTest, ARelativeOrEmptyOutputFolderIsRefused) {
-  for (const char* folder : {"", "out"}) {
-    window_->findChild<QLineEdit*>("output")->setText(folder);
-    button("Fill")->click();
-    EXPECT_TRUE(button("Fill")->isEnabled());
-  }
-  EXPECT_EQ(dialog_.messages(),
-            (std::vector<std::string>{"No output folder is given",
-                                      "out: the output folder must be a full path (from \"/\")"}));
-  EXPECT_EQ(files_.copies.load(), 0);
+  EXPECT_EQ(filesIn(out_), 3);
+  EXPECT_EQ(filler_->windowTitle().toStdString(), "Tunora Media Filler");
 }
 
 TEST_F(FillerWindowTest, EmptyDirAsksAndRefusesASongFolder) {
   const std::string music = dir_.folder() + "music";
-  const int songs = filesIn(music);
-  window_->findChild<QLineEdit*>("output")->setText(QString::fromStdString(music));
+  output()->setText(QString::fromStdString(music));
   box("Empty Dir")->setChecked(true);
   dialog_.script({kSecondButton});
   button("Fill")->click();  // "No": nothing happens
@@ -348,29 +235,25 @@ TEST_F(FillerWindowTest, EmptyDirAsksAndRefusesASongFolder) {
   ASSERT_TRUE(processEventsUntil([&] { return button("Fill")->isEnabled(); }));
   ASSERT_EQ(dialog_.messages().size(), 3u);
   EXPECT_NE(dialog_.messages()[2].find(music), std::string::npos) << dialog_.messages()[2];
-  EXPECT_EQ(filesIn(music), songs);
+  EXPECT_EQ(filesIn(music), 30);
   EXPECT_EQ(files_.copies.load(), 0);
 }
 
 TEST_F(FillerWindowTest, OnTopToggleFlipsTheSettingAndTheWindow) {
-  QMenu* menu = window_->buildPopupMenu();
-  QAction* toggle = nullptr;
-  for (QAction* action : menu->actions()) {
-    if (action->text() == "On Top Toggle") toggle = action;
-  }
-  ASSERT_NE(toggle, nullptr);
-  EXPECT_FALSE(toggle->isChecked());
-  toggle->trigger();
-  EXPECT_EQ(program_.settings().get(settings::kOnTop), 1);
-  EXPECT_TRUE(window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  delete menu;
-  menu = window_->buildPopupMenu();
-  for (QAction* action : menu->actions()) {
-    if (action->text() == "On Top Toggle") {
-      EXPECT_TRUE(action->isChecked());
+  auto toggle = [&](QMenu* menu) {
+    for (QAction* action : menu->actions()) {
+      if (action->text() == "On Top Toggle") return action;
     }
-  }
-  delete menu;
+    return static_cast<QAction*>(nullptr);
+  };
+  std::unique_ptr<QMenu> menu(filler_->buildPopupMenu());
+  ASSERT_NE(toggle(menu.get()), nullptr);
+  EXPECT_FALSE(toggle(menu.get())->isChecked());
+  toggle(menu.get())->trigger();
+  EXPECT_EQ(settings().get(settings::kOnTop), 1);
+  EXPECT_TRUE(filler_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  menu.reset(filler_->buildPopupMenu());
+  EXPECT_TRUE(toggle(menu.get())->isChecked());
 }
 
 }  // namespace

@@ -1,34 +1,34 @@
-// The main window offscreen: what it is made of, the play list view following the engine's list
-// as other threads change it, and a toolbar click, a key and a posted command each reaching the
-// player request word; minimizing with "Tray" on where no tray exists leaves it reachable.
-#include "ui/qt/main_window.h"
-
+// The main window offscreen over the whole program: what it is made of and how it looks (the
+// rating stars are the program icon pixel for pixel, long texts stop before the divider, the
+// placement fits the screen), the play list view following the engine's list, a toolbar click,
+// a key and a posted command each reaching the player, the bridge, the video area fed from the
+// player's thread, and a double-click in the play list playing that song.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QHeaderView>
+#include <QFontInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSystemTrayIcon>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
-#include <atomic>
-#include <optional>
 #include <thread>
 
-#include "app/program.h"
-#include "player/player.h"
-#include "tests/ui/qt/qt_test_support.h"
+#include "tests/ui/qt/qt_fixture.h"
 #include "ui/command_numbers.h"
-#include "ui/qt/cover_picture.h"
-#include "ui/qt/qt_message_dialog.h"
-#include "ui/qt/toolbar_images.h"
-#include "ui/qt/window_bridge.h"
-#include "tests/support/fake_env.h"
+#include "ui/display_input.h"
+#include "ui/qt/paint.h"
+#include "ui/qt/program_icon.h"
+#include "ui/qt/rate_keypad_dialog.h"
+#include "ui/qt/video_widget.h"
 
 namespace tunora::ui::qt {
 namespace {
@@ -38,139 +38,197 @@ engine::PlayListRow song(int n) {
   return {name, "Artist", "Album", "/music/" + name + ".mp3", "MP3"};
 }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public WindowTest {
  protected:
-  MainWindowTest() : program_(env_), dialog_("/nowhere/ReadMe.htm", QIcon()) {
-    program_.settings().set(settings::kColumnWidth, 0, 210);
-    auto images = loadToolBarImages(TUNORA_ASSETS_DIR "/");
-    EXPECT_TRUE(images.has_value());
-    window_.emplace(MainWindowParts{
-        program_.lock(), program_.settings(), program_.playList(), program_.status(), player_,
-        program_.context(), program_.updateWriter(), program_.updateQueue(), state_, dialog_,
-        cover_, images.value_or(std::vector<QIcon>{}), QIcon(), nullptr});
-    window_->resize(800, 600);
-    window_->show();
+  void SetUp() override {
+    startProgram(4, [](Settings& s) { s.set(settings::kColumnWidth, 0, 210); }, false);
   }
-  engine::SharedWords& words() { return program_.words(); }
-
-  FakeEnv env_;
-  Program program_;
-  player::PlayerState player_;
-  WindowState state_;
-  QtMessageDialog dialog_;
-  CoverPicture cover_;
-  std::optional<MainWindow> window_;
+  engine::SharedWords& words() { return program().words(); }
+  player::PlayerState& player() { return run_->player().state(); }
+  QAbstractItemModel* model() { return window_->listView()->model(); }
+  void showSong(const std::string& title, const std::string& path, uint32_t score) {
+    player::SongDetails details;
+    details.title = title;
+    details.artist = "Artist";
+    details.rating = score;
+    player().setCurrent(details);
+    player().setPlayPath(path);
+  }
+  QImage render() {
+    QImage image(window_->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    window_->render(&image);
+    return image;
+  }
 };
 
-TEST_F(MainWindowTest, WindowHasItsControls) {
+TEST_F(MainWindowTest, IsMadeOfItsControls) {
   EXPECT_EQ(window_->windowTitle(), "Tunora");
   EXPECT_TRUE(window_->findChildren<QMenuBar*>().isEmpty());
-
-  QToolBar* toolbar = window_->toolBar();
-  int buttons = 0, separators = 0;
-  for (QAction* action : toolbar->actions()) {
-    if (action->isSeparator()) {
-      ++separators;
-      continue;
-    }
+  int buttons = 0;
+  for (QAction* action : window_->toolBar()->actions()) {
+    if (action->isSeparator()) continue;
     ++buttons;
     EXPECT_FALSE(action->icon().isNull()) << action->toolTip().toStdString();
-    EXPECT_EQ(toolbar->widgetForAction(action)->accessibleName(), action->toolTip());
   }
   EXPECT_EQ(buttons, 11);
-  EXPECT_EQ(separators, 2);
-  EXPECT_EQ(toolbar->actions()[0]->toolTip(), "Start Tunora");
-  EXPECT_EQ(toolbar->actions()[1]->toolTip(), "Stop Tunora");
-
-  EXPECT_EQ(window_->slider()->minimum(), 0);
   EXPECT_EQ(window_->slider()->maximum(), 1000);
-
   QTableView* list = window_->listView();
-  ASSERT_EQ(list->model()->columnCount(), 5);
   QStringList headers;
-  for (int c = 0; c < 5; ++c) headers << list->model()->headerData(c, Qt::Horizontal).toString();
+  for (int c = 0; c < model()->columnCount(); ++c) {
+    headers << model()->headerData(c, Qt::Horizontal).toString();
+  }
   EXPECT_EQ(headers, QStringList({"Title", "Artist", "Album", "FileName", "Type"}));
   EXPECT_EQ(list->columnWidth(0), 210);  // the saved width
-  EXPECT_TRUE(list->showGrid());
-  EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
-  EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
-
-  // 800 wide: four status parts ending at W/4, W/2, 3W/4 and W.
-  const auto& parts = window_->statusParts();
-  EXPECT_EQ(parts[0]->text(), "Tunora 1.9");
-  EXPECT_EQ(parts[0]->geometry().right() + 1, 200);
-  EXPECT_EQ(parts[3]->geometry().right() + 1, 800);
+  int sum = 0;
+  for (int c = 0; c < 5; ++c) sum += list->columnWidth(c);
+  EXPECT_EQ(sum, list->viewport()->width()) << "the last column fills the width";
+  // 800 wide: four status parts ending at W/4 ... W.
+  EXPECT_EQ(window_->statusParts()[0]->geometry().right() + 1, 200);
+  EXPECT_EQ(window_->statusParts()[3]->geometry().right() + 1, 800);
   EXPECT_EQ(state_.client_width.load(), 800);
-  EXPECT_EQ(state_.client_height.load(), 600);
+  // About counts songs: 42 live records are 41 songs and the blank first record.
+  window_->setLiveRecordCount([] { return 42; });
+  EXPECT_EQ(window_->aboutInfo().song_count, 41);
+  RateKeypadDialog keypad(&*window_);
+  EXPECT_EQ(keypad.font().family(), window_->font().family());
+  EXPECT_GT(keypad.font().pointSizeF(), window_->font().pointSizeF());
 }
 
-// About counts songs: a library of 41 imported songs holds 42 live records with its blank
-// first one.
-TEST_F(MainWindowTest, AboutCountsTheSongsNotTheBlankFirstRecord) {
-  std::atomic<int32_t> live{42};
-  window_->setLiveRecordCount([&live] { return live.load(); });
-  EXPECT_EQ(window_->aboutInfo().song_count, 41);
-  live.store(1);  // a new library: only the blank record
-  EXPECT_EQ(window_->aboutInfo().song_count, 0);
+TEST_F(MainWindowTest, StarsAreTheProgramIconPixelForPixelAtEveryScale) {
+  showSong("Rated Ten", "/music/Rated Ten.mp3", 512);  // the tenth default threshold
+  PaintInput input = displayInput(player(), settings(), state_);
+  input.line_height = arialLineHeight;
+  const std::vector<PaintOp> paint = paintDisplay(input);
+  std::vector<PaintOp> stars;
+  for (const PaintOp& op : paint) {
+    if (op.kind == PaintOp::Kind::kStar) stars.push_back(op);
+  }
+  ASSERT_EQ(stars.size(), 10u);
+  // The window itself at scale 1, and its paint list drawn at scales 1 and 2 (a widget rendered
+  // into a picture keeps its screen's scale, so scale 2 is drawn straight into a picture).
+  std::vector<std::pair<int, QImage>> shots{{1, render()}};
+  for (int scale : {1, 2}) {
+    QImage image(window_->size() * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    drawPaintList(painter, paint, programIcon(), QImage());
+    painter.end();
+    shots.emplace_back(scale, image);
+  }
+  auto near = [](QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) <= 2 && std::abs(qGreen(a) - qGreen(b)) <= 2 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 2;
+  };
+  for (const auto& [scale, shot] : shots) {
+    const int side = 16 * scale;
+    QImage expected(side, side, QImage::Format_RGB32);  // the icon on the white display
+    expected.fill(Qt::white);
+    QPainter(&expected).drawImage(0, 0, QImage(QString(":/tunora/tunora-%1.png").arg(side)));
+    int coloured = 0;
+    for (const PaintOp& star : stars) {
+      for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+          const QRgb got = shot.pixel(star.rect.x * scale + x, star.rect.y * scale + y);
+          ASSERT_TRUE(near(got, expected.pixel(x, y)))
+              << "scale " << scale << " star at x " << star.rect.x << ", pixel " << x << "," << y;
+          if (qRed(got) != qGreen(got) || qGreen(got) != qBlue(got)) ++coloured;
+        }
+      }
+    }
+    EXPECT_GT(coloured, 10 * side * side / 2) << "the stars are in colour at scale " << scale;
+  }
+}
+
+TEST_F(MainWindowTest, LongTextsStopBeforeTheDivider) {
+  showSong(std::string(300, 'W'), "/music/" + std::string(290, 'M') + ".mp3", 0);
+  const QImage shot = render();
+  // The left panel ends at W/2 - 10 = 390; the upper right (white, no picture) starts at 400.
+  auto dark = [&](int from_x, int to_x, int from_y, int to_y) {
+    int n = 0;
+    for (int y = from_y; y < to_y; ++y) {
+      for (int x = from_x; x < to_x; ++x) n += qGray(shot.pixel(x, y)) < 160 ? 1 : 0;
+    }
+    return n;
+  };
+  EXPECT_GT(dark(340, 388, 30, 60), 0) << "the title runs up to its room's end";
+  EXPECT_EQ(dark(388, 800, 30, 300), 0) << "no text pixels at the divider or right of it";
+}
+
+TEST_F(MainWindowTest, PlacementFitsTheScreenAndMaximizedComesBack) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  // A saved normal rectangle far larger than the screen, not maximized; then maximized.
+  const std::array<int32_t, 11> huge = {44, 0, 1, 0, 0, 0, 0, 100, 100, 3100, 2100};
+  for (uint32_t i = 0; i < huge.size(); ++i) settings().set(settings::kWindowPlacement, i, huge[i]);
+  for (int32_t maximized : {0, 1}) {
+    settings().set(settings::kMaximized, maximized);
+    MainWindow window(MainWindowParts{
+        program().lock(), settings(), program().playList(), program().status(), player(),
+        program().context(), program().updateWriter(), program().updateQueue(), state_, dialog_,
+        cover_, {}, QIcon(), nullptr});
+    window.applySavedPlacement();
+    window.show();
+    if (maximized == 0) {
+      EXPECT_TRUE(processEventsUntil([&] { return area.contains(window.frameGeometry()); }));
+      EXPECT_FALSE(window.isMaximized());
+    } else {
+      EXPECT_TRUE(processEventsUntil([&] { return window.isMaximized(); }));
+    }
+  }
 }
 
 TEST_F(MainWindowTest, ListViewFollowsTheEnginesListChangedOnOtherThreads) {
-  QAbstractItemModel* model = window_->listView()->model();
   std::thread builder([this] {
-    for (int n = 1; n <= 12; ++n) program_.playList().append(song(n));
+    for (int n = 1; n <= 12; ++n) program().playList().append(song(n));
   });
   builder.join();
-  ASSERT_TRUE(processEventsUntil([&] { return model->rowCount() == 12; }));
-  EXPECT_EQ(model->index(0, 0).data().toString(), "Song 1");
-  EXPECT_EQ(model->index(11, 3).data().toString(), "/music/Song 12.mp3");
-
+  ASSERT_TRUE(processEventsUntil([&] { return model()->rowCount() == 12; }));
+  EXPECT_EQ(model()->index(11, 3).data().toString(), "/music/Song 12.mp3");
   std::thread executor([this] {
-    program_.playList().removeFirst(3);
-    program_.playList().insertAtTop(song(99));
-    (void)program_.playList().removeRow(2);
+    program().playList().removeFirst(3);
+    program().playList().insertAtTop(song(99));
+    (void)program().playList().removeRow(2);
   });
   executor.join();
-  ASSERT_TRUE(processEventsUntil([&] { return model->rowCount() == 9; }));
+  ASSERT_TRUE(processEventsUntil([&] { return model()->rowCount() == 9; }));
   QStringList titles;
-  for (int row = 0; row < 4; ++row) titles << model->index(row, 0).data().toString();
+  for (int row = 0; row < 4; ++row) titles << model()->index(row, 0).data().toString();
   EXPECT_EQ(titles, QStringList({"Song 99", "Song 4", "Song 6", "Song 7"}));
 }
 
-TEST_F(MainWindowTest, ToolbarClickReachesThePlayerRequestWord) {
-  auto* stop = window_->findChild<QToolButton*>("command2");
-  ASSERT_NE(stop, nullptr);
-  stop->click();
-  EXPECT_EQ(words().player_request.load(), player::kRequestStop);
-}
-
-TEST_F(MainWindowTest, KeyOnAnyChildReachesThePlayerRequestWord) {
-  window_->listView()->setFocus();
-  QKeyEvent press(QEvent::KeyPress, Qt::Key_R, Qt::NoModifier, "r");
-  QCoreApplication::sendEvent(window_->listView(), &press);
-  // R posts command 3, which asks the player to go back to the start of the song.
-  ASSERT_TRUE(processEventsUntil([&] { return words().player_request.load() != 0; }));
-  EXPECT_EQ(words().player_request.load(), player::kRequestRestart);
-}
-
-TEST_F(MainWindowTest, CommandPostedFromAnotherThreadReachesThePlayerRequestWord) {
-  std::thread worker([this] { window_->channel().postCommand(kCmdPlayLast, 0); });
-  worker.join();
-  ASSERT_TRUE(processEventsUntil([&] { return words().player_request.load() != 0; }));
-  EXPECT_EQ(words().player_request.load(), player::kRequestBack);
+// The player thread is not started here: the request word keeps what was asked.
+TEST_F(MainWindowTest, AClickAKeyAndAPostedCommandReachThePlayer) {
+  const std::vector<std::pair<const char*, std::function<void()>>> inputs = {
+      {"the Stop button", [&] { window_->findChild<QToolButton*>("command2")->click(); }},
+      {"the key R",
+       [&] {
+         QKeyEvent press(QEvent::KeyPress, Qt::Key_R, Qt::NoModifier, "r");
+         QCoreApplication::sendEvent(window_->listView(), &press);
+       }},
+      {"a command from another thread", [&] {
+         std::thread worker([&] { window_->channel().postCommand(kCmdPlayLast, 0); });
+         worker.join();
+       }}};
+  const int32_t expected[] = {player::kRequestStop, player::kRequestRestart, player::kRequestBack};
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    words().player_request.store(0);
+    inputs[i].second();
+    EXPECT_TRUE(processEventsUntil([&] { return words().player_request.load() == expected[i]; }))
+        << inputs[i].first << ": " << words().player_request.load();
+  }
 }
 
 TEST_F(MainWindowTest, BridgeAnswersFromTheWindowThreadAndStopsWaitingOnceDetached) {
-  for (int n = 1; n <= 3; ++n) program_.playList().append(song(n));
-  QAbstractItemModel* model = window_->listView()->model();
-  ASSERT_TRUE(processEventsUntil([&] { return model->rowCount() == 3; }));
-  window_->listView()->setCurrentIndex(model->index(1, 0));
+  for (int n = 1; n <= 3; ++n) program().playList().append(song(n));
+  ASSERT_TRUE(processEventsUntil([&] { return model()->rowCount() == 3; }));
+  window_->listView()->setCurrentIndex(model()->index(1, 0));
   WindowBridge bridge(&*window_, state_, dialog_, cover_);
   std::atomic<int32_t> row{-2};
   std::thread executor([&] { row.store(bridge.focusedRow()); });
   EXPECT_TRUE(processEventsUntil([&] { return row.load() != -2; }));
   executor.join();
   EXPECT_EQ(row.load(), 1);
-
   // Once the window is going away, a caller no longer waits for it (events are not processed
   // here at all), and a call it left behind does not run.
   row.store(-2);
@@ -184,13 +242,133 @@ TEST_F(MainWindowTest, BridgeAnswersFromTheWindowThreadAndStopsWaitingOnceDetach
 
 TEST_F(MainWindowTest, MinimizingWithTrayOnAndNoTrayLeavesTheWindowReachable) {
   if (QSystemTrayIcon::isSystemTrayAvailable()) GTEST_SKIP() << "a tray exists here";
-  program_.settings().set(settings::kTray, 1);
+  settings().set(settings::kTray, 1);
   window_->showMinimized();
-  for (int pass = 0; pass < 50; ++pass) {  // the state change and any call it queued
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-  }
+  for (int pass = 0; pass < 50; ++pass) QCoreApplication::processEvents();
   EXPECT_FALSE(window_->isHidden());
   EXPECT_EQ(state_.in_tray.load(), 0);
+}
+
+TEST_F(MainWindowTest, VideoFedFromThePlayersThreadIsPlacedInTheUpperRight) {
+  VideoWidget* video = window_->videoWidget();
+  VideoFrameSink sink(video);
+  std::vector<uint8_t> pixels(16 * 8 * 4, 0);
+  for (size_t i = 0; i < pixels.size(); i += 4) pixels[i + 2] = 255;  // B, G, R: red
+  std::thread player([&] {
+    sink.setArea(VideoArea{9999, 9999, 400, 300});  // where the player opens it
+    sink.setVisible(true);
+    sink.showFrame(VideoFrame{16, 8, 16 * 4, pixels});
+    sink.showFrame(VideoFrame{16, 8, 10, pixels});  // a stride shorter than a row is dropped
+  });
+  player.join();
+  ASSERT_TRUE(processEventsUntil([&] { return !video->frame().isNull(); }));
+  EXPECT_EQ(video->frame().size(), QSize(16, 8));
+  EXPECT_EQ(video->frame().pixel(3, 3), qRgb(255, 0, 0));
+  bridge_->repaintWithVideo();
+  const QRect upper_right(window_->width() / 2, 30, window_->width() / 2, window_->height() / 2);
+  ASSERT_TRUE(processEventsUntil([&] { return video->geometry() == upper_right; }));
+  std::thread to_full([&] { sink.setFullScreen(true); });
+  to_full.join();
+  ASSERT_TRUE(processEventsUntil([&] { return video->fullScreenMode() && video->isWindow(); }));
+  std::thread back([&] { sink.setFullScreen(false); });
+  back.join();
+  ASSERT_TRUE(processEventsUntil([&] { return !video->fullScreenMode(); }));
+  EXPECT_EQ(video->parentWidget(), &*window_);
+}
+
+TEST(ToolBarImagesTest, TheShippedStripHasThirteenImagesAndAShortOneGivesNone) {
+  const auto shipped = loadToolBarImages(TUNORA_ASSETS_DIR "/");
+  ASSERT_TRUE(shipped.has_value());
+  ASSERT_EQ(shipped->size(), 13u);
+  for (const QIcon& icon : *shipped) EXPECT_EQ(icon.availableSizes().size(), 2) << "1x and 2x";
+  QTemporaryDir dir;
+  const QString folder = dir.path() + "/";
+  EXPECT_FALSE(loadToolBarImages(folder).has_value()) << "missing";
+  QImage narrow(12 * 20, 20, QImage::Format_ARGB32);  // one image short
+  narrow.fill(Qt::blue);
+  ASSERT_TRUE(narrow.save(folder + kToolBarFileName, "BMP"));
+  EXPECT_FALSE(loadToolBarImages(folder).has_value()) << "one short";
+}
+
+// The play list's double-click through the whole program: the rows above the clicked one go and
+// the clicked song plays, whether a song was playing or not; far down a long list, the view
+// shows the top again.
+class PlayListDoubleClickTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    startProgram(kSongs);
+    for (int i = 0; i < kSongs - 1; ++i) {
+      program().playList().append({"Title " + std::to_string(i), "Artist", "Album", songPath(i),
+                                   "Audio"});
+    }
+    ASSERT_TRUE(processEventsUntil([&] { return rows() == kSongs - 1 && lockIdle(); }));
+  }
+  static constexpr int kSongs = 100;
+  int rows() { return window_->listView()->model()->rowCount(); }
+  bool lockIdle() {
+    return program().words().request.load() == 0 && program().words().grant.load() == 0;
+  }
+  // Press, release, double-click and release on the row, as the mouse gives them.
+  void doubleClickRow(int row) {
+    QTableView* view = window_->listView();
+    const QPointF at = view->visualRect(view->model()->index(row, 1)).center();
+    QWidget* target = view->viewport();
+    const QPointF global = target->mapToGlobal(at);
+    for (auto [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                                 {QEvent::MouseButtonRelease, Qt::NoButton},
+                                 {QEvent::MouseButtonDblClick, Qt::LeftButton},
+                                 {QEvent::MouseButtonRelease, Qt::NoButton}}) {
+      QMouseEvent event(type, at, global, Qt::LeftButton, buttons, Qt::NoModifier);
+      QCoreApplication::sendEvent(target, &event);
+    }
+  }
+  // Until `path` plays (the player's switch done, its repaint made) and the view shows `rows`.
+  bool untilPlaying(const std::string& path, int32_t list_rows) {
+    const int32_t repaints = run_->window().text_repaints.load();
+    return processEventsUntil([&] {
+      return media_.openPath() == path && run_->player().state().position.load() >= 0 &&
+             program().words().playing.load() != 0 &&
+             run_->window().text_repaints.load() > repaints &&
+             program().playList().size() == list_rows && rows() == list_rows;
+    });
+  }
+  std::vector<std::string> opened() const {
+    std::vector<std::string> files;
+    for (const std::string& call : media_.calls()) {
+      if (call.rfind("open", 0) == 0) files.push_back(call);
+    }
+    return files;
+  }
+};
+
+TEST_F(PlayListDoubleClickTest, DropsTheRowsAboveAndPlaysTheClickedSong) {
+  // Nothing plays: row 2. Rows 0 and 1 go, the window's play command starts the player, which
+  // takes the clicked song from the top of the list.
+  doubleClickRow(2);
+  ASSERT_TRUE(untilPlaying(songPath(2), kSongs - 4)) << media_.openPath() << " " << rows();
+  EXPECT_EQ(opened(), std::vector<std::string>{"open " + songPath(2)});
+  EXPECT_EQ(run_->listPaths().front(), songPath(3));
+  // While a song plays: row 1 (song 4). Song 3 goes and song 4 plays at once.
+  ASSERT_TRUE(processEventsUntil([&] { return lockIdle(); }));
+  doubleClickRow(1);
+  ASSERT_TRUE(untilPlaying(songPath(4), kSongs - 6)) << media_.openPath() << " " << rows();
+  EXPECT_EQ(opened(), (std::vector<std::string>{"open " + songPath(2), "open " + songPath(4)}));
+  EXPECT_EQ(run_->listPaths().front(), songPath(5));
+  EXPECT_TRUE(dialog_.requests().empty());
+}
+
+TEST_F(PlayListDoubleClickTest, ShowsTheTopOfTheListAfterADoubleClickFarDown) {
+  QTableView* view = window_->listView();
+  const int clicked = 60;
+  view->scrollTo(view->model()->index(clicked, 1), QAbstractItemView::PositionAtCenter);
+  QCoreApplication::processEvents();
+  ASSERT_GT(view->verticalScrollBar()->value(), 0);
+  doubleClickRow(clicked);
+  ASSERT_TRUE(untilPlaying(songPath(clicked), kSongs - 2 - clicked)) << rows();
+  ASSERT_TRUE(processEventsUntil([&] { return lockIdle(); }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(view->rowAt(0), 0) << "the top row shows";
 }
 
 }  // namespace

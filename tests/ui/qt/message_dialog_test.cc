@@ -1,20 +1,20 @@
-// The message dialog: both forms, both buttons, the time-out as the first button, calls from
-// another thread, and the answer of a dialog closed with the window; the shutdown dialog over it.
+// The message dialog: the answer and the captions of each form and button, the time-out as the
+// first button, the typed text of an input form, calls from another thread, and the answer of a
+// dialog closed with the window; the ReadMe in the help window; the shutdown dialog over it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QPushButton>
 #include <QTimer>
 #include <atomic>
 #include <thread>
-#include <vector>
 
-#include "tests/ui/qt/qt_test_support.h"
+#include "tests/ui/qt/qt_fixture.h"
 #include "ui/qt/message_dialog_widget.h"
 #include "ui/qt/qt_message_dialog.h"
 #include "ui/shutdown.h"
@@ -31,28 +31,124 @@ MessageRequest question(MessageKind kind = MessageKind::kMessage) {
   return request;
 }
 
-// Presses a button of each dialog as it opens, once the dialog's own loop runs.
-void pressOnOpen(QtMessageDialog& dialog, const char* button_name) {
-  dialog.setOnOpen([button_name](MessageDialogWidget* widget) {
-    QTimer::singleShot(0, widget, [widget, button_name] {
-      widget->findChild<QPushButton*>(button_name)->click();
-    });
-  });
+std::vector<QString> visibleButtons(MessageDialogWidget* widget) {
+  std::vector<QString> captions;
+  for (QPushButton* button : widget->findChildren<QPushButton*>()) {
+    if (!button->isHidden()) captions.push_back(button->text());
+  }
+  return captions;
 }
 
-TEST(MessageDialogTest, ButtonsAnswerOneAndTwoWithTheirCaptions) {
-  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
-  QStringList captions;
-  dialog.setOnOpen([&captions](MessageDialogWidget* widget) {
-    captions = {widget->findChild<QPushButton*>("firstButton")->text(),
-                widget->findChild<QPushButton*>("secondButton")->text()};
-    QTimer::singleShot(0, widget,
-                       [widget] { widget->findChild<QPushButton*>("firstButton")->click(); });
+// Does `act` on each dialog once its own loop runs, noting its visible buttons.
+void onOpen(QtMessageDialog& dialog, std::vector<QString>* captions,
+            std::function<void(MessageDialogWidget*)> act) {
+  dialog.setOnOpen([captions, act](MessageDialogWidget* widget) {
+    if (captions != nullptr) *captions = visibleButtons(widget);
+    QTimer::singleShot(0, widget, [widget, act] { act(widget); });
   });
-  EXPECT_EQ(dialog.show(question()).button, kFirstButton);
-  EXPECT_EQ(captions, QStringList({"Sure, delete please", "No, don't delete"}));
-  pressOnOpen(dialog, "secondButton");
-  EXPECT_EQ(dialog.show(question(MessageKind::kSmallMessage)).button, kSecondButton);
+}
+void press(MessageDialogWidget* widget, const char* name) {
+  widget->findChild<QPushButton*>(name)->click();
+}
+
+TEST(MessageDialogTest, EachFormAnswersWithTheButtonPressedUnderItsCaptions) {
+  MessageRequest timed = question(MessageKind::kSmallMessage);
+  timed.timeout_seconds = 30;
+  MessageRequest bare = question(MessageKind::kInput);
+  bare.first_button.clear();
+  bare.second_button.clear();
+  struct Row {
+    const char* name;
+    MessageRequest request;
+    std::function<void(MessageDialogWidget*)> act;
+    int32_t answer;
+    std::vector<QString> captions;
+  };
+  const std::vector<QString> both = {"Sure, delete please", "No, don't delete"};
+  const std::vector<Row> rows = {
+      {"first button", question(), [](auto* w) { press(w, "firstButton"); }, kFirstButton, both},
+      {"second button, small", question(MessageKind::kSmallMessage),
+       [](auto* w) { press(w, "secondButton"); }, kSecondButton, both},
+      {"closed, no timer", question(),
+       [](auto* w) {
+         EXPECT_EQ(w->timeOutTimer(), nullptr);
+         w->reject();
+       },
+       kSecondButton, both},
+      {"time-out", timed,
+       [](auto* w) {
+         ASSERT_NE(w->timeOutTimer(), nullptr);
+         EXPECT_EQ(w->timeOutTimer()->interval(), 30000);
+         EXPECT_TRUE(w->timeOutTimer()->isActive());
+         w->timeOut();  // the timer's own target, without waiting 30 seconds
+       },
+       kFirstButton, both},
+      {"input without captions", bare, [](auto* w) { press(w, "firstButton"); }, kFirstButton,
+       {"OK", "Cancel"}}};
+  for (const Row& row : rows) {
+    QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
+    std::vector<QString> captions;
+    onOpen(dialog, &captions, row.act);
+    EXPECT_EQ(dialog.show(row.request).button, row.answer) << row.name;
+    EXPECT_EQ(captions, row.captions) << row.name;
+  }
+  // A notice (tell) has one button, "OK".
+  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
+  std::vector<QString> captions;
+  onOpen(dialog, &captions, [](auto* w) { press(w, "firstButton"); });
+  tell(dialog, "This song is not in the library, so it has no details:");
+  EXPECT_EQ(captions, std::vector<QString>{"OK"});
+}
+
+// Keys as the keyboard gives them to the widget that has the dialog's focus; a key the widget
+// leaves alone goes on to the dialog (Return presses the default button).
+void typeIntoFocus(MessageDialogWidget* widget, const QString& text) {
+  QWidget* target = widget->focusWidget();
+  if (target == nullptr) {
+    ADD_FAILURE() << "nothing in the dialog has the keyboard focus";
+    widget->reject();
+    return;
+  }
+  for (QChar c : text) {
+    const int key = c.toUpper().unicode();  // Qt::Key_A.. are the capital letters' codes
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+  }
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &enter);
+}
+
+// The prompts of the search ("Search"), "Goto" and the like: the line has the keyboard focus
+// with the last text selected, so what is typed replaces it and Return confirms it; the line
+// read back is cut to 600 bytes.
+TEST(MessageDialogTest, AnInputFormAnswersWithTheTypedText) {
+  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
+  std::vector<QString> captions;
+  QLineEdit* line = nullptr;
+  QWidget* focused = nullptr;
+  onOpen(dialog, &captions, [&](MessageDialogWidget* widget) {
+    line = widget->findChild<QLineEdit*>();
+    focused = widget->focusWidget();
+    EXPECT_EQ(line->text(), "last search");
+    typeIntoFocus(widget, "blue");
+  });
+  MessageRequest request = question(MessageKind::kInput);
+  request.first_button = "Search";
+  request.second_button = "Cancel";
+  request.text = "last search";
+  const MessageResult typed = dialog.show(request);
+  EXPECT_EQ(focused, line);
+  EXPECT_EQ(captions, (std::vector<QString>{"Search", "Cancel"}));
+  EXPECT_EQ(typed.button, kFirstButton);
+  EXPECT_EQ(typed.text, "blue");
+
+  onOpen(dialog, nullptr, [](MessageDialogWidget* widget) {
+    widget->findChild<QLineEdit*>()->setText(QString(700, 'x'));
+    press(widget, "firstButton");
+  });
+  EXPECT_EQ(dialog.show(request).text, std::string(600, 'x'));
 }
 
 // "View ReadMe" and Help show the ReadMe in the program's own window (no web browser needed):
@@ -68,18 +164,16 @@ TEST(MessageDialogTest, ReadMeOpensInTheHelpWindow) {
     return found;
   };
   QTemporaryDir dir;
-  const QString path = dir.filePath("ReadMe.htm");
-  QFile file(path);
+  QFile file(dir.filePath("ReadMe.htm"));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write("<html><body><h1>The user's guide</h1></body></html>");
   file.close();
   {
-    QtMessageDialog dialog(path, QIcon());
+    QtMessageDialog dialog(dir.filePath("ReadMe.htm"), QIcon());
     dialog.openReadMe();
     dialog.openReadMe();
     QApplication::processEvents();
     ASSERT_EQ(helpWindows().size(), 1);
-    EXPECT_EQ(helpWindows()[0]->windowTitle(), "Tunora Help");
     EXPECT_TRUE(helpWindows()[0]->toPlainText().contains("The user's guide"));
   }
   EXPECT_TRUE(helpWindows().isEmpty());  // it goes with the dialog
@@ -90,173 +184,29 @@ TEST(MessageDialogTest, ReadMeOpensInTheHelpWindow) {
   EXPECT_TRUE(helpWindows()[0]->toPlainText().contains("/nowhere/ReadMe.htm is missing"));
 }
 
-TEST(MessageDialogTest, TimeOutClosesAsTheFirstButton) {
+TEST(MessageDialogTest, ACallFromAnotherThreadWaitsAndClosingAnswersItAsClosed) {
   QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
-  int interval = 0;
-  bool active = false;
-  dialog.setOnOpen([&](MessageDialogWidget* widget) {
-    ASSERT_NE(widget->timeOutTimer(), nullptr);
-    interval = widget->timeOutTimer()->interval();
-    active = widget->timeOutTimer()->isActive();
-    // The timer's own target, without waiting 30 seconds.
-    QTimer::singleShot(0, widget, [widget] { widget->timeOut(); });
-  });
-  MessageRequest request = question(MessageKind::kSmallMessage);
-  request.timeout_seconds = 30;
-  EXPECT_EQ(dialog.show(request).button, kFirstButton);
-  EXPECT_EQ(interval, 30000);
-  EXPECT_TRUE(active);
-}
-
-TEST(MessageDialogTest, NoTimerWithoutTimeOut) {
-  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
-  bool has_timer = true;
-  dialog.setOnOpen([&](MessageDialogWidget* widget) {
-    has_timer = widget->timeOutTimer() != nullptr;
-    QTimer::singleShot(0, widget, [widget] { widget->reject(); });  // closed: the second answer
-  });
-  EXPECT_EQ(dialog.show(question()).button, kSecondButton);
-  EXPECT_FALSE(has_timer);
-}
-
-TEST(MessageDialogTest, InputFormReturnsTheLineCutTo600Bytes) {
-  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
-  dialog.setOnOpen([](MessageDialogWidget* widget) {
-    QTimer::singleShot(0, widget, [widget] {
-      auto* line = widget->findChild<QLineEdit*>();
-      EXPECT_EQ(line->text(), "PL1.m3u");
-      line->setText(QString(700, 'x'));
-      widget->findChild<QPushButton*>("firstButton")->click();
-    });
-  });
-  MessageRequest request = question(MessageKind::kInput);
-  request.text = "PL1.m3u";
-  const MessageResult result = dialog.show(request);
-  EXPECT_EQ(result.button, kFirstButton);
-  EXPECT_EQ(result.text, std::string(600, 'x'));
-}
-
-// Keys as the keyboard gives them to the widget that has the dialog's focus; a key the widget
-// leaves alone goes on to the dialog (Return presses the default button).
-void typeIntoFocus(MessageDialogWidget* widget, const QString& text, bool then_return) {
-  QWidget* target = widget->focusWidget();
-  if (target == nullptr) {
-    ADD_FAILURE() << "nothing in the dialog has the keyboard focus";
-    widget->reject();
-    return;
-  }
-  for (QChar c : text) {
-    const int key = c.toUpper().unicode();  // Qt::Key_A.. are the capital letters' codes
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
-    QCoreApplication::sendEvent(target, &press);
-    QCoreApplication::sendEvent(target, &release);
-  }
-  if (then_return) {
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &press);
-  }
-}
-
-std::vector<QString> visibleButtons(MessageDialogWidget* widget) {
-  std::vector<QString> captions;
-  for (QPushButton* button : widget->findChildren<QPushButton*>()) {
-    if (!button->isHidden()) captions.push_back(button->text());
-  }
-  return captions;
-}
-
-// The prompts of the search ("Search"), "Goto" and the like: the line has the keyboard focus
-// with the last text selected, so what is typed replaces it and Return confirms it under the
-// caller's captions.
-TEST(MessageDialogTest, InputFormTakesTheTypedTextAndShowsTheCallersCaptions) {
-  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
-  std::vector<QString> captions;
-  QWidget* focused = nullptr;
-  QLineEdit* line = nullptr;
-  dialog.setOnOpen([&](MessageDialogWidget* widget) {
-    QTimer::singleShot(0, widget, [&, widget] {
-      captions = visibleButtons(widget);
-      line = widget->findChild<QLineEdit*>();
-      focused = widget->focusWidget();
-      typeIntoFocus(widget, "blue", /*then_return=*/true);
-    });
-  });
-  MessageRequest request;
-  request.kind = MessageKind::kInput;
-  request.message = "Enter word or phrase to search for in a song.";
-  request.first_button = "Search";
-  request.second_button = "Cancel";
-  request.text = "last search";
-  const MessageResult result = dialog.show(request);
-  EXPECT_EQ(captions, (std::vector<QString>{"Search", "Cancel"}));
-  EXPECT_NE(line, nullptr);
-  EXPECT_EQ(focused, line);
-  EXPECT_EQ(result.button, kFirstButton);
-  EXPECT_EQ(result.text, "blue");
-
-  // "Goto" with nothing offered; a request without captions shows "OK" and "Cancel".
-  request.first_button = "Goto";
-  request.text.clear();
-  EXPECT_EQ(dialog.show(request).text, "blue");
-  EXPECT_EQ(captions, (std::vector<QString>{"Goto", "Cancel"}));
-  request.first_button.clear();
-  request.second_button.clear();
-  (void)dialog.show(request);
-  EXPECT_EQ(captions, (std::vector<QString>{"OK", "Cancel"}));
-}
-
-// A notice (tell) has one button, "OK", and no empty second one.
-TEST(MessageDialogTest, ANoticeShowsOneButton) {
-  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
-  std::vector<QString> captions;
-  dialog.setOnOpen([&](MessageDialogWidget* widget) {
-    captions = visibleButtons(widget);
-    QTimer::singleShot(0, widget,
-                       [widget] { widget->findChild<QPushButton*>("firstButton")->click(); });
-  });
-  tell(dialog, "This song is not in the library, so it has no details:");
-  EXPECT_EQ(captions, std::vector<QString>{"OK"});
-  dialog.setOnOpen([&](MessageDialogWidget* widget) {
-    captions = visibleButtons(widget);
-    QTimer::singleShot(0, widget, [widget] { widget->reject(); });
-  });
-  EXPECT_EQ(ask(dialog, "Sure?", "Yes", "No"), kSecondButton);
-  EXPECT_EQ(captions, (std::vector<QString>{"Yes", "No"}));
-}
-
-TEST(MessageDialogTest, ACallFromAnotherThreadRunsOnTheWindowThreadAndWaits) {
-  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
-  pressOnOpen(dialog, "secondButton");
+  onOpen(dialog, nullptr, [](auto* w) { press(w, "secondButton"); });
   std::atomic<int32_t> answer{0};
   std::thread worker([&] { answer.store(dialog.show(question()).button); });
   EXPECT_TRUE(processEventsUntil([&] { return answer.load() != 0; }));
   worker.join();
   EXPECT_EQ(answer.load(), kSecondButton);
-}
 
-TEST(MessageDialogTest, CloseAnswersAWaitingCallerAsAClosedDialog) {
-  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
+  // The dialog opens (its loop runs inside this one); closing the program answers the caller.
   std::atomic<bool> opened{false};
   dialog.setOnOpen([&opened](MessageDialogWidget*) { opened.store(true); });
-  std::atomic<int32_t> answer{0};
-  std::thread worker([&] { answer.store(dialog.show(question()).button); });
-  // The dialog opens (its loop runs inside this one); closing the program answers the caller.
-  QTimer::singleShot(0, &dialog, [&] {});
-  bool closed = false;
+  answer.store(0);
+  std::thread waiting([&] { answer.store(dialog.show(question()).button); });
   QTimer closer;
   QObject::connect(&closer, &QTimer::timeout, &dialog, [&] {
-    if (opened.load() && !closed) {
-      closed = true;
-      dialog.close();
-    }
+    if (opened.exchange(false)) dialog.close();
   });
   closer.start(1);
   EXPECT_TRUE(processEventsUntil([&] { return answer.load() != 0; }));
-  worker.join();
+  waiting.join();
   EXPECT_EQ(answer.load(), kSecondButton);
-  // Later calls answer at once.
-  EXPECT_EQ(dialog.show(question()).button, kSecondButton);
+  EXPECT_EQ(dialog.show(question()).button, kSecondButton) << "later calls answer at once";
 }
 
 // Counts the power-off requests; switches nothing off.
@@ -273,13 +223,13 @@ class FakePower final : public PowerControl {
 TEST(ShutdownAfterBuildTest, TimeOutPowersOffAndAbortDoesNot) {
   QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
   FakePower power;
-  dialog.setOnOpen([](MessageDialogWidget* widget) {
+  onOpen(dialog, nullptr, [](MessageDialogWidget* widget) {
     EXPECT_EQ(widget->timeOutTimer()->interval(), 30000);
-    QTimer::singleShot(0, widget, [widget] { widget->timeOut(); });
+    widget->timeOut();
   });
   EXPECT_TRUE(runShutdownAfterBuild(dialog, power));
   EXPECT_EQ(power.requests.load(), 1);
-  pressOnOpen(dialog, "secondButton");
+  onOpen(dialog, nullptr, [](auto* w) { press(w, "secondButton"); });
   EXPECT_FALSE(runShutdownAfterBuild(dialog, power));
   EXPECT_EQ(power.requests.load(), 1);
 }

@@ -1,274 +1,242 @@
-// The Options, Internals and welcome dialogs offscreen: each opens showing its settings, stores
-// them on "OK" and not on "Cancel"; "All" greys the type boxes; "Network" off stores "Buffer"
-// off; "Reset" asks first; the presets change the settings at once; the "State" combo switches
-// the state and shows the new state's controls; the welcome dialog's two buttons.
+// The Options, Internals and welcome dialogs offscreen over the whole program: each shows every
+// stored setting in its control, and what the user types into every control is stored field by
+// field on "OK" and not on "Cancel"; the "State" combo switches the state and shows the new
+// state's controls; a preset stays after "Cancel"; the welcome dialog's two buttons.
 #include "ui/qt/options_dialog.h"
-
-#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <atomic>
-#include <memory>
 
-#include "app/program.h"
 #include "engine/lock_codes.h"
-#include "settings/settings_defaults.h"
-#include "tests/support/clock_driver.h"
-#include "tests/support/fake_env.h"
-#include "tests/support/temp_dir.h"
-#include "tests/ui/qt/dialog_test_parts.h"
-#include "tests/ui/qt/qt_test_support.h"
-#include "tests/ui/ui_fixture.h"
-#include "ui/qt/dialog_host.h"
+#include "tests/ui/qt/qt_fixture.h"
+#include "ui/internals_form.h"
+#include "ui/options_form.h"
 #include "ui/qt/internals_dialog.h"
 #include "ui/qt/welcome_dialog.h"
 
 namespace tunora::ui::qt {
 namespace {
 
-QPushButton* buttonNamed(QWidget* parent, const QString& text) {
-  for (QPushButton* b : parent->findChildren<QPushButton*>()) {
-    if (b->text() == text) return b;
-  }
-  return nullptr;
-}
-QCheckBox* boxNamed(QWidget* parent, const QString& text) {
-  for (QCheckBox* b : parent->findChildren<QCheckBox*>()) {
-    if (b->text() == text) return b;
-  }
-  return nullptr;
-}
-template <typename W>
-W* child(QWidget* parent, const char* name) {
-  return parent->findChild<W*>(QString::fromLatin1(name));
-}
+QString number(int n) { return QString::number(n); }
 
-class OptionsDialogTest : public ::testing::Test {
+class OptionsDialogTest : public WindowTest {
  protected:
-  OptionsDialogTest() {
-    resetAll(program_.settings());
-    resetRatingValues(program_.settings());
-    program_.setDataDirectory(dir_.folder());
-    host_ = std::make_unique<DialogHost>(
-        dialogPartsOf(program_, env_, player_, dialog_, channel_),
-        actions_, &parent_);
-    parent_.resize(300, 200);
-    parent_.show();
-  }
-  ~OptionsDialogTest() override {
-    host_->closeAll();
-    host_.reset();
-    program_.stopThreads();
-  }
-
-  Settings& settings() { return program_.settings(); }
+  void SetUp() override { startProgram(2, {}, false); }
   OptionsDialog* openOptions() {
-    host_->openOptionsDialog();
-    return parent_.findChild<OptionsDialog*>();
+    host().openOptionsDialog();
+    return window_->findChild<OptionsDialog*>();
   }
+  QLineEdit* edit(QWidget* d, const QString& name) { return child<QLineEdit>(d, name); }
+  QComboBox* combo(QWidget* d, const char* name) { return child<QComboBox>(d, name); }
+  QCheckBox* box(QWidget* d, const char* label) { return child<QCheckBox>(d, label); }
+  void press(QWidget* d, const char* label) { child<QPushButton>(d, label)->click(); }
   bool optionsGone() {
-    return processEventsUntil([&] { return parent_.findChild<OptionsDialog*>() == nullptr; });
+    return processEventsUntil([&] { return window_->findChild<OptionsDialog*>() == nullptr; });
   }
-
-  testing::TempDir dir_;
-  FakeEnv env_;
-  Program program_{env_};
-  player::PlayerState player_;
-  testing::FakeActions actions_;
-  testing::ScriptedDialog dialog_;
-  testing::RecordingChannel channel_;
-  QWidget parent_;
-  std::unique_ptr<DialogHost> host_;
 };
 
-TEST_F(OptionsDialogTest, ShowsTheSettingsStoresThemOnOkAndNothingOnCancel) {
-  settings().setText(settings::kUserName, 2, "Carol");
-  settings().set(settings::kListSize, 77);
-  settings().set(settings::kCurrentState, 2);
-  settings().set(settings::kStateMinRating, 2, 6);
-  settings().set(settings::kStateNaughtyLimit, 2, 3);
-
-  OptionsDialog* dialog = openOptions();
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_TRUE(host_->dialogOpen(WindowDialog::kOptions));
-  EXPECT_EQ(dialog->windowTitle(), "Tunora Options");
-  EXPECT_EQ(child<QLineEdit>(dialog, "userName3")->text(), "Carol");
-  EXPECT_EQ(child<QLineEdit>(dialog, "userName3")->toolTip(), "Name for each user");
-  EXPECT_EQ(child<QLineEdit>(dialog, "altName9")->text(), "Odd");
-  EXPECT_EQ(child<QLineEdit>(dialog, "altPattern9")->text(), "135");
-  EXPECT_EQ(child<QLineEdit>(dialog, "prepare")->text(), "77");
-  EXPECT_EQ(child<QComboBox>(dialog, "minRating")->currentIndex(), 6);
-  EXPECT_EQ(child<QComboBox>(dialog, "naughtyLimit")->currentText(), "Really Dirty");
-  EXPECT_EQ(child<QComboBox>(dialog, "state")->currentText(), "Late");
-  EXPECT_EQ(child<QComboBox>(dialog, "state")->count(), 10);
-  EXPECT_EQ(boxNamed(dialog, "Tray")->toolTip(),
-            "Minimise to the System Tray instead of the task-bar");
-  EXPECT_TRUE(boxNamed(dialog, "Tray")->isChecked());
-  EXPECT_EQ(buttonNamed(dialog, "Open Dir")->toolTip(),
-            "Opens the directory where Tunora saves all data");
-
-  // Cancel: nothing stored.
-  const Settings before = settings();
-  child<QLineEdit>(dialog, "userName3")->setText("Dave");
-  child<QLineEdit>(dialog, "prepare")->setText("55");
-  boxNamed(dialog, "On Top")->setChecked(true);
-  child<QComboBox>(dialog, "minRating")->setCurrentIndex(2);
-  buttonNamed(dialog, "Cancel")->click();
-  EXPECT_TRUE(optionsGone());
-  EXPECT_FALSE(host_->dialogOpen(WindowDialog::kOptions));
-  EXPECT_TRUE(settings() == before);
-  EXPECT_TRUE(actions_.calls.empty());
-
-  // OK: every field stored, "On Top" applied to the window.
-  dialog = openOptions();
-  ASSERT_NE(dialog, nullptr);
-  child<QLineEdit>(dialog, "userName3")->setText("Dave");
-  child<QLineEdit>(dialog, "altName1")->setText("Pair");
-  child<QLineEdit>(dialog, "prepare")->setText("55");
-  boxNamed(dialog, "On Top")->setChecked(true);
-  boxNamed(dialog, "Auto Rate")->setChecked(true);
-  child<QComboBox>(dialog, "minRating")->setCurrentIndex(2);
-  buttonNamed(dialog, "OK")->click();
-  EXPECT_TRUE(optionsGone());
-  EXPECT_EQ(settings().text(settings::kUserName, 2), "Dave");
-  EXPECT_EQ(settings().text(settings::kAltName, 1), "Pair");
-  EXPECT_EQ(settings().get(settings::kListSize), 55);
-  EXPECT_EQ(settings().get(settings::kOnTop), 1);
-  EXPECT_EQ(settings().get(settings::kAutoRate), 1);
-  EXPECT_EQ(settings().get(settings::kStateMinRating, 2), 2);
-  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"on top", "repaint"}));
-}
-
-TEST_F(OptionsDialogTest, AllGreysTheTypeBoxesAndNetworkOffStoresBufferOff) {
-  OptionsDialog* dialog = openOptions();
-  ASSERT_NE(dialog, nullptr);
-  QCheckBox* all = boxNamed(dialog, "All");
-  ASSERT_FALSE(all->isChecked());
-  for (const char* type : {"AVI", "MP3", "MPEG", "WAV", "MIDI", "WMA", "WMV", "ASF"}) {
-    EXPECT_TRUE(boxNamed(dialog, type)->isEnabled()) << type;
+// One pattern of values for every field of the Options dialog, `flip` choosing one of two
+// patterns that differ in every field.
+struct OptionsValues {
+  bool flip;
+  std::string user(uint32_t u) const { return (flip ? "New " : "User ") + std::to_string(u); }
+  std::string altName(uint32_t m) const { return (flip ? "Mode " : "Alt ") + std::to_string(m); }
+  std::string altPattern(uint32_t m) const { return std::to_string(m * (flip ? 13 : 11)); }
+  bool type(size_t i) const { return (i % 2 == 0) != flip; }
+  // "Network" stays on ("Buffer" is stored only with it), "Buffer" off (no buffer is set up).
+  bool misc(size_t i) const {
+    return i == kNetworkBox || (i != kBufferBox && (i % 3 == 0) != flip);
   }
-  all->click();
-  for (const char* type : {"AVI", "MP3", "MPEG", "WAV", "MIDI", "WMA", "WMV", "ASF"}) {
-    EXPECT_FALSE(boxNamed(dialog, type)->isEnabled()) << type;
+  int32_t listSize() const { return flip ? 55 : 77; }
+  int32_t naughty() const { return flip ? 1 : 3; }
+  int32_t minRating() const { return flip ? 9 : 6; }
+  bool history() const { return flip; }
+  bool noArtRep() const { return !flip; }
+};
+
+TEST_F(OptionsDialogTest, ShowsEveryStoredValueAndStoresEveryEditOnOkButNotOnCancel) {
+  const OptionsValues stored{false}, typed{true};
+  Settings& s = settings();
+  for (uint32_t u = 0; u < settings::kUsers; ++u) s.setText(settings::kUserName, u, stored.user(u));
+  for (uint32_t m = 1; m <= kAltModesShown; ++m) {
+    s.setText(settings::kAltName, m, stored.altName(m));
+    s.setText(settings::kAltPattern, m - 1, stored.altPattern(m));
   }
-  EXPECT_EQ(settings().get(settings::kPlayAll), 1);  // at once
-  all->click();
-  EXPECT_TRUE(boxNamed(dialog, "WMV")->isEnabled());
-  EXPECT_EQ(settings().get(settings::kPlayAll), 0);
+  s.set(settings::kPlayAll, 0);
+  for (size_t i = 0; i < kFileTypeOptions.size(); ++i) {
+    s.set(kFileTypeOptions[i].field, stored.type(i) ? 1 : 0);
+  }
+  for (size_t i = 0; i < kMiscOptions.size(); ++i) s.set(kMiscOptions[i].field, stored.misc(i));
+  s.set(settings::kListSize, stored.listSize());
+  s.set(settings::kCurrentState, 2);
+  s.set(settings::kStateNaughtyLimit, 2, stored.naughty());
+  s.set(settings::kStateMinRating, 2, stored.minRating());
+  s.set(settings::kStateHistory, 2, stored.history());
+  s.set(settings::kStateNoArtRep, 2, stored.noArtRep());
 
-  boxNamed(dialog, "Network")->setChecked(false);
-  boxNamed(dialog, "Buffer")->setChecked(true);
-  buttonNamed(dialog, "OK")->click();
+  // Each control shows its stored value.
+  OptionsDialog* d = openOptions();
+  ASSERT_NE(d, nullptr);
+  EXPECT_TRUE(host().dialogOpen(WindowDialog::kOptions));
+  auto expectShown = [&](const OptionsValues& v) {
+    for (uint32_t u = 0; u < settings::kUsers; ++u) {
+      EXPECT_EQ(edit(d, "userName" + number(u + 1))->text().toStdString(), v.user(u)) << u;
+    }
+    for (uint32_t m = 1; m <= kAltModesShown; ++m) {
+      EXPECT_EQ(edit(d, "altName" + number(m))->text().toStdString(), v.altName(m)) << m;
+      EXPECT_EQ(edit(d, "altPattern" + number(m))->text().toStdString(), v.altPattern(m)) << m;
+    }
+    for (size_t i = 0; i < kFileTypeOptions.size(); ++i) {
+      EXPECT_EQ(box(d, kFileTypeOptions[i].label)->isChecked(), v.type(i))
+          << kFileTypeOptions[i].label;
+    }
+    for (size_t i = 0; i < kMiscOptions.size(); ++i) {
+      EXPECT_EQ(box(d, kMiscOptions[i].label)->isChecked(), v.misc(i)) << kMiscOptions[i].label;
+    }
+    EXPECT_EQ(edit(d, "prepare")->text(), number(v.listSize()));
+    EXPECT_EQ(combo(d, "naughtyLimit")->currentIndex(), v.naughty());
+    EXPECT_EQ(combo(d, "minRating")->currentIndex(), v.minRating());
+    EXPECT_EQ(box(d, "History")->isChecked(), v.history());
+    EXPECT_EQ(box(d, "No Art Rep")->isChecked(), v.noArtRep());
+  };
+  expectShown(stored);
+  EXPECT_EQ(combo(d, "state")->currentIndex(), 2);
+
+  // The user types the other pattern into every control.
+  auto type = [&](const OptionsValues& v) {
+    for (uint32_t u = 0; u < settings::kUsers; ++u) {
+      edit(d, "userName" + number(u + 1))->setText(QString::fromStdString(v.user(u)));
+    }
+    for (uint32_t m = 1; m <= kAltModesShown; ++m) {
+      edit(d, "altName" + number(m))->setText(QString::fromStdString(v.altName(m)));
+      edit(d, "altPattern" + number(m))->setText(QString::fromStdString(v.altPattern(m)));
+    }
+    for (size_t i = 0; i < kFileTypeOptions.size(); ++i) {
+      box(d, kFileTypeOptions[i].label)->setChecked(v.type(i));
+    }
+    for (size_t i = 0; i < kMiscOptions.size(); ++i) box(d, kMiscOptions[i].label)->setChecked(v.misc(i));
+    edit(d, "prepare")->setText(number(v.listSize()));
+    combo(d, "naughtyLimit")->setCurrentIndex(v.naughty());
+    combo(d, "minRating")->setCurrentIndex(v.minRating());
+    box(d, "History")->setChecked(v.history());
+    box(d, "No Art Rep")->setChecked(v.noArtRep());
+  };
+  // "Cancel": nothing stored.
+  const Settings before = s;
+  type(typed);
+  press(d, "Cancel");
   EXPECT_TRUE(optionsGone());
-  EXPECT_EQ(settings().get(settings::kBuffer), 0);
-  EXPECT_EQ(settings().get(settings::kNetwork), 0);
-}
+  EXPECT_TRUE(s == before);
 
-TEST_F(OptionsDialogTest, ResetAsksAndRefillsTheFields) {
-  settings().setText(settings::kUserName, 0, "Ann");
-  OptionsDialog* dialog = openOptions();
-  ASSERT_NE(dialog, nullptr);
-  dialog_.answer = kSecondButton;
-  buttonNamed(dialog, "Reset")->click();
-  EXPECT_EQ(settings().text(settings::kUserName, 0), "Ann");
-  EXPECT_EQ(child<QLineEdit>(dialog, "userName1")->text(), "Ann");
-  dialog_.answer = kFirstButton;
-  buttonNamed(dialog, "Reset")->click();
-  ASSERT_EQ(dialog_.shown.size(), 2u);
-  EXPECT_EQ(dialog_.shown[1].message, "This will reset all Tunora settings.");
-  EXPECT_EQ(dialog_.shown[1].first_button, "Yes, please reset to default");
-  EXPECT_EQ(dialog_.shown[1].second_button, "No, cancel this");
-  EXPECT_EQ(settings().text(settings::kUserName, 0), "One");
-  EXPECT_EQ(child<QLineEdit>(dialog, "userName1")->text(), "One");
-  buttonNamed(dialog, "Help")->click();
-  EXPECT_EQ(dialog_.readme_opened, 1);
+  // "OK": every field stored where it belongs.
+  d = openOptions();
+  ASSERT_NE(d, nullptr);
+  expectShown(stored);
+  type(typed);
+  press(d, "OK");
+  EXPECT_TRUE(optionsGone());
+  for (uint32_t u = 0; u < settings::kUsers; ++u) {
+    EXPECT_EQ(s.text(settings::kUserName, u), typed.user(u)) << "user " << u;
+  }
+  for (uint32_t m = 1; m <= kAltModesShown; ++m) {
+    EXPECT_EQ(s.text(settings::kAltName, m), typed.altName(m)) << "alt mode " << m;
+    EXPECT_EQ(s.text(settings::kAltPattern, m - 1), typed.altPattern(m)) << "alt mode " << m;
+  }
+  for (size_t i = 0; i < kFileTypeOptions.size(); ++i) {
+    EXPECT_EQ(s.get(kFileTypeOptions[i].field), typed.type(i) ? 1 : 0) << kFileTypeOptions[i].label;
+  }
+  for (size_t i = 0; i < kMiscOptions.size(); ++i) {
+    EXPECT_EQ(s.get(kMiscOptions[i].field), typed.misc(i) ? 1 : 0) << kMiscOptions[i].label;
+  }
+  EXPECT_EQ(s.get(settings::kListSize), typed.listSize());
+  EXPECT_EQ(s.get(settings::kStateNaughtyLimit, 2), typed.naughty());
+  EXPECT_EQ(s.get(settings::kStateMinRating, 2), typed.minRating());
+  EXPECT_EQ(s.get(settings::kStateHistory, 2), typed.history() ? 1 : 0);
+  EXPECT_EQ(s.get(settings::kStateNoArtRep, 2), typed.noArtRep() ? 1 : 0);
+  EXPECT_EQ(s.get(settings::kStateMinRating, 0), before.get(settings::kStateMinRating, 0));
+  EXPECT_EQ(s.get(settings::kCurrentState), 2);
+  EXPECT_TRUE(window_->windowFlags() & Qt::WindowStaysOnTopHint) << "On Top applied";
+
+  // Opened again, it shows what was stored.
+  d = openOptions();
+  ASSERT_NE(d, nullptr);
+  expectShown(typed);
 }
 
 TEST_F(OptionsDialogTest, TheStateComboSwitchesAndShowsTheNewStatesControls) {
   settings().set(settings::kStateMinRating, 4, 8);
   settings().set(settings::kStateHistory, 4, 1);
-  OptionsDialog* dialog = openOptions();
-  ASSERT_NE(dialog, nullptr);
-  child<QComboBox>(dialog, "minRating")->setCurrentIndex(3);
-  boxNamed(dialog, "History")->setChecked(false);
-
-  // The request executor, as the supervisor runs it, in virtual time.
-  std::atomic<bool> stop{false};
-  testing::EnvThread executor(env_, [&] {
-    while (!stop.load()) {
-      (void)program_.executor().run();
-      env_.sleepFor(std::chrono::milliseconds(50));
-    }
-  });
-  testing::ClockDriver clock(env_);
-  QComboBox* state = child<QComboBox>(dialog, "state");
+  OptionsDialog* d = openOptions();
+  ASSERT_NE(d, nullptr);
+  combo(d, "minRating")->setCurrentIndex(3);
+  box(d, "History")->setChecked(false);
+  QComboBox* state = combo(d, "state");
   state->setCurrentIndex(4);
   Q_EMIT state->activated(4);
-  EXPECT_TRUE(processEventsUntil(
-      [&] { return child<QComboBox>(dialog, "minRating")->currentIndex() == 8; }));
-  stop.store(true);
-  EXPECT_TRUE(executor.join());
-
+  ASSERT_TRUE(processEventsUntil([&] { return combo(d, "minRating")->currentIndex() == 8; }));
   EXPECT_EQ(settings().get(settings::kCurrentState), 4);
-  // The old state kept what the dialog showed for it.
+  // The old state kept what the dialog showed for it; "OK" stores into the new state.
   EXPECT_EQ(settings().get(settings::kStateMinRating, 0), 3);
   EXPECT_EQ(settings().get(settings::kStateHistory, 0), 0);
-  EXPECT_TRUE(boxNamed(dialog, "History")->isChecked());
-  // "OK" stores the controls into the new state.
-  child<QComboBox>(dialog, "minRating")->setCurrentIndex(9);
-  buttonNamed(dialog, "OK")->click();
+  EXPECT_TRUE(box(d, "History")->isChecked());
+  combo(d, "minRating")->setCurrentIndex(9);
+  press(d, "OK");
   EXPECT_EQ(settings().get(settings::kStateMinRating, 4), 9);
   EXPECT_EQ(settings().get(settings::kStateMinRating, 0), 3);
 }
 
-TEST_F(OptionsDialogTest, InternalsShowsStoresOnOkAndKeepsPresetsAfterCancel) {
-  settings().set(settings::kBuildTime, 700);
-  settings().set(settings::kBufferSize, 120);
-  settings().set(settings::kLameCheck, 1);
-  program_.words().last_released.store(34);
-  InternalsDialog* dialog = openInternalsDialog(*host_, &parent_);
-  EXPECT_EQ(dialog->windowTitle(), "Tunora Internals");
-  EXPECT_EQ(child<QLineEdit>(dialog, "ratingValue10")->text(), "512");
-  EXPECT_EQ(child<QLineEdit>(dialog, "targetValue")->text(), "1000");
-  EXPECT_EQ(child<QLineEdit>(dialog, "bufferSize")->text(), "120");
-  EXPECT_EQ(child<QComboBox>(dialog, "arSpeed")->currentText(), "Normal");
-  EXPECT_TRUE(boxNamed(dialog, "LAME check")->isChecked());
-  const auto shown = dialog->shownTexts();
+TEST_F(OptionsDialogTest, InternalsShowsAndStoresEveryFieldAndKeepsAPresetAfterCancel) {
+  Settings& s = settings();
+  for (uint32_t i = 0; i < 10; ++i) s.set(settings::kRatingValue, i, 100 + static_cast<int32_t>(i));
+  s.set(settings::kTargetValue, 1500);
+  s.set(settings::kDefaultImport, 24);
+  s.set(settings::kBufferSize, 120);
+  s.set(settings::kArSpeed, 0);
+  s.set(settings::kLameCheck, 1);
+  s.set(settings::kBuildTime, 700);
+  program().words().last_released.store(34);
+  InternalsDialog* d = openInternalsDialog(host(), &*window_);
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(edit(d, "ratingValue" + number(i + 1))->text(), number(100 + i)) << i;
+  }
+  EXPECT_EQ(edit(d, "targetValue")->text(), "1500");
+  EXPECT_EQ(edit(d, "defaultImport")->text(), "24");
+  EXPECT_EQ(edit(d, "bufferSize")->text(), "120");
+  EXPECT_EQ(combo(d, "arSpeed")->currentIndex(), 0);
+  EXPECT_TRUE(box(d, "LAME check")->isChecked());
+  const auto shown = d->shownTexts();
   EXPECT_EQ(shown[0], "700");
-  EXPECT_EQ(shown[2], "-1");
   EXPECT_EQ(shown[4], "0, 0, 34");
-  EXPECT_EQ(shown[5], "50");
 
-  // OK stores the edits.
-  child<QLineEdit>(dialog, "ratingValue10")->setText("900");
-  child<QComboBox>(dialog, "arSpeed")->setCurrentIndex(2);
-  buttonNamed(dialog, "OK")->click();
-  EXPECT_EQ(settings().get(settings::kRatingValue, 9), 900);
-  EXPECT_EQ(settings().get(settings::kArSpeed), 2);
+  for (int i = 0; i < 10; ++i) edit(d, "ratingValue" + number(i + 1))->setText(number(200 + i));
+  edit(d, "targetValue")->setText("2500");
+  edit(d, "defaultImport")->setText("40");
+  edit(d, "bufferSize")->setText("60");
+  combo(d, "arSpeed")->setCurrentIndex(2);
+  box(d, "LAME check")->setChecked(false);
+  press(d, "OK");
+  for (uint32_t i = 0; i < 10; ++i) {
+    EXPECT_EQ(s.get(settings::kRatingValue, i), 200 + static_cast<int32_t>(i)) << "rating " << i;
+  }
+  EXPECT_EQ(s.get(settings::kTargetValue), 2500);
+  EXPECT_EQ(s.get(settings::kDefaultImport), 40);
+  EXPECT_EQ(s.get(settings::kBufferSize), 60);
+  EXPECT_EQ(s.get(settings::kArSpeed), 2);
+  EXPECT_EQ(s.get(settings::kLameCheck), 0);
 
-  // Cancel stores no edit, but a preset stays in effect.
-  dialog = openInternalsDialog(*host_, &parent_);
-  child<QLineEdit>(dialog, "bufferSize")->setText("60");
-  buttonNamed(dialog, "Alternate")->click();
-  EXPECT_EQ(child<QLineEdit>(dialog, "ratingValue2")->text(), "4");
-  EXPECT_EQ(child<QLineEdit>(dialog, "defaultImport")->text(), "32");
-  buttonNamed(dialog, "Cancel")->click();
-  EXPECT_EQ(settings().get(settings::kRatingValue, 1), 4);
-  EXPECT_EQ(settings().get(settings::kTargetValue), 2000);
-  EXPECT_EQ(settings().get(settings::kBufferSize), 120);
-
-  dialog = openInternalsDialog(*host_, &parent_);
-  buttonNamed(dialog, "Default")->click();
-  EXPECT_EQ(child<QLineEdit>(dialog, "ratingValue10")->text(), "512");
-  buttonNamed(dialog, "Cancel")->click();
-  EXPECT_EQ(settings().get(settings::kRatingValue, 9), 512);
-  EXPECT_EQ(settings().get(settings::kDefaultImport), 16);
+  // "Cancel" stores no edit, but a preset stays in effect.
+  d = openInternalsDialog(host(), &*window_);
+  edit(d, "bufferSize")->setText("90");
+  press(d, "Alternate");
+  EXPECT_EQ(edit(d, "ratingValue2")->text(), "4");
+  press(d, "Cancel");
+  EXPECT_EQ(s.get(settings::kRatingValue, 1), 4);
+  EXPECT_EQ(s.get(settings::kTargetValue), 2000);
+  EXPECT_EQ(s.get(settings::kBufferSize), 60);
 }
 
 // Clicks a button of the modal welcome dialog once it shows.
@@ -283,31 +251,15 @@ void clickWelcomeButton(const QString& text) {
 }
 
 TEST(WelcomeDialogTest, ImportNowBecomesRequestThirteenAndTheOtherButtonOnlyCloses) {
-  {
-    WelcomeWindow window;
-    EXPECT_EQ(window.windowTitle(), "Welcome to Tunora 1.9");
-    bool text_found = false;
-    for (QLabel* label : window.findChildren<QLabel*>()) {
-      text_found |=
-          label->text() == "Tunora is almost ready to deliver music to you the way you like it.";
-    }
-    EXPECT_TRUE(text_found);
-    EXPECT_EQ(buttonNamed(&window, "Import music now")->toolTip(),
-              "Importing music now from a directory");
-    EXPECT_EQ(buttonNamed(&window, "No, I have other plans")->toolTip(),
-              "Importing is necesary for Tunora to work, but it can be done later");
-  }
   FakeEnv env;
   engine::SharedWords words;
   engine::SharedLock lock(words, env);
-
   QtWelcomeDialog later;
   clickWelcomeButton("No, I have other plans");
   later.showWelcome(WelcomeMode::kFirstRun);
   EXPECT_FALSE(later.importChosen());
   later.postImportRequest(lock);
   EXPECT_EQ(words.request.load(), 0);
-
   QtWelcomeDialog now;
   clickWelcomeButton("Import music now");
   now.showWelcome(WelcomeMode::kUpgrade);

@@ -1,0 +1,147 @@
+// The window tests' harness, offscreen: the whole program in virtual time (tests/support's
+// ProgramRun: the supervisor with its request executor, and the player on the fake media
+// window) under the real main window, its dialog host and bridge; a clock driver moves the
+// clock whenever every thread of the program sleeps, and the test's thread handles the window's
+// events. Also: running the event loop until a condition holds, and finding a dialog's controls.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/executor_work.h"
+#include "tests/engine/builder_fixture.h"
+#include "tests/support/fake_media_window.h"
+#include "tests/support/program_run.h"
+#include "tests/support/scripted_message_dialog.h"
+#include "tests/support/temp_dir.h"
+#include "ui/current_song.h"
+#include "ui/qt/cover_picture.h"
+#include "ui/qt/dialog_host.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/program_icon.h"
+#include "ui/qt/toolbar_images.h"
+#include "ui/qt/window_bridge.h"
+
+namespace tunora::ui::qt {
+
+// Processes events until `done` holds or 10,000 passes went by; returns whether it holds. Each
+// pass handles what is queued, then gives other threads 1 ms to queue more.
+inline bool processEventsUntil(const std::function<bool()>& done) {
+  for (int pass = 0; pass < 10000; ++pass) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (done()) return true;
+    QThread::msleep(1);
+  }
+  return done();
+}
+
+// The child of `parent` named `name` (object name, else a button's text); a test failure when
+// there is none.
+template <typename T>
+T* child(QObject* parent, const QString& name) {
+  if (T* found = parent->findChild<T*>(name)) return found;
+  if constexpr (std::is_base_of_v<QAbstractButton, T>) {
+    for (T* b : parent->findChildren<T*>()) {
+      if (b->text() == name) return b;
+    }
+  }
+  ADD_FAILURE() << "no control " << name.toStdString();
+  return nullptr;
+}
+
+inline DialogSources dialogSourcesOf(Program& program, Env& env) {
+  return DialogSources{env,
+                       program.library(),
+                       program.threads(),
+                       program.builder(),
+                       program.stateSwitcher(),
+                       program.buffering()};
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  // A library of `songs` ("/music/song<i>.mp3" by "Artist <i>", ten minutes each) in the data
+  // directory (none: the test wrote "Tunora.mbf" itself); `settings` adjusts the first run's
+  // settings; without `player` only the supervisor runs.
+  void startProgram(int songs = 4, const std::function<void(Settings&)>& settings = {},
+                    bool player = true) {
+    if (songs > 0) {
+      ASSERT_TRUE(testing::writeSongTable(libraryPath(), testing::plainSongs(songs)));
+    }
+    for (int i = 0; i < songs; ++i) media_.setLength(songPath(i), 600000);
+    run_ = std::make_unique<testing::ProgramRun>(env_, media_, dir_.folder(), [&](Settings& s) {
+      s = testing::firstRunSettings();
+      s.set(settings::kAutoBuild, 0);
+      s.set(settings::kAutoPlay, 0);
+      if (settings) settings(s);
+    });
+    Program& p = program();
+    window_.emplace(MainWindowParts{p.lock(), p.settings(), p.playList(), p.status(),
+                                    run_->player().state(), p.context(), p.updateWriter(),
+                                    p.updateQueue(), state_, dialog_, cover_,
+                                    loadToolBarImages(TUNORA_ASSETS_DIR "/").value_or(
+                                        std::vector<QIcon>{}),
+                                    programIcon(), nullptr});
+    window_->setDialogSources(dialogSourcesOf(p, env_));
+    window_->resize(800, 600);
+    window_->show();
+    bridge_.emplace(&*window_, state_, dialog_, cover_);
+    p.attachWindow(&window_->channel());
+    p.setMessageDialog(&dialog_);
+    current_song_.emplace(run_->player().state());
+    work_.emplace(engine::ExecutorParts{p.lock(), p.library(), p.settings(), p.playList(),
+                                        p.status(), window_->channel(), *bridge_, dialog_,
+                                        *current_song_, 999, {}});
+    work_->registerInto(p.executor());
+    ASSERT_TRUE(player ? run_->start(false) : p.startSupervisor());
+    clock_.emplace(env_);
+  }
+  void TearDown() override {
+    if (!run_) return;
+    window_->dialogs()->closeAll();
+    bridge_->detach();
+    clock_.reset();
+    run_->stop();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    window_.reset();  // before the program whose settings and lists it shows
+    run_.reset();
+  }
+
+  Program& program() { return run_->program(); }
+  // The parts a dialog opened by the test itself gets, as the window's dialog host gives them.
+  DialogParts dialogParts() {
+    Program& p = program();
+    return DialogParts{env_, p.lock(), p.settings(), p.library(), p.playList(), p.status(),
+                       run_->player().state(), p.context(), p.threads(), p.builder(),
+                       p.stateSwitcher(), dialog_, window_->channel(), p.buffering(),
+                       p.updateWriter(), p.updateQueue()};
+  }
+  Settings& settings() { return program().settings(); }
+  DialogHost& host() { return *window_->dialogs(); }
+  static std::string songPath(int i) { return "/music/song" + std::to_string(i) + ".mp3"; }
+  std::string libraryPath() const { return dir_.file("Tunora.mbf"); }
+
+  testing::TempDir dir_;
+  FakeEnv env_;
+  FakeMediaWindow media_{env_};
+  testing::ScriptedMessageDialog dialog_;
+  std::unique_ptr<testing::ProgramRun> run_;
+  WindowState state_;
+  CoverPicture cover_;
+  std::optional<MainWindow> window_;
+  std::optional<WindowBridge> bridge_;
+  std::optional<PlayerCurrentSong> current_song_;
+  std::optional<engine::ExecutorWork> work_;
+  std::optional<testing::ClockDriver> clock_;
+};
+
+}  // namespace tunora::ui::qt
