@@ -134,7 +134,8 @@ class PlaylistKillTest : public ::testing::Test {
       ++tally.damaged;
       ADD_FAILURE() << "the playlist holds " << now.size() << " bytes, neither old nor new";
     }
-    EXPECT_EQ(strangers(dir_.folder(), {"songs.mbf", "PL1.m3u"}), std::vector<std::string>{});
+    EXPECT_EQ(strangers(dir_.folder(), {"songs.mbf", "songs.mbf.index", "PL1.m3u"}),
+              std::vector<std::string>{});
     tally.temps_removed += static_cast<int>(removeStaleTempFiles(dir_.folder()).size());
     const int left = tempsIn(dir_.folder());
     tally.temps_left += left;
