@@ -111,9 +111,9 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
     return t.open().ok() && maintenance::runDbFunction(maintenance::DbFunction::kSavePlaylist, t,
                                                        inputs, {}, nullptr, nullptr)
                                 .ok;
-  }, {"songs.mbf"});
+  }, {"songs.mbf", "songs.mbf.index"});
   killASave(12, "play list save", dir.folder(), "PL1.m3u", old_list, bytesOf(text),
-            [&] { return media::writePlayList(dir.file("PL1.m3u"), paths).ok(); }, {"songs.mbf"});
+            [&] { return media::writePlayList(dir.file("PL1.m3u"), paths).ok(); }, {"songs.mbf", "songs.mbf.index"});
 
   TempDir data;
   Settings old_settings;
