@@ -486,5 +486,20 @@ TEST_F(PlayerTest, ASongThatEndedIsRatedOnceWhileTheNextWaitsToBePrepared) {
   EXPECT_EQ(updates[0].new_value, 80u);
 }
 
+// The same song twice in a row on the list is remembered once: Back goes to the song before it.
+TEST_F(PlayerTest, ASongPlayedTwiceInARowIsRememberedOnce) {
+  program().settings().set(settings::kAutoRate, 0);
+  listSongs({songPath(2), songPath(1), songPath(1), songPath(1), songPath(3), songPath(4)});
+  start();
+  request(kRequestPlay);
+  ASSERT_TRUE(untilPlaying(songPath(2)));
+  for (int i = 0; i < 3; ++i) {
+    request(kRequestSkip);
+    ASSERT_TRUE(untilPlaying(songPath(1))) << i;
+  }
+  EXPECT_EQ(backStackTop(program().settings()), 1);
+  EXPECT_EQ(program().settings().get(settings::kBackStack, 1), 2);
+}
+
 }  // namespace
 }  // namespace tunora::player
