@@ -41,8 +41,6 @@
 #include "ui/qt/text.h"
 #include "ui/qt/video_widget.h"
 #include "ui/qt/window_look.h"
-#include "ui/toolbar.h"
-#include "ui/tray.h"
 
 namespace tunora::ui::qt {
 
