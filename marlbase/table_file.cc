@@ -381,10 +381,8 @@ void TableHandle::stampAtClose(bool was_mapped) {
     // A writer's close always moves the modification time forward, to the nanosecond, so that
     // every opener sees that the file changed even when two closes fall in one clock tick.
     if (fstat(fd_, &st) == 0) {
-      struct timespec now;
-      clock_gettime(CLOCK_REALTIME, &now);
       const int64_t before = st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
-      int64_t stamp = now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+      int64_t stamp = unixNanosFromFileTime(env_->fileTimeNow());
       if (stamp <= before) stamp = before + 1;
       struct timespec times[2];
       times[0].tv_sec = 0;
