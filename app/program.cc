@@ -1,7 +1,6 @@
 // The program object.
 #include "app/program.h"
 
-#include <cstdlib>
 
 #include "engine/lock_codes.h"
 #include "util/thread_priority.h"
@@ -19,7 +18,7 @@ Program::Program(Env& env)
                   status_),
       random_(env_),
       local_copy_(song_table_, settings_, context_, words_, dialog_slot_, copier_, env_),
-      buffering_(network::bufferFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")),
+      buffering_(network::bufferFolder(processEnvironment()),
                  settings_, words_, play_list_, status_, env_, threads_, copier_),
       checksum_(lock_, library_, settings_, context_, play_list_, update_writer_, random_, threads_,
                 status_),

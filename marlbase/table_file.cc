@@ -14,6 +14,7 @@
 
 #include "marlbase/file_lock.h"
 #include "marlbase/table_handle.h"
+#include "util/file_io.h"
 
 namespace tunora::marlbase {
 namespace {
@@ -23,34 +24,6 @@ namespace {
 constexpr uint64_t kMaxRecordSize = 64u << 20;
 
 std::string errnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
-
-bool writeAll(int fd, const void* data, size_t size, off_t offset) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  while (size > 0) {
-    ssize_t n = pwrite(fd, p, size, offset);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return true;
-}
-
-bool readAll(int fd, void* data, size_t size, off_t offset) {
-  auto* p = static_cast<uint8_t*>(data);
-  while (size > 0) {
-    ssize_t n = pread(fd, p, size, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return true;
-}
 
 // Zero bytes at [from, to) by extending the file with reserved space, so that a later write into
 // a mapping of it cannot fail for want of disk space.

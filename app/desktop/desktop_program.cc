@@ -32,6 +32,7 @@
 #include "ui/quick_link_builder.h"
 #include "ui/status_text.h"
 #include "ui/window_state.h"
+#include "util/xdg_folders.h"
 
 namespace tunora {
 namespace {
@@ -42,12 +43,6 @@ constexpr char kNotSavedMessage[] =
     "The settings, the play list and the rating changes of this session could not be saved: "
     "the data folder takes no files. ";
 constexpr int32_t kNotSavedMessageSeconds = 30;
-
-std::optional<std::string> environment(const std::string& name) {
-  const char* value = std::getenv(name.c_str());
-  if (value == nullptr) return std::nullopt;
-  return std::string(value);
-}
 
 constexpr char kUsage[] =
     "Usage: tunora [s] [f] [FILE | FOLDER | PLAYLIST]...\n"
@@ -116,7 +111,7 @@ int runDesktopProgram(int argc, char** argv) {
   StartUpInputs inputs;
   inputs.command_line = command_line;
   inputs.probe = systemDirectoryProbe();
-  inputs.lock_path = instanceLockPath(environment);
+  inputs.lock_path = instanceLockPath(processEnvironment());
   inputs.hand_over = [&paths](int64_t pid) {
     return ui::qt::handOverToPlayer(pid, paths, kHandOverAnswerMs);
   };

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
-#include <cstdlib>
 
 #include "ui/qt/text.h"
 
@@ -16,22 +15,15 @@ namespace tunora::ui::qt {
 
 namespace {
 
-bool isFolder(const char* path) {
-  return path != nullptr && path[0] == '/' && QFileInfo(fromPath(path)).isDir();
-}
+bool isFolder(const std::string& path) { return QFileInfo(fromPath(path)).isDir(); }
 
 }  // namespace
 
-std::string coverArtFolder(const char* runtime_dir, const char* cache_home, const char* home) {
-  if (isFolder(runtime_dir)) return std::string(runtime_dir) + "/tunora/";
-  if (cache_home != nullptr && cache_home[0] == '/') return std::string(cache_home) + "/tunora/";
-  if (home != nullptr && home[0] == '/') return std::string(home) + "/.cache/tunora/";
+std::string coverArtFolder(const EnvironmentLookup& environment) {
+  const auto runtime = xdgFolder(XdgFolder::kRuntimeDir, environment);
+  if (runtime && isFolder(*runtime)) return *runtime + "/tunora/";
+  if (auto cache = xdgFolder(XdgFolder::kCacheHome, environment)) return *cache + "/tunora/";
   return {};
-}
-
-std::string coverArtFolder() {
-  return coverArtFolder(std::getenv("XDG_RUNTIME_DIR"), std::getenv("XDG_CACHE_HOME"),
-                        std::getenv("HOME"));
 }
 
 CoverArtFile::CoverArtFile(std::string folder)

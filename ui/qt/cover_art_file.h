@@ -12,16 +12,16 @@
 #include <mutex>
 #include <string>
 
+#include "util/xdg_folders.h"
+
 namespace tunora::ui::qt {
 
 inline constexpr int kCoverArtMaxSide = 512;
 
 // The folder for the file: "<runtime dir>/tunora/" when the runtime directory is set and
 // exists, else "<cache home>/tunora/" ($XDG_CACHE_HOME, else "<home>/.cache"); empty when none
-// of them is known. Arguments may be null (unset variables).
-std::string coverArtFolder(const char* runtime_dir, const char* cache_home, const char* home);
-// The same from this process's environment.
-std::string coverArtFolder();
+// of them is known.
+std::string coverArtFolder(const EnvironmentLookup& environment);
 
 class CoverArtFile {
  public:

@@ -167,7 +167,7 @@ void Desktop::createWindow(const DesktopWindowParts& parts) {
     impl_->notifier = std::make_unique<SongNotifier>();
   }
   if (impl_->mpris || impl_->notifier) {
-    impl_->cover.keepArtFile(coverArtFolder());  // the picture for the desktop
+    impl_->cover.keepArtFile(coverArtFolder(processEnvironment()));  // the picture for the desktop
     // Song changes, pauses and ratings reach the desktop within a second.
     impl_->mpris_refresh = new QTimer(impl_->window);
     QObject::connect(impl_->mpris_refresh, &QTimer::timeout, impl_->window, [this] {
