@@ -31,7 +31,7 @@
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
 #include "settings/settings_upgrade.h"
-#include "ui/platform/welcome.h"
+#include "platform/welcome.h"
 #include "util/xdg_folders.h"
 
 namespace tunora::cli {

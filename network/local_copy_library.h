@@ -31,7 +31,7 @@
 #include "network/share_files.h"
 #include "settings/settings.h"
 #include "util/env.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 
 namespace tunora::network {
 

@@ -13,7 +13,7 @@
 #include "engine/window_channel.h"
 #include "player/player_state.h"
 #include "ui/command_dispatch.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "ui/window_actions.h"
 #include "ui/window_state.h"
 #include "tests/support/fake_env.h"

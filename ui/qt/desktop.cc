@@ -17,7 +17,7 @@
 #include <ctime>
 #include <optional>
 
-#include "app/program_files.h"
+#include "ui/program_file_names.h"
 #include "ui/command_numbers.h"
 #include "ui/qt/cover_picture.h"
 #include "ui/qt/filler_window.h"

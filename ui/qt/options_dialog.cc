@@ -14,7 +14,7 @@
 #include <mutex>
 
 #include "engine/state_switch.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "ui/qt/dialog_host.h"
 #include "ui/qt/internals_dialog.h"
 #include "ui/qt/post_to_widget.h"
