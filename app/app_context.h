@@ -10,7 +10,7 @@
 #include "app/directories.h"
 #include "app/instance_lock.h"
 #include "engine/song_draw.h"
-#include "network/network_context.h"
+#include "ui/window_context.h"
 #include "settings/fixed_user.h"
 
 namespace tunora {
@@ -19,15 +19,13 @@ inline constexpr char kVersionTitle[] = "Tunora 1.9";
 inline constexpr char kLibraryFileName[] = "Tunora.mbf";
 inline constexpr char kLocalCopyFileName[] = "Local.mbf";
 
-// The Network-mode part (fixed user, local copy) comes from network::NetworkContext.
-struct AppContext : network::NetworkContext {
+// The Network-mode part (fixed user, local copy) and the two folders come from
+// ui::WindowContext, which is what the window reads.
+struct AppContext : ui::WindowContext {
   // Set when start-up decides that the main window is not to run (a media filler run).
   bool quit = false;
   InstanceLock instance_lock;
   std::array<uint8_t, kDefSetTextSize> defset_text{};
-  // Both end in "/" and do not change after start-up.
-  std::string program_directory;
-  std::string data_directory;
 
   // 1 when playback is to start as soon as the window is up; read by the window and the player.
   std::atomic<int32_t> play_on_start{0};

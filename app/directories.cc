@@ -3,12 +3,12 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "app/program_files.h"
 #include "app/removable_drive.h"
 #include "settings/file_read.h"
+#include "util/xdg_folders.h"
 
 namespace tunora {
 namespace {
@@ -19,14 +19,7 @@ std::string withSlash(std::string path) {
 }
 
 std::optional<std::string> userDataHome(const DirectoryProbe& probe) {
-  if (!probe.environment) return std::nullopt;
-  // Only an absolute $XDG_DATA_HOME counts; a relative one is ignored, as the standard says.
-  if (auto xdg = probe.environment("XDG_DATA_HOME"); xdg && !xdg->empty() && (*xdg)[0] == '/') {
-    return withSlash(*xdg);
-  }
-  if (auto home = probe.environment("HOME"); home && !home->empty()) {
-    return withSlash(*home) + ".local/share/";
-  }
+  if (auto folder = xdgFolder(XdgFolder::kDataHome, probe.environment)) return withSlash(*folder);
   return std::nullopt;
 }
 
@@ -35,10 +28,7 @@ std::optional<std::string> userDataHome(const DirectoryProbe& probe) {
 DirectoryProbe systemDirectoryProbe() {
   DirectoryProbe probe;
   probe.program_path = runningProgramPath();
-  probe.environment = [](const std::string& name) -> std::optional<std::string> {
-    const char* value = std::getenv(name.c_str());
-    return value ? std::optional<std::string>(value) : std::nullopt;
-  };
+  probe.environment = processEnvironment();
   probe.is_removable = [](const std::string& folder) { return isOnRemovableDrive(folder); };
   return probe;
 }

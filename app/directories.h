@@ -13,6 +13,7 @@
 #include <string>
 
 #include "settings/fixed_user.h"
+#include "util/xdg_folders.h"
 
 namespace tunora {
 
@@ -21,7 +22,7 @@ struct DirectoryProbe {
   // The running program's file, e.g. "/opt/tunora/bin/tunora".
   std::string program_path;
   // Looks up an environment variable; nullopt when unset.
-  std::function<std::optional<std::string>(const std::string& name)> environment;
+  EnvironmentLookup environment;
   // Whether a folder lies on a removable drive.
   std::function<bool(const std::string& folder)> is_removable;
 };

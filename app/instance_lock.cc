@@ -54,7 +54,7 @@ InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
 
 std::string instanceLockPath(
     const std::function<std::optional<std::string>(const std::string&)>& environment) {
-  if (auto runtime = environment("XDG_RUNTIME_DIR"); runtime && !runtime->empty()) {
+  if (auto runtime = xdgFolder(XdgFolder::kRuntimeDir, environment)) {
     return *runtime + "/Tunora.exe.lock";
   }
   std::string temp = "/tmp";

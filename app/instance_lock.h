@@ -13,6 +13,7 @@
 #include <string>
 
 #include "util/env.h"
+#include "util/xdg_folders.h"
 
 namespace tunora {
 
@@ -44,7 +45,7 @@ using HandOver = std::function<bool(int64_t pid)>;
 // The lock file's path: $XDG_RUNTIME_DIR/Tunora.exe.lock, else the temporary folder
 // ($TMPDIR or /tmp) + "/Tunora.exe-<uid>.lock".
 std::string instanceLockPath(
-    const std::function<std::optional<std::string>(const std::string&)>& environment);
+    const EnvironmentLookup& environment);
 
 // How long a second start waits for a running player that does not take its start over.
 inline constexpr std::chrono::milliseconds kInstanceWait{4000};

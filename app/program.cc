@@ -1,7 +1,6 @@
 // The program object.
 #include "app/program.h"
 
-#include <cstdlib>
 
 #include "engine/lock_codes.h"
 #include "util/thread_priority.h"
@@ -18,8 +17,8 @@ Program::Program(Env& env)
       supervisor_(lock_, executor_, update_writer_, update_queue_, threads_, window_slot_,
                   status_),
       random_(env_),
-      local_copy_(song_table_, settings_, context_, words_, dialog_slot_, copier_),
-      buffering_(network::bufferFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")),
+      local_copy_(song_table_, settings_, context_, words_, dialog_slot_, copier_, env_),
+      buffering_(network::bufferFolder(processEnvironment()),
                  settings_, words_, play_list_, status_, env_, threads_, copier_),
       checksum_(lock_, library_, settings_, context_, play_list_, update_writer_, random_, threads_,
                 status_),
@@ -27,6 +26,7 @@ Program::Program(Env& env)
       builder_(lock_, library_, settings_, play_list_, status_, random_, env_, builder_hooks_),
       play_list_store_(play_list_),
       state_switcher_(lock_, library_, settings_, play_list_, status_, &switch_hooks_) {
+  song_table_.setEnv(env_);
   library_.setNetworkLibrary(&local_copy_);
   buffering_.setAfterFirstPass([this] { checksum_.startChecksumPass(); });
   checksum_.setLocalPathOf([this](const std::string& path) {

@@ -38,7 +38,7 @@
 #include "network/network_hooks.h"
 #include "network/share_files.h"
 #include "settings/settings.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "util/env.h"
 
 namespace tunora {

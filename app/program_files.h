@@ -11,12 +11,14 @@
 
 #include <string>
 
+#include "ui/program_file_names.h"
+
 namespace tunora {
 
-inline constexpr char kToolBarFile[] = "ToolBar.bmp";
-inline constexpr char kToolBarFile2x[] = "ToolBar@2x.bmp";
-inline constexpr char kReadMeFile[] = "ReadMe.htm";
-inline constexpr char kDefaultCoverFile[] = "Cover.bmp";
+using ui::kDefaultCoverFile;
+using ui::kReadMeFile;
+using ui::kToolBarFile;
+using ui::kToolBarFile2x;
 // Where an installed copy keeps its program files, relative to the prefix above "bin/".
 inline constexpr char kInstalledFilesFolder[] = "share/tunora/";
 

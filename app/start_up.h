@@ -10,8 +10,8 @@
 #include "app/instance_lock.h"
 #include "engine/library_access.h"
 #include "settings/settings.h"
-#include "ui/platform/message_dialog.h"
-#include "ui/platform/welcome.h"
+#include "platform/message_dialog.h"
+#include "platform/welcome.h"
 #include "util/env.h"
 
 namespace tunora {

@@ -7,8 +7,8 @@
 #include "engine/library_access.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
-#include "ui/platform/message_dialog.h"
-#include "ui/platform/welcome.h"
+#include "platform/message_dialog.h"
+#include "platform/welcome.h"
 
 namespace tunora {
 

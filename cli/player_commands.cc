@@ -31,7 +31,8 @@
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
 #include "settings/settings_upgrade.h"
-#include "ui/platform/welcome.h"
+#include "platform/welcome.h"
+#include "util/xdg_folders.h"
 
 namespace tunora::cli {
 namespace {
@@ -119,11 +120,7 @@ int runPlay(const Args& args) {
   AppContext& context = program.context();
   InstanceLockResult lock = takeInstanceLock(
       program.env(),
-      instanceLockPath([](const std::string& name) -> std::optional<std::string> {
-        const char* value = std::getenv(name.c_str());
-        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-      }),
-      nullptr);
+      instanceLockPath(processEnvironment()), nullptr);
   if (lock.end_program) return fail("another player is running");
   context.instance_lock = std::move(lock.lock);
   context.program_directory = data_dir;

@@ -22,7 +22,7 @@
 #include "engine/status_message.h"
 #include "engine/window_channel.h"
 #include "settings/settings.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 
 namespace tunora::engine {
 

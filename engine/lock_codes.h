@@ -52,7 +52,8 @@ inline constexpr bool isQuitCode(int32_t code) {
   return code == kQuitRequested || code == kQuitInProgress || code == kQuitFinal;
 }
 
-// Commands that threads post to the main window's command channel.
+// Commands that threads post to the main window's command channel; the window's own list of
+// commands (ui/command_numbers.h) takes these from here.
 inline constexpr int32_t kCommandPlay = 1;
 inline constexpr int32_t kCommandSkip = 5;
 inline constexpr int32_t kCommandDatabaseDialog = 9;

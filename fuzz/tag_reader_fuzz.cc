@@ -1,5 +1,6 @@
 // Fuzz target: the tag reader on arbitrary file contents, then the song texts it leads to; the
-// same bytes are read once more as a file (in memory), through the file source.
+// same bytes are read once more as a file (in memory), through the file source. The embedded
+// picture reader walks the same ID3v2 frames.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "media/embedded_picture.h"
 #include "media/tag_reader.h"
 #include "media/tag_text.h"
 #include "util/text_codec.h"
@@ -23,6 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (record.year != tunora::media::kNoData && record.year.size() > tunora::media::kTagYearMax) {
     __builtin_trap();
+  }
+  tunora::media::MemoryTagSource source(std::span<const uint8_t>(data, size));
+  if (const auto picture = tunora::media::readEmbeddedPicture(source)) {
+    if (picture->bytes.empty() || picture->bytes.size() > tunora::media::kMaxEmbeddedPicture) {
+      __builtin_trap();
+    }
   }
   const int fd = memfd_create("tag", 0);
   if (fd < 0) return 0;

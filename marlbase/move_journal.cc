@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "marlbase/format.h"
+#include "util/file_io.h"
 
 namespace tunora::marlbase {
 namespace {
@@ -22,30 +23,6 @@ uint32_t checksum(const uint8_t* data, size_t size) {
   uint32_t h = 2166136261u;
   for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 16777619u;
   return h;
-}
-
-bool writeAt(int fd, const uint8_t* data, size_t size, off_t offset) {
-  while (size > 0) {
-    const ssize_t n = pwrite(fd, data, size, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return true;
-}
-
-bool readAt(int fd, uint8_t* data, size_t size, off_t offset) {
-  while (size > 0) {
-    const ssize_t n = pread(fd, data, size, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return true;
 }
 
 struct Entry {
@@ -117,7 +94,7 @@ void MoveJournal::noteMove(uint32_t from, uint32_t to, int32_t status) {
   e.capacity = capacity_;
   uint8_t bytes[kEntrySize];
   encode(e, bytes);
-  (void)writeAt(fd_, bytes, sizeof bytes, (e.sequence % 2) * kEntrySize);
+  (void)writeAll(fd_, bytes, sizeof bytes, (e.sequence % 2) * kEntrySize);
 }
 
 void MoveJournal::holdRecord(const uint8_t* slot_bytes) {
@@ -127,7 +104,7 @@ void MoveJournal::holdRecord(const uint8_t* slot_bytes) {
   storeU32(buffer_.data() + 8, checksum(slot_bytes, record_size_));
   storeU32(buffer_.data() + 12, 0);
   std::memcpy(buffer_.data() + kHeldHeaderSize, slot_bytes, record_size_);
-  (void)writeAt(fd_, buffer_.data(), buffer_.size(), kHeldOffset);
+  (void)writeAll(fd_, buffer_.data(), buffer_.size(), kHeldOffset);
   held_out_ = true;
 }
 
@@ -151,24 +128,24 @@ bool recoverInterruptedMove(const std::string& table_path, int fd, uint32_t reco
   };
   auto statusOf = [&](uint32_t slot) -> int32_t {
     uint8_t word[4];
-    if (!readAt(fd, word, 4, slotOffset(slot))) return kStatusUnused;
+    if (!readAll(fd, word, 4, slotOffset(slot))) return kStatusUnused;
     return static_cast<int32_t>(loadU32(word));
   };
   auto putStatus = [&](uint32_t slot, int32_t status) {
     uint8_t word[4];
     storeU32(word, static_cast<uint32_t>(status));
-    wrote = writeAt(fd, word, 4, slotOffset(slot)) || wrote;
+    wrote = writeAll(fd, word, 4, slotOffset(slot)) || wrote;
   };
   auto fields = [&](uint32_t slot) {
     std::vector<uint8_t> bytes(record_size - kStatusSize);
-    if (!readAt(fd, bytes.data(), bytes.size(), slotOffset(slot) + kStatusSize)) bytes.clear();
+    if (!readAll(fd, bytes.data(), bytes.size(), slotOffset(slot) + kStatusSize)) bytes.clear();
     return bytes;
   };
 
   // The newer of the two whole entries.
   uint8_t raw[2 * kEntrySize];
   Entry a, b, e;
-  const bool have_raw = readAt(jfd, raw, sizeof raw, 0);
+  const bool have_raw = readAll(jfd, raw, sizeof raw, 0);
   const bool a_ok = have_raw && decode(raw, a);
   const bool b_ok = have_raw && decode(raw + kEntrySize, b);
   bool usable = a_ok || b_ok;
@@ -180,7 +157,7 @@ bool recoverInterruptedMove(const std::string& table_path, int fd, uint32_t reco
   std::vector<uint8_t> held;
   if (usable && e.held_out) {
     std::vector<uint8_t> region(kHeldHeaderSize + record_size);
-    if (readAt(jfd, region.data(), region.size(), kHeldOffset) &&
+    if (readAll(jfd, region.data(), region.size(), kHeldOffset) &&
         std::memcmp(region.data(), kHeldMagic, 4) == 0 &&
         loadU32(region.data() + 4) == record_size &&
         loadU32(region.data() + 8) == checksum(region.data() + kHeldHeaderSize, record_size)) {
@@ -233,8 +210,8 @@ bool recoverInterruptedMove(const std::string& table_path, int fd, uint32_t reco
       uint8_t bytes[kEntrySize];
       encode(next, bytes);
       if (home != MoveJournal::kHeld &&
-          writeAt(jfd, bytes, sizeof bytes, (next.sequence % 2) * kEntrySize) &&
-          writeAt(fd, held_fields.data(), held_fields.size(), slotOffset(home) + kStatusSize)) {
+          writeAll(jfd, bytes, sizeof bytes, (next.sequence % 2) * kEntrySize) &&
+          writeAll(fd, held_fields.data(), held_fields.size(), slotOffset(home) + kStatusSize)) {
         wrote = true;
         putStatus(home, next.status);
       } else {

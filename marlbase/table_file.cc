@@ -14,6 +14,7 @@
 
 #include "marlbase/file_lock.h"
 #include "marlbase/table_handle.h"
+#include "util/file_io.h"
 
 namespace tunora::marlbase {
 namespace {
@@ -23,34 +24,6 @@ namespace {
 constexpr uint64_t kMaxRecordSize = 64u << 20;
 
 std::string errnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
-
-bool writeAll(int fd, const void* data, size_t size, off_t offset) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  while (size > 0) {
-    ssize_t n = pwrite(fd, p, size, offset);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return true;
-}
-
-bool readAll(int fd, void* data, size_t size, off_t offset) {
-  auto* p = static_cast<uint8_t*>(data);
-  while (size > 0) {
-    ssize_t n = pread(fd, p, size, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return true;
-}
 
 // Zero bytes at [from, to) by extending the file with reserved space, so that a later write into
 // a mapping of it cannot fail for want of disk space.
@@ -383,10 +356,8 @@ void TableHandle::stampAtClose(bool was_mapped) {
     // A writer's close always moves the modification time forward, to the nanosecond, so that
     // every opener sees that the file changed even when two closes fall in one clock tick.
     if (fstat(fd_, &st) == 0) {
-      struct timespec now;
-      clock_gettime(CLOCK_REALTIME, &now);
       const int64_t before = st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
-      int64_t stamp = now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+      int64_t stamp = unixNanosFromFileTime(env_->fileTimeNow());
       if (stamp <= before) stamp = before + 1;
       struct timespec times[2];
       times[0].tv_sec = 0;

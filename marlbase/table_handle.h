@@ -50,6 +50,7 @@
 #include "marlbase/index_cache.h"
 #include "marlbase/move_journal.h"
 #include "marlbase/slot_index.h"
+#include "util/env.h"
 #include "util/status.h"
 
 namespace tunora::marlbase {
@@ -78,6 +79,9 @@ class TableHandle {
   // While not 0 the slot maintenance neither compacts nor shrinks the table (slot numbers stay
   // put). Every open sets it to 0.
   void setCompactionHold(int32_t hold) { compaction_hold_ = hold; }
+  // The clock a writer's close stamps the file's modification time from (the real one unless
+  // set).
+  void setEnv(Env& env) { env_ = &env; }
 
   // ---- Value buffers and search key (kept across close and open) ------------------------------
   uint32_t intValue() const { return int_value_; }
@@ -287,6 +291,7 @@ class TableHandle {
   int32_t column_count_ = 0;
   bool writable_ = false;
   bool batch_ = false;
+  Env* env_ = &Env::Default();
   int32_t compaction_hold_ = 0;
   uint32_t int_value_ = 0;
   std::array<char, kTextBufferSize> text_value_{};

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "util/xdg_folders.h"
+
 namespace tunora::network {
 namespace {
 
@@ -24,16 +26,9 @@ std::vector<std::string> components(const std::string& relative) {
 
 }  // namespace
 
-std::string bufferFolder(const char* xdg_cache_home, const char* home) {
-  std::string base;
-  if (xdg_cache_home != nullptr && xdg_cache_home[0] == '/') {
-    base = xdg_cache_home;
-  } else if (home != nullptr && home[0] != '\0') {
-    base = std::string(home) + "/.cache";
-  } else {
-    return "";
-  }
-  return base + "/Pellan/Tunora/";
+std::string bufferFolder(const EnvironmentLookup& environment) {
+  const auto cache = xdgFolder(XdgFolder::kCacheHome, environment);
+  return cache ? *cache + "/Pellan/Tunora/" : "";
 }
 
 std::string localBufferPath(const std::string& media_folder, const std::string& network_path) {

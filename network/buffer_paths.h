@@ -6,13 +6,16 @@
 
 #include <string>
 
+#include "util/xdg_folders.h"
+
 namespace tunora::network {
 
 inline constexpr char kBufferTableName[] = "LocFiles.mbf";
 inline constexpr char kMediaFolderName[] = "Media/";
 
-// $XDG_CACHE_HOME (or $HOME/.cache) + "/Pellan/Tunora/". Empty when neither variable is set.
-std::string bufferFolder(const char* xdg_cache_home, const char* home);
+// The user's cache folder ($XDG_CACHE_HOME, or $HOME/.cache) + "/Pellan/Tunora/". Empty when
+// neither gives an absolute path.
+std::string bufferFolder(const EnvironmentLookup& environment);
 
 // The media folder followed by the network path without its leading "/" (the folders below the
 // root are kept).

@@ -12,7 +12,7 @@
 
 #include "network/network_texts.h"
 #include "network/share_files.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 
 namespace tunora::network {
 

@@ -209,7 +209,7 @@ void LocalCopyLibrary::markOurWrite() {
   struct timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
-  (void)clock_gettime(CLOCK_REALTIME, &times[1]);
+  times[1].tv_sec = static_cast<time_t>(unixNanosFromFileTime(env_.fileTimeNow()) / 1'000'000'000);
   times[1].tv_nsec = static_cast<long>(mark_ % 1'000'000'000);
   (void)::futimens(lock_fd_, times);
 }
@@ -220,9 +220,7 @@ void LocalCopyLibrary::noteInSync(bool we_wrote) {
   if (we_wrote) return;
   // A file written by another computer within the last seconds might be written again within
   // the same tick of the file-system clock, leaving an equal stamp: such a stamp is not trusted.
-  struct timespec now {};
-  (void)clock_gettime(CLOCK_REALTIME, &now);
-  const int64_t now_ns = static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+  const int64_t now_ns = unixNanosFromFileTime(env_.fileTimeNow());
   if (network_at_sync_.mtime_ns > now_ns - kRacyWindowNs) network_at_sync_ = FileStamp{};
 }
 

@@ -30,7 +30,8 @@
 #include "network/network_texts.h"
 #include "network/share_files.h"
 #include "settings/settings.h"
-#include "ui/platform/message_dialog.h"
+#include "util/env.h"
+#include "platform/message_dialog.h"
 
 namespace tunora::network {
 
@@ -49,9 +50,9 @@ class LocalCopyLibrary final : public NetworkLibrary {
  public:
   LocalCopyLibrary(marlbase::TableHandle& table, const Settings& settings,
                    NetworkContext& context, engine::SharedWords& words, ui::MessageDialog& dialogs,
-                   FileCopier& copier)
+                   FileCopier& copier, Env& env = Env::Default())
       : table_(table), settings_(settings), context_(context), words_(words), dialogs_(dialogs),
-        copier_(copier) {}
+        copier_(copier), env_(env) {}
   ~LocalCopyLibrary() override { releaseNetworkLock(); }
 
   void openLibraryForReading() override;
@@ -89,6 +90,7 @@ class LocalCopyLibrary final : public NetworkLibrary {
   engine::SharedWords& words_;
   ui::MessageDialog& dialogs_;
   FileCopier& copier_;
+  Env& env_;
   bool quick_paths_ = true;
   uint64_t mark_ = 0x2545F4914F6CDD1DULL;  // xorshift state for markOurWrite
 

@@ -1,5 +1,5 @@
 // The questions and errors that Network mode puts to the user through the program's message
-// dialog (ui/platform/message_dialog.h).
+// dialog (platform/message_dialog.h).
 #pragma once
 
 namespace tunora::network {

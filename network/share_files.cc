@@ -7,38 +7,11 @@
 
 #include <cstring>
 
+#include "util/file_io.h"
 #include "util/unique_fd.h"
 
 namespace tunora::network {
 namespace {
-
-// Reads up to `length` bytes at `offset`; the count read, -1 on error.
-ssize_t readFully(int fd, uint8_t* data, size_t length, off_t offset) {
-  size_t done = 0;
-  while (done < length) {
-    const ssize_t n = ::pread(fd, data + done, length - done, offset + static_cast<off_t>(done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(done);
-}
-
-bool writeFully(int fd, const uint8_t* data, size_t length, off_t offset) {
-  size_t done = 0;
-  while (done < length) {
-    const ssize_t n = ::pwrite(fd, data + done, length - done, offset + static_cast<off_t>(done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 inline uint64_t rotl(uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
 
@@ -97,11 +70,11 @@ bool FileCopier::copyFile(const std::string& from, const std::string& to, CopyTr
   BlockHashes made;
   int64_t offset = 0;
   for (;;) {
-    const ssize_t n = readFully(in.get(), block.data(), block.size(), offset);
+    const ssize_t n = readUpToAt(in.get(), block.data(), block.size(), offset);
     if (n < 0) return false;
     if (n == 0) break;
     traffic.read += n;
-    if (!writeFully(out.get(), block.data(), static_cast<size_t>(n), offset)) return false;
+    if (!writeAll(out.get(), block.data(), static_cast<size_t>(n), offset)) return false;
     traffic.written += n;
     made.blocks.push_back(hashBlock(block.data(), static_cast<size_t>(n)));
     offset += n;
@@ -126,7 +99,7 @@ bool FileCopier::writeChangedBlocks(const std::string& from, const std::string& 
   BlockHashes made;
   int64_t offset = 0;
   for (size_t index = 0;; ++index) {
-    const ssize_t n = readFully(in.get(), block.data(), block.size(), offset);
+    const ssize_t n = readUpToAt(in.get(), block.data(), block.size(), offset);
     if (n < 0) return false;
     if (n == 0) break;
     const BlockHash hash = hashBlock(block.data(), static_cast<size_t>(n));
@@ -134,7 +107,7 @@ bool FileCopier::writeChangedBlocks(const std::string& from, const std::string& 
     const bool same = index < known.blocks.size() && known.blocks[index] == hash &&
                       offset + n <= known.size;
     if (!same) {
-      if (!writeFully(out.get(), block.data(), static_cast<size_t>(n), offset)) return false;
+      if (!writeAll(out.get(), block.data(), static_cast<size_t>(n), offset)) return false;
       traffic.written += n;
     }
     made.blocks.push_back(hash);

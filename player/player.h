@@ -23,7 +23,7 @@
 #include "player/player_state.h"
 #include "player/player_window.h"
 #include "settings/settings.h"
-#include "ui/platform/media_window.h"
+#include "platform/media_window.h"
 #include "util/env.h"
 
 namespace tunora::player {

@@ -38,7 +38,7 @@
 #include "engine/update_writer.h"
 #include "engine/window_channel.h"
 #include "player/player_state.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "ui/window_actions.h"
 #include "ui/window_state.h"
 

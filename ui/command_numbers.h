@@ -1,19 +1,22 @@
 // The main window's command numbers: every toolbar button, key, menu item, tray click and
-// worker thread reaches the window as one of these on its command channel.
+// worker thread reaches the window as one of these on its command channel. The ones the engine's
+// threads post are defined by the engine (engine/lock_codes.h) and only named here.
 #pragma once
 
 #include <cstdint>
 
+#include "engine/lock_codes.h"
+
 namespace tunora::ui {
 
-inline constexpr int32_t kCmdPlay = 1;  // play, or pause while playing
+inline constexpr int32_t kCmdPlay = engine::kCommandPlay;  // play, or pause while playing
 inline constexpr int32_t kCmdStop = 2;
 inline constexpr int32_t kCmdRestart = 3;   // back to the start of the song
 inline constexpr int32_t kCmdPlayLast = 4;  // play the last song again
-inline constexpr int32_t kCmdSkip = 5;
+inline constexpr int32_t kCmdSkip = engine::kCommandSkip;
 inline constexpr int32_t kCmdRate = 6;
 inline constexpr int32_t kCmdSearch = 7;
-inline constexpr int32_t kCmdDatabaseDialog = 9;
+inline constexpr int32_t kCmdDatabaseDialog = engine::kCommandDatabaseDialog;
 inline constexpr int32_t kCmdOptions = 10;
 inline constexpr int32_t kCmdHelp = 11;
 inline constexpr int32_t kCmdWriteCachedEdits = 2004;
@@ -36,8 +39,8 @@ inline constexpr int32_t kCmdLockOffline = 2026;
 inline constexpr int32_t kCmdSetOffline = 2027;  // "Set" or "Un-Set Offline mode"
 inline constexpr int32_t kCmdLowerLeftNothing = 2028;
 inline constexpr int32_t kCmdTopSongs = 2029;
-inline constexpr int32_t kCmdFinishQuit = 2031;       // the supervisor's end of the quit
-inline constexpr int32_t kCmdDetailsOfRecord = 2032;  // parameter: the record number
+inline constexpr int32_t kCmdFinishQuit = engine::kCommandFinishQuit;  // the end of the quit
+inline constexpr int32_t kCmdDetailsOfRecord = engine::kCommandOpenDetails;  // parameter: record
 inline constexpr int32_t kCmdArtistOfRow = 2033;      // search: the focused row's artist
 inline constexpr int32_t kCmdWorstSongs = 2034;
 inline constexpr int32_t kCmdViewBase = 2100;   // 2101 Cover .. 2114 Diagnostics

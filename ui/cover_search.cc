@@ -8,9 +8,9 @@
 #include <array>
 #include <filesystem>
 
+#include "media/embedded_picture.h"
 #include "media/path_helpers.h"
 #include "ui/command_numbers.h"
-#include "ui/embedded_picture.h"
 #include "util/text_codec.h"
 
 namespace tunora::ui {
@@ -113,7 +113,7 @@ CoverSearch searchCover(const CoverQuery& query, engine::RandomSource& random) {
   if (search.cover || search.disc) return search;
   search.cover = fileSource(findAnyImage(folder, random));
   if (search.cover) return search;
-  if (hasEmbeddedPicture(query.song_path)) {
+  if (media::hasEmbeddedPicture(query.song_path)) {
     search.fallback = CoverSource{CoverSource::Kind::kEmbedded, query.song_path};
     return search;
   }

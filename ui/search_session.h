@@ -15,7 +15,7 @@
 #include "engine/shared_lock.h"
 #include "maintenance/song_search.h"
 #include "settings/settings.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "ui/window_actions.h"
 #include "util/env.h"
 

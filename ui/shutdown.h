@@ -6,7 +6,7 @@
 
 #include "settings/settings.h"
 #include "engine/shared_words.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 
 namespace tunora::ui {
 

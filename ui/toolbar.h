@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "ui/program_file_names.h"
+
 namespace tunora::ui {
 
-inline constexpr char kToolBarFile[] = "ToolBar.bmp";
 inline constexpr int32_t kToolBarImageSize = 20;
 inline constexpr int32_t kToolBarImages = 13;
 inline constexpr char kToolBarMissing[] = "ToolBar not found in program directory";

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "util/file_io.h"
+
 namespace tunora {
 namespace {
 
@@ -106,15 +108,13 @@ Status FileReplacement::write(std::span<const uint8_t> bytes) {
   while (done < bytes.size()) {
     size_t want = bytes.size() - done;
     if (options_.chunk_size > 0 && want > options_.chunk_size) want = options_.chunk_size;
-    const ssize_t got = ::write(fd_, bytes.data() + done, want);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      status_ = errnoStatus("cannot write", temp_, got < 0 ? errno : ENOSPC);
+    if (!writeAll(fd_, bytes.data() + done, want)) {
+      status_ = errnoStatus("cannot write", temp_, errno);
       discard();
       return status_;
     }
-    done += static_cast<size_t>(got);
-    written_ += static_cast<size_t>(got);
+    done += want;
+    written_ += want;
     if (options_.TEST_hook) options_.TEST_hook(ReplaceStep::kWrote, written_);
   }
   return Status::Ok();

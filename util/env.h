@@ -36,4 +36,9 @@ class Env {
 // 100-nanosecond intervals between 1601-01-01 and 1970-01-01.
 inline constexpr uint64_t kFileTimeUnixEpoch = 116444736000000000ULL;
 
+// A file-time stamp as nanoseconds since 1970-01-01 UTC, the unit of a file's times (st_mtim).
+inline int64_t unixNanosFromFileTime(uint64_t file_time) {
+  return (static_cast<int64_t>(file_time) - static_cast<int64_t>(kFileTimeUnixEpoch)) * 100;
+}
+
 }  // namespace tunora

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/platform/media_window.h"
-#include "ui/platform/video_frames.h"
+#include "platform/media_window.h"
+#include "platform/video_frames.h"
 
 typedef struct _GstElement GstElement;
 

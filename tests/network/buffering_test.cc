@@ -118,8 +118,11 @@ TEST(BufferPaths, PathsThatLeaveTheMediaFolderAreRefused) {
   TempDir dir;
   const std::string media = dir.file("Media") + "/";
   fs::create_directories(media);
-  EXPECT_EQ(network::bufferFolder("/x/cache", "/home/u"), "/x/cache/Pellan/Tunora/");
-  EXPECT_EQ(network::bufferFolder(nullptr, "/home/u"), "/home/u/.cache/Pellan/Tunora/");
+  auto environment = [](std::optional<std::string> cache) {
+    return [=](const std::string& name) { return name == "HOME" ? "/home/u" : cache; };
+  };
+  EXPECT_EQ(network::bufferFolder(environment("/x/cache")), "/x/cache/Pellan/Tunora/");
+  EXPECT_EQ(network::bufferFolder(environment(std::nullopt)), "/home/u/.cache/Pellan/Tunora/");
   EXPECT_EQ(network::localBufferPath(media, "/srv/share/a.mp3"), media + "srv/share/a.mp3");
   EXPECT_EQ(network::safeLocalBufferPath(media, "/srv/../../x.mp3"), "");
   EXPECT_EQ(network::safeLocalBufferPath(media, "/srv/./x.mp3"), "");

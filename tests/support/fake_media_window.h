@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/platform/media_window.h"
+#include "platform/media_window.h"
 #include "util/env.h"
 
 namespace tunora::ui {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 
 namespace tunora::testing {
 

@@ -1,5 +1,5 @@
 // Pictures embedded in ID3v2 tags, from tag bytes laid out here by hand.
-#include "ui/embedded_picture.h"
+#include "media/embedded_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "tests/support/temp_dir.h"
 
-namespace tunora::ui {
+namespace tunora::media {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -163,4 +163,4 @@ TEST(EmbeddedPictureTest, FilesOnDisk) {
 }
 
 }  // namespace
-}  // namespace tunora::ui
+}  // namespace tunora::media

@@ -11,6 +11,7 @@
 #include "app/program.h"
 #include "player/player_state.h"
 #include "ui/command_dispatch.h"
+#include "platform/message_dialog.h"
 #include "ui/window_actions.h"
 #include "ui/window_state.h"
 #include "tests/engine/recording_window.h"

@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
-#include <cstdlib>
+#include <utility>
 
 #include "ui/qt/text.h"
 
@@ -16,22 +16,15 @@ namespace tunora::ui::qt {
 
 namespace {
 
-bool isFolder(const char* path) {
-  return path != nullptr && path[0] == '/' && QFileInfo(fromPath(path)).isDir();
-}
+bool isFolder(const std::string& path) { return QFileInfo(fromPath(path)).isDir(); }
 
 }  // namespace
 
-std::string coverArtFolder(const char* runtime_dir, const char* cache_home, const char* home) {
-  if (isFolder(runtime_dir)) return std::string(runtime_dir) + "/tunora/";
-  if (cache_home != nullptr && cache_home[0] == '/') return std::string(cache_home) + "/tunora/";
-  if (home != nullptr && home[0] == '/') return std::string(home) + "/.cache/tunora/";
+std::string coverArtFolder(const EnvironmentLookup& environment) {
+  const auto runtime = xdgFolder(XdgFolder::kRuntimeDir, environment);
+  if (runtime && isFolder(*runtime)) return *runtime + "/tunora/";
+  if (auto cache = xdgFolder(XdgFolder::kCacheHome, environment)) return *cache + "/tunora/";
   return {};
-}
-
-std::string coverArtFolder() {
-  return coverArtFolder(std::getenv("XDG_RUNTIME_DIR"), std::getenv("XDG_CACHE_HOME"),
-                        std::getenv("HOME"));
 }
 
 CoverArtFile::CoverArtFile(std::string folder)
@@ -50,40 +43,62 @@ void CoverArtFile::removeLeftovers() {
   }
 }
 
+std::string CoverArtFile::writeFile(const QImage& image, int64_t number, bool sweep) {
+  if (folder_.empty() || image.isNull()) return {};
+  const QString folder = fromPath(folder_);
+  if (!QDir().mkpath(folder)) return {};
+  QFile::setPermissions(folder,
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  if (sweep) removeLeftovers();
+  const QImage small = image.width() > kCoverArtMaxSide || image.height() > kCoverArtMaxSide
+                           ? image.scaled(kCoverArtMaxSide, kCoverArtMaxSide,
+                                          Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                           : image;
+  const std::string path =
+      folder_ + "cover-" + std::to_string(pid_) + "-" + std::to_string(number) + ".png";
+  QSaveFile file(fromPath(path));
+  if (file.open(QIODevice::WriteOnly) && small.save(&file, "PNG") && file.commit()) return path;
+  return {};
+}
+
+// The lock is held only to number the write and to swap the path: path() never waits while a
+// picture is scaled, encoded and saved.
 std::string CoverArtFile::write(const QImage& image) {
-  std::lock_guard lock(mu_);
-  const std::string old = path_;
-  path_.clear();
-  if (!folder_.empty() && !image.isNull()) {
-    const QString folder = fromPath(folder_);
-    if (QDir().mkpath(folder)) {
-      QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                        QFileDevice::ExeOwner);
-      if (!swept_) {
-        removeLeftovers();
-        swept_ = true;
-      }
-      const QImage small =
-          image.width() > kCoverArtMaxSide || image.height() > kCoverArtMaxSide
-              ? image.scaled(kCoverArtMaxSide, kCoverArtMaxSide, Qt::KeepAspectRatio,
-                             Qt::SmoothTransformation)
-              : image;
-      const std::string path = folder_ + "cover-" + std::to_string(pid_) + "-" +
-                               std::to_string(++count_) + ".png";
-      QSaveFile file(fromPath(path));
-      if (file.open(QIODevice::WriteOnly) && small.save(&file, "PNG") && file.commit()) {
-        path_ = path;
-      }
+  int64_t number = 0;
+  bool sweep = false;
+  {
+    std::lock_guard lock(mu_);
+    number = ++count_;
+    sweep = !swept_;
+    swept_ = true;
+  }
+  const std::string written = writeFile(image, number, sweep);
+  // The file this write replaces, or its own when a write or clear begun later got in first
+  // (every number has a name of its own, so the two never coincide).
+  std::string dropped;
+  bool current = false;
+  {
+    std::lock_guard lock(mu_);
+    current = number > shown_;
+    if (current) {
+      shown_ = number;
+      dropped = std::exchange(path_, written);
+    } else {
+      dropped = written;
     }
   }
-  if (!old.empty() && old != path_) QFile::remove(fromPath(old));
-  return path_;
+  if (!dropped.empty()) QFile::remove(fromPath(dropped));
+  return current ? written : std::string();
 }
 
 void CoverArtFile::clear() {
-  std::lock_guard lock(mu_);
-  if (!path_.empty()) QFile::remove(fromPath(path_));
-  path_.clear();
+  std::string dropped;
+  {
+    std::lock_guard lock(mu_);
+    shown_ = ++count_;
+    dropped.swap(path_);
+  }
+  if (!dropped.empty()) QFile::remove(fromPath(dropped));
 }
 
 std::string CoverArtFile::path() const {

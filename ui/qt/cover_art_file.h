@@ -12,16 +12,16 @@
 #include <mutex>
 #include <string>
 
+#include "util/xdg_folders.h"
+
 namespace tunora::ui::qt {
 
 inline constexpr int kCoverArtMaxSide = 512;
 
 // The folder for the file: "<runtime dir>/tunora/" when the runtime directory is set and
 // exists, else "<cache home>/tunora/" ($XDG_CACHE_HOME, else "<home>/.cache"); empty when none
-// of them is known. Arguments may be null (unset variables).
-std::string coverArtFolder(const char* runtime_dir, const char* cache_home, const char* home);
-// The same from this process's environment.
-std::string coverArtFolder();
+// of them is known.
+std::string coverArtFolder(const EnvironmentLookup& environment);
 
 class CoverArtFile {
  public:
@@ -32,7 +32,8 @@ class CoverArtFile {
   CoverArtFile& operator=(const CoverArtFile&) = delete;
 
   // Writes the picture, scaled down to kCoverArtMaxSide pixels at most on either side, and
-  // returns its path; empty (and no file kept) when it cannot be written.
+  // returns its path; empty (and no file kept) when it cannot be written or a write or clear
+  // begun later finished first. path() does not wait for the disk work of a write.
   std::string write(const QImage& image);
   // Removes the file; path() is empty afterwards.
   void clear();
@@ -40,14 +41,18 @@ class CoverArtFile {
   std::string path() const;
 
  private:
-  void removeLeftovers();  // with mu_ held
+  void removeLeftovers();
+  // Writes the picture as file number `number`; its path, or empty when it could not be written.
+  // Without mu_.
+  std::string writeFile(const QImage& image, int64_t number, bool sweep);
 
+  const std::string folder_;
+  const int64_t pid_ = 0;
   mutable std::mutex mu_;
-  std::string folder_;
-  std::string path_;
-  int64_t pid_ = 0;
-  int64_t count_ = 0;
-  bool swept_ = false;
+  std::string path_;     // guarded by mu_
+  int64_t count_ = 0;    // the number of the last write or clear begun; guarded by mu_
+  int64_t shown_ = 0;    // the number of the write or clear that set path_; guarded by mu_
+  bool swept_ = false;   // guarded by mu_
 };
 
 }  // namespace tunora::ui::qt

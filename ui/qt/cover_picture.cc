@@ -4,7 +4,7 @@
 #include <QBuffer>
 #include <QByteArray>
 
-#include "ui/embedded_picture.h"
+#include "media/embedded_picture.h"
 #include "ui/qt/cover_decoder.h"
 #include "ui/qt/text.h"
 
@@ -14,7 +14,7 @@ PictureDecoder::Size CoverPicture::load(const CoverSource& source) {
   QImage image;
   if (source.kind == CoverSource::Kind::kFile) {
     image = decodeCoverPicture(fromPath(source.path));
-  } else if (auto embedded = readEmbeddedPicture(source.path)) {
+  } else if (auto embedded = media::readEmbeddedPicture(source.path)) {
     QByteArray bytes(reinterpret_cast<const char*>(embedded->bytes.data()),
                      static_cast<qsizetype>(embedded->bytes.size()));
     QBuffer buffer(&bytes);

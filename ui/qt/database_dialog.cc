@@ -17,6 +17,7 @@
 
 #include "engine/lock_codes.h"
 #include "import/import.h"
+#include "ui/qt/post_to_widget.h"
 #include "ui/qt/text.h"
 
 namespace tunora::ui::qt {
@@ -62,8 +63,8 @@ DatabaseChoosers qtDatabaseChoosers() {
 // ---- What the dialog's threads share with it ----
 
 struct DatabaseDialog::Shared {
+  QPointer<DatabaseDialog> dialog;   // set by the dialog before any thread starts
   std::mutex mu;
-  DatabaseDialog* dialog = nullptr;  // guarded by mu; null once the dialog is going
   std::optional<std::string> line1;  // texts not shown yet, guarded by mu
   std::optional<std::string> line2;
   bool lines_posted = false;  // guarded by mu
@@ -72,24 +73,19 @@ struct DatabaseDialog::Shared {
   std::atomic<bool> closed{false};
 
   // Queues `work` to the dialog's thread; dropped when the dialog is gone by then.
-  void post(std::function<void(DatabaseDialog&)> work) {
-    std::lock_guard lock(mu);
-    if (dialog == nullptr) return;
-    DatabaseDialog* target = dialog;
-    QMetaObject::invokeMethod(
-        target, [target, work = std::move(work)] { work(*target); }, Qt::QueuedConnection);
-  }
+  void post(std::function<void(DatabaseDialog&)> work) { postToWidget(dialog, std::move(work)); }
 
   // A status line from a thread. Lines coming faster than the window shows them are shown as
   // the latest text, so a long walk queues no more than one update at a time.
   void setLine(int which, const std::string& text) {
-    std::lock_guard lock(mu);
-    (which == 1 ? line1 : line2) = text;
-    if (dialog == nullptr || lines_posted) return;
-    lines_posted = true;
-    DatabaseDialog* target = dialog;
-    QMetaObject::invokeMethod(
-        target, [this, target] { showLines(*target); }, Qt::QueuedConnection);
+    {
+      std::lock_guard lock(mu);
+      (which == 1 ? line1 : line2) = text;
+      if (lines_posted) return;
+      lines_posted = true;
+    }
+    // The dialog owns this object, so it lives as long as a call that runs.
+    post([this](DatabaseDialog& d) { showLines(d); });
   }
 
   void showLines(DatabaseDialog& d) {
@@ -199,11 +195,7 @@ DatabaseDialog::DatabaseDialog(const DialogParts& parts, WindowActions& actions,
   setLine(line2_, parts_.settings.text(settings::kDatabasePath));
 }
 
-DatabaseDialog::~DatabaseDialog() {
-  abortWork();
-  std::lock_guard lock(shared_->mu);
-  shared_->dialog = nullptr;
-}
+DatabaseDialog::~DatabaseDialog() { abortWork(); }
 
 void DatabaseDialog::build() {
   auto* layout = new QVBoxLayout(this);

@@ -17,7 +17,7 @@
 #include <ctime>
 #include <optional>
 
-#include "app/program_files.h"
+#include "ui/program_file_names.h"
 #include "ui/command_numbers.h"
 #include "ui/qt/cover_picture.h"
 #include "ui/qt/filler_window.h"
@@ -167,7 +167,7 @@ void Desktop::createWindow(const DesktopWindowParts& parts) {
     impl_->notifier = std::make_unique<SongNotifier>();
   }
   if (impl_->mpris || impl_->notifier) {
-    impl_->cover.keepArtFile(coverArtFolder());  // the picture for the desktop
+    impl_->cover.keepArtFile(coverArtFolder(processEnvironment()));  // the picture for the desktop
     // Song changes, pauses and ratings reach the desktop within a second.
     impl_->mpris_refresh = new QTimer(impl_->window);
     QObject::connect(impl_->mpris_refresh, &QTimer::timeout, impl_->window, [this] {

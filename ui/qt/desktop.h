@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
 #include "settings/settings.h"
 #include "settings/settings_save_sources.h"
 #include "engine/executor_work.h"
@@ -29,12 +28,13 @@
 #include "ui/qt/dialog_parts.h"
 #include "ui/qt/filler_parts.h"
 #include "ui/geometry.h"
-#include "ui/platform/message_dialog.h"
-#include "ui/platform/welcome.h"
-#include "ui/platform/video_frames.h"
+#include "platform/message_dialog.h"
+#include "platform/welcome.h"
+#include "platform/video_frames.h"
 #include "ui/shutdown.h"
 #include "ui/status_text.h"
 #include "ui/window_state.h"
+#include "ui/window_context.h"
 
 namespace tunora::ui::qt {
 
@@ -44,7 +44,7 @@ struct DesktopWindowParts {
   engine::PlayList& play_list;
   engine::StatusMessage& status;
   player::PlayerState& player;
-  AppContext& context;
+  WindowContext& context;
   engine::UpdateWriter& writer;
   const engine::UpdateQueue& queue;
   WindowState& window_state;

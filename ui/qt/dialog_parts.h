@@ -4,7 +4,6 @@
 // lock runs on a thread of `threads` and posts its results back with a queued call.
 #pragma once
 
-#include "app/app_context.h"
 #include "engine/list_builder.h"
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
@@ -18,8 +17,9 @@
 #include "network/library_opening.h"
 #include "player/player_state.h"
 #include "settings/settings.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "util/env.h"
+#include "ui/window_context.h"
 
 namespace tunora::ui::qt {
 
@@ -43,7 +43,7 @@ struct DialogParts {
   engine::PlayList& play_list;
   engine::StatusMessage& status;
   player::PlayerState& player;
-  AppContext& context;
+  WindowContext& context;
   engine::ThreadSet& threads;
   engine::ListBuilder& builder;
   engine::StateSwitcher& state_switcher;

@@ -11,7 +11,7 @@
 #include "filler/fill_files.h"
 #include "network/network_context.h"
 #include "settings/settings.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "util/env.h"
 
 namespace tunora::ui::qt {

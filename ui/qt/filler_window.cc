@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <mutex>
 
 #include "engine/lock_codes.h"
 #include "filler/empty_dir.h"
@@ -31,6 +30,7 @@
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
 #include "settings/settings_upgrade.h"
+#include "ui/qt/post_to_widget.h"
 #include "ui/qt/text.h"
 #include "ui/qt/window_look.h"
 
@@ -39,29 +39,18 @@ namespace tunora::ui::qt {
 // A running fill: its engine and what carries its reports to the window. Shared by the window
 // and the fill thread; the window forgets it when the fill ends or the window goes.
 struct FillerWindow::Job {
-  // Posts calls to the window while it exists. The window clears `window` (under `mu`) as it
-  // goes; a call posted before that is dropped by Qt together with the window.
+  // Posts calls to the window while it exists.
   class Relay final : public filler::FillReport {
    public:
+    // Made on the GUI thread.
     explicit Relay(FillerWindow* window) : window_(window) {}
-    void forget() {
-      std::lock_guard lock(mu_);
-      window_ = nullptr;
-    }
-    void post(std::function<void(FillerWindow&)> call) {
-      std::lock_guard lock(mu_);
-      if (window_ == nullptr) return;
-      FillerWindow* window = window_;
-      QMetaObject::invokeMethod(
-          window, [window, call = std::move(call)] { call(*window); }, Qt::QueuedConnection);
-    }
+    void post(std::function<void(FillerWindow&)> call) { postToWidget(window_, std::move(call)); }
     void setTitle(const std::string& title) override {
       post([title](FillerWindow& w) { w.setWindowTitle(fromBytes(title)); });
     }
 
    private:
-    std::mutex mu_;
-    FillerWindow* window_;  // guarded by mu_
+    const QPointer<FillerWindow> window_;
   };
 
   Job(FillerWindow* window, const FillerWindowParts& p)
@@ -127,7 +116,6 @@ FillerWindow::FillerWindow(FillerWindowParts parts, QWidget* parent)
 
 FillerWindow::~FillerWindow() {
   if (job_) {
-    job_->relay.forget();
     job_->engine.requestStop();
   }
 }

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "settings/settings_defaults.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "ui/qt/dialog_host.h"
 #include "ui/qt/text.h"
 

@@ -19,7 +19,6 @@
 #include <QToolBar>
 #include <QWindowStateChangeEvent>
 
-#include "app/program_files.h"
 #include "library/song_table.h"
 #include "ui/command_numbers.h"
 #include "ui/display_click.h"
@@ -31,6 +30,7 @@
 #include "ui/window_placement.h"
 #include "ui/popup_input.h"
 #include "ui/rate_keypad.h"
+#include "ui/program_file_names.h"
 #include "ui/qt/about_dialog.h"
 #include "ui/qt/popup_menu_widget.h"
 #include "ui/qt/rate_keypad_dialog.h"
@@ -41,8 +41,6 @@
 #include "ui/qt/text.h"
 #include "ui/qt/video_widget.h"
 #include "ui/qt/window_look.h"
-#include "ui/toolbar.h"
-#include "ui/tray.h"
 
 namespace tunora::ui::qt {
 

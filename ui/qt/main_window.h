@@ -16,7 +16,6 @@
 #include <optional>
 #include <vector>
 
-#include "app/app_context.h"
 #include "settings/settings.h"
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
@@ -29,12 +28,13 @@
 #include "ui/qt/about_dialog.h"
 #include "ui/qt/dialog_host.h"
 #include "ui/qt/dialog_parts.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "ui/popup_input.h"
 #include "ui/status_text.h"
 #include "ui/geometry.h"
 #include "ui/window_actions.h"
 #include "ui/window_state.h"
+#include "ui/window_context.h"
 
 class QAction;
 class QLabel;
@@ -60,7 +60,7 @@ struct MainWindowParts {
   engine::PlayList& play_list;
   engine::StatusMessage& status;
   player::PlayerState& player;
-  AppContext& context;
+  WindowContext& context;
   engine::UpdateWriter& writer;
   const engine::UpdateQueue& queue;
   WindowState& window_state;

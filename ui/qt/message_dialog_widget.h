@@ -11,7 +11,7 @@
 #include <QIcon>
 #include <QString>
 
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 
 class QLineEdit;
 class QTimer;

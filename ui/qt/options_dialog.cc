@@ -1,7 +1,6 @@
 // The Options dialog.
 #include "ui/qt/options_dialog.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -15,9 +14,10 @@
 #include <mutex>
 
 #include "engine/state_switch.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "ui/qt/dialog_host.h"
 #include "ui/qt/internals_dialog.h"
+#include "ui/qt/post_to_widget.h"
 #include "ui/qt/text.h"
 
 namespace tunora::ui::qt {
@@ -42,13 +42,7 @@ class OptionsStateControls final : public engine::StateControls {
   void show(const engine::PerStateControls& values) override {
     setOnScreen(values);
     const int32_t owner = settings_.get(settings::kCurrentState);
-    QPointer<OptionsDialog> dialog = dialog_;
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [dialog, owner, values] {
-          if (dialog) dialog->showPerState(owner, values);
-        },
-        Qt::QueuedConnection);
+    postToWidget(dialog_, [owner, values](OptionsDialog& d) { d.showPerState(owner, values); });
   }
 
  private:

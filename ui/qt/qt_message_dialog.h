@@ -14,7 +14,7 @@
 #include <mutex>
 #include <vector>
 
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 
 class QWidget;
 class QTextBrowser;

@@ -4,7 +4,6 @@
 #include <QAbstractTableModel>
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QShortcut>
@@ -15,6 +14,7 @@
 #include "ui/command_numbers.h"
 #include "ui/put_at_top.h"
 #include "ui/qt/dialog_host.h"
+#include "ui/qt/post_to_widget.h"
 #include "ui/qt/text.h"
 #include "ui/qt/window_look.h"
 #include "ui/search_session.h"
@@ -92,17 +92,12 @@ class QueuedSink final : public SearchSink {
   }
 
  private:
-  // Queued to the GUI thread through the application object, which outlives every window; the
-  // pointer is looked at there only.
+  // A window that is closed but not yet deleted is left alone too.
   template <typename F>
   void post(F body) {
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [window = window_, body = std::move(body)]() mutable {
-          if (window.isNull() || !window->open()) return;
-          body(*window);
-        },
-        Qt::QueuedConnection);
+    postToWidget(window_, [body = std::move(body)](SearchWindow& window) mutable {
+      if (window.open()) body(window);
+    });
   }
 
   QPointer<SearchWindow> window_;

@@ -16,13 +16,13 @@
 #include <atomic>
 #include <climits>
 #include <functional>
-#include <mutex>
 
 #include "engine/executor_work.h"
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
 #include "maintenance/song_search.h"
 #include "ui/put_at_top.h"
+#include "ui/qt/post_to_widget.h"
 #include "ui/qt/text.h"
 
 namespace tunora::ui::qt {
@@ -45,28 +45,20 @@ bool writingState(DetailsState state) {
 
 }  // namespace
 
-// What the dialog shares with its workers: the abort flag, and the dialog to post to (null once
-// it is going away; the mutex keeps it alive while a worker posts).
+// What the dialog shares with its workers: the abort flag, and the dialog to post to.
 struct SongDetailsDialog::Shared {
   std::atomic<bool> abort{false};
-  std::mutex mu;
-  SongDetailsDialog* receiver = nullptr;  // guarded by mu
+  QPointer<SongDetailsDialog> dialog;  // set by the dialog before any thread starts
 
-  // Any thread: posts `command` to the main window while the dialog is there (the window, and
-  // so its channel, outlives the dialog).
+  // Any thread: posts `command` to the main window if the dialog is still there when the call
+  // reaches the GUI thread (the window, and so its channel, outlives the dialog).
   void postCommand(engine::WindowChannel& channel, int32_t command) {
-    std::lock_guard lock(mu);
-    if (receiver != nullptr) channel.postCommand(command, 0);
+    postToWidget(dialog, [&channel, command](SongDetailsDialog&) { channel.postCommand(command, 0); });
   }
 
-  // Any thread: runs `fn` on the dialog's thread, if the dialog is still there then (a call
-  // queued to a dialog deleted meanwhile is dropped with it).
+  // Any thread: runs `fn` on the dialog's thread, if the dialog is still there then.
   void post(std::function<void(SongDetailsDialog*)> fn) {
-    std::lock_guard lock(mu);
-    SongDetailsDialog* dialog = receiver;
-    if (dialog == nullptr) return;
-    QMetaObject::invokeMethod(
-        dialog, [dialog, fn = std::move(fn)] { fn(dialog); }, Qt::QueuedConnection);
+    postToWidget(dialog, [fn = std::move(fn)](SongDetailsDialog& d) { fn(&d); });
   }
 };
 
@@ -76,7 +68,7 @@ SongDetailsDialog::SongDetailsDialog(const DialogParts& parts, std::string& last
       parts_(parts),
       last_search_text_(last_search_text),
       shared_(std::make_shared<Shared>()) {
-  shared_->receiver = this;
+  shared_->dialog = this;
   setWindowTitle("Song Details");
   setObjectName("songDetails");
   setAttribute(Qt::WA_DeleteOnClose);
@@ -89,11 +81,7 @@ SongDetailsDialog::SongDetailsDialog(const DialogParts& parts, std::string& last
   request(DetailsState::kLoad);
 }
 
-SongDetailsDialog::~SongDetailsDialog() {
-  std::lock_guard lock(shared_->mu);
-  shared_->abort.store(true);
-  shared_->receiver = nullptr;
-}
+SongDetailsDialog::~SongDetailsDialog() { shared_->abort.store(true); }
 
 // ---- Controls ----
 

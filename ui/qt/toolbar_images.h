@@ -9,15 +9,15 @@
 #include <optional>
 #include <vector>
 
-#include "app/program_files.h"
+#include "ui/program_file_names.h"
 
 namespace tunora::ui::qt {
 
 inline constexpr int kToolBarImageSize = 20;
 inline constexpr int kToolBarImageCount = 13;
-// The file names (app/program_files.h finds their folder).
-inline constexpr const char* kToolBarFileName = kToolBarFile;
-inline constexpr const char* kToolBarFileName2x = kToolBarFile2x;
+// The file names (the program's start finds their folder).
+inline constexpr const char* kToolBarFileName = ui::kToolBarFile;
+inline constexpr const char* kToolBarFileName2x = ui::kToolBarFile2x;
 
 // The 13 images as icons, or nullopt when "ToolBar.bmp" is missing or not a picture of at least
 // 13 images' width. `program_directory` ends in "/".

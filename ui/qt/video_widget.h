@@ -10,7 +10,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "ui/platform/video_frames.h"
+#include "platform/video_frames.h"
 
 namespace tunora::ui::qt {
 

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "engine/lock_codes.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "ui/qt/fonts.h"
 
 namespace tunora::ui::qt {

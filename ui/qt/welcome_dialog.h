@@ -8,7 +8,7 @@
 #include <QPointer>
 
 #include "engine/shared_lock.h"
-#include "ui/platform/welcome.h"
+#include "platform/welcome.h"
 
 namespace tunora::ui::qt {
 

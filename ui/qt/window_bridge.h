@@ -13,7 +13,7 @@
 #include "engine/executor_work.h"
 #include "network/network_texts.h"
 #include "player/player_window.h"
-#include "ui/platform/message_dialog.h"
+#include "platform/message_dialog.h"
 #include "ui/window_state.h"
 
 namespace tunora::ui::qt {

@@ -8,7 +8,7 @@
 #include "settings/settings.h"
 #include "engine/shared_lock.h"
 #include "player/player_state.h"
-#include "ui/platform/media_player_control.h"
+#include "platform/media_player_control.h"
 
 namespace tunora::ui::qt {
 

@@ -104,11 +104,20 @@ TEST(CoverArtFileTest, TheFolderIsTheRuntimeDirectoryElseTheCache) {
   testing::TempDir run;
   const std::string runtime = run.folder() + "run";
   std::filesystem::create_directories(runtime);
-  EXPECT_EQ(coverArtFolder(runtime.c_str(), "/c", "/h"), runtime + "/tunora/");
-  EXPECT_EQ(coverArtFolder((runtime + "-missing").c_str(), "/c", "/h"), "/c/tunora/");
-  EXPECT_EQ(coverArtFolder(nullptr, nullptr, "/h"), "/h/.cache/tunora/");
-  EXPECT_EQ(coverArtFolder("", "relative", "/h"), "/h/.cache/tunora/");
-  EXPECT_EQ(coverArtFolder(nullptr, nullptr, nullptr), "");
+  auto folder = [](const char* runtime_dir, const char* cache_home, const char* home) {
+    return coverArtFolder([=](const std::string& name) -> std::optional<std::string> {
+      const char* value = name == "XDG_RUNTIME_DIR" ? runtime_dir
+                          : name == "XDG_CACHE_HOME" ? cache_home
+                          : name == "HOME"           ? home
+                                                     : nullptr;
+      return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    });
+  };
+  EXPECT_EQ(folder(runtime.c_str(), "/c", "/h"), runtime + "/tunora/");
+  EXPECT_EQ(folder((runtime + "-missing").c_str(), "/c", "/h"), "/c/tunora/");
+  EXPECT_EQ(folder(nullptr, nullptr, "/h"), "/h/.cache/tunora/");
+  EXPECT_EQ(folder("", "relative", "/h"), "/h/.cache/tunora/");
+  EXPECT_EQ(folder(nullptr, nullptr, nullptr), "");
 }
 
 }  // namespace

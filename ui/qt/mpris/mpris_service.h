@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/platform/media_player_control.h"
+#include "platform/media_player_control.h"
 
 namespace tunora::ui::qt {
 

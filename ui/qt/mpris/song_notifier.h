@@ -9,7 +9,7 @@
 #include <QObject>
 #include <string>
 
-#include "ui/platform/media_player_control.h"
+#include "platform/media_player_control.h"
 
 namespace tunora::ui::qt {
 

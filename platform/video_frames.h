@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-#include "ui/platform/media_window.h"
+#include "platform/media_window.h"
 
 namespace tunora::ui {
 

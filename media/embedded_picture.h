@@ -10,7 +10,7 @@
 
 #include "media/tag_source.h"
 
-namespace tunora::ui {
+namespace tunora::media {
 
 inline constexpr size_t kMaxEmbeddedPicture = 16 * 1024 * 1024;
 
@@ -20,9 +20,9 @@ struct EmbeddedPicture {
   std::vector<uint8_t> bytes;  // the encoded picture
 };
 
-std::optional<EmbeddedPicture> readEmbeddedPicture(media::TagSource& source);
+std::optional<EmbeddedPicture> readEmbeddedPicture(TagSource& source);
 std::optional<EmbeddedPicture> readEmbeddedPicture(const std::string& path);
 // Whether the file's tag holds a picture (reads the frame headers, not the picture).
 bool hasEmbeddedPicture(const std::string& path);
 
-}  // namespace tunora::ui
+}  // namespace tunora::media
