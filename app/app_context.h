@@ -10,8 +10,8 @@
 #include "app/directories.h"
 #include "app/instance_lock.h"
 #include "engine/song_draw.h"
-#include "ui/window_context.h"
 #include "settings/fixed_user.h"
+#include "ui/window_context.h"
 
 namespace tunora {
 

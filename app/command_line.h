@@ -9,10 +9,10 @@
 namespace tunora {
 
 enum class ArgStatus {
-  kFound = 1,          // the argument exists
-  kMissing = 2,        // no such argument; the text is empty
-  kUnbalanced = 3,     // the line holds an odd number of double quotes; the text is untouched
-  kEmpty = 4,          // the argument is empty ("")
+  kFound = 1,       // the argument exists
+  kMissing = 2,     // no such argument; the text is empty
+  kUnbalanced = 3,  // the line holds an odd number of double quotes; the text is untouched
+  kEmpty = 4,       // the argument is empty ("")
 };
 
 struct CommandLineArg {
@@ -44,7 +44,7 @@ struct ProgramArguments {
   std::vector<std::string> paths;         // as given
   bool help = false;
   bool version = false;
-  std::vector<std::string> unknown;       // other words starting with "--"
+  std::vector<std::string> unknown;  // other words starting with "--"
 };
 ProgramArguments sortProgramArguments(const std::vector<std::string>& words);
 

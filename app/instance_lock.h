@@ -44,8 +44,7 @@ using HandOver = std::function<bool(int64_t pid)>;
 
 // The lock file's path: $XDG_RUNTIME_DIR/Tunora.exe.lock, else the temporary folder
 // ($TMPDIR or /tmp) + "/Tunora.exe-<uid>.lock".
-std::string instanceLockPath(
-    const EnvironmentLookup& environment);
+std::string instanceLockPath(const EnvironmentLookup& environment);
 
 // How long a second start waits for a running player that does not take its start over.
 inline constexpr std::chrono::milliseconds kInstanceWait{4000};

@@ -1,7 +1,6 @@
 // The program object.
 #include "app/program.h"
 
-
 #include "engine/lock_codes.h"
 #include "util/thread_priority.h"
 
@@ -14,12 +13,11 @@ Program::Program(Env& env)
       library_(song_table_, settings_),
       update_writer_(lock_, update_queue_, library_, window_slot_, threads_, status_),
       executor_(lock_),
-      supervisor_(lock_, executor_, update_writer_, update_queue_, threads_, window_slot_,
-                  status_),
+      supervisor_(lock_, executor_, update_writer_, update_queue_, threads_, window_slot_, status_),
       random_(env_),
       local_copy_(song_table_, settings_, context_, words_, dialog_slot_, copier_, env_),
-      buffering_(network::bufferFolder(processEnvironment()),
-                 settings_, words_, play_list_, status_, env_, threads_, copier_),
+      buffering_(network::bufferFolder(processEnvironment()), settings_, words_, play_list_,
+                 status_, env_, threads_, copier_),
       checksum_(lock_, library_, settings_, context_, play_list_, update_writer_, random_, threads_,
                 status_),
       builder_hooks_(buffering_, checksum_, settings_, update_writer_, update_queue_),
@@ -57,9 +55,9 @@ bool Program::loadStatePlayList() {
   const std::optional<engine::ResumePoint> resume =
       engine::readResumePoint(context_.data_directory);
   bool on_top = false;
-  const bool opened = engine::loadStatePlayList(library_, settings_, play_list_,
-                                                context_.data_directory,
-                                                resume ? &*resume : nullptr, &on_top);
+  const bool opened =
+      engine::loadStatePlayList(library_, settings_, play_list_, context_.data_directory,
+                                resume ? &*resume : nullptr, &on_top);
   // The player, once started, begins the top song where it stopped (program_player.cc).
   if (on_top) resume_start_ = resume;
   return opened;

@@ -37,8 +37,8 @@
 #include "network/local_copy_library.h"
 #include "network/network_hooks.h"
 #include "network/share_files.h"
-#include "settings/settings.h"
 #include "platform/message_dialog.h"
+#include "settings/settings.h"
 #include "util/env.h"
 
 namespace tunora {
@@ -121,7 +121,8 @@ class Program {
   // than 5 songs prepared, sets up buffering (its first pass then starts the checksum pass);
   // with "Buffer" on and a shorter list the buffer table is made ready and counts as buffered
   // (the builder's pass comes once the list is longer), and the checksum pass starts. Without
-  // "Buffer" it starts the checksum pass. The window's creation calls it, and so does tunora-cli play.
+  // "Buffer" it starts the checksum pass. The window's creation calls it, and so does tunora-cli
+  // play.
   void startBufferingOrChecksumPass();
   // The player; nullptr before createPlayer.
   player::Player* player() { return player_.get(); }
@@ -191,8 +192,7 @@ class Program {
   SwitchHooks switch_hooks_{buffering_};
   engine::StateSwitcher state_switcher_;
   // Defined where the player is known (program_player.cc); null until createPlayer.
-  std::unique_ptr<player::FileChoice, void (*)(player::FileChoice*)> file_choice_{nullptr,
-                                                                                nullptr};
+  std::unique_ptr<player::FileChoice, void (*)(player::FileChoice*)> file_choice_{nullptr, nullptr};
   std::unique_ptr<player::Player, void (*)(player::Player*)> player_{nullptr, nullptr};
   // The song left off at the last quit, put on top of the list by loadStatePlayList.
   std::optional<engine::ResumePoint> resume_start_;

@@ -9,9 +9,9 @@
 #include "app/directories.h"
 #include "app/instance_lock.h"
 #include "engine/library_access.h"
-#include "settings/settings.h"
 #include "platform/message_dialog.h"
 #include "platform/welcome.h"
+#include "settings/settings.h"
 #include "util/env.h"
 
 namespace tunora {
@@ -19,7 +19,7 @@ namespace tunora {
 struct StartUpInputs {
   std::string command_line;  // the whole line, program first (joinCommandLine builds it)
   DirectoryProbe probe;
-  std::string lock_path;     // instanceLockPath() for the real program
+  std::string lock_path;  // instanceLockPath() for the real program
   // Hands the start over to a running player (app/instance_lock.h); none: a second start waits
   // and ends.
   HandOver hand_over;
@@ -31,11 +31,11 @@ struct StartUpInputs {
 };
 
 enum class StartUpOutcome {
-  kRunMainWindow,        // create the main window and run the message loop
-  kRunFiller,            // show only the media filler (the context's quit flag is set)
-  kHandedOver,           // end: a running player took the start over
-  kAnotherPlayerRunning, // end: a player runs and did not take the start over
-  kEndProgram,           // end: the settings file cannot be upgraded (the user was told)
+  kRunMainWindow,         // create the main window and run the message loop
+  kRunFiller,             // show only the media filler (the context's quit flag is set)
+  kHandedOver,            // end: a running player took the start over
+  kAnotherPlayerRunning,  // end: a player runs and did not take the start over
+  kEndProgram,            // end: the settings file cannot be upgraded (the user was told)
 };
 
 // Runs the sequence, filling `context` and `settings`; the library's table is closed on return.

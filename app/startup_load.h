@@ -5,10 +5,10 @@
 
 #include "app/app_context.h"
 #include "engine/library_access.h"
-#include "settings/settings.h"
-#include "settings/settings_file.h"
 #include "platform/message_dialog.h"
 #include "platform/welcome.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
 
 namespace tunora {
 

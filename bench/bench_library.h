@@ -24,9 +24,9 @@ inline bool buildLibrary(const std::string& path, uint32_t songs) {
     const int32_t s = t.allocate();
     if (s < 0) return false;
     const uint32_t artist = rng() % 8000;
-    (void)t.writeText(s, kColFileName, "/home/user/Music/Artist " + std::to_string(artist) +
-                                           "/Album " + std::to_string(i % 700) + "/" +
-                                           std::to_string(i) + " Song.mp3");
+    (void)t.writeText(s, kColFileName,
+                      "/home/user/Music/Artist " + std::to_string(artist) + "/Album " +
+                          std::to_string(i % 700) + "/" + std::to_string(i) + " Song.mp3");
     (void)t.writeText(s, kColArtist, "Artist " + std::to_string(artist));
     (void)t.writeText(s, kColTitle, "Song " + std::to_string(i));
     for (int32_t u = 0; u < kUserCount; ++u) {

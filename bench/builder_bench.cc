@@ -14,19 +14,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <ctime>
-
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 
+#include "bench/bench_library.h"
 #include "engine/list_builder.h"
 #include "engine/lock_codes.h"
 #include "engine/random_source.h"
-#include "bench/bench_library.h"
 #include "network/library_opening.h"
 #include "settings/settings_defaults.h"
 #include "tests/engine/plain_builder.h"
@@ -65,8 +64,8 @@ std::vector<std::string> plainBuild(const std::string& path, uint32_t picks, uin
     const int fd = open(path.c_str(), O_RDWR);
     struct stat st;
     if (fd < 0 || fstat(fd, &st) != 0) return {};
-    void* map = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED,
-                     fd, 0);
+    void* map =
+        mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (map == MAP_FAILED) return {};
     auto table = marlbase::testing::PlainTable::overMemory(static_cast<uint8_t*>(map), true);
     const auto rules = engine::DrawRules::forCurrentState(settings, memory.miss_count);
@@ -172,10 +171,11 @@ int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs
       quiet_wall = wall;
       quiet_picks = picked;
     }
-    std::printf("%u picks from %u songs beside %d hogs: wall %.3f s, cpu %.3f s, wall / quiet "
-                "%.2f, picks %s (load before %.2f)\n",
-                picks, songs, hogs, wall, cpu, wall / quiet_wall,
-                picked == quiet_picks ? "as quiet" : "DIFFER", load);
+    std::printf(
+        "%u picks from %u songs beside %d hogs: wall %.3f s, cpu %.3f s, wall / quiet "
+        "%.2f, picks %s (load before %.2f)\n",
+        picks, songs, hogs, wall, cpu, wall / quiet_wall,
+        picked == quiet_picks ? "as quiet" : "DIFFER", load);
     if (picked != quiet_picks) return 1;
   }
   return 0;
@@ -200,7 +200,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   const auto pristine_copy = path + ".pristine";
-  std::filesystem::copy_file(path, pristine_copy, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(path, pristine_copy,
+                             std::filesystem::copy_options::overwrite_existing);
   sync();  // no write-back of the new files while the builders run
 
   if (argc > 3 && std::string(argv[3]) == "hogs") {
@@ -221,9 +222,8 @@ int main(int argc, char** argv) {
   start = Clock::now();
   const auto plain = plainBuild(pristine_copy, picks, 5);
   const double plain_s = secondsSince(start);
-  std::printf("%u picks from %u songs: ours %.3f s, plain %.3f s, %.0fx faster; picks %s\n",
-              picks, songs, ours_s, plain_s, plain_s / ours_s,
-              ours == plain ? "identical" : "DIFFER");
+  std::printf("%u picks from %u songs: ours %.3f s, plain %.3f s, %.0fx faster; picks %s\n", picks,
+              songs, ours_s, plain_s, plain_s / ours_s, ours == plain ? "identical" : "DIFFER");
   std::filesystem::remove(path);
   std::filesystem::remove(pristine_copy);
   return ours == plain ? 0 : 1;

@@ -124,9 +124,13 @@ void BM_Big_ChecksumPieces(benchmark::State& s) {
 void BM_Small_ChecksumPieces(benchmark::State& s) {
   runOnSmall(s, [&s](const std::string& path) { return checksumInPieces(s, path); });
 }
-BENCHMARK(BM_Big_ChecksumPieces)->RangeMultiplier(4)->Range(16, 1024)
+BENCHMARK(BM_Big_ChecksumPieces)
+    ->RangeMultiplier(4)
+    ->Range(16, 1024)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Small_ChecksumPieces)->RangeMultiplier(4)->Range(16, 1024)
+BENCHMARK(BM_Small_ChecksumPieces)
+    ->RangeMultiplier(4)
+    ->Range(16, 1024)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Big_ReadWhole)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Big_PlainLoop)->Unit(benchmark::kMillisecond);

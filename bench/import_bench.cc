@@ -125,7 +125,8 @@ double timeMinimumReads(const fs::path& folder, int64_t* files) {
     (void)!pread(fd, buffer.data(), 4096, 0);
     (void)!pread(fd, buffer.data(), 128, size > 128 ? size - 128 : 0);
     for (int64_t at = 0, need = (size + 3) / 4 + 3; at < need && at < size;) {
-      const auto n = pread(fd, buffer.data(), static_cast<size_t>(std::min<int64_t>(need - at, 1 << 20)), at);
+      const auto n =
+          pread(fd, buffer.data(), static_cast<size_t>(std::min<int64_t>(need - at, 1 << 20)), at);
       if (n <= 0) break;
       at += n;
     }
@@ -136,7 +137,8 @@ double timeMinimumReads(const fs::path& folder, int64_t* files) {
 }
 
 // Imports `folder` into the library through `table`; seconds, or -1 on failure.
-double importInto(marlbase::TableHandle& table, const std::string& library, const fs::path& folder) {
+double importInto(marlbase::TableHandle& table, const std::string& library,
+                  const fs::path& folder) {
   Settings settings;
   resetAll(settings);
   resetRatingValues(settings);
@@ -201,10 +203,11 @@ int main(int argc, char** argv) {
   (void)timeMinimumReads(root / "big", &files);  // warm the page cache
   const double minimum = timeMinimumReads(root / "big", &files);
   const double ours = timeImport(root / "big", table, &added);
-  std::printf("4 MB files: import %lld in %.3f s (%.0f files/s); minimum reads %lld in %.3f s "
-              "(%.0f files/s); import / minimum = %.2f\n",
-              static_cast<long long>(added), ours, added / ours, static_cast<long long>(files),
-              minimum, files / minimum, ours / minimum);
+  std::printf(
+      "4 MB files: import %lld in %.3f s (%.0f files/s); minimum reads %lld in %.3f s "
+      "(%.0f files/s); import / minimum = %.2f\n",
+      static_cast<long long>(added), ours, added / ours, static_cast<long long>(files), minimum,
+      files / minimum, ours / minimum);
 
   std::printf("\nsmall files: time per file as the folder grows\n");
   for (int count : {1000, 5000, 20000}) {

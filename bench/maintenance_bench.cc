@@ -146,8 +146,9 @@ int sideBySide(const std::string& path, const std::string& copy, const std::stri
   if (!t.open().ok() || !dumpRows(t, rows_file)) return 1;
   std::printf("ROWS %d\n", t.liveCount());
   size_t hits = 0;
-  for (auto [name, phrase] : {std::pair{"search_hit", "love"}, std::pair{"search_rare", "Artist 4999"},
-                              std::pair{"search_miss", "qqqzz"}}) {
+  for (auto [name, phrase] :
+       {std::pair{"search_hit", "love"}, std::pair{"search_rare", "Artist 4999"},
+        std::pair{"search_miss", "qqqzz"}}) {
     const Elapsed e = fastest(5, [&] {
       const Timer start;
       hits = m::phraseSearch(t, phrase, {}).size();
@@ -200,8 +201,7 @@ int main(int argc, char** argv) {
   const std::string copy = path + ".work";
   if (!buildLibrary(path, songs)) return 1;
   if (argc > 3 && std::string(argv[3]) == "side") {
-    const int result =
-        sideBySide(path, copy, folder + "/rows-" + std::to_string(songs) + ".tsv");
+    const int result = sideBySide(path, copy, folder + "/rows-" + std::to_string(songs) + ".tsv");
     std::filesystem::remove(path);
     return result;
   }

@@ -87,7 +87,9 @@ void BM_PlainWholeCopies(benchmark::State& state) { buildList(state, false); }
 void BM_SkippedRefreshAndBlockWriteBack(benchmark::State& state) { buildList(state, true); }
 
 BENCHMARK(BM_PlainWholeCopies)->Arg(10)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SkippedRefreshAndBlockWriteBack)->Arg(100)->Iterations(1)
+BENCHMARK(BM_SkippedRefreshAndBlockWriteBack)
+    ->Arg(100)
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

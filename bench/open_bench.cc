@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
       w.close();
     }
     t.first = timeOnce(path, [](marlbase::TableHandle&) {});
-    t.open = median(path, 15, [](marlbase::TableHandle&) {}, &t.open_min);
+    t.open = median(
+        path, 15, [](marlbase::TableHandle&) {}, &t.open_min);
     const std::string name = "/home/user/Music/Artist 1/Album " + std::to_string(songs % 700) +
                              "/" + std::to_string(songs) + " Song.mp3";
     t.lookup = median(path, 5, [&](marlbase::TableHandle& h) {
@@ -93,9 +94,10 @@ int main(int argc, char** argv) {
       (void)h.findInColumn(kColFileName);
     });
     t.walk = median(path, 5, [](marlbase::TableHandle& h) { (void)h.nthLive(100); });
-    std::printf("%8u songs: first open %9.5f s  open %9.5f s (fastest %9.5f s)  path lookup %9.5f s"
-                "  walk %9.5f s\n",
-                songs, t.first, t.open, t.open_min, t.lookup, t.walk);
+    std::printf(
+        "%8u songs: first open %9.5f s  open %9.5f s (fastest %9.5f s)  path lookup %9.5f s"
+        "  walk %9.5f s\n",
+        songs, t.first, t.open, t.open_min, t.lookup, t.walk);
     std::fflush(stdout);
     all.push_back(t);
   }

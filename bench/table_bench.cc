@@ -34,8 +34,8 @@ std::vector<uint32_t> songTypes() {
 }
 
 std::string word(std::mt19937& rng) {
-  static const char* kWords[] = {"love", "night", "blue", "Road", "fire", "Heart", "rain",
-                                 "dance", "Äpfel", "city", "moon", "Zero", "eden", "gold"};
+  static const char* kWords[] = {"love",  "night", "blue", "Road", "fire", "Heart", "rain",
+                                 "dance", "Äpfel", "city", "moon", "Zero", "eden",  "gold"};
   return kWords[rng() % 14];
 }
 
@@ -46,7 +46,8 @@ bool buildTable(const std::string& path, uint32_t records) {
   const auto types = songTypes();
   t.setColumnCount(static_cast<int32_t>(types.size()));
   if (!t.create().ok()) return false;
-  for (size_t c = 0; c < types.size(); ++c) (void)t.defineColumn(static_cast<int32_t>(c + 1), types[c]);
+  for (size_t c = 0; c < types.size(); ++c)
+    (void)t.defineColumn(static_cast<int32_t>(c + 1), types[c]);
   if (!t.finishColumns()) return false;
   t.close();
   t.setWritable(true);
@@ -55,8 +56,9 @@ bool buildTable(const std::string& path, uint32_t records) {
   for (uint32_t i = 0; i < records; ++i) {
     const int32_t s = t.allocate();
     if (s < 0) return false;
-    (void)t.writeText(s, 1, "/home/user/Music/Artist " + std::to_string(i % 5000) + "/Album/" +
-                                std::to_string(i) + " " + word(rng) + ".mp3");
+    (void)t.writeText(s, 1,
+                      "/home/user/Music/Artist " + std::to_string(i % 5000) + "/Album/" +
+                          std::to_string(i) + " " + word(rng) + ".mp3");
     (void)t.writeText(s, 2, word(rng) + " " + word(rng) + " " + std::to_string(rng() % 1000));
     (void)t.writeText(s, 3, "Artist " + std::to_string(i % 5000));
     (void)t.writeInt(s, 12, 1u << (rng() % 10));
@@ -111,7 +113,8 @@ int main(int argc, char** argv) {
   t.setWritable(true);
   if (!t.open().ok()) return 1;
   PlainTable lit = PlainTable::fromImage(pristine, true);
-  std::printf("capacity %u, live %d, file %zu bytes\n\n", t.capacity(), t.liveCount(), pristine.size());
+  std::printf("capacity %u, live %d, file %zu bytes\n\n", t.capacity(), t.liveCount(),
+              pristine.size());
   std::printf("%-34s %14s %16s %11s\n", "operation", "ours", "plain", "ratio");
 
   // 1,000 random nthLive draws.
@@ -148,7 +151,8 @@ int main(int argc, char** argv) {
   (void)t.open();
   std::vector<std::string> keys;
   for (int i = 0; i < 100; ++i) {
-    const int32_t s = t.nthLive(static_cast<int32_t>(1 + rng() % static_cast<uint32_t>(t.liveCount())));
+    const int32_t s =
+        t.nthLive(static_cast<int32_t>(1 + rng() % static_cast<uint32_t>(t.liveCount())));
     keys.push_back(*t.readText(s, 1));
   }
   // The first lookup on a column builds its index: one pass over the occupied slots. The very
@@ -171,7 +175,8 @@ int main(int argc, char** argv) {
   auto ourLookups = [&](bool upper) {
     int64_t found = 0;
     for (auto key : keys) {
-      if (upper) for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      if (upper)
+        for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       t.setSearchKey(key);
       found += t.findInColumn(1);
     }
@@ -180,7 +185,8 @@ int main(int argc, char** argv) {
   auto plainLookups = [&](bool upper) {
     int64_t found = 0;
     for (auto key : keys) {
-      if (upper) for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      if (upper)
+        for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       lit.searchKey = key;
       found += lit.findInColumn(1);
     }
@@ -191,13 +197,15 @@ int main(int argc, char** argv) {
   start = Clock::now();
   lit_sum = plainLookups(false);
   const double lit_find = secondsSince(start);
-  row("first lookup, cold mapping", cold, lit_find / 100, "(integer column; plain = one path lookup)");
+  row("first lookup, cold mapping", cold, lit_find / 100,
+      "(integer column; plain = one path lookup)");
   row("first path lookup (index build)", build, lit_find / 100, "(plain = one lookup)");
   row("100 path lookups", ours_find, lit_find, sum == lit_sum ? "" : "MISMATCH");
 
   // The same lookups in upper case, after 1,000 path writes that the index follows.
   for (int i = 0; i < 1000; ++i) {
-    const int32_t s = t.nthLive(static_cast<int32_t>(1 + rng() % static_cast<uint32_t>(t.liveCount())));
+    const int32_t s =
+        t.nthLive(static_cast<int32_t>(1 + rng() % static_cast<uint32_t>(t.liveCount())));
     const std::string path = "/home/user/Music/rewritten/" + std::to_string(i) + ".mp3";
     (void)t.writeText(s, 1, path);
     lit.textValue = path;
@@ -207,7 +215,8 @@ int main(int argc, char** argv) {
   const double ours_upper = fastest(5, [&] { return timed([&] { (void)ourLookups(true); }); });
   start = Clock::now();
   lit_sum = plainLookups(true);
-  row("100 lookups after 1,000 writes", ours_upper, secondsSince(start), sum == lit_sum ? "" : "MISMATCH");
+  row("100 lookups after 1,000 writes", ours_upper, secondsSince(start),
+      sum == lit_sum ? "" : "MISMATCH");
 
   // Walking every record of 100 artists (about 14 live records each) with findInColumnFrom.
   auto walk = [&](auto&& find) {
@@ -229,7 +238,8 @@ int main(int argc, char** argv) {
     lit.searchKey = key;
     return lit.findInColumnFrom(from, 3);
   });
-  row("walks of 100 artists (column 3)", ours_walk, secondsSince(start), sum == lit_sum ? "" : "MISMATCH");
+  row("walks of 100 artists (column 3)", ours_walk, secondsSince(start),
+      sum == lit_sum ? "" : "MISMATCH");
 
   // One compaction. The plain one stops after 500,000 moves per call; time one call and count
   // the calls a complete compaction would need (each later call scans a longer prefix).
@@ -246,10 +256,12 @@ int main(int argc, char** argv) {
     if (st > 9) moves += s - k++;
   }
   char note[160];
-  std::snprintf(note, sizeof note, "(ours left %d; plain left %d after one call; %lld moves = %lld calls)",
-                remaining, lit_remaining, static_cast<long long>(moves),
+  std::snprintf(note, sizeof note,
+                "(ours left %d; plain left %d after one call; %lld moves = %lld calls)", remaining,
+                lit_remaining, static_cast<long long>(moves),
                 static_cast<long long>((moves + 499999) / 500000));
-  row("compaction (plain: lower bound)", ours_compact, one_call * static_cast<double>((moves + 499999) / 500000), note);
+  row("compaction (plain: lower bound)", ours_compact,
+      one_call * static_cast<double>((moves + 499999) / 500000), note);
 
   // Sort by title: ours on the whole table; the exchange sort on 2,000 and 4,000 records,
   // extrapolated quadratically.
@@ -258,10 +270,13 @@ int main(int argc, char** argv) {
   const double ours_sort = secondsSince(start);
   t.close();
   auto collation = Collation::forLocale("en_US");
-  auto greater = [&](const std::string& a, const std::string& b) { return collation->compare(a, b) > 0; };
+  auto greater = [&](const std::string& a, const std::string& b) {
+    return collation->compare(a, b) > 0;
+  };
   double per_n2 = 0;
   for (uint32_t n : {2000u, 4000u}) {
-    std::vector<uint8_t> image(pristine.begin(), pristine.begin() + 1444 + 352 + uint64_t{n} * 1656);
+    std::vector<uint8_t> image(pristine.begin(),
+                               pristine.begin() + 1444 + 352 + uint64_t{n} * 1656);
     image[1360] = static_cast<uint8_t>(n), image[1361] = static_cast<uint8_t>(n >> 8);
     image[1362] = image[1363] = 0;
     PlainTable small = PlainTable::fromImage(std::move(image), true);

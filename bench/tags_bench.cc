@@ -23,9 +23,7 @@ namespace fs = std::filesystem;
 constexpr int kFileCount = 2000;
 const char kFolder[] = "/tmp/tunora_tags_bench_v1";
 
-std::string be32(uint32_t v) {
-  return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
+std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 std::string frame(const std::string& id, const std::string& body) {
   return id + be32(static_cast<uint32_t>(body.size())) + std::string(2, '\0') + body;
 }
@@ -50,15 +48,16 @@ std::string fileBytes(int i) {
     return audio + v1;
   }
   std::string frames;
-  if (i % 4 == 0) frames += frame("APIC", std::string("\0image/jpeg\0\3\0", 14) + std::string(30000, 'j'));
+  if (i % 4 == 0)
+    frames += frame("APIC", std::string("\0image/jpeg\0\3\0", 14) + std::string(30000, 'j'));
   frames += textFrame("TIT2", "Title number " + n) + textFrame("TPE1", "Artist " + n) +
             textFrame("TALB", "Album " + n) + textFrame("TYER", "2001") +
             textFrame("TRCK", "7/12") + frame("COMM", std::string("\0eng\0A comment ", 15) + n);
   frames += std::string(512, '\0');  // padding, as most taggers leave
   const auto size = static_cast<uint32_t>(frames.size());
-  const std::string header = std::string("ID3\3\0\0", 6) +
-                             std::string{char(size >> 21 & 127), char(size >> 14 & 127),
-                                         char(size >> 7 & 127), char(size & 127)};
+  const std::string header =
+      std::string("ID3\3\0\0", 6) + std::string{char(size >> 21 & 127), char(size >> 14 & 127),
+                                                char(size >> 7 & 127), char(size & 127)};
   return header + frames + audio;
 }
 

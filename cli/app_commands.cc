@@ -5,12 +5,12 @@
 
 #include "cli/command.h"
 #include "cli/output.h"
+#include "cli/settings_input.h"
 #include "settings/file_read.h"
 #include "settings/settings.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_fields.h"
 #include "settings/settings_file.h"
-#include "cli/settings_input.h"
 #include "util/json_out.h"
 
 namespace tunora::cli {
@@ -86,13 +86,17 @@ int runShow(const Args& args) {
 
 std::vector<Command> appCommands() {
   return {
-      {{"settings", "defaults"}, "[--db LIBRARY] PATH",
+      {{"settings", "defaults"},
+       "[--db LIBRARY] PATH",
        "write a settings file as a first run leaves it (full reset, \"Default\" rating values; "
        "--db: the library's path)",
-       {"--db"}, runDefaults},
-      {{"settings", "show"}, "[--bytes] PATH",
+       {"--db"},
+       runDefaults},
+      {{"settings", "show"},
+       "[--bytes] PATH",
        "print every named field of a settings file as one JSON object, with its version check",
-       {}, runShow},
+       {},
+       runShow},
   };
 }
 

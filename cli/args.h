@@ -33,7 +33,6 @@ class Args {
 
 // An option's decimal value into `value` when it lies in [low, high]; true also when the option
 // is absent (`value` then keeps its default). False for text that is no number or out of range.
-bool parseNumber(const std::optional<std::string>& text, int64_t low, int64_t high,
-                 int64_t& value);
+bool parseNumber(const std::optional<std::string>& text, int64_t low, int64_t high, int64_t& value);
 
 }  // namespace tunora::cli

@@ -27,9 +27,9 @@ struct Command {
   // Arguments after the words, e.g. "--columns T1,T2,... PATH". It names every option the
   // command takes: any other option is a usage error.
   std::string usage;
-  std::string summary;             // one line for --help
+  std::string summary;                     // one line for --help
   std::vector<std::string> value_options;  // options that take a value, e.g. "--columns"
-  int (*run)(const Args& args);    // the exit status
+  int (*run)(const Args& args);            // the exit status
 };
 
 // Each area's commands; defined in <area>_commands.cc.

@@ -53,13 +53,18 @@ int runChecksum(const Args& args) {
 
 std::vector<Command> libraryCommands() {
   return {
-      {{"table", "create-song"}, "[--force] PATH",
+      {{"table", "create-song"},
+       "[--force] PATH",
        "create a new song table (44 columns, one blank record in slot 0); an existing file is "
-       "refused unless --force", {}, runCreateSongTable},
-      {{"checksum"}, "[--bytes] PATH...",
+       "refused unless --force",
+       {},
+       runCreateSongTable},
+      {{"checksum"},
+       "[--bytes] PATH...",
        "print each file's content checksum (the FileId column; 0 = unreadable) and its path "
        "(--bytes: each byte of the path as the code point of the same value)",
-       {}, runChecksum},
+       {},
+       runChecksum},
   };
 }
 

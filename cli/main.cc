@@ -18,8 +18,8 @@ constexpr char kExitStatusHelp[] =
 
 std::vector<Command> allCommands() {
   std::vector<Command> all;
-  for (auto part : {tableCommands(), libraryCommands(), appCommands(), mediaCommands(),
-                    engineCommands()}) {
+  for (auto part :
+       {tableCommands(), libraryCommands(), appCommands(), mediaCommands(), engineCommands()}) {
     for (auto& command : part) all.push_back(std::move(command));
   }
 #ifdef TUNORA_HAS_MAINTENANCE
@@ -42,8 +42,7 @@ std::string commandLine(const Command& command) {
 }
 
 // Lists the commands whose first word is `group`, or every command when group is empty.
-void printCommands(std::FILE* out, const std::vector<Command>& commands,
-                   const std::string& group) {
+void printCommands(std::FILE* out, const std::vector<Command>& commands, const std::string& group) {
   for (const auto& command : commands) {
     if (!group.empty() && command.words[0] != group) continue;
     std::fprintf(out, "  %s\n      %s\n", commandLine(command).c_str(), command.summary.c_str());
@@ -77,8 +76,8 @@ std::set<std::string> knownOptions(const Command& command) {
   const std::string& usage = command.usage;
   for (size_t at = usage.find("--"); at != std::string::npos; at = usage.find("--", at + 2)) {
     size_t end = at + 2;
-    while (end < usage.size() && (std::isalnum(static_cast<unsigned char>(usage[end])) ||
-                                  usage[end] == '-')) {
+    while (end < usage.size() &&
+           (std::isalnum(static_cast<unsigned char>(usage[end])) || usage[end] == '-')) {
       ++end;
     }
     names.insert(usage.substr(at, end - at));

@@ -17,15 +17,24 @@ namespace {
 
 // Turns off the named switch; false for an unknown name.
 bool switchOff(const std::string& name, media::MediaSwitches& s) {
-  if (name == "mp3") s.play_mp3 = false;
-  else if (name == "avi") s.play_avi = false;
-  else if (name == "wav") s.play_wav = false;
-  else if (name == "mpeg") s.play_mpeg = false;
-  else if (name == "midi") s.play_midi = false;
-  else if (name == "wma") s.play_wma = false;
-  else if (name == "asf") s.play_asf = false;
-  else if (name == "wmv") s.play_wmv = false;
-  else return false;
+  if (name == "mp3")
+    s.play_mp3 = false;
+  else if (name == "avi")
+    s.play_avi = false;
+  else if (name == "wav")
+    s.play_wav = false;
+  else if (name == "mpeg")
+    s.play_mpeg = false;
+  else if (name == "midi")
+    s.play_midi = false;
+  else if (name == "wma")
+    s.play_wma = false;
+  else if (name == "asf")
+    s.play_asf = false;
+  else if (name == "wmv")
+    s.play_wmv = false;
+  else
+    return false;
   return true;
 }
 
@@ -77,8 +86,7 @@ bool onOffOption(const Args& args, const std::string& name, bool& value) {
     value = *text == "on";
     return true;
   }
-  std::fprintf(stderr, "tunora-cli: %s takes on or off, not \"%s\"\n", name.c_str(),
-               text->c_str());
+  std::fprintf(stderr, "tunora-cli: %s takes on or off, not \"%s\"\n", name.c_str(), text->c_str());
   return false;
 }
 
@@ -117,11 +125,16 @@ int runTags(const Args& args) {
   };
   JsonWriter json;
   json.beginObject()
-      .key("title").value(text(texts.title))
-      .key("artist").value(text(texts.artist))
-      .key("album").value(text(texts.album))
-      .key("note").value(text(texts.note))
-      .key("start_frame").value(start_frame)
+      .key("title")
+      .value(text(texts.title))
+      .key("artist")
+      .value(text(texts.artist))
+      .key("album")
+      .value(text(texts.album))
+      .key("note")
+      .value(text(texts.note))
+      .key("start_frame")
+      .value(start_frame)
       .endObject();
   std::printf("%s\n", json.str().c_str());
   return 0;

@@ -3,10 +3,10 @@
 // the signal mask when destroyed.
 #pragma once
 
+#include <signal.h>
 #include <termios.h>
 
 #include <chrono>
-#include <signal.h>
 
 namespace tunora::cli {
 

@@ -15,23 +15,23 @@
 #include "app/startup_load.h"
 #include "cli/command.h"
 #include "cli/file_checks.h"
-#include "cli/settings_input.h"
 #include "cli/output.h"
 #include "cli/play_line.h"
 #include "cli/play_status.h"
 #include "cli/play_terminal.h"
+#include "cli/settings_input.h"
 #include "engine/lock_codes.h"
 #include "library/rating.h"
 #include "media/playlist_file.h"
 #include "media/playlist_load.h"
 #include "media/settings_adaptor.h"
+#include "platform/welcome.h"
 #include "player/demo_songs.h"
 #include "player/gst/gst_media_window.h"
 #include "player/player.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
 #include "settings/settings_upgrade.h"
-#include "platform/welcome.h"
 #include "util/xdg_folders.h"
 
 namespace tunora::cli {
@@ -118,9 +118,8 @@ int runPlay(const Args& args) {
   // The program's start-up steps that apply without a window: the single-instance lock, then
   // the settings file's upgrade.
   AppContext& context = program.context();
-  InstanceLockResult lock = takeInstanceLock(
-      program.env(),
-      instanceLockPath(processEnvironment()), nullptr);
+  InstanceLockResult lock =
+      takeInstanceLock(program.env(), instanceLockPath(processEnvironment()), nullptr);
   if (lock.end_program) return fail("another player is running");
   context.instance_lock = std::move(lock.lock);
   context.program_directory = data_dir;
@@ -277,8 +276,10 @@ std::vector<Command> playerCommands() {
        "[--settings FILE] --db TABLE [--state S] [--auto-rate]",
        "Plays the library without a window: takes the single-instance lock, upgrades FILE's "
        "settings as the program does, builds the list, plays it through GStreamer "
-       "(TUNORA_AUDIO_SINK names another sink), auto-rates with \"Auto Rate\" on (--auto-rate turns it on and saves it). Keys: p "
-       "play/pause, s skip, r restart, b back, q quit (saves the settings as dTunora.dat and the play list in the folder of "
+       "(TUNORA_AUDIO_SINK names another sink), auto-rates with \"Auto Rate\" on (--auto-rate "
+       "turns it on and saves it). Keys: p "
+       "play/pause, s skip, r restart, b back, q quit (saves the settings as dTunora.dat and the "
+       "play list in the folder of "
        "FILE, else of TABLE).",
        {"--settings", "--db", "--state"},
        runPlay},

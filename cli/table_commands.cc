@@ -84,10 +84,14 @@ std::string infoLine(const TableHandle& table) {
   json.beginObject().key("columns").beginArray();
   for (int32_t c = 1; c <= table.columnCount(); ++c) json.value(table.columnType(c));
   json.endArray()
-      .key("capacity").value(table.capacity())
-      .key("live").value(table.liveCount())
-      .key("record_size").value(table.recordSize())
-      .key("file_size").value(static_cast<int64_t>(st.st_size))
+      .key("capacity")
+      .value(table.capacity())
+      .key("live")
+      .value(table.liveCount())
+      .key("record_size")
+      .value(table.recordSize())
+      .key("file_size")
+      .value(static_cast<int64_t>(st.st_size))
       .endObject();
   return json.str();
 }
@@ -151,17 +155,23 @@ int runDump(const Args& args) {
 
 std::vector<Command> tableCommands() {
   return {
-      {{"table", "create"}, "[--force] --columns T1,T2,... PATH",
+      {{"table", "create"},
+       "[--force] --columns T1,T2,... PATH",
        "Creates an empty table with columns of the given type codes (capacity 10); an existing "
        "file is refused unless --force.",
-       {"--columns"}, runCreate},
-      {{"table", "info"}, "PATH",
+       {"--columns"},
+       runCreate},
+      {{"table", "info"},
+       "PATH",
        "Prints {\"columns\":[...],\"capacity\":c,\"live\":l,\"record_size\":r,\"file_size\":f}.",
-       {}, runInfo},
-      {{"table", "dump"}, "[--all] [--bytes] PATH",
+       {},
+       runInfo},
+      {{"table", "dump"},
+       "[--all] [--bytes] PATH",
        "Prints the info line, then one JSON line per live slot (every slot with --all); "
        "--bytes shows each text byte as the code point of the same value.",
-       {}, runDump},
+       {},
+       runDump},
   };
 }
 

@@ -15,8 +15,9 @@ void advanceAltPattern(Settings& settings, uint32_t& position) {
   const auto state = static_cast<uint32_t>(settings.get(settings::kCurrentState));
   // Mode m (1..10) uses pattern slot m - 1; any other mode has no pattern.
   const std::string pattern =
-      mode >= 1 && mode <= 10 ? settings.text(settings::kAltPattern, static_cast<uint32_t>(mode - 1))
-                              : std::string();
+      mode >= 1 && mode <= 10
+          ? settings.text(settings::kAltPattern, static_cast<uint32_t>(mode - 1))
+          : std::string();
   ++position;
   int32_t user = 0;
   if (!pattern.empty()) {

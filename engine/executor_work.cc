@@ -61,8 +61,7 @@ void ExecutorWork::openDetailsOfRow() {
     ui::tell(p_.dialog, kLibraryClosedNotice);
   } else {
     // No record, so no details dialog: say why instead.
-    ui::tell(p_.dialog, std::string(kNotInLibraryNotice) + "\n" +
-                          (*found.texts)[kFileNameColumn]);
+    ui::tell(p_.dialog, std::string(kNotInLibraryNotice) + "\n" + (*found.texts)[kFileNameColumn]);
   }
 }
 
@@ -82,11 +81,10 @@ void ExecutorWork::storeRating(int32_t button) {
       }
     } else {
       // "D" under a fixed user counts as a number outside 1..10: a score of 0.
-      const uint32_t score =
-          (button >= 1 && button <= 10)
-              ? static_cast<uint32_t>(
-                    p_.settings.get(settings::kRatingValue, static_cast<uint32_t>(button - 1)))
-              : 0;
+      const uint32_t score = (button >= 1 && button <= 10)
+                                 ? static_cast<uint32_t>(p_.settings.get(
+                                       settings::kRatingValue, static_cast<uint32_t>(button - 1)))
+                                 : 0;
       p_.song.setDisplayedScore(score);
       (void)table.writeInt(slot, ratingColumn(rateUser()), score);
       if (p_.set_change_counter) p_.set_change_counter(kRatingChangeCounter);

@@ -21,8 +21,8 @@
 #include "engine/shared_lock.h"
 #include "engine/status_message.h"
 #include "engine/window_channel.h"
-#include "settings/settings.h"
 #include "platform/message_dialog.h"
+#include "settings/settings.h"
 
 namespace tunora::engine {
 
@@ -31,13 +31,14 @@ inline constexpr int32_t kRateButtonDelete = 13;  // "D": command 1213 less 1200
 inline constexpr char kDeleteSongQuestion[] = "This will delete the song and it cannot be undone.";
 inline constexpr char kDeleteSongYes[] = "Sure, delete please";
 inline constexpr char kDeleteSongNo[] = "No, don't delete";
-inline constexpr char kNotInLibraryNotice[] = "This song is not in the library, so it has no details:";
+inline constexpr char kNotInLibraryNotice[] =
+    "This song is not in the library, so it has no details:";
 inline constexpr char kLibraryClosedNotice[] = "The library cannot be opened now.";
 inline constexpr char kSaveListProposedName[] = "PL1.m3u";
 inline constexpr int32_t kFilterPlaylists = 2;
 
-// What the work needs of the main window besides its command channel and the message dialog. Called on the executor's
-// thread; the window marshals to its own.
+// What the work needs of the main window besides its command channel and the message dialog. Called
+// on the executor's thread; the window marshals to its own.
 class ExecutorWindow {
  public:
   virtual ~ExecutorWindow() = default;
@@ -91,16 +92,16 @@ class ExecutorWork {
   // outlive this object.
   void registerInto(RequestExecutor& executor);
 
-  void openDetailsOfRow();                 // 1
-  void storeRating(int32_t button);        // 2
-  void dropRowsAndPlay(int32_t k);         // 3
-  void dropRows(int32_t count);            // 4
-  void dropRowsAndNext(int32_t count);     // 5
-  void removeRow();                        // 10
-  void saveAsPlaylist();                   // 11
-  void playRowNow();                       // 12
-  void openDatabaseDialog();               // 13
-  void moveRowToTop();                     // 14
+  void openDetailsOfRow();              // 1
+  void storeRating(int32_t button);     // 2
+  void dropRowsAndPlay(int32_t k);      // 3
+  void dropRows(int32_t count);         // 4
+  void dropRowsAndNext(int32_t count);  // 5
+  void removeRow();                     // 10
+  void saveAsPlaylist();                // 11
+  void playRowNow();                    // 12
+  void openDatabaseDialog();            // 13
+  void moveRowToTop();                  // 14
 
  private:
   // The slot of the focused row's record (-1 when none), and the row.

@@ -13,8 +13,8 @@
 namespace tunora::engine {
 
 ListBuilder::ListBuilder(SharedLock& lock, LibraryAccess& library, Settings& settings,
-                         PlayList& play_list, StatusMessage& status, RandomSource& random,
-                         Env& env, BuilderHooks& hooks)
+                         PlayList& play_list, StatusMessage& status, RandomSource& random, Env& env,
+                         BuilderHooks& hooks)
     : lock_(lock),
       words_(lock.words()),
       library_(library),

@@ -33,9 +33,7 @@ inline constexpr int32_t kMinimumSongsToBuild = 20;
 // to it at the next quick pick.
 inline constexpr int32_t kMaxBuildTime = 10'000;
 // Whether a library of `live_songs` songs is big enough for the builder to pick from.
-constexpr bool enoughSongsToBuild(int32_t live_songs) {
-  return live_songs >= kMinimumSongsToBuild;
-}
+constexpr bool enoughSongsToBuild(int32_t live_songs) { return live_songs >= kMinimumSongsToBuild; }
 
 inline constexpr char kDeepBuildingText[] = "Tunora Deep Building";
 inline constexpr char kNoFileSelectedText[] = "No file selected";

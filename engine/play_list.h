@@ -66,7 +66,7 @@ class PlayList {
   // Held across a change and its notification, so that observers see changes in order.
   std::mutex notify_mu_;
   mutable std::mutex mu_;
-  std::vector<PlayListRow> rows_;  // guarded by mu_
+  std::vector<PlayListRow> rows_;         // guarded by mu_
   PlayListObserver* observer_ = nullptr;  // guarded by notify_mu_
   std::atomic<int32_t> songs_prepared_{0};
 };

@@ -23,8 +23,8 @@ Status loadPlayListFile(PlayList& play_list, const std::string& list_path,
   options.user = settings.stateValue(settings::kStateUser);
   options.switches = media::mediaSwitchesOf(settings);
   return media::loadListFile(list_path, &table, options, [&](media::LoadedRow row) {
-    play_list.append({std::move(row[0]), std::move(row[1]), std::move(row[2]),
-                      std::move(row[3]), std::move(row[4])});
+    play_list.append({std::move(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3]),
+                      std::move(row[4])});
   });
 }
 

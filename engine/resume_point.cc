@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "util/atomic_file.h"
 #include "settings/file_read.h"
+#include "util/atomic_file.h"
 
 namespace tunora::engine {
 

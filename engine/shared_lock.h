@@ -52,7 +52,7 @@ class Grant {
 
 // What the request executor took out of the request word.
 struct Handover {
-  int32_t code = 0;       // 0 when nothing was handed over
+  int32_t code = 0;  // 0 when nothing was handed over
   int32_t parameter = 0;
   // Held for executor codes (the executor is the holder); empty for worker codes, whose waiting
   // worker claims the grant itself.

@@ -5,8 +5,7 @@
 
 namespace tunora::engine {
 
-SpinGuardScope::SpinGuardScope(SharedWords& words, Env& env, int tries, Wait wait)
-    : words_(words) {
+SpinGuardScope::SpinGuardScope(SharedWords& words, Env& env, int tries, Wait wait) : words_(words) {
   for (int attempt = 1;; ++attempt) {
     int32_t expected = kGuardFree;
     if (words_.spin_guard.compare_exchange_strong(expected, kGuardTakenScoped)) {
@@ -16,10 +15,15 @@ SpinGuardScope::SpinGuardScope(SharedWords& words, Env& env, int tries, Wait wai
     if (tries > 0 && attempt >= tries) return;
     if (tries == 0 && words_.stopping.load() != 0) return;
     switch (wait) {
-      case Wait::kSleep1ms: env.sleepFor(std::chrono::milliseconds(1)); break;
+      case Wait::kSleep1ms:
+        env.sleepFor(std::chrono::milliseconds(1));
+        break;
       // Returns at once when the word no longer holds what the exchange saw.
-      case Wait::kBlock: words_.spin_guard.wait(expected); break;
-      case Wait::kRetry: break;
+      case Wait::kBlock:
+        words_.spin_guard.wait(expected);
+        break;
+      case Wait::kRetry:
+        break;
     }
   }
 }

@@ -36,10 +36,15 @@ enum class WorkerNeeds {
 
 class Supervisor {
  public:
-  Supervisor(SharedLock& lock, RequestExecutor& executor, UpdateWriter& writer,
-             UpdateQueue& queue, ThreadSet& threads, WindowChannel& window, StatusMessage& status)
-      : lock_(lock), executor_(executor), writer_(writer), queue_(queue), threads_(threads),
-        window_(window), status_(status) {}
+  Supervisor(SharedLock& lock, RequestExecutor& executor, UpdateWriter& writer, UpdateQueue& queue,
+             ThreadSet& threads, WindowChannel& window, StatusMessage& status)
+      : lock_(lock),
+        executor_(executor),
+        writer_(writer),
+        queue_(queue),
+        threads_(threads),
+        window_(window),
+        status_(status) {}
 
   // Adds a worker that the supervisor starts on its own thread while music plays, when `wanted`
   // says so and it is not running. One that needs the free lock starts only while nothing is

@@ -43,7 +43,7 @@ class UpdateQueue {
 
  private:
   mutable std::mutex mu_;
-  bool allocated_ = false;     // guarded by mu_
+  bool allocated_ = false;            // guarded by mu_
   std::deque<QueuedUpdate> entries_;  // front = newest; guarded by mu_
   std::atomic<int32_t> length_{-1};
   std::atomic<int32_t> waiting_producers_{0};

@@ -63,8 +63,8 @@ void UpdateWriter::run(bool quitting) {
   }
   status_.refresh();
   for (;;) {
-    Grant grant = quitting ? takeGrantForQuit()
-                           : lock_.requestAndWait(kCodeUpdateWriter, 0, kWriterPatience);
+    Grant grant =
+        quitting ? takeGrantForQuit() : lock_.requestAndWait(kCodeUpdateWriter, 0, kWriterPatience);
     if (grant) {
       writeEntries(quitting);
       grant.release();

@@ -21,9 +21,13 @@ inline constexpr int32_t kWriterStartLength = 150;
 
 class UpdateWriter {
  public:
-  UpdateWriter(SharedLock& lock, UpdateQueue& queue, LibraryAccess& library,
-               WindowChannel& window, ThreadSet& threads, StatusMessage& status)
-      : lock_(lock), queue_(queue), library_(library), window_(window), threads_(threads),
+  UpdateWriter(SharedLock& lock, UpdateQueue& queue, LibraryAccess& library, WindowChannel& window,
+               ThreadSet& threads, StatusMessage& status)
+      : lock_(lock),
+        queue_(queue),
+        library_(library),
+        window_(window),
+        threads_(threads),
         status_(status) {}
 
   // Queues a change of one field: 0 queued, -1 when the queue is full. When the queue then holds

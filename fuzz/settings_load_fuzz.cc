@@ -22,11 +22,15 @@ size_t touchEveryField(const tunora::Settings& s) {
   size_t total = 0;
   for (const FieldInfo& f : kSettingsFields) {
     switch (f.kind) {
-      case FieldKind::kInt: total += static_cast<uint32_t>(s.get(IntField{f.offset})); break;
+      case FieldKind::kInt:
+        total += static_cast<uint32_t>(s.get(IntField{f.offset}));
+        break;
       case FieldKind::kIntArray:
         for (uint32_t i = 0; i <= f.count; ++i) total += s.get(IntArrayField{f.offset, f.count}, i);
         break;
-      case FieldKind::kText: total += s.text(TextField{f.offset, f.size}).size(); break;
+      case FieldKind::kText:
+        total += s.text(TextField{f.offset, f.size}).size();
+        break;
       case FieldKind::kTextArray:
         for (uint32_t i = 0; i <= f.count; ++i) {
           const size_t n = s.text(TextArrayField{f.offset, f.count, f.size}, i).size();

@@ -14,13 +14,13 @@
 #include <cstring>
 #include <string>
 
-#include "settings/file_read.h"
-#include "settings/settings_defaults.h"
-#include "settings/settings_file.h"
 #include "cli/settings_input.h"
 #include "library/file_checksum.h"
 #include "media/playlist_file.h"
 #include "media/tag_reader.h"
+#include "settings/file_read.h"
+#include "settings/settings_defaults.h"
+#include "settings/settings_file.h"
 
 namespace {
 
@@ -49,12 +49,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::string path = file;
   switch (kind) {
-    case kRegular: path = regular; break;
-    case kLink: check(symlink(regular.c_str(), file.c_str()) == 0); break;
-    case kFifo: check(mkfifo(file.c_str(), 0600) == 0); break;
-    case kFolder: check(mkdir(file.c_str(), 0700) == 0); break;
-    case kDevZero: path = "/dev/zero"; break;
-    case kKinds: break;
+    case kRegular:
+      path = regular;
+      break;
+    case kLink:
+      check(symlink(regular.c_str(), file.c_str()) == 0);
+      break;
+    case kFifo:
+      check(mkfifo(file.c_str(), 0600) == 0);
+      break;
+    case kFolder:
+      check(mkdir(file.c_str(), 0700) == 0);
+      break;
+    case kDevZero:
+      path = "/dev/zero";
+      break;
+    case kKinds:
+      break;
   }
   const bool is_regular = kind == kRegular || kind == kLink;
 
@@ -69,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     resetAll(defaults);
     resetRatingValues(defaults);
     // A refused file leaves the defaults.
-    check(std::memcmp(settings.image().data(), defaults.image().data(), settings.image().size()) == 0);
+    check(std::memcmp(settings.image().data(), defaults.image().data(), settings.image().size()) ==
+          0);
   }
 
   const auto prefix = readFilePrefix(path, kSettingsFileSize);

@@ -24,7 +24,6 @@ constexpr size_t kMaxSongPath = 600;
 // The longest path the system resolves (PATH_MAX); a longer one cannot even be examined.
 constexpr size_t kMaxSystemPath = 4096;
 
-
 bool hasControlCharacter(const std::string& text) {
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -61,7 +60,7 @@ HandedPathKind handedPathKind(const std::string& path) {
   MediaSwitches every_type;
   every_type.play_all = true;
   return classifyMediaFile(path, every_type) != kMediaNone ? HandedPathKind::kMediaFile
-                                                            : HandedPathKind::kNone;
+                                                           : HandedPathKind::kNone;
 }
 
 std::string importCountsLine(const ImportCounts& c) {

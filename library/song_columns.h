@@ -10,14 +10,14 @@ inline constexpr int32_t kSongColumnCount = 44;
 // 4 (status) + 1000 (path) + 8 texts of 64 + 35 integers of 4.
 inline constexpr uint32_t kSongRecordSize = 4 + 1000 + 8 * 64 + 35 * 4;
 
-inline constexpr int32_t kColFileName = 1;   // type 14: full path of the media file
-inline constexpr int32_t kColTitle = 2;      // type 12
-inline constexpr int32_t kColArtist = 3;     // type 12
-inline constexpr int32_t kColAlbum = 4;      // type 12
-inline constexpr int32_t kColNote = 6;       // type 12: notes and comments
+inline constexpr int32_t kColFileName = 1;     // type 14: full path of the media file
+inline constexpr int32_t kColTitle = 2;        // type 12
+inline constexpr int32_t kColArtist = 3;       // type 12
+inline constexpr int32_t kColAlbum = 4;        // type 12
+inline constexpr int32_t kColNote = 6;         // type 12: notes and comments
 inline constexpr int32_t kColReserved10 = 10;  // set to 0 when a song is added, never read
-inline constexpr int32_t kColFileId = 11;    // content checksum; 0 = none computed
-inline constexpr int32_t kColFlags = 41;     // bits 0-1 naughty level, bit 2 lock
+inline constexpr int32_t kColFileId = 11;      // content checksum; 0 = none computed
+inline constexpr int32_t kColFlags = 41;       // bits 0-1 naughty level, bit 2 lock
 // Start and end points in milliseconds from the start of the media, for audio and video alike
 // (the media window's positions); 0 = from the beginning / to the end.
 inline constexpr int32_t kColStartFrame = 42;

@@ -37,7 +37,7 @@ SearchRow rowOf(TableHandle& table, int32_t slot, int32_t rating,
 
 std::vector<int32_t> phraseMatches(TableHandle& table, std::string_view phrase) {
   std::vector<int32_t> slots;
-  table.setSearchKey(phrase);  // shared with the details dialog's "Find More"
+  table.setSearchKey(phrase);        // shared with the details dialog's "Find More"
   if (phrase.empty()) return slots;  // an empty text searches nothing
   const PhraseMatcher matcher(table, phrase);
   for (int32_t slot = matcher.next(table, -1); slot >= 0; slot = matcher.next(table, slot)) {

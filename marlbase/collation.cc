@@ -54,9 +54,9 @@ std::string Collation::sortKey(std::string_view stored_text) const {
   const auto* chars = reinterpret_cast<const UChar*>(text.data());
   const auto length = static_cast<int32_t>(text.size());
   std::string key(64, '\0');
-  int32_t needed = ucol_getSortKey(asCollator(collator_), chars, length,
-                                   reinterpret_cast<uint8_t*>(key.data()),
-                                   static_cast<int32_t>(key.size()));
+  int32_t needed =
+      ucol_getSortKey(asCollator(collator_), chars, length, reinterpret_cast<uint8_t*>(key.data()),
+                      static_cast<int32_t>(key.size()));
   if (needed > static_cast<int32_t>(key.size())) {
     key.assign(static_cast<size_t>(needed), '\0');
     needed = ucol_getSortKey(asCollator(collator_), chars, length,

@@ -22,7 +22,7 @@ inline constexpr uint32_t kDescriptorSize = 4 + 4;     // type code + field offs
 inline constexpr uint32_t kCreateZeroFill = 5000;      // zero bytes written after the header
 inline constexpr uint32_t kStatusSize = 4;             // every slot starts with its status word
 inline constexpr uint32_t kInitialCapacity = 10;
-inline constexpr uint32_t kCreatedSlots = 15;          // slots zero-filled by finishColumns
+inline constexpr uint32_t kCreatedSlots = 15;  // slots zero-filled by finishColumns
 
 // Status words of a slot.
 inline constexpr int32_t kStatusUnused = 0;
@@ -47,19 +47,36 @@ constexpr bool isTextType(uint32_t type) { return type >= 10; }
 // The number of bytes a field of this type takes in every record.
 constexpr uint32_t fieldWidth(uint32_t type) {
   switch (type) {
-    case 0: return 1;
-    case 1: return 2;
-    case 2: return 4;
-    case 3: return 8;
-    case 4: return 16;
-    case 5: case 6: case 7: case 8: case 9: return 64;
-    case 10: return 4;
-    case 11: return 16;
-    case 12: return 64;
-    case 13: return 300;
-    case 14: return 1000;
-    case 15: return 5000;
-    default: return 64;
+    case 0:
+      return 1;
+    case 1:
+      return 2;
+    case 2:
+      return 4;
+    case 3:
+      return 8;
+    case 4:
+      return 16;
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+      return 64;
+    case 10:
+      return 4;
+    case 11:
+      return 16;
+    case 12:
+      return 64;
+    case 13:
+      return 300;
+    case 14:
+      return 1000;
+    case 15:
+      return 5000;
+    default:
+      return 64;
   }
 }
 

@@ -132,8 +132,9 @@ bool IndexCacheFile::parseHead(std::span<const uint8_t> head, uint64_t file_size
     return false;
   }
   std::vector<uint8_t> summed(head.begin(), head.begin() + 80);
-  summed.insert(summed.end(), head.begin() + kHeadSize,
-                head.begin() + static_cast<std::ptrdiff_t>(kHeadSize + part_count * kPartEntrySize));
+  summed.insert(
+      summed.end(), head.begin() + kHeadSize,
+      head.begin() + static_cast<std::ptrdiff_t>(kHeadSize + part_count * kPartEntrySize));
   if (get<uint64_t>(&head[80]) != contentHash(summed.data(), summed.size())) return false;
   IndexCacheKey found;
   found.stamp.device = get<uint64_t>(&head[8]);
@@ -168,7 +169,8 @@ bool IndexCacheFile::open(const std::string& path, const IndexCacheKey& key) {
   struct stat st;
   std::vector<uint8_t> head(kHeadSize);
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-            static_cast<uint64_t>(st.st_size) >= kHeadSize && readAllAt(fd, head.data(), kHeadSize, 0);
+            static_cast<uint64_t>(st.st_size) >= kHeadSize &&
+            readAllAt(fd, head.data(), kHeadSize, 0);
   if (ok) {
     const uint32_t part_count = std::min<uint32_t>(get<uint32_t>(&head[72]), key.column_count + 1);
     head.resize(kHeadSize + size_t{part_count} * kPartEntrySize);

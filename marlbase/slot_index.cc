@@ -5,10 +5,14 @@ namespace tunora::marlbase {
 
 SlotSet& SlotIndex::setFor(int32_t status) {
   switch (status) {
-    case kStatusUnused: return unused_;
-    case kStatusDeleted: return deleted_;
-    case kStatusLive: return live_;
-    default: return other_;
+    case kStatusUnused:
+      return unused_;
+    case kStatusDeleted:
+      return deleted_;
+    case kStatusLive:
+      return live_;
+    default:
+      return other_;
   }
 }
 
@@ -53,7 +57,8 @@ bool SlotIndex::loadWords(uint32_t capacity, std::span<const uint64_t> words) {
     const uint64_t occupied = part(4)[w];
     const uint64_t all = w + 1 == n ? tail : ~uint64_t{0};
     const bool disjoint = (u & d) == 0 && ((u | d) & (l | o)) == 0 && (l & o) == 0;
-    const bool covering = ((u | d | l | o) & all) == all && ((u | d | l | o | occupied) & ~all) == 0;
+    const bool covering =
+        ((u | d | l | o) & all) == all && ((u | d | l | o | occupied) & ~all) == 0;
     const bool occupied_fits = (occupied & l) == l && (occupied & ~(l | o)) == 0;
     if (!disjoint || !covering || !occupied_fits) {
       reset(capacity);

@@ -44,7 +44,8 @@ void SlotSet::finishBulk() {
 }
 
 void SlotSet::loadWords(std::span<const uint64_t> words) {
-  std::copy(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(bits_.size()), bits_.begin());
+  std::copy(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(bits_.size()),
+            bits_.begin());
   if (size_ % 64 != 0 && !bits_.empty()) bits_.back() &= (uint64_t{1} << (size_ % 64)) - 1;
   finishBulk();
 }

@@ -5,11 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <ctime>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "marlbase/file_lock.h"

@@ -5,8 +5,8 @@
 // data reaches the file when the handle is closed. Another program that takes no lock may cut or
 // replace the file meanwhile: every operation first checks that the file's size is still the
 // mapping's, and once it is not, the handle touches neither the mapping nor the file again and
-// fails every operation until it is opened again (changedOnDisk). Values pass in and out of fields through the
-// handle's integer and text value buffers; lookups compare against its search key.
+// fails every operation until it is opened again (changedOnDisk). Values pass in and out of fields
+// through the handle's integer and text value buffers; lookups compare against its search key.
 //
 // Slots count from 0, columns from 1. Every operation checks its slot and column numbers: a bad
 // number gives the operation's failure value, never an access outside the file.
@@ -255,7 +255,9 @@ class TableHandle {
   uint8_t* slotAddress(uint32_t slot) const;
   uint8_t* fieldAddress(uint32_t slot, int32_t column) const;
   bool usable() const;  // mapped and live count not 0
-  bool validSlot(int32_t slot) const { return slot >= 0 && static_cast<uint32_t>(slot) < capacity_; }
+  bool validSlot(int32_t slot) const {
+    return slot >= 0 && static_cast<uint32_t>(slot) < capacity_;
+  }
   bool validColumn(int32_t column) const { return column >= 1 && column <= column_count_; }
   void recount();
   bool fieldEqualsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const;

@@ -154,7 +154,8 @@ void TableHandle::saveIndexCache() {
       if (static_cast<size_t>(c) <= column_indexes_.size() && column_indexes_[c - 1]) continue;
       CachedColumn kept;
       kept.column = c;
-      if (index_cache_->readColumn(c, occupied.count(), kept.keys)) columns.push_back(std::move(kept));
+      if (index_cache_->readColumn(c, occupied.count(), kept.keys))
+        columns.push_back(std::move(kept));
     }
   }
   const std::vector<uint8_t> bytes =

@@ -25,7 +25,8 @@ bool TableHandle::fieldEqualsKey(uint32_t slot, int32_t column, uint32_t numeric
 bool TableHandle::fieldContainsKey(uint32_t slot, int32_t column, uint32_t numeric_key) const {
   const uint32_t type = column_types_[column - 1];
   const uint8_t* field = fieldAddress(slot, column);
-  if (!isTextType(type)) return numeric_key != UINT32_MAX && integerField(field, type) == numeric_key;
+  if (!isTextType(type))
+    return numeric_key != UINT32_MAX && integerField(field, type) == numeric_key;
   const auto* key = reinterpret_cast<const uint8_t*>(search_key_.data());
   const uint32_t limit = fieldWidth(type) - 1;
   uint32_t k = 0;

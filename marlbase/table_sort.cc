@@ -27,8 +27,8 @@ void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column, const Co
     const uint8_t* field = fieldAddress(begin + s, column);
     std::string text;
     if (isTextType(type)) {
-      text.assign(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field),
-                                                                 fieldWidth(type) - 1));
+      text.assign(reinterpret_cast<const char*>(field),
+                  strnlen(reinterpret_cast<const char*>(field), fieldWidth(type) - 1));
     } else if (type == 0) {
       text = std::to_string(field[0]);
     } else if (type == 1) {

@@ -33,8 +33,8 @@ class SourceStream final : public TagLib::IOStream {
     const uint64_t size = source_.size();
     const uint64_t n = position_ < size ? std::min<uint64_t>(length, size - position_) : 0;
     TagLib::ByteVector block(static_cast<unsigned int>(n), '\0');
-    const size_t got = source_.readAt(position_, std::span(reinterpret_cast<uint8_t*>(
-                                                               block.data()), block.size()));
+    const size_t got = source_.readAt(
+        position_, std::span(reinterpret_cast<uint8_t*>(block.data()), block.size()));
     block.resize(static_cast<unsigned int>(got));
     position_ += got;
     return block;
@@ -169,9 +169,8 @@ bool readWav(SourceStream& stream, TagRecord& record) {
   return true;
 }
 
-constexpr std::array<uint8_t, 16> kAsfHeaderGuid = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66,
-                                                    0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA,
-                                                    0x00, 0x62, 0xCE, 0x6C};
+constexpr std::array<uint8_t, 16> kAsfHeaderGuid = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                                    0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 
 }  // namespace
 

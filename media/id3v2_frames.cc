@@ -92,7 +92,7 @@ class FrameWalk {
     while (pos + header_size <= end) {
       std::array<uint8_t, 10> h{};
       if (!window_.copy(pos, std::span(h).first(header_size))) return;  // the source ended
-      if (h[0] == 0) return;  // padding
+      if (h[0] == 0) return;                                            // padding
       if (!std::all_of(h.begin(), h.begin() + id_size, isIdChar)) return;
       std::string id(h.begin(), h.begin() + id_size);
       uint64_t size = 0;
@@ -175,8 +175,8 @@ std::optional<std::vector<uint8_t>> Id3v2Frame::data(uint64_t max_read) const {
     if (flags_ & 0x0001) skip += 4;  // data length
     unsync = tag_unsync_ || (flags_ & 0x0002);
   }
-  const std::span<const uint8_t> rest = std::span<const uint8_t>(bytes).subspan(
-      std::min(skip, bytes.size()));
+  const std::span<const uint8_t> rest =
+      std::span<const uint8_t>(bytes).subspan(std::min(skip, bytes.size()));
   if (unsync) return undoUnsync(rest);
   if (skip == 0) return bytes;
   return std::vector<uint8_t>(rest.begin(), rest.end());
@@ -196,8 +196,8 @@ bool walkId3v2Frames(TagSource& source, const Id3v2FrameVisitor& visit) {
 
   if (version <= 3 && (flags & 0x80)) {
     // The whole tag is unsynchronised: frame headers included. Undo it in memory, then walk.
-    std::vector<uint8_t> raw(static_cast<size_t>(
-        std::min<uint64_t>(end - kTagHeaderSize, kMaxUnsyncTag)));
+    std::vector<uint8_t> raw(
+        static_cast<size_t>(std::min<uint64_t>(end - kTagHeaderSize, kMaxUnsyncTag)));
     raw.resize(source.readAt(kTagHeaderSize, raw));
     const std::vector<uint8_t> plain = undoUnsync(raw);
     MemoryTagSource memory(plain);

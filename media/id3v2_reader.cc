@@ -46,7 +46,6 @@ struct Taken {
   CommentRank comment = kNoComment;
 };
 
-
 // Takes the texts of the frames it is shown into a record.
 class TextTaker {
  public:
@@ -63,15 +62,24 @@ class TextTaker {
  private:
   bool alreadyTaken(Field field) const {
     switch (field) {
-      case Field::kTitle: return taken_.title;
-      case Field::kArtist: return taken_.artist;
-      case Field::kAlbum: return taken_.album;
-      case Field::kYear: return taken_.year;
-      case Field::kComment: return taken_.comment == kPlainComment;
-      case Field::kUserText: return taken_.comment >= kUserTextComment;
-      case Field::kTrack: return taken_.track;
-      case Field::kGenre: return taken_.genre;
-      case Field::kNone: break;
+      case Field::kTitle:
+        return taken_.title;
+      case Field::kArtist:
+        return taken_.artist;
+      case Field::kAlbum:
+        return taken_.album;
+      case Field::kYear:
+        return taken_.year;
+      case Field::kComment:
+        return taken_.comment == kPlainComment;
+      case Field::kUserText:
+        return taken_.comment >= kUserTextComment;
+      case Field::kTrack:
+        return taken_.track;
+      case Field::kGenre:
+        return taken_.genre;
+      case Field::kNone:
+        break;
     }
     return true;
   }

@@ -56,15 +56,24 @@ std::string_view mediaClassText(uint32_t code) { return code >= 15 ? "Video" : "
 
 std::string_view mediaTypeName(uint32_t code) {
   switch (code) {
-    case kMediaMp3: return "MP3";
-    case kMediaWav: return "WAV";
-    case kMediaMidi: return "MIDI";
-    case kMediaWma: return "WMA";
-    case kMediaAsf: return "ASF";
-    case kMediaAvi: return "AVI";
-    case kMediaMpeg: return "MPEG";
-    case kMediaWmv: return "WMV";
-    default: return "none";
+    case kMediaMp3:
+      return "MP3";
+    case kMediaWav:
+      return "WAV";
+    case kMediaMidi:
+      return "MIDI";
+    case kMediaWma:
+      return "WMA";
+    case kMediaAsf:
+      return "ASF";
+    case kMediaAvi:
+      return "AVI";
+    case kMediaMpeg:
+      return "MPEG";
+    case kMediaWmv:
+      return "WMV";
+    default:
+      return "none";
   }
 }
 

@@ -9,8 +9,8 @@ namespace tunora::media {
 
 std::optional<LoadedRow> listRowOf(const std::string& path, marlbase::TableHandle* table,
                                    const ListLoadOptions& options) {
-  const bool look_up = table != nullptr && table->isOpen() &&
-                       table->liveCount() > kLookUpAboveSongs;
+  const bool look_up =
+      table != nullptr && table->isOpen() && table->liveCount() > kLookUpAboveSongs;
   const std::string type(mediaClassText(classifyMediaFile(path, options.switches)));
   if (look_up) {
     const int32_t slot = findSongInTable(*table, path);

@@ -28,8 +28,8 @@ using LoadedRow = std::array<std::string, 5>;
 using LoadedRowFn = std::function<void(LoadedRow row)>;
 
 struct ListLoadOptions {
-  int32_t user = 0;          // the state's user, for whom records are read
-  MediaSwitches switches;    // for the "Audio"/"Video" column
+  int32_t user = 0;                          // the state's user, for whom records are read
+  MediaSwitches switches;                    // for the "Audio"/"Video" column
   const std::atomic<bool>* abort = nullptr;  // stops between lines once true
 };
 

@@ -21,7 +21,8 @@ bool deletedSongHasPath(marlbase::TableHandle& table, std::string_view path) {
   const auto capacity = static_cast<int32_t>(table.capacity());
   // firstWithStatus holds a start past the end at the last slot, so the walk stops there itself.
   for (int32_t slot = table.firstWithStatus(marlbase::kStatusDeleted, 0); slot >= 0;
-       slot = slot + 1 < capacity ? table.firstWithStatus(marlbase::kStatusDeleted, slot + 1) : -1) {
+       slot = slot + 1 < capacity ? table.firstWithStatus(marlbase::kStatusDeleted, slot + 1)
+                                  : -1) {
     std::optional<std::string> stored = table.readText(slot, kColFileName);
     if (stored && equalIgnoringAsciiCase(*stored, path)) {
       found = true;

@@ -14,9 +14,9 @@ namespace tunora::media {
 
 // The settings the song filling reads.
 struct TagOptions {
-  bool dir_to_id = true;     // "Dir -> ID": album and artist from folder names when missing
-  bool lame_check = false;   // "LAME check"
-  MediaSwitches switches;    // decides whether a title taken from a file name loses its extension
+  bool dir_to_id = true;    // "Dir -> ID": album and artist from folder names when missing
+  bool lame_check = false;  // "LAME check"
+  MediaSwitches switches;   // decides whether a title taken from a file name loses its extension
 };
 
 // The start point the LAME check gives, in the media window's position units.

@@ -18,14 +18,14 @@ inline constexpr size_t kTagYearMax = 4;
 enum class TagKind { kNone, kId3v1, kId3v2, kAsf, kRiff };
 
 struct TagRecord {
-  std::string title;    // default: the last component of the file's path
+  std::string title;  // default: the last component of the file's path
   std::string artist = kNoData;
   std::string album = kNoData;
   std::string comment = kNoData;
   std::string year = kNoData;
-  int genre = -1;       // the ID3v1 genre byte; -1 when there is none
-  int32_t track_number = 0;  // 0 when the tag has none
-  std::string genre_name;    // empty when the tag names none
+  int genre = -1;                 // the ID3v1 genre byte; -1 when there is none
+  int32_t track_number = 0;       // 0 when the tag has none
+  std::string genre_name;         // empty when the tag names none
   TagKind kind = TagKind::kNone;  // which tag the texts came from
 };
 

@@ -62,8 +62,8 @@ size_t FileTagSource::readAt(uint64_t offset, std::span<uint8_t> out) {
 size_t FileTagSource::readFile(uint64_t offset, std::span<uint8_t> out) {
   size_t done = 0;
   while (done < out.size()) {
-    const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                              static_cast<off_t>(offset + done));
+    const ssize_t n =
+        ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);

@@ -21,8 +21,7 @@ void decodeSingleByte(std::span<const uint8_t> bytes, bool utf8, std::string& ou
   out = (utf8 && isValidUtf8(text)) ? std::string(text) : windows1252ToUtf8(text);
 }
 
-void decodeUtf16(std::span<const uint8_t> bytes, bool big_endian, std::string& out,
-                 size_t& used) {
+void decodeUtf16(std::span<const uint8_t> bytes, bool big_endian, std::string& out, size_t& used) {
   size_t i = 0;
   if (bytes.size() >= 2) {
     if (bytes[0] == 0xFF && bytes[1] == 0xFE) {
@@ -73,12 +72,22 @@ void decodeUtf16(std::span<const uint8_t> bytes, bool big_endian, std::string& o
 bool decodeId3String(uint8_t encoding, std::span<const uint8_t> bytes, std::string& out,
                      size_t& used) {
   switch (encoding) {
-    case kEncLatin1: decodeSingleByte(bytes, false, out, used); return true;
-    case kEncUtf8: decodeSingleByte(bytes, true, out, used); return true;
+    case kEncLatin1:
+      decodeSingleByte(bytes, false, out, used);
+      return true;
+    case kEncUtf8:
+      decodeSingleByte(bytes, true, out, used);
+      return true;
     // Without a byte-order mark, plain UTF-16 is taken as little-endian, as Windows writes it.
-    case kEncUtf16: decodeUtf16(bytes, false, out, used); return true;
-    case kEncUtf16Be: decodeUtf16(bytes, true, out, used); return true;
-    default: used = 0; return false;
+    case kEncUtf16:
+      decodeUtf16(bytes, false, out, used);
+      return true;
+    case kEncUtf16Be:
+      decodeUtf16(bytes, true, out, used);
+      return true;
+    default:
+      used = 0;
+      return false;
   }
 }
 

@@ -37,8 +37,7 @@ std::string localBufferPath(const std::string& media_folder, const std::string& 
   return media_folder + network_path.substr(skip);
 }
 
-std::string safeLocalBufferPath(const std::string& media_folder,
-                                const std::string& network_path) {
+std::string safeLocalBufferPath(const std::string& media_folder, const std::string& network_path) {
   if (media_folder.empty() || network_path.find('\0') != std::string::npos) return "";
   const std::string local = localBufferPath(media_folder, network_path);
   const std::string relative = local.substr(media_folder.size());

@@ -20,8 +20,13 @@ Buffering::Buffering(std::string folder, Settings& settings, engine::SharedWords
     : folder_(std::move(folder)),
       media_folder_(folder_.empty() ? "" : folder_ + kMediaFolderName),
       table_path_(folder_.empty() ? "" : folder_ + kBufferTableName),
-      settings_(settings), words_(words), play_list_(play_list), status_(status), env_(env),
-      threads_(threads), copier_(copier) {}
+      settings_(settings),
+      words_(words),
+      play_list_(play_list),
+      status_(status),
+      env_(env),
+      threads_(threads),
+      copier_(copier) {}
 
 std::string Buffering::localBufferPath(const std::string& network_path) const {
   return network::localBufferPath(media_folder_, network_path);
@@ -203,7 +208,7 @@ void Buffering::finish(int32_t failures) {
   }
   if (failures <= kMaxPassFailures) {
     state_.store(play_list_.size() > settings_.get(settings::kBufferSize) ? kPartiallyBuffered
-                                                                           : kBuffered);
+                                                                          : kBuffered);
     setLevel(100);
   } else {
     state_.store(kBufferFailed);
@@ -212,8 +217,8 @@ void Buffering::finish(int32_t failures) {
   status_.refresh();
   if (first) {
     if (after_first_pass_) after_first_pass_();
-  } else if (settings_.get(settings::kShutdown) != 0 &&
-             settings_.get(settings::kAutoBuild) != 0 && words_.playing.load() == 0 && shutdown_) {
+  } else if (settings_.get(settings::kShutdown) != 0 && settings_.get(settings::kAutoBuild) != 0 &&
+             words_.playing.load() == 0 && shutdown_) {
     shutdown_();
   }
 }

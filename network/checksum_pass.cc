@@ -28,9 +28,8 @@ bool ChecksumPass::online() const {
 }
 
 void ChecksumPass::addToHashStat(int32_t delta) {
-  (void)settings_.update(settings::kHashStat, [delta](int32_t value) {
-    return value + delta < 0 ? 0 : value + delta;
-  });
+  (void)settings_.update(settings::kHashStat,
+                         [delta](int32_t value) { return value + delta < 0 ? 0 : value + delta; });
 }
 
 uint32_t ChecksumPass::checksumOf(const std::string& path) const {

@@ -35,8 +35,14 @@ class ChecksumPass {
                NetworkContext& context, engine::PlayList& play_list, engine::UpdateWriter& writer,
                engine::RandomSource& random, engine::ThreadSet& threads,
                engine::StatusMessage& status)
-      : lock_(lock), library_(library), settings_(settings), context_(context),
-        play_list_(play_list), writer_(writer), random_(random), threads_(threads),
+      : lock_(lock),
+        library_(library),
+        settings_(settings),
+        context_(context),
+        play_list_(play_list),
+        writer_(writer),
+        random_(random),
+        threads_(threads),
         status_(status) {}
 
   // The local buffer path of a network path, or empty when nothing is buffered.

@@ -8,9 +8,8 @@ bool copyVerified(const std::string& source, const std::string& destination, int
   const int64_t source_size = openableSize(source);
   if (source_size < 0) return false;
   if (source_size == 0) {
-    if (mode >= 100 &&
-        ui::ask(context.dialogs, kDamagedNetworkText, kReplaceWithLocalText, kDoNothingText) ==
-            ui::kFirstButton) {
+    if (mode >= 100 && ui::ask(context.dialogs, kDamagedNetworkText, kReplaceWithLocalText,
+                               kDoNothingText) == ui::kFirstButton) {
       (void)context.copier.copyFile(destination, source, context.traffic, nullptr);
     }
     return false;

@@ -47,9 +47,7 @@ class ShareCounter final : public FileCopier {
 
 }  // namespace
 
-int32_t changeCounter(NetworkContext& context) {
-  return context.network_refresh_counter.load();
-}
+int32_t changeCounter(NetworkContext& context) { return context.network_refresh_counter.load(); }
 
 void setChangeCounter(NetworkContext& context, int32_t value) {
   context.network_refresh_counter.store(value);
@@ -139,8 +137,8 @@ bool LocalCopyLibrary::refresh() {
   if (marlbase::lockWholeFile(fd, marlbase::LockKind::kShared)) {
     CopyTraffic traffic;
     ShareCounter counter(copier_, network, share_traffic_);
-    CopyContext context{counter, dialogs_, settings_.get(settings::kSizeCheck) != 0, traffic,
-                        {}, &hashes_};
+    CopyContext context{counter, dialogs_, settings_.get(settings::kSizeCheck) != 0,
+                        traffic, {},       &hashes_};
     hashes_ = BlockHashes{};
     ok = copyVerified(network, localPath(), kRefreshMode, context);
   }
@@ -179,8 +177,8 @@ void LocalCopyLibrary::writeBack() {
   CopyTraffic traffic;
   ShareCounter counter(copier_, network, share_traffic_);
   BlockHashes whole;
-  CopyContext context{counter, dialogs_, settings_.get(settings::kSizeCheck) != 0, traffic,
-                      {}, &whole};
+  CopyContext context{counter, dialogs_, settings_.get(settings::kSizeCheck) != 0,
+                      traffic, {},       &whole};
   if (quick_paths_ && hashes_.size >= 0 && network_at_sync_.exists &&
       stampOf(network) == network_at_sync_) {
     context.quick_attempt = [&] {

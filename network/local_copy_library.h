@@ -29,9 +29,9 @@
 #include "network/network_context.h"
 #include "network/network_texts.h"
 #include "network/share_files.h"
+#include "platform/message_dialog.h"
 #include "settings/settings.h"
 #include "util/env.h"
-#include "platform/message_dialog.h"
 
 namespace tunora::network {
 
@@ -48,11 +48,16 @@ void setChangeCounter(NetworkContext& context, int32_t value);
 
 class LocalCopyLibrary final : public NetworkLibrary {
  public:
-  LocalCopyLibrary(marlbase::TableHandle& table, const Settings& settings,
-                   NetworkContext& context, engine::SharedWords& words, ui::MessageDialog& dialogs,
-                   FileCopier& copier, Env& env = Env::Default())
-      : table_(table), settings_(settings), context_(context), words_(words), dialogs_(dialogs),
-        copier_(copier), env_(env) {}
+  LocalCopyLibrary(marlbase::TableHandle& table, const Settings& settings, NetworkContext& context,
+                   engine::SharedWords& words, ui::MessageDialog& dialogs, FileCopier& copier,
+                   Env& env = Env::Default())
+      : table_(table),
+        settings_(settings),
+        context_(context),
+        words_(words),
+        dialogs_(dialogs),
+        copier_(copier),
+        env_(env) {}
   ~LocalCopyLibrary() override { releaseNetworkLock(); }
 
   void openLibraryForReading() override;

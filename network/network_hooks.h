@@ -19,7 +19,10 @@ class NetworkBuilderHooks final : public engine::BuilderHooks {
  public:
   NetworkBuilderHooks(Buffering& buffering, ChecksumPass& checksum, const Settings& settings,
                       engine::UpdateWriter& writer, engine::UpdateQueue& queue)
-      : buffering_(buffering), checksum_(checksum), settings_(settings), writer_(writer),
+      : buffering_(buffering),
+        checksum_(checksum),
+        settings_(settings),
+        writer_(writer),
         queue_(queue) {}
   void setShutdownAfterBuild(std::function<void()> start) { shutdown_ = std::move(start); }
 

@@ -104,8 +104,8 @@ bool FileCopier::writeChangedBlocks(const std::string& from, const std::string& 
     if (n == 0) break;
     const BlockHash hash = hashBlock(block.data(), static_cast<size_t>(n));
     // A block is known unchanged only when the old content had the same whole block.
-    const bool same = index < known.blocks.size() && known.blocks[index] == hash &&
-                      offset + n <= known.size;
+    const bool same =
+        index < known.blocks.size() && known.blocks[index] == hash && offset + n <= known.size;
     if (!same) {
       if (!writeAll(out.get(), block.data(), static_cast<size_t>(n), offset)) return false;
       traffic.written += n;

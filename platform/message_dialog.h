@@ -17,8 +17,8 @@ enum class MessageKind : int32_t {
   kSmallInput = 14,    // as kInput, the message in the smaller font
 };
 
-inline constexpr int32_t kFirstButton = 1;   // the first button, or the time-out
-inline constexpr int32_t kSecondButton = 2;  // the second button, Cancel, or a closed dialog
+inline constexpr int32_t kFirstButton = 1;         // the first button, or the time-out
+inline constexpr int32_t kSecondButton = 2;        // the second button, Cancel, or a closed dialog
 inline constexpr size_t kMessageInputLimit = 600;  // bytes of the input line read back
 
 inline constexpr char kOkButton[] = "OK";
@@ -30,8 +30,8 @@ struct MessageRequest {
   std::string message;
   std::string first_button = "Yes";
   std::string second_button = "No";  // empty: the dialog shows the first button only
-  std::string text;             // the input line's initial content (input forms only)
-  int32_t timeout_seconds = 0;  // above 0: closes as the first button after that many seconds
+  std::string text;                  // the input line's initial content (input forms only)
+  int32_t timeout_seconds = 0;       // above 0: closes as the first button after that many seconds
   bool keep_on_top = true;
 };
 

@@ -16,8 +16,8 @@ namespace tunora::ui {
 struct VideoFrame {
   int32_t width = 0;
   int32_t height = 0;
-  int32_t stride = 0;                 // bytes per row
-  std::span<const uint8_t> pixels;    // 32-bit B, G, R, unused; valid only during the call
+  int32_t stride = 0;               // bytes per row
+  std::span<const uint8_t> pixels;  // 32-bit B, G, R, unused; valid only during the call
 };
 
 class VideoFrameConsumer {

@@ -33,13 +33,12 @@ uint32_t nextSeed(uint32_t& state) {
   return state >> 16;
 }
 
-constexpr std::array<const char*, 6> kArtists = {"The Sine Waves", "Pentatonic Five",
-                                                 "Square Roots",  "Dee Minor",
-                                                 "Octave Jump",   "Null Sink"};
-constexpr std::array<const char*, 6> kAlbums = {"First Tones", "Five Notes", "Rooted",
+constexpr std::array<const char*, 6> kArtists = {
+    "The Sine Waves", "Pentatonic Five", "Square Roots", "Dee Minor", "Octave Jump", "Null Sink"};
+constexpr std::array<const char*, 6> kAlbums = {"First Tones",  "Five Notes",  "Rooted",
                                                 "Minor Things", "Up and Down", "Silence Later"};
-constexpr std::array<const char*, 10> kWords = {"Morning", "River", "Lantern", "Echo", "Paper",
-                                                "Harbour", "Clock", "Meadow", "Signal", "Ember"};
+constexpr std::array<const char*, 10> kWords = {"Morning", "River", "Lantern", "Echo",   "Paper",
+                                                "Harbour", "Clock", "Meadow",  "Signal", "Ember"};
 
 }  // namespace
 

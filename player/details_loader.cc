@@ -9,8 +9,7 @@
 
 namespace tunora::player {
 
-int32_t DetailsLoader::findSongByPath(const std::string& path, int32_t user,
-                                      SongDetails& details) {
+int32_t DetailsLoader::findSongByPath(const std::string& path, int32_t user, SongDetails& details) {
   bool final = false;
   return lookUp(path, user, details, final);
 }
@@ -98,7 +97,8 @@ int32_t DetailsLoader::loadSongDetails(bool for_player) {
     state_.setNext(NextSong{path, std::move(details), true});
   }
   if (file_id == 0) {
-    (void)settings_.update(settings::kHashStat, [](int32_t value) { return std::max(0, value - 10); });
+    (void)settings_.update(settings::kHashStat,
+                           [](int32_t value) { return std::max(0, value - 10); });
   }
   if (!for_player) {
     grant.release();

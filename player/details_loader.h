@@ -29,8 +29,13 @@ class DetailsLoader {
   DetailsLoader(engine::SharedLock& lock, engine::LibraryAccess& library, Settings& settings,
                 engine::PlayList& play_list, PlayerState& state, Env& env,
                 std::function<void()> refresh_status = {})
-      : lock_(lock), library_(library), settings_(settings), play_list_(play_list),
-        state_(state), env_(env), refresh_status_(std::move(refresh_status)) {}
+      : lock_(lock),
+        library_(library),
+        settings_(settings),
+        play_list_(play_list),
+        state_(state),
+        env_(env),
+        refresh_status_(std::move(refresh_status)) {}
 
   // loadSongDetails: for the player's switch (it holds grant 20) the play path's details become
   // the current song's; otherwise, under grant 21, the top row's become the next-song details

@@ -10,9 +10,16 @@
 namespace tunora::player {
 
 Player::Player(const PlayerParts& parts)
-    : lock_(parts.lock), words_(parts.lock.words()), library_(parts.library),
-      settings_(parts.settings), play_list_(parts.play_list), updates_(parts.updates),
-      media_(parts.media), window_(parts.window), files_(parts.files), env_(parts.env),
+    : lock_(parts.lock),
+      words_(parts.lock.words()),
+      library_(parts.library),
+      settings_(parts.settings),
+      play_list_(parts.play_list),
+      updates_(parts.updates),
+      media_(parts.media),
+      window_(parts.window),
+      files_(parts.files),
+      env_(parts.env),
       fixed_user_(parts.fixed_user),
       loader_(parts.lock, parts.library, parts.settings, parts.play_list, state_, parts.env,
               [this] { window_.refreshStatus(); }) {}

@@ -18,12 +18,12 @@
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
 #include "engine/update_writer.h"
+#include "platform/media_window.h"
 #include "player/details_loader.h"
 #include "player/file_choice.h"
 #include "player/player_state.h"
 #include "player/player_window.h"
 #include "settings/settings.h"
-#include "platform/media_window.h"
 #include "util/env.h"
 
 namespace tunora::player {

@@ -22,7 +22,7 @@ struct SongPlace {
 
 // What the playing song's file tag says beyond the library's texts, read when the song starts.
 struct SongTags {
-  std::string path;  // the play path the tags belong to
+  std::string path;          // the play path the tags belong to
   int32_t track_number = 0;  // 0: none
   std::string genre;         // UTF-8; empty: none
 };

@@ -61,7 +61,8 @@ void Player::switchSong(int32_t request) {
   const bool started_early = !early.empty() && early == file && media_.isOpen();
   if (!early.empty() && !started_early) closeMedia();  // the list changed while it waited
   bool opened = started_early ? noteOpened() : openMedia(file);
-  if (!opened && files_.retryAtLibraryPath() && words_.build_request.load() < engine::kOfflineStart) {
+  if (!opened && files_.retryAtLibraryPath() &&
+      words_.build_request.load() < engine::kOfflineStart) {
     files_.noteUnbuffered();
     opened = openMedia(play_path);
   }

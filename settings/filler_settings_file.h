@@ -9,8 +9,8 @@
 #include <span>
 #include <string>
 
-#include "util/atomic_file.h"
 #include "settings/settings.h"
+#include "util/atomic_file.h"
 #include "util/status.h"
 
 namespace tunora {

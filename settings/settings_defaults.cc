@@ -12,13 +12,13 @@ using namespace settings;
 
 namespace {
 
-constexpr std::array<std::string_view, 10> kUserNames = {
-    "One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight", "Nine", "Ten"};
+constexpr std::array<std::string_view, 10> kUserNames = {"One", "Two",   "Three", "Four", "Five",
+                                                         "Six", "Seven", "Eight", "Nine", "Ten"};
 constexpr std::array<std::string_view, 10> kAltNames = {
     "Single", "Two", "More2", "More1", "Triple", "Trip2", "Trip3", "Lucky", "Evil", "Odd"};
 // Alt mode m uses slot m - 1; slot 9 belongs to mode 10, which only the keyboard selects.
-constexpr std::array<std::string_view, 10> kAltPatterns = {
-    "12", "122", "112", "123", "456", "789", "777", "666", "135", ""};
+constexpr std::array<std::string_view, 10> kAltPatterns = {"12",  "122", "112", "123", "456",
+                                                           "789", "777", "666", "135", ""};
 constexpr std::array<std::string_view, 10> kStateNames = {
     "Normal", "Loud", "Late", "Kids", "Party", "Pump", "Her", "Him", "Extra1", "Extra2"};
 constexpr std::array<int32_t, 5> kColumnWidths = {150, 150, 250, 60, 30};
@@ -66,8 +66,8 @@ void resetAll(Settings& s) {
   s.set(kDbFunction, 0);
   s.set(kAutoPlay, 0);
   s.set(kAutoMini, 0);
-  for (IntField f : {kPlayMp3, kPlayAvi, kPlayWav, kPlayMpeg, kPlayMidi, kPlayWma, kPlayAsf,
-                     kPlayWmv}) {
+  for (IntField f :
+       {kPlayMp3, kPlayAvi, kPlayWav, kPlayMpeg, kPlayMidi, kPlayWma, kPlayAsf, kPlayWmv}) {
     s.set(f, 1);
   }
   for (uint32_t i = 0; i < kColumnWidths.size(); ++i) s.set(kColumnWidth, i, kColumnWidths[i]);

@@ -123,8 +123,7 @@ inline constexpr std::array kFillerFields = {
 };
 
 template <size_t N>
-constexpr bool orderedWithin(const std::array<FieldInfo, N>& fields, uint32_t begin,
-                             uint32_t end) {
+constexpr bool orderedWithin(const std::array<FieldInfo, N>& fields, uint32_t begin, uint32_t end) {
   uint32_t at = begin;
   for (const FieldInfo& f : fields) {
     if (f.offset < at || f.end() > end || f.count == 0) return false;

@@ -23,7 +23,8 @@ int atoiOf(std::span<const uint8_t> digits) {
   bool negative = false;
   if (i < digits.size() && (digits[i] == '+' || digits[i] == '-')) negative = digits[i++] == '-';
   int value = 0;
-  while (i < digits.size() && digits[i] >= '0' && digits[i] <= '9') value = value * 10 + (digits[i++] - '0');
+  while (i < digits.size() && digits[i] >= '0' && digits[i] <= '9')
+    value = value * 10 + (digits[i++] - '0');
   return negative ? -value : value;
 }
 
@@ -33,7 +34,8 @@ int checkSettingsVersion(std::span<const uint8_t> header) {
   if (header.size() < 5 || std::memcmp(header.data(), "TUNO1", 5) != 0) {
     return kVersionUnrecognised;
   }
-  const std::span<const uint8_t> version = header.subspan(5, std::min<size_t>(3, header.size() - 5));
+  const std::span<const uint8_t> version =
+      header.subspan(5, std::min<size_t>(3, header.size() - 5));
   if (version.size() == 3 && std::memcmp(version.data(), "401", 3) == 0) return kVersionCurrent;
   return atoiOf(version);
 }
@@ -58,7 +60,8 @@ SettingsLoadResult loadSettings(const std::string& data_dir, const std::string& 
   result.found = true;
   result.path = path;
   result.version = decodeSettingsFile(*bytes, settings);
-  result.record_bytes = bytes->size() > kSettingsHeaderSize ? bytes->size() - kSettingsHeaderSize : 0;
+  result.record_bytes =
+      bytes->size() > kSettingsHeaderSize ? bytes->size() - kSettingsHeaderSize : 0;
   return result;
 }
 

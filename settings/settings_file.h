@@ -13,10 +13,10 @@
 #include <string>
 #include <string_view>
 
-#include "util/atomic_file.h"
 #include "settings/settings.h"
 #include "settings/settings_save_sources.h"
 #include "settings/settings_upgrade.h"
+#include "util/atomic_file.h"
 #include "util/status.h"
 
 namespace tunora {

@@ -29,16 +29,16 @@
 
 #include <cstdint>
 
-#include "network/network_context.h"
-#include "settings/settings.h"
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
 #include "engine/status_message.h"
 #include "engine/update_queue.h"
 #include "engine/update_writer.h"
 #include "engine/window_channel.h"
-#include "player/player_state.h"
+#include "network/network_context.h"
 #include "platform/message_dialog.h"
+#include "player/player_state.h"
+#include "settings/settings.h"
 #include "ui/window_actions.h"
 #include "ui/window_state.h"
 
@@ -51,7 +51,7 @@ struct CommandParts {
   Settings& settings;
   engine::PlayList& play_list;
   engine::StatusMessage& status;
-  player::PlayerState& player;  // the current song and the play-chosen-song flag
+  player::PlayerState& player;       // the current song and the play-chosen-song flag
   network::NetworkContext& context;  // the network copy's refresh counter
   engine::UpdateWriter& writer;
   const engine::UpdateQueue& queue;

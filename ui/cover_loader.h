@@ -18,11 +18,11 @@
 #include <functional>
 #include <string>
 
-#include "settings/settings.h"
 #include "engine/random_source.h"
 #include "engine/shared_words.h"
 #include "engine/status_message.h"
 #include "player/player_state.h"
+#include "settings/settings.h"
 #include "ui/cover_search.h"
 #include "ui/geometry.h"
 #include "ui/window_state.h"

@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "settings/settings.h"
 #include "engine/shared_words.h"
 #include "player/player_state.h"
+#include "settings/settings.h"
 #include "ui/window_state.h"
 
 namespace tunora::ui {

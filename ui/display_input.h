@@ -3,8 +3,8 @@
 // (client size, quick-link list, cover flags), its texts as UTF-8. Window thread.
 #pragma once
 
-#include "settings/settings.h"
 #include "player/player_state.h"
+#include "settings/settings.h"
 #include "ui/paint_list.h"
 #include "ui/window_state.h"
 

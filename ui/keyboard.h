@@ -13,9 +13,9 @@
 
 #include <cstdint>
 
-#include "settings/settings.h"
 #include "engine/shared_words.h"
 #include "engine/status_message.h"
+#include "settings/settings.h"
 
 namespace tunora::ui {
 

@@ -54,8 +54,8 @@ class Painter {
     const int32_t album_y = std::max(100, artist_y + lineHeight(kTextFont));
     const int32_t path_y = std::max(123, album_y + lineHeight(kTextFont));
     const int32_t comment_y = std::max(145, path_y + lineHeight(kPathFont));
-    text(3, kTop, room, keepStart(in_.song.title, w_ / (w_ > kWide ? 21 : 10)), kTitleFont,
-         kWhite, Elide::kKeepStart);
+    text(3, kTop, room, keepStart(in_.song.title, w_ / (w_ > kWide ? 21 : 10)), kTitleFont, kWhite,
+         Elide::kKeepStart);
     if (h_ > 175) {
       if (h_ > 250) {
         text(3, path_y, room, keepEnd(in_.song.path, w_ / 18), kPathFont, kWhite, Elide::kKeepEnd);

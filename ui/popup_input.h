@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
-#include "settings/settings.h"
 #include "engine/play_list.h"
 #include "engine/shared_words.h"
 #include "engine/update_queue.h"
 #include "engine/update_writer.h"
+#include "settings/settings.h"
 #include "ui/popup_menu.h"
 #include "ui/window_state.h"
 

@@ -20,10 +20,10 @@
 #include <cstdint>
 #include <functional>
 
-#include "settings/settings.h"
 #include "engine/library_access.h"
 #include "engine/shared_lock.h"
 #include "player/player_state.h"
+#include "settings/settings.h"
 #include "ui/geometry.h"
 #include "ui/window_state.h"
 

@@ -14,8 +14,8 @@
 #include "engine/library_access.h"
 #include "engine/shared_lock.h"
 #include "maintenance/song_search.h"
-#include "settings/settings.h"
 #include "platform/message_dialog.h"
+#include "settings/settings.h"
 #include "ui/window_actions.h"
 #include "util/env.h"
 

@@ -4,9 +4,9 @@
 // during the countdown.
 #pragma once
 
-#include "settings/settings.h"
 #include "engine/shared_words.h"
 #include "platform/message_dialog.h"
+#include "settings/settings.h"
 
 namespace tunora::ui {
 

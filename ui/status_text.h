@@ -25,11 +25,11 @@
 #include <optional>
 #include <string>
 
-#include "settings/settings.h"
 #include "engine/play_list.h"
 #include "engine/random_source.h"
 #include "engine/shared_words.h"
 #include "engine/status_message.h"
+#include "settings/settings.h"
 
 namespace tunora::ui {
 

@@ -31,15 +31,13 @@ bool writeLoop(const void* data, size_t size, off_t offset, WriteSome write_some
 }  // namespace
 
 bool writeAll(int fd, const void* data, size_t size) {
-  return writeLoop(data, size, 0, [fd](const uint8_t* p, size_t n, off_t) {
-    return ::write(fd, p, n);
-  });
+  return writeLoop(data, size, 0,
+                   [fd](const uint8_t* p, size_t n, off_t) { return ::write(fd, p, n); });
 }
 
 bool writeAll(int fd, const void* data, size_t size, off_t offset) {
-  return writeLoop(data, size, offset, [fd](const uint8_t* p, size_t n, off_t at) {
-    return ::pwrite(fd, p, n, at);
-  });
+  return writeLoop(data, size, offset,
+                   [fd](const uint8_t* p, size_t n, off_t at) { return ::pwrite(fd, p, n, at); });
 }
 
 ssize_t readUpToAt(int fd, void* data, size_t size, off_t offset) {

@@ -98,12 +98,11 @@ void DesktopRun::addWindowWorkers() {
   window_state_.opening_database.store(1);
   // The cover loader comes first among the supervisor's workers, before the details loader
   // that the player adds. It reads no database, so a busy lock does not hold it back.
-  program_.supervisor().addWorker(
-      [this] { return cover_loader_ && cover_loader_->wanted(); },
-      [this] {
-        if (cover_loader_) cover_loader_->run();
-      },
-      engine::WorkerNeeds::kNothing);
+  program_.supervisor().addWorker([this] { return cover_loader_ && cover_loader_->wanted(); },
+                                  [this] {
+                                    if (cover_loader_) cover_loader_->run();
+                                  },
+                                  engine::WorkerNeeds::kNothing);
   // Then the quick-link list builder.
   program_.supervisor().addWorker([this] { return quick_links_ && quick_links_->wanted(); },
                                   [this] {
@@ -140,11 +139,11 @@ void DesktopRun::createPlayerAndWindow() {
 void DesktopRun::connectStatusAndDialogs() {
   Program& program = program_;
   Settings& settings = program.settings();
-  sources_.emplace(ui::EngineStatusParts{
-      program.builder(), program.buffering(), program.checksumPass(), program.updateWriter(),
-      program.stateSwitcher(), program.supervisor(), program.songTable(),
-      program.context().fixed_user});
-  ui::StatusParts status_parts{program.words(), settings, program.playList(),
+  sources_.emplace(ui::EngineStatusParts{program.builder(), program.buffering(),
+                                         program.checksumPass(), program.updateWriter(),
+                                         program.stateSwitcher(), program.supervisor(),
+                                         program.songTable(), program.context().fixed_user});
+  ui::StatusParts status_parts{program.words(),  settings,  program.playList(),
                                program.status(), *sources_, random_};
   std::function<void(const ui::StatusTexts&)> show = desktop_.statusShow();
   if (trace_) {

@@ -67,8 +67,8 @@ __attribute__((target("avx2"))) ByteSums blockSumsAvx2(const uint8_t* data, size
   // maddubs multiplies unsigned bytes by signed bytes and adds pairs into 16 bits: at most
   // 255 * (30 + 31), which fits.
   const __m256i weights =
-      _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
-                       21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+      _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                       22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
   __m256i total = zero, before = zero, inner = zero;
   for (size_t k = 0; k < blocks; ++k) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 32 * k));
@@ -89,7 +89,7 @@ __attribute__((target("avx512f"))) uint32_t addLanes512(__m512i v) {
 }
 
 __attribute__((target("avx512f,avx512bw"))) ByteSums blockSumsAvx512(const uint8_t* data,
-                                                                      size_t blocks) {
+                                                                     size_t blocks) {
   // Pairs of byte products fit 16 bits here too: 255 * (62 + 63) < 32768.
   alignas(64) static constexpr std::array<uint8_t, 64> kWeights = [] {
     std::array<uint8_t, 64> weights{};
@@ -109,9 +109,7 @@ __attribute__((target("avx512f,avx512bw"))) ByteSums blockSumsAvx512(const uint8
   return combine(blocks, 64, addLanes512(total), addLanes512(before), addLanes512(inner));
 }
 
-bool hasAvx512() {
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-}
+bool hasAvx512() { return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"); }
 #endif
 
 }  // namespace

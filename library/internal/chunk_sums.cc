@@ -34,8 +34,8 @@ void ChunkSums::add(const uint8_t* data, size_t size) {
 void ChunkSums::finish(ChecksumState& state) const {
   // All in 32-bit wrapping arithmetic, as the word loop does it.
   const uint32_t n = static_cast<uint32_t>(words_);
-  uint32_t word_sum = 0;      // sum of w_k
-  uint32_t counted_sum = 0;   // sum of (n - k) * w_k
+  uint32_t word_sum = 0;     // sum of w_k
+  uint32_t counted_sum = 0;  // sum of (n - k) * w_k
   for (uint32_t j = 0; j < 4; ++j) {
     // Bytes j..j+n-1 are bytes 0..n-1, less bytes 0..j-1, plus bytes n..n+j-1.
     uint32_t sum = sum_;
@@ -54,10 +54,17 @@ void ChunkSums::finish(ChecksumState& state) const {
 
   uint32_t tail_word = 0;
   switch (length_ % 4) {
-    case 3: tail_word = uint32_t{tail_[0]} << 24 | uint32_t{tail_[2]} << 8; break;
-    case 2: tail_word = uint32_t{tail_[1]} << 24 | uint32_t{tail_[0]} << 16; break;
-    case 1: tail_word = uint32_t{tail_[0]} << 24; break;
-    default: return;
+    case 3:
+      tail_word = uint32_t{tail_[0]} << 24 | uint32_t{tail_[2]} << 8;
+      break;
+    case 2:
+      tail_word = uint32_t{tail_[1]} << 24 | uint32_t{tail_[0]} << 16;
+      break;
+    case 1:
+      tail_word = uint32_t{tail_[0]} << 24;
+      break;
+    default:
+      return;
   }
   state.a += tail_word;
   state.b += state.a;

@@ -103,8 +103,8 @@ Status GstMediaWindow::buildPipeline(const std::string& path, bool silent, Pipel
     out.audio_sink = audio;
     if (own_reference) gst_object_unref(audio);  // playbin holds it now
   }
-  GstElement* video = frames_ != nullptr ? frameSink(frames_)
-                                         : sinkFromVariable(kVideoSinkVariable, sink_error);
+  GstElement* video =
+      frames_ != nullptr ? frameSink(frames_) : sinkFromVariable(kVideoSinkVariable, sink_error);
   if (video == nullptr && !sink_error.empty()) return Status::InvalidArgument(sink_error);
   if (video == nullptr) video = gst_element_factory_make("fakesink", nullptr);
   if (video != nullptr) g_object_set(playbin, "video-sink", video, nullptr);
@@ -255,10 +255,10 @@ void GstMediaWindow::drainBus(std::chrono::milliseconds wait) {
 
 void GstMediaWindow::seekTo(int64_t millis) {
   async_done_ = false;
-  if (!gst_element_seek_simple(playbin_, GST_FORMAT_TIME,
-                               static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH |
-                                                         GST_SEEK_FLAG_ACCURATE),
-                               millis * kNanosPerMilli)) {
+  if (!gst_element_seek_simple(
+          playbin_, GST_FORMAT_TIME,
+          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+          millis * kNanosPerMilli)) {
     return;
   }
   // A flushing seek ends with ASYNC_DONE; waiting for it makes the next position exact.

@@ -1,10 +1,10 @@
 // Command-line argument access: statuses, blanks and quotes, long lines, and what the arguments
 // ask of start-up.
+#include "app/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "app/command_line.h"
 
 namespace tunora {
 namespace {
@@ -80,8 +80,13 @@ TEST(CommandLineTest, ArgumentsSortIntoOptionsAndPaths) {
   };
   const Case cases[] = {
       // "tunora %F" with a video ending in "f" and a song ending in "s".
-      {{"/usr/bin/tunora", "/home/a/clip.asf", "/m/x.wms"}, {}, {"/home/a/clip.asf", "/m/x.wms"},
-       false, false, false, false},
+      {{"/usr/bin/tunora", "/home/a/clip.asf", "/m/x.wms"},
+       {},
+       {"/home/a/clip.asf", "/m/x.wms"},
+       false,
+       false,
+       false,
+       false},
       {{"tunora", "/a b/clip.asf", "s"}, {"s"}, {"/a b/clip.asf"}, false, false, false, true},
       {{"tunora", "clip.asf"}, {}, {"clip.asf"}, false, false, false, false},
       {{"tunora", "\\f"}, {"\\f"}, {}, false, false, true, false},

@@ -1,5 +1,7 @@
 // The program and data directories, the removable-drive probe over a hand-made sysfs, and the
 // fixed user read from "DefSet.txt".
+#include "app/directories.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -7,7 +9,6 @@
 #include <filesystem>
 #include <map>
 
-#include "app/directories.h"
 #include "app/removable_drive.h"
 #include "settings/fixed_user.h"
 #include "tests/settings/settings_test_bytes.h"
@@ -122,9 +123,9 @@ void makeSysfs(const std::string& root, const std::string& folder, bool partitio
   if (partition) testing::writeText((device / "partition").string(), "1\n");
   testing::writeText((disk / "removable").string(), std::string(1, flag) + "\n");
   testing::writeText((device / "removable").string(), "0\n");  // must not be read
-  fs::create_symlink(device, fs::path(root) / "dev/block" /
-                                 (std::to_string(major(st.st_dev)) + ":" +
-                                  std::to_string(minor(st.st_dev))));
+  fs::create_symlink(
+      device, fs::path(root) / "dev/block" /
+                  (std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev))));
 }
 
 TEST(DirectoriesTest, RemovableProbeWalksFromPartitionToDisk) {

@@ -1,5 +1,7 @@
 // The instance lock: a second player hands its start over to the first, or waits (virtual time)
 // for the first to go and then ends.
+#include "app/instance_lock.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,10 +9,9 @@
 #include <fstream>
 #include <optional>
 
-#include "app/instance_lock.h"
 #include "tests/settings/settings_test_bytes.h"
-#include "tests/support/fake_env.h"
 #include "tests/support/clock_driver.h"
+#include "tests/support/fake_env.h"
 
 namespace tunora {
 namespace {

@@ -28,13 +28,13 @@ std::string showJson(const std::vector<std::string>& words) {
 TEST(SettingsCliTest, ShowDecodesFieldsAndTexts) {
   testing::TempDir dir;
   std::vector<uint8_t> record(7000, 0);
-  testing::putWord(record, 5722, 0xFFFFFFFF);   // EditQueueCount
-  record[764] = 'R';                             // UserName[0] = "Ren\xE9\x80" (Windows-1252)
+  testing::putWord(record, 5722, 0xFFFFFFFF);  // EditQueueCount
+  record[764] = 'R';                           // UserName[0] = "Ren\xE9\x80" (Windows-1252)
   record[765] = 'e';
   record[766] = 'n';
   record[767] = 0xE9;
   record[768] = 0x80;
-  testing::putWord(record, 5778 + 684, 100);    // the buffer level in the filler block
+  testing::putWord(record, 5778 + 684, 100);  // the buffer level in the filler block
   testing::writeBytes(dir.file("s.dat"), testing::settingsFileBytes("TUNO1400", record));
 
   const std::string json = showJson({dir.file("s.dat")});
@@ -64,13 +64,13 @@ TEST(SettingsCliTest, DefaultsWriteTheFirstRunRecord) {
   const std::vector<uint8_t> bytes = testing::readBytes(dir.file("d.dat"));
   ASSERT_EQ(bytes.size(), 7008u);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "TUNO1401");
-  EXPECT_EQ(bytes[8 + 8], 100);    // ListSize
-  EXPECT_EQ(bytes[8 + 32], 0);     // DatabasePath empty
+  EXPECT_EQ(bytes[8 + 8], 100);        // ListSize
+  EXPECT_EQ(bytes[8 + 32], 0);         // DatabasePath empty
   EXPECT_EQ(bytes[8 + 2314 + 36], 0);  // RatingValue[9] = 512 = 0x200
   EXPECT_EQ(bytes[8 + 2314 + 37], 2);
-  EXPECT_EQ(bytes[8 + 2354], 0xE8);    // TargetValue 1000 = 0x3E8
+  EXPECT_EQ(bytes[8 + 2354], 0xE8);  // TargetValue 1000 = 0x3E8
   EXPECT_EQ(bytes[8 + 2354 + 1], 0x03);
-  EXPECT_EQ(bytes[8 + 2358], 16);      // DefaultImport
+  EXPECT_EQ(bytes[8 + 2358], 16);  // DefaultImport
 
   // --db names the library, as a first run's start-up does.
   ASSERT_EQ(run("defaults", {"--db", "/music/Tunora.mbf", dir.file("e.dat")}), 0);

@@ -1,25 +1,24 @@
 // Start-up's load of the settings and the library: the first run, upgrades with their dialogs,
 // a library that will not open, the cover copy and the clamps; then the whole window-less
 // start-up with its command line and lock.
-#include <gtest/gtest.h>
-#include <unistd.h>
-#include <sys/wait.h>
+#include "app/startup_load.h"
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <vector>
 
 #include "app/start_up.h"
-#include "app/startup_load.h"
 #include "library/song_table.h"
 #include "network/library_opening.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
 #include "tests/settings/settings_test_bytes.h"
+#include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/scripted_message_dialog.h"
-#include "tests/support/clock_driver.h"
 
 namespace tunora {
 namespace {
@@ -180,8 +179,7 @@ class StartUpTest : public ::testing::Test {
 TEST_F(StartUpTest, InstalledCopyPinnedToAUserPlaysAtOnce) {
   testing::writeText(program_.file("DefSet.txt"), "03");
   AppContext context;
-  EXPECT_EQ(startUp(inputs("tunora xs"), context, settings_),
-            StartUpOutcome::kRunMainWindow);
+  EXPECT_EQ(startUp(inputs("tunora xs"), context, settings_), StartUpOutcome::kRunMainWindow);
   EXPECT_EQ(context.data_directory, home_.folder() + ".local/share/Pellan/Tunora/");
   EXPECT_TRUE(fs::exists(context.data_directory + "Tunora.mbf"));
   EXPECT_EQ(context.fixed_user, 2);
@@ -256,8 +254,8 @@ TEST_F(StartUpTest, SecondPlayerEndsBeforeLoadingAnything) {
         env_.advance(kInstanceWait);
       }
       ASSERT_TRUE(second.join());
-      EXPECT_EQ(outcome, answers ? StartUpOutcome::kHandedOver
-                                 : StartUpOutcome::kAnotherPlayerRunning);
+      EXPECT_EQ(outcome,
+                answers ? StartUpOutcome::kHandedOver : StartUpOutcome::kAnotherPlayerRunning);
       ASSERT_FALSE(asked.empty());
       EXPECT_EQ(asked.front(), static_cast<int64_t>(::getpid()));
       EXPECT_FALSE(context.instance_lock.held());

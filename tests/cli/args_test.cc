@@ -10,9 +10,8 @@ namespace {
 using Words = std::vector<std::string>;
 
 TEST(ArgsTest, SeparatesFlagsOptionsAndPositionalWords) {
-  const Args args =
-      Args::parse({"table.mbf", "--all", "--columns", "2,12", "--db=x.mbf", "-v", "-"},
-                  {"--columns", "--db"});
+  const Args args = Args::parse(
+      {"table.mbf", "--all", "--columns", "2,12", "--db=x.mbf", "-v", "-"}, {"--columns", "--db"});
   EXPECT_TRUE(args.error().empty());
   EXPECT_TRUE(args.flag("--all"));
   EXPECT_FALSE(args.flag("--columns"));

@@ -44,8 +44,9 @@ TEST(TableCommandsTest, DumpDecodesTextsAndShowsBytesOnRequest) {
   const std::string err = dir.file("err");
   const auto out = runCli("table dump " + shellQuote(path), err).out;
   // Not valid UTF-8 (0x80 alone): read as Windows-1252, 0x80 is the euro sign.
-  EXPECT_NE(out.find("{\"slot\":0,\"status\":10,\"fields\":[\"\xC3\x83\xE2\x80\x9E\\\"\xE2\x82\xAC\"]}"),
-            std::string::npos)
+  EXPECT_NE(
+      out.find("{\"slot\":0,\"status\":10,\"fields\":[\"\xC3\x83\xE2\x80\x9E\\\"\xE2\x82\xAC\"]}"),
+      std::string::npos)
       << out;
   const auto exact = runCli("table dump --bytes " + shellQuote(path), err).out;
   EXPECT_NE(exact.find("[\"\xC3\x83\xC2\x84\\\"\xC2\x80\"]"), std::string::npos) << exact;

@@ -1,5 +1,6 @@
 // Writers killed between their table writes and the index cache's: the next open must answer as
 // the table is, never as the cache last described it.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,8 +9,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "marlbase/index_cache.h"
 #include "marlbase/table_handle.h"
@@ -144,9 +143,8 @@ TEST(IndexCacheKillTest, KillsAtAnyMomentOfWriterSessionsLeaveRightAnswers) {
     SCOPED_TRACE("round " + std::to_string(round));
     // Spread over the session and a little past it (the kill then falls after its end).
     const uint32_t delay_us = static_cast<uint32_t>(uint64_t{session_us} * (2 * round + 1) / 40);
-    const tunora::testing::KillOutcome outcome =
-        tunora::testing::forkAndKill([] { return true; }, [&] { return writerSession(path, kRecords); },
-                             delay_us);
+    const tunora::testing::KillOutcome outcome = tunora::testing::forkAndKill(
+        [] { return true; }, [&] { return writerSession(path, kRecords); }, delay_us);
     ASSERT_NE(outcome, tunora::testing::KillOutcome::kFailed);
     if (outcome == tunora::testing::KillOutcome::kKilledDuringWork) ++killed;
     const std::vector<int32_t> seen = answersOf(path, 64);

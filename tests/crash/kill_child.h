@@ -70,7 +70,8 @@ struct KillTally {
 // Kills the work until `kills` kills landed (or 20 times as many runs went by). `reset` runs
 // before each run (the uncut one first); `check` after each, told whether a kill may have cut it.
 inline KillTally killRepeatedly(uint64_t seed, int kills, const std::function<bool()>& prepare,
-                                const std::function<bool()>& work, const std::function<void()>& reset,
+                                const std::function<bool()>& work,
+                                const std::function<void()>& reset,
                                 const std::function<void(bool after_kill)>& check) {
   KillTally tally;
   std::chrono::microseconds took{};

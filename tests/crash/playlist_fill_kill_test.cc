@@ -76,9 +76,10 @@ void killASave(uint64_t seed, const std::string& what, const std::string& folder
           EXPECT_EQ(stalePidOf(entry.path().filename().string()), 0) << what << ": left";
         }
       });
-  std::printf("%s: %d kills landed (%d runs finished first), %d old, %d new, %d temporary files "
-              "removed\n", what.c_str(), tally.killed, tally.finished, old_seen, new_seen,
-              temps_removed);
+  std::printf(
+      "%s: %d kills landed (%d runs finished first), %d old, %d new, %d temporary files "
+      "removed\n",
+      what.c_str(), tally.killed, tally.finished, old_seen, new_seen, temps_removed);
   EXPECT_EQ(tally.failed, 0) << what;
   EXPECT_EQ(tally.killed, testing::killsPerCase(30)) << what << ": too few kills landed";
 }
@@ -103,17 +104,20 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
   // The library's playlist starts with the blank first record's empty path.
   killASave(11, "Save DB as Playlist", dir.folder(), "PL1.m3u", old_list, bytesOf("\r\n" + text),
             [&] {
-    marlbase::TableHandle t;
-    t.setPath(library);
-    t.setWritable(true);
-    maintenance::DbInputs inputs;
-    inputs.playlist_path = dir.file("PL1.m3u");
-    return t.open().ok() && maintenance::runDbFunction(maintenance::DbFunction::kSavePlaylist, t,
-                                                       inputs, {}, nullptr, nullptr)
-                                .ok;
-  }, {"songs.mbf", "songs.mbf.index"});
+              marlbase::TableHandle t;
+              t.setPath(library);
+              t.setWritable(true);
+              maintenance::DbInputs inputs;
+              inputs.playlist_path = dir.file("PL1.m3u");
+              return t.open().ok() &&
+                     maintenance::runDbFunction(maintenance::DbFunction::kSavePlaylist, t, inputs,
+                                                {}, nullptr, nullptr)
+                         .ok;
+            },
+            {"songs.mbf", "songs.mbf.index"});
   killASave(12, "play list save", dir.folder(), "PL1.m3u", old_list, bytesOf(text),
-            [&] { return media::writePlayList(dir.file("PL1.m3u"), paths).ok(); }, {"songs.mbf", "songs.mbf.index"});
+            [&] { return media::writePlayList(dir.file("PL1.m3u"), paths).ok(); },
+            {"songs.mbf", "songs.mbf.index"});
 
   TempDir data;
   Settings old_settings;

@@ -87,8 +87,8 @@ class TableMoveKillTest : public ::testing::Test {
     uint32_t id = 1;
     for (uint32_t s = 1; s < capacity; ++s) {
       ASSERT_TRUE(writeSong(t, static_cast<int32_t>(s), holds[s] ? id++ : 900000 + s));
-      t.setStatus(static_cast<int32_t>(s), holds[s] ? marlbase::kStatusLive
-                                                    : marlbase::kStatusDeleted);
+      t.setStatus(static_cast<int32_t>(s),
+                  holds[s] ? marlbase::kStatusLive : marlbase::kStatusDeleted);
     }
     t.close();
     songs_ = songs;
@@ -191,8 +191,8 @@ TEST_F(TableMoveKillTest, Shrink) {
 TEST_F(TableMoveKillTest, SortByNameOnAFullTable) {
   build(400, 399, 3);  // slot 0 and 399 songs: no free slot
   killAtRandom("sort by name, full table", openWritable(), [this] {
-    return maintenance::runDbFunction(maintenance::DbFunction::kSortByName, table_, {}, {},
-                                      nullptr, nullptr)
+    return maintenance::runDbFunction(maintenance::DbFunction::kSortByName, table_, {}, {}, nullptr,
+                                      nullptr)
         .ok;
   });
 }

@@ -25,16 +25,19 @@ TEST_F(BuilderThreadTest, FillsTheListWritesItsFileAndEndsAtTheQuit) {
   ASSERT_TRUE(program_.startBuilder());
   // The builder asks for a build itself (fewer than 10 songs prepared) and passes follow.
   ASSERT_TRUE(tunora::testing::driveUntil(
-      env_, [&] { return program_.words().build_request.load() == kBuildIdle &&
-                         program_.playList().size() == 12; },
+      env_,
+      [&] {
+        return program_.words().build_request.load() == kBuildIdle &&
+               program_.playList().size() == 12;
+      },
       std::chrono::milliseconds(50)));
   EXPECT_TRUE(std::filesystem::exists(dir_.file("PL1.m3u")));
   EXPECT_EQ(program_.builder().memory().miss_count, 1u);  // the pick that filled the list
 
   // Idle until the list falls below 10.
   program_.playList().removeFirst(2);
-  ASSERT_TRUE(tunora::testing::driveFor(env_, std::chrono::seconds(30),
-                                        std::chrono::milliseconds(50)));
+  ASSERT_TRUE(
+      tunora::testing::driveFor(env_, std::chrono::seconds(30), std::chrono::milliseconds(50)));
   EXPECT_EQ(program_.playList().size(), 10);
   program_.playList().removeFirst(1);
   ASSERT_TRUE(tunora::testing::driveUntil(

@@ -11,13 +11,15 @@
 #include "library/song_columns.h"
 #include "tests/engine/recording_window.h"
 #include "tests/engine/work_fixture.h"
-#include "tests/support/scripted_message_dialog.h"
 #include "tests/support/clock_driver.h"
+#include "tests/support/scripted_message_dialog.h"
 
 namespace tunora::engine {
 namespace {
 
-class FakeWindow final : public testing::RecordingWindow, public ExecutorWindow, public CurrentSong {
+class FakeWindow final : public testing::RecordingWindow,
+                         public ExecutorWindow,
+                         public CurrentSong {
  public:
   // ExecutorWindow
   int32_t focusedRow() override { return focus; }
@@ -55,8 +57,8 @@ class ExecutorWorkTest : public testing::WorkTest {
     work_.registerInto(executor_);
   }
   ExecutorWork makeWork(int32_t fixed_user) {
-    return ExecutorWork({lock_, library_, settings_, play_list_, status_, window_, window_,
-                         dialog_, window_, fixed_user, [this](int32_t v) { change_counter_ = v; }});
+    return ExecutorWork({lock_, library_, settings_, play_list_, status_, window_, window_, dialog_,
+                         window_, fixed_user, [this](int32_t v) { change_counter_ = v; }});
   }
   std::optional<uint32_t> tableInt(int32_t slot, int32_t column) {
     marlbase::TableHandle table;
@@ -148,8 +150,7 @@ TEST_F(ExecutorWorkTest, DetailsPostTheRecordOrSayWhyNot) {
   play_list_.append({"Stranger", "X", "Y", "/elsewhere/x.mp3", "Audio"});
   window_.focus = 0;
   runRequest(kCodeOpenDetailsOfRow, 0);
-  EXPECT_EQ(window_.posted(),
-            (std::vector<std::pair<int32_t, int32_t>>{{kCommandOpenDetails, 7}}));
+  EXPECT_EQ(window_.posted(), (std::vector<std::pair<int32_t, int32_t>>{{kCommandOpenDetails, 7}}));
   window_.focus = 1;
   runRequest(kCodeOpenDetailsOfRow, 0);
   EXPECT_EQ(window_.posted().size(), 1u);
@@ -231,7 +232,8 @@ TEST_F(ExecutorWorkTest, WelcomeRequestPostsTheDatabaseDialogAfterOneSecond) {
   EXPECT_TRUE(window_.posted().empty());
   env_.advance(std::chrono::milliseconds(1));
   ASSERT_TRUE(executor.join());
-  EXPECT_EQ(window_.posted(), (std::vector<std::pair<int32_t, int32_t>>{{kCommandDatabaseDialog, 0}}));
+  EXPECT_EQ(window_.posted(),
+            (std::vector<std::pair<int32_t, int32_t>>{{kCommandDatabaseDialog, 0}}));
   EXPECT_EQ(words_.grant.load(), 0);
 }
 

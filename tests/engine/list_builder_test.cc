@@ -114,7 +114,7 @@ TEST_F(ListBuilderTest, DeepBuildingLowersTheMinimumRatingPassByPass) {
   EXPECT_EQ(play_list_.size(), 0);
   for (int i = 0; i < 200 && play_list_.size() == 0; ++i) pass();
   EXPECT_EQ(play_list_.size(), 1);
-  EXPECT_EQ(builder_.memory().miss_count, 1u);  // a pick that did not fill the list
+  EXPECT_EQ(builder_.memory().miss_count, 1u);                // a pick that did not fill the list
   EXPECT_EQ(settings_.get(settings::kStateMinRating, 0), 8);  // the setting itself is unchanged
 }
 

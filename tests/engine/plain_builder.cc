@@ -25,8 +25,8 @@ void writeInt(marlbase::testing::PlainTable& t, int32_t slot, int32_t column, ui
 }  // namespace
 
 DrawOutcome plainDrawOnce(marlbase::testing::PlainTable& table, Settings& settings,
-                            BuilderMemory& memory, const DrawRules& rules, RandomSource& random,
-                            int32_t* picked_slot) {
+                          BuilderMemory& memory, const DrawRules& rules, RandomSource& random,
+                          int32_t* picked_slot) {
   using settings::kArtistMemory;
   using settings::kRecentDraws;
   using settings::kSongHistory;
@@ -77,7 +77,8 @@ DrawOutcome plainDrawOnce(marlbase::testing::PlainTable& table, Settings& settin
   const int32_t x = rating + memory.pick_balance - 5;
   if (x <= 49) return DrawOutcome::kDiscarded;
   memory.pick_balance = x;
-  for (uint32_t i = 99; i > 0; --i) settings.set(kSongHistory, i, settings.get(kSongHistory, i - 1));
+  for (uint32_t i = 99; i > 0; --i)
+    settings.set(kSongHistory, i, settings.get(kSongHistory, i - 1));
   settings.set(kSongHistory, 0, slot);
   if (rules.no_artist_repeat) {
     for (uint32_t i = 19; i > 0; --i) {

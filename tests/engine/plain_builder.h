@@ -18,7 +18,7 @@ using engine::RandomSource;
 
 // One draw; the same contract as drawOnce.
 DrawOutcome plainDrawOnce(marlbase::testing::PlainTable& table, Settings& settings,
-                            BuilderMemory& memory, const DrawRules& rules, RandomSource& random,
-                            int32_t* picked_slot);
+                          BuilderMemory& memory, const DrawRules& rules, RandomSource& random,
+                          int32_t* picked_slot);
 
 }  // namespace tunora::testing

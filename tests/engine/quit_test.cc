@@ -23,8 +23,8 @@ class QuitTest : public testing::ProgramTest {
     ASSERT_TRUE(program_.startSupervisor());
     program_.closeWindow();
     EXPECT_EQ(program_.words().request.load(), kQuitRequested);
-    ASSERT_TRUE(driveUntil(env_, [&] { return window_.received(kCommandFinishQuit); },
-                           std::chrono::milliseconds(10)));
+    ASSERT_TRUE(driveUntil(
+        env_, [&] { return window_.received(kCommandFinishQuit); }, std::chrono::milliseconds(10)));
     ASSERT_TRUE(driveUntil(env_, [&] { return program_.threads().running() == 0; }));
     EXPECT_EQ(program_.words().request.load(), kQuitFinal);
   }
@@ -69,8 +69,8 @@ TEST_F(QuitTest, WriterRunsInTheBackgroundAndGivesWayToRequests) {
   queue(6);
   ASSERT_TRUE(program_.startSupervisor());
   ASSERT_TRUE(program_.updateWriter().startWriterThread());
-  ASSERT_TRUE(driveUntil(env_, [&] { return program_.updateQueue().length() == -1; },
-                         std::chrono::milliseconds(10)));
+  ASSERT_TRUE(driveUntil(
+      env_, [&] { return program_.updateQueue().length() == -1; }, std::chrono::milliseconds(10)));
   EXPECT_EQ(playCount(3), 15u);
   EXPECT_FALSE(program_.updateWriter().running() && program_.updateQueue().length() > 0);
   quit();
@@ -89,8 +89,8 @@ TEST_F(QuitTest, QuitWhileAWriterRunsLosesNothing) {
   // The quit's writer waits 5 s for it, then ends the quit without writing.
   const uint64_t closed_at = env_.nowMillis();
   program_.closeWindow();
-  ASSERT_TRUE(driveUntil(env_, [&] { return window_.received(kCommandFinishQuit); },
-                         std::chrono::milliseconds(10)));
+  ASSERT_TRUE(driveUntil(
+      env_, [&] { return window_.received(kCommandFinishQuit); }, std::chrono::milliseconds(10)));
   EXPECT_LT(env_.nowMillis() - closed_at, 10'000u);
   EXPECT_TRUE(program_.updateWriter().quitLeftEntries());
   EXPECT_EQ(playCount(2), 0u);
@@ -113,9 +113,10 @@ TEST_F(QuitTest, TheWriterStartsOnceTheQueueHoldsMoreThan150) {
     ASSERT_EQ(program_.updateWriter().queueUpdate(1, kColPlayCount, 7, 0, 101), 0);
   }
   const uint64_t start = env_.nowMillis();
-  ASSERT_TRUE(driveUntil(env_, [&] {
-    return program_.updateQueue().length() == -1 || env_.nowMillis() - start > 60'000;
-  }, std::chrono::milliseconds(10)));
+  ASSERT_TRUE(driveUntil(
+      env_,
+      [&] { return program_.updateQueue().length() == -1 || env_.nowMillis() - start > 60'000; },
+      std::chrono::milliseconds(10)));
   EXPECT_EQ(program_.updateQueue().length(), -1);
   EXPECT_EQ(playCount(1), 7u);
   quit();

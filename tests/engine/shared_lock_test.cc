@@ -260,8 +260,7 @@ TEST_F(SharedLockTest, ReleasingAGrantBlocksOnTheGuardUntilItsHolderLetsGo) {
 
 TEST_F(SharedLockTest, QuitTakesTheRequestWordOverFromAWaitingWorker) {
   bool granted = true;
-  EnvThread builder(env_,
-                    [&] { granted = static_cast<bool>(lock_.requestAndWait(34, 0, 10)); });
+  EnvThread builder(env_, [&] { granted = static_cast<bool>(lock_.requestAndWait(34, 0, 10)); });
   ASSERT_TRUE(driveUntil(env_, [&] { return words_.request.load() == kCodeListBuilder; }));
   EXPECT_EQ(lock_.postRequest(kQuitRequested, 0, 0), 1);
   EXPECT_EQ(words_.request.load(), kQuitRequested);
@@ -275,9 +274,8 @@ TEST_F(SharedLockTest, PatienceAboveTenSleepsBeforePosting) {
   words_.grant.store(kCodePlayer);
   words_.grant_holder_live.store(1);
   bool granted = false;
-  EnvThread writer(env_, [&] {
-    granted = static_cast<bool>(lock_.requestAndWait(kCodeUpdateWriter, 0, 20));
-  });
+  EnvThread writer(
+      env_, [&] { granted = static_cast<bool>(lock_.requestAndWait(kCodeUpdateWriter, 0, 20)); });
   ASSERT_TRUE(env_.waitUntilIdle(milliseconds(60'000)));
   ASSERT_EQ(env_.sleepers(), 1);
   env_.advance(milliseconds(9'999));

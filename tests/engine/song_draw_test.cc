@@ -103,10 +103,10 @@ TEST_F(SongDrawTest, FiltersDiscardBeforeAnyCreditIsGiven) {
 
 TEST_F(SongDrawTest, PickBalanceHoldsTheAverageRatingAtFive) {
   auto songs = plainSongs(20);
-  songs[0].score = 8;    // rating 4
-  songs[1].score = 16;   // rating 5
-  songs[2].score = 512;  // rating 10
-  songs[3].score = 0;    // rating 0
+  songs[0].score = 8;                     // rating 4
+  songs[1].score = 16;                    // rating 5
+  songs[2].score = 512;                   // rating 10
+  songs[3].score = 0;                     // rating 0
   for (auto& s : songs) s.credit = 2000;  // every song is a candidate at once
   open(songs);
   EXPECT_EQ(drawSong(1), DrawOutcome::kDiscarded);  // x = 4 + 50 - 5 = 49
@@ -208,9 +208,8 @@ TEST(SongDrawOracleTest, DrawMatchesThePlainDrawOnRandomLibraries) {
       const DrawRules rules = DrawRules::forCurrentState(settings, memory.miss_count);
       int32_t slot = -1, plain_slot = -1;
       const DrawOutcome a = drawOnce(table, settings, memory, rules, random, &slot);
-      const DrawOutcome b =
-          testing::plainDrawOnce(plain, plain_settings, plain_memory, rules, plain_random,
-                                   &plain_slot);
+      const DrawOutcome b = testing::plainDrawOnce(plain, plain_settings, plain_memory, rules,
+                                                   plain_random, &plain_slot);
       ASSERT_EQ(a, b) << "draw " << draw;
       ASSERT_EQ(slot, plain_slot);
       if (a == DrawOutcome::kPicked) {

@@ -8,8 +8,8 @@
 #include "engine/lock_codes.h"
 #include "engine/play_list_file.h"
 #include "settings/settings_file.h"
-#include "tests/support/clock_driver.h"
 #include "tests/engine/work_fixture.h"
+#include "tests/support/clock_driver.h"
 
 namespace tunora::engine {
 namespace {
@@ -105,8 +105,8 @@ TEST_F(StateSwitchTest, NothingHappensForTheSameStateABadStateOrARefusedLock) {
 
 TEST_F(StateSwitchTest, UnopenableLibraryEmptiesTheListAndSetsTheMarker) {
   fillList({5});
-  testing::writeBytes(dir_.file("PL2.m3u"), {'/', 'l', 'i', 'b', '/', 's', 'o', 'n', 'g', '1',
-                                              '.', 'm', 'p', '3', '\r', '\n'});
+  testing::writeBytes(dir_.file("PL2.m3u"), {'/', 'l', 'i', 'b', '/', 's', 'o', 'n', 'g', '1', '.',
+                                             'm', 'p', '3', '\r', '\n'});
   settings_.setText(settings::kDatabasePath, dir_.file("missing.mbf"));
   EXPECT_EQ(switchTo(1), SwitchResult::kSwitched);
   EXPECT_EQ(switcher_.marker(), kSwitchLibraryUnavailable);

@@ -77,10 +77,11 @@ TEST_F(SupervisorTest, ClearsAChecksumGrantLeftWhileThePassIsIdle) {
 TEST_F(SupervisorTest, StartsAtMostOneWorkerPerTickWhilePlaying) {
   std::atomic<int> cover_runs{0}, links_runs{0};
   std::atomic<bool> release{false};
-  supervisor().addWorker([] { return true; }, [&] {
-    cover_runs.fetch_add(1);
-    while (!release.load()) env_.sleepFor(std::chrono::milliseconds(10));
-  });
+  supervisor().addWorker([] { return true; },
+                         [&] {
+                           cover_runs.fetch_add(1);
+                           while (!release.load()) env_.sleepFor(std::chrono::milliseconds(10));
+                         });
   supervisor().addWorker([] { return true; }, [&] { links_runs.fetch_add(1); });
 
   ASSERT_TRUE(supervisor().tick());  // not playing: nothing starts
@@ -142,9 +143,9 @@ TEST_F(SupervisorTest, PostsTheWindowsKeptRequestOnceTheLockIsFree) {
   ASSERT_EQ(program_.lock().postOrDefer(kCodeDropRowsAndPlay, 2), 0);
   words().playing.store(1);
   EXPECT_EQ(supervisor().tickLength(), milliseconds(50));  // a request waits
-  words().request.store(0);  // the worker's request went
+  words().request.store(0);                                // the worker's request went
   EXPECT_EQ(supervisor().tickLength(), milliseconds(50));  // the kept one waits
-  ASSERT_TRUE(supervisor().tick());  // posts it and starts the executor
+  ASSERT_TRUE(supervisor().tick());                        // posts it and starts the executor
   ASSERT_TRUE(driveUntil(env_, [&] { return done.load() == 2; }));
   ASSERT_TRUE(driveUntil(env_, [&] { return program_.threads().running() == 0; }));
   EXPECT_FALSE(program_.lock().hasDeferred());

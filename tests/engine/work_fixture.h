@@ -33,8 +33,8 @@ class WorkTest : public ::testing::Test {
   std::string dataDir() const { return dir_.path().string() + "/"; }
   // A row as the list builder makes it for song i of the library.
   static engine::PlayListRow songRow(int i) {
-    return {"Title " + std::to_string(i), "Artist", "Album", "/lib/song" + std::to_string(i) + ".mp3",
-            "Audio"};
+    return {"Title " + std::to_string(i), "Artist", "Album",
+            "/lib/song" + std::to_string(i) + ".mp3", "Audio"};
   }
   void fillList(std::initializer_list<int> songs) {
     for (int i : songs) play_list_.append(songRow(i));

@@ -1,6 +1,9 @@
 // The index cache beside a table: an open uses it only while it describes the table as it is,
 // and whatever happened to the cache or the table, every answer is the table's.
+#include "marlbase/index_cache.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,9 +13,6 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "marlbase/index_cache.h"
 #include "marlbase/table_handle.h"
 #include "tests/marlbase/table_test_util.h"
 
@@ -61,7 +61,9 @@ void PrintTo(const Answers& a, std::ostream* os) {
       << ", found " << ::testing::PrintToString(a.found);
 }
 
-std::vector<std::string> probes() { return {nameOf(1), nameOf(7), nameOf(150), "/none", nameOf(299)}; }
+std::vector<std::string> probes() {
+  return {nameOf(1), nameOf(7), nameOf(150), "/none", nameOf(299)};
+}
 
 Answers answersOf(TableHandle& t) {
   Answers a;
@@ -85,7 +87,8 @@ Answers truthOf(const std::string& path) {
   Answers a;
   if (!t.open().ok()) return a;
   for (uint32_t s = 0; s < t.capacity(); ++s) {
-    if (*t.peekStatus(static_cast<int32_t>(s)) == kStatusLive) a.live_slots.push_back(static_cast<int32_t>(s));
+    if (*t.peekStatus(static_cast<int32_t>(s)) == kStatusLive)
+      a.live_slots.push_back(static_cast<int32_t>(s));
   }
   a.live = static_cast<int32_t>(a.live_slots.size());
   for (const std::string& p : probes()) {
@@ -137,8 +140,8 @@ TEST(IndexCacheTest, AnOpenUsesTheCacheOnlyWhileItDescribesTheTableAndAnswersAre
   const std::vector<Case> cases = {
       {"unchanged", [](auto&, auto&, auto&) {}, Use::kYes},
       {"cache missing", [](auto&, const std::string& c, auto&) { unlink(c.c_str()); }, Use::kNo},
-      {"cache empty", [](auto&, const std::string& c, auto&) { writeBytes(c, std::vector<uint8_t>{}); },
-       Use::kNo},
+      {"cache empty",
+       [](auto&, const std::string& c, auto&) { writeBytes(c, std::vector<uint8_t>{}); }, Use::kNo},
       {"cache cut in its slot part",
        [](auto&, const std::string& c, auto&) { truncate(c.c_str(), 200); }, Use::kNo},
       {"cache cut in its last column",
@@ -146,7 +149,8 @@ TEST(IndexCacheTest, AnOpenUsesTheCacheOnlyWhileItDescribesTheTableAndAnswersAre
          truncate(c.c_str(), static_cast<off_t>(std::filesystem::file_size(c) - 8));
        },
        Use::kNo},
-      {"cache header damaged", [](auto&, const std::string& c, auto&) { flipByte(c, 30); }, Use::kNo},
+      {"cache header damaged", [](auto&, const std::string& c, auto&) { flipByte(c, 30); },
+       Use::kNo},
       {"cache part list damaged", [](auto&, const std::string& c, auto&) { flipByte(c, 110); },
        Use::kNo},
       {"cache slot part damaged", [](auto&, const std::string& c, auto&) { flipByte(c, 200); },
@@ -174,8 +178,7 @@ TEST(IndexCacheTest, AnOpenUsesTheCacheOnlyWhileItDescribesTheTableAndAnswersAre
        [](const std::string& t, auto&, auto&) { foreignStatusWrite(t, 2, kStatusDeleted); },
        Use::kNo},
       {"table written by a program that keeps no cache, a free slot made live",
-       [](const std::string& t, auto&, auto&) { foreignStatusWrite(t, 7, kStatusLive); },
-       Use::kNo},
+       [](const std::string& t, auto&, auto&) { foreignStatusWrite(t, 7, kStatusLive); }, Use::kNo},
       {"table replaced by another file of the same size",
        [](const std::string& t, auto&, TempDir& dir) {
          std::vector<uint8_t> bytes = readBytes(t);

@@ -12,7 +12,8 @@ void put32(uint8_t* p, uint32_t v) {
 }
 
 uint32_t width(uint32_t type) {
-  static const uint32_t kWidths[16] = {1, 2, 4, 8, 16, 64, 64, 64, 64, 64, 4, 16, 64, 300, 1000, 5000};
+  static const uint32_t kWidths[16] = {1,  2,  4, 8,  16, 64,  64,   64,
+                                       64, 64, 4, 16, 64, 300, 1000, 5000};
   return type < 16 ? kWidths[type] : 64;
 }
 
@@ -86,7 +87,9 @@ int32_t PlainTable::status(uint32_t slot) const {
   return static_cast<int32_t>(get32(&bytes()[record_area_ + uint64_t{slot} * record_size_]));
 }
 
-void PlainTable::putStatus(uint32_t slot, int32_t s) { put32(slotAt(slot), static_cast<uint32_t>(s)); }
+void PlainTable::putStatus(uint32_t slot, int32_t s) {
+  put32(slotAt(slot), static_cast<uint32_t>(s));
+}
 
 void PlainTable::recount() {
   live_ = 0;
@@ -150,7 +153,8 @@ int32_t PlainTable::allocate() {
 }
 
 int32_t PlainTable::copySlot(int32_t from, int32_t to) {
-  std::memmove(slotAt(static_cast<uint32_t>(to)), slotAt(static_cast<uint32_t>(from)), record_size_);
+  std::memmove(slotAt(static_cast<uint32_t>(to)), slotAt(static_cast<uint32_t>(from)),
+               record_size_);
   return 1;
 }
 

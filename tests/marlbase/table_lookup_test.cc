@@ -44,8 +44,11 @@ class TableLookupTest : public ::testing::Test {
 };
 
 TEST_F(TableLookupTest, PathLookupIgnoresLetterCaseOnlyAndTheHighestSlotWins) {
-  fill({{"blank", "", 0}, {"/Music/A.mp3", "a", 1}, {"/music/b.mp3", "b", 2},
-        {"/Music/Ä.mp3", "c", 3}, {"/music/a.MP3", "d", 4}});
+  fill({{"blank", "", 0},
+        {"/Music/A.mp3", "a", 1},
+        {"/music/b.mp3", "b", 2},
+        {"/Music/Ä.mp3", "c", 3},
+        {"/music/a.MP3", "d", 4}});
   t_.setSearchKey("/MUSIC/a.mp3");
   EXPECT_EQ(t_.findInColumn(1), 4);
   EXPECT_EQ(t_.textValue(), "/music/a.MP3");  // the matching field is left in the buffer
@@ -67,7 +70,10 @@ TEST_F(TableLookupTest, PathLookupIgnoresLetterCaseOnlyAndTheHighestSlotWins) {
 }
 
 TEST_F(TableLookupTest, RecordMatchesFindsTheKeyInsideAnyColumn) {
-  fill({{"/x", "The Beatles", 7}, {"/y", "xab", 0}, {"/z", "abab", 0}, {"/w", "aab", 0},
+  fill({{"/x", "The Beatles", 7},
+        {"/y", "xab", 0},
+        {"/z", "abab", 0},
+        {"/w", "aab", 0},
         {"/v", "Year 2000", 5}});
   t_.setSearchKey("beat");
   EXPECT_EQ(t_.recordMatches(0), 0);

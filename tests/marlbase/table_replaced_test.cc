@@ -45,10 +45,10 @@ struct Replacement {
 };
 
 const Replacement kReplacements[] = {
-    {"cut to nothing", [](const std::vector<uint8_t>&, const std::vector<uint8_t>&) {
-       return std::vector<uint8_t>{};
-     }},
-    {"cut in half", [](const std::vector<uint8_t>& old, const std::vector<uint8_t>&) {
+    {"cut to nothing", [](const std::vector<uint8_t>&,
+                          const std::vector<uint8_t>&) { return std::vector<uint8_t>{}; }},
+    {"cut in half",
+     [](const std::vector<uint8_t>& old, const std::vector<uint8_t>&) {
        return std::vector<uint8_t>(old.begin(), old.begin() + static_cast<long>(old.size() / 2));
      }},
     {"a shorter table copied over it",

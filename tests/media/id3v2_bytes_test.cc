@@ -76,8 +76,8 @@ TEST(Id3v2Bytes, CommentSkipsLanguageAndDescription) {
   const Bytes described = Bytes{0} + text("engiTunNORM") + Bytes{0} + text(" 0000 0001");
   const Bytes plain = Bytes{1} + text("deu") + Bytes{0xFF, 0xFE, 0, 0, 0xFF, 0xFE, 'o', 0, 'k', 0};
   const Bytes later = Bytes{0} + text("eng") + Bytes{0} + text("later");
-  TagRecord r = read(tag(3, 0, frame23("COMM", described) + frame23("COMM", plain) +
-                                   frame23("COMM", later)));
+  TagRecord r =
+      read(tag(3, 0, frame23("COMM", described) + frame23("COMM", plain) + frame23("COMM", later)));
   EXPECT_EQ(r.comment, "ok");
   r = read(tag(3, 0, frame23("COMM", described)));
   EXPECT_EQ(r.comment, " 0000 0001");
@@ -91,10 +91,11 @@ TEST(Id3v2Bytes, Version22) {
     const auto n = uint32_t(body.size());
     return text(id) + Bytes{uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)} + body;
   };
-  const TagRecord r = read(tag(2, 0, frame22("PIC", Bytes(400, 7)) + frame22("TT2", latin1("T22")) +
-                                         frame22("TP1", latin1("A22")) +
-                                         frame22("COM", Bytes{0} + text("eng") + Bytes{0} +
-                                                            text("C22"))));
+  const TagRecord r =
+      read(tag(2, 0,
+               frame22("PIC", Bytes(400, 7)) + frame22("TT2", latin1("T22")) +
+                   frame22("TP1", latin1("A22")) +
+                   frame22("COM", Bytes{0} + text("eng") + Bytes{0} + text("C22"))));
   EXPECT_EQ(r.title, "T22");
   EXPECT_EQ(r.artist, "A22");
   EXPECT_EQ(r.comment, "C22");
@@ -112,7 +113,9 @@ TEST(Id3v2Bytes, ExtendedHeadersAreSkipped) {
 TEST(Id3v2Bytes, UnsynchronisationIsUndone) {
   // Version 2.3: the whole tag, frame header included. The size 0xFF bytes is written 00 00 00 FF
   // and becomes 00 00 00 FF 00 after unsynchronisation.
-  Bytes title = latin1("\xFF" "A");
+  Bytes title = latin1(
+      "\xFF"
+      "A");
   title.resize(255, 'z');
   const Bytes plain = frame23("TIT2", title) + frame23("TPE1", latin1("Art"));
   Bytes synced;
@@ -121,19 +124,23 @@ TEST(Id3v2Bytes, UnsynchronisationIsUndone) {
     if (b == 0xFF) synced.push_back(0);
   }
   TagRecord r = read(tag(3, 0x80, synced));
-  EXPECT_EQ(r.title.substr(0, 3), "\xC3\xBF" "A");  // ÿA
+  EXPECT_EQ(r.title.substr(0, 3),
+            "\xC3\xBF"
+            "A");  // ÿA
   EXPECT_EQ(r.artist, "Art");
   // Version 2.4: per frame, flagged in the frame.
   r = read(tag(4, 0, frame24("TIT2", Bytes{0, 0xFF, 0, 'B'}, 0x0002)));
-  EXPECT_EQ(r.title, "\xC3\xBF" "B");
+  EXPECT_EQ(r.title,
+            "\xC3\xBF"
+            "B");
 }
 
 TEST(Id3v2Bytes, PlainSizesInVersion24AreTolerated) {
   // Frames whose sizes were written as plain integers: 200 (00 00 00 C8, not syncsafe at all)
   // and 256 (00 00 01 00, which read as syncsafe would be 128 and land inside the text).
   for (uint32_t size : {200u, 256u}) {
-    const Bytes body = text("TIT2") + be32(size) + Bytes{0, 0} + latin1(std::string(size - 1, 't')) +
-                       frame24("TPE1", latin1("After"));
+    const Bytes body = text("TIT2") + be32(size) + Bytes{0, 0} +
+                       latin1(std::string(size - 1, 't')) + frame24("TPE1", latin1("After"));
     const TagRecord r = read(tag(4, 0, body));
     EXPECT_EQ(r.title, std::string(size - 1, 't'));
     EXPECT_EQ(r.artist, "After");
@@ -142,8 +149,9 @@ TEST(Id3v2Bytes, PlainSizesInVersion24AreTolerated) {
 
 TEST(Id3v2Bytes, FrameFlags) {
   // Grouping byte and data length (2.4), compressed frame ignored, grouping byte (2.3).
-  TagRecord r = read(tag(4, 0, frame24("TIT2", Bytes{9} + safe32(3) + latin1("Gx"), 0x0041) +
-                                   frame24("TPE1", Bytes{0, 0, 0, 5, 0x78}, 0x0009)));
+  TagRecord r = read(tag(4, 0,
+                         frame24("TIT2", Bytes{9} + safe32(3) + latin1("Gx"), 0x0041) +
+                             frame24("TPE1", Bytes{0, 0, 0, 5, 0x78}, 0x0009)));
   EXPECT_EQ(r.title, "Gx");
   EXPECT_EQ(r.artist, "No Data");
   r = read(tag(3, 0, frame23("TALB", Bytes{4} + latin1("G3"), 0x0020)));
@@ -179,13 +187,13 @@ TEST(Id3v2Bytes, NoUsableId3v2FallsBackToId3v1) {
   Bytes v1 = text("TAG") + text("V1 title") + Bytes(22, 0) + text("V1 artist   ") + Bytes(18, ' ') +
              Bytes(30, 0) + text("1987") + text("comment") + Bytes(21, 0) + Bytes{0, 7, 12};
   ASSERT_EQ(v1.size(), 128u);
-  for (const Bytes& head : {text("ID3") + Bytes{5, 0, 0, 0, 0, 0, 1}, text("ID3") + Bytes{3, 0, 0, 0x80, 0, 0, 0},
-                            text("ID"), text("xyz")}) {
+  for (const Bytes& head : {text("ID3") + Bytes{5, 0, 0, 0, 0, 0, 1},
+                            text("ID3") + Bytes{3, 0, 0, 0x80, 0, 0, 0}, text("ID"), text("xyz")}) {
     const TagRecord r = read(head + Bytes(50, 0) + v1);
     EXPECT_EQ(r.kind, TagKind::kId3v1);
     EXPECT_EQ(r.title, "V1 title");
     EXPECT_EQ(r.artist, "V1 artist");  // trailing blanks trimmed
-    EXPECT_EQ(r.album, "");  // a blank field is stored blank, not "No Data"
+    EXPECT_EQ(r.album, "");            // a blank field is stored blank, not "No Data"
     EXPECT_EQ(r.year, "1987");
     EXPECT_EQ(r.comment, "comment");
     EXPECT_EQ(r.genre, 12);
@@ -194,7 +202,9 @@ TEST(Id3v2Bytes, NoUsableId3v2FallsBackToId3v1) {
   }
   // A year of bytes above 0x7F stays within 4 bytes once decoded.
   v1[93] = 0xFF;
-  EXPECT_EQ(read(v1).year, "\xC3\xBF" "98");
+  EXPECT_EQ(read(v1).year,
+            "\xC3\xBF"
+            "98");
   const TagRecord none = read(Bytes{'T', 'A', 'G'});
   EXPECT_EQ(none.kind, TagKind::kNone);
   EXPECT_EQ(none.title, "file.mp3");
@@ -209,12 +219,14 @@ TEST(Id3v2Bytes, TextsAreCutAtACharacterBoundary) {
 }
 
 TEST(Id3v2Bytes, TrackNumberAndGenre) {
-  TagRecord r = read(tag(3, 0, frame23("TRCK", latin1("3/12")) + frame23("TCON", latin1("(17)")) +
-                                   frame23("TRCK", latin1("9")) + frame23("TCON", latin1("Jazz"))));
+  TagRecord r = read(tag(3, 0,
+                         frame23("TRCK", latin1("3/12")) + frame23("TCON", latin1("(17)")) +
+                             frame23("TRCK", latin1("9")) + frame23("TCON", latin1("Jazz"))));
   EXPECT_EQ(r.track_number, 3);  // the first frame of each kind
   EXPECT_EQ(r.genre_name, "Rock");
-  r = read(tag(2, 0, text("TRK") + Bytes{0, 0, 3} + latin1("11") + text("TCO") + Bytes{0, 0, 6} +
-                         latin1("Chill")));
+  r = read(tag(2, 0,
+               text("TRK") + Bytes{0, 0, 3} + latin1("11") + text("TCO") + Bytes{0, 0, 6} +
+                   latin1("Chill")));
   EXPECT_EQ(r.track_number, 11);
   EXPECT_EQ(r.genre_name, "Chill");
   r = read(tag(3, 0, frame23("TIT2", latin1("No track"))));
@@ -224,11 +236,13 @@ TEST(Id3v2Bytes, TrackNumberAndGenre) {
 
 TEST(Id3v2Bytes, GenreAndTrackTexts) {
   const std::pair<std::string_view, std::string> genres[] = {
-      {"Rock", "Rock"},           {"(17)", "Rock"},     {"17", "Rock"},
-      {"(17)Rock & Roll", "Rock & Roll"}, {"(0)(8)", "Blues"}, {"(RX)", "Remix"},
-      {"(CR)", "Cover"},          {"((Parens) Pop", "(Parens) Pop"},
-      {"(200)", ""},              {"  ", ""},           {"79", "Hard Rock"},
-      {"80", ""},                 {"12345", "12345"},
+      {"Rock", "Rock"},    {"(17)", "Rock"},
+      {"17", "Rock"},      {"(17)Rock & Roll", "Rock & Roll"},
+      {"(0)(8)", "Blues"}, {"(RX)", "Remix"},
+      {"(CR)", "Cover"},   {"((Parens) Pop", "(Parens) Pop"},
+      {"(200)", ""},       {"  ", ""},
+      {"79", "Hard Rock"}, {"80", ""},
+      {"12345", "12345"},
   };
   for (const auto& [text, name] : genres) EXPECT_EQ(genreFromText(text), name) << text;
   const std::pair<std::string_view, int32_t> tracks[] = {

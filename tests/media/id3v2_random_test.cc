@@ -93,8 +93,8 @@ Bytes encode(uint8_t e, const std::u32string& text, bool terminated) {
       } else if (c < 0x800) {
         append(out, {uint8_t(0xC0 | c >> 6), uint8_t(0x80 | (c & 63))});
       } else if (c < 0x10000) {
-        append(out, {uint8_t(0xE0 | c >> 12), uint8_t(0x80 | (c >> 6 & 63)),
-                     uint8_t(0x80 | (c & 63))});
+        append(out,
+               {uint8_t(0xE0 | c >> 12), uint8_t(0x80 | (c >> 6 & 63)), uint8_t(0x80 | (c & 63))});
       } else {
         append(out, {uint8_t(0xF0 | c >> 18), uint8_t(0x80 | (c >> 12 & 63)),
                      uint8_t(0x80 | (c >> 6 & 63)), uint8_t(0x80 | (c & 63))});

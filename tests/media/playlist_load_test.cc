@@ -39,8 +39,9 @@ class PlaylistLoadTest : public ::testing::Test {
     std::vector<LoadedRow> rows;
     ListLoadOptions options;
     options.user = 3;
-    EXPECT_TRUE(loadListFile(list, table, options, [&](LoadedRow r) { rows.push_back(r); },
-                             result).ok());
+    EXPECT_TRUE(loadListFile(
+                    list, table, options, [&](LoadedRow r) { rows.push_back(r); }, result)
+                    .ok());
     return rows;
   }
   bool openLibrary(const std::vector<LibrarySong>& songs) {

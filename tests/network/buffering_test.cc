@@ -36,8 +36,8 @@ class BufferingTest : public ::testing::Test {
     fs::create_directories(dir_.path() / "share" / "music");
   }
   std::string song(int i) {
-    const std::string path = (dir_.path() / "share" / "music" / ("s" + std::to_string(i) + ".mp3"))
-                                 .string();
+    const std::string path =
+        (dir_.path() / "share" / "music" / ("s" + std::to_string(i) + ".mp3")).string();
     std::ofstream(path) << "song " << i;
     return path;
   }
@@ -58,8 +58,8 @@ class BufferingTest : public ::testing::Test {
   engine::ThreadSet threads_{env_};
   network::FileCopier copier_;
   std::string folder_ = (dir_.path() / "cache" / "Pellan" / "Tunora").string() + "/";
-  network::Buffering buffering_{folder_,  settings_, words_,  play_list_,
-                                status_,  env_,      threads_, copier_};
+  network::Buffering buffering_{folder_, settings_, words_,   play_list_,
+                                status_, env_,      threads_, copier_};
 };
 
 TEST_F(BufferingTest, TwoHundredSongsFillAtMostTheHundredFiftySlots) {

@@ -96,8 +96,7 @@ TEST_P(GstMediaWindowTest, PlaysFromAStartPointAndPassesAnEndPointBeforeTheFileE
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryType, GstMediaWindowTest,
-                         ::testing::Values("mp3", "wav", "mid", "wma", "asf", "avi", "mpg",
-                                           "wmv"));
+                         ::testing::Values("mp3", "wav", "mid", "wma", "asf", "avi", "mpg", "wmv"));
 
 TEST(GstMediaWindowFailures, MissingAndBrokenFilesFailWithoutHanging) {
   tunora::testing::TempDir dir;

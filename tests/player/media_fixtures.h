@@ -18,9 +18,8 @@ inline constexpr int64_t kFixtureMillis = 1000;
 // A format-0 MIDI file: one track, 96 ticks a quarter at the default 120 beats a minute, middle
 // C held for 192 ticks (one second), then the end of the track.
 inline std::vector<uint8_t> oneSecondMidi() {
-  return {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
-          'M', 'T', 'r', 'k', 0, 0, 0, 13,
-          0x00, 0x90, 0x3C, 0x64,        // note on
+  return {'M',  'T',  'h',  'd',  0,    0, 0, 6, 0,  0,    0,    1,    0,
+          96,   'M',  'T',  'r',  'k',  0, 0, 0, 13, 0x00, 0x90, 0x3C, 0x64,  // note on
           0x81, 0x40, 0x80, 0x3C, 0x40,  // 192 ticks later, note off
           0x00, 0xFF, 0x2F, 0x00};       // end of track
 }
@@ -44,8 +43,10 @@ inline std::map<std::string, std::string> makeMediaFixtures(const std::string& d
       {"asf", audio + " ! avenc_wmav2 ! asfmux ! filesink location=" + path("asf")},
       // MPEG-1 program stream with layer 2 sound (this libav's MPEG-1 video encoder refuses
       // every frame rate, and mpegpsmux writes time stamps that put the end hours away).
-      {"mpg", audio + " ! audioresample ! audio/x-raw,rate=48000 ! twolamemp2enc ! "
-                      "mpegaudioparse ! avmux_mpeg ! filesink location=" + path("mpg")},
+      {"mpg", audio +
+                  " ! audioresample ! audio/x-raw,rate=48000 ! twolamemp2enc ! "
+                  "mpegaudioparse ! avmux_mpeg ! filesink location=" +
+                  path("mpg")},
       {"avi", "avimux name=m ! filesink location=" + path("avi") + " " + video +
                   " ! jpegenc ! m. " + audio + " ! m."},
       {"wmv", "asfmux name=m ! filesink location=" + path("wmv") + " " + video +

@@ -26,7 +26,8 @@ bool writeHeaderlessMp3(const std::string& path, int tenths) {
   const std::string command =
       "timeout 20 gst-launch-1.0 -q audiotestsrc num-buffers=" + std::to_string(tenths) +
       " samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! lamemp3enc ! "
-      "filesink location=" + path + " >/dev/null 2>&1";
+      "filesink location=" +
+      path + " >/dev/null 2>&1";
   return std::system(command.c_str()) == 0;
 }
 

@@ -161,7 +161,8 @@ TEST_F(PlayerTest, ThePlayersOwnDetailsLoadIgnoresTheBusyLoaderReadingAhead) {
   DetailsLoader& loader = player_->detailsLoader();
   // The loader reading ahead waits for its grant, which nobody hands over here.
   tunora::testing::EnvThread ahead(env_, [&] { (void)loader.loadSongDetails(false); });
-  ASSERT_TRUE(until([&] { return program().words().request.load() == engine::kCodeDetailsLoader; }));
+  ASSERT_TRUE(
+      until([&] { return program().words().request.load() == engine::kCodeDetailsLoader; }));
   ASSERT_TRUE(loader.busy());
   EXPECT_EQ(loader.loadSongDetails(false), -1);  // a second read-ahead is refused
   // The player's switch still gets the song it is about to play.
@@ -187,7 +188,7 @@ TEST_F(PlayerTest, VideoIsShownFullScreenWithFullMovieAndRestartSendsItThereAgai
   EXPECT_EQ(window().video_repaints.load(), 1);
   auto calls = media_.calls();
   EXPECT_TRUE(called(calls, "fullscreen"));
-  EXPECT_FALSE(called(calls, "playFrom 4000"));  // the start point is ignored
+  EXPECT_FALSE(called(calls, "playFrom 4000"));          // the start point is ignored
   EXPECT_TRUE(called(calls, "move 9999 9999 500 300"));  // half of the 1000 x 600 client area
 
   // Restart: full screen again, from the song's start point.
@@ -359,9 +360,9 @@ TEST_F(PlayerTest, ASongChangeAfterTheLibraryWentMissingIsNotDelayedAndSaysSo) {
 // after), and the playing file's tag gives the track number and the genre.
 TEST_F(PlayerTest, TheVolumeSetReachesTheMediaWindowAndTheTagGivesTrackAndGenre) {
   // An ID3v2.3 tag of 30 bytes: "TRCK" "4/12" and "TCON" "(8)", each a Latin-1 text frame.
-  std::vector<uint8_t> tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 30,
-                                 'T', 'R', 'C', 'K', 0, 0, 0, 5, 0, 0, 0, '4', '/', '1', '2',
-                                 'T', 'C', 'O', 'N', 0, 0, 0, 5, 0, 0, 0, '(', '8', ')', 0};
+  std::vector<uint8_t> tagged = {'I', 'D', '3', 3, 0, 0, 0, 0,   0,   30,  'T', 'R', 'C', 'K',
+                                 0,   0,   0,   5, 0, 0, 0, '4', '/', '1', '2', 'T', 'C', 'O',
+                                 'N', 0,   0,   0, 5, 0, 0, 0,   '(', '8', ')', 0};
   tagged.resize(tagged.size() + 200, 0xFF);
   tunora::testing::writeBytes(songPath(1), tagged);
   listSongs({songPath(1), songPath(2), songPath(3)});
@@ -442,7 +443,7 @@ TEST_F(PlayerTest, WhileAWorkerHoldsTheLockTheNextSongStartsAndTheSwitchEndsAfte
   ASSERT_TRUE(until([&] { return media_.openPath() == songPath(2); }));
   EXPECT_TRUE(called(media_.calls(), "playFrom 1500"));
   EXPECT_EQ(player_->state().position.load(), -1);  // the switch is not over
-  EXPECT_EQ(program().playList().size(), 4);         // nor its row taken
+  EXPECT_EQ(program().playList().size(), 4);        // nor its row taken
 
   held.release();
   ASSERT_TRUE(untilPlaying(songPath(2)));

@@ -6,9 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
-
 #include <memory>
+#include <sstream>
 
 #include "engine/resume_point.h"
 #include "media/playlist_file.h"
@@ -124,8 +123,9 @@ TEST_F(ResumeTest, TheSongPlayingAtTheQuitStartsWhereItStoppedNextTime) {
   // keeps the place and the list, without the song twice.
   {
     auto second = run();
-    EXPECT_EQ(second->listPaths(), (std::vector<std::string>{songPath(1), songPath(2), songPath(3),
-                                                             songPath(4), songPath(5), songPath(6)}));
+    EXPECT_EQ(second->listPaths(),
+              (std::vector<std::string>{songPath(1), songPath(2), songPath(3), songPath(4),
+                                        songPath(5), songPath(6)}));
     ASSERT_TRUE(second->quit());
     EXPECT_EQ(engine::readResumePoint(dir_.folder()), (ResumePoint{0, left_at, songPath(1)}));
   }

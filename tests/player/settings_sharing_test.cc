@@ -37,7 +37,8 @@ TEST(SettingsSharingTest, WorkersAndTheWindowShareTheRecord) {
   Settings& settings = program->settings();
   player::Player& player = run.player();
   ASSERT_TRUE(run.start());
-  ASSERT_TRUE(run.until([&] { return program->playList().size() >= 20; }, std::chrono::milliseconds(50)));
+  ASSERT_TRUE(
+      run.until([&] { return program->playList().size() >= 20; }, std::chrono::milliseconds(50)));
   program->buffering().setUpBuffer();  // a pass on a thread of its own
 
   std::atomic<int> lowest_hash_stat{1 << 30};
@@ -45,7 +46,8 @@ TEST(SettingsSharingTest, WorkersAndTheWindowShareTheRecord) {
     EnvThread checksum(env, [&] {
       for (int i = 0; i < kRounds; ++i) {
         program->checksumPass().run();
-        lowest_hash_stat.store(std::min(lowest_hash_stat.load(), settings.get(settings::kHashStat)));
+        lowest_hash_stat.store(
+            std::min(lowest_hash_stat.load(), settings.get(settings::kHashStat)));
         env.sleepFor(std::chrono::milliseconds(200));
       }
     });

@@ -82,7 +82,8 @@ class WholeProgramTest : public ::testing::TestWithParam<bool> {
     marlbase::TableHandle table;
     table.setPath(path);
     EXPECT_TRUE(table.open().ok());
-    for (int32_t slot = 1; slot <= kSongs; ++slot) out[slot] = table.readInt(slot, column).value_or(0);
+    for (int32_t slot = 1; slot <= kSongs; ++slot)
+      out[slot] = table.readInt(slot, column).value_or(0);
     return out;
   }
   std::vector<std::string> listFile(const std::string& name) {
@@ -203,8 +204,8 @@ TEST_P(WholeProgramTest, WorksOnALocalCopyInNetworkModeAndKeepsAListPerState) {
   const auto scores_before = tableInts(share + "Tunora.mbf", ratingColumn(0));
   std::vector<int32_t> skipped;
   {
-    ProgramRun run(env_, *media, data_dir_, [](Settings& s) { firstRun(s, true); },
-                   share + "Tunora.mbf");
+    ProgramRun run(
+        env_, *media, data_dir_, [](Settings& s) { firstRun(s, true); }, share + "Tunora.mbf");
     Program& program = run.program();
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.until([&] { return program.playList().size() == kListSize; }));

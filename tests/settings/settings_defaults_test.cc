@@ -1,12 +1,13 @@
 // The full reset, the state reset, the filler's defaults and the rating-value presets, each
 // compared with the whole record image built here from a table of every default.
+#include "settings/settings_defaults.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "settings/settings.h"
-#include "settings/settings_defaults.h"
 #include "tests/settings/settings_test_bytes.h"
 
 namespace tunora {
@@ -29,59 +30,56 @@ struct Names {
 
 // What the state reset sets.
 const std::vector<Words> kStateWords = {
-    {4, 1, 0},        // current state
-    {5474, 10, 0},    // user of each state
-    {5514, 10, 0},    // alt mode
-    {5554, 10, 0},    // naughty limit
-    {5594, 10, 0},    // minimum rating
-    {5634, 10, 1},    // "No Art Rep"
-    {5714, 1, 0},     // Buffer
-    {5718, 1, 150},   // buffer size
-    {5722, 1, -1},    // edit queue count
-    {5726, 1, 0},     // auto rate
-    {5730, 1, 0},     // shutdown
-    {5734, 1, 0},     // hash statistics
-    {5738, 1, 1},     // auto-rate speed
-    {5742, 1, 1},     // size check
-    {5746, 1, 0},     // M4A
+    {4, 1, 0},       // current state
+    {5474, 10, 0},   // user of each state
+    {5514, 10, 0},   // alt mode
+    {5554, 10, 0},   // naughty limit
+    {5594, 10, 0},   // minimum rating
+    {5634, 10, 1},   // "No Art Rep"
+    {5714, 1, 0},    // Buffer
+    {5718, 1, 150},  // buffer size
+    {5722, 1, -1},   // edit queue count
+    {5726, 1, 0},    // auto rate
+    {5730, 1, 0},    // shutdown
+    {5734, 1, 0},    // hash statistics
+    {5738, 1, 1},    // auto-rate speed
+    {5742, 1, 1},    // size check
+    {5746, 1, 0},    // M4A
 };
 const Names kStateNames = {
     4974, {"Normal", "Loud", "Late", "Kids", "Party", "Pump", "Her", "Him", "Extra1", "Extra2"}};
 
 // What the full reset sets besides, the filler block's defaults included.
 const std::vector<Words> kOtherWords = {
-    {0, 1, 1},       // cover art
-    {8, 1, 100},     // list size
-    {12, 1, 0},      // "All"
-    {16, 1, 1},      // maximised
-    {20, 1, 0},      // on top
-    {24, 1, 0},      // full movie
-    {28, 1, 1},      // tray
-    {632, 1, 1},     // upper right view
-    {636, 1, 0},     // database function
-    {660, 1, 0},     // auto play
-    {664, 1, 0},     // auto minimise
-    {672, 8, 1},     // the eight file types
-    {732, 2, 150},   // column widths
-    {740, 1, 250},
-    {744, 1, 60},
-    {748, 1, 30},
-    {2366, 1, 1},    // FileId from the folder
-    {2378, 1, -1},   // back stack
-    {4346, 1, 0},    // network
-    {4350, 1, 500},  // build time
-    {4354, 1, 11},   // lower left view
-    {4358, 1, 1},    // auto build
-    {4362, 1, 1},    // mark videos
-    {4966, 1, 0},    // MP3 check
-    {4970, 1, 1},    // show rating
-    {5674, 1, 1},    // state 0's history
-    {5778, 1, 5},    // fill size "4 GB"
-    {5782, 8, 1},    // the filler's file types, from the main ones
-    {5814, 6, 0},    // "All", naughty limit, minimum rating, user, alt mode, "Empty Dir"
-    {5838, 1, 1},    // "Add Number"
-    {5842, 4, 0},    // unused
-    {6458, 1, 0},    // unused, around the buffer level at 6462
+    {0, 1, 1},                                                 // cover art
+    {8, 1, 100},                                               // list size
+    {12, 1, 0},                                                // "All"
+    {16, 1, 1},                                                // maximised
+    {20, 1, 0},                                                // on top
+    {24, 1, 0},                                                // full movie
+    {28, 1, 1},                                                // tray
+    {632, 1, 1},                                               // upper right view
+    {636, 1, 0},                                               // database function
+    {660, 1, 0},                                               // auto play
+    {664, 1, 0},                                               // auto minimise
+    {672, 8, 1},                                               // the eight file types
+    {732, 2, 150},                                             // column widths
+    {740, 1, 250},  {744, 1, 60}, {748, 1, 30}, {2366, 1, 1},  // FileId from the folder
+    {2378, 1, -1},                                             // back stack
+    {4346, 1, 0},                                              // network
+    {4350, 1, 500},                                            // build time
+    {4354, 1, 11},                                             // lower left view
+    {4358, 1, 1},                                              // auto build
+    {4362, 1, 1},                                              // mark videos
+    {4966, 1, 0},                                              // MP3 check
+    {4970, 1, 1},                                              // show rating
+    {5674, 1, 1},                                              // state 0's history
+    {5778, 1, 5},                                              // fill size "4 GB"
+    {5782, 8, 1},  // the filler's file types, from the main ones
+    {5814, 6, 0},  // "All", naughty limit, minimum rating, user, alt mode, "Empty Dir"
+    {5838, 1, 1},  // "Add Number"
+    {5842, 4, 0},  // unused
+    {6458, 1, 0},  // unused, around the buffer level at 6462
     {6466, 78, 0},
 };
 const std::vector<Names> kOtherNames = {
@@ -138,7 +136,7 @@ TEST(SettingsDefaultsTest, StateResetTouchesOnlyTheStateWords) {
 TEST(SettingsDefaultsTest, FillerDefaultsFollowTheMainSettings) {
   Settings s = filled(0);
   // Each main value different, so that a value taken from the wrong field shows.
-  const settings::IntField types[] = {settings::kPlayMp3,  settings::kPlayAvi, settings::kPlayWav,
+  const settings::IntField types[] = {settings::kPlayMp3,  settings::kPlayAvi,  settings::kPlayWav,
                                       settings::kPlayMpeg, settings::kPlayMidi, settings::kPlayWma,
                                       settings::kPlayAsf,  settings::kPlayWmv};
   for (int32_t i = 0; i < 8; ++i) s.set(types[i], 11 + i);
@@ -151,10 +149,12 @@ TEST(SettingsDefaultsTest, FillerDefaultsFollowTheMainSettings) {
   s.setText(settings::TextField{5778 + 80, 600}, "/media/player");
   applyFillerDefaults(s);
   for (int32_t i = 0; i < 8; ++i) {
-    EXPECT_EQ(s.get(settings::IntField{5782 + 4 * static_cast<uint32_t>(i)}), 11 + i) << "type " << i;
+    EXPECT_EQ(s.get(settings::IntField{5782 + 4 * static_cast<uint32_t>(i)}), 11 + i)
+        << "type " << i;
   }
   for (int32_t i = 0; i < 5; ++i) {
-    EXPECT_EQ(s.get(settings::IntField{5814 + 4 * static_cast<uint32_t>(i)}), 21 + i) << "word " << i;
+    EXPECT_EQ(s.get(settings::IntField{5814 + 4 * static_cast<uint32_t>(i)}), 21 + i)
+        << "word " << i;
   }
   EXPECT_EQ(s.text(settings::TextField{5778 + 80, 600}), "/media/player");  // kept
 }
@@ -163,9 +163,20 @@ TEST(SettingsDefaultsTest, AlternateThenDefaultRestoresTheDefaultPreset) {
   Settings s = filled(0x44);
   alternateRatingValues(s);
   Image expected(settings::kRecordSize, 0x44);
-  apply(expected, {{2314, 1, 1}, {2318, 1, 4}, {2322, 1, 8}, {2326, 1, 16}, {2330, 1, 32},
-                   {2334, 1, 64}, {2338, 1, 128}, {2342, 1, 256}, {2346, 1, 512},
-                   {2350, 1, 1024}, {2354, 1, 2000}, {2358, 1, 32}}, {});
+  apply(expected,
+        {{2314, 1, 1},
+         {2318, 1, 4},
+         {2322, 1, 8},
+         {2326, 1, 16},
+         {2330, 1, 32},
+         {2334, 1, 64},
+         {2338, 1, 128},
+         {2342, 1, 256},
+         {2346, 1, 512},
+         {2350, 1, 1024},
+         {2354, 1, 2000},
+         {2358, 1, 32}},
+        {});
   EXPECT_EQ(differences(s, expected), "") << "alternate preset";
   resetRatingValues(s);
   for (uint32_t k = 0; k < 10; ++k) putWord(expected, 2314 + 4 * k, 1u << k);

@@ -1,5 +1,7 @@
 // What a save adds to the record (the window's placement and column widths), the state's play
 // list beside it, and the filler's own file when it is short or missing.
+#include "settings/settings_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,7 +11,6 @@
 
 #include "settings/filler_settings_file.h"
 #include "settings/settings.h"
-#include "settings/settings_file.h"
 #include "tests/settings/settings_test_bytes.h"
 
 namespace tunora {

@@ -2,7 +2,6 @@
 // written out here, text slots, indices outside an array, the version check, where the file is
 // looked for, short files, and the bytes no field names kept exactly.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <string>
@@ -31,30 +30,71 @@ struct Row {
   uint32_t count = 1;
   uint32_t size = 4;
 };
-const Row kMainRows[] = {
-    {"CoverArt", 0}, {"CurrentState", 4}, {"ListSize", 8}, {"PlayAll", 12}, {"Maximized", 16},
-    {"OnTop", 20}, {"FullMovie", 24}, {"Tray", 28}, {"DatabasePath", 32, 1, 600},
-    {"UpperRightView", 632}, {"DbFunction", 636}, {"LastCopyCount", 640}, {"AutoPlay", 660},
-    {"AutoMini", 664}, {"PlayMp3", 672}, {"PlayAvi", 676}, {"PlayWav", 680}, {"PlayMpeg", 684},
-    {"PlayMidi", 688}, {"PlayWma", 692}, {"PlayAsf", 696}, {"PlayWmv", 700},
-    {"ColumnWidth", 732, 5}, {"UserName", 764, 10, 50}, {"AltName", 1264, 10, 50},
-    {"AltPattern", 1814, 10, 50}, {"RatingValue", 2314, 10}, {"TargetValue", 2354},
-    {"DefaultImport", 2358}, {"DirToId", 2366}, {"BackStack", 2378, 10},
-    {"RecentDraws", 2418, 10}, {"SongHistory", 2458, 100}, {"ArtistMemory", 2858, 20, 70},
-    {"WindowPlacement", 4298, 11}, {"Network", 4346}, {"BuildTime", 4350},
-    {"LowerLeftView", 4354}, {"AutoBuild", 4358}, {"MarkVid", 4362},
-    {"ImportSource", 4366, 1, 600}, {"LameCheck", 4966}, {"ShowRate", 4970},
-    {"StateName", 4974, 10, 50}, {"StateUser", 5474, 10}, {"StateAltMode", 5514, 10},
-    {"StateNaughtyLimit", 5554, 10}, {"StateMinRating", 5594, 10}, {"StateNoArtRep", 5634, 10},
-    {"StateHistory", 5674, 10}, {"Buffer", 5714}, {"BufferSize", 5718},
-    {"EditQueueCount", 5722}, {"AutoRate", 5726}, {"Shutdown", 5730}, {"HashStat", 5734},
-    {"ArSpeed", 5738}, {"SizeCheck", 5742}, {"PlayM4a", 5746}};
-const Row kFillerRows[] = {
-    {"FillSize", 5778}, {"PlayMp3", 5782}, {"PlayAvi", 5786}, {"PlayWav", 5790},
-    {"PlayMpeg", 5794}, {"PlayMidi", 5798}, {"PlayWma", 5802}, {"PlayAsf", 5806},
-    {"PlayWmv", 5810}, {"PlayAll", 5814}, {"NaughtyLimit", 5818}, {"MinRating", 5822},
-    {"User", 5826}, {"AltMode", 5830}, {"EmptyDir", 5834}, {"AddNumber", 5838},
-    {"OutputDir", 5858, 1, 600}, {"BufferLevel", 6462}};
+const Row kMainRows[] = {{"CoverArt", 0},
+                         {"CurrentState", 4},
+                         {"ListSize", 8},
+                         {"PlayAll", 12},
+                         {"Maximized", 16},
+                         {"OnTop", 20},
+                         {"FullMovie", 24},
+                         {"Tray", 28},
+                         {"DatabasePath", 32, 1, 600},
+                         {"UpperRightView", 632},
+                         {"DbFunction", 636},
+                         {"LastCopyCount", 640},
+                         {"AutoPlay", 660},
+                         {"AutoMini", 664},
+                         {"PlayMp3", 672},
+                         {"PlayAvi", 676},
+                         {"PlayWav", 680},
+                         {"PlayMpeg", 684},
+                         {"PlayMidi", 688},
+                         {"PlayWma", 692},
+                         {"PlayAsf", 696},
+                         {"PlayWmv", 700},
+                         {"ColumnWidth", 732, 5},
+                         {"UserName", 764, 10, 50},
+                         {"AltName", 1264, 10, 50},
+                         {"AltPattern", 1814, 10, 50},
+                         {"RatingValue", 2314, 10},
+                         {"TargetValue", 2354},
+                         {"DefaultImport", 2358},
+                         {"DirToId", 2366},
+                         {"BackStack", 2378, 10},
+                         {"RecentDraws", 2418, 10},
+                         {"SongHistory", 2458, 100},
+                         {"ArtistMemory", 2858, 20, 70},
+                         {"WindowPlacement", 4298, 11},
+                         {"Network", 4346},
+                         {"BuildTime", 4350},
+                         {"LowerLeftView", 4354},
+                         {"AutoBuild", 4358},
+                         {"MarkVid", 4362},
+                         {"ImportSource", 4366, 1, 600},
+                         {"LameCheck", 4966},
+                         {"ShowRate", 4970},
+                         {"StateName", 4974, 10, 50},
+                         {"StateUser", 5474, 10},
+                         {"StateAltMode", 5514, 10},
+                         {"StateNaughtyLimit", 5554, 10},
+                         {"StateMinRating", 5594, 10},
+                         {"StateNoArtRep", 5634, 10},
+                         {"StateHistory", 5674, 10},
+                         {"Buffer", 5714},
+                         {"BufferSize", 5718},
+                         {"EditQueueCount", 5722},
+                         {"AutoRate", 5726},
+                         {"Shutdown", 5730},
+                         {"HashStat", 5734},
+                         {"ArSpeed", 5738},
+                         {"SizeCheck", 5742},
+                         {"PlayM4a", 5746}};
+const Row kFillerRows[] = {{"FillSize", 5778},  {"PlayMp3", 5782},           {"PlayAvi", 5786},
+                           {"PlayWav", 5790},   {"PlayMpeg", 5794},          {"PlayMidi", 5798},
+                           {"PlayWma", 5802},   {"PlayAsf", 5806},           {"PlayWmv", 5810},
+                           {"PlayAll", 5814},   {"NaughtyLimit", 5818},      {"MinRating", 5822},
+                           {"User", 5826},      {"AltMode", 5830},           {"EmptyDir", 5834},
+                           {"AddNumber", 5838}, {"OutputDir", 5858, 1, 600}, {"BufferLevel", 6462}};
 
 // A value of its own for each element: words from the offset, texts "t" and the offset.
 int32_t wordAt(uint32_t at) { return static_cast<int32_t>(0x9E3779B1u * (at + 1)); }
@@ -66,9 +106,15 @@ void setEvery(const FieldInfo& info, const Row& row, Settings& s, std::vector<ui
   for (uint32_t i = 0; i < row.count; ++i) {
     const uint32_t at = row.offset + i * row.size;
     switch (info.kind) {
-      case FieldKind::kInt: s.set(IntField{info.offset}, wordAt(at)); break;
-      case FieldKind::kIntArray: s.set(IntArrayField{info.offset, info.count}, i, wordAt(at)); break;
-      case FieldKind::kText: s.setText(TextField{info.offset, info.size}, textAt(at)); break;
+      case FieldKind::kInt:
+        s.set(IntField{info.offset}, wordAt(at));
+        break;
+      case FieldKind::kIntArray:
+        s.set(IntArrayField{info.offset, info.count}, i, wordAt(at));
+        break;
+      case FieldKind::kText:
+        s.setText(TextField{info.offset, info.size}, textAt(at));
+        break;
       case FieldKind::kTextArray:
         s.setText(TextArrayField{info.offset, info.count, info.size}, i, textAt(at));
         break;
@@ -168,14 +214,25 @@ TEST(SettingsRecordTest, IndexOutsideAnArrayReadsZeroAndWritesNothing) {
 }
 
 TEST(SettingsFileTest, VersionCheck) {
-  const std::pair<std::string, int> cases[] = {
-      {"TUNO1401", 1000}, {"TUNO1400", 400}, {"TUNO1350", 350}, {"TUNO1041", 41},
-      {"TUNO1 42", 42}, {"TUNO14x1", 4}, {"TUNO1xyz", 0}, {"TUNO140", 40} /* cut short */,
-      {"TUNO1", 0}, {"TUNO2401", 1001}, {"TUNO", 1001}, {"", 1001},
-      {std::string("TUNO\0" "401", 8), 1001}};
+  const std::pair<std::string, int> cases[] = {{"TUNO1401", 1000},
+                                               {"TUNO1400", 400},
+                                               {"TUNO1350", 350},
+                                               {"TUNO1041", 41},
+                                               {"TUNO1 42", 42},
+                                               {"TUNO14x1", 4},
+                                               {"TUNO1xyz", 0},
+                                               {"TUNO140", 40} /* cut short */,
+                                               {"TUNO1", 0},
+                                               {"TUNO2401", 1001},
+                                               {"TUNO", 1001},
+                                               {"", 1001},
+                                               {std::string("TUNO\0"
+                                                            "401",
+                                                            8),
+                                                1001}};
   for (const auto& [header, version] : cases) {
-    EXPECT_EQ(checkSettingsVersion(std::span(reinterpret_cast<const uint8_t*>(header.data()),
-                                             header.size())),
+    EXPECT_EQ(checkSettingsVersion(
+                  std::span(reinterpret_cast<const uint8_t*>(header.data()), header.size())),
               version)
         << header;
   }

@@ -30,15 +30,22 @@ TEST(SettingsUpgradeTest, EachVersionUpgradesItsOwnWay) {
     // count, auto rate, shutdown, auto-rate speed, and the cover-art word no upgrade touches.
     std::vector<std::pair<size_t, uint32_t>> words;
   };
-  const std::vector<std::pair<size_t, uint32_t>> untouched = {{4, kept}, {5474, kept}, {5714, kept}};
+  const std::vector<std::pair<size_t, uint32_t>> untouched = {
+      {4, kept}, {5474, kept}, {5714, kept}};
   const std::vector<std::pair<size_t, uint32_t>> state_reset = {
-      {4, 0}, {5474, 0}, {5554, 0}, {5594, 0}, {5634, 1}, {5714, 0}, {5718, 150},
-      {5722, 0xFFFFFFFFu}, {0, kept}};
+      {4, 0},    {5474, 0},   {5554, 0},           {5594, 0}, {5634, 1},
+      {5714, 0}, {5718, 150}, {5722, 0xFFFFFFFFu}, {0, kept}};
   const Case cases[] = {
       {"TUNO1401", false, false, false, untouched},
-      {"TUNO1400", false, false, false,
+      {"TUNO1400",
+       false,
+       false,
+       false,
        {{4, kept}, {5714, 1}, {5718, 150}, {5722, 0xFFFFFFFFu}, {5726, 0}, {5730, 0}, {5738, 1}}},
-      {"TUNO1350", false, false, true,
+      {"TUNO1350",
+       false,
+       false,
+       true,
        {{4, 0}, {5474, 7}, {5554, 2}, {5594, 5}, {5634, 0}, {5638, 1}, {5714, 0}}},
       {"TUNO1300", false, false, true, {{5474, 7}}},
       {"TUNO1399", false, false, true, {{5474, 7}}},

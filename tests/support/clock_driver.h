@@ -38,11 +38,14 @@ inline bool driveUntil(FakeEnv& env, const std::function<bool()>& done,
 inline bool driveFor(FakeEnv& env, std::chrono::milliseconds duration,
                      std::chrono::milliseconds step = std::chrono::milliseconds(1)) {
   const uint64_t end = env.nowMillis() + static_cast<uint64_t>(duration.count());
-  return driveUntil(env, [&] { return env.nowMillis() >= end; }, step);
+  return driveUntil(
+      env, [&] { return env.nowMillis() >= end; }, step);
 }
 
 // Runs `body` on the calling thread, counted as a thread under test while it runs.
-inline void runCounted(FakeEnv& env, std::function<void()> body) { env.enterThread(std::move(body))(); }
+inline void runCounted(FakeEnv& env, std::function<void()> body) {
+  env.enterThread(std::move(body))();
+}
 
 // Advances the clock on its own thread, whenever every counted thread sleeps, until destroyed.
 class ClockDriver {
@@ -91,7 +94,9 @@ class EnvThread {
   // the guard (it is then still running).
   [[nodiscard]] bool join(std::chrono::milliseconds step = std::chrono::milliseconds(1)) {
     if (!thread_.joinable()) return true;
-    if (!driveUntil(env_, [&] { return done(); }, step)) return false;
+    if (!driveUntil(
+            env_, [&] { return done(); }, step))
+      return false;
     thread_.join();
     return true;
   }

@@ -114,8 +114,7 @@ bool FakeEnv::waitUntilIdle(std::chrono::milliseconds bound) {
   return changed_.wait_for(lock, bound, [&] { return idle(); });
 }
 
-bool FakeEnv::advanceWhenIdle(std::chrono::milliseconds max_step,
-                              std::chrono::milliseconds bound) {
+bool FakeEnv::advanceWhenIdle(std::chrono::milliseconds max_step, std::chrono::milliseconds bound) {
   std::unique_lock lock(mu_);
   if (!changed_.wait_for(lock, bound, [&] { return idle(); })) return false;
   uint64_t step = static_cast<uint64_t>(std::max<int64_t>(max_step.count(), 0));

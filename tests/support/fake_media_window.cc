@@ -13,8 +13,7 @@ void FakeMediaWindow::setLength(const std::string& path, int64_t millis) {
   late_lengths_.erase(path);
 }
 
-void FakeMediaWindow::setLateLength(const std::string& path, int64_t millis,
-                                    int64_t learned_at) {
+void FakeMediaWindow::setLateLength(const std::string& path, int64_t millis, int64_t learned_at) {
   std::lock_guard lock(mu_);
   late_lengths_[path] = {millis, learned_at};
   lengths_.erase(path);
@@ -35,8 +34,8 @@ Status FakeMediaWindow::open(const std::string& path) {
     length = it->second;
   } else if (auto late = late_lengths_.find(path); late != late_lengths_.end()) {
     length = late->second.millis;
-    length_known_from_ = late->second.learned_at < 0 ? std::numeric_limits<int64_t>::max()
-                                                     : late->second.learned_at;
+    length_known_from_ =
+        late->second.learned_at < 0 ? std::numeric_limits<int64_t>::max() : late->second.learned_at;
   } else if (default_length_ >= 0) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(path, ec)) length = default_length_;

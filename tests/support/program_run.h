@@ -110,7 +110,8 @@ class ProgramRun {
   // The play list's file names, top first.
   std::vector<std::string> listPaths() {
     std::vector<std::string> paths;
-    for (const auto& row : program_.playList().rows()) paths.push_back(row[engine::kFileNameColumn]);
+    for (const auto& row : program_.playList().rows())
+      paths.push_back(row[engine::kFileNameColumn]);
     return paths;
   }
 

@@ -33,8 +33,8 @@ class ScriptedMessageDialog final : public ui::MessageDialog {
       result.button = answers_.front();
       answers_.pop_front();
     }
-    const bool input = request.kind == ui::MessageKind::kInput ||
-                       request.kind == ui::MessageKind::kSmallInput;
+    const bool input =
+        request.kind == ui::MessageKind::kInput || request.kind == ui::MessageKind::kSmallInput;
     if (input && !typed_.empty()) {
       result.text = typed_.front();
       typed_.pop_front();

@@ -41,7 +41,8 @@ inline std::vector<uint8_t> readBytes(const std::string& path) {
 
 inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline bool writeBytes(const std::string& path, const uint8_t* data, size_t size) {

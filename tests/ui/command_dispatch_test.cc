@@ -61,10 +61,10 @@ TEST_F(CommandTest, TransportCommandsSetThePlayerRequest) {
     int32_t playing;
     int32_t request;
   };
-  for (Case c : {Case{ui::kCmdPlay, 1, 2} /* pauses */, Case{ui::kCmdStop, 0, 3},
-                 Case{ui::kCmdRestart, 0, 7}, Case{ui::kCmdPlayLast, 0, 8},
-                 Case{ui::kCmdPlayBack, 0, 8}, Case{ui::kCmdSkip, 0, 0} /* not while silent */,
-                 Case{ui::kCmdSkip, 1, 4}}) {
+  for (Case c :
+       {Case{ui::kCmdPlay, 1, 2} /* pauses */, Case{ui::kCmdStop, 0, 3},
+        Case{ui::kCmdRestart, 0, 7}, Case{ui::kCmdPlayLast, 0, 8}, Case{ui::kCmdPlayBack, 0, 8},
+        Case{ui::kCmdSkip, 0, 0} /* not while silent */, Case{ui::kCmdSkip, 1, 4}}) {
     words().player_request.store(0);
     words().playing.store(c.playing);
     dispatcher_.dispatch(c.command);

@@ -52,7 +52,11 @@ TEST_F(CoverSearchTest, WhichPictureEachViewShows) {
     std::string cover_view, disc_view, list_view;  // chosen for views 1, 2 and 11; "" none
   };
   const Case cases[] = {
-      {"any letter case", {"A/cover.JPG", "A/DISC.gif"}, "A/cover.JPG", "A/DISC.gif", "A/cover.JPG"},
+      {"any letter case",
+       {"A/cover.JPG", "A/DISC.gif"},
+       "A/cover.JPG",
+       "A/DISC.gif",
+       "A/cover.JPG"},
       {"extensions in order", {"A/Cover.gif", "A/Cover.bmp"}, "A/Cover.bmp", "A/Cover.bmp", ""},
       {"jpg first", {"A/Cover.gif", "A/Cover.jpg"}, "A/Cover.jpg", "A/Cover.jpg", ""},
       {"one of the two", {"A/Disc.jpg"}, "A/Disc.jpg", "A/Disc.jpg", ""},

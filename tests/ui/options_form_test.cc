@@ -195,10 +195,15 @@ TEST(InternalsFormTest, ShownValuesAndTheLockState) {
 }
 
 TEST(DialogNumberTest, AcceptsOnlyWholeNumbersThatFit) {
-  const std::pair<const char*, std::optional<int32_t>> cases[] = {
-      {"100", 100}, {"  -5 ", -5}, {"0", 0}, {"2147483647", 2147483647},
-      {"2147483648", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt},
-      {"12a", std::nullopt}, {"1 2", std::nullopt}};
+  const std::pair<const char*, std::optional<int32_t>> cases[] = {{"100", 100},
+                                                                  {"  -5 ", -5},
+                                                                  {"0", 0},
+                                                                  {"2147483647", 2147483647},
+                                                                  {"2147483648", std::nullopt},
+                                                                  {"", std::nullopt},
+                                                                  {"-", std::nullopt},
+                                                                  {"12a", std::nullopt},
+                                                                  {"1 2", std::nullopt}};
   for (const auto& [text, number] : cases) EXPECT_EQ(parseDialogNumber(text), number) << text;
 }
 

@@ -234,13 +234,13 @@ TEST(TextFitTest, FitsTheWidthKeepingStartOrEnd) {
   };
   const std::string umlauts = "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4";  // ÄÖÜä
   for (const Case& c : {
-           Case{"abcdef", 60, Elide::kKeepStart, "abcdef"},        // fits exactly
-           Case{"abcdefg", 60, Elide::kKeepStart, "abcde…"},       // 5 letters and the mark
+           Case{"abcdef", 60, Elide::kKeepStart, "abcdef"},   // fits exactly
+           Case{"abcdefg", 60, Elide::kKeepStart, "abcde…"},  // 5 letters and the mark
            Case{"abcdefg", 60, Elide::kKeepEnd, "…cdefg"},
-           Case{"abcdefg", 69, Elide::kKeepStart, "abcde…"},       // not a pixel more
-           Case{"abcdefg", 60, Elide::kNone, "abcdefg"},           // no shortening asked
-           Case{"abcdefg", 0, Elide::kKeepStart, "abcdefg"},       // no limit
-           Case{"abcdefghij…", 60, Elide::kKeepStart, "abcde…"},   // marked once, not twice
+           Case{"abcdefg", 69, Elide::kKeepStart, "abcde…"},      // not a pixel more
+           Case{"abcdefg", 60, Elide::kNone, "abcdefg"},          // no shortening asked
+           Case{"abcdefg", 0, Elide::kKeepStart, "abcdefg"},      // no limit
+           Case{"abcdefghij…", 60, Elide::kKeepStart, "abcde…"},  // marked once, not twice
            Case{"…abcdefghij", 60, Elide::kKeepEnd, "…fghij"},
            Case{"abcdefg", 10, Elide::kKeepStart, "…"},
            Case{"abcdefg", 9, Elide::kKeepStart, ""},

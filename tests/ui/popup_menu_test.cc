@@ -89,7 +89,8 @@ TEST(PopupMenuTest, RightHalfOfAWideWindowOffersThePicturesAndTheListsWhileLower
   PopupMenu menu = buildPopupMenu(in);
   EXPECT_EQ(outline(menu.description.items), join(join(kRootHead, kDisplayItems), {"View>"}));
   ASSERT_NE(submenu(menu.description, "View"), nullptr);
-  EXPECT_EQ(outline(*submenu(menu.description, "View")), join({"Cover=2101*", "Disc=2102"}, kFiveLists));
+  EXPECT_EQ(outline(*submenu(menu.description, "View")),
+            join({"Cover=2101*", "Disc=2102"}, kFiveLists));
   ASSERT_TRUE(menu.view_target_lower_left.has_value());
   EXPECT_FALSE(*menu.view_target_lower_left);
 
@@ -103,9 +104,11 @@ TEST(PopupMenuTest, RightHalfOfAWideWindowOffersThePicturesAndTheListsWhileLower
   in.lower_left_view = kViewNothing;
   in.upper_right_view = kViewDisc;
   in.cover_found = false;
-  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "View")), join({"Disc=2102*"}, kFiveLists));
+  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "View")),
+            join({"Disc=2102*"}, kFiveLists));
   in.disc_found = false;
-  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "View")), join({"Cover=2101"}, kFiveLists));
+  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "View")),
+            join({"Cover=2101"}, kFiveLists));
 
   // The exact middle belongs to the left half.
   EXPECT_TRUE(*buildPopupMenu(wideWindow(400)).view_target_lower_left);
@@ -160,7 +163,8 @@ TEST(PopupMenuTest, InterventionOffersBuildOrStopByTheBuildWord) {
   in.from_list = true;
   in.songs_prepared = 1;
   in.build_request = 500;
-  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "Intervention"))[0], "Stop Building=2021");
+  EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "Intervention"))[0],
+            "Stop Building=2021");
   in.build_request = 1500;  // offline: neither
   EXPECT_EQ(outline(*submenu(buildPopupMenu(in).description, "Intervention"))[0],
             "Quit but do not save playlist=2022");
@@ -173,8 +177,9 @@ TEST(PopupMenuTest, TrayMenuEndsWithPlayOrPauseSkipAndExitAndHasNoPlayListItems)
   EXPECT_EQ(outline(buildPopupMenu(in).description.items),
             join(join(kRootHead, kDisplayItems), {"-", "Play=1", "Skip=5", "Exit=2012"}));
   in.playing = true;
-  EXPECT_EQ(outline(buildPopupMenu(in).description.items).at(kRootHead.size() + kDisplayItems.size() + 1),
-            "Pause=1");
+  EXPECT_EQ(
+      outline(buildPopupMenu(in).description.items).at(kRootHead.size() + kDisplayItems.size() + 1),
+      "Pause=1");
   // Even a play-list request while in the tray gets the tray's items.
   in.from_list = true;
   const std::vector<std::string> items = outline(buildPopupMenu(in).description.items);

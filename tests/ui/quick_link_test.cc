@@ -229,8 +229,8 @@ TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
                                       }
                                     }});
   ASSERT_TRUE(runBuilder(b));
-  EXPECT_EQ(texts(), (std::vector<std::string>{"Ten 1 - 10", "Ten 2 - 10", "Ten 3 - 10",
-                                               "Ten 4 - 10"}));
+  EXPECT_EQ(texts(),
+            (std::vector<std::string>{"Ten 1 - 10", "Ten 2 - 10", "Ten 3 - 10", "Ten 4 - 10"}));
   EXPECT_TRUE(window_state_.quick_links.loaded());
   EXPECT_EQ(words().request.load(), engine::kCodeSearchWindow);  // left for its owner
   EXPECT_EQ(words().grant.load(), 0);

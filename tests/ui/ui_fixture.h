@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "app/program.h"
-#include "player/player_state.h"
-#include "ui/command_dispatch.h"
 #include "platform/message_dialog.h"
-#include "ui/window_actions.h"
-#include "ui/window_state.h"
+#include "player/player_state.h"
 #include "tests/engine/recording_window.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/scripted_message_dialog.h"
+#include "ui/command_dispatch.h"
+#include "ui/window_actions.h"
+#include "ui/window_state.h"
 
 namespace tunora::testing {
 

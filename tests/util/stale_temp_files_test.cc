@@ -22,10 +22,10 @@ TEST(StaleTempFilesTest, TheNamesOfTemporaryFiles) {
     const char* name;
     int pid;
   };
-  for (const Case& c : {Case{"dTunora.dat.tmp4321", 4321}, Case{"PL10.m3u.tmp7", 7},
-                        Case{"a.tmp.tmp12", 12}, Case{"x.tmp", 0}, Case{".tmp55", 0},
-                        Case{"song.tmp12a", 0}, Case{"song.mp3", 0}, Case{"x.tmp0", 0},
-                        Case{"x.tmp12345678901", 0}, Case{"tmp123", 0}}) {
+  for (const Case& c :
+       {Case{"dTunora.dat.tmp4321", 4321}, Case{"PL10.m3u.tmp7", 7}, Case{"a.tmp.tmp12", 12},
+        Case{"x.tmp", 0}, Case{".tmp55", 0}, Case{"song.tmp12a", 0}, Case{"song.mp3", 0},
+        Case{"x.tmp0", 0}, Case{"x.tmp12345678901", 0}, Case{"tmp123", 0}}) {
     EXPECT_EQ(stalePidOf(c.name), c.pid) << c.name;
   }
   EXPECT_EQ(stalePidOf(fs::path(temporaryNameFor("/d/PL1.m3u")).filename().string()), getpid());
@@ -45,8 +45,8 @@ TEST(StaleTempFilesTest, OnlyTheFilesOfEndedWritersAreRemoved) {
   const std::string gone = "PL1.m3u.tmp" + std::to_string(ended);
   const std::string busy = "dTunora.dat.tmp" + std::to_string(running);
   const std::string mine = "dTnFill.dat.tmp" + std::to_string(getpid());
-  for (const std::string& name : {gone, busy, mine, std::string("song.mp3"),
-                                  std::string("x.tmp"), "other.tmp" + std::to_string(ended) + "x"}) {
+  for (const std::string& name : {gone, busy, mine, std::string("song.mp3"), std::string("x.tmp"),
+                                  "other.tmp" + std::to_string(ended) + "x"}) {
     testing::writeText(dir.file(name), "x");
   }
   fs::create_directory(dir.file("folder.tmp" + std::to_string(ended)));

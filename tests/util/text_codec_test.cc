@@ -10,9 +10,9 @@ namespace tunora {
 namespace {
 
 TEST(TextCodecTest, Utf8ValidationAcceptsTheEdgesAndRejectsEveryMalformedForm) {
-  for (const char* good : {"", "plain", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF",
-                           "\xEE\x80\x80", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
-                           "caf\xC3\xA9 \xE2\x82\xAC"}) {
+  for (const char* good :
+       {"", "plain", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
+        "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "caf\xC3\xA9 \xE2\x82\xAC"}) {
     EXPECT_TRUE(isValidUtf8(good)) << good;
   }
   for (const char* bad : {"\x80",              // a continuation byte alone
@@ -24,18 +24,18 @@ TEST(TextCodecTest, Utf8ValidationAcceptsTheEdgesAndRejectsEveryMalformedForm) {
                           "\xED\xBF\xBF",      // a surrogate
                           "\xF4\x90\x80\x80",  // above U+10FFFF
                           "\xF8\x88\x80\x80\x80",
-                          "\xE2\x82",          // cut short
-                          "ok\xC3",            // cut short at the end
-                          "\xC3\x28"}) {       // not followed by a continuation byte
+                          "\xE2\x82",     // cut short
+                          "ok\xC3",       // cut short at the end
+                          "\xC3\x28"}) {  // not followed by a continuation byte
     EXPECT_FALSE(isValidUtf8(bad)) << testing::PrintToString(std::string(bad));
   }
 }
 
 TEST(TextCodecTest, Windows1252MapsTheHighControlsAndLeavesLatin1AsIs) {
-  EXPECT_EQ(windows1252ToUtf8("A\x80"), "A\xE2\x82\xAC");     // euro sign
-  EXPECT_EQ(windows1252ToUtf8("\x85"), "\xE2\x80\xA6");       // ellipsis
-  EXPECT_EQ(windows1252ToUtf8("\x9F"), "\xC5\xB8");           // Y with diaeresis
-  EXPECT_EQ(windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"),        // undefined: C1 controls
+  EXPECT_EQ(windows1252ToUtf8("A\x80"), "A\xE2\x82\xAC");  // euro sign
+  EXPECT_EQ(windows1252ToUtf8("\x85"), "\xE2\x80\xA6");    // ellipsis
+  EXPECT_EQ(windows1252ToUtf8("\x9F"), "\xC5\xB8");        // Y with diaeresis
+  EXPECT_EQ(windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"),     // undefined: C1 controls
             "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
   EXPECT_EQ(windows1252ToUtf8("\xA0\xE9\xFF"), "\xC2\xA0\xC3\xA9\xC3\xBF");
   EXPECT_EQ(windows1252ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));

@@ -18,16 +18,16 @@ TEST(XdgFoldersTest, AbsoluteVariablesCountAndDataAndCacheFallBackUnderHome) {
   };
   const Case cases[] = {
       {"data set", {{"XDG_DATA_HOME", "/d/"}, {"HOME", "/h"}}, XdgFolder::kDataHome, "/d"},
-      {"data relative", {{"XDG_DATA_HOME", "d"}, {"HOME", "/h"}}, XdgFolder::kDataHome,
+      {"data relative",
+       {{"XDG_DATA_HOME", "d"}, {"HOME", "/h"}},
+       XdgFolder::kDataHome,
        "/h/.local/share"},
       {"data unset", {{"HOME", "/h/"}}, XdgFolder::kDataHome, "/h/.local/share"},
       {"cache set", {{"XDG_CACHE_HOME", "/c"}, {"HOME", "/h"}}, XdgFolder::kCacheHome, "/c"},
-      {"cache empty", {{"XDG_CACHE_HOME", ""}, {"HOME", "/h"}}, XdgFolder::kCacheHome,
-       "/h/.cache"},
+      {"cache empty", {{"XDG_CACHE_HOME", ""}, {"HOME", "/h"}}, XdgFolder::kCacheHome, "/h/.cache"},
       {"home relative", {{"HOME", "h"}}, XdgFolder::kCacheHome, std::nullopt},
       {"nothing", {}, XdgFolder::kDataHome, std::nullopt},
-      {"runtime set", {{"XDG_RUNTIME_DIR", "/run/user/1"}}, XdgFolder::kRuntimeDir,
-       "/run/user/1"},
+      {"runtime set", {{"XDG_RUNTIME_DIR", "/run/user/1"}}, XdgFolder::kRuntimeDir, "/run/user/1"},
       {"runtime never under home", {{"HOME", "/h"}}, XdgFolder::kRuntimeDir, std::nullopt},
   };
   for (const Case& c : cases) {

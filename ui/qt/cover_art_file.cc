@@ -51,8 +51,8 @@ std::string CoverArtFile::writeFile(const QImage& image, int64_t number, bool sw
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   if (sweep) removeLeftovers();
   const QImage small = image.width() > kCoverArtMaxSide || image.height() > kCoverArtMaxSide
-                           ? image.scaled(kCoverArtMaxSide, kCoverArtMaxSide,
-                                          Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                           ? image.scaled(kCoverArtMaxSide, kCoverArtMaxSide, Qt::KeepAspectRatio,
+                                          Qt::SmoothTransformation)
                            : image;
   const std::string path =
       folder_ + "cover-" + std::to_string(pid_) + "-" + std::to_string(number) + ".png";

@@ -49,10 +49,10 @@ class CoverArtFile {
   const std::string folder_;
   const int64_t pid_ = 0;
   mutable std::mutex mu_;
-  std::string path_;     // guarded by mu_
-  int64_t count_ = 0;    // the number of the last write or clear begun; guarded by mu_
-  int64_t shown_ = 0;    // the number of the write or clear that set path_; guarded by mu_
-  bool swept_ = false;   // guarded by mu_
+  std::string path_;    // guarded by mu_
+  int64_t count_ = 0;   // the number of the last write or clear begun; guarded by mu_
+  int64_t shown_ = 0;   // the number of the write or clear that set path_; guarded by mu_
+  bool swept_ = false;  // guarded by mu_
 };
 
 }  // namespace tunora::ui::qt

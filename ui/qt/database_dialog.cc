@@ -63,7 +63,7 @@ DatabaseChoosers qtDatabaseChoosers() {
 // ---- What the dialog's threads share with it ----
 
 struct DatabaseDialog::Shared {
-  QPointer<DatabaseDialog> dialog;   // set by the dialog before any thread starts
+  QPointer<DatabaseDialog> dialog;  // set by the dialog before any thread starts
   std::mutex mu;
   std::optional<std::string> line1;  // texts not shown yet, guarded by mu
   std::optional<std::string> line2;
@@ -450,18 +450,15 @@ void DatabaseDialog::changeLibrary(maintenance::DbChangeKind kind) {
       hooks_.choosers.choose_file(this, parts_.settings.text(settings::kDatabasePath), 3,
                                   kind == maintenance::DbChangeKind::kNew);
   if (!chosen) return;
-  (void)startWork([p = parts_, shared = shared_, kind, path = *chosen,
-                   save = hooks_.save_settings] {
-    maintenance::DbChangeParts parts{p.lock,
-                                     p.settings,
-                                     p.context.network_refresh_counter,
-                                     save,
-                                     &p.library,
-                                     [&status = p.status] { status.refresh(); }};
-    const maintenance::DbChangeEnd end = maintenance::changeDatabase(parts, kind, path);
-    shared->setLine(2, maintenance::changeLine2(end, path));
-    shared->ended(/*import=*/false, /*repaint=*/true);
-  });
+  (void)startWork(
+      [p = parts_, shared = shared_, kind, path = *chosen, save = hooks_.save_settings] {
+        maintenance::DbChangeParts parts{
+            p.lock, p.settings, p.context.network_refresh_counter,
+            save,   &p.library, [&status = p.status] { status.refresh(); }};
+        const maintenance::DbChangeEnd end = maintenance::changeDatabase(parts, kind, path);
+        shared->setLine(2, maintenance::changeLine2(end, path));
+        shared->ended(/*import=*/false, /*repaint=*/true);
+      });
 }
 
 }  // namespace tunora::ui::qt

@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "settings/settings.h"
-#include "settings/settings_save_sources.h"
 #include "engine/executor_work.h"
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
@@ -22,19 +20,21 @@
 #include "engine/update_writer.h"
 #include "engine/window_channel.h"
 #include "network/network_texts.h"
+#include "platform/message_dialog.h"
+#include "platform/video_frames.h"
+#include "platform/welcome.h"
 #include "player/player_state.h"
 #include "player/player_window.h"
+#include "settings/settings.h"
+#include "settings/settings_save_sources.h"
 #include "ui/cover_loader.h"
+#include "ui/geometry.h"
 #include "ui/qt/dialog_parts.h"
 #include "ui/qt/filler_parts.h"
-#include "ui/geometry.h"
-#include "platform/message_dialog.h"
-#include "platform/welcome.h"
-#include "platform/video_frames.h"
 #include "ui/shutdown.h"
 #include "ui/status_text.h"
-#include "ui/window_state.h"
 #include "ui/window_context.h"
+#include "ui/window_state.h"
 
 namespace tunora::ui::qt {
 

@@ -90,8 +90,8 @@ void DialogHost::openSongDetails(int32_t record, QWidget* owner) {
     return;
   }
   // Window-modal: it blocks the window it was opened from, and only that one.
-  song_details_ = new SongDetailsDialog(parts_, last_search_text_, record,
-                                        owner != nullptr ? owner : parent_);
+  song_details_ =
+      new SongDetailsDialog(parts_, last_search_text_, record, owner != nullptr ? owner : parent_);
   song_details_->show();
 }
 

@@ -47,7 +47,6 @@ class DialogHost {
   QWidget* parent() const { return parent_; }
 
  private:
-
   DialogParts parts_;
   WindowActions& actions_;
   QWidget* parent_;

@@ -15,11 +15,11 @@
 #include "engine/window_channel.h"
 #include "network/buffering.h"
 #include "network/library_opening.h"
+#include "platform/message_dialog.h"
 #include "player/player_state.h"
 #include "settings/settings.h"
-#include "platform/message_dialog.h"
-#include "util/env.h"
 #include "ui/window_context.h"
+#include "util/env.h"
 
 namespace tunora::ui::qt {
 

@@ -10,8 +10,8 @@
 #include "engine/thread_set.h"
 #include "filler/fill_files.h"
 #include "network/network_context.h"
-#include "settings/settings.h"
 #include "platform/message_dialog.h"
+#include "settings/settings.h"
 #include "util/env.h"
 
 namespace tunora::ui::qt {

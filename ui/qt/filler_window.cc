@@ -359,9 +359,7 @@ void FillerWindow::openOutputFolder() {
   QDesktopServices::openUrl(QUrl::fromLocalFile(text));
 }
 
-void FillerWindow::applyOnTop() {
-  applyStaysOnTop(*this, p_.settings.get(settings::kOnTop) != 0);
-}
+void FillerWindow::applyOnTop() { applyStaysOnTop(*this, p_.settings.get(settings::kOnTop) != 0); }
 
 void FillerWindow::toggleOnTop() {
   p_.settings.update(settings::kOnTop, [](int32_t v) { return v != 0 ? 0 : 1; });

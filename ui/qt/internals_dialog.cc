@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "settings/settings_defaults.h"
 #include "platform/message_dialog.h"
+#include "settings/settings_defaults.h"
 #include "ui/qt/dialog_host.h"
 #include "ui/qt/text.h"
 

@@ -25,22 +25,22 @@
 #include "ui/display_input.h"
 #include "ui/keyboard.h"
 #include "ui/layout.h"
-#include "ui/toolbar.h"
-#include "ui/tray.h"
-#include "ui/window_placement.h"
 #include "ui/popup_input.h"
-#include "ui/rate_keypad.h"
 #include "ui/program_file_names.h"
 #include "ui/qt/about_dialog.h"
-#include "ui/qt/popup_menu_widget.h"
-#include "ui/qt/rate_keypad_dialog.h"
 #include "ui/qt/cover_picture.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/paint.h"
 #include "ui/qt/play_list_model.h"
+#include "ui/qt/popup_menu_widget.h"
+#include "ui/qt/rate_keypad_dialog.h"
 #include "ui/qt/text.h"
 #include "ui/qt/video_widget.h"
 #include "ui/qt/window_look.h"
+#include "ui/rate_keypad.h"
+#include "ui/toolbar.h"
+#include "ui/tray.h"
+#include "ui/window_placement.h"
 
 namespace tunora::ui::qt {
 
@@ -229,8 +229,8 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     return;
   }
   if (event->button() != Qt::LeftButton) return;
-  const DisplayClick click = handleDisplayClick(at.x(), at.y(), p_.settings, p_.window_state,
-                                                p_.lock.words(), p_.player);
+  const DisplayClick click =
+      handleDisplayClick(at.x(), at.y(), p_.settings, p_.window_state, p_.lock.words(), p_.player);
   if (click.kind != DisplayClick::Kind::kNothing) update();
 }
 
@@ -384,11 +384,10 @@ void MainWindow::fitOnScreen(const std::optional<Rect>& wanted) {
   if (testAttribute(Qt::WA_WState_Created)) {
     const QRect outer = frameGeometry();
     const QRect inner = geometry();
-    frame = {inner.left() - outer.left(), inner.top() - outer.top(),
-             outer.right() - inner.right(), outer.bottom() - inner.bottom()};
+    frame = {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+             outer.bottom() - inner.bottom()};
   }
-  const Rect r =
-      fitWindow(wanted, Rect{area.x(), area.y(), area.width(), area.height()}, frame);
+  const Rect r = fitWindow(wanted, Rect{area.x(), area.y(), area.width(), area.height()}, frame);
   setGeometry(r.x, r.y, r.width, r.height);
 }
 
@@ -446,9 +445,8 @@ std::array<int32_t, 5> MainWindow::columnWidths() const {
 void MainWindow::setDialogSources(const DialogSources& sources) {
   dialogs_ = std::make_unique<DialogHost>(
       DialogParts{sources.env, p_.lock, p_.settings, sources.library, p_.play_list, p_.status,
-                  p_.player, p_.context, sources.threads, sources.builder,
-                  sources.state_switcher, p_.dialog, *channel_, sources.buffering, p_.writer,
-                  p_.queue},
+                  p_.player, p_.context, sources.threads, sources.builder, sources.state_switcher,
+                  p_.dialog, *channel_, sources.buffering, p_.writer, p_.queue},
       *this, this);
 }
 

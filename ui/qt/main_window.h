@@ -16,25 +16,25 @@
 #include <optional>
 #include <vector>
 
-#include "settings/settings.h"
 #include "engine/play_list.h"
 #include "engine/shared_lock.h"
 #include "engine/status_message.h"
 #include "engine/update_queue.h"
 #include "engine/update_writer.h"
 #include "engine/window_channel.h"
+#include "platform/message_dialog.h"
 #include "player/player_state.h"
+#include "settings/settings.h"
 #include "ui/command_dispatch.h"
+#include "ui/geometry.h"
+#include "ui/popup_input.h"
 #include "ui/qt/about_dialog.h"
 #include "ui/qt/dialog_host.h"
 #include "ui/qt/dialog_parts.h"
-#include "platform/message_dialog.h"
-#include "ui/popup_input.h"
 #include "ui/status_text.h"
-#include "ui/geometry.h"
 #include "ui/window_actions.h"
-#include "ui/window_state.h"
 #include "ui/window_context.h"
+#include "ui/window_state.h"
 
 class QAction;
 class QLabel;

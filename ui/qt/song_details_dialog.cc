@@ -53,7 +53,8 @@ struct SongDetailsDialog::Shared {
   // Any thread: posts `command` to the main window if the dialog is still there when the call
   // reaches the GUI thread (the window, and so its channel, outlives the dialog).
   void postCommand(engine::WindowChannel& channel, int32_t command) {
-    postToWidget(dialog, [&channel, command](SongDetailsDialog&) { channel.postCommand(command, 0); });
+    postToWidget(dialog,
+                 [&channel, command](SongDetailsDialog&) { channel.postCommand(command, 0); });
   }
 
   // Any thread: runs `fn` on the dialog's thread, if the dialog is still there then.
@@ -465,13 +466,12 @@ void SongDetailsDialog::putAtTop(bool play) {
                        parts_.play_list, parts_.status,  parts_.player};
   top_busy_ = true;
   engine::WindowChannel& channel = parts_.channel;
-  const bool started =
-      parts_.threads.start([shared = shared_, top, path, play, &channel] {
-        if (putSongAtTop(top, path) && play) {
-          shared->postCommand(channel, playAtOnceCommand(top.lock.words()));
-        }
-        shared->post([](SongDetailsDialog* dialog) { dialog->top_busy_ = false; });
-      });
+  const bool started = parts_.threads.start([shared = shared_, top, path, play, &channel] {
+    if (putSongAtTop(top, path) && play) {
+      shared->postCommand(channel, playAtOnceCommand(top.lock.words()));
+    }
+    shared->post([](SongDetailsDialog* dialog) { dialog->top_busy_ = false; });
+  });
   if (!started) top_busy_ = false;
 }
 

@@ -9,11 +9,11 @@
 #include <atomic>
 #include <functional>
 
-#include "settings/settings_save_sources.h"
 #include "engine/executor_work.h"
 #include "network/network_texts.h"
-#include "player/player_window.h"
 #include "platform/message_dialog.h"
+#include "player/player_window.h"
+#include "settings/settings_save_sources.h"
 #include "ui/window_state.h"
 
 namespace tunora::ui::qt {

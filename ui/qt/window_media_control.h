@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "settings/settings.h"
 #include "engine/shared_lock.h"
-#include "player/player_state.h"
 #include "platform/media_player_control.h"
+#include "player/player_state.h"
+#include "settings/settings.h"
 
 namespace tunora::ui::qt {
 

@@ -49,8 +49,8 @@ int main(int argc, char** argv) {
       for (int x = r.left(); x <= r.right(); ++x) {
         const QRgb p = first.pixel(x, y) & 0xFFFFFF;
         colours.insert(p);
-        const int spread = std::max({qRed(p), qGreen(p), qBlue(p)}) -
-                           std::min({qRed(p), qGreen(p), qBlue(p)});
+        const int spread =
+            std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)});
         coloured += spread > 40;
       }
     }

@@ -2,6 +2,8 @@
 // under a new name, the previous one goes, dropping the picture removes the file and so does
 // the end; leftovers of copies that no longer run are swept. The media controls' track names the
 // file. And where the folder is.
+#include "ui/qt/cover_art_file.h"
+
 #include <gtest/gtest.h>
 
 #include <QColor>
@@ -12,7 +14,6 @@
 #include <string>
 
 #include "tests/support/temp_dir.h"
-#include "ui/qt/cover_art_file.h"
 #include "ui/qt/cover_picture.h"
 
 namespace tunora::ui::qt {
@@ -27,8 +28,8 @@ std::string firstBytes(const std::string& path, size_t count) {
 }
 
 // A picture file made here with Qt's writer, in a plain format the decoder reads.
-std::string pictureFile(const testing::TempDir& dir, const std::string& name, int width,
-                        int height, QColor color) {
+std::string pictureFile(const testing::TempDir& dir, const std::string& name, int width, int height,
+                        QColor color) {
   QImage image(width, height, QImage::Format_RGB32);
   image.fill(color);
   const std::string path = dir.file(name);
@@ -106,7 +107,7 @@ TEST(CoverArtFileTest, TheFolderIsTheRuntimeDirectoryElseTheCache) {
   std::filesystem::create_directories(runtime);
   auto folder = [](const char* runtime_dir, const char* cache_home, const char* home) {
     return coverArtFolder([=](const std::string& name) -> std::optional<std::string> {
-      const char* value = name == "XDG_RUNTIME_DIR" ? runtime_dir
+      const char* value = name == "XDG_RUNTIME_DIR"  ? runtime_dir
                           : name == "XDG_CACHE_HOME" ? cache_home
                           : name == "HOME"           ? home
                                                      : nullptr;

@@ -78,7 +78,8 @@ class DatabaseDialogTest : public WindowTest {
       table.writeInt(slot, kColStartFrame, 40);
     }
     table.close();
-    startProgram(0, [](Settings& s) { s.set(settings::kDbFunction, 8); }, false);
+    startProgram(
+        0, [](Settings& s) { s.set(settings::kDbFunction, 8); }, false);
   }
   void TearDown() override {
     if (!run_) return;
@@ -93,7 +94,9 @@ class DatabaseDialogTest : public WindowTest {
     return dialog_window_;
   }
   template <typename T = QPushButton>
-  T* control(const char* name) { return child<T>(dialog_window_, name); }
+  T* control(const char* name) {
+    return child<T>(dialog_window_, name);
+  }
   void click(const char* name) { control(name)->click(); }
   void choose(int function) { control<QComboBox>("functionList")->setCurrentIndex(function); }
   bool idle() {
@@ -219,7 +222,8 @@ TEST_F(DatabaseDialogTest, ImportAndNewLibraryReportInTheStatusLinesAndStoreThei
   EXPECT_FALSE(control("goButton")->isEnabled());
   ASSERT_TRUE(idle());
   EXPECT_EQ(dialog_window_->line1(), media::kImportCompleteText);
-  EXPECT_TRUE(dialog_window_->line2().startsWith("2 added")) << dialog_window_->line2().toStdString();
+  EXPECT_TRUE(dialog_window_->line2().startsWith("2 added"))
+      << dialog_window_->line2().toStdString();
   EXPECT_EQ(settings().text(settings::kImportSource), music + "/");
   EXPECT_EQ(program().words().last_released.load(), engine::kCodeImport);
   EXPECT_TRUE(control("goButton")->isEnabled());

@@ -82,14 +82,16 @@ class FillerWindowTest : public WindowTest {
  protected:
   // 30 songs of the library in "music", the output folder "out".
   void SetUp() override {
-    for (const char* folder : {"music", "out", "data"}) std::filesystem::create_directories(dir_.file(folder));
+    for (const char* folder : {"music", "out", "data"})
+      std::filesystem::create_directories(dir_.file(folder));
     std::vector<testing::TestSong> songs = testing::plainSongs(30);
     for (auto& song : songs) {
       song.path = dir_.folder() + "music" + song.path.substr(std::strlen("/music"));
       testing::writeText(song.path, "song " + song.path);
     }
     ASSERT_TRUE(testing::writeSongTable(libraryPath(), songs));
-    startProgram(0, [&](Settings& s) { s.setText(settings::kFillOutputDir, out_); }, false);
+    startProgram(
+        0, [&](Settings& s) { s.setText(settings::kFillOutputDir, out_); }, false);
     filler_ = std::make_unique<FillerWindow>(FillerWindowParts{
         settings(), program().lock(), program().builder(), program().library(), files_,
         program().threads(), dialog_, env_, nullptr, dir_.folder() + "data/",

@@ -41,7 +41,8 @@ engine::PlayListRow song(int n) {
 class MainWindowTest : public WindowTest {
  protected:
   void SetUp() override {
-    startProgram(4, [](Settings& s) { s.set(settings::kColumnWidth, 0, 210); }, false);
+    startProgram(
+        4, [](Settings& s) { s.set(settings::kColumnWidth, 0, 210); }, false);
   }
   engine::SharedWords& words() { return program().words(); }
   player::PlayerState& player() { return run_->player().state(); }
@@ -163,10 +164,20 @@ TEST_F(MainWindowTest, PlacementFitsTheScreenAndMaximizedComesBack) {
   for (uint32_t i = 0; i < huge.size(); ++i) settings().set(settings::kWindowPlacement, i, huge[i]);
   for (int32_t maximized : {0, 1}) {
     settings().set(settings::kMaximized, maximized);
-    MainWindow window(MainWindowParts{
-        program().lock(), settings(), program().playList(), program().status(), player(),
-        program().context(), program().updateWriter(), program().updateQueue(), state_, dialog_,
-        cover_, {}, QIcon(), nullptr});
+    MainWindow window(MainWindowParts{program().lock(),
+                                      settings(),
+                                      program().playList(),
+                                      program().status(),
+                                      player(),
+                                      program().context(),
+                                      program().updateWriter(),
+                                      program().updateQueue(),
+                                      state_,
+                                      dialog_,
+                                      cover_,
+                                      {},
+                                      QIcon(),
+                                      nullptr});
     window.applySavedPlacement();
     window.show();
     if (maximized == 0) {
@@ -298,8 +309,8 @@ class PlayListDoubleClickTest : public WindowTest {
   void SetUp() override {
     startProgram(kSongs);
     for (int i = 0; i < kSongs - 1; ++i) {
-      program().playList().append({"Title " + std::to_string(i), "Artist", "Album", songPath(i),
-                                   "Audio"});
+      program().playList().append(
+          {"Title " + std::to_string(i), "Artist", "Album", songPath(i), "Audio"});
     }
     ASSERT_TRUE(processEventsUntil([&] { return rows() == kSongs - 1 && lockIdle(); }));
   }

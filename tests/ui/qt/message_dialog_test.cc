@@ -83,7 +83,10 @@ TEST(MessageDialogTest, EachFormAnswersWithTheButtonPressedUnderItsCaptions) {
          w->timeOut();  // the timer's own target, without waiting 30 seconds
        },
        kFirstButton, both},
-      {"input without captions", bare, [](auto* w) { press(w, "firstButton"); }, kFirstButton,
+      {"input without captions",
+       bare,
+       [](auto* w) { press(w, "firstButton"); },
+       kFirstButton,
        {"OK", "Cancel"}}};
   for (const Row& row : rows) {
     QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());

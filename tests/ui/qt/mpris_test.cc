@@ -239,9 +239,9 @@ TEST_F(MprisTest, SeekAndSetPositionMoveThePositionAndAnnounceIt) {
 TEST_F(MprisTest, VolumeIsWritableAndTheControlFollows) {
   EXPECT_DOUBLE_EQ(property("Volume").toDouble(), 1.0);
   auto set = [&](const QVariant& value) {
-    return call("org.freedesktop.DBus.Properties", "Set",
-                {"org.mpris.MediaPlayer2.Player", "Volume",
-                 QVariant::fromValue(QDBusVariant(value))});
+    return call(
+        "org.freedesktop.DBus.Properties", "Set",
+        {"org.mpris.MediaPlayer2.Player", "Volume", QVariant::fromValue(QDBusVariant(value))});
   };
   EXPECT_EQ(set(0.5).type(), QDBusMessage::ReplyMessage);
   EXPECT_DOUBLE_EQ(player.volume(), 0.5);

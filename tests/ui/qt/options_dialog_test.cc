@@ -118,7 +118,8 @@ TEST_F(OptionsDialogTest, ShowsEveryStoredValueAndStoresEveryEditOnOkButNotOnCan
     for (size_t i = 0; i < kFileTypeOptions.size(); ++i) {
       box(d, kFileTypeOptions[i].label)->setChecked(v.type(i));
     }
-    for (size_t i = 0; i < kMiscOptions.size(); ++i) box(d, kMiscOptions[i].label)->setChecked(v.misc(i));
+    for (size_t i = 0; i < kMiscOptions.size(); ++i)
+      box(d, kMiscOptions[i].label)->setChecked(v.misc(i));
     edit(d, "prepare")->setText(number(v.listSize()));
     combo(d, "naughtyLimit")->setCurrentIndex(v.naughty());
     combo(d, "minRating")->setCurrentIndex(v.minRating());

@@ -63,8 +63,8 @@ TEST_F(PopupWindowTest, ChoosingAnItemStoresTheSettingItNames) {
   QAction* album = item(view, "Other songs from this album");
   ASSERT_NE(album, nullptr) << texts(view);
   album->trigger();
-  ASSERT_TRUE(processEventsUntil(
-      [&] { return settings().get(settings::kUpperRightView) == kViewAlbum; }));
+  ASSERT_TRUE(
+      processEventsUntil([&] { return settings().get(settings::kUpperRightView) == kViewAlbum; }));
   menu->close();
 }
 

@@ -84,12 +84,11 @@ class WindowTest : public ::testing::Test {
       if (settings) settings(s);
     });
     Program& p = program();
-    window_.emplace(MainWindowParts{p.lock(), p.settings(), p.playList(), p.status(),
-                                    run_->player().state(), p.context(), p.updateWriter(),
-                                    p.updateQueue(), state_, dialog_, cover_,
-                                    loadToolBarImages(TUNORA_ASSETS_DIR "/").value_or(
-                                        std::vector<QIcon>{}),
-                                    programIcon(), nullptr});
+    window_.emplace(
+        MainWindowParts{p.lock(), p.settings(), p.playList(), p.status(), run_->player().state(),
+                        p.context(), p.updateWriter(), p.updateQueue(), state_, dialog_, cover_,
+                        loadToolBarImages(TUNORA_ASSETS_DIR "/").value_or(std::vector<QIcon>{}),
+                        programIcon(), nullptr});
     window_->setDialogSources(dialogSourcesOf(p, env_));
     window_->resize(800, 600);
     window_->show();
@@ -97,9 +96,17 @@ class WindowTest : public ::testing::Test {
     p.attachWindow(&window_->channel());
     p.setMessageDialog(&dialog_);
     current_song_.emplace(run_->player().state());
-    work_.emplace(engine::ExecutorParts{p.lock(), p.library(), p.settings(), p.playList(),
-                                        p.status(), window_->channel(), *bridge_, dialog_,
-                                        *current_song_, 999, {}});
+    work_.emplace(engine::ExecutorParts{p.lock(),
+                                        p.library(),
+                                        p.settings(),
+                                        p.playList(),
+                                        p.status(),
+                                        window_->channel(),
+                                        *bridge_,
+                                        dialog_,
+                                        *current_song_,
+                                        999,
+                                        {}});
     work_->registerInto(p.executor());
     ASSERT_TRUE(player ? run_->start(false) : p.startSupervisor());
     clock_.emplace(env_);
@@ -120,10 +127,22 @@ class WindowTest : public ::testing::Test {
   // The parts a dialog opened by the test itself gets, as the window's dialog host gives them.
   DialogParts dialogParts() {
     Program& p = program();
-    return DialogParts{env_, p.lock(), p.settings(), p.library(), p.playList(), p.status(),
-                       run_->player().state(), p.context(), p.threads(), p.builder(),
-                       p.stateSwitcher(), dialog_, window_->channel(), p.buffering(),
-                       p.updateWriter(), p.updateQueue()};
+    return DialogParts{env_,
+                       p.lock(),
+                       p.settings(),
+                       p.library(),
+                       p.playList(),
+                       p.status(),
+                       run_->player().state(),
+                       p.context(),
+                       p.threads(),
+                       p.builder(),
+                       p.stateSwitcher(),
+                       dialog_,
+                       window_->channel(),
+                       p.buffering(),
+                       p.updateWriter(),
+                       p.updateQueue()};
   }
   Settings& settings() { return program().settings(); }
   DialogHost& host() { return *window_->dialogs(); }

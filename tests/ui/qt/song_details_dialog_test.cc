@@ -35,8 +35,8 @@ class SongDetailsDialogTest : public WindowTest {
   void SetUp() override {
     marlbase::TableHandle table;
     ASSERT_TRUE(createSongTable(table, libraryPath()));
-    const std::vector<Song> songs = {{"One", "Artist A", 600, 0}, {"Two", "Artist B", 3, 540},
-                                     {"Three", "C", 0, 0}};
+    const std::vector<Song> songs = {
+        {"One", "Artist A", 600, 0}, {"Two", "Artist B", 3, 540}, {"Three", "C", 0, 0}};
     for (size_t i = 0; i < songs.size(); ++i) {
       const int32_t slot = table.allocate();
       ASSERT_TRUE(table.writeText(slot, kColFileName, "/music/" + std::to_string(i) + ".mp3"));
@@ -47,9 +47,12 @@ class SongDetailsDialogTest : public WindowTest {
       ASSERT_TRUE(table.writeInt(slot, kColFileId, 100 + static_cast<uint32_t>(i)));
     }
     table.close();
-    startProgram(0, [](Settings& s) {
-      for (uint32_t k = 0; k < 10; ++k) s.set(settings::kRatingValue, k, 1 << k);
-    }, false);
+    startProgram(
+        0,
+        [](Settings& s) {
+          for (uint32_t k = 0; k < 10; ++k) s.set(settings::kRatingValue, k, 1 << k);
+        },
+        false);
   }
   std::string storedText(int32_t slot, int32_t column) {
     return testing::storedText(libraryPath(), slot, column);
@@ -78,7 +81,9 @@ class SongDetailsDialogTest : public WindowTest {
     return dialog() != nullptr && settle();
   }
   template <typename T = QLineEdit>
-  T* control(const QString& name) { return child<T>(dialog(), name); }
+  T* control(const QString& name) {
+    return child<T>(dialog(), name);
+  }
   QString text(const char* name) { return control(name)->text(); }
   void click(const char* name) { control<QPushButton>(name)->click(); }
   bool detailsOpen() { return host().dialogOpen(WindowDialog::kSongDetails); }

@@ -4,14 +4,13 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-
 #include <QByteArray>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QStringList>
+#include <algorithm>
 
 namespace tunora::ui::qt {
 namespace {

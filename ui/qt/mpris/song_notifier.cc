@@ -35,9 +35,9 @@ void SongNotifier::update(const TrackInfo& track) {
   }
   QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("org.pellan.Tunora")}};
   if (!track.art_path.empty()) {
-    hints.insert(QStringLiteral("image-path"),
-                 QUrl::fromLocalFile(QString::fromLocal8Bit(track.art_path))
-                     .toString(QUrl::FullyEncoded));
+    hints.insert(
+        QStringLiteral("image-path"),
+        QUrl::fromLocalFile(QString::fromLocal8Bit(track.art_path)).toString(QUrl::FullyEncoded));
   }
   QDBusMessage call = QDBusMessage::createMethodCall(
       QStringLiteral("org.freedesktop.Notifications"),
