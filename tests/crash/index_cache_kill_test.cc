@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -135,18 +136,21 @@ TEST(IndexCacheKillTest, KillsAtAnyMomentOfWriterSessionsLeaveRightAnswers) {
   TempDir dir;
   const std::string path = dir.file("t.mbf");
   ASSERT_TRUE(makeCachedTable(path, kRecords));
-  const uint32_t session_us = tunora::testing::timeUnkilled(
-      [] { return true; }, [&] { return writerSession(path, kRecords); });
+  namespace kt = tunora::testing;
+  const auto session = [&] { return writerSession(path, kRecords); };
+  std::chrono::microseconds took{};
+  ASSERT_EQ(kt::runAndKill([] { return true; }, session, std::chrono::microseconds(-1), &took),
+            kt::ChildEnd::kFinished);
+  const uint64_t session_us = static_cast<uint64_t>(took.count());
   ASSERT_GT(session_us, 0u);
   int killed = 0;
   for (uint32_t round = 0; round < 24; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     // Spread over the session and a little past it (the kill then falls after its end).
-    const uint32_t delay_us = static_cast<uint32_t>(uint64_t{session_us} * (2 * round + 1) / 40);
-    const tunora::testing::KillOutcome outcome = tunora::testing::forkAndKill(
-        [] { return true; }, [&] { return writerSession(path, kRecords); }, delay_us);
-    ASSERT_NE(outcome, tunora::testing::KillOutcome::kFailed);
-    if (outcome == tunora::testing::KillOutcome::kKilledDuringWork) ++killed;
+    const auto delay = std::chrono::microseconds(session_us * (2 * round + 1) / 40);
+    const kt::ChildEnd outcome = kt::runAndKill([] { return true; }, session, delay);
+    ASSERT_NE(outcome, kt::ChildEnd::kFailed);
+    if (outcome == kt::ChildEnd::kKilled) ++killed;
     const std::vector<int32_t> seen = answersOf(path, 64);
     // answersOf's close may have written a cache; it must describe the table too.
     const std::vector<int32_t> again = answersOf(path, 64);
