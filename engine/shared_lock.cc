@@ -166,7 +166,7 @@ Handover SharedLock::handOver() {
   words_.grant.store(code);
   // A worker code waits for its worker to claim it; any other code is the executor's own.
   bool executor_holds = !isWorkerCode(code);
-  words_.grant_holder_live.store(executor_holds ? 0 : 1);
+  words_.grant_holder_live.store(executor_holds ? 1 : 0);
   words_.last_released.store(code);
   words_.request.store(0);
   if (executor_holds) result.grant = Grant(this, code);
