@@ -413,6 +413,8 @@ def main():
     log_path = os.path.splitext(results)[0] + ".log"
     if os.path.dirname(os.path.abspath(results)).startswith(os.path.abspath(HERE)):
         log_path = os.path.join(args.build, "mutation-results.log")  # keep the log out of git
+    if args.check:
+        log_path = os.devnull
     outcomes = []
     started = time.monotonic()
     cache = {}
