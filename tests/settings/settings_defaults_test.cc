@@ -105,7 +105,7 @@ std::string differences(const Settings& s, const Image& expected) {
   const auto image = s.image();
   std::string out;
   for (size_t i = 0; i < expected.size(); ++i) {
-    if (image[i] != expected[i]) out += " " + std::to_string(i);
+    if (image[i] != expected[i]) out.append(1, ' ').append(std::to_string(i));
   }
   return out;
 }

@@ -98,7 +98,7 @@ const Row kFillerRows[] = {{"FillSize", 5778},  {"PlayMp3", 5782},           {"P
 
 // A value of its own for each element: words from the offset, texts "t" and the offset.
 int32_t wordAt(uint32_t at) { return static_cast<int32_t>(0x9E3779B1u * (at + 1)); }
-std::string textAt(uint32_t at) { return "t" + std::to_string(at); }
+std::string textAt(uint32_t at) { return std::string("t").append(std::to_string(at)); }
 
 // Sets every element of `info` through the Settings calls, and writes the same values into
 // `image` at the row's offsets.
