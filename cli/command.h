@@ -38,11 +38,11 @@ std::vector<Command> libraryCommands();
 std::vector<Command> appCommands();
 std::vector<Command> mediaCommands();
 std::vector<Command> engineCommands();
-// fill; built with the media filler's core (TUNORA_HAS_FILLER).
+// fill.
 std::vector<Command> fillerCommands();
-// db, search, top and worst; built with the maintenance area (TUNORA_HAS_MAINTENANCE).
+// db, search, top and worst.
 std::vector<Command> dbCommands();
-// play and demo; built with the player area (TUNORA_HAS_PLAYER).
+// play and demo.
 std::vector<Command> playerCommands();
 
 }  // namespace tunora::cli

@@ -18,19 +18,10 @@ constexpr char kExitStatusHelp[] =
 
 std::vector<Command> allCommands() {
   std::vector<Command> all;
-  for (auto part :
-       {tableCommands(), libraryCommands(), appCommands(), mediaCommands(), engineCommands()}) {
+  for (auto part : {tableCommands(), libraryCommands(), appCommands(), mediaCommands(),
+                    engineCommands(), dbCommands(), playerCommands(), fillerCommands()}) {
     for (auto& command : part) all.push_back(std::move(command));
   }
-#ifdef TUNORA_HAS_MAINTENANCE
-  for (auto& command : dbCommands()) all.push_back(std::move(command));
-#endif
-#ifdef TUNORA_HAS_PLAYER
-  for (auto& command : playerCommands()) all.push_back(std::move(command));
-#endif
-#ifdef TUNORA_HAS_FILLER
-  for (auto& command : fillerCommands()) all.push_back(std::move(command));
-#endif
   return all;
 }
 
