@@ -89,16 +89,14 @@ class QuietStatus final : public media::ImportStatus {
   std::string line1;
 };
 
-// Imports the folder into a new song table; returns seconds, or -1 on failure.
-double timeImport(const fs::path& folder, const std::string& table_path, int64_t* added) {
-  fs::remove(table_path);
-  marlbase::TableHandle table;
-  if (!createSongTable(table, table_path)) return -1;
-  table.close();
+// Imports `folder` into the library through `table`; seconds, or -1 on failure. The number of
+// songs added goes to `added`.
+double importInto(marlbase::TableHandle& table, const std::string& library, const fs::path& folder,
+                  int64_t* added) {
   Settings settings;
   resetAll(settings);
   resetRatingValues(settings);
-  settings.setText(settings::kDatabasePath, table_path);
+  settings.setText(settings::kDatabasePath, library);
   engine::SharedWords words;
   engine::SharedLock lock(words, Env::Default());
   QuietStatus status;
@@ -110,6 +108,15 @@ double timeImport(const fs::path& folder, const std::string& table_path, int64_t
   const double seconds = secondsSince(start);
   *added = importer.songsAdded();
   return status.line1 == media::kImportCompleteText ? seconds : -1;
+}
+
+// Imports the folder into a new song table; returns seconds, or -1 on failure.
+double timeImport(const fs::path& folder, const std::string& table_path, int64_t* added) {
+  fs::remove(table_path);
+  marlbase::TableHandle table;
+  if (!createSongTable(table, table_path)) return -1;
+  table.close();
+  return importInto(table, table_path, folder, added);
 }
 
 // Reads only what the import needs of each media file below folder.
@@ -136,25 +143,6 @@ double timeMinimumReads(const fs::path& folder, int64_t* files) {
   return secondsSince(start);
 }
 
-// Imports `folder` into the library through `table`; seconds, or -1 on failure.
-double importInto(marlbase::TableHandle& table, const std::string& library,
-                  const fs::path& folder) {
-  Settings settings;
-  resetAll(settings);
-  resetRatingValues(settings);
-  settings.setText(settings::kDatabasePath, library);
-  engine::SharedWords words;
-  engine::SharedLock lock(words, Env::Default());
-  QuietStatus status;
-  std::atomic<int32_t> changes{0};
-  media::Importer importer(lock, table, settings, status, changes);
-  engine::Grant grant = lock.takeGrantDirectly(engine::kCodeImport);
-  const auto start = Clock::now();
-  importer.runImportHolding(grant, folder.string() + "/");
-  const double seconds = secondsSince(start);
-  return status.line1 == media::kImportCompleteText && importer.songsAdded() == 1 ? seconds : -1;
-}
-
 int oneFile(const fs::path& root, const std::vector<uint32_t>& sizes) {
   double first_base = 0, second_base = 0;
   for (uint32_t songs : sizes) {
@@ -173,9 +161,10 @@ int oneFile(const fs::path& root, const std::vector<uint32_t>& sizes) {
     table.close();
     if (!table.open().ok()) return 1;  // as the program opens its library at start-up
     table.close();
-    const double first = importInto(table, library, root / "new-1");
-    const double second = importInto(table, library, root / "new-2");
-    if (first < 0 || second < 0) return 1;
+    int64_t first_added = 0, second_added = 0;
+    const double first = importInto(table, library, root / "new-1", &first_added);
+    const double second = importInto(table, library, root / "new-2", &second_added);
+    if (first < 0 || second < 0 || first_added != 1 || second_added != 1) return 1;
     if (first_base == 0) first_base = first, second_base = second;
     std::printf("%8u songs: first new file %.4f s (x%.2f of %u), second %.4f s (x%.2f)\n", songs,
                 first, first / first_base, sizes[0], second, second / second_base);
