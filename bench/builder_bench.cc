@@ -7,6 +7,8 @@
 // 4 processes that only burn the processor, on the same pristine library each time, and prints
 // each wall time and processor time against the quiet one. With "make", it only writes the
 // library (with its blank first record live, as a program-made library has) and keeps it.
+// A fourth argument names a folder where the generated library is kept and reused by later runs.
+// Usage: builder_bench [songs] [picks] [plain|hogs|ours|make] [folder]
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -159,6 +161,8 @@ int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs
   std::vector<std::string> quiet_picks;
   for (int hogs : {0, 2, 4}) {
     std::filesystem::copy_file(pristine, path, std::filesystem::copy_options::overwrite_existing);
+    // The copy's write-back is not the builder's: it is done before the clock starts.
+    sync();
     const double load = loadAverage();
     const std::vector<pid_t> hog_pids = startHogs(hogs);
     const double cpu0 = processSeconds();
@@ -186,9 +190,16 @@ int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs
 int main(int argc, char** argv) {
   const uint32_t songs = argc > 1 ? static_cast<uint32_t>(std::stoul(argv[1])) : 100000;
   const uint32_t picks = argc > 2 ? static_cast<uint32_t>(std::stoul(argv[2])) : 100;
-  const std::string path = "/tmp/tunora-builder-bench-" + std::to_string(songs) + ".mbf";
-  std::printf("building a library of %u songs ...\n", songs);
-  if (!bench::buildLibrary(path, songs)) return 1;
+  const std::string folder = argc > 4 ? argv[4] : "";
+  const std::string path = (folder.empty() ? std::string("/tmp") : folder) +
+                           "/tunora-builder-bench-" + std::to_string(songs) + ".mbf";
+  const auto pristine_copy = path + ".pristine";
+  // With a folder the pristine library is kept there and reused by later runs.
+  if (folder.empty() || !std::filesystem::exists(pristine_copy)) {
+    std::printf("building a library of %u songs ...\n", songs);
+    std::fflush(stdout);
+    if (!bench::buildLibrary(path, songs)) return 1;
+  }
   if (argc > 3 && std::string(argv[3]) == "make") {
     marlbase::TableHandle table;
     table.setPath(path);
@@ -199,15 +210,19 @@ int main(int argc, char** argv) {
     std::printf("%s\n", path.c_str());
     return 0;
   }
-  const auto pristine_copy = path + ".pristine";
-  std::filesystem::copy_file(path, pristine_copy,
-                             std::filesystem::copy_options::overwrite_existing);
+  if (folder.empty() || !std::filesystem::exists(pristine_copy)) {
+    std::filesystem::copy_file(path, pristine_copy,
+                               std::filesystem::copy_options::overwrite_existing);
+  } else {
+    std::filesystem::copy_file(pristine_copy, path,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
   sync();  // no write-back of the new files while the builders run
 
   if (argc > 3 && std::string(argv[3]) == "hogs") {
     const int result = hogRuns(path, pristine_copy, songs, picks);
     std::filesystem::remove(path);
-    std::filesystem::remove(pristine_copy);
+    if (folder.empty()) std::filesystem::remove(pristine_copy);
     return result;
   }
   auto start = Clock::now();
@@ -216,15 +231,21 @@ int main(int argc, char** argv) {
   if (argc > 3 && std::string(argv[3]) == "ours") {
     std::printf("ours %.3f s\n", ours_s);
     std::filesystem::remove(path);
-    std::filesystem::remove(pristine_copy);
+    if (folder.empty()) std::filesystem::remove(pristine_copy);
     return 0;
   }
+  // The plain passes write into their library too: a kept pristine copy is copied for them.
+  const std::string plain_path = folder.empty() ? pristine_copy : path + ".plain";
+  if (!folder.empty()) {
+    std::filesystem::copy_file(pristine_copy, plain_path,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
   start = Clock::now();
-  const auto plain = plainBuild(pristine_copy, picks, 5);
+  const auto plain = plainBuild(plain_path, picks, 5);
   const double plain_s = secondsSince(start);
   std::printf("%u picks from %u songs: ours %.3f s, plain %.3f s, %.0fx faster; picks %s\n", picks,
               songs, ours_s, plain_s, plain_s / ours_s, ours == plain ? "identical" : "DIFFER");
   std::filesystem::remove(path);
-  std::filesystem::remove(pristine_copy);
+  std::filesystem::remove(plain_path);
   return ours == plain ? 0 : 1;
 }
