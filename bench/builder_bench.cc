@@ -5,10 +5,11 @@
 // seeded random numbers and must pick the same songs. Usage: builder_bench [songs] [picks]
 // With a third argument "hogs", the engine's builder instead runs quiet, then beside 2 and beside
 // 4 processes that only burn the processor, on the same pristine library each time, and prints
-// each wall time and processor time against the quiet one. With "make", it only writes the
+// each wall time and processor time against the quiet one; "hogs-apart" starts the hogs each in a
+// session of their own (see startHogs). With "make", it only writes the
 // library (with its blank first record live, as a program-made library has) and keeps it.
 // A fourth argument names a folder where the generated library is kept and reused by later runs.
-// Usage: builder_bench [songs] [picks] [plain|hogs|ours|make] [folder]
+// Usage: builder_bench [songs] [picks] [plain|hogs|hogs-apart|ours|make] [folder]
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -136,11 +137,15 @@ double loadAverage() {
 }
 
 // Child processes that spin until killed.
-std::vector<pid_t> startHogs(int count) {
+// Apart, each in a session of its own: with the kernel's automatic task groups, processor time
+// is shared out between sessions first, so hogs in this program's session split its share with
+// the builder, while hogs apart are other programs, started elsewhere.
+std::vector<pid_t> startHogs(int count, bool apart) {
   std::vector<pid_t> hogs;
   for (int i = 0; i < count; ++i) {
     const pid_t pid = fork();
     if (pid == 0) {
+      if (apart) (void)setsid();
       volatile uint64_t x = 0;
       while (true) x = x + 1;
     }
@@ -156,7 +161,8 @@ void stopHogs(const std::vector<pid_t>& hogs) {
 
 // The engine's builder quiet and beside 2 and 4 processor hogs, each on a fresh copy of the
 // library.
-int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs, uint32_t picks) {
+int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs, uint32_t picks,
+            bool apart) {
   double quiet_wall = 0;
   std::vector<std::string> quiet_picks;
   for (int hogs : {0, 2, 4}) {
@@ -164,7 +170,7 @@ int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs
     // The copy's write-back is not the builder's: it is done before the clock starts.
     sync();
     const double load = loadAverage();
-    const std::vector<pid_t> hog_pids = startHogs(hogs);
+    const std::vector<pid_t> hog_pids = startHogs(hogs, apart);
     const double cpu0 = processSeconds();
     const auto start = Clock::now();
     const auto picked = ourBuild(path, picks, 5);
@@ -176,9 +182,9 @@ int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs
       quiet_picks = picked;
     }
     std::printf(
-        "%u picks from %u songs beside %d hogs: wall %.3f s, cpu %.3f s, wall / quiet "
+        "%u picks from %u songs beside %d hogs%s: wall %.3f s, cpu %.3f s, wall / quiet "
         "%.2f, picks %s (load before %.2f)\n",
-        picks, songs, hogs, wall, cpu, wall / quiet_wall,
+        picks, songs, hogs, hogs > 0 && apart ? " apart" : "", wall, cpu, wall / quiet_wall,
         picked == quiet_picks ? "as quiet" : "DIFFER", load);
     if (picked != quiet_picks) return 1;
   }
@@ -219,8 +225,8 @@ int main(int argc, char** argv) {
   }
   sync();  // no write-back of the new files while the builders run
 
-  if (argc > 3 && std::string(argv[3]) == "hogs") {
-    const int result = hogRuns(path, pristine_copy, songs, picks);
+  if (argc > 3 && (std::string(argv[3]) == "hogs" || std::string(argv[3]) == "hogs-apart")) {
+    const int result = hogRuns(path, pristine_copy, songs, picks, std::string(argv[3]) != "hogs");
     std::filesystem::remove(path);
     if (folder.empty()) std::filesystem::remove(pristine_copy);
     return result;
