@@ -5,8 +5,11 @@
 // seeded random numbers and must pick the same songs. Usage: builder_bench [songs] [picks]
 // With a third argument "hogs", the engine's builder instead runs quiet, then beside 2 and beside
 // 4 processes that only burn the processor, on the same pristine library each time, and prints
-// each wall time and processor time against the quiet one. With "make", it only writes the
+// each wall time and processor time against the quiet one; "hogs-apart" starts the hogs each in a
+// session of their own (see startHogs). With "make", it only writes the
 // library (with its blank first record live, as a program-made library has) and keeps it.
+// A fourth argument names a folder where the generated library is kept and reused by later runs.
+// Usage: builder_bench [songs] [picks] [plain|hogs|hogs-apart|ours|make] [folder]
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -134,11 +137,15 @@ double loadAverage() {
 }
 
 // Child processes that spin until killed.
-std::vector<pid_t> startHogs(int count) {
+// Apart, each in a session of its own: with the kernel's automatic task groups, processor time
+// is shared out between sessions first, so hogs in this program's session split its share with
+// the builder, while hogs apart are other programs, started elsewhere.
+std::vector<pid_t> startHogs(int count, bool apart) {
   std::vector<pid_t> hogs;
   for (int i = 0; i < count; ++i) {
     const pid_t pid = fork();
     if (pid == 0) {
+      if (apart) (void)setsid();
       volatile uint64_t x = 0;
       while (true) x = x + 1;
     }
@@ -154,13 +161,16 @@ void stopHogs(const std::vector<pid_t>& hogs) {
 
 // The engine's builder quiet and beside 2 and 4 processor hogs, each on a fresh copy of the
 // library.
-int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs, uint32_t picks) {
+int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs, uint32_t picks,
+            bool apart) {
   double quiet_wall = 0;
   std::vector<std::string> quiet_picks;
   for (int hogs : {0, 2, 4}) {
     std::filesystem::copy_file(pristine, path, std::filesystem::copy_options::overwrite_existing);
+    // The copy's write-back is not the builder's: it is done before the clock starts.
+    sync();
     const double load = loadAverage();
-    const std::vector<pid_t> hog_pids = startHogs(hogs);
+    const std::vector<pid_t> hog_pids = startHogs(hogs, apart);
     const double cpu0 = processSeconds();
     const auto start = Clock::now();
     const auto picked = ourBuild(path, picks, 5);
@@ -172,9 +182,9 @@ int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs
       quiet_picks = picked;
     }
     std::printf(
-        "%u picks from %u songs beside %d hogs: wall %.3f s, cpu %.3f s, wall / quiet "
+        "%u picks from %u songs beside %d hogs%s: wall %.3f s, cpu %.3f s, wall / quiet "
         "%.2f, picks %s (load before %.2f)\n",
-        picks, songs, hogs, wall, cpu, wall / quiet_wall,
+        picks, songs, hogs, hogs > 0 && apart ? " apart" : "", wall, cpu, wall / quiet_wall,
         picked == quiet_picks ? "as quiet" : "DIFFER", load);
     if (picked != quiet_picks) return 1;
   }
@@ -186,9 +196,16 @@ int hogRuns(const std::string& path, const std::string& pristine, uint32_t songs
 int main(int argc, char** argv) {
   const uint32_t songs = argc > 1 ? static_cast<uint32_t>(std::stoul(argv[1])) : 100000;
   const uint32_t picks = argc > 2 ? static_cast<uint32_t>(std::stoul(argv[2])) : 100;
-  const std::string path = "/tmp/tunora-builder-bench-" + std::to_string(songs) + ".mbf";
-  std::printf("building a library of %u songs ...\n", songs);
-  if (!bench::buildLibrary(path, songs)) return 1;
+  const std::string folder = argc > 4 ? argv[4] : "";
+  const std::string path = (folder.empty() ? std::string("/tmp") : folder) +
+                           "/tunora-builder-bench-" + std::to_string(songs) + ".mbf";
+  const auto pristine_copy = path + ".pristine";
+  // With a folder the pristine library is kept there and reused by later runs.
+  if (folder.empty() || !std::filesystem::exists(pristine_copy)) {
+    std::printf("building a library of %u songs ...\n", songs);
+    std::fflush(stdout);
+    if (!bench::buildLibrary(path, songs)) return 1;
+  }
   if (argc > 3 && std::string(argv[3]) == "make") {
     marlbase::TableHandle table;
     table.setPath(path);
@@ -199,15 +216,19 @@ int main(int argc, char** argv) {
     std::printf("%s\n", path.c_str());
     return 0;
   }
-  const auto pristine_copy = path + ".pristine";
-  std::filesystem::copy_file(path, pristine_copy,
-                             std::filesystem::copy_options::overwrite_existing);
+  if (folder.empty() || !std::filesystem::exists(pristine_copy)) {
+    std::filesystem::copy_file(path, pristine_copy,
+                               std::filesystem::copy_options::overwrite_existing);
+  } else {
+    std::filesystem::copy_file(pristine_copy, path,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
   sync();  // no write-back of the new files while the builders run
 
-  if (argc > 3 && std::string(argv[3]) == "hogs") {
-    const int result = hogRuns(path, pristine_copy, songs, picks);
+  if (argc > 3 && (std::string(argv[3]) == "hogs" || std::string(argv[3]) == "hogs-apart")) {
+    const int result = hogRuns(path, pristine_copy, songs, picks, std::string(argv[3]) != "hogs");
     std::filesystem::remove(path);
-    std::filesystem::remove(pristine_copy);
+    if (folder.empty()) std::filesystem::remove(pristine_copy);
     return result;
   }
   auto start = Clock::now();
@@ -216,15 +237,21 @@ int main(int argc, char** argv) {
   if (argc > 3 && std::string(argv[3]) == "ours") {
     std::printf("ours %.3f s\n", ours_s);
     std::filesystem::remove(path);
-    std::filesystem::remove(pristine_copy);
+    if (folder.empty()) std::filesystem::remove(pristine_copy);
     return 0;
   }
+  // The plain passes write into their library too: a kept pristine copy is copied for them.
+  const std::string plain_path = folder.empty() ? pristine_copy : path + ".plain";
+  if (!folder.empty()) {
+    std::filesystem::copy_file(pristine_copy, plain_path,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
   start = Clock::now();
-  const auto plain = plainBuild(pristine_copy, picks, 5);
+  const auto plain = plainBuild(plain_path, picks, 5);
   const double plain_s = secondsSince(start);
   std::printf("%u picks from %u songs: ours %.3f s, plain %.3f s, %.0fx faster; picks %s\n", picks,
               songs, ours_s, plain_s, plain_s / ours_s, ours == plain ? "identical" : "DIFFER");
   std::filesystem::remove(path);
-  std::filesystem::remove(pristine_copy);
+  std::filesystem::remove(plain_path);
   return ours == plain ? 0 : 1;
 }

@@ -15,8 +15,14 @@ SpinGuardScope::SpinGuardScope(SharedWords& words, Env& env, int tries, Wait wai
     if (tries > 0 && attempt >= tries) return;
     if (tries == 0 && words_.stopping.load() != 0) return;
     switch (wait) {
-      case Wait::kSleep1ms:
-        env.sleepFor(std::chrono::milliseconds(1));
+      // A scope lets go within a few instructions and wakes the waiters; a guard taken outside
+      // a scope has no holder that would wake anyone.
+      case Wait::kWait:
+        if (expected == kGuardTakenScoped) {
+          words_.spin_guard.wait(expected);
+        } else {
+          env.sleepFor(std::chrono::milliseconds(1));
+        }
         break;
       // Returns at once when the word no longer holds what the exchange saw.
       case Wait::kBlock:

@@ -1,8 +1,7 @@
-// The spin guard: the one short critical section of the shared lock. Taken by atomic exchange,
-// waited for by 1 ms sleeps through the Env, or (for the release of a grant, which must not wait
-// on the clock) by blocking on the guard word until its holder lets go and wakes the waiters.
-// A section under the guard is a few instructions and never waits; every scope releases its
-// guard, so a blocked taker is always woken.
+// The spin guard: the one short critical section of the shared lock. Taken by atomic exchange;
+// a taker that finds it held by a scope blocks on the guard word until the holder lets go and
+// wakes the waiters. A section under the guard is a few instructions and never waits; every
+// scope releases its guard, so a blocked taker is always woken.
 #pragma once
 
 #include "engine/shared_words.h"
@@ -13,14 +12,17 @@ namespace tunora::engine {
 class SpinGuardScope {
  public:
   // How the taker waits between tries.
-  // kSleep1ms: sleep 1 ms through the Env between tries. kBlock: block until the guard word
-  // changes (woken by the release). kRetry: try again at once (for a bounded number of tries by a
-  // taker that would rather come back later than wait).
-  enum class Wait { kSleep1ms, kBlock, kRetry };
+  // kWait: block until a scope's guard is released; a guard taken outside any scope (only the
+  // watchdog frees that one, a minute and more later) is waited for by 1 ms sleeps through the
+  // Env instead, so that the taker still sees the program stop. kBlock: block until the guard
+  // word changes, whoever holds it (for the release of a grant, which must not wait on the
+  // clock). kRetry: try again at once (for a bounded number of tries by a taker that would
+  // rather come back later than wait).
+  enum class Wait { kWait, kBlock, kRetry };
 
   // Tries to take the guard `tries` times (0: until it is taken or the program stops), waiting
   // between tries as `wait` says. held() tells whether it was taken.
-  SpinGuardScope(SharedWords& words, Env& env, int tries = 0, Wait wait = Wait::kSleep1ms);
+  SpinGuardScope(SharedWords& words, Env& env, int tries = 0, Wait wait = Wait::kWait);
   // Releases the guard when this scope holds it, and wakes the takers blocked on it.
   ~SpinGuardScope();
   SpinGuardScope(const SpinGuardScope&) = delete;

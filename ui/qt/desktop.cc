@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QElapsedTimer>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -15,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <optional>
 
 #include "ui/command_numbers.h"
@@ -301,6 +301,23 @@ int64_t monotonicMillis() {
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+int64_t monotonicNanos() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// The calling thread's time waiting for a processor (ready to run, not running), in ns, from
+// /proc; 0 when the kernel does not keep it.
+int64_t runQueueNanos() {
+  std::FILE* file = std::fopen("/proc/thread-self/schedstat", "r");
+  if (file == nullptr) return 0;
+  long long on_cpu = 0, waiting = 0;
+  const int read = std::fscanf(file, "%lld %lld", &on_cpu, &waiting);
+  std::fclose(file);
+  return read == 2 ? waiting : 0;
+}
+
 // Notes that the window has received its first paint event.
 class FirstPaintProbe final : public QObject {
  public:
@@ -318,6 +335,36 @@ class FirstPaintProbe final : public QObject {
   std::shared_ptr<bool> painted_;
 };
 
+// The gaps between a 5 ms timer's ticks on the window thread, less the 5 ms: the longest, and
+// the longest once the time the thread only waited for a processor (a busy machine, not this
+// program) is taken off. Each gap of the second kind above 16 ms is printed as it happens.
+struct StallClock {
+  int64_t last_tick = -1;   // ns
+  int64_t last_queue = 0;   // ns
+  int64_t longest = 0;      // ms
+  int64_t longest_own = 0;  // ms
+
+  void tick() {
+    const int64_t now = monotonicNanos();
+    const int64_t queue = runQueueNanos();
+    if (last_tick >= 0) {
+      const int64_t gap = (now - last_tick) / 1'000'000 - 5;
+      const int64_t own = (now - last_tick - (queue - last_queue)) / 1'000'000 - 5;
+      longest = std::max(longest, gap);
+      longest_own = std::max(longest_own, own);
+      if (own > 16) {
+        std::fprintf(
+            stderr,
+            "tunora: event-loop stall %lld ms (%lld ms with the processor wait) at %lld ms\n",
+            static_cast<long long>(own), static_cast<long long>(gap),
+            static_cast<long long>(now / 1'000'000));
+      }
+    }
+    last_tick = now;
+    last_queue = queue;
+  }
+};
+
 }  // namespace
 
 void Desktop::traceTiming() {
@@ -325,24 +372,24 @@ void Desktop::traceTiming() {
   auto painted = std::make_shared<bool>(false);
   impl_->window->installEventFilter(new FirstPaintProbe(impl_->window, painted));
   // A 5 ms timer. Its first tick after the window's first paint event comes when that first
-  // frame is done: the window is on screen then. From there on, the longest gap between its
-  // ticks, less 5 ms, is the longest stall of the loop.
+  // frame is done: the window is on screen then. From there on, the gaps between its ticks tell
+  // the loop's stalls.
   auto* timer = new QTimer(&impl_->app);
-  auto* clock = new QElapsedTimer;
-  auto longest = std::make_shared<int64_t>(0);
-  QObject::connect(timer, &QTimer::timeout, &impl_->app, [clock, longest, painted] {
-    if (clock->isValid()) {
-      *longest = std::max<int64_t>(*longest, clock->restart() - 5);
+  auto clock = std::make_shared<StallClock>();
+  QObject::connect(timer, &QTimer::timeout, &impl_->app, [clock, painted] {
+    if (clock->last_tick >= 0) {
+      clock->tick();
     } else if (*painted) {
       std::fprintf(stderr, "tunora: first paint at %lld ms\n",
                    static_cast<long long>(monotonicMillis()));
-      clock->start();
+      clock->tick();
     }
   });
-  QObject::connect(&impl_->app, &QCoreApplication::aboutToQuit, &impl_->app, [clock, longest] {
+  QObject::connect(&impl_->app, &QCoreApplication::aboutToQuit, &impl_->app, [clock] {
     std::fprintf(stderr, "tunora: longest event-loop stall %lld ms\n",
-                 static_cast<long long>(*longest));
-    delete clock;
+                 static_cast<long long>(clock->longest));
+    std::fprintf(stderr, "tunora: longest event-loop stall without the processor wait %lld ms\n",
+                 static_cast<long long>(clock->longest_own));
   });
   timer->setTimerType(Qt::PreciseTimer);
   timer->start(5);
