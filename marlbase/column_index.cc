@@ -2,8 +2,11 @@
 // key to the ascending list of slots holding it.
 #include "marlbase/column_index.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace tunora::marlbase {
@@ -19,6 +22,21 @@ uint64_t mix(uint64_t x) {
   x *= 0xc4ceb9fe1a85ec53ULL;
   x ^= x >> 33;
   return x;
+}
+
+// Makes room for n elements in a vector about to be filled whole, asking the kernel for huge
+// pages where that room is big: loading a big index then takes a few hundred page faults
+// instead of one per 4 KiB.
+template <typename T>
+void reserveLarge(std::vector<T>& v, size_t n) {
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (v.capacity() >= n) return;
+  std::vector<T>().swap(v);
+  v.reserve(n);
+  const auto start = reinterpret_cast<uintptr_t>(v.data());
+  const uintptr_t begin = (start + kHuge - 1) & ~(kHuge - 1);
+  const uintptr_t end = (start + n * sizeof(T)) & ~(kHuge - 1);
+  if (end > begin) (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 uint8_t foldAscii(uint8_t c) { return c >= 'A' && c <= 'Z' ? static_cast<uint8_t>(c + 32) : c; }
@@ -202,7 +220,9 @@ bool ColumnIndex::loadImage(uint32_t capacity, std::span<const uint64_t> occupie
   }
   const uint64_t list_words = (list_count + list_slots + 1) / 2;
   if (length != (kImageHeadWords + cap + table_size + list_words) * 8) return false;
+  reserveLarge(key_of_, cap);
   key_of_.resize(cap);
+  reserveLarge(table_, table_size);
   table_.resize(table_size);
   std::vector<uint32_t> flat(list_words * 2);
   if ((cap != 0 && !read(key_of_.data(), cap * 8)) ||
