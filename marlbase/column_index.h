@@ -7,7 +7,9 @@
 // ascending slot order, so "the highest" and "the lowest from slot s" cost O(log k) to find.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -30,13 +32,33 @@ class ColumnIndex {
   void insert(uint32_t slot, uint64_t key);
   // Removes a slot; nothing happens when it is not a member.
   void erase(uint32_t slot);
-  bool contains(uint32_t slot) const { return slot < present_.size() && present_[slot]; }
+  bool contains(uint32_t slot) const {
+    return slot < capacity() && (present_[slot >> 6] >> (slot & 63) & 1) != 0;
+  }
   // The key a member was added under.
   uint64_t keyOf(uint32_t slot) const { return key_of_[slot]; }
   uint32_t size() const { return members_; }
 
   // The members under a key, in ascending slot order. Valid until the next change.
   std::span<const uint32_t> slots(uint64_t key) const;
+
+  // The index as the index cache stores it, so that loading it is a copy instead of one insert
+  // per member: a head of kImageHeadWords counts, then the arrays as they are in memory (the
+  // key of every slot, the hash table's entries) and the lists of keys held by several slots.
+  static constexpr size_t kImageHeadWords = 6;
+  struct Image {
+    std::array<uint64_t, kImageHeadWords> head{};
+    std::span<const uint64_t> keys;
+    std::span<const uint8_t> table;
+    std::vector<uint64_t> lists;
+  };
+  // Valid until the next change.
+  Image image() const;
+  // Loads an image of `length` bytes, taken piece by piece from `read` (false when the bytes
+  // cannot be had), for a table of `capacity` slots whose occupied slots are `occupied`. False,
+  // leaving the index empty, when the image does not fit them or is not a well-formed index.
+  bool loadImage(uint32_t capacity, std::span<const uint64_t> occupied, uint32_t occupied_count,
+                 uint64_t length, const std::function<bool(void* into, size_t bytes)>& read);
 
  private:
   // One key's entry in the open-addressed table: a single slot held in place, or a list. The
@@ -61,8 +83,8 @@ class ColumnIndex {
   void growTable();
   uint32_t newList();
 
-  std::vector<uint64_t> key_of_;  // per slot, valid for members
-  std::vector<bool> present_;     // per slot
+  std::vector<uint64_t> key_of_;   // per slot, valid for members
+  std::vector<uint64_t> present_;  // one bit per slot
   uint32_t members_ = 0;
   std::vector<Entry> table_;  // size a power of two, at most 70 % in use; 8 bytes an entry
   size_t used_ = 0;

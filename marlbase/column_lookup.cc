@@ -47,6 +47,7 @@ ColumnIndex& TableHandle::lookupIndex(int32_t column) {
 }
 
 void TableHandle::unindexSlot(uint32_t slot) {
+  slots_moved_ = true;
   for (auto& index : column_indexes_) {
     if (index) index->erase(slot);
   }
@@ -54,6 +55,7 @@ void TableHandle::unindexSlot(uint32_t slot) {
 
 void TableHandle::indexSlot(uint32_t slot) {
   if (statusAt(slot) <= kHighestFreeStatus) return;
+  slots_moved_ = true;
   for (size_t c = 0; c < column_indexes_.size(); ++c) {
     if (column_indexes_[c])
       column_indexes_[c]->insert(slot, fieldKey(slot, static_cast<int32_t>(c + 1)));
@@ -63,6 +65,7 @@ void TableHandle::indexSlot(uint32_t slot) {
 // After records moved (compaction, sort): the record now in slot s came from source[s]. Its key is
 // the one it had there, so nothing is read from the file.
 void TableHandle::rekeyColumnIndexes(const std::vector<uint32_t>& source) {
+  slots_moved_ = true;
   const SlotSet& occupied = slots().occupiedSlots();
   std::vector<std::pair<uint32_t, uint64_t>> members;
   for (auto& index : column_indexes_) {
@@ -79,6 +82,7 @@ void TableHandle::rekeyColumnIndexes(const std::vector<uint32_t>& source) {
 // After the capacity changed: slots past a lower capacity leave the indexes; the occupied slots a
 // growth added (a file may hold records past its capacity) join them.
 void TableHandle::resizeColumnIndexes(uint32_t old_capacity) {
+  slots_moved_ = true;
   for (auto& index : column_indexes_) {
     if (index) index->resize(capacity_);
   }

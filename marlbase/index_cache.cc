@@ -1,7 +1,7 @@
 // The index cache file: its layout, checksums and the checks made before any of it is used.
 //
 // Layout (native byte order; a cache is written and read on one machine):
-//   0   "MBIX", format 1
+//   0   "MBIX", format 2
 //   8   the table's device, inode, size, modification and change times (ns), 8 bytes each
 //   48  capacity, record size, column count, live count (4 bytes each)
 //   64  hash of the table's header and column descriptors
@@ -10,10 +10,12 @@
 //   88  0 (8 bytes)
 //   96  the part list: per part its kind (0 the slot index, else a column), 0, offset, length,
 //       checksum (4 + 4 + 8 + 8 + 8 bytes)
-// then the parts: the slot index as SlotIndex::saveWords gives it, a column as its keys.
+// then the parts: the slot index as SlotIndex::saveWords gives it, a column's lookup index as
+// ColumnIndex::image gives it.
 #include "marlbase/index_cache.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +28,7 @@ namespace tunora::marlbase {
 namespace {
 
 constexpr char kCacheMagic[4] = {'M', 'B', 'I', 'X'};
-constexpr uint32_t kCacheFormat = 1;
+constexpr uint32_t kCacheFormat = 2;
 constexpr size_t kHeadSize = 96;
 constexpr size_t kPartEntrySize = 32;
 
@@ -61,25 +63,57 @@ bool readAllAt(int fd, uint8_t* data, size_t size, uint64_t offset) {
   return true;
 }
 
+// contentHash over bytes that arrive in pieces of whole words, `total` bytes in all. Four
+// words are mixed at a time into four independent lanes, so that the processor overlaps their
+// multiplications.
+class WordHasher {
+ public:
+  explicit WordHasher(uint64_t total)
+      : lanes_{0x9e3779b97f4a7c15ULL ^ total, 0xc2b2ae3d27d4eb4fULL, 0x165667b19e3779f9ULL,
+               0x27d4eb2f165667c5ULL} {}
+  void add(const uint8_t* data, size_t size) {
+    size_t i = 0;
+    for (; next_ != 0 && i + 8 <= size; i += 8) addWord(get<uint64_t>(data + i));
+    for (; i + 32 <= size; i += 32) {
+      for (size_t k = 0; k < 4; ++k) {
+        lanes_[k] = mix(lanes_[k] ^ get<uint64_t>(data + i + 8 * k)) * 0x100000001b3ULL;
+      }
+    }
+    for (; i + 8 <= size; i += 8) addWord(get<uint64_t>(data + i));
+  }
+  // The last bytes, fewer than 8 (`count` of them in `tail`).
+  void addTail(uint64_t tail, size_t count) {
+    lanes_[0] ^= tail ^ uint64_t { count } << 56;
+  }
+  uint64_t finish() const {
+    return mix(mix(lanes_[0] ^ mix(lanes_[1])) ^ mix(lanes_[2] ^ mix(lanes_[3])));
+  }
+
+ private:
+  void addWord(uint64_t w) {
+    lanes_[next_] = mix(lanes_[next_] ^ w) * 0x100000001b3ULL;
+    next_ = (next_ + 1) % 4;
+  }
+  uint64_t lanes_[4];
+  size_t next_ = 0;
+};
+
 }  // namespace
 
 uint64_t contentHash(const uint8_t* data, size_t size) {
-  uint64_t h = 0x9e3779b97f4a7c15ULL ^ size;
-  size_t i = 0;
-  for (; i + 8 <= size; i += 8) h = mix(h ^ get<uint64_t>(data + i)) * 0x100000001b3ULL;
+  WordHasher hasher(size);
+  const size_t whole = size / 8 * 8;
+  hasher.add(data, whole);
   uint64_t tail = 0;
-  std::memcpy(&tail, data + i, size - i);
-  return mix(h ^ tail ^ (size - i) << 56);
+  std::memcpy(&tail, data + whole, size - whole);
+  hasher.addTail(tail, size - whole);
+  return hasher.finish();
 }
 
-std::vector<uint8_t> encodeIndexCache(const IndexCacheKey& key, int32_t live_count,
-                                      const SlotIndex& slots,
-                                      std::span<const CachedColumn> columns) {
-  const std::vector<uint64_t> words = slots.saveWords();
-  const size_t part_count = 1 + columns.size();
-  size_t total = kHeadSize + part_count * kPartEntrySize + words.size() * 8;
-  for (const CachedColumn& c : columns) total += c.keys.size() * 8;
-  std::vector<uint8_t> out(total, 0);
+std::vector<uint8_t> encodeIndexCacheHead(const IndexCacheKey& key, int32_t live_count,
+                                          std::span<const CachePart> parts) {
+  const size_t head_size = kHeadSize + parts.size() * kPartEntrySize;
+  std::vector<uint8_t> out(head_size, 0);
   std::memcpy(out.data(), kCacheMagic, 4);
   put(out, 4, kCacheFormat);
   put(out, 8, key.stamp.device);
@@ -92,31 +126,62 @@ std::vector<uint8_t> encodeIndexCache(const IndexCacheKey& key, int32_t live_cou
   put(out, 56, key.column_count);
   put(out, 60, live_count);
   put(out, 64, key.header_hash);
-  put(out, 72, static_cast<uint32_t>(part_count));
-  size_t at = kHeadSize + part_count * kPartEntrySize;
-  const auto addPart = [&](size_t index, uint32_t kind, const uint64_t* data, size_t count) {
-    const size_t entry = kHeadSize + index * kPartEntrySize;
-    const size_t length = count * 8;
-    if (length != 0) std::memcpy(out.data() + at, data, length);
-    put(out, entry, kind);
-    put(out, entry + 8, static_cast<uint64_t>(at));
-    put(out, entry + 16, static_cast<uint64_t>(length));
-    put(out, entry + 24, contentHash(out.data() + at, length));
+  put(out, 72, static_cast<uint32_t>(parts.size()));
+  uint64_t at = head_size;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    uint64_t length = 0;
+    for (const auto& piece : parts[i].pieces) length += piece.size();
+    uint64_t checksum = 0;
+    if (parts[i].checksum) {
+      checksum = *parts[i].checksum;
+    } else {
+      WordHasher hasher(length);
+      for (const auto& piece : parts[i].pieces) hasher.add(piece.data(), piece.size());
+      checksum = hasher.finish();
+    }
+    const size_t entry = kHeadSize + i * kPartEntrySize;
+    put(out, entry, parts[i].kind);
+    put(out, entry + 8, at);
+    put(out, entry + 16, length);
+    put(out, entry + 24, checksum);
     at += length;
-  };
-  addPart(0, 0, words.data(), words.size());
-  for (size_t i = 0; i < columns.size(); ++i) {
-    addPart(i + 1, static_cast<uint32_t>(columns[i].column), columns[i].keys.data(),
-            columns[i].keys.size());
   }
   std::vector<uint8_t> summed(out.begin(), out.begin() + 80);
-  summed.insert(summed.end(), out.begin() + kHeadSize,
-                out.begin() + static_cast<std::ptrdiff_t>(kHeadSize + part_count * kPartEntrySize));
+  summed.insert(summed.end(), out.begin() + kHeadSize, out.end());
   put(out, 80, contentHash(summed.data(), summed.size()));
   return out;
 }
 
+std::vector<uint8_t> encodeIndexCache(const IndexCacheKey& key, int32_t live_count,
+                                      const SlotIndex& slots,
+                                      std::span<const CachedColumn> columns) {
+  const std::vector<uint64_t> words = slots.saveWords();
+  std::vector<ColumnIndex::Image> images;
+  std::vector<CachePart> parts(1 + columns.size());
+  parts[0].pieces = {{reinterpret_cast<const uint8_t*>(words.data()), words.size() * 8}};
+  images.reserve(columns.size());
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const ColumnIndex::Image& image = images.emplace_back(columns[i].index->image());
+    parts[i + 1].kind = static_cast<uint32_t>(columns[i].column);
+    parts[i + 1].pieces = imagePieces(image);
+  }
+  std::vector<uint8_t> out = encodeIndexCacheHead(key, live_count, parts);
+  for (const CachePart& part : parts) {
+    for (const auto& piece : part.pieces) out.insert(out.end(), piece.begin(), piece.end());
+  }
+  return out;
+}
+
+std::vector<std::span<const uint8_t>> imagePieces(const ColumnIndex::Image& image) {
+  const auto bytesOf = [](std::span<const uint64_t> words) {
+    return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(words.data()),
+                                    words.size() * 8);
+  };
+  return {bytesOf(image.head), bytesOf(image.keys), image.table, bytesOf(image.lists)};
+}
+
 IndexCacheFile::~IndexCacheFile() {
+  if (map_ != nullptr) munmap(const_cast<uint8_t*>(map_), file_size_);
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -182,8 +247,11 @@ bool IndexCacheFile::open(const std::string& path, const IndexCacheKey& key) {
     ::close(fd);
     return false;
   }
+  if (map_ != nullptr) munmap(const_cast<uint8_t*>(map_), file_size_);
+  map_ = nullptr;
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
+  file_size_ = static_cast<uint64_t>(st.st_size);
   return true;
 }
 
@@ -228,14 +296,50 @@ bool IndexCacheFile::hasColumn(int32_t column) const {
   return column >= 1 && findPart(static_cast<uint32_t>(column)) != nullptr;
 }
 
-bool IndexCacheFile::readColumn(int32_t column, uint32_t occupied,
-                                std::vector<uint64_t>& keys) const {
+bool IndexCacheFile::readColumn(int32_t column, const SlotIndex& slots, ColumnIndex& index) const {
   if (!hasColumn(column)) return false;
   const Part* part = findPart(static_cast<uint32_t>(column));
-  std::vector<uint8_t> bytes;
-  if (part->length != uint64_t{occupied} * 8 || !readPart(*part, bytes)) return false;
-  keys.resize(occupied);
-  if (!bytes.empty()) std::memcpy(keys.data(), bytes.data(), bytes.size());
+  uint64_t at = part->offset;
+  const uint64_t end = part->offset + part->length;
+  WordHasher hasher(part->length);
+  const auto read = [&](void* into, size_t size) {
+    if (size > end - at) return false;
+    auto* bytes = static_cast<uint8_t*>(into);
+    if (fd_ >= 0) {
+      if (!readAllAt(fd_, bytes, size, at)) return false;
+    } else {
+      if (at + size > bytes_.size()) return false;
+      std::memcpy(bytes, bytes_.data() + at, size);
+    }
+    hasher.add(bytes, size);
+    at += size;
+    return true;
+  };
+  const SlotSet& occupied = slots.occupiedSlots();
+  if (!index.loadImage(key_.capacity, occupied.words(), occupied.count(), part->length, read) ||
+      at != end || hasher.finish() != part->checksum) {
+    index.reset(key_.capacity);
+    return false;
+  }
+  return true;
+}
+
+bool IndexCacheFile::rawColumn(int32_t column, std::span<const uint8_t>& bytes,
+                               uint64_t& checksum) const {
+  if (!hasColumn(column)) return false;
+  const Part* part = findPart(static_cast<uint32_t>(column));
+  if (fd_ < 0) {
+    if (part->offset + part->length > bytes_.size()) return false;
+    bytes = bytes_.subspan(part->offset, part->length);
+  } else {
+    if (map_ == nullptr) {
+      void* map = mmap(nullptr, file_size_, PROT_READ, MAP_PRIVATE, fd_, 0);
+      if (map == MAP_FAILED) return false;
+      map_ = static_cast<const uint8_t*>(map);
+    }
+    bytes = {map_ + part->offset, part->length};
+  }
+  checksum = part->checksum;
   return true;
 }
 

@@ -1,4 +1,4 @@
-// The index cache: a table's slot index and column lookup keys kept in a file beside it
+// The index cache: a table's slot index and column lookup indexes kept in a file beside it
 // ("<table>.index"), so that an open reads a few hundred bytes instead of every record's status
 // word. The table file itself is never changed by it.
 //
@@ -14,10 +14,12 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "marlbase/column_index.h"
 #include "marlbase/slot_index.h"
 
 namespace tunora::marlbase {
@@ -49,14 +51,30 @@ inline std::string indexCachePathFor(const std::string& table_path) {
   return table_path + ".index";
 }
 
-// One column's lookup keys: the key of every occupied slot, in ascending slot order.
-struct CachedColumn {
-  int32_t column = 0;
-  std::vector<uint64_t> keys;
+// One part of a cache file to write: its bytes in pieces laid out one after another, and its
+// checksum when already known (a part carried over from the cache read at open).
+struct CachePart {
+  uint32_t kind = 0;  // 0 the slot index, otherwise a column number
+  std::vector<std::span<const uint8_t>> pieces;
+  std::optional<uint64_t> checksum;
 };
 
-// The bytes of a cache file describing `key`, with the live count, the slot index and the
-// columns' keys.
+// The head of a cache file (its header and part list) describing `key`, with the live count,
+// for these parts laid out after it in order.
+std::vector<uint8_t> encodeIndexCacheHead(const IndexCacheKey& key, int32_t live_count,
+                                          std::span<const CachePart> parts);
+
+// A column's lookup index to write into a cache.
+struct CachedColumn {
+  int32_t column = 0;
+  const ColumnIndex* index = nullptr;
+};
+
+// The pieces of a column part holding a lookup index's image.
+std::vector<std::span<const uint8_t>> imagePieces(const ColumnIndex::Image& image);
+
+// The bytes of a whole cache file describing `key`, with the live count, the slot index and the
+// columns' lookup indexes.
 std::vector<uint8_t> encodeIndexCache(const IndexCacheKey& key, int32_t live_count,
                                       const SlotIndex& slots,
                                       std::span<const CachedColumn> columns);
@@ -80,11 +98,15 @@ class IndexCacheFile {
   // damaged or inconsistent, or disagrees with the live count.
   bool readSlots(SlotIndex& slots) const;
   bool hasColumn(int32_t column) const;
-  // The keys of a column; false when the part is missing or damaged or holds another number of
-  // keys than `occupied`.
-  bool readColumn(int32_t column, uint32_t occupied, std::vector<uint64_t>& keys) const;
+  // Loads a column's lookup index for the table whose slot index is `slots`; false (the index
+  // then empty) when the part is missing, damaged or does not fit the slots.
+  bool readColumn(int32_t column, const SlotIndex& slots, ColumnIndex& index) const;
   // The column numbers the cache holds.
   std::vector<int32_t> columns() const;
+  // A column's part as the file holds it, unchecked, with the checksum it was written with, to
+  // be written into the next cache unchanged. Valid while this object lives. False when the
+  // bytes cannot be had.
+  bool rawColumn(int32_t column, std::span<const uint8_t>& bytes, uint64_t& checksum) const;
 
  private:
   struct Part {
@@ -98,7 +120,9 @@ class IndexCacheFile {
   const Part* findPart(uint32_t kind) const;
 
   int fd_ = -1;
-  std::span<const uint8_t> bytes_;  // with openBytes
+  uint64_t file_size_ = 0;
+  mutable const uint8_t* map_ = nullptr;  // the file mapped by rawColumn
+  std::span<const uint8_t> bytes_;        // with openBytes
   IndexCacheKey key_;
   int32_t live_count_ = 0;
   std::vector<Part> parts_;

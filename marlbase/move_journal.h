@@ -43,6 +43,8 @@ class MoveJournal {
 
  private:
   int fd_ = -1;
+  uint8_t* map_ = nullptr;  // the journal file, mapped while active (null: written by calls)
+  size_t map_size_ = 0;
   std::string path_;
   uint32_t record_size_ = 0;
   uint32_t capacity_ = 0;

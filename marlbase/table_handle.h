@@ -210,6 +210,8 @@ class TableHandle {
   bool TEST_openUsedCache() const { return open_used_cache_; }
   // Whether the last open took its live count from the index cache file.
   bool TEST_openUsedIndexCache() const { return open_used_index_cache_; }
+  // How many columns' lookup indexes this open took from the index cache file.
+  int32_t TEST_columnsFromIndexCache() const { return columns_from_index_cache_; }
   // For crash tests: called at a close that writes the index cache, after the table's last
   // write and its times, before the cache is written.
   void TEST_setIndexCacheHook(std::function<void()> hook) { index_cache_hook_ = std::move(hook); }
@@ -248,6 +250,9 @@ class TableHandle {
   bool loadIndexCache(const TableStamp& stamp);
   void loadPendingSlots() const;
   bool loadCachedColumn(int32_t column, ColumnIndex& index);
+  // Whether the cache read at open holds the column as it still is.
+  bool cachedColumnCurrent(int32_t column) const;
+  void noteColumnWritten(int32_t column);
   void saveIndexCache();
   void dropIndexCacheFile();
   int32_t statusAt(uint32_t slot) const;
@@ -331,6 +336,11 @@ class TableHandle {
   // The modification time a writer's close gave the table.
   int64_t close_stamp_ns_ = 0;
   bool open_used_index_cache_ = false;
+  // Since the open: a record moved, a slot became occupied or free, or the capacity changed
+  // (every column's lookup index changed); and per column (index 0 = column 1), written.
+  bool slots_moved_ = false;
+  std::vector<bool> columns_written_;
+  int32_t columns_from_index_cache_ = 0;
   std::function<void()> index_cache_hook_;
   // Per column (index 0 = column 1): its lookup index holding the occupied slots, built by the
   // first whole-value lookup on the column and kept current by every write; null until then.

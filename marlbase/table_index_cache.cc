@@ -37,6 +37,9 @@ void TableHandle::startIndex(const TableStamp& stamp) {
   save_index_cache_ = false;
   open_used_index_cache_ = false;
   slots_pending_ = false;
+  slots_moved_ = false;
+  columns_from_index_cache_ = 0;
+  columns_written_.assign(static_cast<size_t>(column_count_), false);
   index_cache_.reset();
   if (open_used_cache_) {
     recount();
@@ -85,17 +88,27 @@ void TableHandle::loadPendingSlots() const {
   save_index_cache_ = true;
 }
 
+bool TableHandle::cachedColumnCurrent(int32_t column) const {
+  return index_cache_ && !slots_moved_ && !columns_written_[column - 1] &&
+         index_cache_->hasColumn(column);
+}
+
 bool TableHandle::loadCachedColumn(int32_t column, ColumnIndex& index) {
-  // The cache describes the table as this open found it, not after a write.
-  if (!index_cache_ || dirty_ || !index_cache_->hasColumn(column)) return false;
-  const SlotSet& occupied = slots().occupiedSlots();
-  std::vector<uint64_t> keys;
-  if (!index_cache_ || !index_cache_->readColumn(column, occupied.count(), keys)) return false;
-  size_t i = 0;
-  for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
-    index.insert(s, keys[i++]);
+  // The cache describes the table as this open found it: the column's part holds while no
+  // record moved, no slot became occupied or free and the column was not written.
+  if (!cachedColumnCurrent(column)) return false;
+  const SlotIndex& slots_now = slots();
+  if (!index_cache_ || !index_cache_->readColumn(column, slots_now, index)) {
+    // The part does not hold: the close writes the column as built, never this part again.
+    columns_written_[column - 1] = true;
+    return false;
   }
+  ++columns_from_index_cache_;
   return true;
+}
+
+void TableHandle::noteColumnWritten(int32_t column) {
+  if (static_cast<size_t>(column) <= columns_written_.size()) columns_written_[column - 1] = true;
 }
 
 void TableHandle::dropIndexCacheFile() {
@@ -137,38 +150,42 @@ void TableHandle::saveIndexCache() {
   key.record_size = record_size_;
   key.column_count = static_cast<uint32_t>(column_count_);
   key.header_hash = contentHash(map, std::min<size_t>(record_area_, map_size));
-  std::vector<CachedColumn> columns;
-  const SlotSet& occupied = index.occupiedSlots();
+  const std::vector<uint64_t> words = index.saveWords();
+  std::vector<CachePart> parts(1);
+  parts[0].pieces = {{reinterpret_cast<const uint8_t*>(words.data()), words.size() * 8}};
+  std::vector<ColumnIndex::Image> images;
+  images.reserve(column_indexes_.size());
   for (size_t c = 0; c < column_indexes_.size(); ++c) {
-    if (!column_indexes_[c]) continue;
-    CachedColumn& out = columns.emplace_back();
-    out.column = static_cast<int32_t>(c + 1);
-    out.keys.reserve(occupied.count());
-    for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
-      out.keys.push_back(column_indexes_[c]->keyOf(s));
+    if (!column_indexes_[c] || cachedColumnCurrent(static_cast<int32_t>(c + 1))) continue;
+    const ColumnIndex::Image& image = images.emplace_back(column_indexes_[c]->image());
+    parts.push_back({static_cast<uint32_t>(c + 1), imagePieces(image), {}});
+  }
+  // The old cache's column parts that still hold (the open did not change the column or the
+  // slots, and the part loaded or was not asked for) go into the new one as they are: their
+  // bytes from the old file, their checksums as written.
+  for (int32_t c : index_cache_ ? index_cache_->columns() : std::vector<int32_t>{}) {
+    CachePart kept{static_cast<uint32_t>(c), {{}}, uint64_t{0}};
+    if (!cachedColumnCurrent(c)) continue;
+    if (index_cache_->rawColumn(c, kept.pieces[0], *kept.checksum)) {
+      parts.push_back(std::move(kept));
+    } else if (static_cast<size_t>(c) <= column_indexes_.size() && column_indexes_[c - 1]) {
+      const ColumnIndex::Image& image = images.emplace_back(column_indexes_[c - 1]->image());
+      parts.push_back({static_cast<uint32_t>(c), imagePieces(image), {}});
     }
   }
-  // Columns the old cache held and this open did not look at stay in the new one.
-  if (carried) {
-    for (int32_t c : index_cache_->columns()) {
-      if (static_cast<size_t>(c) <= column_indexes_.size() && column_indexes_[c - 1]) continue;
-      CachedColumn kept;
-      kept.column = c;
-      if (index_cache_->readColumn(c, occupied.count(), kept.keys))
-        columns.push_back(std::move(kept));
-    }
-  }
-  const std::vector<uint8_t> bytes =
-      encodeIndexCache(key, static_cast<int32_t>(index.live().count()), index, columns);
+  const std::vector<uint8_t> head =
+      encodeIndexCacheHead(key, static_cast<int32_t>(index.live().count()), parts);
+  std::vector<std::span<const uint8_t>> pieces{head};
+  for (const CachePart& part : parts)
+    pieces.insert(pieces.end(), part.pieces.begin(), part.pieces.end());
   // Only ever a plain file of our own: never through a link to somewhere else.
   const std::string cache_path = indexCachePathFor(path_);
   struct stat existing;
   if (lstat(cache_path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) return;
   if (index_cache_hook_) index_cache_hook_();
-  const std::span<const uint8_t> part(bytes);
   ReplaceOptions options;
   options.sync = false;
-  (void)replaceFile(cache_path, std::span<const std::span<const uint8_t>>(&part, 1), options);
+  (void)replaceFile(cache_path, pieces, options);
 }
 
 }  // namespace tunora::marlbase

@@ -74,6 +74,7 @@ int32_t TableHandle::writeField(int32_t slot, int32_t column) {
     storeU32(field, int_value_);
   }
   dirty_ = true;
+  noteColumnWritten(column);
   const auto s = static_cast<uint32_t>(slot);
   if (static_cast<size_t>(column) <= column_indexes_.size() && column_indexes_[column - 1] &&
       statusAt(s) > kHighestFreeStatus) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <numeric>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "marlbase/collation.h"
@@ -22,10 +23,15 @@ void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column, const Co
                           std::vector<uint32_t>& source) {
   const uint32_t m = end - begin;
   const uint32_t type = column_types_[column - 1];
-  std::vector<std::string> keys(m);
+  // Equal texts have equal sort keys: each distinct text's key is made once, the distinct keys
+  // are ranked, and the records are counted into place by their text's rank, which keeps equal
+  // ones in slot order, as a stable sort by key would.
+  std::unordered_map<std::string, uint32_t> distinct;
+  std::vector<const std::string*> texts;
+  std::vector<uint32_t> text_of(m);
+  std::string text;
   for (uint32_t s = 0; s < m; ++s) {
     const uint8_t* field = fieldAddress(begin + s, column);
-    std::string text;
     if (isTextType(type)) {
       text.assign(reinterpret_cast<const char*>(field),
                   strnlen(reinterpret_cast<const char*>(field), fieldWidth(type) - 1));
@@ -36,12 +42,28 @@ void TableHandle::sortRun(uint32_t begin, uint32_t end, int32_t column, const Co
     } else {
       text = std::to_string(loadU32(field));
     }
-    keys[s] = collation.sortKey(text);
+    const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(texts.size()));
+    if (added) texts.push_back(&it->first);
+    text_of[s] = it->second;
   }
+  const auto n = static_cast<uint32_t>(texts.size());
+  std::vector<std::string> keys(n);
+  for (uint32_t d = 0; d < n; ++d) keys[d] = collation.sortKey(*texts[d]);
+  std::vector<uint32_t> by_key(n);
+  std::iota(by_key.begin(), by_key.end(), 0);
+  std::sort(by_key.begin(), by_key.end(),
+            [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  std::vector<uint32_t> rank(n);
+  uint32_t ranks = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (i > 0 && keys[by_key[i - 1]] < keys[by_key[i]]) ++ranks;
+    rank[by_key[i]] = ranks;
+  }
+  std::vector<uint32_t> first(size_t{ranks} + 2, 0);
+  for (uint32_t s = 0; s < m; ++s) ++first[rank[text_of[s]] + 1];
+  for (size_t r = 1; r < first.size(); ++r) first[r] += first[r - 1];
   std::vector<uint32_t> order(m);  // order[k] = the slot whose record goes to slot k
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  for (uint32_t s = 0; s < m; ++s) order[first[rank[text_of[s]]]++] = s;
 
   std::vector<int32_t> old_status(m);
   for (uint32_t s = 0; s < m; ++s) old_status[s] = statusAt(begin + s);

@@ -1,0 +1,204 @@
+// A column's lookup index kept in the index cache: a later open takes it from there only while
+// it still describes the column (a writer that did not touch the column or the slots carries it
+// over; one that looked the column up writes it as it now is), and every answer is the table's.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "marlbase/index_cache.h"
+#include "marlbase/table_handle.h"
+#include "tests/marlbase/table_test_util.h"
+
+namespace tunora::marlbase {
+namespace {
+
+using testing::makeTable;
+using tunora::testing::TempDir;
+
+constexpr int kRecords = 400;
+
+std::string nameOf(int i) { return "/Music/Song " + std::to_string(i % 350) + ".mp3"; }
+
+// Records with a path (some shared by two records), a number, every ninth deleted; the close
+// leaves a cache holding the path column's index.
+void makeCachedTable(const std::string& path) {
+  ASSERT_TRUE(makeTable(path, {14, 2}));
+  TableHandle t;
+  t.setPath(path);
+  t.setWritable(true);
+  ASSERT_TRUE(t.open().ok());
+  for (int i = 0; i < kRecords; ++i) {
+    const int32_t s = t.allocate();
+    ASSERT_GE(s, 0);
+    ASSERT_TRUE(t.writeText(s, 1, nameOf(i)));
+    ASSERT_TRUE(t.writeInt(s, 2, static_cast<uint32_t>(i)));
+  }
+  for (int i = 0; i < kRecords; i += 9) ASSERT_EQ(t.setStatus(i, kStatusDeleted), 1);
+  t.setSearchKey(nameOf(1));
+  ASSERT_GE(t.findInColumn(1), 0);
+  t.close();
+}
+
+std::vector<std::string> probes() {
+  return {nameOf(1), nameOf(9), nameOf(10), nameOf(349), "/Music/new 3.mp3", "/none"};
+}
+
+// Per probe: the highest match, then every match upwards from slot 1.
+std::vector<int32_t> answersOf(TableHandle& t) {
+  std::vector<int32_t> out;
+  for (const std::string& p : probes()) {
+    t.setSearchKey(p);
+    out.push_back(t.findInColumn(1));
+    for (int32_t s = t.findInColumnFrom(1, 1); s >= 0; s = t.findInColumnFrom(s + 1, 1)) {
+      out.push_back(s);
+    }
+    out.push_back(-2);
+  }
+  return out;
+}
+
+// The same from the table's bytes alone.
+std::vector<int32_t> truthOf(const std::string& path) {
+  TableHandle t;
+  t.setPath(path);
+  std::vector<int32_t> out;
+  if (!t.open().ok()) return out;
+  const auto matches = [&](uint32_t s, const std::string& p) {
+    const std::string_view f = t.peekField(static_cast<int32_t>(s), 1);
+    return *t.peekStatus(static_cast<int32_t>(s)) > kHighestFreeStatus &&
+           std::string(f.data(), strnlen(f.data(), f.size())) == p;
+  };
+  for (const std::string& p : probes()) {
+    int32_t highest = -1;
+    for (uint32_t s = 1; s < t.capacity(); ++s) {
+      if (matches(s, p)) highest = static_cast<int32_t>(s);
+    }
+    out.push_back(highest);
+    for (uint32_t s = 1; s < t.capacity(); ++s) {
+      if (matches(s, p)) out.push_back(static_cast<int32_t>(s));
+    }
+    out.push_back(-2);
+  }
+  return out;
+}
+
+void writerSession(const std::string& path, const std::function<void(TableHandle&)>& work) {
+  TableHandle w;
+  w.setPath(path);
+  w.setWritable(true);
+  ASSERT_TRUE(w.open().ok());
+  work(w);
+  w.close();
+}
+
+void lookUp(TableHandle& t) {
+  t.setSearchKey(nameOf(5));
+  ASSERT_GE(t.findInColumn(1), 0);
+}
+
+TEST(ColumnCacheTest, ALaterOpenTakesTheColumnIndexFromTheCacheOnlyWhileItHolds) {
+  struct Case {
+    const char* name;
+    std::function<void(TableHandle&)> work;
+    bool from_cache;  // the next open takes the path column's index from the cache
+  };
+  const std::vector<Case> cases = {
+      {"a reader's open", nullptr, true},
+      {"a writer of another column only",
+       [](TableHandle& w) {
+         for (int s = 1; s < 300; s += 4) ASSERT_TRUE(w.writeInt(s, 2, 7));
+       },
+       true},
+      {"a writer that writes paths without looking them up",
+       [](TableHandle& w) { ASSERT_TRUE(w.writeText(10, 1, "/Music/new 3.mp3")); }, false},
+      {"a writer that deletes a record",
+       [](TableHandle& w) { ASSERT_EQ(w.setStatus(11, kStatusDeleted), 1); }, false},
+      {"a writer that makes a free slot live",
+       [](TableHandle& w) { ASSERT_EQ(w.setStatus(9, kStatusLive), 1); }, false},
+      {"a writer that copies a record over another",
+       [](TableHandle& w) { ASSERT_EQ(w.copySlot(20, 30), 1); }, false},
+      {"a writer that adds records until the table grows",
+       [](TableHandle& w) {
+         const uint32_t capacity = w.capacity();
+         while (w.capacity() == capacity) ASSERT_TRUE(w.writeText(w.allocate(), 1, nameOf(3)));
+       },
+       false},
+      {"a writer that compacts", [](TableHandle& w) { (void)w.compact(); }, false},
+      {"a writer that sorts by the path",
+       [](TableHandle& w) { ASSERT_EQ(w.sortByColumn(1, ""), 1); }, false},
+      {"a writer that looks paths up, then writes, deletes, adds and sorts",
+       [](TableHandle& w) {
+         lookUp(w);
+         ASSERT_TRUE(w.writeText(10, 1, "/Music/new 3.mp3"));
+         ASSERT_EQ(w.setStatus(11, kStatusDeleted), 1);
+         ASSERT_EQ(w.setStatus(9, kStatusLive), 1);
+         ASSERT_EQ(w.copySlot(20, 30), 1);
+         for (int i = 0; i < 60; ++i) ASSERT_TRUE(w.writeText(w.allocate(), 1, nameOf(i)));
+         ASSERT_EQ(w.sortByColumn(1, ""), 1);
+       },
+       true},
+      {"a writer of another column that then looks paths up",
+       [](TableHandle& w) {
+         ASSERT_TRUE(w.writeInt(3, 2, 9));
+         lookUp(w);
+         EXPECT_EQ(w.TEST_columnsFromIndexCache(), 1);
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string table = dir.file("t.mbf");
+    makeCachedTable(table);
+    if (c.work) {
+      writerSession(table, c.work);
+    } else {
+      TableHandle r;
+      r.setPath(table);
+      ASSERT_TRUE(r.open().ok());
+      lookUp(r);
+      r.close();
+    }
+    const std::vector<int32_t> truth = truthOf(table);
+    for (int round = 0; round < 2; ++round) {
+      SCOPED_TRACE(round == 0 ? "first open" : "open after the first one's close");
+      TableHandle t;
+      t.setPath(table);
+      ASSERT_TRUE(t.open().ok());
+      EXPECT_EQ(answersOf(t), truth);
+      // Without a part to take, the first open builds the index and its close writes it.
+      EXPECT_EQ(t.TEST_columnsFromIndexCache(), c.from_cache || round == 1 ? 1 : 0);
+      t.close();
+    }
+  }
+}
+
+// A damaged column part costs a rebuild: the answers stay the table's, and the close writes a
+// whole part again.
+TEST(ColumnCacheTest, ADamagedColumnPartIsBuiltFromTheTable) {
+  TempDir dir;
+  const std::string table = dir.file("t.mbf");
+  makeCachedTable(table);
+  const std::string cache = indexCachePathFor(table);
+  std::vector<uint8_t> bytes = tunora::testing::readBytes(cache);
+  // The column part is the last; its middle holds the hash table's entries.
+  bytes[bytes.size() - bytes.size() / 8] ^= 0x21;
+  tunora::testing::writeBytes(cache, bytes);
+  const std::vector<int32_t> truth = truthOf(table);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "damaged" : "after the rebuild's close");
+    TableHandle t;
+    t.setPath(table);
+    ASSERT_TRUE(t.open().ok());
+    EXPECT_TRUE(t.TEST_openUsedIndexCache());
+    EXPECT_EQ(answersOf(t), truth);
+    EXPECT_EQ(t.TEST_columnsFromIndexCache(), round);
+    t.close();
+  }
+}
+
+}  // namespace
+}  // namespace tunora::marlbase
