@@ -16,8 +16,8 @@
 #include "marlbase/table_handle.h"
 #include "network/library_opening.h"
 #include "settings/settings.h"
-#include "tests/media/small_library.h"
 #include "tests/support/fake_env.h"
+#include "tests/support/song_library.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::testing {

@@ -1,5 +1,5 @@
-// A new song table, byte by byte against a layout written out by hand, and the column numbers
-// against the record layout.
+// A new song table, byte by byte against a layout written out by hand, the column numbers
+// against the record layout, and rating numbers from scores and back.
 #include "library/song_table.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "library/rating.h"
 #include "library/song_columns.h"
 #include "tests/support/temp_dir.h"
 
@@ -19,9 +20,8 @@ void put32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
 }
 
 uint32_t get32(const std::vector<uint8_t>& bytes, size_t offset) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | bytes[offset + i];
-  return value;
+  return bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
+         uint32_t{bytes[offset + 3]} << 24;
 }
 
 // The expected file: header, 44 descriptors, 15 slots of 1656 bytes, slot 0 live.
@@ -76,33 +76,29 @@ TEST_F(SongTableTest, NewTableBytesReplaceAnyFileAndOpenWithOneBlankRecord) {
 // 1800: path 1000, eight texts of 64, then 4-byte integers from 3312).
 TEST_F(SongTableTest, ColumnNumbersMatchTheRecordLayout) {
   ASSERT_TRUE(createSongTable(table_, path_));
-  ASSERT_TRUE(table_.writeText(0, kColFileName, "C:\\Music\\a.mp3"));
-  ASSERT_TRUE(table_.writeText(0, kColTitle, "T"));
-  ASSERT_TRUE(table_.writeText(0, kColArtist, "Ar"));
-  ASSERT_TRUE(table_.writeText(0, kColAlbum, "Al"));
-  ASSERT_TRUE(table_.writeText(0, kColNote, "N"));
-  const struct {
-    int32_t column;
-    uint32_t value;
-    size_t offset;
-  } ints[] = {{kColReserved10, 101, 3312},  {kColFileId, 102, 3316},
-              {ratingColumn(0), 103, 3320}, {creditColumn(0), 104, 3324},
-              {ratingColumn(9), 105, 3428}, {creditColumn(9), 106, 3432},
-              {kColFlags, 107, 3436},       {kColStartFrame, 108, 3440},
-              {kColEndFrame, 109, 3444},    {kColPlayCount, 110, 3448}};
-  for (const auto& field : ints) ASSERT_TRUE(table_.writeInt(0, field.column, field.value));
+  const std::pair<int32_t, size_t> texts[] = {{kColFileName, 1800},
+                                              {kColTitle, 2800},
+                                              {kColArtist, 2864},
+                                              {kColAlbum, 2928},
+                                              {kColNote, 3056}};
+  for (const auto& [column, offset] : texts)
+    ASSERT_TRUE(table_.writeText(0, column, std::to_string(offset)));
+  const std::pair<int32_t, size_t> ints[] = {{kColReserved10, 3312},  {kColFileId, 3316},
+                                             {ratingColumn(0), 3320}, {creditColumn(0), 3324},
+                                             {ratingColumn(9), 3428}, {creditColumn(9), 3432},
+                                             {kColFlags, 3436},       {kColStartFrame, 3440},
+                                             {kColEndFrame, 3444},    {kColPlayCount, 3448}};
+  for (const auto& [column, offset] : ints)
+    ASSERT_TRUE(table_.writeInt(0, column, static_cast<uint32_t>(offset)));
   table_.close();
-
   const std::vector<uint8_t> bytes = testing::readBytes(path_);
   ASSERT_EQ(bytes.size(), 26'636u);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[1800])), "C:\\Music\\a.mp3");
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[2800])), "T");
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[2864])), "Ar");
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[2928])), "Al");
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[3056])), "N");  // column 6
-  for (const auto& field : ints) {
-    EXPECT_EQ(get32(bytes, field.offset), field.value) << "column " << field.column;
+  for (const auto& [column, offset] : texts) {
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[offset])), std::to_string(offset))
+        << column;
   }
+  for (const auto& [column, offset] : ints)
+    EXPECT_EQ(get32(bytes, offset), offset) << "column " << column;
   EXPECT_EQ(1796u + kSongRecordSize, 3452u);  // the last field ends the record
 }
 
@@ -146,6 +142,29 @@ TEST(SongTableRepairTest, ALostBlankFirstRecordIsGivenBack) {
     }
     EXPECT_EQ(repairBlankFirstRecord(t), "");  // nothing more to do
     t.close();
+  }
+}
+
+constexpr RatingThresholds kDefaults = {1, 2, 4, 8, 16, 32, 64, 128, 256, 512};
+
+TEST(RatingTest, ScoresToRatingsAndBack) {
+  const RatingThresholds zero_first = {0, 2, 4, 8, 16, 32, 64, 128, 256, 512};
+  const RatingThresholds unordered = {5, 5, 5, 5, 5, 5, 5, 5, 5, 0x80000000};
+  const struct {
+    const RatingThresholds& thresholds;
+    uint32_t score;
+    int32_t rating;
+  } rows[] = {{kDefaults, 0, 0},          {kDefaults, 1, 1},           {kDefaults, 3, 2},
+              {kDefaults, 63, 6},         {kDefaults, 100, 7},         {kDefaults, 511, 9},
+              {kDefaults, 512, 10},       {kDefaults, 0xFFFFFFFF, 10},  // unsigned, not -1
+              {zero_first, 0, 1},  // a threshold of 0 for rating 1 rates every score
+              {unordered, 5, 9},   // the highest rating reached
+              {unordered, 0x80000000, 10}};
+  for (const auto& row : rows)
+    EXPECT_EQ(ratingOfScore(row.score, row.thresholds), row.rating) << row.score;
+  for (const auto& [rating, score] :
+       {std::pair{0, 0u}, {1, 1u}, {7, 64u}, {10, 512u}, {11, 0u}, {-1, 0u}}) {
+    EXPECT_EQ(scoreOfRating(rating, kDefaults), score) << rating;
   }
 }
 

@@ -1,11 +1,13 @@
-// Phrase search and the top and worst songs, the fast ranking against the plain one of repeated
-// full passes on random libraries.
+// Phrase search and the top and worst songs; on random libraries, the fast ranking against the
+// plain one of repeated full passes and the record-by-record search against the table's own
+// findNext and recordMatches.
 #include "maintenance/song_search.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "maintenance/phrase_match.h"
 #include "maintenance/song_details.h"
 #include "tests/support/song_library.h"
 
@@ -30,10 +32,8 @@ TEST(SongSearchTest, PhraseSearchFindsLiveSongsAndAnEmptyPhraseSearchesNothing) 
   const auto rows = phraseSearch(lib.table(), "BLUE", {});
   EXPECT_EQ(indexes(rows), (std::vector<int32_t>{a, b}));
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[1].title, "Red");
-  EXPECT_EQ(rows[1].artist, "blue band");
-  EXPECT_EQ(rows[1].path, "/m/b.avi");
-  EXPECT_EQ(rows[1].type, "Video");
+  EXPECT_EQ(std::tie(rows[1].title, rows[1].artist, rows[1].path, rows[1].type),
+            std::make_tuple("Red", "blue band", "/m/b.avi", "Video"));
   EXPECT_EQ(rows[0].type, "Audio");
   EXPECT_TRUE(phraseSearch(lib.table(), "", {}).empty());
   EXPECT_EQ(indexes(phraseSearch(lib.table(), "e", {})), (std::vector<int32_t>{a, b, c}));
@@ -59,27 +59,6 @@ TEST(SongSearchTest, TheBlankFirstRecordIsNeverFound) {
   lib.table().writeInt(two, kColPlayCount, 1);
   EXPECT_EQ(indexes(rankSongs(lib.table(), Ranking::kTop, {})), (std::vector<int32_t>{two}));
   EXPECT_EQ(indexes(rankSongs(lib.table(), Ranking::kWorst, {})), (std::vector<int32_t>{two}));
-}
-
-TEST(SongSearchTest, RankingLeavesOutUnplayedSongsAndKeepsRecordOrderOnTies) {
-  SongLibrary lib;
-  lib.add({.path = "/m/a", .score = 512});
-  lib.add({.path = "/m/b", .score = 1});
-  EXPECT_TRUE(rankSongs(lib.table(), Ranking::kTop, {}).empty());
-  EXPECT_TRUE(rankSongs(lib.table(), Ranking::kWorst, {}).empty());
-
-  const int32_t tie1 = lib.add({.path = "/m/c", .score = 64, .plays = 3});
-  const int32_t best = lib.add({.path = "/m/d", .score = 600, .plays = 1});
-  const int32_t tie2 = lib.add({.path = "/m/e", .score = 100, .plays = 3});  // also rating 7
-  const int32_t more = lib.add({.path = "/m/f", .score = 70, .plays = 9});
-  const int32_t low = lib.add({.path = "/m/g", .score = 0, .plays = 2});
-  const auto top = rankSongs(lib.table(), Ranking::kTop, {});
-  EXPECT_EQ(indexes(top), (std::vector<int32_t>{best, more, tie1, tie2, low}));
-  EXPECT_EQ(top[0].rating, 10);
-  EXPECT_EQ(top[1].rating, 7);
-  EXPECT_EQ(top[4].rating, 0);
-  EXPECT_EQ(indexes(rankSongs(lib.table(), Ranking::kWorst, {})),
-            (std::vector<int32_t>{low, more, tie1, tie2, best}));
 }
 
 // The plain ranking: per level, repeated full passes, each picking the song that comes first
@@ -139,6 +118,42 @@ TEST(SongSearchTest, FastRankingMatchesThePlainPassesOnRandomLibraries) {
       std::vector<std::pair<int32_t, int32_t>> got;
       for (const auto& row : fast) got.emplace_back(row.index, row.rating);
       EXPECT_EQ(got, plainRanking(lib, ranking, options)) << "round " << round;
+    }
+  }
+}
+
+std::string randomText(std::mt19937& rng, size_t max_length) {
+  std::string text(rng() % (max_length + 1), ' ');
+  for (char& c : text) c = "aAbB1 "[rng() % 6];
+  return text;
+}
+
+// Text keys (including the restart after a partial match), number keys and the empty key.
+TEST(PhraseMatchTest, SameRecordsAsTheTablesFindNext) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 10; ++round) {
+    SongLibrary lib(round % 2 == 0);
+    for (int i = 0; i < 80; ++i) {
+      const int32_t s = lib.add({.path = randomText(rng, 12),
+                                 .title = randomText(rng, 8),
+                                 .artist = randomText(rng, 8),
+                                 .score = static_cast<uint32_t>(rng() % 4),
+                                 .plays = static_cast<uint32_t>(rng() % 12)});
+      if (rng() % 5 == 0) lib.table().setStatus(s, 5);
+    }
+    std::vector<std::string> keys = {"", "aab", "AAB", "ab", "b1", "11", "3", "0", "x", " "};
+    for (int i = 0; i < 20; ++i) keys.push_back(randomText(rng, 4));
+    for (const std::string& key : keys) {
+      SCOPED_TRACE("key \"" + key + "\" round " + std::to_string(round));
+      marlbase::TableHandle& t = lib.table();
+      const PhraseMatcher matcher(t, key);
+      t.setSearchKey(key);
+      for (int32_t s : lib.live()) {
+        EXPECT_EQ(matcher.matches(s), t.recordMatches(s) == s) << s;
+        if (static_cast<uint32_t>(s) + 1 < t.capacity()) {
+          EXPECT_EQ(matcher.next(t, s), t.findNext(s)) << s;
+        }
+      }
     }
   }
 }

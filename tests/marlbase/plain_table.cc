@@ -1,6 +1,7 @@
 // The plain algorithms of the table engine, as the oracle for its tests and benchmarks.
 #include "tests/marlbase/plain_table.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tunora::marlbase::testing {
@@ -17,11 +18,10 @@ uint32_t width(uint32_t type) {
   return type < 16 ? kWidths[type] : 64;
 }
 
+// Equal when ASCII letters are folded to lower case; no other byte folds.
 bool folded(uint8_t f, uint8_t k) {
-  if (f == k) return true;
-  if (f >= 'a' && f <= 'z' && f - 32 == k) return true;
-  if (f >= 'A' && f <= 'Z' && f + 32 == k) return true;
-  return false;
+  auto lower = [](uint8_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+  return lower(f) == lower(k);
 }
 
 }  // namespace
@@ -29,24 +29,22 @@ bool folded(uint8_t f, uint8_t k) {
 PlainTable PlainTable::create(const std::vector<uint32_t>& types) {
   PlainTable t;
   const auto n = static_cast<uint32_t>(types.size());
-  // Header, then 5000 zero bytes.
-  t.image_.assign(1444 + 5000, 0);
+  // Header, then 5000 zero bytes (the descriptors may reach past them).
+  t.image_.assign(std::max<size_t>(1444 + 5000, 1444 + 8 * n), 0);
   std::memcpy(&t.image_[0], "DATA1000", 8);
-  put32(&t.image_[608], 1);
-  put32(&t.image_[1352], 2);
-  put32(&t.image_[1356], n);
-  put32(&t.image_[1360], 10);
-  put32(&t.image_[1364], 2);
+  // The header flag, two words of 2, the column count and the capacity.
+  for (auto [at, v] : {std::pair{608u, 1u}, {1352u, 2u}, {1356u, n}, {1360u, 10u}, {1364u, 2u}}) {
+    put32(&t.image_[at], v);
+  }
   // Finish: descriptors with running offsets, then 15 empty slots from the record area.
-  uint32_t record_size = 4;
-  uint32_t running = 1444 + 8 * n + 4;
+  const uint32_t area = 1444 + 8 * n;
+  uint32_t running = area + 4;
   for (uint32_t c = 0; c < n; ++c) {
     put32(&t.image_[1444 + 8 * c], types[c]);
     put32(&t.image_[1444 + 8 * c + 4], running);
-    record_size += width(types[c]);
     running += width(types[c]);
   }
-  const size_t end = 1444 + 8 * n + (15 * record_size + 3) / 4 * 4;
+  const size_t end = area + (15 * (running - area) + 3) / 4 * 4;
   if (t.image_.size() < end) t.image_.resize(end, 0);
   t.loadHeader();
   return t;
@@ -96,19 +94,19 @@ void PlainTable::recount() {
   for (uint32_t s = 0; s < capacity_; ++s) live_ += status(s) == 10;
 }
 
+// Integer fields: 1, 2 or (types 2 and above) the low 4 bytes, little-endian.
+static uint32_t intBytes(uint32_t type) { return type == 0 ? 1 : type == 1 ? 2 : 4; }
+
 int32_t PlainTable::readField(int32_t slot, int32_t column) {
   if (live_ == 0 || column == 0) return -1;
   const uint32_t t = type(column);
   const uint8_t* f = fieldAt(static_cast<uint32_t>(slot), column);
   if (t >= 10) {
-    textValue.assign(reinterpret_cast<const char*>(f), width(t) - 1);
-    textValue.resize(std::strlen(textValue.c_str()));
-  } else if (t == 0) {
-    intValue = f[0];
-  } else if (t == 1) {
-    intValue = f[0] | f[1] << 8;
+    textValue.assign(reinterpret_cast<const char*>(f),
+                     strnlen(reinterpret_cast<const char*>(f), width(t) - 1));
   } else {
-    intValue = get32(f);
+    intValue = 0;
+    for (uint32_t i = 0; i < intBytes(t); ++i) intValue |= uint32_t{f[i]} << (8 * i);
   }
   return static_cast<int32_t>(t);
 }
@@ -122,13 +120,8 @@ int32_t PlainTable::writeField(int32_t slot, int32_t column) {
     std::memset(f, 0, width(t));
     std::memcpy(f, textValue.data(), std::min<size_t>(textValue.size(), width(t) - 1));
     textValue.clear();
-  } else if (t == 0) {
-    f[0] = static_cast<uint8_t>(intValue);
-  } else if (t == 1) {
-    f[0] = static_cast<uint8_t>(intValue);
-    f[1] = static_cast<uint8_t>(intValue >> 8);
   } else {
-    put32(f, intValue);
+    for (uint32_t i = 0; i < intBytes(t); ++i) f[i] = static_cast<uint8_t>(intValue >> (8 * i));
   }
   return static_cast<int32_t>(t);
 }

@@ -13,9 +13,9 @@ namespace tunora::marlbase::testing {
 
 // The 44 column types of a song table: a path, eight texts, 35 integers.
 inline std::vector<uint32_t> songTypes() {
-  std::vector<uint32_t> types = {14};
-  for (int i = 0; i < 8; ++i) types.push_back(12);
-  for (int i = 0; i < 35; ++i) types.push_back(2);
+  std::vector<uint32_t> types(44, 2);
+  types[0] = 14;
+  std::fill(types.begin() + 1, types.begin() + 9, 12);
   return types;
 }
 
@@ -31,6 +31,12 @@ inline bool makeTable(const std::string& path, const std::vector<uint32_t>& type
   if (!t.finishColumns()) return false;
   t.close();
   return true;
+}
+
+inline Status openAs(TableHandle& t, const std::string& path, bool writable) {
+  t.setPath(path);
+  t.setWritable(writable);
+  return t.open();
 }
 
 inline uint32_t le32(const std::vector<uint8_t>& bytes, size_t at) {

@@ -73,38 +73,26 @@ class TagWriter {
   Bytes frames_;
 };
 
-// A text encoded the way encoding byte e says, with its terminator when `terminated`.
+// A text encoded the way encoding byte e says (0 Latin-1, 1 UTF-16 little-endian with its
+// byte-order mark, 2 UTF-16 big-endian, 3 UTF-8), with its terminator when `terminated`.
 Bytes encode(uint8_t e, const std::u32string& text, bool terminated) {
   Bytes out;
-  auto unit16 = [&](char16_t u, bool big) {
-    if (big) {
-      append(out, {uint8_t(u >> 8), uint8_t(u)});
-    } else {
-      append(out, {uint8_t(u), uint8_t(u >> 8)});
-    }
+  auto unit16 = [&](uint32_t u) {
+    append(out, e == 2 ? Bytes{uint8_t(u >> 8), uint8_t(u)} : Bytes{uint8_t(u), uint8_t(u >> 8)});
   };
-  if (e == 1) append(out, {0xFF, 0xFE});  // little-endian with its byte-order mark
-  for (char32_t c : text) {
-    if (e == 0) {
-      out.push_back(static_cast<uint8_t>(c));  // the generator keeps these below 0x100
+  if (e == 1) append(out, {0xFF, 0xFE});
+  for (const char32_t c : text) {
+    if (e == 0 || (e == 3 && c < 0x80)) {
+      out.push_back(static_cast<uint8_t>(c));  // the generator keeps Latin-1 below 0x100
     } else if (e == 3) {
-      if (c < 0x80) {
-        out.push_back(uint8_t(c));
-      } else if (c < 0x800) {
-        append(out, {uint8_t(0xC0 | c >> 6), uint8_t(0x80 | (c & 63))});
-      } else if (c < 0x10000) {
-        append(out,
-               {uint8_t(0xE0 | c >> 12), uint8_t(0x80 | (c >> 6 & 63)), uint8_t(0x80 | (c & 63))});
-      } else {
-        append(out, {uint8_t(0xF0 | c >> 18), uint8_t(0x80 | (c >> 12 & 63)),
-                     uint8_t(0x80 | (c >> 6 & 63)), uint8_t(0x80 | (c & 63))});
-      }
+      const int tail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+      out.push_back(uint8_t(0xFF00 >> (tail + 1) | c >> (6 * tail)));
+      for (int k = tail - 1; k >= 0; --k) out.push_back(uint8_t(0x80 | (c >> (6 * k) & 63)));
     } else if (c >= 0x10000) {
-      const char32_t v = c - 0x10000;
-      unit16(char16_t(0xD800 + (v >> 10)), e == 2);
-      unit16(char16_t(0xDC00 + (v & 0x3FF)), e == 2);
+      unit16(0xD800 + ((c - 0x10000) >> 10));
+      unit16(0xDC00 + ((c - 0x10000) & 0x3FF));
     } else {
-      unit16(char16_t(c), e == 2);
+      unit16(c);
     }
   }
   if (terminated) append(out, e == 1 || e == 2 ? Bytes{0, 0} : Bytes{0});

@@ -1,9 +1,10 @@
-// The file-name classifier (suffixes, case folding, switches) and the media settings read out of
-// the settings record.
+// The file-name classifier (suffixes, case folding, switches), the media settings read out of
+// the settings record, and the last component, parent folder and extension of paths.
 #include "media/media_type.h"
 
 #include <gtest/gtest.h>
 
+#include "media/path_helpers.h"
 #include "media/settings_adaptor.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_layout.h"
@@ -45,24 +46,46 @@ TEST(ClassifyMediaFile, SuffixesCaseAndSwitches) {
 TEST(SettingsAdaptor, DefaultsAndSwitchesTurnedOff) {
   Settings settings;
   resetAll(settings);
-  TagOptions options = tagOptionsOf(settings);
-  EXPECT_TRUE(options.dir_to_id);
-  EXPECT_FALSE(options.lame_check);
-  EXPECT_FALSE(options.switches.play_all);
-  EXPECT_TRUE(options.switches.play_mp3 && options.switches.play_wav &&
-              options.switches.play_midi && options.switches.play_wma &&
-              options.switches.play_asf && options.switches.play_avi &&
-              options.switches.play_mpeg && options.switches.play_wmv);
-  EXPECT_FALSE(options.switches.play_m4a);
+  TagOptions o = tagOptionsOf(settings);
+  const MediaSwitches& s = o.switches;
+  EXPECT_TRUE(o.dir_to_id && !o.lame_check && !s.play_all && !s.play_m4a);
+  EXPECT_TRUE(s.play_mp3 && s.play_wav && s.play_midi && s.play_wma && s.play_asf && s.play_avi &&
+              s.play_mpeg && s.play_wmv);
   settings.set(settings::kPlayMpeg, 0);
   settings.set(settings::kPlayAll, 1);
   settings.set(settings::kDirToId, 0);
   settings.set(settings::kLameCheck, 1);
-  options = tagOptionsOf(settings);
-  EXPECT_FALSE(options.switches.play_mpeg);
-  EXPECT_TRUE(options.switches.play_all);
-  EXPECT_FALSE(options.dir_to_id);
-  EXPECT_TRUE(options.lame_check);
+  o = tagOptionsOf(settings);
+  EXPECT_TRUE(!o.switches.play_mpeg && o.switches.play_all && !o.dir_to_id && o.lame_check);
+}
+
+TEST(PathHelpers, NamesFoldersAndExtensions) {
+  using F = std::string (*)(std::string_view);
+  const struct {
+    F f;
+    const char* in;
+    const char* out;
+  } rows[] = {
+      {lastPathComponent, "/music/b.mp3", "b.mp3"},
+      {lastPathComponent, "/music/Album/", "Album"},
+      {lastPathComponent, "/music/x", "/music/x"},  // a one-letter name
+      {lastPathComponent, "/music/x/", "/music/x/"},
+      {lastPathComponent, "/", "/"},
+      {lastPathComponent, "", ""},
+      {lastPathComponent, "song.mp3", "song.mp3"},
+      {lastPathComponent, "/ab", "ab"},
+      {lastPathComponent, "ab/", "ab/"},  // not longer than 2 characters
+      {lastPathComponent, "//", "//"},
+      {parentFolderOf, "/music/band/song.mp3", "/music/band/"},
+      {parentFolderOf, "/music/band/", "/music/band/"},
+      {parentFolderOf, "/song.mp3", "/"},
+      {parentFolderOf, "song.mp3", "song.mp3"},
+      {stripExtension, "03 Song.mp3", "03 Song"},
+      {stripExtension, "a.b.c", "a.b"},
+      {stripExtension, "noext", "noext"},
+      {stripExtension, ".hidden", ""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(row.f(row.in), row.out) << row.in;
 }
 
 }  // namespace

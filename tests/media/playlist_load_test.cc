@@ -22,12 +22,10 @@ using testing::TempDir;
 std::vector<uint8_t> id3v1File(const std::string& title, const std::string& artist,
                                const std::string& album) {
   std::vector<uint8_t> bytes(16 + 128, 0);
-  std::string tag = "TAG" + title.substr(0, 30);
-  tag.resize(33, '\0');
-  tag += artist.substr(0, 30);
-  tag.resize(63, '\0');
-  tag += album.substr(0, 30);
-  std::copy(tag.begin(), tag.end(), bytes.begin() + 16);
+  const std::string fields[] = {"TAG", title, artist, album};
+  for (size_t i = 0, at = 16; i < 4; at += i++ == 0 ? 3 : 30) {
+    std::copy(fields[i].begin(), fields[i].end(), bytes.begin() + static_cast<long>(at));
+  }
   bytes.back() = 255;
   return bytes;
 }
@@ -67,11 +65,8 @@ TEST_F(PlaylistLoadTest, LargeLibraryGivesRecordTextsSkipsDeletedAndReadsUnknown
 
   const std::string list = dir_.file("PL1.m3u");
   // Written independently of the writer: CR LF lines.
-  testing::writeBytes(list, [&] {
-    std::string text = "/lib/song3.mp3\r\n" + deleted + "\r\n" + tagged +
-                       "\r\n/nowhere/missing.mp3\r\n/LIB/video seven.avi\r\n";
-    return std::vector<uint8_t>(text.begin(), text.end());
-  }());
+  testing::writeText(list, "/lib/song3.mp3\r\n" + deleted + "\r\n" + tagged +
+                               "\r\n/nowhere/missing.mp3\r\n/LIB/video seven.avi\r\n");
   ListLoadResult result;
   std::vector<LoadedRow> rows = load(list, &table_, &result);
   ASSERT_EQ(rows.size(), 3u);
@@ -120,9 +115,8 @@ TEST_F(PlaylistLoadTest, RecordFieldsAreTheUsersAndKeepTheTextBuffer) {
   table_.setTextValue("kept");
   RecordFields fields = loadRecordFields(table_, 2, 7);
   EXPECT_EQ(table_.textValue(), "kept");
-  EXPECT_EQ(fields.rating, 27u);
-  EXPECT_EQ(fields.title, "Title 2");
-  EXPECT_EQ(fields.file_id, 102u);
+  EXPECT_EQ(std::tie(fields.rating, fields.title, fields.file_id),
+            std::make_tuple(27u, "Title 2", 102u));
   EXPECT_EQ(loadRecordFields(table_, 2, 10).rating, 0u);
 
   EXPECT_EQ(findSongInTable(table_, "/lib/SONG2.mp3"), 2);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
 
 #include "library/song_columns.h"
 #include "library/song_table.h"
@@ -12,16 +11,6 @@
 
 namespace tunora::media {
 namespace {
-
-class SongFillTest : public ::testing::Test {
- protected:
-  std::string write(const std::string& relative, const std::string& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(dir_.file(relative)).parent_path());
-    testing::writeText(dir_.file(relative), bytes);
-    return dir_.file(relative);
-  }
-  testing::TempDir dir_;
-};
 
 // An ID3v2.3 tag with a title and an artist frame (Latin-1), no album, then some audio bytes.
 std::string titleArtistTag(const std::string& title, const std::string& artist) {
@@ -33,113 +22,99 @@ std::string titleArtistTag(const std::string& title, const std::string& artist) 
   return std::string("ID3\3\0\0\0\0\0", 9) + static_cast<char>(body.size()) + body + "audio";
 }
 
-TEST_F(SongFillTest, FolderNamesStandInForMissingTags) {
-  const std::string path = write("Music/Some Band/First Album/03 Song.mp3", "no tag here");
-  SongTexts t;
-  ASSERT_TRUE(songTextsFromFile(path, false, TagOptions{}, t));
-  EXPECT_EQ(*t.title, "03 Song");
-  EXPECT_EQ(*t.artist, "Some Band");
-  EXPECT_EQ(*t.album, "First Album");
-  EXPECT_EQ(*t.note, "No Data");
-
-  TagOptions off;
-  off.dir_to_id = false;
-  off.switches.play_mp3 = false;  // the file name no longer classifies: its extension stays
-  ASSERT_TRUE(songTextsFromFile(path, false, off, t));
-  EXPECT_EQ(*t.title, "03 Song.mp3");
-  EXPECT_EQ(*t.artist, "No Data");
-  EXPECT_EQ(*t.album, "No Data");
-}
-
-TEST_F(SongFillTest, TagTextsWinOverFolderNames) {
-  const std::string path =
-      write("Music/Some Band/First Album/03 Song.mp3", titleArtistTag("Mr. Jones", "Tag Band"));
-  SongTexts t;
-  ASSERT_TRUE(songTextsFromFile(path, false, TagOptions{}, t));
-  EXPECT_EQ(*t.title, "Mr. Jones");  // a tag title does not classify: its dot stays
-  EXPECT_EQ(*t.artist, "Tag Band");
-  EXPECT_EQ(*t.album, "First Album");
-  const std::string named = write("Music/Band/Album/x.mp3", titleArtistTag("Intro.MP3", "B"));
-  ASSERT_TRUE(songTextsFromFile(named, false, TagOptions{}, t));
-  EXPECT_EQ(*t.title, "Intro");
-}
-
 // An ID3v1 tag (the last 128 bytes) with the given title, artist and album fields.
-std::string id3v1Tag(const std::string& title, const std::string& artist,
-                     const std::string& album) {
-  auto field = [](std::string text) {
-    text.resize(30, '\0');
-    return text;
+std::string id3v1Tag(std::string title, std::string artist, std::string album) {
+  for (std::string* field : {&title, &artist, &album}) field->resize(30, '\0');
+  return "audio bytes" + std::string("TAG") + title + artist + album + "1999" +
+         std::string(30, '\0') + std::string(1, '\x0C');
+}
+
+std::string opt(const std::optional<std::string>& text) { return text.value_or("<unset>"); }
+
+// Tag texts win over the folder names, which stand in only for "No Data"; a blank tag field is
+// stored blank; one-letter folders have no usable name; with names only the file is not opened.
+TEST(SongFillTest, TextsFromTagsFileNamesAndFolderNames) {
+  testing::TempDir dir;
+  std::string title80;
+  for (int i = 0; i < 40; ++i) title80 += "\xC3\xA9";  // 80 bytes of é
+  const struct {
+    const char* what;
+    std::string file;   // under the scratch folder, or absolute with names only
+    std::string bytes;  // "-": names only
+    bool dir_to_id;
+    const char* title;
+    const char* artist;
+    const char* album;
+    const char* note;
+  } rows[] = {
+      {"no tag", "Music/Some Band/First Album/03 Song.mp3", "x", true, "03 Song", "Some Band",
+       "First Album", "No Data"},
+      {"no tag, Dir -> ID off", "Music/Band/Album/03 Song.mp3", "x", false, "03 Song", "No Data",
+       "No Data", "No Data"},
+      {"ID3v2", "Music/Some Band/First Album/1.mp3", titleArtistTag("Mr. Jones", "Tag Band"), true,
+       "Mr. Jones", "Tag Band", "First Album", "No Data"},  // a tag title keeps its dot
+      {"a tag title that is a file name", "Music/Band/Album/x.mp3",
+       titleArtistTag("Intro.MP3", "B"), true, "Intro", "B", "Album", "No Data"},
+      {"blank ID3v1 fields", "Music/Some Band/First Album/2.mp3",
+       id3v1Tag("V1 Title", std::string(30, ' '), ""), true, "V1 Title", "", "", ""},
+      {"ID3v1 album No Data", "Music/Some Band/First Album/04 Other.mp3",
+       id3v1Tag("", "V1 Band", "No Data"), true, "04 Other", "V1 Band", "First Album", ""},
+      {"one-letter folder", "Music/Long Name/b/x.mp3", "", true, "x", "No Data", "No Data",
+       "No Data"},
+      // The tag is Latin-1: each byte of \xC3\xA9 becomes a character of two bytes; 62 fit.
+      {"cut at a character", "A/x.mp3", titleArtistTag(title80, "A"), true, "\xC3\x83\xC2\xA9", "A",
+       "No Data", "No Data"},
+      {"names only", "/Album/track.wav", "-", true, "track", "<unset>", "Album", " "},
+      {"names only at the root", "/track.wav", "-", true, "track", "<unset>", "<unset>", " "},
+      {"names only, Dir -> ID off", "/x/Band/Album/t.mp3", "-", false, "t", "<unset>", "<unset>",
+       " "},
   };
-  return "audio bytes" + std::string("TAG") + field(title) + field(artist) + field(album) + "1999" +
-         field("") + std::string(1, '\x0C');
-}
-
-TEST_F(SongFillTest, BlankId3v1FieldsStayBlankAndOnlyNoDataTakesFolderNames) {
-  // Blank album, artist and comment (zeros, or blanks only): the tag says nothing, which is
-  // stored as it is; the folder names stand in only for "No Data".
-  const std::string path = write("Music/Some Band/First Album/03 Song.mp3",
-                                 id3v1Tag("V1 Title", std::string(30, ' '), ""));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const bool names_only = row.bytes == "-";
+    std::string path = row.file;
+    if (!names_only) {
+      path = dir.file(row.file);
+      std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+      testing::writeText(path, row.bytes);
+    }
+    TagOptions options;
+    options.dir_to_id = row.dir_to_id;
+    SongTexts t;
+    ASSERT_TRUE(songTextsFromFile(path, names_only, options, t));
+    if (row.what == std::string("cut at a character")) {
+      EXPECT_EQ(t.title->size(), 62u);
+      t.title = t.title->substr(0, 4);
+    }
+    EXPECT_EQ(opt(t.title), row.title);
+    EXPECT_EQ(opt(t.artist), row.artist);
+    EXPECT_EQ(opt(t.album), row.album);
+    EXPECT_EQ(opt(t.note), row.note);
+  }
+  TagOptions mp3_off;
+  mp3_off.switches.play_mp3 = false;  // the file name no longer classifies: its extension stays
   SongTexts t;
-  ASSERT_TRUE(songTextsFromFile(path, false, TagOptions{}, t));
-  EXPECT_EQ(*t.title, "V1 Title");
-  EXPECT_EQ(*t.artist, "");
-  EXPECT_EQ(*t.album, "");
-  EXPECT_EQ(*t.note, "");
-  // A blank title keeps the file name; an album that says "No Data" takes the folder's.
-  const std::string other =
-      write("Music/Some Band/First Album/04 Other.mp3", id3v1Tag("", "V1 Band", "No Data"));
-  ASSERT_TRUE(songTextsFromFile(other, false, TagOptions{}, t));
-  EXPECT_EQ(*t.title, "04 Other");
-  EXPECT_EQ(*t.artist, "V1 Band");
-  EXPECT_EQ(*t.album, "First Album");
-}
-
-TEST_F(SongFillTest, UnusableFolderNames) {
-  // One-letter folders have no usable name, and nothing above one is looked at.
-  const std::string path = write("Music/Long Name/b/x.mp3", "");
-  SongTexts t;
-  ASSERT_TRUE(songTextsFromFile(path, false, TagOptions{}, t));
-  EXPECT_EQ(*t.album, "No Data");
-  EXPECT_EQ(*t.artist, "No Data");
-  // Names only: the file is not opened, and a folder at the root has no artist above it.
-  ASSERT_TRUE(songTextsFromFile("/Album/track.wav", true, TagOptions{}, t));
-  EXPECT_EQ(*t.title, "track");
-  EXPECT_EQ(*t.note, " ");
-  EXPECT_EQ(*t.album, "Album");
-  EXPECT_FALSE(t.artist);
-  ASSERT_TRUE(songTextsFromFile("/track.wav", true, TagOptions{}, t));
-  EXPECT_FALSE(t.album);
-  TagOptions off;
-  off.dir_to_id = false;
-  ASSERT_TRUE(songTextsFromFile("/x/Band/Album/t.mp3", true, off, t));
-  EXPECT_FALSE(t.album);
-  EXPECT_FALSE(t.artist);
+  ASSERT_TRUE(songTextsFromFile(dir.file("Music/Long Name/b/x.mp3"), false, mp3_off, t));
+  EXPECT_EQ(opt(t.title), "x.mp3");
   EXPECT_FALSE(songTextsFromFile("/nonexistent/a/b.mp3", false, TagOptions{}, t));
 }
 
-TEST_F(SongFillTest, SongTextsAreCutToTheColumnAtACharacterBoundary) {
-  std::string title;
-  for (int i = 0; i < 40; ++i) title += "\xC3\xA9";  // 80 bytes of é
-  const std::string path = write("A/x.mp3", titleArtistTag(title, "A"));
-  SongTexts t;
-  ASSERT_TRUE(songTextsFromFile(path, false, TagOptions{}, t));
-  // The tag is Latin-1: each \xC3\xA9 byte pair becomes two characters of two bytes.
-  EXPECT_EQ(t.title->size(), 62u);
-}
-
-TEST_F(SongFillTest, LameMark) {
+TEST(SongFillTest, LameMarkAndFillSongWritesTheColumns) {
+  testing::TempDir dir;
+  auto write = [&](const std::string& relative, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(dir.file(relative)).parent_path());
+    testing::writeText(dir.file(relative), bytes);
+    return dir.file(relative);
+  };
   EXPECT_TRUE(hasLameMark(write("a.mp3", std::string(4999, 'x') + "LAME")));
   EXPECT_FALSE(hasLameMark(write("b.mp3", std::string(5000, 'x') + "LAME")));
   EXPECT_FALSE(hasLameMark(write("c.mp3", "LLAME")));  // the second L broke the word
   EXPECT_TRUE(hasLameMark(write("d.mp3", "LXLAME")));
   EXPECT_FALSE(hasLameMark(write("e.mp3", "LAM")));
-  EXPECT_FALSE(hasLameMark(dir_.file("missing.mp3")));
-}
+  EXPECT_FALSE(hasLameMark(dir.file("missing.mp3")));
 
-TEST_F(SongFillTest, FillSongWritesTheColumns) {
   marlbase::TableHandle table;
-  ASSERT_TRUE(createSongTable(table, dir_.file("songs.mbf")));
+  ASSERT_TRUE(createSongTable(table, dir.file("songs.mbf")));
   const std::string lame = write("Music/Band X/Album Y/Song.mp3", "xxLAME");
   TagOptions options;
   options.lame_check = true;
@@ -152,12 +127,11 @@ TEST_F(SongFillTest, FillSongWritesTheColumns) {
   // A start point already set is kept; a missing file writes nothing.
   ASSERT_TRUE(table.writeInt(0, kColStartFrame, 7));
   ASSERT_TRUE(table.writeText(0, kColTitle, "Kept"));
-  EXPECT_FALSE(fillSongFromFile(dir_.file("gone.mp3"), table, 0, false, options));
+  EXPECT_FALSE(fillSongFromFile(dir.file("gone.mp3"), table, 0, false, options));
   EXPECT_EQ(table.readText(0, kColTitle), "Kept");
   fillSongFromFile(lame, table, 0, true, options);
   EXPECT_EQ(table.readInt(0, kColStartFrame), 7u);
   EXPECT_EQ(table.readText(0, kColNote), " ");
-  table.close();
 }
 
 }  // namespace

@@ -15,10 +15,10 @@
 #include "engine/song_draw.h"
 #include "library/song_columns.h"
 #include "settings/settings_defaults.h"
-#include "tests/media/small_library.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/scripted_message_dialog.h"
+#include "tests/support/song_library.h"
 #include "tests/support/temp_dir.h"
 #include "ui/put_at_top.h"
 
