@@ -175,8 +175,8 @@ TEST_F(BuilderThreadTest, FillsTheListWritesItsFileAndEndsAtTheQuit) {
   program_.playList().removeFirst(1);
   ASSERT_TRUE(driveUntil(env_, filled, milliseconds(50)));
   program_.closeWindow();
-  ASSERT_TRUE(
-      driveUntil(env_, [&] { return program_.builder().stage() == 100; }, milliseconds(50)));
+  ASSERT_TRUE(driveUntil(
+      env_, [&] { return program_.builder().stage() == 100; }, milliseconds(50)));
 }
 
 class QuitTest : public testing::ProgramTest {
