@@ -67,29 +67,6 @@ TEST_F(SongDrawTest, ANewSongIsPickedOnItsSecondDrawAndCreditZeroCountsAsOne) {
   EXPECT_EQ(credit(3), 17u);  // 1 + 16
 }
 
-TEST_F(SongDrawTest, FiltersDiscardBeforeAnyCreditIsGiven) {
-  auto songs = plainSongs(20);
-  songs[0].path = "/music/cover.jpg";  // not a media file
-  songs[1].flags = 1;                  // "Muddy"
-  songs[2].score = 8;                  // rating 4
-  songs[3].flags = 3 | kFlagLock;      // "Really Dirty", locked
-  open(songs);
-  EXPECT_EQ(drawSong(1), DrawOutcome::kDiscarded);
-  EXPECT_EQ(drawSong(2), DrawOutcome::kDiscarded);  // naughty limit 0
-  settings_.set(settings::kStateNaughtyLimit, 0, 3);
-  EXPECT_EQ(drawSong(2), DrawOutcome::kCredited);
-  EXPECT_EQ(drawSong(4), DrawOutcome::kCredited);
-  settings_.set(settings::kStateMinRating, 0, 5);
-  EXPECT_EQ(drawSong(3), DrawOutcome::kDiscarded);
-  // Three passes in a row without a pick lower the minimum rating by one.
-  memory_.miss_count = 3;
-  EXPECT_EQ(drawSong(3), DrawOutcome::kCredited);
-  EXPECT_EQ(credit(2), 1008u);
-  // The song last added to the play list is not drawn again.
-  memory_.last_added_path = "/music/song5.mp3";
-  EXPECT_EQ(drawSong(6), DrawOutcome::kDiscarded);
-}
-
 TEST_F(SongDrawTest, HistoryAndArtistChecksStartAt200And500Songs) {
   for (int songs_count : {199, 200, 499, 500}) {
     SCOPED_TRACE(songs_count);
