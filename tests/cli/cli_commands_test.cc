@@ -46,26 +46,14 @@ TEST(CliCommandsTest, UsageErrorsExitWithTwoAndFailuresWithOne) {
   const std::string missing = shellQuote(dir.file("missing"));
   testing::writeText(dir.file("list.m3u"), "a.mp3\r\n");
   // Unknown commands and options, missing and extra arguments.
-  for (const char* usage : {"",
-                            "nosuch",
-                            "table info",
-                            "table info a b",
-                            "table dump --bogus x",
-                            "table create x",
-                            "table create-song",
-                            "settings show",
-                            "settings defaults a b",
-                            "settings show --all x",
-                            "playlist read",
-                            "playlist read --columns 1 x",
-                            "classify",
-                            "classify --off nosuch x.mp3",
-                            "classify --zap x.mp3",
-                            "checksum",
-                            "tags",
-                            "tags a.mp3 b.mp3",
-                            "tags --dir-to-id x a.mp3",
-                            "tags --lame-check"}) {
+  // clang-format off
+  for (const char* usage : {"", "nosuch", "table info", "table info a b", "table dump --bogus x",
+                            "table create x", "table create-song", "settings show",
+                            "settings defaults a b", "settings show --all x", "playlist read",
+                            "playlist read --columns 1 x", "classify", "classify --off nosuch x.mp3",
+                            "classify --zap x.mp3", "checksum", "tags", "tags a.mp3 b.mp3",
+                            "tags --dir-to-id x a.mp3", "tags --lame-check"}) {
+    // clang-format on
     SCOPED_TRACE(usage);
     const auto r = runCli(usage, err);
     EXPECT_EQ(r.status, 2);

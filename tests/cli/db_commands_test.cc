@@ -81,6 +81,12 @@ TEST_F(DbCommandsTest, FunctionsPrintTheirCounts) {
   EXPECT_EQ(out("search blue"), kMoon);
   EXPECT_EQ(out("db undelete-all"), "1 song undeleted\n");
   EXPECT_EQ(out("db upscore 1"), "4 songs, 4 changed\n");
+  {
+    marlbase::TableHandle t;
+    t.setPath(db_);
+    ASSERT_TRUE(t.open().ok());
+    EXPECT_EQ(t.readInt(1, ratingColumn(0)), 2000u) << "twice the target value";
+  }
   EXPECT_EQ(out("db redefault 2"), "3 songs, 3 changed (from song 2)\n");
   EXPECT_EQ(out("db redefault 0"),
             "4 songs, 1 changed (no start given: started at the first song)\n");

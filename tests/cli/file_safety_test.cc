@@ -161,20 +161,13 @@ TEST_F(CliFileSafetyTest, SpecialFilesAreRefusedWithoutWaitingOrReadingWithoutEn
   }
 }
 
-TEST_F(CliFileSafetyTest, ImportTakesTheNamedFolderAndEndsWithItsCounts) {
-  std::filesystem::create_directories(dir_.file("Music/Other"));
-  writeText(dir_.file("Music/Other/elsewhere.mp3"), "audio");
+// What import prints: the status line and the counts; a failure's reason on standard error.
+TEST_F(CliFileSafetyTest, ImportEndsWithItsCountsOrSaysWhyItFailed) {
   writeText(dir_.file("Music/Band/Record/cover.jpg"), "image");
-  // With and without "/" at the end: that folder, not the one above it.
   CliResult r = cli("import --db " + q(db_) + " " + q(dir_.file("Music/Band")));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Import Complete\n3 added, 0 already known, 1 skipped (1 unsupported type)\n");
-  r = cli("import --db " + q(db_) + " " + q(dir_.file("Music/Band/")));
-  EXPECT_EQ(r.out, "Import Complete\n0 added, 3 already known, 1 skipped (1 unsupported type)\n");
   EXPECT_NE(cli("table info " + q(db_)).out.find("\"live\":4,"), std::string::npos);
-  // A relative folder too.
-  r = cli("import --db " + q(db_) + " " + q(dir_.file("Music/Other/../Other")));
-  EXPECT_EQ(r.out, "Import Complete\n1 added, 0 already known, 0 skipped\n");
   // A source that does not exist, or a media file rather than a folder or playlist.
   for (const std::string& source : {dir_.file("Musci"), dir_.file("Music/Band/Record/song0.mp3")}) {
     r = cli("import --db " + q(db_) + " " + q(source));
@@ -182,7 +175,6 @@ TEST_F(CliFileSafetyTest, ImportTakesTheNamedFolderAndEndsWithItsCounts) {
     EXPECT_EQ(r.out, "") << source;
     EXPECT_NE(r.err.find(source), std::string::npos) << r.err;
   }
-  // "Error Importing" with the reason: a table that is not a song table.
   ASSERT_EQ(cli("table create --columns 14,2 " + q(dir_.file("t.mbf"))).status, 0);
   r = cli("import --db " + q(dir_.file("t.mbf")) + " " + q(dir_.file("Music")));
   EXPECT_EQ(r.status, 1);

@@ -145,24 +145,6 @@ TEST_F(ExecutorWorkTest, PlayNowAndPlayNextNeedTheRowInTheLibrary) {
   EXPECT_EQ(play_list_.row(3)->at(3), "/elsewhere/x.mp3");
 }
 
-TEST_F(ExecutorWorkTest, DetailsPostTheRecordOrSayWhyNot) {
-  fillList({7});
-  play_list_.append({"Stranger", "X", "Y", "/elsewhere/x.mp3", "Audio"});
-  window_.focus = 0;
-  runRequest(kCodeOpenDetailsOfRow, 0);
-  EXPECT_EQ(window_.posted(), (std::vector<std::pair<int32_t, int32_t>>{{kCommandOpenDetails, 7}}));
-  window_.focus = 1;
-  runRequest(kCodeOpenDetailsOfRow, 0);
-  EXPECT_EQ(window_.posted().size(), 1u);
-  const auto told = dialog_.requests();
-  ASSERT_EQ(told.size(), 1u);
-  EXPECT_NE(told[0].message.find("not in the library"), std::string::npos);
-  EXPECT_NE(told[0].message.find("/elsewhere/x.mp3"), std::string::npos);
-  EXPECT_EQ(told[0].first_button, "OK");
-  EXPECT_EQ(told[0].second_button, "");  // a notice: one button
-  EXPECT_FALSE(table_.isOpen());
-}
-
 TEST_F(ExecutorWorkTest, RatingWritesTheUsersScoreOrDeletesAfterAsking) {
   window_.record = 5;
   runRequest(kCodeStoreRating, 7);
@@ -206,35 +188,6 @@ TEST_F(ExecutorWorkTest, FixedUserRatesForItselfAndDeleteScoresZero) {
   runRequest(kCodeStoreRating, 9);
   EXPECT_EQ(window_.shown_score, 777u);
   EXPECT_EQ(window_.repaints, 2);  // the two ratings above
-}
-
-TEST_F(ExecutorWorkTest, SaveAsPlaylistWritesTheChosenFile) {
-  window_.chosen = dir_.file("saved.m3u");
-  runRequest(kCodeSaveAsPlaylist, 0);
-  EXPECT_EQ(window_.file_dialog, std::make_tuple(std::string("PL1.m3u"), 2, true));
-  EXPECT_TRUE(fileExists("saved.m3u"));
-  EXPECT_EQ(fileText("saved.m3u"), "");
-  fillList({2, 10});
-  runRequest(kCodeSaveAsPlaylist, 0);
-  EXPECT_EQ(fileText("saved.m3u"), "/lib/song2.mp3\r\n/lib/song10.mp3\r\n");
-  window_.chosen.reset();  // cancelled
-  play_list_.removeFirst(1);
-  runRequest(kCodeSaveAsPlaylist, 0);
-  EXPECT_EQ(fileText("saved.m3u"), "/lib/song2.mp3\r\n/lib/song10.mp3\r\n");
-}
-
-TEST_F(ExecutorWorkTest, WelcomeRequestPostsTheDatabaseDialogAfterOneSecond) {
-  ASSERT_EQ(lock_.postRequest(kCodeOpenDatabaseDialog, 0, 2), 1);
-  testing::EnvThread executor(env_, [&] { executor_.run(); });
-  ASSERT_TRUE(env_.waitForSleepers(1));
-  env_.advance(std::chrono::milliseconds(999));
-  ASSERT_TRUE(env_.waitUntilIdle(std::chrono::seconds(60)));
-  EXPECT_TRUE(window_.posted().empty());
-  env_.advance(std::chrono::milliseconds(1));
-  ASSERT_TRUE(executor.join());
-  EXPECT_EQ(window_.posted(),
-            (std::vector<std::pair<int32_t, int32_t>>{{kCommandDatabaseDialog, 0}}));
-  EXPECT_EQ(words_.grant.load(), 0);
 }
 
 }  // namespace

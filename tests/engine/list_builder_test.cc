@@ -71,32 +71,6 @@ TEST_F(ListBuilderTest, NothingIsBuiltFromFewerThanTwentySongs) {
   EXPECT_EQ(play_list_.size(), 1);
 }
 
-TEST_F(ListBuilderTest, FailuresLeaveTheirMessageAndAskForAnotherBuild) {
-  makeLibrary(plainSongs(30));
-  settings_.setText(settings::kDatabasePath, "");
-  pass();
-  EXPECT_EQ(status_.text(), kNoFileSelectedText);
-  EXPECT_EQ(words_.build_request.load(), kBuildNow);
-  EXPECT_EQ(builder_.messageFlag().load(), 1);
-  // A library that another opener holds for writing cannot be opened.
-  settings_.setText(settings::kDatabasePath, path_);
-  marlbase::TableHandle other;
-  other.setPath(path_);
-  other.setWritable(true);
-  ASSERT_TRUE(other.open().ok());
-  pass();
-  EXPECT_EQ(status_.text(), kCannotOpenListText);
-  EXPECT_EQ(words_.build_request.load(), kBuildNow);
-  other.close();
-  // In Network mode the same failure takes the program offline instead.
-  settings_.set(settings::kNetwork, 1);
-  ASSERT_TRUE(other.open().ok());
-  status_.setText("");
-  pass();
-  EXPECT_EQ(words_.build_request.load(), kOfflineStart);
-  EXPECT_EQ(status_.text(), "");
-}
-
 TEST_F(ListBuilderTest, DeepBuildingLowersTheMinimumRatingPassByPass) {
   auto songs = plainSongs(30);
   for (auto& s : songs) s.score = 16;  // rating 5 everywhere

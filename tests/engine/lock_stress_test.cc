@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/lock_codes.h"
-#include "tests/engine/program_fixture.h"
+#include "tests/engine/program_test.h"
 
 namespace tunora::engine {
 namespace {

@@ -77,7 +77,9 @@ TEST_F(SharedLockTest, ExecutorRunsWindowCodesAndReleasesTheGrant) {
   words_.executor_busy.store(0);
   ASSERT_EQ(lock_.postRequest(kQuitRequested, 0, 0), 1);
   EXPECT_EQ(executor_.run(), 0);
+  EXPECT_EQ(lock_.handOver().code, 0) << "a quit is never handed over";
   EXPECT_EQ(words_.request.load(), kQuitRequested);
+  EXPECT_EQ(words_.grant.load(), 0);
 }
 
 TEST_F(SharedLockTest, WorkerClaimsItsGrantAndReleasesItOnEveryPath) {

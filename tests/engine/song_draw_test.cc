@@ -67,58 +67,6 @@ TEST_F(SongDrawTest, ANewSongIsPickedOnItsSecondDrawAndCreditZeroCountsAsOne) {
   EXPECT_EQ(credit(3), 17u);  // 1 + 16
 }
 
-TEST_F(SongDrawTest, TheSameDrawNumberTwiceInTenIsDiscarded) {
-  open(plainSongs(20));
-  ScriptedRandom random({drawOf(5), drawOf(5)});
-  const DrawRules rules = DrawRules::forCurrentState(settings_, 0);
-  int32_t slot;
-  EXPECT_EQ(drawOnce(table_, settings_, memory_, rules, random, &slot), DrawOutcome::kCredited);
-  EXPECT_EQ(drawOnce(table_, settings_, memory_, rules, random, &slot), DrawOutcome::kDiscarded);
-  EXPECT_EQ(credit(4), 1016u);
-  EXPECT_EQ(settings_.get(settings::kRecentDraws, 0), 5);
-}
-
-TEST_F(SongDrawTest, FiltersDiscardBeforeAnyCreditIsGiven) {
-  auto songs = plainSongs(20);
-  songs[0].path = "/music/cover.jpg";  // not a media file
-  songs[1].flags = 1;                  // "Muddy"
-  songs[2].score = 8;                  // rating 4
-  songs[3].flags = 3 | kFlagLock;      // "Really Dirty", locked
-  open(songs);
-  EXPECT_EQ(drawSong(1), DrawOutcome::kDiscarded);
-  EXPECT_EQ(drawSong(2), DrawOutcome::kDiscarded);  // naughty limit 0
-  settings_.set(settings::kStateNaughtyLimit, 0, 3);
-  EXPECT_EQ(drawSong(2), DrawOutcome::kCredited);
-  EXPECT_EQ(drawSong(4), DrawOutcome::kCredited);
-  settings_.set(settings::kStateMinRating, 0, 5);
-  EXPECT_EQ(drawSong(3), DrawOutcome::kDiscarded);
-  // Three passes in a row without a pick lower the minimum rating by one.
-  memory_.miss_count = 3;
-  EXPECT_EQ(drawSong(3), DrawOutcome::kCredited);
-  EXPECT_EQ(credit(2), 1008u);
-  // The song last added to the play list is not drawn again.
-  memory_.last_added_path = "/music/song5.mp3";
-  EXPECT_EQ(drawSong(6), DrawOutcome::kDiscarded);
-}
-
-TEST_F(SongDrawTest, PickBalanceHoldsTheAverageRatingAtFive) {
-  auto songs = plainSongs(20);
-  songs[0].score = 8;                     // rating 4
-  songs[1].score = 16;                    // rating 5
-  songs[2].score = 512;                   // rating 10
-  songs[3].score = 0;                     // rating 0
-  for (auto& s : songs) s.credit = 2000;  // every song is a candidate at once
-  open(songs);
-  EXPECT_EQ(drawSong(1), DrawOutcome::kDiscarded);  // x = 4 + 50 - 5 = 49
-  EXPECT_EQ(credit(0), 2000u);                      // a refused candidate keeps its credit
-  EXPECT_EQ(drawSong(2), DrawOutcome::kPicked);
-  EXPECT_EQ(memory_.pick_balance, 50);
-  EXPECT_EQ(drawSong(4), DrawOutcome::kDiscarded);
-  EXPECT_EQ(drawSong(3), DrawOutcome::kPicked);
-  EXPECT_EQ(memory_.pick_balance, 55);
-  EXPECT_EQ(drawSong(4), DrawOutcome::kPicked);  // x = 0 + 55 - 5 = 50
-}
-
 TEST_F(SongDrawTest, HistoryAndArtistChecksStartAt200And500Songs) {
   for (int songs_count : {199, 200, 499, 500}) {
     SCOPED_TRACE(songs_count);

@@ -6,8 +6,6 @@
 #include <thread>
 
 #include "engine/lock_codes.h"
-#include "engine/play_list_file.h"
-#include "settings/settings_file.h"
 #include "tests/engine/work_fixture.h"
 #include "tests/support/clock_driver.h"
 
@@ -55,10 +53,8 @@ class StateSwitchTest : public testing::WorkTest {
 
 TEST_F(StateSwitchTest, SavesTheOldStatesListAndLoadsTheNewOnes) {
   fillList({2, 1});
-  testing::writeBytes(dir_.file("PL4.m3u"), [] {
-    std::string text = "/lib/song9.mp3\r\n/lib/song12.mp3\r\n/lib/song3.mp3\r\n";
-    return std::vector<uint8_t>(text.begin(), text.end());
-  }());
+  testing::writeText(dir_.file("PL4.m3u"),
+                     "/lib/song9.mp3\r\n/lib/song12.mp3\r\n/lib/song3.mp3\r\n");
   settings_.set(settings::kStateMinRating, 3, 7);
   FakeOptions options;
   options.on_screen = {2, 5, 0, 1};
@@ -105,35 +101,12 @@ TEST_F(StateSwitchTest, NothingHappensForTheSameStateABadStateOrARefusedLock) {
 
 TEST_F(StateSwitchTest, UnopenableLibraryEmptiesTheListAndSetsTheMarker) {
   fillList({5});
-  testing::writeBytes(dir_.file("PL2.m3u"), {'/', 'l', 'i', 'b', '/', 's', 'o', 'n', 'g', '1', '.',
-                                             'm', 'p', '3', '\r', '\n'});
+  testing::writeText(dir_.file("PL2.m3u"), "/lib/song1.mp3\r\n");
   settings_.setText(settings::kDatabasePath, dir_.file("missing.mbf"));
   EXPECT_EQ(switchTo(1), SwitchResult::kSwitched);
   EXPECT_EQ(switcher_.marker(), kSwitchLibraryUnavailable);
   EXPECT_EQ(play_list_.size(), 0);
   EXPECT_EQ(fileText("PL1.m3u"), "/lib/song5.mp3\r\n");
-}
-
-// saveSettings' play-list step over the play list: written, deleted, or left alone at 9999.
-TEST_F(StateSwitchTest, SaveSettingsWritesDeletesOrKeepsTheStatesFile) {
-  PlayListFileStore store(play_list_);
-  SaveSources sources;
-  sources.play_list = &store;
-  settings_.set(settings::kCurrentState, 9);
-  fillList({3, 4});
-  ASSERT_TRUE(saveSettings(settings_, dataDir(), sources).ok());
-  EXPECT_EQ(fileText("PL10.m3u"), "/lib/song3.mp3\r\n/lib/song4.mp3\r\n");
-
-  play_list_.markDoNotSave();
-  play_list_.removeFirst(2);
-  ASSERT_TRUE(saveSettings(settings_, dataDir(), sources).ok());
-  EXPECT_EQ(fileText("PL10.m3u"), "/lib/song3.mp3\r\n/lib/song4.mp3\r\n");
-
-  PlayList empty;
-  PlayListFileStore empty_store(empty);
-  sources.play_list = &empty_store;
-  ASSERT_TRUE(saveSettings(settings_, dataDir(), sources).ok());
-  EXPECT_FALSE(fileExists("PL10.m3u"));
 }
 
 }  // namespace

@@ -158,21 +158,40 @@ TEST_F(FillEngineTest, BudgetEndsOnTheFileThatReachesOrMeetsIt) {
   }
 }
 
-// How a fill ends: a copy that fails, too few songs, a stop between two files.
-TEST_F(FillEngineTest, AFailingCopyTooFewSongsOrAStopEndTheFill) {
+// How a fill ends: a copy that fails, too few songs, a stop between two files, the reserve
+// reached (1 % of 1 GB is below 64 MB: 64 MB kept free; copies while 74 MB or more are free, at
+// 200, 190, ..., 80 MB), no song passing the filter (after a bounded number of passes).
+TEST_F(FillEngineTest, HowAFillEnds) {
   const struct {
     const char* what;
     int songs, fail_at, stop_after;
+    uint64_t song_mb, free_mb;
+    uint32_t flags;
     FillEnd end;
     int files;
-  } rows[] = {{"a copy fails", 60, 40, 0, FillEnd::kCopyFailed, 39},
-              {"too few songs", 19, 0, 0, FillEnd::kNoLibrary, 0},
-              {"a stop", 25, 0, 3, FillEnd::kStopped, 3}};
+    std::string message;
+  } rows[] = {
+      {"a copy fails", 60, 40, 0, 0, 0, 0, FillEnd::kCopyFailed, 39, "/out/039 "},
+      {"too few songs", 19, 0, 0, 0, 0, 0, FillEnd::kNoLibrary, 0, ""},
+      {"a stop", 25, 0, 3, 0, 0, 0, FillEnd::kStopped, 3, ""},
+      {"the reserve", 25, 0, 0, 10, 200, 0, FillEnd::kReserveReached, 13,
+       "Stopped with 70 MB left free on the target (kept free: 64 MB)"},
+      {"no pick", 25, 0, 0, 0, 0, 2, FillEnd::kNoPick, 0, kNoPickText},
+  };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    makeLibrary(testing::plainSongs(row.songs));
+    auto songs = testing::plainSongs(row.songs);
+    for (auto& s : songs) s.flags = row.flags;
+    makeLibrary(songs);
+    settings_.set(settings::kFillNaughtyLimit, 0);
     files_ = FakeFiles();
+    titles_.titles.clear();
     files_.fail_copy_at = row.fail_at;
+    if (row.song_mb != 0) files_.song_size = [&](const std::string&) { return row.song_mb << 20; };
+    if (row.free_mb != 0) {
+      files_.total = uint64_t{1} << 30;
+      files_.free_at_start = row.free_mb << 20;
+    }
     int copied = 0;
     titles_.on_copied = [&] {
       if (++copied == row.stop_after) engine_->requestStop();
@@ -180,26 +199,16 @@ TEST_F(FillEngineTest, AFailingCopyTooFewSongsOrAStopEndTheFill) {
     const FillResult result = fill();
     EXPECT_EQ(result.end, row.end);
     EXPECT_EQ(result.files, row.files);
-    if (row.fail_at != 0) {
-      EXPECT_NE(result.message.find("/out/039 "), std::string::npos);
+    EXPECT_NE(result.message.find(row.message), std::string::npos) << result.message;
+    if (row.end == FillEnd::kNoPick) {
+      EXPECT_EQ(slept_, uint64_t{kPassPauseMillis} * (kMaxEmptyPasses - 1));
     }
-    if (row.files != 0) {
-      EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
+    if (row.end != FillEnd::kNoLibrary) {
+      EXPECT_EQ(titles_.titles.back(),
+                "Tunora Media Filler" +
+                    (row.message.empty() || row.fail_at != 0 ? std::string() : ": " + row.message));
     }
   }
-}
-
-TEST_F(FillEngineTest, FillKeepsTheReserveFree) {
-  makeLibrary(testing::plainSongs(25));
-  files_.song_size = [](const std::string&) { return uint64_t{10} << 20; };
-  files_.total = uint64_t{1} << 30;  // 1 % is below 64 MB: the reserve is 64 MB
-  files_.free_at_start = uint64_t{200} << 20;
-  const FillResult result = fill();
-  // Copies while 74 MB or more are free: at 200, 190, ..., 80 MB free.
-  EXPECT_EQ(result.end, FillEnd::kReserveReached);
-  EXPECT_EQ(result.files, 13);
-  EXPECT_EQ(result.message, "Stopped with 70 MB left free on the target (kept free: 64 MB)");
-  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler: " + result.message);
 }
 
 TEST_F(FillEngineTest, AddNumberCountsToOneThousandThenStartsAgain) {
@@ -270,19 +279,6 @@ TEST_F(FillEngineTest, ANameTakenGetsAFreeNameAndTheEndSaysSo) {
   EXPECT_EQ(numberedName("a.b.mp3", 2), "a.b (2).mp3");
   EXPECT_EQ(numberedName(".hidden", 3), ".hidden (3)");
   EXPECT_EQ(numberedName("noext", 4), "noext (4)");
-}
-
-TEST_F(FillEngineTest, NoPickableSongEndsAfterBoundedPasses) {
-  auto songs = testing::plainSongs(25);
-  for (auto& s : songs) s.flags = 2;  // "Dirty"
-  makeLibrary(songs);
-  settings_.set(settings::kFillNaughtyLimit, 0);
-  const FillResult result = fill();
-  EXPECT_EQ(result.end, FillEnd::kNoPick);
-  EXPECT_EQ(result.files, 0);
-  EXPECT_EQ(result.message, kNoPickText);
-  EXPECT_EQ(slept_, uint64_t{kPassPauseMillis} * (kMaxEmptyPasses - 1));
-  EXPECT_EQ(titles_.titles.back(), std::string("Tunora Media Filler: ") + kNoPickText);
 }
 
 TEST_F(FillEngineTest, TheChoicesBecomeTheRunningSettings) {

@@ -14,7 +14,7 @@
 #include "network/local_copy_library.h"
 #include "network/network_commands.h"
 #include "network/network_hooks.h"
-#include "tests/engine/program_fixture.h"
+#include "tests/engine/program_test.h"
 
 namespace tunora::testing {
 namespace {
@@ -84,12 +84,12 @@ TEST_F(BufferingTest, TwoHundredSongsFillAtMostTheHundredFiftySlots) {
 }
 
 TEST_F(BufferingTest, SwitchingBufferOffDeletesExactlyTheRecordedCopies) {
-  fillPlayList(8);
+  fillPlayList(50);
   settings_.set(settings::kBufferSize, 10);  // raised to 50
   setUpAndWait();
   EXPECT_EQ(settings_.get(settings::kBufferSize), 50);
-  EXPECT_EQ(buffering_.state(), network::kBuffered);
-  EXPECT_EQ(filesUnder(buffering_.mediaFolder()), 8);
+  EXPECT_EQ(buffering_.state(), network::kBuffered) << "a list that just fits is all buffered";
+  EXPECT_EQ(filesUnder(buffering_.mediaFolder()), 50);
   const std::string stranger = buffering_.mediaFolder() + "mine.txt";
   std::ofstream(stranger) << "keep";
 
@@ -99,7 +99,7 @@ TEST_F(BufferingTest, SwitchingBufferOffDeletesExactlyTheRecordedCopies) {
   EXPECT_EQ(filesUnder(buffering_.mediaFolder()), 1);
   EXPECT_TRUE(fs::exists(stranger));
   EXPECT_FALSE(fs::exists(buffering_.tablePath()));
-  for (int i = 0; i < 8; ++i) EXPECT_TRUE(fs::exists(song(i)));  // the network files stay
+  for (int i = 0; i < 50; ++i) EXPECT_TRUE(fs::exists(song(i)));  // the network files stay
 }
 
 TEST_F(BufferingTest, ANewListTakesTheOldestSlotsAndDeletesTheirCopies) {

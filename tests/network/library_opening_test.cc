@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "library/song_table.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/song_library.h"
 
 namespace tunora::network {
 namespace {
@@ -37,37 +36,25 @@ class LibraryOpeningTest : public ::testing::Test {
   LibraryOpening library_{table_, settings_};
 };
 
-TEST_F(LibraryOpeningTest, DirectOpensUseTheDatabasePath) {
+// With "Network" off the opens go to the database path, for reading or for writing (no other
+// opener gets in then); a missing library leaves the handle closed. With it on, every open goes
+// through the network library.
+TEST_F(LibraryOpeningTest, OpensUseTheDatabasePathOrTheNetworkSeam) {
+  CountingNetwork network;
+  library_.setNetworkLibrary(&network);
   library_.openLibraryForReading();
   ASSERT_TRUE(table_.isOpen());
   EXPECT_FALSE(table_.writable());
   table_.close();
-
   ASSERT_TRUE(library_.openLibraryForWriting());
   EXPECT_TRUE(table_.writable());
-  // While it is open for writing, no other opener gets in.
   marlbase::TableHandle other;
   other.setPath(path_);
   EXPECT_FALSE(other.open().ok());
   library_.closeLibraryAfterWriting();
   EXPECT_FALSE(table_.isOpen());
   EXPECT_TRUE(other.open().ok());
-}
-
-TEST_F(LibraryOpeningTest, MissingLibraryLeavesTheHandleClosed) {
-  settings_.setText(settings::kDatabasePath, dir_.file("missing.mbf"));
-  library_.openLibraryForReading();
-  EXPECT_FALSE(table_.isOpen());
-  EXPECT_FALSE(library_.openLibraryForWriting());
-  EXPECT_FALSE(table_.isOpen());
-}
-
-TEST_F(LibraryOpeningTest, NetworkModeGoesThroughItsSeamOnlyWhenSwitchedOn) {
-  CountingNetwork network;
-  library_.setNetworkLibrary(&network);
-  library_.openLibraryForReading();
-  table_.close();
-  EXPECT_EQ(network.reads, 0);
+  EXPECT_EQ(network.reads + network.writes + network.closes, 0);
 
   settings_.set(settings::kNetwork, 1);
   library_.openLibraryForReading();
@@ -76,6 +63,13 @@ TEST_F(LibraryOpeningTest, NetworkModeGoesThroughItsSeamOnlyWhenSwitchedOn) {
   EXPECT_EQ(network.reads, 1);
   EXPECT_EQ(network.writes, 1);
   EXPECT_EQ(network.closes, 1);
+  EXPECT_FALSE(table_.isOpen());
+
+  settings_.set(settings::kNetwork, 0);
+  settings_.setText(settings::kDatabasePath, dir_.file("missing.mbf"));
+  library_.openLibraryForReading();
+  EXPECT_FALSE(table_.isOpen());
+  EXPECT_FALSE(library_.openLibraryForWriting());
   EXPECT_FALSE(table_.isOpen());
 }
 

@@ -10,29 +10,18 @@
 
 #include "engine/shared_words.h"
 #include "library/song_columns.h"
-#include "library/song_table.h"
 #include "marlbase/table_handle.h"
 #include "network/local_copy_library.h"
 #include "network/network_context.h"
 #include "settings/settings.h"
 #include "tests/support/scripted_message_dialog.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/song_library.h"
 
 namespace tunora::testing {
 
-// Writes `count` songs (slot i has FileId 100 + i) into a new song table at `path`.
+// Writes `count` songs into a new song table at `path`: slot i has FileId 100 + i.
 inline bool writeSongs(const std::string& path, int count) {
-  marlbase::TableHandle t;
-  if (!createSongTable(t, path)) return false;
-  for (int i = 1; i <= count; ++i) {
-    const int32_t slot = t.allocate();
-    if (slot < 0 || !t.writeInt(slot, kColFileId, 100 + static_cast<uint32_t>(i)) ||
-        !t.writeText(slot, kColFileName, "/music/s" + std::to_string(i) + ".mp3")) {
-      return false;
-    }
-  }
-  t.close();
-  return true;
+  return makeLibrary(path, numberedSongs(count));
 }
 
 class NetworkTest : public ::testing::Test {

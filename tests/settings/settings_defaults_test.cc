@@ -28,60 +28,30 @@ struct Names {
   std::vector<std::string> names;
 };
 
-// What the state reset sets.
-const std::vector<Words> kStateWords = {
-    {4, 1, 0},       // current state
-    {5474, 10, 0},   // user of each state
-    {5514, 10, 0},   // alt mode
-    {5554, 10, 0},   // naughty limit
-    {5594, 10, 0},   // minimum rating
-    {5634, 10, 1},   // "No Art Rep"
-    {5714, 1, 0},    // Buffer
-    {5718, 1, 150},  // buffer size
-    {5722, 1, -1},   // edit queue count
-    {5726, 1, 0},    // auto rate
-    {5730, 1, 0},    // shutdown
-    {5734, 1, 0},    // hash statistics
-    {5738, 1, 1},    // auto-rate speed
-    {5742, 1, 1},    // size check
-    {5746, 1, 0},    // M4A
-};
+// What the state reset sets: the current state; each state's user, alt mode, naughty limit and
+// minimum rating 0, "No Art Rep" 1; Buffer 0, buffer size 150, edit queue count -1, auto rate,
+// shutdown and hash statistics 0, auto-rate speed and size check 1, M4A 0.
+const std::vector<Words> kStateWords = {{4, 1, 0},     {5474, 10, 0}, {5514, 10, 0}, {5554, 10, 0},
+                                        {5594, 10, 0}, {5634, 10, 1}, {5714, 1, 0},  {5718, 1, 150},
+                                        {5722, 1, -1}, {5726, 1, 0},  {5730, 1, 0},  {5734, 1, 0},
+                                        {5738, 1, 1},  {5742, 1, 1},  {5746, 1, 0}};
 const Names kStateNames = {
     4974, {"Normal", "Loud", "Late", "Kids", "Party", "Pump", "Her", "Him", "Extra1", "Extra2"}};
 
-// What the full reset sets besides, the filler block's defaults included.
+// What the full reset sets besides, the filler block's defaults included: cover art 1, list size
+// 100, "All" 0, maximised 1, on top 0, full movie 0, tray 1, upper right view 1, database
+// function 0, auto play 0, auto minimise 0, the eight file types 1, the column widths, FileId from
+// the folder 1, back stack -1, network 0, build time 500, lower left view 11, auto build 1, mark
+// videos 1, MP3 check 0, show rating 1, state 0's history 1; the filler: size "4 GB", its file
+// types from the main ones, "All", naughty limit, minimum rating, user, alt mode and "Empty Dir"
+// 0, "Add Number" 1, the unused words 0 (around the buffer level at 6462).
 const std::vector<Words> kOtherWords = {
-    {0, 1, 1},                                                 // cover art
-    {8, 1, 100},                                               // list size
-    {12, 1, 0},                                                // "All"
-    {16, 1, 1},                                                // maximised
-    {20, 1, 0},                                                // on top
-    {24, 1, 0},                                                // full movie
-    {28, 1, 1},                                                // tray
-    {632, 1, 1},                                               // upper right view
-    {636, 1, 0},                                               // database function
-    {660, 1, 0},                                               // auto play
-    {664, 1, 0},                                               // auto minimise
-    {672, 8, 1},                                               // the eight file types
-    {732, 2, 150},                                             // column widths
-    {740, 1, 250},  {744, 1, 60}, {748, 1, 30}, {2366, 1, 1},  // FileId from the folder
-    {2378, 1, -1},                                             // back stack
-    {4346, 1, 0},                                              // network
-    {4350, 1, 500},                                            // build time
-    {4354, 1, 11},                                             // lower left view
-    {4358, 1, 1},                                              // auto build
-    {4362, 1, 1},                                              // mark videos
-    {4966, 1, 0},                                              // MP3 check
-    {4970, 1, 1},                                              // show rating
-    {5674, 1, 1},                                              // state 0's history
-    {5778, 1, 5},                                              // fill size "4 GB"
-    {5782, 8, 1},  // the filler's file types, from the main ones
-    {5814, 6, 0},  // "All", naughty limit, minimum rating, user, alt mode, "Empty Dir"
-    {5838, 1, 1},  // "Add Number"
-    {5842, 4, 0},  // unused
-    {6458, 1, 0},  // unused, around the buffer level at 6462
-    {6466, 78, 0},
-};
+    {0, 1, 1},     {8, 1, 100},    {12, 1, 0},    {16, 1, 1},   {20, 1, 0},   {24, 1, 0},
+    {28, 1, 1},    {632, 1, 1},    {636, 1, 0},   {660, 1, 0},  {664, 1, 0},  {672, 8, 1},
+    {732, 2, 150}, {740, 1, 250},  {744, 1, 60},  {748, 1, 30}, {2366, 1, 1}, {2378, 1, -1},
+    {4346, 1, 0},  {4350, 1, 500}, {4354, 1, 11}, {4358, 1, 1}, {4362, 1, 1}, {4966, 1, 0},
+    {4970, 1, 1},  {5674, 1, 1},   {5778, 1, 5},  {5782, 8, 1}, {5814, 6, 0}, {5838, 1, 1},
+    {5842, 4, 0},  {6458, 1, 0},   {6466, 78, 0}};
 const std::vector<Names> kOtherNames = {
     {764, {"One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight", "Nine", "Ten"}},
     {1264, {"Single", "Two", "More2", "More1", "Triple", "Trip2", "Trip3", "Lucky", "Evil", "Odd"}},
@@ -163,20 +133,8 @@ TEST(SettingsDefaultsTest, AlternateThenDefaultRestoresTheDefaultPreset) {
   Settings s = filled(0x44);
   alternateRatingValues(s);
   Image expected(settings::kRecordSize, 0x44);
-  apply(expected,
-        {{2314, 1, 1},
-         {2318, 1, 4},
-         {2322, 1, 8},
-         {2326, 1, 16},
-         {2330, 1, 32},
-         {2334, 1, 64},
-         {2338, 1, 128},
-         {2342, 1, 256},
-         {2346, 1, 512},
-         {2350, 1, 1024},
-         {2354, 1, 2000},
-         {2358, 1, 32}},
-        {});
+  const int32_t alternate[] = {1, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2000, 32};
+  for (uint32_t k = 0; k < 12; ++k) putWord(expected, 2314 + 4 * k, alternate[k]);
   EXPECT_EQ(differences(s, expected), "") << "alternate preset";
   resetRatingValues(s);
   for (uint32_t k = 0; k < 10; ++k) putWord(expected, 2314 + 4 * k, 1u << k);

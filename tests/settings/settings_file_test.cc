@@ -1,8 +1,11 @@
 // What a save adds to the record (the window's placement and column widths), the state's play
-// list beside it, and the filler's own file when it is short or missing.
+// list beside it, the filler's own file when it is short or missing, and the data folder's write
+// check.
 #include "settings/settings_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "settings/filler_settings_file.h"
+#include "settings/folder_check.h"
 #include "settings/settings.h"
 #include "tests/settings/settings_test_bytes.h"
 
@@ -116,6 +120,29 @@ TEST(SettingsFileTest, MissingFillerFileSetsTheFillerDefaults) {
   EXPECT_EQ(s.get(IntField{5778 + 20}), 1);  // MIDI from the main switch
   EXPECT_EQ(s.get(IntField{5778 + 16}), 0);  // MPEG from its own
   EXPECT_EQ(s.get(IntField{5778 + 60}), 1);  // "Add Number"
+}
+
+// The data folder's write check.
+TEST(FolderCheckTest, AFolderThatTakesAFileIsWritableAndKeepsNothingOfTheCheck) {
+  TempDir dir;
+  EXPECT_TRUE(checkFolderWritable(dir.path().string()).ok());
+  EXPECT_TRUE(checkFolderWritable(dir.path().string() + "/").ok());
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(FolderCheckTest, FoldersThatTakeNoFileAreNotWritable) {
+  TempDir dir;
+  // Gone (a moved data folder), and a file system that takes no files whoever asks.
+  for (const std::string& folder : {dir.file("moved"), std::string("/proc")}) {
+    const Status s = checkFolderWritable(folder);
+    EXPECT_FALSE(s.ok()) << folder;
+    EXPECT_NE(s.message().find(folder), std::string::npos) << s.message();
+  }
+  if (::geteuid() != 0) {  // root writes in spite of the mode
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    EXPECT_FALSE(checkFolderWritable(dir.path().string()).ok());
+    ::chmod(dir.path().c_str(), 0755);
+  }
 }
 
 }  // namespace

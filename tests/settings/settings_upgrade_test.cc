@@ -35,29 +35,21 @@ TEST(SettingsUpgradeTest, EachVersionUpgradesItsOwnWay) {
   const std::vector<std::pair<size_t, uint32_t>> state_reset = {
       {4, 0},    {5474, 0},   {5554, 0},           {5594, 0}, {5634, 1},
       {5714, 0}, {5718, 150}, {5722, 0xFFFFFFFFu}, {0, kept}};
+  // clang-format off
   const Case cases[] = {
       {"TUNO1401", false, false, false, untouched},
-      {"TUNO1400",
-       false,
-       false,
-       false,
+      {"TUNO1400", false, false, false,
        {{4, kept}, {5714, 1}, {5718, 150}, {5722, 0xFFFFFFFFu}, {5726, 0}, {5730, 0}, {5738, 1}}},
-      {"TUNO1350",
-       false,
-       false,
-       true,
+      {"TUNO1350", false, false, true,
        {{4, 0}, {5474, 7}, {5554, 2}, {5594, 5}, {5634, 0}, {5638, 1}, {5714, 0}}},
       {"TUNO1300", false, false, true, {{5474, 7}}},
       {"TUNO1399", false, false, true, {{5474, 7}}},
-      {"TUNO1299", true, false, false, untouched},
-      {"TUNO1000", true, false, false, untouched},
-      {"TUNO1abc", true, false, false, untouched},
-      {"TUNO1-50", true, false, false, untouched},
-      {"XUNO1401", false, true, false, state_reset},
-      {"tuno1401", false, true, false, state_reset},
-      {"TUNO1402", false, true, false, state_reset},
-      {"TUNO1999", false, true, false, state_reset},
+      {"TUNO1299", true, false, false, untouched},  {"TUNO1000", true, false, false, untouched},
+      {"TUNO1abc", true, false, false, untouched},  {"TUNO1-50", true, false, false, untouched},
+      {"XUNO1401", false, true, false, state_reset}, {"tuno1401", false, true, false, state_reset},
+      {"TUNO1402", false, true, false, state_reset}, {"TUNO1999", false, true, false, state_reset},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.header);
     Settings s;
