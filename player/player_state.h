@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "player/song_details.h"
 
@@ -53,88 +54,35 @@ class PlayerState {
   // media controls, applied by the player thread.
   std::atomic<double> volume{1.0};
 
-  std::string playPath() const {
-    std::lock_guard lock(mu_);
-    return play_path_;
-  }
-  void setPlayPath(std::string path) {
-    std::lock_guard lock(mu_);
-    play_path_ = std::move(path);
-  }
-  SongDetails current() const {
-    std::lock_guard lock(mu_);
-    return current_;
-  }
-  void setCurrent(SongDetails details) {
-    std::lock_guard lock(mu_);
-    current_ = std::move(details);
-  }
+  std::string playPath() const { return read(play_path_); }
+  void setPlayPath(std::string path) { write(play_path_, std::move(path)); }
+  SongDetails current() const { return read(current_); }
+  void setCurrent(SongDetails details) { write(current_, std::move(details)); }
   // The score the display shows for the current song (after a rating was stored).
-  void setCurrentRating(uint32_t score) {
-    std::lock_guard lock(mu_);
-    current_.rating = score;
-  }
-  void setCurrentSlot(int32_t slot) {
-    std::lock_guard lock(mu_);
-    current_.slot = slot;
-  }
+  void setCurrentRating(uint32_t score) { write(current_.rating, score); }
+  void setCurrentSlot(int32_t slot) { write(current_.slot, slot); }
   // Why the song's sound reaches no one (the media window's output problem); empty while it
   // goes to an audio output.
-  std::string outputProblem() const {
-    std::lock_guard lock(mu_);
-    return output_problem_;
-  }
-  void setOutputProblem(std::string problem) {
-    std::lock_guard lock(mu_);
-    output_problem_ = std::move(problem);
-  }
+  std::string outputProblem() const { return read(output_problem_); }
+  void setOutputProblem(std::string problem) { write(output_problem_, std::move(problem)); }
   // Where the list's top song starts when the player next takes it from the list: the place
   // left off at the last quit. Taken (and so dropped) by the first song the player starts from
   // the list, whichever it is.
-  void setStartPlace(std::optional<SongPlace> place) {
-    std::lock_guard lock(mu_);
-    start_place_ = std::move(place);
-  }
-  std::optional<SongPlace> startPlace() const {
-    std::lock_guard lock(mu_);
-    return start_place_;
-  }
+  void setStartPlace(std::optional<SongPlace> place) { write(start_place_, std::move(place)); }
+  std::optional<SongPlace> startPlace() const { return read(start_place_); }
   std::optional<SongPlace> takeStartPlace() {
     std::lock_guard lock(mu_);
-    std::optional<SongPlace> place = std::move(start_place_);
-    start_place_.reset();
-    return place;
+    return std::exchange(start_place_, std::nullopt);
   }
   // The song playing or paused when the player stopped for the quit, and where; nullopt when
   // none was.
-  void setLeftOff(SongPlace place) {
-    std::lock_guard lock(mu_);
-    left_off_ = std::move(place);
-  }
-  std::optional<SongPlace> leftOff() const {
-    std::lock_guard lock(mu_);
-    return left_off_;
-  }
-  SongTags tags() const {
-    std::lock_guard lock(mu_);
-    return tags_;
-  }
-  void setTags(SongTags tags) {
-    std::lock_guard lock(mu_);
-    tags_ = std::move(tags);
-  }
-  NextSong next() const {
-    std::lock_guard lock(mu_);
-    return next_;
-  }
-  void setNext(NextSong next) {
-    std::lock_guard lock(mu_);
-    next_ = std::move(next);
-  }
-  void invalidateNext() {
-    std::lock_guard lock(mu_);
-    next_.valid = false;
-  }
+  void setLeftOff(SongPlace place) { write(left_off_, std::optional<SongPlace>(std::move(place))); }
+  std::optional<SongPlace> leftOff() const { return read(left_off_); }
+  SongTags tags() const { return read(tags_); }
+  void setTags(SongTags tags) { write(tags_, std::move(tags)); }
+  NextSong next() const { return read(next_); }
+  void setNext(NextSong next) { write(next_, std::move(next)); }
+  void invalidateNext() { write(next_.valid, false); }
   // When the next-song details are valid, moves them into the current song's and returns true.
   bool takeNextAsCurrent() {
     std::lock_guard lock(mu_);
@@ -145,6 +93,18 @@ class PlayerState {
   }
 
  private:
+  // A copy of one field, or a new value for it, under the one lock of all the fields.
+  template <typename T>
+  T read(const T& field) const {
+    std::lock_guard lock(mu_);
+    return field;
+  }
+  template <typename T>
+  void write(T& field, T value) {
+    std::lock_guard lock(mu_);
+    field = std::move(value);
+  }
+
   mutable std::mutex mu_;
   std::string play_path_;
   SongDetails current_;

@@ -38,34 +38,33 @@ struct ProbeSetup {
   }
 };
 
-TEST(DirectoriesTest, NoDefSetKeepsEverythingBesideTheProgram) {
-  TempDir program;
+TEST(DirectoriesTest, DefSetMovesTheDataToTheUsersFolderUnlessOnARemovableDrive) {
+  TempDir program, home;
   ProbeSetup setup;
   setup.env["XDG_DATA_HOME"] = program.file("share");
-  const Directories dirs = findDirectories(setup.probe(program.file("tunora")));
+  Directories dirs = findDirectories(setup.probe(program.file("tunora")));
   EXPECT_EQ(dirs.program, program.folder());
-  EXPECT_EQ(dirs.data, program.folder());
+  EXPECT_EQ(dirs.data, program.folder()) << "no DefSet.txt: beside the program";
   EXPECT_EQ(dirs.defset_text[0], 0);
   EXPECT_EQ(setup.asked, std::vector<std::string>{program.folder()});
-}
 
-TEST(DirectoriesTest, DefSetMovesTheDataToTheUsersFolder) {
-  TempDir program, home;
   testing::writeText(program.file("DefSet.txt"), "03 pinned\r\n" + std::string(100, 'z'));
-  ProbeSetup setup;
-  setup.env["HOME"] = home.folder();
-  Directories dirs = findDirectories(setup.probe(program.file("tunora")));
+  setup.env = {{"HOME", home.folder()}};
+  dirs = findDirectories(setup.probe(program.file("tunora")));
   EXPECT_EQ(dirs.data, home.folder() + ".local/share/Pellan/Tunora/");
   EXPECT_TRUE(std::filesystem::is_directory(dirs.data));
   EXPECT_EQ(dirs.defset_text[0], '0');
   EXPECT_EQ(dirs.defset_text[63], 'z');
-
-  setup.env["XDG_DATA_HOME"] = home.file("xdg");
+  for (const auto& [xdg, data] :
+       {std::pair{home.file("xdg"), home.folder() + "xdg/Pellan/Tunora/"},
+        {"relative/ignored", home.folder() + ".local/share/Pellan/Tunora/"}}) {
+    setup.env["XDG_DATA_HOME"] = xdg;
+    EXPECT_EQ(findDirectories(setup.probe(program.file("tunora"))).data, data) << xdg;
+  }
+  setup.removable = true;
   dirs = findDirectories(setup.probe(program.file("tunora")));
-  EXPECT_EQ(dirs.data, home.folder() + "xdg/Pellan/Tunora/");
-  setup.env["XDG_DATA_HOME"] = "relative/ignored";
-  EXPECT_EQ(findDirectories(setup.probe(program.file("tunora"))).data,
-            home.folder() + ".local/share/Pellan/Tunora/");
+  EXPECT_EQ(dirs.data, program.folder());
+  EXPECT_EQ(dirs.defset_text[0], 0);  // not read: nobody is pinned
 }
 
 TEST(DirectoriesTest, InstalledLayoutUsesTheSharedFolder) {
@@ -97,17 +96,6 @@ TEST(DirectoriesTest, InstalledLayoutUsesTheSharedFolder) {
   testing::writeText(prefix.file("share/tunora/ToolBar.bmp"), "BM");
   EXPECT_EQ(findDirectories(setup.probe(prefix.file("opt/tunora"))).program,
             prefix.folder() + "opt/");
-}
-
-TEST(DirectoriesTest, RemovableDriveKeepsEverythingBesideTheProgram) {
-  TempDir program;
-  testing::writeText(program.file("DefSet.txt"), "05");
-  ProbeSetup setup;
-  setup.env["HOME"] = program.folder();
-  setup.removable = true;
-  const Directories dirs = findDirectories(setup.probe(program.file("tunora")));
-  EXPECT_EQ(dirs.data, program.folder());
-  EXPECT_EQ(dirs.defset_text[0], 0);  // not read: nobody is pinned
 }
 
 // A sysfs tree whose block-device link for the temporary folder's device leads to a partition

@@ -1,8 +1,7 @@
-// tunora-cli "settings show" and "settings defaults": the JSON of a hand-built file, its text
-// decoding with and without --bytes, and the defaults file's bytes.
+// tunora-cli "settings show": the JSON of a hand-built file and its text decoding with and
+// without --bytes. (The defaults' bytes and the exit codes are the settings and command tests'.)
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -46,38 +45,6 @@ TEST(SettingsCliTest, ShowDecodesFieldsAndTexts) {
 
   const std::string exact = showJson({"--bytes", dir.file("s.dat")});
   EXPECT_NE(exact.find("\"UserName\":[\"Ren\xC3\xA9\xC2\x80\","), std::string::npos);
-}
-
-TEST(SettingsCliTest, FailuresExitWithOneAndUsageErrorsWithTwo) {
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(run("show", {"/nonexistent/dTunora.dat"}), 1);
-  EXPECT_EQ(run("defaults", {"/nonexistent/folder/d.dat"}), 1);
-  EXPECT_EQ(run("show", {}), 2);
-  EXPECT_EQ(run("defaults", {"a.dat", "b.dat"}), 2);
-  const std::string errors = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 4);
-}
-
-TEST(SettingsCliTest, DefaultsWriteTheFirstRunRecord) {
-  testing::TempDir dir;
-  ASSERT_EQ(run("defaults", {dir.file("d.dat")}), 0);
-  const std::vector<uint8_t> bytes = testing::readBytes(dir.file("d.dat"));
-  ASSERT_EQ(bytes.size(), 7008u);
-  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "TUNO1401");
-  EXPECT_EQ(bytes[8 + 8], 100);        // ListSize
-  EXPECT_EQ(bytes[8 + 32], 0);         // DatabasePath empty
-  EXPECT_EQ(bytes[8 + 2314 + 36], 0);  // RatingValue[9] = 512 = 0x200
-  EXPECT_EQ(bytes[8 + 2314 + 37], 2);
-  EXPECT_EQ(bytes[8 + 2354], 0xE8);  // TargetValue 1000 = 0x3E8
-  EXPECT_EQ(bytes[8 + 2354 + 1], 0x03);
-  EXPECT_EQ(bytes[8 + 2358], 16);  // DefaultImport
-
-  // --db names the library, as a first run's start-up does.
-  ASSERT_EQ(run("defaults", {"--db", "/music/Tunora.mbf", dir.file("e.dat")}), 0);
-  const std::vector<uint8_t> with_db = testing::readBytes(dir.file("e.dat"));
-  ASSERT_EQ(with_db.size(), 7008u);
-  EXPECT_EQ(std::string(with_db.begin() + 8 + 32, with_db.begin() + 8 + 32 + 18),
-            std::string("/music/Tunora.mbf\0", 18));
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/program.h"
 #include "library/song_columns.h"
-#include "network/library_opening.h"
 #include "settings/fixed_user.h"
 #include "settings/settings_defaults.h"
 #include "tests/support/fake_env.h"
@@ -13,27 +13,9 @@
 namespace tunora::player {
 namespace {
 
-// An update writer that is never started: the test reads its queue.
-struct WriterParts {
-  class NoWindow final : public engine::WindowChannel {
-    void postCommand(int32_t, int32_t) override {}
-  };
-  FakeEnv env;
-  engine::SharedWords words;
-  engine::SharedLock lock{words, env};
-  engine::UpdateQueue queue;
-  marlbase::TableHandle table;
-  Settings settings;
-  network::LibraryOpening library{table, settings};
-  NoWindow window;
-  engine::ThreadSet threads{env};
-  engine::StatusMessage status;
-  engine::UpdateWriter writer{lock, queue, library, window, threads, status};
-};
-
 using D = AutoRateDirection;
 
-TEST(AutoRatedScore, StepsByAQuarterAtNormalSpeedWithTheEdgesOfTheScale) {
+TEST(AutoRatedScore, StepsByAQuarterAtNormalSpeedWithTheEdgesOfTheScaleFastHalvesSlowAnEighth) {
   EXPECT_EQ(autoRatedScore(64, kArSpeedNormal, 512, D::kSkipped), 48u);
   EXPECT_EQ(autoRatedScore(48, kArSpeedNormal, 512, D::kPlayedToEnd), 60u);
   EXPECT_EQ(autoRatedScore(512, kArSpeedNormal, 512, D::kPlayedToEnd), 512u);  // capped
@@ -45,12 +27,9 @@ TEST(AutoRatedScore, StepsByAQuarterAtNormalSpeedWithTheEdgesOfTheScale) {
   EXPECT_EQ(autoRatedScore(0, kArSpeedNormal, 512, D::kPlayedToEnd), 1u);
   EXPECT_EQ(autoRatedScore(0xFFFFFFFFu, kArSpeedNormal, 0xFFFFFFFFu, D::kPlayedToEnd),
             0xFFFFFFFFu);  // no overflow past the top
-}
-
-TEST(AutoRatedScore, FastHalvesSlowTakesAnEighthUnknownIsNormal) {
   EXPECT_EQ(autoRatedScore(64, kArSpeedFast, 512, D::kSkipped), 32u);
   EXPECT_EQ(autoRatedScore(64, kArSpeedSlow, 512, D::kSkipped), 56u);
-  EXPECT_EQ(autoRatedScore(64, 7, 512, D::kSkipped), 48u);
+  EXPECT_EQ(autoRatedScore(64, 7, 512, D::kSkipped), 48u);  // an unknown speed is normal
 }
 
 class AutoRateQueue : public ::testing::Test {
@@ -65,16 +44,17 @@ class AutoRateQueue : public ::testing::Test {
     song_.rating = 64;
     song_.file_id = 0xABCD;
   }
-  std::optional<engine::QueuedUpdate> queued() { return queue_.takeOldest(); }
+  std::optional<engine::QueuedUpdate> queued() { return program_.updateQueue().takeOldest(); }
 
   Settings settings_;
   SongDetails song_;
-  WriterParts parts_;
-  engine::UpdateQueue& queue_ = parts_.queue;
+  FakeEnv env_;
+  Program program_{env_};  // its update writer is never started: the test reads its queue
+  engine::UpdateWriter& writer_ = program_.updateWriter();
 };
 
 TEST_F(AutoRateQueue, QueuesTheStateUsersColumnOrTheFixedUsersKeyedByFileId) {
-  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, parts_.writer);
+  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, writer_);
   auto update = queued();
   ASSERT_TRUE(update);
   EXPECT_EQ(update->slot, 7);
@@ -83,7 +63,7 @@ TEST_F(AutoRateQueue, QueuesTheStateUsersColumnOrTheFixedUsersKeyedByFileId) {
   EXPECT_EQ(update->old_value, 64u);
   EXPECT_EQ(update->key, 0xABCDu);
 
-  autoRate(D::kPlayedToEnd, settings_, 5, song_, parts_.writer);
+  autoRate(D::kPlayedToEnd, settings_, 5, song_, writer_);
   update = queued();
   ASSERT_TRUE(update);
   EXPECT_EQ(update->column, ratingColumn(5));
@@ -92,11 +72,11 @@ TEST_F(AutoRateQueue, QueuesTheStateUsersColumnOrTheFixedUsersKeyedByFileId) {
 
 TEST_F(AutoRateQueue, NothingInAnAltModeOrWithoutASlot) {
   settings_.set(settings::kStateAltMode, 2, 1);
-  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, parts_.writer);
+  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, writer_);
   EXPECT_FALSE(queued());
   settings_.set(settings::kStateAltMode, 2, 0);
   song_.slot = -1;
-  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, parts_.writer);
+  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, writer_);
   EXPECT_FALSE(queued());
 }
 

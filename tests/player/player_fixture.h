@@ -89,6 +89,22 @@ class PlayerTest : public ::testing::Test {
     repaints_seen_ = repaints();
     return done;
   }
+  // The loop driven by hand, one step() at a time, the clock moved by exactly the sleep each step
+  // asks for: no thread, so virtual time is exact. Steps until `done` holds after a step, at most
+  // `steps` times; returns the sleeps asked for (the last one not slept).
+  std::vector<int64_t> stepUntil(const std::function<bool()>& done, int steps = 200) {
+    std::vector<int64_t> sleeps;
+    for (int i = 0; i < steps && !done(); ++i) {
+      const auto sleep = player_->step();
+      sleeps.push_back(sleep.count());
+      if (done()) break;
+      env_.advance(sleep);
+    }
+    return sleeps;
+  }
+  std::vector<int64_t> stepTo(const std::string& path, int steps = 200) {
+    return stepUntil([&] { return media_.openPath() == path; }, steps);
+  }
   std::vector<engine::QueuedUpdate> takeUpdates() {
     std::vector<engine::QueuedUpdate> out;
     while (auto u = program().updateQueue().takeOldest()) out.push_back(*u);

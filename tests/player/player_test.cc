@@ -15,12 +15,21 @@
 namespace tunora::player {
 namespace {
 
-using tunora::FakeEnv;
 using tunora::testing::PlayerTest;
 
 bool called(const std::vector<std::string>& calls, const std::string& call) {
   return std::find(calls.begin(), calls.end(), call) != calls.end();
 }
+
+// Score updates as "slot:new value" (of user 0's score 64: 48 skipped, 80 played).
+std::vector<std::string> rated(const std::vector<engine::QueuedUpdate>& updates) {
+  std::vector<std::string> out;
+  for (const auto& u : updates) {
+    out.push_back(std::to_string(u.slot) + ":" + std::to_string(u.new_value));
+  }
+  return out;
+}
+using Rated = std::vector<std::string>;
 
 TEST_F(PlayerTest, PlaysFromTheStartPointAndMovesOnAtTheEndPointRaisingTheScore) {
   setFrames(1, 1000, 30000);  // the file is 10 minutes long
@@ -46,11 +55,9 @@ TEST_F(PlayerTest, PlaysFromTheStartPointAndMovesOnAtTheEndPointRaisingTheScore)
   EXPECT_LT(played, 600000u);
   EXPECT_EQ(program().playList().size(), 1);
   EXPECT_EQ(backStackTop(program().settings()), 1);
-  auto updates = takeUpdates();
-  ASSERT_EQ(updates.size(), 1u);
-  EXPECT_EQ(updates[0].slot, 1);
-  EXPECT_EQ(updates[0].new_value, 80u);  // 64 + 64 / 4
-  EXPECT_EQ(updates[0].key, 101u);
+  const auto updates = takeUpdates();
+  EXPECT_EQ(rated(updates), Rated{"1:80"});  // 64 + 64 / 4
+  EXPECT_EQ(updates.empty() ? 0 : updates[0].key, 101u);
 }
 
 TEST_F(PlayerTest, PauseResumesWhereItStoppedAndStopStartsTheNextSong) {
@@ -126,18 +133,12 @@ TEST_F(PlayerTest, SkipLowersTheScoreFirstAndAFileThatDoesNotOpenGainsNothing) {
   ASSERT_TRUE(untilPlaying(songPath(1)));
   request(kRequestSkip);
   ASSERT_TRUE(untilPlaying(songPath(2)));
-  auto updates = takeUpdates();
-  ASSERT_EQ(updates.size(), 1u);
-  EXPECT_EQ(updates[0].slot, 1);
-  EXPECT_EQ(updates[0].new_value, 48u);  // 64 - 64 / 4
+  EXPECT_EQ(rated(takeUpdates()), Rated{"1:48"});  // 64 - 64 / 4
 
   // Song 2 ends; the missing file "plays" with length 0 and is left at once, unrated.
   ASSERT_TRUE(untilPlaying(songPath(4)));
   EXPECT_TRUE(called(media_.calls(), "open-failed " + dir_.file("missing.wav")));
-  updates = takeUpdates();
-  ASSERT_EQ(updates.size(), 1u);
-  EXPECT_EQ(updates[0].slot, 2);
-  EXPECT_EQ(updates[0].new_value, 80u);
+  EXPECT_EQ(rated(takeUpdates()), Rated{"2:80"});
 }
 
 TEST_F(PlayerTest, ASongWithAnEndPointIsRatedWhenItsMediaReportsNoLength) {
@@ -150,10 +151,7 @@ TEST_F(PlayerTest, ASongWithAnEndPointIsRatedWhenItsMediaReportsNoLength) {
   EXPECT_EQ(player_->state().length.load(), 3000);
   request(kRequestSkip);
   ASSERT_TRUE(untilPlaying(songPath(2)));
-  auto updates = takeUpdates();
-  ASSERT_EQ(updates.size(), 1u);
-  EXPECT_EQ(updates[0].slot, 1);
-  EXPECT_EQ(updates[0].new_value, 48u);
+  EXPECT_EQ(rated(takeUpdates()), Rated{"1:48"});
 }
 
 TEST_F(PlayerTest, ThePlayersOwnDetailsLoadIgnoresTheBusyLoaderReadingAhead) {
@@ -212,33 +210,17 @@ TEST_F(PlayerTest, RequestsWaitUntilTwoSongsArePrepared) {
   ASSERT_TRUE(untilPlaying(songPath(1)));
 }
 
-// The loop driven by hand, one step() at a time, the clock moved by exactly the sleep each step
-// asks for: no thread, so virtual time is exact. Steps until `done` holds after a step, at most
-// `steps` times; returns the sleeps asked for (the last one not slept).
-std::vector<int64_t> stepUntil(Player& player, FakeEnv& env, const std::function<bool()>& done,
-                               int steps = 200) {
-  std::vector<int64_t> sleeps;
-  for (int i = 0; i < steps && !done(); ++i) {
-    const auto sleep = player.step();
-    sleeps.push_back(sleep.count());
-    if (done()) break;
-    env.advance(sleep);
-  }
-  return sleeps;
-}
-
 TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
   media_.setLength(songPath(1), 3250);
   media_.setLength(songPath(2), 2100);
   setFrames(2, 0, 5000);  // an end point after the file's real end: the media's end counts
   listSongs({songPath(1), songPath(2), songPath(3), songPath(4)});
   request(kRequestPlay);
-  stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  stepTo(songPath(1), 1);
   ASSERT_EQ(media_.openPath(), songPath(1));
 
   uint64_t started = env_.nowMillis();
-  auto sleeps = stepUntil(*player_, env_, [&] { return media_.openPath() == songPath(2); });
+  auto sleeps = stepTo(songPath(2));
   ASSERT_EQ(media_.openPath(), songPath(2));
   // Exactly at the end: polls every 500 ms would have noticed it at 3500 and switched at 4000.
   EXPECT_EQ(env_.nowMillis() - started, 3250u);
@@ -252,7 +234,7 @@ TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
 
   // Song 2's end point (5 s) lies past its file's end (2.1 s): the media window's end moves on.
   started = env_.nowMillis();
-  stepUntil(*player_, env_, [&] { return media_.openPath() == songPath(3); });
+  stepTo(songPath(3));
   ASSERT_EQ(media_.openPath(), songPath(3));
   EXPECT_EQ(env_.nowMillis() - started, 2100u);
   // Every effect of a switch: rows taken, both songs rated up and remembered.
@@ -276,25 +258,21 @@ TEST_F(PlayerTest, ASongWhoseLengthIsUnknownAtFirstPlaysToItsRealEnd) {
   }
   listSongs({songPath(1), songPath(2), songPath(3), songPath(4)});
   request(kRequestPlay);
-  stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  stepTo(songPath(1), 1);
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     const Case c = cases[i];
     ASSERT_EQ(media_.openPath(), songPath(i + 1));
     EXPECT_EQ(player_->state().length.load(), 0);
     const uint64_t started = env_.nowMillis();
-    stepUntil(*player_, env_, [&] { return env_.nowMillis() - started >= 1500; });
+    stepUntil([&] { return env_.nowMillis() - started >= 1500; });
     EXPECT_EQ(media_.openPath(), songPath(i + 1)) << "left at " << env_.nowMillis() - started;
     EXPECT_TRUE(takeUpdates().empty());
-    stepUntil(*player_, env_, [&] { return media_.openPath() != songPath(i + 1); });
+    stepUntil([&] { return media_.openPath() != songPath(i + 1); });
     EXPECT_EQ(media_.openPath(), songPath(i + 2));
     EXPECT_GE(env_.nowMillis() - started, static_cast<uint64_t>(c.real_length));
     EXPECT_LE(env_.nowMillis() - started, static_cast<uint64_t>(c.real_length) + 500);
-    const auto updates = takeUpdates();
-    ASSERT_EQ(updates.size(), 1u);
-    EXPECT_EQ(updates[0].slot, i + 1);
-    EXPECT_EQ(updates[0].new_value, 80u);  // played to its end
+    EXPECT_EQ(rated(takeUpdates()), Rated{std::to_string(i + 1) + ":80"});  // played to its end
   }
 }
 
@@ -302,19 +280,15 @@ TEST_F(PlayerTest, ASongOfUnknownLengthIsLearnedForTheSliderAndRatedAsSkippedWhe
   media_.setLateLength(songPath(1), 8000, 1000);
   listSongs({songPath(1), songPath(2), songPath(3)});
   request(kRequestPlay);
-  stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  stepTo(songPath(1), 1);
   const uint64_t started = env_.nowMillis();
-  stepUntil(*player_, env_, [&] { return env_.nowMillis() - started >= 4000; });
+  stepUntil([&] { return env_.nowMillis() - started >= 4000; });
   EXPECT_EQ(player_->state().length.load(), 8000);
   EXPECT_GE(window().slider.load(), 400);  // about half of the song, at the last poll
   request(kRequestSkip);
-  stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(2); }, 2);
+  stepTo(songPath(2), 2);
   ASSERT_EQ(media_.openPath(), songPath(2));
-  const auto updates = takeUpdates();
-  ASSERT_EQ(updates.size(), 1u);
-  EXPECT_EQ(updates[0].new_value, 48u);
+  EXPECT_EQ(rated(takeUpdates()), Rated{"1:48"});
 }
 
 // A library that cannot be read (here: a file that is no table) makes the details lookup try
@@ -357,19 +331,22 @@ TEST_F(PlayerTest, ASongChangeAfterTheLibraryWentMissingIsNotDelayedAndSaysSo) {
 }
 
 // The desktop's media controls: the volume they set reaches the media window (and every song
-// after), and the playing file's tag gives the track number and the genre.
-TEST_F(PlayerTest, TheVolumeSetReachesTheMediaWindowAndTheTagGivesTrackAndGenre) {
+// after), and the playing file's tag gives the track number and the genre; the media window's
+// output problem is kept for the status while it lasts.
+TEST_F(PlayerTest, TheVolumeTheTagAndTheOutputProblemReachTheirReaders) {
   // An ID3v2.3 tag of 30 bytes: "TRCK" "4/12" and "TCON" "(8)", each a Latin-1 text frame.
   std::vector<uint8_t> tagged = {'I', 'D', '3', 3, 0, 0, 0, 0,   0,   30,  'T', 'R', 'C', 'K',
                                  0,   0,   0,   5, 0, 0, 0, '4', '/', '1', '2', 'T', 'C', 'O',
                                  'N', 0,   0,   0, 5, 0, 0, 0,   '(', '8', ')', 0};
   tagged.resize(tagged.size() + 200, 0xFF);
   tunora::testing::writeBytes(songPath(1), tagged);
+  media_.setOutputProblem("No usable audio output");
   listSongs({songPath(1), songPath(2), songPath(3)});
   request(kRequestPlay);
-  stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  stepTo(songPath(1), 1);
   ASSERT_EQ(media_.openPath(), songPath(1));
+  EXPECT_EQ(player_->state().outputProblem(), "No usable audio output");  // for the status
+  media_.setOutputProblem("");
   SongTags tags = player_->state().tags();
   EXPECT_EQ(tags.path, songPath(1));
   EXPECT_EQ(tags.track_number, 4);
@@ -379,14 +356,14 @@ TEST_F(PlayerTest, TheVolumeSetReachesTheMediaWindowAndTheTagGivesTrackAndGenre)
   (void)player_->step();
   (void)player_->step();
   request(kRequestSkip);
-  stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(2); }, 2);
+  stepTo(songPath(2), 2);
   const auto calls = media_.calls();
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "volume 500"), 1);  // given once, kept
   tags = player_->state().tags();
   EXPECT_EQ(tags.path, songPath(2));  // no file, no tag
   EXPECT_EQ(tags.track_number, 0);
   EXPECT_EQ(tags.genre, "");
+  EXPECT_EQ(player_->state().outputProblem(), "");
 }
 
 TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndNotRemembered) {
@@ -403,8 +380,7 @@ TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndNotRemembered) {
   listSongs(rows);
   request(kRequestPlay);
   const uint64_t started = env_.nowMillis();
-  auto sleeps = stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 30);
+  auto sleeps = stepTo(songPath(1), 30);
   ASSERT_EQ(media_.openPath(), songPath(1));
   EXPECT_EQ(env_.nowMillis(), started);  // no sleep at all on the way
   EXPECT_EQ(program().playList().size(), 2);
@@ -413,8 +389,7 @@ TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndNotRemembered) {
   // Back from song 2 goes to song 1, and from there to nothing older: the songs that did not
   // open were not remembered.
   request(kRequestSkip);
-  stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(2); }, 5);
+  stepTo(songPath(2), 5);
   ASSERT_EQ(media_.openPath(), songPath(2));
   EXPECT_EQ(backStackTop(program().settings()), 1);
   EXPECT_EQ(program().settings().get(settings::kBackStack, 1), -1);
@@ -456,35 +431,18 @@ TEST_F(PlayerTest, WhileAWorkerHoldsTheLockTheNextSongStartsAndTheSwitchEndsAfte
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "playFrom 1500"), 1);
 }
 
-TEST_F(PlayerTest, TheMediaWindowsOutputProblemIsKeptForTheStatus) {
-  media_.setOutputProblem("No usable audio output");
-  listSongs({songPath(1), songPath(2), songPath(3)});
-  request(kRequestPlay);
-  stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
-  EXPECT_EQ(player_->state().outputProblem(), "No usable audio output");
-  media_.setOutputProblem("");
-  request(kRequestSkip);
-  stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(2); }, 1);
-  EXPECT_EQ(player_->state().outputProblem(), "");
-}
-
 // A song that ended while the next one cannot follow yet (too few songs prepared) is rated as
 // played to its end once, however many polls see its end.
 TEST_F(PlayerTest, ASongThatEndedIsRatedOnceWhileTheNextWaitsToBePrepared) {
   media_.setLength(songPath(1), 3000);
   listSongs({songPath(1), songPath(2)});
   request(kRequestPlay);
-  stepUntil(
-      *player_, env_, [&] { return media_.openPath() == songPath(1); }, 1);
+  stepTo(songPath(1), 1);
   ASSERT_EQ(media_.openPath(), songPath(1));
   const uint64_t started = env_.nowMillis();
-  stepUntil(*player_, env_, [&] { return env_.nowMillis() - started >= 8000; });
+  stepUntil([&] { return env_.nowMillis() - started >= 8000; });
   EXPECT_EQ(media_.openPath(), songPath(1)) << "song 2 alone does not follow";
-  const auto updates = takeUpdates();
-  ASSERT_EQ(updates.size(), 1u);
-  EXPECT_EQ(updates[0].new_value, 80u);
+  EXPECT_EQ(rated(takeUpdates()), Rated{"1:80"});
 }
 
 // The same song twice in a row on the list is remembered once: Back goes to the song before it.

@@ -1,6 +1,6 @@
 // The whole program without a display: a generated folder of 60 songs imported into a new
-// library, the list built to ListSize 20, then play, pause and resume, seven skips with "Auto
-// Rate" on, back twice, stop, and the quit with more than 5 queued updates; then a second start
+// library, the list built to ListSize 20, then play, seven skips with "Auto Rate" on, stop, and
+// the quit with more than 5 queued updates; then a second start
 // from the same data directory. Checked afterwards: the scores and play counts in the table, the
 // state's play-list file and the settings file. Run over the fake media window in virtual time,
 // and over GStreamer (fakesink, 1-second songs; label "gstreamer").
@@ -13,7 +13,6 @@
 #include "library/song_table.h"
 #include "media/playlist_file.h"
 #include "player/auto_rate.h"
-#include "player/back_stack.h"
 #include "player/demo_songs.h"
 #include "tests/engine/builder_fixture.h"
 #include "tests/support/fake_media_window.h"
@@ -99,7 +98,7 @@ class WholeProgramTest : public ::testing::TestWithParam<bool> {
   FakeEnv env_;
 };
 
-TEST_P(WholeProgramTest, PlaysSkipsGoesBackQuitsAndStartsAgainWithItsState) {
+TEST_P(WholeProgramTest, PlaysSkipsQuitsAndStartsAgainWithItsState) {
   auto media = makeMedia();
   if (!media) GTEST_SKIP() << "built without GStreamer";
   const bool real = GetParam();
@@ -115,21 +114,6 @@ TEST_P(WholeProgramTest, PlaysSkipsGoesBackQuitsAndStartsAgainWithItsState) {
     EXPECT_TRUE(run.until([&] { return std::filesystem::exists(data_dir_ + "PL1.m3u"); }));
 
     ASSERT_TRUE(run.request(player::kRequestPlay));
-    // Pause once the song has played a little (the pause ends with the media closed), resume.
-    ASSERT_TRUE(run.until([&] { return run.player().state().position.load() >= 100; }));
-    const std::string first = run.player().state().playPath();
-    run.program().words().player_request.store(player::kRequestPause);
-    ASSERT_TRUE(run.until([&] {
-      return run.program().words().playing.load() == 0 && run.player().state().length.load() == 0;
-    }));
-    if (!real) {
-      EXPECT_GT(run.player().state().resume_position.load(), 0);
-    }
-    ASSERT_TRUE(run.request(player::kRequestPlay));
-    if (!real) {
-      EXPECT_EQ(run.player().state().playPath(), first);
-    }
-
     for (int i = 0; i < kSkips; ++i) {
       const player::SongDetails song = run.player().state().current();
       skipped.push_back(song.slot);
@@ -140,25 +124,12 @@ TEST_P(WholeProgramTest, PlaysSkipsGoesBackQuitsAndStartsAgainWithItsState) {
       ASSERT_TRUE(run.request(player::kRequestSkip));
     }
     // Over real media a song may also end by itself between two skips (and be rated up).
-    if (real) {
-      EXPECT_GT(run.program().updateQueue().length(), 5);
-    } else {
-      EXPECT_EQ(run.program().updateQueue().length(), kSkips);
-    }
-    // Back twice: the last two songs skipped play again, no rows taken.
-    for (int back = 1; back <= 2; ++back) {
-      ASSERT_TRUE(run.request(player::kRequestBack));
-      if (!real) {
-        EXPECT_EQ(run.player().state().current().slot, skipped[kSkips - back]) << back;
-      }
-    }
+    const int32_t queued = run.program().updateQueue().length();
+    EXPECT_TRUE(real ? queued > 5 : queued == kSkips) << queued;
     ASSERT_TRUE(run.stopPlaying());
     ASSERT_TRUE(run.quit());
     EXPECT_EQ(run.program().updateQueue().length(), -1);  // written, storage freed
     saved_rows = run.listPaths();
-    if (!real) {
-      EXPECT_EQ(player::backStackTop(run.program().settings()), skipped[kSkips - 3]);
-    }
   }
 
   // Each skipped song lost a quarter of its score (a song played to its end, which only the
@@ -167,11 +138,9 @@ TEST_P(WholeProgramTest, PlaysSkipsGoesBackQuitsAndStartsAgainWithItsState) {
   const auto scores = tableInts(library, ratingColumn(0));
   int changed = 0;
   for (const auto& [slot, score] : scores) changed += score != scores_before.at(slot) ? 1 : 0;
-  if (real) {
-    EXPECT_GT(changed, 5);
-  } else {
-    for (int32_t slot : skipped) EXPECT_EQ(scores.at(slot), expected_scores.at(slot)) << slot;
-    EXPECT_EQ(changed, kSkips);
+  EXPECT_TRUE(real ? changed > 5 : changed == kSkips) << changed;
+  for (int32_t slot : skipped) {
+    EXPECT_TRUE(real || scores.at(slot) == expected_scores.at(slot)) << slot;
   }
   uint32_t plays = 0;
   for (const auto& [slot, count] : tableInts(library, kColPlayCount)) plays += count;

@@ -10,8 +10,6 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include "ui/qt/cover_picture.h"
-
 namespace tunora::ui::qt {
 namespace {
 
@@ -56,23 +54,6 @@ TEST(CoverDecoderTest, DamagedFilesGiveNoPicture) {
   buffer.open(QIODevice::ReadOnly);
   const QImage image = decodeCoverPicture(&buffer);
   EXPECT_TRUE(image.isNull() || (image.width() <= 1024 && image.height() <= 1024));
-}
-
-TEST(CoverPictureTest, LoadsKeepsAndReleasesAPicture) {
-  QTemporaryDir dir;
-  QImage small(300, 200, QImage::Format_RGB32);
-  small.fill(Qt::red);
-  ASSERT_TRUE(small.save(dir.filePath("Folder.jpg"), "JPEG"));
-  CoverPicture cover;
-  const auto size =
-      cover.load(CoverSource{CoverSource::Kind::kFile, dir.filePath("Folder.jpg").toStdString()});
-  EXPECT_EQ(size.width, 300);
-  EXPECT_EQ(size.height, 200);
-  EXPECT_FALSE(cover.picture().isNull());
-  cover.release();
-  EXPECT_TRUE(cover.picture().isNull());
-  const auto none = cover.load(CoverSource{CoverSource::Kind::kFile, "/nowhere/Cover.jpg"});
-  EXPECT_EQ(none.width, 0);
 }
 
 }  // namespace

@@ -1,14 +1,10 @@
 // The media filler window offscreen over the whole program: it shows the stored filler
-// settings in their controls and "Close" writes what the user chose into "dTnFill.dat" byte for
-// byte; "Fill" is disabled while a fill of real files runs and enabled at its end, "Stop" ends
-// it between two files, "Empty Dir" asks and refuses a song folder, and "On Top Toggle".
+// settings in their controls and "Close" stores what the user chose and writes it to
+// "dTnFill.dat"; "Fill" is disabled while a fill of real files runs and "Stop" ends it between
+// two files; "Empty Dir" asks first; "On Top Toggle".
 #include "ui/qt/filler_window.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <condition_variable>
@@ -18,20 +14,19 @@
 #include "filler/fill_files.h"
 #include "filler/filler_form.h"
 #include "settings/filler_layout.h"
+#include "settings/filler_settings_file.h"
 #include "tests/ui/qt/qt_fixture.h"
 
 namespace tunora::ui::qt {
 namespace {
 
-// Real copies of small songs; every copy in the output folder counts as 10 MB, and the disk is
-// endless. Can hold the fill inside one copy until the test lets it go.
-class TestFiles final : public filler::FillFiles {
+// Real copies of small songs on an endless disk; holds the fill inside copy `hold_at` until the
+// test lets it go.
+class HeldFiles final : public filler::FillFiles {
  public:
-  explicit TestFiles(std::string output) : output_(std::move(output)) {}
   Status copyFile(const std::string& source, const std::string& target, bool& taken) override {
     Status s = real_.copyFile(source, target, taken);
-    if (taken) return s;  // an earlier fill's file of that name: not a copy
-    if (copies.fetch_add(1) + 1 == hold_at) {
+    if (!taken && copies.fetch_add(1) + 1 == hold_at) {
       std::unique_lock lock(mu_);
       held.store(true);
       cv_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });  // bounded
@@ -39,7 +34,6 @@ class TestFiles final : public filler::FillFiles {
     return s;
   }
   std::optional<uint64_t> fileSize(const std::string& path) override {
-    if (path.rfind(output_, 0) == 0) return uint64_t{10 * 1024 * 1024};
     return real_.fileSize(path);
   }
   std::optional<filler::SpaceInfo> space(const std::string&) override {
@@ -59,23 +53,10 @@ class TestFiles final : public filler::FillFiles {
   std::atomic<bool> held{false};
 
  private:
-  std::string output_;
   filler::PosixFillFiles real_;
   std::mutex mu_;
   std::condition_variable cv_;
   bool released_ = false;
-};
-
-// Notes every title the window shows.
-class TitleLog final : public QObject {
- public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::WindowTitleChange) {
-      titles.push_back(static_cast<QWidget*>(watched)->windowTitle().toStdString());
-    }
-    return false;
-  }
-  std::vector<std::string> titles;
 };
 
 class FillerWindowTest : public WindowTest {
@@ -92,11 +73,12 @@ class FillerWindowTest : public WindowTest {
     ASSERT_TRUE(testing::writeSongTable(libraryPath(), songs));
     startProgram(
         0, [&](Settings& s) { s.setText(settings::kFillOutputDir, out_); }, false);
+  }
+  void openFiller() {
     filler_ = std::make_unique<FillerWindow>(FillerWindowParts{
         settings(), program().lock(), program().builder(), program().library(), files_,
         program().threads(), dialog_, env_, nullptr, dir_.folder() + "data/",
         dir_.folder() + "program/", dir_.folder() + "home"});
-    filler_->installEventFilter(&titles_);
   }
   void TearDown() override {
     files_.release();
@@ -107,155 +89,93 @@ class FillerWindowTest : public WindowTest {
     WindowTest::TearDown();
   }
   QPushButton* button(const char* text) { return child<QPushButton>(&*filler_, text); }
-  QCheckBox* box(const char* text) { return child<QCheckBox>(&*filler_, text); }
-  QComboBox* combo(const char* name) { return child<QComboBox>(&*filler_, name); }
-  QLineEdit* output() { return child<QLineEdit>(&*filler_, "output"); }
-  static int filesIn(const std::string& folder) {
-    const auto entries = std::filesystem::directory_iterator(folder);
-    return static_cast<int>(std::distance(begin(entries), end(entries)));
+  bool fillDone() {
+    return processEventsUntil([&] { return button("Fill")->isEnabled(); });
   }
 
   std::string out_ = dir_.folder() + "out";
-  TestFiles files_{out_};
-  TitleLog titles_;
+  HeldFiles files_;
   std::unique_ptr<FillerWindow> filler_;
 };
 
-TEST_F(FillerWindowTest, ShowsTheStoredSettingsAndCloseWritesTheFillerFile) {
-  // Stored: each control's value differs from its neighbours'.
-  filler::FillerForm stored;
-  stored.size_index = 3;
-  for (int i = 0; i < filler::kTypeBoxes; ++i) stored.types[static_cast<size_t>(i)] = i % 3 == 0;
-  stored.all = false;
-  stored.naughty_limit = 2;
-  stored.min_rating = 7;
-  stored.user = 5;
-  stored.alt_mode = 0;
-  stored.empty_dir = true;
-  stored.add_number = false;
-  stored.output_dir = "/media/old";
-  filler::storeFillerForm(stored, settings());
-  filler_ = std::make_unique<FillerWindow>(FillerWindowParts{
-      settings(), program().lock(), program().builder(), program().library(), files_,
-      program().threads(), dialog_, env_, nullptr, dir_.folder() + "data/",
-      dir_.folder() + "program/", dir_.folder() + "home"});
-  EXPECT_EQ(combo("fillSize")->currentIndex(), 3);
-  for (int i = 0; i < filler::kTypeBoxes; ++i) {
-    EXPECT_EQ(box(filler::kTypeBoxCaptions[i])->isChecked(), i % 3 == 0)
-        << filler::kTypeBoxCaptions[i];
+TEST_F(FillerWindowTest, ShowsTheStoredSettingsAndCloseStoresAndWritesTheChoices) {
+  Settings& s = settings();
+  std::vector<ControlRow> rows = {
+      settingRow(s, "fillSize", settings::kFillSizeIndex, "3", "2"),
+      settingRow(s, "All", settings::kFillPlayAll, "0", "1"),
+      settingRow(s, "naughtyLimit", settings::kFillNaughtyLimit, "2", "1"),
+      settingRow(s, "minRating", settings::kFillMinRating, "7", "4"),
+      settingRow(s, "user", settings::kFillUser, "5", "6"),
+      settingRow(s, "userMode", settings::kFillAltMode, "0", "2"),
+      settingRow(s, "Empty Dir", settings::kFillEmptyDir, "1", "0"),
+      settingRow(s, "Add Number", settings::kFillAddNumber, "0", "1"),
+      settingRow(s, "output", settings::kFillOutputDir, "/media/old", "/media/stick/Music")};
+  for (uint32_t i = 0; i < filler::kTypeBoxes; ++i) {  // MP3, AVI, ...: one word each from 4
+    rows.push_back(settingRow(s, filler::kTypeBoxCaptions[i], settings::fillerInt(4 + 4 * i),
+                              i % 3 == 0 ? "1" : "0", i == 4 ? "0" : "1"));
   }
-  EXPECT_FALSE(box("All")->isChecked());
-  EXPECT_EQ(combo("naughtyLimit")->currentIndex(), 2);
-  EXPECT_EQ(combo("minRating")->currentIndex(), 7);
-  EXPECT_EQ(combo("user")->currentIndex(), 5);
-  EXPECT_EQ(combo("userMode")->currentIndex(), 0);
-  EXPECT_TRUE(box("Empty Dir")->isChecked());
-  EXPECT_FALSE(box("Add Number")->isChecked());
-  EXPECT_EQ(output()->text(), "/media/old");
-
-  // The user's choices, written by "Close" as the filler block of "dTnFill.dat".
+  storeRows(rows);
+  openFiller();
+  expectShown(&*filler_, rows, false);
   bool closed = false;
   filler_->setOnClosed([&closed] { closed = true; });
   filler_->show();
-  combo("fillSize")->setCurrentIndex(2);
-  for (int i = 0; i < filler::kTypeBoxes; ++i) box(filler::kTypeBoxCaptions[i])->setChecked(i != 4);
-  box("All")->setChecked(true);
-  combo("naughtyLimit")->setCurrentIndex(1);
-  combo("minRating")->setCurrentIndex(4);
-  combo("user")->setCurrentIndex(6);
-  combo("userMode")->setCurrentIndex(2);
-  box("Empty Dir")->setChecked(false);
-  box("Add Number")->setChecked(true);
-  output()->setText("/media/stick/Music");
+  enterRows(&*filler_, rows);
   button("Close")->click();
   EXPECT_TRUE(closed);
   EXPECT_FALSE(filler_->isVisible());
-  std::vector<uint8_t> expected(1008, 0);
-  std::memcpy(expected.data(), "TUNO1401", 8);
-  auto put = [&expected](size_t at, uint8_t value) { expected[8 + at] = value; };
-  put(0, 2);
-  for (size_t at : {4, 8, 12, 16, 24, 28, 32}) put(at, 1);  // MIDI (20) off
-  put(36, 1);
-  put(40, 1);
-  put(44, 4);
-  put(48, 6);
-  put(52, 2);
-  put(56, 0);
-  put(60, 1);
-  std::memcpy(expected.data() + 8 + 80, "/media/stick/Music", 18);
-  EXPECT_EQ(testing::readBytes(dir_.folder() + "data/dTnFill.dat"), expected);
+  expectStored(rows, true);
+  // The file holds the same choices: read back over the stored values.
+  storeRows(rows);
+  ASSERT_TRUE(loadFillerSettings(dir_.folder() + "data/", s));
+  expectStored(rows, true);
 }
 
-TEST_F(FillerWindowTest, FillIsDisabledWhileTheFillRunsAndEnabledAtItsEnd) {
-  combo("fillSize")->setCurrentIndex(0);  // "128 MB": 122880 units, reached by the 12th file
-  box("Add Number")->setChecked(true);
+TEST_F(FillerWindowTest, FillIsDisabledWhileAFillRunsAndStopEndsItAfterTheFileBeingCopied) {
+  openFiller();
+  child<QComboBox>(&*filler_, "fillSize")->setCurrentIndex(7);  // "Fill": no budget
+  files_.hold_at = 3;
   button("Fill")->click();
   EXPECT_FALSE(button("Fill")->isEnabled());
   EXPECT_TRUE(button("Stop")->isEnabled());
-  ASSERT_TRUE(processEventsUntil([&] { return button("Fill")->isEnabled(); }));
-  EXPECT_FALSE(button("Stop")->isEnabled());
-  EXPECT_EQ(files_.copies.load(), 12);
-  int numbered = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(out_)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind("0", 0) == 0 && name.find(" song") == 3) ++numbered;
-  }
-  EXPECT_EQ(numbered, 12);
-  ASSERT_FALSE(titles_.titles.empty());
-  EXPECT_EQ(titles_.titles.front(), "Tunora Deep Building");
-  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
-  EXPECT_TRUE(std::any_of(titles_.titles.begin(), titles_.titles.end(), [](const std::string& t) {
-    return t.rfind("110MB to go, 000 song", 0) == 0;
-  }));
-  button("Fill")->click();  // a second fill runs as well
-  ASSERT_TRUE(processEventsUntil([&] { return button("Fill")->isEnabled(); }));
-  EXPECT_EQ(files_.copies.load(), 24);
-}
-
-TEST_F(FillerWindowTest, StopEndsTheFillAfterTheFileBeingCopied) {
-  combo("fillSize")->setCurrentIndex(7);  // "Fill": no budget
-  files_.hold_at = 3;
-  button("Fill")->click();
   ASSERT_TRUE(processEventsUntil([&] { return files_.held.load(); }));
   button("Stop")->click();
   files_.release();
-  ASSERT_TRUE(processEventsUntil([&] { return button("Fill")->isEnabled(); }));
+  ASSERT_TRUE(fillDone());
+  EXPECT_FALSE(button("Stop")->isEnabled());
   EXPECT_EQ(files_.copies.load(), 3);
-  EXPECT_EQ(filesIn(out_), 3);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_), {}), 3);
   EXPECT_EQ(filler_->windowTitle().toStdString(), "Tunora Media Filler");
 }
 
-TEST_F(FillerWindowTest, EmptyDirAsksAndRefusesASongFolder) {
+TEST_F(FillerWindowTest, EmptyDirAsksFirstAndOnTopToggleFlipsTheSettingAndTheWindow) {
+  openFiller();
   const std::string music = dir_.folder() + "music";
-  output()->setText(QString::fromStdString(music));
-  box("Empty Dir")->setChecked(true);
+  enterValue(child<QWidget>(&*filler_, "output"), music);
+  enterValue(child<QWidget>(&*filler_, "Empty Dir"), "1");
   dialog_.script({kSecondButton});
   button("Fill")->click();  // "No": nothing happens
   EXPECT_TRUE(button("Fill")->isEnabled());
   EXPECT_EQ(dialog_.messages(), std::vector<std::string>{"Delete all files in Fill directory?"});
-  button("Fill")->click();  // "Yes": the folder holds songs of the library
-  ASSERT_TRUE(processEventsUntil([&] { return button("Fill")->isEnabled(); }));
-  ASSERT_EQ(dialog_.messages().size(), 3u);
-  EXPECT_NE(dialog_.messages()[2].find(music), std::string::npos) << dialog_.messages()[2];
-  EXPECT_EQ(filesIn(music), 30);
+  button("Fill")->click();  // "Yes": the folder holds songs of the library, refused
+  ASSERT_TRUE(fillDone());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(music), {}), 30);
   EXPECT_EQ(files_.copies.load(), 0);
-}
 
-TEST_F(FillerWindowTest, OnTopToggleFlipsTheSettingAndTheWindow) {
-  auto toggle = [&](QMenu* menu) {
+  std::unique_ptr<QMenu> menu;
+  auto onTop = [&]() -> QAction* {
+    menu.reset(filler_->buildPopupMenu());
     for (QAction* action : menu->actions()) {
       if (action->text() == "On Top Toggle") return action;
     }
-    return static_cast<QAction*>(nullptr);
+    return nullptr;
   };
-  std::unique_ptr<QMenu> menu(filler_->buildPopupMenu());
-  ASSERT_NE(toggle(menu.get()), nullptr);
-  EXPECT_FALSE(toggle(menu.get())->isChecked());
-  toggle(menu.get())->trigger();
+  ASSERT_NE(onTop(), nullptr);
+  EXPECT_FALSE(onTop()->isChecked());
+  onTop()->trigger();
   EXPECT_EQ(settings().get(settings::kOnTop), 1);
   EXPECT_TRUE(filler_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  menu.reset(filler_->buildPopupMenu());
-  EXPECT_TRUE(toggle(menu.get())->isChecked());
+  EXPECT_TRUE(onTop()->isChecked());
 }
 
 }  // namespace

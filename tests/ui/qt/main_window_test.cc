@@ -1,24 +1,16 @@
-// The main window offscreen over the whole program: what it is made of and how it looks (the
-// rating stars are the program icon pixel for pixel, long texts stop before the divider, the
-// placement fits the screen), the play list view following the engine's list, a toolbar click,
-// a key and a posted command each reaching the player, the bridge, the video area fed from the
-// player's thread, and a double-click in the play list playing that song.
+// The main window offscreen over the whole program: the rating stars are the program icon pixel
+// for pixel, the play list view follows the engine's list, a toolbar click, a key and a posted
+// command each reach the player, the bridge, the video area fed from the player's thread, and a
+// double-click in the play list plays that song.
 #include <gtest/gtest.h>
 
-#include <QFontInfo>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QScrollBar>
-#include <QSlider>
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QToolBar>
 #include <QToolButton>
 #include <thread>
 
@@ -27,7 +19,6 @@
 #include "ui/display_input.h"
 #include "ui/qt/paint.h"
 #include "ui/qt/program_icon.h"
-#include "ui/qt/rate_keypad_dialog.h"
 #include "ui/qt/video_widget.h"
 
 namespace tunora::ui::qt {
@@ -62,39 +53,6 @@ class MainWindowTest : public WindowTest {
     return image;
   }
 };
-
-TEST_F(MainWindowTest, IsMadeOfItsControls) {
-  EXPECT_EQ(window_->windowTitle(), "Tunora");
-  EXPECT_TRUE(window_->findChildren<QMenuBar*>().isEmpty());
-  int buttons = 0;
-  for (QAction* action : window_->toolBar()->actions()) {
-    if (action->isSeparator()) continue;
-    ++buttons;
-    EXPECT_FALSE(action->icon().isNull()) << action->toolTip().toStdString();
-  }
-  EXPECT_EQ(buttons, 11);
-  EXPECT_EQ(window_->slider()->maximum(), 1000);
-  QTableView* list = window_->listView();
-  QStringList headers;
-  for (int c = 0; c < model()->columnCount(); ++c) {
-    headers << model()->headerData(c, Qt::Horizontal).toString();
-  }
-  EXPECT_EQ(headers, QStringList({"Title", "Artist", "Album", "FileName", "Type"}));
-  EXPECT_EQ(list->columnWidth(0), 210);  // the saved width
-  int sum = 0;
-  for (int c = 0; c < 5; ++c) sum += list->columnWidth(c);
-  EXPECT_EQ(sum, list->viewport()->width()) << "the last column fills the width";
-  // 800 wide: four status parts ending at W/4 ... W.
-  EXPECT_EQ(window_->statusParts()[0]->geometry().right() + 1, 200);
-  EXPECT_EQ(window_->statusParts()[3]->geometry().right() + 1, 800);
-  EXPECT_EQ(state_.client_width.load(), 800);
-  // About counts songs: 42 live records are 41 songs and the blank first record.
-  window_->setLiveRecordCount([] { return 42; });
-  EXPECT_EQ(window_->aboutInfo().song_count, 41);
-  RateKeypadDialog keypad(&*window_);
-  EXPECT_EQ(keypad.font().family(), window_->font().family());
-  EXPECT_GT(keypad.font().pointSizeF(), window_->font().pointSizeF());
-}
 
 TEST_F(MainWindowTest, StarsAreTheProgramIconPixelForPixelAtEveryScale) {
   showSong("Rated Ten", "/music/Rated Ten.mp3", 512);  // the tenth default threshold
@@ -139,53 +97,6 @@ TEST_F(MainWindowTest, StarsAreTheProgramIconPixelForPixelAtEveryScale) {
       }
     }
     EXPECT_GT(coloured, 10 * side * side / 2) << "the stars are in colour at scale " << scale;
-  }
-}
-
-TEST_F(MainWindowTest, LongTextsStopBeforeTheDivider) {
-  showSong(std::string(300, 'W'), "/music/" + std::string(290, 'M') + ".mp3", 0);
-  const QImage shot = render();
-  // The left panel ends at W/2 - 10 = 390; the upper right (white, no picture) starts at 400.
-  auto dark = [&](int from_x, int to_x, int from_y, int to_y) {
-    int n = 0;
-    for (int y = from_y; y < to_y; ++y) {
-      for (int x = from_x; x < to_x; ++x) n += qGray(shot.pixel(x, y)) < 160 ? 1 : 0;
-    }
-    return n;
-  };
-  EXPECT_GT(dark(340, 388, 30, 60), 0) << "the title runs up to its room's end";
-  EXPECT_EQ(dark(388, 800, 30, 300), 0) << "no text pixels at the divider or right of it";
-}
-
-TEST_F(MainWindowTest, PlacementFitsTheScreenAndMaximizedComesBack) {
-  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-  // A saved normal rectangle far larger than the screen, not maximized; then maximized.
-  const std::array<int32_t, 11> huge = {44, 0, 1, 0, 0, 0, 0, 100, 100, 3100, 2100};
-  for (uint32_t i = 0; i < huge.size(); ++i) settings().set(settings::kWindowPlacement, i, huge[i]);
-  for (int32_t maximized : {0, 1}) {
-    settings().set(settings::kMaximized, maximized);
-    MainWindow window(MainWindowParts{program().lock(),
-                                      settings(),
-                                      program().playList(),
-                                      program().status(),
-                                      player(),
-                                      program().context(),
-                                      program().updateWriter(),
-                                      program().updateQueue(),
-                                      state_,
-                                      dialog_,
-                                      cover_,
-                                      {},
-                                      QIcon(),
-                                      nullptr});
-    window.applySavedPlacement();
-    window.show();
-    if (maximized == 0) {
-      EXPECT_TRUE(processEventsUntil([&] { return area.contains(window.frameGeometry()); }));
-      EXPECT_FALSE(window.isMaximized());
-    } else {
-      EXPECT_TRUE(processEventsUntil([&] { return window.isMaximized(); }));
-    }
   }
 }
 

@@ -97,6 +97,9 @@ class SignalLog : public QObject {
   QList<qlonglong> seeks;
 };
 
+constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
+constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
+
 class MprisTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -112,7 +115,6 @@ class MprisTest : public ::testing::Test {
     client.reset();
     QDBusConnection::disconnectFromBus("desktop");
   }
-
   QDBusMessage call(const QString& interface, const QString& member,
                     const QVariantList& args = {}) {
     QDBusMessage message = QDBusMessage::createMethodCall(
@@ -122,51 +124,53 @@ class MprisTest : public ::testing::Test {
     EXPECT_TRUE(spinUntil([&] { return pending.isFinished(); })) << member.toStdString();
     return pending.reply();
   }
+  QDBusMessage act(const QString& member, const QVariantList& args = {}) {
+    return call(kPlayer, member, args);
+  }
   QVariant property(const QString& name) {
-    const QDBusMessage reply =
-        call("org.freedesktop.DBus.Properties", "Get", {"org.mpris.MediaPlayer2.Player", name});
+    const QDBusMessage reply = call(kProperties, "Get", {kPlayer, name});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
     return qvariant_cast<QDBusVariant>(reply.arguments()[0]).variant();
   }
+  QDBusMessage set(const QString& name, const QVariant& value) {
+    return call(kProperties, "Set", {kPlayer, name, QVariant::fromValue(QDBusVariant(value))});
+  }
   QVariantMap metadata() { return qdbus_cast<QVariantMap>(property("Metadata")); }
+  QString title() { return metadata().value("xesam:title").toString(); }
+  QString trackId() {
+    return qvariant_cast<QDBusObjectPath>(metadata().value("mpris:trackid")).path();
+  }
 
   FakePlayer player;
   std::unique_ptr<MprisService> service;
   std::unique_ptr<QDBusConnection> client;
 };
 
-TEST_F(MprisTest, IntrospectionShowsBothInterfacesAndTheName) {
+TEST_F(MprisTest, IntrospectionShowsBothInterfacesTheNameAndASecondCopysInstanceName) {
   EXPECT_EQ(service->busName(), "org.mpris.MediaPlayer2.tunora");
   const QDBusMessage reply = call("org.freedesktop.DBus.Introspectable", "Introspect");
-  ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage);
   QDomDocument xml;
   ASSERT_TRUE(xml.setContent(reply.arguments().value(0).toString()));
   QStringList interfaces;
   const QDomNodeList nodes = xml.elementsByTagName("interface");
   for (int i = 0; i < nodes.size(); ++i) interfaces << nodes.at(i).toElement().attribute("name");
-  EXPECT_TRUE(interfaces.contains("org.mpris.MediaPlayer2"));
-  EXPECT_TRUE(interfaces.contains("org.mpris.MediaPlayer2.Player"));
+  EXPECT_TRUE(interfaces.contains("org.mpris.MediaPlayer2") && interfaces.contains(kPlayer));
 
-  const QDBusMessage all =
-      call("org.freedesktop.DBus.Properties", "GetAll", {"org.mpris.MediaPlayer2"});
-  const QVariantMap root = qdbus_cast<QVariantMap>(all.arguments().value(0));
+  const QVariantMap root = qdbus_cast<QVariantMap>(
+      call(kProperties, "GetAll", {"org.mpris.MediaPlayer2"}).arguments().value(0));
   EXPECT_EQ(root.value("Identity").toString(), "Tunora");
   EXPECT_TRUE(root.value("CanQuit").toBool());
-
   call("org.mpris.MediaPlayer2", "Raise");
   call("org.mpris.MediaPlayer2", "Quit");
   EXPECT_EQ(player.raised, 1);
   EXPECT_EQ(player.quits, 1);
-  EXPECT_EQ(call("org.mpris.MediaPlayer2.Player", "Fly").type(), QDBusMessage::ErrorMessage);
+  EXPECT_EQ(act("Fly").type(), QDBusMessage::ErrorMessage);
   // Properties of an interface the object does not have are an error, not an empty answer.
   for (const QString& which : {QStringLiteral("org.example.Nothing"), QString()}) {
-    const QDBusMessage none = call("org.freedesktop.DBus.Properties", "GetAll", {which});
-    EXPECT_EQ(none.type(), QDBusMessage::ErrorMessage) << which.toStdString();
-    EXPECT_EQ(none.errorName(), "org.freedesktop.DBus.Error.UnknownInterface");
+    EXPECT_EQ(call(kProperties, "GetAll", {which}).errorName(),
+              "org.freedesktop.DBus.Error.UnknownInterface")
+        << which.toStdString();
   }
-}
-
-TEST_F(MprisTest, SecondCopyTakesAnInstanceName) {
   FakePlayer other;
   auto second = MprisService::start(other, *client);
   ASSERT_NE(second, nullptr);
@@ -175,116 +179,101 @@ TEST_F(MprisTest, SecondCopyTakesAnInstanceName) {
 
 TEST_F(MprisTest, PlayPauseStartsThePlayerAndMetadataFollowsASkip) {
   EXPECT_EQ(property("PlaybackStatus").toString(), "Stopped");
-  call("org.mpris.MediaPlayer2.Player", "PlayPause");
+  act("PlayPause");
   EXPECT_EQ(player.status(), PlaybackStatus::kPlaying);
   EXPECT_EQ(property("PlaybackStatus").toString(), "Playing");
-
-  QVariantMap meta = metadata();
-  EXPECT_EQ(meta.value("xesam:title").toString(), "Song 1");
-  EXPECT_EQ(meta.value("xesam:artist").toStringList(), QStringList{"Artist"});
-  EXPECT_EQ(meta.value("xesam:url").toString(), "file:///music/Artist/Album/song%201.mp3");
-  EXPECT_EQ(meta.value("mpris:artUrl").toString(), "file:///music/Artist/Album/Cover.jpg");
-  EXPECT_EQ(meta.value("mpris:length").toLongLong(), 180'000'000);
-  EXPECT_DOUBLE_EQ(meta.value("xesam:userRating").toDouble(), 0.8);
-  EXPECT_EQ(meta.value("xesam:trackNumber").toInt(), 7);
-  EXPECT_EQ(meta.value("xesam:genre").toStringList(), QStringList{"Jazz"});
-  const QString first_id = qvariant_cast<QDBusObjectPath>(meta.value("mpris:trackid")).path();
-
-  call("org.mpris.MediaPlayer2.Player", "Next");
-  meta = metadata();
-  EXPECT_EQ(meta.value("xesam:title").toString(), "Song 2");
-  EXPECT_FALSE(meta.contains("xesam:trackNumber"));  // the tag has none
-  EXPECT_FALSE(meta.contains("xesam:genre"));
-  EXPECT_NE(qvariant_cast<QDBusObjectPath>(meta.value("mpris:trackid")).path(), first_id);
-  call("org.mpris.MediaPlayer2.Player", "Previous");
-  EXPECT_EQ(metadata().value("xesam:title").toString(), "Song 1");
-}
-
-TEST_F(MprisTest, SeekAndSetPositionMoveThePositionAndAnnounceIt) {
-  SignalLog log;
-  ASSERT_TRUE(client->connect(service->busName(), "/org/mpris/MediaPlayer2",
-                              "org.mpris.MediaPlayer2.Player", "Seeked", &log,
-                              SLOT(seeked(qlonglong))));
-  call("org.mpris.MediaPlayer2.Player", "Play");
-  call("org.mpris.MediaPlayer2.Player", "Seek", {qlonglong(30'000'000)});
-  EXPECT_EQ(player.positionUs(), 30'000'000);
-  EXPECT_EQ(property("Position").toLongLong(), 30'000'000);
-  call("org.mpris.MediaPlayer2.Player", "Seek", {qlonglong(-60'000'000)});
-  EXPECT_EQ(player.positionUs(), 0);  // clamped at the start
-
-  const QString id = qvariant_cast<QDBusObjectPath>(metadata().value("mpris:trackid")).path();
-  call("org.mpris.MediaPlayer2.Player", "SetPosition",
-       {QVariant::fromValue(QDBusObjectPath(id)), qlonglong(90'000'000)});
-  EXPECT_EQ(player.positionUs(), 90'000'000);
-  // A stale track id or a position past the end is ignored.
-  call("org.mpris.MediaPlayer2.Player", "SetPosition",
-       {QVariant::fromValue(QDBusObjectPath("/org/pellan/Tunora/track/77")), qlonglong(5)});
-  call("org.mpris.MediaPlayer2.Player", "SetPosition",
-       {QVariant::fromValue(QDBusObjectPath(id)), qlonglong(999'000'000)});
-  EXPECT_EQ(player.positionUs(), 90'000'000);
-  ASSERT_TRUE(spinUntil([&] { return log.seeks.size() >= 3; }));
-  EXPECT_EQ(log.seeks, (QList<qlonglong>{30'000'000, 0, 90'000'000}));
-  // Seeking past the end goes to the next song, also by offsets at the limits of the type.
-  call("org.mpris.MediaPlayer2.Player", "Seek", {qlonglong(200'000'000)});
-  EXPECT_EQ(metadata().value("xesam:title").toString(), "Song 2");
-  call("org.mpris.MediaPlayer2.Player", "Seek", {qlonglong(60'000'000)});
-  call("org.mpris.MediaPlayer2.Player", "Seek", {std::numeric_limits<qlonglong>::max()});
-  EXPECT_EQ(metadata().value("xesam:title").toString(), "Song 3");
-  call("org.mpris.MediaPlayer2.Player", "Seek", {qlonglong(60'000'000)});
-  call("org.mpris.MediaPlayer2.Player", "Seek", {std::numeric_limits<qlonglong>::min()});
-  EXPECT_EQ(player.positionUs(), 0);
-  EXPECT_EQ(metadata().value("xesam:title").toString(), "Song 3");
-}
-
-TEST_F(MprisTest, VolumeIsWritableAndTheControlFollows) {
-  EXPECT_DOUBLE_EQ(property("Volume").toDouble(), 1.0);
-  auto set = [&](const QVariant& value) {
-    return call(
-        "org.freedesktop.DBus.Properties", "Set",
-        {"org.mpris.MediaPlayer2.Player", "Volume", QVariant::fromValue(QDBusVariant(value))});
-  };
-  EXPECT_EQ(set(0.5).type(), QDBusMessage::ReplyMessage);
-  EXPECT_DOUBLE_EQ(player.volume(), 0.5);
-  EXPECT_DOUBLE_EQ(property("Volume").toDouble(), 0.5);
-  set(-0.25);  // below silence is silence
-  EXPECT_DOUBLE_EQ(player.volume(), 0.0);
-  set(3.0);
-  EXPECT_DOUBLE_EQ(player.volume(), 1.0);
-  EXPECT_EQ(set(QStringLiteral("loud")).type(), QDBusMessage::ErrorMessage);
-  EXPECT_DOUBLE_EQ(player.volume(), 1.0);
-  // Everything else stays read-only.
-  EXPECT_EQ(call("org.freedesktop.DBus.Properties", "Set",
-                 {"org.mpris.MediaPlayer2.Player", "Rate", QVariant::fromValue(QDBusVariant(2.0))})
-                .type(),
-            QDBusMessage::ErrorMessage);
-}
-
-TEST_F(MprisTest, TheUrlOfANameThatIsNotUtf8NamesTheFilesOwnBytes) {
+  const QVariantMap meta = metadata();
+  const std::pair<const char*, QVariant> shown[] = {
+      {"xesam:title", "Song 1"},
+      {"xesam:artist", QStringList{"Artist"}},
+      {"xesam:url", "file:///music/Artist/Album/song%201.mp3"},
+      {"mpris:artUrl", "file:///music/Artist/Album/Cover.jpg"},
+      {"mpris:length", qlonglong(180'000'000)},
+      {"xesam:userRating", 0.8},
+      {"xesam:trackNumber", 7},
+      {"xesam:genre", QStringList{"Jazz"}}};
+  for (const auto& [key, value] : shown) {
+    EXPECT_EQ(meta.value(key).toString(), value.toString()) << key;
+    EXPECT_EQ(meta.value(key).toStringList(), value.toStringList()) << key;
+  }
+  const QString first_id = trackId();
+  act("Next");
+  EXPECT_EQ(title(), "Song 2");
+  EXPECT_FALSE(metadata().contains("xesam:trackNumber"));  // the tag has none
+  EXPECT_FALSE(metadata().contains("xesam:genre"));
+  EXPECT_NE(trackId(), first_id);
+  act("Previous");
+  EXPECT_EQ(title(), "Song 1");
+  // A name that is not UTF-8 gives a URL of the file's own bytes.
   player.path = "/music/caf\xE9 \xFF%/a\xC3\xA9.mp3";  // Latin-1 bytes, a bare %, and UTF-8
   EXPECT_EQ(metadata().value("xesam:url").toString(), "file:///music/caf%E9%20%FF%25/a%C3%A9.mp3");
 }
 
+TEST_F(MprisTest, SeekAndSetPositionMoveThePositionAndAnnounceIt) {
+  SignalLog log;
+  ASSERT_TRUE(client->connect(service->busName(), "/org/mpris/MediaPlayer2", kPlayer, "Seeked",
+                              &log, SLOT(seeked(qlonglong))));
+  act("Play");
+  act("Seek", {qlonglong(30'000'000)});
+  EXPECT_EQ(property("Position").toLongLong(), 30'000'000);
+  act("Seek", {qlonglong(-60'000'000)});
+  EXPECT_EQ(player.positionUs(), 0);  // clamped at the start
+  const QString id = trackId();
+  auto setPosition = [&](const QString& track, qlonglong at) {
+    act("SetPosition", {QVariant::fromValue(QDBusObjectPath(track)), at});
+  };
+  setPosition(id, 90'000'000);
+  EXPECT_EQ(player.positionUs(), 90'000'000);
+  // A stale track id or a position past the end is ignored.
+  setPosition("/org/pellan/Tunora/track/77", 5);
+  setPosition(id, 999'000'000);
+  EXPECT_EQ(player.positionUs(), 90'000'000);
+  ASSERT_TRUE(spinUntil([&] { return log.seeks.size() >= 3; }));
+  EXPECT_EQ(log.seeks, (QList<qlonglong>{30'000'000, 0, 90'000'000}));
+  // Seeking past the end goes to the next song, also by offsets at the limits of the type.
+  act("Seek", {qlonglong(200'000'000)});
+  EXPECT_EQ(title(), "Song 2");
+  act("Seek", {qlonglong(60'000'000)});
+  act("Seek", {std::numeric_limits<qlonglong>::max()});
+  EXPECT_EQ(title(), "Song 3");
+  act("Seek", {qlonglong(60'000'000)});
+  act("Seek", {std::numeric_limits<qlonglong>::min()});
+  EXPECT_EQ(player.positionUs(), 0);
+  EXPECT_EQ(title(), "Song 3");
+}
+
+TEST_F(MprisTest, VolumeIsWritableAndClampedAndEverythingElseReadOnly) {
+  EXPECT_DOUBLE_EQ(property("Volume").toDouble(), 1.0);
+  const std::pair<QVariant, double> rows[] = {{0.5, 0.5}, {-0.25, 0.0}, {3.0, 1.0}, {"loud", 1.0}};
+  for (const auto& [value, kept] : rows) {
+    EXPECT_EQ(set("Volume", value).type(), value.typeId() == QMetaType::QString
+                                               ? QDBusMessage::ErrorMessage
+                                               : QDBusMessage::ReplyMessage);
+    EXPECT_DOUBLE_EQ(player.volume(), kept) << value.toString().toStdString();
+    EXPECT_DOUBLE_EQ(property("Volume").toDouble(), kept);
+  }
+  EXPECT_EQ(set("Rate", 2.0).type(), QDBusMessage::ErrorMessage);
+}
+
 TEST_F(MprisTest, PropertiesChangedArrivesOnAPauseAndOnAChangeFromThePlayer) {
   SignalLog log;
-  ASSERT_TRUE(client->connect(service->busName(), "/org/mpris/MediaPlayer2",
-                              "org.freedesktop.DBus.Properties", "PropertiesChanged", &log,
+  ASSERT_TRUE(client->connect(service->busName(), "/org/mpris/MediaPlayer2", kProperties,
+                              "PropertiesChanged", &log,
                               SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
-  call("org.mpris.MediaPlayer2.Player", "Play");
-  call("org.mpris.MediaPlayer2.Player", "Pause");
+  act("Play");
+  act("Pause");
   ASSERT_TRUE(spinUntil([&] { return log.changes.size() >= 2; }));
   EXPECT_EQ(log.changes[0].value("PlaybackStatus").toString(), "Playing");
   EXPECT_EQ(log.changes[1].value("PlaybackStatus").toString(), "Paused");
   EXPECT_FALSE(log.changes[1].contains("Metadata"));  // only what changed
-
   // A song change made by the program itself (not over the bus) is announced by refresh().
   player.next();
   service->refresh();
   service->refresh();  // nothing new: no second signal
-  ASSERT_TRUE(spinUntil([&] { return log.changes.size() >= 3; }));
+  act("Stop");         // a round trip after the refreshes
+  ASSERT_TRUE(spinUntil([&] { return log.changes.size() >= 4; }));
   const QVariantMap meta = qdbus_cast<QVariantMap>(log.changes[2].value("Metadata"));
   EXPECT_EQ(meta.value("xesam:title").toString(), "Song 2");
-  call("org.mpris.MediaPlayer2.Player", "Stop");  // a round trip after the refreshes
-  ASSERT_TRUE(spinUntil([&] { return log.changes.size() >= 4; }));
   EXPECT_EQ(log.changes[3].value("PlaybackStatus").toString(), "Stopped");
   EXPECT_EQ(log.changes.size(), 4);
 }

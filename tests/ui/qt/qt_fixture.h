@@ -2,19 +2,24 @@
 // ProgramRun: the supervisor with its request executor, and the player on the fake media
 // window) under the real main window, its dialog host and bridge; a clock driver moves the
 // clock whenever every thread of the program sleeps, and the test's thread handles the window's
-// events. Also: running the event loop until a condition holds, and finding a dialog's controls.
+// events. Also: running the event loop until a condition holds, finding a dialog's controls, and
+// one table of control -> stored field rows that a dialog's round trip checks both ways.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QThread>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/executor_work.h"
 #include "tests/engine/builder_fixture.h"
@@ -48,13 +53,83 @@ inline bool processEventsUntil(const std::function<bool()>& done) {
 template <typename T>
 T* child(QObject* parent, const QString& name) {
   if (T* found = parent->findChild<T*>(name)) return found;
-  if constexpr (std::is_base_of_v<QAbstractButton, T>) {
-    for (T* b : parent->findChildren<T*>()) {
-      if (b->text() == name) return b;
+  if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_base_of_v<T, QAbstractButton>) {
+    for (QAbstractButton* b : parent->findChildren<QAbstractButton*>()) {
+      if (b->text() == name) {
+        if (T* found = qobject_cast<T*>(b)) return found;
+      }
     }
   }
   ADD_FAILURE() << "no control " << name.toStdString();
   return nullptr;
+}
+
+inline void press(QObject* dialog, const QString& button) {
+  if (auto* b = child<QAbstractButton>(dialog, button)) b->click();
+}
+
+// A control's value as text: a line's text, "1"/"0" for a box, a combo's index, a spin's value.
+inline std::string shownValue(QWidget* w) {
+  if (auto* line = qobject_cast<QLineEdit*>(w)) return line->text().toStdString();
+  if (auto* box = qobject_cast<QAbstractButton*>(w)) return box->isChecked() ? "1" : "0";
+  if (auto* combo = qobject_cast<QComboBox*>(w)) return std::to_string(combo->currentIndex());
+  if (auto* spin = qobject_cast<QSpinBox*>(w)) return std::to_string(spin->value());
+  return "<no control>";
+}
+inline void enterValue(QWidget* w, const std::string& value) {
+  if (auto* line = qobject_cast<QLineEdit*>(w)) line->setText(QString::fromStdString(value));
+  if (auto* box = qobject_cast<QAbstractButton*>(w)) box->setChecked(value == "1");
+  if (auto* combo = qobject_cast<QComboBox*>(w)) combo->setCurrentIndex(std::stoi(value));
+  if (auto* spin = qobject_cast<QSpinBox*>(w)) spin->setValue(std::stoi(value));
+}
+
+// One control of a dialog and the stored field behind it, both as texts: `before` is stored
+// first and must show; the user enters `typed`, which must be stored on OK / Save.
+struct ControlRow {
+  QString control;
+  std::function<std::string()> stored;
+  std::function<void(const std::string&)> store;
+  std::string before, typed;
+};
+inline ControlRow settingRow(Settings& s, QString control, settings::IntField f, std::string a,
+                             std::string b) {
+  return {control, [&s, f] { return std::to_string(s.get(f)); },
+          [&s, f](const std::string& v) { s.set(f, std::stoi(v)); }, a, b};
+}
+inline ControlRow settingRow(Settings& s, QString control, settings::IntArrayField f, uint32_t i,
+                             std::string a, std::string b) {
+  return {control, [&s, f, i] { return std::to_string(s.get(f, i)); },
+          [&s, f, i](const std::string& v) { s.set(f, i, std::stoi(v)); }, a, b};
+}
+inline ControlRow settingRow(Settings& s, QString control, settings::TextField f, std::string a,
+                             std::string b) {
+  return {control, [&s, f] { return s.text(f); },
+          [&s, f](const std::string& v) { s.setText(f, v); }, a, b};
+}
+inline ControlRow settingRow(Settings& s, QString control, settings::TextArrayField f, uint32_t i,
+                             std::string a, std::string b) {
+  return {control, [&s, f, i] { return s.text(f, i); },
+          [&s, f, i](const std::string& v) { s.setText(f, i, v); }, a, b};
+}
+inline void storeRows(const std::vector<ControlRow>& rows) {
+  for (const ControlRow& r : rows) r.store(r.before);
+}
+// Each control shows its row's value (`typed` or `before`).
+inline void expectShown(QObject* dialog, const std::vector<ControlRow>& rows, bool typed) {
+  for (const ControlRow& r : rows) {
+    QWidget* w = child<QWidget>(dialog, r.control);
+    EXPECT_EQ(w ? shownValue(w) : "", typed ? r.typed : r.before) << r.control.toStdString();
+  }
+}
+inline void enterRows(QObject* dialog, const std::vector<ControlRow>& rows) {
+  for (const ControlRow& r : rows) {
+    if (QWidget* w = child<QWidget>(dialog, r.control)) enterValue(w, r.typed);
+  }
+}
+inline void expectStored(const std::vector<ControlRow>& rows, bool typed) {
+  for (const ControlRow& r : rows) {
+    EXPECT_EQ(r.stored(), typed ? r.typed : r.before) << "stored from " << r.control.toStdString();
+  }
 }
 
 inline DialogSources dialogSourcesOf(Program& program, Env& env) {

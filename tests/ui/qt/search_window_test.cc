@@ -9,8 +9,7 @@
 #include <QTableView>
 
 #include "engine/lock_codes.h"
-#include "library/song_columns.h"
-#include "library/song_table.h"
+#include "tests/support/song_library.h"
 #include "tests/ui/qt/qt_fixture.h"
 #include "ui/command_numbers.h"
 #include "ui/qt/song_details_dialog.h"
@@ -30,15 +29,9 @@ class SearchWindowTest : public WindowTest {
  protected:
   // Songs 1..12 "Title <i>" by "Artist" ("/lib/song<i>.mp3"), song 13 "Lone" by "Other".
   void SetUp() override {
-    marlbase::TableHandle table;
-    ASSERT_TRUE(createSongTable(table, libraryPath()));
-    for (int i = 1; i <= 13; ++i) {
-      const int32_t slot = table.allocate();
-      ASSERT_TRUE(table.writeText(slot, kColFileName, "/lib/song" + std::to_string(i) + ".mp3"));
-      ASSERT_TRUE(table.writeText(slot, kColTitle, i < 13 ? "Title " + std::to_string(i) : "Lone"));
-      ASSERT_TRUE(table.writeText(slot, kColArtist, i < 13 ? "Artist" : "Other"));
-    }
-    table.close();
+    std::vector<testing::LibrarySong> songs = testing::numberedSongs(12);
+    songs.push_back({"/lib/song13.mp3", "Lone", "Other"});
+    ASSERT_TRUE(testing::writeLibrary(libraryPath(), songs));
     startProgram(0, {}, false);
   }
   SearchWindow* search() { return host().searchWindow(); }

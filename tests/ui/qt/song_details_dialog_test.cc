@@ -1,52 +1,32 @@
 // The Song details dialog offscreen over the whole program, opened through the dialog host: it
 // shows every field of the record in its control, what the user types into every control is
-// stored field by field on "Save" and "Close" and not on "Cancel"; "<" on the first record
-// wraps to the last, "Find More" uses the text shared with the search window, offline saving is
-// refused, "Delete" and "Play". The dialog's workers get grant 36 from the lock's handover
-// while virtual time moves; the player thread does not run.
+// stored field by field on "Save" and "Close" and not on "Cancel", a button pressed while a step
+// runs is queued, "Delete" and "Play". The dialog's workers get grant 36 from the lock's
+// handover while virtual time moves; the player thread does not run.
 #include "ui/qt/song_details_dialog.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
+#include <bit>
 
 #include "library/song_columns.h"
 #include "library/song_table.h"
+#include "tests/support/song_library.h"
 #include "tests/support/stored_fields.h"
 #include "tests/ui/qt/qt_fixture.h"
 
 namespace tunora::ui::qt {
 namespace {
 
-struct Song {
-  std::string title;
-  std::string artist;
-  uint32_t score = 0;  // user 0's
-  uint32_t start = 0;
-};
-
 class SongDetailsDialogTest : public WindowTest {
  protected:
-  // Slot 0 is the blank record; songs "One", "Two", "Three" in slots 1..3. Rating n's threshold
-  // is 2^(n-1).
+  // Slot 0 is the blank record; songs "One", "Two", "Three" in slots 1..3 ("/music/<slot-1>.mp3",
+  // user 0's scores 600, 3, 0). Rating n's threshold is 2^(n-1).
   void SetUp() override {
-    marlbase::TableHandle table;
-    ASSERT_TRUE(createSongTable(table, libraryPath()));
-    const std::vector<Song> songs = {
-        {"One", "Artist A", 600, 0}, {"Two", "Artist B", 3, 540}, {"Three", "C", 0, 0}};
-    for (size_t i = 0; i < songs.size(); ++i) {
-      const int32_t slot = table.allocate();
-      ASSERT_TRUE(table.writeText(slot, kColFileName, "/music/" + std::to_string(i) + ".mp3"));
-      ASSERT_TRUE(table.writeText(slot, kColTitle, songs[i].title));
-      ASSERT_TRUE(table.writeText(slot, kColArtist, songs[i].artist));
-      ASSERT_TRUE(table.writeInt(slot, ratingColumn(0), songs[i].score));
-      ASSERT_TRUE(table.writeInt(slot, kColStartFrame, songs[i].start));
-      ASSERT_TRUE(table.writeInt(slot, kColFileId, 100 + static_cast<uint32_t>(i)));
-    }
-    table.close();
+    ASSERT_TRUE(testing::writeLibrary(
+        libraryPath(), {{.path = "/music/0.mp3", .title = "One", .score = 600, .file_id = 100},
+                        {.path = "/music/1.mp3", .title = "Two", .score = 3, .file_id = 101},
+                        {.path = "/music/2.mp3", .title = "Three", .file_id = 102}}));
     startProgram(
         0,
         [](Settings& s) {
@@ -54,11 +34,34 @@ class SongDetailsDialogTest : public WindowTest {
         },
         false);
   }
+  void edit(const std::function<void(marlbase::TableHandle&)>& change) {
+    marlbase::TableHandle table;
+    table.setPath(libraryPath());
+    table.setWritable(true);
+    ASSERT_TRUE(table.open().ok());
+    change(table);
+  }
   std::string storedText(int32_t slot, int32_t column) {
     return testing::storedText(libraryPath(), slot, column);
   }
   uint32_t storedNumber(int32_t slot, int32_t column) {
     return testing::storedNumber(libraryPath(), slot, column);
+  }
+  ControlRow textRow(const QString& control, int32_t column, std::string a, std::string b) {
+    return {control, [=, this] { return storedText(2, column); },
+            [=, this](const std::string& v) { edit([&](auto& t) { t.writeText(2, column, v); }); },
+            a, b};
+  }
+  // A number kept in `mask` of the flags column.
+  ControlRow flagRow(const QString& control, uint32_t mask, std::string a, std::string b) {
+    const int shift = std::countr_zero(mask);
+    return {control,
+            [=, this] { return std::to_string((storedNumber(2, kColFlags) & mask) >> shift); },
+            [=, this](const std::string& v) {
+              const uint32_t flags = storedNumber(2, kColFlags) & ~mask;
+              edit([&](auto& t) { t.writeInt(2, kColFlags, flags | std::stoul(v) << shift); });
+            },
+            a, b};
   }
   // The open dialog, else one that closed and is not yet deleted.
   SongDetailsDialog* dialog() {
@@ -80,127 +83,80 @@ class SongDetailsDialogTest : public WindowTest {
     host().openSongDetails(record);
     return dialog() != nullptr && settle();
   }
-  template <typename T = QLineEdit>
-  T* control(const QString& name) {
-    return child<T>(dialog(), name);
-  }
-  QString text(const char* name) { return control(name)->text(); }
-  void click(const char* name) { control<QPushButton>(name)->click(); }
+  std::string shown(const char* name) { return shownValue(child<QWidget>(dialog(), name)); }
+  void click(const char* name) { press(dialog(), name); }
   bool detailsOpen() { return host().dialogOpen(WindowDialog::kSongDetails); }
 };
 
 TEST_F(SongDetailsDialogTest, ShowsEveryFieldAndStoresEveryEditOnSaveAndCloseButNotOnCancel) {
-  // Record 2 as stored, down to each field the dialog shows.
-  {
-    marlbase::TableHandle table;
-    table.setPath(libraryPath());
-    table.setWritable(true);
-    ASSERT_TRUE(table.open().ok());
-    ASSERT_TRUE(table.writeText(2, kColAlbum, "Album B"));
-    ASSERT_TRUE(table.writeText(2, kColNote, "Note B"));
-    ASSERT_TRUE(table.writeInt(2, kColFlags, 2 | kFlagLock));
-    ASSERT_TRUE(table.writeInt(2, kColEndFrame, 900));
-    ASSERT_TRUE(table.writeInt(2, kColPlayCount, 17));
-    for (int32_t u = 0; u < 10; ++u) ASSERT_TRUE(table.writeInt(2, ratingColumn(u), 1u << u));
-    table.close();
+  std::vector<ControlRow> rows = {
+      textRow("name", kColTitle, "Two", "Renamed"),
+      textRow("artist", kColArtist, "Artist B", "Other Artist"),
+      textRow("album", kColAlbum, "Album B", "Other Album"),
+      textRow("comment", kColNote, "Note B", "Other note"),
+      textRow("fileName", kColFileName, "/music/1.mp3", "/music/moved.mp3"),
+      flagRow("oScale", kFlagNaughtyMask, "2", "3"),
+      flagRow("lockName", kFlagLock, "1", "0"),
+      // A start point not set is stored as 0.
+      {"startSet", [this] { return storedNumber(2, kColStartFrame) ? "1" : "0"; },
+       [this](const std::string& v) {
+         edit([&](auto& t) { t.writeInt(2, kColStartFrame, v == "1" ? 540 : 0); });
+       },
+       "1", "0"},
+      {"end", [this] { return std::to_string(storedNumber(2, kColEndFrame)); },
+       [this](const std::string& v) {
+         edit([&](auto& t) { t.writeInt(2, kColEndFrame, std::stoul(v)); });
+       },
+       "900", "1200"}};
+  // Each user's score shows as its rating: the score 2^(n-1) is rating n.
+  for (int32_t u = 0; u < 10; ++u) {
+    rows.push_back(
+        {QString("rating%1").arg(u + 1),
+         [=, this] { return std::to_string(std::bit_width(storedNumber(2, ratingColumn(u)))); },
+         [=, this](const std::string& v) {
+           edit([&](auto& t) { t.writeInt(2, ratingColumn(u), 1u << (std::stoi(v) - 1)); });
+         },
+         std::to_string(u + 1), std::to_string(10 - u)});
   }
+  storeRows(rows);
+  edit([](auto& t) { t.writeInt(2, kColPlayCount, 17); });
   ASSERT_TRUE(open(2));
   EXPECT_TRUE(detailsOpen());
-  EXPECT_EQ(text("name"), "Two");
-  EXPECT_EQ(text("artist"), "Artist B");
-  EXPECT_EQ(text("album"), "Album B");
-  EXPECT_EQ(text("comment"), "Note B");
-  EXPECT_EQ(text("fileName"), "/music/1.mp3");
-  EXPECT_EQ(text("fileSize"), "0");  // no such file
-  EXPECT_EQ(text("playCount"), "17");
-  EXPECT_EQ(text("fileId"), "101");
-  EXPECT_EQ(text("dbIdx"), "3");
-  EXPECT_EQ(control<QLabel>("entries")->text(), "4");
-  EXPECT_EQ(control<QComboBox>("oScale")->currentIndex(), 2);
-  EXPECT_TRUE(control<QCheckBox>("lockName")->isChecked());
-  EXPECT_TRUE(control<QCheckBox>("startSet")->isChecked());
-  EXPECT_EQ(control<QSpinBox>("start")->value(), 540);
-  EXPECT_TRUE(control<QCheckBox>("endSet")->isChecked());
-  EXPECT_EQ(control<QSpinBox>("end")->value(), 900);
-  for (int u = 0; u < 10; ++u) {
-    EXPECT_EQ(control<QSpinBox>(QString("rating%1").arg(u + 1))->value(), u + 1) << "user " << u;
+  expectShown(dialog(), rows, false);
+  EXPECT_EQ(shown("start"), "540");
+  EXPECT_EQ(shown("endSet"), "1");
+  for (const auto& [control, text] :
+       {std::pair{"fileSize", "0"}, {"playCount", "17"}, {"fileId", "101"}, {"dbIdx", "3"}}) {
+    EXPECT_EQ(shown(control), text) << control;
   }
+  EXPECT_EQ(child<QLabel>(dialog(), "entries")->text(), "4");
 
-  // The user types into every control; "Save" stores each field and leaves the dialog open.
-  control("name")->setText("Renamed");
-  control("artist")->setText("Other Artist");
-  control("album")->setText("Other Album");
-  control("comment")->setText("Other note");
-  control("fileName")->setText("/music/moved.mp3");
-  control<QComboBox>("oScale")->setCurrentIndex(3);
-  control<QCheckBox>("lockName")->setChecked(false);
-  control<QCheckBox>("startSet")->setChecked(false);
-  control<QSpinBox>("end")->setValue(1200);
-  for (int u = 0; u < 10; ++u) control<QSpinBox>(QString("rating%1").arg(u + 1))->setValue(10 - u);
+  // "Save" stores each field and leaves the dialog open.
+  enterRows(dialog(), rows);
   click("save");
   ASSERT_TRUE(settle());
   EXPECT_TRUE(detailsOpen());
-  EXPECT_EQ(storedText(2, kColTitle), "Renamed");
-  EXPECT_EQ(storedText(2, kColArtist), "Other Artist");
-  EXPECT_EQ(storedText(2, kColAlbum), "Other Album");
-  EXPECT_EQ(storedText(2, kColNote), "Other note");
-  EXPECT_EQ(storedText(2, kColFileName), "/music/moved.mp3");
-  EXPECT_EQ(storedNumber(2, kColFlags) & (kFlagNaughtyMask | kFlagLock), 3u);
-  EXPECT_EQ(storedNumber(2, kColStartFrame), 0u) << "a start point not set is 0";
-  EXPECT_EQ(storedNumber(2, kColEndFrame), 1200u);
-  for (int32_t u = 0; u < 10; ++u) {
-    EXPECT_EQ(storedNumber(2, ratingColumn(u)), 1u << (9 - u)) << "user " << u;
-  }
+  expectStored(rows, true);
   EXPECT_EQ(storedNumber(1, ratingColumn(0)), 600u) << "another record untouched";
 
   // "Cancel" stores nothing; "Close" stores and closes.
-  control("artist")->setText("Not kept");
+  enterValue(child<QWidget>(dialog(), "artist"), "Not kept");
   click("cancel");
   EXPECT_FALSE(detailsOpen());
   ASSERT_TRUE(settle());
   EXPECT_EQ(storedText(2, kColArtist), "Other Artist");
   ASSERT_TRUE(open(1));
-  control("comment")->setText("Kept note");
-  control<QCheckBox>("lockName")->setChecked(true);
+  enterValue(child<QWidget>(dialog(), "comment"), "Kept note");
   click("close");
   ASSERT_TRUE(settle());
   EXPECT_FALSE(detailsOpen());
   EXPECT_EQ(storedText(1, kColNote), "Kept note");
-  EXPECT_EQ(storedNumber(1, kColFlags) & kFlagLock, kFlagLock);
   EXPECT_EQ(storedNumber(1, ratingColumn(0)), 512u);  // 600 shows as rating 10: its threshold
 }
 
-TEST_F(SongDetailsDialogTest, BrowsingWrapsAndFindMoreUsesTheSharedSearchText) {
-  ASSERT_TRUE(open(0));  // the blank first record
-  click("previous");
-  ASSERT_TRUE(settle());
-  EXPECT_EQ(text("name"), "Three");
-  EXPECT_EQ(text("dbIdx"), "4");
-  click("next");
-  ASSERT_TRUE(settle());
-  EXPECT_EQ(text("dbIdx"), "1");
-  host().lastSearchText() = "artist";
-  for (const char* title : {"One", "Two"}) {
-    click("findMore");
-    ASSERT_TRUE(settle());
-    EXPECT_EQ(text("name"), title);
-  }
-  // None after it: "No matches found"; its second button closes the dialog.
-  dialog_.script({kSecondButton});
-  click("findMore");
-  ASSERT_TRUE(settle());
-  EXPECT_EQ(dialog_.messages().back(), "No matches found");
-  EXPECT_FALSE(detailsOpen());
-  // Opening again while open shows the new record in the same dialog.
+TEST_F(SongDetailsDialogTest, AButtonPressedWhileAStepRunsGoesNextAndOpeningAgainReusesTheDialog) {
   ASSERT_TRUE(open(1));
   SongDetailsDialog* first = dialog();
-  ASSERT_TRUE(open(3));
-  EXPECT_EQ(dialog(), first);
-  EXPECT_EQ(text("name"), "Three");
-}
-
-TEST_F(SongDetailsDialogTest, AButtonPressedWhileAStepRunsGoesNextAndOfflineSavingIsRefused) {
-  ASSERT_TRUE(open(1));
   click("next");  // its worker waits for the grant
   ASSERT_TRUE(dialog()->busy());
   click("close");
@@ -209,15 +165,11 @@ TEST_F(SongDetailsDialogTest, AButtonPressedWhileAStepRunsGoesNextAndOfflineSavi
   EXPECT_FALSE(detailsOpen());
   EXPECT_EQ(storedNumber(2, ratingColumn(0)), 2u);  // 3 down to the threshold of rating 2
   EXPECT_EQ(storedNumber(1, ratingColumn(0)), 600u);
-
-  program().words().build_request.store(engine::kOfflineStart);
   ASSERT_TRUE(open(1));
-  control("name")->setText("Offline");
-  click("save");
-  ASSERT_TRUE(settle());
-  EXPECT_EQ(dialog_.messages().back(), "Database is currently Offline.");
-  EXPECT_EQ(storedText(1, kColTitle), "One");
-  EXPECT_TRUE(detailsOpen());
+  first = dialog();
+  ASSERT_TRUE(open(3));
+  EXPECT_EQ(dialog(), first);
+  EXPECT_EQ(shown("name"), "Three");
 }
 
 TEST_F(SongDetailsDialogTest, DeleteAndPlay) {
@@ -229,8 +181,8 @@ TEST_F(SongDetailsDialogTest, DeleteAndPlay) {
   EXPECT_EQ(storedText(3, kColTitle), "Three");
   click("delete");  // "Sure, delete please"; the file is missing and stays so
   ASSERT_TRUE(settle());
-  EXPECT_EQ(text("name"), "Two");  // the record before it
-  EXPECT_EQ(control<QLabel>("entries")->text(), "3");
+  EXPECT_EQ(shown("name"), "Two");  // the record before it
+  EXPECT_EQ(child<QLabel>(dialog(), "entries")->text(), "3");
   marlbase::TableHandle table;
   table.setPath(libraryPath());
   ASSERT_TRUE(table.open().ok());
