@@ -16,7 +16,9 @@ pid=$!
 songs=0
 for _ in $(seq 900); do  # up to 90 s under load; two 4-second songs take about 10
   songs=$(grep -c '^tunora: song /' "$tmp/trace.log" || true)
-  [ "$songs" -ge 2 ] && break
+  # The status reads "Playing" once the list builder has let go; under load that can come after
+  # the second song has started.
+  [ "$songs" -ge 2 ] && grep -q "Tunora Playing" "$tmp/trace.log" && break
   kill -0 "$pid" 2>/dev/null || fail "tunora ended early"
   sleep 0.1
 done
