@@ -7,9 +7,9 @@
 #include "app/program.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
-#include "tests/engine/recording_window.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
+#include "tests/support/recording_window.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::testing {
