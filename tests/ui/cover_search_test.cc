@@ -127,12 +127,5 @@ TEST_F(CoverSearchTest, EmbeddedPictureComesBeforeTheFallbacks) {
   EXPECT_EQ(chosen(1), album_ + "Cover.jpg");
 }
 
-TEST_F(CoverSearchTest, VideoNeverGetsAPicture) {
-  put(album_ + "Cover.jpg");
-  put(data_ + "Cover.jpg");
-  for (uint32_t type : {16u, 17u, 18u}) EXPECT_FALSE(search(type).found()) << type;
-  EXPECT_TRUE(search(5).found());
-}
-
 }  // namespace
 }  // namespace tunora::ui

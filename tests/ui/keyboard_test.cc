@@ -65,13 +65,6 @@ TEST_F(KeyTest, DigitWindowLastsTwentySupervisorTicks) {
   EXPECT_EQ(user(), 3);
 }
 
-TEST_F(KeyTest, DigitChangesRefreshTheStatus) {
-  const int64_t before = program_.status().refreshCount();
-  press('U');
-  press('2');
-  EXPECT_EQ(program_.status().refreshCount(), before + 1);
-}
-
 TEST_F(KeyTest, CommandKeys) {
   struct Case {
     int32_t key;
@@ -89,14 +82,6 @@ TEST_F(KeyTest, CommandKeys) {
   for (int32_t key : {int32_t{'X'}, int32_t{'Z'}, 0x71, 0x20})
     EXPECT_FALSE(press(key).handled) << key;
   EXPECT_EQ(words().player_request.load(), 0) << "keys only post commands";
-}
-
-TEST_F(KeyTest, CTogglesCoverArt) {
-  settings().set(settings::kCoverArt, 1);
-  press('C');
-  EXPECT_EQ(settings().get(settings::kCoverArt), 0);
-  press('C');
-  EXPECT_EQ(settings().get(settings::kCoverArt), 1);
 }
 
 }  // namespace

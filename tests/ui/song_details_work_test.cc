@@ -1,8 +1,6 @@
-// The Song details dialog's database steps over a real library file opened through the
-// program's library opening: browsing, saving (thresholds, fixed user, offline refusal), "Find",
-// "Load ID", "Delete" with the file moved after the grant, the build told to run, the hash
-// statistic, and "Play"/"Next" putting a song at the top of the play list. The steps that take
-// their grant run on a thread of their own and get it from the lock's handover, in virtual time.
+// The Song details dialog's database steps over a real library file: browsing, saving (the
+// thresholds, a fixed user, offline), "Find", "Load ID", "Delete" with the file moved after the
+// grant. The steps that take their grant run on a thread of their own, in virtual time.
 #include "ui/song_details_work.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +12,8 @@
 
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
-#include "library/song_table.h"
 #include "tests/support/clock_driver.h"
+#include "tests/support/song_library.h"
 #include "tests/support/stored_fields.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_fixture.h"
@@ -24,14 +22,6 @@ namespace tunora::ui {
 namespace {
 
 using maintenance::DetailsState;
-
-struct Song {
-  std::string title;
-  std::string artist;
-  uint32_t score = 0;  // user 0's
-  uint32_t file_id = 0;
-  std::string file;  // a file of the test folder; else "/music/<n>.mp3"
-};
 
 class SongDetailsWorkTest : public tunora::testing::UiTest {
  protected:
@@ -44,36 +34,26 @@ class SongDetailsWorkTest : public tunora::testing::UiTest {
     for (uint32_t k = 0; k < 10; ++k) settings().set(settings::kRatingValue, k, 1 << k);
   }
 
-  // Slot 0 blank, the songs in slots 1, 2, ...
-  void writeLibrary(const std::vector<Song>& songs) {
-    marlbase::TableHandle table;
-    ASSERT_TRUE(createSongTable(table, path_));
+  // Slot 0 blank, the songs in slots 1, 2, ...; a path without a "/" names a file of the
+  // test's music folder.
+  void writeLibrary(std::vector<tunora::testing::LibrarySong> songs) {
     for (size_t i = 0; i < songs.size(); ++i) {
-      const int32_t slot = table.allocate();
-      ASSERT_EQ(slot, static_cast<int32_t>(i) + 1);
-      const std::string file = songs[i].file.empty() ? "/music/" + std::to_string(i) + ".mp3"
-                                                     : dir_.file("music/" + songs[i].file);
-      ASSERT_TRUE(table.writeText(slot, kColFileName, file));
-      ASSERT_TRUE(table.writeText(slot, kColTitle, songs[i].title));
-      ASSERT_TRUE(table.writeText(slot, kColArtist, songs[i].artist));
-      ASSERT_TRUE(table.writeInt(slot, ratingColumn(0), songs[i].score));
-      ASSERT_TRUE(table.writeInt(slot, kColFileId, songs[i].file_id));
+      songs[i].path = songs[i].path.empty() ? "/music/" + std::to_string(i) + ".mp3"
+                                            : dir_.file("music/" + songs[i].path);
     }
-    table.close();
+    ASSERT_TRUE(tunora::testing::writeLibrary(path_, songs));
   }
-
-  // Reads one field of the library file as it is now.
   std::string text(int32_t slot, int32_t column) {
     return tunora::testing::storedText(path_, slot, column);
   }
   uint32_t number(int32_t slot, int32_t column) {
     return tunora::testing::storedNumber(path_, slot, column);
   }
+  // The record's status as the file holds it now (5: deleted).
   int32_t status(int32_t slot) {
     marlbase::TableHandle table;
     table.setPath(path_);
-    if (!table.open().ok()) return -1;
-    const int32_t value = table.peekStatus(slot).value_or(-1);
+    const int32_t value = table.open().ok() ? table.peekStatus(slot).value_or(-1) : -1;
     table.close();
     return value;
   }
@@ -109,7 +89,9 @@ class SongDetailsWorkTest : public tunora::testing::UiTest {
 };
 
 TEST_F(SongDetailsWorkTest, LoadsAndBrowsesWrappingOverLiveRecords) {
-  writeLibrary({{"One", "A", 600, 7}, {"Two", "B", 0, 8}, {"Three", "C", 0, 9}});
+  writeLibrary({{.title = "One", .artist = "A", .score = 600, .file_id = 7},
+                {.title = "Two", .artist = "B", .file_id = 8},
+                {.title = "Three", .artist = "C", .file_id = 9}});
   DetailsOutcome out = step(DetailsState::kLoad, 1);
   ASSERT_TRUE(out.loaded);
   EXPECT_EQ(out.record, 1);
@@ -123,7 +105,7 @@ TEST_F(SongDetailsWorkTest, LoadsAndBrowsesWrappingOverLiveRecords) {
 }
 
 TEST_F(SongDetailsWorkTest, SavingWritesTheFieldsAndThresholdsUnlessAFixedUserOrOffline) {
-  writeLibrary({{"One", "A", 600, 7}});
+  writeLibrary({{.title = "One", .artist = "A", .score = 600, .file_id = 7}});
   DetailsRequest save;
   save.state = DetailsState::kSave;
   save.record = 1;
@@ -161,7 +143,9 @@ TEST_F(SongDetailsWorkTest, SavingWritesTheFieldsAndThresholdsUnlessAFixedUserOr
 }
 
 TEST_F(SongDetailsWorkTest, FindAndFindMoreAndNoMatch) {
-  writeLibrary({{"Love me", "A"}, {"Other", "B"}, {"Song", "Lovers"}});
+  writeLibrary({{.title = "Love me", .artist = "A"},
+                {.title = "Other", .artist = "B"},
+                {.title = "Song", .artist = "Lovers"}});
   DetailsOutcome first = step(DetailsState::kFind, 3, "love");
   EXPECT_EQ(first.record, 1);
   EXPECT_FALSE(first.no_match);
@@ -174,7 +158,7 @@ TEST_F(SongDetailsWorkTest, FindAndFindMoreAndNoMatch) {
 }
 
 TEST_F(SongDetailsWorkTest, LoadIdRereadsTheFileAndFileSizeComesFromDisk) {
-  writeLibrary({{"Old title", "Old artist", 0, 0, "Fresh name.mp3"}});
+  writeLibrary({{.path = "Fresh name.mp3", .title = "Old title", .artist = "Old artist"}});
   tunora::testing::writeText(dir_.file("music/Fresh name.mp3"), std::string(1234, 'x'));
   settings().set(settings::kHashStat, 15);
   DetailsOutcome out = step(DetailsState::kReloadTags, 1);
@@ -190,9 +174,9 @@ TEST_F(SongDetailsWorkTest, LoadIdRereadsTheFileAndFileSizeComesFromDisk) {
 }
 
 TEST_F(SongDetailsWorkTest, DeleteMarksTheRecordAndMovesTheFileAfterTheGrant) {
-  writeLibrary({{"One", "A", 0, 1, "one.mp3"},
-                {"Two", "B", 0, 2, "two.mp3"},
-                {"Three", "C", 0, 3, "three.mp3"}});
+  writeLibrary({{.path = "one.mp3", .title = "One", .artist = "A", .file_id = 1},
+                {.path = "two.mp3", .title = "Two", .artist = "B", .file_id = 2},
+                {.path = "three.mp3", .title = "Three", .artist = "C", .file_id = 3}});
   tunora::testing::writeText(dir_.file("music/three.mp3"), "three");
   DetailsRequest request;
   request.delete_record = true;
@@ -224,7 +208,7 @@ TEST_F(SongDetailsWorkTest, DeleteMarksTheRecordAndMovesTheFileAfterTheGrant) {
 }
 
 TEST_F(SongDetailsWorkTest, DeletingTheOnlySongClosesTheDialog) {
-  writeLibrary({{"One", "A"}});
+  writeLibrary({{.title = "One", .artist = "A"}});
   DetailsRequest request;
   request.delete_record = true;
   request.record = 1;
@@ -235,7 +219,7 @@ TEST_F(SongDetailsWorkTest, DeletingTheOnlySongClosesTheDialog) {
 }
 
 TEST_F(SongDetailsWorkTest, AnAbortedStepDoesNothingAndReleasesItsGrant) {
-  writeLibrary({{"One", "A"}});
+  writeLibrary({{.title = "One", .artist = "A"}});
   DetailsRequest request;
   request.state = DetailsState::kSave;
   request.record = 1;
