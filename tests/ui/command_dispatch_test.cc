@@ -135,19 +135,6 @@ TEST_F(CommandTest, RateIsOfferedOnlyWithTheLockFreeAndOnline) {
   }
 }
 
-TEST_F(CommandTest, RateWhileOfflineExplainsAndOffersTheReadMe) {
-  words().build_request.store(1200);
-  dialog_.script({ui::kSecondButton});
-  dispatcher_.dispatch(ui::kCmdRate);
-  const auto shown = dialog_.requests();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].message, "Database is currently Offline.");
-  EXPECT_EQ(shown[0].second_button, "View ReadMe");
-  EXPECT_EQ(dialog_.readMeOpenings(), 1);
-  EXPECT_FALSE(called("keypad"));
-  EXPECT_EQ(words().request.load(), 0);
-}
-
 TEST_F(CommandTest, SearchesAndDialogsOpenOneWindowAtATime) {
   player::SongDetails details;
   details.artist = "Nina";
@@ -256,17 +243,6 @@ TEST_F(CommandTest, ACloseDuringTheQuitsLastPhasesHurriesItOn) {
   dispatcher_.closeRequested();
   EXPECT_EQ(channel_.commands(), (std::vector<int32_t>{ui::kCmdFinishQuit}));
   EXPECT_GE(program_.status().refreshCount(), 2);
-}
-
-TEST_F(CommandTest, ExitAndQuitWithoutSavingRequestTheQuit) {
-  addRows(2);
-  dispatcher_.dispatch(ui::kCmdQuitWithoutSaving);
-  EXPECT_EQ(program_.playList().songsPrepared(), kDoNotSavePlayList);
-  EXPECT_EQ(words().request.load(), engine::kQuitRequested);
-
-  words().request.store(engine::kCodeRemoveRow);  // a waiting request is taken over
-  dispatcher_.dispatch(ui::kCmdExit);
-  EXPECT_EQ(words().request.load(), engine::kQuitRequested);
 }
 
 }  // namespace

@@ -131,15 +131,6 @@ TEST_F(CoverLoaderTest, ACoverShowsWithinASecondWhileTheLockIsBusy) {
   program_.stopThreads();
 }
 
-TEST_F(CoverLoaderTest, NoPictureAnywhereEndsTheLookupQuietly) {
-  loader_.run();
-  EXPECT_TRUE(decoder_.loads.empty());
-  EXPECT_EQ(window_state_.cover.lookup_done.load(), 1);
-  EXPECT_FALSE(loader_.wanted());
-  EXPECT_FALSE(program_.status().takeMessage());
-  EXPECT_EQ(words().error.load(), 0);
-}
-
 TEST_F(CoverLoaderTest, APictureThatWillNotDecodeIsTriedTenTimesAndTwiceAtMost) {
   picture("Cover.jpg");
   decoder_.fail = true;
@@ -158,19 +149,6 @@ TEST_F(CoverLoaderTest, APictureThatWillNotDecodeIsTriedTenTimesAndTwiceAtMost) 
   // The next song starts afresh.
   window_state_.cover.resetForNewSong();
   EXPECT_TRUE(loader_.wanted());
-}
-
-TEST_F(CoverLoaderTest, ABuildInProgressIsAskedToGoOnButOfflineStaysOffline) {
-  picture("Cover.jpg");
-  words().build_request.store(1);
-  loader_.run();
-  EXPECT_EQ(words().build_request.load(), 10);
-  for (int32_t offline : {1000, 1200, 1999}) {
-    words().build_request.store(offline);
-    window_state_.cover.markForReload();
-    loader_.run();
-    EXPECT_EQ(words().build_request.load(), offline);
-  }
 }
 
 }  // namespace

@@ -149,26 +149,6 @@ TEST(InternalsFormTest, OkStoresTheEditsAndKeepsWhatIsNotANumber) {
   EXPECT_EQ(readInternalsForm(s).ar_speed, 2);
 }
 
-TEST(InternalsFormTest, TheLockStateLine) {
-  InternalsCounters c;
-  c.lock_request = 13;
-  c.lock_waiters = 2;
-  c.lock_last_released = 34;
-  c.lock_grant = 27;
-  c.executor_busy = true;
-  EXPECT_EQ(lockStateText(c), "13, 2, 34 Doing 27 WaitUp");
-  engine::SharedWords words;
-  words.request.store(37);
-  words.waiter_count.store(1);
-  words.last_released.store(13);
-  words.grant.store(34);
-  words.build_request.store(1);
-  InternalsCounters read;
-  readLockWords(words, read);
-  EXPECT_EQ(lockStateText(read), "37, 1, 13 Doing 34");
-  EXPECT_EQ(read.build_request, 1);
-}
-
 TEST(DialogNumberTest, AcceptsOnlyWholeNumbersThatFit) {
   const std::pair<const char*, std::optional<int32_t>> cases[] = {{"100", 100},
                                                                   {"  -5 ", -5},

@@ -163,24 +163,6 @@ class PopupStateTest : public tunora::testing::UiTest {
   }
 };
 
-TEST_F(PopupStateTest, NetworkItemsComeFromTheNetworkStateOnlyWithNetworkOn) {
-  window_state_.menu_from_list.store(1);
-  auto intervention = [&] {
-    return outline(submenu(preparePopupMenu(sources(), window_state_, 0), "Intervention"));
-  };
-  EXPECT_EQ(intervention(),
-            (std::vector<std::string>{"Build Now=2020", "Quit but do not save playlist=2022",
-                                      "Test Functions=7777"}));
-  settings().set(settings::kNetwork, 1);
-  words().build_request.store(1200);
-  EXPECT_EQ(intervention(),
-            (std::vector<std::string>{"Quit but do not save playlist=2022",
-                                      "Refresh Network Cache=2023", "Lock Offline mode=2026",
-                                      "Un-Set Offline mode=2027", "Test Functions=7777"}));
-  words().build_request.store(engine::kOfflineLocked);
-  EXPECT_EQ(intervention().at(2), "Lock Offline mode=2026*");
-}
-
 TEST_F(PopupStateTest, AViewChoiceLandsInTheViewTheMenuWasOpenedFor) {
   settings().set(settings::kUpperRightView, kViewCover);
   settings().set(settings::kLowerLeftView, kViewNothing);

@@ -232,26 +232,6 @@ TEST_F(QuickLinkTest, DiagnosticsShowsThePlayPathInEitherView) {
   EXPECT_EQ(repaints_.back(), (Rect{0, 30, 400, 370}));
 }
 
-TEST_F(QuickLinkTest, NothingIsWantedOrBuiltWithoutAListViewPlaybackOrAFreeLock) {
-  writeLibrary({{"Song", "Blue", 10}});
-  play("Song", "Blue", "/music/0.mp3");
-  QuickLinkBuilder b = builder();
-  settings().set(settings::kUpperRightView, kViewCover);
-  EXPECT_FALSE(b.wanted());
-  settings().set(settings::kLowerLeftView, kViewArtist);
-  EXPECT_TRUE(b.wanted());
-  words().playing.store(0);
-  EXPECT_FALSE(b.wanted());
-  words().playing.store(1);
-
-  // A grant held by somebody: the builder leaves at once, without asking.
-  words().grant.store(engine::kCodeListBuilder);
-  b.run();
-  EXPECT_EQ(words().request.load(), 0);
-  EXPECT_FALSE(window_state_.quick_links.loaded());
-  words().grant.store(0);
-}
-
 TEST_F(QuickLinkTest, AListBuiltForAnOldSongIsDroppedWhenAReloadWasAsked) {
   std::vector<Song> songs;
   for (int i = 0; i < 5; ++i) songs.push_back({"Ten", "Blue", 10});

@@ -11,9 +11,6 @@
 
 #include "app/program.h"
 #include "engine/lock_codes.h"
-#include "engine/song_draw.h"
-#include "library/song_columns.h"
-#include "settings/settings_defaults.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/scripted_message_dialog.h"
@@ -41,17 +38,11 @@ class RecordingSink final : public SearchSink {
 
 class SearchSessionTest : public ::testing::Test {
  protected:
-  // Songs 1..12 by "Artist", and song 13 "Lone" by "Other" with three plays and rating 9; songs 2
-  // and 5 were played once and five times, both rated 4.
+  // Songs 1..12 by "Artist", and song 13 "Lone" by "Other".
   void SetUp() override {
     path_ = dir_.file("Tunora.mbf");
-    resetRatingValues(program_.settings());
-    const uint32_t four = engine::ratingScoreOf(4, program_.settings());
     std::vector<testing::LibrarySong> songs = testing::numberedSongs(12);
-    songs[1].plays = 1, songs[1].score = four;
-    songs[4].plays = 5, songs[4].score = four;
-    songs.push_back({"/lib/lone.mp3", "Lone", "Other", "Album", 10,
-                     engine::ratingScoreOf(9, program_.settings()), 3});
+    songs.push_back({"/lib/lone.mp3", "Lone", "Other"});
     ASSERT_TRUE(testing::writeLibrary(path_, songs));
     program_.settings().setText(settings::kDatabasePath, path_);
     ASSERT_TRUE(program_.startSupervisor());
@@ -116,18 +107,10 @@ TEST_F(SearchSessionTest, NoMatchAsksAndSearchesAgainUntilClosed) {
                                       maintenance::kSearchPrompt, "No matches found"}));
 }
 
-TEST_F(SearchSessionTest, ArtistAndRankingModesAskNothing) {
+TEST_F(SearchSessionTest, TheArtistModeAsksNothing) {
   runSession(SearchMode::kArtist, "Other", sink_);
   EXPECT_EQ(sink_.titles, (std::vector<std::string>{"Lone"}));
 
-  // Within a rating the song played more often comes first.
-  RecordingSink top;
-  runSession(SearchMode::kTopSongs, "", top);
-  EXPECT_EQ(top.titles, (std::vector<std::string>{"Lone", "Title 5", "Title 2"}));
-
-  RecordingSink worst;
-  runSession(SearchMode::kWorstSongs, "", worst);
-  EXPECT_EQ(worst.titles, (std::vector<std::string>{"Title 5", "Title 2", "Lone"}));
   EXPECT_TRUE(dialog_.requests().empty());
 }
 

@@ -146,16 +146,5 @@ TEST_F(StatusTest, OneShotRemarksShowOnce) {
   EXPECT_EQ(sources_.buffer_state, 11);
 }
 
-TEST_F(StatusTest, RefresherHandsTheTextsToTheWindow) {
-  std::vector<ui::StatusTexts> shown;
-  program_.status().setRefresher(
-      ui::statusRefresher(parts_, [&](const ui::StatusTexts& t) { shown.push_back(t); }));
-  words().playing.store(1);
-  program_.status().refresh();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0][0], "Tunora Playing");
-  program_.status().setRefresher(nullptr);
-}
-
 }  // namespace
 }  // namespace tunora::testing

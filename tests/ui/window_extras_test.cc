@@ -1,4 +1,4 @@
-// The tray tip, shutdown after a build, and the display's input gathered from the program.
+// Shutdown after a build, and the display's input gathered from the program.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -6,19 +6,9 @@
 #include "tests/ui/ui_fixture.h"
 #include "ui/display_input.h"
 #include "ui/shutdown.h"
-#include "ui/tray.h"
 
 namespace tunora::testing {
 namespace {
-
-TEST(TrayTipTest, TitleWhilePlayingCutTo127Characters) {
-  EXPECT_EQ(ui::trayTip(false, "Song"), "Tunora 1.9");
-  EXPECT_EQ(ui::trayTip(true, "Song"), "Song");
-  EXPECT_EQ(ui::trayTip(true, std::string(128, 'a')), std::string(127, 'a'));
-  std::string umlauts;
-  for (int i = 0; i < 130; ++i) umlauts += "\xC3\xA4";
-  EXPECT_EQ(ui::trayTip(true, umlauts), umlauts.substr(0, 254)) << "127 whole characters";
-}
 
 class FakePower final : public ui::PowerControl {
  public:
