@@ -1,21 +1,20 @@
 // Work run in a forked child that is killed with SIGKILL at a random moment, the way "kill -9"
 // or a crash ends the program (no destructor, no flush, no cleanup runs); the parent then checks
-// what the work left on disk.
-//
-// The child runs `prepare` (not timed), tells the parent over a pipe that its work begins and
-// runs `work`; the parent waits the drawn delay and kills it. The moments are drawn from a
-// seeded generator over the time an uncut run takes, so most kills land inside the work. Where
-// a kill lands depends on the machine's speed; what the tests check (nothing damaged) must hold
-// wherever it lands, so no verdict depends on the clock. A hanging child dies of its own alarm.
+// what the work left on disk. Kill moments are drawn from a seeded generator over the time an
+// uncut run takes, so most land inside the work; what the tests check must hold wherever a kill
+// lands, so no verdict depends on the clock. A hanging child dies of its own alarm.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <thread>
 
 #include "util/seeded_generator.h"
@@ -24,9 +23,8 @@ namespace tunora::testing {
 
 enum class ChildEnd { kKilled, kFinished, kFailed };
 
-// Runs prepare and work in a child and kills it `delay` after the work began (never for a
-// negative delay). `took`, when given, receives the time from the start of the work to the
-// child's end.
+// Runs `prepare` (not timed), then `work` in a child and kills it `delay` after the work began
+// (never for a negative delay). `took`, when given, receives the time the work ran.
 inline ChildEnd runAndKill(const std::function<bool()>& prepare, const std::function<bool()>& work,
                            std::chrono::microseconds delay,
                            std::chrono::microseconds* took = nullptr) {
@@ -37,8 +35,7 @@ inline ChildEnd runAndKill(const std::function<bool()>& prepare, const std::func
   if (pid == 0) {
     ::close(ready[0]);
     ::alarm(60);
-    if (!prepare()) ::_exit(3);
-    if (::write(ready[1], "S", 1) != 1) ::_exit(4);
+    if (!prepare() || ::write(ready[1], "S", 1) != 1) ::_exit(3);
     ::_exit(work() ? 0 : 3);
   }
   ::close(ready[1]);
@@ -61,52 +58,36 @@ inline ChildEnd runAndKill(const std::function<bool()>& prepare, const std::func
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ChildEnd::kFinished : ChildEnd::kFailed;
 }
 
-struct KillTally {
-  int killed = 0;    // kills that landed while the work ran
-  int finished = 0;  // runs that ended before their kill
-  int failed = 0;    // children that failed on their own
-};
-
-// Kills the work until `kills` kills landed (or 20 times as many runs went by). `reset` runs
-// before each run (the uncut one first); `check` after each, told whether a kill may have cut it.
-inline KillTally killRepeatedly(uint64_t seed, int kills, const std::function<bool()>& prepare,
-                                const std::function<bool()>& work,
-                                const std::function<void()>& reset,
-                                const std::function<void(bool after_kill)>& check) {
-  KillTally tally;
+// Runs the work uncut once, then kills it until `kills` kills landed (TUNORA_CRASH_KILLS, when
+// set, overrides the count; at most 20 times as many runs). `reset` runs before each run, `check`
+// after each, told whether a kill may have cut it. Fails the test when a child failed on its own
+// or too few kills landed; prints the tally under `what`.
+inline void killRepeatedly(const std::string& what, uint64_t seed, int kills,
+                           const std::function<bool()>& prepare, const std::function<bool()>& work,
+                           const std::function<void()>& reset,
+                           const std::function<void(bool after_kill)>& check) {
+  if (const char* text = std::getenv("TUNORA_CRASH_KILLS"); text != nullptr && std::atoi(text) > 0)
+    kills = std::atoi(text);
   std::chrono::microseconds took{};
   reset();
-  if (runAndKill(prepare, work, std::chrono::microseconds(-1), &took) != ChildEnd::kFinished) {
-    tally.failed = 1;
-    return tally;
-  }
+  ASSERT_EQ(runAndKill(prepare, work, std::chrono::microseconds(-1), &took), ChildEnd::kFinished)
+      << what << ": the uncut run";
   check(false);
   SeededGenerator random(seed);
   const uint64_t span = static_cast<uint64_t>((took + took / 8).count()) + 1;
-  for (int run = 0; tally.killed < kills && run < 20 * kills; ++run) {
+  int killed = 0, finished = 0, failed = 0;
+  for (int run = 0; killed < kills && run < 20 * kills; ++run) {
     reset();
-    const auto delay = std::chrono::microseconds((random.next() >> 11) % span);
-    switch (runAndKill(prepare, work, delay)) {
-      case ChildEnd::kKilled:
-        ++tally.killed;
-        break;
-      case ChildEnd::kFinished:
-        ++tally.finished;
-        break;
-      case ChildEnd::kFailed:
-        ++tally.failed;
-        continue;
-    }
-    check(true);
+    const ChildEnd end =
+        runAndKill(prepare, work, std::chrono::microseconds((random.next() >> 11) % span));
+    killed += end == ChildEnd::kKilled ? 1 : 0;
+    finished += end == ChildEnd::kFinished ? 1 : 0;
+    failed += end == ChildEnd::kFailed ? 1 : 0;
+    if (end != ChildEnd::kFailed) check(true);
   }
-  return tally;
-}
-
-// The number of kills per case: TUNORA_CRASH_KILLS when set (the long run), else `fallback`.
-inline int killsPerCase(int fallback) {
-  const char* text = std::getenv("TUNORA_CRASH_KILLS");
-  const int n = text != nullptr ? std::atoi(text) : 0;
-  return n > 0 ? n : fallback;
+  std::printf("%s: %d kills landed, %d runs finished first\n", what.c_str(), killed, finished);
+  EXPECT_EQ(failed, 0) << what;
+  EXPECT_EQ(killed, kills) << what << ": too few kills landed";
 }
 
 }  // namespace tunora::testing

@@ -9,9 +9,9 @@
 
 #include "engine/lock_codes.h"
 #include "library/song_columns.h"
-#include "tests/engine/recording_window.h"
 #include "tests/engine/work_fixture.h"
 #include "tests/support/clock_driver.h"
+#include "tests/support/recording_window.h"
 #include "tests/support/scripted_message_dialog.h"
 
 namespace tunora::engine {

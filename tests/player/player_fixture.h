@@ -50,7 +50,7 @@ class PlayerTest : public ::testing::Test {
   // The media window the player plays on.
   virtual ui::MediaWindow& mediaWindow() { return media_; }
   Program& program() { return run_->program(); }
-  FakePlayerWindow& window() { return run_->window(); }
+  RecordingWindow& window() { return run_->window(); }
   std::string songPath(int i) const { return dir_.file("song" + std::to_string(i) + ".wav"); }
   // Changes the library's records.
   void edit(const std::function<void(marlbase::TableHandle&)>& change) {

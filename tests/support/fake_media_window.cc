@@ -19,11 +19,6 @@ void FakeMediaWindow::setLateLength(const std::string& path, int64_t millis, int
   lengths_.erase(path);
 }
 
-void FakeMediaWindow::setDefaultLength(int64_t millis) {
-  std::lock_guard lock(mu_);
-  default_length_ = millis;
-}
-
 Status FakeMediaWindow::open(const std::string& path) {
   std::lock_guard lock(mu_);
   open_path_.clear();
@@ -50,11 +45,6 @@ Status FakeMediaWindow::open(const std::string& path) {
   return Status::Ok();
 }
 
-bool FakeMediaWindow::isOpen() const {
-  std::lock_guard lock(mu_);
-  return !open_path_.empty();
-}
-
 void FakeMediaWindow::startAt(int64_t millis) {
   if (open_path_.empty()) return;
   playing_ = true;
@@ -62,33 +52,10 @@ void FakeMediaWindow::startAt(int64_t millis) {
   started_at_ = env_.nowMillis();
 }
 
-void FakeMediaWindow::play() {
-  std::lock_guard lock(mu_);
-  calls_.push_back("play");
-  startAt(0);
-}
-
-void FakeMediaWindow::playFrom(int64_t millis) {
-  std::lock_guard lock(mu_);
-  calls_.push_back("playFrom " + std::to_string(millis));
-  startAt(millis);
-}
-
-void FakeMediaWindow::playFullScreen() {
-  std::lock_guard lock(mu_);
-  calls_.push_back("fullscreen");
-  startAt(0);
-}
-
 int64_t FakeMediaWindow::positionLocked() const {
   if (open_path_.empty() || !playing_) return open_path_.empty() ? 0 : from_;
   const int64_t played = static_cast<int64_t>(env_.nowMillis() - started_at_);
   return std::min(length_, from_ + played);
-}
-
-int64_t FakeMediaWindow::position() {
-  std::lock_guard lock(mu_);
-  return positionLocked();
 }
 
 int64_t FakeMediaWindow::endPosition() {
@@ -104,42 +71,10 @@ bool FakeMediaWindow::ended() {
   return from_ + static_cast<int64_t>(env_.nowMillis() - started_at_) >= length_;
 }
 
-void FakeMediaWindow::prepare(const std::string& path) {
-  std::lock_guard lock(mu_);
-  calls_.push_back("prepare " + path);
-}
-
-std::string FakeMediaWindow::outputProblem() {
-  std::lock_guard lock(mu_);
-  return output_problem_;
-}
-
-void FakeMediaWindow::setOutputProblem(const std::string& problem) {
-  std::lock_guard lock(mu_);
-  output_problem_ = problem;
-}
-
-void FakeMediaWindow::show() {
-  std::lock_guard lock(mu_);
-  calls_.push_back("show");
-  visible_ = true;
-}
-
-void FakeMediaWindow::hide() {
-  std::lock_guard lock(mu_);
-  calls_.push_back("hide");
-  visible_ = false;
-}
-
 void FakeMediaWindow::moveAndSize(const VideoArea& area) {
   std::lock_guard lock(mu_);
   calls_.push_back("move " + std::to_string(area.x) + " " + std::to_string(area.y) + " " +
                    std::to_string(area.width) + " " + std::to_string(area.height));
-}
-
-void FakeMediaWindow::setVolume(double level) {
-  std::lock_guard lock(mu_);
-  calls_.push_back("volume " + std::to_string(static_cast<int64_t>(level * 1000 + 0.5)));
 }
 
 void FakeMediaWindow::close() {
@@ -150,26 +85,6 @@ void FakeMediaWindow::close() {
   playing_ = false;
   visible_ = false;
   length_ = 0;
-}
-
-std::vector<std::string> FakeMediaWindow::calls() const {
-  std::lock_guard lock(mu_);
-  return calls_;
-}
-
-void FakeMediaWindow::clearCalls() {
-  std::lock_guard lock(mu_);
-  calls_.clear();
-}
-
-std::string FakeMediaWindow::openPath() const {
-  std::lock_guard lock(mu_);
-  return open_path_;
-}
-
-bool FakeMediaWindow::visible() const {
-  std::lock_guard lock(mu_);
-  return visible_;
 }
 
 }  // namespace tunora::ui

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -27,38 +28,76 @@ class FakeMediaWindow final : public MediaWindow {
   // duration the back end learns while it plays, or not at all.
   void setLateLength(const std::string& path, int64_t millis, int64_t learned_at);
   // The length of any existing file not named by setLength; -1 (the default): such files fail.
-  void setDefaultLength(int64_t millis);
+  void setDefaultLength(int64_t millis) {
+    locked([&] { default_length_ = millis; });
+  }
 
   Status open(const std::string& path) override;
-  bool isOpen() const override;
-  void play() override;
-  void playFrom(int64_t millis) override;
-  void playFullScreen() override;
-  int64_t position() override;
+  bool isOpen() const override { return !openPath().empty(); }
+  void play() override {
+    record("play", [&] { startAt(0); });
+  }
+  void playFrom(int64_t millis) override {
+    record("playFrom " + std::to_string(millis), [&] { startAt(millis); });
+  }
+  void playFullScreen() override {
+    record("fullscreen", [&] { startAt(0); });
+  }
+  int64_t position() override {
+    return locked([&] { return positionLocked(); });
+  }
   int64_t endPosition() override;
   // Once the position has reached the length while playing.
   bool ended() override;
   // Recorded as "prepare PATH"; the fake opens at once anyway.
-  void prepare(const std::string& path) override;
-  std::string outputProblem() override;
+  void prepare(const std::string& path) override { record("prepare " + path); }
+  std::string outputProblem() override {
+    return locked([&] { return output_problem_; });
+  }
   // What outputProblem() says from now on.
-  void setOutputProblem(const std::string& problem);
-  void show() override;
-  void hide() override;
+  void setOutputProblem(const std::string& problem) {
+    locked([&] { output_problem_ = problem; });
+  }
+  void show() override {
+    record("show", [&] { visible_ = true; });
+  }
+  void hide() override {
+    record("hide", [&] { visible_ = false; });
+  }
   void moveAndSize(const VideoArea& area) override;
   // Recorded as "volume LEVEL" (LEVEL in thousandths).
-  void setVolume(double level) override;
+  void setVolume(double level) override {
+    record("volume " + std::to_string(static_cast<int64_t>(level * 1000 + 0.5)));
+  }
   void close() override;
 
   // The calls made, in order, e.g. "open /m/a.wav", "playFrom 1500", "fullscreen", "show",
   // "hide", "move 400 30 300 200", "close"; opening failures read "open-failed /m/a.wav".
-  std::vector<std::string> calls() const;
-  void clearCalls();
+  std::vector<std::string> calls() const {
+    return locked([&] { return calls_; });
+  }
+  void clearCalls() {
+    locked([&] { calls_.clear(); });
+  }
   // The file open now; empty when none.
-  std::string openPath() const;
-  bool visible() const;
+  std::string openPath() const {
+    return locked([&] { return open_path_; });
+  }
+  bool visible() const {
+    return locked([&] { return visible_; });
+  }
 
  private:
+  template <class F>
+  auto locked(F f) const -> decltype(f()) {
+    std::lock_guard lock(mu_);
+    return f();
+  }
+  // Records `call` and runs `then`, with mu_ held.
+  void record(
+      const std::string& call, const std::function<void()>& then = [] {}) {
+    locked([&] { calls_.push_back(call), then(); });
+  }
   void startAt(int64_t millis);  // with mu_ held
   int64_t positionLocked() const;
 

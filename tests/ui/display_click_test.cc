@@ -73,16 +73,5 @@ TEST_F(DisplayClickTest, PickedLinePlaysItsRecordAtOnce) {
             Kind::kNothing);
 }
 
-TEST_F(DisplayClickTest, SwitchStoresTheViewAndReloadsThePicture) {
-  window_state_.client_width.store(800);
-  settings().set(settings::kUpperRightView, 1);
-  window_state_.cover.disc_found.store(1);
-  window_state_.cover.ready.store(1);
-  ui::handleDisplayClick(700, 100, settings(), window_state_, words(), player_);
-  EXPECT_EQ(settings().get(settings::kUpperRightView), 2);
-  EXPECT_EQ(window_state_.cover.ready.load(), 0);
-  EXPECT_EQ(words().player_request.load(), 0);
-}
-
 }  // namespace
 }  // namespace tunora::testing

@@ -1,4 +1,4 @@
-// The keyboard table and its digit windows, counted down by the supervisor's ticks.
+// The keyboard table and its digit windows.
 #include "ui/keyboard.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +18,6 @@ class KeyTest : public UiTest {
   }
   ui::KeyOutcome press(int32_t key) {
     return ui::handleKey(key, words(), settings(), program_.status());
-  }
-  void ticks(int n) {
-    for (int i = 0; i < n; ++i) ASSERT_TRUE(program_.supervisor().tick());
   }
   int32_t user() { return settings().get(settings::kStateUser, 4); }
   int32_t mode() { return settings().get(settings::kStateAltMode, 4); }
@@ -49,29 +46,6 @@ TEST_F(KeyTest, DigitsAfterUOrASelectTheUserOrTheAltMode) {
   EXPECT_EQ(settings().get(settings::kStateUser, 0), 0) << "only the current state changes";
 }
 
-TEST_F(KeyTest, DigitWindowLastsTwentySupervisorTicks) {
-  press('U');
-  ticks(19);
-  EXPECT_TRUE(press('4').handled);
-  EXPECT_EQ(user(), 3);
-  ticks(1);
-  EXPECT_FALSE(press('7').handled) << "a digit 20 ticks after U does nothing";
-  EXPECT_EQ(user(), 3);
-
-  press('A');
-  ticks(20);
-  press('7');
-  EXPECT_EQ(mode(), 0);
-  EXPECT_EQ(user(), 3);
-}
-
-TEST_F(KeyTest, DigitChangesRefreshTheStatus) {
-  const int64_t before = program_.status().refreshCount();
-  press('U');
-  press('2');
-  EXPECT_EQ(program_.status().refreshCount(), before + 1);
-}
-
 TEST_F(KeyTest, CommandKeys) {
   struct Case {
     int32_t key;
@@ -89,14 +63,6 @@ TEST_F(KeyTest, CommandKeys) {
   for (int32_t key : {int32_t{'X'}, int32_t{'Z'}, 0x71, 0x20})
     EXPECT_FALSE(press(key).handled) << key;
   EXPECT_EQ(words().player_request.load(), 0) << "keys only post commands";
-}
-
-TEST_F(KeyTest, CTogglesCoverArt) {
-  settings().set(settings::kCoverArt, 1);
-  press('C');
-  EXPECT_EQ(settings().get(settings::kCoverArt), 0);
-  press('C');
-  EXPECT_EQ(settings().get(settings::kCoverArt), 1);
 }
 
 }  // namespace

@@ -8,57 +8,65 @@
 namespace tunora::ui {
 namespace {
 
-TEST(LayoutTest, TallWindowShowsTheListAboveTheStatusBar) {
-  for (int32_t h : {251, 252, 400, 401, 800}) {
-    Layout l = computeLayout(640, h);
-    EXPECT_TRUE(l.list_visible) << h;
-    EXPECT_EQ(l.list.y, h / 2 + 36) << h;
-    EXPECT_EQ(l.list.height, h / 2 + 36 - 94) << h;
-    EXPECT_EQ(l.list.width, 640);
-    EXPECT_LE(h - l.list.bottom(), 23) << h;
-    EXPECT_GE(h - l.list.bottom(), 22) << h;
+TEST(LayoutTest, ListSliderStatusAndVideoAroundTheirThresholds) {
+  struct Case {
+    int32_t w, h;
+    bool list_visible;
+    Rect list, slider, video;
+    std::vector<int32_t> edges;
+  };
+  for (const Case& c : {
+           Case{640,
+                251,
+                true,
+                {0, 161, 640, 67},
+                {0, 139, 320, 20},
+                {320, 30, 320, 125},
+                {160, 320, 480, 640}},
+           Case{640,
+                250,
+                false,
+                {0, 250, 640, 156},
+                {0, 139, 320, 20},
+                {320, 30, 320, 125},
+                {160, 320, 480, 640}},
+           Case{640,
+                60,
+                false,
+                {0, 60, 640, 0},
+                {0, 60, 320, 20},
+                {320, 30, 320, 30},
+                {160, 320, 480, 640}},
+           Case{640,
+                119,
+                false,
+                {0, 119, 640, 25},
+                {0, 60, 320, 20},
+                {320, 30, 320, 59},
+                {160, 320, 480, 640}},
+           Case{401,
+                300,
+                true,
+                {0, 186, 401, 92},
+                {0, 164, 200, 20},
+                {200, 30, 200, 150},
+                {100, 200, 300, 401}},
+           Case{
+               400, 300, true, {0, 186, 400, 92}, {0, 164, 400, 20}, {0, 30, 400, 400}, {200, 400}},
+       }) {
+    const Layout l = computeLayout(c.w, c.h);
+    const std::string name = std::to_string(c.w) + "x" + std::to_string(c.h);
+    EXPECT_EQ(l.list_visible, c.list_visible) << name;
+    EXPECT_EQ(l.list, c.list) << name;
+    EXPECT_EQ(l.slider, c.slider) << name;
+    EXPECT_EQ(l.video, c.video) << name;
+    EXPECT_EQ(l.status_part_edges, c.edges) << name;
   }
-}
-
-TEST(LayoutTest, WindowOf250OrLessPushesTheListOutOfSight) {
-  for (int32_t h : {250, 249, 175, 120, 94, 60, 0}) {
-    Layout l = computeLayout(640, h);
-    EXPECT_FALSE(l.list_visible) << h;
-    EXPECT_EQ(l.list.y, h) << h;
-    EXPECT_GE(l.list.height, 0) << h;
-  }
-  EXPECT_EQ(computeLayout(640, 250).list.height, 250 - 94);
-  EXPECT_EQ(computeLayout(640, 60).list.height, 0) << "no negative height";
-}
-
-TEST(LayoutTest, SliderSitsBelowTheDisplayAndNeverAbove60) {
-  EXPECT_EQ(computeLayout(640, 400).slider, (Rect{0, 214, 320, 20}));
-  EXPECT_EQ(computeLayout(640, 120).slider, (Rect{0, 74, 320, 20}));
-  EXPECT_EQ(computeLayout(640, 119).slider, (Rect{0, 60, 320, 20})) << "H/2 = 59";
-  EXPECT_EQ(computeLayout(640, 60).slider, (Rect{0, 60, 320, 20}));
-  EXPECT_EQ(computeLayout(401, 250).slider.width, 200);
-  EXPECT_EQ(computeLayout(400, 250).slider.width, 400);
-  EXPECT_EQ(computeLayout(175, 250).slider.width, 175);
-}
-
-TEST(LayoutTest, StatusBarHasFourPartsOnlyAbove400) {
-  EXPECT_EQ(computeLayout(401, 300).status_part_edges, (std::vector<int32_t>{100, 200, 300, 401}));
-  EXPECT_EQ(computeLayout(800, 300).status_part_edges, (std::vector<int32_t>{200, 400, 600, 800}));
-  EXPECT_EQ(computeLayout(400, 300).status_part_edges, (std::vector<int32_t>{200, 400}));
-  EXPECT_EQ(computeLayout(175, 300).status_part_edges, (std::vector<int32_t>{87, 175}));
-}
-
-TEST(LayoutTest, VideoAreaIsTheUpperRightQuarterOrAFixedSquare) {
-  EXPECT_EQ(computeLayout(800, 600).video, (Rect{400, 30, 400, 300}));
-  EXPECT_EQ(computeLayout(401, 250).video, (Rect{200, 30, 200, 125}));
-  EXPECT_EQ(computeLayout(400, 250).video.width, 400);
-  EXPECT_EQ(computeLayout(400, 250).video.height, 400);
 }
 
 TEST(LayoutTest, VideoMoveIsAskedOnlyWhilePlayingWithNoRequestPending) {
   engine::SharedWords words;
   EXPECT_FALSE(requestVideoMove(words));
-  EXPECT_EQ(words.player_request.load(), 0);
   words.playing.store(1);
   words.player_request.store(4);
   EXPECT_FALSE(requestVideoMove(words));

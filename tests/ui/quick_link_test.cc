@@ -1,11 +1,11 @@
-// Quick-link lists over a real song table: best rated first for the state's user, 25 at most in
-// table order, the line texts, deleted songs left out, the walk yielding to a waiting request
-// with the partial list kept, Diagnostics, and a list dropped when a reload was asked for while
-// it was built. The builder runs on its own thread and gets grant 33 from the lock's handover,
-// driven in virtual time.
+// Quick-link lists over a real song table: best rated first for the state's user, 25 at most,
+// the line texts, the walk yielding to a waiting request, Diagnostics, and a list dropped when a
+// reload was asked for while it was built. The builder runs on a thread of its own and gets its
+// grant from the lock's handover, in virtual time.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +19,6 @@
 #include "tests/ui/ui_fixture.h"
 #include "ui/command_numbers.h"
 #include "ui/quick_link_builder.h"
-#include "ui/quick_link_search.h"
 
 namespace tunora::ui {
 namespace {
@@ -59,22 +58,18 @@ class QuickLinkTest : public tunora::testing::UiTest {
     for (size_t i = 0; i < songs.size(); ++i) {
       const Song& song = songs[i];
       const int32_t slot = table.allocate();
-      EXPECT_GE(slot, 0);
       slots.push_back(slot);
-      const std::string path =
-          song.path.empty() ? "/music/" + std::to_string(i) + ".mp3" : song.path;
-      EXPECT_TRUE(table.writeText(slot, kColFileName, path));
-      EXPECT_TRUE(table.writeText(slot, kColTitle, song.title));
-      EXPECT_TRUE(table.writeText(slot, kColAlbum, song.album));
+      table.writeText(slot, kColFileName,
+                      song.path.empty() ? "/music/" + std::to_string(i) + ".mp3" : song.path);
+      table.writeText(slot, kColTitle, song.title);
+      table.writeText(slot, kColAlbum, song.album);
       for (int32_t u = 0; u < kUserCount; ++u) {
         const int32_t rating = u == kUser ? song.rating : 1;
-        EXPECT_TRUE(table.writeInt(slot, ratingColumn(u), rating == 0 ? 0 : 1u << (rating - 1)));
+        table.writeInt(slot, ratingColumn(u), rating == 0 ? 0 : 1u << (rating - 1));
       }
     }
     for (size_t i = 0; i < songs.size(); ++i) {
-      if (songs[i].deleted) {
-        EXPECT_EQ(table.setStatus(slots[i], 5), 1);
-      }
+      if (songs[i].deleted) table.setStatus(slots[i], 5);
     }
     table.close();
     return slots;
@@ -109,10 +104,18 @@ class QuickLinkTest : public tunora::testing::UiTest {
     return ended;
   }
 
-  QuickLinkBuilder builder() {
-    return QuickLinkBuilder(
-        QuickLinkParts{program_.lock(), program_.library(), settings(), player_, window_state_,
-                       [this](const Rect& area) { repaints_.push_back(area); }});
+  bool rebuild(QuickLinkBuilder& builder) {
+    window_state_.quick_links.markForReload();
+    return runBuilder(builder);
+  }
+
+  // `on_first_repaint` runs at the first repaint (the first partial list shown).
+  QuickLinkBuilder builder(std::function<void()> on_first_repaint = [] {}) {
+    return QuickLinkBuilder(QuickLinkParts{program_.lock(), program_.library(), settings(), player_,
+                                           window_state_, [=, this](const Rect& area) {
+                                             repaints_.push_back(area);
+                                             if (repaints_.size() == 1) on_first_repaint();
+                                           }});
   }
 
   std::vector<std::string> texts() {
@@ -155,32 +158,6 @@ TEST_F(QuickLinkTest, FortySongsOfOneAlbumRatedTenShowTwentyFiveInTableOrder) {
   EXPECT_EQ(repaints_.back(), (Rect{400, 30, 400, 370}));
 }
 
-// The list is of the other songs: the one playing is not on it, and 25 others fill it.
-TEST_F(QuickLinkTest, ThePlayingSongIsNotListedAndTwentyFiveOthersAre) {
-  std::vector<Song> songs;
-  for (int i = 0; i < 26; ++i) songs.push_back({"Song " + std::to_string(i), "Blue", 10});
-  const std::vector<int32_t> slots = writeLibrary(songs);
-  play("Song 25", "Blue", "/music/25.mp3");  // the last: without it the list holds 0..24
-  ASSERT_EQ(player_.current().slot, slots[25]);
-  QuickLinkBuilder b = builder();
-  ASSERT_TRUE(runBuilder(b));
-  std::vector<int32_t> records;
-  for (const QuickLinkEntry& entry : window_state_.quick_links.list().entries) {
-    records.push_back(entry.record);
-  }
-  EXPECT_EQ(records, std::vector<int32_t>(slots.begin(), slots.begin() + 25));
-
-  // The first song plays: the 25 others after it.
-  play("Song 0", "Blue", "/music/0.mp3");
-  window_state_.quick_links.markForReload();
-  ASSERT_TRUE(runBuilder(b));
-  records.clear();
-  for (const QuickLinkEntry& entry : window_state_.quick_links.list().entries) {
-    records.push_back(entry.record);
-  }
-  EXPECT_EQ(records, std::vector<int32_t>(slots.begin() + 1, slots.end()));
-}
-
 TEST_F(QuickLinkTest, BestRatedFirstForTheStatesUserWithTheLineMarks) {
   const std::vector<int32_t> slots = writeLibrary({
       {"Five", "Blue", 5},
@@ -198,18 +175,15 @@ TEST_F(QuickLinkTest, BestRatedFirstForTheStatesUserWithTheLineMarks) {
 
   // "Show Rate" off: bare titles; "Mark Vid" off: no mark.
   settings().set(settings::kShowRate, 0);
-  window_state_.quick_links.markForReload();
-  ASSERT_TRUE(runBuilder(b));
+  ASSERT_TRUE(rebuild(b));
   EXPECT_EQ(texts(), (std::vector<std::string>{"Clip (V)", "Seven", "Zero"}));
   settings().set(settings::kMarkVid, 0);
-  window_state_.quick_links.markForReload();
-  ASSERT_TRUE(runBuilder(b));
+  ASSERT_TRUE(rebuild(b));
   EXPECT_EQ(texts(), (std::vector<std::string>{"Clip", "Seven", "Zero"}));
 
   // Another user of the state sees other ratings (all 1 here): table order.
   settings().set(settings::kStateUser, 2, 0);
-  window_state_.quick_links.markForReload();
-  ASSERT_TRUE(runBuilder(b));
+  ASSERT_TRUE(rebuild(b));
   EXPECT_EQ(texts(), (std::vector<std::string>{"Clip", "Zero", "Seven"}));
 }
 
@@ -221,13 +195,7 @@ TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
   play("Ten 0", "Blue", "/music/0.mp3");
   // After the first walk (five entries, more than 3) the partial list is shown; at that moment
   // another thread asks for the database.
-  QuickLinkBuilder b(QuickLinkParts{program_.lock(), program_.library(), settings(), player_,
-                                    window_state_, [this](const Rect& area) {
-                                      repaints_.push_back(area);
-                                      if (repaints_.size() == 1) {
-                                        words().request.store(engine::kCodeSearchWindow);
-                                      }
-                                    }});
+  QuickLinkBuilder b = builder([this] { words().request.store(engine::kCodeSearchWindow); });
   ASSERT_TRUE(runBuilder(b));
   EXPECT_EQ(texts(),
             (std::vector<std::string>{"Ten 1 - 10", "Ten 2 - 10", "Ten 3 - 10", "Ten 4 - 10"}));
@@ -238,50 +206,8 @@ TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
   // Without the request the walk goes on through rating 9.
   words().request.store(0);
   QuickLinkBuilder whole = builder();
-  window_state_.quick_links.markForReload();
-  ASSERT_TRUE(runBuilder(whole));
+  ASSERT_TRUE(rebuild(whole));
   EXPECT_EQ(texts().size(), 9u);
-}
-
-TEST_F(QuickLinkTest, SearchReportsTheListWhileItGrows) {
-  std::vector<Song> songs;
-  for (int i = 0; i < 4; ++i) songs.push_back({"Ten", "Blue", 10});   // 4: reported
-  for (int i = 0; i < 3; ++i) songs.push_back({"Nine", "Blue", 9});   // 3 more: not yet
-  for (int i = 0; i < 2; ++i) songs.push_back({"Eight", "Blue", 8});  // 5 since: reported
-  writeLibrary(songs);
-  marlbase::TableHandle table;
-  table.setPath(path_);
-  ASSERT_TRUE(table.open().ok());
-  std::vector<size_t> reports;
-  const std::atomic<int32_t> no_request{0};
-  QuickLinkOptions options;
-  options.user = kUser;
-  for (uint32_t k = 0; k < 10; ++k) options.thresholds[k] = 1u << k;
-  const QuickLinkSearch found = searchRelated(
-      table, kColAlbum, "BLUE", options, no_request,
-      [&](const std::vector<QuickLinkEntry>& entries) { reports.push_back(entries.size()); });
-  EXPECT_EQ(reports, (std::vector<size_t>{4, 9}));
-  EXPECT_EQ(found.entries.size(), 9u);
-  EXPECT_FALSE(found.yielded);
-  EXPECT_TRUE(searchRelated(table, kColAlbum, "", options, no_request, {}).entries.empty());
-  table.close();
-}
-
-TEST_F(QuickLinkTest, AnEmptyTextOrAMissingLibraryGivesAnEmptyLoadedList) {
-  writeLibrary({{"Untitled", "", 10}});
-  play("Untitled", "", "/music/0.mp3");
-  QuickLinkBuilder b = builder();
-  ASSERT_TRUE(runBuilder(b));
-  EXPECT_TRUE(window_state_.quick_links.loaded());
-  EXPECT_EQ(window_state_.quick_links.list().header, "Other songs from this album");
-  EXPECT_TRUE(texts().empty());
-
-  settings().setText(settings::kDatabasePath, dir_.folder() + "missing.mbf");
-  play("Untitled", "Blue", "/music/0.mp3");
-  window_state_.quick_links.markForReload();
-  ASSERT_TRUE(runBuilder(b));
-  EXPECT_TRUE(window_state_.quick_links.loaded());
-  EXPECT_TRUE(texts().empty());
 }
 
 TEST_F(QuickLinkTest, DiagnosticsShowsThePlayPathInEitherView) {
@@ -299,32 +225,11 @@ TEST_F(QuickLinkTest, DiagnosticsShowsThePlayPathInEitherView) {
   // The lower-left view's list wins, and its area is the left half.
   settings().set(settings::kUpperRightView, kViewCover);
   settings().set(settings::kLowerLeftView, kViewDiagnostics);
-  window_state_.quick_links.markForReload();
-  ASSERT_TRUE(runBuilder(b));
+  ASSERT_TRUE(rebuild(b));
   list = window_state_.quick_links.list();
   EXPECT_EQ(list.header, "Diagnostics");
   EXPECT_EQ(list.entries.at(0).text, "/music/0.mp3");
   EXPECT_EQ(repaints_.back(), (Rect{0, 30, 400, 370}));
-}
-
-TEST_F(QuickLinkTest, NothingIsWantedOrBuiltWithoutAListViewPlaybackOrAFreeLock) {
-  writeLibrary({{"Song", "Blue", 10}});
-  play("Song", "Blue", "/music/0.mp3");
-  QuickLinkBuilder b = builder();
-  settings().set(settings::kUpperRightView, kViewCover);
-  EXPECT_FALSE(b.wanted());
-  settings().set(settings::kLowerLeftView, kViewArtist);
-  EXPECT_TRUE(b.wanted());
-  words().playing.store(0);
-  EXPECT_FALSE(b.wanted());
-  words().playing.store(1);
-
-  // A grant held by somebody: the builder leaves at once, without asking.
-  words().grant.store(engine::kCodeListBuilder);
-  b.run();
-  EXPECT_EQ(words().request.load(), 0);
-  EXPECT_FALSE(window_state_.quick_links.loaded());
-  words().grant.store(0);
 }
 
 TEST_F(QuickLinkTest, AListBuiltForAnOldSongIsDroppedWhenAReloadWasAsked) {
@@ -334,30 +239,11 @@ TEST_F(QuickLinkTest, AListBuiltForAnOldSongIsDroppedWhenAReloadWasAsked) {
   writeLibrary(songs);
   play("Ten", "Blue", "/music/0.mp3");
   // The player starts a new song while the list grows.
-  QuickLinkBuilder b(QuickLinkParts{program_.lock(), program_.library(), settings(), player_,
-                                    window_state_, [this](const Rect& area) {
-                                      repaints_.push_back(area);
-                                      if (repaints_.size() == 1) {
-                                        window_state_.quick_links.markForReload();
-                                      }
-                                    }});
+  QuickLinkBuilder b = builder([this] { window_state_.quick_links.markForReload(); });
   ASSERT_TRUE(runBuilder(b));
   EXPECT_EQ(repaints_.size(), 1u);
   EXPECT_FALSE(window_state_.quick_links.loaded());
   EXPECT_TRUE(b.wanted());  // the next tick builds the new song's list
-}
-
-TEST_F(QuickLinkTest, AnyOtherKindFillsTheListWithTheVersionTitle) {
-  writeLibrary({{"Song", "Blue", 10}});
-  settings().set(settings::kLowerLeftView, 50);  // a damaged settings file
-  QuickLinkBuilder b = builder();
-  ASSERT_TRUE(runBuilder(b));
-  const QuickLinkList list = window_state_.quick_links.list();
-  ASSERT_EQ(list.entries.size(), 25u);
-  for (const QuickLinkEntry& entry : list.entries) {
-    EXPECT_EQ(entry.text, "Tunora 1.9");
-    EXPECT_EQ(entry.record, -1);
-  }
 }
 
 }  // namespace

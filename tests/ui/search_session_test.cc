@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,60 +26,27 @@ namespace {
 
 using testing::EnvThread;
 
+// Read after the session's thread has been joined.
 class RecordingSink final : public SearchSink {
  public:
-  void textConfirmed(const std::string& text) override {
-    std::lock_guard lock(mu_);
-    events_.push_back("text " + text);
-  }
+  void textConfirmed(const std::string& text) override { events.push_back("text " + text); }
   void showRows(std::vector<maintenance::SearchRow> rows) override {
-    std::lock_guard lock(mu_);
-    events_.push_back("rows " + std::to_string(rows.size()));
-    rows_ = std::move(rows);
+    events.push_back("rows " + std::to_string(rows.size()));
+    titles.clear();
+    for (const maintenance::SearchRow& row : rows) titles.push_back(row.title);
   }
-  void closeWindow() override {
-    std::lock_guard lock(mu_);
-    events_.push_back("close");
-  }
-  std::vector<std::string> events() {
-    std::lock_guard lock(mu_);
-    return events_;
-  }
-  std::vector<std::string> titles() {
-    std::lock_guard lock(mu_);
-    std::vector<std::string> out;
-    for (const maintenance::SearchRow& row : rows_) out.push_back(row.title);
-    return out;
-  }
-
- private:
-  std::mutex mu_;
-  std::vector<std::string> events_;
-  std::vector<maintenance::SearchRow> rows_;
+  void closeWindow() override { events.push_back("close"); }
+  std::vector<std::string> events, titles;
 };
 
 class SearchSessionTest : public ::testing::Test {
  protected:
-  // Songs 1..12 by "Artist", and song 13 "Lone" by "Other" with three plays and rating 9; songs 2
-  // and 5 were played once and five times, both rated 4.
+  // Songs 1..12 by "Artist", and song 13 "Lone" by "Other".
   void SetUp() override {
     path_ = dir_.file("Tunora.mbf");
     std::vector<testing::LibrarySong> songs = testing::numberedSongs(12);
     songs.push_back({"/lib/lone.mp3", "Lone", "Other"});
-    ASSERT_TRUE(testing::makeLibrary(path_, songs));
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    table.setWritable(true);
-    ASSERT_TRUE(table.open().ok());
-    ASSERT_TRUE(table.writeInt(2, kColPlayCount, 1));
-    ASSERT_TRUE(table.writeInt(5, kColPlayCount, 5));
-    ASSERT_TRUE(table.writeInt(13, kColPlayCount, 3));
-    resetRatingValues(program_.settings());
-    const Settings& defaults = program_.settings();
-    ASSERT_TRUE(table.writeInt(2, ratingColumn(0), engine::ratingScoreOf(4, defaults)));
-    ASSERT_TRUE(table.writeInt(5, ratingColumn(0), engine::ratingScoreOf(4, defaults)));
-    ASSERT_TRUE(table.writeInt(13, ratingColumn(0), engine::ratingScoreOf(9, defaults)));
-    table.close();
+    ASSERT_TRUE(testing::writeLibrary(path_, songs));
     program_.settings().setText(settings::kDatabasePath, path_);
     ASSERT_TRUE(program_.startSupervisor());
   }
@@ -93,8 +59,8 @@ class SearchSessionTest : public ::testing::Test {
     return SearchParts{program_.lock(), program_.library(), program_.settings(), dialog_, env_};
   }
   // Runs a whole session on a thread of its own, moving the virtual clock until it ends.
-  void runSession(SearchMode mode, const std::string& text) {
-    EnvThread session(env_, [&] { runSearchSession(parts(), mode, text, abort_, sink_); });
+  void runSession(SearchMode mode, const std::string& text, RecordingSink& sink) {
+    EnvThread session(env_, [&] { runSearchSession(parts(), mode, text, abort_, sink); });
     ASSERT_TRUE(session.join());
   }
 
@@ -107,76 +73,47 @@ class SearchSessionTest : public ::testing::Test {
   std::atomic<bool> abort_{false};
 };
 
-TEST(SearchTexts, ModesRowsColumnsAndAnswers) {
-  EXPECT_EQ(searchModeNumber(SearchMode::kPrompt), 0);
-  EXPECT_EQ(searchModeNumber(SearchMode::kArtist), 99);
-  EXPECT_EQ(searchModeNumber(SearchMode::kTopSongs), 98);
-  EXPECT_EQ(searchModeNumber(SearchMode::kWorstSongs), 97);
-  EXPECT_TRUE(isPhraseSearch(SearchMode::kArtist));
-  EXPECT_FALSE(isPhraseSearch(SearchMode::kWorstSongs));
-
-  maintenance::SearchRow row{"T", "A", "B", "/m/t.mp3", "Audio", 7, 42};
-  const std::array<std::string, kSearchColumns> expected = {"T",     "A", "B", "/m/t.mp3",
-                                                            "Audio", "7", "42"};
-  EXPECT_EQ(searchRowTexts(row), expected);
-
-  EXPECT_EQ(recordOfIndexText("42"), 42);
-  EXPECT_EQ(recordOfIndexText("0"), 0);
-  EXPECT_EQ(recordOfIndexText(""), -1);
-  EXPECT_EQ(recordOfIndexText("4x"), -1);
-  EXPECT_EQ(recordOfIndexText("-3"), -1);
-
-  const MessageRequest prompt = searchPrompt(std::string(700, 'x'));
-  EXPECT_EQ(prompt.kind, MessageKind::kInput);
-  EXPECT_EQ(prompt.text.size(), 600u);
-  EXPECT_EQ(noMatchChoice(kFirstButton), NoMatchChoice::kSearchAgain);
-  EXPECT_EQ(noMatchChoice(kSecondButton), NoMatchChoice::kClose);
+TEST(SearchTexts, RowsIndexTextsAndThePrompt) {
+  const maintenance::SearchRow row{"T", "A", "B", "/m/t.mp3", "Audio", 7, 42};
+  EXPECT_EQ(searchRowTexts(row), (std::array<std::string, kSearchColumns>{"T", "A", "B", "/m/t.mp3",
+                                                                          "Audio", "7", "42"}));
+  for (auto [text, record] : {std::pair{"42", 42}, std::pair{"0", 0}, std::pair{"", -1},
+                              std::pair{"4x", -1}, std::pair{"-3", -1}}) {
+    EXPECT_EQ(recordOfIndexText(text), record) << text;
+  }
+  EXPECT_EQ(searchPrompt(std::string(700, 'x')).text.size(), 600u);
 }
 
 TEST_F(SearchSessionTest, PromptConfirmedFindsThePhraseAndCancelledCloses) {
   dialog_.script({kFirstButton});  // the prompt answers with its filled-in text
-  runSession(SearchMode::kPrompt, "title 1");
-  EXPECT_EQ(sink_.events(), (std::vector<std::string>{"text title 1", "rows 4"}));
-  EXPECT_EQ(sink_.titles(),
+  runSession(SearchMode::kPrompt, "title 1", sink_);
+  EXPECT_EQ(sink_.events, (std::vector<std::string>{"text title 1", "rows 4"}));
+  EXPECT_EQ(sink_.titles,
             (std::vector<std::string>{"Title 1", "Title 10", "Title 11", "Title 12"}));
   ASSERT_EQ(dialog_.requests().size(), 1u);
   EXPECT_EQ(dialog_.requests()[0].text, "title 1");
 
   RecordingSink cancelled;
   dialog_.script({kSecondButton});
-  EnvThread session(
-      env_, [&] { runSearchSession(parts(), SearchMode::kPrompt, "x", abort_, cancelled); });
-  ASSERT_TRUE(session.join());
-  EXPECT_EQ(cancelled.events(), (std::vector<std::string>{"close"}));
+  runSession(SearchMode::kPrompt, "x", cancelled);
+  EXPECT_EQ(cancelled.events, (std::vector<std::string>{"close"}));
 }
 
 TEST_F(SearchSessionTest, NoMatchAsksAndSearchesAgainUntilClosed) {
   // Prompt OK, "Search again", prompt OK, "Close Search window".
   dialog_.script({kFirstButton, kFirstButton, kFirstButton, kSecondButton});
-  runSession(SearchMode::kPrompt, "nowhere");
-  EXPECT_EQ(sink_.events(), (std::vector<std::string>{"text nowhere", "rows 0", "text nowhere",
-                                                      "rows 0", "close"}));
+  runSession(SearchMode::kPrompt, "nowhere", sink_);
+  EXPECT_EQ(sink_.events, (std::vector<std::string>{"text nowhere", "rows 0", "text nowhere",
+                                                    "rows 0", "close"}));
   EXPECT_EQ(dialog_.messages(),
             (std::vector<std::string>{maintenance::kSearchPrompt, "No matches found",
                                       maintenance::kSearchPrompt, "No matches found"}));
 }
 
-TEST_F(SearchSessionTest, ArtistAndRankingModesAskNothing) {
-  runSession(SearchMode::kArtist, "Other");
-  EXPECT_EQ(sink_.titles(), (std::vector<std::string>{"Lone"}));
+TEST_F(SearchSessionTest, TheArtistModeAsksNothing) {
+  runSession(SearchMode::kArtist, "Other", sink_);
+  EXPECT_EQ(sink_.titles, (std::vector<std::string>{"Lone"}));
 
-  // Within a rating the song played more often comes first.
-  RecordingSink top;
-  EnvThread top_session(env_,
-                        [&] { runSearchSession(parts(), SearchMode::kTopSongs, "", abort_, top); });
-  ASSERT_TRUE(top_session.join());
-  EXPECT_EQ(top.titles(), (std::vector<std::string>{"Lone", "Title 5", "Title 2"}));
-
-  RecordingSink worst;
-  EnvThread worst_session(
-      env_, [&] { runSearchSession(parts(), SearchMode::kWorstSongs, "", abort_, worst); });
-  ASSERT_TRUE(worst_session.join());
-  EXPECT_EQ(worst.titles(), (std::vector<std::string>{"Title 5", "Title 2", "Lone"}));
   EXPECT_TRUE(dialog_.requests().empty());
 }
 
@@ -186,10 +123,10 @@ TEST_F(SearchSessionTest, WaitsForTheGrantAndStopsWhenAborted) {
   EnvThread session(
       env_, [&] { runSearchSession(parts(), SearchMode::kArtist, "Other", abort_, sink_); });
   ASSERT_TRUE(testing::driveFor(env_, std::chrono::seconds(3)));
-  EXPECT_TRUE(sink_.events().empty());
+  EXPECT_TRUE(sink_.events.empty());
   abort_.store(true);
   ASSERT_TRUE(session.join());
-  EXPECT_TRUE(sink_.events().empty());
+  EXPECT_TRUE(sink_.events.empty());
   EXPECT_NE(program_.words().request.load(), engine::kCodeSearchWindow);
 }
 
@@ -211,10 +148,8 @@ TEST_F(SearchSessionTest, ASearchAsksAWaitingBuildToGoOnAndLeavesOfflineAlone) {
   for (const auto& c : cases) {
     program_.words().build_request.store(c.before);
     RecordingSink sink;
-    EnvThread session(
-        env_, [&] { runSearchSession(parts(), SearchMode::kArtist, "Other", abort_, sink); });
-    ASSERT_TRUE(session.join());
-    EXPECT_EQ(sink.titles(), std::vector<std::string>{"Lone"}) << c.before;
+    runSession(SearchMode::kArtist, "Other", sink);
+    EXPECT_EQ(sink.titles, std::vector<std::string>{"Lone"}) << c.before;
     EXPECT_GE(program_.words().build_request.load(), c.lowest_after) << c.before;
     EXPECT_LE(program_.words().build_request.load(), c.highest_after) << c.before;
   }
@@ -223,10 +158,8 @@ TEST_F(SearchSessionTest, ASearchAsksAWaitingBuildToGoOnAndLeavesOfflineAlone) {
   // A library that cannot be opened: an empty list and no question.
   program_.settings().setText(settings::kDatabasePath, dir_.file("missing.mbf"));
   RecordingSink none;
-  EnvThread session(env_,
-                    [&] { runSearchSession(parts(), SearchMode::kPrompt, "Lone", abort_, none); });
-  ASSERT_TRUE(session.join());
-  EXPECT_EQ(none.events(), (std::vector<std::string>{"text Lone", "rows 0"}));
+  runSession(SearchMode::kPrompt, "Lone", none);
+  EXPECT_EQ(none.events, (std::vector<std::string>{"text Lone", "rows 0"}));
 }
 
 TEST_F(SearchSessionTest, PutsALibrarySongOnTopAndSaysHowToPlayIt) {

@@ -4,15 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/program.h"
-#include "platform/message_dialog.h"
 #include "player/player_state.h"
-#include "tests/engine/recording_window.h"
 #include "tests/support/fake_env.h"
+#include "tests/support/recording_window.h"
 #include "tests/support/scripted_message_dialog.h"
 #include "ui/command_dispatch.h"
 #include "ui/window_actions.h"
@@ -23,10 +23,7 @@ namespace tunora::testing {
 class FakeActions final : public ui::WindowActions {
  public:
   bool dialogOpen(ui::WindowDialog dialog) override {
-    for (ui::WindowDialog d : open_dialogs) {
-      if (d == dialog) return true;
-    }
-    return false;
+    return std::find(open_dialogs.begin(), open_dialogs.end(), dialog) != open_dialogs.end();
   }
   void openSearch(ui::SearchMode mode, const std::string& artist) override {
     calls.push_back("search " + std::to_string(static_cast<int>(mode)) + " " + artist);
@@ -59,24 +56,6 @@ class FakeActions final : public ui::WindowActions {
   std::vector<ui::WindowDialog> open_dialogs;
   std::optional<int32_t> keypad_answer;
   int32_t focused_row = -1;
-};
-
-// The names the window tests in tests/ui/qt still use; they go once those tests take
-// RecordingWindow and ScriptedMessageDialog directly.
-class RecordingChannel final : public RecordingWindow {
- public:
-  std::vector<int32_t> posted() const { return commands(); }
-};
-class ScriptedDialog final : public ui::MessageDialog {
- public:
-  ui::MessageResult show(const ui::MessageRequest& request) override {
-    shown.push_back(request);
-    return {answer, request.text};
-  }
-  void openReadMe() override { ++readme_opened; }
-  std::vector<ui::MessageRequest> shown;
-  int32_t answer = ui::kFirstButton;
-  int readme_opened = 0;
 };
 
 class UiTest : public ::testing::Test {

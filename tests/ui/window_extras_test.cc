@@ -1,23 +1,14 @@
-// The tray tip, shutdown after a build, and the display's input gathered from the program.
+// Shutdown after a build, and the display's input gathered from the program.
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "tests/ui/ui_fixture.h"
 #include "ui/display_input.h"
 #include "ui/shutdown.h"
-#include "ui/tray.h"
 
 namespace tunora::testing {
 namespace {
-
-TEST(TrayTipTest, TitleWhilePlayingCutTo127Characters) {
-  EXPECT_EQ(ui::trayTip(false, "Song"), "Tunora 1.9");
-  EXPECT_EQ(ui::trayTip(true, "Song"), "Song");
-  EXPECT_EQ(ui::trayTip(true, std::string(127, 'a')), std::string(127, 'a'));
-  EXPECT_EQ(ui::trayTip(true, std::string(128, 'a')), std::string(127, 'a'));
-  std::string umlauts;
-  for (int i = 0; i < 130; ++i) umlauts += "\xC3\xA4";
-  EXPECT_EQ(ui::trayTip(true, umlauts), umlauts.substr(0, 254)) << "127 whole characters";
-}
 
 class FakePower final : public ui::PowerControl {
  public:
@@ -62,8 +53,6 @@ class DisplayInputTest : public UiTest {};
 TEST_F(DisplayInputTest, GathersTheSongTheViewsAndTheWindowState) {
   player::SongDetails d;
   d.title = "T";
-  d.artist = "A";
-  d.album = "B";
   d.note = "N";
   d.rating = 55;
   player_.setCurrent(d);
@@ -79,18 +68,11 @@ TEST_F(DisplayInputTest, GathersTheSongTheViewsAndTheWindowState) {
   window_state_.quick_links.setList(list);
 
   ui::PaintInput in = ui::displayInput(player_, settings(), window_state_);
-  EXPECT_EQ(in.width, 640);
-  EXPECT_EQ(in.height, 480);
-  EXPECT_EQ(in.song.path, "/m/t.mp3");
-  EXPECT_EQ(in.song.title, "T");
-  EXPECT_EQ(in.song.comment, "N");
-  EXPECT_EQ(in.score, 55u);
-  EXPECT_EQ(in.rating_values[9], 500);
-  EXPECT_EQ(in.upper_right_view, 2);
-  EXPECT_EQ(in.lower_left_view, 12);
-  EXPECT_TRUE(in.list_loaded);
-  EXPECT_EQ(in.list.header, "H");
-  EXPECT_TRUE(in.cover_ready);
+  EXPECT_EQ(std::tuple(in.width, in.height, in.song.path, in.song.title, in.song.comment),
+            std::tuple(640, 480, "/m/t.mp3", "T", "N"));
+  EXPECT_EQ(std::tuple(in.score, in.rating_values[9], in.upper_right_view, in.lower_left_view),
+            std::tuple(55u, 500, 2, 12));
+  EXPECT_TRUE(in.list_loaded && in.list.header == "H" && in.cover_ready);
   window_state_.cover.markForReload();
   EXPECT_FALSE(ui::displayInput(player_, settings(), window_state_).cover_ready);
 }
