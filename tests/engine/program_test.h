@@ -29,7 +29,7 @@ class ProgramTest : public ::testing::Test {
   ui::FakeMediaWindow media_{env_};
   ProgramRun run_{env_, media_, dir_.path().string() + "/", [](Settings&) {}};
   Program& program_ = run_.program();
-  CommandLog& window_ = run_.commands();
+  RecordingWindow& window_ = run_.window();
 };
 
 }  // namespace tunora::testing
