@@ -1,7 +1,5 @@
 // How a taker of the spin guard waits: woken by a scope's release without the clock moving, and
 // still seeing the program stop while a guard taken outside any scope stays taken.
-#include "engine/spin_guard.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "engine/spin_guard.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 
