@@ -132,7 +132,7 @@ TEST_F(SearchSessionTest, WaitsForTheGrantAndStopsWhenAborted) {
 
 // A build waiting for its turn is asked to go on; a user who set or locked offline mode stays
 // offline through a search (the supervisor's countdown may move a set offline mode on meanwhile,
-// but never out of it within a search).
+// by as many ticks as the search took, but never out of it within a search).
 TEST_F(SearchSessionTest, ASearchAsksAWaitingBuildToGoOnAndLeavesOfflineAlone) {
   const struct {
     int32_t before;
@@ -142,8 +142,8 @@ TEST_F(SearchSessionTest, ASearchAsksAWaitingBuildToGoOnAndLeavesOfflineAlone) {
       {engine::kBuildIdle, engine::kBuildIdle, engine::kBuildIdle},
       {1, engine::kBuildNow, engine::kBuildNow},
       {999, engine::kBuildNow, engine::kBuildNow},
-      {engine::kOfflineStart, engine::kOfflineStart, engine::kOfflineStart + 50},
-      {engine::kOfflineStart + 200, engine::kOfflineStart + 200, engine::kOfflineStart + 250},
+      {engine::kOfflineStart, engine::kOfflineStart, engine::kOfflineLastCount},
+      {engine::kOfflineStart + 200, engine::kOfflineStart + 200, engine::kOfflineLastCount},
       {engine::kOfflineLocked, engine::kOfflineLocked, engine::kOfflineLocked}};
   for (const auto& c : cases) {
     program_.words().build_request.store(c.before);
