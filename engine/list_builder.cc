@@ -97,6 +97,8 @@ bool ListBuilder::drawUntilPick(const DrawRules& rules) {
   marlbase::TableHandle& table = library_.table();
   const uint64_t t0 = env_.nowMillis();
   int64_t attempts = 0;
+  // The draws are one pass over the table: its size is not checked at every field read.
+  const marlbase::TableHandle::Pass pass(table);
   while (words_.request.load() == 0 && words_.abort.load() == 0 &&
          words_.build_request.load() != kBuildIdle) {
     int32_t slot = -1;

@@ -292,6 +292,7 @@ DbResult runDbFunction(DbFunction function, TableHandle& table, const DbInputs& 
     return closed;
   }
   line1(progress, confirmationText(function, inputs));
+  const TableHandle::Pass pass(table);  // one operation: the file's size is not checked per record
   const int32_t first = firstLive(table);
   switch (function) {
     case DbFunction::kSavePlaylist:

@@ -85,6 +85,7 @@ std::optional<int32_t> gotoIndex(std::string_view text, int32_t live_count) {
 std::optional<int32_t> findRecord(TableHandle& table, std::string_view phrase, int32_t from) {
   table.setSearchKey(phrase);
   if (phrase.empty()) return std::nullopt;  // an empty text searches nothing
+  const TableHandle::Pass pass(table);  // one operation: the file's size is not checked per record
   const int32_t hit = PhraseMatcher(table, phrase).next(table, from);
   if (hit < 0) return std::nullopt;
   return hit;

@@ -37,8 +37,9 @@ SearchRow rowOf(TableHandle& table, int32_t slot, int32_t rating,
 
 std::vector<int32_t> phraseMatches(TableHandle& table, std::string_view phrase) {
   std::vector<int32_t> slots;
-  table.setSearchKey(phrase);        // shared with the details dialog's "Find More"
-  if (phrase.empty()) return slots;  // an empty text searches nothing
+  table.setSearchKey(phrase);           // shared with the details dialog's "Find More"
+  if (phrase.empty()) return slots;     // an empty text searches nothing
+  const TableHandle::Pass pass(table);  // one operation: the file's size is not checked per record
   const PhraseMatcher matcher(table, phrase);
   for (int32_t slot = matcher.next(table, -1); slot >= 0; slot = matcher.next(table, slot)) {
     slots.push_back(slot);
@@ -48,6 +49,7 @@ std::vector<int32_t> phraseMatches(TableHandle& table, std::string_view phrase) 
 
 std::vector<SearchRow> phraseSearch(TableHandle& table, std::string_view phrase,
                                     const RowOptions& options) {
+  const TableHandle::Pass pass(table);
   std::vector<SearchRow> rows;
   const int32_t column = ratingColumn(options.user);
   for (int32_t slot : phraseMatches(table, phrase)) {
@@ -64,6 +66,7 @@ std::vector<SearchRow> rankSongs(TableHandle& table, Ranking ranking, const RowO
     uint32_t plays;
     int32_t slot;
   };
+  const TableHandle::Pass pass(table);
   std::vector<Ranked> ranked;
   const int32_t column = ratingColumn(options.user);
   const int32_t first = table.firstWithStatus(10, 1);  // slot 0 holds the blank record

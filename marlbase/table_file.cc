@@ -259,6 +259,7 @@ Status TableHandle::loadHeader(int64_t file_size) {
 }
 
 Status TableHandle::open() {
+  unchecked_in_pass_ = kPassCheckEvery;  // a pass checks the file it reopened at once
   Status s = openFile(writable_);
   if (!s.ok()) return s;
   struct stat st;
@@ -336,6 +337,11 @@ bool TableHandle::remap(bool writable) {
 // with the mapping's; once they differ the handle stays failed until the next open.
 bool TableHandle::fileIntact() const {
   if (changed_on_disk_) return false;
+  if (pass_depth_ > 0 && unchecked_in_pass_ < kPassCheckEvery) {
+    ++unchecked_in_pass_;
+    return true;
+  }
+  unchecked_in_pass_ = 0;
   struct stat st;
   if (fstat(fd_, &st) == 0 && static_cast<uint64_t>(st.st_size) == map_size_) return true;
   changed_on_disk_ = true;

@@ -194,6 +194,26 @@ class TableHandle {
   // The same with a named ICU locale ("" for the root collation).
   int32_t sortByColumn(int32_t column, const std::string& locale);
 
+  // ---- Passes -------------------------------------------------------------------------------
+  // While a Pass lives, the handle's operations count as one for the on-disk check: the file's
+  // size is checked at the first operation and then at every kPassCheckEvery-th, not at each
+  // (the check is a system call, and a search makes several operations per record). A change
+  // between two checks is not caught, as one within an operation is not. Passes nest.
+  static constexpr uint32_t kPassCheckEvery = 4096;
+  class Pass {
+   public:
+    explicit Pass(TableHandle& table) : table_(table) {
+      ++table_.pass_depth_;
+      table_.unchecked_in_pass_ = kPassCheckEvery;
+    }
+    ~Pass() { --table_.pass_depth_; }
+    Pass(const Pass&) = delete;
+    Pass& operator=(const Pass&) = delete;
+
+   private:
+    TableHandle& table_;
+  };
+
   // ---- Conveniences over the value buffers ---------------------------------------------------
   std::optional<uint32_t> readInt(int32_t slot, int32_t column);
   std::optional<std::string> readText(int32_t slot, int32_t column);
@@ -316,6 +336,9 @@ class TableHandle {
   bool defining_columns_ = false;  // between create and finishColumns
   bool dirty_ = false;             // something was written since the open
   mutable bool changed_on_disk_ = false;
+  // Passes open on the handle, and operations since the last size check within them.
+  int32_t pass_depth_ = 0;
+  mutable uint32_t unchecked_in_pass_ = 0;
   uint32_t capacity_ = 0;
   mutable std::atomic<int32_t> live_count_{0};
   uint32_t record_size_ = 0;

@@ -141,5 +141,35 @@ TEST_F(TableSharingTest, AFileCutUnderAnOpenHandleIsNeitherReadNorWritten) {
   }
 }
 
+// A pass checks the file at its first operation and then every kPassCheckEvery operations. The
+// cut keeps slot 1 inside the file, so the reads the pass lets through stay in it.
+TEST_F(TableSharingTest, APassFindsACutAtItsFirstOperationOrWithinItsCheckInterval) {
+  TableHandle t;
+  ASSERT_TRUE(makeTable(path_, {14, 12, 2}) && openAs(t, path_, true).ok());
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(t.writeInt(t.allocate(), 3, i));
+  t.close();
+  const Bytes whole = readBytes(path_);
+  const Bytes half(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2));
+  for (const bool cut_before_pass : {true, false}) {
+    SCOPED_TRACE(cut_before_pass ? "cut before the pass" : "cut within the pass");
+    tunora::testing::writeBytes(path_, whole);
+    ASSERT_TRUE(openAs(t, path_, false).ok());
+    if (cut_before_pass) tunora::testing::writeBytes(path_, half);
+    const TableHandle::Pass pass(t);
+    int32_t reads = 0;
+    if (!cut_before_pass) {
+      ASSERT_EQ(t.readField(1, 3), 2);  // the type code of column 3
+      tunora::testing::writeBytes(path_, half);
+    }
+    while (reads <= 2 * static_cast<int32_t>(TableHandle::kPassCheckEvery) &&
+           t.readField(1, 3) == 2) {
+      ++reads;
+    }
+    EXPECT_LE(reads, cut_before_pass ? 0 : static_cast<int32_t>(TableHandle::kPassCheckEvery));
+    EXPECT_TRUE(t.changedOnDisk());
+    t.close();
+  }
+}
+
 }  // namespace
 }  // namespace tunora::marlbase
