@@ -295,12 +295,6 @@ bool Desktop::terminationRequested() const { return impl_->terminated; }
 
 namespace {
 
-int64_t monotonicMillis() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 int64_t monotonicNanos() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -381,7 +375,7 @@ void Desktop::traceTiming() {
       clock->tick();
     } else if (*painted) {
       std::fprintf(stderr, "tunora: first paint at %lld ms\n",
-                   static_cast<long long>(monotonicMillis()));
+                   static_cast<long long>(monotonicNanos() / 1'000'000));
       clock->tick();
     }
   });
