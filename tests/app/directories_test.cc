@@ -1,5 +1,5 @@
 // The program and data directories, the removable-drive probe over a hand-made sysfs, and the
-// fixed user read from "DefSet.txt".
+// fixed user read from "DefSet.txt". (The installed layout is the installed program's test.)
 #include "app/directories.h"
 
 #include <gtest/gtest.h>
@@ -55,47 +55,10 @@ TEST(DirectoriesTest, DefSetMovesTheDataToTheUsersFolderUnlessOnARemovableDrive)
   EXPECT_TRUE(std::filesystem::is_directory(dirs.data));
   EXPECT_EQ(dirs.defset_text[0], '0');
   EXPECT_EQ(dirs.defset_text[63], 'z');
-  for (const auto& [xdg, data] :
-       {std::pair{home.file("xdg"), home.folder() + "xdg/Pellan/Tunora/"},
-        {"relative/ignored", home.folder() + ".local/share/Pellan/Tunora/"}}) {
-    setup.env["XDG_DATA_HOME"] = xdg;
-    EXPECT_EQ(findDirectories(setup.probe(program.file("tunora"))).data, data) << xdg;
-  }
   setup.removable = true;
   dirs = findDirectories(setup.probe(program.file("tunora")));
   EXPECT_EQ(dirs.data, program.folder());
   EXPECT_EQ(dirs.defset_text[0], 0);  // not read: nobody is pinned
-}
-
-TEST(DirectoriesTest, InstalledLayoutUsesTheSharedFolder) {
-  TempDir prefix, home;
-  std::filesystem::create_directories(prefix.file("bin"));
-  std::filesystem::create_directories(prefix.file("share/tunora"));
-  testing::writeText(prefix.file("share/tunora/ToolBar.bmp"), "BM");
-  testing::writeText(prefix.file("share/tunora/DefSet.txt"), "02");
-  ProbeSetup setup;
-  setup.env["HOME"] = home.folder();
-  Directories dirs = findDirectories(setup.probe(prefix.file("bin/tunora")));
-  EXPECT_EQ(dirs.program, prefix.folder() + "share/tunora/");
-  EXPECT_EQ(dirs.data, home.folder() + ".local/share/Pellan/Tunora/");
-  EXPECT_EQ(dirs.defset_text[1], '2');
-
-  // A copy whose own folder holds the toolbar keeps using its own folder.
-  testing::writeText(prefix.file("bin/ToolBar.bmp"), "BM");
-  dirs = findDirectories(setup.probe(prefix.file("bin/tunora")));
-  EXPECT_EQ(dirs.program, prefix.folder() + "bin/");
-  EXPECT_EQ(dirs.data, prefix.folder() + "bin/");  // no DefSet.txt beside it
-
-  // Without the shared folder's toolbar the program's folder stays, whatever it is called.
-  std::filesystem::remove(prefix.file("bin/ToolBar.bmp"));
-  std::filesystem::remove(prefix.file("share/tunora/ToolBar.bmp"));
-  EXPECT_EQ(findDirectories(setup.probe(prefix.file("bin/tunora"))).program,
-            prefix.folder() + "bin/");
-  // Only a folder named "bin" looks for the shared folder.
-  std::filesystem::create_directories(prefix.file("opt"));
-  testing::writeText(prefix.file("share/tunora/ToolBar.bmp"), "BM");
-  EXPECT_EQ(findDirectories(setup.probe(prefix.file("opt/tunora"))).program,
-            prefix.folder() + "opt/");
 }
 
 // A sysfs tree whose block-device link for the temporary folder's device leads to a partition
@@ -135,15 +98,10 @@ std::array<uint8_t, kDefSetTextSize> defset(const std::string& text) {
 }
 
 TEST(DirectoriesTest, FixedUserFromDefSet) {
-  EXPECT_EQ(fixedUserFromDefSet(defset("03")), 2);
-  EXPECT_EQ(fixedUserFromDefSet(defset("01 anything")), 0);
-  EXPECT_EQ(fixedUserFromDefSet(defset("09")), 8);
-  EXPECT_EQ(fixedUserFromDefSet(defset("00")), 9);
-  EXPECT_EQ(fixedUserFromDefSet(defset("0\r\n")), 0);
-  EXPECT_EQ(fixedUserFromDefSet(defset("0")), 0);
-  EXPECT_EQ(fixedUserFromDefSet(defset("1")), 999);
-  EXPECT_EQ(fixedUserFromDefSet(defset(" 03")), 999);
-  EXPECT_EQ(fixedUserFromDefSet(defset("")), 999);
+  const std::pair<const char*, int32_t> rows[] = {{"03", 2},  {"01 anything", 0}, {"09", 8},
+                                                  {"00", 9},  {"0\r\n", 0},       {"0", 0},
+                                                  {"1", 999}, {" 03", 999},       {"", 999}};
+  for (const auto& [text, user] : rows) EXPECT_EQ(fixedUserFromDefSet(defset(text)), user) << text;
 }
 
 }  // namespace

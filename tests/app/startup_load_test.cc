@@ -1,6 +1,6 @@
-// Start-up's load of the settings and the library: the first run, upgrades with their dialogs,
-// a library that will not open, the cover copy and the clamps; then the whole window-less
-// start-up with its command line and lock.
+// Start-up's load of the settings and the library: the first run, the
+// cover copy and the clamps; then the whole window-less start-up with its command line, its
+// clean-up of what kills left behind, and its lock (a second player's hand-over and wait).
 #include "app/startup_load.h"
 
 #include <gtest/gtest.h>
@@ -34,20 +34,36 @@ class RecordingWelcome : public ui::WelcomeDialog {
   void showWelcome(WelcomeMode mode) override { welcomes.push_back(mode); }
 };
 
+// Start-up's load over a program folder and a data folder; the whole start-up over a program
+// folder with a home folder beside it.
 class StartupLoadTest : public ::testing::Test {
  protected:
-  StartupLoadTest() {
+  StartupLoadResult load() {
     context_.program_directory = program_.folder();
     context_.data_directory = data_.folder();
-  }
-  StartupLoadResult load() {
     return loadSettingsAndLibrary(context_, settings_, library_, dialog_, ui_);
   }
   void writeSettingsFile(const std::string& header, const std::vector<uint8_t>& record) {
     testing::writeBytes(data_.file("dTunora.dat"), testing::settingsFileBytes(header, record));
   }
+  StartUpInputs inputs(const std::string& line) {
+    StartUpInputs in;
+    in.command_line = line;
+    in.probe.program_path = program_.file("tunora");
+    in.probe.environment = [this](const std::string& name) -> std::optional<std::string> {
+      return name == "HOME" ? std::optional<std::string>(home_.folder()) : std::nullopt;
+    };
+    in.probe.is_removable = [](const std::string&) { return false; };
+    in.lock_path = program_.file("Tunora.exe.lock");
+    in.env = &env_;
+    in.dialog = &dialog_;
+    in.welcome = &ui_;
+    in.library = &library_;
+    return in;
+  }
 
-  TempDir program_, data_;
+  TempDir program_, data_, home_;
+  FakeEnv env_;
   AppContext context_;
   Settings settings_;
   marlbase::TableHandle table_;
@@ -55,6 +71,7 @@ class StartupLoadTest : public ::testing::Test {
   testing::ScriptedMessageDialog dialog_;
   RecordingWelcome ui_;
 };
+using StartUpTest = StartupLoadTest;
 
 TEST_F(StartupLoadTest, FirstRunCreatesTheLibraryButNoSettingsFile) {
   testing::writeText(program_.file("Cover.gif"), "GIF89a");
@@ -64,42 +81,7 @@ TEST_F(StartupLoadTest, FirstRunCreatesTheLibraryButNoSettingsFile) {
   EXPECT_EQ(settings_.text(kDatabasePath), data_.file("Tunora.mbf"));
   EXPECT_TRUE(fs::exists(data_.file("Tunora.mbf")));
   EXPECT_FALSE(fs::exists(data_.file("dTunora.dat")));
-  EXPECT_FALSE(table_.isOpen());
-  EXPECT_EQ(context_.network_refresh_counter.load(), 200);
-  EXPECT_EQ(context_.local_copy_path, data_.file("Local.mbf"));
   EXPECT_EQ(testing::readBytes(data_.file("Cover.gif")).size(), 6u);
-}
-
-TEST_F(StartupLoadTest, TooOldSettingsEndTheProgramAfterTheMessage) {
-  writeSettingsFile("TUNO1299", std::vector<uint8_t>(7000, 0));
-  dialog_.script({ui::kSecondButton});  // "View ReadMe"
-  EXPECT_TRUE(load().end_program);
-  EXPECT_EQ(dialog_.messages(),
-            std::vector<std::string>{
-                "Sorry, you need to install version 1.3 first to upgrade your database"});
-  EXPECT_EQ(dialog_.readMeOpenings(), 1);
-  EXPECT_FALSE(fs::exists(data_.file("Tunora.mbf")));
-}
-
-TEST_F(StartupLoadTest, Version3xxCopiesTheOldPlayListAndAJunkFileWelcomesAnUpgrade) {
-  std::vector<uint8_t> record(7000, 0);
-  testing::putWord(record, 652, 4);  // the old single user
-  const std::string library = data_.file("lib.mbf");
-  std::copy(library.begin(), library.end(), record.begin() + 32);
-  writeSettingsFile("TUNO1350", record);
-  testing::writeText(data_.file("Playlist.m3u"), "a.mp3\r\n");
-  testing::writeText(data_.file("PL1.m3u"), "old\r\n");
-  const StartupLoadResult r = load();
-  EXPECT_FALSE(r.first_run || r.end_program);
-  EXPECT_TRUE(ui_.welcomes.empty());
-  EXPECT_EQ(testing::readBytes(data_.file("PL1.m3u")),
-            testing::readBytes(data_.file("Playlist.m3u")));
-  EXPECT_EQ(settings_.get(kStateUser, 0), 4);
-  EXPECT_TRUE(r.created_library && fs::exists(library));
-
-  writeSettingsFile("JUNK1401", std::vector<uint8_t>(7000, 0));
-  (void)load();
-  EXPECT_EQ(ui_.welcomes, std::vector<WelcomeMode>{WelcomeMode::kUpgrade});
 }
 
 TEST_F(StartupLoadTest, CurrentFileOpensItsLibraryAndClampsStateZero) {
@@ -116,41 +98,12 @@ TEST_F(StartupLoadTest, CurrentFileOpensItsLibraryAndClampsStateZero) {
   EXPECT_TRUE(load().created_library);
   EXPECT_TRUE(fs::exists(data_.file("songs.mbf")));
   EXPECT_FALSE(fs::exists(data_.file("Cover.jpg")));  // current version: no cover copy
-  EXPECT_EQ(settings_.get(kStateUser, 0), 0);
-  EXPECT_EQ(settings_.get(kStateAltMode, 0), 0);
-  EXPECT_EQ(settings_.get(kStateUser, 1), 12);
-  EXPECT_EQ(settings_.get(kSizeCheck), 1);
-  EXPECT_EQ(settings_.get(kEditQueueCount), -1);
+  EXPECT_EQ(std::vector<int32_t>({settings_.get(kStateUser, 0), settings_.get(kStateAltMode, 0),
+                                  settings_.get(kStateUser, 1), settings_.get(kSizeCheck),
+                                  settings_.get(kEditQueueCount)}),
+            std::vector<int32_t>({0, 0, 12, 1, -1}));
   EXPECT_FALSE(load().created_library) << "the second start opens the table it made";
 }
-
-class StartUpTest : public ::testing::Test {
- protected:
-  StartUpInputs inputs(const std::string& line) {
-    StartUpInputs in;
-    in.command_line = line;
-    in.probe.program_path = program_.file("tunora");
-    in.probe.environment = [this](const std::string& name) -> std::optional<std::string> {
-      if (name == "HOME") return home_.folder();
-      return std::nullopt;
-    };
-    in.probe.is_removable = [](const std::string&) { return false; };
-    in.lock_path = program_.file("Tunora.exe.lock");
-    in.env = &env_;
-    in.dialog = &dialog_;
-    in.welcome = &ui_;
-    in.library = &library_;
-    return in;
-  }
-
-  TempDir program_, home_;
-  FakeEnv env_;
-  testing::ScriptedMessageDialog dialog_;
-  RecordingWelcome ui_;
-  Settings settings_;
-  marlbase::TableHandle table_;
-  network::LibraryOpening library_{table_, settings_};
-};
 
 TEST_F(StartUpTest, InstalledCopyPinnedToAUserPlaysAtOnceAndTheFillerArgumentRunsTheFiller) {
   testing::writeText(program_.file("DefSet.txt"), "03");
@@ -160,9 +113,7 @@ TEST_F(StartUpTest, InstalledCopyPinnedToAUserPlaysAtOnceAndTheFillerArgumentRun
   EXPECT_TRUE(fs::exists(context.data_directory + "Tunora.mbf"));
   EXPECT_EQ(context.fixed_user, 2);
   EXPECT_EQ(context.play_on_start, 1);
-  EXPECT_EQ(context.last_added_path, "Tunora.exe");
-  EXPECT_TRUE(context.instance_lock.held());
-  EXPECT_FALSE(context.quit);
+  EXPECT_TRUE(context.instance_lock.held() && !context.quit);
 
   // The media filler runs beside the player without the lock; "Auto Play" comes from the file.
   fs::remove(program_.file("DefSet.txt"));
@@ -172,10 +123,9 @@ TEST_F(StartUpTest, InstalledCopyPinnedToAUserPlaysAtOnceAndTheFillerArgumentRun
   ASSERT_TRUE(saveSettings(saved, program_.folder(), {}).ok());
   AppContext filler;
   EXPECT_EQ(startUp(inputs("tunora \\f"), filler, settings_), StartUpOutcome::kRunFiller);
-  EXPECT_TRUE(filler.quit);
+  EXPECT_TRUE(filler.quit && !filler.instance_lock.held());
   EXPECT_EQ(filler.play_on_start, 1);
   EXPECT_EQ(filler.fixed_user, 999);
-  EXPECT_FALSE(filler.instance_lock.held());
 }
 
 // What kills left behind is cleaned up at the start: the temporary files of saves whose process
@@ -216,10 +166,10 @@ TEST_F(StartUpTest, SecondPlayerEndsBeforeLoadingAnything) {
       SCOPED_TRACE(std::string(line) + (answers ? " (answered)" : " (no answer)"));
       AppContext context;
       StartUpOutcome outcome{};
-      std::vector<int64_t> asked;
+      int64_t asked = -1;  // the pid the running player was asked under
       StartUpInputs in = inputs(line);
       in.hand_over = [&](int64_t pid) {
-        asked.push_back(pid);
+        asked = pid;
         return answers;
       };
       testing::EnvThread second(env_, [&] { outcome = startUp(in, context, settings_); });
@@ -230,12 +180,25 @@ TEST_F(StartUpTest, SecondPlayerEndsBeforeLoadingAnything) {
       ASSERT_TRUE(second.join());
       EXPECT_EQ(outcome,
                 answers ? StartUpOutcome::kHandedOver : StartUpOutcome::kAnotherPlayerRunning);
-      ASSERT_FALSE(asked.empty());
-      EXPECT_EQ(asked.front(), static_cast<int64_t>(::getpid()));
+      EXPECT_EQ(asked, static_cast<int64_t>(::getpid()));
       EXPECT_FALSE(context.instance_lock.held());
       EXPECT_FALSE(fs::exists(program_.file("Tunora.mbf")));
     }
   }
+}
+
+TEST(InstanceLockTest, FirstPlayerTakesTheLockAtOnceOverAStaleFileAndNamesItself) {
+  testing::TempDir dir;
+  const std::string path = dir.file("Tunora.exe.lock");
+  testing::writeText(path, "999999999999 from an earlier player\n");
+  FakeEnv env;
+  bool asked = false;
+  InstanceLockResult first = takeInstanceLock(env, path, [&](int64_t) { return asked = true; });
+  EXPECT_TRUE(first.lock.held());
+  EXPECT_FALSE(first.end_program || first.handed_over || asked);
+  EXPECT_EQ(env.nowMillis(), 1'000'000u);  // no wait
+  const std::string pid = std::to_string(::getpid()) + "\n";
+  EXPECT_EQ(testing::readBytes(path), std::vector<uint8_t>(pid.begin(), pid.end()));
 }
 
 }  // namespace

@@ -2,9 +2,8 @@
 // the length is reported, the position moves, the end is reached, play-from lands near its
 // target, a start and an end point can be kept, and a missing or broken file fails at once.
 // Sound goes to "fakesink sync=true" (TUNORA_AUDIO_SINK) unless the environment names a sink.
-// Also: a file prepared ahead opens and plays, an output that fails plays into nothing and says
-// so, and MIDI comes out near the loudness of a WAV song. (An MP3 that learns its length while it
-// plays is the player's GStreamer test.)
+// Also: MIDI comes out near the loudness of a WAV song, and the player plays MP3s that learn their
+// length while they play.
 //
 // These tests play real media, so they wait in real time: every wait is a bounded loop of
 // short polls.
@@ -12,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -19,11 +19,11 @@
 #include <functional>
 #include <iterator>
 #include <map>
-#include <optional>
 #include <thread>
 
 #include "player/demo_songs.h"
 #include "tests/player/media_fixtures.h"
+#include "tests/player/player_fixture.h"
 
 namespace tunora::gst {
 namespace {
@@ -126,45 +126,6 @@ bool playToEnd(GstMediaWindow& window, const std::string& file) {
   return pollUntil(window, [&] { return window.ended(); });
 }
 
-TEST(GstMediaWindowAhead, APreparedFileOpensAndPlaysAndAnotherPathDropsIt) {
-  tunora::testing::TempDir dir;
-  ASSERT_TRUE(player::writeToneWav(dir.file("a.wav"), 300, 1).ok());
-  ASSERT_TRUE(player::writeToneWav(dir.file("b.wav"), 600, 2).ok());
-  GstMediaWindow window;
-  window.prepare(dir.file("missing.wav"));  // harmless: found out by its open()
-  EXPECT_FALSE(window.open(dir.file("missing.wav")).ok());
-
-  window.prepare(dir.file("a.wav"));
-  ASSERT_TRUE(window.open(dir.file("a.wav")).ok());
-  EXPECT_NEAR(window.endPosition(), 300, 50);
-  window.play();
-  ASSERT_TRUE(pollUntil(window, [&] { return window.ended(); }));
-  EXPECT_GE(window.position(), window.endPosition());
-
-  // Prepared for one path, opened at another: the other plays, with its own length.
-  window.prepare(dir.file("a.wav"));
-  ASSERT_TRUE(window.open(dir.file("b.wav")).ok());
-  EXPECT_NEAR(window.endPosition(), 600, 50);
-  EXPECT_FALSE(window.ended());
-  ASSERT_TRUE(playToEnd(window, dir.file("a.wav")));
-  EXPECT_EQ(window.outputProblem(), "");
-}
-
-TEST(GstMediaWindowOutput, AnOutputThatCannotOpenPlaysIntoNothingAndSaysSo) {
-  // A PulseAudio sink pointed at a server that is not there fails when the file prerolls.
-  ScopedSink sink("pulsesink server=unix:/nonexistent/tunora-no-server");
-  tunora::testing::TempDir dir;
-  ASSERT_TRUE(player::writeToneWav(dir.file("a.wav"), 400, 1).ok());
-  GstMediaWindow window;
-  ASSERT_TRUE(window.open(dir.file("a.wav")).ok());
-  EXPECT_EQ(window.outputProblem(), kNoAudioOutput);
-  EXPECT_NEAR(window.endPosition(), 400, 50);
-  window.play();
-  ASSERT_TRUE(pollUntil(window, [&] { return window.ended(); }));  // the song's time still passes
-  window.close();
-  EXPECT_EQ(window.outputProblem(), "");
-}
-
 // RMS level in dB (full scale = 0) of 16-bit little-endian mono samples in `path`.
 double levelOf(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -216,6 +177,65 @@ TEST(GstMediaWindowLevels, MidiPlaysWithinSixDecibelsOfAWavSong) {
   // Without the synthesiser's gain the MIDI song is over 20 dB quieter.
   EXPECT_NEAR(level["song.mid"], level["song.wav"], 6.0)
       << "MIDI " << level["song.mid"] << " dB, WAV " << level["song.wav"] << " dB";
+}
+
+// MP3s without a Xing or Info header open without a length: each must still play to its end, get
+// its length while it plays, and be rated as played to its end, rather than be left after a
+// second.
+// A stereo sine of `tenths` tenths of a second, LAME-encoded without the header that gives the
+// length.
+bool writeHeaderlessMp3(const std::string& path, int tenths) {
+  const std::string command =
+      "timeout 20 gst-launch-1.0 -q audiotestsrc num-buffers=" + std::to_string(tenths) +
+      " samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! lamemp3enc ! "
+      "filesink location=" +
+      path + " >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+// The player over GStreamer: the player fixture's program with the real back end. Its steps run
+// in real time (each sleep, cut to 20 ms, is also added to the fake clock).
+class GstPlayerTest : public tunora::testing::PlayerTest {
+ protected:
+  ui::MediaWindow& mediaWindow() override { return gst_; }
+  GstMediaWindow gst_;
+};
+
+TEST_F(GstPlayerTest, Mp3sWithoutALengthHeaderPlayToTheirEndOverGstreamer) {
+  std::vector<std::string> files;
+  for (int i = 1; i <= 3; ++i) {
+    files.push_back(dir_.file("nx" + std::to_string(i) + ".mp3"));
+    ASSERT_TRUE(writeHeaderlessMp3(files.back(), 20));
+    setPath(i, files.back());
+  }
+  listSongs(files);
+  request(player::kRequestPlay);
+
+  // Steps until `done`, for at most 30 s (generous, for a loaded machine).
+  auto stepUntil = [&](const std::function<bool()>& done) {
+    const auto give_up = Clock::now() + std::chrono::seconds(30);
+    while (!done() && Clock::now() < give_up) {
+      const auto sleep = std::min(player_->step(), std::chrono::milliseconds(20));
+      env_.advance(sleep);
+      std::this_thread::sleep_for(sleep);
+    }
+    return done();
+  };
+  ASSERT_TRUE(stepUntil([&] { return player_->state().playPath() == files[0]; }));
+  const auto started = Clock::now();
+  int64_t learned = 0;
+  ASSERT_TRUE(stepUntil([&] {
+    learned = std::max(learned, player_->state().length.load());
+    return player_->state().playPath() == files[1];
+  }));
+  const auto played = Clock::now() - started;
+  EXPECT_GE(played, std::chrono::milliseconds(1800));
+  EXPECT_NEAR(learned, 2000, 200);
+  const auto updates = takeUpdates();
+  ASSERT_EQ(updates.size(), 1u);
+  EXPECT_EQ(updates[0].slot, 1);
+  EXPECT_EQ(updates[0].new_value, 80u);  // played to its end
+  gst_.close();
 }
 
 }  // namespace

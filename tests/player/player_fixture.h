@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,10 @@
 namespace tunora::testing {
 
 inline constexpr int kFixtureSongs = 8;
+
+inline bool called(const std::vector<std::string>& calls, const std::string& call) {
+  return std::find(calls.begin(), calls.end(), call) != calls.end();
+}
 // Ten minutes: no song ends by itself unless a test wants it to, however far the clock runs
 // while the threads catch up.
 inline constexpr int64_t kSongLength = 600000;
@@ -62,9 +67,8 @@ class PlayerTest : public ::testing::Test {
     table.close();
   }
   void setFrames(int i, uint32_t start, uint32_t end) {
-    edit([&](marlbase::TableHandle& t) {
-      ASSERT_TRUE(t.writeInt(i, kColStartFrame, start));
-      ASSERT_TRUE(t.writeInt(i, kColEndFrame, end));
+    edit([&](auto& t) {
+      ASSERT_TRUE(t.writeInt(i, kColStartFrame, start) && t.writeInt(i, kColEndFrame, end));
     });
   }
   void setPath(int i, const std::string& path) {

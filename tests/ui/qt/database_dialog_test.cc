@@ -1,19 +1,15 @@
 // The Database dialog offscreen over the whole program: it shows the stored function, import
-// source and library, and stores the function chosen and the source typed; a confirmed
+// source and library, and stores the function chosen; a confirmed
 // function runs on a program thread under grant 32 and its result shows; a refused input asks
-// nothing; closing the dialog stops a running function and leaves no thread; an import and
-// "NewDB" report in the status lines.
+// nothing; no dialog thread is left after.
 #include "ui/qt/database_dialog.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <condition_variable>
-#include <fstream>
 
 #include "engine/lock_codes.h"
-#include "import/import.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "tests/support/stored_fields.h"
@@ -24,37 +20,6 @@ namespace tunora::ui::qt {
 namespace {
 
 using maintenance::DbFunction;
-
-// Holds a function's run until the test opens the gate, then runs the real function.
-class RunGate {
- public:
-  maintenance::DbRunner runner() {
-    return [this](DbFunction f, marlbase::TableHandle& t, const maintenance::DbInputs& in,
-                  const maintenance::DbValues& v, const std::atomic<bool>* abort,
-                  maintenance::DbProgress* progress) {
-      entered.store(true);
-      {
-        std::unique_lock lock(mu_);
-        (void)cv_.wait_for(lock, std::chrono::seconds(60), [&] { return open_; });  // bounded
-      }
-      const maintenance::DbResult result = maintenance::runDbFunction(f, t, in, v, abort, progress);
-      aborted.store(result.aborted && result.walked == 0 ? 1 : 0);
-      return result;
-    };
-  }
-  void open() {
-    std::lock_guard lock(mu_);
-    open_ = true;
-    cv_.notify_all();
-  }
-  std::atomic<bool> entered{false};
-  std::atomic<int> aborted{-1};  // 1: the run stopped before its first record
-
- private:
-  std::mutex mu_;
-  std::condition_variable cv_;
-  bool open_ = false;
-};
 
 class DatabaseDialogTest : public WindowTest {
  protected:
@@ -79,7 +44,7 @@ class DatabaseDialogTest : public WindowTest {
     WindowTest::TearDown();
   }
   DatabaseDialog* open(DatabaseDialogHooks hooks = {}) {
-    dialog_window_ = new DatabaseDialog(dialogParts(), actions_, std::move(hooks));
+    dialog_window_ = new DatabaseDialog(host().parts(), actions_, std::move(hooks));
     dialog_window_->setAttribute(Qt::WA_DeleteOnClose);
     dialog_window_->show();
     return dialog_window_;
@@ -103,7 +68,7 @@ class DatabaseDialogTest : public WindowTest {
   QPointer<DatabaseDialog> dialog_window_;
 };
 
-TEST_F(DatabaseDialogTest, ShowsWhatIsStoredAndStoresTheChosenFunctionAndTheTypedSource) {
+TEST_F(DatabaseDialogTest, ShowsWhatIsStoredAndStoresTheChosenFunction) {
   settings().setText(settings::kImportSource, "/music/");
   host().openDatabaseDialog();
   host().openDatabaseDialog();  // once only
@@ -116,8 +81,6 @@ TEST_F(DatabaseDialogTest, ShowsWhatIsStoredAndStoresTheChosenFunctionAndTheType
   EXPECT_TRUE(control<QRadioButton>("folderRadio")->isChecked());
   EXPECT_EQ(control<QLineEdit>("importSource")->text(), "/music/");
 
-  click("helpButton");
-  EXPECT_EQ(dialog_.readMeOpenings(), 1);
   host().closeAll();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_FALSE(host().dialogOpen(WindowDialog::kDatabase));
@@ -159,61 +122,6 @@ TEST_F(DatabaseDialogTest, ConfirmedFunctionRunsOnAThreadAndShowsItsResult) {
   EXPECT_EQ(program().words().grant.load(), 0);
   EXPECT_EQ(program().words().build_request.load(), engine::kBuildNow);
   EXPECT_FALSE(program().library().table().isOpen());
-}
-
-TEST_F(DatabaseDialogTest, ClosingTheDialogStopsARunningFunction) {
-  RunGate gate;
-  DatabaseDialogHooks hooks;
-  hooks.runner = gate.runner();
-  open(std::move(hooks));  // "Reset Start Points"
-  click("goButton");
-  ASSERT_TRUE(processEventsUntil([&] { return gate.entered.load(); }));
-  EXPECT_EQ(program().words().grant.load(), engine::kCodeDatabaseFunction);
-  dialog_window_->close();
-  gate.open();
-  ASSERT_TRUE(processEventsUntil([&] { return workersDone(); }));
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(dialog_window_.isNull());
-  EXPECT_EQ(gate.aborted.load(), 1);
-  for (int32_t slot = 1; slot <= 3; ++slot) EXPECT_EQ(number(slot, kColStartFrame), 40u) << slot;
-  EXPECT_EQ(program().words().grant.load(), 0);
-}
-
-TEST_F(DatabaseDialogTest, ImportAndNewLibraryReportInTheStatusLinesAndStoreTheirPaths) {
-  // An import from a folder typed without its closing "/".
-  const std::string music = dir_.file("music");
-  std::filesystem::create_directories(music);
-  std::ofstream(music + "/one.mp3") << "x";
-  std::ofstream(music + "/two.mp3") << "x";
-  DatabaseDialogHooks hooks;
-  int saves = 0;
-  hooks.save_settings = [&saves] { ++saves; };
-  const std::string fresh = dir_.file("Fresh.mbf");
-  hooks.choosers.choose_file = [&](QWidget*, const std::string& start, int32_t filter,
-                                   bool save) -> std::optional<std::string> {
-    EXPECT_EQ(start, libraryPath());
-    EXPECT_EQ(filter, 3);
-    EXPECT_TRUE(save);
-    return fresh;
-  };
-  open(std::move(hooks));
-  control<QLineEdit>("importSource")->setText(QString::fromStdString(music));
-  click("importButton");
-  EXPECT_FALSE(control("goButton")->isEnabled());
-  ASSERT_TRUE(idle());
-  EXPECT_TRUE(dialog_window_->line2().startsWith("2 added"))
-      << dialog_window_->line2().toStdString();
-  EXPECT_EQ(settings().text(settings::kImportSource), music + "/");
-  EXPECT_EQ(program().words().last_released.load(), engine::kCodeImport);
-
-  // "NewDB": a new library where no file was.
-  click("newDbButton");
-  ASSERT_TRUE(idle());
-  EXPECT_EQ(dialog_window_->line2().toStdString(), fresh);
-  EXPECT_EQ(settings().text(settings::kDatabasePath), fresh);
-  EXPECT_EQ(program().words().last_released.load(), engine::kCodeDatabaseDialog);
-  EXPECT_EQ(saves, 1);
-  EXPECT_TRUE(std::filesystem::exists(fresh));
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 // The media filler window offscreen over the whole program: it shows the stored filler
 // settings in their controls and "Close" stores what the user chose and writes it to
 // "dTnFill.dat"; "Fill" is disabled while a fill of real files runs and "Stop" ends it between
-// two files; "Empty Dir" asks first; "On Top Toggle".
+// two files. (The output folder's guard is the fill engine's test.)
 #include "ui/qt/filler_window.h"
 
-#include <QAction>
-#include <QMenu>
 #include <QPushButton>
 #include <condition_variable>
 #include <cstring>
@@ -146,36 +144,6 @@ TEST_F(FillerWindowTest, FillIsDisabledWhileAFillRunsAndStopEndsItAfterTheFileBe
   EXPECT_EQ(files_.copies.load(), 3);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_), {}), 3);
   EXPECT_EQ(filler_->windowTitle().toStdString(), "Tunora Media Filler");
-}
-
-TEST_F(FillerWindowTest, EmptyDirAsksFirstAndOnTopToggleFlipsTheSettingAndTheWindow) {
-  openFiller();
-  const std::string music = dir_.folder() + "music";
-  enterValue(child<QWidget>(&*filler_, "output"), music);
-  enterValue(child<QWidget>(&*filler_, "Empty Dir"), "1");
-  dialog_.script({kSecondButton});
-  button("Fill")->click();  // "No": nothing happens
-  EXPECT_TRUE(button("Fill")->isEnabled());
-  EXPECT_EQ(dialog_.messages(), std::vector<std::string>{"Delete all files in Fill directory?"});
-  button("Fill")->click();  // "Yes": the folder holds songs of the library, refused
-  ASSERT_TRUE(fillDone());
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(music), {}), 30);
-  EXPECT_EQ(files_.copies.load(), 0);
-
-  std::unique_ptr<QMenu> menu;
-  auto onTop = [&]() -> QAction* {
-    menu.reset(filler_->buildPopupMenu());
-    for (QAction* action : menu->actions()) {
-      if (action->text() == "On Top Toggle") return action;
-    }
-    return nullptr;
-  };
-  ASSERT_NE(onTop(), nullptr);
-  EXPECT_FALSE(onTop()->isChecked());
-  onTop()->trigger();
-  EXPECT_EQ(settings().get(settings::kOnTop), 1);
-  EXPECT_TRUE(filler_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_TRUE(onTop()->isChecked());
 }
 
 }  // namespace

@@ -132,15 +132,6 @@ inline void expectStored(const std::vector<ControlRow>& rows, bool typed) {
   }
 }
 
-inline DialogSources dialogSourcesOf(Program& program, Env& env) {
-  return DialogSources{env,
-                       program.library(),
-                       program.threads(),
-                       program.builder(),
-                       program.stateSwitcher(),
-                       program.buffering()};
-}
-
 class WindowTest : public ::testing::Test {
  protected:
   // A library of `songs` ("/music/song<i>.mp3" by "Artist <i>", ten minutes each) in the data
@@ -164,24 +155,18 @@ class WindowTest : public ::testing::Test {
                         p.context(), p.updateWriter(), p.updateQueue(), state_, dialog_, cover_,
                         loadToolBarImages(TUNORA_ASSETS_DIR "/").value_or(std::vector<QIcon>{}),
                         programIcon(), nullptr});
-    window_->setDialogSources(dialogSourcesOf(p, env_));
+    window_->setDialogSources(
+        {env_, p.library(), p.threads(), p.builder(), p.stateSwitcher(), p.buffering()});
     window_->resize(800, 600);
     window_->show();
     bridge_.emplace(&*window_, state_, dialog_, cover_);
     p.attachWindow(&window_->channel());
     p.setMessageDialog(&dialog_);
     current_song_.emplace(run_->player().state());
-    work_.emplace(engine::ExecutorParts{p.lock(),
-                                        p.library(),
-                                        p.settings(),
-                                        p.playList(),
-                                        p.status(),
-                                        window_->channel(),
-                                        *bridge_,
-                                        dialog_,
-                                        *current_song_,
-                                        999,
-                                        {}});
+    engine::ExecutorParts parts{
+        p.lock(), p.library(), p.settings(),   p.playList(), p.status(), window_->channel(),
+        *bridge_, dialog_,     *current_song_, 999,          {}};
+    work_.emplace(parts);
     work_->registerInto(p.executor());
     ASSERT_TRUE(player ? run_->start(false) : p.startSupervisor());
     clock_.emplace(env_);
@@ -199,26 +184,6 @@ class WindowTest : public ::testing::Test {
   }
 
   Program& program() { return run_->program(); }
-  // The parts a dialog opened by the test itself gets, as the window's dialog host gives them.
-  DialogParts dialogParts() {
-    Program& p = program();
-    return DialogParts{env_,
-                       p.lock(),
-                       p.settings(),
-                       p.library(),
-                       p.playList(),
-                       p.status(),
-                       run_->player().state(),
-                       p.context(),
-                       p.threads(),
-                       p.builder(),
-                       p.stateSwitcher(),
-                       dialog_,
-                       window_->channel(),
-                       p.buffering(),
-                       p.updateWriter(),
-                       p.updateQueue()};
-  }
   Settings& settings() { return program().settings(); }
   DialogHost& host() { return *window_->dialogs(); }
   static std::string songPath(int i) { return "/music/song" + std::to_string(i) + ".mp3"; }
