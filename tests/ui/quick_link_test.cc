@@ -4,15 +4,12 @@
 // grant from the lock's handover, in virtual time.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/lock_codes.h"
 #include "media/record_fields.h"
-#include "tests/support/clock_driver.h"
 #include "tests/support/song_library.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/command_numbers.h"
@@ -64,21 +61,11 @@ class QuickLinkTest : public tunora::testing::UiTest {
     player_.setPlayPath(songs[playing].path);
   }
 
-  // Runs the builder on a thread (after a reload mark) and hands it its grant; true when it ended.
+  // Runs the builder (after a reload mark), handing it its grant; true when it ended.
   bool run(QuickLinkBuilder& builder) {
     window_state_.quick_links.markForReload();
-    std::atomic<bool> finished{false};
-    std::thread thread([&] {
-      builder.run();
-      finished.store(true);
-    });
-    const bool ended = tunora::testing::driveUntil(env_, [&] {
-      if (words().request.load() == engine::kCodeQuickLinks) (void)program_.lock().handOver();
-      return finished.load();
-    });
-    if (!ended) words().stopping.store(1);  // let a stuck builder go before the join
-    thread.join();
-    return ended;
+    return runHandingOver([&] { builder.run(); },
+                          [&] { return words().request.load() == engine::kCodeQuickLinks; });
   }
 
   // `on_first_repaint` runs at the first repaint (the first partial list shown).

@@ -73,10 +73,7 @@ class SearchSessionTest : public ::testing::Test {
   std::atomic<bool> abort_{false};
 };
 
-TEST(SearchTexts, RowsIndexTextsAndThePrompt) {
-  const maintenance::SearchRow row{"T", "A", "B", "/m/t.mp3", "Audio", 7, 42};
-  EXPECT_EQ(searchRowTexts(row), (std::array<std::string, kSearchColumns>{"T", "A", "B", "/m/t.mp3",
-                                                                          "Audio", "7", "42"}));
+TEST(SearchTexts, IndexTextsAndThePrompt) {
   for (auto [text, record] : {std::pair{"42", 42}, std::pair{"0", 0}, std::pair{"", -1},
                               std::pair{"4x", -1}, std::pair{"-3", -1}}) {
     EXPECT_EQ(recordOfIndexText(text), record) << text;
