@@ -141,24 +141,27 @@ class TableMoveKillTest : public ::testing::Test {
   TableHandle table_;  // the child's
 };
 
-// Each kind of move work on its own table: seeded, so a failure names its case and repeats.
-TEST_F(TableMoveKillTest, CompactionShrinkAndSorts) {
-  const struct {
-    const char* what;
-    uint32_t capacity, songs;
-    std::function<bool()> work;
-  } cases[] = {
-      {"compaction", 600, 260, [this] { return table_.compact() > 0; }},
-      {"shrink", 600, 380, [this] { return table_.maintain() == 1 && table_.capacity() < 600; }},
-      // Slot 0 and 399 songs: no free slot.
-      {"sort by name, full table", 400, 399, sort(maintenance::DbFunction::kSortByName)},
-      {"sort by artist, free slots", 400, 300, sort(maintenance::DbFunction::kSortByArtist)},
-  };
-  uint32_t seed = 1;
-  for (const auto& c : cases) {
-    build(c.capacity, c.songs, seed++);
-    killAtRandom(c.what, openWritable(), c.work);
-  }
+TEST_F(TableMoveKillTest, Compaction) {
+  build(600, 260, 1);
+  killAtRandom("compaction", openWritable(), [this] { return table_.compact() > 0; });
+}
+
+TEST_F(TableMoveKillTest, Shrink) {
+  build(600, 380, 2);
+  killAtRandom("shrink", openWritable(),
+               [this] { return table_.maintain() == 1 && table_.capacity() < 600; });
+}
+
+TEST_F(TableMoveKillTest, SortByNameOnAFullTable) {
+  build(400, 399, 3);  // slot 0 and 399 songs: no free slot
+  killAtRandom("sort by name, full table", openWritable(),
+               sort(maintenance::DbFunction::kSortByName));
+}
+
+TEST_F(TableMoveKillTest, SortByArtistWithFreeSlots) {
+  build(400, 300, 4);
+  killAtRandom("sort by artist, free slots", openWritable(),
+               sort(maintenance::DbFunction::kSortByArtist));
 }
 
 class SilentImport final : public media::ImportStatus {
