@@ -75,15 +75,7 @@ uint64_t FakeEnv::fileTimeNow() {
 
 bool FakeEnv::randomBytes(std::span<std::byte> out) {
   std::lock_guard lock(mu_);
-  if (random_fails_) return false;
-  for (std::byte& b : out) {
-    if (!scripted_.empty()) {
-      b = scripted_.front();
-      scripted_.pop_front();
-      continue;
-    }
-    b = static_cast<std::byte>(generator_.next() >> 56);
-  }
+  for (std::byte& b : out) b = static_cast<std::byte>(generator_.next() >> 56);
   return true;
 }
 
@@ -133,21 +125,6 @@ bool FakeEnv::waitForSleepers(int count, std::chrono::milliseconds bound) {
 int FakeEnv::sleepers() {
   std::lock_guard lock(mu_);
   return static_cast<int>(sleeping_.size());
-}
-
-int FakeEnv::countedThreads() {
-  std::lock_guard lock(mu_);
-  return counted_;
-}
-
-void FakeEnv::scriptRandomBytes(std::span<const std::byte> bytes) {
-  std::lock_guard lock(mu_);
-  scripted_.insert(scripted_.end(), bytes.begin(), bytes.end());
-}
-
-void FakeEnv::setRandomFails(bool fails) {
-  std::lock_guard lock(mu_);
-  random_fails_ = fails;
 }
 
 }  // namespace tunora

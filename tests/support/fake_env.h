@@ -1,5 +1,5 @@
 // An Env for tests: time stands still until the test moves it, sleepers wake when the time they
-// wait for has come, and random bytes come from a script or a seeded generator.
+// wait for has come, and random bytes come from a seeded generator.
 //
 // Deterministic virtual time: the threads under test are counted (the program's threads through
 // enterThread, a test's own threads through testing::EnvThread), and the drivers
@@ -12,7 +12,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <list>
 #include <mutex>
 
@@ -49,13 +48,6 @@ class FakeEnv final : public Env {
   [[nodiscard]] bool waitForSleepers(int count,
                                      std::chrono::milliseconds bound = std::chrono::seconds(60));
   int sleepers();
-  // Threads counted now.
-  int countedThreads();
-
-  // Scripted random bytes are handed out first, then bytes of a seeded generator.
-  void scriptRandomBytes(std::span<const std::byte> bytes);
-  // Makes randomBytes() fail, as when the system has no random source.
-  void setRandomFails(bool fails);
 
  private:
   struct Sleeper {
@@ -75,8 +67,6 @@ class FakeEnv final : public Env {
   int counted_ = 0;               // counted threads
   int counted_asleep_ = 0;        // counted threads inside sleepFor, not yet woken
   SeededGenerator generator_;
-  std::deque<std::byte> scripted_;
-  bool random_fails_ = false;
 };
 
 }  // namespace tunora

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <iterator>
-
-#include "tests/support/temp_dir.h"
+#include <string>
+#include <vector>
 
 namespace tunora::media {
 namespace {
@@ -85,17 +85,6 @@ TEST(EmbeddedPictureTest, WhichPictureATagGives) {
       {"no tag", Bytes{'I', 'D', '3'}, "<none>"},
   };
   for (const auto& c : cases) EXPECT_EQ(pictureOf(c.bytes), c.picture) << c.name;
-}
-
-TEST(EmbeddedPictureTest, FilesOnDisk) {
-  testing::TempDir dir;
-  const Bytes with = tag(3, frame("APIC", "image/jpeg", 3, "JPEG"));
-  testing::writeBytes(dir.file("with.mp3"), with);
-  testing::writeBytes(dir.file("without.mp3"), tag(3, frame("APIC", "image/jpeg", 3, "")));
-  EXPECT_TRUE(hasEmbeddedPicture(dir.file("with.mp3")));
-  EXPECT_EQ(readEmbeddedPicture(dir.file("with.mp3"))->bytes, (Bytes{'J', 'P', 'E', 'G'}));
-  EXPECT_FALSE(readEmbeddedPicture(dir.file("without.mp3")));
-  EXPECT_FALSE(hasEmbeddedPicture(dir.file("missing.mp3")));
 }
 
 }  // namespace

@@ -82,21 +82,14 @@ TEST_F(StatusTest, EachPartByState) {
          t.sources_.building_ = true, t.words().test_functions.store(1), t.sources_.spin = 60;
        },
        0, "Tunora Building, 7 \\"},
-      {"spinner's first quarter",
-       [](StatusTest& t) { t.words().test_functions.store(1), t.sources_.spin = 24; }, 0,
-       "Tunora Ready /"},
       {"spinner's second quarter",
        [](StatusTest& t) { t.words().test_functions.store(1), t.sources_.spin = 25; }, 0,
        "Tunora Ready -"},
-      {"spinner's last quarter",
-       [](StatusTest& t) { t.words().test_functions.store(1), t.sources_.spin = 100; }, 0,
-       "Tunora Ready |"},
       {"quitting", [](StatusTest& t) { t.words().request.store(engine::kQuitRequested); }, 0,
        "Tunora Quiting"},
       {"buffer off", [](StatusTest&) {}, 1, "5 songs prepared"},
       {"buffering", [](StatusTest& t) { t.buffer(50); }, 1, "5 songs prepared (Buffering)"},
       {"buffer error", [](StatusTest& t) { t.buffer(1); }, 1, "5 songs prepared Buffer Error"},
-      {"buffered", [](StatusTest& t) { t.buffer(12); }, 1, "5 songs prepared (Buffered)"},
       {"do not save", [](StatusTest& t) { t.program_.playList().markDoNotSave(); }, 1, "<kept>"},
       {"41 songs and the blank record", [](StatusTest& t) { t.sources_.live = 42; }, 2,
        "41 entries"},
@@ -141,9 +134,6 @@ TEST_F(StatusTest, OneShotRemarksShowOnce) {
   random_.values = {0, 1, 2, 4, 5, 6 * 1000 + 3};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(part(1), "5 songs prepared (Partially Buffered)") << i;
   EXPECT_EQ(part(1), "5 songs prepared (Buffered)");
-  sources_.buffer_state = 11;
-  EXPECT_EQ(part(1), "5 songs prepared (Partially Buffered)");
-  EXPECT_EQ(sources_.buffer_state, 11);
 }
 
 }  // namespace

@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/program.h"
 #include "player/player_state.h"
+#include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scripted_message_dialog.h"
@@ -62,6 +65,23 @@ class UiTest : public ::testing::Test {
  protected:
   engine::SharedWords& words() { return program_.words(); }
   Settings& settings() { return program_.settings(); }
+  // Runs `body` on a counted thread, handing the lock's grant over whenever `hand_over` holds, in
+  // virtual time; true when it ended.
+  bool runHandingOver(
+      const std::function<void()>& body,
+      const std::function<bool()>& hand_over = [] { return true; }) {
+    std::atomic<bool> finished{false};
+    EnvThread thread(env_, [&] {
+      body();
+      finished.store(true);
+    });
+    const bool ended = driveUntil(env_, [&] {
+      if (hand_over()) (void)program_.lock().handOver();
+      return finished.load();
+    });
+    if (!ended) words().stopping.store(1);  // let a stuck thread go before the join
+    return ended;
+  }
 
   FakeEnv env_;
   Program program_{env_};

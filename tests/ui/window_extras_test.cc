@@ -21,7 +21,9 @@ class FakePower final : public ui::PowerControl {
   int calls = 0;
 };
 
-TEST(ShutdownTest, WantedOnlyWithShutdownAndAutoBuildWhileSilent) {
+// Wanted only with Shutdown and AutoBuild on while silent; the first button (or the time-out)
+// powers off, the second aborts.
+TEST(ShutdownTest, WantedWhileSilentAndTheFirstButtonOrTheTimeOutPowersOff) {
   Settings s;
   engine::SharedWords words;
   s.set(settings::kShutdown, 1);
@@ -30,9 +32,6 @@ TEST(ShutdownTest, WantedOnlyWithShutdownAndAutoBuildWhileSilent) {
   EXPECT_TRUE(ui::shutdownAfterBuildWanted(s, words));
   words.playing.store(1);
   EXPECT_FALSE(ui::shutdownAfterBuildWanted(s, words));
-}
-
-TEST(ShutdownTest, FirstButtonOrTimeOutPowersOffAndTheSecondAborts) {
   ScriptedMessageDialog dialog;
   FakePower power;
   // The dialog reports its time-out as the first button.
@@ -51,11 +50,7 @@ TEST(ShutdownTest, FirstButtonOrTimeOutPowersOffAndTheSecondAborts) {
 class DisplayInputTest : public UiTest {};
 
 TEST_F(DisplayInputTest, GathersTheSongTheViewsAndTheWindowState) {
-  player::SongDetails d;
-  d.title = "T";
-  d.note = "N";
-  d.rating = 55;
-  player_.setCurrent(d);
+  player_.setCurrent({.rating = 55, .title = "T", .note = "N"});
   player_.setPlayPath("/m/t.mp3");
   settings().set(settings::kRatingValue, 9, 500);
   settings().set(settings::kUpperRightView, 2);
@@ -63,9 +58,7 @@ TEST_F(DisplayInputTest, GathersTheSongTheViewsAndTheWindowState) {
   window_state_.client_width.store(640);
   window_state_.client_height.store(480);
   window_state_.cover.ready.store(1);
-  ui::QuickLinkList list;
-  list.header = "H";
-  window_state_.quick_links.setList(list);
+  window_state_.quick_links.setList({"H", {}});
 
   ui::PaintInput in = ui::displayInput(player_, settings(), window_state_);
   EXPECT_EQ(std::tuple(in.width, in.height, in.song.path, in.song.title, in.song.comment),

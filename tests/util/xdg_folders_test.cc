@@ -19,10 +19,9 @@ TEST(XdgFoldersTest, AbsoluteVariablesCountAndDataAndCacheFallBackUnderHome) {
   const Case cases[] = {
       {"data set", {{"XDG_DATA_HOME", "/d/"}, {"HOME", "/h"}}, XdgFolder::kDataHome, "/d"},
       {"data relative",
-       {{"XDG_DATA_HOME", "d"}, {"HOME", "/h"}},
+       {{"XDG_DATA_HOME", "d"}, {"HOME", "/h/"}},
        XdgFolder::kDataHome,
        "/h/.local/share"},
-      {"data unset", {{"HOME", "/h/"}}, XdgFolder::kDataHome, "/h/.local/share"},
       {"cache set", {{"XDG_CACHE_HOME", "/c"}, {"HOME", "/h"}}, XdgFolder::kCacheHome, "/c"},
       {"cache empty", {{"XDG_CACHE_HOME", ""}, {"HOME", "/h"}}, XdgFolder::kCacheHome, "/h/.cache"},
       {"home relative", {{"HOME", "h"}}, XdgFolder::kCacheHome, std::nullopt},
