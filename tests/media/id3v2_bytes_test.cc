@@ -190,15 +190,13 @@ TEST(Id3v2Bytes, NoUsableId3v2FallsBackToId3v1) {
 }
 
 TEST(Id3v2Bytes, GenreAndTrackTexts) {
-  const std::pair<std::string_view, std::string> genres[] = {{"17", "Rock"},
-                                                             {"(17)Rock & Roll", "Rock & Roll"},
-                                                             {"(0)(8)", "Blues"},
-                                                             {"(RX)", "Remix"},
-                                                             {"((Parens) Pop", "(Parens) Pop"},
-                                                             {"(200)", ""},
-                                                             {"79", "Hard Rock"},
-                                                             {"80", ""},
-                                                             {"12345", "12345"}};
+  const std::pair<std::string_view, std::string> genres[] = {
+      {"17", "Rock"},      {"(17)Rock & Roll", "Rock & Roll"},
+      {"(0)(8)", "Blues"}, {"(RX)", "Remix"},
+      {"(200)", ""},       {"((Parens) Pop", "(Parens) Pop"},
+      {"79", "Hard Rock"}, {"80", ""},
+      {"12345", "12345"},
+  };
   for (const auto& [text, name] : genres) EXPECT_EQ(genreFromText(text), name) << text;
   const std::pair<std::string_view, int32_t> tracks[] = {
       {" 7 ", 7}, {"/12", 0}, {"A1", 0}, {"99999", 0}, {"9999", 9999}};
