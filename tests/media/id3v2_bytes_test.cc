@@ -100,10 +100,6 @@ TEST(Id3v2Bytes, FramesFlagsAndDamage) {
            frame23("COMM", described) +
                frame23("COMM", Bytes{0} + text("engx") + Bytes{0} + text("y"))),
        {.comment = " 0000 0001"}},
-      // ffmpeg writes comments as a user text named "comment".
-      {"user text comment",
-       tag(4, 0, frame24("TXXX", Bytes{3} + text("comment") + Bytes{0} + text("from ffmpeg"))),
-       {.comment = "from ffmpeg"}},
       {"2.3 extended header",
        tag(3, 0x40, be32(6) + Bytes{0, 0, 0, 0, 0, 0} + frame23("TIT2", latin1("E3"))),
        {.title = "E3"}},
