@@ -13,54 +13,21 @@
 #include "marlbase/index_cache.h"
 #include "marlbase/table_handle.h"
 #include "tests/crash/kill_child.h"
-#include "tests/marlbase/table_test_util.h"
+#include "tests/support/cached_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace tunora::marlbase {
 namespace {
 
 using tunora::testing::TempDir;
 
+using tunora::testing::answersOf;
+using tunora::testing::makeCachedTable;
+using tunora::testing::truthOf;
+
 constexpr int kRecords = 3000;
-constexpr int kNames = 64;
-
-std::string nameOf(int i) { return "/Music/" + std::to_string(i) + ".mp3"; }
-
-bool makeCachedTable(const std::string& path) {
-  if (!testing::makeTable(path, {14, 2})) return false;
-  TableHandle t;
-  t.setPath(path);
-  t.setWritable(true);
-  if (!t.open().ok()) return false;
-  for (int i = 0; i < kRecords; ++i) {
-    if (!t.writeText(t.allocate(), 1, nameOf(i))) return false;
-  }
-  t.setSearchKey(nameOf(1));
-  if (t.findInColumn(1) < 0) return false;
-  t.close();
-  return std::filesystem::exists(indexCachePathFor(path));
-}
-
-// Where each of the first names is (highest and every match from slot 1), by the engine.
-std::vector<int32_t> answersOf(const std::string& path) {
-  TableHandle t;
-  t.setPath(path);
-  std::vector<int32_t> out;
-  if (!t.open().ok()) return out;
-  out.push_back(t.liveCount());
-  for (int i = 0; i < kNames; ++i) {
-    t.setSearchKey(nameOf(i));
-    out.push_back(t.findInColumn(1));
-    for (int32_t s = t.findInColumnFrom(1, 1); s >= 0; s = t.findInColumnFrom(s + 1, 1)) {
-      out.push_back(s);
-    }
-  }
-  return out;
-}
-
-std::vector<int32_t> truthOf(const std::string& path) {
-  std::filesystem::remove(indexCachePathFor(path));
-  return answersOf(path);
-}
+const auto nameOf = tunora::testing::CachedTable::pathOf;
+const std::vector<std::string> kProbes = tunora::testing::firstPaths(64);
 
 TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeaveRightAnswers) {
   struct Session {
@@ -80,7 +47,7 @@ TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeave
          t.setSearchKey(nameOf(7));
          (void)t.findInColumn(1);
          for (int i = 1; i < kRecords; i += 3) (void)t.setStatus(i, kStatusDeleted);
-         for (int i = 2; i < kRecords; i += 5) (void)t.writeText(i, 1, nameOf((i * 7) % kNames));
+         for (int i = 2; i < kRecords; i += 5) (void)t.writeText(i, 1, nameOf((i * 7) % 64));
          for (int i = 0; i < 20; ++i) (void)t.writeText(t.allocate(), 1, nameOf(i));
          return true;
        }},
@@ -90,7 +57,7 @@ TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeave
     SCOPED_TRACE(session.name);
     TempDir dir;
     const std::string path = dir.file("t.mbf");
-    ASSERT_TRUE(makeCachedTable(path));
+    ASSERT_TRUE(makeCachedTable(path, {.records = kRecords}));
     const auto run = [&] {
       TableHandle t;
       t.setPath(path);
@@ -110,9 +77,9 @@ TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeave
       ASSERT_NE(kt::runAndKill([] { return true; }, run, delay), kt::ChildEnd::kFailed);
       // The first open may take the index from a cache and its close write one; the second
       // reads what the first wrote.
-      const std::vector<int32_t> seen = answersOf(path);
-      const std::vector<int32_t> again = answersOf(path);
-      const std::vector<int32_t> truth = truthOf(path);
+      const std::vector<int32_t> seen = answersOf(path, kProbes);
+      const std::vector<int32_t> again = answersOf(path, kProbes);
+      const std::vector<int32_t> truth = truthOf(path, kProbes);
       EXPECT_EQ(seen, truth);
       EXPECT_EQ(again, truth);
     }

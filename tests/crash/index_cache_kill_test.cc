@@ -14,50 +14,21 @@
 #include "marlbase/index_cache.h"
 #include "marlbase/table_handle.h"
 #include "tests/crash/kill_child.h"
-#include "tests/marlbase/table_test_util.h"
+#include "tests/support/cached_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace tunora::marlbase {
 namespace {
 
 using tunora::testing::TempDir;
 
-std::string nameOf(int i) { return "/Music/" + std::to_string(i) + ".mp3"; }
+using tunora::testing::answersOf;
+using tunora::testing::CachedTable;
+using tunora::testing::firstPaths;
+using tunora::testing::makeCachedTable;
+using tunora::testing::truthOf;
 
-bool makeCachedTable(const std::string& path, int records) {
-  if (!testing::makeTable(path, {14, 2})) return false;
-  TableHandle t;
-  t.setPath(path);
-  t.setWritable(true);
-  if (!t.open().ok()) return false;
-  for (int i = 0; i < records; ++i) {
-    if (!t.writeText(t.allocate(), 1, nameOf(i))) return false;
-  }
-  t.setSearchKey(nameOf(1));
-  if (t.findInColumn(1) < 0) return false;
-  t.close();
-  return std::filesystem::exists(indexCachePathFor(path));
-}
-
-// The live slots and where each name is, by the engine's indexes.
-std::vector<int32_t> answersOf(const std::string& path, int names) {
-  TableHandle t;
-  t.setPath(path);
-  std::vector<int32_t> out;
-  if (!t.open().ok()) return out;
-  out.push_back(t.liveCount());
-  for (int32_t n = 1; t.nthLive(n) >= 0; ++n) out.push_back(t.nthLive(n));
-  for (int i = 0; i < names; ++i) {
-    t.setSearchKey(nameOf(i));
-    out.push_back(t.findInColumn(1));
-  }
-  return out;
-}
-
-// The same after the cache is removed, so from the table's bytes alone.
-std::vector<int32_t> truthOf(const std::string& path, int names) {
-  std::filesystem::remove(indexCachePathFor(path));
-  return answersOf(path, names);
-}
+const auto nameOf = CachedTable::pathOf;
 
 // A writer session that deletes every third record, renames every fifth and adds a few.
 bool writerSession(const std::string& path, int records) {
@@ -120,12 +91,11 @@ TEST(IndexCacheKillTest, AWriterKilledBetweenItsTableWritesAndTheCacheLeavesRigh
     SCOPED_TRACE(c.name);
     TempDir dir;
     const std::string path = dir.file("t.mbf");
-    ASSERT_TRUE(makeCachedTable(path, kRecords));
+    ASSERT_TRUE(makeCachedTable(path, {.records = kRecords}));
     ASSERT_TRUE(diesInside([&] { c.child(path); }));
     // The writer removed the cache before its first write, so none describes the old table.
     EXPECT_FALSE(std::filesystem::exists(indexCachePathFor(path)));
-    const std::vector<int32_t> seen = answersOf(path, kRecords);
-    EXPECT_EQ(seen, truthOf(path, kRecords));
+    EXPECT_EQ(answersOf(path, firstPaths(kRecords)), truthOf(path, firstPaths(kRecords)));
   }
 }
 
@@ -135,7 +105,7 @@ TEST(IndexCacheKillTest, KillsAtAnyMomentOfWriterSessionsLeaveRightAnswers) {
   constexpr int kRecords = 3000;
   TempDir dir;
   const std::string path = dir.file("t.mbf");
-  ASSERT_TRUE(makeCachedTable(path, kRecords));
+  ASSERT_TRUE(makeCachedTable(path, {.records = kRecords}));
   namespace kt = tunora::testing;
   const auto session = [&] { return writerSession(path, kRecords); };
   std::chrono::microseconds took{};
@@ -151,10 +121,10 @@ TEST(IndexCacheKillTest, KillsAtAnyMomentOfWriterSessionsLeaveRightAnswers) {
     const kt::ChildEnd outcome = kt::runAndKill([] { return true; }, session, delay);
     ASSERT_NE(outcome, kt::ChildEnd::kFailed);
     if (outcome == kt::ChildEnd::kKilled) ++killed;
-    const std::vector<int32_t> seen = answersOf(path, 64);
+    const std::vector<int32_t> seen = answersOf(path, firstPaths(64));
     // answersOf's close may have written a cache; it must describe the table too.
-    const std::vector<int32_t> again = answersOf(path, 64);
-    const std::vector<int32_t> truth = truthOf(path, 64);
+    const std::vector<int32_t> again = answersOf(path, firstPaths(64));
+    const std::vector<int32_t> truth = truthOf(path, firstPaths(64));
     EXPECT_EQ(seen, truth);
     EXPECT_EQ(again, truth);
   }

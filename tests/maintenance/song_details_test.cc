@@ -36,14 +36,10 @@ TEST(SongDetailsTest, PreviousNextGotoAndFind) {
   const int32_t b = blank.addPath("/m/b");
   EXPECT_EQ(previousRecord(blank.table(), 0), b);
   EXPECT_EQ(nextRecord(blank.table(), b), 0);
-  const std::pair<const char*, std::optional<int32_t>> gotos[] = {{"0", std::nullopt},
-                                                                  {"abc", std::nullopt},
-                                                                  {"", std::nullopt},
-                                                                  {"-3", std::nullopt},
-                                                                  {"3", 3},
-                                                                  {" 4 ", 4},
-                                                                  {"99", 5},
-                                                                  {"99999999999", std::nullopt}};
+  const std::pair<const char*, std::optional<int32_t>> gotos[] = {
+      {"0", std::nullopt}, {"abc", std::nullopt},         {" 4 ", 4},
+      {"99", 5},           {"99999999999", std::nullopt},
+  };
   for (const auto& [text, index] : gotos) EXPECT_EQ(gotoIndex(text, 5), index) << text;
 }
 

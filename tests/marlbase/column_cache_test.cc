@@ -10,79 +10,23 @@
 
 #include "marlbase/index_cache.h"
 #include "marlbase/table_handle.h"
-#include "tests/marlbase/table_test_util.h"
+#include "tests/support/cached_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace tunora::marlbase {
 namespace {
 
-using testing::makeTable;
+using tunora::testing::answersOf;
+using tunora::testing::CachedTable;
 using tunora::testing::TempDir;
+using tunora::testing::truthOf;
 
-constexpr int kRecords = 400;
-
-std::string nameOf(int i) { return "/Music/Song " + std::to_string(i % 350) + ".mp3"; }
-
-// Records with a path (some shared by two records), a number, every ninth deleted; the close
-// leaves a cache holding the path column's index.
-void makeCachedTable(const std::string& path) {
-  ASSERT_TRUE(makeTable(path, {14, 2}));
-  TableHandle t;
-  t.setPath(path);
-  t.setWritable(true);
-  ASSERT_TRUE(t.open().ok());
-  for (int i = 0; i < kRecords; ++i) {
-    const int32_t s = t.allocate();
-    ASSERT_GE(s, 0);
-    ASSERT_TRUE(t.writeText(s, 1, nameOf(i)));
-    ASSERT_TRUE(t.writeInt(s, 2, static_cast<uint32_t>(i)));
-  }
-  for (int i = 0; i < kRecords; i += 9) ASSERT_EQ(t.setStatus(i, kStatusDeleted), 1);
-  t.setSearchKey(nameOf(1));
-  ASSERT_GE(t.findInColumn(1), 0);
-  t.close();
-}
+// Some paths shared by two records, every ninth slot deleted.
+const CachedTable kShape{.records = 400, .distinct_paths = 350, .delete_every = 9};
+const auto nameOf = CachedTable::pathOf;
 
 std::vector<std::string> probes() {
   return {nameOf(1), nameOf(9), nameOf(10), nameOf(349), "/Music/new 3.mp3", "/none"};
-}
-
-// Per probe: the highest match, then every match upwards from slot 1.
-std::vector<int32_t> answersOf(TableHandle& t) {
-  std::vector<int32_t> out;
-  for (const std::string& p : probes()) {
-    t.setSearchKey(p);
-    out.push_back(t.findInColumn(1));
-    for (int32_t s = t.findInColumnFrom(1, 1); s >= 0; s = t.findInColumnFrom(s + 1, 1)) {
-      out.push_back(s);
-    }
-    out.push_back(-2);
-  }
-  return out;
-}
-
-// The same from the table's bytes alone.
-std::vector<int32_t> truthOf(const std::string& path) {
-  TableHandle t;
-  t.setPath(path);
-  std::vector<int32_t> out;
-  if (!t.open().ok()) return out;
-  const auto matches = [&](uint32_t s, const std::string& p) {
-    const std::string_view f = t.peekField(static_cast<int32_t>(s), 1);
-    return *t.peekStatus(static_cast<int32_t>(s)) > kHighestFreeStatus &&
-           std::string(f.data(), strnlen(f.data(), f.size())) == p;
-  };
-  for (const std::string& p : probes()) {
-    int32_t highest = -1;
-    for (uint32_t s = 1; s < t.capacity(); ++s) {
-      if (matches(s, p)) highest = static_cast<int32_t>(s);
-    }
-    out.push_back(highest);
-    for (uint32_t s = 1; s < t.capacity(); ++s) {
-      if (matches(s, p)) out.push_back(static_cast<int32_t>(s));
-    }
-    out.push_back(-2);
-  }
-  return out;
 }
 
 void writerSession(const std::string& path, const std::function<void(TableHandle&)>& work) {
@@ -152,7 +96,7 @@ TEST(ColumnCacheTest, ALaterOpenTakesTheColumnIndexFromTheCacheOnlyWhileItHolds)
     SCOPED_TRACE(c.name);
     TempDir dir;
     const std::string table = dir.file("t.mbf");
-    makeCachedTable(table);
+    ASSERT_TRUE(makeCachedTable(table, kShape));
     if (c.work) {
       writerSession(table, c.work);
     } else {
@@ -162,13 +106,13 @@ TEST(ColumnCacheTest, ALaterOpenTakesTheColumnIndexFromTheCacheOnlyWhileItHolds)
       lookUp(r);
       r.close();
     }
-    const std::vector<int32_t> truth = truthOf(table);
+    const std::vector<int32_t> truth = truthOf(table, probes());
     for (int round = 0; round < 2; ++round) {
       SCOPED_TRACE(round == 0 ? "first open" : "open after the first one's close");
       TableHandle t;
       t.setPath(table);
       ASSERT_TRUE(t.open().ok());
-      EXPECT_EQ(answersOf(t), truth);
+      EXPECT_EQ(answersOf(t, probes()), truth);
       // Without a part to take, the first open builds the index and its close writes it.
       EXPECT_EQ(t.TEST_columnsFromIndexCache(), c.from_cache || round == 1 ? 1 : 0);
       t.close();
@@ -181,20 +125,20 @@ TEST(ColumnCacheTest, ALaterOpenTakesTheColumnIndexFromTheCacheOnlyWhileItHolds)
 TEST(ColumnCacheTest, ADamagedColumnPartIsBuiltFromTheTable) {
   TempDir dir;
   const std::string table = dir.file("t.mbf");
-  makeCachedTable(table);
+  ASSERT_TRUE(makeCachedTable(table, kShape));
   const std::string cache = indexCachePathFor(table);
   std::vector<uint8_t> bytes = tunora::testing::readBytes(cache);
   // The column part is the last; its middle holds the hash table's entries.
   bytes[bytes.size() - bytes.size() / 8] ^= 0x21;
   tunora::testing::writeBytes(cache, bytes);
-  const std::vector<int32_t> truth = truthOf(table);
+  const std::vector<int32_t> truth = truthOf(table, probes());
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round == 0 ? "damaged" : "after the rebuild's close");
     TableHandle t;
     t.setPath(table);
     ASSERT_TRUE(t.open().ok());
     EXPECT_TRUE(t.TEST_openUsedIndexCache());
-    EXPECT_EQ(answersOf(t), truth);
+    EXPECT_EQ(answersOf(t, probes()), truth);
     EXPECT_EQ(t.TEST_columnsFromIndexCache(), round);
     t.close();
   }

@@ -11,14 +11,6 @@
 
 namespace tunora::marlbase::testing {
 
-// The 44 column types of a song table: a path, eight texts, 35 integers.
-inline std::vector<uint32_t> songTypes() {
-  std::vector<uint32_t> types(44, 2);
-  types[0] = 14;
-  std::fill(types.begin() + 1, types.begin() + 9, 12);
-  return types;
-}
-
 // Creates a table at path (create, defineColumn, finishColumns, close). False on any failure.
 inline bool makeTable(const std::string& path, const std::vector<uint32_t>& types) {
   TableHandle t;
@@ -37,10 +29,6 @@ inline Status openAs(TableHandle& t, const std::string& path, bool writable) {
   t.setPath(path);
   t.setWritable(writable);
   return t.open();
-}
-
-inline uint32_t le32(const std::vector<uint8_t>& bytes, size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
 }
 
 inline void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {

@@ -26,11 +26,7 @@ bool haveFfmpeg() { return std::system("ffmpeg -version >/dev/null 2>&1") == 0; 
 bool writeWithFfmpeg(const std::string& path, const std::string& metadata) {
   const std::string ext = path.substr(path.size() - 3);
   std::string streams = "-f lavfi -i anullsrc=r=8000:cl=mono -t 0.1 ";
-  if (ext == "wav") {
-    streams += "-c:a pcm_s16le ";
-  } else {
-    streams += "-c:a wmav2 ";
-  }
+  streams += ext == "wav" ? "-c:a pcm_s16le " : "-c:a wmav2 ";
   if (ext == "wmv") streams = "-f lavfi -i color=c=black:s=32x24:r=10 " + streams + "-c:v wmv2 ";
   const std::string command = "timeout 60 ffmpeg -v error -y -nostdin " + streams +
                               "-map_metadata -1 " + metadata + " " + quoted(path) +
@@ -58,103 +54,83 @@ TEST(ContainerTagsTest, FfmpegFilesGiveTheirTexts) {
 
 // ---- Hand-built bytes ----------------------------------------------------------------------
 
-void append(Bytes& out, std::string_view s) { out.insert(out.end(), s.begin(), s.end()); }
-void le32(Bytes& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-// A RIFF chunk: id, little-endian size, data, a pad byte when the size is odd.
-Bytes chunk(std::string_view id, const Bytes& data) {
-  Bytes out;
-  append(out, id);
-  le32(out, static_cast<uint32_t>(data.size()));
-  out.insert(out.end(), data.begin(), data.end());
-  if (data.size() % 2) out.push_back(0);
-  return out;
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+// A RIFF chunk: id, little-endian size, data, a pad byte when the size is odd.
+Bytes chunk(std::string_view id, const Bytes& data) {
+  return text(id) + le32(uint32_t(data.size())) + data + Bytes(data.size() % 2, 0);
+}
+// PCM, mono, 8000 Hz; 100 bytes of sound; then the chunks.
 Bytes wav(const std::vector<Bytes>& chunks) {
-  Bytes fmt = {1, 0, 1, 0};  // PCM, mono
-  le32(fmt, 8000);
-  le32(fmt, 16000);
-  fmt.insert(fmt.end(), {2, 0, 16, 0});
-  Bytes body = text("WAVE");
-  for (const Bytes& c : {chunk("fmt ", fmt), chunk("data", Bytes(100, 0))}) {
-    body.insert(body.end(), c.begin(), c.end());
-  }
-  for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
+  Bytes body = text("WAVE") +
+               chunk("fmt ", Bytes{1, 0, 1, 0} + le32(8000) + le32(16000) + Bytes{2, 0, 16, 0}) +
+               chunk("data", Bytes(100, 0));
+  for (const Bytes& c : chunks) body = body + c;
   return chunk("RIFF", body);
 }
 Bytes info(const std::vector<std::pair<std::string, Bytes>>& fields) {
   Bytes data = text("INFO");
-  for (const auto& [id, value] : fields) {
-    const Bytes c = chunk(id, value);
-    data.insert(data.end(), c.begin(), c.end());
-  }
+  for (const auto& [id, value] : fields) data = data + chunk(id, value);
   return chunk("LIST", data);
 }
 
-TagRecord read(const Bytes& bytes) {
-  TagRecord record;
-  readTagsFromBytes(bytes, "/music/Band/Album/file.wav", record);
-  return record;
-}
-
-TEST(ContainerTagBytes, RiffInfoTextsInUtf8OrWindows1252) {
-  // "Café" in Windows-1252 with its NUL; "Ünïcode" in UTF-8 without; an odd size with its pad.
-  const TagRecord r = read(wav({info({{"INAM", Bytes{'C', 'a', 'f', 0xE9, 0}},
-                                      {"IART", text("\xC3\x9Cn\xC3\xAF"
-                                                    "code")},
-                                      {"ISFT", text("Lavf")},
-                                      {"IPRD", text("odd")},
-                                      {"ICMT", text("Don\x92t")}})}));
-  EXPECT_EQ(r.kind, TagKind::kRiff);
-  EXPECT_EQ(r.title, "Caf\xC3\xA9");
-  EXPECT_EQ(r.artist,
-            "\xC3\x9Cn\xC3\xAF"
-            "code");
-  EXPECT_EQ(r.album, "odd");
-  EXPECT_EQ(r.comment, "Don\xE2\x80\x99t");
-}
-
-TEST(ContainerTagBytes, AnId3ChunkInAWavWinsOverInfo) {
-  Bytes id3 = text("ID3");
-  id3.insert(id3.end(), {3, 0, 0, 0, 0, 0, 17});
-  append(id3, "TIT2");
-  id3.insert(id3.end(), {0, 0, 0, 7, 0, 0, 0});
-  append(id3, "Id3 T.");
-  ASSERT_EQ(id3.size(), 27u);
-  const TagRecord r = read(wav(
-      {info({{"INAM", text("Info title")}, {"IART", text("Info artist")}}), chunk("id3 ", id3)}));
-  EXPECT_EQ(r.kind, TagKind::kRiff);
-  EXPECT_EQ(r.title, "Id3 T.");
-  EXPECT_EQ(r.artist, "Info artist");
-  EXPECT_EQ(r.album, "No Data");
-}
-
-TEST(ContainerTagBytes, DamagedOrForeignContainersKeepTheDefaults) {
-  Bytes whole = wav({info({{"INAM", text("Whole")}})});
-  EXPECT_EQ(read(whole).title, "Whole");
-  // Cut anywhere: never more than the defaults or what is whole; never outside the bytes.
-  for (size_t n = 0; n < whole.size(); ++n) {
-    const TagRecord r = read(Bytes(whole.begin(), whole.begin() + static_cast<long>(n)));
-    EXPECT_TRUE(r.title == "file.wav" || r.title == "Whole") << n;
-    EXPECT_EQ(r.artist, "No Data");
-  }
-  // A sub-chunk whose size runs past its list; a LIST that is not INFO.
-  Bytes bad = info({{"INAM", text("ok")}});
-  bad[19] = 0xFF;  // INAM's size: 0xFF000002 bytes
-  EXPECT_EQ(read(wav({bad})).title, "file.wav");
-  Bytes other_list = text("adtlINAM");
-  le32(other_list, 3);
-  append(other_list, "abc");
-  EXPECT_EQ(read(wav({chunk("LIST", other_list)})).title, "file.wav");
+// Each row: bytes and the texts read from them (the file's name and "No Data" when none).
+TEST(ContainerTagBytes, RiffInfoId3ChunksAndDamage) {
+  const Bytes id3 = text("ID3") + Bytes{3, 0, 0, 0, 0, 0, 17} + text("TIT2") +
+                    Bytes{0, 0, 0, 7, 0, 0, 0} + text("Id3 T.");
+  Bytes bad_size = info({{"INAM", text("ok")}});
+  bad_size[19] = 0xFF;  // INAM's size: 0xFF000002 bytes
+  const Bytes other_list = text("adtlINAM") + le32(3) + text("abc");
   // An ASF header object whose sizes say more than there is.
   Bytes asf = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-  for (int i = 0; i < 8; ++i) asf.push_back(0xFF);
-  asf.insert(asf.end(), {0xFF, 0xFF, 0xFF, 0x7F, 1, 2});
-  EXPECT_EQ(read(asf).title, "file.wav");
-  EXPECT_EQ(read(asf).kind, TagKind::kNone);
+  asf.insert(asf.end(),
+             {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 1});
+  const struct {
+    const char* what;
+    Bytes bytes;
+    TagKind kind;
+    std::string title, artist = "No Data", album = "No Data", comment = "No Data";
+  } rows[] = {
+      // "Café" in Windows-1252 with its NUL; "Ünïcode" in UTF-8 without; an odd size with its pad.
+      {"INFO texts",
+       wav({info({{"INAM", Bytes{'C', 'a', 'f', 0xE9, 0}},
+                  {"IART", text("\xC3\x9Cn\xC3\xAF"
+                                "code")},
+                  {"ISFT", text("Lavf")},
+                  {"IPRD", text("odd")},
+                  {"ICMT", text("Don\x92t")}})}),
+       TagKind::kRiff, "Caf\xC3\xA9",
+       "\xC3\x9Cn\xC3\xAF"
+       "code",
+       "odd", "Don\xE2\x80\x99t"},
+      {"an ID3 chunk wins over INFO",
+       wav({info({{"INAM", text("Info title")}, {"IART", text("Info artist")}}),
+            chunk("id3 ", id3)}),
+       TagKind::kRiff, "Id3 T.", "Info artist"},
+      {"a sub-chunk past its list", wav({bad_size}), TagKind::kNone, "file.wav"},
+      {"a LIST that is not INFO", wav({chunk("LIST", other_list)}), TagKind::kNone, "file.wav"},
+      {"ASF sizes past the end", asf, TagKind::kNone, "file.wav"},
+  };
+  for (const auto& row : rows) {
+    TagRecord r;
+    readTagsFromBytes(row.bytes, "/music/Band/Album/file.wav", r);
+    EXPECT_EQ(std::tie(r.kind, r.title, r.artist, r.album, r.comment),
+              std::tie(row.kind, row.title, row.artist, row.album, row.comment))
+        << row.what;
+  }
+  // Cut anywhere: never more than the defaults or what is whole; never outside the bytes.
+  const Bytes whole = wav({info({{"INAM", text("Whole")}})});
+  for (size_t n = 0; n < whole.size(); ++n) {
+    TagRecord r;
+    readTagsFromBytes(Bytes(whole.begin(), whole.begin() + static_cast<long>(n)), "/m/file.wav", r);
+    EXPECT_TRUE(r.title == "file.wav" || r.title == "Whole") << n;
+    EXPECT_EQ(r.artist, "No Data");
+  }
 }
 
 }  // namespace

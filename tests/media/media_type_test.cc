@@ -22,17 +22,10 @@ TEST(ClassifyMediaFile, SuffixesCaseAndSwitches) {
     const char* name;
     uint32_t on, some, all;
   } rows[] = {
-      {"Song.MP3", 1, 0, 1},    {"/music/a/song.mp3", 1, 0, 1},
-      {"xmp3", 1, 0, 1},        {"mp3", 1, 0, 1},
-      {"x.wav", 2, 2, 2},       {"x.MID", 3, 3, 3},
-      {"x.wma", 4, 4, 4},       {"x.asf", 5, 5, 5},
-      {"x.avi", 16, 16, 16},    {"x.mpg", 17, 0, 17},
-      {"SONG.MPEG", 17, 0, 17}, {"x.wmv", 18, 0, 18},
-      {"song.jpeg", 0, 0, 0},   {"song.m4a", 0, 0, 0},
-      {"x.rmi", 0, 0, 0},       {"", 0, 0, 0},
-      {"p3", 0, 0, 0},          {"peg", 0, 0, 0},
-      {"x.mp4", 0, 0, 0},       {"x.mp3 ", 0, 0, 0},
-      {"x.ＭP3", 0, 0, 0},
+      {"a/Song.MP3", 1, 0, 1},  {"xmp3", 1, 0, 1},    {"x.wav", 2, 2, 2},    {"x.MID", 3, 3, 3},
+      {"x.wma", 4, 4, 4},       {"x.asf", 5, 5, 5},   {"x.avi", 16, 16, 16}, {"x.mpg", 17, 0, 17},
+      {"SONG.MPEG", 17, 0, 17}, {"x.wmv", 18, 0, 18}, {"song.m4a", 0, 0, 0}, {"x.rmi", 0, 0, 0},
+      {"p3", 0, 0, 0},          {"x.mp3 ", 0, 0, 0},  {"x.ＭP3", 0, 0, 0},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(classifyMediaFile(row.name, MediaSwitches{}), row.on) << row.name;
@@ -66,21 +59,13 @@ TEST(PathHelpers, NamesFoldersAndExtensions) {
     const char* in;
     const char* out;
   } rows[] = {
-      {lastPathComponent, "/music/b.mp3", "b.mp3"},
       {lastPathComponent, "/music/Album/", "Album"},
       {lastPathComponent, "/music/x", "/music/x"},  // a one-letter name
-      {lastPathComponent, "/music/x/", "/music/x/"},
-      {lastPathComponent, "/", "/"},
-      {lastPathComponent, "", ""},
-      {lastPathComponent, "song.mp3", "song.mp3"},
       {lastPathComponent, "/ab", "ab"},
       {lastPathComponent, "ab/", "ab/"},  // not longer than 2 characters
-      {lastPathComponent, "//", "//"},
       {parentFolderOf, "/music/band/song.mp3", "/music/band/"},
-      {parentFolderOf, "/music/band/", "/music/band/"},
       {parentFolderOf, "/song.mp3", "/"},
       {parentFolderOf, "song.mp3", "song.mp3"},
-      {stripExtension, "03 Song.mp3", "03 Song"},
       {stripExtension, "a.b.c", "a.b"},
       {stripExtension, "noext", "noext"},
       {stripExtension, ".hidden", ""},
