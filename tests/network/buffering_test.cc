@@ -102,18 +102,6 @@ TEST_F(BufferingTest, SwitchingBufferOffDeletesExactlyTheRecordedCopies) {
   for (int i = 0; i < 50; ++i) EXPECT_TRUE(fs::exists(song(i)));  // the network files stay
 }
 
-TEST_F(BufferingTest, ANewListTakesTheOldestSlotsAndDeletesTheirCopies) {
-  settings_.set(settings::kBufferSize, 50);
-  fillPlayList(60);
-  setUpAndWait();
-  ASSERT_EQ(filesUnder(buffering_.mediaFolder()), 50);
-  (void)play_list_.removeFirst(60);
-  for (int i = 100; i < 110; ++i) play_list_.append({"t", "a", "b", song(i), "MP3"});
-  buffering_.bufferPass();
-  EXPECT_EQ(filesUnder(buffering_.mediaFolder()), 50);
-  for (int i = 100; i < 110; ++i) EXPECT_TRUE(fs::exists(buffering_.localBufferPath(song(i)))) << i;
-}
-
 TEST(BufferPaths, PathsThatLeaveTheMediaFolderAreRefused) {
   TempDir dir;
   const std::string media = dir.file("Media") + "/";
