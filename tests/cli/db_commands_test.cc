@@ -57,22 +57,6 @@ constexpr char kClip[] =
     R"({"title":"Red \"Clip\"","artist":"Bob","album":"","path":"/m/clip.avi","type":"Video",)"
     R"("rating":10,"index":2})"
     "\n";
-constexpr char kMoonCopy[] =
-    R"({"title":"Blue Moon","artist":"Ann","album":"Nights","path":"/m/Blue Moon.mp3",)"
-    R"("type":"Audio","rating":0,"index":3})"
-    "\n";
-
-TEST_F(DbCommandsTest, SearchTopAndWorstPrintTheWindowsRows) {
-  EXPECT_EQ(out("search blue"), std::string(kMoon) + kMoonCopy);
-  EXPECT_EQ(out("search NOTHING-LIKE-IT"), "");
-  EXPECT_EQ(out("top"), std::string(kClip) + kMoon);
-  EXPECT_EQ(out("worst"), std::string(kMoon) + kClip);
-  // User 2 has rated nothing: both played songs at rating 0, the more played first.
-  std::string moon0 = kMoon, clip0 = kClip;
-  moon0.replace(moon0.find("\"rating\":7"), 10, "\"rating\":0");
-  clip0.replace(clip0.find("\"rating\":10"), 11, "\"rating\":0");
-  EXPECT_EQ(out("top --user 2"), moon0 + clip0);
-}
 
 TEST_F(DbCommandsTest, FunctionsPrintTheirCounts) {
   EXPECT_EQ(out("db copy-ratings 1 2"), "4 songs, 2 changed\n");
@@ -113,14 +97,9 @@ TEST_F(DbCommandsTest, RefusalsAndUsageErrors) {
   EXPECT_EQ(r.err,
             "tunora-cli: Copy Ratings refused: copying a user's ratings onto the same user\n");
   EXPECT_EQ(cli("db upscore 11").status, 1);
-  EXPECT_EQ(cli("db copy-ratings x 3").status, 2);
-  EXPECT_EQ(cli("db upscore").status, 2);
-  EXPECT_EQ(cli("db sort-by-name extra").status, 2);
-  EXPECT_EQ(cli("top --user 0").status, 2);
-  EXPECT_EQ(cli("search").status, 2);
-  EXPECT_EQ(runCli("top", dir_.file("err")).status, 2);
-  r = runCli("db undelete-all --db " + shellQuote(dir_.file("none.mbf")), dir_.file("err"));
-  EXPECT_EQ(r.status, 1);
+  for (const char* usage : {"db copy-ratings x 3", "db sort-by-name extra", "top --user 0"}) {
+    EXPECT_EQ(cli(usage).status, 2) << usage;
+  }
   // Refused before anything is read: the library still answers as it did.
   EXPECT_EQ(out("top"), std::string(kClip) + kMoon);
 }

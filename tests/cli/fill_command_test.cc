@@ -1,6 +1,6 @@
 // tunora-cli fill on a small library of demo songs: the lines it prints, the files it leaves,
-// "--empty-dir" with canaries, its refusals (exit 1) and its usage errors (exit 2). Names taken in
-// the folder are the fill engine's tests' (filler/).
+// "--empty-dir", and its refusals (exit 1). The fill's rules are the fill engine's tests'
+// (filler/).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -72,17 +72,9 @@ TEST_F(FillCommandTest, CopiesEverySongOnceAfterEmptyingTheFolder) {
   }
   EXPECT_EQ(lines.back(), "all 30 songs copied: 30 files, " + std::to_string(bytes) + " bytes");
   EXPECT_FALSE(fs::exists(out + "/old.txt"));
-  // The same seed on the same library picks the same songs.
-  fs::remove_all(out);
-  fs::create_directories(out);
-  ASSERT_EQ(run("table create-song " + shellQuote(db_) + " --force").status, 0);
-  ASSERT_EQ(run("import --db " + shellQuote(db_) + " " + shellQuote(music_)).status, 0);
-  const CliResult again = run(fill);
-  ASSERT_EQ(again.status, 0) << again.err;
-  EXPECT_EQ(again.out, r.out.substr(r.out.find('\n') + 1));
 }
 
-TEST_F(FillCommandTest, DangerousFoldersAndUsageErrorsAreRefusedAndTouchNothing) {
+TEST_F(FillCommandTest, DangerousFoldersAreRefusedAndTouchNothing) {
   const std::string artist = (*fs::directory_iterator(music_)).path().string();
   for (const std::string& dest : {music_, artist, dir_.folder(), std::string("/"),
                                   std::string("relative/out"), dir_.file("missing")}) {
@@ -92,17 +84,6 @@ TEST_F(FillCommandTest, DangerousFoldersAndUsageErrorsAreRefusedAndTouchNothing)
     EXPECT_NE(r.err, "") << dest;
     EXPECT_EQ(r.out, "") << dest;
   }
-  // Usage errors exit with 2 and touch nothing either.
-  const std::string out = dir_.file("out");
-  fs::create_directories(out);
-  const std::string base = "fill --db " + shellQuote(db_) + " --dest " + shellQuote(out);
-  for (const std::string& args :
-       {std::string("fill --dest ") + shellQuote(out), "fill --db " + shellQuote(db_),
-        base + " --size 3GB", base + " --user 10", base + " --mode x", base + " --bogus",
-        base + " extra"}) {
-    EXPECT_EQ(run(args).status, 2) << args;
-  }
-  EXPECT_TRUE(fs::is_empty(out));
   size_t left = 0;
   for (const auto& entry : fs::recursive_directory_iterator(music_))
     left += entry.is_regular_file();

@@ -1,6 +1,5 @@
 // The status line of tunora-cli play: its text for playing, paused and stopped, the writer that
-// rewrites a terminal's line in place and writes one line per event elsewhere, and the reasons
-// keys give when they do nothing.
+// rewrites a terminal's line in place, and the reasons keys give when they do nothing.
 #include "cli/play_line.h"
 
 #include <gtest/gtest.h>
@@ -55,21 +54,6 @@ TEST(StatusLineWriter, ATerminalLineIsRewrittenInPlaceOnlyWhenItChanges) {
   EXPECT_EQ(writer.permanent("tunora-cli: No usable audio output"),
             "\r\033[Ktunora-cli: No usable audio output\n");
   EXPECT_EQ(writer.update(playing(2000)).rfind("\r\033[KPlaying 0:02", 0), 0u);
-}
-
-TEST(StatusLineWriter, OtherOutputGetsOneLinePerEventNotPerSecond) {
-  StatusLineWriter writer(false);
-  EXPECT_EQ(writer.update(playing(0)),
-            "Playing  Echo Paper - Dee Minor - Minor Things  [*****.....]"
-            " | 20 songs prepared | 31 entries | User One\n");
-  for (int64_t t = 500; t < 30000; t += 500) EXPECT_EQ(writer.update(playing(t)), "") << t;
-  PlayLineInputs paused = playing(30000);
-  paused.mode = PlayMode::kPaused;
-  EXPECT_EQ(writer.update(paused).rfind("Paused  Echo Paper", 0), 0u);
-  PlayLineInputs next = playing(0);
-  next.song = "River Morning - Dee Minor - Minor Things  [*****.....]";
-  EXPECT_EQ(writer.update(next).rfind("Playing  River Morning", 0), 0u);
-  EXPECT_EQ(writer.permanent("keys: p play/pause"), "keys: p play/pause\n");
 }
 
 TEST(KeyRefusal, KeysThatDoNothingSayWhy) {

@@ -28,30 +28,6 @@ TEST(TableCommandsTest, CreateInfoAndDumpAnEmptyTable) {
   EXPECT_NE(all.find(R"({"slot":9,"status":0,"fields":["",0,0]})"), std::string::npos);
 }
 
-TEST(TableCommandsTest, DumpDecodesTextsAndShowsBytesOnRequest) {
-  TempDir dir;
-  // A one-column table (type 11) with capacity 1 whose live slot 0 holds the bytes C3 84 22 80:
-  // "Ä" in UTF-8, a quote, and a byte that is not UTF-8.
-  std::vector<uint8_t> bytes(6444, 0);
-  const char head[] = "DATA1000";
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(head[i]);
-  bytes[608] = 1, bytes[1352] = 2, bytes[1356] = 1, bytes[1360] = 1, bytes[1364] = 2;
-  bytes[1444] = 11, bytes[1448] = 0xB0, bytes[1449] = 0x05;  // field offset 1452 + 4 = 1456
-  bytes[1452] = 10;
-  bytes[1456] = 0xC3, bytes[1457] = 0x84, bytes[1458] = '"', bytes[1459] = 0x80;
-  const std::string path = dir.file("t.mbf");
-  tunora::testing::writeBytes(path, bytes);
-  const std::string err = dir.file("err");
-  const auto out = runCli("table dump " + shellQuote(path), err).out;
-  // Not valid UTF-8 (0x80 alone): read as Windows-1252, 0x80 is the euro sign.
-  EXPECT_NE(
-      out.find("{\"slot\":0,\"status\":10,\"fields\":[\"\xC3\x83\xE2\x80\x9E\\\"\xE2\x82\xAC\"]}"),
-      std::string::npos)
-      << out;
-  const auto exact = runCli("table dump --bytes " + shellQuote(path), err).out;
-  EXPECT_NE(exact.find("[\"\xC3\x83\xC2\x84\\\"\xC2\x80\"]"), std::string::npos) << exact;
-}
-
 TEST(TableCommandsTest, DumpShowsATextFieldAsReadFieldGivesIt) {
   // A type-10 field is 4 bytes wide and holds at most 3 bytes of text: a field whose fourth byte
   // is not a NUL still shows 3.

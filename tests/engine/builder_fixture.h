@@ -1,8 +1,7 @@
 // The list builder's tests' songs (chosen scores, credits, flags and artists) over the one
-// library builder, the settings of a first run, and a random source of scripted numbers.
+// library builder, and the settings of a first run.
 #pragma once
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -53,24 +52,5 @@ inline Settings firstRunSettings() {
   resetRatingValues(s);
   return s;
 }
-
-// Hands out the scripted numbers in turn, then zeros.
-class ScriptedRandom final : public engine::RandomSource {
- public:
-  explicit ScriptedRandom(std::vector<uint32_t> values) : values_(values.begin(), values.end()) {}
-  void add(uint32_t value) { values_.push_back(value); }
-  std::optional<uint32_t> next32() override {
-    if (values_.empty()) return 0u;
-    const uint32_t v = values_.front();
-    values_.pop_front();
-    return v;
-  }
-
- private:
-  std::deque<uint32_t> values_;
-};
-
-// The random value whose draw is n (1-based) among `live` songs.
-inline uint32_t drawOf(uint32_t n) { return n - 1; }
 
 }  // namespace tunora::testing

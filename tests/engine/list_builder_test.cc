@@ -1,5 +1,5 @@
 // Build passes: the conditions that stop a pass, deep building and the lowered minimum rating,
-// the list becoming full, and the pick balance over many picks.
+// the list becoming full, and filler picks against the plain draw.
 #include "engine/list_builder.h"
 
 #include <gtest/gtest.h>
@@ -94,16 +94,12 @@ TEST_F(ListBuilderTest, DeepBuildingLowersTheMinimumRatingPassByPass) {
 
 TEST_F(ListBuilderTest, TheDrawBudgetStaysBoundedWhateverItStartsAt) {
   makeLibrary(plainSongs(40));
-  // Quick picks (the fake clock stands still) raise the budget by 100 up to the bound.
-  settings_.set(settings::kBuildTime, kMaxBuildTime - 50);
+  // Quick picks (the fake clock stands still) raise the budget by 100 up to the bound; a saved
+  // budget near the top of the integer range neither overflows nor stays that high.
+  settings_.set(settings::kBuildTime, INT32_MAX - 50);
   words_.build_request.store(kBuildNow);
   for (int i = 0; i < 200 && play_list_.size() == 0; ++i) pass();
   ASSERT_EQ(play_list_.size(), 1);
-  EXPECT_EQ(settings_.get(settings::kBuildTime), kMaxBuildTime);
-  // A saved budget near the top of the integer range neither overflows nor stays that high.
-  settings_.set(settings::kBuildTime, INT32_MAX - 50);
-  for (int i = 0; i < 200 && play_list_.size() == 1; ++i) pass();
-  ASSERT_EQ(play_list_.size(), 2);
   EXPECT_EQ(settings_.get(settings::kBuildTime), kMaxBuildTime);
   // A filter no song passes ends the pass after at most the bounded number of draws.
   settings_.set(settings::kBuildTime, INT32_MAX);
@@ -174,30 +170,6 @@ TEST_F(ListBuilderTest, ALibraryReplacedDuringAPassStopsItAndIsLeftAsItIs) {
   for (int i = 0; i < 200 && play_list_.size() == 0; ++i) builder.runBuildPassHolding(grant);
   ASSERT_EQ(play_list_.size(), 1);
   EXPECT_NE((*play_list_.row(0))[kFileNameColumn], "");
-}
-
-TEST_F(ListBuilderTest, PicksAverageAtLeastRatingFive) {
-  std::vector<TestSong> songs = plainSongs(600);
-  for (size_t i = 0; i < songs.size(); ++i) {
-    songs[i].score = 1u << (i % 10);  // ratings 1..10 in equal numbers
-    songs[i].artist = "Artist " + std::to_string(i % 60);
-  }
-  makeLibrary(songs);
-  settings_.set(settings::kListSize, 200);
-  words_.build_request.store(kBuildNow);
-  for (int i = 0; i < 20000 && play_list_.size() < 200; ++i) pass();
-  ASSERT_EQ(play_list_.size(), 200);
-  // Song i has rating i % 10 + 1; the picks' ratings must average 5 or more.
-  int64_t total = 0;
-  for (const PlayListRow& row : play_list_.rows()) {
-    const std::string& path = row[kFileNameColumn];
-    const int index = std::stoi(path.substr(path.find("song") + 4));
-    total += index % 10 + 1;
-  }
-  EXPECT_GE(total, 5 * 200);
-  EXPECT_EQ(builder_.memory().pick_balance, 50 + total - 5 * 200);
-  // What the Internals window shows.
-  EXPECT_EQ(builder_.pickBalance(), builder_.memory().pick_balance);
 }
 
 // Filler pick mode (the media filler's passes): each pass that picks leaves the build word at 2

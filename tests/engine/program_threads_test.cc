@@ -1,6 +1,6 @@
-// The program's threads in virtual time: the supervisor's tick (its length, the key-digit
-// windows, the offline countdown, the workers it starts), the builder thread, and the quit with
-// the update writer.
+// The program's threads in virtual time: the supervisor's tick (its length, the offline
+// countdown, a stale checksum grant, the window's kept request), the builder thread, and the quit
+// with the update writer.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,7 +17,6 @@ using testing::driveUntil;
 
 class SupervisorTest : public testing::ProgramTest {
  protected:
-  static constexpr size_t kFirst = 1;  // the test's first worker: the player's details loader is 0
   Supervisor& supervisor() { return program_.supervisor(); }
   SharedWords& words() { return program_.words(); }
   bool tickAndSettle() {
@@ -36,15 +35,7 @@ TEST_F(SupervisorTest, TickIsShortOnlyWhileARequestWaitsDuringPlayback) {
   EXPECT_EQ(supervisor().tickLength(), milliseconds(1000));
 }
 
-TEST_F(SupervisorTest, DigitWindowsAndTheOfflineCountdown) {
-  words().user_digit_counter.store(kDigitWindowTicks);
-  for (int i = 0; i < 19; ++i) ASSERT_TRUE(supervisor().tick());
-  EXPECT_EQ(words().user_digit_counter.load(), 1);
-  ASSERT_TRUE(supervisor().tick());
-  ASSERT_TRUE(supervisor().tick());
-  EXPECT_EQ(words().user_digit_counter.load(), 0);
-  EXPECT_EQ(words().alt_digit_counter.load(), 0);
-
+TEST_F(SupervisorTest, TheOfflineCountdown) {
   words().build_request.store(kOfflineStart);
   for (int i = 0; i < 600; ++i) ASSERT_TRUE(supervisor().tick());
   EXPECT_EQ(words().build_request.load(), kOfflineLastCount);
@@ -71,56 +62,6 @@ TEST_F(SupervisorTest, ClearsAChecksumGrantLeftWhileThePassIsIdle) {
   EXPECT_EQ(words().grant.load(), 0);
 }
 
-TEST_F(SupervisorTest, StartsAtMostOneWorkerPerTickWhilePlaying) {
-  std::atomic<int> cover_runs{0}, links_runs{0};
-  std::atomic<bool> release{false};
-  supervisor().addWorker([] { return true; },
-                         [&] {
-                           cover_runs.fetch_add(1);
-                           while (!release.load()) env_.sleepFor(milliseconds(10));
-                         });
-  supervisor().addWorker([] { return true; }, [&] { links_runs.fetch_add(1); });
-  ASSERT_TRUE(supervisor().tick());  // not playing: nothing starts
-  EXPECT_FALSE(supervisor().workerRunning(kFirst));
-  words().playing.store(1);
-  ASSERT_TRUE(supervisor().tick());
-  EXPECT_TRUE(supervisor().workerRunning(kFirst));
-  ASSERT_TRUE(supervisor().tick());  // the first still runs: the second's turn
-  ASSERT_TRUE(driveUntil(env_, [&] { return links_runs.load() == 1; }));
-  release.store(true);
-  ASSERT_TRUE(driveUntil(env_, [&] { return !supervisor().workerRunning(kFirst); }));
-  EXPECT_EQ(cover_runs.load(), 1);
-  words().grant.store(kCodePlayer);  // nothing starts while a grant is held
-  words().grant_holder_live.store(1);
-  ASSERT_TRUE(supervisor().tick());
-  EXPECT_FALSE(supervisor().workerRunning(kFirst));
-  EXPECT_EQ(links_runs.load(), 1);
-}
-
-// A worker that never touches the database (the cover loader) starts while a grant is held or a
-// request waits for the executor; the database's workers wait for a free lock.
-TEST_F(SupervisorTest, AWorkerThatNeedsNoLockStartsWhileTheLockIsBusy) {
-  std::atomic<int> free_runs{0}, lock_runs{0};
-  supervisor().addWorker([] { return true; }, [&] { lock_runs.fetch_add(1); });
-  supervisor().addWorker([] { return true; }, [&] { free_runs.fetch_add(1); },
-                         WorkerNeeds::kNothing);
-  words().grant.store(kCodeChecksumPass);
-  words().grant_holder_live.store(1);
-  words().request.store(kCodeListBuilder);
-  ASSERT_TRUE(tickAndSettle());  // not playing: nothing starts
-  EXPECT_EQ(free_runs.load(), 0);
-  words().playing.store(1);
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(tickAndSettle());
-  EXPECT_EQ(free_runs.load(), 3);
-  EXPECT_EQ(lock_runs.load(), 0);
-  words().request.store(0);
-  words().grant.store(0);
-  words().grant_holder_live.store(0);
-  ASSERT_TRUE(tickAndSettle());
-  EXPECT_EQ(lock_runs.load(), 1);
-  EXPECT_EQ(free_runs.load(), 4);
-}
-
 TEST_F(SupervisorTest, PostsTheWindowsKeptRequestOnceTheLockIsFree) {
   std::atomic<int32_t> done{-1};
   program_.executor().setHandler(kCodeDropRowsAndPlay, [&](int32_t k) { done.store(k); });
@@ -134,18 +75,6 @@ TEST_F(SupervisorTest, PostsTheWindowsKeptRequestOnceTheLockIsFree) {
   EXPECT_FALSE(program_.lock().hasDeferred());
   EXPECT_EQ(words().request.load(), 0);
   EXPECT_EQ(words().grant.load(), 0);
-}
-
-TEST_F(SupervisorTest, HandsWaitingRequestsToTheExecutorAndEndsOnQuit) {
-  std::atomic<int> done{0};
-  program_.executor().setHandler(kCodeMoveRowToTop, [&](int32_t) { done.fetch_add(1); });
-  ASSERT_EQ(program_.lock().postRequest(kCodeMoveRowToTop, 0, 10), 1);
-  ASSERT_TRUE(tickAndSettle());
-  EXPECT_EQ(done.load(), 1);
-  ASSERT_EQ(program_.lock().postRequest(kQuitRequested, 0, 0), 1);
-  EXPECT_FALSE(supervisor().tick());
-  EXPECT_EQ(words().request.load(), kQuitInProgress);
-  EXPECT_EQ(done.load(), 1) << "a quit is never handed to the executor";
 }
 
 // With the supervisor handing over the lock, the builder fills the play list to ListSize,
@@ -219,17 +148,6 @@ TEST_F(QuitTest, SixQueuedUpdatesAreWrittenButNotIntoAReusedSlot) {
   EXPECT_EQ(program_.updateQueue().length(), -1);
 }
 
-TEST_F(QuitTest, SecondCloseWhileQuittingAbortsOrFinishes) {
-  program_.closeWindow();
-  program_.closeWindow();
-  EXPECT_EQ(program_.words().abort.load(), 1);
-  program_.words().request.store(kQuitInProgress);
-  program_.closeWindow();
-  EXPECT_EQ(program_.words().request.load(), kQuitFinal);
-  program_.closeWindow();
-  EXPECT_TRUE(window_.received(kCommandFinishQuit));
-}
-
 TEST_F(QuitTest, QuitWhileAWriterRunsLosesNothing) {
   queue(6, /*key_of_slot1=*/999);
   ASSERT_TRUE(program_.startSupervisor());
@@ -257,27 +175,6 @@ TEST_F(QuitTest, QuitWhileAWriterRunsLosesNothing) {
   EXPECT_EQ(playCount(2), 14u);
   EXPECT_EQ(playCount(3), 15u);
   EXPECT_EQ(program_.updateQueue().length(), -1);
-}
-
-TEST_F(QuitTest, TheWriterStartsOnceTheQueueHoldsMoreThan150) {
-  ASSERT_TRUE(program_.startSupervisor());
-  for (int i = 0; i <= kWriterStartLength; ++i) {
-    EXPECT_FALSE(program_.updateWriter().running()) << i << " queued";
-    ASSERT_EQ(program_.updateWriter().queueUpdate(1, kColPlayCount, 7, 0, 101), 0);
-  }
-  ASSERT_TRUE(driveUntil(
-      env_, [&] { return program_.updateQueue().length() == -1; }, milliseconds(10)));
-  EXPECT_EQ(playCount(1), 7u);
-  quit();
-}
-
-TEST_F(QuitTest, FullQueueRefusesUpdates) {
-  program_.words().build_request.store(kBuildNow);  // keeps the writer from starting
-  for (int i = 0; i < kUpdateQueueCapacity; ++i) {
-    ASSERT_EQ(program_.updateWriter().queueUpdate(1, kColPlayCount, 1, 0, 101), 0);
-  }
-  EXPECT_EQ(program_.updateWriter().queueUpdate(1, kColPlayCount, 1, 0, 101), -1);
-  EXPECT_EQ(program_.updateQueue().length(), kUpdateQueueCapacity);
 }
 
 }  // namespace

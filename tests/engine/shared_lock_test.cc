@@ -101,32 +101,6 @@ TEST_F(SharedLockTest, WorkerClaimsItsGrantAndReleasesItOnEveryPath) {
   EXPECT_EQ(words_.grant_holder_live.load(), 0);
 }
 
-TEST_F(SharedLockTest, SecondWindowCommandWaitsForTheFirstToBeTakenOrGivesUp) {
-  ASSERT_EQ(lock_.postRequest(kCodeRemoveRow, 0, 10), 1);
-  // Nobody takes the first: the second waits 20 x 80 ms and gives up.
-  uint64_t start = env_.nowMillis();
-  int32_t refused = 0;
-  uint64_t when = 0;
-  EnvThread second(env_, [&] {
-    refused = lock_.postRequest(kCodeSaveAsPlaylist, 0, 10);
-    when = env_.nowMillis();
-  });
-  ASSERT_TRUE(second.join());
-  EXPECT_EQ(refused, -1);
-  EXPECT_GE(when - start, 20u * 80u);
-  EXPECT_EQ(words_.request.load(), kCodeRemoveRow);
-
-  // The executor takes the first out while the second waits: the second gets in.
-  int32_t posted = 0;
-  EnvThread third(env_, [&] { posted = lock_.postRequest(kCodeSaveAsPlaylist, 5, 10); });
-  ASSERT_TRUE(env_.waitForSleepers(1));
-  EXPECT_EQ(executor_.run(), kCodeRemoveRow);
-  ASSERT_TRUE(third.join());
-  EXPECT_EQ(posted, 1);
-  EXPECT_EQ(words_.request.load(), kCodeSaveAsPlaylist);
-  EXPECT_EQ(words_.request_parameter.load(), 5);
-}
-
 // A poster that finds the request word taken: patience 5 or more gives up after 20 sleeps of
 // patience x 8 ms; less keeps trying until the word frees.
 TEST_F(SharedLockTest, PatienceDecidesWhetherAPosterGivesUp) {
@@ -272,26 +246,6 @@ TEST_F(SharedLockTest, QuitTakesTheRequestWordOverFromAWaitingWorker) {
   EXPECT_EQ(words_.grant.load(), 0);
 }
 
-TEST_F(SharedLockTest, PatienceAboveTenSleepsBeforePosting) {
-  words_.grant.store(kCodePlayer);
-  words_.grant_holder_live.store(1);
-  bool granted = false;
-  EnvThread writer(
-      env_, [&] { granted = static_cast<bool>(lock_.requestAndWait(kCodeUpdateWriter, 0, 20)); });
-  ASSERT_TRUE(env_.waitUntilIdle(milliseconds(60'000)));
-  ASSERT_EQ(env_.sleepers(), 1);
-  env_.advance(milliseconds(9'999));
-  ASSERT_TRUE(env_.waitUntilIdle(milliseconds(60'000)));
-  EXPECT_EQ(words_.request.load(), 0) << "posted before its 10 seconds were up";
-  env_.advance(milliseconds(1));
-  ASSERT_TRUE(driveUntil(env_, [&] { return words_.request.load() == kCodeUpdateWriter; }));
-  words_.grant.store(0);
-  words_.grant_holder_live.store(0);
-  EXPECT_EQ(executor_.run(), kCodeUpdateWriter);
-  ASSERT_TRUE(writer.join());
-  EXPECT_TRUE(granted);
-}
-
 TEST_F(SharedLockTest, WorkerThatGivesUpWithdrawsItsRequest) {
   // Patience above 4: after more than 50 waits the worker leaves, and a later handover must not
   // hand the table to nobody.
@@ -308,45 +262,6 @@ TEST_F(SharedLockTest, WorkerThatGivesUpWithdrawsItsRequest) {
   EXPECT_LT(when - start, 53u * 100u);
   EXPECT_EQ(words_.request.load(), 0);
   EXPECT_EQ(executor_.run(), 0);
-  EXPECT_EQ(words_.grant.load(), 0);
-}
-
-TEST_F(SharedLockTest, OneHolderAmongThreadsSharingACode) {
-  // Two threads that post the same code share one request; only one may hold the grant.
-  std::atomic<int> holders{0};
-  std::atomic<int> most{0};
-  std::atomic<int> granted{0};
-  auto body = [&] {
-    for (int round = 0; round < 20; ++round) {
-      Grant grant = lock_.requestAndWait(kCodePutAtTop, 0, 10);
-      if (!grant) continue;
-      int now = holders.fetch_add(1) + 1;
-      int seen = most.load();
-      while (now > seen && !most.compare_exchange_weak(seen, now)) {
-      }
-      std::this_thread::yield();
-      holders.fetch_sub(1);
-      granted.fetch_add(1);
-    }
-  };
-  std::atomic<bool> done{false};
-  // The executor, as the supervisor runs it: once per tick.
-  EnvThread executor_loop(env_, [&] {
-    while (!done.load()) {
-      (void)executor_.run();
-      env_.sleepFor(milliseconds(50));
-    }
-  });
-  {
-    EnvThread a(env_, body), b(env_, body), c(env_, body);
-    ASSERT_TRUE(a.join());
-    ASSERT_TRUE(b.join());
-    ASSERT_TRUE(c.join());
-  }
-  done.store(true);
-  ASSERT_TRUE(executor_loop.join());
-  EXPECT_EQ(most.load(), 1);
-  EXPECT_GT(granted.load(), 0);
   EXPECT_EQ(words_.grant.load(), 0);
 }
 

@@ -1,5 +1,5 @@
-// The list builder's draw: credits, filters, candidate checks, the pick balance and alt-mode
-// patterns; and the draw against its plain form on random libraries.
+// The list builder's draw against its plain form on random libraries (credits, filters, candidate
+// checks, the pick balance), and the alt-mode patterns.
 #include "engine/song_draw.h"
 
 #include <gtest/gtest.h>
@@ -14,86 +14,9 @@
 namespace tunora::engine {
 namespace {
 
-using testing::drawOf;
 using testing::firstRunSettings;
 using testing::plainSongs;
-using testing::ScriptedRandom;
-using testing::TestSong;
 using tunora::testing::TempDir;
-
-class SongDrawTest : public ::testing::Test {
- protected:
-  void open(const std::vector<TestSong>& songs) {
-    ASSERT_TRUE(testing::writeSongTable(path_, songs));
-    table_.setPath(path_);
-    table_.setWritable(true);
-    ASSERT_TRUE(table_.open().ok());
-    ASSERT_EQ(table_.liveCount(), static_cast<int32_t>(songs.size()));
-  }
-  // Draws song n (1-based) once.
-  DrawOutcome drawSong(uint32_t n, int32_t* slot = nullptr) {
-    ScriptedRandom random({drawOf(n)});
-    int32_t picked = -1;
-    const DrawRules rules = DrawRules::forCurrentState(settings_, memory_.miss_count);
-    // Each test draw must not be discarded as a repeat of the previous draw number.
-    for (uint32_t i = 0; i < 10; ++i) settings_.set(settings::kRecentDraws, i, 0);
-    const DrawOutcome outcome = drawOnce(table_, settings_, memory_, rules, random, &picked);
-    if (slot) *slot = picked;
-    return outcome;
-  }
-  uint32_t credit(int32_t slot) { return *table_.readInt(slot, creditColumn(0)); }
-
-  TempDir dir_;
-  std::string path_ = dir_.file("songs.mbf");
-  marlbase::TableHandle table_;
-  Settings settings_ = firstRunSettings();
-  BuilderMemory memory_;
-};
-
-TEST_F(SongDrawTest, ANewSongIsPickedOnItsSecondDrawAndCreditZeroCountsAsOne) {
-  auto songs = plainSongs(20);
-  songs[3].credit = 0;
-  open(songs);
-  EXPECT_EQ(drawSong(1), DrawOutcome::kCredited);  // credit 1000 is not above the target
-  EXPECT_EQ(credit(0), 1016u);
-  int32_t slot = -1;
-  EXPECT_EQ(drawSong(1, &slot), DrawOutcome::kPicked);
-  EXPECT_EQ(slot, 0);
-  EXPECT_EQ(credit(0), 16u);
-  EXPECT_EQ(table_.readInt(0, kColPlayCount), 1u);
-  EXPECT_EQ(settings_.get(settings::kSongHistory, 0), 0);
-  EXPECT_EQ(memory_.last_picked_path, "/music/song0.mp3");
-  EXPECT_EQ(drawSong(4), DrawOutcome::kCredited);
-  EXPECT_EQ(credit(3), 17u);  // 1 + 16
-}
-
-TEST_F(SongDrawTest, HistoryAndArtistChecksStartAt200And500Songs) {
-  for (int songs_count : {199, 200, 499, 500}) {
-    SCOPED_TRACE(songs_count);
-    auto songs = plainSongs(songs_count);
-    for (auto& s : songs) s.credit = 3000;  // still a candidate after one pick
-    songs[1].artist = "ABBA";
-    songs[2].artist = "abba";
-    table_.close();
-    open(songs);
-    settings_ = firstRunSettings();
-    settings_.set(settings::kStateHistory, 0, 1);
-    memory_ = BuilderMemory();
-    ASSERT_EQ(drawSong(2), DrawOutcome::kPicked);
-    EXPECT_EQ(drawSong(2) == DrawOutcome::kPicked, songs_count < 200);
-    EXPECT_EQ(drawSong(3) == DrawOutcome::kPicked, songs_count < 500);
-  }
-}
-
-TEST_F(SongDrawTest, AnEmptyArtistIsRefusedWhileTheMemoryHoldsAnEmptyEntry) {
-  auto songs = plainSongs(500);
-  for (auto& s : songs) s.credit = 2000;
-  songs[7].artist = "";
-  open(songs);
-  EXPECT_EQ(drawSong(8), DrawOutcome::kDiscarded);
-  for (uint32_t i = 0; i < 20; ++i) settings_.setText(settings::kArtistMemory, i, "x");
-  EXPECT_EQ(drawSong(8), DrawOutcome::kPicked);
-}
 
 TEST(AltPatternTest, OddPatternTakesUsersOneThreeFiveFromTheSecondCharacter) {
   Settings s = firstRunSettings();

@@ -11,17 +11,6 @@ namespace {
 
 using Kind = WatchdogEvent::Kind;
 
-TEST(WatchdogTest, CountsOnlyWhileTheLockIsBusy) {
-  FakeEnv env;
-  SharedWords words;
-  words.request.store(kCodeRemoveRow);
-  for (int i = 0; i < 5; ++i) (void)watchdogTick(words, env, {});
-  EXPECT_EQ(words.watchdog_counter.load(), 5);
-  words.request.store(0);
-  (void)watchdogTick(words, env, {});
-  EXPECT_EQ(words.watchdog_counter.load(), 0);
-}
-
 // From a fresh count, over `ticks` ticks: the tick at which something is forced free (0: none),
 // what and whose, and the words left. A live holder keeps its grant however long it writes.
 TEST(WatchdogTest, WhatIsForcedFreeAndWhen) {

@@ -1,6 +1,6 @@
 // Import from folders and playlists: paths imported once whatever their case (within one import
-// too), handed paths, the file-type switches, missing listed files, stopping, errors, folder
-// loops, over-long paths, the slot a song takes and songs an interrupted import left blank.
+// too), handed paths, errors, folder loops, skipped entries, the slot a song takes and songs an
+// interrupted import left blank.
 #include "import/import.h"
 
 #include <gtest/gtest.h>
@@ -24,11 +24,8 @@ using Paths = std::vector<std::string>;
 class RecordingStatus final : public ImportStatus {
  public:
   void setLine1(const std::string& text) override { line1 = text; }
-  void setLine2(const std::string&) override {
-    if (on_line2) on_line2();
-  }
+  void setLine2(const std::string&) override {}
   std::string line1;
-  std::function<void()> on_line2;
 };
 
 class ImportTest : public ::testing::Test {
@@ -148,37 +145,6 @@ TEST_F(ImportTest, HandedPathsImportEachByItsKind) {
   importer_.runImportOfPathsHolding(grant, {music_ + "Artist/Album/Two.wav"});
   EXPECT_EQ(paths().size(), 3u);
   EXPECT_EQ(importer_.firstSong(), "");
-}
-
-TEST_F(ImportTest, SwitchesSkipFilesInFoldersButNotInPlaylists) {
-  settings_.set(settings::kPlayMp3, 0);
-  touch(music_ + "a.mp3");
-  touch(music_ + "b.mid");
-  import(music_ + "anything");  // no trailing "/": the folder that holds the last component
-  EXPECT_EQ(paths(), (Paths{music_ + "b.mid"}));
-  // A listed file that does not exist still becomes a song, with FileId 0.
-  testing::writeText(dir_.file("list.txt"), music_ + "a.mp3\r\n" + music_ + "gone.mp3\r\n");
-  import(dir_.file("list.txt"));
-  ASSERT_EQ(paths().size(), 3u);
-  marlbase::TableHandle t;
-  openDb(t);
-  t.setSearchKey(music_ + "gone.mp3");
-  EXPECT_EQ(t.readInt(t.findInColumn(kColFileName), kColFileId), 0u);
-}
-
-TEST_F(ImportTest, StoppingKeepsWhatWasAddedAndOfflineDoesNothing) {
-  for (int i = 0; i < 10; ++i) touch(music_ + "song" + std::to_string(i) + ".mp3");
-  int added = 0;
-  status_.on_line2 = [&] {
-    if (++added == 3) words_.abort.store(1);
-  };
-  import(music_);
-  EXPECT_EQ(status_.line1, kImportCompleteText);
-  EXPECT_EQ(paths().size(), 3u);
-  status_.line1.clear();
-  words_.build_request.store(1000);
-  import(music_);
-  EXPECT_EQ(status_.line1, "");
 }
 
 TEST_F(ImportTest, ALinkBackToAParentFolderIsNotEnteredAgain) {

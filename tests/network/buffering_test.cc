@@ -102,18 +102,6 @@ TEST_F(BufferingTest, SwitchingBufferOffDeletesExactlyTheRecordedCopies) {
   for (int i = 0; i < 50; ++i) EXPECT_TRUE(fs::exists(song(i)));  // the network files stay
 }
 
-TEST_F(BufferingTest, ANewListTakesTheOldestSlotsAndDeletesTheirCopies) {
-  settings_.set(settings::kBufferSize, 50);
-  fillPlayList(60);
-  setUpAndWait();
-  ASSERT_EQ(filesUnder(buffering_.mediaFolder()), 50);
-  (void)play_list_.removeFirst(60);
-  for (int i = 100; i < 110; ++i) play_list_.append({"t", "a", "b", song(i), "MP3"});
-  buffering_.bufferPass();
-  EXPECT_EQ(filesUnder(buffering_.mediaFolder()), 50);
-  for (int i = 100; i < 110; ++i) EXPECT_TRUE(fs::exists(buffering_.localBufferPath(song(i)))) << i;
-}
-
 TEST(BufferPaths, PathsThatLeaveTheMediaFolderAreRefused) {
   TempDir dir;
   const std::string media = dir.file("Media") + "/";
@@ -135,80 +123,64 @@ TEST(BufferPaths, PathsThatLeaveTheMediaFolderAreRefused) {
   EXPECT_TRUE(fs::exists(victim));
 }
 
-class ChecksumPassTest : public ProgramTest {};
+// `count` songs in slots 1..count, song i at songFile(i) (written when `files`) with FileId
+// id(i); songs 1..listed on the play list. The pass runs with the supervisor started.
+class ChecksumPassTest : public ProgramTest {
+ protected:
+  std::string songFile(int i) { return dir_.file("song" + std::to_string(i) + ".mp3"); }
+  void makeSongs(int count, int listed, bool files, uint32_t (*id)(int)) {
+    std::vector<LibrarySong> songs;
+    for (int i = 1; i <= count; ++i) {
+      if (files) std::ofstream(songFile(i)) << "content of song " << i;
+      songs.push_back({.path = songFile(i), .file_id = id(i)});
+      if (i <= listed) program_.playList().append({"t", "a", "b", songFile(i), "MP3"});
+    }
+    ASSERT_TRUE(writeLibrary(path_, songs));
+    ASSERT_TRUE(program_.startSupervisor());
+  }
+  template <typename Body>
+  void runClocked(Body body) {
+    ClockDriver clock(env_);
+    runCounted(env_, body);
+  }
+  engine::SeededRandomSource random_{3};
+  network::ChecksumPass pass_{program_.lock(),
+                              program_.library(),
+                              program_.settings(),
+                              program_.context(),
+                              program_.playList(),
+                              program_.updateWriter(),
+                              random_,
+                              program_.threads(),
+                              program_.status()};
+};
 
 TEST_F(ChecksumPassTest, MissingFileIdsAreFilledThroughTheUpdateQueue) {
   // Twelve songs with real files; slots 1, 4, 7 and 10 have no FileId yet.
-  std::vector<std::string> paths;
-  {
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    table.setWritable(true);
-    ASSERT_TRUE(table.open().ok());
-    for (int i = 1; i <= 12; ++i) {
-      const std::string p = dir_.file("song" + std::to_string(i) + ".mp3");
-      std::ofstream(p) << "content of song " << i;
-      paths.push_back(p);
-      const int32_t slot = i <= 3 ? i : table.allocate();
-      ASSERT_EQ(slot, i);
-      ASSERT_TRUE(table.writeText(slot, kColFileName, p));
-      ASSERT_TRUE(table.writeInt(slot, kColFileId, i % 3 == 1 ? 0 : 500 + i));
-      program_.playList().append({"t", "a", "b", p, "MP3"});
-    }
-  }
-  engine::SeededRandomSource random(3);
-  network::ChecksumPass pass(program_.lock(), program_.library(), program_.settings(),
-                             program_.context(), program_.playList(), program_.updateWriter(),
-                             random, program_.threads(), program_.status());
-  ASSERT_TRUE(program_.startSupervisor());
-  {
-    ClockDriver clock(env_);
-    runCounted(env_, [&] { pass.run(); });
-  }
+  auto id = [](int i) { return i % 3 == 1 ? 0u : 500u + static_cast<uint32_t>(i); };
+  makeSongs(12, 12, true, id);
+  runClocked([&] { pass_.run(); });
   EXPECT_EQ(program_.updateQueue().length(), 4);
   // In play-list order: each computed one lowers it to 0, the two met after it raise it to 2;
   // then the random phase checks one song (one with its FileId): 3.
   EXPECT_EQ(program_.settings().get(settings::kHashStat), 3);
   EXPECT_EQ(network::changeCounter(program_.context()), network::kStaleCounter);
-  {
-    ClockDriver clock(env_);
-    runCounted(env_, [&] { program_.updateWriter().runUpdateWriter(); });
-  }
+  runClocked([&] { program_.updateWriter().runUpdateWriter(); });
   marlbase::TableHandle table;
   table.setPath(path_);
   ASSERT_TRUE(table.open().ok());
   for (int i = 1; i <= 12; ++i) {
-    const uint32_t want = i % 3 == 1 ? fileChecksum(paths[i - 1]) : 500 + i;
+    const uint32_t want = id(i) == 0 ? fileChecksum(songFile(i)) : id(i);
     EXPECT_EQ(table.readInt(i, kColFileId), want) << "slot " << i;
   }
 }
 
 TEST_F(ChecksumPassTest, RandomPhaseChecksASongBeforeItTestsWhetherToGoOn) {
-  // Twenty-four songs, every one with a FileId, twenty of them on the play list.
-  {
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    table.setWritable(true);
-    ASSERT_TRUE(table.open().ok());
-    (void)table.writeInt(0, kColFileId, 100);  // slot 0, where the table has one
-    for (int i = 1; i <= 24; ++i) {
-      const int32_t slot = i <= 3 ? i : table.allocate();
-      ASSERT_EQ(slot, i);
-      const std::string p = dir_.file("song" + std::to_string(i) + ".mp3");
-      ASSERT_TRUE(table.writeText(slot, kColFileName, p));
-      ASSERT_TRUE(table.writeInt(slot, kColFileId, 500 + i));
-      if (i <= 20) program_.playList().append({"t", "a", "b", p, "MP3"});
-    }
-  }
-  engine::SeededRandomSource random(5);
-  network::ChecksumPass pass(program_.lock(), program_.library(), program_.settings(),
-                             program_.context(), program_.playList(), program_.updateWriter(),
-                             random, program_.threads(), program_.status());
-  ASSERT_TRUE(program_.startSupervisor());
+  // Twenty-four songs (no files), every one with a FileId, twenty of them on the play list.
+  makeSongs(24, 20, false, [](int i) { return 500u + static_cast<uint32_t>(i); });
   auto runPass = [&](int32_t hash_stat) {
     program_.settings().set(settings::kHashStat, hash_stat);
-    ClockDriver clock(env_);
-    runCounted(env_, [&] { pass.run(); });
+    runClocked([&] { pass_.run(); });
     return program_.settings().get(settings::kHashStat);
   };
   // Between 501 and 999 each pass checks one song and ends: the statistic climbs to 1000, where
@@ -218,49 +190,6 @@ TEST_F(ChecksumPassTest, RandomPhaseChecksASongBeforeItTestsWhetherToGoOn) {
   // Between 50 and 500 it goes on until the statistic leaves the range.
   EXPECT_EQ(runPass(480), 501);
   EXPECT_EQ(program_.updateQueue().length(), -1);  // nothing computed: every song had its id
-}
-
-}  // namespace
-}  // namespace tunora::testing
-
-namespace tunora::testing {
-namespace {
-
-TEST_F(ChecksumPassTest, UnreachableShareGoesOfflineAndTheCountdownBringsItBack) {
-  const fs::path share_dir = dir_.path() / "share";
-  fs::create_directories(share_dir);
-  fs::copy_file(path_, share_dir / "Tunora.mbf");
-  Settings& settings = program_.settings();
-  settings.setText(settings::kDatabasePath, (share_dir / "Tunora.mbf").string());
-  settings.set(settings::kNetwork, 1);
-  program_.context().local_copy_path = dir_.file("Local.mbf");
-  program_.context().network_refresh_counter = network::kStartUpCounter;
-  ui::FirstButtonMessageDialog dialogs;
-  network::FileCopier copier;
-  network::LocalCopyLibrary local(program_.songTable(), settings, program_.context(),
-                                  program_.words(), dialogs, copier);
-  program_.library().setNetworkLibrary(&local);
-
-  program_.library().openLibraryForReading();
-  ASSERT_TRUE(program_.songTable().isOpen());
-  program_.songTable().close();
-  fs::rename(share_dir, dir_.path() / "away");
-  network::refreshNetworkCache(program_.context());
-  program_.library().openLibraryForReading();
-  EXPECT_TRUE(program_.songTable().isOpen());  // the local copy
-  program_.songTable().close();
-  EXPECT_EQ(program_.words().build_request.load(), engine::kOfflineStart);
-  EXPECT_FALSE(program_.library().openLibraryForWriting());
-
-  for (int tick = 0; tick < 600; ++tick) ASSERT_TRUE(program_.supervisor().tick());
-  EXPECT_EQ(program_.words().build_request.load(), engine::kOfflineLastCount);
-  ASSERT_TRUE(program_.supervisor().tick());
-  EXPECT_EQ(program_.words().build_request.load(), engine::kBuildNow);  // a build goes online
-  fs::rename(dir_.path() / "away", share_dir);
-  ASSERT_TRUE(program_.library().openLibraryForWriting());
-  program_.library().closeLibraryAfterWriting();
-  EXPECT_EQ(program_.words().build_request.load(), engine::kBuildNow);
-  program_.library().setNetworkLibrary(nullptr);
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // Network mode's local copy: timed refreshes, the verified copy, the network lock between two
-// processes, offline states and the menu commands.
+// processes and the offline states.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "engine/status_message.h"
 #include "network/network_commands.h"
 #include "tests/network/network_fixture.h"
 
@@ -121,27 +120,6 @@ TEST_F(NetworkTest, UnreachableShareGoesOfflineAndBothMissingIsReported) {
   EXPECT_EQ(dialogs_.requests().back().second_button, ui::kViewReadMeButton);
 }
 
-TEST_F(NetworkTest, OfflineMenuCommands) {
-  engine::StatusMessage status;
-  network::lockOfflineMode(words_, status);
-  EXPECT_EQ(words_.build_request.load(), engine::kOfflineLocked);
-  EXPECT_TRUE(network::isOffline(words_));
-  // A write-open while locked turns the locked state into the counting one.
-  EXPECT_FALSE(library_.openLibraryForWriting());
-  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
-  network::lockOfflineMode(words_, status);
-  network::lockOfflineMode(words_, status);
-  EXPECT_EQ(words_.build_request.load(), 0);
-  network::setOfflineMode(words_, status);
-  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
-  network::unsetOfflineMode(words_, status);
-  EXPECT_EQ(words_.build_request.load(), 0);
-  EXPECT_EQ(status.refreshCount(), 5);
-  context_.network_refresh_counter = 3;
-  network::refreshNetworkCache(context_);
-  EXPECT_EQ(changeCounter(context_), 100);
-}
-
 // Whether another open of `path` is refused the exclusive lock (as another computer would be).
 bool lockedElsewhere(const std::string& path) {
   const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
@@ -219,34 +197,6 @@ TEST_F(NetworkTest, NetworkLockKeepsTwoComputersApart) {
   library_.closeLibraryAfterWriting();
   EXPECT_FALSE(library_.holdsNetworkLock());
   EXPECT_EQ(readBytes(share_), readBytes(context_.local_copy_path));
-
-  // The other computer holds the lock: our write-open fails and we go offline.
-  int ready[2], done[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(done), 0);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int fd = open(share_.c_str(), O_RDWR);
-    struct flock lock = {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    char byte = fcntl(fd, F_OFD_SETLK, &lock) == 0 ? 'y' : 'n';
-    (void)!write(ready[1], &byte, 1);
-    (void)!read(done[0], &byte, 1);
-    _exit(0);
-  }
-  char byte = 0;
-  ASSERT_EQ(read(ready[0], &byte, 1), 1);
-  ASSERT_EQ(byte, 'y');
-  EXPECT_FALSE(library_.openLibraryForWriting());
-  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
-  EXPECT_FALSE(table_.isOpen());
-  (void)!write(done[1], "x", 1);
-  waitpid(pid, nullptr, 0);
-  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
-  words_.build_request.store(0);
-  EXPECT_TRUE(library_.openLibraryForWriting());
-  library_.closeLibraryAfterWriting();
 }
 
 }  // namespace

@@ -93,23 +93,5 @@ TEST_F(NetworkTest, QuickPathsGiveTheSharesFileThePlainAlgorithmsBytes) {
   EXPECT_LT(quick.library.shareTraffic().read, plain.library.shareTraffic().read / 3);
 }
 
-TEST_F(NetworkTest, UnchangedShareIsNotReadAgainAndEditsSendOnlyTheirBlocks) {
-  ASSERT_TRUE(writeSongs(share_, 2000));  // about 5 MB
-  const int64_t size = static_cast<int64_t>(readBytes(share_).size());
-  ASSERT_TRUE(library_.openLibraryForWriting());
-  library_.closeLibraryAfterWriting();
-  const network::CopyTraffic first = library_.shareTraffic();
-  EXPECT_EQ(first.read, size);  // the first write-open copied the share's file
-  for (int i = 0; i < 5; ++i) {
-    ASSERT_TRUE(library_.openLibraryForWriting());
-    ASSERT_TRUE(table_.writeInt(100 + i, kColPlayCount, 9));
-    library_.closeLibraryAfterWriting();
-  }
-  const network::CopyTraffic after = library_.shareTraffic();
-  EXPECT_EQ(after.read, first.read);
-  EXPECT_LE(after.written - first.written, 5 * network::kHashBlockSize);
-  EXPECT_EQ(readBytes(share_), readBytes(context_.local_copy_path));
-}
-
 }  // namespace
 }  // namespace tunora::testing

@@ -91,6 +91,27 @@ TEST(SettingsFileTest, SaveWritesOrDeletesTheStatesPlayList) {
   EXPECT_FALSE(std::filesystem::exists(data.file("PL4.m3u")));
 }
 
+// A settings file that is a link is saved through the link, keeping the file's mode, and no
+// temporary file is left in either folder.
+TEST(SettingsFileTest, ASettingsFileThatIsALinkIsSavedThroughTheLinkKeepingItsMode) {
+  TempDir data;
+  std::filesystem::create_directories(data.file("real"));
+  const std::string target = data.file("real/dTunora.dat");
+  writeBytes(target, {1, 2, 3});
+  ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("real/dTunora.dat", data.file("dTunora.dat").c_str()), 0);
+  Settings s;
+  ASSERT_TRUE(saveSettings(s, data.folder(), {}).ok());
+  struct stat st {};
+  ASSERT_EQ(::lstat(data.file("dTunora.dat").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(readBytes(target).size(), 7008u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.file("real")), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.folder()), {}), 2);
+}
+
 TEST(SettingsFileTest, FailedSaveLeavesPlayListAndReportsIt) {
   Settings s;
   FakePlayList list;
@@ -122,17 +143,12 @@ TEST(SettingsFileTest, MissingFillerFileSetsTheFillerDefaults) {
   EXPECT_EQ(s.get(IntField{5778 + 60}), 1);  // "Add Number"
 }
 
-// The data folder's write check.
-TEST(FolderCheckTest, AFolderThatTakesAFileIsWritableAndKeepsNothingOfTheCheck) {
+// The data folder's write check: a folder that takes a file keeps nothing of the check; a gone
+// one, one that takes no files whoever asks, and one without write permission fail, naming it.
+TEST(FolderCheckTest, OnlyAFolderThatTakesAFileIsWritable) {
   TempDir dir;
-  EXPECT_TRUE(checkFolderWritable(dir.path().string()).ok());
   EXPECT_TRUE(checkFolderWritable(dir.path().string() + "/").ok());
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-}
-
-TEST(FolderCheckTest, FoldersThatTakeNoFileAreNotWritable) {
-  TempDir dir;
-  // Gone (a moved data folder), and a file system that takes no files whoever asks.
   for (const std::string& folder : {dir.file("moved"), std::string("/proc")}) {
     const Status s = checkFolderWritable(folder);
     EXPECT_FALSE(s.ok()) << folder;

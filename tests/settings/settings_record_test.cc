@@ -1,8 +1,7 @@
 // The settings record and its file: every named field through a save and a load at the offset
-// written out here, text slots, indices outside an array, the version check, where the file is
-// looked for, short files, and the bytes no field names kept exactly.
+// written out here, text slots, indices outside an array, short files, and the bytes no field
+// names kept exactly.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -172,56 +171,6 @@ TEST(SettingsRecordTest, IndexOutsideAnArrayReadsZeroAndWritesNothing) {
   EXPECT_EQ(s.stateValue(kStateAltMode), 0);
   s.set(kCurrentState, 0);
   EXPECT_EQ(s.stateValue(kStateAltMode), 9);
-}
-
-TEST(SettingsFileTest, VersionCheck) {
-  const std::pair<std::string, int> cases[] = {{"TUNO1401", 1000},
-                                               {"TUNO1400", 400},
-                                               {"TUNO1350", 350},
-                                               {"TUNO1041", 41},
-                                               {"TUNO1 42", 42},
-                                               {"TUNO14x1", 4},
-                                               {"TUNO1xyz", 0},
-                                               {"TUNO140", 40} /* cut short */,
-                                               {"TUNO1", 0},
-                                               {"TUNO2401", 1001},
-                                               {"TUNO", 1001},
-                                               {"", 1001},
-                                               {std::string("TUNO\0"
-                                                            "401",
-                                                            8),
-                                                1001}};
-  for (const auto& [header, version] : cases) {
-    EXPECT_EQ(checkSettingsVersion(
-                  std::span(reinterpret_cast<const uint8_t*>(header.data()), header.size())),
-              version)
-        << header;
-  }
-}
-
-TEST(SettingsFileTest, DataDirectoryFirstThenProgramDirectory) {
-  TempDir data, program;
-  Settings s;
-  EXPECT_FALSE(loadSettings(data.folder(), program.folder(), s).found);
-  std::vector<uint8_t> record(7000, 0);
-  record[8] = 42;
-  writeBytes(program.file("dTunora.dat"), testing::settingsFileBytes("TUNO1400", record));
-  SettingsLoadResult r = loadSettings(data.folder(), program.folder(), s);
-  EXPECT_TRUE(r.found);
-  EXPECT_EQ(r.version, 400);
-  EXPECT_EQ(r.path, program.file("dTunora.dat"));
-  EXPECT_EQ(s.get(kListSize), 42);
-  // A folder in the data file's place is no file.
-  ASSERT_EQ(::mkdir(data.file("dTunora.dat").c_str(), 0700), 0);
-  EXPECT_EQ(loadSettings(data.folder(), program.folder(), s).path, program.file("dTunora.dat"));
-  ASSERT_EQ(::rmdir(data.file("dTunora.dat").c_str()), 0);
-  EXPECT_FALSE(loadSettings(data.folder(), data.folder(), s).found);
-
-  record[8] = 43;
-  writeBytes(data.file("dTunora.dat"), testing::settingsFileBytes("TUNO1401", record));
-  r = loadSettings(data.folder(), program.folder(), s);
-  EXPECT_EQ(r.path, data.file("dTunora.dat"));
-  EXPECT_EQ(s.get(kListSize), 43);
 }
 
 TEST(SettingsFileTest, ShortFileIsReadAsFarAsItGoes) {
