@@ -112,6 +112,22 @@ TEST_F(ImportTest, EachPathIsImportedOnceWhateverItsCase) {
   EXPECT_EQ(t.readInt(slot, kColFileId), fileChecksum(music_ + "Artist/Album/One.mp3"));
 }
 
+// Two unfinished songs under one path in two letter cases: an import naming both settles the
+// path once and finishes only the first.
+TEST_F(ImportTest, APathIsSettledOncePerImportWhateverItsCase) {
+  touch(music_ + "a.mp3");
+  touch(music_ + "A.MP3");
+  {
+    marlbase::TableHandle t;
+    openDb(t, true);
+    ASSERT_TRUE(t.writeText(t.allocate(), kColFileName, music_ + "a.mp3"));
+    ASSERT_TRUE(t.writeText(t.allocate(), kColFileName, music_ + "A.MP3"));
+  }
+  testing::writeText(dir_.file("list.m3u"), music_ + "a.mp3\r\n" + music_ + "A.MP3\r\n");
+  import(dir_.file("list.m3u"));
+  EXPECT_EQ(counts(), "0 added, 2 already known (1 of them finished), 0 skipped");
+}
+
 // A new song takes the first free slot, whether never used or left by a deleted song.
 TEST_F(ImportTest, ANewSongTakesTheFirstFreeSlot) {
   std::filesystem::remove(db_);
