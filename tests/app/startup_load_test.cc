@@ -95,8 +95,7 @@ TEST_F(StartupLoadTest, CurrentFileOpensItsLibraryAndClampsStateZero) {
   prepared.set(kEditQueueCount, 40);
   ASSERT_TRUE(saveSettings(prepared, data_.folder(), {}).ok());
   testing::writeText(program_.file("Cover.jpg"), "jpeg");
-  EXPECT_TRUE(load().created_library);
-  EXPECT_TRUE(fs::exists(data_.file("songs.mbf")));
+  EXPECT_TRUE(load().created_library && fs::exists(data_.file("songs.mbf")));
   EXPECT_FALSE(fs::exists(data_.file("Cover.jpg")));  // current version: no cover copy
   EXPECT_EQ(std::vector<int32_t>({settings_.get(kStateUser, 0), settings_.get(kStateAltMode, 0),
                                   settings_.get(kStateUser, 1), settings_.get(kSizeCheck),

@@ -171,7 +171,6 @@ TEST_F(PlayerTest, ASongChangeAfterTheLibraryWentMissingIsNotDelayedAndSaysSo) {
   std::filesystem::rename(moved, path_);
   request(kRequestSkip);
   ASSERT_TRUE(untilPlaying(songPath(2)));
-  EXPECT_EQ(player_->state().current().slot, 2);
   EXPECT_EQ(program().words().library_missing.load(), 0);
 }
 
