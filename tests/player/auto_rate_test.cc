@@ -57,7 +57,6 @@ TEST_F(AutoRateQueue, QueuesTheStateUsersColumnOrTheFixedUsersKeyedByFileId) {
   autoRate(D::kSkipped, settings_, kNoFixedUser, song_, writer_);
   auto update = queued();
   ASSERT_TRUE(update);
-  EXPECT_EQ(update->slot, 7);
   EXPECT_EQ(update->column, ratingColumn(3));
   EXPECT_EQ(update->new_value, 48u);
   EXPECT_EQ(update->old_value, 64u);

