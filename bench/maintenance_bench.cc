@@ -4,7 +4,8 @@
 // With a third argument "side", it instead writes the live rows to folder/rows-<songs>.tsv (slot,
 // then the 44 columns) and prints one line per operation, "TIME name cpu wall rows", in the form
 // bench/side_by_side.py reads to run the same operations on the same rows in SQLite.
-// With "sort" instead, it only times the two sorts, five runs each, one line per run.
+// With "sort" instead, it only times the two sorts, five runs each, one line per run; with "rank",
+// only the top and worst songs (the fastest of five each).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -225,6 +226,24 @@ int main(int argc, char** argv) {
   const std::string path = folder + "/tunora-maint-bench-" + std::to_string(songs) + ".mbf";
   const std::string copy = path + ".work";
   if (!buildLibrary(path, songs)) return 1;
+  if (argc > 3 && std::string(argv[3]) == "rank") {
+    TableHandle t;
+    t.setPath(path);
+    if (!t.open().ok()) return 1;
+    for (auto [name, ranking] :
+         {std::pair{"top", m::Ranking::kTop}, std::pair{"worst", m::Ranking::kWorst}}) {
+      size_t rows = 0;
+      const Elapsed e = fastest(5, [&] {
+        const Timer start;
+        rows = m::rankSongs(t, ranking, {}).size();
+        return secondsSince(start);
+      });
+      timeLine(name, e, rows);
+    }
+    t.close();
+    removeTable(path);
+    return 0;
+  }
   if (argc > 3 && std::string(argv[3]) == "sort") {
     const int result = sortsOnly(path, copy);
     removeTable(path);
