@@ -35,7 +35,11 @@ std::vector<uint32_t> TableHandle::sortOrder(const std::vector<uint32_t>& slots,
   std::deque<std::string> numbers;
   std::vector<std::string_view> texts;
   std::vector<uint32_t> text_of(m);
+  // Records lie a whole record apart, so each field read waits for memory: the field of the
+  // record a few places ahead is asked for while this one is read.
+  constexpr uint32_t kAhead = 8;
   for (uint32_t s = 0; s < m; ++s) {
+    if (s + kAhead < m) __builtin_prefetch(fieldAddress(slots[s + kAhead], column));
     const uint8_t* field = fieldAddress(slots[s], column);
     std::string_view text;
     if (isTextType(type)) {
