@@ -4,6 +4,8 @@
 // With a third argument "side", it instead writes the live rows to folder/rows-<songs>.tsv (slot,
 // then the 44 columns) and prints one line per operation, "TIME name cpu wall rows", in the form
 // bench/side_by_side.py reads to run the same operations on the same rows in SQLite.
+// With "sort" instead, it only times the two sorts, five runs each, one line per run; with "rank",
+// only the top and worst songs (the fastest of five each).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "maintenance/db_functions.h"
 #include "maintenance/song_details.h"
 #include "maintenance/song_search.h"
+#include "marlbase/index_cache.h"
 #include "marlbase/table_handle.h"
 
 using tunora::marlbase::TableHandle;
@@ -101,6 +104,12 @@ bool openCopy(TableHandle& t, const std::string& pristine, const std::string& co
   t.setPath(copy);
   t.setWritable(true);
   return t.open().ok();
+}
+
+// A table and the index cache its closes leave beside it.
+void removeTable(const std::string& path) {
+  std::filesystem::remove(path);
+  std::filesystem::remove(tunora::marlbase::indexCachePathFor(path));
 }
 
 int failures = 0;
@@ -188,7 +197,24 @@ int sideBySide(const std::string& path, const std::string& copy, const std::stri
       timeLine(name, ok ? secondsSince(start) : kFailed, 0);
     }
   }
-  std::filesystem::remove(copy);
+  removeTable(copy);
+  return 0;
+}
+
+// The two sorts alone, five runs each on a fresh copy, for profiling.
+int sortsOnly(const std::string& path, const std::string& copy) {
+  for (auto [name, f] : {std::pair{"sort_name", m::DbFunction::kSortByName},
+                         std::pair{"sort_artist", m::DbFunction::kSortByArtist}}) {
+    for (int run = 0; run < 5; ++run) {
+      TableHandle w;
+      if (!openCopy(w, path, copy)) return 1;
+      const Timer start;
+      const bool ok = m::runDbFunction(f, w, {}, {}, nullptr, nullptr).ok;
+      w.close();
+      timeLine(name, ok ? secondsSince(start) : kFailed, 0);
+    }
+  }
+  removeTable(copy);
   return 0;
 }
 
@@ -200,9 +226,32 @@ int main(int argc, char** argv) {
   const std::string path = folder + "/tunora-maint-bench-" + std::to_string(songs) + ".mbf";
   const std::string copy = path + ".work";
   if (!buildLibrary(path, songs)) return 1;
+  if (argc > 3 && std::string(argv[3]) == "rank") {
+    TableHandle t;
+    t.setPath(path);
+    if (!t.open().ok()) return 1;
+    for (auto [name, ranking] :
+         {std::pair{"top", m::Ranking::kTop}, std::pair{"worst", m::Ranking::kWorst}}) {
+      size_t rows = 0;
+      const Elapsed e = fastest(5, [&] {
+        const Timer start;
+        rows = m::rankSongs(t, ranking, {}).size();
+        return secondsSince(start);
+      });
+      timeLine(name, e, rows);
+    }
+    t.close();
+    removeTable(path);
+    return 0;
+  }
+  if (argc > 3 && std::string(argv[3]) == "sort") {
+    const int result = sortsOnly(path, copy);
+    removeTable(path);
+    return result;
+  }
   if (argc > 3 && std::string(argv[3]) == "side") {
     const int result = sideBySide(path, copy, folder + "/rows-" + std::to_string(songs) + ".tsv");
-    std::filesystem::remove(path);
+    removeTable(path);
     return result;
   }
   TableHandle t;
@@ -292,7 +341,7 @@ int main(int argc, char** argv) {
                    }),
            2.0);
   }
-  std::filesystem::remove(copy);
-  std::filesystem::remove(path);
+  removeTable(copy);
+  removeTable(path);
   return failures == 0 ? 0 : 1;
 }

@@ -69,7 +69,8 @@ bool MoveJournal::begin(const std::string& table_path, uint32_t record_size, uin
   const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   const off_t size = kHeldOffset + kHeldHeaderSize + record_size;
-  if (posix_fallocate(fd, 0, size) != 0 && ftruncate(fd, size) != 0) {
+  const bool reserved = posix_fallocate(fd, 0, size) == 0;
+  if (!reserved && ftruncate(fd, size) != 0) {
     ::close(fd);
     unlink(path_.c_str());
     return false;
@@ -81,8 +82,12 @@ bool MoveJournal::begin(const std::string& table_path, uint32_t record_size, uin
   held_out_ = false;
   buffer_.assign(kHeldHeaderSize + record_size, 0);
   // The notes go through a mapping of the journal: a store each instead of a write call each
-  // (a sort of a big table makes millions). The bytes reach the file as a write's would.
-  void* map = mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  // (a sort of a big table makes millions). The bytes reach the file as a write's would. Only
+  // over reserved space: a store into a page the disk has no room for kills the process
+  // (SIGBUS), where a write call merely fails.
+  void* map =
+      reserved ? mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+               : MAP_FAILED;
   if (map != MAP_FAILED) {
     map_ = static_cast<uint8_t*>(map);
     map_size_ = static_cast<size_t>(size);

@@ -293,8 +293,10 @@ class TableHandle {
   bool canWrite() const { return isMapped() && map_writable_ && fileIntact(); }
   void stampAtClose(bool was_mapped);
   void dropKeptMapping();
-  void sortRun(uint32_t begin, uint32_t end, int32_t column, const Collation& collation,
-               std::vector<uint32_t>& source);
+  std::vector<uint32_t> sortOrder(const std::vector<uint32_t>& slots, int32_t column,
+                                  const Collation& collation) const;
+  void placeRecords(uint32_t first, const std::vector<uint32_t>& from, uint32_t spare);
+  int32_t indexedStatus(uint32_t slot) const;
   void moveRecord(uint32_t from, uint32_t to);
   void holdOut(uint32_t slot, std::vector<uint8_t>& held);
   void holdIn(const std::vector<uint8_t>& held, uint32_t slot);
