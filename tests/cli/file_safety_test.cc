@@ -126,7 +126,7 @@ TEST_F(CliFileSafetyTest, SpecialFilesAreRefusedWithoutWaitingOrReadingWithoutEn
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   std::filesystem::create_directories(dir_.file("folder"));
   for (const std::string& command :
-       {"build --settings " + q(fifo) + " --db " + q(db_), "settings show /dev/zero",
+       {"build --settings " + q(fifo) + " --db " + q(db_), std::string("settings show /dev/zero"),
         "import --settings " + q(dir_.file("folder")) + " --db " + q(db_) + " " +
             q(dir_.file("Music")),
         "import --db " + q(db_) + " " + q(fifo), "playlist read " + q(fifo),
