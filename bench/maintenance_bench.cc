@@ -147,6 +147,20 @@ void timeLine(const std::string& name, Elapsed e, size_t rows) {
   std::fflush(stdout);
 }
 
+// The top and worst songs, each the fastest of 5 runs, on the open table.
+void timeRankings(TableHandle& t) {
+  for (auto [name, ranking] :
+       {std::pair{"top", m::Ranking::kTop}, std::pair{"worst", m::Ranking::kWorst}}) {
+    size_t rows = 0;
+    const Elapsed e = fastest(5, [&] {
+      const Timer start;
+      rows = m::rankSongs(t, ranking, {}).size();
+      return secondsSince(start);
+    });
+    timeLine(name, e, rows);
+  }
+}
+
 // The operations of the side-by-side comparison, each the fastest of 5 runs (the sorts: each of
 // 5 runs, for their spread), on the open table.
 int sideBySide(const std::string& path, const std::string& copy, const std::string& rows_file) {
@@ -165,15 +179,7 @@ int sideBySide(const std::string& path, const std::string& copy, const std::stri
     });
     timeLine(name, e, hits);
   }
-  for (auto [name, ranking] :
-       {std::pair{"top", m::Ranking::kTop}, std::pair{"worst", m::Ranking::kWorst}}) {
-    const Elapsed e = fastest(5, [&] {
-      const Timer start;
-      hits = m::rankSongs(t, ranking, {}).size();
-      return secondsSince(start);
-    });
-    timeLine(name, e, hits);
-  }
+  timeRankings(t);
   t.close();
   int64_t removed = 0;
   const Elapsed dedupe = fastest(5, [&] {
@@ -230,16 +236,7 @@ int main(int argc, char** argv) {
     TableHandle t;
     t.setPath(path);
     if (!t.open().ok()) return 1;
-    for (auto [name, ranking] :
-         {std::pair{"top", m::Ranking::kTop}, std::pair{"worst", m::Ranking::kWorst}}) {
-      size_t rows = 0;
-      const Elapsed e = fastest(5, [&] {
-        const Timer start;
-        rows = m::rankSongs(t, ranking, {}).size();
-        return secondsSince(start);
-      });
-      timeLine(name, e, rows);
-    }
+    timeRankings(t);
     t.close();
     removeTable(path);
     return 0;
