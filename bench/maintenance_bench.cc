@@ -147,6 +147,23 @@ void timeLine(const std::string& name, Elapsed e, size_t rows) {
   std::fflush(stdout);
 }
 
+// The two sorts, five runs each on a fresh copy (the sorted records reach the file at close).
+int sortsOnly(const std::string& path, const std::string& copy) {
+  for (auto [name, f] : {std::pair{"sort_name", m::DbFunction::kSortByName},
+                         std::pair{"sort_artist", m::DbFunction::kSortByArtist}}) {
+    for (int run = 0; run < 5; ++run) {
+      TableHandle w;
+      if (!openCopy(w, path, copy)) return 1;
+      const Timer start;
+      const bool ok = m::runDbFunction(f, w, {}, {}, nullptr, nullptr).ok;
+      w.close();
+      timeLine(name, ok ? secondsSince(start) : kFailed, 0);
+    }
+  }
+  removeTable(copy);
+  return 0;
+}
+
 // The top and worst songs, each the fastest of 5 runs, on the open table.
 void timeRankings(TableHandle& t) {
   for (auto [name, ranking] :
@@ -192,36 +209,7 @@ int sideBySide(const std::string& path, const std::string& copy, const std::stri
     return secondsSince(start);
   });
   timeLine("remove_duplicates", dedupe, static_cast<size_t>(removed));
-  for (auto [name, f] : {std::pair{"sort_name", m::DbFunction::kSortByName},
-                         std::pair{"sort_artist", m::DbFunction::kSortByArtist}}) {
-    for (int run = 0; run < 5; ++run) {
-      TableHandle w;
-      if (!openCopy(w, path, copy)) return 1;
-      const Timer start;
-      const bool ok = m::runDbFunction(f, w, {}, {}, nullptr, nullptr).ok;
-      w.close();  // the sorted records reach the file
-      timeLine(name, ok ? secondsSince(start) : kFailed, 0);
-    }
-  }
-  removeTable(copy);
-  return 0;
-}
-
-// The two sorts alone, five runs each on a fresh copy, for profiling.
-int sortsOnly(const std::string& path, const std::string& copy) {
-  for (auto [name, f] : {std::pair{"sort_name", m::DbFunction::kSortByName},
-                         std::pair{"sort_artist", m::DbFunction::kSortByArtist}}) {
-    for (int run = 0; run < 5; ++run) {
-      TableHandle w;
-      if (!openCopy(w, path, copy)) return 1;
-      const Timer start;
-      const bool ok = m::runDbFunction(f, w, {}, {}, nullptr, nullptr).ok;
-      w.close();
-      timeLine(name, ok ? secondsSince(start) : kFailed, 0);
-    }
-  }
-  removeTable(copy);
-  return 0;
+  return sortsOnly(path, copy);
 }
 
 }  // namespace
