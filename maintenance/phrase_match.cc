@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "maintenance/live_lookahead.h"
 #include "marlbase/lookup_keys.h"
 
 namespace tunora::maintenance {
@@ -77,29 +78,17 @@ void PhraseMatcher::prefetch(int32_t slot) const {
 }
 
 int32_t PhraseMatcher::next(marlbase::TableHandle& table, int32_t slot) const {
-  // Records lie a whole record apart, so each field read waits for memory: the fields of the
-  // records a few places ahead are asked for while this one is compared.
-  constexpr int kAhead = 8;
   // Slot 0 holds the library's blank first record, never a song: the search starts above it.
   const int32_t after = std::max(slot, 0);
   int32_t s = table.nextLive(after);
   if (s == after || s < 0) return -1;
-  int32_t ahead = s;
-  for (int i = 0; i < kAhead && ahead >= 0; ++i) {
-    const int32_t after = table.nextLive(ahead);
-    ahead = after == ahead ? -1 : after;
-    if (ahead >= 0) prefetch(ahead);
-  }
+  LiveLookahead ahead(table, s, [this](int32_t live) { prefetch(live); });
   while (s >= 0) {
     if (matches(s)) return s;
     const int32_t after = table.nextLive(s);
     if (after == s) return -1;
     s = after;
-    if (ahead >= 0) {
-      const int32_t further = table.nextLive(ahead);
-      ahead = further == ahead ? -1 : further;
-      if (ahead >= 0) prefetch(ahead);
-    }
+    ahead.step();
   }
   return -1;
 }

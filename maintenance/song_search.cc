@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "library/song_columns.h"
+#include "maintenance/live_lookahead.h"
 #include "maintenance/phrase_match.h"
 
 namespace tunora::maintenance {
@@ -70,27 +71,15 @@ std::vector<SearchRow> rankSongs(TableHandle& table, Ranking ranking, const RowO
   std::vector<Ranked> ranked;
   const int32_t column = ratingColumn(options.user);
   const int32_t first = table.firstWithStatus(10, 1);  // slot 0 holds the blank record
-  // Records lie a whole record apart, so each read waits for memory: the two fields of the
-  // record a few live records ahead are asked for while this one is read.
-  constexpr int kAhead = 8;
-  const auto prefetch = [&](int32_t slot) {
-    const std::string_view plays = table.peekField(slot, kColPlayCount);
-    const std::string_view score = table.peekField(slot, column);
+  // The two fields this scan reads, asked for a few live records ahead.
+  LiveLookahead ahead(table, first, [&table, column](int32_t live) {
+    const std::string_view plays = table.peekField(live, kColPlayCount);
+    const std::string_view score = table.peekField(live, column);
     if (!plays.empty()) __builtin_prefetch(plays.data());
     if (!score.empty()) __builtin_prefetch(score.data());
-  };
-  int32_t ahead = first;
-  for (int i = 0; i < kAhead && ahead >= 0; ++i) {
-    const int32_t after = table.nextLive(ahead);
-    ahead = after == ahead ? -1 : after;
-    if (ahead >= 0) prefetch(ahead);
-  }
+  });
   for (int32_t slot = first; slot >= 0;) {
-    if (ahead >= 0) {
-      const int32_t further = table.nextLive(ahead);
-      ahead = further == ahead ? -1 : further;
-      if (ahead >= 0) prefetch(ahead);
-    }
+    ahead.step();
     const uint32_t plays = table.readInt(slot, kColPlayCount).value_or(0);
     if (plays > 0) {
       const int32_t rating =
