@@ -122,9 +122,4 @@ bool FakeEnv::waitForSleepers(int count, std::chrono::milliseconds bound) {
                            [&] { return static_cast<int>(sleeping_.size()) >= count; });
 }
 
-int FakeEnv::sleepers() {
-  std::lock_guard lock(mu_);
-  return static_cast<int>(sleeping_.size());
-}
-
 }  // namespace tunora

@@ -47,7 +47,6 @@ class FakeEnv final : public Env {
   // Waits (for real, at most `bound`) until at least `count` threads are inside sleepFor.
   [[nodiscard]] bool waitForSleepers(int count,
                                      std::chrono::milliseconds bound = std::chrono::seconds(60));
-  int sleepers();
 
  private:
   struct Sleeper {

@@ -83,7 +83,6 @@ void FakeMediaWindow::close() {
   calls_.push_back("close");
   open_path_.clear();
   playing_ = false;
-  visible_ = false;
   length_ = 0;
 }
 

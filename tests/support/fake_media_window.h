@@ -58,12 +58,8 @@ class FakeMediaWindow final : public MediaWindow {
   void setOutputProblem(const std::string& problem) {
     locked([&] { output_problem_ = problem; });
   }
-  void show() override {
-    record("show", [&] { visible_ = true; });
-  }
-  void hide() override {
-    record("hide", [&] { visible_ = false; });
-  }
+  void show() override { record("show"); }
+  void hide() override { record("hide"); }
   void moveAndSize(const VideoArea& area) override;
   // Recorded as "volume LEVEL" (LEVEL in thousandths).
   void setVolume(double level) override {
@@ -82,9 +78,6 @@ class FakeMediaWindow final : public MediaWindow {
   // The file open now; empty when none.
   std::string openPath() const {
     return locked([&] { return open_path_; });
-  }
-  bool visible() const {
-    return locked([&] { return visible_; });
   }
 
  private:
@@ -118,7 +111,6 @@ class FakeMediaWindow final : public MediaWindow {
   bool playing_ = false;
   int64_t from_ = 0;
   uint64_t started_at_ = 0;
-  bool visible_ = false;
   std::string output_problem_;
   std::vector<std::string> calls_;
 };

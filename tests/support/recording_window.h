@@ -19,14 +19,11 @@ class RecordingWindow : public engine::WindowChannel, public player::PlayerWindo
     std::lock_guard lock(mu_);
     posted_.emplace_back(command, parameter);
   }
-  // (command, parameter) in the order posted.
-  std::vector<std::pair<int32_t, int32_t>> posted() const {
-    std::lock_guard lock(mu_);
-    return posted_;
-  }
+  // The commands in the order posted.
   std::vector<int32_t> commands() const {
+    std::lock_guard lock(mu_);
     std::vector<int32_t> out;
-    for (const auto& [command, parameter] : posted()) out.push_back(command);
+    for (const auto& [command, parameter] : posted_) out.push_back(command);
     return out;
   }
   bool received(int32_t command) const {
