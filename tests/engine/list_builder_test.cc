@@ -1,20 +1,16 @@
 // Build passes: the conditions that stop a pass, deep building and the lowered minimum rating,
-// the list becoming full, and filler picks against the plain draw.
+// the bounded draw budget, and a library replaced during a pass. (The list becoming full is the
+// builder thread's test.)
 #include "engine/list_builder.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "engine/lock_codes.h"
-#include "media/playlist_file.h"
 #include "network/library_opening.h"
 #include "tests/engine/builder_fixture.h"
-#include "tests/engine/plain_builder.h"
-#include "tests/marlbase/plain_table.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -111,26 +107,6 @@ TEST_F(ListBuilderTest, TheDrawBudgetStaysBoundedWhateverItStartsAt) {
   EXPECT_EQ(status_.text(), kDeepBuildingText);
 }
 
-TEST_F(ListBuilderTest, AFullListIsWrittenOnceAndTheBuilderGoesIdle) {
-  makeLibrary(plainSongs(40));
-  words_.build_request.store(kBuildNow);
-  for (int i = 0; i < 2000 && words_.build_request.load() != kBuildIdle; ++i) pass();
-  ASSERT_EQ(play_list_.size(), 5);
-  EXPECT_EQ(words_.build_request.load(), kBuildIdle);
-  std::vector<std::string> listed;
-  ASSERT_TRUE(media::readListFile(dir_.file("PL1.m3u"), [&](const std::string& p) {
-                listed.push_back(p);
-              }).ok());
-  ASSERT_EQ(listed.size(), 5u);
-  for (int32_t row = 0; row < 5; ++row) {
-    EXPECT_EQ(listed[static_cast<size_t>(row)], (*play_list_.row(row))[kFileNameColumn]);
-  }
-  // Two rows in a row never hold the same song.
-  for (int32_t row = 1; row < 5; ++row) {
-    EXPECT_NE((*play_list_.row(row))[kFileNameColumn], (*play_list_.row(row - 1))[kFileNameColumn]);
-  }
-}
-
 // Another program copies a shorter library over the file while a pass has it open (it takes no
 // lock): the pass stops with its message and writes nothing into the new file; the next pass
 // builds from the file as it now is.
@@ -170,64 +146,6 @@ TEST_F(ListBuilderTest, ALibraryReplacedDuringAPassStopsItAndIsLeftAsItIs) {
   for (int i = 0; i < 200 && play_list_.size() == 0; ++i) builder.runBuildPassHolding(grant);
   ASSERT_EQ(play_list_.size(), 1);
   EXPECT_NE((*play_list_.row(0))[kFileNameColumn], "");
-}
-
-// Filler pick mode (the media filler's passes): each pass that picks leaves the build word at 2
-// and adds no row; a pass without a pick does not raise the miss count. The picks, the settings
-// and the table bytes are those of the plain draw run pass by pass the same way.
-TEST_F(ListBuilderTest, FillerPickModeGivesThePlainDrawsPicks) {
-  std::mt19937 rng(3);
-  auto songs = plainSongs(300);
-  for (auto& s : songs) {
-    s.score = 1u << (rng() % 11);
-    s.credit = static_cast<uint32_t>(rng() % 1600);
-    s.artist = "Artist " + std::to_string(rng() % 30);
-  }
-  makeLibrary(songs);
-  settings_.set(settings::kStateNaughtyLimit, 0, 2);
-  settings_.set(settings::kStateMinRating, 0, 10);
-  settings_.set(settings::kStateHistory, 0, 1);
-  settings_.set(settings::kBuildTime, 50);
-  auto plain = marlbase::testing::PlainTable::fromImage(tunora::testing::readBytes(path_), true);
-  Settings plain_settings = settings_;
-  BuilderMemory plain_memory;
-  SeededRandomSource plain_random(7);
-
-  builder_.setFillerPickMode(true);
-  std::vector<std::string> picks, plain_picks;
-  for (int pass_number = 0; pass_number < 60; ++pass_number) {
-    words_.build_request.store(kBuildNow);
-    pass();
-    EXPECT_EQ(play_list_.size(), 0);
-    if (words_.build_request.load() == 2) {
-      picks.push_back(builder_.memory().last_picked_path);
-      builder_.memory().last_added_path = builder_.memory().last_picked_path;
-    }
-
-    // The same pass written plainly: draws until a pick or past the budget; the clock stands
-    // still, so every pick raises the budget by 100.
-    const DrawRules rules = DrawRules::forCurrentState(plain_settings, plain_memory.miss_count);
-    for (int64_t attempts = 0;; ++attempts) {
-      int32_t slot = -1;
-      if (testing::plainDrawOnce(plain, plain_settings, plain_memory, rules, plain_random, &slot) ==
-          DrawOutcome::kPicked) {
-        const int32_t budget = plain_settings.get(settings::kBuildTime);
-        plain_settings.set(settings::kBuildTime, std::min(budget, kMaxBuildTime - 100) + 100);
-        plain_memory.miss_count = 0;
-        plain_memory.last_added_path = plain_memory.last_picked_path;
-        plain_picks.push_back(plain_memory.last_picked_path);
-        break;
-      }
-      if (attempts > std::min(plain_settings.get(settings::kBuildTime), kMaxBuildTime)) break;
-    }
-    ASSERT_EQ(picks, plain_picks) << "pass " << pass_number;
-  }
-  EXPECT_GT(picks.size(), 10u);
-  EXPECT_LT(picks.size(), 50u);  // passes without a pick too
-  EXPECT_EQ(builder_.memory().miss_count, plain_memory.miss_count);
-  EXPECT_EQ(builder_.memory().pick_balance, plain_memory.pick_balance);
-  EXPECT_TRUE(settings_ == plain_settings);
-  EXPECT_EQ(tunora::testing::readBytes(path_), plain.image());
 }
 
 }  // namespace

@@ -4,23 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "tests/support/fake_media_window.h"
 #include "tests/support/program_run.h"
 #include "tests/support/song_library.h"
+#include "tests/support/stored_fields.h"
 
 namespace tunora::testing {
 
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(made_); }
-  std::optional<uint32_t> playCount(int32_t slot) {
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    if (!table.open().ok()) return std::nullopt;
-    return table.readInt(slot, kColPlayCount);
-  }
+  uint32_t playCount(int32_t slot) { return storedNumber(path_, slot, kColPlayCount); }
 
   TempDir dir_;
   std::string path_ = dir_.file("Tunora.mbf");

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "engine/lock_codes.h"
+#include "media/playlist_file.h"
 #include "tests/engine/builder_fixture.h"
 #include "tests/engine/program_test.h"
 
@@ -78,7 +79,8 @@ TEST_F(SupervisorTest, PostsTheWindowsKeptRequestOnceTheLockIsFree) {
 }
 
 // With the supervisor handing over the lock, the builder fills the play list to ListSize,
-// writes the state's play-list file and goes idle until the list falls below 10; a quit ends it.
+// writes it to the state's play-list file and goes idle until the list falls below 10; a quit
+// ends it.
 class BuilderThreadTest : public testing::ProgramTest {};
 
 TEST_F(BuilderThreadTest, FillsTheListWritesItsFileAndEndsAtTheQuit) {
@@ -96,7 +98,11 @@ TEST_F(BuilderThreadTest, FillsTheListWritesItsFileAndEndsAtTheQuit) {
   ASSERT_TRUE(driveUntil(
       env_, [&] { return program_.words().build_request.load() == kBuildIdle && filled(); },
       milliseconds(50)));
-  EXPECT_TRUE(std::filesystem::exists(dir_.file("PL1.m3u")));
+  std::vector<std::string> listed;
+  ASSERT_TRUE(media::readListFile(dir_.file("PL1.m3u"), [&](const std::string& path) {
+                listed.push_back(path);
+              }).ok());
+  EXPECT_EQ(listed, run_.listPaths());
   EXPECT_EQ(program_.builder().memory().miss_count, 1u);  // the pick that filled the list
   program_.playList().removeFirst(2);
   ASSERT_TRUE(testing::driveFor(env_, std::chrono::seconds(30), milliseconds(50)));

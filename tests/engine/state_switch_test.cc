@@ -62,7 +62,7 @@ class StateSwitchTest : public ::testing::Test {
     return paths;
   }
   std::string fileText(const std::string& name) const {
-    std::vector<uint8_t> bytes = testing::readBytes(dir_.file(name));
+    const std::vector<uint8_t> bytes = testing::readBytes(dir_.file(name));
     return {bytes.begin(), bytes.end()};
   }
 
