@@ -5,16 +5,14 @@
 // (their stale fields must never show through) and kills itself with SIGKILL after its k-th
 // write to the table, for every k until the import runs to its end. The parent then checks the
 // library. The normal run uses 20 songs (about 400 kills); TUNORA_IMPORT_CRASH_SONGS=N runs a
-// longer sweep (the sanitizer builds: TUNORA_IMPORT_CRASH_SONGS=200 build-asan/tests/media/
+// longer sweep (the sanitizer builds: TUNORA_IMPORT_CRASH_SONGS=200 build-asan/tests/import/
 // import_crash_tests).
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -24,6 +22,7 @@
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "settings/settings_defaults.h"
+#include "tests/support/child_process.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
 #include "util/text_codec.h"
@@ -33,18 +32,24 @@ namespace {
 
 using tunora::testing::TempDir;
 
-class SilentStatus final : public ImportStatus {
+// Writes each song the import reports finished (the last line names the library) to `out`.
+class ReportingStatus final : public ImportStatus {
  public:
+  ReportingStatus(std::ostream* out, std::string folder) : out_(out), folder_(std::move(folder)) {}
   void setLine1(const std::string&) override {}
   void setLine2(const std::string& text) override {
-    if (on_song) on_song(text);
+    if (out_ != nullptr && text.rfind(folder_, 0) == 0) *out_ << text << std::endl;
   }
-  std::function<void(const std::string&)> on_song;
+
+ private:
+  std::ostream* out_;
+  std::string folder_;
 };
 
 // One import of `folder` into `db`, with the default settings.
 void importFolder(const std::string& db, const std::string& folder,
-                  std::function<void()> write_hook, SilentStatus& status) {
+                  std::function<void()> write_hook = nullptr, std::ostream* report = nullptr) {
+  ReportingStatus status(report, folder);
   Settings settings;
   resetAll(settings);
   resetRatingValues(settings);
@@ -121,43 +126,23 @@ class ImportCrashTest : public ::testing::Test {
   // Imports in a child killed after its k-th write; the paths it reported finished. False when
   // the child ran to its end instead.
   bool importKilledAt(int k, std::set<std::string>& finished) {
-    int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) return false;
-    const pid_t child = fork();
-    if (child == 0) {
-      close(pipe_fds[0]);
-      SilentStatus status;
-      status.on_song = [&](const std::string& path) {
-        if (path.rfind(music_, 0) != 0) return;  // the last line: the library
-        const std::string line = path + "\n";
-        (void)!write(pipe_fds[1], line.data(), line.size());
-      };
+    const std::string report = dir_.file("finished.txt");
+    std::filesystem::remove(report);
+    const int end = tunora::testing::childExit([&] {
+      std::ofstream out(report);
       int writes = 0;
       importFolder(
           db_, music_,
           [&] {
             if (++writes == k) raise(SIGKILL);
           },
-          status);
-      _exit(0);
-    }
-    close(pipe_fds[1]);
-    std::string reported;
-    char buffer[4096];
-    for (ssize_t n; (n = read(pipe_fds[0], buffer, sizeof buffer)) != 0;) {
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) break;
-      reported.append(buffer, static_cast<size_t>(n));
-    }
-    close(pipe_fds[0]);
-    int wait_status = 0;
-    waitpid(child, &wait_status, 0);
-    for (size_t at = 0, end; (end = reported.find('\n', at)) != std::string::npos; at = end + 1) {
-      finished.insert(reported.substr(at, end - at));
-    }
-    if (WIFEXITED(wait_status)) return false;
-    EXPECT_TRUE(WIFSIGNALED(wait_status) && WTERMSIG(wait_status) == SIGKILL);
-    return true;
+          &out);
+      return 0;
+    });
+    std::ifstream in(report);
+    for (std::string line; std::getline(in, line);) finished.insert(line);
+    EXPECT_TRUE(end == 0 || end == -SIGKILL) << end;
+    return end != 0;
   }
 
   TempDir dir_;
@@ -181,8 +166,7 @@ TEST_F(ImportCrashTest, AKillAtAnyWriteLeavesTheLibraryWholeAndTheNextImportFini
     }
     ++kills;
     const std::string after_kill = check(finished);
-    SilentStatus status;
-    importFolder(db_, music_, nullptr, status);
+    importFolder(db_, music_);
     const std::string after_reimport = check(all);
     ASSERT_EQ(after_kill + after_reimport, "")
         << "killed at write " << k << ": " << after_kill << "; imported again: " << after_reimport;
