@@ -144,15 +144,10 @@ class ChecksumPassTest : public ProgramTest {
     runCounted(env_, body);
   }
   engine::SeededRandomSource random_{3};
-  network::ChecksumPass pass_{program_.lock(),
-                              program_.library(),
-                              program_.settings(),
-                              program_.context(),
-                              program_.playList(),
-                              program_.updateWriter(),
-                              random_,
-                              program_.threads(),
-                              program_.status()};
+  Program& p_ = program_;
+  network::ChecksumPass pass_{p_.lock(),    p_.library(),  p_.settings(),
+                              p_.context(), p_.playList(), p_.updateWriter(),
+                              random_,      p_.threads(),  p_.status()};
 };
 
 TEST_F(ChecksumPassTest, MissingFileIdsAreFilledThroughTheUpdateQueue) {

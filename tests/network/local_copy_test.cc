@@ -1,7 +1,6 @@
 // Network mode's local copy: timed refreshes, the verified copy, the network lock between two
 // processes and the offline states.
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "network/network_commands.h"
@@ -152,51 +151,27 @@ class LockProbingCopier final : public network::FileCopier {
   std::string share_;
 };
 
-TEST_F(NetworkTest, TheWriteBackRunsUnderTheNetworkLock) {
+// The network lock is held from a write-open through the write-back (whole copy or changed
+// blocks) and keeps another computer out meanwhile: its write-open fails and it goes offline.
+TEST_F(NetworkTest, TheNetworkLockCoversTheWriteBackAndKeepsAnotherComputerOut) {
   LockProbingCopier copier(share_);
   network::LocalCopyLibrary library(table_, settings_, context_, words_, dialogs_, copier);
   for (bool quick : {false, true}) {
+    SCOPED_TRACE(quick ? "quick paths" : "whole copies");
     library.setQuickPaths(quick);
     copier.locked.clear();
     ASSERT_TRUE(library.openLibraryForWriting());
+    EXPECT_TRUE(library.holdsNetworkLock());
+    Computer other(share_, dir_.file("OtherLocal.mbf"));
+    EXPECT_FALSE(other.library.openLibraryForWriting());
+    EXPECT_EQ(other.words.build_request.load(), engine::kOfflineStart);
     ASSERT_TRUE(table_.writeInt(2, kColPlayCount, quick ? 6 : 5));
     library.closeLibraryAfterWriting();
-    EXPECT_EQ(copier.locked, std::vector<bool>{true}) << "quick paths " << quick;
+    EXPECT_FALSE(library.holdsNetworkLock());
+    EXPECT_EQ(copier.locked, std::vector<bool>{true});
     EXPECT_FALSE(lockedElsewhere(share_)) << "released after the write-back";
     EXPECT_EQ(readBytes(share_), readBytes(context_.local_copy_path));
   }
-}
-
-// Runs `body` in a child process (another computer) and returns its exit code.
-template <typename Body>
-int inChild(Body body) {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST_F(NetworkTest, NetworkLockKeepsTwoComputersApart) {
-  // We hold the lock: the other computer's write-open fails and it goes offline.
-  ASSERT_TRUE(library_.openLibraryForWriting());
-  EXPECT_TRUE(library_.holdsNetworkLock());
-  const std::string other_local = dir_.file("OtherLocal.mbf");
-  const int child = inChild([&] {
-    network::NetworkContext context;
-    context.local_copy_path = other_local;
-    context.network_refresh_counter = 200;
-    engine::SharedWords words;
-    marlbase::TableHandle table;
-    network::LocalCopyLibrary other(table, settings_, context, words, dialogs_, copier_);
-    const bool opened = other.openLibraryForWriting();
-    return opened ? 1 : words.build_request.load() == engine::kOfflineStart ? 0 : 2;
-  });
-  EXPECT_EQ(child, 0);
-  ASSERT_TRUE(table_.writeInt(2, kColPlayCount, 5));
-  library_.closeLibraryAfterWriting();
-  EXPECT_FALSE(library_.holdsNetworkLock());
-  EXPECT_EQ(readBytes(share_), readBytes(context_.local_copy_path));
 }
 
 }  // namespace

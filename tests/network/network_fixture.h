@@ -1,9 +1,9 @@
-// A folder standing in for the share, a local copy beside it, and scripted message dialogs.
+// A folder standing in for the share, the computers that use it in network mode, and scripted
+// message dialogs.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,21 +19,33 @@
 
 namespace tunora::testing {
 
-// Writes `count` songs into a new song table at `path`: slot i has FileId 100 + i.
-inline bool writeSongs(const std::string& path, int count) {
-  return makeLibrary(path, numberedSongs(count));
-}
+// One computer in network mode: its settings naming the share's file, its local copy at `local`,
+// and the library opening over them.
+struct Computer {
+  Computer(std::string share_path, const std::string& local, bool quick = false)
+      : share(std::move(share_path)) {
+    settings.setText(settings::kDatabasePath, share);
+    context.local_copy_path = local;
+    context.network_refresh_counter = network::kStartUpCounter;
+    library.setQuickPaths(quick);
+  }
+  std::string share;
+  Settings settings;
+  network::NetworkContext context;
+  engine::SharedWords words;
+  ScriptedMessageDialog dialogs;
+  network::FileCopier copier;
+  marlbase::TableHandle table;
+  network::LocalCopyLibrary library{table, settings, context, words, dialogs, copier};
+};
 
+// The share holds a song table of 30 songs (slot i has FileId 100 + i); this computer's local
+// copy is beside the share's folder.
 class NetworkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    share_dir_ = dir_.path() / "share";
     std::filesystem::create_directories(share_dir_);
-    share_ = (share_dir_ / "Tunora.mbf").string();
-    ASSERT_TRUE(writeSongs(share_, 30));
-    settings_.setText(settings::kDatabasePath, share_);
-    context_.local_copy_path = dir_.file("Local.mbf");
-    context_.network_refresh_counter = network::kStartUpCounter;
+    ASSERT_TRUE(makeLibrary(share_, numberedSongs(30)));
   }
   // Writes one field straight into the share's file, as another computer would.
   void editShare(int32_t slot, uint32_t value) {
@@ -53,15 +65,16 @@ class NetworkTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::filesystem::path share_dir_;
-  std::string share_;
-  Settings settings_;
-  network::NetworkContext context_;
-  engine::SharedWords words_;
-  ScriptedMessageDialog dialogs_;
-  network::FileCopier copier_;
-  marlbase::TableHandle table_;
-  network::LocalCopyLibrary library_{table_, settings_, context_, words_, dialogs_, copier_};
+  std::filesystem::path share_dir_ = dir_.path() / "share";
+  std::string share_ = (share_dir_ / "Tunora.mbf").string();
+  Computer me_{share_, dir_.file("Local.mbf")};
+  Settings& settings_ = me_.settings;
+  network::NetworkContext& context_ = me_.context;
+  engine::SharedWords& words_ = me_.words;
+  ScriptedMessageDialog& dialogs_ = me_.dialogs;
+  network::FileCopier& copier_ = me_.copier;
+  marlbase::TableHandle& table_ = me_.table;
+  network::LocalCopyLibrary& library_ = me_.library;
 };
 
 }  // namespace tunora::testing

@@ -8,38 +8,16 @@
 namespace tunora::testing {
 namespace {
 
-// One computer's side: a share folder, a local copy and the library opening over them.
-struct World {
-  World(const std::filesystem::path& root, const std::vector<uint8_t>& share_bytes, bool quick)
-      : dir(root) {
-    std::filesystem::create_directories(dir);
-    share = (dir / "share.mbf").string();
-    writeBytes(share, share_bytes);
-    settings.setText(settings::kDatabasePath, share);
-    context.local_copy_path = (dir / "Local.mbf").string();
-    context.network_refresh_counter = network::kStartUpCounter;
-    library.setQuickPaths(quick);
-  }
-  std::filesystem::path dir;
-  std::string share;
-  Settings settings;
-  network::NetworkContext context;
-  engine::SharedWords words;
-  ScriptedMessageDialog dialogs;
-  network::FileCopier copier;
-  marlbase::TableHandle table;
-  network::LocalCopyLibrary library{table, settings, context, words, dialogs, copier};
-};
-
 TEST_F(NetworkTest, QuickPathsGiveTheSharesFileThePlainAlgorithmsBytes) {
-  const auto initial = readBytes(share_);
-  World quick(dir_.path() / "quick", initial, true);
-  World plain(dir_.path() / "plain", initial, false);
+  for (const char* name : {"quick.mbf", "plain.mbf"})
+    writeBytes(dir_.file(name), readBytes(share_));
+  Computer quick(dir_.file("quick.mbf"), dir_.file("quick-local.mbf"), true);
+  Computer plain(dir_.file("plain.mbf"), dir_.file("plain-local.mbf"));
   std::mt19937 rng(7);
   for (int step = 0; step < 120; ++step) {
     const uint32_t op = rng() % 6;
     const uint32_t a = rng(), b = rng();
-    for (World* w : {&quick, &plain}) {
+    for (Computer* w : {&quick, &plain}) {
       marlbase::TableHandle& t = w->table;
       switch (op) {
         case 0:
