@@ -27,21 +27,20 @@ namespace {
 
 using testing::TestSong;
 
-// Copies nothing; remembers what was copied and answers sizes and space from its tables.
-class FakeFiles final : public FillFiles {
+// Copies nothing; remembers what was copied and the titles shown, and answers sizes and space
+// from its tables.
+class FakeFiles final : public FillFiles, public FillReport {
  public:
   Status copyFile(const std::string& source, const std::string& target, bool& taken) override {
     taken = sizes.count(target) != 0 || existing.count(target) != 0;
     if (taken) return Status::InvalidArgument(target + ": taken");
     if (fail_copy_at == static_cast<int>(copies.size()) + 1) return Status::NoSpace(target);
     copies.push_back({source, target});
-    sizes[target] = sizeOf(source);
-    used += sizeOf(source);
+    used += sizes[target] = sizeOf(source);
     return Status::Ok();
   }
   std::optional<uint64_t> fileSize(const std::string& path) override {
-    if (sizes.count(path)) return sizes[path];
-    return sizeOf(path);
+    return sizes.count(path) ? sizes[path] : sizeOf(path);
   }
   std::optional<SpaceInfo> space(const std::string&) override {
     return SpaceInfo{free_at_start - used, total};
@@ -68,10 +67,7 @@ class FakeFiles final : public FillFiles {
   std::set<std::string> existing;  // files in the folder before the fill
   std::vector<std::string> synced;
   std::vector<std::string> removed;
-};
 
-class Titles final : public FillReport {
- public:
   void setTitle(const std::string& title) override { titles.push_back(title); }
   void fileCopied(const std::string&, uint64_t) override {
     if (on_copied) on_copied();
@@ -101,7 +97,7 @@ class FillEngineTest : public ::testing::Test {
     engine::BuilderHooks hooks;
     engine::SeededRandomSource random(seed);
     engine::ListBuilder builder(lock, library, settings_, play_list, status, random, env_, hooks);
-    FillEngine engine(lock, builder, library, settings_, files_, titles_, env_);
+    FillEngine engine(lock, builder, library, settings_, files_, files_, env_);
     if (context != nullptr) engine.setNetworkContext(context, "/data/");
     engine_ = &engine;
     // The fill sleeps between passes: counted, with the clock moved whenever it sleeps.
@@ -119,7 +115,7 @@ class FillEngineTest : public ::testing::Test {
   }
   std::vector<std::string> targets() const {
     std::vector<std::string> out;
-    for (const auto& c : files_.copies) out.push_back(c.second);
+    for (const auto& [source, target] : files_.copies) out.push_back(target);
     return out;
   }
 
@@ -128,7 +124,6 @@ class FillEngineTest : public ::testing::Test {
   Settings settings_;
   FakeEnv env_;
   FakeFiles files_;
-  Titles titles_;
   FillEngine* engine_ = nullptr;
   uint64_t slept_ = 0;  // virtual time the last fill slept
 };
@@ -141,17 +136,16 @@ TEST_F(FillEngineTest, BudgetEndsOnTheFileThatReachesOrMeetsIt) {
     makeLibrary(testing::plainSongs(30));
     settings_.set(settings::kFillSizeIndex, 0);
     files_ = FakeFiles();
-    titles_.titles.clear();
     files_.song_size = [size](const std::string&) { return size; };
     const FillResult result = fill();
     EXPECT_EQ(result.end, FillEnd::kBudgetUsed);
     EXPECT_EQ(result.files, files);
-    ASSERT_GE(titles_.titles.size(), 13u);
-    EXPECT_EQ(titles_.titles.front(), "Tunora Deep Building");
+    ASSERT_GE(files_.titles.size(), 13u);
+    EXPECT_EQ(files_.titles.front(), "Tunora Deep Building");
     if (files == 13) {
-      EXPECT_EQ(titles_.titles[12], "2MB to go, " + targets()[11].substr(5));
+      EXPECT_EQ(files_.titles[12], "2MB to go, " + targets()[11].substr(5));
     }
-    EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler");
+    EXPECT_EQ(files_.titles.back(), "Tunora Media Filler");
     // Every written file and then the folder are flushed before the end is shown.
     ASSERT_EQ(files_.synced.size(), static_cast<size_t>(files) + 1);
     EXPECT_EQ(files_.synced.back(), "dir:/out");
@@ -185,7 +179,6 @@ TEST_F(FillEngineTest, HowAFillEnds) {
     makeLibrary(songs);
     settings_.set(settings::kFillNaughtyLimit, 0);
     files_ = FakeFiles();
-    titles_.titles.clear();
     files_.fail_copy_at = row.fail_at;
     if (row.song_mb != 0) files_.song_size = [&](const std::string&) { return row.song_mb << 20; };
     if (row.free_mb != 0) {
@@ -193,7 +186,7 @@ TEST_F(FillEngineTest, HowAFillEnds) {
       files_.free_at_start = row.free_mb << 20;
     }
     int copied = 0;
-    titles_.on_copied = [&] {
+    files_.on_copied = [&] {
       if (++copied == row.stop_after) engine_->requestStop();
     };
     const FillResult result = fill();
@@ -204,7 +197,7 @@ TEST_F(FillEngineTest, HowAFillEnds) {
       EXPECT_EQ(slept_, uint64_t{kPassPauseMillis} * (kMaxEmptyPasses - 1));
     }
     if (row.end != FillEnd::kNoLibrary) {
-      EXPECT_EQ(titles_.titles.back(),
+      EXPECT_EQ(files_.titles.back(),
                 "Tunora Media Filler" +
                     (row.message.empty() || row.fail_at != 0 ? std::string() : ": " + row.message));
     }
@@ -235,7 +228,7 @@ TEST_F(FillEngineTest, EachSongIsCopiedOnceAndTheFillEndsWhenAllAreCopied) {
   EXPECT_EQ(result.message, "all 27 songs copied");
   std::set<std::string> sources;
   for (const auto& copy : files_.copies) EXPECT_TRUE(sources.insert(copy.first).second);
-  EXPECT_EQ(titles_.titles.back(), "Tunora Media Filler: all 27 songs copied");
+  EXPECT_EQ(files_.titles.back(), "Tunora Media Filler: all 27 songs copied");
 }
 
 // Two albums both hold "song3.mp3": filling into one never replaces its file; the copy gets the
@@ -259,7 +252,7 @@ TEST_F(FillEngineTest, ANameTakenGetsAFreeNameAndTheEndSaysSo) {
       EXPECT_EQ(target, "/out/" + name);
     }
   }
-  EXPECT_EQ(titles_.titles.back(),
+  EXPECT_EQ(files_.titles.back(),
             "Tunora Media Filler: all 25 songs copied; 2 songs were saved under a free name, as "
             "the folder had a file of its name");
   EXPECT_EQ(numberedName("a.b.mp3", 2), "a.b (2).mp3");
@@ -267,7 +260,9 @@ TEST_F(FillEngineTest, ANameTakenGetsAFreeNameAndTheEndSaysSo) {
   EXPECT_EQ(numberedName("noext", 4), "noext (4)");
 }
 
-TEST_F(FillEngineTest, TheChoicesBecomeTheRunningSettings) {
+// The filler's choices become the running settings; in network mode the fill reads a copy of
+// its own, which it removes at the end.
+TEST_F(FillEngineTest, TheChoicesBecomeTheRunningSettingsAndNetworkModeUsesItsOwnCopy) {
   makeLibrary(testing::plainSongs(25));
   settings_.set(settings::kCurrentState, 4);
   settings_.set(settings::kFillUser, 6);
@@ -276,21 +271,15 @@ TEST_F(FillEngineTest, TheChoicesBecomeTheRunningSettings) {
   settings_.set(settings::kFillPlayAll, 0);
   settings_.set(settings::kFillPlayWav, 0);
   files_.fail_copy_at = 2;
-  fill();
+  network::NetworkContext context;
+  context.local_copy_path = "/data/Local.mbf";
+  fill(3, &context);
   EXPECT_EQ(settings_.get(settings::kCurrentState), 0);
   EXPECT_EQ(settings_.get(settings::kStateUser, 0), 6);
   EXPECT_EQ(settings_.get(settings::kStateMinRating, 0), 3);
   EXPECT_EQ(settings_.get(settings::kStateNaughtyLimit, 0), 2);
   EXPECT_EQ(settings_.get(settings::kPlayAll), 0);
   EXPECT_EQ(settings_.get(settings::kPlayWav), 0);
-}
-
-TEST_F(FillEngineTest, NetworkModeUsesItsOwnCopyAndRemovesIt) {
-  makeLibrary(testing::plainSongs(25));
-  network::NetworkContext context;
-  context.local_copy_path = "/data/Local.mbf";
-  files_.fail_copy_at = 2;
-  fill(3, &context);
   EXPECT_EQ(context.local_copy_path, "/data/Fill.mbf");
   EXPECT_EQ(context.network_refresh_counter.load(), 200);
   EXPECT_EQ(files_.removed, std::vector<std::string>{"/data/Fill.mbf"});

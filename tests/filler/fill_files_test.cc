@@ -3,14 +3,11 @@
 #include "filler/fill_files.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::filler {
@@ -48,23 +45,16 @@ TEST(FillFilesTest, ACopyThatFailsHalfWayLeavesNoTarget) {
   writeBytes(dir.file("song.mp3"), pattern(4 * 1024 * 1024));
   const std::string target = dir.file("000 song.mp3");
   // A child whose files may not grow past 1 MB: its write fails part of the way through.
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{1 << 20, 1 << 20};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    PosixFillFiles files;
-    bool taken = false;
-    const Status s = files.copyFile(dir.file("song.mp3"), target, taken);
-    const bool left =
-        access(target.c_str(), F_OK) == 0 || access(temporaryNameFor(target).c_str(), F_OK) == 0;
-    _exit(s.ok() ? 3 : (left ? 4 : 0));
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);  // 3: the copy passed; 4: half a file was left
+  EXPECT_EQ(testing::childExit(
+                [&] {
+                  bool taken = false;
+                  return PosixFillFiles().copyFile(dir.file("song.mp3"), target, taken).ok();
+                },
+                1 << 20),
+            0)
+      << "the copy passed";
+  EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_FALSE(std::filesystem::exists(temporaryNameFor(target)));
 }
 
 // Copies that are refused and touch nothing: onto a file of the target's name (two albums both
