@@ -204,14 +204,6 @@ TEST_F(FillEngineTest, HowAFillEnds) {
   }
 }
 
-TEST_F(FillEngineTest, AddNumberCountsToOneThousandThenStartsAgain) {
-  EXPECT_EQ(nextPickNumber(999), 1000);
-  EXPECT_EQ(nextPickNumber(kLastPickNumber), 0);
-  EXPECT_EQ(fillTargetName("/m/a/Song.mp3", true, 9), "009 Song.mp3");
-  EXPECT_EQ(fillTargetName("/m/a/Song.mp3", true, 1000), "1000 Song.mp3");
-  EXPECT_EQ(fillTargetName("/m/a/Song.mp3", false, 9), "Song.mp3");
-}
-
 // A library smaller than the fill size: every song is copied once, then the fill says so.
 TEST_F(FillEngineTest, EachSongIsCopiedOnceAndTheFillEndsWhenAllAreCopied) {
   auto songs = testing::plainSongs(30);
@@ -255,6 +247,9 @@ TEST_F(FillEngineTest, ANameTakenGetsAFreeNameAndTheEndSaysSo) {
   EXPECT_EQ(files_.titles.back(),
             "Tunora Media Filler: all 25 songs copied; 2 songs were saved under a free name, as "
             "the folder had a file of its name");
+  EXPECT_EQ(fillTargetName("/m/a/Song.mp3", true, 9), "009 Song.mp3");  // "Add Number"
+  EXPECT_EQ(fillTargetName("/m/a/Song.mp3", true, 1000), "1000 Song.mp3");
+  EXPECT_EQ(nextPickNumber(kLastPickNumber), 0);  // after 1000
   EXPECT_EQ(numberedName("a.b.mp3", 2), "a.b (2).mp3");
   EXPECT_EQ(numberedName(".hidden", 3), ".hidden (3)");
   EXPECT_EQ(numberedName("noext", 4), "noext (4)");
