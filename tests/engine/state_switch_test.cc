@@ -34,19 +34,14 @@ class StateSwitchTest : public ::testing::Test {
   SwitchResult switchTo(int32_t state, StateControls* dialog = nullptr) {
     std::atomic<bool> done{false};
     testing::EnvThread executor(env_, [&] {
-      while (!done.load()) {
-        executor_.run();
-        env_.sleepFor(std::chrono::milliseconds(50));
-      }
+      for (; !done.load(); env_.sleepFor(std::chrono::milliseconds(50))) executor_.run();
     });
     SwitchResult result = SwitchResult::kBadState;
-    {
-      testing::EnvThread switcher(env_, [&] {
-        result = switcher_.switchState(state, dialog);
-        done.store(true);
-      });
-      EXPECT_TRUE(switcher.join());
-    }
+    testing::EnvThread switcher(env_, [&] {
+      result = switcher_.switchState(state, dialog);
+      done.store(true);
+    });
+    EXPECT_TRUE(switcher.join());
     EXPECT_TRUE(executor.join());
     return result;
   }
