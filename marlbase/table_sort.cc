@@ -1,10 +1,11 @@
-// Sorting a table by one column: compaction first, then a stable sort of the occupied records
-// by the column's text (integers as their decimal text) in the collation of collation.h.
+// Sorting a table by one column: a stable sort of the occupied records by the column's text
+// (integers as their decimal text) in the collation of collation.h, packed into the lowest slots.
 //
 // Equal values keep their order, as an exchange sort of neighbours would leave them. The records
-// are ordered by precomputed sort keys and then moved into place one whole, journalled move at a
-// time into a free slot (or, on a table with no free slot, through the journal's held record), so
-// that after a kill part-way every record is there exactly once.
+// are ordered by precomputed sort keys and then moved into place, each once, one whole,
+// journalled move at a time into a free slot (or, on a table with no free slot, through the
+// journal's held record), so that after a kill part-way every record is there exactly once. The
+// bytes are those of a compaction followed by the sort of the packed records.
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -78,14 +79,30 @@ std::vector<uint32_t> TableHandle::sortOrder(const std::vector<uint32_t>& slots,
   return order;
 }
 
-// Moves the record now in slot from[k] into slot first + k, for every k; `from` holds the slots
-// first .. first + m - 1 in another order. The permutation's cycles each go through `spare`, a
-// free slot outside them (its bytes are the caller's to restore), or, when it is kNone, through
-// the journal's held record: the cycle's first record moves out to the spare, the cycle is walked,
-// and the spare's record goes into the slot the cycle frees last.
+// Moves the record now in slot from[k] into slot first + k, for every k. A slot of the range that
+// no record comes from is free: the record for it moves in, which frees the slot it left, and so
+// on along the chain until the freed slot lies outside the range. What remains are the
+// permutation's cycles, each of which goes through `spare`, a free slot outside them (its bytes
+// are the caller's to restore), or, when it is kNone, through the journal's held record: the
+// cycle's first record moves out to the spare, the cycle is walked, and the spare's record goes
+// into the slot the cycle frees last.
 void TableHandle::placeRecords(uint32_t first, const std::vector<uint32_t>& from, uint32_t spare) {
   const auto m = static_cast<uint32_t>(from.size());
+  const auto inRange = [&](uint32_t slot) { return slot >= first && slot - first < m; };
   std::vector<bool> placed(m, false);
+  std::vector<bool> is_source(m, false);
+  for (uint32_t k = 0; k < m; ++k) {
+    if (inRange(from[k])) is_source[from[k] - first] = true;
+  }
+  for (uint32_t start = 0; start < m; ++start) {
+    if (is_source[start]) continue;
+    for (uint32_t k = start;;) {
+      moveRecord(from[k], first + k);
+      placed[k] = true;
+      if (!inRange(from[k])) break;
+      k = from[k] - first;
+    }
+  }
   std::vector<uint8_t> held(spare == SlotSet::kNone ? record_size_ : 0);
   for (uint32_t start = 0; start < m; ++start) {
     if (placed[start] || from[start] == first + start) continue;
@@ -138,56 +155,75 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   if (!usable() || !canWrite() || capacity_ <= 2 || !validColumn(column)) return 0;
   std::unique_ptr<Collation> collation = Collation::forLocale(locale);
   if (!collation) return 0;
-  (void)compact();
   // Without its journal a kill could leave a record twice or lose one: no sort then.
   if (!journal_.begin(path_, record_size_, capacity_)) return 0;
 
-  // After a complete compaction the occupied records are slots 0 .. m-1; while the compaction
-  // hold is raised they may lie in several runs, and each run is sorted on its own (records are
-  // only ever exchanged with an occupied neighbour). The statuses come from the slot index, not
-  // from a read of every record's page.
+  // The occupied records end in slots 0 .. m-1 in their sorted order, each moved once, with the
+  // bytes a compaction followed by a sort of the packed records would leave. While the compaction
+  // hold is raised they stay where they are, in several runs, and each run is sorted on its own
+  // (records are only ever exchanged with an occupied neighbour). The statuses come from the
+  // slot index, not from a read of every record's page.
   const SlotSet& occupied_set = slots().occupiedSlots();
   std::vector<uint32_t> occupied;
   occupied.reserve(occupied_set.count());
   for (uint32_t s = occupied_set.next(0); s != SlotSet::kNone; s = occupied_set.next(s + 1)) {
     occupied.push_back(s);
   }
-  const uint32_t end = occupied.empty() ? 0 : occupied.back() + 1;
-  std::vector<int32_t> before(end);
-  for (uint32_t s = 0; s < end; ++s) before[s] = indexedStatus(s);
+  const auto m = static_cast<uint32_t>(occupied.size());
+  const uint32_t last = occupied.back();
+  const bool pack = compaction_hold_ == 0;
+  std::vector<int32_t> before(size_t{last} + 1);
+  for (uint32_t s = 0; s <= last; ++s) before[s] = indexedStatus(s);
+  // Most of the records are about to be written: fault their pages in, writable, in one call
+  // rather than one fault at a time (a kernel without this does it the slow way).
+  (void)madvise(base_,
+                std::min<uint64_t>(record_area_ + uint64_t{last + 1} * record_size_, map_size_),
+                MADV_POPULATE_WRITE);
+  // The cycles go through the lowest free slot. When the records are packed down that is slot m,
+  // free once the records above m - 1 have moved, and the copies below overwrite it; otherwise it
+  // gets its own bytes back at the end.
+  const bool copies = pack && last >= m;
+  const uint32_t spare = copies ? m : spareSlot();
+  std::vector<uint8_t> spare_bytes(spare != SlotSet::kNone && !copies ? record_size_ : 0);
+  if (!spare_bytes.empty()) std::memcpy(spare_bytes.data(), slotAddress(spare), record_size_);
   // source[s] := the slot whose record is now in s.
   std::vector<uint32_t> source(capacity_);
   std::iota(source.begin(), source.end(), 0);
-  // Most of the records are about to be written: fault their pages in, writable, in one call
-  // rather than one fault at a time (a kernel without this does it the slow way).
-  (void)madvise(base_, std::min<uint64_t>(record_area_ + uint64_t{end} * record_size_, map_size_),
-                MADV_POPULATE_WRITE);
-  // Each run goes through the lowest free slot, which gets its own bytes back at the end.
-  const uint32_t spare = spareSlot();
-  std::vector<uint8_t> spare_bytes(spare != SlotSet::kNone ? record_size_ : 0);
-  if (spare != SlotSet::kNone) std::memcpy(spare_bytes.data(), slotAddress(spare), record_size_);
-  const auto m = static_cast<uint32_t>(occupied.size());
   for (uint32_t i = 0; i < m;) {
     uint32_t j = i + 1;
-    while (j < m && occupied[j] == occupied[j - 1] + 1) ++j;
-    const uint32_t run = occupied[i];
+    while (j < m && (pack || occupied[j] == occupied[j - 1] + 1)) ++j;
+    const uint32_t first = pack ? 0 : occupied[i];
     const std::vector<uint32_t> run_slots(occupied.begin() + i, occupied.begin() + j);
     const std::vector<uint32_t> order = sortOrder(run_slots, column, *collation);
     std::vector<uint32_t> from(j - i);
-    for (uint32_t k = 0; k < j - i; ++k) from[k] = run + order[k];
-    placeRecords(run, from, spare);
-    for (uint32_t k = 0; k < j - i; ++k) {
-      source[run + k] = from[k];
-      slots().change(run + k, before[run + k], before[from[k]]);
-    }
+    for (uint32_t k = 0; k < j - i; ++k) from[k] = run_slots[order[k]];
+    placeRecords(first, from, spare);
+    for (uint32_t k = 0; k < j - i; ++k) source[first + k] = from[k];
     i = j;
   }
-  if (spare != SlotSet::kNone) {
+  if (!spare_bytes.empty()) {
     std::memcpy(slotAddress(spare) + kStatusSize, spare_bytes.data() + kStatusSize,
                 record_size_ - kStatusSize);
     storeStatusWord(spare, static_cast<int32_t>(loadU32(spare_bytes.data())));
   }
+  // The packing leaves the free slots the last record passed through holding copies of it, as
+  // its moves one step at a time down to slot m - 1 would. These slots are free already, so the
+  // order of these writes does not matter to a reader.
+  if (copies) {
+    uint32_t now_at = 0;
+    while (source[now_at] != last) ++now_at;
+    for (uint32_t s = m; s <= last; ++s) {
+      std::memcpy(slotAddress(s) + kStatusSize, slotAddress(now_at) + kStatusSize,
+                  record_size_ - kStatusSize);
+      storeStatusWord(s, kStatusDeleted);
+      crashPoint();
+    }
+  }
   journal_.end();
+  for (uint32_t s = 0; s <= last; ++s) {
+    const int32_t now = copies && s >= m ? kStatusDeleted : before[source[s]];
+    slots().change(s, before[s], now);
+  }
   rekeyColumnIndexes(source);
   dirty_ = true;
   recount();
