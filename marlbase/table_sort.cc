@@ -9,18 +9,68 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
-#include <deque>
 #include <numeric>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "marlbase/collation.h"
 #include "marlbase/table_handle.h"
 
 namespace tunora::marlbase {
+
+namespace {
+
+// Numbers distinct texts in the order they are first seen. The texts are copied into one block,
+// so that telling two apart reads nearby memory rather than a record far away in the table, and
+// the numbers are found by hash in an open-addressed table.
+class DistinctTexts {
+ public:
+  uint32_t idOf(std::string_view text) {
+    if ((size_t{count()} + 1) * 2 > table_.size()) grow();
+    const uint64_t hash = std::hash<std::string_view>{}(text);
+    const size_t mask = table_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      Entry& e = table_[i];
+      if (e.id == kNone) {
+        e = {hash, count()};
+        chars_.append(text);
+        ends_.push_back(chars_.size());
+        return e.id;
+      }
+      if (e.hash == hash && this->text(e.id) == text) return e.id;
+    }
+  }
+  uint32_t count() const { return static_cast<uint32_t>(ends_.size() - 1); }
+  std::string_view text(uint32_t id) const {
+    return std::string_view(chars_).substr(ends_[id], ends_[id + 1] - ends_[id]);
+  }
+
+ private:
+  static constexpr uint32_t kNone = 0xFFFF'FFFF;
+  struct Entry {
+    uint64_t hash = 0;
+    uint32_t id = kNone;
+  };
+  void grow() {
+    std::vector<Entry> old(std::max<size_t>(table_.size() * 2, 4096));
+    old.swap(table_);
+    const size_t mask = table_.size() - 1;
+    for (const Entry& e : old) {
+      if (e.id == kNone) continue;
+      size_t i = e.hash & mask;
+      while (table_[i].id != kNone) i = (i + 1) & mask;
+      table_[i] = e;
+    }
+  }
+  std::vector<Entry> table_;
+  std::string chars_;
+  std::vector<size_t> ends_{0};
+};
+
+}  // namespace
 
 // The order of the records in `slots` by the column: order[k] = the index in `slots` of the
 // record that goes k-th.
@@ -30,11 +80,8 @@ std::vector<uint32_t> TableHandle::sortOrder(const std::vector<uint32_t>& slots,
   const uint32_t type = column_types_[column - 1];
   // Equal texts have equal sort keys: each distinct text's key is made once, the distinct keys
   // are ranked, and the records are counted into place by their text's rank, which keeps equal
-  // ones in slot order, as a stable sort by key would. Texts are read in place (nothing writes
-  // the mapping meanwhile); integers' decimal texts are kept in `numbers`.
-  std::unordered_map<std::string_view, uint32_t> distinct;
-  std::deque<std::string> numbers;
-  std::vector<std::string_view> texts;
+  // ones in slot order, as a stable sort by key would.
+  DistinctTexts distinct;
   std::vector<uint32_t> text_of(m);
   // Records lie a whole record apart, so each field read waits for memory: the field of the
   // record a few places ahead is asked for while this one is read.
@@ -42,25 +89,21 @@ std::vector<uint32_t> TableHandle::sortOrder(const std::vector<uint32_t>& slots,
   for (uint32_t s = 0; s < m; ++s) {
     if (s + kAhead < m) __builtin_prefetch(fieldAddress(slots[s + kAhead], column));
     const uint8_t* field = fieldAddress(slots[s], column);
-    std::string_view text;
     if (isTextType(type)) {
       const auto* chars = reinterpret_cast<const char*>(field);
-      text = std::string_view(chars, strnlen(chars, fieldWidth(type) - 1));
+      text_of[s] = distinct.idOf(std::string_view(chars, strnlen(chars, fieldWidth(type) - 1)));
     } else {
       const uint32_t value = type == 0   ? field[0]
                              : type == 1 ? (uint32_t{field[0]} | uint32_t{field[1]} << 8)
                                          : loadU32(field);
-      const std::string decimal = std::to_string(value);
-      const auto found = distinct.find(decimal);
-      text = found != distinct.end() ? found->first : numbers.emplace_back(decimal);
+      char decimal[12];
+      const char* end = std::to_chars(decimal, decimal + sizeof decimal, value).ptr;
+      text_of[s] = distinct.idOf(std::string_view(decimal, static_cast<size_t>(end - decimal)));
     }
-    const auto [it, added] = distinct.try_emplace(text, static_cast<uint32_t>(texts.size()));
-    if (added) texts.push_back(text);
-    text_of[s] = it->second;
   }
-  const auto n = static_cast<uint32_t>(texts.size());
+  const uint32_t n = distinct.count();
   std::vector<std::string> keys(n);
-  for (uint32_t d = 0; d < n; ++d) keys[d] = collation.sortKey(texts[d]);
+  for (uint32_t d = 0; d < n; ++d) keys[d] = collation.sortKey(distinct.text(d));
   std::vector<uint32_t> by_key(n);
   std::iota(by_key.begin(), by_key.end(), 0);
   std::sort(by_key.begin(), by_key.end(),
@@ -89,6 +132,11 @@ std::vector<uint32_t> TableHandle::sortOrder(const std::vector<uint32_t>& slots,
 void TableHandle::placeRecords(uint32_t first, const std::vector<uint32_t>& from, uint32_t spare) {
   const auto m = static_cast<uint32_t>(from.size());
   const auto inRange = [&](uint32_t slot) { return slot >= first && slot - first < m; };
+  // The next move's record lies anywhere in the table: it is asked for while this one is copied.
+  const auto prefetchRecord = [&](uint32_t slot) {
+    const uint8_t* bytes = slotAddress(slot);
+    for (uint32_t at = 0; at < record_size_; at += 64) __builtin_prefetch(bytes + at);
+  };
   std::vector<bool> placed(m, false);
   std::vector<bool> is_source(m, false);
   for (uint32_t k = 0; k < m; ++k) {
@@ -97,6 +145,7 @@ void TableHandle::placeRecords(uint32_t first, const std::vector<uint32_t>& from
   for (uint32_t start = 0; start < m; ++start) {
     if (is_source[start]) continue;
     for (uint32_t k = start;;) {
+      if (inRange(from[k])) prefetchRecord(from[from[k] - first]);
       moveRecord(from[k], first + k);
       placed[k] = true;
       if (!inRange(from[k])) break;
@@ -114,6 +163,7 @@ void TableHandle::placeRecords(uint32_t first, const std::vector<uint32_t>& from
     }
     uint32_t k = start;
     while (from[k] != out) {
+      prefetchRecord(from[from[k] - first]);
       moveRecord(from[k], first + k);
       placed[k] = true;
       k = from[k] - first;
