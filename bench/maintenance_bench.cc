@@ -5,7 +5,13 @@
 // then the 44 columns) and prints one line per operation, "TIME name cpu wall rows", in the form
 // bench/side_by_side.py reads to run the same operations on the same rows in SQLite.
 // With "sort" instead, it only times the two sorts, five runs each, one line per run; with "rank",
-// only the top and worst songs (the fastest of five each).
+// only the top and worst songs (the fastest of five each); with "rows", only the rows file.
+// "make" only writes the library (folder/tunora-maint-bench-<songs>.mbf); a library found there
+// is used and kept.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -97,10 +103,19 @@ bool buildLibrary(const std::string& path, uint32_t songs) {
   return true;
 }
 
+// A fresh copy of the table, on disk before it is opened: the kernel's writeback of the copy
+// would otherwise run during the timed work and be counted in it.
 bool openCopy(TableHandle& t, const std::string& pristine, const std::string& copy) {
   std::error_code ec;
   std::filesystem::copy_file(pristine, copy, std::filesystem::copy_options::overwrite_existing, ec);
   if (ec) return false;
+  const int fd = ::open(copy.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fdatasync(fd) == 0;
+  ::close(fd);
+  if (!synced) return false;
+  // A journal an earlier, killed run left beside the copy is not this copy's.
+  std::filesystem::remove(tunora::marlbase::MoveJournal::pathFor(copy), ec);
   t.setPath(copy);
   t.setWritable(true);
   return t.open().ok();
@@ -154,10 +169,18 @@ int sortsOnly(const std::string& path, const std::string& copy) {
     for (int run = 0; run < 5; ++run) {
       TableHandle w;
       if (!openCopy(w, path, copy)) return 1;
+      rusage before{}, after{};
+      (void)getrusage(RUSAGE_THREAD, &before);
       const Timer start;
       const bool ok = m::runDbFunction(f, w, {}, {}, nullptr, nullptr).ok;
       w.close();
-      timeLine(name, ok ? secondsSince(start) : kFailed, 0);
+      const Elapsed e = ok ? secondsSince(start) : kFailed;
+      (void)getrusage(RUSAGE_THREAD, &after);
+      // After the line: the page faults the sort took (a page written again after the kernel
+      // wrote it back faults again).
+      std::printf("TIME %s %.6f %.6f 0 faults %ld\n", name, e.cpu, e.wall,
+                  after.ru_minflt + after.ru_majflt - before.ru_minflt - before.ru_majflt);
+      std::fflush(stdout);
     }
   }
   removeTable(copy);
@@ -219,29 +242,38 @@ int main(int argc, char** argv) {
   const std::string folder = argc > 2 ? argv[2] : "/tmp";
   const std::string path = folder + "/tunora-maint-bench-" + std::to_string(songs) + ".mbf";
   const std::string copy = path + ".work";
-  if (!buildLibrary(path, songs)) return 1;
-  if (argc > 3 && std::string(argv[3]) == "rank") {
+  const std::string mode = argc > 3 ? argv[3] : "";
+  // A library left by an earlier run ("make" only writes one) is used as it is, and kept.
+  const bool kept = std::filesystem::exists(path);
+  if (!kept && !buildLibrary(path, songs)) return 1;
+  const auto finish = [&](int result) {
+    if (!kept && mode != "make") removeTable(path);
+    return result;
+  };
+  if (mode == "make") return 0;
+  if (mode == "rank") {
     TableHandle t;
     t.setPath(path);
-    if (!t.open().ok()) return 1;
+    if (!t.open().ok()) return finish(1);
     timeRankings(t);
     t.close();
-    removeTable(path);
-    return 0;
+    return finish(0);
   }
-  if (argc > 3 && std::string(argv[3]) == "sort") {
-    const int result = sortsOnly(path, copy);
-    removeTable(path);
-    return result;
+  if (mode == "sort") return finish(sortsOnly(path, copy));
+  if (mode == "rows") {
+    TableHandle t;
+    t.setPath(path);
+    const bool ok =
+        t.open().ok() && dumpRows(t, folder + "/rows-" + std::to_string(songs) + ".tsv");
+    t.close();
+    return finish(ok ? 0 : 1);
   }
-  if (argc > 3 && std::string(argv[3]) == "side") {
-    const int result = sideBySide(path, copy, folder + "/rows-" + std::to_string(songs) + ".tsv");
-    removeTable(path);
-    return result;
+  if (mode == "side") {
+    return finish(sideBySide(path, copy, folder + "/rows-" + std::to_string(songs) + ".tsv"));
   }
   TableHandle t;
   t.setPath(path);
-  if (!t.open().ok()) return 1;
+  if (!t.open().ok()) return finish(1);
   std::printf("%u songs written, %d live, capacity %u\n\n", songs, t.liveCount(), t.capacity());
 
   size_t hits = 0;
@@ -327,6 +359,5 @@ int main(int argc, char** argv) {
            2.0);
   }
   removeTable(copy);
-  removeTable(path);
-  return failures == 0 ? 0 : 1;
+  return finish(failures == 0 ? 0 : 1);
 }

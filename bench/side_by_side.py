@@ -8,7 +8,9 @@ the bench only) and times the equivalent statements the same number of times. Pr
 the ratio Tunora / SQLite (at most 1.0 is the aim), on processor time (judged) and wall time, and
 the spread of five sorts.
 
-Usage: bench/side_by_side.py build/bench/maintenance_bench [folder] [sizes...]
+With --sort first, only the two sorts (the bench's "rows" and "sort" modes).
+
+Usage: bench/side_by_side.py [--sort] build/bench/maintenance_bench [folder] [sizes...]
 """
 import os
 import shutil
@@ -87,10 +89,10 @@ def connect(path):
     return db
 
 
-def time_queries(db_path):
+def time_queries(db_path, queries, changes):
     db = connect(db_path)
     results = {}
-    for name, sql in QUERIES.items():
+    for name, sql in queries.items():
         db.execute(sql).fetchall()  # warm
         best = None
         for _ in range(5):
@@ -103,10 +105,12 @@ def time_queries(db_path):
         results[name + "_rows"] = n
     db.close()
     work = db_path + ".work"
-    for name, sql in CHANGES.items():
+    for name, sql in changes.items():
         runs = []
         for _ in range(5):
             shutil.copyfile(db_path, work)
+            with open(work, "rb") as f:
+                os.fsync(f.fileno())  # the copy's writeback is not the statement's
             db = connect(work)
             db.execute("SELECT count(*) FROM songs").fetchall()
             start = clocks()
@@ -121,9 +125,11 @@ def time_queries(db_path):
     return results
 
 
-def run_tunora(bench, folder, songs):
-    out = subprocess.run([bench, str(songs), folder, "side"], check=True, capture_output=True,
-                         text=True).stdout
+def run_tunora(bench, folder, songs, mode):
+    out = ""
+    for m in (["rows", "sort"] if mode == "sort" else ["side"]):
+        out += subprocess.run([bench, str(songs), folder, m], check=True, capture_output=True,
+                              text=True).stdout
     results = {}
     rows = {}
     for line in out.splitlines():
@@ -135,32 +141,41 @@ def run_tunora(bench, folder, songs):
 
 
 def main():
-    bench = sys.argv[1]
-    folder = sys.argv[2] if len(sys.argv) > 2 else "/tmp"
-    sizes = [int(s) for s in sys.argv[3:]] or [10000, 100000]
+    args = sys.argv[1:]
+    mode = "sort" if args and args[0] == "--sort" else "side"
+    args = args[1:] if mode == "sort" else args
+    bench = args[0]
+    folder = args[1] if len(args) > 1 else "/tmp"
+    sizes = [int(s) for s in args[2:]] or [10000, 100000]
+    queries = {} if mode == "sort" else QUERIES
+    changes = {k: v for k, v in CHANGES.items() if mode != "sort" or k.startswith("sort")}
     for songs in sizes:
         load_before = os.getloadavg()[0]
-        ours, rows = run_tunora(bench, folder, songs)
+        ours, rows = run_tunora(bench, folder, songs, mode)
         rows_path = os.path.join(folder, f"rows-{songs}.tsv")
         db_path = os.path.join(folder, f"side-{songs}.sqlite")
         load(db_path, rows_path)
         os.remove(rows_path)
-        theirs = time_queries(db_path)
+        theirs = time_queries(db_path, queries, changes)
         os.remove(db_path)
         print(f"\n{songs} songs (load average {load_before:.1f} before, "
               f"{os.getloadavg()[0]:.1f} after)")
         print(f"{'operation':<18} {'rows':>7} {'sqlite':>7} {'tunora cpu':>11} {'sqlite cpu':>11} {'ratio':>6}"
               f" {'tunora wall':>12} {'sqlite wall':>12} {'ratio':>6}")
-        for name in list(QUERIES) + list(CHANGES):
+        for name in list(queries) + list(changes):
             a = min(ours[name])
             b = min(theirs[name])
             print(f"{name:<18} {rows[name]:>7} {theirs[name + '_rows']:>7} {a[0]:>10.4f}s {b[0]:>10.4f}s {a[0] / b[0]:>6.2f}"
                   f" {a[1]:>11.4f}s {b[1]:>11.4f}s {a[1] / b[1]:>6.2f}")
-        for name in CHANGES:
+        for name in changes:
             if name.startswith("sort"):
                 walls = [w for _, w in ours[name]]
                 cpus = [c for c, _ in ours[name]]
                 print(f"{name} tunora over 5 runs: wall max/min {max(walls) / min(walls):.2f}, "
+                      f"cpu max/min {max(cpus) / min(cpus):.2f}")
+                walls = [w for _, w in theirs[name]]
+                cpus = [c for c, _ in theirs[name]]
+                print(f"{name} sqlite over 5 runs: wall max/min {max(walls) / min(walls):.2f}, "
                       f"cpu max/min {max(cpus) / min(cpus):.2f}")
 
 

@@ -142,6 +142,7 @@ int runDump(const Args& args) {
   const bool all = args.flag("--all");
   const bool bytes = args.flag("--bytes");
   std::printf("%s\n", infoLine(table).c_str());
+  const TableHandle::Pass pass(table);  // one operation: the file's size is not checked per slot
   for (uint32_t s = 0; s < table.capacity(); ++s) {
     const auto slot = static_cast<int32_t>(s);
     const int32_t status = *table.peekStatus(slot);

@@ -171,7 +171,7 @@ TEST_F(KillTest, NoKillLosesOrDoublesARecordOrLeavesATableThatDoesNotOpen) {
       // 60 % occupied: the maintenance compacts, writes the lower capacity, cuts the file.
       {"shrink", 90, 54, 1001, 200,
        [](TableHandle& t, uint32_t) { return t.maintain() == 1 && t.capacity() == 80; }},
-      {"sort", 40, 30, 3001, 200, sort},
+      {"sort", 40, 30, 3001, 150, sort},
       {"sort, full table", 40, 40, 4001, 150, sort},
       // Nearly full: records added one at a time after the maintenance, which grows the table
       // whenever fewer than 10 slots are free.
