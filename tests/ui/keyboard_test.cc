@@ -1,10 +1,9 @@
-// The keyboard table and its digit windows.
+// The digit windows after U and A. (Which key posts which command is a table in the code.)
 #include "ui/keyboard.h"
 
 #include <gtest/gtest.h>
 
 #include "tests/ui/ui_fixture.h"
-#include "ui/command_numbers.h"
 
 namespace tunora::testing {
 namespace {
@@ -44,23 +43,6 @@ TEST_F(KeyTest, DigitsAfterUOrASelectTheUserOrTheAltMode) {
     EXPECT_EQ(digit_taken, c.keys[1] != 0) << c.keys;
   }
   EXPECT_EQ(settings().get(settings::kStateUser, 0), 0) << "only the current state changes";
-}
-
-TEST_F(KeyTest, CommandKeys) {
-  struct Case {
-    int32_t key;
-    int32_t command;
-  };
-  for (Case c : {Case{ui::kKeyF1, 11}, Case{'P', 1}, Case{ui::kKeyMediaPlay, 1}, Case{'B', 4},
-                 Case{'F', 5250}}) {
-    ui::KeyOutcome out = press(c.key);
-    EXPECT_TRUE(out.handled);
-    EXPECT_EQ(out.command, c.command) << c.key;
-    EXPECT_FALSE(out.show_menu);
-  }
-  EXPECT_TRUE(press('M').show_menu);
-  for (int32_t key : {int32_t{'X'}, 0x71}) EXPECT_FALSE(press(key).handled) << key;
-  EXPECT_EQ(words().player_request.load(), 0) << "keys only post commands";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The Options and Internals dialogs' forms: every edited setting read and stored back, "Network"
-// off turning "Buffer" off, what "OK" asks of the buffering, "Reset" and the read-only internals.
+// The Options and Internals dialogs' forms: "Network" off turning "Buffer" off, what "OK" asks of
+// the buffering, the per-state owner, "Reset" and the internals' numbers. (Each control's round
+// trip is the dialogs' window test.)
 #include "ui/options_form.h"
 
 #include <gtest/gtest.h>
@@ -23,10 +24,6 @@ Settings unusualSettings() {
   resetRatingValues(s);
   for (uint32_t u = 0; u < settings::kUsers; ++u)
     s.setText(settings::kUserName, u, "User" + std::to_string(u));
-  for (uint32_t m = 1; m <= 9; ++m) {
-    s.setText(settings::kAltName, m, "Alt" + std::to_string(m));
-    s.setText(settings::kAltPattern, m - 1, std::to_string(m) + "0");
-  }
   s.set(settings::kPlayAll, 1);
   s.set(settings::kPlayMp3, 0);
   s.set(settings::kPlayWmv, 0);
@@ -40,29 +37,6 @@ Settings unusualSettings() {
   s.set(settings::kNetwork, 1);
   s.set(settings::kBuffer, 1);
   return s;
-}
-
-TEST(OptionsFormTest, ShowsTheSettingsAndStoresThemBackUnchanged) {
-  const Settings original = unusualSettings();
-  const OptionsForm form = readOptionsForm(original);
-  EXPECT_EQ(form.alt_names[0], "Alt1");   // alt mode 1's name
-  EXPECT_EQ(form.alt_patterns[8], "90");  // alt mode 9's pattern, slot 8
-  EXPECT_EQ(form.per_state_owner, 3);
-  EXPECT_EQ(form.per_state.min_rating, 7);
-  EXPECT_EQ(form.prepare, "42");
-
-  // Every field the dialog shows goes back where it came from.
-  Settings changed = original;
-  OptionsForm other = readOptionsForm([] {
-    Settings d;
-    resetAll(d);
-    return d;
-  }());
-  other.per_state_owner = 3;
-  (void)storeOptionsForm(other, changed, network::kBuffered);
-  ASSERT_FALSE(changed == original);
-  (void)storeOptionsForm(form, changed, network::kBuffered);
-  EXPECT_TRUE(changed == original);
 }
 
 TEST(OptionsFormTest, OkWithNetworkOffTurnsBufferOffAndAsksTheBufferingToFollow) {

@@ -1,10 +1,7 @@
-// Shutdown after a build, and the display's input gathered from the program.
+// Shutdown after a build.
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "tests/ui/ui_fixture.h"
-#include "ui/display_input.h"
 #include "ui/shutdown.h"
 
 namespace tunora::testing {
@@ -45,29 +42,6 @@ TEST(ShutdownTest, WantedWhileSilentAndTheFirstButtonOrTheTimeOutPowersOff) {
   power.allowed = false;
   EXPECT_FALSE(ui::runShutdownAfterBuild(dialog, power));
   EXPECT_EQ(power.calls, 1) << "not asked when the power service refuses";
-}
-
-class DisplayInputTest : public UiTest {};
-
-TEST_F(DisplayInputTest, GathersTheSongTheViewsAndTheWindowState) {
-  player_.setCurrent({.rating = 55, .title = "T", .note = "N"});
-  player_.setPlayPath("/m/t.mp3");
-  settings().set(settings::kRatingValue, 9, 500);
-  settings().set(settings::kUpperRightView, 2);
-  settings().set(settings::kLowerLeftView, 12);
-  window_state_.client_width.store(640);
-  window_state_.client_height.store(480);
-  window_state_.cover.ready.store(1);
-  window_state_.quick_links.setList({"H", {}});
-
-  ui::PaintInput in = ui::displayInput(player_, settings(), window_state_);
-  EXPECT_EQ(std::tuple(in.width, in.height, in.song.path, in.song.title, in.song.comment),
-            std::tuple(640, 480, "/m/t.mp3", "T", "N"));
-  EXPECT_EQ(std::tuple(in.score, in.rating_values[9], in.upper_right_view, in.lower_left_view),
-            std::tuple(55u, 500, 2, 12));
-  EXPECT_TRUE(in.list_loaded && in.list.header == "H" && in.cover_ready);
-  window_state_.cover.markForReload();
-  EXPECT_FALSE(ui::displayInput(player_, settings(), window_state_).cover_ready);
 }
 
 }  // namespace

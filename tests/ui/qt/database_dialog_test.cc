@@ -1,7 +1,7 @@
 // The Database dialog offscreen over the whole program: it shows the stored function, import
-// source and library, and stores the function chosen; a confirmed
-// function runs on a program thread under grant 32 and its result shows; a refused input asks
-// nothing; no dialog thread is left after.
+// source and library, and stores the function chosen; a confirmed function runs on a program
+// thread under grant 32 and its result shows; a refused input asks nothing; no dialog thread is
+// left after.
 #include "ui/qt/database_dialog.h"
 
 #include <QComboBox>
@@ -40,26 +40,19 @@ class DatabaseDialogTest : public WindowTest {
   void TearDown() override {
     if (!run_) return;
     if (dialog_window_) dialog_window_->close();
-    EXPECT_TRUE(processEventsUntil([&] { return workersDone(); }));
+    // No dialog work left on a program thread (the supervisor's own runs on).
+    EXPECT_TRUE(processEventsUntil([&] { return program().threads().running() <= 1; }));
     WindowTest::TearDown();
   }
-  DatabaseDialog* open(DatabaseDialogHooks hooks = {}) {
-    dialog_window_ = new DatabaseDialog(host().parts(), actions_, std::move(hooks));
+  void open() {
+    dialog_window_ = new DatabaseDialog(host().parts(), actions_, {});
     dialog_window_->setAttribute(Qt::WA_DeleteOnClose);
     dialog_window_->show();
-    return dialog_window_;
   }
   template <typename T = QPushButton>
   T* control(const char* name) {
     return child<T>(dialog_window_, name);
   }
-  void click(const char* name) { control(name)->click(); }
-  void choose(int function) { control<QComboBox>("functionList")->setCurrentIndex(function); }
-  bool idle() {
-    return processEventsUntil([&] { return dialog_window_->runningWork() == 0; });
-  }
-  // No dialog work left on a program thread (the supervisor's own runs on).
-  bool workersDone() { return program().threads().running() <= 1; }
   uint32_t number(int32_t slot, int32_t column) {
     return testing::storedNumber(libraryPath(), slot, column);
   }
@@ -88,9 +81,9 @@ TEST_F(DatabaseDialogTest, ShowsWhatIsStoredAndStoresTheChosenFunction) {
   // "Copy Ratings" from user 3 to user 3 (the window's keypad faked): refused before anything is
   // asked, but the choice is kept.
   open();
-  choose(2);
+  control<QComboBox>("functionList")->setCurrentIndex(2);
   actions_.keypad_answer = 3;
-  click("goButton");
+  control("goButton")->click();
   EXPECT_EQ(dialog_window_->line2(),
             "Copy Ratings refused: copying a user's ratings onto the same user");
   EXPECT_EQ(settings().get(settings::kDbFunction), 2);
@@ -106,14 +99,14 @@ TEST_F(DatabaseDialogTest, ConfirmedFunctionRunsOnAThreadAndShowsItsResult) {
   open();  // "Reset Start Points" is selected
   // "No, abort function": nothing runs.
   dialog_.script({kFirstButton, kSecondButton});
-  click("goButton");
+  control("goButton")->click();
   EXPECT_EQ(dialog_.requests().size(), 2u);
   EXPECT_EQ(dialog_window_->runningWork(), 0);
   EXPECT_EQ(number(1, kColStartFrame), 40u);
 
   dialog_.script({kFirstButton, kFirstButton});
   program().words().build_request.store(5);
-  click("goButton");
+  control("goButton")->click();
   ASSERT_TRUE(processEventsUntil(
       [&] { return dialog_window_->line1() == "Finished" && dialog_window_->runningWork() == 0; }));
   for (int32_t slot = 1; slot <= 3; ++slot) EXPECT_EQ(number(slot, kColStartFrame), 0u) << slot;
