@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/shared_words.h"
-
 namespace tunora::ui {
 namespace {
 
@@ -28,18 +26,6 @@ TEST(LayoutTest, ListSliderStatusAndVideoAroundTheirThresholds) {
     EXPECT_EQ(l.video, rect(11)) << name;
     EXPECT_EQ(l.status_part_edges, std::vector<int32_t>(r.begin() + 15, r.end())) << name;
   }
-}
-
-TEST(LayoutTest, VideoMoveIsAskedOnlyWhilePlayingWithNoRequestPending) {
-  engine::SharedWords words;
-  EXPECT_FALSE(requestVideoMove(words));
-  words.playing.store(1);
-  words.player_request.store(4);
-  EXPECT_FALSE(requestVideoMove(words));
-  EXPECT_EQ(words.player_request.load(), 4);
-  words.player_request.store(0);
-  EXPECT_TRUE(requestVideoMove(words));
-  EXPECT_EQ(words.player_request.load(), 6);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The paint list: what is drawn where, in which size, and how long texts are shortened.
+// The paint list: which lines are drawn at which height, and how long texts are shortened. (The
+// stars, the picture area and the window's look are measured in the desktop program's screenshots.)
 #include "ui/paint_list.h"
 
 #include <gtest/gtest.h>
@@ -98,46 +99,6 @@ TEST(PaintTest, LinesAppearWithHeightAndLongTextsAreShortenedByWidth) {
   EXPECT_EQ(textAt(ops, 3, 123), "…" + in.song.path.substr(in.song.path.size() - 35));
   in.width = 250;
   EXPECT_EQ(textAt(paintDisplay(in), 3, 30), title40.substr(0, 25) + "…");
-}
-
-TEST(PaintTest, StarsCountTheThresholdsReached) {
-  const std::array<int32_t, 10> v = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
-  for (auto [score, stars] : {std::pair{0u, 0}, std::pair{9u, 0}, std::pair{10u, 1},
-                              std::pair{99u, 9}, std::pair{4000000000u, 10}}) {
-    EXPECT_EQ(starCount(score, v), stars) << score;
-  }
-  // Compared from the tenth down: the first one reached gives the count.
-  EXPECT_EQ(starCount(55, {10, 20, 30, 40, 50, 60, 70, 80, 90, 50}), 10);
-}
-
-TEST(PaintTest, CoverOrListInTheUpperRightAndListInTheLowerLeft) {
-  PaintInput in = song(1000, 600);  // S = min(W/2, H/2) = 300
-  in.cover_ready = true;
-  EXPECT_EQ(ofKind(paintDisplay(in), Kind::kCover).at(0).rect, (Rect{700, 30, 300, 300}));
-  in.width = 400;
-  EXPECT_TRUE(ofKind(paintDisplay(in), Kind::kCover).empty()) << "no upper right at 400";
-
-  in = song(800, 600);
-  in.upper_right_view = 11;
-  in.list_loaded = true;
-  in.list.header = "Other songs from this album";
-  for (int i = 0; i < 25; ++i) in.list.entries.push_back({"Entry " + std::to_string(i), 100 + i});
-  std::vector<PaintOp> ops = paintDisplay(in);
-  EXPECT_EQ(textAt(ops, 410, 30), "Other songs from this album");
-  // (H/2 - 30)/16 = 16 lines: the last at 50 + 15 * 16 = 290.
-  EXPECT_EQ(textAt(ops, 410, 290), "Entry 15");
-  EXPECT_EQ(textAt(ops, 410, 306), "<none>");
-
-  // Lower left, in a window above 400 pixels: at most 12 lines, none below H/2 - 16.
-  in.upper_right_view = 1;
-  in.lower_left_view = 10;
-  in.height = 800;
-  ops = paintDisplay(in);
-  EXPECT_EQ(textAt(ops, 10, 200), "Entry 0");
-  EXPECT_EQ(textAt(ops, 10, 376), "Entry 11");
-  EXPECT_EQ(textAt(ops, 10, 392), "<none>");
-  in.height = 400;
-  EXPECT_EQ(textAt(paintDisplay(in), 10, 200), "<none>");
 }
 
 // Lines taller than their font size (as real fonts are): each line starts below the last.

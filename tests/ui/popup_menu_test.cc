@@ -1,6 +1,5 @@
-// The popup menu in each context: the window's display halves, the play list, the tray, Network
-// mode and the check marks; then the way from a built menu through the dispatcher to the view it
-// was opened for.
+// The popup menu's View submenu for each display half, Network mode and the check marks; then the
+// way from a built menu through the dispatcher to the view it was opened for.
 #include "ui/popup_menu.h"
 
 #include <gtest/gtest.h>
@@ -48,12 +47,6 @@ const std::vector<MenuItem>* submenu(const MenuSpec& description, const std::str
 std::vector<std::string> view(const PopupInput& in) {
   return outline(submenu(buildPopupMenu(in).description, "View"));
 }
-std::vector<std::string> tail(const PopupInput& in, size_t n) {
-  const MenuSpec description = buildPopupMenu(in).description;
-  const std::vector<std::string> all = outline(&description.items);
-  return {all.end() - static_cast<std::ptrdiff_t>(std::min(n, all.size())), all.end()};
-}
-
 PopupInput wideWindow(int32_t click_x) {
   PopupInput in;
   in.client_width = 800;
@@ -87,22 +80,6 @@ TEST(PopupMenuTest, TheViewMenuOffersWhatTheClickedHalfCanShow) {
   in.client_height = 500;
   EXPECT_TRUE(view(in).empty());
   EXPECT_FALSE(buildPopupMenu(in).view_target_lower_left.has_value());
-}
-
-TEST(PopupMenuTest, PlayListAndTrayMenusEndWithTheirOwnItems) {
-  PopupInput in = wideWindow(0);
-  in.from_list = true;
-  EXPECT_EQ(tail(in, 3), (std::vector<std::string>{"State>", "-", "Clear List=2014"}));
-  in.songs_prepared = 3;
-  in.build_request = 500;  // a build runs: it can be stopped
-  const MenuSpec list = buildPopupMenu(in).description;
-  EXPECT_EQ(tail(in, 2), (std::vector<std::string>{"Details=2015", "Other songs by artist=2033"}));
-  EXPECT_EQ(outline(submenu(list, "Intervention")).at(0), "Stop Building=2021");
-
-  // The tray's menu, even for a play-list request.
-  in.in_tray = true;
-  EXPECT_EQ(tail(in, 5),
-            (std::vector<std::string>{"State>", "-", "Play=1", "Skip=5", "Exit=2012"}));
 }
 
 TEST(PopupMenuTest, EveryCheckMarkFollowsItsState) {

@@ -1,5 +1,5 @@
 // Quick-link lists over a real song table: best rated first for the state's user, 25 at most,
-// the line texts, the walk yielding to a waiting request, Diagnostics, and a list dropped when a
+// the line texts, the walk yielding to a waiting request, and a list dropped when a
 // reload was asked for while it was built. The builder runs on a thread of its own and gets its
 // grant from the lock's handover, in virtual time.
 #include <gtest/gtest.h>
@@ -142,18 +142,6 @@ TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
   words().request.store(0);
   ASSERT_TRUE(run());
   EXPECT_EQ(texts().size(), 9u);
-}
-
-TEST_F(QuickLinkTest, DiagnosticsInTheLowerLeftShowsThePlayPath) {
-  writeAndPlay({song("Song", 10)}, 0);
-  settings().set(settings::kLowerLeftView, kViewDiagnostics);
-  ASSERT_TRUE(run());
-  const QuickLinkList list = window_state_.quick_links.list();
-  EXPECT_EQ(list.header, "Diagnostics");
-  ASSERT_EQ(list.entries.size(), 1u);
-  EXPECT_EQ(list.entries[0].text, "/music/0.mp3");
-  EXPECT_EQ(list.entries[0].record, -1);  // a click on it plays nothing
-  EXPECT_EQ(repaints_.back(), (Rect{0, 30, 400, 370}));
 }
 
 TEST_F(QuickLinkTest, AListBuiltForAnOldSongIsDroppedWhenAReloadWasAsked) {

@@ -1,7 +1,6 @@
 // The Database dialog offscreen over the whole program: it shows the stored function, import
-// source and library, and stores the function chosen; a confirmed function runs on a program
-// thread under grant 32 and its result shows; a refused input asks nothing; no dialog thread is
-// left after.
+// source and library, and stores the function chosen; a refused input asks nothing; no dialog
+// thread is left after. (A confirmed function's run is the database work's test.)
 #include "ui/qt/database_dialog.h"
 
 #include <QComboBox>
@@ -9,7 +8,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "engine/lock_codes.h"
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "tests/support/stored_fields.h"
@@ -19,20 +17,13 @@
 namespace tunora::ui::qt {
 namespace {
 
-using maintenance::DbFunction;
-
 class DatabaseDialogTest : public WindowTest {
  protected:
-  // Three songs in slots 1..3 with user 2's score 77 and start point 40.
+  // A song in slot 1 with user 2's score 77.
   void SetUp() override {
     marlbase::TableHandle table;
     ASSERT_TRUE(createSongTable(table, libraryPath()));
-    for (const char* path : {"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"}) {
-      const int32_t slot = table.allocate();
-      table.writeText(slot, kColFileName, path);
-      table.writeInt(slot, ratingColumn(2), 77);
-      table.writeInt(slot, kColStartFrame, 40);
-    }
+    table.writeInt(table.allocate(), ratingColumn(2), 77);
     table.close();
     startProgram(
         0, [](Settings& s) { s.set(settings::kDbFunction, 8); }, false);
@@ -93,27 +84,6 @@ TEST_F(DatabaseDialogTest, ShowsWhatIsStoredAndStoresTheChosenFunction) {
   dialog_window_->close();
   open();
   EXPECT_EQ(control<QComboBox>("functionList")->currentIndex(), 2);
-}
-
-TEST_F(DatabaseDialogTest, ConfirmedFunctionRunsOnAThreadAndShowsItsResult) {
-  open();  // "Reset Start Points" is selected
-  // "No, abort function": nothing runs.
-  dialog_.script({kFirstButton, kSecondButton});
-  control("goButton")->click();
-  EXPECT_EQ(dialog_.requests().size(), 2u);
-  EXPECT_EQ(dialog_window_->runningWork(), 0);
-  EXPECT_EQ(number(1, kColStartFrame), 40u);
-
-  dialog_.script({kFirstButton, kFirstButton});
-  program().words().build_request.store(5);
-  control("goButton")->click();
-  ASSERT_TRUE(processEventsUntil(
-      [&] { return dialog_window_->line1() == "Finished" && dialog_window_->runningWork() == 0; }));
-  for (int32_t slot = 1; slot <= 3; ++slot) EXPECT_EQ(number(slot, kColStartFrame), 0u) << slot;
-  EXPECT_EQ(program().words().last_released.load(), engine::kCodeDatabaseFunction);
-  EXPECT_EQ(program().words().grant.load(), 0);
-  EXPECT_EQ(program().words().build_request.load(), engine::kBuildNow);
-  EXPECT_FALSE(program().library().table().isOpen());
 }
 
 }  // namespace
