@@ -1,9 +1,9 @@
 // The whole program without a display: a generated folder of 60 songs imported into a new
 // library, the list built to ListSize 20, then play, seven skips with "Auto Rate" on, stop, and
-// the quit with more than 5 queued updates; then a second start
-// from the same data directory. Checked afterwards: the scores and play counts in the table, the
-// state's play-list file and the settings file. Run over the fake media window in virtual time,
-// and over GStreamer (fakesink, 1-second songs; label "gstreamer").
+// the quit with more than 5 queued updates; then a second start from the same data directory.
+// Checked afterwards: the scores and play counts in the table, the state's play-list file and the
+// settings file. Run over the fake media window in virtual time, and over GStreamer (fakesink,
+// 1-second songs; label "gstreamer").
 #include <gtest/gtest.h>
 
 #include <map>
@@ -127,15 +127,11 @@ TEST_P(WholeProgramTest, PlaysSkipsQuitsAndStartsAgainWithItsState) {
               }).ok());
   EXPECT_EQ(listed, saved_rows);
 
-  // The second start: the settings and the list come back, and the list's top plays.
+  // The second start: the settings and the list come back (what plays then is the resume test's).
   ProgramRun again(env_, *media, data_dir_, [](Settings&) { ADD_FAILURE() << "no settings"; });
   EXPECT_EQ(again.program().settings().get(settings::kListSize), kListSize);
   EXPECT_EQ(again.program().settings().get(settings::kEditQueueCount), -1);  // queue written
-  ASSERT_EQ(again.listPaths(), saved_rows);
-  ASSERT_TRUE(again.start());
-  ASSERT_TRUE(again.request(player::kRequestPlay));
-  EXPECT_EQ(again.player().state().playPath(), saved_rows[0]);
-  ASSERT_TRUE(again.quit());
+  EXPECT_EQ(again.listPaths(), saved_rows);
 }
 
 #ifdef TUNORA_TEST_GST

@@ -108,26 +108,6 @@ TEST_F(CommandTest, RateIsOfferedOnlyWithTheLockFreeAndItsButtonIsPassedOn) {
   EXPECT_EQ(words().request.load(), 0);
 }
 
-TEST_F(CommandTest, SearchesAndDialogsOpenOneWindowAtATime) {
-  player::SongDetails details;
-  details.artist = "Nina";
-  player_.setCurrent(details);
-  addRows(3);
-  actions_.focused_row = 2;
-  for (int32_t c : {ui::kCmdSearch, ui::kCmdArtistOfSong, ui::kCmdArtistOfRow, ui::kCmdTopSongs,
-                    ui::kCmdDatabaseDialog, ui::kCmdAboutToo, ui::kCmdHelp})
-    dispatcher_.dispatch(c);
-  EXPECT_EQ(actions_.calls,
-            (std::vector<std::string>{"search 0 ", "search 1 Nina", "search 1 Artist2", "search 2 ",
-                                      "database", "about"}));
-  EXPECT_EQ(dialog_.readMeOpenings(), 1);
-  actions_.calls.clear();
-  actions_.open_dialogs = {ui::WindowDialog::kSearch, ui::WindowDialog::kDatabase};
-  for (int32_t c : {ui::kCmdSearch, ui::kCmdArtistOfRow, ui::kCmdDatabaseDialog})
-    dispatcher_.dispatch(c);
-  EXPECT_TRUE(actions_.calls.empty());
-}
-
 TEST_F(CommandTest, AViewChoiceInTheLowerLeftPutsTheCoverBackAndBadViewsAreNotStored) {
   settings().set(settings::kUpperRightView, 12);
   window_state_.cover.ready.store(1);

@@ -73,14 +73,6 @@ class SearchSessionTest : public ::testing::Test {
   std::atomic<bool> abort_{false};
 };
 
-TEST(SearchTexts, IndexTextsAndThePrompt) {
-  for (auto [text, record] : {std::pair{"42", 42}, std::pair{"0", 0}, std::pair{"", -1},
-                              std::pair{"4x", -1}, std::pair{"-3", -1}}) {
-    EXPECT_EQ(recordOfIndexText(text), record) << text;
-  }
-  EXPECT_EQ(searchPrompt(std::string(700, 'x')).text.size(), 600u);
-}
-
 // The prompt answers with its filled-in text; no match asks "Search again" or "Close"; a
 // cancelled prompt closes.
 TEST_F(SearchSessionTest, PromptConfirmedFindsThePhraseNoMatchAsksAgainAndCancelCloses) {

@@ -1,6 +1,6 @@
 // The Song details dialog's database steps under the dialog's grant, over a real library file
-// opened through the program's library opening: offline refusal, the build told to go on, the
-// hash statistic, "Delete" with the file moved after the grant. (The steps' own rules are the
+// opened through the program's library opening: offline refusal, the build told to go on,
+// "Delete" with the file moved after the grant. (The steps' own rules are the
 // maintenance tests'.) Steps that wait for a grant run on a thread of their own.
 #include "ui/song_details_work.h"
 
@@ -83,18 +83,6 @@ TEST_F(SongDetailsWorkTest, SavingIsRefusedOfflineAndAsksAWaitingBuildToGoOn) {
   EXPECT_TRUE(saved.saved);
   EXPECT_EQ(words().build_request.load(), engine::kBuildNow);
   EXPECT_EQ(text(1), "New title");
-}
-
-// A song without a FileId lowers the hash statistic by 10 at each load, never below 0.
-TEST_F(SongDetailsWorkTest, LoadingASongWithoutAFileIdLowersTheHashStatistic) {
-  writeLibrary({{.path = "Fresh name.mp3", .title = "Old title", .artist = "Old artist"}});
-  tunora::testing::writeText(dir_.file("music/Fresh name.mp3"), std::string(1234, 'x'));
-  settings().set(settings::kHashStat, 15);
-  ASSERT_TRUE(step(DetailsState::kReloadTags, 1).loaded);
-  EXPECT_EQ(text(1).substr(0, 10), "Fresh name") << "reread from the file";
-  EXPECT_EQ(settings().get(settings::kHashStat), 5);
-  (void)step(DetailsState::kLoad, 1);
-  EXPECT_EQ(settings().get(settings::kHashStat), 0);
 }
 
 TEST_F(SongDetailsWorkTest, DeleteMarksTheRecordAndMovesTheFileAfterTheGrant) {

@@ -1,8 +1,7 @@
 // The media-player interface on a private session bus (run under dbus-run-session) with a fake
 // player, for what the desktop program's end-to-end run does not reach: errors, Metadata's
-// optional keys and URL bytes, Seek and SetPosition at the edges, the volume's clamps, and
-// Notify.txt. A second connection plays the desktop's part. Every wait is
-// bounded; none measures time.
+// optional keys and URL bytes, Seek and SetPosition at the edges, the volume's clamps. A second
+// connection plays the desktop's part. Every wait is bounded; none measures time.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -18,9 +17,7 @@
 #include <limits>
 #include <string>
 
-#include "tests/support/temp_dir.h"
 #include "ui/qt/mpris/mpris_service.h"
-#include "ui/qt/mpris/song_notifier.h"
 
 namespace tunora::ui::qt {
 namespace {
@@ -177,15 +174,6 @@ TEST_F(MprisTest, SeekAndSetPositionMoveThePositionAndTheVolumeIsClamped) {
     EXPECT_DOUBLE_EQ(property("Volume").toDouble(), kept);
   }
   EXPECT_EQ(set("Rate", 2.0).type(), QDBusMessage::ErrorMessage);
-}
-
-TEST(SongNotifierTest, NotifyFileTurnsThemOff) {
-  tunora::testing::TempDir data;
-  EXPECT_TRUE(notificationsWanted(data.folder()));  // no file: on
-  for (const char* text : {"0 = off\n", "1"}) {
-    tunora::testing::writeText(data.file("Notify.txt"), text);
-    EXPECT_EQ(notificationsWanted(data.folder()), text[0] == '1') << text;
-  }
 }
 
 }  // namespace

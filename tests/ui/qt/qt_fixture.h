@@ -91,33 +91,25 @@ struct ControlRow {
   std::function<void(const std::string&)> store;
   std::string before, typed;
 };
-// A row of a setting field; `i...` is the index into an array field.
-template <typename Field, typename... I>
-ControlRow fieldRow(Settings& s, QString control, std::string a, std::string b, Field f, I... i) {
-  constexpr bool kText = requires { s.text(f, i...); };
-  return {control,
-          [&s, f, i...] {
-            if constexpr (kText)
-              return s.text(f, i...);
-            else
-              return std::to_string(s.get(f, i...));
-          },
-          [&s, f, i...](const std::string& v) {
-            if constexpr (kText)
-              s.setText(f, i..., v);
-            else
-              s.set(f, i..., std::stoi(v));
-          },
-          a, b};
+inline ControlRow settingRow(Settings& s, QString control, settings::IntField f, std::string a,
+                             std::string b) {
+  return {control, [&s, f] { return std::to_string(s.get(f)); },
+          [&s, f](const std::string& v) { s.set(f, std::stoi(v)); }, a, b};
 }
-template <typename Field>
-ControlRow settingRow(Settings& s, QString control, Field f, std::string a, std::string b) {
-  return fieldRow(s, control, a, b, f);
+inline ControlRow settingRow(Settings& s, QString control, settings::IntArrayField f, uint32_t i,
+                             std::string a, std::string b) {
+  return {control, [&s, f, i] { return std::to_string(s.get(f, i)); },
+          [&s, f, i](const std::string& v) { s.set(f, i, std::stoi(v)); }, a, b};
 }
-template <typename Field>
-ControlRow settingRow(Settings& s, QString control, Field f, uint32_t i, std::string a,
-                      std::string b) {
-  return fieldRow(s, control, a, b, f, i);
+inline ControlRow settingRow(Settings& s, QString control, settings::TextField f, std::string a,
+                             std::string b) {
+  return {control, [&s, f] { return s.text(f); },
+          [&s, f](const std::string& v) { s.setText(f, v); }, a, b};
+}
+inline ControlRow settingRow(Settings& s, QString control, settings::TextArrayField f, uint32_t i,
+                             std::string a, std::string b) {
+  return {control, [&s, f, i] { return s.text(f, i); },
+          [&s, f, i](const std::string& v) { s.setText(f, i, v); }, a, b};
 }
 inline void storeRows(const std::vector<ControlRow>& rows) {
   for (const ControlRow& r : rows) r.store(r.before);
