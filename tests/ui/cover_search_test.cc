@@ -64,7 +64,6 @@ TEST_F(CoverSearchTest, WhichPictureEachViewShows) {
       {"Folder.jpg", {"A/Folder.jpg", "A/zzz.jpg"}, "A/Folder.jpg", "A/Folder.jpg", "A/Folder.jpg"},
       {"another name", {"A/scan.BMP", "A/notes.txt"}, "A/scan.BMP", "A/scan.BMP", ""},
       {"data before program", {"P/Cover.jpg", "D/Cover.bmp"}, "D/Cover.bmp", "D/Cover.bmp", ""},
-      {"nothing", {}, "", "", ""},
       {"link to nowhere", {"A/Cover.jpg@", "A/Cover.gif"}, "A/Cover.gif", "A/Cover.gif", ""},
       {"folder named like a picture", {"A/Cover.jpg/", "A/Cover.png"}, "A/Cover.png", "", ""},
   };

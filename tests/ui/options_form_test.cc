@@ -9,7 +9,6 @@
 
 #include "network/buffering.h"
 #include "settings/settings_defaults.h"
-#include "ui/dialog_number.h"
 #include "ui/internals_form.h"
 
 namespace tunora::ui {
@@ -108,13 +107,6 @@ TEST(InternalsFormTest, OkKeepsWhatIsNotANumberAndShowsAnUnknownSpeedAsFast) {
   EXPECT_EQ(s.get(settings::kDefaultImport), 16);
   s.set(settings::kArSpeed, 7);
   EXPECT_EQ(readInternalsForm(s).ar_speed, 2);
-}
-
-TEST(DialogNumberTest, AcceptsOnlyWholeNumbersThatFit) {
-  EXPECT_EQ(parseDialogNumber("  -5 "), -5);
-  EXPECT_EQ(parseDialogNumber("2147483647"), 2147483647);
-  for (const char* text : {"2147483648", "", "-", "12a", "1 2"})
-    EXPECT_EQ(parseDialogNumber(text), std::nullopt) << text;
 }
 
 }  // namespace
