@@ -1,5 +1,5 @@
-// The program and data directories, the removable-drive probe over a hand-made sysfs, and the
-// fixed user read from "DefSet.txt". (The installed layout is the installed program's test.)
+// The program and data directories (the removable-drive probe's answer faked), and the fixed user
+// read from "DefSet.txt". (The installed layout is the installed program's test.)
 #include "app/directories.h"
 
 #include <gtest/gtest.h>
@@ -58,36 +58,6 @@ TEST(DirectoriesTest, DefSetMovesTheDataToTheUsersFolderUnlessOnARemovableDrive)
   dirs = findDirectories(setup.probe(program.file("tunora")));
   EXPECT_EQ(dirs.data, program.folder());
   EXPECT_EQ(dirs.defset_text[0], 0);  // not read: nobody is pinned
-}
-
-// A sysfs tree whose block-device link for the temporary folder's device leads to a partition
-// of a disk with the given removable flag.
-void makeSysfs(const std::string& root, const std::string& folder, bool partition, char flag) {
-  namespace fs = std::filesystem;
-  struct stat st {};
-  ASSERT_EQ(::stat(folder.c_str(), &st), 0);
-  const fs::path disk = fs::path(root) / "devices/pci0000:00/usb1/block/sdb";
-  const fs::path device = partition ? disk / "sdb1" : disk;
-  fs::create_directories(device);
-  fs::create_directories(fs::path(root) / "dev/block");
-  if (partition) testing::writeText((device / "partition").string(), "1\n");
-  testing::writeText((disk / "removable").string(), std::string(1, flag) + "\n");
-  testing::writeText((device / "removable").string(), "0\n");  // must not be read
-  fs::create_symlink(
-      device, fs::path(root) / "dev/block" /
-                  (std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev))));
-}
-
-TEST(DirectoriesTest, RemovableProbeWalksFromPartitionToDisk) {
-  TempDir folder, sys_a, sys_b, sys_c;
-  makeSysfs(sys_a.folder(), folder.folder(), true, '1');
-  EXPECT_TRUE(isOnRemovableDrive(folder.folder(), sys_a.folder()));
-  makeSysfs(sys_b.folder(), folder.folder(), true, '0');
-  EXPECT_FALSE(isOnRemovableDrive(folder.folder(), sys_b.folder()));
-  makeSysfs(sys_c.folder(), folder.folder(), false, '1');
-  EXPECT_FALSE(isOnRemovableDrive(folder.folder(), sys_c.folder()));  // reads the device's own "0"
-  EXPECT_FALSE(isOnRemovableDrive(folder.folder(), folder.file("no-sysfs")));
-  EXPECT_FALSE(isOnRemovableDrive(folder.file("missing"), sys_a.folder()));
 }
 
 std::array<uint8_t, kDefSetTextSize> defset(const std::string& text) {

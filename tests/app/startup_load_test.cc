@@ -1,6 +1,6 @@
-// Start-up's load of the settings and the library: the first run, the
-// cover copy and the clamps; then the whole window-less start-up with its command line, its
-// clean-up of what kills left behind, and its lock (a second player's hand-over and wait).
+// Start-up's load of the settings and the library: the first run, the cover copy and the clamps;
+// then the whole window-less start-up with its command line, its clean-up of what kills left
+// behind, and its lock (a second player's hand-over and wait).
 #include "app/startup_load.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +15,10 @@
 #include "network/library_opening.h"
 #include "settings/settings_defaults.h"
 #include "settings/settings_file.h"
-#include "tests/settings/settings_test_bytes.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/scripted_message_dialog.h"
+#include "tests/support/temp_dir.h"
 
 namespace tunora {
 namespace {
@@ -42,9 +42,6 @@ class StartupLoadTest : public ::testing::Test {
     context_.program_directory = program_.folder();
     context_.data_directory = data_.folder();
     return loadSettingsAndLibrary(context_, settings_, library_, dialog_, ui_);
-  }
-  void writeSettingsFile(const std::string& header, const std::vector<uint8_t>& record) {
-    testing::writeBytes(data_.file("dTunora.dat"), testing::settingsFileBytes(header, record));
   }
   StartUpInputs inputs(const std::string& line) {
     StartUpInputs in;

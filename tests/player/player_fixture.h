@@ -20,13 +20,9 @@
 
 namespace tunora::testing {
 
-inline constexpr int kFixtureSongs = 8;
-
 inline bool called(const std::vector<std::string>& calls, const std::string& call) {
   return std::find(calls.begin(), calls.end(), call) != calls.end();
 }
-// Ten minutes: no song ends by itself unless a test wants it to.
-inline constexpr int64_t kSongLength = 600000;
 
 class PlayerTest : public ::testing::Test {
  protected:
@@ -35,15 +31,15 @@ class PlayerTest : public ::testing::Test {
   void SetUp() override {
     path_ = dir_.file("Tunora.mbf");
     std::vector<TestSong> songs;
-    for (int i = 0; i < kFixtureSongs; ++i) {
+    for (int i = 0; i < 8; ++i) {
       songs.push_back({songPath(i), "Artist " + std::to_string(i), 64, 1000, 0});
-      media_.setLength(songPath(i), kSongLength);
+      media_.setLength(songPath(i), 600000);  // no song ends by itself unless a test wants it to
     }
     ASSERT_TRUE(writeSongTable(path_, songs));
     edit([](marlbase::TableHandle& t) {
-      for (int i = 0; i < kFixtureSongs; ++i) ASSERT_TRUE(t.writeInt(i, kColFileId, 100 + i));
+      for (int i = 0; i < 8; ++i) ASSERT_TRUE(t.writeInt(i, kColFileId, 100 + i));
     });
-    run_ = std::make_unique<ProgramRun>(env_, mediaWindow(), dir_.folder(), [](Settings& s) {
+    run_ = std::make_unique<ProgramRun>(env_, media_, dir_.folder(), [](Settings& s) {
       s = firstRunSettings();
       s.set(settings::kAutoRate, 1);
       s.set(settings::kAutoBuild, 0);
@@ -51,8 +47,6 @@ class PlayerTest : public ::testing::Test {
     player_ = &run_->player();
   }
 
-  // The media window the player plays on.
-  virtual ui::MediaWindow& mediaWindow() { return media_; }
   Program& program() { return run_->program(); }
   RecordingWindow& window() { return run_->window(); }
   std::string songPath(int i) const { return dir_.file("song" + std::to_string(i) + ".wav"); }
@@ -69,9 +63,6 @@ class PlayerTest : public ::testing::Test {
     edit([&](auto& t) {
       ASSERT_TRUE(t.writeInt(i, kColStartFrame, start) && t.writeInt(i, kColEndFrame, end));
     });
-  }
-  void setPath(int i, const std::string& path) {
-    edit([&](marlbase::TableHandle& t) { ASSERT_TRUE(t.writeText(i, kColFileName, path)); });
   }
   void listSongs(const std::vector<std::string>& paths) {
     for (const auto& p : paths) program().playList().append({"T", "A", "B", p, "Audio"});

@@ -207,14 +207,12 @@ TEST_F(PlayerTest, TheVolumeTheTagAndTheOutputProblemReachTheirReaders) {
 // Library songs whose files are gone and paths the library does not know are passed over at
 // once, unrated and not remembered; a skip then lowers the score.
 TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndASkipLowersTheScore) {
-  std::vector<std::string> rows;
-  for (int i = 5; i < 8; ++i) {
-    setPath(i, dir_.file("gone" + std::to_string(i) + ".wav"));
-    rows.push_back(dir_.file("gone" + std::to_string(i) + ".wav"));
-  }
-  for (const char* unknown : {"unknown1.wav", "unknown2.wav"}) rows.push_back(dir_.file(unknown));
-  for (int i = 1; i <= 3; ++i) rows.push_back(songPath(i));
-  listSongs(rows);
+  const std::vector<std::string> gone = {dir_.file("gone5.wav"), dir_.file("gone6.wav")};
+  edit([&](auto& t) {
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(t.writeText(5 + i, kColFileName, gone[i]));
+  });
+  listSongs({gone[0], gone[1], dir_.file("unknown1.wav"), dir_.file("unknown2.wav"), songPath(1),
+             songPath(2), songPath(3)});
   request(kRequestPlay);
   const uint64_t started = env_.nowMillis();
   stepTo(songPath(1), 30);

@@ -1,9 +1,9 @@
 // The whole program without a display: a generated folder of 60 songs imported into a new
 // library, the list built to ListSize 20, then play, seven skips with "Auto Rate" on, stop, and
-// the quit with more than 5 queued updates; then a second start
-// from the same data directory. Checked afterwards: the scores and play counts in the table, the
-// state's play-list file and the settings file. Run over the fake media window in virtual time,
-// and over GStreamer (fakesink, 1-second songs; label "gstreamer").
+// the quit with more than 5 queued updates; then a second start from the same data directory.
+// Checked afterwards: the scores and play counts in the table, the state's play-list file and the
+// settings file. Run over the fake media window in virtual time, and over GStreamer (fakesink,
+// 1-second songs; label "gstreamer").
 #include <gtest/gtest.h>
 
 #include <map>
@@ -12,7 +12,6 @@
 #include "import/import.h"
 #include "library/song_table.h"
 #include "media/playlist_file.h"
-#include "player/auto_rate.h"
 #include "player/demo_songs.h"
 #include "tests/engine/builder_fixture.h"
 #include "tests/support/fake_media_window.h"
@@ -95,8 +94,6 @@ TEST_P(WholeProgramTest, PlaysSkipsQuitsAndStartsAgainWithItsState) {
   const bool real = GetParam();
   const std::string library = data_dir_ + "Tunora.mbf";
   const auto scores_before = tableInts(library, ratingColumn(0));
-  std::map<int32_t, uint32_t> expected_scores;
-  std::vector<int32_t> skipped;
   std::vector<std::string> saved_rows;
   {
     ProgramRun run(env_, *media, data_dir_, [](Settings& s) { firstRun(s); });
@@ -104,15 +101,7 @@ TEST_P(WholeProgramTest, PlaysSkipsQuitsAndStartsAgainWithItsState) {
     ASSERT_TRUE(run.until([&] { return run.program().playList().size() == kListSize; }));
 
     ASSERT_TRUE(run.request(player::kRequestPlay));
-    for (int i = 0; i < kSkips; ++i) {
-      const player::SongDetails song = run.player().state().current();
-      skipped.push_back(song.slot);
-      if (song.slot >= 0) {
-        expected_scores[song.slot] = *player::autoRatedScore(
-            song.rating, player::kArSpeedNormal, 512, player::AutoRateDirection::kSkipped);
-      }
-      ASSERT_TRUE(run.request(player::kRequestSkip));
-    }
+    for (int i = 0; i < kSkips; ++i) ASSERT_TRUE(run.request(player::kRequestSkip));
     // Over real media a song may also end by itself between two skips (and be rated up).
     const int32_t queued = run.program().updateQueue().length();
     EXPECT_TRUE(real ? queued > 5 : queued == kSkips) << queued;
@@ -122,16 +111,13 @@ TEST_P(WholeProgramTest, PlaysSkipsQuitsAndStartsAgainWithItsState) {
     saved_rows = run.listPaths();
   }
 
-  // Each skipped song lost a quarter of its score (a song played to its end, which only the
-  // real back end may see, gained); play counts add up to every pick (the first song and the
-  // seven skipped to, taken from the list).
+  // Each skipped song's score changed in the table (a song played to its end, which only the real
+  // back end may see, too; how much is the auto-rate test's); play counts add up to every pick
+  // (the first song and the seven skipped to, taken from the list).
   const auto scores = tableInts(library, ratingColumn(0));
   int changed = 0;
   for (const auto& [slot, score] : scores) changed += score != scores_before.at(slot) ? 1 : 0;
   EXPECT_TRUE(real ? changed > 5 : changed == kSkips) << changed;
-  for (int32_t slot : skipped) {
-    EXPECT_TRUE(real || scores.at(slot) == expected_scores.at(slot)) << slot;
-  }
   uint32_t plays = 0;
   for (const auto& [slot, count] : tableInts(library, kColPlayCount)) plays += count;
   EXPECT_GE(plays, static_cast<uint32_t>(saved_rows.size() + 1 + kSkips));
@@ -141,15 +127,11 @@ TEST_P(WholeProgramTest, PlaysSkipsQuitsAndStartsAgainWithItsState) {
               }).ok());
   EXPECT_EQ(listed, saved_rows);
 
-  // The second start: the settings and the list come back, and the list's top plays.
+  // The second start: the settings and the list come back (what plays then is the resume test's).
   ProgramRun again(env_, *media, data_dir_, [](Settings&) { ADD_FAILURE() << "no settings"; });
   EXPECT_EQ(again.program().settings().get(settings::kListSize), kListSize);
   EXPECT_EQ(again.program().settings().get(settings::kEditQueueCount), -1);  // queue written
-  ASSERT_EQ(again.listPaths(), saved_rows);
-  ASSERT_TRUE(again.start());
-  ASSERT_TRUE(again.request(player::kRequestPlay));
-  EXPECT_EQ(again.player().state().playPath(), saved_rows[0]);
-  ASSERT_TRUE(again.quit());
+  EXPECT_EQ(again.listPaths(), saved_rows);
 }
 
 #ifdef TUNORA_TEST_GST

@@ -1,9 +1,11 @@
-// The layout arithmetic around its thresholds.
+// The layout arithmetic around its thresholds, and placing the main window: the saved rectangle
+// when sane, the default size otherwise, never larger than the screen's free area with the frame,
+// and inside it.
 #include "ui/layout.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/shared_words.h"
+#include "ui/window_placement.h"
 
 namespace tunora::ui {
 namespace {
@@ -30,16 +32,57 @@ TEST(LayoutTest, ListSliderStatusAndVideoAroundTheirThresholds) {
   }
 }
 
-TEST(LayoutTest, VideoMoveIsAskedOnlyWhilePlayingWithNoRequestPending) {
-  engine::SharedWords words;
-  EXPECT_FALSE(requestVideoMove(words));
-  words.playing.store(1);
-  words.player_request.store(4);
-  EXPECT_FALSE(requestVideoMove(words));
-  EXPECT_EQ(words.player_request.load(), 4);
-  words.player_request.store(0);
-  EXPECT_TRUE(requestVideoMove(words));
-  EXPECT_EQ(words.player_request.load(), 6);
+std::array<int32_t, 11> placement(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  return {44, 0, 1, 0, 0, 0, 0, left, top, right, bottom};
+}
+
+TEST(WindowPlacementTest, SavedRectangleWhenItIsAUsableSize) {
+  struct Case {
+    std::array<int32_t, 11> words;
+    std::optional<Rect> rect;
+  };
+  for (const Case& c : {
+           Case{placement(10, 20, 810, 580), Rect{10, 20, 800, 560}},
+           Case{placement(0, 0, 140, 80), Rect{0, 0, 140, 80}},  // the smallest
+           Case{placement(0, 0, 139, 80), std::nullopt},
+           Case{placement(0, 0, 140, 79), std::nullopt},
+           Case{placement(0, 0, 0, 0), std::nullopt},  // never saved
+           Case{placement(-5, 0, 16379, 500), Rect{-5, 0, 16384, 500}},
+           Case{placement(-5, 0, 16380, 500), std::nullopt},
+           Case{placement(INT32_MIN, 0, INT32_MAX, 500), std::nullopt},  // no overflow
+       }) {
+    EXPECT_EQ(savedClientRect(c.words), c.rect) << c.words[7] << "," << c.words[9];
+  }
+}
+
+TEST(WindowPlacementTest, FitsTheFreeAreaFrameIncluded) {
+  const Rect screen{0, 0, 1024, 768};
+  const FrameMargins none;
+  const FrameMargins frame{2, 30, 2, 2};
+  struct Case {
+    std::optional<Rect> wanted;
+    Rect area;
+    FrameMargins frame;
+    Rect placed;
+  };
+  for (const Case& c : {
+           // A first start: the default size, centred.
+           Case{std::nullopt, screen, none, Rect{112, 104, 800, 560}},
+           // At scale 2 a 1600 x 1000 screen is 800 x 500: the window is as high as that.
+           Case{std::nullopt, Rect{0, 0, 800, 500}, none, Rect{0, 0, 800, 500}},
+           Case{std::nullopt, Rect{0, 0, 800, 500}, frame, Rect{2, 30, 796, 468}},
+           // A saved rectangle that fits stays as it is.
+           Case{Rect{10, 40, 600, 400}, screen, frame, Rect{10, 40, 600, 400}},
+           // Too large: shrunk to the area, then moved in.
+           Case{Rect{100, 100, 3000, 2000}, screen, none, Rect{0, 0, 1024, 768}},
+           // Off to the right and below (a screen gone smaller): moved back in.
+           Case{Rect{900, 700, 400, 300}, screen, frame, Rect{622, 466, 400, 300}},
+           // Above and left of a panel: the frame's top stays on the area.
+           Case{Rect{-50, 0, 400, 300}, Rect{0, 24, 1024, 744}, frame, Rect{2, 54, 400, 300}},
+       }) {
+    EXPECT_EQ(fitWindow(c.wanted, c.area, c.frame), c.placed)
+        << c.placed.x << "," << c.placed.y << " " << c.placed.width << "x" << c.placed.height;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-// The popup menu in each context: the window's display halves, the play list, the tray, Network
-// mode and the check marks; then the way from a built menu through the dispatcher to the view it
-// was opened for.
+// The popup menu's View submenu for each display half: what it offers and which view it is for.
 #include "ui/popup_menu.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/ui/ui_fixture.h"
 #include "ui/command_numbers.h"
 #include "ui/popup_input.h"
 
@@ -27,20 +24,6 @@ std::vector<std::string> outline(const std::vector<MenuItem>* items) {
   return lines;
 }
 
-// Every checked item, with the path of submenus leading to it.
-void collectChecks(const std::vector<MenuItem>& items, const std::string& prefix,
-                   std::vector<std::string>& out) {
-  for (const MenuItem& item : items) {
-    if (item.kind == MenuItem::Kind::kSubmenu) collectChecks(item.submenu, item.text + "/", out);
-    if (item.checked) out.push_back(prefix + item.text);
-  }
-}
-std::vector<std::string> checks(const MenuSpec& description) {
-  std::vector<std::string> out;
-  collectChecks(description.items, "", out);
-  return out;
-}
-
 const std::vector<MenuItem>* submenu(const MenuSpec& description, const std::string& text) {
   const MenuItem* item = findMenuItem(description.items, text);
   return item == nullptr || item->kind != MenuItem::Kind::kSubmenu ? nullptr : &item->submenu;
@@ -48,12 +31,6 @@ const std::vector<MenuItem>* submenu(const MenuSpec& description, const std::str
 std::vector<std::string> view(const PopupInput& in) {
   return outline(submenu(buildPopupMenu(in).description, "View"));
 }
-std::vector<std::string> tail(const PopupInput& in, size_t n) {
-  const MenuSpec description = buildPopupMenu(in).description;
-  const std::vector<std::string> all = outline(&description.items);
-  return {all.end() - static_cast<std::ptrdiff_t>(std::min(n, all.size())), all.end()};
-}
-
 PopupInput wideWindow(int32_t click_x) {
   PopupInput in;
   in.client_width = 800;
@@ -87,90 +64,6 @@ TEST(PopupMenuTest, TheViewMenuOffersWhatTheClickedHalfCanShow) {
   in.client_height = 500;
   EXPECT_TRUE(view(in).empty());
   EXPECT_FALSE(buildPopupMenu(in).view_target_lower_left.has_value());
-}
-
-TEST(PopupMenuTest, PlayListAndTrayMenusEndWithTheirOwnItems) {
-  PopupInput in = wideWindow(0);
-  in.from_list = true;
-  EXPECT_EQ(tail(in, 3), (std::vector<std::string>{"State>", "-", "Clear List=2014"}));
-  in.songs_prepared = 3;
-  in.build_request = 500;  // a build runs: it can be stopped
-  const MenuSpec list = buildPopupMenu(in).description;
-  EXPECT_EQ(tail(in, 2), (std::vector<std::string>{"Details=2015", "Other songs by artist=2033"}));
-  EXPECT_EQ(outline(submenu(list, "Intervention")).at(0), "Stop Building=2021");
-
-  // The tray's menu, even for a play-list request.
-  in.in_tray = true;
-  EXPECT_EQ(tail(in, 5),
-            (std::vector<std::string>{"State>", "-", "Play=1", "Skip=5", "Exit=2012"}));
-}
-
-TEST(PopupMenuTest, EveryCheckMarkFollowsItsState) {
-  PopupInput in = wideWindow(700);
-  for (size_t k = 0; k < in.user_names.size(); ++k) {
-    in.user_names[k] = "U" + std::to_string(k);
-    in.alt_names[k] = "A" + std::to_string(k);
-    in.state_names[k] = "S" + std::to_string(k);
-  }
-  in.on_top = true;
-  in.state_user = 9;
-  in.state_alt_mode = 3;
-  in.current_state = 4;
-  in.upper_right_view = kViewDiagnostics;
-  EXPECT_EQ(checks(buildPopupMenu(in).description),
-            (std::vector<std::string>{"On Top Toggle", "User/U9", "Mode/A3", "State/S4",
-                                      "View/Diagnostics"}));
-  in.from_list = true;
-  in.songs_prepared = 2;
-  in.network = true;
-  in.build_request = engine::kOfflineLocked;
-  in.network_items = {{network::kRefreshCacheItem, false}, {network::kLockOfflineItem, true}};
-  EXPECT_EQ(checks(buildPopupMenu(in).description).at(4), "Intervention/Lock Offline mode");
-}
-
-class PopupStateTest : public tunora::testing::UiTest {
- protected:
-  PopupSources sources() {
-    return PopupSources{words(), settings(), program_.playList(), program_.updateWriter(),
-                        program_.updateQueue()};
-  }
-  void SetUp() override {
-    window_state_.client_width.store(800);
-    window_state_.client_height.store(600);
-    program_.playList().append({"T", "A", "B", "/m/t.mp3", "Audio"});
-  }
-};
-
-TEST_F(PopupStateTest, AViewChoiceLandsInTheViewTheMenuWasOpenedFor) {
-  settings().set(settings::kUpperRightView, kViewCover);
-  settings().set(settings::kLowerLeftView, kViewNothing);
-  settings().setText(settings::kUserName, 2, "Carol");
-  settings().set(settings::kCurrentState, 1);
-  settings().set(settings::kStateUser, 1, 2);
-
-  // Left half: the lower-left view gets the list, and the upper-right view stays the picture.
-  MenuSpec description = preparePopupMenu(sources(), window_state_, 100);
-  EXPECT_EQ(checks(description),
-            (std::vector<std::string>{"User/Carol", "Mode/", "State/", "View/Nothing"}));
-  const MenuItem* name = findMenuItem(*submenu(description, "View"), "Other songs with same name");
-  ASSERT_NE(name, nullptr);
-  window_state_.quick_links.setList({"old", {}});
-  EXPECT_EQ(dispatcher_.dispatch(name->command), CommandOutcome::kHandled);
-  EXPECT_EQ(settings().get(settings::kLowerLeftView), kViewName);
-  EXPECT_EQ(settings().get(settings::kUpperRightView), kViewCover);
-  EXPECT_FALSE(window_state_.quick_links.loaded());
-
-  // Right half after that: the upper-right menu (the lower-left shows a list: pictures only).
-  description = preparePopupMenu(sources(), window_state_, 700);
-  EXPECT_EQ(window_state_.view_target_lower_left.load(), 0);
-  EXPECT_EQ(outline(submenu(description, "View")), (std::vector<std::string>{"Cover=2101*"}));
-
-  // A menu without "View" leaves the target alone; closing clears the play list's request.
-  window_state_.menu_from_list.store(1);
-  (void)preparePopupMenu(sources(), window_state_, 100);
-  EXPECT_EQ(window_state_.view_target_lower_left.load(), 0);
-  popupMenuClosed(window_state_);
-  EXPECT_EQ(window_state_.menu_from_list.load(), 0);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Quick-link lists over a real song table: best rated first for the state's user, 25 at most,
-// the line texts, the walk yielding to a waiting request, Diagnostics, and a list dropped when a
+// the line texts, the walk yielding to a waiting request, and a list dropped when a
 // reload was asked for while it was built. The builder runs on a thread of its own and gets its
 // grant from the lock's handover, in virtual time.
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "engine/lock_codes.h"
-#include "media/record_fields.h"
 #include "tests/support/song_library.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/command_numbers.h"
@@ -53,28 +52,24 @@ class QuickLinkTest : public tunora::testing::UiTest {
     player::SongDetails now;
     now.title = songs[playing].title;
     now.album = "blue";
-    marlbase::TableHandle table;
-    table.setPath(path_);
-    if (table.open().ok()) now.slot = media::findSongInTable(table, songs[playing].path);
-    table.close();
+    now.slot = static_cast<int32_t>(playing) + 1;
     player_.setCurrent(now);
     player_.setPlayPath(songs[playing].path);
   }
 
   // Runs the builder (after a reload mark), handing it its grant; true when it ended.
-  bool run(QuickLinkBuilder& builder) {
-    window_state_.quick_links.markForReload();
-    return runHandingOver([&] { builder.run(); },
-                          [&] { return words().request.load() == engine::kCodeQuickLinks; });
-  }
-
   // `on_first_repaint` runs at the first repaint (the first partial list shown).
-  QuickLinkBuilder builder(std::function<void()> on_first_repaint = [] {}) {
-    return QuickLinkBuilder(QuickLinkParts{program_.lock(), program_.library(), settings(), player_,
-                                           window_state_, [=, this](const Rect& area) {
-                                             repaints_.push_back(area);
-                                             if (repaints_.size() == 1) on_first_repaint();
-                                           }});
+  bool run(std::function<void()> on_first_repaint = [] {}) {
+    QuickLinkBuilder builder(QuickLinkParts{program_.lock(), program_.library(), settings(),
+                                            player_, window_state_, [&](const Rect& area) {
+                                              repaints_.push_back(area);
+                                              if (repaints_.size() == 1) on_first_repaint();
+                                            }});
+    window_state_.quick_links.markForReload();
+    const bool ended = runHandingOver(
+        [&] { builder.run(); }, [&] { return words().request.load() == engine::kCodeQuickLinks; });
+    wanted_after_ = builder.wanted();
+    return ended;
   }
 
   std::vector<std::string> texts() {
@@ -87,6 +82,7 @@ class QuickLinkTest : public tunora::testing::UiTest {
   tunora::testing::TempDir dir_;
   std::string path_ = dir_.file("Tunora.mbf");
   std::vector<Rect> repaints_;
+  bool wanted_after_ = true;
 };
 
 TEST_F(QuickLinkTest, FortySongsOfOneAlbumRatedTenShowTwentyFiveInTableOrder) {
@@ -96,9 +92,7 @@ TEST_F(QuickLinkTest, FortySongsOfOneAlbumRatedTenShowTwentyFiveInTableOrder) {
   songs.push_back({.path = "/o.mp3", .title = "Other", .album = "Green", .score = 512});
   writeAndPlay(songs, 13);  // "Top 3" plays: not listed itself
 
-  QuickLinkBuilder b = builder();
-  EXPECT_TRUE(b.wanted());
-  ASSERT_TRUE(run(b));
+  ASSERT_TRUE(run());
   const QuickLinkList list = window_state_.quick_links.list();
   EXPECT_EQ(list.header, "Other songs from this album");
   ASSERT_EQ(list.entries.size(), 25u);
@@ -108,7 +102,7 @@ TEST_F(QuickLinkTest, FortySongsOfOneAlbumRatedTenShowTwentyFiveInTableOrder) {
     EXPECT_EQ(list.entries[i].record, static_cast<int32_t>(11 + top));
   }
   EXPECT_EQ(words().grant.load(), 0);
-  EXPECT_FALSE(b.busy() || b.wanted());
+  EXPECT_FALSE(wanted_after_);
   ASSERT_FALSE(repaints_.empty());
   EXPECT_EQ(repaints_.back(), (Rect{400, 30, 400, 370}));
 }
@@ -117,18 +111,15 @@ TEST_F(QuickLinkTest, BestRatedFirstForTheStatesUserWithTheLineMarks) {
   writeAndPlay({song("Five", 5), song("Clip", 10, "/video/Clip.AVI"), song("Gone", 10, "", 5),
                 song("Zero", 0), song("Seven", 7)},
                0);
-  QuickLinkBuilder b = builder();
-  ASSERT_TRUE(run(b));
+  ASSERT_TRUE(run());
   EXPECT_EQ(texts(), (std::vector<std::string>{"Clip - 10 (V)", "Seven - 7", "Zero - 0"}));
   EXPECT_EQ(window_state_.quick_links.list().entries[0].record, 2);
-  // "Show Rate" off: bare titles; "Mark Vid" off: no mark.
+  // "Show Rate" and "Mark Vid" off: bare titles; another user of the state has rated nothing:
+  // table order.
   settings().set(settings::kShowRate, 0);
-  ASSERT_TRUE(run(b));
-  EXPECT_EQ(texts(), (std::vector<std::string>{"Clip (V)", "Seven", "Zero"}));
   settings().set(settings::kMarkVid, 0);
-  // Another user of the state has rated nothing: table order.
   settings().set(settings::kStateUser, 2, 1);
-  ASSERT_TRUE(run(b));
+  ASSERT_TRUE(run());
   EXPECT_EQ(texts(), (std::vector<std::string>{"Clip", "Zero", "Seven"}));
 }
 
@@ -139,8 +130,7 @@ TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
   writeAndPlay(songs, 0);
   // After the first walk (five entries, more than 3) the partial list is shown; at that moment
   // another thread asks for the database.
-  QuickLinkBuilder b = builder([this] { words().request.store(engine::kCodeSearchWindow); });
-  ASSERT_TRUE(run(b));
+  ASSERT_TRUE(run([this] { words().request.store(engine::kCodeSearchWindow); }));
   EXPECT_EQ(texts(),
             (std::vector<std::string>{"Ten 1 - 10", "Ten 2 - 10", "Ten 3 - 10", "Ten 4 - 10"}));
   EXPECT_TRUE(window_state_.quick_links.loaded());
@@ -148,22 +138,8 @@ TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
   EXPECT_EQ(words().grant.load(), 0);
   // Without the request the walk goes on through rating 9.
   words().request.store(0);
-  QuickLinkBuilder whole = builder();
-  ASSERT_TRUE(run(whole));
+  ASSERT_TRUE(run());
   EXPECT_EQ(texts().size(), 9u);
-}
-
-TEST_F(QuickLinkTest, DiagnosticsInTheLowerLeftShowsThePlayPath) {
-  writeAndPlay({song("Song", 10)}, 0);
-  settings().set(settings::kLowerLeftView, kViewDiagnostics);
-  QuickLinkBuilder b = builder();
-  ASSERT_TRUE(run(b));
-  const QuickLinkList list = window_state_.quick_links.list();
-  EXPECT_EQ(list.header, "Diagnostics");
-  ASSERT_EQ(list.entries.size(), 1u);
-  EXPECT_EQ(list.entries[0].text, "/music/0.mp3");
-  EXPECT_EQ(list.entries[0].record, -1);  // a click on it plays nothing
-  EXPECT_EQ(repaints_.back(), (Rect{0, 30, 400, 370}));
 }
 
 TEST_F(QuickLinkTest, AListBuiltForAnOldSongIsDroppedWhenAReloadWasAsked) {
@@ -172,11 +148,10 @@ TEST_F(QuickLinkTest, AListBuiltForAnOldSongIsDroppedWhenAReloadWasAsked) {
   for (int i = 0; i < 5; ++i) songs.push_back(song("Nine", 9));
   writeAndPlay(songs, 0);
   // The player starts a new song while the list grows.
-  QuickLinkBuilder b = builder([this] { window_state_.quick_links.markForReload(); });
-  ASSERT_TRUE(run(b));
+  ASSERT_TRUE(run([this] { window_state_.quick_links.markForReload(); }));
   EXPECT_EQ(repaints_.size(), 1u);
   EXPECT_FALSE(window_state_.quick_links.loaded());
-  EXPECT_TRUE(b.wanted());  // the next tick builds the new song's list
+  EXPECT_TRUE(wanted_after_);  // the next tick builds the new song's list
 }
 
 }  // namespace

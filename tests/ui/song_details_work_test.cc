@@ -1,7 +1,7 @@
 // The Song details dialog's database steps under the dialog's grant, over a real library file
-// opened through the program's library opening: offline refusal, the build told to go on, the
-// hash statistic, "Delete" with the file moved after the grant, an aborted step. (The steps' own
-// rules are the maintenance tests'.) Steps that wait for a grant run on a thread of their own.
+// opened through the program's library opening: offline refusal, the build told to go on,
+// "Delete" with the file moved after the grant. (The steps' own rules are the
+// maintenance tests'.) Steps that wait for a grant run on a thread of their own.
 #include "ui/song_details_work.h"
 
 #include <gtest/gtest.h>
@@ -56,15 +56,6 @@ class SongDetailsWorkTest : public tunora::testing::UiTest {
     return detailsStepWithGrant(p, request);
   }
 
-  // Runs the work on a counted thread, handing over the grant it asks for.
-  DetailsOutcome runWork(const DetailsRequest& request, bool aborted) {
-    std::atomic<bool> abort{aborted};
-    DetailsOutcome out;
-    DetailsWorkParts p = parts();
-    EXPECT_TRUE(runHandingOver([&] { out = runDetailsWork(p, request, abort); }));
-    return out;
-  }
-
   tunora::testing::TempDir dir_;
   std::string path_;
 };
@@ -94,18 +85,6 @@ TEST_F(SongDetailsWorkTest, SavingIsRefusedOfflineAndAsksAWaitingBuildToGoOn) {
   EXPECT_EQ(text(1), "New title");
 }
 
-// A song without a FileId lowers the hash statistic by 10 at each load, never below 0.
-TEST_F(SongDetailsWorkTest, LoadingASongWithoutAFileIdLowersTheHashStatistic) {
-  writeLibrary({{.path = "Fresh name.mp3", .title = "Old title", .artist = "Old artist"}});
-  tunora::testing::writeText(dir_.file("music/Fresh name.mp3"), std::string(1234, 'x'));
-  settings().set(settings::kHashStat, 15);
-  ASSERT_TRUE(step(DetailsState::kReloadTags, 1).loaded);
-  EXPECT_EQ(text(1).substr(0, 10), "Fresh name") << "reread from the file";
-  EXPECT_EQ(settings().get(settings::kHashStat), 5);
-  (void)step(DetailsState::kLoad, 1);
-  EXPECT_EQ(settings().get(settings::kHashStat), 0);
-}
-
 TEST_F(SongDetailsWorkTest, DeleteMarksTheRecordAndMovesTheFileAfterTheGrant) {
   writeLibrary({{.path = "one.mp3", .title = "One", .artist = "A", .file_id = 1},
                 {.path = "two.mp3", .title = "Two", .artist = "B", .file_id = 2},
@@ -114,24 +93,14 @@ TEST_F(SongDetailsWorkTest, DeleteMarksTheRecordAndMovesTheFileAfterTheGrant) {
   DetailsRequest request;
   request.delete_record = true;
   request.record = 3;
-  const DetailsOutcome out = runWork(request, false);
+  std::atomic<bool> abort{false};
+  DetailsOutcome out;
+  DetailsWorkParts p = parts();
+  ASSERT_TRUE(runHandingOver([&] { out = runDetailsWork(p, request, abort); }));
   EXPECT_TRUE(out.granted);
   EXPECT_EQ(out.record, 2);  // the record before it
   EXPECT_EQ(out.moved_to, dir_.folder() + "data/three.mp3");
   EXPECT_TRUE(std::filesystem::exists(out.moved_to));
-  EXPECT_EQ(words().grant.load(), 0);
-}
-
-TEST_F(SongDetailsWorkTest, AnAbortedStepDoesNothingAndReleasesItsGrant) {
-  writeLibrary({{.title = "One", .artist = "A"}});
-  DetailsRequest request;
-  request.state = DetailsState::kSave;
-  request.record = 1;
-  request.fields.title = "Changed";
-  const DetailsOutcome out = runWork(request, true);
-  EXPECT_TRUE(out.granted);
-  EXPECT_FALSE(out.loaded);
-  EXPECT_EQ(text(1), "One");
   EXPECT_EQ(words().grant.load(), 0);
 }
 

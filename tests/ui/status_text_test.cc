@@ -1,11 +1,10 @@
-// The four status texts and their one-shot effects.
+// The four status texts.
 #include "ui/status_text.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
-
 #include "engine/lock_codes.h"
+#include "engine/random_source.h"
 #include "tests/ui/ui_fixture.h"
 
 namespace tunora::testing {
@@ -29,17 +28,6 @@ class FakeSources final : public ui::StatusSources {
   int32_t buffer_state = 10, live = 0, spin = 0, fixed = 999;
 };
 
-class ScriptedRandom final : public engine::RandomSource {
- public:
-  std::optional<uint32_t> next32() override {
-    if (values.empty()) return std::nullopt;
-    const uint32_t v = values.front();
-    values.pop_front();
-    return v;
-  }
-  std::deque<uint32_t> values;
-};
-
 // Public, so that a table row can set up a fresh one.
 class StatusTest : public UiTest {
  public:
@@ -60,7 +48,7 @@ class StatusTest : public UiTest {
   std::string part(size_t i) { return ui::composeStatus(parts_)[i].value_or("<kept>"); }
 
   FakeSources sources_;
-  ScriptedRandom random_;
+  engine::SeededRandomSource random_{1};
   ui::StatusParts parts_{words(),           settings(), program_.playList(),
                          program_.status(), sources_,   random_};
 };
@@ -76,7 +64,6 @@ TEST_F(StatusTest, EachPartByState) {
   const Case cases[] = {
       {"ready", [](StatusTest&) {}, 0, "Tunora Ready"},
       {"playing", [](StatusTest& t) { t.words().playing.store(1); }, 0, "Tunora Playing"},
-      {"building", [](StatusTest& t) { t.sources_.building_ = true; }, 0, "Tunora Building"},
       {"building with the counts",
        [](StatusTest& t) {
          t.sources_.building_ = true, t.words().test_functions.store(1), t.sources_.spin = 60;
@@ -87,7 +74,6 @@ TEST_F(StatusTest, EachPartByState) {
        "Tunora Ready -"},
       {"quitting", [](StatusTest& t) { t.words().request.store(engine::kQuitRequested); }, 0,
        "Tunora Quiting"},
-      {"buffer off", [](StatusTest&) {}, 1, "5 songs prepared"},
       {"buffering", [](StatusTest& t) { t.buffer(50); }, 1, "5 songs prepared (Buffering)"},
       {"buffer error", [](StatusTest& t) { t.buffer(1); }, 1, "5 songs prepared Buffer Error"},
       {"do not save", [](StatusTest& t) { t.program_.playList().markDoNotSave(); }, 1, "<kept>"},
@@ -97,8 +83,6 @@ TEST_F(StatusTest, EachPartByState) {
       {"busy", [](StatusTest& t) { t.sources_.live = 13, t.sources_.busy = true; }, 2,
        "12 entries (Hashing) (Clearing Cache)"},
       {"offline", [](StatusTest& t) { t.words().build_request.store(1999); }, 2, "DB Offline"},
-      {"not yet offline", [](StatusTest& t) { t.words().build_request.store(999); }, 2,
-       "0 entries"},
       {"library missing", [](StatusTest& t) { t.words().library_missing.store(1); }, 2,
        "Library not found"},
       {"data folder read-only", [](StatusTest& t) { t.words().data_read_only.store(1); }, 2,
@@ -120,20 +104,6 @@ TEST_F(StatusTest, EachPartByState) {
     c.set(t);
     EXPECT_EQ(t.part(c.part), c.text) << c.name;
   }
-}
-
-TEST_F(StatusTest, OneShotRemarksShowOnce) {
-  sources_.buffer_state = 12;
-  program_.status().setText("Deep Building");
-  EXPECT_EQ(part(0), "Tunora Ready (Un-Buffered), Deep Building");
-  EXPECT_EQ(sources_.buffer_state, 10);
-  EXPECT_EQ(part(0), "Tunora Ready");
-
-  // "Partially Buffered" ends with a draw of 3 (mod 6); without a random source it stays.
-  buffer(11);
-  random_.values = {0, 1, 2, 4, 5, 6 * 1000 + 3};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(part(1), "5 songs prepared (Partially Buffered)") << i;
-  EXPECT_EQ(part(1), "5 songs prepared (Buffered)");
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <optional>
@@ -25,9 +24,7 @@ namespace tunora::testing {
 
 class FakeActions final : public ui::WindowActions {
  public:
-  bool dialogOpen(ui::WindowDialog dialog) override {
-    return std::find(open_dialogs.begin(), open_dialogs.end(), dialog) != open_dialogs.end();
-  }
+  bool dialogOpen(ui::WindowDialog) override { return false; }
   void openSearch(ui::SearchMode mode, const std::string& artist) override {
     calls.push_back("search " + std::to_string(static_cast<int>(mode)) + " " + artist);
   }
@@ -53,12 +50,10 @@ class FakeActions final : public ui::WindowActions {
   void startStateSwitch(int32_t state) override {
     calls.push_back("switch " + std::to_string(state));
   }
-  int32_t focusedRow() override { return focused_row; }
+  int32_t focusedRow() override { return -1; }
 
   std::vector<std::string> calls;
-  std::vector<ui::WindowDialog> open_dialogs;
   std::optional<int32_t> keypad_answer;
-  int32_t focused_row = -1;
 };
 
 class UiTest : public ::testing::Test {

@@ -1,17 +1,20 @@
 // The cover picture as a file for the desktop: each picture the window gets is written as a PNG
 // under a new name, the previous one goes, dropping the picture removes the file and so does
-// the end; leftovers of copies that no longer run are swept. The media controls' track names the
-// file.
+// the end; leftovers of copies that no longer run are swept. Pictures decode small and never take
+// the memory of a huge or damaged file.
 #include "ui/qt/cover_art_file.h"
 
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
 #include <filesystem>
 #include <string>
 
 #include "tests/support/temp_dir.h"
+#include "ui/qt/cover_decoder.h"
 #include "ui/qt/cover_picture.h"
 
 namespace tunora::ui::qt {
@@ -63,18 +66,28 @@ TEST(CoverArtFileTest, EachPictureGetsANewFileAndTheOldOnesGo) {
     EXPECT_EQ(QImage(QString::fromStdString(second)).size(), QSize(512, 256));
     // Loaded again without a release (another view of the same song): replaced as well.
     cover.load({CoverSource::Kind::kFile, pictureFile(songs, "Disc.bmp", 20, 20, Qt::green)});
-    const std::string third = cover.artPath();
-    EXPECT_NE(third, second);
-    EXPECT_TRUE(!std::filesystem::exists(second) && std::filesystem::exists(third));
-    // A picture that does not decode keeps the shown one.
-    testing::writeText(songs.file("Broken.jpg"), "not a picture");
-    EXPECT_EQ(cover.load({CoverSource::Kind::kFile, songs.file("Broken.jpg")}).width, 0);
-    EXPECT_EQ(cover.artPath(), third);
-    first = third;
+    EXPECT_TRUE(!std::filesystem::exists(second) && std::filesystem::exists(cover.artPath()));
+    first = cover.artPath();
   }
   // The end removes the last file.
   EXPECT_FALSE(std::filesystem::exists(first));
   EXPECT_TRUE(std::filesystem::exists(folder + "notes.txt"));
+}
+
+TEST(CoverDecoderTest, HugeJpegDecodesScaledDownAndADamagedOneNotAtAll) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QImage big(5000, 2500, QImage::Format_Grayscale8);
+  big.fill(180);
+  const QString path = dir.filePath("cover.JPG");
+  ASSERT_TRUE(big.save(path, "JPEG", 50));
+  EXPECT_EQ(decodeCoverPicture(path).size(), QSize(1024, 512));
+
+  QFile file(dir.filePath("Cover.jpg"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("\xff\xd8\xff\xe0 this is not a picture at all", 36);
+  file.close();
+  EXPECT_TRUE(decodeCoverPicture(file.fileName()).isNull());
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The message dialog: the answer and the captions of each form and button, the time-out as the
-// first button, calls from another thread, and the answer of a dialog closed with the window; the
-// shutdown dialog over it.
+// first button, calls from another thread, and the answer of a dialog closed with the window.
 #include <gtest/gtest.h>
 
 #include <QPushButton>
@@ -11,7 +10,6 @@
 #include "tests/ui/qt/qt_fixture.h"
 #include "ui/qt/message_dialog_widget.h"
 #include "ui/qt/qt_message_dialog.h"
-#include "ui/shutdown.h"
 
 namespace tunora::ui::qt {
 namespace {
@@ -98,28 +96,6 @@ TEST(MessageDialogTest, ACallFromAnotherThreadWaitsAndClosingAnswersItAsClosed) 
   waiting.join();
   EXPECT_EQ(answer.load(), kSecondButton);
   EXPECT_EQ(dialog.show(question()).button, kSecondButton) << "later calls answer at once";
-}
-
-// Counts the power-off requests; switches nothing off.
-class FakePower final : public PowerControl {
- public:
-  bool canPowerOff() override { return true; }
-  bool powerOff() override {
-    requests.fetch_add(1);
-    return true;
-  }
-  std::atomic<int32_t> requests{0};
-};
-
-TEST(ShutdownAfterBuildTest, TimeOutPowersOffAndAbortDoesNot) {
-  QtMessageDialog dialog("/nowhere/ReadMe.htm", QIcon());
-  FakePower power;
-  onOpen(dialog, nullptr, [](MessageDialogWidget* widget) { widget->timeOut(); });
-  EXPECT_TRUE(runShutdownAfterBuild(dialog, power));
-  EXPECT_EQ(power.requests.load(), 1);
-  onOpen(dialog, nullptr, [](auto* w) { press(w, "secondButton"); });
-  EXPECT_FALSE(runShutdownAfterBuild(dialog, power));
-  EXPECT_EQ(power.requests.load(), 1);
 }
 
 }  // namespace

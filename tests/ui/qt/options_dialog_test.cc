@@ -1,19 +1,15 @@
-// The Options, Internals and welcome dialogs offscreen over the whole program: each shows every
-// stored setting in its control, and what the user types into every control is stored field by
-// field on "OK" and not on "Cancel"; a preset stays after "Cancel"; the welcome dialog's two
-// buttons. (Which state the per-state controls belong to is the options form's test.)
+// The Options and Internals dialogs offscreen over the whole program: each shows every stored
+// setting in its control, and what the user types into every control is stored field by field on
+// "OK" and not on "Cancel"; a preset stays after "Cancel". (Which state the per-state controls
+// belong to is the options form's test.)
 #include "ui/qt/options_dialog.h"
 
-#include <QApplication>
 #include <QPushButton>
-#include <QTimer>
 
-#include "engine/lock_codes.h"
 #include "tests/ui/qt/qt_fixture.h"
 #include "ui/internals_form.h"
 #include "ui/options_form.h"
 #include "ui/qt/internals_dialog.h"
-#include "ui/qt/welcome_dialog.h"
 
 namespace tunora::ui::qt {
 namespace {
@@ -119,23 +115,6 @@ TEST_F(OptionsDialogTest, InternalsShowsAndStoresEveryFieldAndKeepsAPresetAfterC
   EXPECT_EQ(s.get(settings::kRatingValue, 1), 4);
   EXPECT_EQ(s.get(settings::kTargetValue), 2000);
   EXPECT_EQ(s.get(settings::kBufferSize), 60);
-}
-
-TEST(WelcomeDialogTest, ImportNowBecomesRequestThirteenAndTheOtherButtonOnlyCloses) {
-  FakeEnv env;
-  engine::SharedWords words;
-  engine::SharedLock lock(words, env);
-  for (const QString button : {"No, I have other plans", "Import music now"}) {
-    const bool import = button == "Import music now";
-    QTimer::singleShot(0, [button] {
-      if (QWidget* modal = QApplication::activeModalWidget()) press(modal, button);
-    });
-    QtWelcomeDialog welcome;
-    welcome.showWelcome(import ? WelcomeMode::kUpgrade : WelcomeMode::kFirstRun);
-    EXPECT_EQ(welcome.importChosen(), import);
-    welcome.postImportRequest(lock);
-    EXPECT_EQ(words.request.load(), import ? engine::kCodeOpenDatabaseDialog : 0);
-  }
 }
 
 }  // namespace
