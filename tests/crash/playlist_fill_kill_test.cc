@@ -16,7 +16,7 @@
 #include "maintenance/db_functions.h"
 #include "media/playlist_file.h"
 #include "settings/settings_file.h"
-#include "tests/crash/kill_child.h"
+#include "tests/support/kill_child.h"
 #include "tests/support/temp_dir.h"
 #include "util/stale_temp_files.h"
 

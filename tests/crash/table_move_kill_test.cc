@@ -19,8 +19,8 @@
 #include "maintenance/db_functions.h"
 #include "marlbase/table_handle.h"
 #include "settings/settings_defaults.h"
-#include "tests/crash/kill_child.h"
 #include "tests/support/fake_env.h"
+#include "tests/support/kill_child.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora {
@@ -120,20 +120,6 @@ class TableMoveKillTest : public ::testing::Test {
         });
   }
 
-  std::function<bool()> openWritable() {
-    return [this] {
-      table_.setPath(db_);
-      table_.setWritable(true);
-      return table_.open().ok();
-    };
-  }
-
-  std::function<bool()> sort(maintenance::DbFunction function) {
-    return [this, function] {
-      return maintenance::runDbFunction(function, table_, {}, {}, nullptr, nullptr).ok;
-    };
-  }
-
   TempDir dir_;
   std::string db_ = dir_.file("Tunora.mbf");
   uint32_t songs_ = 0;
@@ -141,27 +127,36 @@ class TableMoveKillTest : public ::testing::Test {
   TableHandle table_;  // the child's
 };
 
-TEST_F(TableMoveKillTest, Compaction) {
-  build(600, 260, 1);
-  killAtRandom("compaction", openWritable(), [this] { return table_.compact() > 0; });
-}
-
-TEST_F(TableMoveKillTest, Shrink) {
-  build(600, 380, 2);
-  killAtRandom("shrink", openWritable(),
-               [this] { return table_.maintain() == 1 && table_.capacity() < 600; });
-}
-
-TEST_F(TableMoveKillTest, SortByNameOnAFullTable) {
-  build(400, 399, 3);  // slot 0 and 399 songs: no free slot
-  killAtRandom("sort by name, full table", openWritable(),
-               sort(maintenance::DbFunction::kSortByName));
-}
-
-TEST_F(TableMoveKillTest, SortByArtistWithFreeSlots) {
-  build(400, 300, 4);
-  killAtRandom("sort by artist, free slots", openWritable(),
-               sort(maintenance::DbFunction::kSortByArtist));
+TEST_F(TableMoveKillTest, CompactionShrinkAndSorts) {
+  using maintenance::DbFunction;
+  const auto sort = [](DbFunction function) {
+    return [function](TableHandle& t) {
+      return maintenance::runDbFunction(function, t, {}, {}, nullptr, nullptr).ok;
+    };
+  };
+  const struct {
+    const char* what;
+    uint32_t capacity, songs;
+    std::function<bool(TableHandle&)> work;
+  } rows[] = {
+      {"compaction", 600, 260, [](TableHandle& t) { return t.compact() > 0; }},
+      {"shrink", 600, 380, [](TableHandle& t) { return t.maintain() == 1 && t.capacity() < 600; }},
+      // Slot 0 and 399 songs: no free slot.
+      {"sort by name, full table", 400, 399, sort(DbFunction::kSortByName)},
+      {"sort by artist, free slots", 400, 300, sort(DbFunction::kSortByArtist)},
+  };
+  uint32_t seed = 0;
+  for (const auto& row : rows) {
+    build(row.capacity, row.songs, ++seed);
+    killAtRandom(
+        row.what,
+        [this] {
+          table_.setPath(db_);
+          table_.setWritable(true);
+          return table_.open().ok();
+        },
+        [&] { return row.work(table_); });
+  }
 }
 
 class SilentImport final : public media::ImportStatus {
