@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "media/tag_reader.h"
+#include "tests/media/tag_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::media {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace tag_bytes;
+
 std::string quoted(const std::string& word) {
   std::string out = "'";
   for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -54,12 +56,6 @@ TEST(ContainerTagsTest, FfmpegFilesGiveTheirTexts) {
 
 // ---- Hand-built bytes ----------------------------------------------------------------------
 
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
-Bytes le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
 // A RIFF chunk: id, little-endian size, data, a pad byte when the size is odd.
 Bytes chunk(std::string_view id, const Bytes& data) {
   return text(id) + le32(uint32_t(data.size())) + data + Bytes(data.size() % 2, 0);
@@ -80,8 +76,7 @@ Bytes info(const std::vector<std::pair<std::string, Bytes>>& fields) {
 
 // Each row: bytes and the texts read from them (the file's name and "No Data" when none).
 TEST(ContainerTagBytes, RiffInfoId3ChunksAndDamage) {
-  const Bytes id3 = text("ID3") + Bytes{3, 0, 0, 0, 0, 0, 17} + text("TIT2") +
-                    Bytes{0, 0, 0, 7, 0, 0, 0} + text("Id3 T.");
+  const Bytes id3 = tag(3, 0, frame23("TIT2", latin1("Id3 T.")));
   Bytes bad_size = info({{"INAM", text("ok")}});
   bad_size[19] = 0xFF;  // INAM's size: 0xFF000002 bytes
   const Bytes other_list = text("adtlINAM") + le32(3) + text("abc");

@@ -11,15 +11,15 @@
 #include <vector>
 
 #include "media/tag_reader.h"
+#include "tests/media/tag_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::media {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace tag_bytes;
 
 void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
-void appendText(Bytes& out, std::string_view s) { out.insert(out.end(), s.begin(), s.end()); }
 
 // Frame ids of the texts the reader keeps, and of a picture, per version.
 struct Ids {
@@ -40,32 +40,21 @@ class TagWriter {
   const Ids& ids() const { return version_ == 2 ? kIds22 : kIds; }
 
   void frame(std::string_view id, const Bytes& body) {
-    appendText(frames_, id);
     const auto n = static_cast<uint32_t>(body.size());
-    if (version_ == 2) {
-      append(frames_, {uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
-    } else if (version_ == 3) {
-      append(frames_, {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
-    } else {
-      append(frames_, syncsafe(n));
-    }
-    if (version_ != 2) append(frames_, {0, 0});  // frame flags
-    append(frames_, body);
+    if (version_ == 2)
+      append(frames_, text(id) + Bytes{uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)} + body);
+    if (version_ == 3) append(frames_, frame23(id, body));
+    if (version_ == 4) append(frames_, frame24(id, body));
   }
 
   // The whole tag with `padding` zero bytes after the frames, then `audio` bytes of sound.
   Bytes finish(size_t padding, size_t audio = 64) const {
     Bytes out = {'I', 'D', '3', uint8_t(version_), 0, 0};
-    append(out, syncsafe(static_cast<uint32_t>(frames_.size() + padding)));
+    append(out, safe32(static_cast<uint32_t>(frames_.size() + padding)));
     append(out, frames_);
     out.resize(out.size() + padding, 0);
     for (size_t i = 0; i < audio; ++i) out.push_back(i % 418 == 0 ? 0xFF : uint8_t(i * 7));
     return out;
-  }
-
-  static Bytes syncsafe(uint32_t n) {
-    return {uint8_t(n >> 21 & 127), uint8_t(n >> 14 & 127), uint8_t(n >> 7 & 127),
-            uint8_t(n & 127)};
   }
 
  private:
