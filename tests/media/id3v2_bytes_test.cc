@@ -1,5 +1,5 @@
 // The tag reader on hand-built tags (sizes, flags, encodings, damaged tags) and on files tagged by
-// real taggers (tests/data/media, made by make_fixtures.sh).
+// real taggers (tests/data/media, made by make_fixtures.sh; a WMA file for the ASF texts).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -199,6 +199,7 @@ constexpr Fixture kFixtures[] = {
      "Mutagen Album 𝄞", "mutagen comment"},
     {"v22_handmade.mp3", TagKind::kId3v2, "V2.2 Tïtle", "V2.2 Artist", "V2.2 Album",
      "v2.2 comment"},
+    {"ffmpeg.wma", TagKind::kAsf, "Tïtle of wma", "Ärtist ☕", "Album 𝄞", "a comment"},
     {"no_tag.mp3", TagKind::kNone, "no_tag.mp3", "No Data", "No Data", "No Data"},
 };
 

@@ -44,8 +44,8 @@ inline Bytes id3v1(const std::string& title, const std::string& artist, const st
                    const std::string& year, const std::string& comment, uint8_t track,
                    uint8_t genre) {
   Bytes out = text("TAG");
-  for (const auto& [field, width] : {std::pair{&title, size_t{30}}, {&artist, 30}, {&album, 30},
-                                     {&year, 4}, {&comment, 28}}) {
+  for (const auto& [field, width] :
+       {std::pair{&title, size_t{30}}, {&artist, 30}, {&album, 30}, {&year, 4}, {&comment, 28}}) {
     Bytes bytes = text(field->substr(0, width));
     bytes.resize(width, 0);
     out = out + bytes;
