@@ -78,6 +78,9 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
     ASSERT_TRUE(table.writeText(table.allocate(), kColFileName, paths.back()));
     text += paths.back() + "\r\n";
   }
+  const int32_t deleted = table.allocate();  // a deleted song is no line of the playlist
+  ASSERT_TRUE(table.writeText(deleted, kColFileName, "/m/deleted.mp3"));
+  ASSERT_EQ(table.setStatus(deleted, marlbase::kStatusDeleted), 1);
   table.close();
   const std::vector<uint8_t> old_list = bytesOf("/an/older/list.mp3\r\n/with/two/songs.mp3\r\n");
   const std::string list = dir.file("PL1.m3u");
