@@ -123,9 +123,7 @@ TEST(Id3v2Bytes, FramesFlagsAndDamage) {
                frame23("TRCK", latin1("9")) + frame23("TCON", latin1("Jazz"))),
        {.track = 3, .genre = "Rock"}},
       {"2.2 track and genre",
-       tag(2, 0,
-           text("TRK") + Bytes{0, 0, 3} + latin1("11") + text("TCO") + Bytes{0, 0, 6} +
-               latin1("Chill")),
+       tag(2, 0, frame22("TRK", latin1("11")) + frame22("TCO", latin1("Chill"))),
        {.track = 11, .genre = "Chill"}},
   };
   for (const auto& row : rows) {

@@ -40,19 +40,14 @@ class TagWriter {
   const Ids& ids() const { return version_ == 2 ? kIds22 : kIds; }
 
   void frame(std::string_view id, const Bytes& body) {
-    const auto n = static_cast<uint32_t>(body.size());
-    if (version_ == 2)
-      append(frames_, text(id) + Bytes{uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)} + body);
-    if (version_ == 3) append(frames_, frame23(id, body));
-    if (version_ == 4) append(frames_, frame24(id, body));
+    append(frames_, version_ == 2   ? frame22(id, body)
+                    : version_ == 3 ? frame23(id, body)
+                                    : frame24(id, body));
   }
 
   // The whole tag with `padding` zero bytes after the frames, then `audio` bytes of sound.
   Bytes finish(size_t padding, size_t audio = 64) const {
-    Bytes out = {'I', 'D', '3', uint8_t(version_), 0, 0};
-    append(out, safe32(static_cast<uint32_t>(frames_.size() + padding)));
-    append(out, frames_);
-    out.resize(out.size() + padding, 0);
+    Bytes out = tag(uint8_t(version_), 0, frames_ + Bytes(padding, 0));
     for (size_t i = 0; i < audio; ++i) out.push_back(i % 418 == 0 ? 0xFF : uint8_t(i * 7));
     return out;
   }

@@ -29,6 +29,10 @@ inline Bytes safe32(uint32_t v) {
 inline Bytes tag(uint8_t version, uint8_t flags, const Bytes& body) {
   return text("ID3") + Bytes{version, 0, flags} + safe32(uint32_t(body.size())) + body;
 }
+inline Bytes frame22(std::string_view id, const Bytes& body) {
+  const auto n = uint32_t(body.size());
+  return text(id) + Bytes{uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)} + body;
+}
 inline Bytes frame23(std::string_view id, const Bytes& body, uint16_t flags = 0) {
   return text(id) + be32(uint32_t(body.size())) + Bytes{uint8_t(flags >> 8), uint8_t(flags)} + body;
 }
