@@ -21,25 +21,9 @@ namespace {
 using tunora::testing::TempDir;
 
 using tunora::testing::answersOf;
-using tunora::testing::CachedTable;
 using tunora::testing::firstPaths;
 using tunora::testing::makeCachedTable;
 using tunora::testing::truthOf;
-
-const auto nameOf = CachedTable::pathOf;
-
-// A writer session that deletes every third record, renames every fifth and adds a few.
-bool writerSession(const std::string& path, int records) {
-  TableHandle t;
-  t.setPath(path);
-  t.setWritable(true);
-  if (!t.open().ok()) return false;
-  for (int i = 1; i < records; i += 3) (void)t.setStatus(i, kStatusDeleted);
-  for (int i = 2; i < records; i += 5) (void)t.writeText(i, 1, nameOf(records + i));
-  for (int i = 0; i < 5; ++i) (void)t.writeText(t.allocate(), 1, nameOf(2 * records + i));
-  t.close();
-  return true;
-}
 
 TEST(IndexCacheKillTest, AWriterKilledBetweenItsTableWritesAndTheCacheLeavesRightAnswers) {
   constexpr int kRecords = 200;
@@ -68,26 +52,6 @@ TEST(IndexCacheKillTest, AWriterKilledBetweenItsTableWritesAndTheCacheLeavesRigh
     EXPECT_FALSE(std::filesystem::exists(indexCachePathFor(path)));
     EXPECT_EQ(answersOf(path, firstPaths(kRecords)), truthOf(path, firstPaths(kRecords)));
   }
-}
-
-// Kills at random moments of writer sessions, one after another on one table: after each, the
-// next open's answers are the table's.
-TEST(IndexCacheKillTest, KillsAtAnyMomentOfWriterSessionsLeaveRightAnswers) {
-  constexpr int kRecords = 3000;
-  TempDir dir;
-  const std::string path = dir.file("t.mbf");
-  ASSERT_TRUE(makeCachedTable(path, {.records = kRecords}));
-  const int killed = tunora::testing::killSpread(
-      24, [&] { return writerSession(path, kRecords); },
-      [&] {
-        // The first answersOf's close may write a cache; it must describe the table too.
-        const std::vector<int32_t> seen = answersOf(path, firstPaths(64));
-        const std::vector<int32_t> again = answersOf(path, firstPaths(64));
-        const std::vector<int32_t> truth = truthOf(path, firstPaths(64));
-        EXPECT_EQ(seen, truth);
-        EXPECT_EQ(again, truth);
-      });
-  std::printf("%d of 24 kills fell inside a writer session\n", killed);  // for the record
 }
 
 }  // namespace
