@@ -89,16 +89,11 @@ std::string utf8(const std::u32string& text) {
 }
 
 Bytes textFrame(uint8_t e, const std::u32string& text, bool terminated) {
-  Bytes body = {e};
-  append(body, encode(e, text, terminated));
-  return body;
+  return Bytes{e} + encode(e, text, terminated);
 }
 
 Bytes commentFrame(uint8_t e, const std::u32string& description, const std::u32string& text) {
-  Bytes body = {e, 'e', 'n', 'g'};
-  append(body, encode(e, description, true));
-  append(body, encode(e, text, false));
-  return body;
+  return Bytes{e, 'e', 'n', 'g'} + encode(e, description, true) + encode(e, text, false);
 }
 
 TagRecord readBytes(const Bytes& bytes) {
@@ -117,10 +112,8 @@ Bytes pictureThenComment() {
   const std::string_view head("\0image/png\0\3\0", 14);
   std::copy(head.begin(), head.end(), picture.begin());
   w.frame("APIC", picture);
-  std::u32string comment(390, U'c');
-  Bytes body = commentFrame(0, U"", comment);  // 1 + 3 + 1 + 390 bytes
-  append(body, {'x', 'y', 'z'});  // the comment runs to the frame's end: 398 bytes in all
-  w.frame("COMM", body);
+  // 1 + 3 + 1 + 390 bytes, and the comment runs to the frame's end: 398 bytes in all.
+  w.frame("COMM", commentFrame(0, U"", std::u32string(390, U'c')) + text("xyz"));
   w.frame("TIT2", textFrame(3, U"Title", true));
   w.frame("TPE1", textFrame(3, U"Artist", true));
   w.frame("TALB", textFrame(3, U"Album", true));
