@@ -4,7 +4,6 @@
 // table's, whether it takes the index from a cache or not.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -12,8 +11,8 @@
 
 #include "marlbase/index_cache.h"
 #include "marlbase/table_handle.h"
-#include "tests/crash/kill_child.h"
 #include "tests/support/cached_table.h"
+#include "tests/support/kill_child.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::marlbase {
@@ -52,7 +51,6 @@ TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeave
          return true;
        }},
   };
-  namespace kt = tunora::testing;
   for (const Session& session : sessions) {
     SCOPED_TRACE(session.name);
     TempDir dir;
@@ -66,15 +64,7 @@ TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeave
       t.close();
       return true;
     };
-    std::chrono::microseconds took{};
-    ASSERT_EQ(kt::runAndKill([] { return true; }, run, std::chrono::microseconds(-1), &took),
-              kt::ChildEnd::kFinished);
-    const auto session_us = static_cast<uint64_t>(took.count());
-    ASSERT_GT(session_us, 0u);
-    for (uint32_t round = 0; round < 12; ++round) {
-      SCOPED_TRACE("round " + std::to_string(round));
-      const auto delay = std::chrono::microseconds(session_us * (2 * round + 1) / 20);
-      ASSERT_NE(kt::runAndKill([] { return true; }, run, delay), kt::ChildEnd::kFailed);
+    tunora::testing::killSpread(12, run, [&] {
       // The first open may take the index from a cache and its close write one; the second
       // reads what the first wrote.
       const std::vector<int32_t> seen = answersOf(path, kProbes);
@@ -82,7 +72,7 @@ TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeave
       const std::vector<int32_t> truth = truthOf(path, kProbes);
       EXPECT_EQ(seen, truth);
       EXPECT_EQ(again, truth);
-    }
+    });
   }
 }
 

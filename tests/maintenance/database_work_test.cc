@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/lock_codes.h"
+#include "network/library_opening.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/song_library.h"
@@ -16,28 +17,6 @@ namespace tunora::maintenance {
 namespace {
 
 using testing::SongLibrary;
-
-// The library at the path `path()` gives, opened as the program's library opening does without
-// Network mode; writable only when `writable`.
-class PathLibrary final : public engine::LibraryAccess {
- public:
-  PathLibrary(std::function<std::string()> path, bool writable)
-      : path_(std::move(path)), writable_(writable) {}
-  void openLibraryForReading() override { (void)open(false); }
-  bool openLibraryForWriting() override { return writable_ && open(true); }
-  void closeLibraryAfterWriting() override { table_.close(); }
-  marlbase::TableHandle& table() override { return table_; }
-
- private:
-  bool open(bool writable) {
-    table_.setPath(path_());
-    table_.setWritable(writable);
-    return table_.open().ok();
-  }
-  std::function<std::string()> path_;
-  bool writable_;
-  marlbase::TableHandle table_;
-};
 
 // Written by the function thread only, read after it ended.
 struct RecordedLines final : DbProgress {
@@ -65,13 +44,13 @@ class DatabaseWorkTest : public ::testing::Test {
 
   FunctionOutcome runFunction(const std::string& path, DbFunction function,
                               const DbInputs& inputs = {}, const DbRunner& runner = runDbFunction) {
-    PathLibrary library([&] { return path; }, true);
-    FunctionThreadParts parts{lock_, library, message_flag_, refresh_counter_};
+    settings_.setText(settings::kDatabasePath, path);
+    FunctionThreadParts parts{lock_, library_, message_flag_, refresh_counter_};
     FunctionOutcome outcome;
     EXPECT_TRUE(runWithExecutor([&] {
       outcome = runFunctionThread(parts, function, inputs, DbValues{}, nullptr, lines_, runner);
     }));
-    EXPECT_FALSE(library.table().isOpen());
+    EXPECT_FALSE(table_.isOpen());
     return outcome;
   }
 
@@ -81,6 +60,9 @@ class DatabaseWorkTest : public ::testing::Test {
   std::atomic<int32_t> message_flag_{0};
   std::atomic<int32_t> refresh_counter_{0};
   RecordedLines lines_;
+  Settings settings_;
+  marlbase::TableHandle table_;
+  network::LibraryOpening library_{table_, settings_};  // the program's, without Network mode
 };
 
 // "Cancel", "0" and "D" refuse a user; the path edit names a folder (given its slash) or a list.
@@ -154,17 +136,15 @@ TEST_F(DatabaseWorkTest, OfflineAndUnopenableRuns) {
 // "N entries" left standing. Nothing changed, nothing saved, nothing to refresh.
 TEST_F(DatabaseWorkTest, ChangeAndNewDatabase) {
   tunora::testing::TempDir dir;
-  Settings settings;
-  settings.setText(settings::kDatabasePath, "/old/Tunora.mbf");
+  settings_.setText(settings::kDatabasePath, "/old/Tunora.mbf");
   int saves = 0;
-  PathLibrary library([&] { return settings.text(settings::kDatabasePath); }, false);
   std::vector<int32_t> shown;  // the live count at each status refresh
   DbChangeParts parts{lock_,
-                      settings,
+                      settings_,
                       refresh_counter_,
                       [&] { ++saves; },
-                      &library,
-                      [&] { shown.push_back(library.table().liveCount()); }};
+                      &library_,
+                      [&] { shown.push_back(table_.liveCount()); }};
   auto change = [&](DbChangeKind kind, const std::string& path) {
     DbChangeEnd end = DbChangeEnd::kNotGranted;
     EXPECT_TRUE(runWithExecutor([&] { end = changeDatabase(parts, kind, path); }));
@@ -176,17 +156,17 @@ TEST_F(DatabaseWorkTest, ChangeAndNewDatabase) {
   const std::string fresh = dir.file("New.mbf");
   words_.build_request.store(7);
   EXPECT_EQ(change(DbChangeKind::kNew, fresh), DbChangeEnd::kCreated);
-  EXPECT_EQ(settings.text(settings::kDatabasePath), fresh);
+  EXPECT_EQ(settings_.text(settings::kDatabasePath), fresh);
   EXPECT_EQ(words_.build_request.load(), 0);
   EXPECT_EQ(refresh_counter_.load(), 100);
   EXPECT_EQ(shown, std::vector<int32_t>{1});
-  EXPECT_FALSE(library.table().isOpen());
+  EXPECT_FALSE(table_.isOpen());
   // NewDB on an existing library never replaces it: it is taken as it is.
   SongLibrary lib;
   lib.addPath("/m/a.mp3");
   lib.table().close();
   EXPECT_EQ(change(DbChangeKind::kNew, lib.path()), DbChangeEnd::kChanged);
-  EXPECT_EQ(settings.text(settings::kDatabasePath), lib.path());
+  EXPECT_EQ(settings_.text(settings::kDatabasePath), lib.path());
   EXPECT_EQ(saves, 2);
   EXPECT_EQ(shown, (std::vector<int32_t>{1, 2}));
   // ChangeDB to a file that holds no song table, NewDB where nothing can be created: nothing
@@ -198,7 +178,7 @@ TEST_F(DatabaseWorkTest, ChangeAndNewDatabase) {
   EXPECT_EQ(change(DbChangeKind::kChange, text_file), DbChangeEnd::kNotSongTable);
   EXPECT_EQ(change(DbChangeKind::kNew, dir.file("no/such/folder/New.mbf")),
             DbChangeEnd::kCreateFailed);
-  EXPECT_EQ(settings.text(settings::kDatabasePath), lib.path());
+  EXPECT_EQ(settings_.text(settings::kDatabasePath), lib.path());
   EXPECT_EQ(words_.build_request.load(), 7);
   EXPECT_EQ(refresh_counter_.load(), 0);
   EXPECT_EQ(saves, 2);

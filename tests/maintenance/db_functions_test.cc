@@ -154,22 +154,6 @@ TEST(DbFunctionsTest, UndeleteAllRevivesUnmarkedRecordsOncePerPathNotHeldByALive
   EXPECT_EQ(lib.live(), (std::vector<int32_t>{0, live, lost}));
 }
 
-TEST(DbFunctionsTest, SavePlaylistWritesEveryLivePathWithTheBlankSlotAsAnEmptyLine) {
-  SongLibrary lib;
-  lib.addPath("/m/a.mp3");
-  lib.table().setStatus(lib.addPath("/m/deleted.mp3"), 5);
-  lib.addPath("/m/b c.mp3");
-  DbInputs in{.playlist_path = lib.dir().file("PL1.m3u")};
-  testing::writeText(in.playlist_path, "old contents that are longer than the new ones........");
-  const DbResult r = run(lib, DbFunction::kSavePlaylist, in);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.changed, 3);
-  const auto bytes = testing::readBytes(in.playlist_path);
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "\r\n/m/a.mp3\r\n/m/b c.mp3\r\n");
-  in.playlist_path = lib.dir().file("no/such/folder/PL1.m3u");
-  EXPECT_FALSE(run(lib, DbFunction::kSavePlaylist, in).ok);
-}
-
 TEST(DbFunctionsTest, ResetStartPointsSortingReloadTagsAndAbort) {
   SongLibrary lib(false);
   const std::string file = lib.dir().file("Real Title.mp3");

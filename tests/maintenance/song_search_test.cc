@@ -45,6 +45,8 @@ TEST(SongSearchTest, PhraseSearchFindsLiveSongsButNeverTheBlankFirstRecord) {
   }
   EXPECT_EQ(findRecord(lib.table(), "blue", -1), a);
   EXPECT_EQ(findRecord(lib.table(), "blue", 0), a);
+  EXPECT_EQ(findRecord(lib.table(), "blue", a), b);  // the next one, found by its artist
+  EXPECT_EQ(findRecord(lib.table(), "blue", b), std::nullopt);
   EXPECT_EQ(indexes(rankSongs(lib.table(), Ranking::kTop, {})), (std::vector<int32_t>{a}));
   EXPECT_EQ(indexes(rankSongs(lib.table(), Ranking::kWorst, {})), (std::vector<int32_t>{a}));
 }

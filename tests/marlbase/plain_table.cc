@@ -154,42 +154,37 @@ int32_t PlainTable::copySlot(int32_t from, int32_t to) {
 int32_t PlainTable::firstWithStatus(int32_t key, int32_t start) {
   if (live_ == 0) return -1;
   if (start > static_cast<int32_t>(capacity_) - 1) start = static_cast<int32_t>(capacity_) - 1;
-  for (uint32_t s = static_cast<uint32_t>(start); s < capacity_; ++s) {
+  for (uint32_t s = static_cast<uint32_t>(start); s < capacity_; ++s)
     if (static_cast<int16_t>(status(s) & 0xFFFF) == key) return static_cast<int32_t>(s);
-  }
   return -1;
 }
 
 int32_t PlainTable::nextLive(int32_t slot) {
   if (live_ == 0) return slot;
-  for (uint32_t s = static_cast<uint32_t>(slot) + 1; s < capacity_; ++s) {
+  for (uint32_t s = static_cast<uint32_t>(slot) + 1; s < capacity_; ++s)
     if (status(s) == 10) return static_cast<int32_t>(s);
-  }
   return slot;
 }
 
 int32_t PlainTable::previousLive(int32_t slot) {
   if (live_ == 0 || slot == 0) return slot;
-  for (int32_t s = slot - 1; s >= 0; --s) {
+  for (int32_t s = slot - 1; s >= 0; --s)
     if (status(static_cast<uint32_t>(s)) == 10) return s;
-  }
   return slot;
 }
 
 int32_t PlainTable::lastLive() {
   if (live_ == 0) return -1;
-  for (uint32_t s = capacity_ - 1; s >= 1; --s) {
+  for (uint32_t s = capacity_ - 1; s >= 1; --s)
     if (status(s) == 10) return static_cast<int32_t>(s);
-  }
   return -1;
 }
 
 int32_t PlainTable::nthLive(int32_t n) {
   if (n == 0 || live_ == 0) return -1;
   int32_t seen = 0;
-  for (uint32_t s = 0; s < capacity_; ++s) {
+  for (uint32_t s = 0; s < capacity_; ++s)
     if (status(s) == 10 && ++seen == n) return static_cast<int32_t>(s);
-  }
   return -1;
 }
 
@@ -257,25 +252,22 @@ bool PlainTable::fieldEquals(uint32_t slot, int32_t column) {
   if (t < 10) return intValue == numericKey();
   const std::string& f = textValue;
   if (f.size() != searchKey.size()) return false;
-  for (size_t i = 0; i < f.size(); ++i) {
+  for (size_t i = 0; i < f.size(); ++i)
     if (!folded(static_cast<uint8_t>(f[i]), static_cast<uint8_t>(searchKey[i]))) return false;
-  }
   return true;
 }
 
 int32_t PlainTable::findInColumn(int32_t column) {
   if (live_ == 0 || column == 0) return -1;
-  for (uint32_t s = capacity_ - 1; s >= 1; --s) {
+  for (uint32_t s = capacity_ - 1; s >= 1; --s)
     if (status(s) > 9 && fieldEquals(s, column)) return static_cast<int32_t>(s);
-  }
   return -1;
 }
 
 int32_t PlainTable::findInColumnFrom(int32_t start, int32_t column) {
   if (live_ == 0 || column == 0) return -1;
-  for (uint32_t s = static_cast<uint32_t>(start); s < capacity_; ++s) {
+  for (uint32_t s = static_cast<uint32_t>(start); s < capacity_; ++s)
     if (status(s) > 9 && fieldEquals(s, column)) return static_cast<int32_t>(s);
-  }
   return -1;
 }
 
@@ -300,9 +292,8 @@ bool PlainTable::fieldContains(uint32_t slot, int32_t column, uint32_t k) {
 int32_t PlainTable::recordMatches(int32_t slot) {
   uint32_t k = numericKey();
   if (k == 0) k = 0xFFFFFFFF;
-  for (int32_t c = static_cast<int32_t>(columns_); c >= 1; --c) {
+  for (int32_t c = static_cast<int32_t>(columns_); c >= 1; --c)
     if (fieldContains(static_cast<uint32_t>(slot), c, k)) return slot;
-  }
   return -1;
 }
 

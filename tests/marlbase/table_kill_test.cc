@@ -8,15 +8,13 @@
 // table; TUNORA_KILL_TEST_ROUNDS=n runs n rounds (default 1, about 800 kills in all), for example
 // TUNORA_KILL_TEST_ROUNDS=20 in the sanitizer builds. Its own test program, for its own timeout.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <functional>
 #include <map>
 #include <random>
 
 #include "tests/marlbase/table_test_util.h"
+#include "tests/support/kill_child.h"
 
 namespace tunora::marlbase {
 namespace {
@@ -77,25 +75,19 @@ class KillTest : public ::testing::Test {
   // when it completed first.
   bool runKilledAt(int k, const Work& work, uint32_t first_new) {
     tunora::testing::writeBytes(path_, template_);
-    const pid_t child = fork();
-    if (child == 0) {
-      alarm(60);  // a child that hangs dies, and the parent reports it
-      TableHandle t;
-      if (!testing::openAs(t, path_, true).ok()) _exit(3);
-      int points = 0;
-      t.TEST_setCrashPoint([&] {
-        if (++points == k) raise(SIGKILL);
-      });
-      _exit(work(t, first_new) ? 0 : 3);
-    }
-    int wstatus = 0;
-    EXPECT_EQ(waitpid(child, &wstatus, 0), child);
-    if (WIFSIGNALED(wstatus)) {
-      EXPECT_EQ(WTERMSIG(wstatus), SIGKILL) << "the child died otherwise at point " << k;
-      return WTERMSIG(wstatus) == SIGKILL;
-    }
-    EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0) << "the child failed at " << k;
-    return false;
+    TableHandle t;  // the child's
+    int points = 0;
+    const auto end = tunora::testing::runAndKill(
+        [&] {
+          if (!testing::openAs(t, path_, true).ok()) return false;
+          t.TEST_setCrashPoint([&] {
+            if (++points == k) raise(SIGKILL);
+          });
+          return true;
+        },
+        [&] { return work(t, first_new); }, std::chrono::microseconds(-1));
+    EXPECT_NE(end, tunora::testing::ChildEnd::kFailed) << "the child failed at point " << k;
+    return end == tunora::testing::ChildEnd::kKilled;
   }
 
   // "" when the table opens and every occupied record is whole, none lost and none twice; else

@@ -117,12 +117,12 @@ class OracleRun {
     const int32_t column = anyColumn();
     const int op = static_cast<int>(pick(19));
     SCOPED_TRACE("op " + std::to_string(op));
+    int32_t value = 0;
     switch (op) {
-      case 0: {
-        const int32_t status = anyStatus();
-        EXPECT_EQ(engine_.setStatus(slot, status), plain_.setStatus(slot, status));
+      case 0:
+        value = anyStatus();
+        EXPECT_EQ(engine_.setStatus(slot, value), plain_.setStatus(slot, value));
         break;
-      }
       case 1:
         EXPECT_EQ(engine_.allocate(), plain_.allocate());
         break;
@@ -133,22 +133,20 @@ class OracleRun {
         EXPECT_EQ(engine_.readField(slot, column), plain_.readField(slot, column));
         expectSameBuffers();
         break;
-      case 4: {
-        const int32_t key = anyStatus();
-        EXPECT_EQ(engine_.firstWithStatus(key, slot), plain_.firstWithStatus(key, slot))
-            << "key " << key << " start " << slot;
+      case 4:
+        value = anyStatus();
+        EXPECT_EQ(engine_.firstWithStatus(value, slot), plain_.firstWithStatus(value, slot))
+            << "key " << value << " start " << slot;
         break;
-      }
       case 5:
         EXPECT_EQ(engine_.nextLive(slot), plain_.nextLive(slot));
         EXPECT_EQ(engine_.previousLive(slot), plain_.previousLive(slot));
         EXPECT_EQ(engine_.lastLive(), plain_.lastLive());
         break;
-      case 6: {
-        const auto n = static_cast<int32_t>(pick(plain_.capacity() + 2));
-        EXPECT_EQ(engine_.nthLive(n), plain_.nthLive(n));
+      case 6:
+        value = static_cast<int32_t>(pick(plain_.capacity() + 2));
+        EXPECT_EQ(engine_.nthLive(value), plain_.nthLive(value));
         break;
-      }
       case 7:
         EXPECT_EQ(engine_.maintain(), plain_.maintain());
         break;
@@ -167,28 +165,24 @@ class OracleRun {
                              : plain_.findNext(slot));
         expectSameBuffers();
         break;
-      case 12: {
-        const bool batch = pick(2) == 0;
-        engine_.setBatch(batch);
-        plain_.setBatch(batch);
+      case 12:
+        engine_.setBatch(pick(2) == 0);
+        plain_.setBatch(engine_.batch());
         break;
-      }
-      case 13: {
-        const int32_t to = anySlot();
-        EXPECT_EQ(engine_.copySlot(slot, to), plain_.copySlot(slot, to));
+      case 13:
+        value = anySlot();  // the slot copied to
+        EXPECT_EQ(engine_.copySlot(slot, value), plain_.copySlot(slot, value));
         break;
-      }
       case 14:
         // Reopen: the plain recounts; the engine may reuse what it kept.
         engine_.close();
         reopen();
         break;
-      case 15: {
-        const int32_t hold = pick(4) == 0 ? 1 : 0;
-        engine_.setCompactionHold(hold);
-        plain_.setHold(hold);
+      case 15:
+        value = pick(4) == 0 ? 1 : 0;  // the compaction hold
+        engine_.setCompactionHold(value);
+        plain_.setHold(value);
         break;
-      }
       case 16: {
         if (pick(4) != 0) break;  // sorting is the slowest step
         auto greater = [&](const std::string& a, const std::string& b) {

@@ -11,15 +11,15 @@
 #include <vector>
 
 #include "media/tag_reader.h"
+#include "tests/media/tag_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::media {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace tag_bytes;
 
 void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
-void appendText(Bytes& out, std::string_view s) { out.insert(out.end(), s.begin(), s.end()); }
 
 // Frame ids of the texts the reader keeps, and of a picture, per version.
 struct Ids {
@@ -40,32 +40,16 @@ class TagWriter {
   const Ids& ids() const { return version_ == 2 ? kIds22 : kIds; }
 
   void frame(std::string_view id, const Bytes& body) {
-    appendText(frames_, id);
-    const auto n = static_cast<uint32_t>(body.size());
-    if (version_ == 2) {
-      append(frames_, {uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
-    } else if (version_ == 3) {
-      append(frames_, {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
-    } else {
-      append(frames_, syncsafe(n));
-    }
-    if (version_ != 2) append(frames_, {0, 0});  // frame flags
-    append(frames_, body);
+    append(frames_, version_ == 2   ? frame22(id, body)
+                    : version_ == 3 ? frame23(id, body)
+                                    : frame24(id, body));
   }
 
   // The whole tag with `padding` zero bytes after the frames, then `audio` bytes of sound.
   Bytes finish(size_t padding, size_t audio = 64) const {
-    Bytes out = {'I', 'D', '3', uint8_t(version_), 0, 0};
-    append(out, syncsafe(static_cast<uint32_t>(frames_.size() + padding)));
-    append(out, frames_);
-    out.resize(out.size() + padding, 0);
+    Bytes out = tag(uint8_t(version_), 0, frames_ + Bytes(padding, 0));
     for (size_t i = 0; i < audio; ++i) out.push_back(i % 418 == 0 ? 0xFF : uint8_t(i * 7));
     return out;
-  }
-
-  static Bytes syncsafe(uint32_t n) {
-    return {uint8_t(n >> 21 & 127), uint8_t(n >> 14 & 127), uint8_t(n >> 7 & 127),
-            uint8_t(n & 127)};
   }
 
  private:
@@ -105,16 +89,11 @@ std::string utf8(const std::u32string& text) {
 }
 
 Bytes textFrame(uint8_t e, const std::u32string& text, bool terminated) {
-  Bytes body = {e};
-  append(body, encode(e, text, terminated));
-  return body;
+  return Bytes{e} + encode(e, text, terminated);
 }
 
 Bytes commentFrame(uint8_t e, const std::u32string& description, const std::u32string& text) {
-  Bytes body = {e, 'e', 'n', 'g'};
-  append(body, encode(e, description, true));
-  append(body, encode(e, text, false));
-  return body;
+  return Bytes{e, 'e', 'n', 'g'} + encode(e, description, true) + encode(e, text, false);
 }
 
 TagRecord readBytes(const Bytes& bytes) {
@@ -133,10 +112,8 @@ Bytes pictureThenComment() {
   const std::string_view head("\0image/png\0\3\0", 14);
   std::copy(head.begin(), head.end(), picture.begin());
   w.frame("APIC", picture);
-  std::u32string comment(390, U'c');
-  Bytes body = commentFrame(0, U"", comment);  // 1 + 3 + 1 + 390 bytes
-  append(body, {'x', 'y', 'z'});  // the comment runs to the frame's end: 398 bytes in all
-  w.frame("COMM", body);
+  // 1 + 3 + 1 + 390 bytes, and the comment runs to the frame's end: 398 bytes in all.
+  w.frame("COMM", commentFrame(0, U"", std::u32string(390, U'c')) + text("xyz"));
   w.frame("TIT2", textFrame(3, U"Title", true));
   w.frame("TPE1", textFrame(3, U"Artist", true));
   w.frame("TALB", textFrame(3, U"Album", true));

@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "media/playlist_file.h"
 #include "media/record_fields.h"
+#include "tests/media/tag_bytes.h"
 #include "tests/support/song_library.h"
 
 namespace tunora::media {
@@ -16,17 +16,11 @@ namespace {
 
 using testing::LibrarySong;
 
-// 16 bytes of silence and an ID3v1 tag: "TAG", title, artist and album in 30-byte slots, year
-// (4), comment (30), genre (1); unused bytes are NUL.
+// 16 bytes of silence and an ID3v1 tag.
 std::vector<uint8_t> id3v1File(const std::string& title, const std::string& artist,
                                const std::string& album) {
-  std::vector<uint8_t> bytes(16 + 128, 0);
-  const std::string fields[] = {"TAG", title, artist, album};
-  for (size_t i = 0, at = 16; i < 4; at += i++ == 0 ? 3 : 30) {
-    std::copy(fields[i].begin(), fields[i].end(), bytes.begin() + static_cast<long>(at));
-  }
-  bytes.back() = 255;
-  return bytes;
+  using namespace tag_bytes;
+  return Bytes(16, 0) + id3v1(title, artist, album, "", "", 0, 255);
 }
 
 class PlaylistLoadTest : public ::testing::Test {

@@ -7,26 +7,18 @@
 
 #include "library/song_columns.h"
 #include "library/song_table.h"
+#include "tests/media/tag_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::media {
 namespace {
 
-// An ID3v2.3 tag with a title and an artist frame (Latin-1), no album, then some audio bytes.
-std::string titleArtistTag(const std::string& title, const std::string& artist) {
-  auto frame = [](const char* id, const std::string& value) {
-    const auto n = static_cast<char>(value.size() + 1);
-    return std::string(id) + std::string("\0\0\0", 3) + n + std::string("\0\0\0", 3) + value;
-  };
-  const std::string body = frame("TIT2", title) + frame("TPE1", artist);
-  return std::string("ID3\3\0\0\0\0\0", 9) + static_cast<char>(body.size()) + body + "audio";
-}
+using namespace tag_bytes;
 
-// An ID3v1 tag (the last 128 bytes) with the given title, artist and album fields.
-std::string id3v1Tag(std::string title, std::string artist, std::string album) {
-  for (std::string* field : {&title, &artist, &album}) field->resize(30, '\0');
-  return "audio bytes" + std::string("TAG") + title + artist + album + "1999" +
-         std::string(30, '\0') + std::string(1, '\x0C');
+// An ID3v2.3 tag with a title and an artist frame (Latin-1), no album, then some audio bytes.
+Bytes titleArtistTag(const std::string& title, const std::string& artist) {
+  return tag(3, 0, frame23("TIT2", latin1(title)) + frame23("TPE1", latin1(artist))) +
+         text("audio");
 }
 
 std::string opt(const std::optional<std::string>& text) { return text.value_or("<unset>"); }
@@ -39,44 +31,52 @@ TEST(SongFillTest, TextsFromTagsFileNamesAndFolderNames) {
   for (int i = 0; i < 40; ++i) title80 += "\xC3\xA9";  // 80 bytes of é
   const struct {
     const char* what;
-    std::string file;   // under the scratch folder, or absolute with names only
-    std::string bytes;  // "-": names only
+    std::string file;  // under the scratch folder, or absolute with names only
+    Bytes bytes;       // "-": names only
     bool dir_to_id;
     const char* title;
     const char* artist;
     const char* album;
     const char* note;
   } rows[] = {
-      {"no tag", "Music/Some Band/First Album/03 Song.mp3", "x", true, "03 Song", "Some Band",
+      {"no tag", "Music/Some Band/First Album/03 Song.mp3", text("x"), true, "03 Song", "Some Band",
        "First Album", "No Data"},
-      {"no tag, Dir -> ID off", "Music/Band/Album/03 Song.mp3", "x", false, "03 Song", "No Data",
-       "No Data", "No Data"},
+      {"no tag, Dir -> ID off", "Music/Band/Album/03 Song.mp3", text("x"), false, "03 Song",
+       "No Data", "No Data", "No Data"},
       {"ID3v2", "Music/Some Band/First Album/1.mp3", titleArtistTag("Mr. Jones", "Tag Band"), true,
        "Mr. Jones", "Tag Band", "First Album", "No Data"},  // a tag title keeps its dot
       {"a tag title that is a file name", "Music/Band/Album/x.mp3",
        titleArtistTag("Intro.MP3", "B"), true, "Intro", "B", "Album", "No Data"},
       {"blank ID3v1 fields", "Music/Some Band/First Album/2.mp3",
-       id3v1Tag("V1 Title", std::string(30, ' '), ""), true, "V1 Title", "", "", ""},
+       text("audio") + id3v1("V1 Title", std::string(30, ' '), "", "1999", "", 0, 12), true,
+       "V1 Title", "", "", ""},
       {"ID3v1 album No Data", "Music/Some Band/First Album/04 Other.mp3",
-       id3v1Tag("", "V1 Band", "No Data"), true, "04 Other", "V1 Band", "First Album", ""},
-      {"one-letter folder", "Music/Long Name/b/x.mp3", "", true, "x", "No Data", "No Data",
+       text("audio") + id3v1("", "V1 Band", "No Data", "1999", "", 0, 12), true, "04 Other",
+       "V1 Band", "First Album", ""},
+      {"one-letter folder",
+       "Music/Long Name/b/x.mp3",
+       {},
+       true,
+       "x",
+       "No Data",
+       "No Data",
        "No Data"},
       // The tag is Latin-1: each byte of \xC3\xA9 becomes a character of two bytes; 62 fit.
       {"cut at a character", "A/x.mp3", titleArtistTag(title80, "A"), true, "\xC3\x83\xC2\xA9", "A",
        "No Data", "No Data"},
-      {"names only", "/Album/track.wav", "-", true, "track", "<unset>", "Album", " "},
-      {"names only at the root", "/track.wav", "-", true, "track", "<unset>", "<unset>", " "},
-      {"names only, Dir -> ID off", "/x/Band/Album/t.mp3", "-", false, "t", "<unset>", "<unset>",
-       " "},
+      {"names only", "/Album/track.wav", text("-"), true, "track", "<unset>", "Album", " "},
+      {"names only at the root", "/track.wav", text("-"), true, "track", "<unset>", "<unset>", " "},
+      {"names only, Dir -> ID off", "/x/Band/Album/t.mp3", text("-"), false, "t", "<unset>",
+       "<unset>", " "},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    const bool names_only = row.bytes == "-";
+    const bool names_only = row.bytes == text("-");
     std::string path = row.file;
     if (!names_only) {
       path = dir.file(row.file);
       std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-      testing::writeText(path, row.bytes);
+      testing::writeBytes(path, row.bytes);
     }
     TagOptions options;
     options.dir_to_id = row.dir_to_id;

@@ -28,6 +28,11 @@ ff -i "$work/audio.mp3" -i "$work/big.png" -map 0 -map 1 -c copy -id3v2_version 
    -metadata comment="ütf-16 comment" \
    -metadata:s:v title="Album cover" -metadata:s:v comment="Cover (front)" ffmpeg_v23_utf16.mp3
 
+# ffmpeg: a WMA file, its texts in the ASF content description and WM/AlbumTitle.
+ff -f lavfi -i "anullsrc=r=8000:cl=mono" -t 0.15 -c:a wmav2 -b:a 24k -map_metadata -1 \
+   -metadata title="Tïtle of wma" -metadata artist="Ärtist ☕" -metadata album="Album 𝄞" \
+   -metadata comment="a comment" ffmpeg.wma
+
 # id3v2 (id3lib): ID3v2.3 with ISO-8859-1 texts, plus an ID3v1 tag.
 cp "$work/audio.mp3" id3lib_v23.mp3
 id3v2 -2 -t "$(printf 'Caf\xe9 Song')" -a "Id3lib Artist" -A "Id3lib Album" \
@@ -112,4 +117,4 @@ size = len(frames)
 header = b"ID3\2\0\0" + bytes([(size >> 21) & 127, (size >> 14) & 127, (size >> 7) & 127, size & 127])
 open("v22_handmade.mp3", "wb").write(header + frames + open(f"{work}/audio.mp3", "rb").read())
 PY
-ls -l *.mp3
+ls -l *.mp3 *.wma

@@ -1,8 +1,9 @@
-// Work run in a forked child that is killed with SIGKILL at a random moment, the way "kill -9"
-// or a crash ends the program (no destructor, no flush, no cleanup runs); the parent then checks
-// what the work left on disk. Kill moments are drawn from a seeded generator over the time an
-// uncut run takes, so most land inside the work; what the tests check must hold wherever a kill
-// lands, so no verdict depends on the clock. A hanging child dies of its own alarm.
+// Work run in a forked child that is killed with SIGKILL, the way "kill -9" or a crash ends the
+// program (no destructor, no flush, no cleanup runs); the parent then checks what the work left
+// on disk. The child may kill itself (at a crash point of its own), or the parent kills it at a
+// moment drawn over the time an uncut run takes, so most land inside the work; what the tests
+// check must hold wherever a kill lands, so no verdict depends on the clock. A hanging child dies
+// of its own alarm. The crash tests and the table engine's kill tests share it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -88,6 +89,25 @@ inline void killRepeatedly(const std::string& what, uint64_t seed, int kills,
   std::printf("%s: %d kills landed, %d runs finished first\n", what.c_str(), killed, finished);
   EXPECT_EQ(failed, 0) << what;
   EXPECT_EQ(killed, kills) << what << ": too few kills landed";
+}
+
+// Runs `work` uncut once, then `runs` times killed at moments spread evenly over the uncut run's
+// time and a little past it, with `check` after each. Returns how many kills landed in the work.
+inline int killSpread(int runs, const std::function<bool()>& work,
+                      const std::function<void()>& check) {
+  const auto always = [] { return true; };
+  std::chrono::microseconds took{};
+  EXPECT_EQ(runAndKill(always, work, std::chrono::microseconds(-1), &took), ChildEnd::kFinished)
+      << "the uncut run";
+  int killed = 0;
+  for (int run = 0; run < runs && !::testing::Test::HasFatalFailure(); ++run) {
+    SCOPED_TRACE("kill " + std::to_string(run));
+    const ChildEnd end = runAndKill(always, work, took * (23 * (2 * run + 1)) / (40 * runs));
+    EXPECT_NE(end, ChildEnd::kFailed);
+    killed += end == ChildEnd::kKilled ? 1 : 0;
+    check();
+  }
+  return killed;
 }
 
 }  // namespace tunora::testing
