@@ -33,7 +33,6 @@ ColumnIndex& TableHandle::lookupIndex(int32_t column) {
   std::unique_ptr<ColumnIndex>& index = column_indexes_[column - 1];
   if (!index) {
     index = std::make_unique<ColumnIndex>();
-    index->reset(capacity_);
     if (!loadCachedColumn(column, *index)) {
       index->reset(capacity_);
       const SlotSet& occupied = slots().occupiedSlots();
@@ -47,7 +46,6 @@ ColumnIndex& TableHandle::lookupIndex(int32_t column) {
 }
 
 void TableHandle::unindexSlot(uint32_t slot) {
-  slots_moved_ = true;
   for (auto& index : column_indexes_) {
     if (index) index->erase(slot);
   }
@@ -55,7 +53,6 @@ void TableHandle::unindexSlot(uint32_t slot) {
 
 void TableHandle::indexSlot(uint32_t slot) {
   if (statusAt(slot) <= kHighestFreeStatus) return;
-  slots_moved_ = true;
   for (size_t c = 0; c < column_indexes_.size(); ++c) {
     if (column_indexes_[c])
       column_indexes_[c]->insert(slot, fieldKey(slot, static_cast<int32_t>(c + 1)));
@@ -65,7 +62,7 @@ void TableHandle::indexSlot(uint32_t slot) {
 // After records moved (compaction, sort): the record now in slot s came from source[s]. Its key is
 // the one it had there, so nothing is read from the file.
 void TableHandle::rekeyColumnIndexes(const std::vector<uint32_t>& source) {
-  slots_moved_ = true;
+  whole_cache_ = true;
   const SlotSet& occupied = slots().occupiedSlots();
   std::vector<std::pair<uint32_t, uint64_t>> members;
   for (auto& index : column_indexes_) {
@@ -82,7 +79,7 @@ void TableHandle::rekeyColumnIndexes(const std::vector<uint32_t>& source) {
 // After the capacity changed: slots past a lower capacity leave the indexes; the occupied slots a
 // growth added (a file may hold records past its capacity) join them.
 void TableHandle::resizeColumnIndexes(uint32_t old_capacity) {
-  slots_moved_ = true;
+  whole_cache_ = true;
   for (auto& index : column_indexes_) {
     if (index) index->resize(capacity_);
   }

@@ -41,6 +41,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -270,10 +271,11 @@ class TableHandle {
   bool loadIndexCache(const TableStamp& stamp);
   void loadPendingSlots() const;
   bool loadCachedColumn(int32_t column, ColumnIndex& index);
-  // Whether the cache read at open holds the column as it still is.
+  // Whether the cache read at open, with the slots changed since, holds the column.
   bool cachedColumnCurrent(int32_t column) const;
-  void noteColumnWritten(int32_t column);
   void saveIndexCache();
+  bool saveIndexDelta(const IndexCacheKey& key, int32_t live);
+  void saveWholeIndexCache(const IndexCacheKey& key, int32_t live);
   void dropIndexCacheFile();
   int32_t statusAt(uint32_t slot) const;
   void putStatus(uint32_t slot, int32_t status);
@@ -353,7 +355,7 @@ class TableHandle {
   // Read through slots(): while slots_pending_ it is empty and still to be read from the cache.
   mutable SlotIndex index_;
   mutable bool slots_pending_ = false;
-  // The index cache this open found describing the table; null when none did.
+  // The index cache (and delta) this state derives from; null when none did.
   mutable std::unique_ptr<IndexCacheFile> index_cache_;
   TableStamp open_stamp_;
   // The close should write the index cache: something was built or written that it lacks.
@@ -361,10 +363,11 @@ class TableHandle {
   // The modification time a writer's close gave the table.
   int64_t close_stamp_ns_ = 0;
   bool open_used_index_cache_ = false;
-  // Since the open: a record moved, a slot became occupied or free, or the capacity changed
-  // (every column's lookup index changed); and per column (index 0 = column 1), written.
-  bool slots_moved_ = false;
-  std::vector<bool> columns_written_;
+  // Since the state the index cache file describes: the slots whose status or fields changed
+  // (the delta's and this handle's), and whether a record moved or the capacity changed, which
+  // only a whole cache can carry. Kept and dropped with the slot index.
+  mutable std::set<uint32_t> touched_;
+  bool whole_cache_ = false;
   int32_t columns_from_index_cache_ = 0;
   std::function<void()> index_cache_hook_;
   // Per column (index 0 = column 1): its lookup index holding the occupied slots, built by the

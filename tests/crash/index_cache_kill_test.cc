@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "marlbase/index_cache.h"
+#include "marlbase/index_delta.h"
 #include "marlbase/table_handle.h"
 #include "tests/crash/kill_child.h"
 #include "tests/support/cached_table.h"
@@ -93,8 +94,9 @@ TEST(IndexCacheKillTest, AWriterKilledBetweenItsTableWritesAndTheCacheLeavesRigh
     const std::string path = dir.file("t.mbf");
     ASSERT_TRUE(makeCachedTable(path, {.records = kRecords}));
     ASSERT_TRUE(diesInside([&] { c.child(path); }));
-    // The writer removed the cache before its first write, so none describes the old table.
-    EXPECT_FALSE(std::filesystem::exists(indexCachePathFor(path)));
+    // The writer removed the delta before its first write, and the cache file is used only with
+    // one, so nothing describes the old table.
+    EXPECT_FALSE(std::filesystem::exists(indexDeltaPathFor(path)));
     EXPECT_EQ(answersOf(path, firstPaths(kRecords)), truthOf(path, firstPaths(kRecords)));
   }
 }
