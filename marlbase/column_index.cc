@@ -35,6 +35,7 @@ uint64_t ColumnIndex::spread(uint64_t x) {
 
 void ColumnIndex::reset(uint32_t capacity) {
   view_.reset();
+  broken_ = false;
   changed_.clear();
   changed_key_.clear();
   added_.clear();
@@ -181,6 +182,10 @@ std::span<const uint32_t> ColumnIndex::slots(uint64_t key) const {
   if (view_) {
     found_.clear();
     viewSlots(key, found_);
+    if (broken_) {
+      found_.clear();
+      return {};
+    }
     if (!changed_.empty()) {
       std::erase_if(found_, [&](uint32_t s) { return changed_.contains(s); });
       if (const auto it = added_.find(key); it != added_.end()) {
@@ -236,7 +241,7 @@ bool ColumnIndex::loadImage(uint32_t capacity, std::span<const uint64_t> occupie
   std::memcpy(bytes->data(), head.data(), sizeof head);
   if (!read(bytes->data() + kImageHeadWords, length - sizeof head)) return false;
   const std::span<const uint8_t> image(reinterpret_cast<const uint8_t*>(bytes->data()), length);
-  return loadView(capacity, occupied, occupied_count, image, std::move(bytes));
+  return loadView(capacity, occupied, occupied_count, image, {}, std::move(bytes));
 }
 
 }  // namespace tunora::marlbase

@@ -67,13 +67,22 @@ class ColumnIndex {
   // leaving the index empty, when the image does not fit them or is not a well-formed index.
   bool loadImage(uint32_t capacity, std::span<const uint64_t> occupied, uint32_t occupied_count,
                  uint64_t length, const std::function<bool(void* into, size_t bytes)>& read);
-  // The same over an image in place (8-byte aligned), which `keep` keeps alive: the index becomes
-  // a view of it. The image is checked whole before use.
+  // The same over an image in place, which `keep` keeps alive: the index becomes a view of it.
+  // `block_sums` holds the contentHash of each kViewBlock bytes of the image (the last block
+  // shorter): a block is checked on the first read of it, and the entries and lists read are
+  // checked as they are read, so that a load reads only the image's head and list lengths. A
+  // lookup that finds a block or an entry that does not check out answers nothing and leaves
+  // broken() set. Without block sums the image is checked whole at once.
+  static constexpr size_t kViewBlock = 64 * 1024;
   bool loadView(uint32_t capacity, std::span<const uint64_t> occupied, uint32_t occupied_count,
-                std::span<const uint8_t> image, std::shared_ptr<const void> keep);
+                std::span<const uint8_t> image, std::span<const uint64_t> block_sums,
+                std::shared_ptr<const void> keep);
+  // A view's lookup or materialize read an image that does not check out: its answers are not
+  // to be used (the index is to be built again).
+  bool broken() const { return broken_; }
   bool isView() const { return view_ != nullptr; }
   // Turns a view into an index of its own in memory holding the same members (one insertion per
-  // member). Nothing happens to an index already in memory.
+  // member). Nothing happens to an index already in memory, nor to a view found broken.
   void materialize();
   // Spreads a key over the table's positions (integer keys are small and dense).
   static uint64_t spread(uint64_t x);
@@ -82,11 +91,12 @@ class ColumnIndex {
   static constexpr size_t kInitialTableSize = 16;
   // An image in place: the key of every slot, the table's entries, the lists' slots.
   struct View {
-    const uint8_t* keys = nullptr;
-    const uint8_t* table = nullptr;
+    std::span<const uint8_t> image;
     size_t table_size = 0;
-    const uint8_t* list_slots = nullptr;
-    std::vector<uint32_t> list_start;  // list i is list_slots[list_start[i], list_start[i + 1])
+    size_t keys_at = 0, table_at = 0, lengths_at = 0, list_slots_at = 0;  // offsets in image
+    std::vector<uint32_t> list_start;  // list i holds list slots list_start[i] .. [i + 1] - 1
+    std::vector<uint64_t> block_sums;
+    std::vector<bool> checked;  // per block: its sum was found right
     std::shared_ptr<const void> keep;
   };
   // One key's entry in the open-addressed table: a single slot held in place, or a list. The
@@ -111,8 +121,13 @@ class ColumnIndex {
   void growTable();
   uint32_t newList();
 
+  // Whether the image's bytes [offset, offset + size) check out; sets broken_ when not.
+  bool viewBytesRight(size_t offset, size_t size) const;
+  bool checkWholeView() const;
   Entry viewEntry(size_t at) const;
   uint64_t viewKey(uint32_t slot) const;
+  uint32_t viewListSlot(size_t at) const;
+  // The key of an entry's first slot, checking that the entry names a slot or a list in use.
   uint64_t viewKeyOfEntry(const Entry& e) const;
   // The view's members under a key (before the overlay), appended to out.
   void viewSlots(uint64_t key, std::vector<uint32_t>& out) const;
@@ -135,6 +150,7 @@ class ColumnIndex {
   std::unordered_map<uint32_t, uint64_t> changed_key_;
   std::unordered_map<uint64_t, std::vector<uint32_t>> added_;
   mutable std::vector<uint32_t> found_;  // what slots() gave for a view
+  mutable bool broken_ = false;
 };
 
 }  // namespace tunora::marlbase

@@ -152,18 +152,50 @@ std::vector<uint8_t> encodeIndexCacheHead(const IndexCacheKey& key, int32_t live
   return out;
 }
 
+CachePart columnPart(int32_t column, const ColumnIndex::Image& image,
+                     std::vector<uint64_t>& block_list) {
+  const std::vector<std::span<const uint8_t>> pieces = imagePieces(image);
+  uint64_t total = 0;
+  for (const auto& piece : pieces) total += piece.size();
+  const uint64_t block = ColumnIndex::kViewBlock;
+  block_list.assign(1, (total + block - 1) / block);
+  // Each block's hash, over pieces that may begin and end anywhere in it (at whole words).
+  uint64_t start = 0;
+  WordHasher hasher(std::min(block, total));
+  for (const auto& piece : pieces) {
+    for (size_t at = 0; at < piece.size();) {
+      const uint64_t block_end = (start / block + 1) * block;
+      const size_t n =
+          static_cast<size_t>(std::min<uint64_t>(piece.size() - at, block_end - start));
+      hasher.add(piece.data() + at, n);
+      at += n;
+      start += n;
+      if (start == block_end || start == total) {
+        block_list.push_back(hasher.finish());
+        hasher = WordHasher(std::min(block, total - start));
+      }
+    }
+  }
+  CachePart part;
+  part.kind = static_cast<uint32_t>(column);
+  part.pieces = {{reinterpret_cast<const uint8_t*>(block_list.data()), block_list.size() * 8}};
+  part.pieces.insert(part.pieces.end(), pieces.begin(), pieces.end());
+  part.checksum = contentHash(part.pieces[0].data(), part.pieces[0].size());
+  return part;
+}
+
 std::vector<uint8_t> encodeIndexCache(const IndexCacheKey& key, int32_t live_count,
                                       const SlotIndex& slots,
                                       std::span<const CachedColumn> columns) {
   const std::vector<uint64_t> words = slots.saveWords();
   std::vector<ColumnIndex::Image> images;
-  std::vector<CachePart> parts(1 + columns.size());
+  std::vector<std::vector<uint64_t>> block_lists(columns.size());
+  std::vector<CachePart> parts(1);
   parts[0].pieces = {{reinterpret_cast<const uint8_t*>(words.data()), words.size() * 8}};
   images.reserve(columns.size());
   for (size_t i = 0; i < columns.size(); ++i) {
     const ColumnIndex::Image& image = images.emplace_back(columns[i].index->image());
-    parts[i + 1].kind = static_cast<uint32_t>(columns[i].column);
-    parts[i + 1].pieces = imagePieces(image);
+    parts.push_back(columnPart(columns[i].column, image, block_lists[i]));
   }
   std::vector<uint8_t> out = encodeIndexCacheHead(key, live_count, parts);
   for (const CachePart& part : parts) {
@@ -301,26 +333,24 @@ const IndexCacheFile::Part* IndexCacheFile::findPart(uint32_t kind) const {
   return nullptr;
 }
 
-bool IndexCacheFile::readPart(const Part& part, std::vector<uint8_t>& out) const {
-  out.resize(part.length);
-  if (fd_ >= 0) {
-    if (!readAllAt(fd_, out.data(), out.size(), part.offset)) return false;
-  } else {
-    if (part.offset + part.length > given_.size()) return false;
-    std::memcpy(out.data(), given_.data() + part.offset, part.length);
-  }
-  return contentHash(out.data(), out.size()) == part.checksum;
-}
-
 bool IndexCacheFile::readSlots(SlotIndex& slots) {
   const Part* part = findPart(0);
-  std::vector<uint8_t> bytes;
+  const std::span<const uint8_t> file = bytes();
   if (part == nullptr || part->length != SlotIndex::wordCount(key_.capacity) * 8 ||
-      !readPart(*part, bytes)) {
+      file.size() < part->offset + part->length) {
     return false;
   }
-  std::vector<uint64_t> words(bytes.size() / 8);
-  if (!bytes.empty()) std::memcpy(words.data(), bytes.data(), bytes.size());
+  const std::span<const uint8_t> image = file.subspan(part->offset, part->length);
+  if (contentHash(image.data(), image.size()) != part->checksum) return false;
+  // The mapped file's words are read in place; bytes given in memory are copied to words.
+  std::vector<uint64_t> copy;
+  std::span<const uint64_t> words(reinterpret_cast<const uint64_t*>(image.data()),
+                                  image.size() / 8);
+  if (fd_ < 0) {
+    copy.resize(image.size() / 8);
+    if (!copy.empty()) std::memcpy(copy.data(), image.data(), image.size());
+    words = copy;
+  }
   if (!slots.loadWords(key_.capacity, words) ||
       slots.live().count() != static_cast<uint32_t>(file_live_count_)) {
     return false;
@@ -346,9 +376,18 @@ bool IndexCacheFile::readColumn(int32_t column, ColumnIndex& index) const {
   const Part* part = findPart(static_cast<uint32_t>(column));
   const std::span<const uint8_t> file = bytes();
   if (file.size() < part->offset + part->length) return false;
-  const std::span<const uint8_t> image = file.subspan(part->offset, part->length);
-  if (contentHash(image.data(), image.size()) != part->checksum ||
-      !index.loadView(key_.capacity, file_occupied_, file_occupied_count_, image, map_)) {
+  // The block list first: it is checked whole, the image's blocks as they are read.
+  const std::span<const uint8_t> part_bytes = file.subspan(part->offset, part->length);
+  const uint64_t blocks = part->length >= 8 ? get<uint64_t>(part_bytes.data()) : 0;
+  if (part->length < 8 || blocks > (part->length - 8) / 8 ||
+      contentHash(part_bytes.data(), 8 + 8 * blocks) != part->checksum) {
+    return false;
+  }
+  const std::span<const uint8_t> image = part_bytes.subspan(8 + 8 * blocks);
+  std::vector<uint64_t> sums(blocks);
+  if (blocks > 0) std::memcpy(sums.data(), part_bytes.data() + 8, blocks * 8);
+  if (sums.size() != (image.size() + ColumnIndex::kViewBlock - 1) / ColumnIndex::kViewBlock ||
+      !index.loadView(key_.capacity, file_occupied_, file_occupied_count_, image, sums, map_)) {
     index.reset(0);
     return false;
   }

@@ -54,8 +54,13 @@ struct CachedColumn {
   const ColumnIndex* index = nullptr;
 };
 
-// The pieces of a column part holding a lookup index's image.
+// The pieces of a lookup index's image.
 std::vector<std::span<const uint8_t>> imagePieces(const ColumnIndex::Image& image);
+// A column's part: its block list (the number of blocks, then the contentHash of each
+// ColumnIndex::kViewBlock bytes of the image), which `block_list` receives and the part's checksum
+// covers, then the image.
+CachePart columnPart(int32_t column, const ColumnIndex::Image& image,
+                     std::vector<uint64_t>& block_list);
 
 // The bytes of a whole cache file describing `key`, with the live count, the slot index and the
 // columns' lookup indexes.
@@ -107,7 +112,6 @@ class IndexCacheFile {
     uint64_t checksum = 0;
   };
   bool parseHead(std::span<const uint8_t> head, uint64_t file_size, const IndexCacheKey& key);
-  bool readPart(const Part& part, std::vector<uint8_t>& out) const;
   const Part* findPart(uint32_t kind) const;
   // The whole file, mapped read-only on first use (or the bytes given to openBytes).
   std::span<const uint8_t> bytes() const;

@@ -42,6 +42,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -313,6 +314,9 @@ class TableHandle {
   uint64_t fieldKey(uint32_t slot, int32_t column) const;
   uint64_t searchKeyFor(int32_t column) const;
   ColumnIndex& lookupIndex(int32_t column);
+  void buildColumnIndex(int32_t column, ColumnIndex& index);
+  // The slots of the column's index under the search key's key.
+  std::span<const uint32_t> candidates(int32_t column);
   void unindexSlot(uint32_t slot);
   void indexSlot(uint32_t slot);
   void rekeyColumnIndexes(const std::vector<uint32_t>& source);

@@ -223,12 +223,17 @@ void TableHandle::saveWholeIndexCache(const IndexCacheKey& key, int32_t live) {
   std::vector<CachePart> parts(1);
   parts[0].pieces = {{reinterpret_cast<const uint8_t*>(words.data()), words.size() * 8}};
   std::vector<ColumnIndex::Image> images;
+  std::vector<std::vector<uint64_t>> block_lists(column_indexes_.size());
   images.reserve(column_indexes_.size());
   for (size_t c = 0; c < column_indexes_.size(); ++c) {
     if (!column_indexes_[c]) continue;
     column_indexes_[c]->materialize();
+    if (column_indexes_[c]->broken()) {
+      column_indexes_[c].reset();  // built again from the table when next looked up
+      continue;
+    }
     const ColumnIndex::Image& image = images.emplace_back(column_indexes_[c]->image());
-    parts.push_back({static_cast<uint32_t>(c + 1), imagePieces(image), {}});
+    parts.push_back(columnPart(static_cast<int32_t>(c + 1), image, block_lists[c]));
   }
   // The old cache's column parts not loaded go into the new one as they are (their bytes and
   // checksums) while nothing changed since it was written.
