@@ -1,14 +1,16 @@
 // The index cache: a table's slot index and column lookup indexes kept in a file beside it
-// ("<table>.index"), so that an open reads a few hundred bytes instead of every record's status
-// word. The table file itself is never changed by it.
+// ("<table>.index"), with a delta file naming it (marlbase/index_delta.h), so that an open reads a
+// few hundred bytes instead of every record's status word. The table file itself is never changed
+// by them.
 //
-// The cache says which table state it describes: the table file's device, inode, size,
+// The delta says which table state the pair describes: the table file's device, inode, size,
 // modification and change times (to the nanosecond) and a hash of its header and column
-// descriptors. An open uses it only when all of them are the table's now; otherwise it builds
-// the index from the table as before. Every part of the cache carries a checksum, and a part that
-// does not check out is built from the table instead: a missing, damaged, foreign or cut cache
-// costs time, never a wrong answer. See "The index cache" in FORMAT.md for when a cache is written
-// and why its times can be trusted.
+// descriptors. An open uses the pair only when all of them are the table's now; otherwise it builds
+// the index from the table as before. Every part of the cache carries a checksum (a column part one
+// per block, checked as lookups read it), and a part that does not check out is built from the
+// table instead: a missing, damaged, foreign or cut cache or delta costs time, never a wrong
+// answer. See "The index cache" in FORMAT.md for when they are written and why their times can be
+// trusted.
 #pragma once
 
 #include <sys/types.h>

@@ -15,12 +15,13 @@
 // opens share with each other. The locks are open-file-description locks, released at close.
 //
 // The index cache: an open that cannot reuse what the handle kept (below) reads the live count
-// from the table's index cache file (marlbase/index_cache.h) when that describes the table as it
-// is now, and the slot index and a column's lookup keys from it only when first needed; without
-// a usable cache it builds the slot index from the table. A close writes the cache again when
-// the open built something the cache lacks or the table was written; a writable open removes it
-// first, so that a writer killed before its close leaves no cache that could describe the old
-// table. A cache that cannot be written is left out.
+// from the table's index cache file and its delta (marlbase/index_cache.h) when they describe the
+// table as it is now, and the slot index and a column's lookup keys from them only when first
+// needed (a column's in place, from the mapped cache file); without a usable cache it builds the
+// slot index from the table. A close writes when the open built something the cache lacks or the
+// table was written: a new delta when few slots changed, else a whole cache and an empty delta. A
+// writable open removes the delta first, so that a writer killed before its close leaves nothing
+// that could describe the old table. A cache that cannot be written is left out.
 //
 // Reopening: close keeps what open computed (the slot index), the lookup indexes of the columns
 // and the mapping itself, untouched, and a reopen uses them while the file's identity, size and
