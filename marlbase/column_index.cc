@@ -2,8 +2,6 @@
 // key to the ascending list of slots holding it.
 #include "marlbase/column_index.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -11,33 +9,6 @@
 
 namespace tunora::marlbase {
 namespace {
-
-constexpr size_t kInitialTableSize = 16;
-
-// Spreads a key over the table's positions (integer keys are small and dense).
-uint64_t mix(uint64_t x) {
-  x ^= x >> 33;
-  x *= 0xff51afd7ed558ccdULL;
-  x ^= x >> 33;
-  x *= 0xc4ceb9fe1a85ec53ULL;
-  x ^= x >> 33;
-  return x;
-}
-
-// Makes room for n elements in a vector about to be filled whole, asking the kernel for huge
-// pages where that room is big: loading a big index then takes a few hundred page faults
-// instead of one per 4 KiB.
-template <typename T>
-void reserveLarge(std::vector<T>& v, size_t n) {
-  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
-  if (v.capacity() >= n) return;
-  std::vector<T>().swap(v);
-  v.reserve(n);
-  const auto start = reinterpret_cast<uintptr_t>(v.data());
-  const uintptr_t begin = (start + kHuge - 1) & ~(kHuge - 1);
-  const uintptr_t end = (start + n * sizeof(T)) & ~(kHuge - 1);
-  if (end > begin) (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
 
 uint8_t foldAscii(uint8_t c) { return c >= 'A' && c <= 'Z' ? static_cast<uint8_t>(c + 32) : c; }
 
@@ -50,10 +21,25 @@ uint64_t textKey(const uint8_t* text, uint32_t limit) {
     h ^= foldAscii(text[i]);
     h *= 0x100000001b3ULL;
   }
-  return mix(h);
+  return ColumnIndex::spread(h);
+}
+
+uint64_t ColumnIndex::spread(uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xff51afd7ed558ccdULL;
+  x ^= x >> 33;
+  x *= 0xc4ceb9fe1a85ec53ULL;
+  x ^= x >> 33;
+  return x;
 }
 
 void ColumnIndex::reset(uint32_t capacity) {
+  view_.reset();
+  broken_ = false;
+  changed_.clear();
+  changed_key_.clear();
+  added_.clear();
+  capacity_ = capacity;
   key_of_.assign(capacity, 0);
   present_.assign((size_t{capacity} + 63) / 64, 0);
   members_ = 0;
@@ -64,12 +50,14 @@ void ColumnIndex::reset(uint32_t capacity) {
 }
 
 void ColumnIndex::resize(uint32_t capacity) {
+  materialize();
   for (uint32_t s = capacity; s < key_of_.size(); ++s) erase(s);
+  capacity_ = capacity;
   key_of_.resize(capacity, 0);
   present_.resize((size_t{capacity} + 63) / 64, 0);
 }
 
-size_t ColumnIndex::home(uint64_t key) const { return mix(key) & (table_.size() - 1); }
+size_t ColumnIndex::home(uint64_t key) const { return spread(key) & (table_.size() - 1); }
 
 size_t ColumnIndex::find(uint64_t key) const {
   const size_t mask = table_.size() - 1;
@@ -104,7 +92,11 @@ void ColumnIndex::growTable() {
 }
 
 void ColumnIndex::insert(uint32_t slot, uint64_t key) {
-  if (slot >= key_of_.size() || slot >= kListBit) return;
+  if (slot >= capacity_ || slot >= kListBit) return;
+  if (view_) {
+    overlayInsert(slot, key);
+    return;
+  }
   if (contains(slot)) erase(slot);
   key_of_[slot] = key;
   present_[slot >> 6] |= uint64_t{1} << (slot & 63);
@@ -135,6 +127,10 @@ void ColumnIndex::insert(uint32_t slot, uint64_t key) {
 
 void ColumnIndex::erase(uint32_t slot) {
   if (!contains(slot)) return;
+  if (view_) {
+    overlayErase(slot);
+    return;
+  }
   present_[slot >> 6] &= ~(uint64_t{1} << (slot & 63));
   --members_;
   const size_t at = find(key_of_[slot]);
@@ -176,7 +172,31 @@ void ColumnIndex::removeEntry(size_t at) {
   --used_;
 }
 
+uint64_t ColumnIndex::keyOf(uint32_t slot) const {
+  if (!view_) return key_of_[slot];
+  const auto it = changed_key_.find(slot);
+  return it != changed_key_.end() ? it->second : viewKey(slot);
+}
+
 std::span<const uint32_t> ColumnIndex::slots(uint64_t key) const {
+  if (view_) {
+    found_.clear();
+    viewSlots(key, found_);
+    if (broken_) {
+      found_.clear();
+      return {};
+    }
+    if (!changed_.empty()) {
+      std::erase_if(found_, [&](uint32_t s) { return changed_.contains(s); });
+      if (const auto it = added_.find(key); it != added_.end()) {
+        const size_t middle = found_.size();
+        found_.insert(found_.end(), it->second.begin(), it->second.end());
+        std::inplace_merge(found_.begin(), found_.begin() + static_cast<std::ptrdiff_t>(middle),
+                           found_.end());
+      }
+    }
+    return found_;
+  }
   if (table_.empty()) return {};
   const Entry& e = table_[find(key)];
   if (isEmpty(e)) return {};
@@ -208,72 +228,20 @@ bool ColumnIndex::loadImage(uint32_t capacity, std::span<const uint64_t> occupie
                             uint32_t occupied_count, uint64_t length,
                             const std::function<bool(void*, size_t)>& read) {
   reset(0);
+  if (length % 8 != 0 || length > (uint64_t{1} << 40)) return false;
+  // Sizes first, so that nothing is allocated for a length the image does not have.
   std::array<uint64_t, kImageHeadWords> head{};
   if (length < sizeof head || !read(head.data(), sizeof head)) return false;
-  const auto [cap, members, table_size, used, list_count, list_slots] = head;
-  // Sizes first, so that nothing is allocated for a length the part does not have.
-  if (cap != capacity || members != occupied_count || occupied.size() != (cap + 63) / 64 ||
-      table_size < kInitialTableSize || table_size > (uint64_t{1} << 32) ||
-      !std::has_single_bit(table_size) || used * 10 > table_size * 7 || list_count > members ||
-      list_slots > members) {
+  const uint64_t table_size = head[2], list_words = (head[4] + head[5] + 1) / 2;
+  if (head[0] != capacity || table_size > (uint64_t{1} << 32) || head[4] > capacity ||
+      head[5] > capacity || length != (kImageHeadWords + head[0] + table_size + list_words) * 8) {
     return false;
   }
-  const uint64_t list_words = (list_count + list_slots + 1) / 2;
-  if (length != (kImageHeadWords + cap + table_size + list_words) * 8) return false;
-  reserveLarge(key_of_, cap);
-  key_of_.resize(cap);
-  reserveLarge(table_, table_size);
-  table_.resize(table_size);
-  std::vector<uint32_t> flat(list_words * 2);
-  if ((cap != 0 && !read(key_of_.data(), cap * 8)) ||
-      !read(table_.data(), table_size * sizeof(Entry)) ||
-      (!flat.empty() && !read(flat.data(), flat.size() * 4))) {
-    reset(0);
-    return false;
-  }
-  // Every entry names a slot of the table or a list in use that no other entry names; lists hold
-  // ascending slots. So no lookup or change can read past an array, and a probe always ends at
-  // an empty entry.
-  bool ok = true;
-  size_t taken = 0;
-  lists_.resize(list_count);
-  size_t at = list_count;
-  for (size_t i = 0; i < list_count && ok; ++i) {
-    const uint32_t n = flat[i];
-    if (n == 1 || n > list_slots - (at - list_count)) {
-      ok = false;
-      break;
-    }
-    if (n == 0) free_lists_.push_back(static_cast<uint32_t>(i));
-    lists_[i].assign(flat.begin() + static_cast<std::ptrdiff_t>(at),
-                     flat.begin() + static_cast<std::ptrdiff_t>(at + n));
-    at += n;
-    for (size_t k = 0; k < n && ok; ++k) {
-      ok = lists_[i][k] < cap && (k == 0 || lists_[i][k - 1] < lists_[i][k]);
-    }
-  }
-  ok = ok && at == list_count + list_slots;
-  std::vector<bool> list_named(list_count, false);  // no two entries share a list
-  for (const Entry& e : table_) {
-    if (!ok) break;
-    if (isEmpty(e)) continue;
-    ++taken;
-    if (isList(e)) {
-      const uint32_t list = e.value & ~kListBit;
-      ok = list < list_count && !lists_[list].empty() && !list_named[list];
-      if (ok) list_named[list] = true;
-    } else {
-      ok = e.value < cap;
-    }
-  }
-  if (!ok || taken != used || used >= table_size) {
-    reset(0);
-    return false;
-  }
-  used_ = used;
-  members_ = static_cast<uint32_t>(members);
-  present_.assign(occupied.begin(), occupied.end());
-  return true;
+  auto bytes = std::make_shared<std::vector<uint64_t>>(length / 8);
+  std::memcpy(bytes->data(), head.data(), sizeof head);
+  if (!read(bytes->data() + kImageHeadWords, length - sizeof head)) return false;
+  const std::span<const uint8_t> image(reinterpret_cast<const uint8_t*>(bytes->data()), length);
+  return loadView(capacity, occupied, occupied_count, image, {}, std::move(bytes));
 }
 
 }  // namespace tunora::marlbase

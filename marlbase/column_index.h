@@ -5,12 +5,20 @@
 // text with its ASCII letters folded, as the lookups compare them. Different texts may share a
 // key, so a lookup still compares each candidate's field. The candidates of one key are kept in
 // ascending slot order, so "the highest" and "the lowest from slot s" cost O(log k) to find.
+//
+// An index loaded from an image (the index cache's bytes, mapped from its file) is a view: it
+// reads the image where it lies and keeps the changes made since in a small overlay, so that
+// loading it costs one check of the image and a change costs what it changes. Operations on the
+// whole index (resize, image) first turn it into an index of its own in memory (materialize).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tunora::marlbase {
@@ -26,7 +34,7 @@ class ColumnIndex {
   void reset(uint32_t capacity);
   // Changes the slot range; members at or above the new capacity are dropped.
   void resize(uint32_t capacity);
-  uint32_t capacity() const { return static_cast<uint32_t>(key_of_.size()); }
+  uint32_t capacity() const { return capacity_; }
 
   // Adds a slot under a key (a member is first removed from its old key).
   void insert(uint32_t slot, uint64_t key);
@@ -36,10 +44,10 @@ class ColumnIndex {
     return slot < capacity() && (present_[slot >> 6] >> (slot & 63) & 1) != 0;
   }
   // The key a member was added under.
-  uint64_t keyOf(uint32_t slot) const { return key_of_[slot]; }
+  uint64_t keyOf(uint32_t slot) const;
   uint32_t size() const { return members_; }
 
-  // The members under a key, in ascending slot order. Valid until the next change.
+  // The members under a key, in ascending slot order. Valid until the next change or lookup.
   std::span<const uint32_t> slots(uint64_t key) const;
 
   // The index as the index cache stores it, so that loading it is a copy instead of one insert
@@ -52,15 +60,45 @@ class ColumnIndex {
     std::span<const uint8_t> table;
     std::vector<uint64_t> lists;
   };
-  // Valid until the next change.
+  // Valid until the next change. Of an index in memory (not a view: see materialize).
   Image image() const;
   // Loads an image of `length` bytes, taken piece by piece from `read` (false when the bytes
   // cannot be had), for a table of `capacity` slots whose occupied slots are `occupied`. False,
   // leaving the index empty, when the image does not fit them or is not a well-formed index.
   bool loadImage(uint32_t capacity, std::span<const uint64_t> occupied, uint32_t occupied_count,
                  uint64_t length, const std::function<bool(void* into, size_t bytes)>& read);
+  // The same over an image in place, which `keep` keeps alive: the index becomes a view of it.
+  // `block_sums` holds the contentHash of each kViewBlock bytes of the image (the last block
+  // shorter): a block is checked on the first read of it, and the entries and lists read are
+  // checked as they are read, so that a load reads only the image's head and list lengths. A
+  // lookup that finds a block or an entry that does not check out answers nothing and leaves
+  // broken() set. Without block sums the image is checked whole at once.
+  static constexpr size_t kViewBlock = 64 * 1024;
+  bool loadView(uint32_t capacity, std::span<const uint64_t> occupied, uint32_t occupied_count,
+                std::span<const uint8_t> image, std::span<const uint64_t> block_sums,
+                std::shared_ptr<const void> keep);
+  // A view's lookup or materialize read an image that does not check out: its answers are not
+  // to be used (the index is to be built again).
+  bool broken() const { return broken_; }
+  bool isView() const { return view_ != nullptr; }
+  // Turns a view into an index of its own in memory holding the same members (one insertion per
+  // member). Nothing happens to an index already in memory, nor to a view found broken.
+  void materialize();
+  // Spreads a key over the table's positions (integer keys are small and dense).
+  static uint64_t spread(uint64_t x);
 
  private:
+  static constexpr size_t kInitialTableSize = 16;
+  // An image in place: the key of every slot, the table's entries, the lists' slots.
+  struct View {
+    std::span<const uint8_t> image;
+    size_t table_size = 0;
+    size_t keys_at = 0, table_at = 0, lengths_at = 0, list_slots_at = 0;  // offsets in image
+    std::vector<uint32_t> list_start;  // list i holds list slots list_start[i] .. [i + 1] - 1
+    std::vector<uint64_t> block_sums;
+    std::vector<bool> checked;  // per block: its sum was found right
+    std::shared_ptr<const void> keep;
+  };
   // One key's entry in the open-addressed table: a single slot held in place, or a list. The
   // key itself is not stored (it is the key_of_ of the entry's slot, or of its list's first
   // slot); its high half is, to pass over most other keys without reading key_of_.
@@ -83,6 +121,20 @@ class ColumnIndex {
   void growTable();
   uint32_t newList();
 
+  // Whether the image's bytes [offset, offset + size) check out; sets broken_ when not.
+  bool viewBytesRight(size_t offset, size_t size) const;
+  bool checkWholeView() const;
+  Entry viewEntry(size_t at) const;
+  uint64_t viewKey(uint32_t slot) const;
+  uint32_t viewListSlot(size_t at) const;
+  // The key of an entry's first slot, checking that the entry names a slot or a list in use.
+  uint64_t viewKeyOfEntry(const Entry& e) const;
+  // The view's members under a key (before the overlay), appended to out.
+  void viewSlots(uint64_t key, std::vector<uint32_t>& out) const;
+  void overlayInsert(uint32_t slot, uint64_t key);
+  void overlayErase(uint32_t slot);
+
+  uint32_t capacity_ = 0;
   std::vector<uint64_t> key_of_;   // per slot, valid for members
   std::vector<uint64_t> present_;  // one bit per slot
   uint32_t members_ = 0;
@@ -90,6 +142,15 @@ class ColumnIndex {
   size_t used_ = 0;
   std::vector<std::vector<uint32_t>> lists_;  // ascending slots of keys with several members
   std::vector<uint32_t> free_lists_;
+  // A view's image and overlay: every slot changed since the load, the members among them with
+  // their keys, and per key its overlay members in ascending order. In view mode key_of_, table_
+  // and lists_ are unused.
+  std::unique_ptr<View> view_;
+  std::unordered_set<uint32_t> changed_;
+  std::unordered_map<uint32_t, uint64_t> changed_key_;
+  std::unordered_map<uint64_t, std::vector<uint32_t>> added_;
+  mutable std::vector<uint32_t> found_;  // what slots() gave for a view
+  mutable bool broken_ = false;
 };
 
 }  // namespace tunora::marlbase

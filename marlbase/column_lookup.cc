@@ -33,21 +33,33 @@ ColumnIndex& TableHandle::lookupIndex(int32_t column) {
   std::unique_ptr<ColumnIndex>& index = column_indexes_[column - 1];
   if (!index) {
     index = std::make_unique<ColumnIndex>();
-    index->reset(capacity_);
-    if (!loadCachedColumn(column, *index)) {
-      index->reset(capacity_);
-      const SlotSet& occupied = slots().occupiedSlots();
-      for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
-        index->insert(s, fieldKey(s, column));
-      }
-      save_index_cache_ = true;
-    }
+    if (!loadCachedColumn(column, *index)) buildColumnIndex(column, *index);
   }
   return *index;
 }
 
+void TableHandle::buildColumnIndex(int32_t column, ColumnIndex& index) {
+  index.reset(capacity_);
+  const SlotSet& occupied = slots().occupiedSlots();
+  for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
+    index.insert(s, fieldKey(s, column));
+  }
+  save_index_cache_ = true;
+}
+
+// A view of the cache whose bytes turn out not to check out answers nothing: the index is built
+// from the table instead, and the close writes a whole cache.
+std::span<const uint32_t> TableHandle::candidates(int32_t column) {
+  ColumnIndex& index = lookupIndex(column);
+  const uint64_t key = searchKeyFor(column);
+  const std::span<const uint32_t> found = index.slots(key);
+  if (!index.broken()) return found;
+  whole_cache_ = true;
+  buildColumnIndex(column, index);
+  return index.slots(key);
+}
+
 void TableHandle::unindexSlot(uint32_t slot) {
-  slots_moved_ = true;
   for (auto& index : column_indexes_) {
     if (index) index->erase(slot);
   }
@@ -55,7 +67,6 @@ void TableHandle::unindexSlot(uint32_t slot) {
 
 void TableHandle::indexSlot(uint32_t slot) {
   if (statusAt(slot) <= kHighestFreeStatus) return;
-  slots_moved_ = true;
   for (size_t c = 0; c < column_indexes_.size(); ++c) {
     if (column_indexes_[c])
       column_indexes_[c]->insert(slot, fieldKey(slot, static_cast<int32_t>(c + 1)));
@@ -65,10 +76,14 @@ void TableHandle::indexSlot(uint32_t slot) {
 // After records moved (compaction, sort): the record now in slot s came from source[s]. Its key is
 // the one it had there, so nothing is read from the file.
 void TableHandle::rekeyColumnIndexes(const std::vector<uint32_t>& source) {
-  slots_moved_ = true;
+  whole_cache_ = true;
   const SlotSet& occupied = slots().occupiedSlots();
   std::vector<std::pair<uint32_t, uint64_t>> members;
   for (auto& index : column_indexes_) {
+    // A view of the cache that does not check out is built again from the table when next
+    // looked up.
+    if (index) index->materialize();
+    if (index && index->broken()) index.reset();
     if (!index) continue;
     members.clear();
     for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
@@ -82,8 +97,10 @@ void TableHandle::rekeyColumnIndexes(const std::vector<uint32_t>& source) {
 // After the capacity changed: slots past a lower capacity leave the indexes; the occupied slots a
 // growth added (a file may hold records past its capacity) join them.
 void TableHandle::resizeColumnIndexes(uint32_t old_capacity) {
-  slots_moved_ = true;
+  whole_cache_ = true;
   for (auto& index : column_indexes_) {
+    if (index) index->materialize();
+    if (index && index->broken()) index.reset();
     if (index) index->resize(capacity_);
   }
   for (uint32_t s = old_capacity; s < capacity_; ++s) indexSlot(s);
@@ -92,12 +109,12 @@ void TableHandle::resizeColumnIndexes(uint32_t old_capacity) {
 int32_t TableHandle::findInColumn(int32_t column) {
   if (!usable() || !validColumn(column) || capacity_ < 2) return -1;
   const uint32_t numeric = numericKey(search_key_.data());
-  const std::span<const uint32_t> candidates = lookupIndex(column).slots(searchKeyFor(column));
-  for (auto it = candidates.rbegin(); it != candidates.rend() && *it != 0; ++it) {
+  const std::span<const uint32_t> found = candidates(column);
+  for (auto it = found.rbegin(); it != found.rend() && *it != 0; ++it) {
     if (fieldEqualsKey(*it, column, numeric)) {
-      const auto found = static_cast<int32_t>(*it);
-      readField(found, column);
-      return found;
+      const auto match = static_cast<int32_t>(*it);
+      readField(match, column);
+      return match;
     }
   }
   // The scan downwards would have ended at the lowest occupied slot above 0.
@@ -112,13 +129,12 @@ int32_t TableHandle::findInColumnFrom(int32_t start, int32_t column) {
   if (static_cast<uint32_t>(start) >= capacity_) return -1;
   const auto from = static_cast<uint32_t>(start);
   const uint32_t numeric = numericKey(search_key_.data());
-  const std::span<const uint32_t> candidates = lookupIndex(column).slots(searchKeyFor(column));
-  for (auto it = std::lower_bound(candidates.begin(), candidates.end(), from);
-       it != candidates.end(); ++it) {
+  const std::span<const uint32_t> found = candidates(column);
+  for (auto it = std::lower_bound(found.begin(), found.end(), from); it != found.end(); ++it) {
     if (fieldEqualsKey(*it, column, numeric)) {
-      const auto found = static_cast<int32_t>(*it);
-      readField(found, column);
-      return found;
+      const auto match = static_cast<int32_t>(*it);
+      readField(match, column);
+      return match;
     }
   }
   // The scan upwards would have ended at the highest occupied slot.

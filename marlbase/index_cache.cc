@@ -28,7 +28,7 @@ namespace tunora::marlbase {
 namespace {
 
 constexpr char kCacheMagic[4] = {'M', 'B', 'I', 'X'};
-constexpr uint32_t kCacheFormat = 2;
+constexpr uint32_t kCacheFormat = 3;
 constexpr size_t kHeadSize = 96;
 constexpr size_t kPartEntrySize = 32;
 
@@ -152,18 +152,50 @@ std::vector<uint8_t> encodeIndexCacheHead(const IndexCacheKey& key, int32_t live
   return out;
 }
 
+CachePart columnPart(int32_t column, const ColumnIndex::Image& image,
+                     std::vector<uint64_t>& block_list) {
+  const std::vector<std::span<const uint8_t>> pieces = imagePieces(image);
+  uint64_t total = 0;
+  for (const auto& piece : pieces) total += piece.size();
+  const uint64_t block = ColumnIndex::kViewBlock;
+  block_list.assign(1, (total + block - 1) / block);
+  // Each block's hash, over pieces that may begin and end anywhere in it (at whole words).
+  uint64_t start = 0;
+  WordHasher hasher(std::min(block, total));
+  for (const auto& piece : pieces) {
+    for (size_t at = 0; at < piece.size();) {
+      const uint64_t block_end = (start / block + 1) * block;
+      const size_t n =
+          static_cast<size_t>(std::min<uint64_t>(piece.size() - at, block_end - start));
+      hasher.add(piece.data() + at, n);
+      at += n;
+      start += n;
+      if (start == block_end || start == total) {
+        block_list.push_back(hasher.finish());
+        hasher = WordHasher(std::min(block, total - start));
+      }
+    }
+  }
+  CachePart part;
+  part.kind = static_cast<uint32_t>(column);
+  part.pieces = {{reinterpret_cast<const uint8_t*>(block_list.data()), block_list.size() * 8}};
+  part.pieces.insert(part.pieces.end(), pieces.begin(), pieces.end());
+  part.checksum = contentHash(part.pieces[0].data(), part.pieces[0].size());
+  return part;
+}
+
 std::vector<uint8_t> encodeIndexCache(const IndexCacheKey& key, int32_t live_count,
                                       const SlotIndex& slots,
                                       std::span<const CachedColumn> columns) {
   const std::vector<uint64_t> words = slots.saveWords();
   std::vector<ColumnIndex::Image> images;
-  std::vector<CachePart> parts(1 + columns.size());
+  std::vector<std::vector<uint64_t>> block_lists(columns.size());
+  std::vector<CachePart> parts(1);
   parts[0].pieces = {{reinterpret_cast<const uint8_t*>(words.data()), words.size() * 8}};
   images.reserve(columns.size());
   for (size_t i = 0; i < columns.size(); ++i) {
     const ColumnIndex::Image& image = images.emplace_back(columns[i].index->image());
-    parts[i + 1].kind = static_cast<uint32_t>(columns[i].column);
-    parts[i + 1].pieces = imagePieces(image);
+    parts.push_back(columnPart(columns[i].column, image, block_lists[i]));
   }
   std::vector<uint8_t> out = encodeIndexCacheHead(key, live_count, parts);
   for (const CachePart& part : parts) {
@@ -181,10 +213,11 @@ std::vector<std::span<const uint8_t>> imagePieces(const ColumnIndex::Image& imag
 }
 
 IndexCacheFile::~IndexCacheFile() {
-  if (map_ != nullptr) munmap(const_cast<uint8_t*>(map_), file_size_);
   if (fd_ >= 0) ::close(fd_);
 }
 
+// The cache file's own key is the table state of its writing; the delta says which state they
+// describe together. What the delta cannot change (capacity, record size, columns) must agree.
 bool IndexCacheFile::parseHead(std::span<const uint8_t> head, uint64_t file_size,
                                const IndexCacheKey& key) {
   if (head.size() < kHeadSize || std::memcmp(head.data(), kCacheMagic, 4) != 0 ||
@@ -201,34 +234,49 @@ bool IndexCacheFile::parseHead(std::span<const uint8_t> head, uint64_t file_size
       summed.end(), head.begin() + kHeadSize,
       head.begin() + static_cast<std::ptrdiff_t>(kHeadSize + part_count * kPartEntrySize));
   if (get<uint64_t>(&head[80]) != contentHash(summed.data(), summed.size())) return false;
-  IndexCacheKey found;
-  found.stamp.device = get<uint64_t>(&head[8]);
-  found.stamp.inode = get<uint64_t>(&head[16]);
-  found.stamp.size = get<int64_t>(&head[24]);
-  found.stamp.mtime_ns = get<int64_t>(&head[32]);
-  found.stamp.ctime_ns = get<int64_t>(&head[40]);
-  found.capacity = get<uint32_t>(&head[48]);
-  found.record_size = get<uint32_t>(&head[52]);
-  found.column_count = get<uint32_t>(&head[56]);
-  found.header_hash = get<uint64_t>(&head[64]);
   const auto live = get<int32_t>(&head[60]);
-  if (!(found == key) || live < 0 || static_cast<uint32_t>(live) > key.capacity) return false;
+  if (get<uint32_t>(&head[48]) != key.capacity || get<uint32_t>(&head[52]) != key.record_size ||
+      get<uint32_t>(&head[56]) != key.column_count || live < 0 ||
+      static_cast<uint32_t>(live) > key.capacity) {
+    return false;
+  }
   parts_.clear();
   for (uint32_t i = 0; i < part_count; ++i) {
     const uint8_t* e = &head[kHeadSize + size_t{i} * kPartEntrySize];
     Part p{get<uint32_t>(e), get<uint64_t>(e + 8), get<uint64_t>(e + 16), get<uint64_t>(e + 24)};
     if (p.kind > key.column_count || p.offset > file_size || p.length > file_size - p.offset ||
-        p.length % 8 != 0 || findPart(p.kind) != nullptr) {
+        p.length % 8 != 0 || p.offset % 8 != 0 || findPart(p.kind) != nullptr) {
       return false;
     }
     parts_.push_back(p);
   }
   key_ = key;
-  live_count_ = live;
+  id_ = get<uint64_t>(&head[80]);
+  file_live_count_ = live;
   return true;
 }
 
-bool IndexCacheFile::open(const std::string& path, const IndexCacheKey& key) {
+namespace {
+
+bool deltaFits(const IndexDelta& delta, uint64_t id, const IndexCacheKey& key) {
+  return delta.base_id == id && delta.key == key;
+}
+
+}  // namespace
+
+bool IndexCacheFile::open(const std::string& path, const std::string& delta_path,
+                          const IndexCacheKey& key) {
+  std::vector<uint8_t> delta_bytes;
+  {
+    const int dfd = ::open(delta_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (dfd < 0) return false;
+    struct stat st;
+    const bool read = fstat(dfd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < (1LL << 36) &&
+                      (delta_bytes.resize(static_cast<size_t>(st.st_size)),
+                       readAllAt(dfd, delta_bytes.data(), delta_bytes.size(), 0));
+    ::close(dfd);
+    if (!read || !decodeIndexDelta(delta_bytes, delta_)) return false;
+  }
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
@@ -241,24 +289,41 @@ bool IndexCacheFile::open(const std::string& path, const IndexCacheKey& key) {
     head.resize(kHeadSize + size_t{part_count} * kPartEntrySize);
     ok = static_cast<uint64_t>(st.st_size) >= head.size() &&
          readAllAt(fd, head.data() + kHeadSize, head.size() - kHeadSize, kHeadSize) &&
-         parseHead(head, static_cast<uint64_t>(st.st_size), key);
+         parseHead(head, static_cast<uint64_t>(st.st_size), key) && deltaFits(delta_, id_, key);
   }
   if (!ok) {
     ::close(fd);
     return false;
   }
-  if (map_ != nullptr) munmap(const_cast<uint8_t*>(map_), file_size_);
-  map_ = nullptr;
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
+  map_.reset();
   file_size_ = static_cast<uint64_t>(st.st_size);
   return true;
 }
 
-bool IndexCacheFile::openBytes(std::span<const uint8_t> bytes, const IndexCacheKey& key) {
-  if (!parseHead(bytes, bytes.size(), key)) return false;
-  bytes_ = bytes;
+bool IndexCacheFile::openBytes(std::span<const uint8_t> bytes, std::span<const uint8_t> delta,
+                               const IndexCacheKey& key) {
+  if (!decodeIndexDelta(delta, delta_) || !parseHead(bytes, bytes.size(), key) ||
+      !deltaFits(delta_, id_, key)) {
+    return false;
+  }
+  given_ = bytes;
+  file_size_ = bytes.size();
   return true;
+}
+
+std::span<const uint8_t> IndexCacheFile::bytes() const {
+  if (fd_ < 0) return given_;
+  if (!map_) {
+    void* map = mmap(nullptr, file_size_, PROT_READ, MAP_PRIVATE, fd_, 0);
+    if (map == MAP_FAILED) return {};
+    const size_t size = file_size_;
+    map_ = std::shared_ptr<const uint8_t>(
+        static_cast<const uint8_t*>(map),
+        [size](const uint8_t* p) { munmap(const_cast<uint8_t*>(p), size); });
+  }
+  return {map_.get(), file_size_};
 }
 
 const IndexCacheFile::Part* IndexCacheFile::findPart(uint32_t kind) const {
@@ -268,77 +333,85 @@ const IndexCacheFile::Part* IndexCacheFile::findPart(uint32_t kind) const {
   return nullptr;
 }
 
-bool IndexCacheFile::readPart(const Part& part, std::vector<uint8_t>& out) const {
-  out.resize(part.length);
-  if (fd_ >= 0) {
-    if (!readAllAt(fd_, out.data(), out.size(), part.offset)) return false;
-  } else {
-    if (part.offset + part.length > bytes_.size()) return false;
-    std::memcpy(out.data(), bytes_.data() + part.offset, part.length);
-  }
-  return contentHash(out.data(), out.size()) == part.checksum;
-}
-
-bool IndexCacheFile::readSlots(SlotIndex& slots) const {
+bool IndexCacheFile::readSlots(SlotIndex& slots) {
   const Part* part = findPart(0);
-  std::vector<uint8_t> bytes;
+  const std::span<const uint8_t> file = bytes();
   if (part == nullptr || part->length != SlotIndex::wordCount(key_.capacity) * 8 ||
-      !readPart(*part, bytes)) {
+      file.size() < part->offset + part->length) {
     return false;
   }
-  std::vector<uint64_t> words(bytes.size() / 8);
-  if (!bytes.empty()) std::memcpy(words.data(), bytes.data(), bytes.size());
-  return slots.loadWords(key_.capacity, words) &&
-         slots.live().count() == static_cast<uint32_t>(live_count_);
+  const std::span<const uint8_t> image = file.subspan(part->offset, part->length);
+  if (contentHash(image.data(), image.size()) != part->checksum) return false;
+  // The mapped file's words are read in place; bytes given in memory are copied to words.
+  std::vector<uint64_t> copy;
+  std::span<const uint64_t> words(reinterpret_cast<const uint64_t*>(image.data()),
+                                  image.size() / 8);
+  if (fd_ < 0) {
+    copy.resize(image.size() / 8);
+    if (!copy.empty()) std::memcpy(copy.data(), image.data(), image.size());
+    words = copy;
+  }
+  if (!slots.loadWords(key_.capacity, words) ||
+      slots.live().count() != static_cast<uint32_t>(file_live_count_)) {
+    return false;
+  }
+  const std::span<const uint64_t> occupied = slots.occupiedSlots().words();
+  file_occupied_.assign(occupied.begin(), occupied.end());
+  file_occupied_count_ = slots.occupied();
+  for (size_t i = 0; i < delta_.slots.size(); ++i)
+    slots.assign(delta_.slots[i], delta_.statuses[i]);
+  return slots.live().count() == static_cast<uint32_t>(delta_.live_count);
 }
 
 bool IndexCacheFile::hasColumn(int32_t column) const {
-  return column >= 1 && findPart(static_cast<uint32_t>(column)) != nullptr;
+  return column >= 1 && findPart(static_cast<uint32_t>(column)) != nullptr &&
+         std::binary_search(delta_.columns.begin(), delta_.columns.end(), column);
 }
 
-bool IndexCacheFile::readColumn(int32_t column, const SlotIndex& slots, ColumnIndex& index) const {
-  if (!hasColumn(column)) return false;
-  const Part* part = findPart(static_cast<uint32_t>(column));
-  uint64_t at = part->offset;
-  const uint64_t end = part->offset + part->length;
-  WordHasher hasher(part->length);
-  const auto read = [&](void* into, size_t size) {
-    if (size > end - at) return false;
-    auto* bytes = static_cast<uint8_t*>(into);
-    if (fd_ >= 0) {
-      if (!readAllAt(fd_, bytes, size, at)) return false;
-    } else {
-      if (at + size > bytes_.size()) return false;
-      std::memcpy(bytes, bytes_.data() + at, size);
-    }
-    hasher.add(bytes, size);
-    at += size;
-    return true;
-  };
-  const SlotSet& occupied = slots.occupiedSlots();
-  if (!index.loadImage(key_.capacity, occupied.words(), occupied.count(), part->length, read) ||
-      at != end || hasher.finish() != part->checksum) {
-    index.reset(key_.capacity);
+bool IndexCacheFile::readColumn(int32_t column, ColumnIndex& index) const {
+  index.reset(0);
+  if (!hasColumn(column) || file_occupied_.size() != (size_t{key_.capacity} + 63) / 64) {
     return false;
+  }
+  const Part* part = findPart(static_cast<uint32_t>(column));
+  const std::span<const uint8_t> file = bytes();
+  if (file.size() < part->offset + part->length) return false;
+  // The block list first: it is checked whole, the image's blocks as they are read.
+  const std::span<const uint8_t> part_bytes = file.subspan(part->offset, part->length);
+  const uint64_t blocks = part->length >= 8 ? get<uint64_t>(part_bytes.data()) : 0;
+  if (part->length < 8 || blocks > (part->length - 8) / 8 ||
+      contentHash(part_bytes.data(), 8 + 8 * blocks) != part->checksum) {
+    return false;
+  }
+  const std::span<const uint8_t> image = part_bytes.subspan(8 + 8 * blocks);
+  std::vector<uint64_t> sums(blocks);
+  if (blocks > 0) std::memcpy(sums.data(), part_bytes.data() + 8, blocks * 8);
+  if (sums.size() != (image.size() + ColumnIndex::kViewBlock - 1) / ColumnIndex::kViewBlock ||
+      !index.loadView(key_.capacity, file_occupied_, file_occupied_count_, image, sums, map_)) {
+    index.reset(0);
+    return false;
+  }
+  const size_t c =
+      static_cast<size_t>(std::lower_bound(delta_.columns.begin(), delta_.columns.end(), column) -
+                          delta_.columns.begin());
+  const size_t n = delta_.slots.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (delta_.statuses[i] > kHighestFreeStatus) {
+      index.insert(delta_.slots[i], delta_.keys[c * n + i]);
+    } else {
+      index.erase(delta_.slots[i]);
+    }
   }
   return true;
 }
 
-bool IndexCacheFile::rawColumn(int32_t column, std::span<const uint8_t>& bytes,
+bool IndexCacheFile::rawColumn(int32_t column, std::span<const uint8_t>& out,
                                uint64_t& checksum) const {
-  if (!hasColumn(column)) return false;
+  if (findPart(static_cast<uint32_t>(column)) == nullptr) return false;
   const Part* part = findPart(static_cast<uint32_t>(column));
-  if (fd_ < 0) {
-    if (part->offset + part->length > bytes_.size()) return false;
-    bytes = bytes_.subspan(part->offset, part->length);
-  } else {
-    if (map_ == nullptr) {
-      void* map = mmap(nullptr, file_size_, PROT_READ, MAP_PRIVATE, fd_, 0);
-      if (map == MAP_FAILED) return false;
-      map_ = static_cast<const uint8_t*>(map);
-    }
-    bytes = {map_ + part->offset, part->length};
-  }
+  const std::span<const uint8_t> file = bytes();
+  if (file.size() < part->offset + part->length) return false;
+  out = file.subspan(part->offset, part->length);
   checksum = part->checksum;
   return true;
 }
@@ -346,7 +419,9 @@ bool IndexCacheFile::rawColumn(int32_t column, std::span<const uint8_t>& bytes,
 std::vector<int32_t> IndexCacheFile::columns() const {
   std::vector<int32_t> out;
   for (const Part& p : parts_) {
-    if (p.kind != 0) out.push_back(static_cast<int32_t>(p.kind));
+    if (p.kind != 0 && hasColumn(static_cast<int32_t>(p.kind))) {
+      out.push_back(static_cast<int32_t>(p.kind));
+    }
   }
   return out;
 }

@@ -1,51 +1,37 @@
 // The index cache: a table's slot index and column lookup indexes kept in a file beside it
-// ("<table>.index"), so that an open reads a few hundred bytes instead of every record's status
-// word. The table file itself is never changed by it.
+// ("<table>.index"), with a delta file naming it (marlbase/index_delta.h), so that an open reads a
+// few hundred bytes instead of every record's status word. The table file itself is never changed
+// by them.
 //
-// The cache says which table state it describes: the table file's device, inode, size,
+// The delta says which table state the pair describes: the table file's device, inode, size,
 // modification and change times (to the nanosecond) and a hash of its header and column
-// descriptors. An open uses it only when all of them are the table's now; otherwise it builds
-// the index from the table as before. Every part of the cache carries a checksum, and a part that
-// does not check out is built from the table instead: a missing, damaged, foreign or cut cache
-// costs time, never a wrong answer. See "The index cache" in FORMAT.md for when a cache is written
-// and why its times can be trusted.
+// descriptors. An open uses the pair only when all of them are the table's now; otherwise it builds
+// the index from the table as before. Every part of the cache carries a checksum (a column part one
+// per block, checked as lookups read it), and a part that does not check out is built from the
+// table instead: a missing, damaged, foreign or cut cache or delta costs time, never a wrong
+// answer. See "The index cache" in FORMAT.md for when they are written and why their times can be
+// trusted.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "marlbase/column_index.h"
+#include "marlbase/index_cache_key.h"
+#include "marlbase/index_delta.h"
 #include "marlbase/slot_index.h"
 
 namespace tunora::marlbase {
 
-// What identifies the table file's state.
-struct TableStamp {
-  uint64_t device = 0;
-  uint64_t inode = 0;
-  int64_t size = 0;
-  int64_t mtime_ns = 0;
-  int64_t ctime_ns = 0;
-  bool operator==(const TableStamp&) const = default;
-};
-
-// What must agree between the cache and the table before the cache is used.
-struct IndexCacheKey {
-  TableStamp stamp;
-  uint32_t capacity = 0;
-  uint32_t record_size = 0;
-  uint32_t column_count = 0;
-  uint64_t header_hash = 0;  // contentHash of the table's header and column descriptors
-  bool operator==(const IndexCacheKey&) const = default;
-};
-
-// A 64-bit hash of bytes, for the checksums and the header hash.
-uint64_t contentHash(const uint8_t* data, size_t size);
+// Where a cache file's header checksum lies: it names the file (a delta names the cache file it
+// applies to by it).
+inline constexpr size_t kIndexCacheIdOffset = 80;
 
 inline std::string indexCachePathFor(const std::string& table_path) {
   return table_path + ".index";
@@ -70,8 +56,13 @@ struct CachedColumn {
   const ColumnIndex* index = nullptr;
 };
 
-// The pieces of a column part holding a lookup index's image.
+// The pieces of a lookup index's image.
 std::vector<std::span<const uint8_t>> imagePieces(const ColumnIndex::Image& image);
+// A column's part: its block list (the number of blocks, then the contentHash of each
+// ColumnIndex::kViewBlock bytes of the image), which `block_list` receives and the part's checksum
+// covers, then the image.
+CachePart columnPart(int32_t column, const ColumnIndex::Image& image,
+                     std::vector<uint64_t>& block_list);
 
 // The bytes of a whole cache file describing `key`, with the live count, the slot index and the
 // columns' lookup indexes.
@@ -79,8 +70,9 @@ std::vector<uint8_t> encodeIndexCache(const IndexCacheKey& key, int32_t live_cou
                                       const SlotIndex& slots,
                                       std::span<const CachedColumn> columns);
 
-// A cache file as an open found it: its header is whole and its key is the table's. The slot
-// index and the columns are read from it when first asked for.
+// A cache file and its delta as an open found them: the cache file's header is whole, the delta
+// checks out, names the cache file and describes `key`. The slot index and the columns are read
+// when first asked for.
 class IndexCacheFile {
  public:
   IndexCacheFile() = default;
@@ -88,24 +80,30 @@ class IndexCacheFile {
   IndexCacheFile(const IndexCacheFile&) = delete;
   IndexCacheFile& operator=(const IndexCacheFile&) = delete;
 
-  // Opens the cache at `path`; true when its header checks out and describes `key`. Reads only
-  // the header and the part list.
-  bool open(const std::string& path, const IndexCacheKey& key);
-  // The same over bytes already in memory (for the fuzz test).
-  bool openBytes(std::span<const uint8_t> bytes, const IndexCacheKey& key);
-  int32_t liveCount() const { return live_count_; }
-  // Fills `slots` for the key's capacity; false (slots then undefined) when the part is missing,
-  // damaged or inconsistent, or disagrees with the live count.
-  bool readSlots(SlotIndex& slots) const;
+  // Opens the cache file at `path` and the delta at `delta_path`; true when they check out and
+  // describe `key`. Reads only the cache file's header and part list, and the delta.
+  bool open(const std::string& path, const std::string& delta_path, const IndexCacheKey& key);
+  // The same over bytes already in memory (for the fuzz test), kept by the caller.
+  bool openBytes(std::span<const uint8_t> bytes, std::span<const uint8_t> delta,
+                 const IndexCacheKey& key);
+  int32_t liveCount() const { return delta_.live_count; }
+  // The cache file's header checksum, which names it.
+  uint64_t id() const { return id_; }
+  const IndexDelta& delta() const { return delta_; }
+  // Fills `slots` for the key's capacity: the cache file's slot sets with the delta's statuses;
+  // false (slots then undefined) when the part is missing, damaged or inconsistent, or
+  // disagrees with a live count.
+  bool readSlots(SlotIndex& slots);
   bool hasColumn(int32_t column) const;
-  // Loads a column's lookup index for the table whose slot index is `slots`; false (the index
-  // then empty) when the part is missing, damaged or does not fit the slots.
-  bool readColumn(int32_t column, const SlotIndex& slots, ColumnIndex& index) const;
-  // The column numbers the cache holds.
+  // Makes `index` a view of a column's lookup index in the cache file (mapped), with the delta's
+  // changes. Only after readSlots succeeded. False (the index then empty) when the part is
+  // missing, damaged or does not fit the slots.
+  bool readColumn(int32_t column, ColumnIndex& index) const;
+  // The column numbers the cache holds (with the delta).
   std::vector<int32_t> columns() const;
   // A column's part as the file holds it, unchecked, with the checksum it was written with, to
-  // be written into the next cache unchanged. Valid while this object lives. False when the
-  // bytes cannot be had.
+  // be written into the next cache unchanged (while the delta is empty). Valid while this object
+  // lives. False when the bytes cannot be had.
   bool rawColumn(int32_t column, std::span<const uint8_t>& bytes, uint64_t& checksum) const;
 
  private:
@@ -116,16 +114,22 @@ class IndexCacheFile {
     uint64_t checksum = 0;
   };
   bool parseHead(std::span<const uint8_t> head, uint64_t file_size, const IndexCacheKey& key);
-  bool readPart(const Part& part, std::vector<uint8_t>& out) const;
   const Part* findPart(uint32_t kind) const;
+  // The whole file, mapped read-only on first use (or the bytes given to openBytes).
+  std::span<const uint8_t> bytes() const;
 
   int fd_ = -1;
   uint64_t file_size_ = 0;
-  mutable const uint8_t* map_ = nullptr;  // the file mapped by rawColumn
-  std::span<const uint8_t> bytes_;        // with openBytes
+  mutable std::shared_ptr<const uint8_t> map_;  // the file mapped, kept by the views of it
+  std::span<const uint8_t> given_;              // with openBytes
   IndexCacheKey key_;
-  int32_t live_count_ = 0;
+  uint64_t id_ = 0;
+  int32_t file_live_count_ = 0;
+  IndexDelta delta_;
   std::vector<Part> parts_;
+  // The occupied slots of the state the cache file describes, from readSlots.
+  std::vector<uint64_t> file_occupied_;
+  uint32_t file_occupied_count_ = 0;
 };
 
 }  // namespace tunora::marlbase

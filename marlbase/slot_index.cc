@@ -87,6 +87,17 @@ void SlotIndex::grow(uint32_t capacity, int32_t new_slots_status) {
   }
 }
 
+void SlotIndex::assign(uint32_t slot, int32_t status) {
+  // A status that stands for the slot's present sets: the other statuses differ only in
+  // whether they count as occupied.
+  int32_t old = occupied_.contains(slot) ? kHighestFreeStatus + 2 : kHighestFreeStatus;
+  if (unused_.contains(slot)) old = kStatusUnused;
+  if (deleted_.contains(slot)) old = kStatusDeleted;
+  if (live_.contains(slot)) old = kStatusLive;
+  if (old == status) return;
+  change(slot, old, status);
+}
+
 void SlotIndex::change(uint32_t slot, int32_t old_status, int32_t new_status) {
   if (old_status == new_status) return;
   setFor(old_status).erase(slot);

@@ -31,6 +31,8 @@ class SlotIndex {
   void grow(uint32_t capacity, int32_t new_slots_status);
   // Records that a slot's status changed.
   void change(uint32_t slot, int32_t old_status, int32_t new_status);
+  // Records a slot's status, whatever it was.
+  void assign(uint32_t slot, int32_t status);
 
   uint32_t capacity() const { return live_.size(); }
   // Slots with status above 9: the slots the lookups examine and the maintenance counts.

@@ -107,6 +107,7 @@ Status TableHandle::create() {
   }
   fd_ = fd;
   dropIndexCacheFile();
+  unlink(indexCachePathFor(path_).c_str());
   writable_ = true;
   map_writable_ = true;
   capacity_ = kInitialCapacity;

@@ -15,12 +15,13 @@
 // opens share with each other. The locks are open-file-description locks, released at close.
 //
 // The index cache: an open that cannot reuse what the handle kept (below) reads the live count
-// from the table's index cache file (marlbase/index_cache.h) when that describes the table as it
-// is now, and the slot index and a column's lookup keys from it only when first needed; without
-// a usable cache it builds the slot index from the table. A close writes the cache again when
-// the open built something the cache lacks or the table was written; a writable open removes it
-// first, so that a writer killed before its close leaves no cache that could describe the old
-// table. A cache that cannot be written is left out.
+// from the table's index cache file and its delta (marlbase/index_cache.h) when they describe the
+// table as it is now, and the slot index and a column's lookup keys from them only when first
+// needed (a column's in place, from the mapped cache file); without a usable cache it builds the
+// slot index from the table. A close writes when the open built something the cache lacks or the
+// table was written: a new delta when few slots changed, else a whole cache and an empty delta. A
+// writable open removes the delta first, so that a writer killed before its close leaves nothing
+// that could describe the old table. A cache that cannot be written is left out.
 //
 // Reopening: close keeps what open computed (the slot index), the lookup indexes of the columns
 // and the mapping itself, untouched, and a reopen uses them while the file's identity, size and
@@ -41,6 +42,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -270,10 +273,11 @@ class TableHandle {
   bool loadIndexCache(const TableStamp& stamp);
   void loadPendingSlots() const;
   bool loadCachedColumn(int32_t column, ColumnIndex& index);
-  // Whether the cache read at open holds the column as it still is.
+  // Whether the cache read at open, with the slots changed since, holds the column.
   bool cachedColumnCurrent(int32_t column) const;
-  void noteColumnWritten(int32_t column);
   void saveIndexCache();
+  bool saveIndexDelta(const IndexCacheKey& key, int32_t live);
+  void saveWholeIndexCache(const IndexCacheKey& key, int32_t live);
   void dropIndexCacheFile();
   int32_t statusAt(uint32_t slot) const;
   void putStatus(uint32_t slot, int32_t status);
@@ -311,6 +315,9 @@ class TableHandle {
   uint64_t fieldKey(uint32_t slot, int32_t column) const;
   uint64_t searchKeyFor(int32_t column) const;
   ColumnIndex& lookupIndex(int32_t column);
+  void buildColumnIndex(int32_t column, ColumnIndex& index);
+  // The slots of the column's index under the search key's key.
+  std::span<const uint32_t> candidates(int32_t column);
   void unindexSlot(uint32_t slot);
   void indexSlot(uint32_t slot);
   void rekeyColumnIndexes(const std::vector<uint32_t>& source);
@@ -353,7 +360,7 @@ class TableHandle {
   // Read through slots(): while slots_pending_ it is empty and still to be read from the cache.
   mutable SlotIndex index_;
   mutable bool slots_pending_ = false;
-  // The index cache this open found describing the table; null when none did.
+  // The index cache (and delta) this state derives from; null when none did.
   mutable std::unique_ptr<IndexCacheFile> index_cache_;
   TableStamp open_stamp_;
   // The close should write the index cache: something was built or written that it lacks.
@@ -361,10 +368,11 @@ class TableHandle {
   // The modification time a writer's close gave the table.
   int64_t close_stamp_ns_ = 0;
   bool open_used_index_cache_ = false;
-  // Since the open: a record moved, a slot became occupied or free, or the capacity changed
-  // (every column's lookup index changed); and per column (index 0 = column 1), written.
-  bool slots_moved_ = false;
-  std::vector<bool> columns_written_;
+  // Since the state the index cache file describes: the slots whose status or fields changed
+  // (the delta's and this handle's), and whether a record moved or the capacity changed, which
+  // only a whole cache can carry. Kept and dropped with the slot index.
+  mutable std::set<uint32_t> touched_;
+  bool whole_cache_ = false;
   int32_t columns_from_index_cache_ = 0;
   std::function<void()> index_cache_hook_;
   // Per column (index 0 = column 1): its lookup index holding the occupied slots, built by the

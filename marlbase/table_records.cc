@@ -23,6 +23,7 @@ void TableHandle::putStatus(uint32_t slot, int32_t status) {
   const int32_t old = statusAt(slot);
   storeU32(slotAddress(slot), static_cast<uint32_t>(status));
   slots().change(slot, old, status);
+  touched_.insert(slot);
   const bool was_occupied = old > kHighestFreeStatus;
   const bool is_occupied = status > kHighestFreeStatus;
   if (was_occupied && !is_occupied) unindexSlot(slot);
@@ -74,8 +75,8 @@ int32_t TableHandle::writeField(int32_t slot, int32_t column) {
     storeU32(field, int_value_);
   }
   dirty_ = true;
-  noteColumnWritten(column);
   const auto s = static_cast<uint32_t>(slot);
+  touched_.insert(s);
   if (static_cast<size_t>(column) <= column_indexes_.size() && column_indexes_[column - 1] &&
       statusAt(s) > kHighestFreeStatus) {
     column_indexes_[column - 1]->insert(s, fieldKey(s, column));
@@ -145,6 +146,7 @@ int32_t TableHandle::copySlot(int32_t from, int32_t to) {
   std::memmove(slotAddress(static_cast<uint32_t>(to)), slotAddress(static_cast<uint32_t>(from)),
                record_size_);
   slots().change(static_cast<uint32_t>(to), old, statusAt(static_cast<uint32_t>(to)));
+  touched_.insert(static_cast<uint32_t>(to));
   indexSlot(static_cast<uint32_t>(to));
   dirty_ = true;
   return 1;

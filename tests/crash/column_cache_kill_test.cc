@@ -1,7 +1,8 @@
 // Writers killed at any moment of sessions that carry a column's index from the cache into the
-// next one (a writer of another column) or load it and write it back changed (a writer that looks
-// paths up, then adds, deletes and renames): after each kill, the next open's answers are the
-// table's, whether it takes the index from a cache or not.
+// next one (a writer of another column), load it and write it back changed (a writer that looks
+// paths up, then adds, deletes and renames), or write their few changes as a delta over the cache:
+// after each kill, the next open's answers are the table's, whether it takes the index from a
+// cache or not.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -48,6 +49,23 @@ TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeave
          for (int i = 1; i < kRecords; i += 3) (void)t.setStatus(i, kStatusDeleted);
          for (int i = 2; i < kRecords; i += 5) (void)t.writeText(i, 1, nameOf((i * 7) % 64));
          for (int i = 0; i < 20; ++i) (void)t.writeText(t.allocate(), 1, nameOf(i));
+         return true;
+       }},
+      // Few changes: the close writes a delta over the cache file, each round's over the last.
+      {"a writer that looks a path up, then adds, deletes and renames a few records",
+       [](TableHandle& t) {
+         t.setSearchKey(nameOf(9));
+         (void)t.findInColumn(1);
+         for (int i = 0; i < 4; ++i) (void)t.writeText(t.allocate(), 1, nameOf(i * 11));
+         (void)t.setStatus(t.lastLive(), kStatusDeleted);
+         for (int i = 5; i < 40; i += 9) (void)t.writeText(i, 1, nameOf(i + 1));
+         return true;
+       }},
+      {"a writer that renames a few records without looking anything up",
+       [](TableHandle& t) {
+         for (int i = 3; i < 40; i += 7) {
+           if (!t.writeText(i, 1, nameOf((i * 13) % 64))) return false;
+         }
          return true;
        }},
   };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "marlbase/index_cache.h"
+#include "marlbase/index_delta.h"
 #include "marlbase/table_handle.h"
 #include "tests/support/cached_table.h"
 #include "tests/support/kill_child.h"
@@ -48,8 +49,9 @@ TEST(IndexCacheKillTest, AWriterKilledBetweenItsTableWritesAndTheCacheLeavesRigh
     ASSERT_EQ(
         tunora::testing::runAndKill([] { return true; }, writer, std::chrono::microseconds(-1)),
         tunora::testing::ChildEnd::kKilled);
-    // The writer removed the cache before its first write, so none describes the old table.
-    EXPECT_FALSE(std::filesystem::exists(indexCachePathFor(path)));
+    // The writer removed the delta before its first write, and the cache file is used only with
+    // one, so nothing describes the old table.
+    EXPECT_FALSE(std::filesystem::exists(indexDeltaPathFor(path)));
     EXPECT_EQ(answersOf(path, firstPaths(kRecords)), truthOf(path, firstPaths(kRecords)));
   }
 }
