@@ -60,9 +60,14 @@ dpkg-deb -x "$deb" "$scratch/root"
 "$scratch/root/usr/bin/tunora-cli" help >"$scratch/help" 2>&1 || fail "unpacked tunora-cli help"
 grep -q "tunora-cli import" "$scratch/help" || fail "unpacked tunora-cli lists no commands"
 
-# lintian finds no errors (warnings and notes are not checked).
+# lintian finds no errors (warnings and notes are not checked). A build that does not strip its
+# package (the ThreadSanitizer build keeps the symbols its reports are matched by) ships its
+# programs unstripped on purpose.
 if command -v lintian >/dev/null; then
-  lintian --no-tag-display-limit "$deb" >"$scratch/lintian" 2>&1 || true
+  keep=()
+  grep -q 'CPACK_STRIP_FILES "ON"' "$build/CPackConfig.cmake" ||
+    keep=(--suppress-tags unstripped-binary-or-object)
+  lintian --no-tag-display-limit "${keep[@]}" "$deb" >"$scratch/lintian" 2>&1 || true
   errors=$(grep '^E: ' "$scratch/lintian" || true)
   [ -z "$errors" ] || fail "lintian errors: $errors"
 else

@@ -23,6 +23,20 @@ std::vector<uint8_t> randomBytes(size_t size, uint32_t seed) {
   return bytes;
 }
 
+// The checksum runs on one thread, and under ThreadSanitizer every oracle call costs about a
+// second of processor time (the shadow of its 20 MB buffer): fewer lengths in that build.
+#if defined(__SANITIZE_THREAD__)
+constexpr uint32_t kSeeds = 1;
+constexpr size_t kShortSizes = 12;
+constexpr int kLargeFiles = 2;
+constexpr uint64_t kBoundaryReach = 1;
+#else
+constexpr uint32_t kSeeds = 3;
+constexpr size_t kShortSizes = 64;
+constexpr int kLargeFiles = 10;
+constexpr uint64_t kBoundaryReach = 4;
+#endif
+
 class FileChecksumTest : public ::testing::Test {
  protected:
   std::string writeFile(const std::vector<uint8_t>& bytes, size_t size) {
@@ -54,9 +68,9 @@ TEST_F(FileChecksumTest, WorkedValuesAndUnreadableFiles) {
 
 // Every short length, read in pieces that split the counted bytes anywhere; then larger files.
 TEST_F(FileChecksumTest, MatchesPlainLoopOnRandomFilesReadInAnyPieces) {
-  for (uint32_t seed = 1; seed <= 3; ++seed) {
+  for (uint32_t seed = 1; seed <= kSeeds; ++seed) {
     const std::vector<uint8_t> bytes = randomBytes(64, seed);
-    for (size_t size = 0; size <= 64; ++size) {
+    for (size_t size = 0; size <= kShortSizes; ++size) {
       const uint32_t expected = plainChecksum(writeFile(bytes, size));
       EXPECT_EQ(fileChecksum(path_), expected) << "size " << size;
       for (size_t piece : {1, 2, 3, 5}) {
@@ -66,7 +80,7 @@ TEST_F(FileChecksumTest, MatchesPlainLoopOnRandomFilesReadInAnyPieces) {
     }
   }
   std::mt19937 random(11);
-  for (int round = 0; round < 10; ++round) {
+  for (int round = 0; round < kLargeFiles; ++round) {
     const size_t size = random() % 3'000'000;
     const uint32_t expected = plainChecksum(writeFile(randomBytes(size, random()), size));
     EXPECT_EQ(fileChecksum(path_), expected) << "size " << size;
@@ -79,7 +93,7 @@ TEST_F(FileChecksumTest, MatchesPlainLoopOnRandomFilesReadInAnyPieces) {
 TEST_F(FileChecksumTest, MatchesPlainLoopAroundChunkBoundaries) {
   writeFile(randomBytes(2 * kChecksumChunkSize + 4, 5), 2 * kChecksumChunkSize + 4);
   for (uint64_t boundary : {2 * kChecksumChunkSize, kChecksumChunkSize}) {
-    for (uint64_t size = boundary + 4; size + 4 >= boundary; --size) {
+    for (uint64_t size = boundary + kBoundaryReach; size + kBoundaryReach >= boundary; --size) {
       ASSERT_EQ(::truncate(path_.c_str(), static_cast<off_t>(size)), 0);
       EXPECT_EQ(fileChecksum(path_), plainChecksum(path_)) << "size " << size;
     }
