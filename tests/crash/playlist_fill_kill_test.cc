@@ -95,7 +95,7 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
                                                 {}, nullptr, nullptr)
                          .ok;
             },
-            {"songs.mbf", "songs.mbf.index"});
+            {"songs.mbf", "songs.mbf.index", "songs.mbf.index.delta"});
 
   TempDir data;
   Settings settings;
