@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "marlbase/cache_fields.h"
 #include "marlbase/format.h"
 
 namespace tunora::marlbase {
@@ -32,17 +33,8 @@ constexpr uint32_t kCacheFormat = 3;
 constexpr size_t kHeadSize = 96;
 constexpr size_t kPartEntrySize = 32;
 
-template <typename T>
-void put(std::vector<uint8_t>& out, size_t at, T value) {
-  std::memcpy(out.data() + at, &value, sizeof value);
-}
-
-template <typename T>
-T get(const uint8_t* p) {
-  T value;
-  std::memcpy(&value, p, sizeof value);
-  return value;
-}
+using cache_fields::get;
+using cache_fields::put;
 
 uint64_t mix(uint64_t h) {
   h ^= h >> 33;

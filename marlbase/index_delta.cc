@@ -12,6 +12,8 @@
 
 #include <cstring>
 
+#include "marlbase/cache_fields.h"
+
 namespace tunora::marlbase {
 namespace {
 
@@ -21,17 +23,8 @@ constexpr size_t kDeltaHead = 96;
 
 size_t padded(size_t count) { return (count * 4 + 7) / 8 * 8; }
 
-template <typename T>
-void put(std::vector<uint8_t>& out, size_t at, T value) {
-  std::memcpy(out.data() + at, &value, sizeof value);
-}
-
-template <typename T>
-T get(const uint8_t* p) {
-  T value;
-  std::memcpy(&value, p, sizeof value);
-  return value;
-}
+using cache_fields::get;
+using cache_fields::put;
 
 uint64_t checksumOf(std::span<const uint8_t> bytes) {
   std::vector<uint8_t> summed(bytes.begin(), bytes.begin() + 88);
