@@ -80,14 +80,17 @@ void TableHandle::rekeyColumnIndexes(const std::vector<uint32_t>& source) {
   const SlotSet& occupied = slots().occupiedSlots();
   std::vector<std::pair<uint32_t, uint64_t>> members;
   for (auto& index : column_indexes_) {
-    // A view of the cache that does not check out is built again from the table when next
-    // looked up.
-    if (index) index->materialize();
-    if (index && index->broken()) index.reset();
     if (!index) continue;
+    // The keys are read from a view of the cache as they are; the index is then built once.
     members.clear();
     for (uint32_t s = occupied.next(0); s != SlotSet::kNone; s = occupied.next(s + 1)) {
       members.emplace_back(s, index->keyOf(source[s]));
+    }
+    // A view of the cache that does not check out is built again from the table when next
+    // looked up.
+    if (index->broken()) {
+      index.reset();
+      continue;
     }
     index->reset(capacity_);
     for (const auto& [slot, key] : members) index->insert(slot, key);
