@@ -18,6 +18,7 @@
 #include "filler/protected_library.h"
 #include "network/library_opening.h"
 #include "settings/filler_layout.h"
+#include "util/xdg_folders.h"
 
 namespace tunora::cli {
 namespace {
@@ -37,12 +38,8 @@ filler::ProtectedPlaces protectedPlaces(const std::string& db, marlbase::TableHa
   filler::ProtectedPlaces places;
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] == '/') places.setHome(home);
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  std::string data_root = xdg != nullptr && xdg[0] == '/' ? std::string(xdg) : std::string();
-  if (data_root.empty() && home != nullptr && home[0] == '/') {
-    data_root = std::string(home) + "/.local/share";
-  }
-  if (!data_root.empty()) places.setDataDirectory(data_root + "/Pellan/Tunora/");
+  const auto data_root = xdgFolder(XdgFolder::kDataHome, processEnvironment());
+  if (data_root) places.setDataDirectory(*data_root + "/Pellan/Tunora/");
   char exe[PATH_MAX];
   if (::realpath("/proc/self/exe", exe) != nullptr) places.setProgramDirectory(folderOf(exe));
   filler::protectLibrary(places, db, table);
