@@ -11,6 +11,7 @@
 #include "library/song_columns.h"
 #include "library/song_deletion.h"
 #include "maintenance/phrase_match.h"
+#include "util/atomic_file.h"
 
 namespace tunora::maintenance {
 
@@ -21,27 +22,23 @@ namespace {
 constexpr int32_t kStatusLive = 10;
 
 // Moves `from` to `to` without replacing a file there: a rename on the same file system, else a
-// copy and removal of the original.
+// copy under a temporary name, synced and renamed into place, and only then the original's
+// removal (a crash in between leaves both copies, never neither).
 bool moveFileNoReplace(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EXDEV) return false;
   std::FILE* in = std::fopen(from.c_str(), "rb");
   if (in == nullptr) return false;
-  const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-  if (fd < 0) {
-    std::fclose(in);
-    return false;
-  }
-  bool ok = true;
-  char buffer[65536];
+  FileReplacement copy(to, ReplaceOptions{.keep_existing = true});
+  uint8_t buffer[65536];
   size_t n;
-  while (ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-    ok = ::write(fd, buffer, n) == static_cast<ssize_t>(n);
+  while (copy.status().ok() && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+    (void)copy.write(std::span<const uint8_t>(buffer, n));
   }
-  ok = ok && !std::ferror(in);
+  const bool read_ok = !std::ferror(in);
   std::fclose(in);
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || std::remove(from.c_str()) != 0) {
+  if (!read_ok || !copy.status().ok() || !copy.commit().ok()) return false;
+  if (std::remove(from.c_str()) != 0) {
     std::remove(to.c_str());
     return false;
   }

@@ -3,8 +3,10 @@
 #include "maintenance/song_details.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <iterator>
 
 #include "tests/support/song_library.h"
 
@@ -127,6 +129,18 @@ TEST(SongDetailsTest, DeleteMovesTheFileAndShowsThePreviousSong) {
   out = deleteSong(lib.table(), 1);
   EXPECT_EQ(moveIntoDataDir(out.path, data), std::nullopt);
   EXPECT_EQ(out.show, 0);
+  // From another file system (tmpfs) the file is copied under a temporary name and renamed in;
+  // a taken name there keeps the original and leaves nothing behind.
+  const std::string name = "tunora_move_" + std::to_string(::getpid()) + ".mp3";
+  const std::string far = "/dev/shm/" + name;
+  testing::writeText(far, "far");
+  EXPECT_EQ(moveIntoDataDir(far, data), data + name);
+  EXPECT_EQ(testing::readBytes(data + name).size(), 3u);
+  testing::writeText(far, "second");
+  EXPECT_EQ(moveIntoDataDir(far, data), std::nullopt);
+  EXPECT_EQ(testing::readBytes(far).size(), 6u);
+  std::filesystem::remove(far);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data), {}), 2);
   // Deleting the only song closes the dialog.
   SongLibrary one;
   out = deleteSong(one.table(), one.addPath("/m/only"));
