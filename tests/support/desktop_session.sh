@@ -37,10 +37,11 @@ make_library() {
 }
 
 # start_xvfb [WIDTHxHEIGHT]: a virtual X server on a free display (1024x768 unless given), named in
-# DISPLAY.
+# DISPLAY. It never resets: a server that resets when its last client leaves can refuse the
+# next program started at that moment.
 start_xvfb() {
   exec 3>"$tmp/display"
-  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
   [ -s "$tmp/display" ] || fail "Xvfb did not start"
