@@ -61,7 +61,9 @@ void onElementSetup(GstElement*, GstElement* element, gpointer) {
 
 }  // namespace
 
-GstMediaWindow::GstMediaWindow(ui::VideoFrameConsumer* frames) : frames_(frames) {}
+GstMediaWindow::GstMediaWindow(ui::VideoFrameConsumer* frames,
+                               std::chrono::milliseconds open_timeout)
+    : frames_(frames), open_timeout_(open_timeout) {}
 
 GstMediaWindow::~GstMediaWindow() {
   close();
@@ -148,7 +150,7 @@ Status GstMediaWindow::waitForPreroll() {
   // A prepared file may have prerolled already; its messages wait on the bus.
   async_done_ = change != GST_STATE_CHANGE_ASYNC;
   drainBus(std::chrono::milliseconds(0));
-  const auto give_up = std::chrono::steady_clock::now() + kOpenTimeout;
+  const auto give_up = std::chrono::steady_clock::now() + open_timeout_;
   while (!async_done_ && error_.empty() && !ended_) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         give_up - std::chrono::steady_clock::now());

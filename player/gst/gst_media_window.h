@@ -39,8 +39,10 @@ inline constexpr double kMidiSynthGain = 2.5;
 
 class GstMediaWindow final : public ui::MediaWindow {
  public:
-  // `frames` (may be null) must outlive the window.
-  explicit GstMediaWindow(ui::VideoFrameConsumer* frames = nullptr);
+  // `frames` (may be null) must outlive the window. Tests on a slow build may wait longer for
+  // an open than the program does.
+  explicit GstMediaWindow(ui::VideoFrameConsumer* frames = nullptr,
+                          std::chrono::milliseconds open_timeout = kOpenTimeout);
   ~GstMediaWindow() override;
   GstMediaWindow(const GstMediaWindow&) = delete;
   GstMediaWindow& operator=(const GstMediaWindow&) = delete;
@@ -84,6 +86,7 @@ class GstMediaWindow final : public ui::MediaWindow {
   void queryLength();
 
   ui::VideoFrameConsumer* frames_;
+  std::chrono::milliseconds open_timeout_;
   GstElement* playbin_ = nullptr;
   GstElement* audio_sink_ = nullptr;
   std::string output_problem_;
