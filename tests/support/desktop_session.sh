@@ -36,14 +36,24 @@ make_library() {
   "$build/tunora-cli" settings defaults --db "$data/Tunora.mbf" "$data/dTunora.dat" >/dev/null
 }
 
-# start_xvfb [WIDTHxHEIGHT]: a virtual X server on a free display (1024x768 unless given), named in
-# DISPLAY. It never resets: a server that resets when its last client leaves can refuse the
-# next program started at that moment.
+# start_xvfb [WIDTHxHEIGHT]: a virtual X server (1024x768 unless given), named in DISPLAY. Its
+# display number is drawn at random from 100-899 until one is free: a server ending beside one
+# starting on its just-freed number can remove the new one's socket. It never resets: a server
+# that resets when its last client leaves can refuse the next program started at that moment.
 start_xvfb() {
-  exec 3>"$tmp/display"
-  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+  for _ in $(seq 20); do
+    : >"$tmp/display"
+    Xvfb ":$((100 + RANDOM % 800))" -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp \
+      -noreset 3>"$tmp/display" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+      [ -s "$tmp/display" ] && break
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    [ -s "$tmp/display" ] && break
+    kill "$xvfb_pid" 2>/dev/null || true
+  done
   [ -s "$tmp/display" ] || fail "Xvfb did not start"
   DISPLAY=":$(head -1 "$tmp/display")"
   export DISPLAY
