@@ -49,6 +49,15 @@ void ColumnIndex::reset(uint32_t capacity) {
   free_lists_.clear();
 }
 
+void ColumnIndex::assign(uint32_t capacity,
+                         std::span<const std::pair<uint32_t, uint64_t>> members) {
+  reset(capacity);
+  size_t table_size = kInitialTableSize;
+  while (members.size() * 10 >= table_size * 7) table_size *= 2;
+  table_.assign(table_size, Entry{});
+  for (const auto& [slot, key] : members) insert(slot, key);
+}
+
 void ColumnIndex::resize(uint32_t capacity) {
   materialize();
   for (uint32_t s = capacity; s < key_of_.size(); ++s) erase(s);

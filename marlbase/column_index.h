@@ -19,6 +19,7 @@
 #include <span>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace tunora::marlbase {
@@ -32,6 +33,9 @@ class ColumnIndex {
  public:
   // Empties the index for slots 0..capacity-1.
   void reset(uint32_t capacity);
+  // Empties the index for slots 0..capacity-1 and adds the members (slot and key, ascending
+  // slots), with the table sized for them at once.
+  void assign(uint32_t capacity, std::span<const std::pair<uint32_t, uint64_t>> members);
   // Changes the slot range; members at or above the new capacity are dropped.
   void resize(uint32_t capacity);
   uint32_t capacity() const { return capacity_; }

@@ -92,8 +92,7 @@ void TableHandle::rekeyColumnIndexes(const std::vector<uint32_t>& source) {
       index.reset();
       continue;
     }
-    index->reset(capacity_);
-    for (const auto& [slot, key] : members) index->insert(slot, key);
+    index->assign(capacity_, members);
   }
 }
 

@@ -228,11 +228,7 @@ void ColumnIndex::materialize() {
     }
   }
   if (broken_) return;  // the view stays, broken
-  reset(capacity_);
-  size_t table_size = kInitialTableSize;
-  while (members.size() * 10 >= table_size * 7) table_size *= 2;
-  table_.assign(table_size, Entry{});
-  for (const auto& [slot, key] : members) insert(slot, key);
+  assign(capacity_, members);
 }
 
 }  // namespace tunora::marlbase

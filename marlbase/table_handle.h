@@ -270,6 +270,8 @@ class TableHandle {
   void startIndex(const TableStamp& stamp);
   // At close, before the file is let go: writes the cache when `can_save` and it is needed.
   void finishIndexCache(bool can_save);
+  // What a cache must agree with to describe the table in the state `stamp`, mapped at `map`.
+  IndexCacheKey indexCacheKey(const TableStamp& stamp, const uint8_t* map, size_t map_size) const;
   bool loadIndexCache(const TableStamp& stamp);
   void loadPendingSlots() const;
   bool loadCachedColumn(int32_t column, ColumnIndex& index);

@@ -65,15 +65,23 @@ void TableHandle::startIndex(const TableStamp& stamp) {
   }
 }
 
-bool TableHandle::loadIndexCache(const TableStamp& stamp) {
+IndexCacheKey TableHandle::indexCacheKey(const TableStamp& stamp, const uint8_t* map,
+                                         size_t map_size) const {
   IndexCacheKey key;
   key.stamp = stamp;
   key.capacity = capacity_;
   key.record_size = record_size_;
   key.column_count = static_cast<uint32_t>(column_count_);
-  key.header_hash = contentHash(base_, std::min<size_t>(record_area_, map_size_));
+  key.header_hash = contentHash(map, std::min<size_t>(record_area_, map_size));
+  return key;
+}
+
+bool TableHandle::loadIndexCache(const TableStamp& stamp) {
   auto cache = std::make_unique<IndexCacheFile>();
-  if (!cache->open(indexCachePathFor(path_), indexDeltaPathFor(path_), key)) return false;
+  if (!cache->open(indexCachePathFor(path_), indexDeltaPathFor(path_),
+                   indexCacheKey(stamp, base_, map_size_))) {
+    return false;
+  }
   live_count_.store(cache->liveCount(), std::memory_order_relaxed);
   touched_.insert(cache->delta().slots.begin(), cache->delta().slots.end());
   index_ = SlotIndex();
@@ -173,12 +181,7 @@ void TableHandle::saveIndexCache() {
   base_ = const_cast<uint8_t*>(map);
   const SlotIndex& index = slots();
   if (index.capacity() == capacity_) {
-    IndexCacheKey key;
-    key.stamp = now;
-    key.capacity = capacity_;
-    key.record_size = record_size_;
-    key.column_count = static_cast<uint32_t>(column_count_);
-    key.header_hash = contentHash(map, std::min<size_t>(record_area_, map_size));
+    const IndexCacheKey key = indexCacheKey(now, map, map_size);
     const auto live = static_cast<int32_t>(index.live().count());
     if (!saveIndexDelta(key, live)) saveWholeIndexCache(key, live);
   }

@@ -14,6 +14,7 @@
 #include <numeric>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "marlbase/collation.h"
@@ -224,11 +225,14 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   const bool pack = compaction_hold_ == 0;
   std::vector<int32_t> before(size_t{last} + 1);
   for (uint32_t s = 0; s <= last; ++s) before[s] = indexedStatus(s);
-  // Most of the records are about to be written: fault their pages in, writable, in one call
-  // rather than one fault at a time (a kernel without this does it the slow way).
-  (void)madvise(base_,
-                std::min<uint64_t>(record_area_ + uint64_t{last + 1} * record_size_, map_size_),
-                MADV_POPULATE_WRITE);
+  // Every record's page is read (its sort field) and then written: the pages are faulted in for
+  // reading in one call now and made writable in one call once the order is known, rather than
+  // one fault at a time (a kernel without this does it the slow way). Faulting them in writable
+  // before the reads made the reads slow on a machine where the open had not read the pages (a
+  // library with its index cache): 0.35 s instead of 0.15 s at 100,000 songs.
+  const auto touched = static_cast<size_t>(
+      std::min<uint64_t>(record_area_ + uint64_t{last + 1} * record_size_, map_size_));
+  (void)madvise(base_, touched, MADV_POPULATE_READ);
   // The cycles go through the lowest free slot. When the records are packed down that is slot m,
   // free once the records above m - 1 have moved, and the copies below overwrite it; otherwise it
   // gets its own bytes back at the end.
@@ -239,17 +243,23 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   // source[s] := the slot whose record is now in s.
   std::vector<uint32_t> source(capacity_);
   std::iota(source.begin(), source.end(), 0);
+  // Each run's order first (run k's records go into slots runs[k].first on, from runs[k].second),
+  // then the moves.
+  std::vector<std::pair<uint32_t, std::vector<uint32_t>>> runs;
   for (uint32_t i = 0; i < m;) {
     uint32_t j = i + 1;
     while (j < m && (pack || occupied[j] == occupied[j - 1] + 1)) ++j;
-    const uint32_t first = pack ? 0 : occupied[i];
     const std::vector<uint32_t> run_slots(occupied.begin() + i, occupied.begin() + j);
     const std::vector<uint32_t> order = sortOrder(run_slots, column, *collation);
     std::vector<uint32_t> from(j - i);
     for (uint32_t k = 0; k < j - i; ++k) from[k] = run_slots[order[k]];
-    placeRecords(first, from, spare);
-    for (uint32_t k = 0; k < j - i; ++k) source[first + k] = from[k];
+    runs.emplace_back(pack ? 0 : occupied[i], std::move(from));
     i = j;
+  }
+  (void)madvise(base_, touched, MADV_POPULATE_WRITE);
+  for (const auto& [first, from] : runs) {
+    placeRecords(first, from, spare);
+    for (uint32_t k = 0; k < from.size(); ++k) source[first + k] = from[k];
   }
   if (!spare_bytes.empty()) {
     std::memcpy(slotAddress(spare) + kStatusSize, spare_bytes.data() + kStatusSize,
