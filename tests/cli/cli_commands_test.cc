@@ -8,21 +8,15 @@
 
 #include "marlbase/table_handle.h"
 #include "tests/cli/cli_runner.h"
-#include "tests/support/temp_dir.h"
 
-namespace tunora {
+namespace tunora::testing {
 namespace {
-
-using testing::runCli;
-using testing::runCliIn;
-using testing::shellQuote;
-using testing::TempDir;
 
 TEST(CliCommandsTest, UsageErrorsExitWithTwoAndFailuresWithOne) {
   TempDir dir;
   const std::string err = dir.file("err");
   const std::string missing = shellQuote(dir.file("missing"));
-  testing::writeText(dir.file("list.m3u"), "a.mp3\r\n");
+  writeText(dir.file("list.m3u"), "a.mp3\r\n");
   EXPECT_EQ(runCli("table info --help", err).status, 0);
   EXPECT_EQ(runCli("playlist read " + shellQuote(dir.file("list.m3u")), err).status, 0);
   const auto group = runCli("table", err);
@@ -48,9 +42,9 @@ TEST(CliCommandsTest, UsageErrorsExitWithTwoAndFailuresWithOne) {
 TEST(CliCommandsTest, TagsOfARelativePathAreThoseOfTheFullPath) {
   TempDir dir;
   std::filesystem::create_directories(dir.path() / "Music" / "Some Band" / "First Album");
-  testing::writeText(dir.file("Music/Some Band/First Album/03 Song.mp3"), "no tag here");
-  const auto r = runCliIn(dir.file("Music/Some Band/First Album"),
-                          "tags './../First Album/03 Song.mp3'", dir.file("err"));
+  writeText(dir.file("Music/Some Band/First Album/03 Song.mp3"), "no tag here");
+  const auto r = runCli("tags './../First Album/03 Song.mp3'", dir.file("err"),
+                        dir.file("Music/Some Band/First Album"));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             R"({"title":"03 Song","artist":"Some Band","album":"First Album","note":"No Data",)"
@@ -92,12 +86,12 @@ TEST(TableCommandsTest, DumpShowsATextFieldAsReadFieldGivesIt) {
     ASSERT_TRUE(table.writeInt(slot, 2, 7));
     table.close();
   }
-  std::vector<uint8_t> bytes = tunora::testing::readBytes(path);
+  std::vector<uint8_t> bytes = readBytes(path);
   const std::string image(bytes.begin(), bytes.end());
   const size_t at = image.find(std::string("abc\0\x07", 5));
   ASSERT_NE(at, std::string::npos);
   bytes[at + 3] = 'd';
-  tunora::testing::writeBytes(path, bytes);
+  writeBytes(path, bytes);
   for (const char* flag : {"", "--bytes "}) {
     const auto out = runCli(std::string("table dump ") + flag + shellQuote(path), err).out;
     EXPECT_NE(out.find(R"(,"fields":["abc",7]})"), std::string::npos) << out;
@@ -105,4 +99,4 @@ TEST(TableCommandsTest, DumpShowsATextFieldAsReadFieldGivesIt) {
 }
 
 }  // namespace
-}  // namespace tunora
+}  // namespace tunora::testing

@@ -6,37 +6,22 @@
 
 #include "tests/cli/cli_runner.h"
 #include "tests/support/song_library.h"
+#include "tests/support/stored_fields.h"
 
-namespace tunora {
+namespace tunora::testing {
 namespace {
-
-using testing::runCli;
-using testing::shellQuote;
-using testing::TempDir;
 
 class DbCommandsTest : public ::testing::Test {
  protected:
-  // slot 1: a played mp3 of rating 7; slot 2: a played video of rating 10; slot 3: slot 1's
-  // path again, never played.
+  // Path, title, artist, album, status, user 0's score, plays. Slot 1: a played mp3 of rating
+  // 7; slot 2: a played video of rating 10; slot 3: slot 1's path again, never played.
   void SetUp() override {
-    ASSERT_TRUE(testing::writeLibrary(
-        db_,
-        {{.path = "/m/Blue Moon.mp3",
-          .title = "Blue Moon",
-          .artist = "Ann",
-          .album = "Nights",
-          .score = 64,
-          .plays = 3},
-         {.path = "/m/clip.avi",
-          .title = "Red \"Clip\"",
-          .artist = "Bob",
-          .album = "",
-          .score = 512,
-          .plays = 1},
-         {.path = "/m/Blue Moon.mp3", .title = "Blue Moon", .artist = "Ann", .album = "Nights"}}));
+    ASSERT_TRUE(writeLibrary(db_, {{"/m/Blue Moon.mp3", "Blue Moon", "Ann", "Nights", 10, 64, 3},
+                                   {"/m/clip.avi", "Red \"Clip\"", "Bob", "", 10, 512, 1},
+                                   {"/m/Blue Moon.mp3", "Blue Moon", "Ann", "Nights"}}));
   }
 
-  testing::CliResult cli(const std::string& arguments) {
+  CliResult cli(const std::string& arguments) {
     return runCli(arguments + " --db " + shellQuote(db_), dir_.file("err"));
   }
   std::string out(const std::string& arguments) {
@@ -65,12 +50,7 @@ TEST_F(DbCommandsTest, FunctionsPrintTheirCounts) {
   EXPECT_EQ(out("search blue"), kMoon);
   EXPECT_EQ(out("db undelete-all"), "1 song undeleted\n");
   EXPECT_EQ(out("db upscore 1"), "4 songs, 4 changed\n");
-  {
-    marlbase::TableHandle t;
-    t.setPath(db_);
-    ASSERT_TRUE(t.open().ok());
-    EXPECT_EQ(t.readInt(1, ratingColumn(0)), 2000u) << "twice the target value";
-  }
+  EXPECT_EQ(storedNumber(db_, 1, ratingColumn(0)), 2000u) << "twice the target value";
   EXPECT_EQ(out("db redefault 2"), "3 songs, 3 changed (from song 2)\n");
   EXPECT_EQ(out("db redefault 0"),
             "4 songs, 1 changed (no start given: started at the first song)\n");
@@ -78,9 +58,7 @@ TEST_F(DbCommandsTest, FunctionsPrintTheirCounts) {
   EXPECT_EQ(out("db reload-tags"), "4 songs, 0 reloaded, 0 locked, 4 unreadable\n");
   const std::string playlist = dir_.file("PL1.m3u");
   EXPECT_EQ(out("db save-playlist " + shellQuote(playlist)), "4 paths written\n");
-  const auto bytes = testing::readBytes(playlist);
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-            "\r\n/m/Blue Moon.mp3\r\n/m/clip.avi\r\n/m/Blue Moon.mp3\r\n");
+  EXPECT_EQ(readText(playlist), "\r\n/m/Blue Moon.mp3\r\n/m/clip.avi\r\n/m/Blue Moon.mp3\r\n");
   EXPECT_EQ(out("db sort-by-artist"), "4 songs sorted\n");
   EXPECT_EQ(out("db sort-by-name"), "4 songs sorted\n");
   // The blank first record names no file but stays.
@@ -105,4 +83,4 @@ TEST_F(DbCommandsTest, RefusalsAndUsageErrors) {
 }
 
 }  // namespace
-}  // namespace tunora
+}  // namespace tunora::testing

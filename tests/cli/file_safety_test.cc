@@ -1,7 +1,7 @@
 // tunora-cli with files that are not what a command expects: other files as settings, one file
-// named twice, existing tables, missing folders, FIFOs, devices and folders. Nothing is
-// overwritten by mistake, nothing hangs (each run is bounded by `timeout`), and every refusal
-// says what is wrong.
+// named twice, existing tables, missing folders, FIFOs, devices and folders, the library's own
+// folders as a fill's destination. Nothing is overwritten or deleted by mistake, nothing hangs
+// (each run is bounded by `timeout`), and every refusal says what is wrong.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,27 +9,22 @@
 #include <filesystem>
 
 #include "tests/cli/cli_runner.h"
-#include "tests/support/temp_dir.h"
 
-namespace tunora {
+namespace tunora::testing {
 namespace {
 
-using testing::CliResult;
-using testing::readBytes;
-using testing::runCli;
-using testing::shellQuote;
-using testing::TempDir;
-using testing::writeText;
+namespace fs = std::filesystem;
 
 class CliFileSafetyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(cli("table create-song " + q(db_)).status, 0);
-    std::filesystem::create_directories(dir_.file("Music/Band/Record"));
-    for (int i = 0; i < 20; ++i) {  // 20 songs, so that a build would run
+    fs::create_directories(dir_.file("Music/Band/Record"));
+    for (int i = 0; i < 20; ++i) {  // 20 songs, so that a build or a fill would run
       writeText(dir_.file("Music/Band/Record/song" + std::to_string(i) + ".mp3"),
                 "not really audio " + std::to_string(i));
     }
+    ASSERT_EQ(cli("import --db " + q(db_) + " " + q(dir_.file("Music"))).status, 0);
   }
   CliResult cli(const std::string& arguments) { return runCli(arguments, dir_.file("stderr")); }
   static std::string q(const std::string& path) { return shellQuote(path); }
@@ -49,8 +44,7 @@ TEST_F(CliFileSafetyTest, ASettingsFileMustBeOneToBeReadOrReplaced) {
     EXPECT_EQ(r.status, 1) << command;
     EXPECT_NE(r.err.find("not a settings file"), std::string::npos) << r.err;
   }
-  const auto notes = readBytes(dir_.file("notes.txt"));
-  EXPECT_EQ(std::string(notes.begin(), notes.end()), "my notes, not settings\n");
+  EXPECT_EQ(readText(dir_.file("notes.txt")), "my notes, not settings\n");
   // A missing settings file is made; a settings file is taken (and written over).
   const std::string settings = dir_.file("dTunora.dat");
   EXPECT_EQ(cli("settings defaults " + q(settings)).status, 0);
@@ -74,11 +68,10 @@ TEST_F(CliFileSafetyTest, NoTwoOptionsMayNameOneFile) {
     EXPECT_NE(r.err.find("name the same file"), std::string::npos) << r.err;
   }
   EXPECT_EQ(readBytes(db_), library);
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("new.dat")));
+  EXPECT_FALSE(fs::exists(dir_.file("new.dat")));
 }
 
 TEST_F(CliFileSafetyTest, ATableIsCreatedOnlyWhereNoneIsUnlessForcedAndAFailedCreateLeavesNothing) {
-  ASSERT_EQ(cli("import --db " + q(db_) + " " + q(dir_.file("Music"))).status, 0);
   const auto library = readBytes(db_);
   for (const std::string& command :
        {"table create-song " + q(db_), "table create --columns 2 " + q(db_)}) {
@@ -97,12 +90,11 @@ TEST_F(CliFileSafetyTest, ATableIsCreatedOnlyWhereNoneIsUnlessForcedAndAFailedCr
         "bash -c " + q("ulimit -f 1; trap '' XFSZ; exec " + std::string(TUNORA_CLI_PATH) + " " +
                        command + " " + q(dir_.file("full.mbf")) + " 2>/dev/null");
     EXPECT_NE(std::system(full.c_str()), 0) << command;
-    EXPECT_FALSE(std::filesystem::exists(dir_.file("full.mbf"))) << command;
+    EXPECT_FALSE(fs::exists(dir_.file("full.mbf"))) << command;
   }
 }
 
 TEST_F(CliFileSafetyTest, BuildChecksItsOutputsBeforeItChangesTheLibrary) {
-  ASSERT_EQ(cli("import --db " + q(db_) + " " + q(dir_.file("Music"))).status, 0);
   const auto library = readBytes(db_);
   for (const std::string& out : {dir_.file("missing/list.m3u"), dir_.file("Music")}) {
     const CliResult r = cli("build --db " + q(db_) + " --count 3 --seed 1 --out " + q(out));
@@ -119,7 +111,7 @@ TEST_F(CliFileSafetyTest, BuildChecksItsOutputsBeforeItChangesTheLibrary) {
 TEST_F(CliFileSafetyTest, SpecialFilesAreRefusedWithoutWaitingOrReadingWithoutEnd) {
   const std::string fifo = dir_.file("pipe.m3u");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  std::filesystem::create_directories(dir_.file("folder"));
+  fs::create_directories(dir_.file("folder"));
   for (const std::string& command :
        {"build --settings " + q(fifo) + " --db " + q(db_), std::string("settings show /dev/zero"),
         "import --settings " + q(dir_.file("folder")) + " --db " + q(db_) + " " +
@@ -131,5 +123,29 @@ TEST_F(CliFileSafetyTest, SpecialFilesAreRefusedWithoutWaitingOrReadingWithoutEn
   }
 }
 
+// The library's folders are refused as a fill's destination, "--empty-dir" and all (the folder
+// guard's rules are the filler's tests'); a folder of its own takes every song once.
+class FillCommandTest : public CliFileSafetyTest {};
+
+TEST_F(FillCommandTest, TheLibrarysFoldersAreRefusedAndAFolderOfItsOwnIsFilled) {
+  const std::string fill = "fill --db " + q(db_) + " --size 128MB --empty-dir --dest ";
+  for (const std::string& dest : {dir_.file("Music/Band"), dir_.folder()}) {
+    const CliResult r = cli(fill + q(dest));
+    EXPECT_EQ(r.status, 1) << dest;
+    EXPECT_EQ(r.out, "") << dest;
+  }
+  size_t left = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(dir_.file("Music"))) {
+    left += entry.is_regular_file();
+  }
+  EXPECT_EQ(left, 20u);
+  EXPECT_TRUE(fs::exists(db_));
+  fs::create_directories(dir_.file("out"));
+  const CliResult r = cli(fill + q(dir_.file("out")) + " --add-number");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\nall 20 songs copied: 20 files, "), std::string::npos) << r.out;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.file("out")), {}), 20);
+}
+
 }  // namespace
-}  // namespace tunora
+}  // namespace tunora::testing
