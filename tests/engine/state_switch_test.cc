@@ -51,9 +51,10 @@ class StateSwitchTest : public ::testing::Test {
       play_list_.append({"Title " + n, "Artist", "Album", "/lib/song" + n + ".mp3", "Audio"});
     }
   }
-  std::vector<std::string> listPaths() const {
-    std::vector<std::string> paths;
-    for (const PlayListRow& row : play_list_.rows()) paths.push_back(row[kFileNameColumn]);
+  // The play list's paths, or the named file's text, one line per path.
+  std::string listText() const {
+    std::string paths;
+    for (const PlayListRow& row : play_list_.rows()) paths += row[kFileNameColumn] + "\r\n";
     return paths;
   }
   std::string fileText(const std::string& name) const {
@@ -76,18 +77,18 @@ class StateSwitchTest : public ::testing::Test {
 
 TEST_F(StateSwitchTest, SavesTheOldStatesListAndLoadsTheNewOnes) {
   fillList({2, 1});
-  testing::writeText(dir_.file("PL4.m3u"),
-                     "/lib/song9.mp3\r\n/lib/song12.mp3\r\n/lib/song3.mp3\r\n");
+  const std::string state0 = "/lib/song2.mp3\r\n/lib/song1.mp3\r\n";
+  const std::string state3 = "/lib/song9.mp3\r\n/lib/song12.mp3\r\n/lib/song3.mp3\r\n";
+  testing::writeText(dir_.file("PL4.m3u"), state3);
   settings_.set(settings::kStateMinRating, 3, 7);
   FakeOptions options;
   options.on_screen = {2, 5, 0, 1};
   const int64_t refreshes = status_.refreshCount();
 
   EXPECT_EQ(switchTo(3, &options), SwitchResult::kSwitched);
-  EXPECT_EQ(fileText("PL1.m3u"), "/lib/song2.mp3\r\n/lib/song1.mp3\r\n");
+  EXPECT_EQ(fileText("PL1.m3u"), state0);
   EXPECT_EQ(settings_.get(settings::kCurrentState), 3);
-  EXPECT_EQ(listPaths(),
-            (std::vector<std::string>{"/lib/song9.mp3", "/lib/song12.mp3", "/lib/song3.mp3"}));
+  EXPECT_EQ(listText(), state3);
   EXPECT_EQ(play_list_.row(1)->at(0), "Title 12");
   EXPECT_EQ(play_list_.songsPrepared(), 3);
   // The dialog's controls went into state 0; it now shows state 3's.
@@ -101,8 +102,8 @@ TEST_F(StateSwitchTest, SavesTheOldStatesListAndLoadsTheNewOnes) {
 
   // And back: state 3's list goes to PL4, state 0's comes back from PL1.
   EXPECT_EQ(switchTo(0), SwitchResult::kSwitched);
-  EXPECT_EQ(fileText("PL4.m3u"), "/lib/song9.mp3\r\n/lib/song12.mp3\r\n/lib/song3.mp3\r\n");
-  EXPECT_EQ(listPaths(), (std::vector<std::string>{"/lib/song2.mp3", "/lib/song1.mp3"}));
+  EXPECT_EQ(fileText("PL4.m3u"), state3);
+  EXPECT_EQ(listText(), state0);
 }
 
 TEST_F(StateSwitchTest, NothingHappensForTheSameStateABadStateOrARefusedLock) {
