@@ -36,50 +36,38 @@ class FakeFiles final : public FillFiles, public FillReport {
     if (taken) return Status::InvalidArgument(target + ": taken");
     if (fail_copy_at == static_cast<int>(copies.size()) + 1) return Status::NoSpace(target);
     copies.push_back({source, target});
-    used += sizes[target] = sizeOf(source);
+    used += sizes[target] = song_bytes;
     return Status::Ok();
   }
   std::optional<uint64_t> fileSize(const std::string& path) override {
-    return sizes.count(path) ? sizes[path] : sizeOf(path);
+    return sizes.count(path) ? sizes[path] : song_bytes;
   }
   std::optional<SpaceInfo> space(const std::string&) override {
     return SpaceInfo{free_at_start - used, total};
   }
-  Status syncFile(const std::string& path) override {
-    synced.push_back(path);
-    return Status::Ok();
-  }
+  Status syncFile(const std::string& path) override { return synced.push_back(path), Status::Ok(); }
   Status syncFolder(const std::string& folder) override {
-    synced.push_back("dir:" + folder);
-    return Status::Ok();
+    return synced.push_back("dir:" + folder), Status::Ok();
   }
   void removeFile(const std::string& path) override { removed.push_back(path); }
-
-  uint64_t sizeOf(const std::string& path) { return song_size ? song_size(path) : uint64_t{1024}; }
-
-  std::function<uint64_t(const std::string&)> song_size;
-  int fail_copy_at = 0;  // the copy (1-based) that fails; 0 none
-  uint64_t free_at_start = uint64_t{1} << 50;
-  uint64_t total = uint64_t{1} << 50;
-  uint64_t used = 0;
-  std::vector<std::pair<std::string, std::string>> copies;
-  std::map<std::string, uint64_t> sizes;
-  std::set<std::string> existing;  // files in the folder before the fill
-  std::vector<std::string> synced;
-  std::vector<std::string> removed;
-
   void setTitle(const std::string& title) override { titles.push_back(title); }
   void fileCopied(const std::string&, uint64_t) override {
     if (on_copied) on_copied();
   }
-  std::vector<std::string> titles;
+
+  uint64_t song_bytes = 1024;
+  int fail_copy_at = 0;  // the copy (1-based) that fails; 0 none
+  uint64_t free_at_start = uint64_t{1} << 50, total = uint64_t{1} << 50, used = 0;
+  std::vector<std::pair<std::string, std::string>> copies;
+  std::map<std::string, uint64_t> sizes;
+  std::set<std::string> existing;  // files in the folder before the fill
+  std::vector<std::string> synced, removed, titles;
   std::function<void()> on_copied;
 };
 
 class FillEngineTest : public ::testing::Test {
  protected:
   void makeLibrary(const std::vector<TestSong>& songs) {
-    path_ = dir_.file("lib.mbf");
     ASSERT_TRUE(testing::writeSongTable(path_, songs));
     settings_ = testing::firstRunSettings();
     settings_.setText(settings::kDatabasePath, path_);
@@ -120,7 +108,7 @@ class FillEngineTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  std::string path_;
+  std::string path_ = dir_.file("lib.mbf");
   Settings settings_;
   FakeEnv env_;
   FakeFiles files_;
@@ -136,7 +124,7 @@ TEST_F(FillEngineTest, BudgetEndsOnTheFileThatReachesOrMeetsIt) {
     makeLibrary(testing::plainSongs(30));
     settings_.set(settings::kFillSizeIndex, 0);
     files_ = FakeFiles();
-    files_.song_size = [size](const std::string&) { return size; };
+    files_.song_bytes = size;
     const FillResult result = fill();
     EXPECT_EQ(result.end, FillEnd::kBudgetUsed);
     EXPECT_EQ(result.files, files);
@@ -180,7 +168,7 @@ TEST_F(FillEngineTest, HowAFillEnds) {
     settings_.set(settings::kFillNaughtyLimit, 0);
     files_ = FakeFiles();
     files_.fail_copy_at = row.fail_at;
-    if (row.song_mb != 0) files_.song_size = [&](const std::string&) { return row.song_mb << 20; };
+    if (row.song_mb != 0) files_.song_bytes = row.song_mb << 20;
     if (row.free_mb != 0) {
       files_.total = uint64_t{1} << 30;
       files_.free_at_start = row.free_mb << 20;

@@ -6,50 +6,34 @@
 
 #include <array>
 #include <cstring>
+#include <iterator>
 
 #include "settings/settings_layout.h"
+#include "tests/settings/settings_test_bytes.h"
 
 namespace tunora::filler {
 namespace {
 
-std::array<uint8_t, 1000> blockOf(const Settings& s) {
+// The filler block (1000 bytes from 5778) of the settings.
+std::vector<uint8_t> blockOf(const Settings& s) {
   const auto image = s.image();
-  std::array<uint8_t, 1000> block{};
-  std::memcpy(block.data(), image.data() + 5778, block.size());
-  return block;
-}
-
-void putInt(std::array<uint8_t, 1000>& block, size_t at, int32_t value) {
-  const auto u = static_cast<uint32_t>(value);
-  for (int i = 0; i < 4; ++i) block[at + i] = static_cast<uint8_t>(u >> (8 * i));
+  return std::vector<uint8_t>(image.begin() + 5778, image.begin() + 6778);
 }
 
 TEST(FillerFormTest, TheFormIsStoredAtItsPlacesInTheBlockAndReadBack) {
-  FillerForm form;
-  form.size_index = 6;
-  form.types = {true, false, true, false, true, false, true, true};
-  form.all = true;
-  form.naughty_limit = 3;
-  form.min_rating = 10;
-  form.user = 7;
-  form.alt_mode = 9;
-  form.empty_dir = true;
-  form.add_number = false;
-  form.output_dir = "/media/stick/Music";
+  // size, the eight types, all, naughty limit, minimum rating, user, alt mode, empty dir, add
+  // number, the output folder
+  FillerForm form{6,     {true, false, true, false, true, false, true, true},
+                  true,  3,
+                  10,    7,
+                  9,     true,
+                  false, "/media/stick/Music"};
   Settings s;
   storeFillerForm(form, s);
-
-  std::array<uint8_t, 1000> expected{};
-  putInt(expected, 0, 6);
-  const std::array<int32_t, 8> types = {1, 0, 1, 0, 1, 0, 1, 1};
-  for (size_t i = 0; i < types.size(); ++i) putInt(expected, 4 + 4 * i, types[i]);
-  putInt(expected, 36, 1);
-  putInt(expected, 40, 3);
-  putInt(expected, 44, 10);
-  putInt(expected, 48, 7);
-  putInt(expected, 52, 9);
-  putInt(expected, 56, 1);
-  putInt(expected, 60, 0);
+  // The same as words from offset 0 on, and the folder at 80.
+  std::vector<uint8_t> expected(1000, 0);
+  const int32_t words[] = {6, 1, 0, 1, 0, 1, 0, 1, 1, 1, 3, 10, 7, 9, 1, 0};
+  for (size_t i = 0; i < std::size(words); ++i) testing::putWord(expected, 4 * i, words[i]);
   std::memcpy(expected.data() + 80, "/media/stick/Music", 18);
   EXPECT_EQ(blockOf(s), expected);
   EXPECT_EQ(fillerFormOf(s), form);
