@@ -54,16 +54,10 @@ TEST(SettingsFileTest, SaveWritesHeaderAndRecordWithWindowState) {
   FakeWindow window;  // in the tray: no placement
   window.widths = {1, 2, 3, 4, 0x100};
   ASSERT_TRUE(saveSettings(s, data.folder(), {&window, nullptr}).ok());
-  std::vector<uint8_t> expected(7008, 0);
-  const char header[] = "TUNO1401";
-  std::copy(header, header + 8, expected.begin());
-  expected[8 + 4298] = 44;  // placement kept
-  expected[8 + 732] = 1;
-  expected[8 + 736] = 2;
-  expected[8 + 740] = 3;
-  expected[8 + 744] = 4;
-  expected[8 + 749] = 1;  // 0x100
-  EXPECT_EQ(readBytes(data.file("dTunora.dat")), expected);
+  std::vector<uint8_t> record(7000, 0);
+  record[4298] = 44;  // placement kept
+  for (uint32_t k = 0; k < 5; ++k) testing::putWord(record, 732 + 4 * k, window.widths[k]);
+  EXPECT_EQ(readBytes(data.file("dTunora.dat")), testing::settingsFileBytes("TUNO1401", record));
 
   window.placement = std::array<int32_t, 11>{44, 0, 1, -1, -1, -1, -1, 10, 20, 810, 620};
   ASSERT_TRUE(saveSettings(s, data.folder(), {&window, nullptr}).ok());

@@ -1,7 +1,9 @@
 // The settings record and its file: every named field through a save and a load at the offset
 // written out here, text slots, indices outside an array, a short file, the bytes no field names
 // kept exactly, and the upgrades of files from older versions (each from a hand-built file whose
-// every byte is 0x11 but for the old 3xx single values).
+// every byte is 0x11 but for the old 3xx single values). The full reset, the state reset, the
+// filler's defaults and the rating-value presets, each compared with the whole record image built
+// here from a table of every default.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "settings/filler_settings_file.h"
 #include "settings/settings.h"
+#include "settings/settings_defaults.h"
 #include "settings/settings_fields.h"
 #include "settings/settings_file.h"
 #include "settings/settings_upgrade.h"
@@ -22,6 +25,7 @@ using testing::putWord;
 using testing::readBytes;
 using testing::TempDir;
 using testing::writeBytes;
+using Image = std::vector<uint8_t>;
 
 // Every named field: offset, element count and element size, written out independently of the
 // layout headers.
@@ -62,45 +66,43 @@ const Row kFillerRows[] = {{"FillSize", 5778},  {"PlayMp3", 5782},           {"P
 int32_t wordAt(uint32_t at) { return static_cast<int32_t>(0x9E3779B1u * (at + 1)); }
 std::string textAt(uint32_t at) { return std::string("t").append(std::to_string(at)); }
 
-// Sets every element of `info` through the Settings calls, and writes the same values into
-// `image` at the row's offsets.
-void setEvery(const FieldInfo& info, const Row& row, Settings& s, std::vector<uint8_t>& image) {
-  for (uint32_t i = 0; i < row.count; ++i) {
-    const uint32_t at = row.offset + i * row.size;
-    switch (info.kind) {
-      case FieldKind::kInt:
-        s.set(IntField{info.offset}, wordAt(at));
-        break;
-      case FieldKind::kIntArray:
-        s.set(IntArrayField{info.offset, info.count}, i, wordAt(at));
-        break;
-      case FieldKind::kText:
-        s.setText(TextField{info.offset, info.size}, textAt(at));
-        break;
-      case FieldKind::kTextArray:
-        s.setText(TextArrayField{info.offset, info.count, info.size}, i, textAt(at));
-        break;
-    }
-    if (row.size == 4) {
-      putWord(image, at, static_cast<uint32_t>(wordAt(at)));
-    } else {
-      const std::string text = textAt(at);
-      std::copy(text.begin(), text.end(), image.begin() + at);
-    }
-  }
-}
-
+// Checks each field's place against its row, sets every element through the Settings calls,
+// and writes the same values into `image` at the row's offsets.
 template <size_t N, size_t M>
 void setAll(const std::array<FieldInfo, N>& infos, const Row (&rows)[M], Settings& s,
             std::vector<uint8_t>& image) {
   ASSERT_EQ(N, M);
   for (size_t k = 0; k < N; ++k) {
-    SCOPED_TRACE(rows[k].name);
-    EXPECT_STREQ(infos[k].name, rows[k].name);
-    EXPECT_EQ(infos[k].offset, rows[k].offset);
-    EXPECT_EQ(infos[k].count, rows[k].count);
-    EXPECT_EQ(infos[k].size, rows[k].size);
-    setEvery(infos[k], rows[k], s, image);
+    const FieldInfo& info = infos[k];
+    const Row& row = rows[k];
+    SCOPED_TRACE(row.name);
+    EXPECT_STREQ(info.name, row.name);
+    EXPECT_EQ(info.offset, row.offset);
+    EXPECT_EQ(info.count, row.count);
+    EXPECT_EQ(info.size, row.size);
+    for (uint32_t i = 0; i < row.count; ++i) {
+      const uint32_t at = row.offset + i * row.size;
+      const std::string text = textAt(at);
+      switch (info.kind) {
+        case FieldKind::kInt:
+          s.set(IntField{info.offset}, wordAt(at));
+          break;
+        case FieldKind::kIntArray:
+          s.set(IntArrayField{info.offset, info.count}, i, wordAt(at));
+          break;
+        case FieldKind::kText:
+          s.setText(TextField{info.offset, info.size}, text);
+          break;
+        case FieldKind::kTextArray:
+          s.setText(TextArrayField{info.offset, info.count, info.size}, i, text);
+          break;
+      }
+      if (row.size == 4) {
+        putWord(image, at, static_cast<uint32_t>(wordAt(at)));
+      } else {
+        std::copy(text.begin(), text.end(), image.begin() + at);
+      }
+    }
   }
 }
 
@@ -239,6 +241,116 @@ TEST(SettingsUpgradeTest, EachVersionUpgradesItsOwnWay) {
   untouched_settings = current;
   (void)upgradeSettings(current, 1000);
   EXPECT_TRUE(current == untouched_settings);
+}
+
+struct Words {  // `count` words from `offset` on, all `value`
+  uint32_t offset, count;
+  int32_t value;
+};
+struct Names {  // ten 50-byte name slots from `offset` on
+  uint32_t offset;
+  std::vector<std::string> names;
+};
+
+// What the state reset sets: the current state, each state's words, and the words from Buffer
+// to M4A.
+const std::vector<Words> kStateWords = {{4, 1, 0},     {5474, 10, 0}, {5514, 10, 0}, {5554, 10, 0},
+                                        {5594, 10, 0}, {5634, 10, 1}, {5714, 1, 0},  {5718, 1, 150},
+                                        {5722, 1, -1}, {5726, 1, 0},  {5730, 1, 0},  {5734, 1, 0},
+                                        {5738, 1, 1},  {5742, 1, 1},  {5746, 1, 0}};
+const Names kStateNames = {
+    4974, {"Normal", "Loud", "Late", "Kids", "Party", "Pump", "Her", "Him", "Extra1", "Extra2"}};
+
+// What the full reset sets besides, the filler block's defaults included (its unused words 0).
+const std::vector<Words> kOtherWords = {
+    {0, 1, 1},     {8, 1, 100},    {12, 1, 0},    {16, 1, 1},   {20, 1, 0},   {24, 1, 0},
+    {28, 1, 1},    {632, 1, 1},    {636, 1, 0},   {660, 1, 0},  {664, 1, 0},  {672, 8, 1},
+    {732, 2, 150}, {740, 1, 250},  {744, 1, 60},  {748, 1, 30}, {2366, 1, 1}, {2378, 1, -1},
+    {4346, 1, 0},  {4350, 1, 500}, {4354, 1, 11}, {4358, 1, 1}, {4362, 1, 1}, {4966, 1, 0},
+    {4970, 1, 1},  {5674, 1, 1},   {5778, 1, 5},  {5782, 8, 1}, {5814, 6, 0}, {5838, 1, 1},
+    {5842, 4, 0},  {6458, 1, 0},   {6466, 78, 0}};
+const std::vector<Names> kOtherNames = {
+    {764, {"One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight", "Nine", "Ten"}},
+    {1264, {"Single", "Two", "More2", "More1", "Triple", "Trip2", "Trip3", "Lucky", "Evil", "Odd"}},
+    {1814, {"12", "122", "112", "123", "456", "789", "777", "666", "135", ""}},
+};
+
+void apply(Image& image, const std::vector<Words>& words, const std::vector<Names>& names) {
+  for (const Words& w : words) {
+    for (uint32_t i = 0; i < w.count; ++i) putWord(image, w.offset + 4 * i, w.value);
+  }
+  for (const Names& n : names) {
+    for (size_t i = 0; i < n.names.size(); ++i) {
+      std::fill_n(image.begin() + n.offset + 50 * i, 50, 0);
+      std::copy(n.names[i].begin(), n.names[i].end(), image.begin() + n.offset + 50 * i);
+    }
+  }
+}
+
+// The offsets at which the settings differ from the image, for the failure message.
+std::string differences(const Settings& s, const Image& expected) {
+  const auto image = s.image();
+  std::string out;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    if (image[i] != expected[i]) out.append(1, ' ').append(std::to_string(i));
+  }
+  return out;
+}
+
+Settings filled(uint8_t byte) {
+  Settings s;
+  s.storeBytes(0, Image(kRecordSize, byte));
+  return s;
+}
+
+// Each reset over a record whose every byte is `fill`: the defaults it sets, every other byte kept.
+TEST(SettingsDefaultsTest, FullAndStateResetsSetTheirDefaultsAndKeepTheRest) {
+  for (const bool full : {true, false}) {
+    SCOPED_TRACE(full ? "full reset" : "state reset");
+    const uint8_t fill = full ? 0x5A : 0x33;
+    Settings s = filled(fill);
+    full ? resetAll(s) : resetStates(s);
+    Image expected(kRecordSize, fill);
+    apply(expected, kStateWords, {kStateNames});
+    if (full) apply(expected, kOtherWords, kOtherNames);
+    EXPECT_EQ(differences(s, expected), "") << "offsets that differ";
+  }
+}
+
+TEST(SettingsDefaultsTest, FillerDefaultsFollowTheMainSettings) {
+  Settings s = filled(0);
+  // Each main value different, so that a value taken from the wrong field shows.
+  const IntField types[] = {kPlayMp3,  kPlayAvi, kPlayWav, kPlayMpeg,
+                            kPlayMidi, kPlayWma, kPlayAsf, kPlayWmv};
+  for (int32_t i = 0; i < 8; ++i) s.set(types[i], 11 + i);
+  s.set(kPlayAll, 21);
+  s.set(kStateNaughtyLimit, 0, 22);
+  s.set(kStateMinRating, 0, 23);
+  s.set(kStateUser, 0, 24);
+  s.set(kStateAltMode, 0, 25);
+  s.set(kStateUser, 1, 99);  // only state 0's count
+  s.setText(TextField{5778 + 80, 600}, "/media/player");
+  applyFillerDefaults(s);
+  for (int32_t i = 0; i < 8; ++i) {
+    EXPECT_EQ(s.get(IntField{5782 + 4 * static_cast<uint32_t>(i)}), 11 + i) << "type " << i;
+  }
+  for (int32_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(s.get(IntField{5814 + 4 * static_cast<uint32_t>(i)}), 21 + i) << "word " << i;
+  }
+  EXPECT_EQ(s.text(TextField{5778 + 80, 600}), "/media/player");  // kept
+}
+
+TEST(SettingsDefaultsTest, AlternateThenDefaultRestoresTheDefaultPreset) {
+  Settings s = filled(0x44);
+  alternateRatingValues(s);
+  Image expected(kRecordSize, 0x44);
+  const int32_t alternate[] = {1, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2000, 32};
+  for (uint32_t k = 0; k < 12; ++k) putWord(expected, 2314 + 4 * k, alternate[k]);
+  EXPECT_EQ(differences(s, expected), "") << "alternate preset";
+  resetRatingValues(s);
+  for (uint32_t k = 0; k < 10; ++k) putWord(expected, 2314 + 4 * k, 1u << k);
+  apply(expected, {{2354, 1, 1000}, {2358, 1, 16}}, {});
+  EXPECT_EQ(differences(s, expected), "") << "default preset";
 }
 
 }  // namespace
