@@ -1,7 +1,13 @@
 // tunora-cli as a user meets it: the exit statuses (0 done, 2 for a wrong command line, 1 for a
 // failure, with one line saying why), the tags of a file named by a relative path, and the
-// output lines of table create / info / dump.
+// output lines of table create / info / dump. And files that are not what a command expects:
+// other files as settings, one file named twice, existing tables, missing folders, FIFOs, devices
+// and folders, the library's own folders as a fill's destination. Nothing is overwritten or
+// deleted by mistake, nothing hangs (each run is bounded by `timeout`), and every refusal says
+// what is wrong.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -12,26 +18,37 @@
 namespace tunora::testing {
 namespace {
 
-TEST(CliCommandsTest, UsageErrorsExitWithTwoAndFailuresWithOne) {
-  TempDir dir;
-  const std::string err = dir.file("err");
-  const std::string missing = shellQuote(dir.file("missing"));
-  writeText(dir.file("list.m3u"), "a.mp3\r\n");
-  EXPECT_EQ(runCli("table info --help", err).status, 0);
-  EXPECT_EQ(runCli("playlist read " + shellQuote(dir.file("list.m3u")), err).status, 0);
-  const auto group = runCli("table", err);
+namespace fs = std::filesystem;
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliResult cli(const std::string& arguments, const std::string& folder = "") {
+    return runCli(arguments, dir_.file("stderr"), folder);
+  }
+  static std::string q(const std::string& path) { return shellQuote(path); }
+
+  TempDir dir_;
+};
+class CliCommandsTest : public CliTest {};
+class TableCommandsTest : public CliTest {};
+
+TEST_F(CliCommandsTest, UsageErrorsExitWithTwoAndFailuresWithOne) {
+  writeText(dir_.file("list.m3u"), "a.mp3\r\n");
+  EXPECT_EQ(cli("table info --help").status, 0);
+  EXPECT_EQ(cli("playlist read " + q(dir_.file("list.m3u"))).status, 0);
+  const auto group = cli("table");
   EXPECT_EQ(group.status, 2);
   EXPECT_EQ(group.err.rfind("tunora-cli: \"table\" needs a command\n", 0), 0u) << group.err;
   for (const char* usage : {"", "nosuch", "table info a b", "table dump --bogus x"}) {
-    const auto r = runCli(usage, err);
+    const auto r = cli(usage);
     EXPECT_EQ(r.status, 2) << usage;
     EXPECT_EQ(r.out, "") << usage;
     EXPECT_EQ(r.err.rfind("tunora-cli", 0), 0u) << usage << ": " << r.err;
   }
   for (const std::string& failure :
-       {"table info " + missing, "tags " + shellQuote(dir.file("list.m3u")),
-        "table create-song " + shellQuote(dir.file("no/such/folder/t.mbf"))}) {
-    const auto r = runCli(failure, err);
+       {"table info " + q(dir_.file("missing")), "tags " + q(dir_.file("list.m3u")),
+        "table create-song " + q(dir_.file("no/such/folder/t.mbf"))}) {
+    const auto r = cli(failure);
     EXPECT_EQ(r.status, 1) << failure;
     EXPECT_EQ(r.out, "") << failure;
     EXPECT_EQ(r.err.rfind("tunora-cli: ", 0), 0u) << r.err;
@@ -39,12 +56,11 @@ TEST(CliCommandsTest, UsageErrorsExitWithTwoAndFailuresWithOne) {
   }
 }
 
-TEST(CliCommandsTest, TagsOfARelativePathAreThoseOfTheFullPath) {
-  TempDir dir;
-  std::filesystem::create_directories(dir.path() / "Music" / "Some Band" / "First Album");
-  writeText(dir.file("Music/Some Band/First Album/03 Song.mp3"), "no tag here");
-  const auto r = runCli("tags './../First Album/03 Song.mp3'", dir.file("err"),
-                        dir.file("Music/Some Band/First Album"));
+TEST_F(CliCommandsTest, TagsOfARelativePathAreThoseOfTheFullPath) {
+  fs::create_directories(dir_.path() / "Music" / "Some Band" / "First Album");
+  writeText(dir_.file("Music/Some Band/First Album/03 Song.mp3"), "no tag here");
+  const auto r =
+      cli("tags './../First Album/03 Song.mp3'", dir_.file("Music/Some Band/First Album"));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             R"({"title":"03 Song","artist":"Some Band","album":"First Album","note":"No Data",)"
@@ -52,29 +68,25 @@ TEST(CliCommandsTest, TagsOfARelativePathAreThoseOfTheFullPath) {
             "\n");
 }
 
-TEST(TableCommandsTest, CreateInfoAndDumpAnEmptyTable) {
-  TempDir dir;
-  const std::string path = shellQuote(dir.file("t.mbf"));
-  const std::string err = dir.file("err");
-  ASSERT_EQ(runCli("table create --columns 14,2,0 " + path, err).status, 0);
+TEST_F(TableCommandsTest, CreateInfoAndDumpAnEmptyTable) {
+  const std::string path = q(dir_.file("t.mbf"));
+  ASSERT_EQ(cli("table create --columns 14,2,0 " + path).status, 0);
   // 4 + 1000 + 4 + 1 = 1009-byte records; 15 slots after 1444 + 24 header bytes.
   const std::string info =
       R"({"columns":[14,2,0],"capacity":10,"live":0,"record_size":1009,"file_size":16604})"
       "\n";
-  EXPECT_EQ(runCli("table info " + path, err).out, info);
-  EXPECT_EQ(runCli("table dump " + path, err).out, info);
-  const auto all = runCli("table dump --all " + path, err).out;
+  EXPECT_EQ(cli("table info " + path).out, info);
+  EXPECT_EQ(cli("table dump " + path).out, info);
+  const auto all = cli("table dump --all " + path).out;
   EXPECT_EQ(all.substr(0, info.size()), info);
   EXPECT_NE(all.find(R"({"slot":9,"status":0,"fields":["",0,0]})"), std::string::npos);
 }
 
-TEST(TableCommandsTest, DumpShowsATextFieldAsReadFieldGivesIt) {
+TEST_F(TableCommandsTest, DumpShowsATextFieldAsReadFieldGivesIt) {
   // A type-10 field is 4 bytes wide and holds at most 3 bytes of text: a field whose fourth byte
   // is not a NUL still shows 3.
-  TempDir dir;
-  const std::string path = dir.file("t.mbf");
-  const std::string err = dir.file("err");
-  ASSERT_EQ(runCli("table create --columns 10,2 " + shellQuote(path), err).status, 0);
+  const std::string path = dir_.file("t.mbf");
+  ASSERT_EQ(cli("table create --columns 10,2 " + q(path)).status, 0);
   {
     marlbase::TableHandle table;
     table.setPath(path);
@@ -93,9 +105,139 @@ TEST(TableCommandsTest, DumpShowsATextFieldAsReadFieldGivesIt) {
   bytes[at + 3] = 'd';
   writeBytes(path, bytes);
   for (const char* flag : {"", "--bytes "}) {
-    const auto out = runCli(std::string("table dump ") + flag + shellQuote(path), err).out;
+    const auto out = cli(std::string("table dump ") + flag + q(path)).out;
     EXPECT_NE(out.find(R"(,"fields":["abc",7]})"), std::string::npos) << out;
   }
+}
+
+// 20 songs in Music/Band/Record imported into the library, so that a build or a fill would run.
+class CliFileSafetyTest : public CliTest {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(cli("table create-song " + q(db_)).status, 0);
+    fs::create_directories(dir_.file("Music/Band/Record"));
+    for (int i = 0; i < 20; ++i) {
+      writeText(dir_.file("Music/Band/Record/song" + std::to_string(i) + ".mp3"),
+                "not really audio " + std::to_string(i));
+    }
+    ASSERT_EQ(cli("import --db " + q(db_) + " " + q(dir_.file("Music"))).status, 0);
+  }
+
+  std::string db_ = dir_.file("Tunora.mbf");
+};
+
+TEST_F(CliFileSafetyTest, ASettingsFileMustBeOneToBeReadOrReplaced) {
+  writeText(dir_.file("notes.txt"), "my notes, not settings\n");
+  for (const std::string& command :
+       {"build --settings " + q(dir_.file("notes.txt")) + " --db " + q(db_),
+        "import --settings " + q(dir_.file("notes.txt")) + " --db " + q(db_) + " " +
+            q(dir_.file("Music")),
+        "settings defaults " + q(dir_.file("notes.txt"))}) {
+    const CliResult r = cli(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("not a settings file"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(readText(dir_.file("notes.txt")), "my notes, not settings\n");
+  // A missing settings file is made; a settings file is taken (and written over).
+  const std::string settings = dir_.file("dTunora.dat");
+  EXPECT_EQ(cli("settings defaults " + q(settings)).status, 0);
+  EXPECT_EQ(cli("settings defaults " + q(settings)).status, 0);
+  const auto bytes = readBytes(settings);
+  ASSERT_EQ(bytes.size(), 7008u);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "TUNO1401");
+}
+
+TEST_F(CliFileSafetyTest, NoTwoOptionsMayNameOneFile) {
+  const auto library = readBytes(db_);
+  ASSERT_EQ(symlink(db_.c_str(), dir_.file("link.mbf").c_str()), 0);
+  for (const std::string& command :
+       {"build --settings " + q(db_) + " --db " + q(db_),
+        "build --db " + q(db_) + " --settings " + q(dir_.file("new.dat")) + " --out " +
+            q(dir_.file("./new.dat")),
+        "import --settings " + q(dir_.file("link.mbf")) + " --db " + q(db_) + " " +
+            q(dir_.file("Music"))}) {
+    const CliResult r = cli(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("name the same file"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(readBytes(db_), library);
+  EXPECT_FALSE(fs::exists(dir_.file("new.dat")));
+}
+
+TEST_F(CliFileSafetyTest, ATableIsCreatedOnlyWhereNoneIsUnlessForcedAndAFailedCreateLeavesNothing) {
+  const auto library = readBytes(db_);
+  for (const std::string& command :
+       {"table create-song " + q(db_), "table create --columns 2 " + q(db_)}) {
+    const CliResult r = cli(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("exists (--force replaces it)"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(readBytes(db_), library);
+  EXPECT_EQ(cli("table create-song --force " + q(db_)).status, 0);
+  EXPECT_NE(cli("table info " + q(db_)).out.find("\"live\":1,"), std::string::npos);
+  // A file system that takes no more than 1 KB per file (a full disk): the failed creation
+  // removes the file it made.
+  for (const std::string& command :
+       {std::string("table create-song"), std::string("table create --columns 14,2")}) {
+    const std::string full =
+        "bash -c " + q("ulimit -f 1; trap '' XFSZ; exec " + std::string(TUNORA_CLI_PATH) + " " +
+                       command + " " + q(dir_.file("full.mbf")) + " 2>/dev/null");
+    EXPECT_NE(std::system(full.c_str()), 0) << command;
+    EXPECT_FALSE(fs::exists(dir_.file("full.mbf"))) << command;
+  }
+}
+
+TEST_F(CliFileSafetyTest, BuildChecksItsOutputsBeforeItChangesTheLibrary) {
+  const auto library = readBytes(db_);
+  for (const std::string& out : {dir_.file("missing/list.m3u"), dir_.file("Music")}) {
+    const CliResult r = cli("build --db " + q(db_) + " --count 3 --seed 1 --out " + q(out));
+    EXPECT_EQ(r.status, 1) << out;
+    EXPECT_EQ(r.out, "") << out;
+  }
+  EXPECT_EQ(cli("build --db " + q(db_) + " --count 3 --seed 1 --settings " +
+                q(dir_.file("missing/s.dat")))
+                .status,
+            1);
+  EXPECT_EQ(readBytes(db_), library);
+}
+
+TEST_F(CliFileSafetyTest, SpecialFilesAreRefusedWithoutWaitingOrReadingWithoutEnd) {
+  const std::string fifo = dir_.file("pipe.m3u");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_directories(dir_.file("folder"));
+  for (const std::string& command :
+       {"build --settings " + q(fifo) + " --db " + q(db_), std::string("settings show /dev/zero"),
+        "import --settings " + q(dir_.file("folder")) + " --db " + q(db_) + " " +
+            q(dir_.file("Music")),
+        "playlist read " + q(fifo), "table info " + q(fifo)}) {
+    const CliResult r = cli(command);
+    EXPECT_EQ(r.status, 1) << command << "\n" << r.err;
+    EXPECT_NE(r.err.find("tunora-cli: "), std::string::npos) << command;
+  }
+}
+
+// The library's folders are refused as a fill's destination, "--empty-dir" and all (the folder
+// guard's rules are the filler's tests'); a folder of its own takes every song once.
+class FillCommandTest : public CliFileSafetyTest {};
+
+TEST_F(FillCommandTest, TheLibrarysFoldersAreRefusedAndAFolderOfItsOwnIsFilled) {
+  const std::string fill = "fill --db " + q(db_) + " --size 128MB --empty-dir --dest ";
+  for (const std::string& dest : {dir_.file("Music/Band"), dir_.folder()}) {
+    const CliResult r = cli(fill + q(dest));
+    EXPECT_EQ(r.status, 1) << dest;
+    EXPECT_EQ(r.out, "") << dest;
+  }
+  size_t left = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(dir_.file("Music"))) {
+    left += entry.is_regular_file();
+  }
+  EXPECT_EQ(left, 20u);
+  EXPECT_TRUE(fs::exists(db_));
+  fs::create_directories(dir_.file("out"));
+  const CliResult r = cli(fill + q(dir_.file("out")) + " --add-number");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\nall 20 songs copied: 20 files, "), std::string::npos) << r.out;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.file("out")), {}), 20);
 }
 
 }  // namespace
