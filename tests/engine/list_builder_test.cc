@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/alt_pattern.h"
@@ -121,22 +123,15 @@ TEST_F(ListBuilderTest, ALibraryReplacedDuringAPassStopsItAndIsLeftAsItIs) {
   const std::vector<uint8_t> shorter = tunora::testing::readBytes(other);
   ASSERT_LT(shorter.size(), tunora::testing::readBytes(path_).size());
   // The copy lands at the pass's first draw.
-  class CopyAtFirstDraw final : public RandomSource {
-   public:
-    CopyAtFirstDraw(std::string path, std::vector<uint8_t> bytes)
-        : path_(std::move(path)), bytes_(std::move(bytes)) {}
+  struct CopyAtFirstDraw final : RandomSource {
+    std::function<void()> copy;
+    SeededRandomSource seeded{7};
     std::optional<uint32_t> next32() override {
-      if (!copied_) tunora::testing::writeBytes(path_, bytes_);
-      copied_ = true;
-      return seeded_.next32();
+      if (copy) std::exchange(copy, nullptr)();
+      return seeded.next32();
     }
-
-   private:
-    std::string path_;
-    std::vector<uint8_t> bytes_;
-    bool copied_ = false;
-    SeededRandomSource seeded_{7};
-  } copying(path_, shorter);
+  } copying;
+  copying.copy = [&] { tunora::testing::writeBytes(path_, shorter); };
   ListBuilder builder{lock_, library_, settings_, play_list_, status_, copying, env_, hooks_};
   words_.build_request.store(kBuildNow);
   Grant grant = lock_.takeGrantDirectly(kCodeListBuilder);

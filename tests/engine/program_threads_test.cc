@@ -1,9 +1,11 @@
 // The program's threads in virtual time: the supervisor's tick (its length, the offline
-// countdown, a stale checksum grant, the window's kept request), the builder thread, and the quit
-// with the update writer.
+// countdown, a stale checksum grant, the window's kept request), the builder thread, the quit
+// with the update writer, and eight threads taking the lock in turns.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <vector>
 
 #include "engine/lock_codes.h"
 #include "media/playlist_file.h"
@@ -181,6 +183,53 @@ TEST_F(QuitTest, QuitWhileAWriterRunsLosesNothing) {
   EXPECT_EQ(playCount(2), 14u);
   EXPECT_EQ(playCount(3), 15u);
   EXPECT_EQ(program_.updateQueue().length(), -1);
+}
+
+constexpr int kThreads = 8;
+constexpr int kRoundsPerThread = 100;
+
+// Eight threads take and release the shared lock 800 times through the supervisor and the
+// request executor, each opening the song table for writing while it holds the grant. No two may
+// ever have the table open: a second writable open fails, and a counter checks it too. (It runs
+// long under ThreadSanitizer: ctest -E Stress leaves it out.)
+class LockStressTest : public testing::ProgramTest {};
+
+TEST_F(LockStressTest, NoTwoThreadsEverHoldTheTable) {
+  std::atomic<int> holders{0};
+  std::atomic<int> overlaps{0};
+  std::atomic<int> failed_opens{0};
+  std::atomic<int> granted{0};
+  program_.words().playing.store(1);  // 50 ms ticks while requests wait
+  ASSERT_TRUE(program_.startSupervisor());
+  {
+    std::vector<std::unique_ptr<testing::EnvThread>> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.push_back(std::make_unique<testing::EnvThread>(env_, [&, t] {
+        int32_t code = kFirstWorkerCode + t;
+        marlbase::TableHandle table;  // each thread its own handle
+        table.setPath(path_);
+        for (int round = 0; round < kRoundsPerThread;) {
+          Grant grant = program_.lock().requestAndWait(code, 0, 2);
+          if (!grant) continue;  // dropped by the watchdog: ask again
+          ++round;
+          if (holders.fetch_add(1) != 0) overlaps.fetch_add(1);
+          table.setWritable(true);
+          if (!table.open().ok()) failed_opens.fetch_add(1);
+          (void)table.writeInt(1, kColPlayCount, static_cast<uint32_t>(round));
+          table.close();
+          holders.fetch_sub(1);
+          granted.fetch_add(1);
+        }
+      }));
+    }
+    for (auto& thread : threads) EXPECT_TRUE(thread->join(std::chrono::milliseconds(10)));
+    program_.closeWindow();
+    ASSERT_TRUE(testing::driveUntil(env_, [&] { return window_.received(kCommandFinishQuit); }));
+  }
+  EXPECT_EQ(overlaps.load(), 0);
+  EXPECT_EQ(failed_opens.load(), 0);
+  EXPECT_EQ(granted.load(), kThreads * kRoundsPerThread);
+  EXPECT_EQ(program_.words().grant.load(), 0);
 }
 
 }  // namespace
