@@ -25,13 +25,8 @@ struct TestSong {
 inline bool writeSongTable(const std::string& path, const std::vector<TestSong>& songs) {
   std::vector<LibrarySong> rows;
   for (const TestSong& s : songs) {
-    rows.push_back({.path = s.path,
-                    .title = "Title " + std::to_string(rows.size()),
-                    .artist = s.artist,
-                    .album = "",
-                    .score = s.score,
-                    .credit = s.credit,
-                    .flags = s.flags});
+    const std::string title = "Title " + std::to_string(rows.size());
+    rows.push_back({s.path, title, s.artist, "", 10, s.score, 0, s.credit, s.flags});
   }
   return writeLibrary(path, rows, /*from_slot_0=*/true);
 }

@@ -275,14 +275,11 @@ TEST(WatchdogTest, WhatIsForcedFreeAndWhen) {
     const char* name;
     int32_t grant;
     bool live;
-    int32_t request;
-    int32_t guard;
+    int32_t request, guard;
     bool worker_idle;  // the checksum pass's stale-grant check
-    int ticks;
-    int tick;
+    int ticks, tick;
     Kind kind;
-    int32_t code;
-    int32_t grant_after, request_after, guard_after;
+    int32_t code, grant_after, request_after, guard_after;
   };
   const int32_t free_ = kGuardFree;
   const Case cases[] = {

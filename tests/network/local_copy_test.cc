@@ -73,10 +73,10 @@ class NetworkTest : public ::testing::Test {
     t.close();
   }
   std::optional<uint32_t> playCountRead(int32_t slot) {
-    library_.openLibraryForReading();
-    if (!table_.isOpen()) return std::nullopt;
-    auto v = table_.readInt(slot, kColPlayCount);
-    table_.close();
+    me_.library.openLibraryForReading();
+    if (!me_.table.isOpen()) return std::nullopt;
+    auto v = me_.table.readInt(slot, kColPlayCount);
+    me_.table.close();
     return v;
   }
 
@@ -84,50 +84,43 @@ class NetworkTest : public ::testing::Test {
   fs::path share_dir_ = dir_.path() / "share";
   std::string share_ = (share_dir_ / "Tunora.mbf").string();
   Computer me_{share_, dir_.file("Local.mbf")};
-  Settings& settings_ = me_.settings;
-  network::NetworkContext& context_ = me_.context;
-  engine::SharedWords& words_ = me_.words;
-  ScriptedMessageDialog& dialogs_ = me_.dialogs;
-  network::FileCopier& copier_ = me_.copier;
-  marlbase::TableHandle& table_ = me_.table;
-  network::LocalCopyLibrary& library_ = me_.library;
 };
 
 TEST_F(NetworkTest, FiftyReadOpensUseTheCopyAndTheFiftyFirstRefreshes) {
   ASSERT_EQ(playCountRead(1), 0u);  // counter 200: refreshed
-  EXPECT_EQ(changeCounter(context_), 0);
-  EXPECT_EQ(testing::readBytes(context_.local_copy_path), testing::readBytes(share_));
+  EXPECT_EQ(changeCounter(me_.context), 0);
+  EXPECT_EQ(testing::readBytes(me_.context.local_copy_path), testing::readBytes(share_));
   editShare(1, 7);
   for (int i = 1; i <= 50; ++i) {
     ASSERT_EQ(playCountRead(1), 0u) << "read-open " << i;
-    EXPECT_EQ(changeCounter(context_), i);
+    EXPECT_EQ(changeCounter(me_.context), i);
   }
   EXPECT_EQ(playCountRead(1), 7u);
-  EXPECT_EQ(changeCounter(context_), 0);
+  EXPECT_EQ(changeCounter(me_.context), 0);
   // The numbered backup is named by the live count of the previous read-open.
-  EXPECT_TRUE(fs::exists(context_.local_copy_path + ".31"));
-  EXPECT_EQ(words_.build_request.load(), 0);
+  EXPECT_TRUE(fs::exists(me_.context.local_copy_path + ".31"));
+  EXPECT_EQ(me_.words.build_request.load(), 0);
 }
 
 TEST_F(NetworkTest, EmptyShareFileIsNeverCopiedOverTheLocalCopy) {
   ASSERT_EQ(playCountRead(1), 0u);
-  const auto local = readBytes(context_.local_copy_path);
+  const auto local = readBytes(me_.context.local_copy_path);
   writeBytes(share_, {});
-  network::refreshNetworkCache(context_);
+  network::refreshNetworkCache(me_.context);
   EXPECT_EQ(playCountRead(1), 0u);  // read from the local copy
-  EXPECT_EQ(readBytes(context_.local_copy_path), local);
-  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
-  EXPECT_TRUE(dialogs_.requests().empty());  // the refresh direction asks nothing
+  EXPECT_EQ(readBytes(me_.context.local_copy_path), local);
+  EXPECT_EQ(me_.words.build_request.load(), engine::kOfflineStart);
+  EXPECT_TRUE(me_.dialogs.requests().empty());  // the refresh direction asks nothing
 
   // The write-back direction asks, and "Replace with local" copies the share's file over it.
-  writeBytes(context_.local_copy_path, {});
+  writeBytes(me_.context.local_copy_path, {});
   network::CopyTraffic traffic;
-  network::CopyContext context{copier_, dialogs_, true, traffic, {}, nullptr};
-  dialogs_.script({ui::kFirstButton});
-  EXPECT_FALSE(network::copyVerified(context_.local_copy_path, dir_.file("other.mbf"),
+  network::CopyContext context{me_.copier, me_.dialogs, true, traffic, {}, nullptr};
+  me_.dialogs.script({ui::kFirstButton});
+  EXPECT_FALSE(network::copyVerified(me_.context.local_copy_path, dir_.file("other.mbf"),
                                      network::kWriteBackMode, context));
-  ASSERT_EQ(dialogs_.messages().size(), 1u);
-  EXPECT_EQ(dialogs_.messages()[0], network::kDamagedNetworkText);
+  ASSERT_EQ(me_.dialogs.messages().size(), 1u);
+  EXPECT_EQ(me_.dialogs.messages()[0], network::kDamagedNetworkText);
 }
 
 // Every copy onto the local copy comes out one byte short.
@@ -153,52 +146,53 @@ class ShortCopier final : public network::FileCopier {
 
 TEST_F(NetworkTest, ThreeShortCopiesRestoreTheBackupAndGoOffline) {
   ASSERT_EQ(playCountRead(1), 0u);
-  const auto local = readBytes(context_.local_copy_path);
+  const auto local = readBytes(me_.context.local_copy_path);
   editShare(1, 9);
   ShortCopier copier(share_);
-  network::LocalCopyLibrary library(table_, settings_, context_, words_, dialogs_, copier);
-  network::refreshNetworkCache(context_);
+  network::LocalCopyLibrary library(me_.table, me_.settings, me_.context, me_.words, me_.dialogs,
+                                    copier);
+  network::refreshNetworkCache(me_.context);
   library.openLibraryForReading();
-  ASSERT_TRUE(table_.isOpen());
-  EXPECT_EQ(table_.readInt(1, kColPlayCount), 0u);
-  table_.close();
+  ASSERT_TRUE(me_.table.isOpen());
+  EXPECT_EQ(me_.table.readInt(1, kColPlayCount), 0u);
+  me_.table.close();
   EXPECT_EQ(copier.short_copies, 3);
-  EXPECT_EQ(readBytes(context_.local_copy_path), local);
-  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
+  EXPECT_EQ(readBytes(me_.context.local_copy_path), local);
+  EXPECT_EQ(me_.words.build_request.load(), engine::kOfflineStart);
 }
 
 TEST_F(NetworkTest, SizeQuestionDecidesTheRefresh) {
-  settings_.set(settings::kSizeCheck, 1);
-  writeBytes(context_.local_copy_path, {1, 2, 3});
-  dialogs_.script({ui::kSecondButton});  // "Use the Local database"
+  me_.settings.set(settings::kSizeCheck, 1);
+  writeBytes(me_.context.local_copy_path, {1, 2, 3});
+  me_.dialogs.script({ui::kSecondButton});  // "Use the Local database"
   (void)playCountRead(1);
-  ASSERT_EQ(dialogs_.messages().size(), 1u);
-  EXPECT_EQ(dialogs_.messages()[0], network::kSizeDiffersText);
-  EXPECT_EQ(readBytes(context_.local_copy_path), (std::vector<uint8_t>{1, 2, 3}));
-  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
+  ASSERT_EQ(me_.dialogs.messages().size(), 1u);
+  EXPECT_EQ(me_.dialogs.messages()[0], network::kSizeDiffersText);
+  EXPECT_EQ(readBytes(me_.context.local_copy_path), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(me_.words.build_request.load(), engine::kOfflineStart);
   // The 3-byte copy is no table: the read fell back to the share's file, without an error.
-  EXPECT_EQ(dialogs_.messages().size(), 1u);  // no error after the question
+  EXPECT_EQ(me_.dialogs.messages().size(), 1u);  // no error after the question
 
-  words_.build_request.store(0);
-  network::refreshNetworkCache(context_);
+  me_.words.build_request.store(0);
+  network::refreshNetworkCache(me_.context);
   EXPECT_EQ(playCountRead(1), 0u);  // first answer: the copy goes ahead
-  EXPECT_EQ(readBytes(context_.local_copy_path), readBytes(share_));
+  EXPECT_EQ(readBytes(me_.context.local_copy_path), readBytes(share_));
 }
 
 TEST_F(NetworkTest, UnreachableShareGoesOfflineAndBothMissingIsReported) {
   ASSERT_EQ(playCountRead(1), 0u);
   fs::rename(share_dir_, dir_.path() / "gone");
-  network::refreshNetworkCache(context_);
+  network::refreshNetworkCache(me_.context);
   EXPECT_EQ(playCountRead(1), 0u);
-  EXPECT_EQ(words_.build_request.load(), engine::kOfflineStart);
-  EXPECT_FALSE(library_.openLibraryForWriting());
+  EXPECT_EQ(me_.words.build_request.load(), engine::kOfflineStart);
+  EXPECT_FALSE(me_.library.openLibraryForWriting());
 
-  fs::remove(context_.local_copy_path);
-  library_.openLibraryForReading();
-  EXPECT_FALSE(table_.isOpen());
-  ASSERT_FALSE(dialogs_.requests().empty());
-  EXPECT_EQ(dialogs_.requests().back().message, network::kCannotOpenBothText);
-  EXPECT_EQ(dialogs_.requests().back().second_button, ui::kViewReadMeButton);
+  fs::remove(me_.context.local_copy_path);
+  me_.library.openLibraryForReading();
+  EXPECT_FALSE(me_.table.isOpen());
+  ASSERT_FALSE(me_.dialogs.requests().empty());
+  EXPECT_EQ(me_.dialogs.requests().back().message, network::kCannotOpenBothText);
+  EXPECT_EQ(me_.dialogs.requests().back().second_button, ui::kViewReadMeButton);
 }
 
 // Whether another open of `path` is refused the exclusive lock (as another computer would be).
@@ -237,7 +231,8 @@ class LockProbingCopier final : public network::FileCopier {
 // blocks) and keeps another computer out meanwhile: its write-open fails and it goes offline.
 TEST_F(NetworkTest, TheNetworkLockCoversTheWriteBackAndKeepsAnotherComputerOut) {
   LockProbingCopier copier(share_);
-  network::LocalCopyLibrary library(table_, settings_, context_, words_, dialogs_, copier);
+  network::LocalCopyLibrary library(me_.table, me_.settings, me_.context, me_.words, me_.dialogs,
+                                    copier);
   for (bool quick : {false, true}) {
     SCOPED_TRACE(quick ? "quick paths" : "whole copies");
     library.setQuickPaths(quick);
@@ -247,12 +242,12 @@ TEST_F(NetworkTest, TheNetworkLockCoversTheWriteBackAndKeepsAnotherComputerOut) 
     Computer other(share_, dir_.file("OtherLocal.mbf"));
     EXPECT_FALSE(other.library.openLibraryForWriting());
     EXPECT_EQ(other.words.build_request.load(), engine::kOfflineStart);
-    ASSERT_TRUE(table_.writeInt(2, kColPlayCount, quick ? 6 : 5));
+    ASSERT_TRUE(me_.table.writeInt(2, kColPlayCount, quick ? 6 : 5));
     library.closeLibraryAfterWriting();
     EXPECT_FALSE(library.holdsNetworkLock());
     EXPECT_EQ(copier.locked, std::vector<bool>{true});
     EXPECT_FALSE(lockedElsewhere(share_)) << "released after the write-back";
-    EXPECT_EQ(readBytes(share_), readBytes(context_.local_copy_path));
+    EXPECT_EQ(readBytes(share_), readBytes(me_.context.local_copy_path));
   }
 }
 
@@ -331,38 +326,38 @@ class CountingNetwork final : public network::NetworkLibrary {
 // opener gets in then); a missing library leaves the handle closed. With it on, every open goes
 // through the network library.
 TEST_F(NetworkTest, LibraryOpeningUsesTheDatabasePathOrTheNetworkSeam) {
-  network::LibraryOpening library(table_, settings_);
+  network::LibraryOpening library(me_.table, me_.settings);
   CountingNetwork network;
   library.setNetworkLibrary(&network);
   library.openLibraryForReading();
-  ASSERT_TRUE(table_.isOpen());
-  EXPECT_FALSE(table_.writable());
-  table_.close();
+  ASSERT_TRUE(me_.table.isOpen());
+  EXPECT_FALSE(me_.table.writable());
+  me_.table.close();
   ASSERT_TRUE(library.openLibraryForWriting());
-  EXPECT_TRUE(table_.writable());
+  EXPECT_TRUE(me_.table.writable());
   marlbase::TableHandle other;
   other.setPath(share_);
   EXPECT_FALSE(other.open().ok());
   library.closeLibraryAfterWriting();
-  EXPECT_FALSE(table_.isOpen());
+  EXPECT_FALSE(me_.table.isOpen());
   EXPECT_TRUE(other.open().ok());
   EXPECT_EQ(network.reads + network.writes + network.closes, 0);
 
-  settings_.set(settings::kNetwork, 1);
+  me_.settings.set(settings::kNetwork, 1);
   library.openLibraryForReading();
   EXPECT_TRUE(library.openLibraryForWriting());
   library.closeLibraryAfterWriting();
   EXPECT_EQ(network.reads, 1);
   EXPECT_EQ(network.writes, 1);
   EXPECT_EQ(network.closes, 1);
-  EXPECT_FALSE(table_.isOpen());
+  EXPECT_FALSE(me_.table.isOpen());
 
-  settings_.set(settings::kNetwork, 0);
-  settings_.setText(settings::kDatabasePath, dir_.file("missing.mbf"));
+  me_.settings.set(settings::kNetwork, 0);
+  me_.settings.setText(settings::kDatabasePath, dir_.file("missing.mbf"));
   library.openLibraryForReading();
-  EXPECT_FALSE(table_.isOpen());
+  EXPECT_FALSE(me_.table.isOpen());
   EXPECT_FALSE(library.openLibraryForWriting());
-  EXPECT_FALSE(table_.isOpen());
+  EXPECT_FALSE(me_.table.isOpen());
 }
 
 int filesUnder(const fs::path& dir) {
