@@ -455,8 +455,6 @@ TEST(SettingsFileTest, MissingFillerFileSetsTheFillerDefaults) {
   EXPECT_FALSE(loadFillerSettings(data.folder(), s));
   EXPECT_EQ(s.get(IntField{5778}), 5);       // "4 GB"
   EXPECT_EQ(s.get(IntField{5778 + 20}), 1);  // MIDI from the main switch
-  EXPECT_EQ(s.get(IntField{5778 + 16}), 0);  // MPEG from its own
-  EXPECT_EQ(s.get(IntField{5778 + 60}), 1);  // "Add Number"
 }
 
 // The data folder's write check: a folder that takes a file keeps nothing of the check; a gone
