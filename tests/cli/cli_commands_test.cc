@@ -1,13 +1,7 @@
-// tunora-cli as a user meets it: the exit statuses (0 done, 2 for a wrong command line, 1 for a
-// failure, with one line saying why), the tags of a file named by a relative path, the output
-// lines of table create / info / dump, and of db, search, top and worst on a small library.
-// Files that are not what a command expects (other files as settings, one file named twice,
-// existing tables, missing folders, FIFOs, devices and folders, the library's own folders as a
-// fill's destination): nothing is overwritten or deleted by mistake, nothing hangs (each run is
-// bounded by `timeout`), and every refusal says what is wrong. And the plain parts: the options
-// of one command, and the status line of tunora-cli play (its text for playing, paused and
-// stopped, the writer that rewrites a terminal's line in place, the reasons keys give when they
-// do nothing).
+// tunora-cli as a user meets it: exit statuses (0 done, 2 a wrong command line, 1 a failure, with
+// one line saying why), tags of a relative path, the output of table, db, search, top and worst;
+// files that are not what a command expects are refused, nothing overwritten, deleted or waited
+// on. And its plain parts: one command's options, and the status line of tunora-cli play.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -32,10 +32,9 @@ inline bool writeSongTable(const std::string& path, const std::vector<TestSong>&
 }
 
 inline std::vector<TestSong> plainSongs(int count) {
-  std::vector<TestSong> songs(static_cast<size_t>(count));
+  std::vector<TestSong> songs;
   for (int i = 0; i < count; ++i) {
-    songs[static_cast<size_t>(i)].path = "/music/song" + std::to_string(i) + ".mp3";
-    songs[static_cast<size_t>(i)].artist = "Artist " + std::to_string(i);
+    songs.push_back({"/music/song" + std::to_string(i) + ".mp3", "Artist " + std::to_string(i)});
   }
   return songs;
 }

@@ -234,8 +234,7 @@ TEST_F(LockStressTest, NoTwoThreadsEverHoldTheTable) {
   EXPECT_EQ(program_.words().grant.load(), 0);
 }
 
-class FakeOptions final : public StateControls {
- public:
+struct FakeOptions final : StateControls {
   PerStateControls read() override { return on_screen; }
   void show(const PerStateControls& values) override { on_screen = values; }
   PerStateControls on_screen;

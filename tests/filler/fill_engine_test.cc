@@ -36,8 +36,7 @@ using testing::TestSong;
 
 // Copies nothing; remembers what was copied and the titles shown, and answers sizes and space
 // from its tables.
-class FakeFiles final : public FillFiles, public FillReport {
- public:
+struct FakeFiles final : FillFiles, FillReport {
   Status copyFile(const std::string& source, const std::string& target, bool& taken) override {
     taken = sizes.count(target) != 0 || existing.count(target) != 0;
     if (taken) return Status::InvalidArgument(target + ": taken");

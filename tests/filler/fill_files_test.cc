@@ -103,7 +103,6 @@ void touch(const std::string& path) { writeBytes(path, {1, 2, 3}); }
 class EmptyDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = dir_.path().string();
     for (const char* d : {"home", "home/data", "prog", "music/Artist/Album", "lib", "out",
                           "out/sub", "elsewhere"}) {
       fs::create_directories(root_ + "/" + d);
@@ -115,7 +114,7 @@ class EmptyDirTest : public ::testing::Test {
     places_.protectFileAndParents(root_ + "/music/Artist/Album/song.mp3");
   }
   TempDir dir_;
-  std::string root_;
+  std::string root_ = dir_.path().string();
   ProtectedPlaces places_;
 };
 

@@ -1,15 +1,9 @@
 // Import from folders and playlists: paths imported once whatever their case (within one import
 // too), handed paths, errors, folder loops, skipped entries, the slot a song takes and songs an
-// interrupted import left blank.
-//
-// And an import killed at any moment: it leaves a library that opens, holds every song it
-// finished whole, no path twice and no half-written song; the next import finishes the work. A
-// child process imports a folder of songs into a library that has deleted records to reuse
-// (their stale fields must never show through) and kills itself with SIGKILL after its k-th
-// write to the table, for every k until the import runs to its end. The parent then checks the
-// library. The normal run uses 20 songs (about 400 kills); TUNORA_IMPORT_CRASH_SONGS=N runs a
-// longer sweep (the sanitizer builds: TUNORA_IMPORT_CRASH_SONGS=200 build-asan/tests/import/
-// import_tests --gtest_filter='ImportCrash*').
+// interrupted import left blank. And an import killed (SIGKILL, in a child) after its k-th write,
+// for every k: the library opens and holds every finished song whole, no path twice and no stale
+// field of a reused slot; the next import finishes the work. 20 songs, about 400 kills;
+// TUNORA_IMPORT_CRASH_SONGS=N runs a longer sweep (e.g. 200 in the sanitizer builds).
 #include "import/import.h"
 
 #include <gtest/gtest.h>
@@ -40,8 +34,7 @@ using tunora::testing::TempDir;
 
 // Keeps the first status line; writes each song the import reports finished (a second line that
 // starts with `folder`) to `out` when one is given.
-class RecordingStatus final : public ImportStatus {
- public:
+struct RecordingStatus final : ImportStatus {
   explicit RecordingStatus(std::ostream* out, std::string folder)
       : out_(out), folder_(std::move(folder)) {}
   void setLine1(const std::string& text) override { line1 = text; }
@@ -50,7 +43,6 @@ class RecordingStatus final : public ImportStatus {
   }
   std::string line1;
 
- private:
   std::ostream* out_;
   std::string folder_;
 };

@@ -124,8 +124,7 @@ TEST_F(NetworkTest, EmptyShareFileIsNeverCopiedOverTheLocalCopy) {
 }
 
 // Every copy onto the local copy comes out one byte short.
-class ShortCopier final : public network::FileCopier {
- public:
+struct ShortCopier final : network::FileCopier {
   explicit ShortCopier(std::string source) : source_(std::move(source)) {}
   bool copyFile(const std::string& from, const std::string& to, network::CopyTraffic& traffic,
                 network::BlockHashes* hashes) override {
@@ -140,7 +139,6 @@ class ShortCopier final : public network::FileCopier {
   }
   int short_copies = 0;
 
- private:
   std::string source_;
 };
 
@@ -208,8 +206,7 @@ bool lockedElsewhere(const std::string& path) {
 }
 
 // Notes, at every write onto the share's file, whether the network lock is held meanwhile.
-class LockProbingCopier final : public network::FileCopier {
- public:
+struct LockProbingCopier final : network::FileCopier {
   explicit LockProbingCopier(std::string share) : share_(std::move(share)) {}
   bool copyFile(const std::string& from, const std::string& to, network::CopyTraffic& traffic,
                 network::BlockHashes* hashes) override {
@@ -223,7 +220,6 @@ class LockProbingCopier final : public network::FileCopier {
   }
   std::vector<bool> locked;
 
- private:
   std::string share_;
 };
 
@@ -314,8 +310,7 @@ TEST_F(NetworkTest, QuickPathsGiveTheSharesFileThePlainAlgorithmsBytes) {
   EXPECT_LT(quick.library.shareTraffic().read, plain.library.shareTraffic().read / 3);
 }
 
-class CountingNetwork final : public network::NetworkLibrary {
- public:
+struct CountingNetwork final : network::NetworkLibrary {
   void openLibraryForReading() override { ++reads; }
   bool openLibraryForWriting() override { return ++writes > 0; }
   void closeLibraryAfterWriting() override { ++closes; }

@@ -1,13 +1,9 @@
 // The settings record and its file: every named field through a save and a load at the offset
-// written out here, text slots, indices outside an array, a short file, the bytes no field names
-// kept exactly, and the upgrades of files from older versions (each from a hand-built file whose
-// every byte is 0x11 but for the old 3xx single values). The full reset, the state reset, the
-// filler's defaults and the rating-value presets, each compared with the whole record image built
-// here from a table of every default. What a save adds to the record (the window's placement and
-// column widths), the state's play list beside it, the filler's own file when it is missing, and
-// the data folder's write check; and a save that dies part-way, or meets a full disk, leaving the
-// old settings file whole (the process is ended at every step of the save in a child process,
-// then the file is loaded).
+// written out here, text slots, array indices, a short file, unnamed bytes kept, the upgrades of
+// older files (hand-built: every byte 0x11 but the old 3xx values); each reset and preset against
+// a whole record image built here; what a save adds (window placement, column widths, the state's
+// play list), the filler's file, the folder's write check; and a save that dies at any step, or
+// meets a full disk, leaving the old file whole.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -363,16 +359,14 @@ TEST(SettingsDefaultsTest, AlternateThenDefaultRestoresTheDefaultPreset) {
   EXPECT_EQ(differences(s, expected), "") << "default preset";
 }
 
-class FakeWindow : public WindowStateSource {
- public:
+struct FakeWindow : WindowStateSource {
   std::optional<std::array<int32_t, 11>> placement;
   std::array<int32_t, 5> widths{};
   std::optional<std::array<int32_t, 11>> windowPlacement() override { return placement; }
   std::array<int32_t, 5> columnWidths() override { return widths; }
 };
 
-class FakePlayList : public PlayListStore {
- public:
+struct FakePlayList : PlayListStore {
   int32_t prepared = 0;
   std::vector<std::string> written;
   int32_t preparedCount() override { return prepared; }
