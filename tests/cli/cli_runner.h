@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/temp_dir.h"
+
 namespace tunora::testing {
 
 struct CliResult {
@@ -21,10 +23,17 @@ inline std::string shellQuote(const std::string& word) {
   return out + "'";
 }
 
+// A file's bytes as a string.
+inline std::string readText(const std::string& path) {
+  const std::vector<uint8_t> bytes = readBytes(path);
+  return {bytes.begin(), bytes.end()};
+}
+
 // Runs "tunora-cli arguments" (arguments as the shell reads them) in `folder`, or in the test's
-// own folder when it is empty; `timeout` ends a run that hangs after 60 s (exit 124).
-inline CliResult runCliIn(const std::string& folder, const std::string& arguments,
-                          const std::string& err_file) {
+// own folder when it is empty, standard error going to `err_file`; `timeout` ends a run that
+// hangs after 60 s (exit 124).
+inline CliResult runCli(const std::string& arguments, const std::string& err_file,
+                        const std::string& folder = "") {
   CliResult result;
   const std::string command = (folder.empty() ? "" : "cd " + shellQuote(folder) + " && ") +
                               "timeout 60 " + std::string(TUNORA_CLI_PATH) + " " + arguments +
@@ -32,21 +41,13 @@ inline CliResult runCliIn(const std::string& folder, const std::string& argument
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
   std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+  for (size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
     result.out.append(buffer.data(), n);
+  }
   const int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  if (FILE* err = fopen(err_file.c_str(), "r")) {
-    while ((n = fread(buffer.data(), 1, buffer.size(), err)) > 0)
-      result.err.append(buffer.data(), n);
-    fclose(err);
-  }
+  result.err = readText(err_file);
   return result;
-}
-
-inline CliResult runCli(const std::string& arguments, const std::string& err_file) {
-  return runCliIn("", arguments, err_file);
 }
 
 }  // namespace tunora::testing

@@ -25,22 +25,16 @@ struct TestSong {
 inline bool writeSongTable(const std::string& path, const std::vector<TestSong>& songs) {
   std::vector<LibrarySong> rows;
   for (const TestSong& s : songs) {
-    rows.push_back({.path = s.path,
-                    .title = "Title " + std::to_string(rows.size()),
-                    .artist = s.artist,
-                    .album = "",
-                    .score = s.score,
-                    .credit = s.credit,
-                    .flags = s.flags});
+    const std::string title = "Title " + std::to_string(rows.size());
+    rows.push_back({s.path, title, s.artist, "", 10, s.score, 0, s.credit, s.flags});
   }
   return writeLibrary(path, rows, /*from_slot_0=*/true);
 }
 
 inline std::vector<TestSong> plainSongs(int count) {
-  std::vector<TestSong> songs(static_cast<size_t>(count));
+  std::vector<TestSong> songs;
   for (int i = 0; i < count; ++i) {
-    songs[static_cast<size_t>(i)].path = "/music/song" + std::to_string(i) + ".mp3";
-    songs[static_cast<size_t>(i)].artist = "Artist " + std::to_string(i);
+    songs.push_back({"/music/song" + std::to_string(i) + ".mp3", "Artist " + std::to_string(i)});
   }
   return songs;
 }

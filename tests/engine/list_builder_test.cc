@@ -1,16 +1,22 @@
 // Build passes: the conditions that stop a pass, deep building and the lowered minimum rating,
-// the bounded draw budget, and a library replaced during a pass. (The list becoming full is the
-// builder thread's test.)
+// the bounded draw budget, and a library replaced during a pass (the list becoming full is the
+// builder thread's test); the draw against its plain form on random libraries (credits, filters,
+// candidate checks, the pick balance), and the alt-mode patterns.
 #include "engine/list_builder.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/alt_pattern.h"
 #include "engine/lock_codes.h"
 #include "network/library_opening.h"
 #include "tests/engine/builder_fixture.h"
+#include "tests/engine/plain_builder.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -117,22 +123,15 @@ TEST_F(ListBuilderTest, ALibraryReplacedDuringAPassStopsItAndIsLeftAsItIs) {
   const std::vector<uint8_t> shorter = tunora::testing::readBytes(other);
   ASSERT_LT(shorter.size(), tunora::testing::readBytes(path_).size());
   // The copy lands at the pass's first draw.
-  class CopyAtFirstDraw final : public RandomSource {
-   public:
-    CopyAtFirstDraw(std::string path, std::vector<uint8_t> bytes)
-        : path_(std::move(path)), bytes_(std::move(bytes)) {}
+  struct CopyAtFirstDraw final : RandomSource {
+    std::function<void()> copy;
+    SeededRandomSource seeded{7};
     std::optional<uint32_t> next32() override {
-      if (!copied_) tunora::testing::writeBytes(path_, bytes_);
-      copied_ = true;
-      return seeded_.next32();
+      if (copy) std::exchange(copy, nullptr)();
+      return seeded.next32();
     }
-
-   private:
-    std::string path_;
-    std::vector<uint8_t> bytes_;
-    bool copied_ = false;
-    SeededRandomSource seeded_{7};
-  } copying(path_, shorter);
+  } copying;
+  copying.copy = [&] { tunora::testing::writeBytes(path_, shorter); };
   ListBuilder builder{lock_, library_, settings_, play_list_, status_, copying, env_, hooks_};
   words_.build_request.store(kBuildNow);
   Grant grant = lock_.takeGrantDirectly(kCodeListBuilder);
@@ -146,6 +145,82 @@ TEST_F(ListBuilderTest, ALibraryReplacedDuringAPassStopsItAndIsLeftAsItIs) {
   for (int i = 0; i < 200 && play_list_.size() == 0; ++i) builder.runBuildPassHolding(grant);
   ASSERT_EQ(play_list_.size(), 1);
   EXPECT_NE((*play_list_.row(0))[kFileNameColumn], "");
+}
+
+// Each step moves state 0's user to the pattern's next character, from the second one on and
+// round again: "1".."9" are users 0..8, "0" and ":" the tenth, a letter the first; an empty
+// pattern gives the first user.
+TEST(AltPatternTest, EachStepTakesTheUserOfThePatternsNextCharacter) {
+  const struct {
+    int32_t mode;
+    const char* pattern;  // written into the tenth pattern, mode 10
+    std::vector<int32_t> users;
+  } rows[] = {{9, "", {2, 4, 0, 2, 4}}, {10, "0:a", {9, 0, 9}}, {10, "", {0}}};  // 9: "Odd", "135"
+  for (const auto& row : rows) {
+    Settings s = firstRunSettings();
+    s.set(settings::kStateAltMode, 0, row.mode);
+    s.set(settings::kStateUser, 0, 5);
+    s.setText(settings::kAltPattern, 9, row.pattern);
+    uint32_t position = 0;
+    std::vector<int32_t> users;
+    for (size_t i = 0; i < row.users.size(); ++i) {
+      advanceAltPattern(s, position);
+      users.push_back(s.get(settings::kStateUser, 0));
+    }
+    EXPECT_EQ(users, row.users) << "mode " << row.mode << " \"" << row.pattern << "\"";
+  }
+}
+
+// Random libraries and rules: the draw and its plain form give the same outcomes, picks,
+// settings and table bytes.
+TEST(SongDrawOracleTest, DrawMatchesThePlainDrawOnRandomLibraries) {
+  TempDir dir;
+  for (uint32_t seed = 1; seed <= 12; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto songs = plainSongs(static_cast<int>(20 + rng() % 700));
+    for (auto& s : songs) {
+      s.score = 1u << (rng() % 11);
+      s.credit = rng() % 3 == 0 ? 0 : static_cast<uint32_t>(rng() % 1600);
+      s.flags = rng() % 4;
+      s.artist = "Artist " + std::to_string(rng() % 40);
+      if (rng() % 20 == 0) s.path += ".txt";
+    }
+    const std::string path = dir.file("t" + std::to_string(seed) + ".mbf");
+    ASSERT_TRUE(testing::writeSongTable(path, songs));
+    std::vector<uint8_t> image = tunora::testing::readBytes(path);
+    auto plain = marlbase::testing::PlainTable::fromImage(image, true);
+    marlbase::TableHandle table;
+    table.setPath(path);
+    table.setWritable(true);
+    ASSERT_TRUE(table.open().ok());
+
+    Settings settings = firstRunSettings();
+    settings.set(settings::kStateNaughtyLimit, 0, static_cast<int32_t>(rng() % 4));
+    settings.set(settings::kStateMinRating, 0, static_cast<int32_t>(rng() % 6));
+    settings.set(settings::kStateHistory, 0, static_cast<int32_t>(rng() % 2));
+    settings.set(settings::kStateNoArtRep, 0, static_cast<int32_t>(rng() % 2));
+    Settings plain_settings = settings;
+    BuilderMemory memory, plain_memory;
+    SeededRandomSource random(seed), plain_random(seed);
+    for (int draw = 0; draw < 3000; ++draw) {
+      const DrawRules rules = DrawRules::forCurrentState(settings, memory.miss_count);
+      int32_t slot = -1, plain_slot = -1;
+      const DrawOutcome a = drawOnce(table, settings, memory, rules, random, &slot);
+      const DrawOutcome b = testing::plainDrawOnce(plain, plain_settings, plain_memory, rules,
+                                                   plain_random, &plain_slot);
+      ASSERT_EQ(a, b) << "draw " << draw;
+      ASSERT_EQ(slot, plain_slot);
+      if (a == DrawOutcome::kPicked) {
+        memory.last_added_path = memory.last_picked_path;
+        plain_memory.last_added_path = plain_memory.last_picked_path;
+      }
+    }
+    EXPECT_TRUE(settings == plain_settings);
+    EXPECT_EQ(memory.pick_balance, plain_memory.pick_balance);
+    table.close();
+    EXPECT_EQ(tunora::testing::readBytes(path), plain.image());
+  }
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 // The fill loop over a real song table with the file work faked: the budget in units of 1024
 // bytes, "Fill" up to a failing copy or the reserve, "Add Number" names and their wrap, the
-// bounded wait for a pick, a stop between files, and the picks against the plain draw.
+// bounded wait for a pick, a stop between files, and the picks against the plain draw. The
+// filler window's form: its values land at their places in the filler block (bytes placed by
+// hand), a damaged block shows sane combo entries, the output folder rules.
 #include "filler/fill_engine.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -14,10 +19,12 @@
 #include "engine/alt_pattern.h"
 #include "engine/random_source.h"
 #include "filler/fill_plan.h"
+#include "filler/filler_form.h"
 #include "network/library_opening.h"
 #include "settings/filler_layout.h"
 #include "tests/engine/builder_fixture.h"
 #include "tests/engine/plain_builder.h"
+#include "tests/settings/settings_test_bytes.h"
 #include "tests/support/clock_driver.h"
 #include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
@@ -29,57 +36,44 @@ using testing::TestSong;
 
 // Copies nothing; remembers what was copied and the titles shown, and answers sizes and space
 // from its tables.
-class FakeFiles final : public FillFiles, public FillReport {
- public:
+struct FakeFiles final : FillFiles, FillReport {
   Status copyFile(const std::string& source, const std::string& target, bool& taken) override {
     taken = sizes.count(target) != 0 || existing.count(target) != 0;
     if (taken) return Status::InvalidArgument(target + ": taken");
     if (fail_copy_at == static_cast<int>(copies.size()) + 1) return Status::NoSpace(target);
     copies.push_back({source, target});
-    used += sizes[target] = sizeOf(source);
+    used += sizes[target] = song_bytes;
     return Status::Ok();
   }
   std::optional<uint64_t> fileSize(const std::string& path) override {
-    return sizes.count(path) ? sizes[path] : sizeOf(path);
+    return sizes.count(path) ? sizes[path] : song_bytes;
   }
   std::optional<SpaceInfo> space(const std::string&) override {
     return SpaceInfo{free_at_start - used, total};
   }
-  Status syncFile(const std::string& path) override {
-    synced.push_back(path);
-    return Status::Ok();
-  }
+  Status syncFile(const std::string& path) override { return synced.push_back(path), Status::Ok(); }
   Status syncFolder(const std::string& folder) override {
-    synced.push_back("dir:" + folder);
-    return Status::Ok();
+    return synced.push_back("dir:" + folder), Status::Ok();
   }
   void removeFile(const std::string& path) override { removed.push_back(path); }
-
-  uint64_t sizeOf(const std::string& path) { return song_size ? song_size(path) : uint64_t{1024}; }
-
-  std::function<uint64_t(const std::string&)> song_size;
-  int fail_copy_at = 0;  // the copy (1-based) that fails; 0 none
-  uint64_t free_at_start = uint64_t{1} << 50;
-  uint64_t total = uint64_t{1} << 50;
-  uint64_t used = 0;
-  std::vector<std::pair<std::string, std::string>> copies;
-  std::map<std::string, uint64_t> sizes;
-  std::set<std::string> existing;  // files in the folder before the fill
-  std::vector<std::string> synced;
-  std::vector<std::string> removed;
-
   void setTitle(const std::string& title) override { titles.push_back(title); }
   void fileCopied(const std::string&, uint64_t) override {
     if (on_copied) on_copied();
   }
-  std::vector<std::string> titles;
+
+  uint64_t song_bytes = 1024;
+  int fail_copy_at = 0;  // the copy (1-based) that fails; 0 none
+  uint64_t free_at_start = uint64_t{1} << 50, total = uint64_t{1} << 50, used = 0;
+  std::vector<std::pair<std::string, std::string>> copies;
+  std::map<std::string, uint64_t> sizes;
+  std::set<std::string> existing;  // files in the folder before the fill
+  std::vector<std::string> synced, removed, titles;
   std::function<void()> on_copied;
 };
 
 class FillEngineTest : public ::testing::Test {
  protected:
   void makeLibrary(const std::vector<TestSong>& songs) {
-    path_ = dir_.file("lib.mbf");
     ASSERT_TRUE(testing::writeSongTable(path_, songs));
     settings_ = testing::firstRunSettings();
     settings_.setText(settings::kDatabasePath, path_);
@@ -120,7 +114,7 @@ class FillEngineTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  std::string path_;
+  std::string path_ = dir_.file("lib.mbf");
   Settings settings_;
   FakeEnv env_;
   FakeFiles files_;
@@ -136,7 +130,7 @@ TEST_F(FillEngineTest, BudgetEndsOnTheFileThatReachesOrMeetsIt) {
     makeLibrary(testing::plainSongs(30));
     settings_.set(settings::kFillSizeIndex, 0);
     files_ = FakeFiles();
-    files_.song_size = [size](const std::string&) { return size; };
+    files_.song_bytes = size;
     const FillResult result = fill();
     EXPECT_EQ(result.end, FillEnd::kBudgetUsed);
     EXPECT_EQ(result.files, files);
@@ -180,7 +174,7 @@ TEST_F(FillEngineTest, HowAFillEnds) {
     settings_.set(settings::kFillNaughtyLimit, 0);
     files_ = FakeFiles();
     files_.fail_copy_at = row.fail_at;
-    if (row.song_mb != 0) files_.song_size = [&](const std::string&) { return row.song_mb << 20; };
+    if (row.song_mb != 0) files_.song_bytes = row.song_mb << 20;
     if (row.free_mb != 0) {
       files_.total = uint64_t{1} << 30;
       files_.free_at_start = row.free_mb << 20;
@@ -342,6 +336,76 @@ TEST_F(FillEngineTest, PicksFollowThePlainDraw) {
     }
     EXPECT_EQ(tunora::testing::readBytes(path_), plain.image());
   }
+}
+
+// The filler block (1000 bytes from 5778) of the settings.
+std::vector<uint8_t> blockOf(const Settings& s) {
+  const auto image = s.image();
+  return std::vector<uint8_t>(image.begin() + 5778, image.begin() + 6778);
+}
+
+TEST(FillerFormTest, TheFormIsStoredAtItsPlacesInTheBlockAndReadBack) {
+  // size, the eight types, all, naughty limit, minimum rating, user, alt mode, empty dir, add
+  // number, the output folder
+  FillerForm form{6,     {true, false, true, false, true, false, true, true},
+                  true,  3,
+                  10,    7,
+                  9,     true,
+                  false, "/media/stick/Music"};
+  Settings s;
+  storeFillerForm(form, s);
+  // The same as words from offset 0 on, and the folder at 80.
+  std::vector<uint8_t> expected(1000, 0);
+  const int32_t words[] = {6, 1, 0, 1, 0, 1, 0, 1, 1, 1, 3, 10, 7, 9, 1, 0};
+  for (size_t i = 0; i < std::size(words); ++i) testing::putWord(expected, 4 * i, words[i]);
+  std::memcpy(expected.data() + 80, "/media/stick/Music", 18);
+  EXPECT_EQ(blockOf(s), expected);
+  EXPECT_EQ(fillerFormOf(s), form);
+
+  // A long folder is cut to the 600-byte slot with its NUL.
+  form.output_dir = "/" + std::string(700, 'x');
+  storeFillerForm(form, s);
+  EXPECT_EQ(fillerFormOf(s).output_dir.size(), 599u);
+  EXPECT_EQ(blockOf(s)[80 + 599], 0);
+}
+
+TEST(FillerFormTest, IndexesOutOfRangeShowTheFirstEntryOrTheDefaultSize) {
+  Settings s;
+  FillerForm form;
+  form.size_index = 2;
+  storeFillerForm(form, s);
+  Settings damaged = s;
+  std::array<uint8_t, 4> bad = {0xff, 0xff, 0xff, 0x7f};
+  for (size_t at : {0u, 40u, 44u, 48u, 52u}) damaged.storeBytes(5778 + at, bad);
+  const FillerForm shown = fillerFormOf(damaged);
+  EXPECT_EQ(shown.size_index, 5);  // "4 GB"
+  EXPECT_EQ(shown.naughty_limit, 0);
+  EXPECT_EQ(shown.min_rating, 0);
+  EXPECT_EQ(shown.user, 0);
+  EXPECT_EQ(shown.alt_mode, 0);
+  std::array<uint8_t, 4> negative = {0xff, 0xff, 0xff, 0xff};
+  damaged.storeBytes(5778 + 44, negative);
+  damaged.storeBytes(5778 + 0, negative);
+  EXPECT_EQ(fillerFormOf(damaged).min_rating, 0);
+  EXPECT_EQ(fillerFormOf(damaged).size_index, 5);
+}
+
+TEST(FillerFormTest, TheOutputFolderMustBeAFullPathAndADroppedOneHoldNoDot) {
+  EXPECT_EQ(outputFolderRefusal(""), "No output folder is given");
+  EXPECT_EQ(outputFolderRefusal("Music"),
+            "Music: the output folder must be a full path (from \"/\")");
+  EXPECT_FALSE(outputFolderRefusal("/media/stick"));
+  EXPECT_FALSE(outputDirOpenable("/x"));
+  EXPECT_TRUE(outputDirOpenable("/xy"));
+  EXPECT_EQ(droppedOutputFolder("/media/stick/Music", true), "/media/stick/Music");
+  EXPECT_EQ(droppedOutputFolder("/media/stick/Music/", true), "/media/stick/Music");
+  EXPECT_EQ(droppedOutputFolder("/media/my.stick/Music", true), "/media/my.stick/Music");
+  EXPECT_EQ(droppedOutputFolder("/", true), "/");
+  EXPECT_FALSE(droppedOutputFolder("/media/stick/Music.old", true));
+  EXPECT_FALSE(droppedOutputFolder("/media/stick/.hidden", true));
+  EXPECT_FALSE(droppedOutputFolder("/home/u/song.mp3", false));
+  EXPECT_FALSE(droppedOutputFolder("/home/u/README", false));  // a file, not a folder
+  EXPECT_FALSE(droppedOutputFolder("", true));
 }
 
 }  // namespace

@@ -12,9 +12,8 @@ namespace tunora::testing {
 // The file image "TUNO1" + version + record, built byte by byte for tests.
 inline std::vector<uint8_t> settingsFileBytes(const std::string& header,
                                               const std::vector<uint8_t>& record) {
-  std::vector<uint8_t> bytes(header.size() + record.size());
-  for (size_t i = 0; i < header.size(); ++i) bytes[i] = static_cast<uint8_t>(header[i]);
-  for (size_t i = 0; i < record.size(); ++i) bytes[header.size() + i] = record[i];
+  std::vector<uint8_t> bytes(header.begin(), header.end());
+  bytes.insert(bytes.end(), record.begin(), record.end());
   return bytes;
 }
 
