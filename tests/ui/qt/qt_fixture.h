@@ -114,21 +114,17 @@ inline ControlRow settingRow(Settings& s, QString control, settings::TextArrayFi
 inline void storeRows(const std::vector<ControlRow>& rows) {
   for (const ControlRow& r : rows) r.store(r.before);
 }
-// Each control shows its row's value (`typed` or `before`).
-inline void expectShown(QObject* dialog, const std::vector<ControlRow>& rows, bool typed) {
+// Each control shows its row's `before`; then the user enters `typed` into it.
+inline void expectShownThenEnter(QObject* dialog, const std::vector<ControlRow>& rows) {
   for (const ControlRow& r : rows) {
     QWidget* w = child<QWidget>(dialog, r.control);
-    EXPECT_EQ(w ? shownValue(w) : "", typed ? r.typed : r.before) << r.control.toStdString();
+    EXPECT_EQ(w ? shownValue(w) : "", r.before) << r.control.toStdString();
+    if (w) enterValue(w, r.typed);
   }
 }
-inline void enterRows(QObject* dialog, const std::vector<ControlRow>& rows) {
+inline void expectStored(const std::vector<ControlRow>& rows) {
   for (const ControlRow& r : rows) {
-    if (QWidget* w = child<QWidget>(dialog, r.control)) enterValue(w, r.typed);
-  }
-}
-inline void expectStored(const std::vector<ControlRow>& rows, bool typed) {
-  for (const ControlRow& r : rows) {
-    EXPECT_EQ(r.stored(), typed ? r.typed : r.before) << "stored from " << r.control.toStdString();
+    EXPECT_EQ(r.stored(), r.typed) << "stored from " << r.control.toStdString();
   }
 }
 
