@@ -99,9 +99,14 @@ class PlayerTest : public ::testing::Test {
   std::vector<int64_t> stepTo(const std::string& path, int steps = 200) {
     return stepUntil([&] { return media_.openPath() == path; }, steps);
   }
-  std::vector<engine::QueuedUpdate> takeUpdates() {
-    std::vector<engine::QueuedUpdate> out;
-    while (auto u = program().updateQueue().takeOldest()) out.push_back(*u);
+  // The score updates queued since the last call, as "slot:new value ..." (of user 0's score 64:
+  // 48 skipped, 80 played to the end).
+  std::string rated() {
+    std::string out;
+    while (auto u = program().updateQueue().takeOldest()) {
+      out +=
+          (out.empty() ? "" : " ") + std::to_string(u->slot) + ":" + std::to_string(u->new_value);
+    }
     return out;
   }
 

@@ -16,16 +16,6 @@ namespace {
 using tunora::testing::called;
 using tunora::testing::PlayerTest;
 
-// Score updates as "slot:new value" (of user 0's score 64: 48 skipped, 80 played).
-std::vector<std::string> rated(const std::vector<engine::QueuedUpdate>& updates) {
-  std::vector<std::string> out;
-  for (const auto& u : updates) {
-    out.push_back(std::to_string(u.slot) + ":" + std::to_string(u.new_value));
-  }
-  return out;
-}
-using Rated = std::vector<std::string>;
-
 TEST_F(PlayerTest, PlaysFromTheStartPointAndMovesOnAtTheEndPointRaisingTheScore) {
   setFrames(1, 1000, 30000);  // the file is 10 minutes long
   listSongs({songPath(1), songPath(2), songPath(3)});
@@ -42,7 +32,7 @@ TEST_F(PlayerTest, PlaysFromTheStartPointAndMovesOnAtTheEndPointRaisingTheScore)
   const uint64_t played = env_.nowMillis() - started;
   EXPECT_TRUE(played >= 29000u && played < 600000u) << played;
   EXPECT_EQ(program().playList().size(), 1);
-  EXPECT_EQ(rated(takeUpdates()), Rated{"1:80"});  // 64 + 64 / 4
+  EXPECT_EQ(rated(), "1:80");  // 64 + 64 / 4
 }
 
 TEST_F(PlayerTest, PauseResumesWhereItStoppedAndStopStartsTheNextSong) {
@@ -67,7 +57,7 @@ TEST_F(PlayerTest, PauseResumesWhereItStoppedAndStopStartsTheNextSong) {
   request(kRequestPlay);
   ASSERT_TRUE(untilPlaying(songPath(2)));
 
-  EXPECT_TRUE(takeUpdates().empty());  // neither pausing nor stopping rates
+  EXPECT_TRUE(rated().empty());  // neither pausing nor stopping rates
 }
 
 TEST_F(PlayerTest, BackTwicePlaysTheSecondThenTheFirstSongWithoutTakingRows) {
@@ -93,7 +83,7 @@ TEST_F(PlayerTest, BackTwicePlaysTheSecondThenTheFirstSongWithoutTakingRows) {
   request(kRequestBack);
   ASSERT_TRUE(untilPlaying(songPath(4)));
   EXPECT_EQ(program().playList().size(), 2);
-  EXPECT_TRUE(takeUpdates().empty());  // "Auto Rate" off
+  EXPECT_TRUE(rated().empty());  // "Auto Rate" off
 }
 
 TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
@@ -122,7 +112,7 @@ TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
   ASSERT_EQ(media_.openPath(), songPath(3));
   EXPECT_EQ(env_.nowMillis() - started, 2100u);
   EXPECT_EQ(program().playList().size(), 1);
-  EXPECT_EQ(takeUpdates().size(), 2u);  // both rated
+  EXPECT_EQ(rated(), "1:80 2:80");  // both played to their end
 }
 
 // An MP3 without a header that gives its length opens with no length: that is not its end. It
@@ -142,12 +132,12 @@ TEST_F(PlayerTest, ASongWhoseLengthIsUnknownAtFirstPlaysToItsRealEnd) {
     const uint64_t started = env_.nowMillis();
     stepUntil([&] { return env_.nowMillis() - started >= 1500; });
     EXPECT_EQ(media_.openPath(), songPath(i + 1)) << "left at " << env_.nowMillis() - started;
-    EXPECT_TRUE(takeUpdates().empty());
+    EXPECT_TRUE(rated().empty());
     stepUntil([&] { return media_.openPath() != songPath(i + 1); });
     EXPECT_EQ(media_.openPath(), songPath(i + 2));
     const int64_t played = static_cast<int64_t>(env_.nowMillis() - started);
     EXPECT_TRUE(played >= lengths[i] && played <= lengths[i] + 500) << played;
-    EXPECT_EQ(rated(takeUpdates()), Rated{std::to_string(i + 1) + ":80"});  // played to its end
+    EXPECT_EQ(rated(), std::to_string(i + 1) + ":80");  // played to its end
   }
 }
 
@@ -220,11 +210,11 @@ TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndASkipLowersTheScore) 
   EXPECT_EQ(env_.nowMillis(), started);  // no sleep at all on the way
   EXPECT_EQ(program().playList().size(), 2);
   EXPECT_TRUE(called(media_.calls(), "open-failed " + dir_.file("gone5.wav")));
-  EXPECT_TRUE(takeUpdates().empty());  // nothing that did not play is rated
+  EXPECT_TRUE(rated().empty());  // nothing that did not play is rated
   request(kRequestSkip);
   stepTo(songPath(2), 5);
   ASSERT_EQ(media_.openPath(), songPath(2));
-  EXPECT_EQ(rated(takeUpdates()), Rated{"1:48"});  // 64 - 64 / 4
+  EXPECT_EQ(rated(), "1:48");  // 64 - 64 / 4
   // Back would go to song 1 and from there to nothing older.
   EXPECT_EQ(backStackTop(program().settings()), 1);
   EXPECT_EQ(program().settings().get(settings::kBackStack, 1), -1);
@@ -241,7 +231,7 @@ TEST_F(PlayerTest, ASongThatEndedIsRatedOnceWhileTheNextWaitsToBePrepared) {
   const uint64_t started = env_.nowMillis();
   stepUntil([&] { return env_.nowMillis() - started >= 8000; });
   EXPECT_EQ(media_.openPath(), songPath(1)) << "song 2 alone does not follow";
-  EXPECT_EQ(rated(takeUpdates()), Rated{"1:80"});
+  EXPECT_EQ(rated(), "1:80");
 }
 
 // The same song twice in a row on the list is remembered once: Back goes to the song before it.

@@ -26,24 +26,23 @@ class FakePlayer : public MediaPlayerControl {
  public:
   void raise() override {}
   void quit() override {}
-  void playPause() override { status_ = PlaybackStatus::kPlaying; }
-  void play() override { status_ = PlaybackStatus::kPlaying; }
-  void pause() override { status_ = PlaybackStatus::kPaused; }
-  void stop() override { status_ = PlaybackStatus::kStopped; }
+  void playPause() override {}
+  void play() override {}
+  void pause() override {}
+  void stop() override {}
   void next() override { ++song_, position_ = 0; }
   void previous() override {}
   void seekTo(int64_t position_us) override { position_ = position_us; }
-  PlaybackStatus status() const override { return status_; }
+  PlaybackStatus status() const override { return PlaybackStatus::kPlaying; }
   TrackInfo track() const override {
-    TrackInfo t;
-    t.id = song_;
-    t.title = "Song " + std::to_string(song_);
-    t.length_us = 180'000'000;
-    t.path = path.empty() ? "/music/song " + std::to_string(song_) + ".mp3" : path;
-    t.rating = 0.8;
-    t.track_number = song_ == 1 ? 7 : 0;
-    t.genre = song_ == 1 ? "Jazz" : "";
-    return t;
+    const std::string n = std::to_string(song_);
+    return {.id = song_,
+            .title = "Song " + n,
+            .path = path.empty() ? "/music/song " + n + ".mp3" : path,
+            .length_us = 180'000'000,
+            .rating = 0.8,
+            .track_number = song_ == 1 ? 7 : 0,
+            .genre = song_ == 1 ? "Jazz" : ""};
   }
   int64_t positionUs() const override { return position_; }
   double volume() const override { return volume_; }
@@ -52,7 +51,6 @@ class FakePlayer : public MediaPlayerControl {
   std::string path;  // the track's file, when set
 
  private:
-  PlaybackStatus status_ = PlaybackStatus::kStopped;
   int64_t song_ = 1;
   int64_t position_ = 0;
   double volume_ = 1.0;
