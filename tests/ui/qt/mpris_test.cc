@@ -13,7 +13,6 @@
 #include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <cstdio>
-#include <functional>
 #include <limits>
 #include <string>
 
@@ -56,16 +55,6 @@ class FakePlayer : public MediaPlayerControl {
   double volume_ = 1.0;
 };
 
-// Spins the event loop until done() holds, for at most 10 s.
-bool spinUntil(const std::function<bool()>& done) {
-  QDeadlineTimer deadline(10000);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  return true;
-}
-
 constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 
@@ -90,7 +79,10 @@ class MprisTest : public ::testing::Test {
         service->busName(), "/org/mpris/MediaPlayer2", interface, member);
     message.setArguments(args);
     QDBusPendingCall pending = client->asyncCall(message);
-    EXPECT_TRUE(spinUntil([&] { return pending.isFinished(); })) << member.toStdString();
+    for (QDeadlineTimer limit(10000); !pending.isFinished() && !limit.hasExpired();) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_TRUE(pending.isFinished()) << member.toStdString();
     return pending.reply();
   }
   QDBusMessage act(const QString& member, const QVariantList& args = {}) {
