@@ -1,8 +1,7 @@
-// The whole program without a display: a library of 60 generated songs, the list built to ListSize
-// 20, then play, seven skips with "Auto Rate" on, stop, and the quit with more than 5 queued
-// updates; then a second start from the same data directory. Checked afterwards: the scores and
-// play counts in the table, the state's play-list file and the settings file. Run over the fake
-// media window in virtual time, and over GStreamer (fakesink, 1-second songs; label "gstreamer").
+// The whole program without a display over 60 generated songs: the list built, play, seven skips
+// with "Auto Rate" on, stop, quit; the table's scores and play counts, the play-list file and the
+// settings after, and a second start. Over the fake media window in virtual time, and over
+// GStreamer (fakesink, 1-second songs; label "gstreamer").
 #include <gtest/gtest.h>
 
 #include <map>

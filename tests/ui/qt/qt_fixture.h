@@ -1,9 +1,6 @@
 // The window tests' harness, offscreen: the whole program in virtual time (tests/support's
-// ProgramRun: the supervisor with its request executor, and the player on the fake media
-// window) under the real main window, its dialog host and bridge; a clock driver moves the
-// clock whenever every thread of the program sleeps, and the test's thread handles the window's
-// events. Also: running the event loop until a condition holds, finding a dialog's controls, and
-// one table of control -> stored field rows that a dialog's round trip checks both ways.
+// ProgramRun) under the real main window, its dialog host and bridge; the event loop run until a
+// condition holds; a dialog's controls found; rows of control -> stored field for round trips.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,8 +1,6 @@
-// The Song details dialog offscreen over the whole program, opened through the dialog host: it
-// shows every field of the record in its control, what the user types into every control is
-// stored field by field on "Save" and "Close" and not on "Cancel"; "Play" plays it. The
-// dialog's workers get grant 36 from the lock's handover while virtual time moves; the player
-// thread does not run.
+// The Song details dialog offscreen over the whole program (the player thread not running): it
+// shows every field of the record, stores every edit on "Save" and "Close" but not on "Cancel";
+// "Play" plays it.
 #include "ui/qt/song_details_dialog.h"
 
 #include <QLabel>
