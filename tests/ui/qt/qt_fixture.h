@@ -50,12 +50,8 @@ inline bool processEventsUntil(const std::function<bool()>& done) {
 template <typename T>
 T* child(QObject* parent, const QString& name) {
   if (T* found = parent->findChild<T*>(name)) return found;
-  if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_base_of_v<T, QAbstractButton>) {
-    for (QAbstractButton* b : parent->findChildren<QAbstractButton*>()) {
-      if (b->text() == name) {
-        if (T* found = qobject_cast<T*>(b)) return found;
-      }
-    }
+  for (QAbstractButton* b : parent->findChildren<QAbstractButton*>()) {
+    if (T* found = qobject_cast<T*>(b); found && b->text() == name) return found;
   }
   ADD_FAILURE() << "no control " << name.toStdString();
   return nullptr;
