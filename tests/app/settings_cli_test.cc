@@ -2,6 +2,7 @@
 // without --bytes. (The defaults' bytes and the exit codes are the settings and command tests'.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,29 +12,22 @@
 namespace tunora::cli {
 namespace {
 
-int run(const std::string& verb, const std::vector<std::string>& words) {
-  for (const Command& command : appCommands()) {
-    if (command.words[1] == verb) return command.run(Args::parse(words, command.value_options));
-  }
-  return -1;
-}
-
 std::string showJson(const std::vector<std::string>& words) {
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(run("show", words), 0);
+  for (const Command& c : appCommands()) {
+    if (c.words[1] == "show") {
+      EXPECT_EQ(c.run(Args::parse(words, c.value_options)), 0);
+    }
+  }
   return ::testing::internal::GetCapturedStdout();
 }
 
 TEST(SettingsCliTest, ShowDecodesFieldsAndTexts) {
   testing::TempDir dir;
   std::vector<uint8_t> record(7000, 0);
-  testing::putWord(record, 5722, 0xFFFFFFFF);  // EditQueueCount
-  record[764] = 'R';                           // UserName[0] = "Ren\xE9\x80" (Windows-1252)
-  record[765] = 'e';
-  record[766] = 'n';
-  record[767] = 0xE9;
-  record[768] = 0x80;
-  testing::putWord(record, 5778 + 684, 100);  // the buffer level in the filler block
+  testing::putWord(record, 5722, 0xFFFFFFFF);           // EditQueueCount
+  std::copy_n("Ren\xE9\x80", 5, record.begin() + 764);  // UserName[0], in Windows-1252
+  testing::putWord(record, 5778 + 684, 100);            // the buffer level in the filler block
   testing::writeBytes(dir.file("s.dat"), testing::settingsFileBytes("TUNO1400", record));
 
   const std::string json = showJson({dir.file("s.dat")});

@@ -44,19 +44,12 @@ class StartupLoadTest : public ::testing::Test {
     return loadSettingsAndLibrary(context_, settings_, library_, dialog_, ui_);
   }
   StartUpInputs inputs(const std::string& line) {
-    StartUpInputs in;
-    in.command_line = line;
-    in.probe.program_path = program_.file("tunora");
-    in.probe.environment = [this](const std::string& name) -> std::optional<std::string> {
-      return name == "HOME" ? std::optional<std::string>(home_.folder()) : std::nullopt;
+    auto env = [this](const std::string& name) -> std::optional<std::string> {
+      if (name == "HOME") return home_.folder();
+      return std::nullopt;
     };
-    in.probe.is_removable = [](const std::string&) { return false; };
-    in.lock_path = program_.file("Tunora.exe.lock");
-    in.env = &env_;
-    in.dialog = &dialog_;
-    in.welcome = &ui_;
-    in.library = &library_;
-    return in;
+    const DirectoryProbe probe{program_.file("tunora"), env, [](auto&) { return false; }};
+    return {line, probe, program_.file("Tunora.exe.lock"), {}, &env_, &dialog_, &ui_, &library_};
   }
 
   TempDir program_, data_, home_;

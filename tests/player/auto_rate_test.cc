@@ -34,51 +34,33 @@ TEST(AutoRatedScore, StepsByAQuarterAtNormalSpeedWithTheEdgesOfTheScaleFastHalve
   EXPECT_EQ(autoRatedScore(64, 7, 512, D::kSkipped), 48u);  // an unknown speed is normal
 }
 
-class AutoRateQueue : public ::testing::Test {
- protected:
-  void SetUp() override {
-    resetAll(settings_);
-    resetRatingValues(settings_);
-    settings_.set(settings::kCurrentState, 2);
-    settings_.set(settings::kStateUser, 2, 3);
-    settings_.set(settings::kStateAltMode, 2, 0);
-    song_.slot = 7;
-    song_.rating = 64;
-    song_.file_id = 0xABCD;
-  }
-  std::optional<engine::QueuedUpdate> queued() { return program_.updateQueue().takeOldest(); }
-
-  Settings settings_;
-  SongDetails song_;
-  FakeEnv env_;
-  Program program_{env_};  // its update writer is never started: the test reads its queue
-  engine::UpdateWriter& writer_ = program_.updateWriter();
-};
-
-TEST_F(AutoRateQueue, QueuesTheStateUsersColumnOrTheFixedUsersKeyedByFileId) {
-  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, writer_);
-  auto update = queued();
-  ASSERT_TRUE(update);
-  EXPECT_EQ(update->column, ratingColumn(3));
-  EXPECT_EQ(update->new_value, 48u);
-  EXPECT_EQ(update->old_value, 64u);
-  EXPECT_EQ(update->key, 0xABCDu);
-
-  autoRate(D::kPlayedToEnd, settings_, 5, song_, writer_);
-  update = queued();
-  ASSERT_TRUE(update);
-  EXPECT_EQ(update->column, ratingColumn(5));
-  EXPECT_EQ(update->new_value, 80u);
-}
-
-TEST_F(AutoRateQueue, NothingInAnAltModeOrWithoutASlot) {
-  settings_.set(settings::kStateAltMode, 2, 1);
-  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, writer_);
-  EXPECT_FALSE(queued());
-  settings_.set(settings::kStateAltMode, 2, 0);
-  song_.slot = -1;
-  autoRate(D::kSkipped, settings_, kNoFixedUser, song_, writer_);
-  EXPECT_FALSE(queued());
+TEST(AutoRateQueue, QueuesTheStateUsersColumnOrTheFixedUsersKeyedByFileIdButNotInAnAltMode) {
+  FakeEnv env;
+  Program program{env};  // its update writer is never started: the test reads its queue
+  Settings s;
+  resetAll(s);
+  resetRatingValues(s);
+  s.set(settings::kCurrentState, 2);
+  s.set(settings::kStateUser, 2, 3);
+  SongDetails song;
+  song.slot = 7;
+  song.rating = 64;
+  song.file_id = 0xABCD;
+  // The update queued as "column key old->new", or "none".
+  auto rate = [&](D direction, int32_t fixed_user) -> std::string {
+    autoRate(direction, s, fixed_user, song, program.updateWriter());
+    const auto u = program.updateQueue().takeOldest();
+    if (!u) return "none";
+    return std::to_string(u->column) + " " + std::to_string(u->key) + " " +
+           std::to_string(u->old_value) + "->" + std::to_string(u->new_value);
+  };
+  EXPECT_EQ(rate(D::kSkipped, kNoFixedUser), std::to_string(ratingColumn(3)) + " 43981 64->48");
+  EXPECT_EQ(rate(D::kPlayedToEnd, 5), std::to_string(ratingColumn(5)) + " 43981 64->80");
+  s.set(settings::kStateAltMode, 2, 1);
+  EXPECT_EQ(rate(D::kSkipped, kNoFixedUser), "none") << "an alt mode";
+  s.set(settings::kStateAltMode, 2, 0);
+  song.slot = -1;
+  EXPECT_EQ(rate(D::kSkipped, kNoFixedUser), "none") << "no slot";
 }
 
 TEST(BackStackTest, KeepsTheTenMostRecentSlotsInAllTenPlacesAndEmptiesFromTheEnd) {

@@ -1,30 +1,125 @@
-// The player thread over the fake media window: start and end points, pause, resume and stop,
-// the back stack, skip and end with auto-rate, files that do not open, requests held while
-// too few songs are prepared, the switch at the media's end, a library gone.
+// The player thread over the fake media window, in the whole program (tests/support's
+// ProgramRun) with a play list the test fills: start and end points, pause, resume and stop, the
+// back stack, skip and end with auto-rate, files that do not open, requests held while too few
+// songs are prepared, the switch at the media's end, a library gone. The clock moves only while a
+// test waits (or, for a player driven step by step, by exactly what each step sleeps).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
+#include "library/song_columns.h"
 #include "player/back_stack.h"
-#include "tests/player/player_fixture.h"
+#include "tests/engine/builder_fixture.h"
+#include "tests/support/fake_media_window.h"
+#include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
 
 namespace tunora::player {
 namespace {
 
-using tunora::testing::called;
-using tunora::testing::PlayerTest;
+using namespace tunora::testing;
 
-// Score updates as "slot:new value" (of user 0's score 64: 48 skipped, 80 played).
-std::vector<std::string> rated(const std::vector<engine::QueuedUpdate>& updates) {
-  std::vector<std::string> out;
-  for (const auto& u : updates) {
-    out.push_back(std::to_string(u.slot) + ":" + std::to_string(u.new_value));
-  }
-  return out;
+bool called(const std::vector<std::string>& calls, const std::string& call) {
+  return std::find(calls.begin(), calls.end(), call) != calls.end();
 }
-using Rated = std::vector<std::string>;
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  // Slots 0..7 hold songs "song<i>.wav" (FileId 100 + i, user 0's score 64), 10 minutes each;
+  // "Auto Rate" on, "Auto Build" off.
+  void SetUp() override {
+    path_ = dir_.file("Tunora.mbf");
+    std::vector<TestSong> songs;
+    for (int i = 0; i < 8; ++i) {
+      songs.push_back({songPath(i), "Artist " + std::to_string(i), 64, 1000, 0});
+      media_.setLength(songPath(i), 600000);  // no song ends by itself unless a test wants it to
+    }
+    ASSERT_TRUE(writeSongTable(path_, songs));
+    edit([](marlbase::TableHandle& t) {
+      for (int i = 0; i < 8; ++i) ASSERT_TRUE(t.writeInt(i, kColFileId, 100 + i));
+    });
+    run_ = std::make_unique<ProgramRun>(env_, media_, dir_.folder(), [](Settings& s) {
+      s = firstRunSettings();
+      s.set(settings::kAutoRate, 1);
+      s.set(settings::kAutoBuild, 0);
+    });
+    player_ = &run_->player();
+  }
+
+  Program& program() { return run_->program(); }
+  RecordingWindow& window() { return run_->window(); }
+  std::string songPath(int i) const { return dir_.file("song" + std::to_string(i) + ".wav"); }
+  // Changes the library's records.
+  void edit(const std::function<void(marlbase::TableHandle&)>& change) {
+    marlbase::TableHandle table;
+    table.setPath(path_);
+    table.setWritable(true);
+    ASSERT_TRUE(table.open().ok());
+    change(table);
+    table.close();
+  }
+  void setFrames(int i, uint32_t start, uint32_t end) {
+    edit([&](auto& t) {
+      ASSERT_TRUE(t.writeInt(i, kColStartFrame, start) && t.writeInt(i, kColEndFrame, end));
+    });
+  }
+  void listSongs(const std::vector<std::string>& paths) {
+    for (const auto& p : paths) program().playList().append({"T", "A", "B", p, "Audio"});
+  }
+  void start() { ASSERT_TRUE(run_->start(false)); }
+  void request(int32_t code) { program().words().player_request.store(code); }
+  bool until(const std::function<bool()>& done) {
+    return run_->until(done, std::chrono::milliseconds(10));
+  }
+  // Until the player has switched to `path`: the media opened and the switch's last step, the
+  // repaint, done.
+  bool untilPlaying(const std::string& path) {
+    auto repaints = [&] { return window().text_repaints.load() + window().video_repaints.load(); };
+    const bool done = until([&] {
+      return media_.openPath() == path && player_->state().position.load() >= 0 &&
+             repaints() > repaints_seen_;
+    });
+    repaints_seen_ = repaints();
+    return done;
+  }
+  // The loop driven by hand, one step() at a time, the clock moved by exactly the sleep each step
+  // asks for: no thread, so virtual time is exact. Steps until `done` holds after a step, at most
+  // `steps` times; returns the sleeps asked for (the last one not slept).
+  std::vector<int64_t> stepUntil(const std::function<bool()>& done, int steps = 200) {
+    std::vector<int64_t> sleeps;
+    for (int i = 0; i < steps && !done(); ++i) {
+      const auto sleep = player_->step();
+      sleeps.push_back(sleep.count());
+      if (done()) break;
+      env_.advance(sleep);
+    }
+    return sleeps;
+  }
+  std::vector<int64_t> stepTo(const std::string& path, int steps = 200) {
+    return stepUntil([&] { return media_.openPath() == path; }, steps);
+  }
+  // The score updates queued since the last call, as "slot:new value ..." (of user 0's score 64:
+  // 48 skipped, 80 played to the end).
+  std::string rated() {
+    std::string out;
+    while (auto u = program().updateQueue().takeOldest()) {
+      out +=
+          (out.empty() ? "" : " ") + std::to_string(u->slot) + ":" + std::to_string(u->new_value);
+    }
+    return out;
+  }
+
+  TempDir dir_;
+  std::string path_;
+  FakeEnv env_;
+  ui::FakeMediaWindow media_{env_};
+  std::unique_ptr<ProgramRun> run_;
+  Player* player_ = nullptr;
+  int repaints_seen_ = 0;
+};
 
 TEST_F(PlayerTest, PlaysFromTheStartPointAndMovesOnAtTheEndPointRaisingTheScore) {
   setFrames(1, 1000, 30000);  // the file is 10 minutes long
@@ -42,7 +137,7 @@ TEST_F(PlayerTest, PlaysFromTheStartPointAndMovesOnAtTheEndPointRaisingTheScore)
   const uint64_t played = env_.nowMillis() - started;
   EXPECT_TRUE(played >= 29000u && played < 600000u) << played;
   EXPECT_EQ(program().playList().size(), 1);
-  EXPECT_EQ(rated(takeUpdates()), Rated{"1:80"});  // 64 + 64 / 4
+  EXPECT_EQ(rated(), "1:80");  // 64 + 64 / 4
 }
 
 TEST_F(PlayerTest, PauseResumesWhereItStoppedAndStopStartsTheNextSong) {
@@ -67,25 +162,24 @@ TEST_F(PlayerTest, PauseResumesWhereItStoppedAndStopStartsTheNextSong) {
   request(kRequestPlay);
   ASSERT_TRUE(untilPlaying(songPath(2)));
 
-  EXPECT_TRUE(takeUpdates().empty());  // neither pausing nor stopping rates
+  EXPECT_TRUE(rated().empty());  // neither pausing nor stopping rates
 }
 
 TEST_F(PlayerTest, BackTwicePlaysTheSecondThenTheFirstSongWithoutTakingRows) {
   program().settings().set(settings::kAutoRate, 0);
-  listSongs({songPath(1), songPath(2), songPath(3), songPath(4), songPath(5)});
+  listSongs({songPath(1), songPath(2), songPath(2), songPath(3), songPath(4), songPath(5)});
   start();
   request(kRequestPlay);
   ASSERT_TRUE(untilPlaying(songPath(1)));
-  request(kRequestSkip);
-  ASSERT_TRUE(untilPlaying(songPath(2)));
-  request(kRequestSkip);
-  ASSERT_TRUE(untilPlaying(songPath(3)));
+  for (int song : {2, 2, 3}) {
+    request(kRequestSkip);
+    ASSERT_TRUE(untilPlaying(songPath(song))) << song;
+  }
   EXPECT_EQ(program().playList().size(), 2);
-
-  request(kRequestBack);
-  ASSERT_TRUE(untilPlaying(songPath(2)));
-  request(kRequestBack);
-  ASSERT_TRUE(untilPlaying(songPath(1)));
+  for (int song : {2, 1}) {  // song 2, played twice in a row, is remembered once
+    request(kRequestBack);
+    ASSERT_TRUE(untilPlaying(songPath(song))) << song;
+  }
   EXPECT_EQ(backStackTop(program().settings()), -1);
   EXPECT_EQ(program().playList().size(), 2);
 
@@ -93,7 +187,7 @@ TEST_F(PlayerTest, BackTwicePlaysTheSecondThenTheFirstSongWithoutTakingRows) {
   request(kRequestBack);
   ASSERT_TRUE(untilPlaying(songPath(4)));
   EXPECT_EQ(program().playList().size(), 2);
-  EXPECT_TRUE(takeUpdates().empty());  // "Auto Rate" off
+  EXPECT_TRUE(rated().empty());  // "Auto Rate" off
 }
 
 TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
@@ -122,7 +216,7 @@ TEST_F(PlayerTest, TheNextSongStartsAtTheMediaEndWithoutWaitingForAPoll) {
   ASSERT_EQ(media_.openPath(), songPath(3));
   EXPECT_EQ(env_.nowMillis() - started, 2100u);
   EXPECT_EQ(program().playList().size(), 1);
-  EXPECT_EQ(takeUpdates().size(), 2u);  // both rated
+  EXPECT_EQ(rated(), "1:80 2:80");  // both played to their end
 }
 
 // An MP3 without a header that gives its length opens with no length: that is not its end. It
@@ -142,12 +236,12 @@ TEST_F(PlayerTest, ASongWhoseLengthIsUnknownAtFirstPlaysToItsRealEnd) {
     const uint64_t started = env_.nowMillis();
     stepUntil([&] { return env_.nowMillis() - started >= 1500; });
     EXPECT_EQ(media_.openPath(), songPath(i + 1)) << "left at " << env_.nowMillis() - started;
-    EXPECT_TRUE(takeUpdates().empty());
+    EXPECT_TRUE(rated().empty());
     stepUntil([&] { return media_.openPath() != songPath(i + 1); });
     EXPECT_EQ(media_.openPath(), songPath(i + 2));
     const int64_t played = static_cast<int64_t>(env_.nowMillis() - started);
     EXPECT_TRUE(played >= lengths[i] && played <= lengths[i] + 500) << played;
-    EXPECT_EQ(rated(takeUpdates()), Rated{std::to_string(i + 1) + ":80"});  // played to its end
+    EXPECT_EQ(rated(), std::to_string(i + 1) + ":80");  // played to its end
   }
 }
 
@@ -179,7 +273,7 @@ TEST_F(PlayerTest, TheVolumeTheTagAndTheOutputProblemReachTheirReaders) {
                                  0,   0,   0,   5, 0, 0, 0, '4', '/', '1', '2', 'T', 'C', 'O',
                                  'N', 0,   0,   0, 5, 0, 0, 0,   '(', '8', ')', 0};
   tagged.resize(tagged.size() + 200, 0xFF);
-  tunora::testing::writeBytes(songPath(1), tagged);
+  writeBytes(songPath(1), tagged);
   media_.setOutputProblem("No usable audio output");
   listSongs({songPath(1), songPath(2), songPath(3)});
   request(kRequestPlay);
@@ -220,11 +314,11 @@ TEST_F(PlayerTest, FilesThatDoNotOpenArePassedOverAtOnceAndASkipLowersTheScore) 
   EXPECT_EQ(env_.nowMillis(), started);  // no sleep at all on the way
   EXPECT_EQ(program().playList().size(), 2);
   EXPECT_TRUE(called(media_.calls(), "open-failed " + dir_.file("gone5.wav")));
-  EXPECT_TRUE(takeUpdates().empty());  // nothing that did not play is rated
+  EXPECT_TRUE(rated().empty());  // nothing that did not play is rated
   request(kRequestSkip);
   stepTo(songPath(2), 5);
   ASSERT_EQ(media_.openPath(), songPath(2));
-  EXPECT_EQ(rated(takeUpdates()), Rated{"1:48"});  // 64 - 64 / 4
+  EXPECT_EQ(rated(), "1:48");  // 64 - 64 / 4
   // Back would go to song 1 and from there to nothing older.
   EXPECT_EQ(backStackTop(program().settings()), 1);
   EXPECT_EQ(program().settings().get(settings::kBackStack, 1), -1);
@@ -241,22 +335,7 @@ TEST_F(PlayerTest, ASongThatEndedIsRatedOnceWhileTheNextWaitsToBePrepared) {
   const uint64_t started = env_.nowMillis();
   stepUntil([&] { return env_.nowMillis() - started >= 8000; });
   EXPECT_EQ(media_.openPath(), songPath(1)) << "song 2 alone does not follow";
-  EXPECT_EQ(rated(takeUpdates()), Rated{"1:80"});
-}
-
-// The same song twice in a row on the list is remembered once: Back goes to the song before it.
-TEST_F(PlayerTest, ASongPlayedTwiceInARowIsRememberedOnce) {
-  program().settings().set(settings::kAutoRate, 0);
-  listSongs({songPath(2), songPath(1), songPath(1), songPath(1), songPath(3), songPath(4)});
-  start();
-  request(kRequestPlay);
-  ASSERT_TRUE(untilPlaying(songPath(2)));
-  for (int i = 0; i < 3; ++i) {
-    request(kRequestSkip);
-    ASSERT_TRUE(untilPlaying(songPath(1))) << i;
-  }
-  EXPECT_EQ(backStackTop(program().settings()), 1);
-  EXPECT_EQ(program().settings().get(settings::kBackStack, 1), 2);
+  EXPECT_EQ(rated(), "1:80");
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
-// Resuming where the program left off: the resume file's bytes, and the whole program quitting
-// in the middle of a song and starting again from the same data directory, over the fake media
-// window in virtual time. The song playing at the quit goes back on top of the list and starts
-// where it stopped; quitting again before it was played keeps that place; a song stopped by the
-// user is not resumed.
+// Resuming where the program left off: the resume file's bytes, and the whole program quitting in
+// the middle of a song (or paused, or stopped) and starting again from the same data directory,
+// over the fake media window in virtual time.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -91,7 +89,7 @@ class ResumeTest : public ::testing::Test {
   ui::FakeMediaWindow media_{env_};
 };
 
-TEST_F(ResumeTest, TheSongPlayingAtTheQuitStartsWhereItStoppedNextTime) {
+TEST_F(ResumeTest, TheSongPlayingOrPausedAtTheQuitStartsWhereItStoppedNextTime) {
   int64_t left_at = 0;
   {
     auto first = run();
@@ -121,31 +119,25 @@ TEST_F(ResumeTest, TheSongPlayingAtTheQuitStartsWhereItStoppedNextTime) {
     ASSERT_TRUE(playNext(run, songPath(1)));
     EXPECT_EQ(starts(), (std::vector<std::string>{"open " + songPath(1),
                                                   "playFrom " + std::to_string(left_at)}));
-    // The next song starts from its beginning.
+    // The next song starts from its beginning; paused at the quit, the pause's place is kept.
     media_.clearCalls();
     ASSERT_TRUE(playNext(run, songPath(2)));  // skip
     EXPECT_EQ(starts(), (std::vector<std::string>{"open " + songPath(2), "play"}));
-    // Stopped by the user before the quit: nothing to resume.
-    ASSERT_TRUE(run.stopPlaying());
-    ASSERT_TRUE(run.quit());
-    EXPECT_FALSE(std::filesystem::exists(dir_.file("Resume.txt")));
-  }
-}
-
-// Paused at the quit: the place of the pause is kept.
-TEST_F(ResumeTest, ASongPausedAtTheQuitResumesAtThePause) {
-  {
-    auto paused = run();
-    ASSERT_TRUE(playNext(*paused, songPath(1)));
     ASSERT_TRUE(driveFor(env_, std::chrono::milliseconds(5000), std::chrono::milliseconds(100)));
-    paused->program().words().player_request.store(player::kRequestPause);
-    ASSERT_TRUE(paused->until([&] { return paused->program().words().playing.load() == 0; }));
+    run.program().words().player_request.store(player::kRequestPause);
+    ASSERT_TRUE(run.until([&] { return run.program().words().playing.load() == 0; }));
     ASSERT_TRUE(driveFor(env_, std::chrono::milliseconds(60000), std::chrono::milliseconds(500)));
-    ASSERT_TRUE(paused->quit());
+    ASSERT_TRUE(run.quit());
+    const ResumePoint kept = engine::readResumePoint(dir_.folder()).value_or(ResumePoint{});
+    EXPECT_EQ(kept.path, songPath(2));
+    EXPECT_TRUE(kept.position_ms >= 5000 && kept.position_ms <= 5600) << kept.position_ms;
   }
-  const ResumePoint kept = engine::readResumePoint(dir_.folder()).value_or(ResumePoint{});
-  EXPECT_EQ(kept.path, songPath(1));
-  EXPECT_TRUE(kept.position_ms >= 5000 && kept.position_ms <= 5600) << kept.position_ms;
+  // Stopped by the user before the quit: nothing to resume.
+  auto fourth = run();
+  ASSERT_TRUE(playNext(*fourth, songPath(2)));
+  ASSERT_TRUE(fourth->stopPlaying());
+  ASSERT_TRUE(fourth->quit());
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("Resume.txt")));
 }
 
 }  // namespace

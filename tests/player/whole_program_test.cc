@@ -1,16 +1,12 @@
-// The whole program without a display: a generated folder of 60 songs imported into a new
-// library, the list built to ListSize 20, then play, seven skips with "Auto Rate" on, stop, and
-// the quit with more than 5 queued updates; then a second start from the same data directory.
-// Checked afterwards: the scores and play counts in the table, the state's play-list file and the
-// settings file. Run over the fake media window in virtual time, and over GStreamer (fakesink,
-// 1-second songs; label "gstreamer").
+// The whole program without a display over 60 generated songs: the list built, play, seven skips
+// with "Auto Rate" on, stop, quit; the table's scores and play counts, the play-list file and the
+// settings after, and a second start. Over the fake media window in virtual time, and over
+// GStreamer (fakesink, 1-second songs; label "gstreamer").
 #include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
 
-#include "import/import.h"
-#include "library/song_table.h"
 #include "media/playlist_file.h"
 #include "player/demo_songs.h"
 #include "tests/engine/builder_fixture.h"
@@ -28,38 +24,19 @@ constexpr int32_t kSongs = 60;
 constexpr int32_t kListSize = 20;
 constexpr int kSkips = 7;
 
-class NullImportStatus final : public media::ImportStatus {
-  void setLine1(const std::string&) override {}
-  void setLine2(const std::string&) override {}
-};
-
-void firstRun(Settings& s) {
-  s = firstRunSettings();
-  s.set(settings::kListSize, kListSize);
-  s.set(settings::kAutoRate, 1);
-  s.set(settings::kAutoBuild, 1);
-}
-
 class WholeProgramTest : public ::testing::TestWithParam<bool> {
  protected:
+  // One-second tunes "song<i>.wav" in slots 0.. of the library.
   void SetUp() override {
     data_dir_ = dir_.folder() + "data/";
     std::filesystem::create_directories(data_dir_);
-    ASSERT_TRUE(player::writeDemoSongs(dir_.file("music"), kSongs, 1000).ok());
-    marlbase::TableHandle table;
-    ASSERT_TRUE(createSongTable(table, data_dir_ + "Tunora.mbf"));
-    table.close();
-    // The import, as tunora-cli import runs it.
-    Settings settings = firstRunSettings();
-    settings.setText(settings::kDatabasePath, data_dir_ + "Tunora.mbf");
-    engine::SharedWords words;
-    engine::SharedLock lock(words, env_);
-    NullImportStatus status;
-    std::atomic<int32_t> changes{0};
-    media::Importer importer(lock, table, settings, status, changes);
-    engine::Grant grant = lock.takeGrantDirectly(engine::kCodeImport);
-    importer.runImportHolding(grant, dir_.file("music") + "/");
-    ASSERT_EQ(importer.songsAdded(), kSongs);
+    std::vector<TestSong> songs = plainSongs(kSongs);
+    uint32_t seed = 0;
+    for (TestSong& song : songs) {
+      song.path = dir_.file("song" + std::to_string(seed) + ".wav");
+      ASSERT_TRUE(player::writeToneWav(song.path, 1000, seed++).ok());
+    }
+    ASSERT_TRUE(writeSongTable(data_dir_ + "Tunora.mbf", songs));
   }
   std::unique_ptr<ui::MediaWindow> makeMedia() {
     if (!GetParam()) {
@@ -79,7 +56,7 @@ class WholeProgramTest : public ::testing::TestWithParam<bool> {
     marlbase::TableHandle table;
     table.setPath(path);
     EXPECT_TRUE(table.open().ok());
-    for (int32_t slot = 1; slot <= kSongs; ++slot)
+    for (int32_t slot = 0; slot < kSongs; ++slot)
       out[slot] = table.readInt(slot, column).value_or(0);
     return out;
   }
@@ -96,7 +73,12 @@ TEST_P(WholeProgramTest, PlaysSkipsQuitsAndStartsAgainWithItsState) {
   const auto scores_before = tableInts(library, ratingColumn(0));
   std::vector<std::string> saved_rows;
   {
-    ProgramRun run(env_, *media, data_dir_, [](Settings& s) { firstRun(s); });
+    ProgramRun run(env_, *media, data_dir_, [](Settings& s) {
+      s = firstRunSettings();
+      s.set(settings::kListSize, kListSize);
+      s.set(settings::kAutoRate, 1);
+      s.set(settings::kAutoBuild, 1);
+    });
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.until([&] { return run.program().playList().size() == kListSize; }));
 

@@ -79,7 +79,8 @@ shoot() {
   echo "$name: window at $X,$Y size ${W}x$H"
 }
 
-# measure what RECT...: the numbers shot_check prints for a rectangle given in window pixels.
+# measure PNG [OTHER_PNG] RECT...: the four counts shot_check prints for a rectangle given in
+# window pixels: colours, pixels in colour, dark pixels, pixels that differ in OTHER_PNG.
 measure() { "$check" "$@"; }
 
 # look SCALE SCREEN_W SCREEN_H: the four screenshots at a scale and their checks.
@@ -97,14 +98,14 @@ look() {
     fi
     # In logical pixels: the stars at (5, 56) or lower, five of them 100 wide.
     local colours coloured pic_x pic_w half side strip_x dark
-    read -r colours coloured <<<"$(measure colours "$shot" $((5 * scale)) $((56 * scale)) \
+    read -r colours coloured _ <<<"$(measure "$shot" $((5 * scale)) $((56 * scale)) \
       $((100 * scale)) $((30 * scale)))"
     echo "$name: star area $colours colours, $coloured pixels in colour"
     [ "$coloured" -gt $((300 * scale * scale)) ] || fail "$name at scale $scale: no stars"
     # The picture area: upper right, W/2 wide from the top of the display to H/2 + 30.
     # half: the window's logical H/2, in screen pixels.
     pic_x=$((W / 2)); pic_w=$((W - W / 2)); half=$((H / scale / 2)); half=$((half * scale))
-    read -r colours coloured <<<"$(measure colours "$shot" "$pic_x" $((30 * scale)) "$pic_w" "$half")"
+    read -r colours coloured _ <<<"$(measure "$shot" "$pic_x" $((30 * scale)) "$pic_w" "$half")"
     echo "$name: picture area $colours colours"
     [ "$colours" -gt 16 ] || fail "$name at scale $scale: the picture area is one colour"
     # No text from the left panel at the divider or in the picture area's white strip left of the
@@ -112,13 +113,14 @@ look() {
     side=$((pic_w < half ? pic_w : half))
     [ "$name" = video ] && side=$pic_w
     strip_x=$((W / 2 - 10 * scale))
-    dark=$(measure dark "$shot" "$strip_x" $((30 * scale)) $((W - side - strip_x)) \
-      $((half - 30 * scale)))
+    read -r _ _ dark _ <<<"$(measure "$shot" "$strip_x" $((30 * scale)) $((W - side - strip_x)) \
+      $((half - 30 * scale)))"
     echo "$name: dark pixels between the divider and the picture: $dark"
     [ "$dark" = 0 ] || fail "$name at scale $scale: text reaches into the picture area"
     if [ "$name" = video ]; then
       local later="$out/scale$scale-$name-later.png" differ
-      differ=$(measure differ "$shot" "$later" "$pic_x" $((30 * scale)) "$pic_w" "$half")
+      read -r _ _ _ differ <<<"$(measure "$shot" "$later" "$pic_x" $((30 * scale)) "$pic_w" \
+        "$half")"
       echo "video: $differ pixels changed within a second"
       [ "$differ" -gt 1000 ] || fail "the video's picture does not move at scale $scale"
     fi

@@ -44,9 +44,6 @@ class DatabaseDialogTest : public WindowTest {
   T* control(const char* name) {
     return child<T>(dialog_window_, name);
   }
-  uint32_t number(int32_t slot, int32_t column) {
-    return testing::storedNumber(libraryPath(), slot, column);
-  }
 
   testing::FakeActions actions_;
   QPointer<DatabaseDialog> dialog_window_;
@@ -79,7 +76,7 @@ TEST_F(DatabaseDialogTest, ShowsWhatIsStoredAndStoresTheChosenFunction) {
             "Copy Ratings refused: copying a user's ratings onto the same user");
   EXPECT_EQ(settings().get(settings::kDbFunction), 2);
   EXPECT_TRUE(dialog_.requests().empty());
-  EXPECT_EQ(number(1, ratingColumn(2)), 77u);
+  EXPECT_EQ(testing::storedNumber(libraryPath(), 1, ratingColumn(2)), 77u);
   // Opened again, it shows the stored choice.
   dialog_window_->close();
   open();

@@ -15,22 +15,11 @@
 namespace tunora::ui::qt {
 namespace {
 
-class FillerWindowTest : public WindowTest {
- protected:
-  void SetUp() override {
-    std::filesystem::create_directories(dir_.file("data"));
-    startProgram(0, {}, false);
-  }
-  void TearDown() override {
-    filler_.reset();
-    WindowTest::TearDown();
-  }
-
-  filler::PosixFillFiles files_;
-  std::unique_ptr<FillerWindow> filler_;
-};
+using FillerWindowTest = WindowTest;
 
 TEST_F(FillerWindowTest, ShowsTheStoredSettingsAndCloseStoresAndWritesTheChoices) {
+  std::filesystem::create_directories(dir_.file("data"));
+  startProgram(0, {}, false);
   Settings& s = settings();
   std::vector<ControlRow> rows = {
       settingRow(s, "fillSize", settings::kFillSizeIndex, "3", "2"),
@@ -47,23 +36,22 @@ TEST_F(FillerWindowTest, ShowsTheStoredSettingsAndCloseStoresAndWritesTheChoices
                               i % 3 == 0 ? "1" : "0", i == 4 ? "0" : "1"));
   }
   storeRows(rows);
-  filler_ = std::make_unique<FillerWindow>(
-      FillerWindowParts{s, program().lock(), program().builder(), program().library(), files_,
-                        program().threads(), dialog_, env_, nullptr, dir_.folder() + "data/",
-                        dir_.folder() + "program/", dir_.folder() + "home"});
-  expectShown(&*filler_, rows, false);
+  filler::PosixFillFiles files;
+  FillerWindow filler({s, program().lock(), program().builder(), program().library(), files,
+                       program().threads(), dialog_, env_, nullptr, dir_.folder() + "data/",
+                       dir_.folder() + "program/", dir_.folder() + "home"});
   bool closed = false;
-  filler_->setOnClosed([&closed] { closed = true; });
-  filler_->show();
-  enterRows(&*filler_, rows);
-  child<QPushButton>(&*filler_, "Close")->click();
+  filler.setOnClosed([&closed] { closed = true; });
+  filler.show();
+  expectShownThenEnter(&filler, rows);
+  child<QPushButton>(&filler, "Close")->click();
   EXPECT_TRUE(closed);
-  EXPECT_FALSE(filler_->isVisible());
-  expectStored(rows, true);
+  EXPECT_FALSE(filler.isVisible());
+  expectStored(rows);
   // The file holds the same choices: read back over the stored values.
   storeRows(rows);
   ASSERT_TRUE(loadFillerSettings(dir_.folder() + "data/", s));
-  expectStored(rows, true);
+  expectStored(rows);
 }
 
 }  // namespace

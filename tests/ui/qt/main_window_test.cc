@@ -18,15 +18,11 @@
 namespace tunora::ui::qt {
 namespace {
 
-class MainWindowTest : public WindowTest {
- protected:
-  void SetUp() override { startProgram(4, {}, false); }
-  engine::SharedWords& words() { return program().words(); }
-  QAbstractItemModel* model() { return window_->listView()->model(); }
-};
+using MainWindowTest = WindowTest;
 
 // The player thread is not started here: the request word keeps what was asked.
 TEST_F(MainWindowTest, AClickAKeyAndAPostedCommandReachThePlayer) {
+  startProgram(4, {}, false);
   const std::vector<std::pair<const char*, std::function<void()>>> inputs = {
       {"the Stop button", [&] { window_->findChild<QToolButton*>("command2")->click(); }},
       {"the key R",
@@ -39,18 +35,21 @@ TEST_F(MainWindowTest, AClickAKeyAndAPostedCommandReachThePlayer) {
          worker.join();
        }}};
   const int32_t expected[] = {player::kRequestStop, player::kRequestRestart, player::kRequestBack};
+  std::atomic<int32_t>& request = program().words().player_request;
   for (size_t i = 0; i < inputs.size(); ++i) {
-    words().player_request.store(0);
+    request.store(0);
     inputs[i].second();
-    EXPECT_TRUE(processEventsUntil([&] { return words().player_request.load() == expected[i]; }))
-        << inputs[i].first << ": " << words().player_request.load();
+    EXPECT_TRUE(processEventsUntil([&] { return request.load() == expected[i]; }))
+        << inputs[i].first << ": " << request.load();
   }
 }
 
 TEST_F(MainWindowTest, BridgeAnswersFromTheWindowThreadAndStopsWaitingOnceDetached) {
+  startProgram(4, {}, false);
   for (int n = 1; n <= 3; ++n) program().playList().append({"S", "A", "B", songPath(n), "MP3"});
-  ASSERT_TRUE(processEventsUntil([&] { return model()->rowCount() == 3; }));
-  window_->listView()->setCurrentIndex(model()->index(1, 0));
+  QAbstractItemModel* model = window_->listView()->model();
+  ASSERT_TRUE(processEventsUntil([&] { return model->rowCount() == 3; }));
+  window_->listView()->setCurrentIndex(model->index(1, 0));
   WindowBridge bridge(&*window_, state_, dialog_, cover_);
   std::atomic<int32_t> row{-2};
   std::thread executor([&] { row.store(bridge.focusedRow()); });
@@ -71,24 +70,19 @@ TEST_F(MainWindowTest, BridgeAnswersFromTheWindowThreadAndStopsWaitingOnceDetach
 // The play list's double-click through the whole program, far down a long list: the rows above
 // the clicked one go, the clicked song plays and the view shows the top again. (What the request
 // does while a song plays is the executor's test.)
-class PlayListDoubleClickTest : public WindowTest {
- protected:
-  void SetUp() override {
-    startProgram(kSongs);
-    for (int i = 0; i < kSongs - 1; ++i) {
-      program().playList().append(
-          {"Title " + std::to_string(i), "Artist", "Album", songPath(i), "Audio"});
-    }
-    ASSERT_TRUE(processEventsUntil([&] { return rows() == kSongs - 1 && lockIdle(); }));
-  }
-  static constexpr int kSongs = 100;
-  int rows() { return window_->listView()->model()->rowCount(); }
-  bool lockIdle() {
-    return program().words().request.load() == 0 && program().words().grant.load() == 0;
-  }
-};
+using PlayListDoubleClickTest = WindowTest;
 
 TEST_F(PlayListDoubleClickTest, DropsTheRowsAbovePlaysTheClickedSongAndShowsTheTop) {
+  const int songs = 100;
+  startProgram(songs);
+  for (int i = 0; i < songs - 1; ++i) {
+    program().playList().append({"Title", "Artist", "Album", songPath(i), "Audio"});
+  }
+  auto rows = [&] { return window_->listView()->model()->rowCount(); };
+  auto lockIdle = [&] {
+    return program().words().request.load() == 0 && program().words().grant.load() == 0;
+  };
+  ASSERT_TRUE(processEventsUntil([&] { return rows() == songs - 1 && lockIdle(); }));
   QTableView* view = window_->listView();
   const int clicked = 60;
   view->scrollTo(view->model()->index(clicked, 1), QAbstractItemView::PositionAtCenter);
@@ -105,7 +99,7 @@ TEST_F(PlayListDoubleClickTest, DropsTheRowsAbovePlaysTheClickedSongAndShowsTheT
     QCoreApplication::sendEvent(view->viewport(), &event);
   }
   // Until the song plays (the player's switch done, its repaint made) and the view shows the rest.
-  const int32_t left = kSongs - 2 - clicked;
+  const int32_t left = songs - 2 - clicked;
   const int32_t repaints = run_->window().text_repaints.load();
   ASSERT_TRUE(processEventsUntil([&] {
     return media_.openPath() == songPath(clicked) && program().words().playing.load() != 0 &&

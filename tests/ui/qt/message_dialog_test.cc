@@ -33,9 +33,6 @@ void onOpen(QtMessageDialog& dialog, std::vector<QString>* captions,
     QTimer::singleShot(0, widget, [widget, act] { act(widget); });
   });
 }
-void press(MessageDialogWidget* widget, const char* name) {
-  widget->findChild<QPushButton*>(name)->click();
-}
 
 // Each row: the request, what the user does ("first", "second", "close" or "time-out": the
 // timer's own target, without waiting), the answer and the visible buttons.
@@ -65,7 +62,8 @@ TEST(MessageDialogTest, EachFormAnswersWithTheButtonPressedUnderItsCaptions) {
       timer = t == nullptr ? 0 : (t->isActive() ? t->interval() : -2);
       if (row.act == "close") w->reject();
       if (row.act == "time-out") w->timeOut();
-      if (row.act == "first" || row.act == "second") press(w, (row.act + "Button").c_str());
+      if (row.act == "first" || row.act == "second")
+        press(w, QString::fromStdString(row.act + "Button"));
     });
     EXPECT_EQ(dialog.show(row.request).button, row.answer) << row.act;
     EXPECT_EQ(captions, row.captions) << row.act;

@@ -13,7 +13,6 @@
 #include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <cstdio>
-#include <functional>
 #include <limits>
 #include <string>
 
@@ -26,24 +25,23 @@ class FakePlayer : public MediaPlayerControl {
  public:
   void raise() override {}
   void quit() override {}
-  void playPause() override { status_ = PlaybackStatus::kPlaying; }
-  void play() override { status_ = PlaybackStatus::kPlaying; }
-  void pause() override { status_ = PlaybackStatus::kPaused; }
-  void stop() override { status_ = PlaybackStatus::kStopped; }
+  void playPause() override {}
+  void play() override {}
+  void pause() override {}
+  void stop() override {}
   void next() override { ++song_, position_ = 0; }
   void previous() override {}
   void seekTo(int64_t position_us) override { position_ = position_us; }
-  PlaybackStatus status() const override { return status_; }
+  PlaybackStatus status() const override { return PlaybackStatus::kPlaying; }
   TrackInfo track() const override {
-    TrackInfo t;
-    t.id = song_;
-    t.title = "Song " + std::to_string(song_);
-    t.length_us = 180'000'000;
-    t.path = path.empty() ? "/music/song " + std::to_string(song_) + ".mp3" : path;
-    t.rating = 0.8;
-    t.track_number = song_ == 1 ? 7 : 0;
-    t.genre = song_ == 1 ? "Jazz" : "";
-    return t;
+    const std::string n = std::to_string(song_);
+    return {.id = song_,
+            .title = "Song " + n,
+            .path = path.empty() ? "/music/song " + n + ".mp3" : path,
+            .length_us = 180'000'000,
+            .rating = 0.8,
+            .track_number = song_ == 1 ? 7 : 0,
+            .genre = song_ == 1 ? "Jazz" : ""};
   }
   int64_t positionUs() const override { return position_; }
   double volume() const override { return volume_; }
@@ -52,21 +50,10 @@ class FakePlayer : public MediaPlayerControl {
   std::string path;  // the track's file, when set
 
  private:
-  PlaybackStatus status_ = PlaybackStatus::kStopped;
   int64_t song_ = 1;
   int64_t position_ = 0;
   double volume_ = 1.0;
 };
-
-// Spins the event loop until done() holds, for at most 10 s.
-bool spinUntil(const std::function<bool()>& done) {
-  QDeadlineTimer deadline(10000);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  return true;
-}
 
 constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
@@ -92,7 +79,10 @@ class MprisTest : public ::testing::Test {
         service->busName(), "/org/mpris/MediaPlayer2", interface, member);
     message.setArguments(args);
     QDBusPendingCall pending = client->asyncCall(message);
-    EXPECT_TRUE(spinUntil([&] { return pending.isFinished(); })) << member.toStdString();
+    for (QDeadlineTimer limit(10000); !pending.isFinished() && !limit.hasExpired();) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_TRUE(pending.isFinished()) << member.toStdString();
     return pending.reply();
   }
   QDBusMessage act(const QString& member, const QVariantList& args = {}) {

@@ -1,9 +1,6 @@
 // The window tests' harness, offscreen: the whole program in virtual time (tests/support's
-// ProgramRun: the supervisor with its request executor, and the player on the fake media
-// window) under the real main window, its dialog host and bridge; a clock driver moves the
-// clock whenever every thread of the program sleeps, and the test's thread handles the window's
-// events. Also: running the event loop until a condition holds, finding a dialog's controls, and
-// one table of control -> stored field rows that a dialog's round trip checks both ways.
+// ProgramRun) under the real main window, its dialog host and bridge; the event loop run until a
+// condition holds; a dialog's controls found; rows of control -> stored field for round trips.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -53,12 +50,8 @@ inline bool processEventsUntil(const std::function<bool()>& done) {
 template <typename T>
 T* child(QObject* parent, const QString& name) {
   if (T* found = parent->findChild<T*>(name)) return found;
-  if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_base_of_v<T, QAbstractButton>) {
-    for (QAbstractButton* b : parent->findChildren<QAbstractButton*>()) {
-      if (b->text() == name) {
-        if (T* found = qobject_cast<T*>(b)) return found;
-      }
-    }
+  for (QAbstractButton* b : parent->findChildren<QAbstractButton*>()) {
+    if (T* found = qobject_cast<T*>(b); found && b->text() == name) return found;
   }
   ADD_FAILURE() << "no control " << name.toStdString();
   return nullptr;
@@ -114,21 +107,17 @@ inline ControlRow settingRow(Settings& s, QString control, settings::TextArrayFi
 inline void storeRows(const std::vector<ControlRow>& rows) {
   for (const ControlRow& r : rows) r.store(r.before);
 }
-// Each control shows its row's value (`typed` or `before`).
-inline void expectShown(QObject* dialog, const std::vector<ControlRow>& rows, bool typed) {
+// Each control shows its row's `before`; then the user enters `typed` into it.
+inline void expectShownThenEnter(QObject* dialog, const std::vector<ControlRow>& rows) {
   for (const ControlRow& r : rows) {
     QWidget* w = child<QWidget>(dialog, r.control);
-    EXPECT_EQ(w ? shownValue(w) : "", typed ? r.typed : r.before) << r.control.toStdString();
+    EXPECT_EQ(w ? shownValue(w) : "", r.before) << r.control.toStdString();
+    if (w) enterValue(w, r.typed);
   }
 }
-inline void enterRows(QObject* dialog, const std::vector<ControlRow>& rows) {
+inline void expectStored(const std::vector<ControlRow>& rows) {
   for (const ControlRow& r : rows) {
-    if (QWidget* w = child<QWidget>(dialog, r.control)) enterValue(w, r.typed);
-  }
-}
-inline void expectStored(const std::vector<ControlRow>& rows, bool typed) {
-  for (const ControlRow& r : rows) {
-    EXPECT_EQ(r.stored(), typed ? r.typed : r.before) << "stored from " << r.control.toStdString();
+    EXPECT_EQ(r.stored(), r.typed) << "stored from " << r.control.toStdString();
   }
 }
 
