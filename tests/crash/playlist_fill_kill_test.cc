@@ -3,12 +3,8 @@
 // fill was copying is under its name whole or not at all; and the temporary files the kills leave
 // are removed by the cleanup that runs at the next start (or the next fill). 30 kills per case;
 // TUNORA_CRASH_KILLS=N kills N times (the "crash-long" run: 250).
-#include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "filler/fill_files.h"
 #include "library/song_columns.h"
@@ -49,8 +45,7 @@ void killASave(uint64_t seed, const std::string& what, const std::string& folder
                std::set<std::string> others = {}) {
   others.insert(file);
   testing::killRepeatedly(
-      what, seed, 30, [] { return true; }, work,
-      [&] { testing::writeBytes(folder + file, old_bytes); },
+      what, seed, 30, work, [&] { testing::writeBytes(folder + file, old_bytes); },
       [&](bool after_kill) {
         const std::vector<uint8_t> now = readBytes(folder + file);
         EXPECT_TRUE(now == new_bytes || (after_kill && now == old_bytes))
@@ -125,7 +120,7 @@ TEST(FillKillTest, AFillKilledLeavesNoCutOffSong) {
   }
   auto target = [&](size_t i) { return out + "/00" + std::to_string(i) + " song.mp3"; };
   testing::killRepeatedly(
-      "fill copies", 14, 30, [] { return true; },
+      "fill copies", 14, 30,
       [&] {
         filler::PosixFillFiles files;
         for (size_t i = 0; i < contents.size(); ++i) {

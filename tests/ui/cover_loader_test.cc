@@ -1,14 +1,8 @@
 // The cover loader: when it runs and what it loads, also while the lock is busy.
 #include "ui/cover_loader.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-
 #include "engine/lock_codes.h"
 #include "engine/random_source.h"
-#include "tests/support/clock_driver.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_fixture.h"
 

@@ -4,11 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
 #include "engine/random_source.h"
 #include "tests/support/temp_dir.h"
 

@@ -5,20 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <string>
-#include <vector>
-
 #include "app/program.h"
 #include "engine/lock_codes.h"
-#include "engine/song_draw.h"
-#include "library/song_columns.h"
-#include "settings/settings_defaults.h"
 #include "tests/support/clock_driver.h"
-#include "tests/support/fake_env.h"
 #include "tests/support/scripted_message_dialog.h"
 #include "tests/support/song_library.h"
-#include "tests/support/temp_dir.h"
 #include "ui/put_at_top.h"
 
 namespace tunora::ui {
@@ -43,11 +34,10 @@ class SearchSessionTest : public ::testing::Test {
  protected:
   // Songs 1..12 by "Artist", and song 13 "Lone" by "Other".
   void SetUp() override {
-    path_ = dir_.file("Tunora.mbf");
     std::vector<testing::LibrarySong> songs = testing::numberedSongs(12);
     songs.push_back({"/lib/lone.mp3", "Lone", "Other"});
-    ASSERT_TRUE(testing::writeLibrary(path_, songs));
-    program_.settings().setText(settings::kDatabasePath, path_);
+    ASSERT_TRUE(testing::writeLibrary(dir_.file("Tunora.mbf"), songs));
+    program_.settings().setText(settings::kDatabasePath, dir_.file("Tunora.mbf"));
     ASSERT_TRUE(program_.startSupervisor());
   }
   void TearDown() override {
@@ -65,7 +55,6 @@ class SearchSessionTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  std::string path_;
   FakeEnv env_;
   Program program_{env_};
   testing::ScriptedMessageDialog dialog_;

@@ -1,8 +1,6 @@
 // The four status texts.
 #include "ui/status_text.h"
 
-#include <gtest/gtest.h>
-
 #include "engine/lock_codes.h"
 #include "engine/random_source.h"
 #include "tests/ui/ui_fixture.h"

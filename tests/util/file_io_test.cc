@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <string>
-#include <vector>
 
 #include "tests/support/temp_dir.h"
 
