@@ -7,11 +7,10 @@
 #include <set>
 
 #include "filler/fill_files.h"
-#include "library/song_columns.h"
-#include "library/song_table.h"
 #include "maintenance/db_functions.h"
 #include "settings/settings_file.h"
 #include "tests/support/kill_child.h"
+#include "tests/support/song_library.h"
 #include "tests/support/temp_dir.h"
 #include "util/stale_temp_files.h"
 
@@ -62,19 +61,16 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
   // A library of songs with long paths: its playlist is about 180 KB.
   TempDir dir;
   const std::string library = dir.file("songs.mbf");
-  marlbase::TableHandle table;
-  ASSERT_TRUE(createSongTable(table, library));
+  std::vector<testing::LibrarySong> songs;
   std::string text;
   for (int i = 0; i < 2500; ++i) {
-    const std::string path = "/home/someone/Music/Artist " + std::to_string(i % 97) +
-                             "/Album of the year/" + std::to_string(i) + " A song.mp3";
-    ASSERT_TRUE(table.writeText(table.allocate(), kColFileName, path));
-    text += path + "\r\n";
+    songs.push_back({.path = "/home/someone/Music/Artist " + std::to_string(i % 97) +
+                             "/Album of the year/" + std::to_string(i) + " A song.mp3"});
+    text += songs.back().path + "\r\n";
   }
-  const int32_t deleted = table.allocate();  // a deleted song is no line of the playlist
-  ASSERT_TRUE(table.writeText(deleted, kColFileName, "/m/deleted.mp3"));
-  ASSERT_EQ(table.setStatus(deleted, marlbase::kStatusDeleted), 1);
-  table.close();
+  // A deleted song is no line of the playlist.
+  songs.push_back({.path = "/m/deleted.mp3", .status = marlbase::kStatusDeleted});
+  ASSERT_TRUE(testing::writeLibrary(library, songs));
   const std::vector<uint8_t> old_list = bytesOf("/an/older/list.mp3\r\n/with/two/songs.mp3\r\n");
   const std::string list = dir.file("PL1.m3u");
   // The library's playlist starts with the blank first record's empty path.

@@ -93,7 +93,6 @@ class ProgramRun {
   Program& program() { return program_; }
   player::Player& player() { return *player_; }
   RecordingWindow& window() { return window_; }
-  RecordingWindow& commands() { return window_; }
 
  private:
   FakeEnv& env_;
