@@ -110,9 +110,6 @@ TEST_F(CoverLoaderTest, ACoverShowsWithinASecondWhileTheLockIsBusy) {
   words().grant.store(0);
   words().grant_holder_live.store(0);
   words().request.store(0);
-  words().stopping.store(1);
-  testing::ClockDriver clock(env_, std::chrono::milliseconds(1000));
-  program_.stopThreads();
 }
 
 }  // namespace

@@ -5,11 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/program.h"
 #include "engine/lock_codes.h"
-#include "tests/support/clock_driver.h"
-#include "tests/support/scripted_message_dialog.h"
 #include "tests/support/song_library.h"
+#include "tests/ui/ui_fixture.h"
 #include "ui/put_at_top.h"
 
 namespace tunora::ui {
@@ -30,7 +28,7 @@ class RecordingSink final : public SearchSink {
   std::vector<std::string> events, titles;
 };
 
-class SearchSessionTest : public ::testing::Test {
+class SearchSessionTest : public testing::UiTest {
  protected:
   // Songs 1..12 by "Artist", and song 13 "Lone" by "Other".
   void SetUp() override {
@@ -39,11 +37,6 @@ class SearchSessionTest : public ::testing::Test {
     ASSERT_TRUE(testing::writeLibrary(dir_.file("Tunora.mbf"), songs));
     program_.settings().setText(settings::kDatabasePath, dir_.file("Tunora.mbf"));
     ASSERT_TRUE(program_.startSupervisor());
-  }
-  void TearDown() override {
-    program_.words().stopping.store(1);
-    testing::ClockDriver clock(env_, std::chrono::milliseconds(1000));
-    program_.stopThreads();
   }
   SearchParts parts() {
     return SearchParts{program_.lock(), program_.library(), program_.settings(), dialog_, env_};
@@ -55,9 +48,6 @@ class SearchSessionTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  FakeEnv env_;
-  Program program_{env_};
-  testing::ScriptedMessageDialog dialog_;
   RecordingSink sink_;
   std::atomic<bool> abort_{false};
 };

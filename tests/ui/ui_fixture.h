@@ -55,6 +55,12 @@ class FakeActions final : public ui::WindowActions {
 
 class UiTest : public ::testing::Test {
  protected:
+  // Stops the threads a test started, moving the clock meanwhile.
+  void TearDown() override {
+    words().stopping.store(1);
+    ClockDriver clock(env_, std::chrono::milliseconds(1000));
+    program_.stopThreads();
+  }
   engine::SharedWords& words() { return program_.words(); }
   Settings& settings() { return program_.settings(); }
   // Runs `body` on a counted thread, handing the lock's grant over whenever `hand_over` holds, in
