@@ -53,8 +53,9 @@ class FakeActions final : public ui::WindowActions {
   }
 };
 
+// Public, so that a table row may set up a fresh one.
 class UiTest : public ::testing::Test {
- protected:
+ public:
   // Stops the threads a test started, moving the clock meanwhile.
   void TearDown() override {
     words().stopping.store(1);
