@@ -72,7 +72,6 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
   songs.push_back({.path = "/m/deleted.mp3", .status = marlbase::kStatusDeleted});
   ASSERT_TRUE(testing::writeLibrary(library, songs));
   const std::vector<uint8_t> old_list = bytesOf("/an/older/list.mp3\r\n/with/two/songs.mp3\r\n");
-  const std::string list = dir.file("PL1.m3u");
   // The library's playlist starts with the blank first record's empty path.
   killASave(11, "Save DB as Playlist", dir.folder(), "PL1.m3u", old_list, bytesOf("\r\n" + text),
             [&] {
@@ -80,7 +79,7 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
               t.setPath(library);
               t.setWritable(true);
               maintenance::DbInputs inputs;
-              inputs.playlist_path = list;
+              inputs.playlist_path = dir.file("PL1.m3u");
               return t.open().ok() &&
                      maintenance::runDbFunction(maintenance::DbFunction::kSavePlaylist, t, inputs,
                                                 {}, nullptr, nullptr)
@@ -105,8 +104,7 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
 // whole; the killed copy's temporary file goes at the next fill's start.
 TEST(FillKillTest, AFillKilledLeavesNoCutOffSong) {
   TempDir dir;
-  fs::create_directories(dir.file("out"));
-  const std::string out = dir.file("out");
+  const std::string out = dir.file("out");  // made anew before each run
   std::vector<std::vector<uint8_t>> contents;
   for (int i = 0; i < 8; ++i) {
     std::vector<uint8_t> bytes(200 * 1024 + 37 * i);

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +11,6 @@
 #include "app/program.h"
 #include "player/player_state.h"
 #include "tests/support/clock_driver.h"
-#include "tests/support/fake_env.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scripted_message_dialog.h"
 #include "ui/command_dispatch.h"
