@@ -23,7 +23,6 @@ class FakeDecoder final : public ui::PictureDecoder {
 class CoverLoaderTest : public UiTest {
  protected:
   void SetUp() override {
-    album_ = dir_.folder();
     std::ofstream(album_ + "song.mp3") << "x";
     player_.setPlayPath(album_ + "song.mp3");
     player_.media_type.store(1);
@@ -36,7 +35,7 @@ class CoverLoaderTest : public UiTest {
   void picture(const std::string& name) { std::ofstream(album_ + name) << "jpeg"; }
 
   TempDir dir_;
-  std::string album_;
+  std::string album_ = dir_.folder();
   FakeDecoder decoder_;
   engine::SeededRandomSource random_{3};
   std::vector<ui::Rect> repaints_;

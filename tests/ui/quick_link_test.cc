@@ -40,9 +40,8 @@ class QuickLinkTest : public tunora::testing::UiTest {
   // Writes the library (slot 0 blank, the songs from slot 1 on) and plays song `playing`, with
   // its album name in another letter case.
   void writeAndPlay(std::vector<LibrarySong> songs, size_t playing) {
-    for (size_t i = 0; i < songs.size(); ++i) {
+    for (size_t i = 0; i < songs.size(); ++i)
       if (songs[i].path.empty()) songs[i].path = "/music/" + std::to_string(i) + ".mp3";
-    }
     ASSERT_TRUE(tunora::testing::writeLibrary(path_, songs));
     player::SongDetails now;
     now.title = songs[playing].title;
