@@ -75,8 +75,9 @@ TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeave
     // what the first wrote.
     tunora::testing::killSpread(12, run, [&] {
       const std::vector<int32_t> seen = answersOf(path, kProbes), again = answersOf(path, kProbes);
-      EXPECT_EQ(seen, truthOf(path, kProbes));
-      EXPECT_EQ(again, truthOf(path, kProbes));
+      const std::vector<int32_t> truth = truthOf(path, kProbes);
+      EXPECT_EQ(seen, truth);
+      EXPECT_EQ(again, truth);
     });
   }
 }
