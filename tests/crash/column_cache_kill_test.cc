@@ -3,15 +3,7 @@
 // paths up, then adds, deletes and renames), or write their few changes as a delta over the cache:
 // after each kill, the next open's answers are the table's, whether it takes the index from a
 // cache or not.
-#include <gtest/gtest.h>
 
-#include <filesystem>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include "marlbase/index_cache.h"
-#include "marlbase/table_handle.h"
 #include "tests/support/cached_table.h"
 #include "tests/support/kill_child.h"
 #include "tests/support/temp_dir.h"
@@ -19,10 +11,7 @@
 namespace tunora::marlbase {
 namespace {
 
-using tunora::testing::TempDir;
-
 using tunora::testing::answersOf;
-using tunora::testing::makeCachedTable;
 using tunora::testing::truthOf;
 
 constexpr int kRecords = 3000;
@@ -71,9 +60,9 @@ TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeave
   };
   for (const Session& session : sessions) {
     SCOPED_TRACE(session.name);
-    TempDir dir;
+    tunora::testing::TempDir dir;
     const std::string path = dir.file("t.mbf");
-    ASSERT_TRUE(makeCachedTable(path, {.records = kRecords}));
+    ASSERT_TRUE(tunora::testing::makeCachedTable(path, {.records = kRecords}));
     const auto run = [&] {
       TableHandle t;
       t.setPath(path);
@@ -82,11 +71,10 @@ TEST(ColumnCacheKillTest, KillsDuringSessionsThatCarryOrRewriteAColumnIndexLeave
       t.close();
       return true;
     };
+    // The first open may take the index from a cache and its close write one; the second reads
+    // what the first wrote.
     tunora::testing::killSpread(12, run, [&] {
-      // The first open may take the index from a cache and its close write one; the second
-      // reads what the first wrote.
-      const std::vector<int32_t> seen = answersOf(path, kProbes);
-      const std::vector<int32_t> again = answersOf(path, kProbes);
+      const std::vector<int32_t> seen = answersOf(path, kProbes), again = answersOf(path, kProbes);
       const std::vector<int32_t> truth = truthOf(path, kProbes);
       EXPECT_EQ(seen, truth);
       EXPECT_EQ(again, truth);

@@ -1,17 +1,7 @@
 // Writers killed between their table writes and the index cache's: the next open must answer as
 // the table is, never as the cache last described it.
-#include <gtest/gtest.h>
-#include <signal.h>
 
-#include <chrono>
-#include <filesystem>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include "marlbase/index_cache.h"
 #include "marlbase/index_delta.h"
-#include "marlbase/table_handle.h"
 #include "tests/support/cached_table.h"
 #include "tests/support/kill_child.h"
 #include "tests/support/temp_dir.h"

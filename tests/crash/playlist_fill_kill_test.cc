@@ -3,19 +3,14 @@
 // fill was copying is under its name whole or not at all; and the temporary files the kills leave
 // are removed by the cleanup that runs at the next start (or the next fill). 30 kills per case;
 // TUNORA_CRASH_KILLS=N kills N times (the "crash-long" run: 250).
-#include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "filler/fill_files.h"
-#include "library/song_columns.h"
-#include "library/song_table.h"
 #include "maintenance/db_functions.h"
 #include "settings/settings_file.h"
 #include "tests/support/kill_child.h"
+#include "tests/support/song_library.h"
 #include "tests/support/temp_dir.h"
 #include "util/stale_temp_files.h"
 
@@ -49,8 +44,7 @@ void killASave(uint64_t seed, const std::string& what, const std::string& folder
                std::set<std::string> others = {}) {
   others.insert(file);
   testing::killRepeatedly(
-      what, seed, 30, [] { return true; }, work,
-      [&] { testing::writeBytes(folder + file, old_bytes); },
+      what, seed, 30, work, [&] { testing::writeBytes(folder + file, old_bytes); },
       [&](bool after_kill) {
         const std::vector<uint8_t> now = readBytes(folder + file);
         EXPECT_TRUE(now == new_bytes || (after_kill && now == old_bytes))
@@ -67,21 +61,17 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
   // A library of songs with long paths: its playlist is about 180 KB.
   TempDir dir;
   const std::string library = dir.file("songs.mbf");
-  marlbase::TableHandle table;
-  ASSERT_TRUE(createSongTable(table, library));
+  std::vector<testing::LibrarySong> songs;
   std::string text;
   for (int i = 0; i < 2500; ++i) {
-    const std::string path = "/home/someone/Music/Artist " + std::to_string(i % 97) +
-                             "/Album of the year/" + std::to_string(i) + " A song.mp3";
-    ASSERT_TRUE(table.writeText(table.allocate(), kColFileName, path));
-    text += path + "\r\n";
+    songs.push_back({.path = "/home/someone/Music/Artist " + std::to_string(i % 97) +
+                             "/Album of the year/" + std::to_string(i) + " A song.mp3"});
+    text += songs.back().path + "\r\n";
   }
-  const int32_t deleted = table.allocate();  // a deleted song is no line of the playlist
-  ASSERT_TRUE(table.writeText(deleted, kColFileName, "/m/deleted.mp3"));
-  ASSERT_EQ(table.setStatus(deleted, marlbase::kStatusDeleted), 1);
-  table.close();
+  // A deleted song is no line of the playlist.
+  songs.push_back({.path = "/m/deleted.mp3", .status = marlbase::kStatusDeleted});
+  ASSERT_TRUE(testing::writeLibrary(library, songs));
   const std::vector<uint8_t> old_list = bytesOf("/an/older/list.mp3\r\n/with/two/songs.mp3\r\n");
-  const std::string list = dir.file("PL1.m3u");
   // The library's playlist starts with the blank first record's empty path.
   killASave(11, "Save DB as Playlist", dir.folder(), "PL1.m3u", old_list, bytesOf("\r\n" + text),
             [&] {
@@ -89,7 +79,7 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
               t.setPath(library);
               t.setWritable(true);
               maintenance::DbInputs inputs;
-              inputs.playlist_path = list;
+              inputs.playlist_path = dir.file("PL1.m3u");
               return t.open().ok() &&
                      maintenance::runDbFunction(maintenance::DbFunction::kSavePlaylist, t, inputs,
                                                 {}, nullptr, nullptr)
@@ -114,8 +104,7 @@ TEST(SaveKillTest, APlaylistOrSettingsSaveKilledLeavesTheOldOrTheNewFile) {
 // whole; the killed copy's temporary file goes at the next fill's start.
 TEST(FillKillTest, AFillKilledLeavesNoCutOffSong) {
   TempDir dir;
-  fs::create_directories(dir.file("out"));
-  const std::string out = dir.file("out");
+  const std::string out = dir.file("out");  // made anew before each run
   std::vector<std::vector<uint8_t>> contents;
   for (int i = 0; i < 8; ++i) {
     std::vector<uint8_t> bytes(200 * 1024 + 37 * i);
@@ -125,7 +114,7 @@ TEST(FillKillTest, AFillKilledLeavesNoCutOffSong) {
   }
   auto target = [&](size_t i) { return out + "/00" + std::to_string(i) + " song.mp3"; };
   testing::killRepeatedly(
-      "fill copies", 14, 30, [] { return true; },
+      "fill copies", 14, 30,
       [&] {
         filler::PosixFillFiles files;
         for (size_t i = 0; i < contents.size(); ++i) {

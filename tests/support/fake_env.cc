@@ -80,17 +80,13 @@ bool FakeEnv::randomBytes(std::span<std::byte> out) {
 }
 
 void FakeEnv::wakeDue() {
-  for (auto it = sleeping_.begin(); it != sleeping_.end();) {
-    Sleeper* s = *it;
-    if (s->deadline > now_millis_) {
-      ++it;
-      continue;
-    }
+  sleeping_.remove_if([&](Sleeper* s) {
+    if (s->deadline > now_millis_) return false;
     s->woken = true;
     s->wake.notify_one();
     if (s->counted) --counted_asleep_;
-    it = sleeping_.erase(it);
-  }
+    return true;
+  });
 }
 
 void FakeEnv::advance(std::chrono::milliseconds duration) {

@@ -1,10 +1,6 @@
 // The fake Env itself: a sleeper the clock does not count can never stall the counted ones.
-#include "tests/support/fake_env.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <chrono>
 
 #include "tests/support/clock_driver.h"
 

@@ -8,15 +8,12 @@
 namespace tunora::ui {
 
 void FakeMediaWindow::setLength(const std::string& path, int64_t millis) {
-  std::lock_guard lock(mu_);
-  lengths_[path] = millis;
-  late_lengths_.erase(path);
+  setLateLength(path, millis, 0);
 }
 
 void FakeMediaWindow::setLateLength(const std::string& path, int64_t millis, int64_t learned_at) {
   std::lock_guard lock(mu_);
-  late_lengths_[path] = {millis, learned_at};
-  lengths_.erase(path);
+  lengths_[path] = {millis, learned_at < 0 ? std::numeric_limits<int64_t>::max() : learned_at};
 }
 
 Status FakeMediaWindow::open(const std::string& path) {
@@ -26,14 +23,11 @@ Status FakeMediaWindow::open(const std::string& path) {
   int64_t length = -1;
   length_known_from_ = 0;
   if (auto it = lengths_.find(path); it != lengths_.end()) {
-    length = it->second;
-  } else if (auto late = late_lengths_.find(path); late != late_lengths_.end()) {
-    length = late->second.millis;
-    length_known_from_ =
-        late->second.learned_at < 0 ? std::numeric_limits<int64_t>::max() : late->second.learned_at;
-  } else if (default_length_ >= 0) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) length = default_length_;
+    length = it->second.millis;
+    length_known_from_ = it->second.learned_at;
+  } else if (std::error_code ec;
+             default_length_ >= 0 && std::filesystem::is_regular_file(path, ec)) {
+    length = default_length_;
   }
   if (length < 0) {
     calls_.push_back("open-failed " + path);

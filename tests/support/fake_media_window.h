@@ -94,15 +94,14 @@ class FakeMediaWindow final : public MediaWindow {
   void startAt(int64_t millis);  // with mu_ held
   int64_t positionLocked() const;
 
-  struct LateLength {
+  struct Length {
     int64_t millis;
-    int64_t learned_at;
+    int64_t learned_at;  // the position from which endPosition() tells it
   };
 
   Env& env_;
   mutable std::mutex mu_;
-  std::map<std::string, int64_t> lengths_;
-  std::map<std::string, LateLength> late_lengths_;
+  std::map<std::string, Length> lengths_;
   int64_t default_length_ = -1;
   std::string open_path_;
   int64_t length_ = 0;

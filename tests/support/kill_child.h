@@ -59,16 +59,16 @@ inline ChildEnd runAndKill(const std::function<bool()>& prepare, const std::func
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ChildEnd::kFinished : ChildEnd::kFailed;
 }
 
-// Runs the work uncut once, then kills it until `kills` kills landed (TUNORA_CRASH_KILLS, when
-// set, overrides the count; at most 20 times as many runs). `reset` runs before each run, `check`
-// after each, told whether a kill may have cut it. Fails the test when a child failed on its own
-// or too few kills landed; prints the tally under `what`.
+// Runs `work` uncut once, then kills it until `kills` kills landed (TUNORA_CRASH_KILLS, when set,
+// overrides the count; at most 20 times as many runs). `reset` runs before each run, `check` after
+// each, told whether a kill may have cut it. Fails the test when a child failed on its own or too
+// few kills landed; prints the tally under `what`.
 inline void killRepeatedly(const std::string& what, uint64_t seed, int kills,
-                           const std::function<bool()>& prepare, const std::function<bool()>& work,
-                           const std::function<void()>& reset,
+                           const std::function<bool()>& work, const std::function<void()>& reset,
                            const std::function<void(bool after_kill)>& check) {
   if (const char* text = std::getenv("TUNORA_CRASH_KILLS"); text != nullptr && std::atoi(text) > 0)
     kills = std::atoi(text);
+  const auto prepare = [] { return true; };
   std::chrono::microseconds took{};
   reset();
   ASSERT_EQ(runAndKill(prepare, work, std::chrono::microseconds(-1), &took), ChildEnd::kFinished)

@@ -4,8 +4,6 @@
 // (a window test attaches the real window's channel instead).
 #pragma once
 
-#include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +11,6 @@
 #include "player/player.h"
 #include "settings/settings_file.h"
 #include "tests/support/clock_driver.h"
-#include "tests/support/fake_env.h"
 #include "tests/support/recording_window.h"
 
 namespace tunora::testing {
@@ -93,7 +90,6 @@ class ProgramRun {
   Program& program() { return program_; }
   player::Player& player() { return *player_; }
   RecordingWindow& window() { return window_; }
-  RecordingWindow& commands() { return window_; }
 
  private:
   FakeEnv& env_;

@@ -34,18 +34,17 @@ class RecordingWindow : public engine::WindowChannel, public player::PlayerWindo
   int32_t sliderPosition() override { return slider.load(); }
   void setSliderPosition(int32_t position) override { slider.store(position); }
   void setPlayButtonImage(int32_t image) override { button_image.store(image); }
-  void resetDisplayForNewSong() override { ++new_songs; }
+  void resetDisplayForNewSong() override {}
   void repaintSongText() override { ++text_repaints; }
   void repaintWithVideo() override { ++video_repaints; }
-  void refreshStatus() override { ++status_refreshes; }
+  void refreshStatus() override {}
   void applyOnTop() override {}
   int32_t clientWidth() override { return width.load(); }
   int32_t clientHeight() override { return height.load(); }
-  bool inTray() override { return in_tray.load(); }
+  bool inTray() override { return false; }
 
-  std::atomic<int32_t> slider{0}, button_image{-1}, new_songs{0}, text_repaints{0},
-      video_repaints{0}, status_refreshes{0}, width{1000}, height{600};
-  std::atomic<bool> in_tray{false};
+  std::atomic<int32_t> slider{0}, button_image{-1}, text_repaints{0}, video_repaints{0},
+      width{1000}, height{600};
 
  private:
   mutable std::mutex mu_;

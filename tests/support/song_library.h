@@ -3,10 +3,6 @@
 // table; and SongLibrary, such a table in its own temporary folder, kept open for writing.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "library/song_columns.h"
 #include "library/song_table.h"
 #include "marlbase/table_handle.h"

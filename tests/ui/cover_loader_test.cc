@@ -1,14 +1,8 @@
 // The cover loader: when it runs and what it loads, also while the lock is busy.
 #include "ui/cover_loader.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-
 #include "engine/lock_codes.h"
 #include "engine/random_source.h"
-#include "tests/support/clock_driver.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_fixture.h"
 
@@ -29,7 +23,6 @@ class FakeDecoder final : public ui::PictureDecoder {
 class CoverLoaderTest : public UiTest {
  protected:
   void SetUp() override {
-    album_ = dir_.folder();
     std::ofstream(album_ + "song.mp3") << "x";
     player_.setPlayPath(album_ + "song.mp3");
     player_.media_type.store(1);
@@ -42,7 +35,7 @@ class CoverLoaderTest : public UiTest {
   void picture(const std::string& name) { std::ofstream(album_ + name) << "jpeg"; }
 
   TempDir dir_;
-  std::string album_;
+  std::string album_ = dir_.folder();
   FakeDecoder decoder_;
   engine::SeededRandomSource random_{3};
   std::vector<ui::Rect> repaints_;
@@ -116,9 +109,6 @@ TEST_F(CoverLoaderTest, ACoverShowsWithinASecondWhileTheLockIsBusy) {
   words().grant.store(0);
   words().grant_holder_live.store(0);
   words().request.store(0);
-  words().stopping.store(1);
-  testing::ClockDriver clock(env_, std::chrono::milliseconds(1000));
-  program_.stopThreads();
 }
 
 }  // namespace

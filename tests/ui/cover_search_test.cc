@@ -4,54 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
 #include "engine/random_source.h"
 #include "tests/support/temp_dir.h"
 
 namespace tunora::ui {
 namespace {
 
-class CoverSearchTest : public ::testing::Test {
- protected:
-  // The three folders, empty but for the song.
-  void SetUp() override {
-    for (const std::string& d : {album_, data_, program_}) {
-      std::filesystem::remove_all(d);
-      std::filesystem::create_directory(d);
-    }
-    put(album_ + "01 Song.mp3", "ID3 not really");
-  }
-  static void put(const std::string& path, const std::string& bytes = "picture") {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  CoverSearch search(uint32_t type = 1) {
-    CoverQuery q{album_ + "01 Song.mp3", type, data_, program_};
-    return searchCover(q, random_);
-  }
-  std::optional<std::string> chosen(int32_t view) {
-    std::optional<CoverSource> c = chooseCover(search(), view);
-    if (!c) return std::nullopt;
-    return c->path;
-  }
-
-  testing::TempDir dir_;
-  std::string album_ = dir_.folder() + "Album/", data_ = dir_.folder() + "data/",
-              program_ = dir_.folder() + "program/";
-  engine::SeededRandomSource random_{7};
-};
-
 // Which picture each view shows, by what lies where. Names starting "A/" are in the song's
 // folder, "D/" in the data directory, "P/" in the program directory; a name ending in "/" is a
 // folder, one ending in "@" a link to nowhere.
-TEST_F(CoverSearchTest, WhichPictureEachViewShows) {
+TEST(CoverSearchTest, WhichPictureEachViewShows) {
   struct Case {
     const char* name;
     std::vector<std::string> files;
-    std::string cover_view, disc_view, list_view;  // chosen for views 1, 2 and 11; "" none
+    std::string cover_view, disc_view, list_view;  // chosen for views 1, 2 and 11; "" unchecked
   };
   const Case cases[] = {
       {"any letter case",
@@ -69,25 +35,32 @@ TEST_F(CoverSearchTest, WhichPictureEachViewShows) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
-    auto where = [&](const std::string& name) {
-      const std::string& folder = name[0] == 'A' ? album_ : name[0] == 'D' ? data_ : program_;
-      return folder + name.substr(2);
+    testing::TempDir dir;
+    const std::string album = dir.folder() + "Album/", data = dir.folder() + "data/",
+                      program = dir.folder() + "program/";
+    for (const std::string& d : {album, data, program}) std::filesystem::create_directory(d);
+    std::ofstream(album + "01 Song.mp3") << "ID3 not really";
+    const auto where = [&](const std::string& name) {
+      return (name[0] == 'A' ? album : name[0] == 'D' ? data : program) + name.substr(2);
     };
     for (const std::string& f : c.files) {
+      const std::string path = where(f.substr(0, f.size() - (f.back() == '/' || f.back() == '@')));
       if (f.back() == '/') {
-        std::filesystem::create_directory(where(f.substr(0, f.size() - 1)));
+        std::filesystem::create_directory(path);
       } else if (f.back() == '@') {
-        std::filesystem::create_symlink(album_ + "gone.jpg", where(f.substr(0, f.size() - 1)));
+        std::filesystem::create_symlink(album + "gone.jpg", path);
       } else {
-        put(where(f));
+        std::ofstream(path) << "picture";
       }
     }
-    EXPECT_EQ(chosen(1).value_or(""), c.cover_view.empty() ? "" : where(c.cover_view));
-    EXPECT_EQ(c.disc_view.empty() ? "" : chosen(2).value_or(""),
-              c.disc_view.empty() ? "" : where(c.disc_view));
-    EXPECT_EQ(c.list_view.empty() ? "" : chosen(11).value_or(""),
-              c.list_view.empty() ? "" : where(c.list_view));
+    engine::SeededRandomSource random{7};
+    const CoverSearch found = searchCover({album + "01 Song.mp3", 1, data, program}, random);
+    for (const auto& [view, expected] :
+         {std::pair{1, c.cover_view}, std::pair{2, c.disc_view}, std::pair{11, c.list_view}}) {
+      const std::optional<CoverSource> chosen = chooseCover(found, view);
+      EXPECT_TRUE(expected.empty() || (chosen ? chosen->path : "") == where(expected))
+          << view << ": " << (chosen ? chosen->path : "<none>");
+    }
   }
 }
 

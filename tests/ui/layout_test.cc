@@ -32,26 +32,21 @@ TEST(LayoutTest, ListSliderStatusAndVideoAroundTheirThresholds) {
   }
 }
 
-std::array<int32_t, 11> placement(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  return {44, 0, 1, 0, 0, 0, 0, left, top, right, bottom};
-}
-
 TEST(WindowPlacementTest, SavedRectangleWhenItIsAUsableSize) {
   struct Case {
-    std::array<int32_t, 11> words;
+    int32_t left, top, right, bottom;
     std::optional<Rect> rect;
   };
   for (const Case& c : {
-           Case{placement(10, 20, 810, 580), Rect{10, 20, 800, 560}},
-           Case{placement(0, 0, 140, 80), Rect{0, 0, 140, 80}},  // the smallest
-           Case{placement(0, 0, 139, 80), std::nullopt},
-           Case{placement(0, 0, 140, 79), std::nullopt},
-           Case{placement(0, 0, 0, 0), std::nullopt},  // never saved
-           Case{placement(-5, 0, 16379, 500), Rect{-5, 0, 16384, 500}},
-           Case{placement(-5, 0, 16380, 500), std::nullopt},
-           Case{placement(INT32_MIN, 0, INT32_MAX, 500), std::nullopt},  // no overflow
+           Case{10, 20, 810, 580, Rect{10, 20, 800, 560}},
+           Case{0, 0, 140, 80, Rect{0, 0, 140, 80}},  // the smallest
+           Case{0, 0, 139, 80, std::nullopt}, Case{0, 0, 140, 79, std::nullopt},
+           Case{0, 0, 0, 0, std::nullopt},  // never saved
+           Case{-5, 0, 16379, 500, Rect{-5, 0, 16384, 500}}, Case{-5, 0, 16380, 500, std::nullopt},
+           Case{INT32_MIN, 0, INT32_MAX, 500, std::nullopt},  // no overflow
        }) {
-    EXPECT_EQ(savedClientRect(c.words), c.rect) << c.words[7] << "," << c.words[9];
+    EXPECT_EQ(savedClientRect({44, 0, 1, 0, 0, 0, 0, c.left, c.top, c.right, c.bottom}), c.rect)
+        << c.left << "," << c.top << " " << c.right << "," << c.bottom;
   }
 }
 

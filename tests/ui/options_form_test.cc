@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "network/buffering.h"
 #include "settings/settings_defaults.h"
 #include "ui/internals_form.h"
@@ -23,15 +21,10 @@ Settings unusualSettings() {
   resetRatingValues(s);
   for (uint32_t u = 0; u < settings::kUsers; ++u)
     s.setText(settings::kUserName, u, "User" + std::to_string(u));
-  s.set(settings::kPlayAll, 1);
-  s.set(settings::kPlayMp3, 0);
-  s.set(settings::kPlayWmv, 0);
   s.set(settings::kListSize, 42);
   s.set(kCurrentState, 3);
   s.set(settings::kStateNaughtyLimit, 3, 2);
   s.set(settings::kStateMinRating, 3, 7);
-  s.set(settings::kStateNoArtRep, 3, 0);
-  s.set(settings::kStateHistory, 3, 1);
   for (const CheckOption& option : kMiscOptions) s.set(option.field, 1 - s.get(option.field));
   s.set(settings::kNetwork, 1);
   s.set(settings::kBuffer, 1);
@@ -61,11 +54,13 @@ TEST(OptionsFormTest, PerStateControlsGoToTheStateThatOwnsThemAndPrepareMustBeAN
   OptionsForm form = readOptionsForm(s);
   // A switch to state 5 showed state 5's values meanwhile.
   form.per_state_owner = 5;
-  form.per_state = {1, 4, 1, 0};
+  form.per_state = {1, 4, 0, 1};
   form.prepare = "abc";
   (void)storeOptionsForm(form, s, network::kBufferOff);
   EXPECT_EQ(s.get(settings::kStateMinRating, 5), 4);
   EXPECT_EQ(s.get(settings::kStateNaughtyLimit, 5), 1);
+  EXPECT_EQ(s.get(settings::kStateNoArtRep, 5), 0);
+  EXPECT_EQ(s.get(settings::kStateHistory, 5), 1);
   EXPECT_EQ(s.get(settings::kStateMinRating, 3), 7);  // state 3 untouched
   EXPECT_EQ(s.get(settings::kListSize), 42);          // kept
   form.prepare = " 250 ";
@@ -102,7 +97,9 @@ TEST(InternalsFormTest, OkKeepsWhatIsNotANumberAndShowsAnUnknownSpeedAsFast) {
   EXPECT_EQ(form.buffer_size, "150");
   form.rating_values[2] = std::string(1, 'x');  // not "x": GCC 12 -O3 warns wrongly
   form.default_import = "";
+  form.ar_speed = 0;
   storeInternalsForm(form, s);
+  EXPECT_EQ(s.get(settings::kArSpeed), 0);
   EXPECT_EQ(s.get(settings::kRatingValue, 2), 4);
   EXPECT_EQ(s.get(settings::kDefaultImport), 16);
   s.set(settings::kArSpeed, 7);

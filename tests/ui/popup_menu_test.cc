@@ -24,25 +24,19 @@ std::vector<std::string> outline(const std::vector<MenuItem>* items) {
   return lines;
 }
 
-const std::vector<MenuItem>* submenu(const MenuSpec& description, const std::string& text) {
-  const MenuItem* item = findMenuItem(description.items, text);
-  return item == nullptr || item->kind != MenuItem::Kind::kSubmenu ? nullptr : &item->submenu;
-}
 std::vector<std::string> view(const PopupInput& in) {
-  return outline(submenu(buildPopupMenu(in).description, "View"));
-}
-PopupInput wideWindow(int32_t click_x) {
-  PopupInput in;
-  in.client_width = 800;
-  in.client_height = 600;
-  in.click_x = click_x;
-  return in;
+  const PopupMenu menu = buildPopupMenu(in);
+  const MenuItem* item = findMenuItem(menu.description.items, "View");
+  return outline(item == nullptr || item->kind != MenuItem::Kind::kSubmenu ? nullptr
+                                                                           : &item->submenu);
 }
 
 TEST(PopupMenuTest, TheViewMenuOffersWhatTheClickedHalfCanShow) {
-  PopupInput in = wideWindow(401);
-  in.cover_found = true;
-  in.disc_found = true;
+  PopupInput in{.client_width = 800,
+                .client_height = 600,
+                .click_x = 401,
+                .cover_found = true,
+                .disc_found = true};
   const std::vector<std::string> lists = {
       "Other songs from this album=2110", "Other songs from the same artist=2111",
       "Other songs with same name=2112", "Other songs with same comment=2113", "Diagnostics=2114"};
@@ -55,9 +49,11 @@ TEST(PopupMenuTest, TheViewMenuOffersWhatTheClickedHalfCanShow) {
   EXPECT_EQ(view(in), (std::vector<std::string>{"Cover=2101*", "Disc=2102"}));
 
   // The left half (the exact middle too), in a tall window only, with its own check.
-  in = wideWindow(400);
-  in.lower_left_view = kViewComment;
-  in.upper_right_view = kViewAlbum;
+  in = {.client_width = 800,
+        .client_height = 600,
+        .click_x = 400,
+        .upper_right_view = kViewAlbum,
+        .lower_left_view = kViewComment};
   EXPECT_TRUE(*buildPopupMenu(in).view_target_lower_left);
   EXPECT_EQ(view(in).at(0), "Nothing=2028");
   EXPECT_EQ(view(in).at(4), "Other songs with same comment=2113*");

@@ -2,11 +2,6 @@
 // the line texts, the walk yielding to a waiting request, and a list dropped when a
 // reload was asked for while it was built. The builder runs on a thread of its own and gets its
 // grant from the lock's handover, in virtual time.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <vector>
 
 #include "engine/lock_codes.h"
 #include "tests/support/song_library.h"
@@ -45,9 +40,8 @@ class QuickLinkTest : public tunora::testing::UiTest {
   // Writes the library (slot 0 blank, the songs from slot 1 on) and plays song `playing`, with
   // its album name in another letter case.
   void writeAndPlay(std::vector<LibrarySong> songs, size_t playing) {
-    for (size_t i = 0; i < songs.size(); ++i) {
+    for (size_t i = 0; i < songs.size(); ++i)
       if (songs[i].path.empty()) songs[i].path = "/music/" + std::to_string(i) + ".mp3";
-    }
     ASSERT_TRUE(tunora::testing::writeLibrary(path_, songs));
     player::SongDetails now;
     now.title = songs[playing].title;
@@ -123,13 +117,13 @@ TEST_F(QuickLinkTest, BestRatedFirstForTheStatesUserWithTheLineMarks) {
   EXPECT_EQ(texts(), (std::vector<std::string>{"Clip", "Zero", "Seven"}));
 }
 
-TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
+// The walk yields to a request waiting at the first partial list (five entries, more than 3), which
+// stays shown; a list built while the player started a new song is dropped.
+TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndAListForAnOldSongIsDropped) {
   std::vector<LibrarySong> songs;
   for (int i = 0; i < 5; ++i) songs.push_back(song("Ten " + std::to_string(i), 10));
   for (int i = 0; i < 5; ++i) songs.push_back(song("Nine " + std::to_string(i), 9));
   writeAndPlay(songs, 0);
-  // After the first walk (five entries, more than 3) the partial list is shown; at that moment
-  // another thread asks for the database.
   ASSERT_TRUE(run([this] { words().request.store(engine::kCodeSearchWindow); }));
   EXPECT_EQ(texts(),
             (std::vector<std::string>{"Ten 1 - 10", "Ten 2 - 10", "Ten 3 - 10", "Ten 4 - 10"}));
@@ -140,14 +134,8 @@ TEST_F(QuickLinkTest, AWaitingRequestStopsTheWalkAndThePartialListStays) {
   words().request.store(0);
   ASSERT_TRUE(run());
   EXPECT_EQ(texts().size(), 9u);
-}
 
-TEST_F(QuickLinkTest, AListBuiltForAnOldSongIsDroppedWhenAReloadWasAsked) {
-  std::vector<LibrarySong> songs;
-  for (int i = 0; i < 5; ++i) songs.push_back(song("Ten", 10));
-  for (int i = 0; i < 5; ++i) songs.push_back(song("Nine", 9));
-  writeAndPlay(songs, 0);
-  // The player starts a new song while the list grows.
+  repaints_.clear();
   ASSERT_TRUE(run([this] { window_state_.quick_links.markForReload(); }));
   EXPECT_EQ(repaints_.size(), 1u);
   EXPECT_FALSE(window_state_.quick_links.loaded());

@@ -5,20 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <string>
-#include <vector>
-
-#include "app/program.h"
 #include "engine/lock_codes.h"
-#include "engine/song_draw.h"
-#include "library/song_columns.h"
-#include "settings/settings_defaults.h"
-#include "tests/support/clock_driver.h"
-#include "tests/support/fake_env.h"
-#include "tests/support/scripted_message_dialog.h"
 #include "tests/support/song_library.h"
-#include "tests/support/temp_dir.h"
+#include "tests/ui/ui_fixture.h"
 #include "ui/put_at_top.h"
 
 namespace tunora::ui {
@@ -39,24 +28,18 @@ class RecordingSink final : public SearchSink {
   std::vector<std::string> events, titles;
 };
 
-class SearchSessionTest : public ::testing::Test {
+class SearchSessionTest : public testing::UiTest {
  protected:
   // Songs 1..12 by "Artist", and song 13 "Lone" by "Other".
   void SetUp() override {
-    path_ = dir_.file("Tunora.mbf");
     std::vector<testing::LibrarySong> songs = testing::numberedSongs(12);
     songs.push_back({"/lib/lone.mp3", "Lone", "Other"});
-    ASSERT_TRUE(testing::writeLibrary(path_, songs));
-    program_.settings().setText(settings::kDatabasePath, path_);
+    ASSERT_TRUE(testing::writeLibrary(dir_.file("Tunora.mbf"), songs));
+    settings().setText(settings::kDatabasePath, dir_.file("Tunora.mbf"));
     ASSERT_TRUE(program_.startSupervisor());
   }
-  void TearDown() override {
-    program_.words().stopping.store(1);
-    testing::ClockDriver clock(env_, std::chrono::milliseconds(1000));
-    program_.stopThreads();
-  }
   SearchParts parts() {
-    return SearchParts{program_.lock(), program_.library(), program_.settings(), dialog_, env_};
+    return SearchParts{program_.lock(), program_.library(), settings(), dialog_, env_};
   }
   // Runs a whole session on a thread of its own, moving the virtual clock until it ends.
   void runSession(SearchMode mode, const std::string& text, RecordingSink& sink) {
@@ -65,10 +48,6 @@ class SearchSessionTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  std::string path_;
-  FakeEnv env_;
-  Program program_{env_};
-  testing::ScriptedMessageDialog dialog_;
   RecordingSink sink_;
   std::atomic<bool> abort_{false};
 };
@@ -106,7 +85,7 @@ TEST_F(SearchSessionTest, WaitsForTheGrantAndStopsWhenAborted) {
   abort_.store(true);
   ASSERT_TRUE(session.join());
   EXPECT_TRUE(sink_.events.empty());
-  EXPECT_NE(program_.words().request.load(), engine::kCodeSearchWindow);
+  EXPECT_NE(words().request.load(), engine::kCodeSearchWindow);
 }
 
 // The artist mode asks nothing. A build waiting for its turn is asked to go on; a user who set or
@@ -124,18 +103,18 @@ TEST_F(SearchSessionTest, ASearchAsksAWaitingBuildToGoOnAndLeavesOfflineAlone) {
       {engine::kOfflineStart + 200, engine::kOfflineStart + 200, engine::kOfflineLastCount},
       {engine::kOfflineLocked, engine::kOfflineLocked, engine::kOfflineLocked}};
   for (const auto& c : cases) {
-    program_.words().build_request.store(c.before);
+    words().build_request.store(c.before);
     RecordingSink sink;
     runSession(SearchMode::kArtist, "Other", sink);
     EXPECT_EQ(sink.titles, std::vector<std::string>{"Lone"}) << c.before;
     EXPECT_TRUE(dialog_.requests().empty()) << "the artist mode asks nothing";
-    EXPECT_GE(program_.words().build_request.load(), c.lowest_after) << c.before;
-    EXPECT_LE(program_.words().build_request.load(), c.highest_after) << c.before;
+    EXPECT_GE(words().build_request.load(), c.lowest_after) << c.before;
+    EXPECT_LE(words().build_request.load(), c.highest_after) << c.before;
   }
-  program_.words().build_request.store(engine::kBuildIdle);
+  words().build_request.store(engine::kBuildIdle);
 
   // A library that cannot be opened: an empty list and no question.
-  program_.settings().setText(settings::kDatabasePath, dir_.file("missing.mbf"));
+  settings().setText(settings::kDatabasePath, dir_.file("missing.mbf"));
   RecordingSink none;
   runSession(SearchMode::kPrompt, "Lone", none);
   EXPECT_EQ(none.events, (std::vector<std::string>{"text Lone", "rows 0"}));
@@ -145,7 +124,7 @@ TEST_F(SearchSessionTest, PutsALibrarySongOnTopAndSaysHowToPlayIt) {
   player::PlayerState player;
   player.setNext(player::NextSong{"/lib/song1.mp3", {}, true});
   program_.playList().append({"Title 1", "Artist", "Album", "/lib/song1.mp3", "Audio"});
-  const PlayListTopParts put{program_.lock(),     program_.library(), program_.settings(),
+  const PlayListTopParts put{program_.lock(),     program_.library(), settings(),
                              program_.playList(), program_.status(),  player};
   std::atomic<int> added{-1};
   EnvThread first(env_, [&] { added.store(putSongAtTop(put, "/lib/lone.mp3") ? 1 : 0); });
@@ -161,8 +140,8 @@ TEST_F(SearchSessionTest, PutsALibrarySongOnTopAndSaysHowToPlayIt) {
   EXPECT_EQ(added.load(), 0);
   EXPECT_EQ(program_.playList().size(), 2);
 
-  program_.words().playing.store(1);
-  EXPECT_EQ(playAtOnceCommand(program_.words()), engine::kCommandSkip);
+  words().playing.store(1);
+  EXPECT_EQ(playAtOnceCommand(words()), engine::kCommandSkip);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // The four status texts.
 #include "ui/status_text.h"
 
-#include <gtest/gtest.h>
-
 #include "engine/lock_codes.h"
 #include "engine/random_source.h"
 #include "tests/ui/ui_fixture.h"
@@ -28,12 +26,8 @@ class FakeSources final : public ui::StatusSources {
   int32_t buffer_state = 10, live = 0, spin = 0, fixed = 999;
 };
 
-// Public, so that a table row can set up a fresh one.
 class StatusTest : public UiTest {
  public:
-  using UiTest::program_;
-  using UiTest::settings;
-  using UiTest::words;
   void TestBody() override {}
   void SetUp() override {
     settings().setText(settings::kUserName, 0, "Anna");

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +11,6 @@
 #include "app/program.h"
 #include "player/player_state.h"
 #include "tests/support/clock_driver.h"
-#include "tests/support/fake_env.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scripted_message_dialog.h"
 #include "ui/command_dispatch.h"
@@ -26,38 +23,42 @@ class FakeActions final : public ui::WindowActions {
  public:
   bool dialogOpen(ui::WindowDialog) override { return false; }
   void openSearch(ui::SearchMode mode, const std::string& artist) override {
-    calls.push_back("search " + std::to_string(static_cast<int>(mode)) + " " + artist);
+    note("search " + artist, static_cast<int32_t>(mode));
   }
-  void openDatabaseDialog() override { calls.push_back("database"); }
-  void openOptionsDialog() override { calls.push_back("options"); }
-  void openSongDetails(int32_t record) override {
-    calls.push_back("details " + std::to_string(record));
-  }
-  void openAbout() override { calls.push_back("about"); }
-  std::optional<int32_t> showRateKeypad() override {
-    calls.push_back("keypad");
-    return keypad_answer;
-  }
-  void launchFiller() override { calls.push_back("filler"); }
-  void setPlayButtonImage(int32_t image) override {
-    calls.push_back("image " + std::to_string(image));
-  }
-  void minimize() override { calls.push_back("minimize"); }
-  void showMaximized() override { calls.push_back("maximized"); }
-  void applyOnTop(bool on_top) override { calls.push_back(on_top ? "on top" : "not on top"); }
-  void repaintAll() override { calls.push_back("repaint"); }
-  void destroyWindow() override { calls.push_back("destroy"); }
-  void startStateSwitch(int32_t state) override {
-    calls.push_back("switch " + std::to_string(state));
-  }
+  void openDatabaseDialog() override { note("database"); }
+  void openOptionsDialog() override { note("options"); }
+  void openSongDetails(int32_t record) override { note("details", record); }
+  void openAbout() override { note("about"); }
+  std::optional<int32_t> showRateKeypad() override { return note("keypad"), keypad_answer; }
+  void launchFiller() override { note("filler"); }
+  void setPlayButtonImage(int32_t image) override { note("image", image); }
+  void minimize() override { note("minimize"); }
+  void showMaximized() override { note("maximized"); }
+  void applyOnTop(bool on_top) override { note("on top", on_top); }
+  void repaintAll() override { note("repaint"); }
+  void destroyWindow() override { note("destroy"); }
+  void startStateSwitch(int32_t state) override { note("switch", state); }
   int32_t focusedRow() override { return -1; }
 
+  // "NAME" or "NAME NUMBER", in the order called.
   std::vector<std::string> calls;
   std::optional<int32_t> keypad_answer;
+
+ private:
+  void note(const std::string& name, int32_t number = -1) {
+    calls.push_back(number < 0 ? name : name + " " + std::to_string(number));
+  }
 };
 
+// Public, so that a table row may set up a fresh one.
 class UiTest : public ::testing::Test {
- protected:
+ public:
+  // Stops the threads a test started, moving the clock meanwhile.
+  void TearDown() override {
+    words().stopping.store(1);
+    ClockDriver clock(env_, std::chrono::milliseconds(1000));
+    program_.stopThreads();
+  }
   engine::SharedWords& words() { return program_.words(); }
   Settings& settings() { return program_.settings(); }
   // Runs `body` on a counted thread, handing the lock's grant over whenever `hand_over` holds, in

@@ -1,7 +1,6 @@
 // The window's input without a display: the digit windows after U and A (which key posts which
 // command is a table in the code), what a click in the painted display means (list lines, the
 // Cover/Disc switch), and the shutdown after a build.
-#include <gtest/gtest.h>
 
 #include "tests/ui/ui_fixture.h"
 #include "ui/display_click.h"
@@ -14,10 +13,7 @@ namespace {
 class FakePower final : public ui::PowerControl {
  public:
   bool canPowerOff() override { return allowed; }
-  bool powerOff() override {
-    ++calls;
-    return true;
-  }
+  bool powerOff() override { return ++calls > 0; }
   bool allowed = true;
   int calls = 0;
 };
@@ -48,24 +44,13 @@ TEST(ShutdownTest, WantedWhileSilentAndTheFirstButtonOrTheTimeOutPowersOff) {
   EXPECT_EQ(power.calls, 1) << "not asked when the power service refuses";
 }
 
-class KeyTest : public UiTest {
- protected:
-  void SetUp() override {
-    settings().set(settings::kCurrentState, 4);
-    settings().set(settings::kStateUser, 4, 2);
-    settings().set(settings::kStateAltMode, 4, 6);
-  }
-  ui::KeyOutcome press(int32_t key) {
-    return ui::handleKey(key, words(), settings(), program_.status());
-  }
-  int32_t user() { return settings().get(settings::kStateUser, 4); }
-  int32_t mode() { return settings().get(settings::kStateAltMode, 4); }
-};
+class KeyTest : public UiTest {};
 
 // Key sequences from user 2 and alt mode 6 in state 4: U picks a user (0 is the tenth) and
 // clears the alt mode, A picks an alt mode (0 off, keeping the user; another clears the user),
 // each closes the other's window, and a digit without a window is not taken.
 TEST_F(KeyTest, DigitsAfterUOrASelectTheUserOrTheAltMode) {
+  settings().set(settings::kCurrentState, 4);
   struct Case {
     const char* keys;
     int32_t user, mode;
@@ -77,9 +62,10 @@ TEST_F(KeyTest, DigitsAfterUOrASelectTheUserOrTheAltMode) {
     settings().set(settings::kStateUser, 4, 2);
     settings().set(settings::kStateAltMode, 4, 6);
     bool digit_taken = false;
-    for (const char* k = c.keys; *k != 0; ++k) digit_taken = press(*k).handled;
-    EXPECT_EQ(user(), c.user) << c.keys;
-    EXPECT_EQ(mode(), c.mode) << c.keys;
+    for (const char* k = c.keys; *k != 0; ++k)
+      digit_taken = ui::handleKey(*k, words(), settings(), program_.status()).handled;
+    EXPECT_EQ(settings().get(settings::kStateUser, 4), c.user) << c.keys;
+    EXPECT_EQ(settings().get(settings::kStateAltMode, 4), c.mode) << c.keys;
     EXPECT_EQ(digit_taken, c.keys[1] != 0) << c.keys;
   }
   EXPECT_EQ(settings().get(settings::kStateUser, 0), 0) << "only the current state changes";
