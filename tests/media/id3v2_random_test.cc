@@ -21,41 +21,21 @@ using namespace tag_bytes;
 
 void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
 
-// Frame ids of the texts the reader keeps, and of a picture, per version.
-struct Ids {
-  const char* title;
-  const char* artist;
-  const char* album;
-  const char* comment;
-  const char* picture;
-};
-constexpr Ids kIds22 = {"TT2", "TP1", "TAL", "COM", "PIC"};
-constexpr Ids kIds = {"TIT2", "TPE1", "TALB", "COMM", "APIC"};
+// Frame ids of the title, artist, album, comment and a picture: version 2.2's, then the others'.
+constexpr const char* kIds[2][5] = {{"TT2", "TP1", "TAL", "COM", "PIC"},
+                                    {"TIT2", "TPE1", "TALB", "COMM", "APIC"}};
 
-// Writes tags as the ID3v2 documents lay them out; independent of the reader's code.
-class TagWriter {
- public:
-  explicit TagWriter(int version) : version_(version) {}
+// A frame as the ID3v2 documents lay it out for the version; independent of the reader's code.
+Bytes frame(int version, std::string_view id, const Bytes& body) {
+  return version == 2 ? frame22(id, body) : version == 3 ? frame23(id, body) : frame24(id, body);
+}
 
-  const Ids& ids() const { return version_ == 2 ? kIds22 : kIds; }
-
-  void frame(std::string_view id, const Bytes& body) {
-    append(frames_, version_ == 2   ? frame22(id, body)
-                    : version_ == 3 ? frame23(id, body)
-                                    : frame24(id, body));
-  }
-
-  // The whole tag with `padding` zero bytes after the frames, then `audio` bytes of sound.
-  Bytes finish(size_t padding, size_t audio = 64) const {
-    Bytes out = tag(uint8_t(version_), 0, frames_ + Bytes(padding, 0));
-    for (size_t i = 0; i < audio; ++i) out.push_back(i % 418 == 0 ? 0xFF : uint8_t(i * 7));
-    return out;
-  }
-
- private:
-  int version_;
-  Bytes frames_;
-};
+// The whole tag with `padding` zero bytes after the frames, then `audio` bytes of sound.
+Bytes finish(int version, const Bytes& frames, size_t padding, size_t audio) {
+  Bytes out = tag(uint8_t(version), 0, frames + Bytes(padding, 0));
+  for (size_t i = 0; i < audio; ++i) out.push_back(i % 418 == 0 ? 0xFF : uint8_t(i * 7));
+  return out;
+}
 
 // A text encoded the way encoding byte e says (0 Latin-1, 1 UTF-16 little-endian with its
 // byte-order mark, 2 UTF-16 big-endian, 3 UTF-8), with its terminator when `terminated`.
@@ -105,29 +85,23 @@ TagRecord readBytes(const Bytes& bytes) {
 // A 2.4 tag whose first frame is a 4,014-byte picture, then a 398-byte comment: the comment's
 // header lies inside the first 4 KB and its two size readings differ, so checking them reloads
 // the reader's byte window.
-Bytes pictureThenComment() {
-  TagWriter w(4);
+TEST(Id3v2Random, CommentAfterALargePictureSurvivesTheWindowRefill) {
   // Encoding 0, "image/png" and its NUL, picture type 3, an empty description, image bytes.
   Bytes picture(4014, 0x5A);
   const std::string_view head("\0image/png\0\3\0", 14);
   std::copy(head.begin(), head.end(), picture.begin());
-  w.frame("APIC", picture);
   // 1 + 3 + 1 + 390 bytes, and the comment runs to the frame's end: 398 bytes in all.
-  w.frame("COMM", commentFrame(0, U"", std::u32string(390, U'c')) + text("xyz"));
-  w.frame("TIT2", textFrame(3, U"Title", true));
-  w.frame("TPE1", textFrame(3, U"Artist", true));
-  w.frame("TALB", textFrame(3, U"Album", true));
-  return w.finish(0, 16384);  // a song follows: the refill reads a whole window
-}
-
-TEST(Id3v2Random, CommentAfterALargePictureSurvivesTheWindowRefill) {
-  const Bytes bytes = pictureThenComment();
+  const Bytes frames =
+      frame24("APIC", picture) +
+      frame24("COMM", commentFrame(0, U"", std::u32string(390, U'c')) + text("xyz")) +
+      frame24("TIT2", textFrame(3, U"Title", true)) +
+      frame24("TPE1", textFrame(3, U"Artist", true)) +
+      frame24("TALB", textFrame(3, U"Album", true));
+  const Bytes bytes = finish(4, frames, 0, 16384);  // a song follows: the refill reads a window
   const std::string expected_comment = std::string(390, 'c') + "xyz";
   TagRecord r = readBytes(bytes);
-  EXPECT_EQ(r.title, "Title");
-  EXPECT_EQ(r.artist, "Artist");
-  EXPECT_EQ(r.album, "Album");
-  EXPECT_EQ(r.comment, expected_comment);
+  EXPECT_EQ(std::tie(r.title, r.artist, r.album, r.comment),
+            std::tie("Title", "Artist", "Album", expected_comment));
   // The same from a file, through the file source and its kept first 4 KB.
   testing::TempDir dir;
   testing::writeBytes(dir.file("song.mp3"), bytes);
@@ -168,32 +142,32 @@ TEST(Id3v2Random, EveryTextOfARandomTagComesBack) {
   for (int round = 0; round < 300; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     const int version = 2 + round % 3;
-    TagWriter w(version);
-    const Ids& ids = w.ids();
+    const char* const* ids = kIds[version == 2 ? 0 : 1];
     // Texts of 1..200 characters, or a long one now and then (the reader keeps 599 bytes).
     auto length = [&] { return rng() % 8 == 0 ? 300 + rng() % 4000 : 1 + rng() % 200; };
     std::vector<std::u32string> texts;  // title, artist, album, comment
     std::vector<std::pair<std::string, Bytes>> frames;
-    for (const char* id : {ids.title, ids.artist, ids.album}) {
+    for (int k = 0; k < 3; ++k) {
       const auto e = static_cast<uint8_t>(rng() % 4);
       texts.push_back(randomText(rng, e, length()));
-      frames.emplace_back(id, textFrame(e, texts.back(), rng() % 2 == 0));
+      frames.emplace_back(ids[k], textFrame(e, texts.back(), rng() % 2 == 0));
     }
     const auto e = static_cast<uint8_t>(rng() % 4);
     const std::u32string description = rng() % 2 == 0 ? U"" : randomText(rng, e, 1 + rng() % 20);
     texts.push_back(randomText(rng, e, length()));
-    frames.emplace_back(ids.comment, commentFrame(e, description, texts.back()));
+    frames.emplace_back(ids[3], commentFrame(e, description, texts.back()));
     // Other frames: pictures and unknown frames of 0..20 KB, before, between and after.
     const size_t extra = rng() % 6;
     for (size_t i = 0; i < extra; ++i) {
       const size_t size = rng() % 3 == 0 ? rng() % 20481 : rng() % 600;
-      frames.emplace_back(i % 2 == 0 ? ids.picture : (version == 2 ? "XXX" : "XXXX"),
+      frames.emplace_back(i % 2 == 0 ? ids[4] : (version == 2 ? "XXX" : "XXXX"),
                           randomBlob(rng, size));
     }
     std::shuffle(frames.begin(), frames.end(), rng);
-    for (const auto& [id, body] : frames) w.frame(id, body);
+    Bytes all;
+    for (const auto& [id, body] : frames) append(all, frame(version, id, body));
     const size_t padding = rng() % 3 == 0 ? 0 : rng() % 3000;
-    const TagRecord r = readBytes(w.finish(padding, rng() % 10000));
+    const TagRecord r = readBytes(finish(version, all, padding, rng() % 10000));
 
     auto expect = [](const std::u32string& text) {
       std::string s = utf8(text);
@@ -201,10 +175,9 @@ TEST(Id3v2Random, EveryTextOfARandomTagComesBack) {
       while (cut < s.size() && (static_cast<uint8_t>(s[cut]) & 0xC0) == 0x80) --cut;
       return s.substr(0, cut);
     };
-    EXPECT_EQ(r.title, expect(texts[0]));
-    EXPECT_EQ(r.artist, expect(texts[1]));
-    EXPECT_EQ(r.album, expect(texts[2]));
-    EXPECT_EQ(r.comment, expect(texts[3]));
+    EXPECT_EQ(
+        std::tie(r.title, r.artist, r.album, r.comment),
+        std::make_tuple(expect(texts[0]), expect(texts[1]), expect(texts[2]), expect(texts[3])));
   }
 }
 
