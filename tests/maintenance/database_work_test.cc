@@ -83,7 +83,24 @@ TEST_F(DatabaseWorkTest, FunctionRunsUnderItsGrantAndEndsWithTheEndSteps) {
   SongLibrary lib;
   const int32_t a = lib.addPath("/m/a.mp3");
   lib.table().writeInt(a, ratingColumn(2), 77);
+  lib.table().writeInt(a, kColStartFrame, 40);
   lib.table().close();
+  // Offline: nothing asked of the lock, nothing changed.
+  words_.build_request.store(1200);
+  EXPECT_EQ(runFunction(lib.path(), DbFunction::kResetStartPoints).end, FunctionEnd::kOffline);
+  EXPECT_EQ(words_.last_released.load(), 0);
+  EXPECT_EQ(refresh_counter_.load(), 0);
+  EXPECT_TRUE(lines_.line1.empty());
+  words_.build_request.store(0);
+  // A library that cannot be opened: line 1 keeps the confirmation text; the end steps run.
+  EXPECT_EQ(runFunction(lib.dir().file("missing.mbf"), DbFunction::kResetStartPoints).end,
+            FunctionEnd::kNotOpened);
+  EXPECT_EQ(lines_.line1.back(), "Reset Start Points");
+  EXPECT_EQ(refresh_counter_.load(), 100);
+  EXPECT_EQ(words_.grant.load(), 0);
+
+  refresh_counter_.store(0);
+  lines_.line1.clear();
   words_.build_request.store(5);
   message_flag_.store(1);
   int32_t grant_during_run = 0;
@@ -107,27 +124,6 @@ TEST_F(DatabaseWorkTest, FunctionRunsUnderItsGrantAndEndsWithTheEndSteps) {
   EXPECT_EQ(lines_.line2.back(), resultLine(DbFunction::kCopyRatings, outcome.result));
   ASSERT_TRUE(lib.table().open().ok());
   EXPECT_EQ(lib.number(a, ratingColumn(4)), 77u);
-}
-
-TEST_F(DatabaseWorkTest, OfflineAndUnopenableRuns) {
-  SongLibrary lib;
-  const int32_t a = lib.addPath("/m/a.mp3");
-  lib.table().writeInt(a, kColStartFrame, 40);
-  lib.table().close();
-  // Offline: nothing asked of the lock, nothing changed.
-  words_.build_request.store(1200);
-  EXPECT_EQ(runFunction(lib.path(), DbFunction::kResetStartPoints).end, FunctionEnd::kOffline);
-  EXPECT_EQ(words_.last_released.load(), 0);
-  EXPECT_EQ(refresh_counter_.load(), 0);
-  EXPECT_TRUE(lines_.line1.empty());
-  words_.build_request.store(0);
-  // A library that cannot be opened: line 1 keeps the confirmation text; the end steps run.
-  EXPECT_EQ(runFunction(lib.dir().file("missing.mbf"), DbFunction::kResetStartPoints).end,
-            FunctionEnd::kNotOpened);
-  EXPECT_EQ(lines_.line1.back(), "Reset Start Points");
-  EXPECT_EQ(refresh_counter_.load(), 100);
-  EXPECT_EQ(words_.grant.load(), 0);
-  ASSERT_TRUE(lib.table().open().ok());
   EXPECT_EQ(lib.number(a, kColStartFrame), 40u);
 }
 
