@@ -26,16 +26,14 @@ std::vector<uint8_t> randomBytes(size_t size, uint32_t seed) {
 // The checksum runs on one thread, and under ThreadSanitizer every oracle call costs about a
 // second of processor time (the shadow of its 20 MB buffer): fewer lengths in that build.
 #if defined(__SANITIZE_THREAD__)
-constexpr uint32_t kSeeds = 1;
-constexpr size_t kShortSizes = 12;
-constexpr int kLargeFiles = 2;
-constexpr uint64_t kBoundaryReach = 1;
+constexpr bool kSlow = true;
 #else
-constexpr uint32_t kSeeds = 3;
-constexpr size_t kShortSizes = 64;
-constexpr int kLargeFiles = 10;
-constexpr uint64_t kBoundaryReach = 4;
+constexpr bool kSlow = false;
 #endif
+constexpr uint32_t kSeeds = kSlow ? 1 : 3;
+constexpr size_t kShortSizes = kSlow ? 12 : 64;
+constexpr int kLargeFiles = kSlow ? 2 : 10;
+constexpr uint64_t kBoundaryReach = kSlow ? 1 : 4;
 
 class FileChecksumTest : public ::testing::Test {
  protected:

@@ -45,37 +45,31 @@ std::vector<uint8_t> expectedNewSongTable() {
   return bytes;
 }
 
-class SongTableTest : public ::testing::Test {
- protected:
-  testing::TempDir dir_;
-  std::string path_ = dir_.file("Tunora.mbf");
-  marlbase::TableHandle table_;
-};
-
 // A new table's bytes, over a file that was there or not; it opens with one blank live record;
-// a table that cannot be made leaves the handle closed.
-TEST_F(SongTableTest, NewTableBytesReplaceAnyFileAndOpenWithOneBlankRecord) {
+// a table that cannot be made leaves the handle closed. Each named column lands at the offset the
+// 1656-byte record gives it in slot 0 (fields from 1800: path 1000, eight texts of 64, then 4-byte
+// integers from 3312).
+TEST(SongTableTest, NewTableBytesAndColumnOffsets) {
+  testing::TempDir dir;
+  const std::string path = dir.file("Tunora.mbf");
+  marlbase::TableHandle table;
   for (const bool existing : {false, true}) {
-    if (existing) testing::writeText(path_, "junk");
-    ASSERT_TRUE(createSongTable(table_, path_));
-    EXPECT_TRUE(table_.isOpen() && table_.writable());
-    table_.close();
-    EXPECT_EQ(testing::readBytes(path_), expectedNewSongTable()) << existing;
+    if (existing) testing::writeText(path, "junk");
+    ASSERT_TRUE(createSongTable(table, path));
+    EXPECT_TRUE(table.isOpen() && table.writable());
+    table.close();
+    EXPECT_EQ(testing::readBytes(path), expectedNewSongTable()) << existing;
   }
-  ASSERT_TRUE(table_.open().ok());
-  EXPECT_EQ(table_.columnCount(), kSongColumnCount);
-  EXPECT_EQ(table_.recordSize(), kSongRecordSize);
-  EXPECT_EQ(table_.liveCount(), 1);
-  EXPECT_EQ(table_.readText(0, kColFileName), std::optional<std::string>(""));
-  table_.close();
-  EXPECT_FALSE(createSongTable(table_, dir_.file("no/such/dir/Tunora.mbf")));
-  EXPECT_FALSE(table_.isOpen());
-}
+  ASSERT_TRUE(table.open().ok());
+  EXPECT_EQ(table.columnCount(), kSongColumnCount);
+  EXPECT_EQ(table.recordSize(), kSongRecordSize);
+  EXPECT_EQ(table.liveCount(), 1);
+  EXPECT_EQ(table.readText(0, kColFileName), std::optional<std::string>(""));
+  table.close();
+  EXPECT_FALSE(createSongTable(table, dir.file("no/such/dir/Tunora.mbf")));
+  EXPECT_FALSE(table.isOpen());
 
-// Each named column lands at the offset the 1656-byte record gives it in slot 0 (fields from
-// 1800: path 1000, eight texts of 64, then 4-byte integers from 3312).
-TEST_F(SongTableTest, ColumnNumbersMatchTheRecordLayout) {
-  ASSERT_TRUE(createSongTable(table_, path_));
+  ASSERT_TRUE(createSongTable(table, path));
   const std::pair<int32_t, uint32_t> texts[] = {
       {kColFileName, 1800}, {kColTitle, 2800}, {kColArtist, 2864},
       {kColAlbum, 2928},    {kColNote, 3056},
@@ -86,10 +80,10 @@ TEST_F(SongTableTest, ColumnNumbersMatchTheRecordLayout) {
       {kColFlags, 3436},       {kColStartFrame, 3440},  {kColEndFrame, 3444},
       {kColPlayCount, 3448},
   };
-  for (const auto& [column, offset] : texts) ASSERT_TRUE(table_.writeText(0, column, "x"));
-  for (const auto& [column, offset] : ints) ASSERT_TRUE(table_.writeInt(0, column, offset));
-  table_.close();
-  const std::vector<uint8_t> bytes = testing::readBytes(path_);
+  for (const auto& [column, offset] : texts) ASSERT_TRUE(table.writeText(0, column, "x"));
+  for (const auto& [column, offset] : ints) ASSERT_TRUE(table.writeInt(0, column, offset));
+  table.close();
+  const std::vector<uint8_t> bytes = testing::readBytes(path);
   for (const auto& [column, offset] : texts) EXPECT_EQ(bytes.at(offset), 'x') << column;
   for (const auto& [column, offset] : ints) EXPECT_EQ(get32(bytes, offset), offset) << column;
 }
