@@ -2,8 +2,6 @@
 // against the record layout, and rating numbers from scores and back. The fast content checksum
 // against the plain word loop (plain_checksum.h) and against values worked out by hand; its
 // vector byte sums against the plain loop.
-#include "library/song_table.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,6 +14,7 @@
 #include "library/internal/byte_sums.h"
 #include "library/rating.h"
 #include "library/song_columns.h"
+#include "library/song_table.h"
 #include "tests/library/plain_checksum.h"
 #include "tests/support/temp_dir.h"
 
