@@ -217,6 +217,14 @@ TEST_F(TableFileTest, NonAsciiLettersInLookupsAndSorts) {
 class TableSharingTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(makeTable(path_, {14, 12, 2})); }
+  // The bytes of a new table with `records` records (numbers 0, 1, ... in column 3).
+  Bytes tableOf(int records) {
+    TableHandle t;
+    EXPECT_TRUE(makeTable(path_, {14, 12, 2}) && openAs(t, path_, true).ok());
+    for (int i = 0; i < records; ++i) EXPECT_TRUE(t.writeInt(t.allocate(), 3, i));
+    t.close();
+    return readBytes(path_);
+  }
   TempDir dir_;
   std::string path_ = dir_.file("t.mbf");
 };
@@ -289,13 +297,6 @@ TEST_F(TableSharingTest, AFullDiskRefusesGrowthInsteadOfKillingTheProcess) {
 // handle has it open: the handle's next operation, read or write, fails without touching the
 // mapping (no fault) and says the file changed on disk, and nothing of it reaches the file.
 TEST_F(TableSharingTest, AFileCutUnderAnOpenHandleIsNeitherReadNorWritten) {
-  auto tableOf = [&](int records) {
-    TableHandle t;
-    EXPECT_TRUE(makeTable(path_, {14, 12, 2}) && openAs(t, path_, true).ok());
-    for (int i = 0; i < records; ++i) EXPECT_TRUE(t.writeInt(t.allocate(), 3, i));
-    t.close();
-    return readBytes(path_);
-  };
   const Bytes small = tableOf(3);
   const Bytes old = tableOf(200);
   const std::pair<const char*, Bytes> rows[] = {
@@ -305,12 +306,12 @@ TEST_F(TableSharingTest, AFileCutUnderAnOpenHandleIsNeitherReadNorWritten) {
   for (const auto& [what, now] : rows) {
     for (const bool writable : {true, false}) {
       SCOPED_TRACE(std::string(what) + (writable ? ", writer" : ", reader"));
-      tunora::testing::writeBytes(path_, old);
+      writeBytes(path_, old);
       TableHandle t;
       ASSERT_TRUE(openAs(t, path_, writable).ok());
       const int32_t last = t.lastLive();
       ASSERT_GT(last, 150);
-      tunora::testing::writeBytes(path_, now);  // in place, as a copy over it does
+      writeBytes(path_, now);  // in place, as a copy over it does
       struct stat before, after;
       ASSERT_EQ(stat(path_.c_str(), &before), 0);
       // Reading the records, the last ones far past the file's new end, does not fault: the
@@ -341,21 +342,18 @@ TEST_F(TableSharingTest, AFileCutUnderAnOpenHandleIsNeitherReadNorWritten) {
 // cut keeps slot 1 inside the file, so the reads the pass lets through stay in it.
 TEST_F(TableSharingTest, APassFindsACutAtItsFirstOperationOrWithinItsCheckInterval) {
   TableHandle t;
-  ASSERT_TRUE(makeTable(path_, {14, 12, 2}) && openAs(t, path_, true).ok());
-  for (int i = 0; i < 200; ++i) ASSERT_TRUE(t.writeInt(t.allocate(), 3, i));
-  t.close();
-  const Bytes whole = readBytes(path_);
+  const Bytes whole = tableOf(200);
   const Bytes half(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2));
   for (const bool cut_before_pass : {true, false}) {
     SCOPED_TRACE(cut_before_pass ? "cut before the pass" : "cut within the pass");
-    tunora::testing::writeBytes(path_, whole);
+    writeBytes(path_, whole);
     ASSERT_TRUE(openAs(t, path_, false).ok());
-    if (cut_before_pass) tunora::testing::writeBytes(path_, half);
+    if (cut_before_pass) writeBytes(path_, half);
     const TableHandle::Pass pass(t);
     int32_t reads = 0;
     if (!cut_before_pass) {
       ASSERT_EQ(t.readField(1, 3), 2);  // the type code of column 3
-      tunora::testing::writeBytes(path_, half);
+      writeBytes(path_, half);
     }
     while (reads <= 2 * static_cast<int32_t>(TableHandle::kPassCheckEvery) &&
            t.readField(1, 3) == 2) {

@@ -240,27 +240,20 @@ TEST(ContainerTagBytes, RiffInfoId3ChunksAndDamage) {
   }
 }
 
-struct Fixture {
-  const char* file;
-  TagKind kind;
-  const char* title;
-  const char* artist;
-  const char* album;
-  const char* comment;
-};
-
-constexpr Fixture kFixtures[] = {
-    {"ffmpeg_v24.mp3", TagKind::kId3v2, "Café del Mar ☕", "Ümlaut Band", "Ελληνικά Τραγούδια",
-     "ffmpeg comment"},
-    {"id3lib_v23.mp3", TagKind::kId3v2, "Café Song", "Id3lib Artist", "Id3lib Album",
-     "plain comment"},
-    {"id3v1_only.mp3", TagKind::kId3v1, "V1 Title", "V1 Artist", "V1 Album", "V1 comment"},
-    {"ffmpeg.wma", TagKind::kAsf, "Tïtle of wma", "Ärtist ☕", "Album 𝄞", "a comment"},
-    {"no_tag.mp3", TagKind::kNone, "no_tag.mp3", "No Data", "No Data", "No Data"},
-};
-
 TEST(TagFixtures, EveryTaggerGivesTheTextsAndUnopenableFilesTheDefaults) {
-  for (const Fixture& f : kFixtures) {
+  const struct {
+    const char *file, *title, *artist, *album, *comment;
+    TagKind kind;
+  } fixtures[] = {
+      {"ffmpeg_v24.mp3", "Café del Mar ☕", "Ümlaut Band", "Ελληνικά Τραγούδια", "ffmpeg comment",
+       TagKind::kId3v2},
+      {"id3lib_v23.mp3", "Café Song", "Id3lib Artist", "Id3lib Album", "plain comment",
+       TagKind::kId3v2},
+      {"id3v1_only.mp3", "V1 Title", "V1 Artist", "V1 Album", "V1 comment", TagKind::kId3v1},
+      {"ffmpeg.wma", "Tïtle of wma", "Ärtist ☕", "Album 𝄞", "a comment", TagKind::kAsf},
+      {"no_tag.mp3", "no_tag.mp3", "No Data", "No Data", "No Data", TagKind::kNone},
+  };
+  for (const auto& f : fixtures) {
     SCOPED_TRACE(f.file);
     TagRecord record;
     ASSERT_TRUE(readTags(std::string(TUNORA_MEDIA_FIXTURES) + "/" + f.file, record));
