@@ -117,9 +117,8 @@ TEST(SongTableRepairTest, ALostBlankFirstRecordIsGivenBack) {
     const std::string note = repairBlankFirstRecord(t);
     EXPECT_NE(note.find("slot 0"), std::string::npos) << note;
     EXPECT_TRUE(hasBlankFirstRecord(t));
-    for (int32_t c = 1; c <= kSongColumnCount; ++c) {
+    for (int32_t c = 1; c <= kSongColumnCount; ++c)
       EXPECT_EQ(t.peekField(0, c).find_first_not_of('\0'), std::string_view::npos) << c;
-    }
     EXPECT_EQ(t.readText(song, kColFileName), "/m/live.mp3");
     EXPECT_EQ(t.peekStatus(song), 10);
     int32_t kept = 0;
@@ -193,9 +192,8 @@ TEST_F(FileChecksumTest, WorkedValuesAndUnreadableFiles) {
       {{0xFF, 0xFF, 0xFF, 0xFF}, 1u},
       // One byte: a = 1 + 5, then the tail adds byte 1 (0) << 24; b = 6 + 6.
       {{5}, 0x0006000Cu}};
-  for (const auto& [bytes, sum] : rows) {
+  for (const auto& [bytes, sum] : rows)
     EXPECT_EQ(fileChecksum(writeFile(bytes, bytes.size())), sum) << bytes.size() << " bytes";
-  }
   EXPECT_EQ(fileChecksum(dir_.file("missing.mp3")), 0u);
   EXPECT_EQ(fileChecksum(dir_.file("")), 0u);  // the directory itself
   const std::string fifo = dir_.file("pipe");

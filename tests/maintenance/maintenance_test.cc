@@ -79,9 +79,8 @@ class DatabaseWorkTest : public ::testing::Test {
 
 // "Cancel", "0" and "D" refuse a user; the path edit names a folder (given its slash) or a list.
 TEST_F(DatabaseWorkTest, KeypadPicksAndTheImportSource) {
-  for (const auto& [pick, user] : {std::pair{std::optional<int>(), 0}, {0, 0}, {13, 0}, {10, 10}}) {
+  for (const auto& [pick, user] : {std::pair{std::optional<int>(), 0}, {0, 0}, {13, 0}, {10, 10}})
     EXPECT_EQ(keypadUser(pick), user) << pick.value_or(-1);
-  }
   tunora::testing::TempDir dir;
   const std::string folder = dir.file("music"), list = dir.file("list.m3u");
   ASSERT_TRUE(std::filesystem::create_directory(folder));
@@ -147,12 +146,9 @@ TEST_F(DatabaseWorkTest, ChangeAndNewDatabase) {
   settings_.setText(settings::kDatabasePath, "/old/Tunora.mbf");
   int saves = 0;
   std::vector<int32_t> shown;  // the live count at each status refresh
-  DbChangeParts parts{lock_,
-                      settings_,
-                      refresh_counter_,
-                      [&] { ++saves; },
-                      &library_,
-                      [&] { shown.push_back(table_.liveCount()); }};
+  const auto save = [&] { ++saves; };
+  const auto refresh = [&] { shown.push_back(table_.liveCount()); };
+  DbChangeParts parts{lock_, settings_, refresh_counter_, save, &library_, refresh};
   auto change = [&](DbChangeKind kind, const std::string& path) {
     DbChangeEnd end = DbChangeEnd::kNotGranted;
     EXPECT_TRUE(runWithExecutor([&] { end = changeDatabase(parts, kind, path); }));

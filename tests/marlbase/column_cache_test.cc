@@ -28,9 +28,8 @@ using tunora::testing::truthOf;
 const CachedTable kShape{.records = 400, .distinct_paths = 350, .delete_every = 9};
 const auto nameOf = CachedTable::pathOf;
 
-std::vector<std::string> probes() {
-  return {nameOf(1), nameOf(9), nameOf(10), nameOf(349), "/Music/new 3.mp3", "/none"};
-}
+const std::vector<std::string> kProbes = {nameOf(1),   nameOf(9),          nameOf(10),
+                                          nameOf(349), "/Music/new 3.mp3", "/none"};
 
 void lookUp(TableHandle& t) {
   t.setSearchKey(nameOf(5));
@@ -38,12 +37,11 @@ void lookUp(TableHandle& t) {
 }
 
 TEST(ColumnCacheTest, ALaterOpenTakesTheColumnIndexFromTheCacheOnlyWhileItHolds) {
-  struct Case {
+  const struct {
     const char* name;
     std::function<void(TableHandle&)> work;
     bool from_cache;  // the next open takes the path column's index from the cache
-  };
-  const std::vector<Case> cases = {
+  } cases[] = {
       {"a reader's open", nullptr, true},
       {"a writer of another column only",
        [](TableHandle& w) {
@@ -86,7 +84,7 @@ TEST(ColumnCacheTest, ALaterOpenTakesTheColumnIndexFromTheCacheOnlyWhileItHolds)
        },
        true},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     const std::string table = dir.file("t.mbf");
@@ -97,13 +95,13 @@ TEST(ColumnCacheTest, ALaterOpenTakesTheColumnIndexFromTheCacheOnlyWhileItHolds)
     ASSERT_TRUE(w.open().ok());
     c.work ? c.work(w) : lookUp(w);
     w.close();
-    const std::vector<int32_t> truth = truthOf(table, probes());
+    const std::vector<int32_t> truth = truthOf(table, kProbes);
     for (int round = 0; round < 2; ++round) {
       SCOPED_TRACE(round == 0 ? "first open" : "open after the first one's close");
       TableHandle t;
       t.setPath(table);
       ASSERT_TRUE(t.open().ok());
-      EXPECT_EQ(answersOf(t, probes()), truth);
+      EXPECT_EQ(answersOf(t, kProbes), truth);
       // Without a part to take, the first open builds the index and its close writes it.
       EXPECT_EQ(t.TEST_columnsFromIndexCache(), c.from_cache || round == 1 ? 1 : 0);
       t.close();
@@ -166,13 +164,12 @@ bool load(ColumnIndex& index, const std::vector<uint32_t>& halves, uint32_t capa
 }
 
 TEST(ColumnImageTest, LoadsItsOwnImageAndRefusesAnyThatIsNotAWellFormedIndex) {
-  struct Case {
+  const struct {
     const char* name;
     std::function<void(std::vector<uint32_t>&)> change;
     uint32_t capacity;
     bool loads;
-  };
-  const std::vector<Case> cases = {
+  } cases[] = {
       {"as written", [](auto&) {}, kCapacity, true},
       {"for a table of another capacity", [](auto&) {}, kCapacity + 1, false},
       {"one word short", [](auto& h) { h.resize(h.size() - 2); }, kCapacity, false},
@@ -192,7 +189,7 @@ TEST(ColumnImageTest, LoadsItsOwnImageAndRefusesAnyThatIsNotAWellFormedIndex) {
   };
   const ColumnIndex original = sampleIndex();
   const std::vector<uint32_t> pristine = halvesOf(original.image());
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<uint32_t> halves = pristine;
     c.change(halves);
@@ -203,9 +200,8 @@ TEST(ColumnImageTest, LoadsItsOwnImageAndRefusesAnyThatIsNotAWellFormedIndex) {
       continue;
     }
     EXPECT_EQ(loaded.size(), original.size());
-    for (uint64_t key : {0, 7, 8, 59, 60, 1150, 1179, 5000}) {
+    for (uint64_t key : {0, 7, 8, 59, 60, 1150, 1179, 5000})
       EXPECT_EQ(slotsOf(loaded, key), slotsOf(original, key)) << "key " << key;
-    }
     // The loaded index keeps working: changes after the load answer as on the original.
     loaded.insert(7 + 60, 7);
     loaded.erase(8);

@@ -67,17 +67,6 @@ TEST(ColumnIndexTest, HoldsTheSlotsOfEveryKeyInOrderThroughRandomChanges) {
   }
 }
 
-TEST(ColumnIndexTest, TextKeysFoldOnlyAsciiLetters) {
-  auto key = [](const char* text, uint32_t limit = 100) {
-    return textKey(reinterpret_cast<const uint8_t*>(text), limit);
-  };
-  EXPECT_EQ(key("/Music/A.mp3"), key("/music/a.MP3"));
-  EXPECT_NE(key("/music/a.mp3"), key("/music/a.mp3 "));
-  EXPECT_NE(key("\xC3\x84"), key("\xC3\xA4"));  // Ä and ä in UTF-8
-  EXPECT_NE(key("["), key("{"));                // 0x5B and 0x7B differ by 0x20 but are no letters
-  EXPECT_EQ(key("abcdef", 3), key("ABC"));      // a field is read up to its width - 1
-}
-
 TEST(SlotSetTest, AgreesWithStdSetUnderRandomChanges) {
   std::mt19937 rng(7);
   for (uint32_t size : {1u, 63u, 64u, 65u, 4095u, 4096u, 4097u, 20000u}) {

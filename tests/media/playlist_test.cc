@@ -112,7 +112,7 @@ std::vector<uint8_t> id3v1File(const std::string& title, const std::string& arti
   return Bytes(16, 0) + id3v1(title, artist, album, "", "", 0, 255);
 }
 
-class PlaylistLoadTest : public ::testing::Test {
+class PlaylistLoadTest : public PlaylistTest {
  protected:
   std::vector<LoadedRow> load(const std::string& list, marlbase::TableHandle* table,
                               ListLoadResult* result = nullptr) {
@@ -129,7 +129,6 @@ class PlaylistLoadTest : public ::testing::Test {
     ASSERT_TRUE(table_.open().ok());
   }
 
-  testing::TempDir dir_;
   marlbase::TableHandle table_;
   std::string tagged_ = dir_.file("tagged.mp3");
 };
