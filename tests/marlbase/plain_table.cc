@@ -198,17 +198,15 @@ int32_t PlainTable::maintain() {
     const uint32_t n = occupied / 16 > 10 ? occupied / 16 : 10;
     image_.resize(image_.size() + (uint64_t{n} * record_size_ + 3) / 4 * 4, 0);
     capacity_ += n;
-    put32(&image_[1360], capacity_);
-    writable_ = true;
-    recount();
   } else if (percent < 70 && capacity_ > 50 && hold_ == 0 && compact() != 0) {
-    const uint32_t d = capacity_ > 100 ? capacity_ * 3 / 16 : 10;
-    capacity_ -= d;
+    capacity_ -= capacity_ > 100 ? capacity_ * 3 / 16 : 10;
     image_.resize(record_area_ + uint64_t{capacity_} * record_size_);
-    put32(&image_[1360], capacity_);
-    writable_ = true;
-    recount();
+  } else {
+    return 1;
   }
+  put32(&image_[1360], capacity_);
+  writable_ = true;
+  recount();
   return 1;
 }
 
@@ -226,9 +224,7 @@ int32_t PlainTable::compact() {
     } else if (hole < 0) {
       ++i;
     } else {
-      const int32_t moving = status(i);
-      std::memcpy(slotAt(static_cast<uint32_t>(hole)), slotAt(i), record_size_);
-      putStatus(static_cast<uint32_t>(hole), moving);
+      std::memcpy(slotAt(static_cast<uint32_t>(hole)), slotAt(i), record_size_);  // status too
       putStatus(i, 5);
       --budget;
       i = 0;
@@ -318,20 +314,13 @@ int32_t PlainTable::sortByColumn(
     int32_t column, const std::function<bool(const std::string&, const std::string&)>& greater) {
   if (capacity_ <= 2 || column == 0 || live_ == 0) return 0;
   compact();
-  std::vector<uint8_t> work(record_size_);
   uint32_t end = capacity_ - 1;
   uint32_t last = 0;
   uint32_t i = 1;
   while (i <= end) {
     if (status(i - 1) > 9 && status(i) > 9 &&
         greater(comparisonText(i - 1, column), comparisonText(i, column))) {
-      const int32_t si = status(i);
-      const int32_t sp = status(i - 1);
-      std::memcpy(work.data(), slotAt(i - 1), record_size_);
-      std::memcpy(slotAt(i - 1), slotAt(i), record_size_);
-      putStatus(i - 1, si);
-      std::memcpy(slotAt(i), work.data(), record_size_);
-      putStatus(i, sp);
+      std::swap_ranges(slotAt(i - 1), slotAt(i - 1) + record_size_, slotAt(i));  // status too
       last = i;
     }
     ++i;

@@ -1,8 +1,14 @@
 // The table file's bytes after create, what open refuses, and the edge cases the random oracle
 // run does not reach: bad numbers, read-only handles, a compaction past the plain budget, the
-// allocation check, non-ASCII letters.
+// allocation check, non-ASCII letters. The sharing rules between openers (in this process and
+// another), a full disk during growth, and a file cut or replaced by another program under an
+// open handle.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -14,7 +20,6 @@ namespace {
 
 using testing::makeTable;
 using testing::openAs;
-using testing::putLe32;
 using tunora::testing::readBytes;
 using tunora::testing::TempDir;
 using tunora::testing::writeBytes;
@@ -53,7 +58,7 @@ TEST_F(TableFileTest, NewTablesHaveTheDocumentedBytes) {
 TEST_F(TableFileTest, OpenRefusesDamagedFilesAndWhatIsNoRegularFile) {
   ASSERT_TRUE(makeTable(path_, {14, 2, 12}));
   const Bytes good = readBytes(path_);
-  auto put = [](size_t at, uint32_t v) { return [=](Bytes& b) { putLe32(b, at, v); }; };
+  auto put = [](size_t at, uint32_t v) { return [=](Bytes& b) { testing::putLe32(b, at, v); }; };
   const struct {
     const char* message;
     std::function<void(Bytes&)> damage;
@@ -85,9 +90,8 @@ TEST_F(TableFileTest, OpenRefusesDamagedFilesAndWhatIsNoRegularFile) {
   const std::string fifo = dir_.file("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // A FIFO is refused without blocking on it, for reading or for writing.
-  for (bool writable : {false, true}) {
+  for (bool writable : {false, true})
     EXPECT_EQ(openAs(t_, fifo, writable).message(), "not a regular file");
-  }
   EXPECT_EQ(openAs(t_, dir_.file("missing.mbf"), false).code(), Status::Code::kNotFound);
   EXPECT_FALSE(t_.isOpen());
   t_.close();  // harmless on a closed handle
@@ -192,13 +196,15 @@ TEST_F(TableFileTest, NonAsciiLettersInLookupsAndSorts) {
   ASSERT_TRUE(makeTable(path_, {14, 12}));
   ASSERT_TRUE(openAs(t_, path_, true).ok());
   // "\xC9" is É in Windows-1252 (not valid UTF-8), "\xC3\xA9" is é in UTF-8.
-  for (const char* title : {"f", "\xC9t\xE9", "e", "\xC3\xA9t\xC3\xA9", "\xC3\x84"}) {
+  for (const char* title : {"f", "\xC9t\xE9", "e", "\xC3\xA9t\xC3\xA9", "\xC3\x84", "["}) {
     const int32_t slot = t_.allocate();
     ASSERT_TRUE(t_.writeText(slot, 1, title) && t_.writeText(slot, 2, title));
   }
-  t_.setSearchKey("\xC3\xA4");  // ä does not find Ä
-  EXPECT_EQ(t_.findInColumn(1), -1);
-  ASSERT_EQ(t_.setStatus(4, kStatusDeleted), 1);
+  for (const char* key : {"\xC3\xA4", "{"}) {  // ä does not find Ä, nor { find [ (0x7B, 0x5B)
+    t_.setSearchKey(key);
+    EXPECT_EQ(t_.findInColumn(1), -1) << key;
+  }
+  ASSERT_EQ(t_.setStatus(4, kStatusDeleted) + t_.setStatus(5, kStatusDeleted), 2);
   ASSERT_EQ(t_.sortByColumn(2, "fr_FR"), 1);
   EXPECT_EQ(t_.readText(0, 2), "e");
   EXPECT_EQ(t_.readText(3, 2), "f");
@@ -206,6 +212,157 @@ TEST_F(TableFileTest, NonAsciiLettersInLookupsAndSorts) {
   testing::writeShapedTable(path_, {12}, {10, 10});
   ASSERT_TRUE(openAs(t_, path_, true).ok());
   EXPECT_EQ(t_.sortByColumn(1, ""), 0);
+}
+
+class TableSharingTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(makeTable(path_, {14, 12, 2})); }
+  // The bytes of a new table with `records` records (numbers 0, 1, ... in column 3).
+  Bytes tableOf(int records) {
+    TableHandle t;
+    EXPECT_TRUE(makeTable(path_, {14, 12, 2}) && openAs(t, path_, true).ok());
+    for (int i = 0; i < records; ++i) EXPECT_TRUE(t.writeInt(t.allocate(), 3, i));
+    t.close();
+    return readBytes(path_);
+  }
+  TempDir dir_;
+  std::string path_ = dir_.file("t.mbf");
+};
+
+TEST_F(TableSharingTest, AWriterExcludesEveryOtherOpenerHereAndInAnotherProcess) {
+  TableHandle a, b, c;
+  ASSERT_TRUE(openAs(a, path_, false).ok());
+  ASSERT_TRUE(openAs(b, path_, false).ok());  // readers share
+  EXPECT_EQ(openAs(c, path_, true).message(), "locked by another program");
+  EXPECT_FALSE(c.isOpen());
+  a.close();
+  b.close();
+  ASSERT_TRUE(openAs(a, path_, true).ok());
+  EXPECT_EQ(openAs(b, path_, true).code(), Status::Code::kLocked);
+  EXPECT_EQ(openAs(c, path_, false).code(), Status::Code::kLocked);
+  // create must not empty a file that another opener holds.
+  c.setColumnCount(1);
+  EXPECT_EQ(c.create().code(), Status::Code::kLocked);
+  a.close();
+
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready) | pipe(done), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    char byte = openAs(a, path_, true).ok() ? 1 : 0;
+    (void)!write(ready[1], &byte, 1);
+    (void)!read(done[0], &byte, 1);  // hold the table until the parent has tried
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  ASSERT_EQ(byte, 1);
+  EXPECT_EQ(openAs(b, path_, false).code(), Status::Code::kLocked);
+  EXPECT_EQ(openAs(b, path_, true).code(), Status::Code::kLocked);
+  ASSERT_EQ(write(done[1], &byte, 1), 1);
+  waitpid(child, nullptr, 0);
+  EXPECT_TRUE(openAs(b, path_, true).ok());  // the lock went with the other process
+}
+
+TEST_F(TableSharingTest, AFullDiskRefusesGrowthInsteadOfKillingTheProcess) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The file may not grow past 64 KiB: writes beyond fail as on a full disk.
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    TableHandle t;
+    if (!openAs(t, path_, true).ok()) _exit(2);
+    int32_t allocated = 0;
+    for (int32_t slot; allocated < 200 && (slot = t.allocate()) >= 0; ++allocated) {
+      if (!t.writeText(slot, 1, "/music/song" + std::to_string(allocated))) _exit(3);
+    }
+    t.close();
+    _exit(allocated > 10 && allocated < 200 ? 0 : 4);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  TableHandle t;
+  ASSERT_TRUE(openAs(t, path_, false).ok());
+  EXPECT_GT(t.liveCount(), 10);
+  EXPECT_EQ(t.readText(t.lastLive(), 1), "/music/song" + std::to_string(t.liveCount() - 1));
+  EXPECT_LE(readBytes(path_).size(), 64u * 1024);
+}
+
+// Another program (it takes no lock) cuts the file or copies a shorter table over it while a
+// handle has it open: the handle's next operation, read or write, fails without touching the
+// mapping (no fault) and says the file changed on disk, and nothing of it reaches the file.
+TEST_F(TableSharingTest, AFileCutUnderAnOpenHandleIsNeitherReadNorWritten) {
+  const Bytes small = tableOf(3);
+  const Bytes old = tableOf(200);
+  const std::pair<const char*, Bytes> rows[] = {
+      {"cut to nothing", {}},
+      {"cut in half", Bytes(old.begin(), old.begin() + static_cast<long>(old.size() / 2))},
+      {"a shorter table copied over it", small}};
+  for (const auto& [what, now] : rows) {
+    for (const bool writable : {true, false}) {
+      SCOPED_TRACE(std::string(what) + (writable ? ", writer" : ", reader"));
+      writeBytes(path_, old);
+      TableHandle t;
+      ASSERT_TRUE(openAs(t, path_, writable).ok());
+      const int32_t last = t.lastLive();
+      ASSERT_GT(last, 150);
+      writeBytes(path_, now);  // in place, as a copy over it does
+      struct stat before, after;
+      ASSERT_EQ(stat(path_.c_str(), &before), 0);
+      // Reading the records, the last ones far past the file's new end, does not fault: the
+      // first read finds out, and every operation fails from then on.
+      for (int32_t s = last; s >= 0; --s) EXPECT_EQ(t.readField(s, 1), -1) << s;
+      EXPECT_TRUE(t.changedOnDisk());
+      EXPECT_EQ(t.peekStatus(1), std::nullopt);
+      EXPECT_EQ(t.findInColumn(1), -1);
+      EXPECT_FALSE(t.writeText(last, 2, "changed"));
+      EXPECT_EQ(t.setStatus(1, kStatusDeleted) + t.copySlot(1, 2) + t.maintain(), 0);
+      EXPECT_EQ(t.allocate(), -1);
+      EXPECT_EQ(t.sortByColumn(2, ""), 0);
+      EXPECT_FALSE(t.setHeaderFlag(1));
+      t.close();
+      EXPECT_EQ(readBytes(path_), now);
+      ASSERT_EQ(stat(path_.c_str(), &after), 0);
+      EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+      EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+      // The next open takes the file as it now is.
+      const Status reopened = openAs(t, path_, true);
+      EXPECT_EQ(reopened.ok(), now == small) << reopened.message();
+      EXPECT_TRUE(!reopened.ok() || (!t.changedOnDisk() && t.liveCount() == 3));
+    }
+  }
+}
+
+// A pass checks the file at its first operation and then every kPassCheckEvery operations. The
+// cut keeps slot 1 inside the file, so the reads the pass lets through stay in it.
+TEST_F(TableSharingTest, APassFindsACutAtItsFirstOperationOrWithinItsCheckInterval) {
+  TableHandle t;
+  const Bytes whole = tableOf(200);
+  const Bytes half(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2));
+  for (const bool cut_before_pass : {true, false}) {
+    SCOPED_TRACE(cut_before_pass ? "cut before the pass" : "cut within the pass");
+    writeBytes(path_, whole);
+    ASSERT_TRUE(openAs(t, path_, false).ok());
+    if (cut_before_pass) writeBytes(path_, half);
+    const TableHandle::Pass pass(t);
+    int32_t reads = 0;
+    if (!cut_before_pass) {
+      ASSERT_EQ(t.readField(1, 3), 2);  // the type code of column 3
+      writeBytes(path_, half);
+    }
+    while (reads <= 2 * static_cast<int32_t>(TableHandle::kPassCheckEvery) &&
+           t.readField(1, 3) == 2) {
+      ++reads;
+    }
+    EXPECT_LE(reads, cut_before_pass ? 0 : static_cast<int32_t>(TableHandle::kPassCheckEvery));
+    EXPECT_TRUE(t.changedOnDisk());
+    t.close();
+  }
 }
 
 }  // namespace

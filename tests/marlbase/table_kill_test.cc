@@ -1,12 +1,9 @@
-// Kills (SIGKILL) a child process at every crash point of a compaction, of a shrink, of a series
-// of growths and of two sorts (one with free slots, one on a full table), and checks the table
-// each kill leaves as the next opener finds it: it opens; every occupied record is whole; no
-// record is lost and none is occupied twice.
-//
-// The crash points are the engine's TEST_setCrashPoint seam: the child counts them and kills
-// itself at the k-th, for k = 1, 2, ... until a run completes. Each round takes another random
-// table; TUNORA_KILL_TEST_ROUNDS=n runs n rounds (default 1, about 800 kills in all), for example
-// TUNORA_KILL_TEST_ROUNDS=20 in the sanitizer builds. Its own test program, for its own timeout.
+// Kills (SIGKILL) a child process at every crash point (the engine's TEST_setCrashPoint seam,
+// k = 1, 2, ... until a run completes) of a compaction, a shrink, a series of growths and two sorts
+// (with free slots, on a full table), and checks the table each kill leaves as the next opener
+// finds it: it opens; every occupied record is whole; no record is lost and none is occupied
+// twice. Each round takes another random table; TUNORA_KILL_TEST_ROUNDS=n runs n rounds (default
+// 1, about 800 kills in all). Its own test program, for its own timeout.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -71,21 +68,18 @@ class KillTest : public ::testing::Test {
     return status_of;
   }
 
-  // Runs `work` in a child killed at crash point k. True when the child was killed there, false
-  // when it completed first.
+  // Runs `work` in a child killed at crash point k. True when the child was killed there.
   bool runKilledAt(int k, const Work& work, uint32_t first_new) {
     tunora::testing::writeBytes(path_, template_);
     TableHandle t;  // the child's
     int points = 0;
+    const auto setUp = [&] {
+      if (!testing::openAs(t, path_, true).ok()) return false;
+      t.TEST_setCrashPoint([&] { (void)(++points == k && raise(SIGKILL)); });
+      return true;
+    };
     const auto end = tunora::testing::runAndKill(
-        [&] {
-          if (!testing::openAs(t, path_, true).ok()) return false;
-          t.TEST_setCrashPoint([&] {
-            if (++points == k) raise(SIGKILL);
-          });
-          return true;
-        },
-        [&] { return work(t, first_new); }, std::chrono::microseconds(-1));
+        setUp, [&] { return work(t, first_new); }, std::chrono::microseconds(-1));
     EXPECT_NE(end, tunora::testing::ChildEnd::kFailed) << "the child failed at point " << k;
     return end == tunora::testing::ChildEnd::kKilled;
   }
