@@ -80,4 +80,13 @@ struct SharedWords {
   std::atomic<int32_t> stopping{0};
 };
 
+// A build waiting for its turn (1 .. 999) is asked to run now; idle and the offline states
+// (the user's choice) are left as they are.
+inline void hurryWaitingBuild(std::atomic<int32_t>& build_request) {
+  int32_t build = build_request.load();
+  while (build > kBuildIdle && build < kOfflineStart && build != kBuildNow &&
+         !build_request.compare_exchange_weak(build, kBuildNow)) {
+  }
+}
+
 }  // namespace tunora::engine

@@ -25,11 +25,7 @@ void CoverLoader::run() {
     cover.busy.store(0);
     return;
   }
-  // A build pass in progress is asked to go on (offline states are left alone).
-  int32_t build = p_.words.build_request.load();
-  if (build >= 1 && build < engine::kOfflineStart) {
-    p_.words.build_request.compare_exchange_strong(build, engine::kBuildNow);
-  }
+  engine::hurryWaitingBuild(p_.words.build_request);
   cover.ready.store(0);
   p_.decoder.release();
 

@@ -110,13 +110,7 @@ SearchOutcome searchLibrary(const SearchParts& parts, SearchMode mode, const std
   marlbase::TableHandle& table = parts.library.table();
   if (!table.isOpen()) return outcome;
   outcome.library_open = true;
-  // A build waiting for its turn (1..999) is asked to go on; the offline states (1000..1999,
-  // "Lock Offline mode" among them) are the user's choice and stay as they are.
-  int32_t build = words.build_request.load();
-  while (build > engine::kBuildIdle && build < engine::kOfflineStart &&
-         build != engine::kBuildNow &&
-         !words.build_request.compare_exchange_weak(build, engine::kBuildNow)) {
-  }
+  engine::hurryWaitingBuild(words.build_request);
   const maintenance::RowOptions options = rowOptionsOf(parts.settings);
   switch (mode) {
     case SearchMode::kPrompt:

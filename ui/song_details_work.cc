@@ -58,12 +58,7 @@ DetailsOutcome detailsStepWithGrant(DetailsWorkParts& parts, const DetailsReques
       return out;
     }
   }
-  // A build waiting for its turn (1..999) is told to run now.
-  int32_t build = words.build_request.load();
-  while (build > engine::kBuildIdle && build < engine::kOfflineStart &&
-         build != engine::kBuildNow &&
-         !words.build_request.compare_exchange_weak(build, engine::kBuildNow)) {
-  }
+  engine::hurryWaitingBuild(words.build_request);
 
   const RatingThresholds thresholds = thresholdsOf(parts.settings);
   int32_t r = request.record;
