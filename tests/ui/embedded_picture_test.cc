@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,9 +38,13 @@ Bytes frame(const std::string& id, const std::string& mime, uint8_t type, const 
 
 // The header, the frames, 4 bytes of padding, then the first bytes of an MPEG frame.
 Bytes tag(uint8_t version, const Bytes& frames) {
-  Bytes t = {'I', 'D', '3', version, 0, 0, 0, 0, 0, static_cast<uint8_t>(frames.size() + 4)};
-  t.insert(t.end(), frames.begin(), frames.end());
-  t.insert(t.end(), {0, 0, 0, 0, 0xFF, 0xFB});
+  Bytes t(10 + frames.size() + 6, 0);
+  const uint8_t header[] = {'I', 'D', '3', version, 0,
+                            0,   0,   0,   0,       static_cast<uint8_t>(frames.size() + 4)};
+  std::copy(std::begin(header), std::end(header), t.begin());
+  std::copy(frames.begin(), frames.end(), t.begin() + 10);
+  t[t.size() - 2] = 0xFF;
+  t[t.size() - 1] = 0xFB;
   return t;
 }
 
