@@ -3,10 +3,14 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <span>
+#include <vector>
 
 #include "library/song_table.h"
 #include "settings/file_read.h"
 #include "settings/settings_defaults.h"
+#include "util/atomic_file.h"
 
 namespace tunora {
 
@@ -14,9 +18,18 @@ using namespace settings;
 
 namespace {
 
+// Copies `from` over `to` through a temporary file and a rename, so that a crash leaves the old
+// file or the whole copy, never a cut-off one. A source that cannot be read whole (or is larger
+// than a picture or a play list has any reason to be) is not copied.
 void copyQuietly(const std::string& from, const std::string& to) {
+  constexpr uintmax_t kLargestCopy = uintmax_t{64} << 20;
   std::error_code ec;
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+  const uintmax_t size = std::filesystem::file_size(from, ec);
+  if (ec || size > kLargestCopy) return;
+  const std::optional<std::vector<uint8_t>> bytes = readFilePrefix(from, size);
+  if (!bytes || bytes->size() != size) return;
+  const std::span<const uint8_t> whole(*bytes);
+  (void)replaceFile(to, std::span(&whole, 1));
 }
 
 // The default cover picture is looked for as "Cover." + jpg, bmp or gif.
