@@ -1,9 +1,7 @@
 // The Song details dialog's record logic.
 #include "maintenance/song_details.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -25,7 +23,7 @@ constexpr int32_t kStatusLive = 10;
 // copy under a temporary name, synced and renamed into place, and only then the original's
 // removal (a crash in between leaves both copies, never neither).
 bool moveFileNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (renameKeepingExisting(from, to)) return true;
   if (errno != EXDEV) return false;
   std::FILE* in = std::fopen(from.c_str(), "rb");
   if (in == nullptr) return false;

@@ -45,6 +45,8 @@ std::string replacedFile(const std::string& path) {
   return at;
 }
 
+}  // namespace
+
 // rename() that never replaces: RENAME_NOREPLACE where the file system has it, else a hard link
 // (which fails on a taken name), else a check just before the rename (file systems with
 // neither, such as FAT on older kernels). errno is set on failure.
@@ -65,8 +67,6 @@ bool renameKeepingExisting(const std::string& from, const std::string& to) {
   }
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
-
-}  // namespace
 
 std::string temporaryNameFor(const std::string& path) {
   return path + ".tmp" + std::to_string(::getpid());

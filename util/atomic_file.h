@@ -41,6 +41,10 @@ struct ReplaceOptions {
 // process has ended was left by a kill (util/stale_temp_files.h removes it).
 std::string temporaryNameFor(const std::string& path);
 
+// rename() that never replaces a file (or a link) already at `to`, on every file system. False
+// with errno set on failure (EEXIST when the name is taken).
+bool renameKeepingExisting(const std::string& from, const std::string& to);
+
 // A replacement written in pieces. The temporary file is created by the constructor (check
 // status()); write() appends; commit() syncs it and renames it over the path, then syncs the
 // folder. Until commit() succeeds the old file is untouched; a replacement destroyed without a
