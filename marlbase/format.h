@@ -91,4 +91,11 @@ inline void storeU32(uint8_t* p, uint32_t v) {
   p[3] = static_cast<uint8_t>(v >> 24);
 }
 
+// The 32-bit FNV-1a checksum the journal and the sort image keep of their own bytes.
+inline uint32_t fnv1a32(const uint8_t* data, size_t size) {
+  uint32_t h = 2166136261u;
+  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 16777619u;
+  return h;
+}
+
 }  // namespace tunora::marlbase

@@ -20,12 +20,6 @@ constexpr uint32_t kEntrySize = 40;
 constexpr uint32_t kHeldOffset = 2 * kEntrySize;
 constexpr uint32_t kHeldHeaderSize = 16;
 
-uint32_t checksum(const uint8_t* data, size_t size) {
-  uint32_t h = 2166136261u;
-  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 16777619u;
-  return h;
-}
-
 struct Entry {
   uint32_t sequence = 0;
   uint32_t from = 0;
@@ -46,11 +40,11 @@ void encode(const Entry& e, uint8_t* out) {
   storeU32(out + 20, e.held_out ? 1 : 0);
   storeU32(out + 24, e.record_size);
   storeU32(out + 28, e.capacity);
-  storeU32(out + 36, checksum(out, 36));
+  storeU32(out + 36, fnv1a32(out, 36));
 }
 
 bool decode(const uint8_t* in, Entry& e) {
-  if (std::memcmp(in, kEntryMagic, 4) != 0 || loadU32(in + 36) != checksum(in, 36)) return false;
+  if (std::memcmp(in, kEntryMagic, 4) != 0 || loadU32(in + 36) != fnv1a32(in, 36)) return false;
   e.sequence = loadU32(in + 4);
   e.from = loadU32(in + 8);
   e.to = loadU32(in + 12);
@@ -119,7 +113,7 @@ void MoveJournal::holdRecord(const uint8_t* slot_bytes) {
   if (fd_ < 0) return;
   std::memcpy(buffer_.data(), kHeldMagic, 4);
   storeU32(buffer_.data() + 4, record_size_);
-  storeU32(buffer_.data() + 8, checksum(slot_bytes, record_size_));
+  storeU32(buffer_.data() + 8, fnv1a32(slot_bytes, record_size_));
   storeU32(buffer_.data() + 12, 0);
   std::memcpy(buffer_.data() + kHeldHeaderSize, slot_bytes, record_size_);
   if (map_ != nullptr) {
@@ -184,7 +178,7 @@ bool recoverInterruptedMove(const std::string& table_path, int fd, uint32_t reco
     if (readAll(jfd, region.data(), region.size(), kHeldOffset) &&
         std::memcmp(region.data(), kHeldMagic, 4) == 0 &&
         loadU32(region.data() + 4) == record_size &&
-        loadU32(region.data() + 8) == checksum(region.data() + kHeldHeaderSize, record_size)) {
+        loadU32(region.data() + 8) == fnv1a32(region.data() + kHeldHeaderSize, record_size)) {
       held.assign(region.begin() + kHeldHeaderSize, region.end());
     } else {
       usable = false;

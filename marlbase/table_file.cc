@@ -187,22 +187,27 @@ Status TableHandle::openFile(bool for_writing) {
   return s;
 }
 
-// A journal beside the table means a writer was killed while it moved a record: the move is
-// finished or undone before anyone reads the table. Only under the exclusive lock, so a live
+// A journal beside the table means a writer was killed while it moved a record, a whole sort
+// image that it was killed while it wrote a sort into the table: the move is finished or undone,
+// the sort finished, before anyone reads the table. Only under the exclusive lock, so a live
 // writer's journal is never touched; when the lock or the file cannot be had the open goes on
 // and a later one finishes the move.
 void TableHandle::finishInterruptedMove() {
   const std::string journal = MoveJournal::pathFor(path_);
-  if (access(journal.c_str(), F_OK) != 0) return;
+  const std::string image = sortImagePathFor(path_);
+  if (access(journal.c_str(), F_OK) != 0 && access(image.c_str(), F_OK) != 0) return;
   const int fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return;
   struct stat st;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && lockWholeFile(fd, LockKind::kExclusive)) {
     fd_ = fd;
-    if (loadHeader(st.st_size).ok() &&
-        recoverInterruptedMove(path_, fd, record_area_, record_size_, capacity_)) {
-      cache_.valid = false;
-      dropIndexCacheFile();
+    if (loadHeader(st.st_size).ok()) {
+      const bool moved = recoverInterruptedMove(path_, fd, record_area_, record_size_, capacity_);
+      const bool sorted = applySortImage(path_, layout(), {}) == ImageApplied::kApplied;
+      if (moved || sorted) {
+        cache_.valid = false;
+        dropIndexCacheFile();
+      }
     }
     fd_ = -1;
     unlockWholeFile(fd);

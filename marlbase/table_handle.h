@@ -53,6 +53,7 @@
 #include "marlbase/index_cache.h"
 #include "marlbase/move_journal.h"
 #include "marlbase/slot_index.h"
+#include "marlbase/sort_image.h"
 #include "util/env.h"
 #include "util/status.h"
 
@@ -299,8 +300,15 @@ class TableHandle {
   bool canWrite() const { return isMapped() && map_writable_ && fileIntact(); }
   void stampAtClose(bool was_mapped);
   void dropKeptMapping();
-  std::vector<uint32_t> sortOrder(const std::vector<uint32_t>& slots, int32_t column,
+  // A sort's run of records: they go into the slots from `first` on, from the slots in `from`.
+  struct SortRun {
+    uint32_t first = 0;
+    std::vector<uint32_t> from;
+  };
+  TableLayout layout() const { return {fd_, record_area_, record_size_, capacity_}; }
+  std::vector<uint32_t> sortRanks(const std::vector<uint32_t>& occupied, int32_t column,
                                   const Collation& collation) const;
+  bool moveIntoOrder(const std::vector<SortRun>& runs, const SortPlan& plan);
   void placeRecords(uint32_t first, const std::vector<uint32_t>& from, uint32_t spare);
   int32_t indexedStatus(uint32_t slot) const;
   void moveRecord(uint32_t from, uint32_t to);

@@ -2,10 +2,11 @@
 // (integers as their decimal text) in the collation of collation.h, packed into the lowest slots.
 //
 // Equal values keep their order, as an exchange sort of neighbours would leave them. The records
-// are ordered by precomputed sort keys and then moved into place, each once, one whole,
-// journalled move at a time into a free slot (or, on a table with no free slot, through the
-// journal's held record), so that after a kill part-way every record is there exactly once. The
-// bytes are those of a compaction followed by the sort of the packed records.
+// are ordered by precomputed sort keys, written in their new order into the sort image beside the
+// table, and the image into the table (sort_image.h), so that after a kill part-way every record
+// is there exactly once. A table with no room for the image beside it has its records moved into
+// place through the move journal instead. Either way the bytes are those of a compaction followed
+// by the sort of the packed records.
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "marlbase/collation.h"
+#include "marlbase/sort_image.h"
 #include "marlbase/table_handle.h"
 
 namespace tunora::marlbase {
@@ -73,54 +75,76 @@ class DistinctTexts {
 
 }  // namespace
 
-// The order of the records in `slots` by the column: order[k] = the index in `slots` of the
-// record that goes k-th.
-std::vector<uint32_t> TableHandle::sortOrder(const std::vector<uint32_t>& slots, int32_t column,
+// The rank of each occupied record's field among the column's distinct values in the collation:
+// rank[i] for the record in slot occupied[i]; equal values, equal ranks. The fields come from one
+// sequential read of the table. Empty when the table cannot be read.
+std::vector<uint32_t> TableHandle::sortRanks(const std::vector<uint32_t>& occupied, int32_t column,
                                              const Collation& collation) const {
-  const auto m = static_cast<uint32_t>(slots.size());
+  const size_t m = occupied.size();
   const uint32_t type = column_types_[column - 1];
-  // Equal texts have equal sort keys: each distinct text's key is made once, the distinct keys
-  // are ranked, and the records are counted into place by their text's rank, which keeps equal
-  // ones in slot order, as a stable sort by key would.
+  const uint32_t offset = column_offsets_[column - 1] - record_area_;
+  // Equal texts have equal sort keys: each distinct text's key is made once and the distinct
+  // keys are ranked.
   DistinctTexts distinct;
   std::vector<uint32_t> text_of(m);
-  // Records lie a whole record apart, so each field read waits for memory: the field of the
-  // record a few places ahead is asked for while this one is read.
-  constexpr uint32_t kAhead = 8;
-  for (uint32_t s = 0; s < m; ++s) {
-    if (s + kAhead < m) __builtin_prefetch(fieldAddress(slots[s + kAhead], column));
-    const uint8_t* field = fieldAddress(slots[s], column);
-    if (isTextType(type)) {
-      const auto* chars = reinterpret_cast<const char*>(field);
-      text_of[s] = distinct.idOf(std::string_view(chars, strnlen(chars, fieldWidth(type) - 1)));
-    } else {
-      const uint32_t value = type == 0   ? field[0]
-                             : type == 1 ? (uint32_t{field[0]} | uint32_t{field[1]} << 8)
-                                         : loadU32(field);
-      char decimal[12];
-      const char* end = std::to_chars(decimal, decimal + sizeof decimal, value).ptr;
-      text_of[s] = distinct.idOf(std::string_view(decimal, static_cast<size_t>(end - decimal)));
-    }
-  }
+  size_t next = 0;
+  const bool read = scanSlots(
+      layout(), occupied.front(), occupied.back(),
+      [&](uint32_t first, uint32_t count, const uint8_t* bytes) {
+        for (; next < m && occupied[next] - first < count; ++next) {
+          const uint8_t* field = bytes + size_t{occupied[next] - first} * record_size_ + offset;
+          if (isTextType(type)) {
+            const auto* chars = reinterpret_cast<const char*>(field);
+            text_of[next] =
+                distinct.idOf(std::string_view(chars, strnlen(chars, fieldWidth(type) - 1)));
+          } else {
+            const uint32_t value = type == 0   ? field[0]
+                                   : type == 1 ? (uint32_t{field[0]} | uint32_t{field[1]} << 8)
+                                               : loadU32(field);
+            char decimal[12];
+            const char* end = std::to_chars(decimal, decimal + sizeof decimal, value).ptr;
+            text_of[next] =
+                distinct.idOf(std::string_view(decimal, static_cast<size_t>(end - decimal)));
+          }
+        }
+        return true;
+      });
+  if (!read) return {};
   const uint32_t n = distinct.count();
-  std::vector<std::string> keys(n);
-  for (uint32_t d = 0; d < n; ++d) keys[d] = collation.sortKey(distinct.text(d));
-  std::vector<uint32_t> by_key(n);
-  std::iota(by_key.begin(), by_key.end(), 0);
-  std::sort(by_key.begin(), by_key.end(),
-            [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  // The distinct texts' keys side by side, ordered by their first 8 bytes (big-endian, so that
+  // integers compare as the bytes do) and only then by the whole key.
+  std::string arena;
+  std::vector<uint32_t> key_end(size_t{n} + 1, 0);
+  struct Keyed {
+    uint64_t prefix;
+    uint32_t id;
+  };
+  std::vector<Keyed> keyed(n);
+  for (uint32_t d = 0; d < n; ++d) {
+    const std::string key = collation.sortKey(distinct.text(d));
+    uint8_t head[8] = {};
+    std::memcpy(head, key.data(), std::min<size_t>(8, key.size()));
+    uint64_t prefix = 0;
+    for (const uint8_t byte : head) prefix = prefix << 8 | byte;
+    keyed[d] = {prefix, d};
+    arena += key;
+    key_end[d + 1] = static_cast<uint32_t>(arena.size());
+  }
+  const auto keyOf = [&](uint32_t d) {
+    return std::string_view(arena).substr(key_end[d], key_end[d + 1] - key_end[d]);
+  };
+  const auto less = [&](const Keyed& a, const Keyed& b) {
+    return a.prefix != b.prefix ? a.prefix < b.prefix : keyOf(a.id) < keyOf(b.id);
+  };
+  std::sort(keyed.begin(), keyed.end(), less);
   std::vector<uint32_t> rank(n);
   uint32_t ranks = 0;
   for (uint32_t i = 0; i < n; ++i) {
-    if (i > 0 && keys[by_key[i - 1]] < keys[by_key[i]]) ++ranks;
-    rank[by_key[i]] = ranks;
+    if (i > 0 && less(keyed[i - 1], keyed[i])) ++ranks;
+    rank[keyed[i].id] = ranks;
   }
-  std::vector<uint32_t> first(size_t{ranks} + 2, 0);
-  for (uint32_t s = 0; s < m; ++s) ++first[rank[text_of[s]] + 1];
-  for (size_t r = 1; r < first.size(); ++r) first[r] += first[r - 1];
-  std::vector<uint32_t> order(m);
-  for (uint32_t s = 0; s < m; ++s) order[first[rank[text_of[s]]]++] = s;
-  return order;
+  for (uint32_t& t : text_of) t = rank[t];
+  return text_of;
 }
 
 // Moves the record now in slot from[k] into slot first + k, for every k. A slot of the range that
@@ -206,14 +230,12 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   if (!usable() || !canWrite() || capacity_ <= 2 || !validColumn(column)) return 0;
   std::unique_ptr<Collation> collation = Collation::forLocale(locale);
   if (!collation) return 0;
-  // Without its journal a kill could leave a record twice or lose one: no sort then.
-  if (!journal_.begin(path_, record_size_, capacity_)) return 0;
 
-  // The occupied records end in slots 0 .. m-1 in their sorted order, each moved once, with the
-  // bytes a compaction followed by a sort of the packed records would leave. While the compaction
-  // hold is raised they stay where they are, in several runs, and each run is sorted on its own
-  // (records are only ever exchanged with an occupied neighbour). The statuses come from the
-  // slot index, not from a read of every record's page.
+  // The occupied records end in slots 0 .. m-1 in their sorted order, with the bytes a compaction
+  // followed by a sort of the packed records would leave. While the compaction hold is raised
+  // they stay where they are, in several runs, and each run is sorted on its own (records are
+  // only ever exchanged with an occupied neighbour). The statuses come from the slot index, not
+  // from a read of every record's page.
   const SlotSet& occupied_set = slots().occupiedSlots();
   std::vector<uint32_t> occupied;
   occupied.reserve(occupied_set.count());
@@ -225,61 +247,48 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   const bool pack = compaction_hold_ == 0;
   std::vector<int32_t> before(size_t{last} + 1);
   for (uint32_t s = 0; s <= last; ++s) before[s] = indexedStatus(s);
-  // Every record's page is read (its sort field) and then written: the pages are faulted in for
-  // reading in one call now and made writable in one call once the order is known, rather than
-  // one fault at a time (a kernel without this does it the slow way). Faulting them in writable
-  // before the reads made the reads slow on a machine where the open had not read the pages (a
-  // library with its index cache): 0.35 s instead of 0.15 s at 100,000 songs.
-  const auto touched = static_cast<size_t>(
-      std::min<uint64_t>(record_area_ + uint64_t{last + 1} * record_size_, map_size_));
-  (void)madvise(base_, touched, MADV_POPULATE_READ);
-  // The cycles go through the lowest free slot. When the records are packed down that is slot m,
-  // free once the records above m - 1 have moved, and the copies below overwrite it; otherwise it
-  // gets its own bytes back at the end.
-  const bool copies = pack && last >= m;
-  const uint32_t spare = copies ? m : spareSlot();
-  std::vector<uint8_t> spare_bytes(spare != SlotSet::kNone && !copies ? record_size_ : 0);
-  if (!spare_bytes.empty()) std::memcpy(spare_bytes.data(), slotAddress(spare), record_size_);
-  // source[s] := the slot whose record is now in s.
+  const std::vector<uint32_t> rank = sortRanks(occupied, column, *collation);
+  if (rank.empty()) return 0;
+
+  // Each run's records by rank, equal ranks in slot order: a counting sort of all the records
+  // by rank, dealt out to their runs. Run k's records go into the slots from runs[k].first on.
+  std::vector<uint32_t> first_of_rank(size_t{*std::max_element(rank.begin(), rank.end())} + 2, 0);
+  for (const uint32_t r : rank) ++first_of_rank[r + 1];
+  for (size_t r = 1; r < first_of_rank.size(); ++r) first_of_rank[r] += first_of_rank[r - 1];
+  std::vector<uint32_t> by_rank(m);
+  for (uint32_t i = 0; i < m; ++i) by_rank[first_of_rank[rank[i]]++] = i;
+  std::vector<uint32_t> run_of(m, 0);
+  std::vector<SortRun> runs{{pack ? 0 : occupied[0], {}}};
+  for (uint32_t i = 1; i < m; ++i) {
+    if (!pack && occupied[i] != occupied[i - 1] + 1) runs.push_back({occupied[i], {}});
+    run_of[i] = static_cast<uint32_t>(runs.size() - 1);
+  }
+  for (const uint32_t i : by_rank) runs[run_of[i]].from.push_back(occupied[i]);
+
+  // source[s] := the slot whose record ends in s.
   std::vector<uint32_t> source(capacity_);
   std::iota(source.begin(), source.end(), 0);
-  // Each run's order first (run k's records go into slots runs[k].first on, from runs[k].second),
-  // then the moves.
-  std::vector<std::pair<uint32_t, std::vector<uint32_t>>> runs;
-  for (uint32_t i = 0; i < m;) {
-    uint32_t j = i + 1;
-    while (j < m && (pack || occupied[j] == occupied[j - 1] + 1)) ++j;
-    const std::vector<uint32_t> run_slots(occupied.begin() + i, occupied.begin() + j);
-    const std::vector<uint32_t> order = sortOrder(run_slots, column, *collation);
-    std::vector<uint32_t> from(j - i);
-    for (uint32_t k = 0; k < j - i; ++k) from[k] = run_slots[order[k]];
-    runs.emplace_back(pack ? 0 : occupied[i], std::move(from));
-    i = j;
+  for (const SortRun& run : runs) {
+    for (uint32_t k = 0; k < run.from.size(); ++k) source[run.first + k] = run.from[k];
   }
-  (void)madvise(base_, touched, MADV_POPULATE_WRITE);
-  for (const auto& [first, from] : runs) {
-    placeRecords(first, from, spare);
-    for (uint32_t k = 0; k < from.size(); ++k) source[first + k] = from[k];
-  }
-  if (!spare_bytes.empty()) {
-    std::memcpy(slotAddress(spare) + kStatusSize, spare_bytes.data() + kStatusSize,
-                record_size_ - kStatusSize);
-    storeStatusWord(spare, static_cast<int32_t>(loadU32(spare_bytes.data())));
-  }
-  // The packing leaves the free slots the last record passed through holding copies of it, as
-  // its moves one step at a time down to slot m - 1 would. These slots are free already, so the
-  // order of these writes does not matter to a reader.
-  if (copies) {
-    uint32_t now_at = 0;
-    while (source[now_at] != last) ++now_at;
-    for (uint32_t s = m; s <= last; ++s) {
-      std::memcpy(slotAddress(s) + kStatusSize, slotAddress(now_at) + kStatusSize,
-                  record_size_ - kStatusSize);
-      storeStatusWord(s, kStatusDeleted);
-      crashPoint();
+  // When the records are packed down, the free slots m .. last they passed over get the copies
+  // of the last record a compaction leaves.
+  const bool copies = pack && last >= m;
+  SortPlan plan;
+  plan.first = runs.front().first;
+  plan.from.assign(source.begin() + plan.first, source.begin() + (copies ? m : last + 1));
+  plan.copies = copies ? last - m + 1 : 0;
+  plan.copy_of = last;
+  const TableLayout table = layout();
+  if (writeSortImage(path_, table, plan, crash_point_)) {
+    if (applySortImage(path_, table, crash_point_) != ImageApplied::kApplied) {
+      // Half written: no more writes through this handle; the next open finishes the sort.
+      changed_on_disk_ = true;
+      return 0;
     }
+  } else if (!moveIntoOrder(runs, plan)) {
+    return 0;
   }
-  journal_.end();
   for (uint32_t s = 0; s <= last; ++s) {
     const int32_t now = copies && s >= m ? kStatusDeleted : before[source[s]];
     slots().change(s, before[s], now);
@@ -288,6 +297,45 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   dirty_ = true;
   recount();
   return 1;
+}
+
+// The sort without an image, for a table with no room beside it: each record moved once into
+// its final slot, one whole, journalled move at a time into a free slot (or, on a table with no
+// free slot, through the journal's held record), so that after a kill part-way every record is
+// there exactly once. False when the journal cannot be had (nothing is moved then).
+bool TableHandle::moveIntoOrder(const std::vector<SortRun>& runs, const SortPlan& plan) {
+  if (!journal_.begin(path_, record_size_, capacity_)) return false;
+  const auto touched = static_cast<size_t>(
+      std::min<uint64_t>(record_area_ + uint64_t{plan.copy_of + 1} * record_size_, map_size_));
+  (void)madvise(base_, touched, MADV_POPULATE_WRITE);
+  // The cycles go through the lowest free slot. When the records are packed down with copies
+  // that is slot m, free once the records above m - 1 have moved, and the copies below
+  // overwrite it; otherwise it gets its own bytes back at the end.
+  const auto m = static_cast<uint32_t>(plan.from.size());
+  const uint32_t spare = plan.copies > 0 ? m : spareSlot();
+  std::vector<uint8_t> spare_bytes(spare != SlotSet::kNone && plan.copies == 0 ? record_size_ : 0);
+  if (!spare_bytes.empty()) std::memcpy(spare_bytes.data(), slotAddress(spare), record_size_);
+  for (const SortRun& run : runs) placeRecords(run.first, run.from, spare);
+  if (!spare_bytes.empty()) {
+    std::memcpy(slotAddress(spare) + kStatusSize, spare_bytes.data() + kStatusSize,
+                record_size_ - kStatusSize);
+    storeStatusWord(spare, static_cast<int32_t>(loadU32(spare_bytes.data())));
+  }
+  // The copies: these slots are free already, so the order of these writes does not matter to
+  // a reader.
+  const uint32_t now_at =
+      plan.copies > 0
+          ? static_cast<uint32_t>(std::find(plan.from.begin(), plan.from.end(), plan.copy_of) -
+                                  plan.from.begin())
+          : 0;
+  for (uint32_t s = m; s < m + plan.copies; ++s) {
+    std::memcpy(slotAddress(s) + kStatusSize, slotAddress(now_at) + kStatusSize,
+                record_size_ - kStatusSize);
+    storeStatusWord(s, kStatusDeleted);
+    crashPoint();
+  }
+  journal_.end();
+  return true;
 }
 
 }  // namespace tunora::marlbase

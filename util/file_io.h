@@ -3,8 +3,10 @@
 #pragma once
 
 #include <sys/types.h>
+#include <sys/uio.h>
 
 #include <cstddef>
+#include <span>
 
 namespace tunora {
 
@@ -13,6 +15,9 @@ namespace tunora {
 [[nodiscard]] bool writeAll(int fd, const void* data, size_t size);
 // The same at `offset`, leaving the descriptor's position alone.
 [[nodiscard]] bool writeAll(int fd, const void* data, size_t size, off_t offset);
+// Writes the pieces one after another from `offset` on, in as few calls as the system allows.
+// False as writeAll.
+[[nodiscard]] bool writeAllGathered(int fd, std::span<const iovec> pieces, off_t offset);
 // Reads up to `size` bytes at `offset`, stopping early only at the end of the file. The count
 // read, or -1 on an error (errno set).
 [[nodiscard]] ssize_t readUpToAt(int fd, void* data, size_t size, off_t offset);
