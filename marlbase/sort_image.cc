@@ -107,71 +107,6 @@ bool writePieces(int fd, const std::vector<iovec>& pieces, uint64_t offset,
   return true;
 }
 
-bool writeImage(int fd, const TableLayout& table, const SortPlan& plan, Header& h,
-                const std::function<void()>& crash_point) {
-  const uint32_t rs = table.record_size;
-  const auto [low, high] = std::minmax_element(plan.from.begin(), plan.from.end());
-  // target_of[s - *low] := the k for which the record now in slot s goes to slot first + k.
-  std::vector<uint32_t> target_of(size_t{*high} - *low + 1, kNone);
-  for (uint32_t k = 0; k < h.records; ++k) target_of[plan.from[k] - *low] = k;
-  const uint32_t groups = h.groups();
-  std::vector<uint32_t> filled(groups, 0);
-  std::vector<uint32_t> code_length(groups, 0);
-  std::vector<uint8_t> tables(h.tablesSize());
-  std::vector<std::vector<iovec>> pieces(groups);
-  const size_t bound = zeroRunCodeBound(rs);
-  std::vector<uint8_t> codes;
-  const bool read =
-      scanSlots(table, *low, *high, [&](uint32_t first, uint32_t count, const uint8_t* bytes) {
-        codes.resize(size_t{count} * bound);
-        uint8_t* code = codes.data();
-        for (uint32_t i = 0; i < count; ++i) {
-          const uint32_t k = target_of[first + i - *low];
-          if (k == kNone) continue;
-          const uint32_t g = k / h.group;
-          storeU32(&tables[4 * (size_t{g} * h.group + filled[g] + pieces[g].size())], k);
-          const size_t length = encodeZeroRuns(bytes + size_t{i} * rs, rs, code);
-          pieces[g].push_back({code, length});
-          code += length;
-        }
-        for (uint32_t g = 0; g < groups; ++g) {
-          if (pieces[g].empty()) continue;
-          if (!writePieces(fd, pieces[g], h.groupOffset(g) + code_length[g], crash_point)) {
-            return false;
-          }
-          for (const iovec& piece : pieces[g])
-            code_length[g] += static_cast<uint32_t>(piece.iov_len);
-          filled[g] += static_cast<uint32_t>(pieces[g].size());
-          pieces[g].clear();
-        }
-        return true;
-      });
-  if (!read) return false;
-  for (uint32_t g = 0; g < groups; ++g) {
-    if (filled[g] != h.inGroup(g)) return false;
-    storeU32(&tables[4 * (size_t{h.records} + g)], code_length[g]);
-  }
-  if (h.copies > 0) {
-    // The copies' record follows the tables, under their checksum.
-    tables.resize(tables.size() + rs);
-    uint8_t* copy = &tables[tables.size() - rs];
-    if (!readAll(table.fd, copy, rs,
-                 static_cast<off_t>(table.record_area + uint64_t{plan.copy_of} * rs))) {
-      return false;
-    }
-    storeU32(copy, static_cast<uint32_t>(kStatusDeleted));
-  }
-  h.tables_checksum = fnv1a32(tables.data(), tables.size());
-  if (!writeAll(fd, tables.data(), tables.size(), static_cast<off_t>(h.tablesOffset()))) {
-    return false;
-  }
-  if (crash_point) crash_point();
-  // Last: the header that makes the image whole.
-  uint8_t header[kHeaderSize];
-  encode(h, header);
-  return writeAll(fd, header, sizeof header, 0);
-}
-
 // A whole image read: its header, arrival table and code lengths.
 struct Image {
   Header h;
@@ -264,25 +199,160 @@ bool scanSlots(const TableLayout& table, uint32_t first, uint32_t last,
   return true;
 }
 
-bool writeSortImage(const std::string& table_path, const TableLayout& table, const SortPlan& plan,
-                    const std::function<void()>& crash_point) {
-  if (plan.from.empty()) return false;
-  const std::string path = sortImagePathFor(table_path);
-  const Descriptor image(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (image.get() < 0) return false;
+SortImageWriter::~SortImageWriter() { abandon(); }
+
+void SortImageWriter::abandon() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  unlink(path_.c_str());
+}
+
+bool SortImageWriter::begin(const std::string& table_path, const TableLayout& table, uint32_t first,
+                            uint32_t records, uint32_t copies) {
+  abandon();
+  if (records == 0) return false;
+  path_ = sortImagePathFor(table_path);
+  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) return false;
+  table_ = table;
+  first_ = first;
+  records_ = records;
+  copies_ = copies;
   Header h;
   h.record_size = table.record_size;
-  h.capacity = table.capacity;
-  h.record_area = static_cast<uint32_t>(table.record_area);
-  h.first = plan.first;
-  h.records = static_cast<uint32_t>(plan.from.size());
-  h.copies = plan.copies;
+  h.records = records;
+  h.copies = copies;
   h.group = groupRecords(table.record_size);
-  // Written whole or not at all: a table with no room beside it is sorted the slow way.
-  const bool written = ftruncate(image.get(), static_cast<off_t>(h.size())) == 0 &&
-                       writeImage(image.get(), table, plan, h, crash_point);
-  if (!written) unlink(path.c_str());
-  return written;
+  // The kept records go after the image's own bytes, which finish cuts off.
+  stream_offset_ = (h.size() + kRecordsOffset - 1) / kRecordsOffset * kRecordsOffset;
+  stream_length_ = 0;
+  staged_.clear();
+  kept_slots_.clear();
+  kept_lengths_.clear();
+  return true;
+}
+
+bool SortImageWriter::keep(uint32_t slot, const uint8_t* bytes) {
+  if (fd_ < 0) return false;
+  const size_t bound = zeroRunCodeBound(table_.record_size);
+  if (staged_.size() + bound > kReadBytes && !flushKept()) return false;
+  const size_t at = staged_.size();
+  staged_.resize(at + bound);
+  const size_t length = encodeZeroRuns(bytes, table_.record_size, staged_.data() + at);
+  staged_.resize(at + length);
+  kept_slots_.push_back(slot);
+  kept_lengths_.push_back(static_cast<uint32_t>(length));
+  return true;
+}
+
+bool SortImageWriter::flushKept() {
+  if (!writeAll(fd_, staged_.data(), staged_.size(),
+                static_cast<off_t>(stream_offset_ + stream_length_))) {
+    abandon();  // no room: the sort goes the slow way
+    return false;
+  }
+  stream_length_ += staged_.size();
+  staged_.clear();
+  return true;
+}
+
+bool SortImageWriter::finish(const SortPlan& plan, const std::function<void()>& crash_point) {
+  if (fd_ < 0 || plan.first != first_ || plan.from.size() != records_ || plan.copies != copies_ ||
+      kept_slots_.empty() || !flushKept()) {
+    abandon();
+    return false;
+  }
+  if (!writeGroups(plan, crash_point)) {
+    abandon();
+    return false;
+  }
+  ::close(fd_);
+  fd_ = -1;
+  return true;
+}
+
+// The kept records, read back in their order, go into their groups; then the tables, the cut
+// of what was kept, and the header that makes the image whole.
+bool SortImageWriter::writeGroups(const SortPlan& plan, const std::function<void()>& crash_point) {
+  Header h;
+  h.record_size = table_.record_size;
+  h.capacity = table_.capacity;
+  h.record_area = static_cast<uint32_t>(table_.record_area);
+  h.first = first_;
+  h.records = records_;
+  h.copies = copies_;
+  h.group = groupRecords(table_.record_size);
+  const uint32_t rs = h.record_size;
+  const uint32_t low = kept_slots_.front();
+  // target_of[s - low] := the k for which the record now in slot s goes to slot first + k.
+  std::vector<uint32_t> target_of(size_t{kept_slots_.back()} - low + 1, kNone);
+  for (uint32_t k = 0; k < h.records; ++k) {
+    if (plan.from[k] < low || plan.from[k] - low >= target_of.size()) return false;
+    target_of[plan.from[k] - low] = k;
+  }
+  const uint32_t groups = h.groups();
+  std::vector<uint32_t> filled(groups, 0);
+  std::vector<uint32_t> code_length(groups, 0);
+  std::vector<uint8_t> tables(h.tablesSize());
+  std::vector<std::vector<iovec>> pieces(groups);
+  std::vector<uint8_t> codes;
+  uint64_t read_at = 0;
+  for (size_t next = 0; next < kept_slots_.size();) {
+    // As many whole codes as fill a read.
+    size_t end = next;
+    uint64_t bytes = 0;
+    while (end < kept_slots_.size() && (end == next || bytes + kept_lengths_[end] <= kReadBytes)) {
+      bytes += kept_lengths_[end++];
+    }
+    codes.resize(bytes);
+    if (!readAll(fd_, codes.data(), codes.size(), static_cast<off_t>(stream_offset_ + read_at))) {
+      return false;
+    }
+    read_at += bytes;
+    uint8_t* code = codes.data();
+    for (size_t i = next; i < end; code += kept_lengths_[i++]) {
+      const uint32_t k = target_of[kept_slots_[i] - low];
+      if (k == kNone) continue;
+      const uint32_t g = k / h.group;
+      storeU32(&tables[4 * (size_t{g} * h.group + filled[g] + pieces[g].size())], k);
+      pieces[g].push_back({code, kept_lengths_[i]});
+    }
+    for (uint32_t g = 0; g < groups; ++g) {
+      if (pieces[g].empty()) continue;
+      if (!writePieces(fd_, pieces[g], h.groupOffset(g) + code_length[g], crash_point)) {
+        return false;
+      }
+      for (const iovec& piece : pieces[g]) code_length[g] += static_cast<uint32_t>(piece.iov_len);
+      filled[g] += static_cast<uint32_t>(pieces[g].size());
+      pieces[g].clear();
+    }
+    next = end;
+  }
+  for (uint32_t g = 0; g < groups; ++g) {
+    if (filled[g] != h.inGroup(g)) return false;
+    storeU32(&tables[4 * (size_t{h.records} + g)], code_length[g]);
+  }
+  if (h.copies > 0) {
+    // The copies' record follows the tables, under their checksum.
+    tables.resize(tables.size() + rs);
+    uint8_t* copy = &tables[tables.size() - rs];
+    if (!readAll(table_.fd, copy, rs,
+                 static_cast<off_t>(table_.record_area + uint64_t{plan.copy_of} * rs))) {
+      return false;
+    }
+    storeU32(copy, static_cast<uint32_t>(kStatusDeleted));
+  }
+  h.tables_checksum = fnv1a32(tables.data(), tables.size());
+  if (!writeAll(fd_, tables.data(), tables.size(), static_cast<off_t>(h.tablesOffset())) ||
+      ftruncate(fd_, static_cast<off_t>(h.size())) != 0) {
+    return false;
+  }
+  if (crash_point) crash_point();
+  // Last: the header that makes the image whole.
+  uint8_t header[kHeaderSize];
+  encode(h, header);
+  return writeAll(fd_, header, sizeof header, 0);
 }
 
 ImageApplied applySortImage(const std::string& table_path, const TableLayout& table,

@@ -43,12 +43,47 @@ inline std::string sortImagePathFor(const std::string& table_path) {
 bool scanSlots(const TableLayout& table, uint32_t first, uint32_t last,
                const std::function<bool(uint32_t, uint32_t, const uint8_t*)>& visit);
 
-// Writes the image of `plan` beside the table; its header last, so that a kill before that
-// leaves an image the next opener discards. False (and no image) when it cannot be written whole,
-// for want of space for instance. `crash_point` (may be empty) is called between the writes, each
-// of one record while it is set.
-bool writeSortImage(const std::string& table_path, const TableLayout& table, const SortPlan& plan,
-                    const std::function<void()>& crash_point);
+// Writes a sort's image beside the table. The records come first, in slot order, as the sort
+// reads the table for its keys, and wait at the end of the file; once the order is known, finish
+// puts them into their groups, writes the tables, cuts off what waited and writes the header last,
+// so that a kill before that leaves an image the next opener discards. Until finish succeeds a
+// write that fails (for want of room, say) abandons the image, as does the destructor.
+class SortImageWriter {
+ public:
+  SortImageWriter() = default;
+  ~SortImageWriter();
+  SortImageWriter(const SortImageWriter&) = delete;
+  SortImageWriter& operator=(const SortImageWriter&) = delete;
+
+  // Starts the image of `records` slots from `first` on, with `copies` copies after them. False
+  // when it cannot be created.
+  bool begin(const std::string& table_path, const TableLayout& table, uint32_t first,
+             uint32_t records, uint32_t copies);
+  // Keeps the bytes of a slot whose record the plan will name (slots in rising order). False
+  // once the image was abandoned.
+  bool keep(uint32_t slot, const uint8_t* bytes);
+  // Writes the kept records where `plan` puts them. False (and no image) when the image cannot be
+  // written whole. `crash_point` (may be empty) is called between the writes, each of one record
+  // while it is set.
+  bool finish(const SortPlan& plan, const std::function<void()>& crash_point);
+
+ private:
+  bool flushKept();
+  bool writeGroups(const SortPlan& plan, const std::function<void()>& crash_point);
+  void abandon();
+
+  std::string path_;
+  int fd_ = -1;
+  TableLayout table_;
+  uint32_t first_ = 0;
+  uint32_t records_ = 0;
+  uint32_t copies_ = 0;
+  uint64_t stream_offset_ = 0;  // where the kept records wait
+  uint64_t stream_length_ = 0;
+  std::vector<uint8_t> staged_;  // kept records' codes not yet written
+  std::vector<uint32_t> kept_slots_;
+  std::vector<uint32_t> kept_lengths_;
+};
 
 enum class ImageApplied { kNone, kApplied, kFailed };
 

@@ -306,8 +306,9 @@ class TableHandle {
     std::vector<uint32_t> from;
   };
   TableLayout layout() const { return {fd_, record_area_, record_size_, capacity_}; }
-  std::vector<uint32_t> sortRanks(const std::vector<uint32_t>& occupied, int32_t column,
-                                  const Collation& collation) const;
+  std::vector<uint32_t> sortRanks(
+      const std::vector<uint32_t>& occupied, int32_t column, const Collation& collation,
+      const std::function<void(uint32_t, const uint8_t*)>& each_slot) const;
   bool moveIntoOrder(const std::vector<SortRun>& runs, const SortPlan& plan);
   void placeRecords(uint32_t first, const std::vector<uint32_t>& from, uint32_t spare);
   int32_t indexedStatus(uint32_t slot) const;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -77,9 +78,11 @@ class DistinctTexts {
 
 // The rank of each occupied record's field among the column's distinct values in the collation:
 // rank[i] for the record in slot occupied[i]; equal values, equal ranks. The fields come from one
-// sequential read of the table. Empty when the table cannot be read.
-std::vector<uint32_t> TableHandle::sortRanks(const std::vector<uint32_t>& occupied, int32_t column,
-                                             const Collation& collation) const {
+// sequential read of the table, which also shows `each_slot` every slot from the first occupied
+// one to the last. Empty when the table cannot be read.
+std::vector<uint32_t> TableHandle::sortRanks(
+    const std::vector<uint32_t>& occupied, int32_t column, const Collation& collation,
+    const std::function<void(uint32_t, const uint8_t*)>& each_slot) const {
   const size_t m = occupied.size();
   const uint32_t type = column_types_[column - 1];
   const uint32_t offset = column_offsets_[column - 1] - record_area_;
@@ -91,6 +94,7 @@ std::vector<uint32_t> TableHandle::sortRanks(const std::vector<uint32_t>& occupi
   const bool read = scanSlots(
       layout(), occupied.front(), occupied.back(),
       [&](uint32_t first, uint32_t count, const uint8_t* bytes) {
+        for (uint32_t i = 0; i < count; ++i) each_slot(first + i, bytes + size_t{i} * record_size_);
         for (; next < m && occupied[next] - first < count; ++next) {
           const uint8_t* field = bytes + size_t{occupied[next] - first} * record_size_ + offset;
           if (isTextType(type)) {
@@ -247,7 +251,21 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   const bool pack = compaction_hold_ == 0;
   std::vector<int32_t> before(size_t{last} + 1);
   for (uint32_t s = 0; s <= last; ++s) before[s] = indexedStatus(s);
-  const std::vector<uint32_t> rank = sortRanks(occupied, column, *collation);
+  // When the records are packed down, the free slots m .. last they passed over get the copies
+  // of the last record a compaction leaves.
+  const bool copies = pack && last >= m;
+  const uint32_t first = pack ? 0 : occupied[0];
+  // The read for the keys gives the image every record the sort moves: the occupied ones when
+  // packing, else every slot from the first run's start on.
+  SortImageWriter image;
+  bool imaging = image.begin(path_, layout(), first, (copies ? m : last + 1) - first,
+                             copies ? last - m + 1 : 0);
+  const std::vector<uint32_t> rank =
+      sortRanks(occupied, column, *collation, [&](uint32_t slot, const uint8_t* bytes) {
+        if (imaging && (!pack || before[slot] > kHighestFreeStatus)) {
+          imaging = image.keep(slot, bytes);
+        }
+      });
   if (rank.empty()) return 0;
 
   // Each run's records by rank, equal ranks in slot order: a counting sort of all the records
@@ -271,16 +289,13 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   for (const SortRun& run : runs) {
     for (uint32_t k = 0; k < run.from.size(); ++k) source[run.first + k] = run.from[k];
   }
-  // When the records are packed down, the free slots m .. last they passed over get the copies
-  // of the last record a compaction leaves.
-  const bool copies = pack && last >= m;
   SortPlan plan;
-  plan.first = runs.front().first;
+  plan.first = first;
   plan.from.assign(source.begin() + plan.first, source.begin() + (copies ? m : last + 1));
   plan.copies = copies ? last - m + 1 : 0;
   plan.copy_of = last;
   const TableLayout table = layout();
-  if (writeSortImage(path_, table, plan, crash_point_)) {
+  if (imaging && image.finish(plan, crash_point_)) {
     if (applySortImage(path_, table, crash_point_) != ImageApplied::kApplied) {
       // Half written: no more writes through this handle; the next open finishes the sort.
       changed_on_disk_ = true;
