@@ -294,7 +294,8 @@ bool SortImageWriter::writeGroups(const SortPlan& plan, const std::function<void
   const uint32_t groups = h.groups();
   std::vector<uint32_t> filled(groups, 0);
   std::vector<uint32_t> code_length(groups, 0);
-  std::vector<uint8_t> tables(h.tablesSize());
+  // The tables, and the copies' record after them when there are copies.
+  std::vector<uint8_t> tables(h.size() - h.tablesOffset());
   std::vector<std::vector<iovec>> pieces(groups);
   std::vector<uint8_t> codes;
   uint64_t read_at = 0;
@@ -334,9 +335,7 @@ bool SortImageWriter::writeGroups(const SortPlan& plan, const std::function<void
     storeU32(&tables[4 * (size_t{h.records} + g)], code_length[g]);
   }
   if (h.copies > 0) {
-    // The copies' record follows the tables, under their checksum.
-    tables.resize(tables.size() + rs);
-    uint8_t* copy = &tables[tables.size() - rs];
+    uint8_t* copy = &tables[h.tablesSize()];
     if (!readAll(table_.fd, copy, rs,
                  static_cast<off_t>(table_.record_area + uint64_t{plan.copy_of} * rs))) {
       return false;
