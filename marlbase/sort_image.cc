@@ -20,6 +20,7 @@
 #include "marlbase/format.h"
 #include "marlbase/zero_runs.h"
 #include "util/file_io.h"
+#include "util/unique_fd.h"
 
 namespace tunora::marlbase {
 namespace {
@@ -79,20 +80,6 @@ bool decode(const uint8_t* in, Header& h) {
 uint32_t groupRecords(uint32_t record_size) {
   return static_cast<uint32_t>(std::max<uint64_t>(1, kGroupBytes / record_size));
 }
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Writes the pieces at `offset`: all in as few calls as may be, or one piece per call with a
 // crash point after each while a crash test runs.
@@ -357,7 +344,7 @@ bool SortImageWriter::writeGroups(const SortPlan& plan, const std::function<void
 ImageApplied applySortImage(const std::string& table_path, const TableLayout& table,
                             const std::function<void()>& crash_point) {
   const std::string path = sortImagePathFor(table_path);
-  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return ImageApplied::kNone;
   Image image;
   std::vector<uint8_t> codes;
