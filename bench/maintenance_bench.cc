@@ -115,8 +115,9 @@ bool openCopy(TableHandle& t, const std::string& pristine, const std::string& co
   const bool synced = fdatasync(fd) == 0;
   ::close(fd);
   if (!synced) return false;
-  // A journal an earlier, killed run left beside the copy is not this copy's.
+  // A journal or sort image an earlier, killed run left beside the copy is not this copy's.
   std::filesystem::remove(tunora::marlbase::MoveJournal::pathFor(copy), ec);
+  std::filesystem::remove(tunora::marlbase::sortImagePathFor(copy), ec);
   t.setPath(copy);
   t.setWritable(true);
   return t.open().ok();
