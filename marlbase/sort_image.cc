@@ -42,6 +42,9 @@ struct Header {
   uint32_t copies = 0;
   uint32_t group = 0;  // records per group
   uint32_t tables_checksum = 0;
+  // The table file it was written for: another file put in its place is not sorted by it.
+  uint64_t table_device = 0;
+  uint64_t table_inode = 0;
 
   uint32_t groups() const { return group == 0 ? 0 : (records + group - 1) / group; }
   uint32_t inGroup(uint32_t g) const { return std::min(group, records - g * group); }
@@ -63,6 +66,11 @@ void encode(const Header& h, uint8_t* out) {
   const uint32_t words[] = {h.record_size, h.capacity, h.record_area, h.first,
                             h.records,     h.copies,   h.group,       h.tables_checksum};
   for (size_t i = 0; i < std::size(words); ++i) storeU32(out + 4 + 4 * i, words[i]);
+  const uint64_t ids[] = {h.table_device, h.table_inode};
+  for (size_t i = 0; i < std::size(ids); ++i) {
+    storeU32(out + 36 + 8 * i, static_cast<uint32_t>(ids[i]));
+    storeU32(out + 40 + 8 * i, static_cast<uint32_t>(ids[i] >> 32));
+  }
   storeU32(out + kHeaderSize - 4, fnv1a32(out, kHeaderSize - 4));
 }
 
@@ -74,6 +82,10 @@ bool decode(const uint8_t* in, Header& h) {
   uint32_t* words[] = {&h.record_size, &h.capacity, &h.record_area, &h.first,
                        &h.records,     &h.copies,   &h.group,       &h.tables_checksum};
   for (size_t i = 0; i < std::size(words); ++i) *words[i] = loadU32(in + 4 + 4 * i);
+  uint64_t* ids[] = {&h.table_device, &h.table_inode};
+  for (size_t i = 0; i < std::size(ids); ++i) {
+    *ids[i] = loadU32(in + 36 + 8 * i) | uint64_t{loadU32(in + 40 + 8 * i)} << 32;
+  }
   return true;
 }
 
@@ -102,13 +114,16 @@ struct Image {
   std::vector<uint8_t> copy;  // the copies' record
 };
 
-// True when the header was written for this table, with the group size this program writes,
-// and its every target lies inside the table. Checked before any size is worked out from it.
+// True when the header was written for this table file, with the group size this program
+// writes, and its every target lies inside the table. Checked before any size is worked out
+// from it.
 bool matches(const Header& h, const TableLayout& table) {
   struct stat st;
-  return h.record_size == table.record_size && h.capacity == table.capacity &&
-         h.record_area == table.record_area && h.group == groupRecords(h.record_size) &&
-         uint64_t{h.first} + h.records + h.copies <= table.capacity && fstat(table.fd, &st) == 0 &&
+  return fstat(table.fd, &st) == 0 && static_cast<uint64_t>(st.st_dev) == h.table_device &&
+         static_cast<uint64_t>(st.st_ino) == h.table_inode && h.record_size == table.record_size &&
+         h.capacity == table.capacity && h.record_area == table.record_area &&
+         h.group == groupRecords(h.record_size) &&
+         uint64_t{h.first} + h.records + h.copies <= table.capacity &&
          static_cast<uint64_t>(st.st_size) >=
              table.record_area + (uint64_t{h.first} + h.records + h.copies) * h.record_size;
 }
@@ -270,6 +285,10 @@ bool SortImageWriter::writeGroups(const SortPlan& plan, const std::function<void
   h.records = records_;
   h.copies = copies_;
   h.group = groupRecords(table_.record_size);
+  struct stat st;
+  if (fstat(table_.fd, &st) != 0) return false;
+  h.table_device = static_cast<uint64_t>(st.st_dev);
+  h.table_inode = static_cast<uint64_t>(st.st_ino);
   const uint32_t rs = h.record_size;
   const uint32_t low = kept_slots_.front();
   // target_of[s - low] := the k for which the record now in slot s goes to slot first + k.

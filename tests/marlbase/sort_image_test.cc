@@ -87,9 +87,11 @@ class SortImageTest : public ::testing::Test {
     ASSERT_FALSE(std::filesystem::exists(image_path_));
   }
 
-  // The table's bytes after the next open, with `image` beside the unsorted table.
-  Bytes openWith(const Bytes& image) {
-    writeBytes(path_, before_);
+  // The table's bytes after the next open, with `image` beside the unsorted table (put back in
+  // place under a new inode when `replaced`).
+  Bytes openWith(const Bytes& image, bool replaced = false) {
+    writeBytes(replaced ? path_ + ".new" : path_, before_);
+    if (replaced) std::filesystem::rename(path_ + ".new", path_);
     writeBytes(image_path_, image);
     TableHandle t;
     EXPECT_TRUE(testing::openAs(t, path_, false).ok());
@@ -129,6 +131,8 @@ TEST_F(SortImageTest, AWholeImageIsWrittenInAndAnyOtherIsDropped) {
       {"empty", {}},
   };
   for (const auto& row : rows) EXPECT_EQ(openWith(row.image), before_) << row.what;
+  // A whole image, but the table file in its place is another one (a backup put back, say).
+  EXPECT_EQ(openWith(image_, true), before_) << "another file";
 }
 
 }  // namespace
