@@ -276,7 +276,7 @@ int32_t TableHandle::sortByColumn(int32_t column, const std::string& locale) {
   std::vector<uint32_t> by_rank(m);
   for (uint32_t i = 0; i < m; ++i) by_rank[first_of_rank[rank[i]]++] = i;
   std::vector<uint32_t> run_of(m, 0);
-  std::vector<SortRun> runs{{pack ? 0 : occupied[0], {}}};
+  std::vector<SortRun> runs{{first, {}}};
   for (uint32_t i = 1; i < m; ++i) {
     if (!pack && occupied[i] != occupied[i - 1] + 1) runs.push_back({occupied[i], {}});
     run_of[i] = static_cast<uint32_t>(runs.size() - 1);
